@@ -1,0 +1,73 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "app/zelta_application.h"
+#include "platform/text.h"
+#include "platform/ui.h"
+
+namespace app {
+
+namespace {
+
+const char* const kTitle = "Zelta";
+const char* const kVersion = "2.00e5";
+
+void PrintHelp() {
+  std::printf(
+      "Usage: zelta [--help] [--version]\n"
+      "\n"
+      "Programs and maintains Marvik and Tessaro home-automation controllers: rule programs, the\n"
+      "System Map, touch-screen pages, and downloads over a serial line or a modem.\n"
+      "\n"
+      "Settings are kept in $ZELTA_CONFIG_DIR/registry.ini (default ~/.config/zelta/registry.ini).\n"
+      "COMn is the device named by $ZELTA_COMn, else by the setting COMn, else /dev/ttyS(n-1).\n");
+}
+
+}  // namespace
+
+int StartUp(QApplication& application, const std::vector<WindowEntry>& table, bool runLoop) {
+  try {
+    platform::SetApplicationTitle(kTitle);
+    application.setApplicationName(kTitle);
+    application.setApplicationDisplayName(kTitle);
+    QWidget* mainWindow = nullptr;
+    for (const WindowEntry& entry : table) {
+      QWidget* window = entry.Create();
+      if (!mainWindow) {
+        mainWindow = window;
+      } else if (window) {
+        // Only the main window's closing ends the program.
+        window->setAttribute(Qt::WA_QuitOnClose, false);
+      }
+    }
+    if (!runLoop) return 0;
+    if (mainWindow) mainWindow->show();
+    application.exec();
+    return 0;
+  } catch (...) {
+    ShowApplicationException(std::current_exception());
+    return 1;
+  }
+}
+
+int Main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      PrintHelp();
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("%s %s\n", kTitle, kVersion);
+      return 0;
+    }
+  }
+  ZeltaApplication application(argc, argv);
+  return StartUp(application, WindowTable());
+}
+
+}  // namespace app

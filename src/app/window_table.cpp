@@ -1,0 +1,16 @@
+#include <QWidget>
+
+#include "app/startup.h"
+#include "program/editor_form.h"
+
+namespace app {
+
+// Creation order matters: a window's construction may use any window created before it.
+const std::vector<WindowEntry>& WindowTable() {
+  static const std::vector<WindowEntry> table = {
+      {"TEditorForm", [] { return EditorForm = new TEditorForm(); }},
+  };
+  return table;
+}
+
+}  // namespace app

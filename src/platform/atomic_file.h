@@ -1,0 +1,47 @@
+#pragma once
+// Replaces a user's file safely: the bytes go to a temporary file in the same directory, every write is
+// checked, the file is flushed to disk and renamed over the old one only on Commit(). Anything short of
+// a successful Commit() leaves the old file exactly as it was.
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class AtomicFileWriter {
+ public:
+  // The write function is the seam through which tests make writes fail.
+  using WriteFunction = std::function<ssize_t(int fd, const void* data, size_t size)>;
+
+  explicit AtomicFileWriter(std::string path, WriteFunction write = {});
+  ~AtomicFileWriter();  // discards the temporary file unless committed
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  bool Ok() const { return error_.empty(); }
+  const std::string& Error() const { return error_; }  // first failure, with the system's reason
+
+  // Each returns false once anything has failed; later calls do nothing.
+  bool Write(const void* data, size_t size);
+  bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+  bool Commit();
+
+ private:
+  void Fail(const std::string& what);
+
+  std::string path_;
+  std::string tempPath_;
+  WriteFunction write_;
+  int fd_ = -1;
+  bool committed_ = false;
+  std::string error_;
+};
+
+// Writes the whole content at once; returns "" or the error text.
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+}  // namespace platform

@@ -1,0 +1,109 @@
+#include "platform/qt_ui.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace platform {
+
+QStringList QtFilters(const std::string& filter) {
+  QStringList parts = ToQString(filter).split('|');
+  QStringList result;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString description = parts[i];
+    qsizetype paren = description.indexOf('(');
+    if (paren >= 0) description = description.left(paren).trimmed();
+    QStringList patterns;
+    for (const QString& p : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      for (const QString& variant : {p.toLower(), p.toUpper()})
+        if (!patterns.contains(variant)) patterns << variant;
+    }
+    result << QString("%1 (%2)").arg(description, patterns.join(' '));
+  }
+  return result;
+}
+
+MsgResult QtUi::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                           MsgKind kind) {
+  QMessageBox box(QApplication::activeWindow());
+  box.setWindowTitle(ToQString(caption));
+  box.setText(ToQString(text));
+  switch (kind) {
+    case MsgKind::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MsgKind::Error: box.setIcon(QMessageBox::Critical); break;
+    case MsgKind::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgKind::Plain: break;
+  }
+  switch (buttons) {
+    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+  }
+  switch (box.exec()) {
+    case QMessageBox::Ok: return MsgResult::Ok;
+    case QMessageBox::Yes: return MsgResult::Yes;
+    case QMessageBox::No: return MsgResult::No;
+    default: return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+  }
+}
+
+namespace {
+
+std::optional<std::string> RunFileDialog(const FileDialogOptions& o, bool save) {
+  QFileDialog dialog(QApplication::activeWindow(), ToQString(o.Title), ToQString(o.InitialDir));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(o.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  QStringList filters = QtFilters(o.Filter);
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    if (o.FilterIndex >= 1 && o.FilterIndex <= filters.size()) dialog.selectNameFilter(filters[o.FilterIndex - 1]);
+  }
+  if (!o.DefaultExt.empty()) dialog.setDefaultSuffix(ToQString(o.DefaultExt));
+  if (!o.FileName.empty()) dialog.selectFile(ToQString(o.FileName));
+  // The original asks before overwriting only where the command asks for it.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !o.OverwritePrompt);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  auto name = FromQString(dialog.selectedFiles().first());
+  if (!name) {
+    QApplication::beep();
+    return std::nullopt;
+  }
+  return name;
+}
+
+}  // namespace
+
+std::optional<std::string> QtUi::OpenFileName(const FileDialogOptions& options) {
+  return RunFileDialog(options, false);
+}
+
+std::optional<std::string> QtUi::SaveFileName(const FileDialogOptions& options) {
+  return RunFileDialog(options, true);
+}
+
+std::optional<std::string> QtUi::InputBox(const std::string& caption, const std::string& prompt,
+                                          const std::string& initial) {
+  bool ok = false;
+  QString text = QInputDialog::getText(QApplication::activeWindow(), ToQString(caption), ToQString(prompt),
+                                       QLineEdit::Normal, ToQString(initial), &ok);
+  if (!ok) return std::nullopt;
+  auto latin1 = FromQString(text);
+  if (!latin1) Beep();
+  return latin1;
+}
+
+bool QtUi::PrintSetup(QPrinter& printer) {
+  QPrintDialog dialog(&printer, QApplication::activeWindow());
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void QtUi::Beep() { QApplication::beep(); }
+
+}  // namespace platform

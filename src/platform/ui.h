@@ -1,0 +1,54 @@
+#pragma once
+// The one seam for every modal interaction: message boxes, confirmations, file dialogs, input boxes, the
+// print dialog and the beep. Windows call Ui(); the program installs a Qt implementation, tests a scripted
+// one that answers from a queue and records what was asked.
+#include <optional>
+#include <string>
+
+class QPrinter;
+
+namespace platform {
+
+enum class MsgButtons { Ok, OkCancel, YesNo };
+enum class MsgResult { Ok, Cancel, Yes, No };
+enum class MsgKind { Plain, Information, Warning, Error, Question };
+
+struct FileDialogOptions {
+  std::string Title;
+  std::string Filter;  // the original's form: "Program files (*.pgm)|*.PGM|All files (*.*)|*.*"
+  int FilterIndex = 1;
+  std::string InitialDir;
+  std::string FileName;    // proposed name
+  std::string DefaultExt;  // without the dot; added when the chosen name has no extension
+  bool MustExist = false;
+  bool OverwritePrompt = false;
+};
+
+class UiSeam {
+ public:
+  virtual ~UiSeam() = default;
+  virtual MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                               MsgKind kind = MsgKind::Plain) = 0;
+  virtual std::optional<std::string> OpenFileName(const FileDialogOptions& options) = 0;
+  virtual std::optional<std::string> SaveFileName(const FileDialogOptions& options) = 0;
+  virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                              const std::string& initial) = 0;
+  // Lets the user set the printer up; false when the print is cancelled.
+  virtual bool PrintSetup(QPrinter& printer) = 0;
+  virtual void Beep() = 0;
+
+  // The original's plain message: the application title as caption, one OK button.
+  void ShowMessage(const std::string& text);
+  // How an exception that reached the application is shown.
+  void ShowException(const std::string& message);
+};
+
+// The installed seam. Until one is installed, a Qt seam is made on first use.
+UiSeam& Ui();
+// Installs a seam (not owned) and returns the previous one; nullptr restores the default.
+UiSeam* SetUi(UiSeam* seam);
+
+const std::string& ApplicationTitle();
+void SetApplicationTitle(const std::string& title);
+
+}  // namespace platform

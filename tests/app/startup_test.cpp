@@ -1,0 +1,80 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QWidget>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "program/editor_form.h"
+#include "support/scripted_ui.h"
+
+namespace app {
+namespace {
+
+TEST(StartUp, CreatesTheWindowsInTableOrderWithTheEditorAsMainWindow) {
+  const auto& table = WindowTable();
+  ASSERT_FALSE(table.empty());
+  EXPECT_STREQ(table.front().ClassName, "TEditorForm");
+  ASSERT_EQ(StartUp(*qApp, table, false), 0);
+  ASSERT_NE(EditorForm, nullptr);
+  EXPECT_EQ(EditorForm->windowTitle().toStdString(), "  Marvik/Tessaro Control Wizard - Code Editor V2.00e5");
+  EXPECT_EQ(QApplication::applicationDisplayName(), "Zelta");
+  for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << "nothing shown before the loop";
+  EXPECT_TRUE(testing_support::TestUi().Asked().empty());
+}
+
+TEST(StartUp, TheLoopShowsOnlyTheMainWindowAndEndsWhenItCloses) {
+  std::vector<QWidget*> made;
+  std::vector<WindowEntry> table = {
+      {"Main", [&] { made.push_back(new QWidget); return made.back(); }},
+      {"Second", [&] { made.push_back(new QWidget); return made.back(); }},
+  };
+  bool mainWasOnlyVisible = false;
+  QMetaObject::invokeMethod(
+      qApp,
+      [&] {
+        made[1]->show();  // a window the user opened
+        mainWasOnlyVisible = made[0]->isVisible();
+        made[0]->close();
+      },
+      Qt::QueuedConnection);
+  EXPECT_EQ(StartUp(*qApp, table), 0);
+  EXPECT_TRUE(mainWasOnlyVisible);
+  for (QWidget* w : made) delete w;
+}
+
+TEST(StartUp, AWindowThatFailsToBeCreatedEndsTheProgramAfterOneMessage) {
+  std::vector<std::string> created;
+  std::vector<WindowEntry> table = {
+      {"First", [&] { created.push_back("First"); return nullptr; }},
+      {"Broken", [&]() -> QWidget* { throw std::runtime_error("Cannot create window"); }},
+      {"Later", [&] { created.push_back("Later"); return nullptr; }},
+  };
+  EXPECT_NE(StartUp(*qApp, table), 0);
+  EXPECT_EQ(created, std::vector<std::string>{"First"}) << "windows after the failing one are never created";
+  EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{"Cannot create window"});
+  EXPECT_EQ(testing_support::TestUi().Asked()[0].Caption, "Zelta");
+}
+
+TEST(StartUp, AnExceptionInAnEventHandlerIsShownAndTheLoopGoesOn) {
+  QWidget main;
+  std::vector<WindowEntry> table = {{"Main", [&] { return &main; }}};
+  bool ranAfter = false;
+  QMetaObject::invokeMethod(qApp, [] { throw std::runtime_error("handler failed"); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp,
+      [&] {
+        ranAfter = true;
+        main.close();
+      },
+      Qt::QueuedConnection);
+  EXPECT_EQ(StartUp(*qApp, table), 0);
+  EXPECT_TRUE(ranAfter);
+  EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{"handler failed"});
+}
+
+}  // namespace
+}  // namespace app

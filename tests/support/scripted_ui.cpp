@@ -1,0 +1,89 @@
+#include "support/scripted_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <QPrinter>
+
+namespace testing_support {
+
+using platform::MsgButtons;
+using platform::MsgResult;
+
+MsgResult ScriptedUi::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                                 platform::MsgKind kind) {
+  asked_.push_back({AskedEntry::Kind::Message, text, caption, buttons, kind, {}});
+  if (buttons == MsgButtons::Ok && (answers_.empty() || answers_.front() != MsgResult::Ok)) return MsgResult::Ok;
+  if (answers_.empty()) {
+    ADD_FAILURE() << "unexpected question: \"" << text << "\" (" << caption << ")";
+    return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+  }
+  MsgResult answer = answers_.front();
+  answers_.pop_front();
+  return answer;
+}
+
+namespace {
+std::optional<std::string> Take(std::deque<std::optional<std::string>>& queue, const char* what,
+                                const std::string& title) {
+  if (queue.empty()) {
+    ADD_FAILURE() << "unexpected " << what << ": \"" << title << "\"";
+    return std::nullopt;
+  }
+  auto answer = queue.front();
+  queue.pop_front();
+  return answer;
+}
+}  // namespace
+
+std::optional<std::string> ScriptedUi::OpenFileName(const platform::FileDialogOptions& options) {
+  asked_.push_back({AskedEntry::Kind::OpenFile, "", options.Title, MsgButtons::Ok, {}, options});
+  return Take(openFiles_, "open dialog", options.Title);
+}
+
+std::optional<std::string> ScriptedUi::SaveFileName(const platform::FileDialogOptions& options) {
+  asked_.push_back({AskedEntry::Kind::SaveFile, "", options.Title, MsgButtons::Ok, {}, options});
+  return Take(saveFiles_, "save dialog", options.Title);
+}
+
+std::optional<std::string> ScriptedUi::InputBox(const std::string& caption, const std::string& prompt,
+                                                const std::string&) {
+  asked_.push_back({AskedEntry::Kind::Input, prompt, caption, MsgButtons::Ok, {}, {}});
+  return Take(inputs_, "input box", caption);
+}
+
+bool ScriptedUi::PrintSetup(QPrinter& printer) {
+  asked_.push_back({AskedEntry::Kind::Print, "", "", MsgButtons::Ok, {}, {}});
+  auto pdf = Take(prints_, "print dialog", "");
+  if (!pdf) return false;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(*pdf));
+  return true;
+}
+
+void ScriptedUi::Beep() {
+  asked_.push_back({AskedEntry::Kind::Beep, "", "", MsgButtons::Ok, {}, {}});
+  ++beeps_;
+}
+
+std::vector<std::string> ScriptedUi::Messages() const {
+  std::vector<std::string> texts;
+  for (const auto& a : asked_)
+    if (a.What == AskedEntry::Kind::Message) texts.push_back(a.Text);
+  return texts;
+}
+
+void ScriptedUi::Clear() {
+  asked_.clear();
+  answers_.clear();
+  openFiles_.clear();
+  saveFiles_.clear();
+  inputs_.clear();
+  prints_.clear();
+  beeps_ = 0;
+}
+
+bool ScriptedUi::AllAnswersUsed() const {
+  return answers_.empty() && openFiles_.empty() && saveFiles_.empty() && inputs_.empty() && prints_.empty();
+}
+
+}  // namespace testing_support

@@ -1,0 +1,64 @@
+#pragma once
+// The UI seam for tests: answers come from queues the test fills, and every question is recorded.
+// A question nobody queued an answer for fails the running test (and is answered with Cancel/No), so a
+// test can never block on a dialog.
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace testing_support {
+
+struct AskedEntry {
+  enum class Kind { Message, OpenFile, SaveFile, Input, Print, Beep } What;
+  std::string Text;     // message text, input prompt
+  std::string Caption;  // message caption, dialog title
+  platform::MsgButtons Buttons = platform::MsgButtons::Ok;
+  platform::MsgKind MessageKind = platform::MsgKind::Plain;
+  platform::FileDialogOptions Options;  // file dialogs
+};
+
+class ScriptedUi : public platform::UiSeam {
+ public:
+  platform::MsgResult MessageBox(const std::string& text, const std::string& caption,
+                                 platform::MsgButtons buttons, platform::MsgKind kind) override;
+  std::optional<std::string> OpenFileName(const platform::FileDialogOptions& options) override;
+  std::optional<std::string> SaveFileName(const platform::FileDialogOptions& options) override;
+  std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                      const std::string& initial) override;
+  bool PrintSetup(QPrinter& printer) override;
+  void Beep() override;
+
+  // Answers, used in order. A plain OK box needs no answer.
+  void QueueAnswer(platform::MsgResult answer) { answers_.push_back(answer); }
+  void QueueOpenFile(std::optional<std::string> name) { openFiles_.push_back(std::move(name)); }
+  void QueueSaveFile(std::optional<std::string> name) { saveFiles_.push_back(std::move(name)); }
+  void QueueInput(std::optional<std::string> text) { inputs_.push_back(std::move(text)); }
+  // The next print goes to this PDF file; nullopt cancels it.
+  void QueuePrintToPdf(std::optional<std::string> pdfPath) { prints_.push_back(std::move(pdfPath)); }
+
+  const std::vector<AskedEntry>& Asked() const { return asked_; }
+  std::vector<std::string> Messages() const;  // texts of the message boxes, in order
+  int Beeps() const { return beeps_; }
+  void Clear();
+  bool AllAnswersUsed() const;
+
+ private:
+  std::vector<AskedEntry> asked_;
+  std::deque<platform::MsgResult> answers_;
+  std::deque<std::optional<std::string>> openFiles_, saveFiles_, inputs_, prints_;
+  int beeps_ = 0;
+};
+
+// The seam installed for the running test (a fresh one for every test).
+ScriptedUi& TestUi();
+
+}  // namespace testing_support
+
+class QApplication;
+namespace testing_support {
+// Made by the test entry point; a test program may define its own to use another application class.
+QApplication* CreateTestApplication(int& argc, char** argv);
+}  // namespace testing_support

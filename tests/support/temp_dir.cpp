@@ -1,0 +1,36 @@
+#include "support/temp_dir.h"
+
+#include <stdlib.h>
+
+#include <vector>
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zelta-XXXXXX").string();
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (!::mkdtemp(buf.data())) throw std::runtime_error("cannot make a temporary directory");
+  path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedConfigDir::ScopedConfigDir() {
+  const char* old = ::getenv("ZELTA_CONFIG_DIR");
+  hadPrevious_ = old != nullptr;
+  if (old) previous_ = old;
+  ::setenv("ZELTA_CONFIG_DIR", dir_.Path().c_str(), 1);
+}
+
+ScopedConfigDir::~ScopedConfigDir() {
+  if (hadPrevious_)
+    ::setenv("ZELTA_CONFIG_DIR", previous_.c_str(), 1);
+  else
+    ::unsetenv("ZELTA_CONFIG_DIR");
+}
+
+}  // namespace testing_support
