@@ -1,0 +1,25 @@
+#pragma once
+// The files of one project share a base name: the System Map tree (.prj), the program (.pgm) and the
+// touch-screen objects (.tch). Saves write the names as the project commands spell them; reads look for
+// ".PGM" and ".TCH" and find the file whatever the case of its name.
+#include <string>
+
+struct ProjectFileSet {
+  std::string ProjectPath;  // full path of the .prj file
+  std::string ProjectName;  // its file-name part
+  std::string ProjectDir;   // its directory part, with the trailing separator
+
+  // At start the project is "temp.prj" in the current directory.
+  ProjectFileSet() : ProjectFileSet("temp.prj") {}
+  explicit ProjectFileSet(const std::string& path) { SetPath(path); }
+  void SetPath(const std::string& path);
+
+  std::string PrjPath() const;      // written and read as ".prj"
+  std::string PgmSavePath() const;  // ".pgm"
+  std::string TchSavePath() const;  // ".tch" (the table's writer turns it into ".TCH")
+  // The existing file named with ".PGM" / ".TCH" in any case, else that name itself.
+  std::string PgmReadPath() const;
+  std::string TchReadPath() const;
+  // The listing's proposed name: ProjectName with ".txt".
+  std::string ListingName() const;
+};
