@@ -1,0 +1,203 @@
+#include "tk/filer.h"
+
+#include <QJsonArray>
+#include <map>
+
+#include "platform/text.h"
+#include "tk/exception.h"
+
+namespace tk {
+
+namespace {
+
+std::map<std::string, ComponentFactory>& Registry() {
+  static std::map<std::string, ComponentFactory> registry;
+  return registry;
+}
+
+QString Q(const std::string& s) { return platform::ToQString(s); }
+std::string S(const QString& s) { return platform::FromQString(s).value_or(""); }
+
+Component* FindByName(Component& root, const std::string& name) {
+  if (platform::SameText(root.Name(), name)) return &root;
+  for (int i = 0; i < root.ComponentCount(); ++i)
+    if (Component* found = FindByName(*root.Components(i), name)) return found;
+  return nullptr;
+}
+
+}  // namespace
+
+void RegisterClass(const std::string& className, ComponentFactory factory) {
+  Registry()[className] = std::move(factory);
+}
+
+bool IsClassRegistered(const std::string& className) { return Registry().count(className) != 0; }
+
+QJsonArray ValueToJson(const Value& value) {
+  QJsonArray out;
+  std::visit(
+      [&](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          out = {"Nil", QJsonValue()};
+        } else if constexpr (std::is_same_v<T, std::int64_t>) {
+          out = {"Integer", static_cast<qint64>(v)};
+        } else if constexpr (std::is_same_v<T, bool>) {
+          out = {"Boolean", v};
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          out = {"String", Q(v)};
+        } else if constexpr (std::is_same_v<T, double>) {
+          out = {"Float", v};
+        } else if constexpr (std::is_same_v<T, Ident>) {
+          out = {"Ident", Q(v.Name)};
+        } else if constexpr (std::is_same_v<T, Binary>) {
+          QByteArray bytes(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
+          out = {"Binary", QString::fromLatin1(bytes.toHex())};
+        } else {
+          out = {"Reference", v.Target ? Q(v.Target->Name()) : QString()};
+        }
+      },
+      value);
+  return out;
+}
+
+Value ValueFromJson(const QJsonArray& json) {
+  QString type = json.at(0).toString();
+  QJsonValue data = json.at(1);
+  if (type == "Integer") return static_cast<std::int64_t>(data.toInteger());
+  if (type == "Boolean") return data.toBool();
+  if (type == "String") return S(data.toString());
+  if (type == "Float") return data.toDouble();
+  if (type == "Ident") return Ident{S(data.toString())};
+  if (type == "Reference") return Ident{S(data.toString())};
+  if (type == "Binary") {
+    QByteArray bytes = QByteArray::fromHex(data.toString().toLatin1());
+    return Binary(bytes.begin(), bytes.end());
+  }
+  if (type == "Nil") return std::monostate{};
+  throw EReadError("Invalid property value");
+}
+
+QJsonObject Writer::WriteComponent(Component& component, Component* root) {
+  if (!root) root = &component;
+  QJsonObject out;
+  out["Class"] = Q(component.ClassName());
+  out["Name"] = Q(component.Name());
+  PropertyList props;
+  component.GetProperties(props);
+  QJsonArray properties;
+  for (const PropertyInfo& p : props) {
+    if (!p.ShouldWrite(component)) continue;
+    QJsonArray entry = ValueToJson(p.Get(component));
+    entry.prepend(Q(p.Name));
+    properties.append(entry);
+  }
+  current_ = &properties;
+  component.DefineProperties(*this);
+  current_ = nullptr;
+  out["Properties"] = properties;
+  QJsonArray children;
+  component.GetChildren([&](Component* child) { children.append(WriteComponent(*child, root)); }, root);
+  if (!children.isEmpty()) out["Children"] = children;
+  return out;
+}
+
+void Writer::DefineProperty(const std::string& name, const std::function<void(const Value&)>&,
+                            const std::function<Value()>& write, bool hasData) {
+  if (!hasData || !current_ || !write) return;
+  QJsonArray entry = ValueToJson(write());
+  entry.prepend(Q(name));
+  current_->append(entry);
+}
+
+void Writer::DefineBinaryProperty(const std::string& name, const std::function<void(const Binary&)>&,
+                                  const std::function<Binary()>& write, bool hasData) {
+  if (!hasData || !current_ || !write) return;
+  QJsonArray entry = ValueToJson(write());
+  entry.prepend(Q(name));
+  current_->append(entry);
+}
+
+Component* Reader::ReadRoot(const QJsonObject& json, Component* owner) {
+  created_.clear();
+  fixups_.clear();
+  Component* root = ReadComponent(json, owner, nullptr);
+  Finish(*root);
+  return root;
+}
+
+void Reader::ReadInto(Component& root, const QJsonObject& json) {
+  created_.clear();
+  fixups_.clear();
+  root.SetLoadingState();
+  created_.push_back(&root);
+  ReadBody(root, json);
+  Finish(root);
+}
+
+Component* Reader::ReadComponent(const QJsonObject& json, Component* owner, Component* parent) {
+  std::string className = S(json["Class"].toString());
+  auto it = Registry().find(className);
+  if (it == Registry().end()) throw EReadError("Class " + className + " not found");
+  Component* component = it->second(owner);
+  component->SetLoadingState();
+  created_.push_back(component);
+  if (parent) component->SetParentComponent(parent);
+  ReadBody(*component, json);
+  return component;
+}
+
+void Reader::ReadBody(Component& component, const QJsonObject& json) {
+  component.SetName(S(json["Name"].toString()));
+  PropertyList props;
+  component.GetProperties(props);
+  QJsonObject defined;
+  for (const QJsonValue& entry : json["Properties"].toArray()) {
+    QJsonArray triple = entry.toArray();
+    std::string name = S(triple.at(0).toString());
+    QJsonArray valueJson{triple.at(1), triple.at(2)};
+    bool published = false;
+    for (const PropertyInfo& p : props) {
+      if (p.Name != name) continue;
+      published = true;
+      if (triple.at(1).toString() == "Reference")
+        fixups_.push_back({&component, p, S(triple.at(2).toString())});
+      else
+        p.Set(component, ValueFromJson(valueJson));
+    }
+    if (!published) defined[triple.at(0).toString()] = valueJson;
+  }
+  defined_ = &defined;
+  component.DefineProperties(*this);
+  defined_ = nullptr;
+  Component* childOwner = component.GetChildOwner();
+  for (const QJsonValue& child : json["Children"].toArray())
+    ReadComponent(child.toObject(), childOwner ? childOwner : &component, &component);
+}
+
+void Reader::DefineProperty(const std::string& name, const std::function<void(const Value&)>& read,
+                            const std::function<Value()>&, bool) {
+  if (!defined_ || !read) return;
+  auto it = defined_->find(Q(name));
+  if (it != defined_->end()) read(ValueFromJson(it->toArray()));
+}
+
+void Reader::DefineBinaryProperty(const std::string& name, const std::function<void(const Binary&)>& read,
+                                  const std::function<Binary()>&, bool) {
+  if (!defined_ || !read) return;
+  auto it = defined_->find(Q(name));
+  if (it != defined_->end()) read(std::get<Binary>(ValueFromJson(it->toArray())));
+}
+
+void Reader::Finish(Component& root) {
+  for (const Fixup& f : fixups_) {
+    Component* target = f.Name.empty() ? nullptr : FindByName(root, f.Name);
+    f.Property.Set(*f.Target, ComponentRef{target});
+  }
+  for (Component* c : created_) c->ClearReadingState();
+  for (Component* c : created_) c->Loaded();
+  created_.clear();
+  fixups_.clear();
+}
+
+}  // namespace tk

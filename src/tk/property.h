@@ -1,0 +1,101 @@
+#pragma once
+// Published properties: a name, typed access and an optional declared default. A form stream writes a
+// property only when it differs from its default (one without a default is always written).
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+namespace tk {
+
+class Component;
+
+struct Ident {
+  std::string Name;
+  friend bool operator==(const Ident&, const Ident&) = default;
+};
+using Binary = std::vector<std::uint8_t>;
+// A reference to another component; streamed as its name and resolved once the whole tree is read.
+struct ComponentRef {
+  Component* Target = nullptr;
+  friend bool operator==(const ComponentRef&, const ComponentRef&) = default;
+};
+
+using Value = std::variant<std::monostate, std::int64_t, bool, std::string, double, Ident, Binary, ComponentRef>;
+
+struct PropertyInfo {
+  std::string Name;
+  std::function<Value(const Component&)> Get;
+  std::function<void(Component&, const Value&)> Set;
+  std::optional<Value> Default;
+  std::function<bool(const Component&)> Stored;  // empty: always stored
+
+  bool ShouldWrite(const Component& c) const {
+    if (Stored && !Stored(c)) return false;
+    return !Default || Get(c) != *Default;
+  }
+};
+using PropertyList = std::vector<PropertyInfo>;
+
+namespace detail {
+template <class T>
+Value ToValue(const T& v) {
+  if constexpr (std::is_same_v<T, bool>)
+    return v;
+  else if constexpr (std::is_integral_v<T> || std::is_enum_v<T>)
+    return static_cast<std::int64_t>(v);
+  else if constexpr (std::is_floating_point_v<T>)
+    return static_cast<double>(v);
+  else
+    return Value(v);
+}
+template <class T>
+T FromValue(const Value& v) {
+  if constexpr (std::is_same_v<T, bool>)
+    return std::get<bool>(v);
+  else if constexpr (std::is_integral_v<T> || std::is_enum_v<T>)
+    return static_cast<T>(std::get<std::int64_t>(v));
+  else if constexpr (std::is_floating_point_v<T>)
+    return static_cast<T>(std::get<double>(v));
+  else
+    return std::get<T>(v);
+}
+}  // namespace detail
+
+// A property over a getter and a setter of class C (the setter may take its value by copy or const&).
+template <class C, class G, class S>
+PropertyInfo MakeProperty(std::string name, G getter, S setter, std::optional<Value> def = std::nullopt) {
+  using T = std::decay_t<decltype((std::declval<const C&>().*getter)())>;
+  PropertyInfo p;
+  p.Name = std::move(name);
+  p.Get = [getter](const Component& c) { return detail::ToValue<T>((dynamic_cast<const C&>(c).*getter)()); };
+  p.Set = [setter](Component& c, const Value& v) { (dynamic_cast<C&>(c).*setter)(detail::FromValue<T>(v)); };
+  p.Default = std::move(def);
+  return p;
+}
+
+// An enumeration streamed by the names of its values.
+template <class C, class G, class S>
+PropertyInfo MakeEnumProperty(std::string name, G getter, S setter, std::span<const char* const> names,
+                              std::optional<int> def = std::nullopt) {
+  using T = std::decay_t<decltype((std::declval<const C&>().*getter)())>;
+  PropertyInfo p;
+  p.Name = std::move(name);
+  p.Get = [getter, names](const Component& c) {
+    auto index = static_cast<std::size_t>((dynamic_cast<const C&>(c).*getter)());
+    return Value(Ident{index < names.size() ? names[index] : ""});
+  };
+  p.Set = [setter, names](Component& c, const Value& v) {
+    const std::string& text = std::get<Ident>(v).Name;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (text == names[i]) (dynamic_cast<C&>(c).*setter)(static_cast<T>(i));
+  };
+  if (def) p.Default = Value(Ident{names[static_cast<std::size_t>(*def)]});
+  return p;
+}
+
+}  // namespace tk

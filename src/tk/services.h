@@ -1,0 +1,28 @@
+#pragma once
+// The platform services the component libraries ask for, behind one object that tests replace: the clock,
+// opening an address, the cursor position, the keyboard's shift state, the double-click time. Message boxes
+// and the beep go through platform::Ui().
+#include <cstdint>
+#include <string>
+
+#include "tk/types.h"
+
+namespace tk {
+
+class Services {
+ public:
+  virtual ~Services() = default;
+  virtual std::uint32_t TickCount() = 0;  // milliseconds since some start
+  virtual double Now() = 0;               // date-time: days since 1899-12-30, fraction = time of day
+  // Hands an address to the desktop; false when nothing could open it.
+  virtual bool OpenAddress(const std::string& address) = 0;
+  virtual Point CursorPos() = 0;  // screen coordinates
+  virtual ShiftState KeyboardShiftState() = 0;
+  virtual int DoubleClickTime() = 0;
+};
+
+Services& Svc();
+// Installs services (not owned) and returns the previous ones; nullptr restores the default.
+Services* SetServices(Services* services);
+
+}  // namespace tk
