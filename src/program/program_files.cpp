@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 #include "platform/paths.h"
 
@@ -43,23 +44,6 @@ bool ReadUpTo(const std::string& path, std::size_t limit, std::string& bytes) {
   }
   ::close(fd);
   bytes.resize(got);
-  return ok;
-}
-
-bool ReadAll(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  char buffer[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
   return ok;
 }
 
@@ -111,10 +95,8 @@ std::string LoadPGMFile(ProgramStore& store, const std::string& path) {
 std::string SaveSnippetFile(ProgramStore& store, const std::string& path, int first, int last,
                             platform::AtomicFileWriter::WriteFunction write) {
   std::string bytes;
-  for (int n = first; n <= last; ++n) {
-    store.GetLineArg(n);  // range check before anything is written
-    PutRecord(bytes, store.Lines[n], store.Comments[n]);
-  }
+  if (first < 1 || last > ProgramStore::kLastLine) throw std::out_of_range("snippet block out of range");
+  for (int n = first; n <= last; ++n) PutRecord(bytes, store.Lines[n], store.Comments[n]);
   const std::string error = WriteFile(path, bytes, std::move(write));
   if (error.empty()) store.FileName = path;
   return error;
@@ -125,7 +107,8 @@ std::string ReadSnippetFile(const std::string& path, std::vector<ProgramLine>& l
   lines.clear();
   comments.clear();
   std::string bytes;
-  if (!ReadAll(path, bytes)) return kFileOpenErrorText;
+  // One record more than any row can take, so that the editor still sees a block that runs past line 4096.
+  if (!ReadUpTo(path, (ProgramStore::kLastLine + 1) * kFileRecordBytes, bytes)) return kFileOpenErrorText;
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
   for (std::size_t offset = 0; offset + kFileRecordBytes <= bytes.size(); offset += kFileRecordBytes) {
     lines.push_back(ProgramLine::Load(data + offset));

@@ -42,7 +42,8 @@ std::string LoadPGMFile(ProgramStore& store, const std::string& path);
 // program's FileName. Errors: "File Error".
 std::string SaveSnippetFile(ProgramStore& store, const std::string& path, int first, int last,
                             platform::AtomicFileWriter::WriteFunction write = {});
-// Reads every whole record of a snippet; a trailing part record is ignored. Errors: "File Open Error".
+// Reads the whole records of a snippet (at most 4097, more than any row can take); a trailing part record
+// is ignored. Errors: "File Open Error".
 // The editor inserts the result with ProgramStore::InsertBlock.
 std::string ReadSnippetFile(const std::string& path, std::vector<ProgramLine>& lines,
                             std::vector<std::string>& comments);

@@ -84,9 +84,9 @@ class ProgramStore {
   // Skip To lines above row whose target lay after it get one line less; a skip that targeted the
   // deleted line then reaches the line that followed it.
   void DeleteLine(int row);
-  // Inserts lines[i] with comments[i] at row, row+1, ... as one block: the lines above row are renumbered
-  // as for that many single inserts, and the inserted lines keep their own Skip To distances. Stops at line
-  // 4096; returns how many were inserted (fewer than given when the block would run past 4096, which the
+  // Inserts lines[i] with comments[i] (empty where comments is shorter) at row, row+1, ... as one block: the lines
+  // above row are renumbered as for that many single inserts, and the inserted lines keep their own Skip To distances.
+  // Stops at line 4096; returns how many were inserted (fewer than given when the block would run past 4096, which the
   // window reports as "Grid index out of range").
   int InsertBlock(int row, std::span<const ProgramLine> lines, std::span<const std::string> comments);
 

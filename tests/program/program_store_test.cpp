@@ -256,19 +256,6 @@ TEST_F(ProgramStoreTest, DeleteRenumbersSkipsAboveThatReachPastThePoint) {
   EXPECT_EQ(s.Lines[5], SkipTo(FunctionThen, 7));
 }
 
-TEST_F(ProgramStoreTest, InsertThenDeleteRestoresSkipDistances) {
-  s.Lines[1] = SkipTo(FunctionThen, 10);
-  s.Lines[8] = SkipTo(FunctionElse, 3);
-  s.InsertLine(9, true);
-  s.InsertLine(3, true);
-  EXPECT_EQ(s.Lines[1].Value, 12);
-  EXPECT_EQ(s.Lines[9].Value, 4);
-  s.DeleteLine(3);
-  s.DeleteLine(9);
-  EXPECT_EQ(s.Lines[1].Value, 10);
-  EXPECT_EQ(s.Lines[8].Value, 3);
-}
-
 // Block insert, Copy, Cut and Paste
 
 TEST_F(ProgramStoreTest, BlockKeepsItsOwnSkipDistances) {

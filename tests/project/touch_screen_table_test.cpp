@@ -262,13 +262,4 @@ TEST_F(TouchScreenTableTest, FailedLoadsLeaveTheTable) {
   EXPECT_EQ(Bytes(t), before);
 }
 
-TEST_F(TouchScreenTableTest, DownloadCarriesRecords0To255) {
-  t.SetObject(255, Button());
-  t.SetObject(256, Button());
-  const auto image = t.DownloadImage();
-  ASSERT_EQ(image.size(), 16384u);
-  EXPECT_EQ(image[255 * 64], TouchButton);
-  EXPECT_EQ(image.data(), t.Bytes().data());
-}
-
 }  // namespace
