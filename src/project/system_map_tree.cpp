@@ -265,6 +265,14 @@ bool SystemMapTree::Rename(int position, std::string_view text) {
   return true;
 }
 
+bool SystemMapTree::SetText(int position, std::string_view text) {
+  Node* node = NodeAt(position);
+  if (!node) return false;
+  node->text_ = std::string(text);
+  if (observer_) observer_->TextChanged(node);
+  return true;
+}
+
 std::string SystemMapTree::HintAt(int position) const {
   std::string hint;
   int level = LevelAt(position);

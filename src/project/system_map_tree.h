@@ -127,6 +127,9 @@ class SystemMapTree {
   bool CanEdit(int position) const;
   // Renames through the rules: refused positions are left alone (false); blanks and TABs become "-".
   bool Rename(int position, std::string_view text);
+  // Sets a node's text as given, with no rule applied (an icon entry takes its file's name). False out
+  // of range.
+  bool SetText(int position, std::string_view text);
   // A user-given name as stored: no blank, TAB or line break survives (each becomes "-"), so that the
   // name cannot change its own indentation in the ".prj" file.
   static std::string CleanName(std::string_view text);
