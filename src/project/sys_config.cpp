@@ -124,6 +124,10 @@ void TSysConfig::BuildMenus() {
   PopupMenu2->addAction("Tessaro", this, [this] { Tessaro1Click(); });
 }
 
+void TSysConfig::PlaceBeside(const QWidget* wizard) {
+  if (wizard) move(wizard->pos() + QPoint(40, 40));
+}
+
 void TSysConfig::SetProjectPath(const std::string& path) {
   ProjectPath = path;
   ProjectName = FileNameAfterLastBackslash(path);

@@ -38,6 +38,8 @@ class TSysConfig : public QMainWindow {
   bool LoadProject(const std::string& path);
   // Writes the tree with TAB indentation; "" or the error text (the caller reports it).
   std::string SaveProject(const std::string& path) const;
+  // Places the window 40 pixels right of and below the Control Wizard window.
+  void PlaceBeside(const QWidget* wizard);
   // Sets ProjectPath and the name and directory parts derived from it.
   void SetProjectPath(const std::string& path);
 

@@ -198,6 +198,25 @@ TEST_F(SysConfigTest, RenameThroughTheView) {
   EXPECT_EQ(window->Tree.TextAt(project::FirstVariable), "a-b");
 }
 
+TEST_F(SysConfigTest, NamesAreRebuiltOnSelectionChangeAndFocusLoss) {
+  window->Model->setData(Index(project::FirstIrCode), QString("front door"));
+  EXPECT_NE(SharedNameTable().Names[project::FirstIrCode], "front-door");
+  window->SelectPosition(project::FirstIrCode);
+  EXPECT_EQ(SharedNameTable().Names[project::FirstIrCode], "front-door");
+
+  window->Model->setData(Index(project::FirstIrCode), QString("back door"));
+  QFocusEvent focusOut(QEvent::FocusOut, Qt::OtherFocusReason);
+  QApplication::sendEvent(View(), &focusOut);
+  EXPECT_EQ(SharedNameTable().Names[project::FirstIrCode], "back-door");
+}
+
+TEST_F(SysConfigTest, SitsBesideTheControlWizard) {
+  QWidget wizard;
+  wizard.move(100, 50);
+  window->PlaceBeside(&wizard);
+  EXPECT_EQ(window->pos(), QPoint(140, 90));
+}
+
 TEST_F(SysConfigTest, SlotMenuAddsAndRemovesModules) {
   RightClick(Reveal(1607));
   EXPECT_EQ(window->SelectedPosition(), 1607);
