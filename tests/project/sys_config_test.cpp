@@ -5,12 +5,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QToolTip>
 #include <QTreeView>
 #include <filesystem>
 #include <fstream>
@@ -272,8 +274,14 @@ TEST_F(SysConfigTest, ModelMenuChangesToTessaroOnly) {
 }
 
 TEST_F(SysConfigTest, HintsFollowThePointer) {
-  MoveTo(Reveal(1607));
+  QPoint slot = Reveal(1607);
+  MoveTo(slot);
   EXPECT_EQ(View()->viewport()->toolTip(), "Right Click for Module List");
+  // Resting there shows it.
+  QHelpEvent rest(QEvent::ToolTip, slot, View()->viewport()->mapToGlobal(slot));
+  QApplication::sendEvent(View()->viewport(), &rest);
+  EXPECT_EQ(QToolTip::text(), "Right Click for Module List");
+  QToolTip::hideText();
   MoveTo(Reveal(1230));
   EXPECT_EQ(View()->viewport()->toolTip(), "X10 House A, Unit 9");
   MoveTo(Reveal(project::FirstTimer));
