@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "program/editor_form.h"
+#include "project/sys_config.h"
 
 namespace app {
 
@@ -9,6 +10,7 @@ namespace app {
 const std::vector<WindowEntry>& WindowTable() {
   static const std::vector<WindowEntry> table = {
       {"TEditorForm", [] { return EditorForm = new TEditorForm(); }},
+      {"TSysConfig", [] { return SysConfig = new TSysConfig(); }},
   };
   return table;
 }

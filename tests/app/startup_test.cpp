@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QWidget>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "program/editor_form.h"
+#include "project/sys_config.h"
+#include "support/temp_dir.h"
 #include "support/scripted_ui.h"
 
 namespace app {
@@ -18,12 +23,20 @@ TEST(StartUp, CreatesTheWindowsInTableOrderWithTheEditorAsMainWindow) {
   const auto& table = WindowTable();
   ASSERT_FALSE(table.empty());
   EXPECT_STREQ(table.front().ClassName, "TEditorForm");
-  ASSERT_EQ(StartUp(*qApp, table, false), 0);
+  // The System Map window writes its default project into the current directory.
+  testing_support::TempDir cwd;
+  std::string previous = platform::CurrentDir();
+  ASSERT_EQ(::chdir(cwd.Path().c_str()), 0);
+  int result = StartUp(*qApp, table, false);
+  ASSERT_EQ(::chdir(previous.c_str()), 0);
+  ASSERT_EQ(result, 0);
   ASSERT_NE(EditorForm, nullptr);
+  ASSERT_NE(SysConfig, nullptr);
+  EXPECT_TRUE(platform::FileExists(cwd.File("temp.prj")));
   EXPECT_EQ(EditorForm->windowTitle().toStdString(), "  Marvik/Tessaro Control Wizard - Code Editor V2.00e5");
   EXPECT_EQ(QApplication::applicationDisplayName(), "Zelta");
   for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << "nothing shown before the loop";
-  EXPECT_TRUE(testing_support::TestUi().Asked().empty());
+  EXPECT_TRUE(testing_support::TestUi().Messages().empty()) << "a normal start shows no message";
 }
 
 TEST(StartUp, TheLoopShowsOnlyTheMainWindowAndEndsWhenItCloses) {
