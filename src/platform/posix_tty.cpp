@@ -165,6 +165,7 @@ int PosixTty::GetStatus(SerialStatus& status) {
   if (::ioctl(fd_, TIOCOUTQ, &queued) == 0) status.OutQueue = static_cast<std::uint32_t>(queued);
   serial_icounter_struct counts{};
   if (::ioctl(fd_, TIOCGICOUNT, &counts) == 0) {
+    std::lock_guard lock(countsMutex_);
     if (haveCounts_) {
       if (counts.buf_overrun != bufOverrun_) status.Errors |= SerialStatus::RxOverflow;
       if (counts.overrun != overrun_) status.Errors |= SerialStatus::Overrun;

@@ -1,6 +1,7 @@
 #pragma once
 // A serial device over a Linux tty: raw termios, non-blocking, held exclusively with flock so that a
 // second program (or a second port object) cannot open it too.
+#include <mutex>
 #include <string>
 
 #include "platform/serial_device.h"
@@ -36,6 +37,7 @@ class PosixTty : public SerialDevice {
   int fd_ = -1;
   SerialLineSettings settings_;  // what termios cannot hold (limits, DTR/RTS modes) is kept here
   // Error counters of the driver at the last status read; pseudo-terminals have none.
+  std::mutex countsMutex_;  // the status is read from more than one thread
   bool haveCounts_ = false;
   int frame_ = 0, overrun_ = 0, parity_ = 0, brk_ = 0, bufOverrun_ = 0;
 };

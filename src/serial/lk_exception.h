@@ -144,13 +144,14 @@ ZELTA_LK_EXCEPTION(EAlreadyMonitored, EFax)
 #define ZELTA_TAPI_LINE_ERRORS(X)                                                                                      \
   X(ETapiAllocated)                                                                                                    \
   X(ETapiBadDeviceID)                                                                                                  \
-  X(ETapiBearerModeUnavail) X(ETapiCallUnavail) X(ETapiCompletionOverrun) X(ETapiConferenceFull) X(                    \
-      ETapiDialBilling) X(ETapiDialDialtone) X(ETapiDialPrompt) X(ETapiDialQuiet) X(ETapiIncompatibleApiVersion)       \
-      X(ETapiIncompatibleExtVersion) X(ETapiIniFileCorrupt) X(ETapiInUse) X(ETapiInvalAddress) X(ETapiInvalAddressID)  \
-          X(ETapiInvalAddressMode) X(ETapiInvalAddressState) X(ETapiInvalAppHandle) X(ETapiInvalAppName) X(            \
-              ETapiInvalBearerMode) X(ETapiInvalCallComplMode) X(ETapiInvalCallHandle) X(ETapiInvalCallParams)         \
-              X(ETapiInvalCallPrivilege) X(ETapiInvalCallSelect) X(ETapiInvalCallState) X(ETapiInvalCallStatelist) X(  \
-                  ETapiInvalCard) X(ETapiInvalCompletionID) X(ETapiInvalConfCallHandle) X(ETapiInvalConsultCallHandle) \
+  X(ETapiBearerModeUnavail)                                                                                            \
+  X(ETapiCallUnavail) X(ETapiCompletionOverrun) X(ETapiConferenceFull) X(ETapiDialBilling) X(ETapiDialDialtone)        \
+      X(ETapiDialPrompt) X(ETapiDialQuiet) X(ETapiIncompatibleApiVersion) X(ETapiIncompatibleExtVersion) X(            \
+          ETapiIniFileCorrupt) X(ETapiInUse) X(ETapiInvalAddress) X(ETapiInvalAddressID) X(ETapiInvalAddressMode)      \
+          X(ETapiInvalAddressState) X(ETapiInvalAppHandle) X(ETapiInvalAppName) X(ETapiInvalBearerMode) X(             \
+              ETapiInvalCallComplMode) X(ETapiInvalCallHandle) X(ETapiInvalCallParams) X(ETapiInvalCallPrivilege)      \
+              X(ETapiInvalCallSelect) X(ETapiInvalCallState) X(ETapiInvalCallStatelist) X(ETapiInvalCard) X(           \
+                  ETapiInvalCompletionID) X(ETapiInvalConfCallHandle) X(ETapiInvalConsultCallHandle)                   \
                   X(ETapiInvalCountryCode) X(ETapiInvalDeviceClass) X(ETapiInvalDeviceHandle) X(ETapiInvalDialParams)  \
                       X(ETapiInvalDigitList) X(ETapiInvalDigitMode) X(ETapiInvalDigits) X(ETapiInvalExtVersion)        \
                           X(ETapiInvalGroupID) X(ETapiInvalLineHandle) X(ETapiInvalLineState) X(ETapiInvalLocation) X( \
