@@ -495,6 +495,13 @@ WizardView LineCodec::ThenTypeChange(int index) {
 }
 
 namespace {
+// A handler's view reports only what that handler did.
+void ClearOutcome(WizardView& view) {
+  view.Text.reset();
+  view.ClearComment = view.CommentRestored = view.ShowWindow = view.Warned = false;
+  view.ReferenceLine = 0;
+}
+
 bool IsConditionPanel(Panel panel) { return panel >= Panel::TestIoPoint && panel <= Panel::TouchButton; }
 bool IsTimePanel(Panel panel) { return panel >= Panel::TimeOfDay && panel <= Panel::Date; }
 bool IsX10ActionPanel(Panel panel) { return panel >= Panel::TransmitX10 && panel <= Panel::LevGroup; }
@@ -514,9 +521,7 @@ WizardView LineCodec::Enter(const WizardView& inputs) {
   else
     stored = EncodeAction(line, inputs);
   WizardView view = inputs;
-  view.Text.reset();
-  view.ClearComment = view.CommentRestored = view.Warned = view.ShowWindow = false;
-  view.ReferenceLine = 0;
+  ClearOutcome(view);
   if (!stored) return view;
   view.ReferenceLine = line;
   view.Panel = PanelState{};
@@ -536,6 +541,7 @@ void LineCodec::EncodeFunctionAndKind(int line, const WizardView& in, int kind) 
 }
 
 void LineCodec::ModuleChanged(WizardView& view) {
+  ClearOutcome(view);
   const int line = store_.CurrentLine;
   Display d{view, true, 1};
   switch (view.Panel.Id) {
@@ -569,6 +575,7 @@ void LineCodec::ModuleChanged(WizardView& view) {
 }
 
 void LineCodec::SourceChanged(WizardView& view, int source) {
+  ClearOutcome(view);
   const int line = store_.CurrentLine;
   const Panel id = view.Panel.Id;
   Display d{view, true, 2};
@@ -640,6 +647,7 @@ void LineCodec::SourceChanged(WizardView& view, int source) {
 }
 
 void LineCodec::CompareChanged(WizardView& view, int index) {
+  ClearOutcome(view);
   if (view.Panel.Id != Panel::WeekDay || index < 0 || index > 3) return;
   store_.SetLineSub(store_.CurrentLine, index);
   view.Panel.Compare.Index = index;
