@@ -491,6 +491,8 @@ void TVxCollectibleControl::SetName(const std::string& name) {
   if (!Loading() && !(ComponentState() & tk::csInline)) ItemChanged();
 }
 
+tk::Form* GetImmediateParentForm(QWidget* control) { return tk::GetParentForm(control); }
+
 void RegisterBaseClasses() {
   static std::once_flag once;
   std::call_once(once, [] {

@@ -262,6 +262,9 @@ TVxItemClass ItemClassOf() {
   return {&T::Class, [](tk::Component* owner) -> tk::Component* { return new T(owner); }};
 }
 
+// The first form up the parent chain of `control`, else null.
+tk::Form* GetImmediateParentForm(QWidget* control);
+
 // Registers the attached label for form streams; runs once.
 void RegisterBaseClasses();
 

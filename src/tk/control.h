@@ -34,6 +34,8 @@ class ControlT : public W, public Component, public MessageTarget {
     this->setMouseTracking(true);
     font_.SetQ(this->font());
     font_.SetColor(clWindowText);
+    // Controls are visible unless hidden, also when made on a form that already shows.
+    if (this->parentWidget() && this->parentWidget()->isVisible()) this->show();
   }
 
   std::string ClassName() const override { return "TControl"; }

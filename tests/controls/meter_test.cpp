@@ -168,3 +168,60 @@ TEST(Meter, OnlyOwnPropertiesWithoutDefaultsAreAlwaysStreamed) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace controls;
+
+TEST(MeterImages, ADesignTimeImageSizesTheMeterAndSetsItsOrientation) {
+  TVxMeter meter(nullptr);
+  meter.SetDesigning(true);
+  tk::Bitmap tall(10, 50);
+  meter.SetUsedImage(&tall);
+  EXPECT_EQ(meter.Width(), 12);  // plus two for the 3-D frame
+  EXPECT_EQ(meter.Height(), 52);
+  EXPECT_EQ(meter.Orientation(), TMeterOrientation::moVertical);
+  meter.SetCtl3D(false);
+  tk::Bitmap wide(50, 10);
+  meter.SetUnusedImage(&wide);
+  EXPECT_EQ(meter.Width(), 51);
+  EXPECT_EQ(meter.Orientation(), TMeterOrientation::moHorizontal);
+  TVxMeter running(nullptr);
+  running.SetUsedImage(&tall);  // at run time the size stays
+  EXPECT_EQ(running.Width(), 200);
+}
+
+TEST(MeterImages, TheUsedPartShowsItsSliceOfTheUsedImage) {
+  TVxMeter meter(nullptr);
+  meter.SetBorderStyle(TBorderStyle::bsNone);
+  meter.SetBounds(0, 0, 100, 10);
+  tk::Bitmap used(100, 10), unused(100, 10);
+  used.Canvas().Brush.Color = tk::clRed;
+  used.Canvas().FillRect({0, 0, 50, 10});
+  used.Canvas().Brush.Color = tk::clGreen;
+  used.Canvas().FillRect({50, 0, 100, 10});
+  unused.Canvas().Brush.Color = tk::clYellow;
+  unused.Canvas().FillRect({0, 0, 100, 10});
+  meter.SetUsedImage(&used);
+  meter.SetUnusedImage(&unused);
+  meter.SetPercent(40);
+  QImage image = meter.grab().toImage();
+  // 40% of 101 is 40 pixels: the left 40% of the used image (all red) stretched into them.
+  EXPECT_EQ(tk::FromQColor(QColor(image.pixel(0, 5))), tk::clRed);
+  EXPECT_EQ(tk::FromQColor(QColor(image.pixel(39, 5))), tk::clRed);
+  EXPECT_EQ(tk::FromQColor(QColor(image.pixel(41, 5))), tk::clYellow);
+}
+
+TEST(MeterImages, ResizingRemakesTheOffscreenBitmap) {
+  TVxMeter meter(nullptr);
+  meter.SetUsedColor(tk::clBlue);
+  meter.SetPercent(100);
+  meter.grab();
+  meter.SetBounds(0, 0, 300, 30);
+  QImage image = meter.grab().toImage();
+  ASSERT_EQ(image.width(), 300);
+  EXPECT_EQ(tk::FromQColor(QColor(image.pixel(297, 15))), tk::clBlue);
+  EXPECT_EQ(tk::FromQColor(QColor(image.pixel(299, 29))), tk::ColorToRGB(tk::clBtnHighlight));
+}
+
+}  // namespace
