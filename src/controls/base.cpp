@@ -119,7 +119,6 @@ void TVxLabelInfo::SetVisible(bool visible) {
 TVxAttachedLabel::TVxAttachedLabel(tk::Component* owner) : tk::CustomLabel(owner) {
   SetAutoSize(true);
   SetTransparent(false);
-  if (parentWidget()) SetFont(tk::Font(font_));
 }
 
 TVxAttachedLabel::TVxAttachedLabel(tk::Component* owner, TVxCustomControl* control) : TVxAttachedLabel(owner) {
@@ -203,6 +202,7 @@ void TVxCustomControl::LabelAttach(bool visible) {
   auto* label = new TVxAttachedLabel(form, this);
   labelInfo_->Label = label;
   label->setParent(parentWidget());
+  if (auto* parent = dynamic_cast<tk::ControlT<QWidget>*>(parentWidget())) label->SetFont(parent->Font());
   std::string name = GenerateComponentName(form, Name() + "Label");
   label->SetName(name);
   label->SetCaption(name);
@@ -490,6 +490,11 @@ void TVxCollectibleControl::SetName(const std::string& name) {
   TVxCustomControl::SetName(name);
   if (!Loading() && !(ComponentState() & tk::csInline)) ItemChanged();
 }
+
+namespace {
+// Attached labels can be read from form streams as soon as the library is linked in.
+const bool kBaseClassesRegistered = (RegisterBaseClasses(), true);
+}  // namespace
 
 tk::Form* GetImmediateParentForm(QWidget* control) { return tk::GetParentForm(control); }
 

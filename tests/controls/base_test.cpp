@@ -246,3 +246,44 @@ TEST_F(AttachedLabelTest, TheWheelMessageIsDecoded) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace controls;
+
+class TTestEdit : public TVxCustomControl {
+ public:
+  using TVxCustomControl::TVxCustomControl;
+  std::string ClassName() const override { return "TTestEdit"; }
+};
+
+TEST(AttachedLabelStreams, AFormReadBackReattachesTheLabelToItsControl) {
+  EXPECT_TRUE(tk::IsClassRegistered("TVxAttachedLabel"));
+  tk::RegisterClass("TTestEdit", [](tk::Component* owner) { return new TTestEdit(owner); });
+  tk::Form form;
+  form.resize(300, 200);
+  auto* edit = new TTestEdit(&form);
+  edit->SetName("Edit");
+  edit->SetBounds(40, 90, 100, 20);
+  form.show();
+  QApplication::processEvents();
+  edit->LabelInfo().SetVisible(true);
+  edit->LabelInfo().SetOffsets(5, -3);
+  QJsonObject json = tk::Writer().WriteComponent(form);
+
+  tk::Form copy;
+  copy.resize(300, 200);
+  tk::Reader().ReadInto(copy, json);
+  QApplication::processEvents();
+  auto* edit2 = dynamic_cast<TTestEdit*>(copy.FindComponent("Edit"));
+  auto* label2 = dynamic_cast<TVxAttachedLabel*>(copy.FindComponent("EditLabel1"));
+  ASSERT_NE(edit2, nullptr);
+  ASSERT_NE(label2, nullptr);
+  EXPECT_EQ(label2->Control(), edit2);
+  EXPECT_EQ(label2->Caption(), "EditLabel1");
+  EXPECT_EQ(edit2->GetAttachedLabel(), label2);
+  EXPECT_EQ(edit2->LabelInfo().OffsetX(), 5);
+  EXPECT_EQ(edit2->LabelInfo().OffsetY(), -3);
+}
+
+}  // namespace
