@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QFontMetrics>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/text.h"
@@ -33,6 +34,23 @@ int GetLeftButton() { return 1; }
 int DefaultEpoch() {
   QDate day = QDate(1899, 12, 30).addDays(static_cast<qint64>(tk::Svc().Now()));
   return day.year() / 100 * 100;
+}
+
+QWidget* GetNextDlgItem(QWidget* window) {
+  QWidget* parent = window ? window->parentWidget() : nullptr;
+  if (!parent) return window;
+  QList<QWidget*> siblings = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  qsizetype at = siblings.indexOf(window);
+  if (at < 0) return window;
+  // Later children stand higher in Qt's stacking order.
+  return at + 1 < siblings.size() ? siblings[at + 1] : siblings.front();
+}
+
+bool IsForegroundTask() { return QApplication::activeWindow() != nullptr; }
+
+void DebugOutput(const std::string& text) {
+  std::string line = (text + "\n").substr(0, 255);
+  std::fputs(line.c_str(), stderr);
 }
 
 void GetRGB(tk::TColor color, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {
@@ -273,6 +291,22 @@ void DrawTransparentBitmap(tk::Canvas& canvas, int x, int y, int width, int heig
     canvas.Draw(x, y, masked);
   else
     canvas.StretchDraw(tk::Bounds(x, y, width, height), masked);
+}
+
+void TransStretchBlt(QImage& dest, const tk::Rect& destRect, const QImage& source, const tk::Rect& sourceRect,
+                     const QImage& mask, tk::Point maskOrigin) {
+  if (destRect.Empty() || sourceRect.Empty()) return;
+  QImage stretched = source.copy(sourceRect.ToQRect())
+                         .scaled(destRect.Width(), destRect.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                         .convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < destRect.Height(); ++y)
+    for (int x = 0; x < destRect.Width(); ++x) {
+      int dx = destRect.Left + x, dy = destRect.Top + y;
+      if (!dest.valid(dx, dy)) continue;
+      int mx = maskOrigin.X + x, my = maskOrigin.Y + y;
+      bool white = mask.valid(mx, my) && (mask.pixel(mx, my) & 0xFFFFFF) == 0xFFFFFF;
+      if (!white) dest.setPixel(dx, dy, stretched.pixel(x, y));
+    }
 }
 
 QImage CreateDisabledBitmap(const QImage& bitmap, tk::TColor background) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <QImage>
+#include <QWidget>
 
 #include "tk/canvas.h"
 #include "tk/color.h"
@@ -30,6 +31,14 @@ std::uint8_t GetShiftFlags();
 int GetLeftButton();
 // The first year of the current century.
 int DefaultEpoch();
+
+// The sibling just above `window` in the stacking order; the bottom-most sibling when it is on top; the
+// window itself when it has no parent.
+QWidget* GetNextDlgItem(QWidget* window);
+// Whether the active window belongs to this program.
+bool IsForegroundTask();
+// The text and a line feed, cut to 255 characters, to the debug output.
+void DebugOutput(const std::string& text);
 
 // Red, green and blue of a colour; a system colour is first turned into its current value.
 void GetRGB(tk::TColor color, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue);
@@ -67,6 +76,10 @@ int GetTopTextMargin(const QFont& font, int borderStyle, int height, bool ctl3D)
 // the bitmap's bottom-left pixel).
 void DrawTransparentBitmap(tk::Canvas& canvas, int x, int y, int width, int height, const tk::Rect& part,
                            const QImage& bitmap, tk::TColor transparent);
+// Stretches `source` into `dest` except where the mask (taken at maskOrigin, same size as the destination
+// area) is white: there the destination stays.
+void TransStretchBlt(QImage& dest, const tk::Rect& destRect, const QImage& source, const tk::Rect& sourceRect,
+                     const QImage& mask, tk::Point maskOrigin);
 // The image embossed as disabled: pixels of `background` vanish, the rest shows in highlight and shadow.
 QImage CreateDisabledBitmap(const QImage& bitmap, tk::TColor background);
 

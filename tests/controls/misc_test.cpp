@@ -142,3 +142,48 @@ TEST(MiscDrawing, TransparentBitmapsLeaveTheKeyColourUntouched) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace controls;
+
+TEST(MiscWindows, NextDialogItemIsTheSiblingAboveOrTheBottomOne) {
+  QWidget parent;
+  auto* a = new QWidget(&parent);
+  auto* b = new QWidget(&parent);
+  auto* c = new QWidget(&parent);
+  EXPECT_EQ(GetNextDlgItem(a), b);
+  EXPECT_EQ(GetNextDlgItem(b), c);
+  EXPECT_EQ(GetNextDlgItem(c), a);
+  c->lower();  // now at the bottom
+  EXPECT_EQ(GetNextDlgItem(c), a);
+  EXPECT_EQ(GetNextDlgItem(b), c);
+  EXPECT_EQ(GetNextDlgItem(&parent), &parent);
+}
+
+TEST(MiscDrawing, TransStretchBltKeepsTheDestinationUnderWhiteMaskPixels) {
+  QImage dest(4, 1, QImage::Format_RGB32);
+  dest.fill(0xFF000000);
+  QImage source(2, 1, QImage::Format_RGB32);
+  source.setPixel(0, 0, 0xFFFF0000);
+  source.setPixel(1, 0, 0xFF00FF00);
+  QImage mask(4, 1, QImage::Format_RGB32);
+  mask.fill(0xFF000000);
+  mask.setPixel(1, 0, 0xFFFFFFFF);
+  TransStretchBlt(dest, {0, 0, 4, 1}, source, {0, 0, 2, 1}, mask, {0, 0});
+  EXPECT_EQ(dest.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(dest.pixel(1, 0) & 0xFFFFFF, 0u);  // masked out
+  EXPECT_EQ(dest.pixel(3, 0) & 0xFFFFFF, 0x00FF00u);
+}
+
+TEST(MiscDrawing, DisabledBitmapsEmbossTheInk) {
+  QImage picture(3, 3, QImage::Format_RGB32);
+  picture.fill(0xFFFFFFFF);
+  picture.setPixel(0, 0, 0xFF000000);
+  QImage disabled = CreateDisabledBitmap(picture, tk::clWhite);
+  EXPECT_EQ(tk::FromQColor(QColor(disabled.pixel(0, 0))), tk::ColorToRGB(tk::clBtnShadow));
+  EXPECT_EQ(tk::FromQColor(QColor(disabled.pixel(1, 1))), tk::ColorToRGB(tk::clBtnHighlight));
+  EXPECT_EQ(tk::FromQColor(QColor(disabled.pixel(2, 2))), tk::ColorToRGB(tk::clBtnFace));
+}
+
+}  // namespace
