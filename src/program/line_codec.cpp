@@ -88,7 +88,9 @@ bool Missing(std::initializer_list<int> selections) {
 
 namespace {
 const std::string kNothing;
-}
+// Lines 1..4096; slot 0 is never written.
+bool InStore(int line) { return line >= 1 && line <= ProgramStore::kLastLine; }
+}  // namespace
 
 const std::string& ListState::Text() const {
   return Index >= 0 && Index < static_cast<int>(Items.size()) ? Items[static_cast<std::size_t>(Index)] : kNothing;
@@ -260,10 +262,6 @@ void LineCodec::Warn(int line, Display& d) {
 }
 
 // ---- display and dispatch ----
-
-namespace {
-bool InStore(int line) { return line >= 1 && line <= ProgramStore::kLastLine; }
-}  // namespace
 
 WizardView LineCodec::ShowProgramLine(int line) {
   WizardView view;
@@ -446,6 +444,7 @@ void LineCodec::ShowActionKind(int kind, int line, Display& d) {
 // ---- handlers ----
 
 WizardView LineCodec::OpenLine(int line) {
+  if (!InStore(line)) return WizardView{};
   store_.Modified = true;
   store_.CurrentLine = static_cast<std::int16_t>(line);
   saved_.Line = store_.Lines.at(static_cast<std::size_t>(line));
@@ -454,7 +453,7 @@ WizardView LineCodec::OpenLine(int line) {
 }
 
 WizardView LineCodec::RestoreLine() {
-  if (!store_.Modified) return WizardView{};
+  if (!store_.Modified || !InStore(store_.CurrentLine)) return WizardView{};
   const int line = store_.CurrentLine;
   store_.Lines.at(static_cast<std::size_t>(line)) = saved_.Line;
   store_.Comments.at(static_cast<std::size_t>(line)) = saved_.Comment;
@@ -466,6 +465,7 @@ WizardView LineCodec::RestoreLine() {
 
 WizardView LineCodec::FunctionChange(int index) {
   const int line = store_.CurrentLine;
+  if (!InStore(line)) return WizardView{};
   if (index >= 0 && index < FunctionEndIndex) {
     store_.SetLineFunction(line, index);
   } else if (index == FunctionEndIndex) {
@@ -479,6 +479,7 @@ WizardView LineCodec::FunctionChange(int index) {
 
 WizardView LineCodec::IfTypeChange(int index) {
   const int line = store_.CurrentLine;
+  if (!InStore(line)) return WizardView{};
   if (index >= 0 && index < static_cast<int>(IfTypeItems().size())) store_.SetLineKind(line, index);
   WizardView view = ShowProgramLine(line);
   view.ShowWindow = true;
@@ -487,6 +488,7 @@ WizardView LineCodec::IfTypeChange(int index) {
 
 WizardView LineCodec::ThenTypeChange(int index) {
   const int line = store_.CurrentLine;
+  if (!InStore(line)) return WizardView{};
   if (index >= 0 && index < static_cast<int>(ThenTypeItems().size())) store_.SetLineKind(line, index);
   WizardView view = ShowProgramLine(line);
   if (view.ReferenceLine == 0) view.ReferenceLine = line;
@@ -511,7 +513,7 @@ WizardView LineCodec::Enter(const WizardView& inputs) {
   const int line = store_.CurrentLine;
   const Panel panel = inputs.Panel.Id;
   bool stored = false;
-  if (panel == Panel::None) return inputs;
+  if (panel == Panel::None || !InStore(line)) return inputs;
   if (IsTimePanel(panel))
     stored = EncodeTimeCondition(line, inputs);
   else if (IsConditionPanel(panel))
@@ -543,6 +545,7 @@ void LineCodec::EncodeFunctionAndKind(int line, const WizardView& in, int kind) 
 void LineCodec::ModuleChanged(WizardView& view) {
   ClearOutcome(view);
   const int line = store_.CurrentLine;
+  if (!InStore(line)) return;
   Display d{view, true, 1};
   switch (view.Panel.Id) {
     case Panel::TestIoPoint:
@@ -577,6 +580,7 @@ void LineCodec::ModuleChanged(WizardView& view) {
 void LineCodec::SourceChanged(WizardView& view, int source) {
   ClearOutcome(view);
   const int line = store_.CurrentLine;
+  if (!InStore(line)) return;
   const Panel id = view.Panel.Id;
   Display d{view, true, 2};
   switch (id) {
@@ -648,7 +652,7 @@ void LineCodec::SourceChanged(WizardView& view, int source) {
 
 void LineCodec::CompareChanged(WizardView& view, int index) {
   ClearOutcome(view);
-  if (view.Panel.Id != Panel::WeekDay || index < 0 || index > 3) return;
+  if (view.Panel.Id != Panel::WeekDay || index < 0 || index > 3 || !InStore(store_.CurrentLine)) return;
   store_.SetLineSub(store_.CurrentLine, index);
   view.Panel.Compare.Index = index;
 }

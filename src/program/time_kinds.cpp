@@ -206,7 +206,7 @@ void LineCodec::SunOffsetChanged(PanelState& panel) {
 
 void LineCodec::TodTabChanged(PanelState& panel, int tab) const {
   panel.Tab.Index = tab;
-  const ProgramLine& l = store_.Lines[store_.CurrentLine];
+  const ProgramLine& l = store_.Lines.at(static_cast<std::size_t>(store_.CurrentLine));
   if (tab == 0 && l.Arg == 0 && l.Value == 0) {
     panel.Option.Index = 0;
     panel.Slider = 120;
@@ -218,7 +218,7 @@ void LineCodec::TodSourceChanged(PanelState& panel, int source) const {
   panel.Source.Index = source;
   if (source == 1) {
     project::FillVariableList(panel.Variable.Items, names_);
-    Select(panel.Variable, store_.Lines[store_.CurrentLine].Value);
+    Select(panel.Variable, store_.Lines.at(static_cast<std::size_t>(store_.CurrentLine)).Value);
     panel.EditText.clear();
   } else {
     panel.Variable.Items.clear();

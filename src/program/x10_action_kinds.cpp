@@ -165,7 +165,7 @@ void LineCodec::LevelChanged(PanelState& panel) {
 void LineCodec::LevelVariableChanged(PanelState& panel) { panel.SliderCaptionVisible = false; }
 
 void LineCodec::LevelSourceChanged(PanelState& panel, int source) const {
-  const std::uint16_t value = store_.Lines[store_.CurrentLine].Value;
+  const std::uint16_t value = store_.Lines.at(static_cast<std::size_t>(store_.CurrentLine)).Value;
   panel.Source.Index = source;
   if (source == 1) {
     Select(panel.Variable, value);

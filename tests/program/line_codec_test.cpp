@@ -134,10 +134,22 @@ TEST_F(LineCodecTest, RestoreLineBringsBackTheOpenedLineOnlyWhenModified) {
   EXPECT_FALSE(v.CommentRestored);
 }
 
-TEST_F(LineCodecTest, LinesOutsideTheStoreRenderNothing) {
+TEST_F(LineCodecTest, LinesOutsideTheStoreAreNeverTouched) {
   EXPECT_FALSE(codec.RenderLine(0).has_value());
   EXPECT_FALSE(codec.RenderLine(4097).has_value());
   EXPECT_FALSE(codec.RenderLine(-3).has_value());
+  // With no valid current line the handlers change nothing, slot 0 above all.
+  program::WizardView v = codec.ShowProgramLine(1);
+  store.CurrentLine = 0;
+  codec.FunctionChange(FunctionThen);
+  codec.IfTypeChange(5);
+  codec.ThenTypeChange(6);
+  v.Panel.Item.Index = 1;
+  v.Panel.Compare.Index = 1;
+  codec.Enter(v);
+  codec.SourceChanged(v, 1);
+  EXPECT_TRUE(store.Lines[0].IsEmpty());
+  EXPECT_EQ(Ui().Beeps(), 0);
 }
 
 }  // namespace
