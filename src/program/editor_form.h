@@ -1,12 +1,172 @@
 #pragma once
+// The main window ("Code Editor"): the listing of the 4096 program lines in a four-column grid, the
+// whole-line commands, search, Copy/Cut/Paste, printing, the program, snippet and listing files, the
+// project commands and the doors to the other windows. The window owns the program store; the grid is a
+// view over ListingModel, whose cells keep their own text between re-renders.
 #include <QMainWindow>
+#include <memory>
+#include <optional>
+#include <string>
 
-// The main window: the program listing and its commands.
+#include "program/comms_link.h"
+#include "program/editor_links.h"
+#include "program/line_codec.h"
+#include "program/listing_model.h"
+#include "program/program_store.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTableView;
+
 class TEditorForm : public QMainWindow {
   Q_OBJECT
 
  public:
   explicit TEditorForm(QWidget* parent = nullptr);
+  ~TEditorForm() override;
+
+  // The program: lines, comments, the Copy/Cut snapshot, Modified, CurrentLine, FileName.
+  ProgramStore Store;
+  // Set by every change to the program (line commands, pastes, snippets, comment edits, the wizard
+  // opening a line, New Program) and cleared only by a successful save or load of the program. The close
+  // and open questions ask while it is set; `Store.Modified` keeps its narrower meaning for the wizard.
+  bool Unsaved = false;
+
+  // Renders and encodes lines over the store and the shared name table; the Control Wizard works through
+  // it too, so the listing and the wizard always agree.
+  std::unique_ptr<program::LineCodec> Codec;
+
+  // The windows the editor drives. Not owned; nullptr restores the stand-in.
+  void SetCommsLink(program::CommsLink* link);
+  void SetWizardLink(program::WizardLink* link);
+  void SetProjectWindows(program::ProjectWindowsLink* link);
+  program::CommsLink& Comms() const { return *comms_; }
+  program::WizardLink& Wizard() const { return *wizard_; }
+  program::ProjectWindowsLink& ProjectWindows() const { return *projectWindows_; }
+
+  // Re-renders every line into the grid: Program Text, Comments (" " for an empty comment), Reference.
+  void UpdateListing();
+  // Writes line n's reference text into the grid and hides the wizard.
+  void ShowLineHex(int n);
+  // Every line empty, its comment " ", the grid's cells " ", the cursor to line 1.
+  void ClearProgram();
+
+  // The grid's current row (line 1..4096) and the marked block (top and bottom row of the selection).
+  int CurrentRow() const;
+  void SetCurrentRow(int row);
+  void SetCurrentCell(int row, int column);
+  int CurrentColumn() const;
+  void SelectionBlock(int& first, int& last) const;
+  void SelectBlock(int first, int last);
+
+  // Menu commands.
+  void NewProgram1Click();
+  void OpenProgram1Click();
+  void SaveProgramAs1Click();
+  void Print1Click();
+  void PrintToFile1Click();
+  void Exit1Click();
+  void NewProject1Click();
+  void SaveProject1Click();
+  void SaveProjectAs1Click();
+  void OpenProject1Click();
+  void DownloadProject1Click();
+  void SystemMap1Click();
+  void TouchScreenSetup1Click();
+  void AsciiMessages1Click();
+  void AttachToController1Click();
+  void CommsSetup1Click();
+  void LoadCodeSnippet1Click();
+  void SaveCodeSnippet1Click();
+  void Cut1Click();
+  void Copy1Click();
+  void Paste1Click();
+  // Buttons.
+  void BitBtn5Click();   // "&Insert Line"
+  void BitBtn6Click();   // "&Delete Line"
+  void BitBtn7Click();   // "&Clear Line"
+  void BitBtn20Click();  // "Update"
+  void SearchButtonClick();
+  void SearchButtonRightClick();
+  // Grid events.
+  void StringGrid1Click();
+  void StringGrid1DblClick();
+  void StringGrid1SetEditText(int row, const std::string& text);
+  // The close question; true when the window may close.
+  bool FormCloseQuery();
+
+  // Controls, named as on the form.
+  program::ListingModel* Listing = nullptr;
+  QTableView* StringGrid1 = nullptr;
+  QPushButton* BitBtn5 = nullptr;
+  QPushButton* BitBtn6 = nullptr;
+  QPushButton* BitBtn7 = nullptr;
+  QPushButton* BitBtn20 = nullptr;
+  QPushButton* SearchButton = nullptr;
+  QLineEdit* Edit14 = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+  QFrame* Panel9 = nullptr;
+  QFrame* Panel2 = nullptr;
+  QWidget* VxURL1 = nullptr;
+  QWidget* VxLabel2 = nullptr;
+  QLabel* Label4 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* NewProgram1 = nullptr;
+  QAction* OpenProgram1 = nullptr;
+  QAction* SaveProgramAs1 = nullptr;
+  QAction* Print1 = nullptr;
+  QAction* PrintToFile1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* NewProject1 = nullptr;
+  QAction* SaveProject1 = nullptr;
+  QAction* SaveProjectAs1 = nullptr;
+  QAction* OpenProject1 = nullptr;
+  QAction* DownloadProject1 = nullptr;
+  QAction* SystemMap1 = nullptr;
+  QAction* TouchScreenSetup1 = nullptr;
+  QAction* AsciiMessages1 = nullptr;
+  QAction* AttachToController1 = nullptr;
+  QAction* CommsSetup1 = nullptr;
+  QAction* LoadCodeSnippet1 = nullptr;
+  QAction* SaveCodeSnippet1 = nullptr;
+  QAction* Cut1 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* Paste1 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void CurrentCellChanged(int row, int column, int previousRow, int previousColumn);
+  // After a block was inserted at `row`: cursor below it, re-render, and the grid's message when the
+  // block reached the last row.
+  void FinishBlockInsert(int row, int inserted);
+  void SetProjectStatus();
+  // Writes the three project files; true when all were written.
+  bool SaveProjectFiles();
+  bool LoadProgramFile(const std::string& path);
+
+  std::unique_ptr<program::CommsLink> ownComms_;
+  std::unique_ptr<program::WizardLink> ownWizard_;
+  std::unique_ptr<program::ProjectWindowsLink> ownProjectWindows_;
+  program::CommsLink* comms_ = nullptr;
+  program::WizardLink* wizard_ = nullptr;
+  program::ProjectWindowsLink* projectWindows_ = nullptr;
+  bool movingCursor_ = false;
 };
 
 extern TEditorForm* EditorForm;
+
+namespace program {
+// The grid's refusal when a command moves its cursor past the last row.
+inline constexpr const char* kGridIndexText = "Grid index out of range";
+}  // namespace program

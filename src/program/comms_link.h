@@ -1,0 +1,38 @@
+#pragma once
+// What the editor asks of the communications side: the settings reload, the data directory, attaching
+// to the controller, the project download dialog, the settings window and the log's "Errors" box. The
+// communications window implements it; until one is installed the editor uses a stand-in that reloads
+// nothing and uses the current directory.
+#include <string>
+
+namespace program {
+
+class CommsLink {
+ public:
+  virtual ~CommsLink() = default;
+  // Reloads the settings (read_configfile). A failed reload has already been reported; the command stops.
+  virtual bool ReadConfigFile() = 0;
+  // The data directory from the last settings reload.
+  virtual std::string CurrentDirectory() const = 0;
+  // Shows the communications window, starts its connect sequence and its timer, whatever its state.
+  virtual void Attach() = 0;
+  // Shows the project download window, which starts the download.
+  virtual void ShowDownloadProject() = 0;
+  // Shows the settings window modally.
+  virtual void ShowSetup() = 0;
+  // The log's "Errors" box: while ticked, the grid's Reference column can be selected.
+  virtual bool CommsDetail() const = 0;
+};
+
+// Used until the communications window installs itself.
+class DetachedCommsLink : public CommsLink {
+ public:
+  bool ReadConfigFile() override { return true; }
+  std::string CurrentDirectory() const override;
+  void Attach() override {}
+  void ShowDownloadProject() override {}
+  void ShowSetup() override {}
+  bool CommsDetail() const override { return false; }
+};
+
+}  // namespace program

@@ -1,0 +1,310 @@
+// The editor window: its controls, the listing, the line commands, Copy/Cut/Paste, search, the wizard's
+// double click and the close question, driven through the window's buttons and menus.
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+
+#include "editor_test_fixture.h"
+#include "program/listing_search.h"
+
+namespace editor_test {
+namespace {
+
+using platform::MsgResult;
+
+TEST_F(EditorTest, StartsAsTheCodeEditorWithAnEmptyListing) {
+  EXPECT_EQ(editor->windowTitle().toStdString(), "  Marvik/Tessaro Control Wizard - Code Editor V2.00e5");
+  EXPECT_EQ(editor->size(), QSize(747, 569));
+  EXPECT_EQ(Store().FileName, "Untitled");
+  EXPECT_EQ(Store().CurrentLine, 1);
+  QAbstractItemModel* model = editor->StringGrid1->model();
+  ASSERT_EQ(model->rowCount(), 4096);
+  ASSERT_EQ(model->columnCount(), 4);
+  const char* headers[] = {"Line#", "Program Text", "Comments", "Reference"};
+  const int widths[] = {64, 305, 231, 86};
+  for (int c = 0; c < 4; ++c) {
+    EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString().toStdString(), headers[c]);
+    EXPECT_EQ(editor->StringGrid1->columnWidth(c), widths[c]);
+  }
+  EXPECT_EQ(model->index(0, 0).data().toString(), "1");
+  EXPECT_EQ(model->index(4095, 0).data().toString(), "4096");
+  EXPECT_EQ(editor->StringGrid1->rowHeight(0), 16);
+  EXPECT_TRUE(editor->Edit14->isHidden());
+  EXPECT_TRUE(editor->CheckBox1->isHidden());
+  EXPECT_EQ(editor->Edit14->text(), "Search Text");
+  EXPECT_EQ(editor->Panel9->size(), QSize(81, 25));
+  EXPECT_FALSE(editor->SaveProject1->isEnabled());
+  ASSERT_NE(editor->VxURL1, nullptr);
+  ASSERT_NE(editor->VxLabel2, nullptr);
+}
+
+TEST_F(EditorTest, UpdateRendersEveryLineThroughTheCodecAndRestoresTheCurrentLine) {
+  Store().CurrentLine = 7;
+  LoadSmallProgram();
+  EXPECT_EQ(Text(1).rfind("IF", 0), 0u) << Text(1);
+  EXPECT_EQ(Text(2).rfind("    THEN", 0), 0u) << Text(2);
+  EXPECT_EQ(Text(3).rfind("    ELSE", 0), 0u) << Text(3);
+  EXPECT_EQ(Text(4), "");
+  EXPECT_EQ(Text(5), "End Program");
+  EXPECT_EQ(CommentCell(1), "check the counter");
+  EXPECT_EQ(CommentCell(4), " ") << "an empty comment shows as one blank";
+  EXPECT_EQ(editor->Listing->Reference(2), "04C0-0000-0003");
+  EXPECT_EQ(editor->Listing->Reference(4), "0000-0000-0000");
+  EXPECT_EQ(Store().CurrentLine, 7);
+  EXPECT_EQ(editor->BitBtn20->text(), "Update");
+  EXPECT_TRUE(wizard.Visible) << "re-rendering leaves the wizard shown";
+}
+
+TEST_F(EditorTest, InsertAndClearKeepSkipDistancesAndMarkTheProgramUnsaved) {
+  LoadSmallProgram();
+  editor->SetCurrentRow(3);
+  editor->BitBtn5->click();
+  EXPECT_TRUE(Store().Lines[3].IsEmpty());
+  EXPECT_EQ(Store().Lines[2].Value, 4) << "the skip still reaches the old line 5";
+  EXPECT_EQ(Store().Comments[4], "reset");
+  EXPECT_EQ(CommentCell(4), "reset");
+  EXPECT_EQ(Text(3), "");
+  EXPECT_EQ(Text(6), "End Program");
+  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_FALSE(Store().Modified) << "Modified keeps its meaning: set only by opening a line in the wizard";
+
+  editor->SetCurrentRow(4);
+  editor->BitBtn7->click();
+  EXPECT_TRUE(Store().Lines[4].IsEmpty());
+  EXPECT_EQ(Store().Comments[4], "");
+  EXPECT_EQ(Text(4), "");
+  EXPECT_EQ(Store().Lines[2].Value, 4) << "Clear Line does not renumber";
+}
+
+TEST_F(EditorTest, DeleteAsksFirstAndCancelLeavesTheLine) {
+  LoadSmallProgram();
+  editor->SetCurrentRow(3);
+  Ui().QueueAnswer(MsgResult::Cancel);
+  editor->BitBtn6->click();
+  ASSERT_EQ(Ui().Asked().size(), 1u);
+  EXPECT_EQ(Ui().Asked()[0].Text, "Are you SURE you want to DELETE line# 3?");
+  EXPECT_EQ(Ui().Asked()[0].Caption, "Delete Line");
+  EXPECT_EQ(Ui().Asked()[0].Buttons, platform::MsgButtons::OkCancel);
+  EXPECT_FALSE(Store().Lines[3].IsEmpty());
+  EXPECT_FALSE(editor->Unsaved);
+
+  Ui().QueueAnswer(MsgResult::Ok);
+  editor->BitBtn6->click();
+  EXPECT_EQ(Store().Comments[3], "");
+  EXPECT_EQ(Text(4), "End Program");
+  EXPECT_EQ(Store().Lines[2].Value, 2) << "the skip follows its target up";
+  EXPECT_TRUE(editor->Unsaved);
+}
+
+TEST_F(EditorTest, CopyAndPasteKeepThePastedBlocksSkipDistances) {
+  LoadSmallProgram();
+  editor->SelectBlock(2, 3);
+  editor->Copy1->trigger();
+  EXPECT_EQ(Store().BlockFirst, 2);
+  EXPECT_EQ(Store().BlockLast, 3);
+  EXPECT_FALSE(editor->Unsaved) << "Copy changes nothing";
+
+  editor->SetCurrentRow(6);
+  editor->Paste1->trigger();
+  EXPECT_EQ(Store().Lines[6], Store().Lines[2]);
+  EXPECT_EQ(Store().Lines[6].Value, 3) << "the pasted Skip To keeps its own distance";
+  EXPECT_EQ(Store().Comments[7], "reset");
+  EXPECT_EQ(Text(7), Text(3));
+  EXPECT_EQ(editor->CurrentRow(), 8) << "the cursor moves below the pasted block";
+  EXPECT_TRUE(editor->Unsaved);
+
+  // Pasting again gives the same block once more.
+  editor->Paste1->trigger();
+  EXPECT_EQ(Store().Lines[8], Store().Lines[2]);
+  EXPECT_TRUE(Ui().Messages().empty());
+}
+
+TEST_F(EditorTest, CutRemovesTheBlockAndPasteBeforeAnyCopyInsertsOneEmptyLine) {
+  LoadSmallProgram();
+  editor->SetCurrentRow(1);
+  editor->Paste1->trigger();
+  EXPECT_TRUE(Store().Lines[1].IsEmpty());
+  EXPECT_EQ(Text(6), "End Program");
+
+  editor->SelectBlock(2, 3);  // the IF and the THEN
+  editor->Cut1->trigger();
+  EXPECT_EQ(editor->CurrentRow(), 2);
+  EXPECT_EQ(Text(4), "End Program");
+  EXPECT_EQ(Store().Comments[2], "reset");
+  EXPECT_EQ(Store().BlockFirst, 2);
+}
+
+TEST_F(EditorTest, APasteThatReachesTheLastRowStopsThereWithViewAndStoreInStep) {
+  LoadSmallProgram();
+  editor->SelectBlock(1, 3);
+  editor->Copy1->trigger();
+  editor->SetCurrentRow(4095);
+  editor->Paste1->trigger();
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{program::kGridIndexText});
+  EXPECT_EQ(Store().Lines[4095], Store().Lines[1]);
+  EXPECT_EQ(Store().Lines[4096], Store().Lines[2]);
+  EXPECT_EQ(Text(4095), Text(1)) << "the listing shows what the store holds";
+  EXPECT_EQ(editor->Listing->Reference(4096), Store().ReferenceText(4096));
+  EXPECT_EQ(editor->CurrentRow(), 4096);
+
+  // One line pasted on the last row fits, but the cursor cannot follow it.
+  editor->SelectBlock(1, 1);
+  editor->Copy1->trigger();
+  editor->SetCurrentRow(4096);
+  Ui().Clear();
+  editor->Paste1->trigger();
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{program::kGridIndexText});
+  EXPECT_EQ(Text(4096), Text(1));
+}
+
+TEST_F(EditorTest, SearchFindsTextAndCommentsForwardOnlyAndHidesTheWizard) {
+  LoadSmallProgram();
+  Store().Comments[40] = "Porch LIGHT";
+  Store().Lines[40] = Store().Lines[3];
+  editor->UpdateListing();
+  editor->SearchButtonRightClick();
+  EXPECT_FALSE(editor->Edit14->isHidden());
+  EXPECT_EQ(editor->Panel9->size(), QSize(310, 45));
+
+  // From line 1 the first match is line 1 itself, but the cursor lands on line 2.
+  editor->SetCurrentRow(1);
+  editor->Edit14->setText("if");
+  wizard.Visible = true;
+  editor->SearchButton->click();
+  EXPECT_EQ(Store().CurrentLine, 2);
+  EXPECT_EQ(editor->CurrentRow(), 2);
+  EXPECT_FALSE(wizard.Visible) << "no wizard stays open on another line than the cursor's";
+
+  // Comments count only with the box ticked; case is ignored.
+  editor->Edit14->setText("porch light");
+  Ui().Clear();
+  editor->SearchButton->click();
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Not found"});
+  EXPECT_EQ(Store().CurrentLine, 2);
+  editor->CheckBox1->setChecked(true);
+  editor->SearchButton->click();
+  EXPECT_EQ(Store().CurrentLine, 40);
+  EXPECT_EQ(editor->CurrentRow(), 40);
+  // The next search starts below the match and does not wrap around.
+  Ui().Clear();
+  editor->SearchButton->click();
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Not found"});
+  EXPECT_EQ(Store().CurrentLine, 40);
+
+  editor->SearchButtonRightClick();
+  EXPECT_TRUE(editor->Edit14->isHidden());
+  EXPECT_EQ(editor->Panel9->size(), QSize(81, 25));
+}
+
+TEST(ListingSearch, NeverLooksAtTheLastLineAndAnEmptyTextMatchesNothing) {
+  std::vector<std::string> texts(4097), comments(4097);
+  texts[4096] = "needle";
+  EXPECT_EQ(program::FindLine(texts, comments, 1, "needle", true), 0);
+  texts[4095] = "a NEEDLE";
+  EXPECT_EQ(program::FindLine(texts, comments, 1, "needle", false), 4095);
+  EXPECT_EQ(program::FindLine(texts, comments, 1, "", true), 0);
+  comments[9] = "Needle";
+  EXPECT_EQ(program::FindLine(texts, comments, 1, "needle", false), 4095);
+  EXPECT_EQ(program::FindLine(texts, comments, 1, "needle", true), 9);
+  EXPECT_EQ(program::FindLine(texts, comments, 10, "needle", true), 4095);
+  EXPECT_EQ(program::SearchStart(1), 1);
+  EXPECT_EQ(program::SearchStart(2), 3);
+}
+
+TEST_F(EditorTest, DoubleClickOpensTheProgramTextInTheWizardAndSetsModified) {
+  LoadSmallProgram();
+  editor->SetCurrentCell(3, program::ListingModel::ColumnComment);
+  editor->StringGrid1DblClick();
+  EXPECT_TRUE(Store().Modified);
+  EXPECT_TRUE(wizard.Opened.empty()) << "a double click on a comment opens nothing";
+
+  Store().Modified = false;
+  editor->SetCurrentCell(3, program::ListingModel::ColumnText);
+  editor->StringGrid1DblClick();
+  EXPECT_TRUE(Store().Modified);
+  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_EQ(wizard.Opened, std::vector<int>{3});
+  EXPECT_EQ(wizard.Caption, "Control Wizard, Line# 3");
+  EXPECT_EQ(wizard.Height, editor->height());
+  EXPECT_EQ(Store().CurrentLine, 3);
+
+  // A click elsewhere hides the wizard and follows the cursor.
+  editor->SetCurrentCell(9, program::ListingModel::ColumnText);
+  EXPECT_FALSE(wizard.Visible);
+  EXPECT_EQ(Store().CurrentLine, 9);
+}
+
+TEST_F(EditorTest, CommentsAreTypedAndTheReferenceColumnFollowsTheErrorsBox) {
+  LoadSmallProgram();
+  editor->SetCurrentCell(4, program::ListingModel::ColumnComment);
+  EXPECT_EQ(editor->StringGrid1->selectionMode(), QAbstractItemView::SingleSelection);
+  EXPECT_NE(editor->StringGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+  QAbstractItemModel* model = editor->StringGrid1->model();
+  ASSERT_TRUE(model->setData(model->index(3, 2), QString("lamp on")));
+  EXPECT_EQ(Store().Comments[4], "lamp on");
+  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_FALSE(Store().Modified);
+  EXPECT_FALSE(model->setData(model->index(3, 2), QString::fromUtf8("\u20ac"))) << "not Latin-1: refused";
+  EXPECT_EQ(Store().Comments[4], "lamp on");
+
+  editor->SetCurrentCell(4, program::ListingModel::ColumnText);
+  EXPECT_EQ(editor->StringGrid1->selectionMode(), QAbstractItemView::ContiguousSelection);
+  EXPECT_EQ(editor->StringGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+  editor->SetCurrentCell(5, program::ListingModel::ColumnReference);
+  EXPECT_EQ(editor->CurrentColumn(), program::ListingModel::ColumnText) << "refused without the Errors box";
+  comms.Detail = true;
+  editor->SetCurrentCell(5, program::ListingModel::ColumnReference);
+  EXPECT_EQ(editor->CurrentColumn(), program::ListingModel::ColumnReference);
+}
+
+TEST_F(EditorTest, TheCloseQuestionFollowsEveryUnsavedChange) {
+  EXPECT_TRUE(editor->FormCloseQuery()) << "nothing changed: no question";
+  EXPECT_TRUE(Ui().Asked().empty());
+
+  editor->NewProgram1->trigger();
+  EXPECT_EQ(Text(10), " ");
+  EXPECT_EQ(Store().Comments[10], " ");
+  Ui().QueueAnswer(MsgResult::Cancel);
+  EXPECT_FALSE(editor->FormCloseQuery());
+  EXPECT_EQ(Ui().Asked().back().Text, "Program has changed and not saved, Still close?");
+
+  editor->show();
+  Ui().QueueAnswer(MsgResult::Cancel);
+  editor->Exit1->trigger();
+  EXPECT_TRUE(editor->isVisible()) << "Cancel keeps the window open";
+  Ui().QueueAnswer(MsgResult::Ok);
+  editor->Exit1->trigger();
+  EXPECT_FALSE(editor->isVisible());
+}
+
+TEST_F(EditorTest, MenuDoorsReachTheOtherWindows) {
+  editor->AttachToController1->trigger();
+  EXPECT_EQ(comms.Reads, 1);
+  EXPECT_EQ(comms.Attaches, 1);
+  EXPECT_FALSE(editor->isVisible());
+
+  comms.ReadSucceeds = false;
+  editor->CommsSetup1->trigger();
+  EXPECT_EQ(comms.Setups, 0) << "a failed settings reload stops the command";
+  comms.ReadSucceeds = true;
+  editor->CommsSetup1->trigger();
+  EXPECT_EQ(comms.Setups, 1);
+
+  editor->DownloadProject1->trigger();
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"No Project Loaded"});
+  EXPECT_EQ(comms.Downloads, 0);
+
+  editor->TouchScreenSetup1->trigger();
+  EXPECT_EQ(Ui().Messages().back(), "You must first define the controller as a Tessaro' in the System Map");
+
+  editor->SystemMap1->trigger();
+  EXPECT_TRUE(sysConfig->isVisible());
+  EXPECT_EQ(sysConfig->height(), editor->height());
+}
+
+}  // namespace
+}  // namespace editor_test
