@@ -147,7 +147,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   std::uint32_t LastBaud = 0;
   std::uint32_t Options = 0;
   bool DtrState = false, DtrAuto = false, RtsState = false, RtsAuto = false;
-  bool RS485Mode = false;
+  std::atomic<bool> RS485Mode{false};  // read by PutBlock under OutputLock
   std::uint16_t BaseAddress = 0;
   bool PortHandlerActive = false, HandlersPresent = false;
 
