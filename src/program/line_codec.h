@@ -10,30 +10,38 @@
 // Results are plain structs the window fills itself from:
 //   - WizardView: the Function and kind lists' selections, the visible panel, the text for the line's
 //     "Program Text" cell (unset: leave the cell as it is) and what the editor must refresh.
-//   - PanelState: the panel's controls. Which members a panel uses:
-//
-//   panel            Module          Item                 Choice      Compare        Option    House  Source Variable
-//   Edit TestIoPoint      modules         points                           I/O status TestModParam     modules
-//   parameters                       phrases (8)                      yes    yes      yes ReceiveX10 X10 codes yes
-//   TestLurcanData   modules                                          phrases (8)                      yes    yes yes
-//   TestTimerData                    timers                           phrases (8)                      yes    yes yes
-//   TestVariableData                 variables+data                   phrases (8)                      yes    yes yes
-//   TimeOfDay                                                         phrases (4)    sun/set          yes    yes HHMM
-//   + Tab, Slider Month, WeekDay                   months/weekdays                  phrases (4) yes    yes DayOfMonth,
-//   Year                                                  phrases (4)                      yes    yes      yes Date
-//   phrases (4)                                        + Date ReceiveIr        ctrl+modules    IR codes X10Status X10
-//   units                        X10 status TouchButton      ctrl+modules    buttons SetIo            modules relay
-//   points                     I/O command SetModParam      modules         slave variables yes    yes      yes
-//   LoadData                         variables
-//   SetTimerData                     timers                                                            yes    yes yes
-//   SetVariableData                  target variables                 operation                        yes    source
-//   yes ProgramJump target SetIcon                          touch objects        icons yes    yes SendIr ctrl+modules
-//   zones                IR codes                                     yes    yes SendPage                         pager
-//   messages Murmex           modules         voice messages SendAscii        ctrl+modules    embedded variable yes yes
-//   yes TransmitX10                      X10 codes                                                 yes repeat RcsStat
-//   RCS commands                                              yes                     setpoint PresetDim X10 units
-//   switch           yes    yes      + Slider QuickX10                         X10 units                        action
-//   LevGroup                         groups                           set                      yes
+//   - PanelState: the panel's controls. What each panel uses (Source is always Constant/Variable):
+// clang-format off
+//       TestIoPoint       Module: modules, Item: points, Compare: I/O status
+//       TestModParam      Module: modules, Item: parameters, Compare: 8 phrases, Source, Edit, Variable
+//       ReceiveX10        House, Item: X10 codes
+//       TestLurcanData    Module: modules, Compare: 8 phrases, Source, Edit, Variable
+//       TestTimerData     Item: timers, Compare: 8 phrases, Source, Edit, Variable
+//       TestVariableData  Item: variables and module data, Compare: 8 phrases, Source, Edit, Variable
+//       TimeOfDay         Compare: 4 phrases, Tab, Source, Edit: HHMM, Variable, Option: sunrise/sunset, Slider
+//       Month, WeekDay    Compare: 4 phrases, Source, Item: months/weekdays, Variable
+//       DayOfMonth, Year  Compare: 4 phrases, Source, Edit, Variable
+//       Date              Compare: 4 phrases, Day/Month/Year
+//       ReceiveIr         Module: controller and modules, Item: IR codes
+//       X10Status         Item: X10 units, Compare: X10 status
+//       TouchButton       Module: controller and modules, Item: buttons
+//       SetIo             Module: modules, Item: relays, Compare: I/O command
+//       SetModParam       Module: modules, Item: numbers or slave variables, Source, Edit, Variable
+//       LoadData          Item: variables
+//       SetTimerData      Item: timers, Source, Edit, Variable
+//       SetVariableData   Item: target variables, Compare: operation, Source, Edit, Variable: sources
+//       ProgramJump       Edit: target line
+//       SetIcon           Item: touch objects, Source, Choice: icons, Variable
+//       SendIr            Module: controller and modules, Item: zones, Source, Choice: IR codes, Variable
+//       SendPage          Item: pager messages
+//       Murmex            Module: modules, Item: voice messages
+//       SendAscii         Module: controller and modules, Item: embedded variable, Source, Edit, Variable
+//       TransmitX10       House, Item: X10 codes, Edit: repeat count (visible for Dim and Bright)
+//       RcsStat           House, Item: RCS commands, Edit: setpoint
+//       PresetDim         Option: switch type, Item: X10 units, Source, Slider with its caption, Variable
+//       QuickX10          Item: X10 units, Compare: action
+//       LevGroup          House, Item: groups, Compare: "Set:"
+// clang-format on
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -169,7 +177,8 @@ class LineCodec {
 
   // A panel's Enter button: encodes the current line from `inputs` (the list selections, Panel.Id and its
   // controls) and shows it again. A selection that is needed but missing (-1) refuses the entry with a
-  // beep and leaves the line as it was.
+  // beep and leaves the line as it was. The time-of-day panel has an Enter button on each tab: Panel.Tab 1
+  // ("Time of Day") enters a fixed time or a variable, 0 ("Sunrise / Sunset") an offset.
   WizardView Enter(const WizardView& inputs);
 
   // The user picked another entry of the panel's module list (view.Panel.Module.Index): refills and

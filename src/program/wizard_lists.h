@@ -45,7 +45,7 @@ TextList GroupItems();         // kind 22: "Group# 0" .. "Group# 63"
 TextList GroupSetItems();      // kind 22: "Group to OFF", "Group to PRESET"
 inline constexpr const char* ZoneZeroItem = "Zone 0";
 
-// Panel captions and the captions of the kind-6 and kind-15/21 labels.
+// The window's caption (with the line number once a line is open) and the text of an END line.
 inline constexpr const char* WizardCaption = "Control Wizard";
 inline constexpr const char* WizardLineCaption = "Control Wizard, Line# %d";
 inline constexpr const char* EndProgramText = "End Program";
@@ -54,6 +54,7 @@ inline constexpr const char* EndProgramText = "End Program";
 inline constexpr const char* OutOfLimitsMessage = "Warning-Entry out of limits, line# %d";
 inline constexpr const char* InvalidTimeMessage = "Invalid Time Entry, Must be between 0000 and 2359";
 inline constexpr const char* InvalidSkipMessage = "Invalid Skip Address";
+// Captions that follow a slider: the sunrise/sunset offset and the preset dim level.
 inline constexpr const char* SunOffsetCaption = "%d minutes";
 inline constexpr const char* LightLevelCaption = "Light Level %d %%";
 
