@@ -1,0 +1,265 @@
+// The editor's file commands: program and snippet files, the text listing, and the project commands with
+// their three files, driven through the menus with the scripted dialogs.
+#include <QStatusBar>
+#include <filesystem>
+#include <fstream>
+
+#include "editor_test_fixture.h"
+#include "platform/atomic_file.h"
+#include "program/program_files.h"
+
+namespace editor_test {
+namespace {
+
+using platform::MsgResult;
+namespace fs = std::filesystem;
+
+std::string Read(const std::string& path) {
+  std::string bytes;
+  EXPECT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
+  return bytes;
+}
+
+const testing_support::AskedEntry* LastDialog(const std::string& title) {
+  const auto& asked = testing_support::TestUi().Asked();
+  for (auto it = asked.rbegin(); it != asked.rend(); ++it)
+    if (it->Caption == title && (it->What == testing_support::AskedEntry::Kind::OpenFile ||
+                                 it->What == testing_support::AskedEntry::Kind::SaveFile))
+      return &*it;
+  return nullptr;
+}
+
+TEST_F(EditorTest, SaveProgramAsAndOpenProgramRoundTripTheProgram) {
+  LoadSmallProgram();
+  editor->Unsaved = true;
+  Store().Modified = true;
+  const std::string path = dir.File("lights.pgm");
+  Ui().QueueSaveFile(path);
+  editor->SaveProgramAs1->trigger();
+  const auto* dialog = LastDialog("Save Program File");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->Options.Filter, "Program files (*.pgm)|*.PGM");
+  EXPECT_EQ(dialog->Options.DefaultExt, "pgm");
+  EXPECT_EQ(dialog->Options.InitialDir, comms.Directory);
+  EXPECT_EQ(dialog->Options.FileName, "Untitled");
+  EXPECT_EQ(comms.Reads, 1) << "the settings are read before the dialog";
+  EXPECT_EQ(Read(path).size(), kProgramFileBytes);
+  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_FALSE(Store().Modified);
+  EXPECT_EQ(Store().FileName, "Untitled") << "saving a program does not rename it";
+
+  editor->NewProgram1->trigger();
+  EXPECT_TRUE(Store().Lines[1].IsEmpty());
+  // Unsaved work: the question first; Cancel stops before any dialog.
+  Ui().QueueAnswer(MsgResult::Cancel);
+  editor->OpenProgram1->trigger();
+  EXPECT_EQ(Ui().Asked().back().Text, "Program has changed and not saved, Still Open?");
+  EXPECT_EQ(LastDialog("Open Program File"), nullptr);
+
+  // Past the question a cancelled dialog leaves the work still guarded.
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(std::nullopt);
+  editor->OpenProgram1->trigger();
+  EXPECT_TRUE(editor->Unsaved);
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(path);
+  editor->OpenProgram1->trigger();
+  dialog = LastDialog("Open Program File");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->Options.MustExist);
+  EXPECT_EQ(dialog->Options.Filter, "Program files (*.pgm)|*.PGM");
+  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_EQ(Text(5), "End Program");
+  EXPECT_EQ(Store().Lines[2].Value, 3);
+  EXPECT_EQ(Store().Comments[1], "check the counter");
+  EXPECT_EQ(Store().Comments[4], " ") << "empty comments are saved as one blank";
+  EXPECT_EQ(Ui().Messages().size(), 3u) << "only the three questions";
+}
+
+TEST_F(EditorTest, OpenProgramReportsAMissingFileAndStopsOnAFailedSettingsRead) {
+  Ui().QueueOpenFile(dir.File("none.txt"));
+  editor->OpenProgram1->trigger();
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"PGM File Not Found"});
+
+  comms.ReadSucceeds = false;
+  Ui().Clear();
+  editor->OpenProgram1->trigger();
+  editor->SaveProgramAs1->trigger();
+  editor->LoadCodeSnippet1->trigger();
+  EXPECT_TRUE(Ui().Asked().empty()) << "no dialog after a failed settings read";
+}
+
+TEST_F(EditorTest, ASnippetIsSavedFromTheMarkedBlockAndInsertedAtTheCursor) {
+  LoadSmallProgram();
+  editor->SelectBlock(2, 3);
+  const std::string path = dir.File("block.snp");
+  Ui().QueueSaveFile(path);
+  editor->SaveCodeSnippet1->trigger();
+  const auto* dialog = LastDialog("Save Code Snippet");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->Options.Filter, "Snippet files (*.snp)|*.SNP");
+  EXPECT_EQ(dialog->Options.FileName, "Untitled");
+  EXPECT_EQ(Read(path).size(), 2 * kFileRecordBytes);
+  EXPECT_EQ(Store().FileName, path) << "the snippet's name goes into the print header";
+  EXPECT_FALSE(editor->Unsaved);
+
+  editor->SetCurrentRow(1);
+  Ui().QueueOpenFile(path);
+  editor->LoadCodeSnippet1->trigger();
+  EXPECT_EQ(LastDialog("Load Snippet File")->Options.Filter, "Snippet files (*.snp)|*.SNP");
+  EXPECT_EQ(Ui().Beeps(), 2) << "one beep per record";
+  EXPECT_EQ(Text(1).rfind("    THEN", 0), 0u);
+  EXPECT_EQ(Store().Lines[1].Value, 3) << "inserted lines keep their own Skip To distances";
+  EXPECT_EQ(Store().Comments[2], "reset");
+  EXPECT_EQ(Text(7), "End Program");
+  EXPECT_EQ(editor->CurrentRow(), 3);
+  EXPECT_TRUE(editor->Unsaved);
+
+  Ui().QueueOpenFile(dir.File("missing.snp"));
+  editor->LoadCodeSnippet1->trigger();
+  EXPECT_EQ(Ui().Messages().back(), "File Open Error");
+}
+
+TEST_F(EditorTest, PrintToFileWritesTheListingByteForByte) {
+  LoadSmallProgram();
+  const std::string path = dir.File("listing.txt");
+  Ui().QueueSaveFile(path);
+  editor->PrintToFile1->trigger();
+  const auto* dialog = LastDialog("Print to File");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->Options.Filter, "Program files (*.txt)|*.TXT");
+  EXPECT_EQ(dialog->Options.DefaultExt, "txt");
+  EXPECT_EQ(dialog->Options.FileName, "temp.txt");
+  EXPECT_EQ(dialog->Options.InitialDir, "");
+
+  std::size_t widest = 1;
+  for (int n = 1; n <= 5; ++n) widest = std::max(widest, Text(n).size());
+  std::string expected;
+  for (int n = 1; n <= 5; ++n) {
+    char head[16];
+    std::snprintf(head, sizeof head, " %04d - ", n);
+    std::string line = head + Text(n);
+    line.resize(std::max(line.size(), widest + 10), ' ');
+    expected += line + " // " + CommentCell(n) + "\r\n";
+  }
+  EXPECT_EQ(Read(path), expected);
+  EXPECT_NE(expected.find(" 0005 - End Program"), std::string::npos);
+}
+
+TEST_F(EditorTest, NewProjectAsksBeforeReplacingAnExistingProject) {
+  LoadSmallProgram();
+  const std::string existing = dir.File("old.prj");
+  { std::ofstream(existing) << "Marvik\r\n"; }
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(existing);
+  Ui().QueueAnswer(MsgResult::Cancel);
+  editor->NewProject1->trigger();
+  ASSERT_GE(Ui().Asked().size(), 3u);
+  EXPECT_EQ(Ui().Asked()[0].Text, "This will clear your program areas... are you sure?");
+  EXPECT_EQ(Ui().Asked()[0].Caption, "New Project");
+  const auto* dialog = LastDialog("New Project File");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(dialog->Options.MustExist);
+  EXPECT_EQ(dialog->Options.DefaultExt, "prj");
+  EXPECT_EQ(dialog->Options.Filter, "Project files (*.prj)|*.PRJ");
+  EXPECT_EQ(Ui().Asked()[2].Caption, "New Project File");
+  EXPECT_EQ(Ui().Asked()[2].Text, existing + " already exists.\nDo you want to replace it?");
+  EXPECT_EQ(Read(existing), "Marvik\r\n") << "kept after Cancel";
+  EXPECT_EQ(sysConfig->ProjectPath, "temp.prj");
+  EXPECT_FALSE(Store().Lines[1].IsEmpty());
+
+  const std::string fresh = dir.File("house.prj");
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(fresh);
+  editor->NewProject1->trigger();
+  EXPECT_EQ(sysConfig->ProjectPath, fresh);
+  EXPECT_EQ(sysConfig->ProjectName, "house.prj");
+  EXPECT_TRUE(platform::FileExists(fresh)) << "the default tree is written at once";
+  EXPECT_TRUE(Store().Lines[1].IsEmpty());
+  EXPECT_EQ(Text(1), " ");
+  EXPECT_EQ(editor->StatusBar1->currentMessage().toStdString(), "Project: " + fresh);
+  EXPECT_TRUE(editor->SaveProject1->isEnabled());
+}
+
+TEST_F(EditorTest, SaveProjectWritesThreeFilesThatOpenProjectReadsBackWhateverTheirCase) {
+  LoadSmallProgram();
+  sysConfig->Tessaro1Click();
+  TouchObject button;
+  button.Type = TouchButton;
+  button.Page = 1;
+  button.Width = 40;
+  button.Height = 20;
+  button.Text = "Lamp";
+  editor->ProjectWindows().TouchTable().SetObject(1, button);
+
+  const std::string path = dir.File("Home.prj");
+  Ui().QueueSaveFile(path);
+  editor->SaveProjectAs1->trigger();
+  const auto* dialog = LastDialog("Save Project File As");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->Options.FileName, "");
+  EXPECT_EQ(dialog->Options.InitialDir, comms.Directory);
+  EXPECT_EQ(Ui().Beeps(), 1);
+  EXPECT_TRUE(Ui().Messages().empty());
+  EXPECT_EQ(Read(dir.File("Home.pgm")).size(), kProgramFileBytes);
+  EXPECT_EQ(Read(platform::ResolveFileCase(dir.File("Home.tch"))).size(), TouchScreenTable::kBytes);
+  EXPECT_EQ(Read(path).rfind("Tessaro\r\n", 0), 0u);
+  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_EQ(editor->StatusBar1->currentMessage().toStdString(), "Project: " + path);
+
+  // The files come back under other cases of their names.
+  fs::rename(dir.File("Home.pgm"), dir.File("HOME.PGM"));
+  fs::rename(platform::ResolveFileCase(dir.File("Home.tch")), dir.File("home.tch"));
+  fs::rename(path, dir.File("HOME.PRJ"));
+
+  editor->NewProgram1->trigger();
+  editor->ProjectWindows().TouchTable().ClearAllObjects();
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(dir.File("home.prj"));
+  editor->OpenProject1->trigger();
+  EXPECT_EQ(LastDialog("Open Project File")->Options.MustExist, true);
+  EXPECT_TRUE(Ui().Messages().size() == 1) << Ui().Messages().back();
+  EXPECT_EQ(sysConfig->ProjectPath, dir.File("HOME.PRJ"));
+  EXPECT_TRUE(sysConfig->IsTouchController());
+  EXPECT_EQ(editor->ProjectWindows().TouchTable().Object(1).Text, "Lamp");
+  EXPECT_EQ(Text(5), "End Program");
+  EXPECT_EQ(Store().Comments[3], "reset");
+  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_TRUE(editor->SaveProject1->isEnabled());
+}
+
+TEST_F(EditorTest, OpenProjectWithoutAProgramFileKeepsTheProgram) {
+  LoadSmallProgram();
+  const std::string path = dir.File("maponly.prj");
+  ASSERT_EQ(sysConfig->SaveProject(path), "");
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(path);
+  editor->OpenProject1->trigger();
+  EXPECT_EQ(sysConfig->ProjectPath, path);
+  EXPECT_EQ(Ui().Messages().back(), "TCH File Not Found");
+  EXPECT_EQ(Text(5), "End Program");
+}
+
+TEST_F(EditorTest, SaveProjectReportsAFailedWriterInsteadOfBeeping) {
+  LoadSmallProgram();
+  const std::string path = dir.File("broken.prj");
+  editor->Unsaved = true;
+  fs::create_directory(dir.File("broken.pgm"));  // the program file cannot replace a directory
+  Ui().QueueSaveFile(path);
+  editor->SaveProjectAs1->trigger();
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"File Error"});
+  EXPECT_EQ(Ui().Beeps(), 0);
+  EXPECT_TRUE(platform::FileExists(path)) << "the other writers still ran";
+  EXPECT_TRUE(editor->Unsaved);
+}
+
+TEST_F(EditorTest, CancellingSaveProjectAsStillShowsTheProjectPath) {
+  Ui().QueueSaveFile(std::nullopt);
+  editor->SaveProjectAs1->trigger();
+  EXPECT_EQ(editor->StatusBar1->currentMessage().toStdString(), "Project: temp.prj");
+  EXPECT_FALSE(editor->SaveProject1->isEnabled());
+  EXPECT_EQ(Ui().Beeps(), 0);
+}
+
+}  // namespace
+}  // namespace editor_test
