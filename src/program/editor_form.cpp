@@ -88,6 +88,9 @@ TEditorForm::~TEditorForm() {
 }
 
 void TEditorForm::BuildControls() {
+  QFont formFont = font();
+  formFont.setPointSize(8);
+  setFont(formFont);
   auto* client = new QWidget(this);
   setCentralWidget(client);
 
@@ -180,6 +183,8 @@ void TEditorForm::BuildControls() {
   StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   StringGrid1->horizontalHeader()->setHighlightSections(false);
+  // The Reference column takes what is left of the grid's width, so its text is not cut.
+  StringGrid1->horizontalHeader()->setStretchLastSection(true);
   const int widths[] = {64, 305, 231, 86};
   for (int c = 0; c < 4; ++c) StringGrid1->setColumnWidth(c, widths[c]);
   StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -199,6 +204,13 @@ void TEditorForm::BuildControls() {
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
   setStatusBar(StatusBar1);
+}
+
+void TEditorForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  // The grid fills the client area below the buttons.
+  if (QWidget* client = centralWidget())
+    StringGrid1->setGeometry(8, 86, client->width() - 16, std::max(100, client->height() - 90));
 }
 
 void TEditorForm::BuildMenus() {
