@@ -198,6 +198,8 @@ void TEditorForm::BuildControls() {
           [this](const QModelIndex& current, const QModelIndex& previous) {
             CurrentCellChanged(current.row() + 1, current.column(), previous.row() + 1, previous.column());
           });
+  // A click on the cell that is already current moves nothing but still counts as a click.
+  connect(StringGrid1, &QAbstractItemView::clicked, this, [this] { StringGrid1Click(); });
   connect(StringGrid1, &QAbstractItemView::doubleClicked, this, [this] { StringGrid1DblClick(); });
   SetCurrentCell(1, ListingModel::ColumnText);
 

@@ -55,6 +55,8 @@ void LoadAndShowFullProgram(benchmark::State& state) {
     editor.repaint();
     app.processEvents();
   }
+  if (editor.Listing->Text(1).empty() || editor.Listing->Text(4096) != "End Program")
+    state.SkipWithError("the lines were not rendered");
   editor.hide();
 }
 BENCHMARK(LoadAndShowFullProgram)->Unit(benchmark::kMillisecond);

@@ -7,6 +7,10 @@
 #include <QStatusBar>
 #include <QTableView>
 
+#include <QLabel>
+
+#include "controls/link_label.h"
+#include "controls/styled_label.h"
 #include "editor_test_fixture.h"
 #include "program/listing_search.h"
 
@@ -37,8 +41,18 @@ TEST_F(EditorTest, StartsAsTheCodeEditorWithAnEmptyListing) {
   EXPECT_EQ(editor->Edit14->text(), "Search Text");
   EXPECT_EQ(editor->Panel9->size(), QSize(81, 25));
   EXPECT_FALSE(editor->SaveProject1->isEnabled());
-  ASSERT_NE(editor->VxURL1, nullptr);
-  ASSERT_NE(editor->VxLabel2, nullptr);
+  auto* link = dynamic_cast<controls::TVxURL*>(editor->VxURL1);
+  ASSERT_NE(link, nullptr);
+  EXPECT_FALSE(link->URL().empty());
+  EXPECT_EQ(link->HighlightColor(), tk::clRed);
+  EXPECT_FALSE(link->UseVisitedColor());
+  EXPECT_EQ(link->Font().Color(), tk::clBlue);
+  auto* letter = dynamic_cast<controls::TVxLabel*>(editor->VxLabel2);
+  ASSERT_NE(letter, nullptr);
+  EXPECT_EQ(letter->Caption(), "Z");
+  EXPECT_EQ(letter->ColorScheme(), controls::TVxColorScheme::csCustom);
+  EXPECT_EQ(letter->CustomSettings().HighlightColor(), tk::clYellow);
+  EXPECT_EQ(editor->Label4->text(), "elta 2.0");
 }
 
 TEST_F(EditorTest, UpdateRendersEveryLineThroughTheCodecAndRestoresTheCurrentLine) {
