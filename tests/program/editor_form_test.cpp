@@ -7,7 +7,10 @@
 #include <QStatusBar>
 #include <QTableView>
 
+#include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
+#include <functional>
 
 #include "controls/link_label.h"
 #include "controls/styled_label.h"
@@ -251,6 +254,29 @@ TEST_F(EditorTest, DoubleClickOpensTheProgramTextInTheWizardAndSetsModified) {
   EXPECT_EQ(Store().CurrentLine, 9);
 }
 
+// A mouse double click as the user makes it: press, release, double click, release.
+void DoubleClickCell(QTableView* grid, int row, int column) {
+  const QPoint at = grid->visualRect(grid->model()->index(row - 1, column)).center();
+  QWidget* viewport = grid->viewport();
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                            QEvent::MouseButtonRelease}) {
+    QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+  }
+}
+
+TEST_F(EditorTest, AMouseDoubleClickOnTheGridReachesTheWizard) {
+  LoadSmallProgram();
+  editor->show();
+  QApplication::processEvents();
+  DoubleClickCell(editor->StringGrid1, 2, program::ListingModel::ColumnText);
+  EXPECT_EQ(wizard.Opened, std::vector<int>{2});
+  EXPECT_EQ(wizard.Caption, "Control Wizard, Line# 2");
+  EXPECT_TRUE(wizard.Visible);
+  editor->hide();
+}
+
 TEST_F(EditorTest, CommentsAreTypedAndTheReferenceColumnFollowsTheErrorsBox) {
   LoadSmallProgram();
   editor->SetCurrentCell(4, program::ListingModel::ColumnComment);
@@ -293,6 +319,33 @@ TEST_F(EditorTest, TheCloseQuestionFollowsEveryUnsavedChange) {
   Ui().QueueAnswer(MsgResult::Ok);
   editor->Exit1->trigger();
   EXPECT_FALSE(editor->isVisible());
+}
+
+TEST_F(EditorTest, EveryKindOfChangeBringsTheCloseQuestion) {
+  LoadSmallProgram();
+  QAbstractItemModel* model = editor->StringGrid1->model();
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"insert", [&] { editor->BitBtn5->click(); }},
+      {"delete",
+       [&] {
+         Ui().QueueAnswer(MsgResult::Ok);
+         editor->BitBtn6->click();
+       }},
+      {"clear", [&] { editor->BitBtn7->click(); }},
+      {"paste", [&] { editor->Paste1->trigger(); }},
+      {"cut", [&] { editor->Cut1->trigger(); }},
+      {"comment", [&] { model->setData(model->index(0, 2), QString("typed")); }},
+      {"new program", [&] { editor->NewProgram1->trigger(); }},
+  };
+  for (const auto& [name, change] : changes) {
+    editor->Unsaved = false;
+    editor->SetCurrentRow(2);
+    change();
+    EXPECT_FALSE(Store().Modified) << name;
+    Ui().QueueAnswer(MsgResult::Cancel);
+    EXPECT_FALSE(editor->FormCloseQuery()) << name;
+    EXPECT_EQ(Ui().Asked().back().Text, "Program has changed and not saved, Still close?") << name;
+  }
 }
 
 TEST_F(EditorTest, MenuDoorsReachTheOtherWindows) {
