@@ -205,6 +205,7 @@ TEST_F(EditorTest, SearchFindsTextAndCommentsForwardOnlyAndHidesTheWizard) {
   editor->SearchButton->click();
   EXPECT_EQ(Store().CurrentLine, 40);
   EXPECT_EQ(editor->CurrentRow(), 40);
+  EXPECT_EQ(editor->StringGrid1->rowAt(0), 39) << "the found line is the top visible row";
   // The next search starts below the match and does not wrap around.
   Ui().Clear();
   editor->SearchButton->click();
