@@ -2,13 +2,22 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QFile>
 #include <QFontMetrics>
+#include <QPainter>
+#include <QPixmap>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "platform/text.h"
+#include "tk/control.h"
 #include "tk/exception.h"
 #include "tk/services.h"
+
+// The resources of a static library are registered by hand, and from outside any namespace.
+static void InitControlsImages() { Q_INIT_RESOURCE(controls_images); }
 
 namespace controls {
 
@@ -36,6 +45,41 @@ int DefaultEpoch() {
   return day.year() / 100 * 100;
 }
 
+namespace {
+std::atomic<bool> newStyleControls{true};
+
+QString ResourcePath(const char* folder, const std::string& name) {
+  static std::once_flag once;
+  std::call_once(once, InitControlsImages);
+  return QString(":/controls/%1/%2").arg(QLatin1String(folder), platform::ToQString(platform::UpperCase(name)));
+}
+
+// Cursors are drawn with their hot spot here: where the arrow points, or the middle of a move cursor.
+QPoint HotSpot(const std::string& upperName) {
+  if (upperName == "VXCOLUMNMOVECURSOR" || upperName == "VXROWMOVECURSOR") return {15, 15};
+  return {0, 0};
+}
+}  // namespace
+
+bool NewStyleControls() { return newStyleControls; }
+void SetNewStyleControls(bool value) { newStyleControls = value; }
+
+QImage LoadBaseBitmap(const std::string& name) {
+  QString path = ResourcePath("bitmaps", name);
+  if (!QFile::exists(path)) return QImage();
+  QImage image(path, "XPM");
+  return image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+}
+
+std::optional<QCursor> LoadBaseCursor(const std::string& name) {
+  QString path = ResourcePath("cursors", name);
+  if (!QFile::exists(path)) return std::nullopt;
+  QPixmap picture(path, "XPM");
+  if (picture.isNull()) return std::nullopt;
+  QPoint hot = HotSpot(platform::UpperCase(name));
+  return QCursor(picture, hot.x(), hot.y());
+}
+
 QWidget* GetNextDlgItem(QWidget* window) {
   QWidget* parent = window ? window->parentWidget() : nullptr;
   if (!parent) return window;
@@ -58,6 +102,18 @@ void GetRGB(tk::TColor color, std::uint8_t& red, std::uint8_t& green, std::uint8
   red = static_cast<std::uint8_t>(rgb & 0xFF);
   green = static_cast<std::uint8_t>((rgb >> 8) & 0xFF);
   blue = static_cast<std::uint8_t>((rgb >> 16) & 0xFF);
+}
+
+tk::Font CreateRotatedFont(const tk::Font& font, int angle) {
+  tk::Font rotated = font;
+  QFont q = font.Q();
+  q.setWeight(q.bold() ? QFont::Bold : QFont::Normal);
+  q.setStretch(QFont::AnyStretch);
+  rotated.SetQ(q);
+  std::string face = font.Name();
+  if (face.size() > 31) rotated.SetName(face.substr(0, 31));
+  rotated.SetEscapement(angle * 10);
+  return rotated;
 }
 
 std::string GetDisplayString(tk::Canvas& canvas, const std::string& text, int minChars, int maxWidth) {
@@ -230,7 +286,7 @@ std::string GenerateComponentName(const tk::Component* form, const std::string& 
 tk::Rect DrawButtonFrame(tk::Canvas& canvas, const tk::Rect& client, bool down, bool flat, TButtonStyle style) {
   using namespace tk;
   Rect r = client;
-  bool newStyle = style != TButtonStyle::Old;  // the platform draws new-style controls
+  bool newStyle = style == TButtonStyle::New || (style == TButtonStyle::Auto && NewStyleControls());
   if (!down) {
     if (newStyle && !flat) {
       canvas.Frame3D(r, clBtnHighlight, clWindowFrame, 1);
@@ -262,9 +318,39 @@ int GetTopTextMargin(const QFont& font, int borderStyle, int height, bool ctl3D)
   int system = QFontMetrics(QApplication::font()).height();
   int own = QFontMetrics(font).height();
   int h = std::min(system, own), H = height;
+  if (!NewStyleControls()) {
+    int margin = (H - own - 1) / 2;
+    if (h > H - 2) margin -= borderStyle == 0 ? 1 : 2;
+    return margin;
+  }
   if (borderStyle == 0) return h < H - 2 ? 0 : (H - h - 2) / 2 - ((H - h) % 2);
   if (ctl3D) return h < H - 4 ? 1 : (H - h - 4) / 2 - 1;
   return h < H - 4 ? 1 : (H - h - 4) / 2 - ((H - h) % 2);
+}
+
+void CopyParentImage(QWidget* control, tk::Canvas& canvas) {
+  QWidget* parent = control ? control->parentWidget() : nullptr;
+  if (!parent) return;
+  QRect area = control->geometry();
+  QRect shown = area.intersected(parent->rect());
+  if (shown.isEmpty()) return;
+  // Composed on a transparent image, so whatever the parent does not cover leaves the canvas as it is.
+  QImage under(area.size(), QImage::Format_ARGB32_Premultiplied);
+  under.fill(Qt::transparent);
+  {
+    QPainter painter(&under);
+    parent->render(&painter, shown.topLeft() - area.topLeft(), QRegion(shown), QWidget::DrawWindowBackground);
+    for (QObject* child : parent->children()) {
+      auto* sibling = qobject_cast<QWidget*>(child);
+      if (sibling == control) break;  // children are listed bottom to top
+      if (!sibling || sibling->isHidden() || !dynamic_cast<tk::GraphicControl*>(sibling)) continue;
+      QRect bounds = sibling->geometry().intersected(shown);
+      if (bounds.isEmpty()) continue;
+      sibling->render(&painter, bounds.topLeft() - area.topLeft(), QRegion(bounds.translated(-sibling->pos())),
+                      QWidget::RenderFlags());
+    }
+  }
+  canvas.Draw(0, 0, under);
 }
 
 void DrawTransparentBitmap(tk::Canvas& canvas, int x, int y, int width, int height, const tk::Rect& part,

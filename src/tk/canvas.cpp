@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 #include "platform/text.h"
 
@@ -147,12 +149,29 @@ void Canvas::DrawFocusRect(const Rect& r) {
 void Canvas::TextOut(int x, int y, const std::string& text) {
   QString s = platform::ToQString(text);
   QFontMetrics fm(TextFont());
-  QRect box(x, y, fm.horizontalAdvance(s), fm.height());
-  if (Brush.Style == BrushStyle::Solid) P().fillRect(box, ToQColor(Brush.Color));
+  int width = fm.horizontalAdvance(s);
+  if (Font.Escapement() == 0) {
+    QRect box(x, y, width, fm.height());
+    if (Brush.Style == BrushStyle::Solid) P().fillRect(box, ToQColor(Brush.Color));
+    P().setFont(TextFont());
+    P().setPen(ToQColor(Font.Color()));
+    P().drawText(QPoint(x, y + fm.ascent()), s);
+    penPos_ = {x + width, y};
+    return;
+  }
+  // A rotated font: (x, y) is the top-left of the text cell, which turns about it.
+  double degrees = Font.Escapement() / 10.0;
+  P().save();
+  P().translate(x, y);
+  P().rotate(-degrees);
+  if (Brush.Style == BrushStyle::Solid) P().fillRect(QRect(0, 0, width, fm.height()), ToQColor(Brush.Color));
   P().setFont(TextFont());
   P().setPen(ToQColor(Font.Color()));
-  P().drawText(QPoint(x, y + fm.ascent()), s);
-  penPos_ = {x + box.width(), y};
+  P().drawText(QPoint(0, fm.ascent()), s);
+  P().restore();
+  double radians = degrees * std::numbers::pi / 180.0;
+  penPos_ = {x + static_cast<int>(std::lround(width * std::cos(radians))),
+             y - static_cast<int>(std::lround(width * std::sin(radians)))};
 }
 
 void Canvas::TextRect(const Rect& r, int x, int y, const std::string& text) {

@@ -95,6 +95,7 @@ class Canvas {
   void Frame3D(Rect& r, TColor topLeft, TColor bottomRight, int width);
   void DrawFocusRect(const Rect& r);
 
+  // With a rotated font (Font.Escapement) the text runs along its angle from (x, y); DrawText ignores it.
   void TextOut(int x, int y, const std::string& text);
   void TextRect(const Rect& r, int x, int y, const std::string& text);
   int TextWidth(const std::string& text);

@@ -24,14 +24,21 @@ class Font {
   void SetStyle(unsigned style);
   TColor Color() const { return color_; }
   void SetColor(TColor color) { color_ = color; }
+  // Angle of the text's base line in tenths of a degree, counter-clockwise: Canvas::TextOut and TextRect
+  // draw along it (glyphs turn with it).
+  int Escapement() const { return escapement_; }
+  void SetEscapement(int tenths) { escapement_ = tenths; }
 
   const QFont& Q() const { return font_; }
   void SetQ(const QFont& font) { font_ = font; }
-  friend bool operator==(const Font& a, const Font& b) { return a.font_ == b.font_ && a.color_ == b.color_; }
+  friend bool operator==(const Font& a, const Font& b) {
+    return a.font_ == b.font_ && a.color_ == b.color_ && a.escapement_ == b.escapement_;
+  }
 
  private:
   QFont font_;
   TColor color_ = clWindowText;
+  int escapement_ = 0;
 };
 
 }  // namespace tk

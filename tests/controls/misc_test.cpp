@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <vector>
 
 #include "fake_services.h"
 #include "tk/bitmap.h"
@@ -184,6 +185,72 @@ TEST(MiscDrawing, DisabledBitmapsEmbossTheInk) {
   EXPECT_EQ(tk::FromQColor(QColor(disabled.pixel(0, 0))), tk::ColorToRGB(tk::clBtnShadow));
   EXPECT_EQ(tk::FromQColor(QColor(disabled.pixel(1, 1))), tk::ColorToRGB(tk::clBtnHighlight));
   EXPECT_EQ(tk::FromQColor(QColor(disabled.pixel(2, 2))), tk::ColorToRGB(tk::clBtnFace));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace controls;
+
+TEST(MiscNumbers, PointerStepsAndDifferencesAreSixteenBit) {
+  std::vector<char> buffer(70000);
+  const char* base = buffer.data();
+  const char* p = base;
+  PtrInc(p, 1000);
+  EXPECT_EQ(p, base + 1000);
+  PtrDec(p, 998);
+  EXPECT_EQ(p, base + 2);
+  EXPECT_EQ(PtrDiff(base + 40000, base), 40000);
+  EXPECT_EQ(PtrDiff(base + 65537, base), 1);   // wraps at 64K
+  EXPECT_EQ(PtrDiff(base, base + 1), 0xFFFF);  // negative distances wrap too
+  int* words = reinterpret_cast<int*>(buffer.data());
+  PtrInc(words, 8);  // a count of bytes, not of elements
+  EXPECT_EQ(reinterpret_cast<char*>(words), buffer.data() + 8);
+}
+
+// Switches the platform's control style for one test.
+struct OldStyleControls {
+  OldStyleControls() { SetNewStyleControls(false); }
+  ~OldStyleControls() { SetNewStyleControls(true); }
+};
+
+TEST(MiscDrawing, TopTextMarginCentresOneLineInEitherStyle) {
+  QFont small = QApplication::font();
+  small.setPixelSize(6);
+  int own = QFontMetrics(small).height();
+  int h = std::min(own, QFontMetrics(QApplication::font()).height());
+  ASSERT_EQ(h, own);
+  // New style, no border: 0 while the line clears the box by more than 2; halves truncate toward zero.
+  EXPECT_EQ(GetTopTextMargin(small, 0, h + 10, false), 0);
+  EXPECT_EQ(GetTopTextMargin(small, 0, h + 2, false), 0);
+  EXPECT_EQ(GetTopTextMargin(small, 0, h + 1, false), -1);
+  EXPECT_EQ(GetTopTextMargin(small, 0, h - 4, false), -3);
+  EXPECT_EQ(GetTopTextMargin(small, 0, h - 3, false), -1);  // -5 / 2 is -2, and -3 mod 2 is -1
+  // Single border, 3-D and flat.
+  EXPECT_EQ(GetTopTextMargin(small, 1, h + 5, true), 1);
+  EXPECT_EQ(GetTopTextMargin(small, 1, h + 4, true), -1);
+  EXPECT_EQ(GetTopTextMargin(small, 1, h - 2, true), -4);
+  EXPECT_EQ(GetTopTextMargin(small, 1, h + 4, false), 0);
+  EXPECT_EQ(GetTopTextMargin(small, 1, h + 3, false), -1);
+
+  OldStyleControls old;
+  EXPECT_EQ(GetTopTextMargin(small, 1, own + 11, true), 5);
+  EXPECT_EQ(GetTopTextMargin(small, 0, own + 11, true), 5);
+  EXPECT_EQ(GetTopTextMargin(small, 1, own + 1, false), -2);  // the line overfills: single border takes 2
+  EXPECT_EQ(GetTopTextMargin(small, 0, own + 1, false), -1);  // no border takes 1
+}
+
+TEST(MiscDrawing, AutomaticButtonFramesFollowThePlatformStyle) {
+  auto corner = [](TButtonStyle style) {
+    tk::Bitmap bmp(10, 10);
+    DrawButtonFrame(bmp.Canvas(), {0, 0, 10, 10}, false, false, style);
+    return tk::FromQColor(QColor(bmp.Image().pixel(0, 0)));
+  };
+  EXPECT_EQ(corner(TButtonStyle::Auto), tk::ColorToRGB(tk::clBtnHighlight));
+  OldStyleControls old;
+  EXPECT_EQ(corner(TButtonStyle::Auto), tk::ColorToRGB(tk::clWindowFrame));
+  EXPECT_EQ(corner(TButtonStyle::New), tk::ColorToRGB(tk::clBtnHighlight));
 }
 
 }  // namespace
