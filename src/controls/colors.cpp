@@ -32,4 +32,9 @@ void TVxColors::Assign(const TVxColors& other) {
   SetTextColor(other.text_);
 }
 
+void TVxColors::DefineProperties(tk::Filer& filer) {
+  filer.DefineProperty(
+      "UseDefault", [](const tk::Value&) {}, [] { return tk::Value(); }, false);
+}
+
 }  // namespace controls

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "tk/color.h"
+#include "tk/filer.h"
 
 namespace controls {
 
@@ -17,6 +18,8 @@ class TVxColors {
   bool UseDefault() const { return useDefault_; }
   void SetUseDefault(bool value);
   void Assign(const TVxColors& other);
+  // Old form streams may carry UseDefault as a defined property: it is read and dropped, never written.
+  void DefineProperties(tk::Filer& filer);
 
   std::function<void()> OnColorChange;
 

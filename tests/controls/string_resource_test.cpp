@@ -47,6 +47,11 @@ TEST(LibraryStrings, GoldenTextsByIdentifier) {
   EXPECT_EQ(GetVxStr(33768 + 75), "ccWordRight");
 }
 
+TEST(LibraryStrings, TheEntryFieldMenuItemsRunInOrder) {
+  const char* items[] = {"&Restore", "Cu&t", "&Copy", "&Paste", "&Delete", "Select &All"};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(GetVxStr(static_cast<std::uint16_t>(30287 + i)), items[i]);
+}
+
 TEST(LibraryStrings, AMissingIdentifierReadsUnknown) {
   EXPECT_EQ(GetVxStr(30258), "Unknown");
   EXPECT_EQ(GetVxStr(0), "Unknown");
@@ -161,6 +166,37 @@ TEST(TwoColourSet, UseDefaultFollowsTheColoursSetAgainstTheirDefaults) {
   EXPECT_EQ(colors.TextColor(), tk::clBlack);
   EXPECT_EQ(colors.BackColor(), tk::clWhite);
   EXPECT_EQ(changes, 4);
+}
+
+// Records what an object defines and feeds a stored value back to it.
+class RecordingFiler : public tk::Filer {
+ public:
+  void DefineProperty(const std::string& name, const std::function<void(const tk::Value&)>& read,
+                      const std::function<tk::Value()>&, bool hasData) override {
+    Names.push_back(name);
+    Written += hasData;
+    read(tk::Value(true));
+  }
+  void DefineBinaryProperty(const std::string& name, const std::function<void(const tk::Binary&)>&,
+                            const std::function<tk::Binary()>&, bool) override {
+    Names.push_back(name);
+  }
+  std::vector<std::string> Names;
+  int Written = 0;
+};
+
+TEST(TwoColourSet, AnOldStreamsUseDefaultIsReadAndDropped) {
+  TVxColors colors(tk::clBlack, tk::clWhite);
+  colors.SetBackColor(tk::clRed);
+  int changes = 0;
+  colors.OnColorChange = [&] { ++changes; };
+  RecordingFiler filer;
+  colors.DefineProperties(filer);
+  EXPECT_EQ(filer.Names, std::vector<std::string>{"UseDefault"});
+  EXPECT_EQ(filer.Written, 0);
+  EXPECT_FALSE(colors.UseDefault());  // a stored true changes nothing
+  EXPECT_EQ(colors.BackColor(), tk::clRed);
+  EXPECT_EQ(changes, 0);
 }
 
 TEST(UserMaskData, OnlyTheDefinedCharactersHaveRules) {
