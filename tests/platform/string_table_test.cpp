@@ -2,37 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "support/string_table_builder.h"
+
 #include <map>
 #include <vector>
 
 namespace platform {
 namespace {
 
-void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  for (int k = 0; k < 4; ++k) b.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
-}
-
-// Builds a table the way the build-time generator lays it out.
-std::vector<std::uint8_t> MakeTable(const std::map<std::int32_t, std::u16string>& entries) {
-  std::vector<std::uint8_t> b = {'S', 'T', 'R', '0'};
-  Put32(b, static_cast<std::uint32_t>(entries.size()));
-  std::uint32_t offset = 8 + 12 * static_cast<std::uint32_t>(entries.size());
-  for (const auto& [id, text] : entries) {
-    Put32(b, static_cast<std::uint32_t>(id));
-    Put32(b, offset);
-    Put32(b, static_cast<std::uint32_t>(text.size()));
-    offset += 2 * static_cast<std::uint32_t>(text.size());
-  }
-  for (const auto& [id, text] : entries)
-    for (char16_t u : text) {
-      b.push_back(static_cast<std::uint8_t>(u));
-      b.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
-  return b;
-}
+using testing_support::MakeStringTable;
 
 TEST(StringTable, FindsEveryIdAndNothingElse) {
-  auto blob = MakeTable({{-1, u"minus"}, {0, u"zero"}, {5, u""}, {7, u"seven \u00e9"}, {1000, u"k"}});
+  auto blob = MakeStringTable({{-1, u"minus"}, {0, u"zero"}, {5, u""}, {7, u"seven \u00e9"}, {1000, u"k"}});
   StringTable table(blob);
   ASSERT_TRUE(table.Valid());
   EXPECT_EQ(table.Count(), 5u);
@@ -45,21 +26,21 @@ TEST(StringTable, FindsEveryIdAndNothingElse) {
 }
 
 TEST(StringTable, EmptyTableFindsNothing) {
-  auto blob = MakeTable({});
+  auto blob = MakeStringTable({});
   StringTable table(blob);
   ASSERT_TRUE(table.Valid());
   EXPECT_FALSE(table.Find(0));
 }
 
 TEST(StringTable, WrongMagicIsRefused) {
-  auto blob = MakeTable({{1, u"x"}});
+  auto blob = MakeStringTable({{1, u"x"}});
   blob[3] = '1';
   EXPECT_EQ(StringTable(blob).Status(), StringTable::Problem::BadMagic);
   EXPECT_EQ(StringTable(std::span<const std::uint8_t>()).Status(), StringTable::Problem::BadMagic);
 }
 
 TEST(StringTable, CorruptIndexIsRefusedNotReadOutOfBounds) {
-  auto good = MakeTable({{1, u"abc"}, {2, u"de"}});
+  auto good = MakeStringTable({{1, u"abc"}, {2, u"de"}});
 
   auto count = good;
   count[4] = 200;  // more entries than the blob holds

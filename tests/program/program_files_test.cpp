@@ -11,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "program/project_file_set.h"
+#include "support/no_free_descriptors.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -48,22 +49,7 @@ void FillFullProgram(ProgramStore& s) {
   }
 }
 
-// Makes every further open fail (EMFILE) for the life of the object.
-class NoFreeDescriptors {
- public:
-  NoFreeDescriptors() {
-    getrlimit(RLIMIT_NOFILE, &saved_);
-    const int next = ::dup(0);
-    ::close(next);
-    rlimit low = saved_;
-    low.rlim_cur = static_cast<rlim_t>(next);
-    setrlimit(RLIMIT_NOFILE, &low);
-  }
-  ~NoFreeDescriptors() { setrlimit(RLIMIT_NOFILE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
+using testing_support::NoFreeDescriptors;
 
 class ProgramFilesTest : public ::testing::Test {
  protected:

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "platform/atomic_file.h"
+#include "support/no_free_descriptors.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -52,22 +53,7 @@ TouchObject Button() {
   return o;
 }
 
-// Makes every further open fail (EMFILE) for the life of the object; works as root too.
-class NoFreeDescriptors {
- public:
-  NoFreeDescriptors() {
-    getrlimit(RLIMIT_NOFILE, &saved_);
-    const int next = ::dup(0);
-    ::close(next);
-    rlimit low = saved_;
-    low.rlim_cur = static_cast<rlim_t>(next);
-    setrlimit(RLIMIT_NOFILE, &low);
-  }
-  ~NoFreeDescriptors() { setrlimit(RLIMIT_NOFILE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
+using testing_support::NoFreeDescriptors;
 
 class TouchScreenTableTest : public ::testing::Test {
  protected:

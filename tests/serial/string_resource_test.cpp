@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/string_table_builder.h"
+
 #include <map>
 #include <vector>
 
@@ -10,27 +12,7 @@
 namespace serial {
 namespace {
 
-void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  for (int k = 0; k < 4; ++k) b.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
-}
-
-std::vector<std::uint8_t> MakeTable(const std::map<std::int32_t, std::u16string>& entries) {
-  std::vector<std::uint8_t> b = {'S', 'T', 'R', '0'};
-  Put32(b, static_cast<std::uint32_t>(entries.size()));
-  std::uint32_t offset = 8 + 12 * static_cast<std::uint32_t>(entries.size());
-  for (const auto& [id, text] : entries) {
-    Put32(b, static_cast<std::uint32_t>(id));
-    Put32(b, offset);
-    Put32(b, static_cast<std::uint32_t>(text.size()));
-    offset += 2 * static_cast<std::uint32_t>(text.size());
-  }
-  for (const auto& [id, text] : entries)
-    for (char16_t u : text) {
-      b.push_back(static_cast<std::uint8_t>(u));
-      b.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
-  return b;
-}
+using testing_support::MakeStringTable;
 
 // Registers `blob` under `name` for the life of the test (resources hold a view, so keep the bytes).
 class Table {
@@ -64,7 +46,7 @@ TEST(TLkStringResource, GoldenLookupsInTheBuiltInTables) {
 }
 
 TEST(TLkStringResource, EdgesOfTheIndexAndSignedIds) {
-  Table t("TEST_SIGNED", MakeTable({{-1, u"minus one"}, {0, u"zero"}, {7, u""}, {9, u"nine \u00e9"}}));
+  Table t("TEST_SIGNED", MakeStringTable({{-1, u"minus one"}, {0, u"zero"}, {7, u""}, {9, u"nine \u00e9"}}));
   TLkStringResource reader("TEST_SIGNED");
   EXPECT_EQ(reader.GetString(-1), "minus one");
   EXPECT_EQ(reader.GetString(0), "zero");
@@ -80,13 +62,13 @@ TEST(TLkStringResource, EdgesOfTheIndexAndSignedIds) {
     EXPECT_STREQ(e.what(), "String not found: 10");
   }
 
-  Table empty("TEST_EMPTY", MakeTable({}));
+  Table empty("TEST_EMPTY", MakeStringTable({}));
   TLkStringResource none("TEST_EMPTY");
   EXPECT_EQ(none.GetString(0), "");
 }
 
 TEST(TLkStringResource, BufferedCopiesLeaveRoomForTheTerminator) {
-  Table t("TEST_BUFFERS", MakeTable({{1, u"0123456789ABC"}, {2, u"abc"}}));
+  Table t("TEST_BUFFERS", MakeStringTable({{1, u"0123456789ABC"}, {2, u"abc"}}));
   TLkStringResource reader("TEST_BUFFERS");
   char16_t wide[10];
   reader.GetWideChar(1, wide, 10);
@@ -104,25 +86,25 @@ TEST(TLkStringResource, BufferedCopiesLeaveRoomForTheTerminator) {
 TEST(TLkStringResource, RefusesMissingAndCorruptTables) {
   EXPECT_EQ(MessageOf("NO_SUCH_TABLE"), "String resource not found: NO_SUCH_TABLE");
 
-  auto bad = MakeTable({{1, u"x"}});
+  auto bad = MakeStringTable({{1, u"x"}});
   bad[3] = '1';
   Table wrongMagic("TEST_STR1", bad);
   EXPECT_EQ(MessageOf("TEST_STR1"), "Invalid TPString resource");
 
-  auto longText = MakeTable({{1, u"abc"}});
+  auto longText = MakeStringTable({{1, u"abc"}});
   longText[16] = 200;  // length far beyond the blob
   Table corrupt("TEST_CORRUPT", longText);
   EXPECT_EQ(MessageOf("TEST_CORRUPT"), "Invalid TPString resource");
 
-  auto huge = MakeTable({{1, u"abc"}});
+  auto huge = MakeStringTable({{1, u"abc"}});
   huge[7] = 0x10;  // a count the blob cannot hold
   Table badCount("TEST_COUNT", huge);
   EXPECT_EQ(MessageOf("TEST_COUNT"), "Invalid TPString resource");
 }
 
 TEST(TLkStringResource, ChangeResourceSwitchesOrCloses) {
-  Table a("TEST_A", MakeTable({{1, u"from a"}}));
-  Table b("TEST_B", MakeTable({{1, u"from b"}}));
+  Table a("TEST_A", MakeStringTable({{1, u"from a"}}));
+  Table b("TEST_B", MakeStringTable({{1, u"from b"}}));
   TLkStringResource reader("TEST_A");
   EXPECT_EQ(reader.GetString(1), "from a");
   reader.ChangeResource("TEST_B");
