@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "program/editor_form.h"
+#include "program/wizard_form.h"
 #include "project/sys_config.h"
 
 namespace app {
@@ -10,7 +11,13 @@ namespace app {
 const std::vector<WindowEntry>& WindowTable() {
   static const std::vector<WindowEntry> table = {
       {"TEditorForm", [] { return EditorForm = new TEditorForm(); }},
-      {"TSysConfig", [] { return SysConfig = new TSysConfig(); }},
+      {"TWizard", [] { return Wizard = new TWizard(EditorForm); }},
+      {"TSysConfig",
+       [] {
+         SysConfig = new TSysConfig();
+         SysConfig->PlaceBeside(Wizard);
+         return SysConfig;
+       }},
   };
   return table;
 }
