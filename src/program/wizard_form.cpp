@@ -318,6 +318,7 @@ void TWizard::BuildPanels() {
   p->AddEnter("EnterLevGroup");
 
   for (std::size_t i = 1; i < panels_.size(); ++i) {
+    panels_[i]->Finish();
     Panels->addWidget(panels_[i]);
     Wire(panels_[i]);
   }

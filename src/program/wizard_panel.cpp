@@ -21,7 +21,7 @@
 namespace program {
 
 namespace {
-constexpr int kLabelWidth = 64;
+constexpr int kLabelWidth = 76;
 
 QStringList ToQStrings(const std::vector<std::string>& items) {
   QStringList out;
@@ -259,6 +259,12 @@ QTabBar* WizardPanel::AddTabs(const char* name) {
 }
 
 void WizardPanel::BeginPage(int page) { target_ = page_[page]; }
+
+void WizardPanel::Finish() {
+  for (QBoxLayout* layout : page_)
+    if (layout) layout->addStretch(1);
+  main_->addStretch(1);
+}
 
 void WizardPanel::Load(const PanelState& state) {
   state_ = state;

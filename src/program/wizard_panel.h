@@ -87,6 +87,8 @@ class WizardPanel : public QGroupBox {
   // Time of day: a tab control whose two tabs show sub-panels; the builders after BeginPage(n) fill page n.
   QTabBar* AddTabs(const char* name);
   void BeginPage(int page);
+  // After the last builder: the controls stay packed at the top of the panel.
+  void Finish();
 
   // Copies the codec's view of the panel into the widgets.
   void Load(const PanelState& state);
