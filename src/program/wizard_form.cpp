@@ -295,6 +295,7 @@ void TWizard::BuildPanels() {
   p->AddHouse();
   p->AddItem("Command:");
   p->AddValueRow("Data", nullptr, true, false, false);
+  p->AddUpDown(4, 99);
   p->AddEnter("EnterRCSStat");
 
   p = NewPanel(Panel::PresetDim);

@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -196,6 +197,30 @@ void WizardPanel::AddValueRow(const char* editLabel, const char* editSuffix, boo
     row->addWidget(Variable, 1);
   }
   Target()->addLayout(row);
+}
+
+void WizardPanel::AddUpDown(int minimum, int maximum) {
+  auto* arrows = new QWidget(EditRow);
+  auto* column = new QVBoxLayout(arrows);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  auto step = [this, minimum, maximum](int by) {
+    const long typed = codec_detail::DecimalValue(platform::FromQString(Edit->text()).value_or(std::string()));
+    const long value = std::clamp<long>(std::clamp<long>(typed, minimum, maximum) + by, minimum, maximum);
+    Edit->setText(QString::number(value));
+  };
+  Up = new QToolButton(arrows);
+  Up->setArrowType(Qt::UpArrow);
+  Down = new QToolButton(arrows);
+  Down->setArrowType(Qt::DownArrow);
+  for (QToolButton* button : {Up, Down}) {
+    button->setFixedSize(16, 11);
+    column->addWidget(button);
+  }
+  connect(Up, &QToolButton::clicked, this, [step] { step(1); });
+  connect(Down, &QToolButton::clicked, this, [step] { step(-1); });
+  auto* inner = static_cast<QHBoxLayout*>(EditRow->layout());
+  inner->insertWidget(inner->indexOf(Edit) + 1, arrows);
 }
 
 QSlider* WizardPanel::AddSlider(int maximum, const char* name, const char* minLabel, const char* maxLabel) {

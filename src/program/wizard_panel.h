@@ -20,6 +20,7 @@ class QPushButton;
 class QSlider;
 class QStackedWidget;
 class QTabBar;
+class QToolButton;
 
 namespace program {
 
@@ -80,6 +81,8 @@ class WizardPanel : public QGroupBox {
   // `variable` the variable list, all on one row.
   void AddValueRow(const char* editLabel, const char* editSuffix, bool edit, bool choice, bool variable,
                    const char* variableName = nullptr);
+  // Up and down arrows beside the edit that step its number within minimum..maximum (the RCS setpoint).
+  void AddUpDown(int minimum, int maximum);
   QSlider* AddSlider(int maximum, const char* name, const char* minLabel = nullptr, const char* maxLabel = nullptr);
   QLabel* AddSliderCaption();
   QDateEdit* AddDate();
@@ -105,6 +108,8 @@ class WizardPanel : public QGroupBox {
   WizardRadioGroup* Source = nullptr;
   QWidget* EditRow = nullptr;  // the edit with its labels
   QLineEdit* Edit = nullptr;
+  QToolButton* Up = nullptr;
+  QToolButton* Down = nullptr;
   QSlider* Slider = nullptr;
   QLabel* SliderCaption = nullptr;
   QTabBar* Tab = nullptr;

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QToolButton>
 
 #include "wizard_test_fixture.h"
 
@@ -142,7 +143,17 @@ TEST_F(WizardTest, ComposesX10Actions) {
   P()->Enter->click();
   EXPECT_EQ(At(401), (ProgramLine{W0(FunctionThen, 13), 0x0002, 4}));
   EXPECT_EQ(Text(401), "    THEN   Set RCS X10 A Setpoint 72");
+  // The arrows step the setpoint and hold it within 4..99.
   Open(401);
+  Type(P()->Edit, "98");
+  P()->Up->click();
+  P()->Up->click();
+  EXPECT_EQ(P()->Edit->text(), "99");
+  P()->Down->click();
+  EXPECT_EQ(P()->Edit->text(), "98");
+  Type(P()->Edit, "2");
+  P()->Down->click();
+  EXPECT_EQ(P()->Edit->text(), "4");
   Click(P()->House, 1);
   Pick(P()->Item, 2);
   P()->Enter->click();

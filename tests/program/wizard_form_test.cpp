@@ -289,6 +289,25 @@ TEST_F(WizardTest, PanelsFollowTheModuleTypeOfTheChosenSlot) {
   EXPECT_EQ(Text(20), "old text");
 }
 
+TEST_F(WizardTest, ReRenderingLeavesTheWizardShownOnItsLine) {
+  Store().Lines[12] = ProgramLine{W0(FunctionIf, 5, 2), 0x0083, 0};
+  Open(12);
+  editor->SetCurrentCell(14, 0);
+  EXPECT_TRUE(form->isHidden());
+  editor->BitBtn20->click();
+  EXPECT_TRUE(form->isVisible()) << "Update shows the wizard again";
+  EXPECT_EQ(form->ShownLine(), 12);
+  EXPECT_EQ(Text(12), "IF Data for Module# 3 is NOT = 0");
+  // Shown by number, a line renders into its own row.
+  Store().Lines[13] = ProgramLine{W0(FunctionOr, 10, 3), 0, 2024};
+  form->ShowProgramLine(13);
+  EXPECT_EQ(form->ShownLine(), 13);
+  EXPECT_EQ(Shown(), Panel::Year);
+  EXPECT_EQ(P()->Edit->text(), "2024");
+  EXPECT_EQ(Text(13), "  OR  Year is = 2024");
+  EXPECT_EQ(Text(12), "IF Data for Module# 3 is NOT = 0");
+}
+
 TEST_F(WizardTest, EndAndTheRangeWarning) {
   Store().Comments[30] = "stop here";
   editor->Listing->SetComment(30, "stop here");

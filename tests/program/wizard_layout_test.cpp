@@ -91,6 +91,7 @@ TEST_F(WizardTest, ScreenshotsOfAConditionAnActionAndAnX10Line) {
       {391, ProgramLine{W0(FunctionThen, 24), 0x8703, 9}, "/tmp/wizard_ascii.png"},
       {403, ProgramLine{W0(FunctionThen, 15), 0x0102, 15}, "/tmp/wizard_x10.png"},
       {400, ProgramLine{W0(FunctionThen, 3), 0x2214, 0}, "/tmp/wizard_transmit_x10.png"},
+      {401, ProgramLine{W0(FunctionThen, 13), 0x0002, 4}, "/tmp/wizard_rcs.png"},
   };
   for (const Shot& shot : shots) {
     Store().Lines[shot.Line] = shot.Record;
