@@ -183,6 +183,19 @@ TEST_F(WizardTest, ComposesTimeAndDateConditions) {
   EXPECT_EQ(Text(201), "  AND Time of Day becomes = 23:59");
   Ui().Clear();
 
+  // A time held in a variable: the Destination click changes only the panel.
+  Open(208);
+  Pick(form->IfType, 6);
+  Click(P()->Source, 1);
+  EXPECT_EQ(P()->Variable->count(), 128);
+  EXPECT_EQ(P()->Edit->text(), "");
+  EXPECT_FALSE(Store().GetValueIsVariable(208)) << "this group stores nothing by itself";
+  Pick(P()->Variable, 63);
+  Click(P()->Compare, 2);
+  P()->Enter->click();
+  EXPECT_EQ(At(208), (ProgramLine{W0(FunctionIf, 6, 2), 0x2000, 63}));
+  EXPECT_EQ(Text(208), "IF Time of Day is NOT = Variable# 63 / Screen#");
+
   // Sunset on the other tab: an empty line starts at Sunrise, offset 0.
   Open(202);
   Pick(form->IfType, 6);
