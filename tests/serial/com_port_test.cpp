@@ -1,0 +1,385 @@
+#include "serial/com_port.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <vector>
+
+#include "port_test_support.h"
+#include "serial/error_codes.h"
+#include "serial/lk_exception.h"
+#include "serial/port_select_form.h"
+#include "support/fake_serial_device.h"
+#include "support/pty_pair.h"
+#include "support/temp_dir.h"
+#include "tk/hidden_window.h"
+
+namespace serial {
+namespace {
+
+using test::ScopedComEnv;
+using testing_support::FakeSerialDevice;
+using testing_support::PtyPair;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// A port component with COM<number> pointed at a fresh pseudo-terminal.
+struct PtyPort {
+  explicit PtyPort(int number = 41) : com(number, pty.SlavePath()) {
+    port.SetComNumber(static_cast<std::uint16_t>(number));
+    port.SetBaud(9600);
+  }
+  PtyPair pty;
+  ScopedComEnv com;
+  TLkComPort port{nullptr};
+};
+
+template <class E>
+void ExpectRaises(const std::function<void()>& f, const std::string& message, std::int32_t code) {
+  try {
+    f();
+    ADD_FAILURE() << "nothing raised, expected: " << message;
+  } catch (const E& e) {
+    EXPECT_EQ(std::string(e.what()), message);
+    EXPECT_EQ(e.ErrorCode, code);
+  }
+}
+
+TEST(ComPortProperties, DefaultsOfEveryProperty) {
+  TLkComPort p(nullptr);
+  EXPECT_EQ(p.ClassName(), "TLkComPort");
+  EXPECT_EQ(p.DeviceLayer(), dlWin32);
+  EXPECT_EQ(p.ComNumber(), 0);
+  EXPECT_EQ(p.Baud(), 19200);
+  EXPECT_TRUE(p.PromptForPort());
+  EXPECT_EQ(p.Parity(), pNone);
+  EXPECT_EQ(p.DataBits(), 8);
+  EXPECT_EQ(p.StopBits(), 1);
+  EXPECT_EQ(p.InSize(), 4096);
+  EXPECT_EQ(p.OutSize(), 4096);
+  EXPECT_TRUE(p.AutoOpen());
+  EXPECT_FALSE(p.Open());
+  EXPECT_TRUE(p.DTR());
+  EXPECT_TRUE(p.RTS());
+  EXPECT_EQ(p.HWFlowOptions(), 0);
+  EXPECT_EQ(p.SWFlowOptions(), swfNone);
+  EXPECT_EQ(p.XOnChar(), 17);
+  EXPECT_EQ(p.XOffChar(), 19);
+  EXPECT_EQ(p.BufferFull(), 0);
+  EXPECT_EQ(p.BufferResume(), 0);
+  EXPECT_EQ(p.Tracing(), tlOff);
+  EXPECT_EQ(p.Logging(), tlOff);
+  EXPECT_EQ(p.TraceSize(), 10000u);
+  EXPECT_EQ(p.LogSize(), 10000u);
+  EXPECT_EQ(p.TraceName(), "LK.TRC");
+  EXPECT_EQ(p.LogName(), "LK.LOG");
+  EXPECT_TRUE(p.TraceHex());
+  EXPECT_FALSE(p.TraceAllHex());
+  EXPECT_TRUE(p.LogHex());
+  EXPECT_FALSE(p.LogAllHex());
+  EXPECT_TRUE(p.UseMSRShadow());
+  EXPECT_TRUE(p.UseEventWord());
+  EXPECT_EQ(p.CommNotificationLevel(), 10);
+  EXPECT_EQ(p.TapiMode(), tmAuto);
+  EXPECT_FALSE(p.RS485Mode());
+  EXPECT_EQ(p.TriggerLength(), 1);
+  EXPECT_EQ(p.PortState(), 0);
+  EXPECT_EQ(p.Version(), "v3.03");
+  EXPECT_EQ(p.Dispatcher(), nullptr);
+}
+
+TEST(ComPortProperties, FlowThresholdsAndTheirCorrections) {
+  TLkComPort p(nullptr);
+  p.SetRS485Mode(true);
+  EXPECT_FALSE(p.RTS());  // RS-485 switches RTS itself
+  p.SetHWFlowOptions(hwfRequireCTS);
+  EXPECT_EQ(p.BufferFull(), 3686);
+  EXPECT_EQ(p.BufferResume(), 409);
+  EXPECT_FALSE(p.RS485Mode());
+
+  p.SetBufferFull(5000);  // above InSize: corrected again by the re-applied flow options
+  EXPECT_EQ(p.BufferFull(), 3686);
+
+  TLkComPort plain(nullptr);
+  plain.SetBufferFull(5000);
+  EXPECT_EQ(plain.BufferFull(), 4500);
+  plain.SetBufferFull(3686);
+  plain.SetBufferResume(4000);  // above BufferFull
+  EXPECT_EQ(plain.BufferResume(), 368);
+
+  TLkComPort sw(nullptr);
+  sw.SetSWFlowOptions(swfBoth);
+  EXPECT_EQ(sw.BufferFull(), 3072);
+  EXPECT_EQ(sw.BufferResume(), 1024);
+
+  // Tracing of a closed port keeps only on or off; sizes are capped.
+  p.SetTracing(tlPause);
+  EXPECT_EQ(p.Tracing(), tlOff);
+  p.SetTracing(tlOn);
+  EXPECT_EQ(p.Tracing(), tlOn);
+  p.SetTraceSize(5'000'000);
+  EXPECT_EQ(p.TraceSize(), 4'000'000u);
+  p.SetLogSize(20'000'000);
+  EXPECT_EQ(p.LogSize(), 16'000'000u);
+  p.SetLogSize(5'000'000);
+  EXPECT_EQ(p.LogSize(), 5'000'000u);
+}
+
+TEST(ComPortProperties, ClosedPortCountsAndLines) {
+  TLkComPort p(nullptr);
+  p.SetOutSize(2048);
+  EXPECT_EQ(p.InBuffFree(), 8192);
+  EXPECT_EQ(p.OutBuffFree(), 2048);
+  EXPECT_EQ(p.InBuffUsed(), 0);
+  EXPECT_EQ(p.OutBuffUsed(), 0);
+  EXPECT_FALSE(p.CTS());
+  EXPECT_FALSE(p.DCD());
+  EXPECT_EQ(p.LineError(), 0);
+  EXPECT_FALSE(p.Open());  // none of these opens the port
+}
+
+TEST(ComPortOpen, OpensClosesAndReopens) {
+  PtyPort t;
+  ASSERT_TRUE(t.pty.Valid());
+  t.port.SetOpen(true);
+  EXPECT_TRUE(t.port.Open());
+  EXPECT_EQ(t.port.PortState(), 2);
+  ASSERT_NE(t.port.Dispatcher(), nullptr);
+  EXPECT_NE(t.port.NotificationWindow(), nullptr);
+  EXPECT_EQ(t.port.Dispatcher()->Owner, &t.port);
+
+  t.port.PutString("ATZ");
+  EXPECT_EQ(t.port.OutBuffUsed(), 3);
+  test::PumpOut(t.port);
+  EXPECT_EQ(t.pty.ReadMaster(3), B("ATZ"));
+
+  t.port.SetOpen(false);
+  EXPECT_FALSE(t.port.Open());
+  EXPECT_EQ(t.port.PortState(), 0);
+  EXPECT_EQ(t.port.Dispatcher(), nullptr);
+  EXPECT_EQ(t.port.NotificationWindow(), nullptr);
+
+  t.port.SetOpen(true);
+  EXPECT_TRUE(t.port.Open());
+  ASSERT_TRUE(t.pty.WriteMaster(B("OK\r")));
+  ASSERT_TRUE(test::PumpIn(t.port, 3));
+  char buf[3];
+  EXPECT_EQ(t.port.GetBlock(buf, 3), 3);
+  EXPECT_EQ(std::string(buf, 3), "OK\r");
+}
+
+TEST(ComPortOpen, AutoOpenOpensOnFirstUseAndOnlyThen) {
+  PtyPort t;
+  t.port.SetAutoOpen(false);
+  ExpectRaises<ECommNotOpen>([&] { t.port.PutString("x"); }, "ie_NOpen - device not open", ecCommNotOpen);
+  t.port.SetAutoOpen(true);
+  EXPECT_EQ(t.port.InBuffUsed(), 0);  // reading a count does not open
+  EXPECT_FALSE(t.port.Open());
+  t.port.PutString("x");
+  EXPECT_TRUE(t.port.Open());
+}
+
+TEST(ComPortOpen, AlreadyOpenAndBadPortRaiseWithTheirTexts) {
+  PtyPort first;
+  first.port.SetOpen(true);
+  TLkComPort second(nullptr);
+  second.SetComNumber(41);
+  ExpectRaises<EAlreadyOpen>([&] { second.SetOpen(true); }, "ie_Open - device already open", ecAlreadyOpen);
+  EXPECT_FALSE(second.Open());
+  EXPECT_EQ(second.PortState(), 0);
+  EXPECT_EQ(second.Dispatcher(), nullptr);
+
+  ScopedComEnv missing(43, "/nonexistent/ttyZ9");
+  TLkComPort third(nullptr);
+  third.SetComNumber(43);
+  ExpectRaises<EBadId>([&] { third.SetOpen(true); }, "ie_BadId - Specified comport doesn't exist", ecBadId);
+  EXPECT_FALSE(third.Open());
+  // Both are EOpenComm: the communications window catches that group.
+  try {
+    third.SetOpen(true);
+  } catch (const EOpenComm&) {
+    SUCCEED();
+  }
+}
+
+TEST(ComPortOpen, PortZeroPromptsOrRefuses) {
+  PtyPair pty;
+  ScopedComEnv com(42, pty.SlavePath());
+  TLkComPort p(nullptr);
+  p.SetPromptForPort(false);
+  ExpectRaises<ENoPortSelected>([&] { p.SetOpen(true); }, "The ComNumber property of the TLkComPort has not been set",
+                                ecNoPortSelected);
+
+  int asked = 0;
+  SetPortPrompt([&](int&) {
+    ++asked;
+    return false;  // cancelled
+  });
+  p.SetPromptForPort(true);
+  EXPECT_THROW(p.SetOpen(true), ENoPortSelected);
+  EXPECT_EQ(asked, 1);
+
+  SetPortPrompt([&](int& n) {
+    ++asked;
+    n = 42;
+    return true;
+  });
+  p.SetOpen(true);
+  SetPortPrompt(nullptr);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(p.ComNumber(), 42);
+  EXPECT_TRUE(p.Open());
+}
+
+TEST(ComPortOpen, ComNumberChangeMovesAnOpenPortKeepingItsTrace) {
+  testing_support::TempDir dir;
+  PtyPort a(41);
+  PtyPair other;
+  ScopedComEnv com(44, other.SlavePath());
+  a.port.SetTraceName(dir.File("a.trc"));
+  a.port.SetTracing(tlOn);
+  a.port.SetOpen(true);
+  EXPECT_EQ(a.port.Tracing(), tlOn);
+  a.port.PutString("ab");
+
+  a.port.SetComNumber(44);
+  EXPECT_TRUE(a.port.Open());
+  EXPECT_EQ(a.port.ComNumber(), 44);
+  EXPECT_EQ(a.port.Tracing(), tlOn);  // a new trace runs on the new port
+  // The old port's trace went to its file at the close.
+  EXPECT_TRUE(std::filesystem::exists(dir.File("a.trc")));
+  a.port.PutString("Z");
+  test::PumpOut(a.port);
+  EXPECT_EQ(other.ReadMaster(1), B("Z"));
+
+  // The first device is free again.
+  TLkComPort b(nullptr);
+  b.SetComNumber(41);
+  b.SetOpen(true);
+  EXPECT_TRUE(b.Open());
+}
+
+TEST(ComPortOpen, UsersAreToldOfOpenAndCloseLastFirst) {
+  PtyPort t;
+  std::vector<std::string> told;
+  auto first = t.port.RegisterUserCallback([&](TLkCustomComPort* p, bool opening) {
+    EXPECT_EQ(p, &t.port);
+    told.push_back(std::string("first ") + (opening ? "open" : "close"));
+  });
+  t.port.RegisterUserCallback(
+      [&](TLkCustomComPort*, bool opening) { told.push_back(std::string("second ") + (opening ? "open" : "close")); });
+  struct Window : tk::HiddenWindow {
+    explicit Window(std::vector<std::string>& log)
+        : tk::HiddenWindow([&log](tk::Message& m) { log.push_back("window " + std::to_string(m.Msg)); }) {}
+  } window(told);
+  t.port.RegisterUser(&window);
+  t.port.OnPortOpen = [&](tk::Component*) { told.push_back("OnPortOpen"); };
+  t.port.OnPortClose = [&](tk::Component*) {
+    EXPECT_EQ(t.port.PortState(), 1);  // told while closing, the device still there
+    told.push_back("OnPortClose");
+  };
+
+  t.port.SetOpen(true);
+  t.port.SetOpen(false);
+  EXPECT_EQ(told, (std::vector<std::string>{"window 32264", "second open", "first open", "OnPortOpen", "window 32265",
+                                            "second close", "first close", "OnPortClose"}));
+  told.clear();
+  t.port.DeregisterUserCallback(first);
+  t.port.DeregisterUser(&window);
+  t.port.SetOpen(true);
+  EXPECT_EQ(told, (std::vector<std::string>{"second open", "OnPortOpen"}));
+}
+
+TEST(ComPortOpen, SearchComPortFindsTheFirstDepthFirst) {
+  tk::Component form(nullptr);
+  tk::Component panel(&form);
+  TLkComPort nested(&panel);
+  TLkComPort direct(&form);
+  EXPECT_EQ(TLkCustomComPort::SearchComPort(&form), &nested);
+  EXPECT_EQ(TLkCustomComPort::SearchComPort(&direct), nullptr);
+  EXPECT_EQ(TLkCustomComPort::ComName(3), "COM3");
+}
+
+TEST(ComPortIO, BlocksAreAllOrNothing) {
+  // A device that takes nothing: what is queued stays queued.
+  FakeSerialDevice* fake = nullptr;
+  TLkComPort port(nullptr);
+  port.SetComNumber(1);
+  port.DispatcherFactory = [&](TLkCustomComPort& p) {
+    return TLkBaseDispatcher::Create<TLkComDispatcher>(&p, [&](const std::string&) {
+      platform::SerialOpenResult r;
+      auto device = std::make_unique<FakeSerialDevice>();
+      device->SetWriteRoom(0);
+      fake = device.get();
+      r.Device = std::move(device);
+      return r;
+    });
+  };
+  port.SetOutSize(16);
+  port.SetOpen(true);
+  ASSERT_NE(fake, nullptr);
+  port.PutString("0123456789");
+  ExpectRaises<EPutBlockFail>([&] { port.PutString("0123456789"); }, "Failed to put entire block", ecPutBlockFail);
+  EXPECT_EQ(port.OutBuffUsed(), 10);  // nothing of the refused block queued
+  EXPECT_EQ(port.OutBuffFree(), 6);
+  port.FlushOutBuffer();
+  EXPECT_EQ(port.OutBuffUsed(), 0);
+
+  fake->Receive(B("abc"));
+  ASSERT_TRUE(test::PumpIn(port, 3));
+  char buf[8];
+  ExpectRaises<EGetBlockFail>([&] { port.GetBlock(buf, 4); }, "Failed to get entire block", ecGetBlockFail);
+  EXPECT_EQ(port.InBuffUsed(), 3);
+  EXPECT_TRUE(port.CharReady());
+  EXPECT_EQ(port.PeekChar(2), 'b');
+  EXPECT_EQ(port.GetChar(), 'a');
+  EXPECT_EQ(port.InBuffFree(), 8190);
+  port.FlushInBuffer();
+  EXPECT_EQ(port.InBuffUsed(), 0);
+  EXPECT_THROW(port.GetChar(), EBufferIsEmpty);
+}
+
+TEST(ComPortWaits, StringMatchesRestartOnTheFirstCharacter) {
+  PtyPort t;
+  t.port.SetOpen(true);
+  std::string seen;
+  t.port.OnWaitChar = [&](tk::Component*, char c) { seen += c; };
+  ASSERT_TRUE(t.pty.WriteMaster(B("OOK")));
+  ASSERT_TRUE(test::PumpIn(t.port, 3));
+  EXPECT_TRUE(t.port.WaitForString("OK", 18, false, false));
+  EXPECT_EQ(seen, "OOK");
+  EXPECT_FALSE(t.port.Dispatcher()->InNotify);  // the busy mark is gone again
+
+  ASSERT_TRUE(t.pty.WriteMaster(B("xxERROR")));
+  ASSERT_TRUE(test::PumpIn(t.port, 7));
+  EXPECT_EQ(t.port.WaitForMultiString("OK|ERROR|", 18, false, false, '|'), 2);
+
+  ASSERT_TRUE(t.pty.WriteMaster(B("ok")));
+  ASSERT_TRUE(test::PumpIn(t.port, 2));
+  EXPECT_TRUE(t.port.WaitForString("OK", 18, true, true));
+  EXPECT_FALSE(t.port.WaitForString("OK", 2, true, false));  // nothing more comes: times out
+  EXPECT_TRUE(t.port.WaitForString("", 2, false, false));
+
+  std::uint8_t index = 0;
+  EXPECT_FALSE(t.port.CheckForString(index, 'A', "AB", false));
+  EXPECT_EQ(index, 1);
+  EXPECT_FALSE(t.port.CheckForString(index, 'A', "AB", false));
+  EXPECT_EQ(index, 1);
+  EXPECT_TRUE(t.port.CheckForString(index, 'B', "AB", false));
+  EXPECT_EQ(index, 0);
+}
+
+TEST(ComPortWaits, PrepareWaitKeepsTheBusyMarkUntilTheWaitEnds) {
+  PtyPort t;
+  t.port.SetOpen(true);
+  auto d = t.port.Dispatcher();
+  t.port.PrepareWait();
+  EXPECT_TRUE(d->InNotify);
+  t.port.PutString("AT");
+  EXPECT_FALSE(t.port.WaitForString("OK", 1, false, false));
+  EXPECT_FALSE(d->InNotify);
+}
+
+}  // namespace
+}  // namespace serial
