@@ -32,17 +32,20 @@ std::uint32_t BaudOfCode(std::uint32_t value) {
 
 TLkBaseDispatcher::TLkBaseDispatcher(TLkBaseComponent* owner) : Owner(owner) {}
 
-TLkBaseDispatcher::~TLkBaseDispatcher() { PortList::Remove(Handle); }
+TLkBaseDispatcher::~TLkBaseDispatcher() {
+  StopThreads();  // already joined when the platform layer shut the port down
+  CloseWakeFds();
+  PortList::Remove(Handle);
+}
 
 void TLkBaseDispatcher::EnterPortList() { Handle = PortList::Add(weak_from_this()); }
 
 void TLkBaseDispatcher::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
-  if (ClosePending)
-    DonePortPrim();
-  else
-    DonePort();
+  if (!ClosePending) DonePort();
+  // Destruction always ends joined, even when a close was left pending.
+  DonePortPrim();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -103,13 +106,17 @@ std::int32_t TLkBaseDispatcher::InitPort(const std::string& comName, std::uint32
     }
   }
 
-  RxScanPos = 0;
   RemoveAllTriggers();
   {
     std::lock_guard lock(RxLock);
+    RxScanPos = 0;
+    rxUnscanned_ = 0;
     RxWritePos = RxReadPos = 0;
   }
-  LastAvailPos = 0;
+  {
+    std::lock_guard lock(DataLock);
+    LastAvailPos = 0;
+  }
   ResetStatusHits();
   PeekMode = false;
   {
@@ -130,21 +137,36 @@ std::int32_t TLkBaseDispatcher::InitPort(const std::string& comName, std::uint32
   return 0;
 }
 
+// The threads are stopped and joined before the descriptor is closed, so that none of them polls a
+// descriptor number the system may already have handed out again.
 void TLkBaseDispatcher::DonePort() {
   if (ComHandle >= 0) {
     FlushOutBuffer();
     FlushInBuffer();
-    CloseCom();
   }
-  if (!InNotify)
+  if (!InNotify && !OnWorkerThread()) {
     DonePortPrim();
-  else
+    return;
+  }
+  // Asked from inside a notification: the dispatch thread leaves its loop when the notification ends and
+  // the window thread finishes the close (DonePortPrim, or the dispatcher's destruction).
+  {
+    std::lock_guard lock(passMutex_);
     ClosePending = true;
+    KillThreads = true;
+  }
+  passCv_.notify_all();
+  Wake(comWake_);
+  Wake(outWake_);
 }
 
 void TLkBaseDispatcher::DonePortPrim() {
-  if (Started) StopDispatcher();
-  // Whichever of the closing thread and the dispatch thread comes first releases the rings.
+  if (OnWorkerThread()) {
+    DonePort();  // a worker cannot join itself: deferred
+    return;
+  }
+  StopDispatcher();
+  if (ComHandle >= 0) CloseCom();
   std::unique_ptr<std::uint8_t[]> rx, tx;
   {
     std::lock_guard data(DataLock);
@@ -170,6 +192,7 @@ std::uint32_t TLkBaseDispatcher::RxUsedLocked() const {
 bool TLkBaseDispatcher::CharReady() {
   std::lock_guard lock(RxLock);
   std::uint32_t used = RxUsedLocked();
+  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this)) return used > *late;
   return PeekMode ? used > PeekOffset : used > 0;
 }
 
@@ -181,21 +204,26 @@ std::int32_t TLkBaseDispatcher::PeekCharPrim(std::uint8_t& c, std::uint32_t inde
 }
 
 std::int32_t TLkBaseDispatcher::PeekChar(std::uint8_t& c, std::uint32_t index) {
-  if (PeekMode) {
-    std::lock_guard lock(RxLock);
+  std::lock_guard lock(RxLock);
+  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this))
+    index += *late;
+  else if (PeekMode)
     index += PeekOffset;
-  }
-  return PeekCharPrim(c, index);
+  if (!RxRing || index < 1 || RxUsedLocked() < index) return ecBufferIsEmpty;
+  c = RxRing[(RxReadPos + index - 1) % kRxRingSize];
+  return 0;
 }
 
 std::int32_t TLkBaseDispatcher::GetChar(std::uint8_t& c) {
   {
     std::lock_guard lock(RxLock);
-    if (PeekMode) {
-      std::uint32_t index = PeekOffset + 1;
+    std::uint32_t* late = ReadOnlyScope::OffsetFor(this);
+    if (late || PeekMode) {
+      std::uint32_t& offset = late ? *late : PeekOffset;
+      std::uint32_t index = offset + 1;
       if (!RxRing || RxUsedLocked() < index) return ecBufferIsEmpty;
       c = RxRing[(RxReadPos + index - 1) % kRxRingSize];
-      PeekOffset = index;
+      offset = index;
     } else {
       if (!RxRing || RxUsedLocked() < 1) return ecBufferIsEmpty;
       c = RxRing[RxReadPos];
@@ -223,16 +251,20 @@ std::int32_t TLkBaseDispatcher::PeekBlockPrim(void* block, std::uint32_t offset,
 std::int32_t TLkBaseDispatcher::PeekBlock(void* block, std::uint32_t len) {
   std::lock_guard lock(RxLock);
   std::uint32_t tail;
-  return PeekBlockPrim(block, PeekMode ? PeekOffset : 0, tail, len);
+  std::uint32_t* late = ReadOnlyScope::OffsetFor(this);
+  return PeekBlockPrim(block, late ? *late : PeekMode ? PeekOffset : 0, tail, len);
 }
 
 std::int32_t TLkBaseDispatcher::GetBlock(void* block, std::uint32_t len) {
   {
     std::lock_guard lock(RxLock);
     std::uint32_t tail;
-    std::int32_t rc = PeekBlockPrim(block, PeekMode ? PeekOffset : 0, tail, len);
+    std::uint32_t* late = ReadOnlyScope::OffsetFor(this);
+    std::int32_t rc = PeekBlockPrim(block, late ? *late : PeekMode ? PeekOffset : 0, tail, len);
     if (rc < 0) return rc;
-    if (PeekMode) {
+    if (late) {
+      *late += len;
+    } else if (PeekMode) {
       PeekOffset += len;
     } else {
       RxReadPos = tail;
@@ -246,18 +278,30 @@ std::int32_t TLkBaseDispatcher::GetBlock(void* block, std::uint32_t len) {
 std::int32_t TLkBaseDispatcher::InBuffUsed() {
   std::lock_guard lock(RxLock);
   std::uint32_t used = RxUsedLocked();
-  if (PeekMode) used -= std::min(used, PeekOffset);
+  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this))
+    used -= std::min(used, *late);
+  else if (PeekMode)
+    used -= std::min(used, PeekOffset);
   return static_cast<std::int32_t>(used);
 }
 
 std::int32_t TLkBaseDispatcher::InBuffFree() {
   std::lock_guard lock(RxLock);
   std::uint32_t free = kRxRingSize - RxUsedLocked();
-  if (PeekMode) free += PeekOffset;
+  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this))
+    free += *late;
+  else if (PeekMode)
+    free += PeekOffset;
   return static_cast<std::int32_t>(free);
 }
 
 std::int32_t TLkBaseDispatcher::FlushInBuffer() {
+  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this)) {
+    // A late handler consumes nothing: the flush only moves its own read offset.
+    std::lock_guard lock(RxLock);
+    *late = RxUsedLocked();
+    return 0;
+  }
   std::int32_t rc = FlushCom(1);
   {
     std::lock_guard lock(RxLock);
@@ -266,6 +310,9 @@ std::int32_t TLkBaseDispatcher::FlushInBuffer() {
     } else {
       RxReadPos = RxWritePos;
       PeekOffset = 0;
+      // Flushed bytes are not scanned for triggers.
+      RxScanPos = RxWritePos;
+      rxUnscanned_ = 0;
     }
     RxRingFull = false;
   }
@@ -307,6 +354,7 @@ std::int32_t TLkBaseDispatcher::PutBlock(const void* block, std::uint32_t len) {
       LineErrors = GetDeviceErrors(stat);
     }
     OutputSent = true;
+    Wake(outWake_);
   }
   if (LoggingOn || TracingOn) {
     std::lock_guard lock(DataLock);
@@ -381,11 +429,14 @@ std::int32_t TLkBaseDispatcher::WriteOutput() {
       }
       from = r;
       generation = TxGeneration;
+      writerBusy_ = true;
     }
-    // Only the writer moves TxReadPos and WriteCom never writes where unsent bytes lie, so the device
-    // write runs without the lock.
+    // Only the writer moves TxReadPos, WriteCom never writes where unsent bytes lie, and a flush waits
+    // for writerBusy_ to clear before it empties the ring, so the device write runs without the lock.
     std::int32_t n = WriteDevice(TxRing.get() + from, count);
     std::lock_guard lock(OutputLock);
+    writerBusy_ = false;
+    writerIdle_.notify_all();
     if (generation != TxGeneration || !TxRing) return written;  // flushed meanwhile
     std::uint32_t advance = n < 0 ? count : static_cast<std::uint32_t>(n);
     if (advance == 0) return written;  // the device takes no more for now
@@ -438,6 +489,8 @@ bool TLkBaseDispatcher::ExtractData() {
       ++reads;
       RxWritePos += static_cast<std::uint32_t>(got);
       if (RxWritePos == kRxRingSize) RxWritePos = 0;
+      rxUnscanned_ += static_cast<std::uint32_t>(got);
+      rxTotal_ += static_cast<std::uint32_t>(got);
       if (got > 0) RxRingFull = RxWritePos == RxReadPos;
       return static_cast<std::uint32_t>(got);
     };
@@ -771,19 +824,6 @@ void TLkBaseDispatcher::AddStringToLog(const std::string& s) {
   if (LoggingOn)
     AddDispatchEntry(kLogUser, 0, static_cast<std::uint32_t>(s.size()), s.data(), static_cast<std::uint32_t>(s.size()));
 }
-
-void TLkBaseDispatcher::RemoveAllTriggers() {
-  std::lock_guard lock(DataLock);
-  AvailLength = 0;
-  NextTriggerNumber = 1;
-}
-
-void TLkBaseDispatcher::ResetStatusHits() {
-  std::lock_guard lock(DataLock);
-  StatusHit = false;
-}
-
-void TLkBaseDispatcher::ResetDataTriggers() {}
 
 void TLkBaseDispatcher::AddTraceEntry(char, std::uint8_t) {}
 

@@ -3,17 +3,27 @@
 // settings, modem and line status, flow control. Every routine returns 0 or a positive count for
 // success and a negative library error code for failure; nothing here raises except a second start.
 //
-// Locks, taken only downward in this order: DataLock (settings, status, handlers, trace, log) -> RxLock
-// (receive ring) -> OutputLock (transmit ring). StatusLock guards ComStatus alone and is innermost.
-// The device itself is reached only through the virtual operations a platform layer supplies.
+// Locks, taken only downward in this order: port list -> DataLock (settings, status, triggers, handlers,
+// trace, log) -> RxLock (receive ring) -> OutputLock (transmit ring). StatusLock guards ComStatus alone
+// and is innermost. Trigger checks decide under DataLock and notify after releasing it: no dispatcher
+// lock is held while a handler runs. The device itself is reached only through the virtual operations a
+// platform layer supplies.
+//
+// An open port runs three worker threads (comm events, dispatch, output) unless ManualPump is set before
+// InitPort; then the caller runs ExtractData, WriteOutput, DispatchPass and TimerStatusPass itself.
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/serial_device.h"
+#include "serial/notify_target.h"
+#include "serial/trigger_records.h"
 
 namespace serial {
 
@@ -27,6 +37,17 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
 
   // Line-error flags (LineErrors) and modem-status bits (ModemStatus).
   enum : std::uint32_t { leRxOverflow = 1, leOverrun = 2, leParity = 4, leFraming = 8, leBreak = 16 };
+  // Comm-event bits the comm thread reports (the original's event mask).
+  enum : std::uint32_t {
+    evRxChar = 0x1,
+    evCts = 0x8,
+    evDsr = 0x10,
+    evRlsd = 0x20,
+    evBreak = 0x40,
+    evErr = 0x80,
+    evRing = 0x100,
+    evRingTe = 0x2000
+  };
   enum : std::uint8_t {
     msDeltaCts = 0x01,
     msDeltaDsr = 0x02,
@@ -134,6 +155,48 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   // bytes written, or the device's negative code when a write failed (those bytes are dropped).
   std::int32_t WriteOutput();
   bool OutputPending();
+  // One pass over the last comm event (EventMask): status triggers, moving input into the ring, status
+  // and receive triggers. Then the timer and status triggers of an idle line.
+  void DispatchPass();
+  void TimerStatusPass();
+
+  // --- triggers (all take DataLock for their work; none is held while a notification runs) ---
+  void ChangeLengthTrigger(std::uint32_t length);
+  std::int32_t AddTimerTrigger();
+  std::int32_t AddDataTriggerLen(const void* data, bool ignoreCase, std::uint32_t len);
+  std::int32_t AddDataTrigger(const char* data, bool ignoreCase);
+  std::int32_t AddStatusTrigger(std::uint32_t sType);
+  std::int32_t SetTimerTrigger(std::uint32_t handle, std::int32_t ticks, bool activate);
+  std::int32_t ExtendTimer(std::uint32_t handle, std::int32_t ticks);
+  std::int32_t TimerTicksRemaining(std::uint32_t handle, std::int32_t& remaining);
+  std::int32_t SetStatusTrigger(std::uint32_t handle, std::uint16_t value, bool activate);
+  std::int32_t RemoveTrigger(std::uint32_t handle);
+  // The kind of trigger `handle` names (ttNone when none); with `remove` it is removed.
+  TTriggerType FindTriggerFromHandle(std::uint32_t handle, bool remove);
+  virtual void RemoveAllTriggers();
+  virtual void ResetStatusHits();
+  virtual void ResetDataTriggers();
+  void SaveTriggers(TTriggerSave& save);
+  void RestoreTriggers(const TTriggerSave& save);
+  static void ClearSaveBuffers(TTriggerSave& save);
+
+  // --- trigger handlers, notified in registration order ---
+  void RegisterWndTriggerHandler(NotifyTarget* target);
+  void RegisterProcTriggerHandler(TriggerProc proc);
+  void RegisterEventTriggerHandler(TriggerEvent handler);
+  void RegisterSyncEventTriggerHandler(TriggerEvent handler);
+  void DeregisterWndTriggerHandler(NotifyTarget* target);
+  void DeregisterProcTriggerHandler(TriggerProc proc);
+  void DeregisterEventTriggerHandler(TriggerEvent handler);
+  virtual void UpdateHandlerFlags(std::uint32_t flagUpdate);
+
+  bool CheckTimerTriggers();
+  bool CheckStatusTriggers();
+  bool CheckReceiveTriggers();
+  bool CheckTriggers();
+  // Notifies every handler; false when a close was asked for meanwhile, or when the handlers of a
+  // data-available notification took other than the notified count.
+  bool SendNotify(std::uint32_t msg, std::uint32_t trigger, std::uint32_t data);
 
   // --- fields (names as the library has always called them) ---
   TLkBaseComponent* Owner = nullptr;
@@ -182,6 +245,13 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   // The last failure of an open, in the library's numbering (magnitude), for InitPort's result.
   std::int32_t LastError = 0;
 
+  // Set before InitPort: no worker threads; the caller pumps.
+  bool ManualPump = false;
+  // How long a window handler's delivery may wait to start before it is given up.
+  std::chrono::milliseconds WindowDeliveryBound = kWindowDeliveryBound;
+  // The device hung up or vanished: reported once as a line error, and no longer polled.
+  std::atomic<bool> DeviceLost{false};
+
  protected:
   explicit TLkBaseDispatcher(TLkBaseComponent* owner);
 
@@ -208,14 +278,26 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   virtual std::int32_t SetBreakState(bool on) = 0;
   virtual std::int32_t WriteDevice(const void* data, std::uint32_t size) = 0;  // non-blocking
   virtual std::uint8_t ReadModemLines() = 0;
+  // The descriptor the comm and output threads poll; -1 when there is none.
+  virtual int PollDescriptor() { return -1; }
+  // Line-error flags since the last look, or a negative errno when the device is gone.
+  virtual std::int32_t ProbeDevice(platform::SerialStatus& stat);
+
+  // Starts the three worker threads (or, with ManualPump, only marks the dispatcher started); stops
+  // them, waking and joining all three with no lock held. Platform layers call these from their
+  // StartDispatcher / StopDispatcher.
+  void StartThreads();
+  void StopThreads();
+  // The transmit side of a flush: bumps the generation, wakes the writer and waits (about 1 s at most)
+  // until it is out of its device write, then empties the ring. Never called on the output thread.
+  void ClearTransmitRing();
+  // Wakes a worker waiting on one of the dispatcher's eventfds (no-op for -1).
+  static void Wake(int eventFd);
+  void CloseWakeFds();
 
   // Line-error flags with the transmit ring's count put into the status record.
   std::uint32_t GetComError(platform::SerialStatus& stat);
 
-  // Trigger state the dispatcher resets on open and flush; the trigger lists extend these.
-  virtual void RemoveAllTriggers();
-  virtual void ResetStatusHits();
-  virtual void ResetDataTriggers();
   // Recorders of the trace and the dispatch log, called only while TracingOn / LoggingOn is set.
   virtual void AddTraceEntry(char kind, std::uint8_t c);
   virtual void AddDispatchEntry(std::uint8_t type, std::uint8_t subType, std::uint32_t data, const void* buffer,
@@ -236,7 +318,60 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   std::uint8_t GetModemStatusPrimLocked(std::uint8_t clearMask);
   void TraceBlock(char kind, const std::uint8_t* bytes, std::uint32_t len);
 
+  // Triggers, with DataLock held.
+  std::int32_t GetTriggerHandle();
+  TimerTrigger* FindTimer(std::uint32_t handle);
+  StatusTrigger* FindStatus(std::uint32_t handle);
+  bool StatusFires(StatusTrigger& t, std::uint32_t& value);
+  void PurgeDeletedHandlers();
+  void UpdateHandlerFlagsLocked(std::uint32_t flagUpdate);
+  bool AnyHandlersLocked() const;
+  // Runs one handler kind's notification on the window side and waits as the kind requires.
+  void DeliverTo(NotifyTarget* target, std::uint32_t msg, std::uint32_t trigger, std::uint32_t data,
+                 std::chrono::milliseconds bound, TriggerHandlerFn handler);
+  // True when the current thread is one of this dispatcher's workers.
+  bool OnWorkerThread() const;
+
+  // Worker threads.
+  void ComThreadLoop();
+  void DispThreadLoop();
+  void OutThreadLoop();
+  void StatusTriggerLoop(bool& leave);
+
   bool shutDown_ = false;
+
+  // Trigger and handler lists (DataLock).
+  std::vector<TimerTrigger> timers_;
+  std::vector<DataTrigger> datas_;
+  std::vector<StatusTrigger> statuses_;
+  struct WndHandler {
+    NotifyTarget* Target;
+    bool Deleted = false;
+  };
+  struct ProcHandler {
+    TriggerProc Proc;
+    bool Deleted = false;
+  };
+  struct EventHandler {
+    TriggerEvent Event;
+    bool Sync = false;
+    bool Deleted = false;
+  };
+  std::vector<std::shared_ptr<WndHandler>> wndHandlers_;
+  std::vector<std::shared_ptr<ProcHandler>> procHandlers_;
+  std::vector<std::shared_ptr<EventHandler>> eventHandlers_;
+  std::uint32_t rxUnscanned_ = 0;  // bytes between RxScanPos and RxWritePos (RxLock)
+
+  // Worker threads and their wake-ups.
+  std::jthread comThread_, dispThread_, outThread_;
+  int comWake_ = -1, outWake_ = -1;  // eventfds
+  std::mutex passMutex_;             // the comm thread's hand-over of an event mask (a leaf lock)
+  std::condition_variable passCv_;
+  bool maskReady_ = false, passDone_ = true;
+  std::uint32_t handedMask_ = 0;
+  std::condition_variable writerIdle_;     // with OutputLock: the writer is not inside a device write
+  bool writerBusy_ = false;                // OutputLock
+  std::atomic<std::uint64_t> rxTotal_{0};  // bytes moved into the receive ring so far
 };
 
 // The baud rate a device-state baud value stands for (the original's baud codes read through a table).

@@ -58,8 +58,8 @@ std::int32_t TLkWin32Dispatcher::OpenCom(const std::string& comName, std::uint32
   return TakeDevice(opener_(DevicePath(comName)));
 }
 
+// Called once the worker threads have been joined (DonePortPrim): none of them polls the descriptor.
 std::int32_t TLkWin32Dispatcher::CloseCom() {
-  if (Started) KillThreads = true;
   if (device_) device_->Close();
   ComHandle = -1;
   return 0;
@@ -85,12 +85,7 @@ std::int32_t TLkWin32Dispatcher::EscapeComFunction(std::int32_t func) {
 }
 
 std::int32_t TLkWin32Dispatcher::FlushCom(std::int32_t queue) {
-  if (queue == 0) {
-    std::lock_guard lock(OutputLock);
-    ++TxGeneration;  // a write in flight no longer counts
-    TxWritePos = TxReadPos = 0;
-    TxRingFull = false;
-  }
+  if (queue == 0) ClearTransmitRing();
   if (!device_) return 0;
   int rc = device_->Purge(queue == 0, queue != 0);
   return rc < 0 ? SystemErrorCode(-rc) : 0;
@@ -136,18 +131,17 @@ std::int32_t TLkWin32Dispatcher::WriteCom(const void* buffer, std::uint32_t size
 
 bool TLkWin32Dispatcher::SetupCom(std::uint32_t, std::uint32_t) { return true; }  // the driver sizes its queues
 
-void TLkWin32Dispatcher::StartDispatcher() {
-  std::lock_guard lock(DataLock);
-  if (Started) throw std::runtime_error("Dispatcher already started");
-  Started = true;
-  KillThreads = false;
-}
+void TLkWin32Dispatcher::StartDispatcher() { StartThreads(); }
 
-void TLkWin32Dispatcher::StopDispatcher() {
-  std::lock_guard lock(DataLock);
-  if (!Started) return;
-  KillThreads = true;
-  Started = false;
+void TLkWin32Dispatcher::StopDispatcher() { StopThreads(); }
+
+int TLkWin32Dispatcher::PollDescriptor() { return device_ ? device_->Descriptor() : -1; }
+
+std::int32_t TLkWin32Dispatcher::ProbeDevice(platform::SerialStatus& stat) {
+  stat = {};
+  if (!device_) return -ENODEV;
+  int rc = device_->GetStatus(stat);
+  return rc < 0 ? rc : static_cast<std::int32_t>(stat.Errors);
 }
 
 std::int32_t TLkWin32Dispatcher::ProcessCommunications() {

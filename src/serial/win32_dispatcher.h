@@ -2,8 +2,8 @@
 // The dispatcher over a platform serial device (a termios tty on Linux), and its variant over a
 // descriptor that the telephony side has already opened for a connected call.
 //
-// The worker threads are not started here: a port runs in manual-pump mode, in which the caller runs
-// ExtractData() and WriteOutput() itself.
+// Opening starts the port's three worker threads, unless ManualPump was set: then the caller runs
+// ExtractData(), WriteOutput() and the dispatch passes itself.
 #include <functional>
 #include <memory>
 #include <string>
@@ -43,6 +43,8 @@ class TLkWin32Dispatcher : public TLkBaseDispatcher {
   std::int32_t SetBreakState(bool on) override;
   std::int32_t WriteDevice(const void* data, std::uint32_t size) override;
   std::uint8_t ReadModemLines() override;
+  int PollDescriptor() override;
+  std::int32_t ProbeDevice(platform::SerialStatus& stat) override;
 
   // Takes over an opened device: sets ComHandle, or records why it failed and returns -1.
   std::int32_t TakeDevice(platform::SerialOpenResult opened);

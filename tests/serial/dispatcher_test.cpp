@@ -45,6 +45,7 @@ struct FakePort {
       r.Device = std::make_unique<FakeSerialDevice>();
       return r;
     });
+    d->ManualPump = true;  // the test runs the threads' work itself
     EXPECT_EQ(d->InitPort("\\\\.\\COM1", 9600, 0, 8, 1, inSize, outSize, options), 0);
     fake = static_cast<FakeSerialDevice*>(d->Device());
   }
@@ -137,6 +138,7 @@ TEST(DispatcherOnPty, BlocksOutAndInByteExact) {
   ASSERT_TRUE(pty.Valid());
   ScopedComEnv com(44, pty.SlavePath());
   auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr);
+  d->ManualPump = true;
   ASSERT_EQ(d->InitPort("COM44", 115200, 0, 8, 1, 4096, 4096, 0), 0);
 
   Bytes all = Pattern(256);
@@ -161,6 +163,7 @@ TEST(DispatcherOnPty, HangUpEndsInAnErrorNotALoop) {
   ASSERT_TRUE(pty.Valid());
   ScopedComEnv com(45, pty.SlavePath());
   auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr);
+  d->ManualPump = true;
   ASSERT_EQ(d->InitPort("COM45", 9600, 0, 8, 1, 1024, 1024, 0), 0);
   pty.CloseMaster();
   Bytes b = Pattern(10);
@@ -406,6 +409,7 @@ TEST(TapiDispatcher, UsesTheCallsDescriptor) {
   int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(fd, 0);
   auto d = TLkBaseDispatcher::Create<TLkTAPI32Dispatcher>(nullptr, fd);
+  d->ManualPump = true;
   ASSERT_EQ(d->InitPort("", 9600, 0, 8, 1, 1024, 1024, 0), 0);
   EXPECT_EQ(d->ComHandle, fd);
   ASSERT_EQ(d->PutString("ATZ\r"), 0);

@@ -1,0 +1,327 @@
+// The three worker threads of an open port and the dispatch passes they run.
+//
+// Comm-event thread: polls the device (for input only while the receive ring has room) and its wake
+// eventfd, reads modem lines and error counters, and hands a non-empty event mask to the dispatch
+// thread, waiting until that pass is done. Dispatch thread: waits at most 50 ms for a mask or a stop,
+// then runs a dispatch pass and a timer/status pass. Output thread: drains the transmit ring with
+// non-blocking writes, polling for room when the device is full.
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+
+#include "serial/dispatcher.h"
+
+namespace serial {
+
+namespace {
+
+constexpr int kCommPollMs = 30;
+constexpr std::chrono::milliseconds kDispatchWait{50};
+constexpr int kWriterIdleMs = 250;
+constexpr int kWriterFullMs = 50;
+constexpr int kWriterStalledMs = 10;
+constexpr std::chrono::milliseconds kFlushAckBound{1000};
+
+thread_local const TLkBaseDispatcher* workerOf = nullptr;
+
+void Drain(int fd) {
+  std::uint64_t value;
+  while (::read(fd, &value, sizeof value) > 0) {
+  }
+}
+
+int MakeEventFd() { return ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+
+bool DeviceGone(int error) { return error == EIO || error == ENODEV || error == ENXIO || error == EBADF; }
+
+}  // namespace
+
+void TLkBaseDispatcher::Wake(int eventFd) {
+  if (eventFd < 0) return;
+  std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(eventFd, &one, sizeof one);
+}
+
+bool TLkBaseDispatcher::OnWorkerThread() const { return workerOf == this; }
+
+std::int32_t TLkBaseDispatcher::ProbeDevice(platform::SerialStatus& stat) {
+  return static_cast<std::int32_t>(GetDeviceErrors(stat));
+}
+
+void TLkBaseDispatcher::StartThreads() {
+  {
+    std::lock_guard lock(DataLock);
+    if (Started) throw std::runtime_error("Dispatcher already started");
+  }
+  // Threads left over from a close finished by the dispatch thread are joined first.
+  if (comThread_.joinable() || dispThread_.joinable() || outThread_.joinable()) StopThreads();
+  {
+    std::lock_guard lock(DataLock);
+    Started = true;
+    KillThreads = false;
+    DonePending = false;
+  }
+  if (ManualPump) return;
+  if (comWake_ < 0) comWake_ = MakeEventFd();
+  if (outWake_ < 0) outWake_ = MakeEventFd();
+  {
+    std::lock_guard lock(passMutex_);
+    maskReady_ = false;
+    passDone_ = true;
+  }
+  ThreadCount = 3;
+  auto gone = [this] {
+    if (--ThreadCount == 0) Started = false;
+  };
+  comThread_ = std::jthread([this, gone] {
+    workerOf = this;
+    ComThreadLoop();
+    gone();
+  });
+  dispThread_ = std::jthread([this, gone] {
+    workerOf = this;
+    DispThreadLoop();
+    gone();
+  });
+  outThread_ = std::jthread([this, gone] {
+    workerOf = this;
+    OutThreadLoop();
+    gone();
+  });
+}
+
+void TLkBaseDispatcher::StopThreads() {
+  if (OnWorkerThread()) {
+    DonePort();  // deferred: a worker cannot join itself
+    return;
+  }
+  {
+    std::lock_guard lock(passMutex_);
+    KillThreads = true;
+  }
+  passCv_.notify_all();
+  Wake(comWake_);
+  Wake(outWake_);
+  // No lock is held here: the threads may need any of them to finish their pass.
+  for (std::jthread* t : {&outThread_, &comThread_, &dispThread_})
+    if (t->joinable()) t->join();
+  ThreadCount = 0;
+  Started = false;
+}
+
+void TLkBaseDispatcher::CloseWakeFds() {
+  for (int* fd : {&comWake_, &outWake_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
+
+void TLkBaseDispatcher::ClearTransmitRing() {
+  std::unique_lock lock(OutputLock);
+  ++TxGeneration;  // a write in flight no longer counts
+  Wake(outWake_);
+  writerIdle_.wait_for(lock, kFlushAckBound, [this] { return !writerBusy_; });
+  TxWritePos = TxReadPos = 0;
+  TxRingFull = false;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Comm-event thread
+
+void TLkBaseDispatcher::ComThreadLoop() {
+  const int fd = PollDescriptor();
+  bool lost = DeviceLost || fd < 0;
+  std::uint8_t lastLines = lost ? 0 : ReadModemLines();
+  int stale = 0;  // input reported ready but none could be read
+  while (!KillThreads) {
+    bool room;
+    {
+      std::lock_guard lock(RxLock);
+      room = RxRing && !RxRingFull;
+    }
+    bool wantInput = room && stale < 2;
+    if (stale >= 2) stale = 1;  // one quiet round, then look again
+    pollfd fds[2] = {{comWake_, POLLIN, 0}, {lost ? -1 : fd, static_cast<short>(wantInput ? POLLIN : 0), 0}};
+    int rc = ::poll(fds, 2, kCommPollMs);
+    if (KillThreads) break;
+    if (rc < 0) continue;  // EINTR
+    if (fds[0].revents & POLLIN) Drain(comWake_);
+
+    std::uint32_t mask = 0;
+    if (!lost) {
+      short events = fds[1].revents;
+      if (events & (POLLHUP | POLLERR | POLLNVAL)) lost = true;
+      if (!lost && (events & POLLIN)) mask |= evRxChar;
+    }
+    if (!lost) {
+      platform::SerialStatus stat;
+      std::int32_t errors = ProbeDevice(stat);
+      if (errors < 0 && DeviceGone(-errors)) {
+        lost = true;
+      } else if (errors > 0 && (errors & 31)) {
+        LineErrors |= static_cast<std::uint32_t>(errors) & 31;
+        if (errors & leBreak) mask |= evBreak;
+        if (errors & (leRxOverflow | leOverrun | leParity | leFraming)) mask |= evErr;
+      }
+    }
+    if (!lost) {
+      std::uint8_t lines = ReadModemLines();
+      std::uint8_t changed = lines ^ lastLines;
+      if (changed & msCts) mask |= evCts;
+      if (changed & msDsr) mask |= evDsr;
+      if (changed & msDcd) mask |= evRlsd;
+      if (changed & msRi) {
+        mask |= evRing;
+        if (lastLines & msRi) RingFlag = true;  // the ring has ended
+      }
+      lastLines = lines;
+    }
+    if (lost && !DeviceLost.exchange(true)) {
+      // Reported once, as a line error; the descriptor is not polled again.
+      LineErrors |= leBreak;
+      mask |= evErr;
+    }
+    if (mask == 0) continue;
+
+    std::uint64_t before = rxTotal_;
+    {
+      std::unique_lock lock(passMutex_);
+      if (KillThreads) break;
+      handedMask_ = mask;
+      maskReady_ = true;
+      passDone_ = false;
+      passCv_.notify_all();
+      passCv_.wait(lock, [this] { return passDone_ || KillThreads.load(); });
+    }
+    if (mask & evRxChar) stale = rxTotal_ == before ? stale + 1 : 0;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Dispatch thread
+
+void TLkBaseDispatcher::DispThreadLoop() {
+  for (;;) {
+    bool handed;
+    {
+      std::unique_lock lock(passMutex_);
+      passCv_.wait_for(lock, kDispatchWait, [this] { return maskReady_ || KillThreads.load(); });
+      if (KillThreads) break;
+      handed = maskReady_;
+      EventMask = handed ? handedMask_ : 0;
+      maskReady_ = false;
+    }
+    DispatchPass();
+    TimerStatusPass();
+    if (handed) {
+      std::lock_guard lock(passMutex_);
+      passDone_ = true;
+    }
+    passCv_.notify_all();
+    if (KillThreads || ClosePending) break;
+  }
+  DonePending = ClosePending || KillThreads;
+  if (ClosePending) {
+    // A close asked for from a handler: the other threads end too; the window thread joins them all.
+    {
+      std::lock_guard lock(passMutex_);
+      KillThreads = true;
+    }
+    passCv_.notify_all();
+    Wake(comWake_);
+    Wake(outWake_);
+  }
+}
+
+void TLkBaseDispatcher::StatusTriggerLoop(bool& leave) {
+  while (CheckStatusTriggers())
+    if (ClosePending) {
+      leave = true;
+      return;
+    }
+}
+
+void TLkBaseDispatcher::DispatchPass() {
+  const std::uint32_t e = EventMask;
+  bool leave = false;
+  auto resetHits = [this] {
+    bool hit;
+    {
+      std::lock_guard lock(DataLock);
+      hit = StatusHit;
+    }
+    if (hit) ResetStatusHits();
+  };
+  if (e & (evCts | evDsr | evRlsd | evRing | evRingTe)) {
+    MapEventsToMS(e);
+    if (!InNotify) {
+      StatusTriggerLoop(leave);
+      if (leave) return;
+    }
+    resetHits();
+  }
+  if (e & (evBreak | evErr)) {
+    RefreshStatus();
+    if (!InNotify) {
+      StatusTriggerLoop(leave);
+      if (leave) return;
+    }
+  }
+  ExtractData();
+  if (!InNotify) {
+    StatusTriggerLoop(leave);
+    if (leave) return;
+    while (CheckReceiveTriggers())
+      if (ClosePending) return;
+  }
+  resetHits();
+}
+
+void TLkBaseDispatcher::TimerStatusPass() {
+  if (ClosePending || InNotify) return;
+  {
+    std::lock_guard lock(DataLock);
+    StatusHit = false;
+  }
+  do {
+    if (!CheckStatusTriggers() && !CheckTimerTriggers()) break;
+  } while (!ClosePending);
+  bool hit;
+  {
+    std::lock_guard lock(DataLock);
+    hit = StatusHit;
+  }
+  if (hit) ResetStatusHits();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Output thread
+
+void TLkBaseDispatcher::OutThreadLoop() {
+  const int fd = PollDescriptor();
+  int stalls = 0;  // rounds in which the device was said to have room but took nothing
+  while (!KillThreads && !ClosePending) {
+    bool pending = OutputPending();
+    if (pending) {
+      std::int32_t n = WriteOutput();
+      pending = OutputPending();
+      stalls = n > 0 || !pending ? 0 : stalls + 1;
+    }
+    pollfd fds[2] = {{outWake_, POLLIN, 0}, {-1, POLLOUT, 0}};
+    int timeout = kWriterIdleMs;
+    if (pending) {
+      // EAGAIN: the bytes stay queued and the writer waits for room (or for a flush or a stop).
+      bool pollDevice = stalls < 2 && fd >= 0 && !DeviceLost;
+      if (pollDevice) fds[1].fd = fd;
+      timeout = pollDevice ? kWriterFullMs : kWriterStalledMs;
+    }
+    ::poll(fds, 2, timeout);
+    if (fds[0].revents & POLLIN) Drain(outWake_);
+  }
+}
+
+}  // namespace serial
