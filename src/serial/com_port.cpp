@@ -53,6 +53,18 @@ class ComWindow : public tk::HiddenWindow {
  public:
   using tk::HiddenWindow::HiddenWindow;
 
+  // Set when the port lets the window go; it may still be inside one of its own messages then, so it is
+  // deleted later, and whatever reaches it meanwhile goes nowhere.
+  bool Detached = false;
+
+  void Dispatch(tk::Message& message) override {
+    if (Detached) {
+      message.Result = 0;
+      return;
+    }
+    tk::HiddenWindow::Dispatch(message);
+  }
+
  protected:
   bool event(QEvent* e) override {
     if (e->type() == DeliveryEvent::EventType()) {
@@ -94,7 +106,8 @@ void SetPortPrompt(PortPrompt prompt) { Prompt() = std::move(prompt); }
 TLkCustomComPort::TLkCustomComPort(tk::Component* owner) : tk::QComponent(owner) { SetYieldStep(QtYieldStep); }
 
 TLkCustomComPort::~TLkCustomComPort() {
-  // A destructor never throws: a failing dump at this close is dropped.
+  // No trigger event runs from here on; a destructor never throws: a failing dump at this close is dropped.
+  destroying_ = true;
   try {
     if (portState_ == 2) DonePort();
   } catch (...) {
@@ -500,7 +513,10 @@ void TLkCustomComPort::RegisterComPort(bool enabling) {
       if (dispatcher_) dispatcher_->DeregisterWndTriggerHandler(receiver_.get());
       static_cast<ComReceiver*>(receiver_.get())->Detach();
     }
-    window_.reset();
+    if (auto* window = static_cast<ComWindow*>(window_.release())) {
+      window->Detached = true;
+      window->deleteLater();
+    }
     receiver_.reset();
   }
 }
@@ -531,10 +547,10 @@ void TLkCustomComPort::DonePort() {
   triggersSaved_ = true;
   bool busy = d->InNotify;
   d->DonePort();
-  if (busy && window_) {
+  if (busy && window_ && !destroying_) {
     tk::PostMessage(window_.get(), apw_ClosePending, 0, static_cast<std::intptr_t>(d->Handle) << 16);
     SafeYield();
-  } else {
+  } else if (!destroying_) {
     FinishClose();
   }
   if (failure) std::rethrow_exception(failure);
@@ -573,6 +589,7 @@ void TLkCustomComPort::ComWindowProc(tk::Message& message) {
     return;
   }
   message.Result = 0;
+  if (destroying_) return;
   auto handle = static_cast<std::int32_t>((static_cast<std::uintptr_t>(message.LParam) >> 16) & 0xFFFF);
   std::shared_ptr<TLkBaseDispatcher> d = PortList::At(handle);
   if (!d || d->Owner != this) return;

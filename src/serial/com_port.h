@@ -340,6 +340,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   bool reopenPending_ = false;
   bool openAtLoad_ = false;
   bool prepared_ = false, preparedWasBusy_ = false;
+  bool destroying_ = false;
 
   std::shared_ptr<TLkBaseDispatcher> dispatcher_;
   std::unique_ptr<tk::HiddenWindow> window_;
