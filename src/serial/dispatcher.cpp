@@ -215,6 +215,7 @@ std::int32_t TLkBaseDispatcher::PeekChar(std::uint8_t& c, std::uint32_t index) {
 }
 
 std::int32_t TLkBaseDispatcher::GetChar(std::uint8_t& c) {
+  bool wasFull = false;
   {
     std::lock_guard lock(RxLock);
     std::uint32_t* late = ReadOnlyScope::OffsetFor(this);
@@ -228,9 +229,11 @@ std::int32_t TLkBaseDispatcher::GetChar(std::uint8_t& c) {
       if (!RxRing || RxUsedLocked() < 1) return ecBufferIsEmpty;
       c = RxRing[RxReadPos];
       RxReadPos = (RxReadPos + 1) % kRxRingSize;
+      wasFull = RxRingFull;
       RxRingFull = false;
     }
   }
+  if (wasFull) Wake(comWake_);  // the comm thread stopped polling for input while the ring was full
   if (TracingOn) TraceBlock('R', &c, 1);
   return 0;
 }
@@ -256,6 +259,7 @@ std::int32_t TLkBaseDispatcher::PeekBlock(void* block, std::uint32_t len) {
 }
 
 std::int32_t TLkBaseDispatcher::GetBlock(void* block, std::uint32_t len) {
+  bool wasFull = false;
   {
     std::lock_guard lock(RxLock);
     std::uint32_t tail;
@@ -268,9 +272,11 @@ std::int32_t TLkBaseDispatcher::GetBlock(void* block, std::uint32_t len) {
       PeekOffset += len;
     } else {
       RxReadPos = tail;
+      wasFull = RxRingFull && len > 0;
       if (len > 0) RxRingFull = false;
     }
   }
+  if (wasFull) Wake(comWake_);  // the comm thread stopped polling for input while the ring was full
   if (TracingOn) TraceBlock('R', static_cast<const std::uint8_t*>(block), len);
   return 0;
 }
@@ -461,7 +467,8 @@ bool TLkBaseDispatcher::ExtractData() {
     if (!RxRing) return false;
     if (RxRingFull) return true;
     platform::SerialStatus stat;
-    GetDeviceErrors(stat);
+    // Error flags read here are kept: the device reports each only once.
+    LineErrors |= GetDeviceErrors(stat) & 31;
     std::uint32_t waiting = stat.InQueue;
     if (waiting == 0) return false;
     std::uint32_t w = RxWritePos, r = RxReadPos, room, first;
