@@ -403,6 +403,20 @@ TEST(Triggers, StatusTriggersOfTheTransmitSide) {
   EXPECT_EQ(journal.Count(), 0u) << "disarmed";
 }
 
+TEST(Triggers, LineErrorsFoundWhileReadingFireLineTriggers) {
+  PumpedPort port;
+  TLkBaseDispatcher& d = *port.d;
+  d.RegisterProcTriggerHandler(ProcA);
+  std::int32_t line = d.AddStatusTrigger(stLine);
+  ASSERT_EQ(d.SetStatusTrigger(line, 2, true), 0);  // parity
+  port.fake->AddLineErrors(platform::SerialStatus::Parity);
+  port.Arrive("p");
+  std::vector<Note> seen = journal.Take();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], (Note{kMsgStatusTrigger, static_cast<std::uint32_t>(line), 0, "procA"}));
+  EXPECT_EQ(d.GetLineError(), 3);
+}
+
 TEST(Triggers, AFullReceiveRingIsStillScanned) {
   PumpedPort port;
   TLkBaseDispatcher& d = *port.d;
