@@ -599,6 +599,7 @@ void TLkCustomComPort::ComWindowProc(tk::Message& message) {
     // Without a worker left to finish the close, the window does it.
     if (d->ClosePending && !d->InNotify && d->ThreadCount == 0 && d->Started) d->DonePortPrim();
     if (!d->Started) {
+      d->DonePortPrim();  // the device is let go before anything may open it again
       FinishClose();
     } else if (window_) {
       tk::PostMessage(window_.get(), apw_ClosePending, message.WParam, message.LParam);

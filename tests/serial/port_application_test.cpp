@@ -12,6 +12,7 @@
 #include "serial/com_port.h"
 #include "serial/error_codes.h"
 #include "serial/lk_exception.h"
+#include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
 
 namespace serial {
@@ -165,17 +166,49 @@ TEST(PortNotification, HandlerThatClosesThePortDuringAWaitEndsItQuietly) {
   TLkComPort port(nullptr);
   port.SetComNumber(49);
   port.SetOpen(true);
-  std::int32_t timer = port.AddTimerTrigger();
-  port.SetOnTriggerTimer([&](tk::Component*, std::uint32_t) { port.SetOpen(false); });
-  port.SetTimerTrigger(timer, 1, true);
-  // The wait yields; the timer's handler closes the port under it. The wait reports "not seen".
-  EXPECT_FALSE(port.WaitForString("NEVER", 36, true, false));
-  ASSERT_TRUE(test::ProcessUntil([&] { return port.PortState() == 0; }));
+  std::weak_ptr<TLkBaseDispatcher> dispatcher = port.Dispatcher();
+  // Another window closes the port while the wait yields to it; the wait still holds its dispatcher.
+  QTimer::singleShot(100, [&] { port.SetOpen(false); });
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(port.WaitForString("NEVER", 36, true, false));  // about 2 s, ended early as "not seen"
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
   EXPECT_FALSE(port.Open());
+  // The close finishes from the window once the dispatch thread has let go.
+  ASSERT_TRUE(test::ProcessUntil([&] { return port.PortState() == 0; }));
   EXPECT_EQ(port.Dispatcher(), nullptr);
+  EXPECT_TRUE(dispatcher.expired());
   // And it opens again.
   port.SetOpen(true);
   EXPECT_TRUE(port.Open());
+}
+
+TEST(PortNotification, AnOpenAskedForWhileClosingFollowsTheClose) {
+  // Pumped by hand, so that the close stays pending for as long as the port is busy.
+  TLkComPort port(nullptr);
+  port.SetComNumber(1);
+  int opened = 0;
+  port.DispatcherFactory = [&](TLkCustomComPort& p) {
+    auto d = TLkBaseDispatcher::Create<TLkComDispatcher>(&p, [&](const std::string&) {
+      ++opened;
+      platform::SerialOpenResult r;
+      r.Device = std::make_unique<testing_support::FakeSerialDevice>();
+      return r;
+    });
+    d->ManualPump = true;
+    return d;
+  };
+  port.SetOpen(true);
+  port.PrepareWait();  // busy: the close cannot finish at once
+  port.SetOpen(false);
+  EXPECT_EQ(port.PortState(), 1);
+  port.SetOpen(true);
+  EXPECT_TRUE(port.ReopenPending());
+  bool ignored;
+  port.Dispatcher()->SetEventBusy(ignored, false);
+  ASSERT_TRUE(test::ProcessUntil([&] { return port.Open(); }));
+  EXPECT_FALSE(port.ReopenPending());
+  EXPECT_EQ(port.PortState(), 2);
+  EXPECT_EQ(opened, 2);
 }
 
 }  // namespace
