@@ -295,6 +295,114 @@ void TLkCustomComPort::SetTriggerLength(std::uint16_t length) {
   if (auto d = ODispatcher()) d->ChangeLengthTrigger(length);
 }
 
+void TLkCustomComPort::GetProperties(tk::PropertyList& list) const {
+  tk::QComponent::GetProperties(list);
+  using P = TLkCustomComPort;
+  static const char* const kLayers[] = {"dlWin16", "dlFossil", "dlWin32", "dlWinsock"};
+  static const char* const kParities[] = {"pNone", "pOdd", "pEven", "pMark", "pSpace"};
+  static const char* const kSWFlow[] = {"swfNone", "swfReceive", "swfTransmit", "swfBoth"};
+  static const char* const kStates[] = {"tlOff", "tlOn", "tlDump", "tlAppend", "tlClear", "tlPause"};
+  static const char* const kTapi[] = {"tmNone", "tmAuto", "tmOn", "tmOff"};
+  using tk::MakeEnumProperty;
+  using tk::MakeProperty;
+  using tk::Value;
+  list.push_back(MakeProperty<P>("Version", &P::Version, &P::SetVersion));
+  list.back().Stored = [](const tk::Component&) { return false; };
+  list.push_back(MakeEnumProperty<P>("DeviceLayer", &P::DeviceLayer, &P::SetDeviceLayer, kLayers, dlWin32));
+  list.push_back(MakeProperty<P>("ComNumber", &P::ComNumber, &P::SetComNumber, Value(std::int64_t{0})));
+  list.push_back(MakeProperty<P>("Baud", &P::Baud, &P::SetBaud, Value(std::int64_t{19200})));
+  list.push_back(MakeProperty<P>("PromptForPort", &P::PromptForPort, &P::SetPromptForPort, Value(true)));
+  list.push_back(MakeEnumProperty<P>("Parity", &P::Parity, &P::SetParity, kParities, pNone));
+  list.push_back(MakeProperty<P>("DataBits", &P::DataBits, &P::SetDataBits, Value(std::int64_t{8})));
+  list.push_back(MakeProperty<P>("StopBits", &P::StopBits, &P::SetStopBits, Value(std::int64_t{1})));
+  list.push_back(MakeProperty<P>("InSize", &P::InSize, &P::SetInSize, Value(std::int64_t{4096})));
+  list.push_back(MakeProperty<P>("OutSize", &P::OutSize, &P::SetOutSize, Value(std::int64_t{4096})));
+  list.push_back(MakeProperty<P>("AutoOpen", &P::AutoOpen, &P::SetAutoOpen, Value(true)));
+  list.push_back(MakeProperty<P>("Open", &P::Open, &P::SetOpen, Value(false)));
+  list.push_back(MakeProperty<P>("DTR", &P::DTR, &P::SetDTR, Value(true)));
+  list.push_back(MakeProperty<P>("RTS", &P::RTS, &P::SetRTS, Value(true)));
+  list.push_back(MakeProperty<P>("HWFlowOptions", &P::HWFlowOptions, &P::SetHWFlowOptions, Value(std::int64_t{0})));
+  list.push_back(MakeEnumProperty<P>("SWFlowOptions", &P::SWFlowOptions, &P::SetSWFlowOptions, kSWFlow, swfNone));
+  list.push_back(MakeProperty<P>("XOnChar", &P::XOnChar, &P::SetXOnChar, Value(std::int64_t{17})));
+  list.push_back(MakeProperty<P>("XOffChar", &P::XOffChar, &P::SetXOffChar, Value(std::int64_t{19})));
+  list.push_back(MakeProperty<P>("BufferFull", &P::BufferFull, &P::SetBufferFull, Value(std::int64_t{0})));
+  list.push_back(MakeProperty<P>("BufferResume", &P::BufferResume, &P::SetBufferResume, Value(std::int64_t{0})));
+  list.push_back(MakeEnumProperty<P>("Tracing", &P::Tracing, &P::SetTracing, kStates, tlOff));
+  list.push_back(MakeProperty<P>("TraceSize", &P::TraceSize, &P::SetTraceSize, Value(std::int64_t{10000})));
+  list.push_back(MakeProperty<P>("TraceName", &P::TraceName, &P::SetTraceName, Value(std::string("LK.TRC"))));
+  list.push_back(MakeProperty<P>("TraceHex", &P::TraceHex, &P::SetTraceHex, Value(true)));
+  list.push_back(MakeProperty<P>("TraceAllHex", &P::TraceAllHex, &P::SetTraceAllHex, Value(false)));
+  list.push_back(MakeEnumProperty<P>("Logging", &P::Logging, &P::SetLogging, kStates, tlOff));
+  list.push_back(MakeProperty<P>("LogSize", &P::LogSize, &P::SetLogSize, Value(std::int64_t{10000})));
+  list.push_back(MakeProperty<P>("LogName", &P::LogName, &P::SetLogName, Value(std::string("LK.LOG"))));
+  list.push_back(MakeProperty<P>("LogHex", &P::LogHex, &P::SetLogHex, Value(true)));
+  list.push_back(MakeProperty<P>("LogAllHex", &P::LogAllHex, &P::SetLogAllHex, Value(false)));
+  list.push_back(MakeProperty<P>("UseMSRShadow", &P::UseMSRShadow, &P::SetUseMSRShadow, Value(true)));
+  list.push_back(MakeProperty<P>("UseEventWord", &P::UseEventWord, &P::SetUseEventWord, Value(true)));
+  list.push_back(MakeProperty<P>("CommNotificationLevel", &P::CommNotificationLevel, &P::SetCommNotificationLevel,
+                                 Value(std::int64_t{10})));
+  list.push_back(MakeEnumProperty<P>("TapiMode", &P::TapiMode, &P::SetTapiMode, kTapi, tmAuto));
+  list.push_back(MakeProperty<P>("RS485Mode", &P::RS485Mode, &P::SetRS485Mode, Value(false)));
+}
+
+void TLkCustomComPort::Assign(TLkCustomComPort& source) {
+  users_ = source.users_;
+  if (auto d = source.ODispatcher()) {
+    d->SaveTriggers(triggerSave_);
+    triggersSaved_ = true;
+  } else if (source.triggersSaved_) {
+    triggerSave_ = source.triggerSave_;
+    triggersSaved_ = true;
+  }
+  SetDeviceLayer(source.deviceLayer_);
+  SetComNumber(source.comNumber_);
+  SetBaud(source.baud_);
+  promptForPort_ = source.promptForPort_;
+  SetParity(source.parity_);
+  SetDataBits(source.dataBits_);
+  SetStopBits(source.stopBits_);
+  SetInSize(source.inSize_);
+  SetOutSize(source.outSize_);
+  autoOpen_ = source.autoOpen_;
+  SetDTR(source.dtr_);
+  SetRTS(source.rts_);
+  SetHWFlowOptions(source.hwFlow_);
+  SetSWFlowOptions(source.swFlow_);
+  SetXOnChar(source.xOn_);
+  SetXOffChar(source.xOff_);
+  SetBufferFull(source.bufferFull_);
+  SetBufferResume(source.bufferResume_);
+  SetTracing(source.tracing_);
+  SetTraceSize(source.traceSize_);
+  traceName_ = source.traceName_;
+  traceHex_ = source.traceHex_;
+  traceAllHex_ = source.traceAllHex_;
+  SetLogging(source.logging_);
+  SetLogSize(source.logSize_);
+  logName_ = source.logName_;
+  logHex_ = source.logHex_;
+  logAllHex_ = source.logAllHex_;
+  SetUseMSRShadow(source.useMSRShadow_);
+  SetUseEventWord(source.useEventWord_);
+  commNotificationLevel_ = source.commNotificationLevel_;
+  SetRS485Mode(source.rs485Mode_);
+  SetTriggerLength(source.triggerLength_);
+  onTrigger_ = source.onTrigger_;
+  onTriggerAvail_ = source.onTriggerAvail_;
+  onTriggerData_ = source.onTriggerData_;
+  onTriggerStatus_ = source.onTriggerStatus_;
+  onTriggerTimer_ = source.onTriggerTimer_;
+  onTriggerLineError_ = source.onTriggerLineError_;
+  onTriggerModemStatus_ = source.onTriggerModemStatus_;
+  onTriggerOutbuffFree_ = source.onTriggerOutbuffFree_;
+  onTriggerOutbuffUsed_ = source.onTriggerOutbuffUsed_;
+  onTriggerOutSent_ = source.onTriggerOutSent_;
+  UpdateHandlerFlag();
+  OnPortOpen = source.OnPortOpen;
+  OnPortClose = source.OnPortClose;
+  tapiMode_ = source.tapiMode_;
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Events
 

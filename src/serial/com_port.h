@@ -256,6 +256,10 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   void ComWindowProc(tk::Message& message);
 
   void Loaded() override;
+  // Published properties in the order the form stream writes them.
+  void GetProperties(tk::PropertyList& list) const override;
+  // Takes another port's users, triggers, settings, names, flags and events.
+  virtual void Assign(TLkCustomComPort& source);
 
  protected:
   virtual void ActivateDeviceLayer();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <vector>
 
 #include "port_test_support.h"
@@ -87,6 +88,25 @@ TEST(ComPortProperties, DefaultsOfEveryProperty) {
   EXPECT_EQ(p.PortState(), 0);
   EXPECT_EQ(p.Version(), "v3.03");
   EXPECT_EQ(p.Dispatcher(), nullptr);
+}
+
+TEST(ComPortProperties, PublishedPropertiesAreAtTheirDefaults) {
+  TLkComPort p(nullptr);
+  tk::PropertyList list;
+  p.GetProperties(list);
+  std::vector<std::string> names;
+  for (const auto& prop : list) {
+    names.push_back(prop.Name);
+    EXPECT_FALSE(prop.ShouldWrite(p)) << prop.Name;
+  }
+  for (const char* name : {"DeviceLayer", "ComNumber", "Baud", "Parity", "InSize", "Open", "HWFlowOptions",
+                           "SWFlowOptions", "Tracing", "TraceName", "LogSize", "TapiMode", "RS485Mode"})
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+  p.SetBaud(9600);
+  p.SetTapiMode(tmNone);
+  int written = 0;
+  for (const auto& prop : list) written += prop.ShouldWrite(p) ? 1 : 0;
+  EXPECT_EQ(written, 2);
 }
 
 TEST(ComPortProperties, FlowThresholdsAndTheirCorrections) {
@@ -258,6 +278,44 @@ TEST(ComPortOpen, ComNumberChangeMovesAnOpenPortKeepingItsTrace) {
   b.SetComNumber(41);
   b.SetOpen(true);
   EXPECT_TRUE(b.Open());
+}
+
+TEST(ComPortOpen, OpenSetWhileLoadingOpensWhenLoaded) {
+  PtyPort t;
+  t.port.SetLoadingState();
+  t.port.SetOpen(true);
+  EXPECT_FALSE(t.port.Dispatcher());                          // only stored while loading
+  EXPECT_FALSE(t.port.AutoOpen() && t.port.GetDispatcher());  // and nothing opens it early
+  t.port.Loaded();
+  EXPECT_TRUE(t.port.Open());
+  EXPECT_EQ(t.port.PortState(), 2);
+}
+
+TEST(ComPortOpen, AssignTakesSettingsEventsAndTriggers) {
+  PtyPort source;
+  source.port.SetBaud(38400);
+  source.port.SetXOnChar(1);  // (pseudo-terminals refuse parity and other sizes)
+  source.port.SetTraceName("x.trc");
+  source.port.SetLogAllHex(true);
+  source.port.SetTapiMode(tmNone);
+  int avail = 0;
+  source.port.SetOnTriggerAvail([&](tk::Component*, std::uint32_t) { ++avail; });
+  source.port.SetOpen(true);
+  std::int32_t timer = source.port.AddTimerTrigger();
+  source.port.SetOpen(false);
+
+  TLkComPort copy(nullptr);
+  copy.Assign(source.port);
+  EXPECT_EQ(copy.ComNumber(), 41);
+  EXPECT_EQ(copy.Baud(), 38400);
+  EXPECT_EQ(copy.XOnChar(), 1);
+  EXPECT_EQ(copy.TraceName(), "x.trc");
+  EXPECT_TRUE(copy.LogAllHex());
+  EXPECT_EQ(copy.TapiMode(), tmNone);
+  ASSERT_TRUE(copy.OnTriggerAvail());
+  copy.SetOpen(true);
+  copy.SetTimerTrigger(timer, 1, true);  // the saved trigger came along
+  EXPECT_THROW(copy.SetTimerTrigger(timer + 8, 1, true), EBadTriggerHandle);
 }
 
 TEST(ComPortOpen, UsersAreToldOfOpenAndCloseLastFirst) {
