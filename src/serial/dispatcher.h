@@ -319,6 +319,9 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void TraceBlock(char kind, const std::uint8_t* bytes, std::uint32_t len);
 
   // Triggers, with DataLock held.
+  // A dispatch-log entry, written only while logging is on.
+  void LogLocked(std::uint8_t type, std::uint8_t subType, std::uint32_t data, const void* bytes = nullptr,
+                 std::uint32_t len = 0);
   std::int32_t GetTriggerHandle();
   TimerTrigger* FindTimer(std::uint32_t handle);
   StatusTrigger* FindStatus(std::uint32_t handle);

@@ -12,6 +12,33 @@ namespace {
 
 std::uint8_t UpperByte(std::uint8_t b) { return b >= 'a' && b <= 'z' ? static_cast<std::uint8_t>(b - 32) : b; }
 
+// Dispatch-log entry types and subtypes written here.
+enum : std::uint8_t {
+  dtTrigger = 2,
+  dtTrigAlloc = 5,
+  dtTrigDispose = 6,
+  dtHandlerAlloc = 7,
+  dtHandlerDispose = 8,
+  dtTriggerChange = 9
+};
+enum : std::uint8_t {
+  dsAvail = 5,
+  dsTimer = 6,
+  dsData = 7,
+  dsStatus = 8,
+  dsDataTrig = 13,
+  dsTimerTrig = 14,
+  dsStatusTrig = 15,
+  dsAvailTrig = 16,
+  dsWindow = 17,
+  dsProcedure = 18,
+  dsMethod = 19
+};
+
+std::uint32_t WindowHandleOf(const NotifyTarget* target) {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(target));
+}
+
 }  // namespace
 
 bool MatchDataTrigger(DataTrigger& t, std::uint8_t byte) {
@@ -43,6 +70,11 @@ bool MatchDataTrigger(DataTrigger& t, std::uint8_t byte) {
 
 // ---------------------------------------------------------------------------------------------------
 // Handles and look-ups (DataLock held)
+
+void TLkBaseDispatcher::LogLocked(std::uint8_t type, std::uint8_t subType, std::uint32_t data, const void* bytes,
+                                  std::uint32_t len) {
+  if (LoggingOn) AddDispatchEntry(type, subType, data, bytes, len);
+}
 
 std::int32_t TLkBaseDispatcher::GetTriggerHandle() {
   if (NextTriggerNumber < kTriggerNumbers) return static_cast<std::int32_t>(NextTriggerNumber++ * 8);
@@ -88,6 +120,7 @@ TTriggerType TLkBaseDispatcher::FindTriggerFromHandle(std::uint32_t handle, bool
 void TLkBaseDispatcher::ChangeLengthTrigger(std::uint32_t length) {
   std::lock_guard lock(DataLock);
   AvailLength = length;
+  LogLocked(dtTriggerChange, dsAvailTrig, length);
 }
 
 std::int32_t TLkBaseDispatcher::AddTimerTrigger() {
@@ -97,6 +130,7 @@ std::int32_t TLkBaseDispatcher::AddTimerTrigger() {
   TimerTrigger t;
   t.Handle = static_cast<std::uint32_t>(handle);
   timers_.push_back(t);
+  LogLocked(dtTrigAlloc, dsTimerTrig, t.Handle);
   return handle;
 }
 
@@ -113,6 +147,7 @@ std::int32_t TLkBaseDispatcher::AddDataTriggerLen(const void* data, bool ignoreC
   if (ignoreCase)
     for (std::uint32_t i = 0; i < len; ++i) t.Data[i] = UpperByte(t.Data[i]);
   datas_.push_back(t);
+  LogLocked(dtTrigAlloc, dsDataTrig, t.Handle, t.Data.data(), len);
   return handle;
 }
 
@@ -129,6 +164,8 @@ std::int32_t TLkBaseDispatcher::AddStatusTrigger(std::uint32_t sType) {
   t.Handle = static_cast<std::uint32_t>(handle) | sType;
   t.Type = sType;
   statuses_.push_back(t);
+  std::uint8_t type = static_cast<std::uint8_t>(sType);
+  LogLocked(dtTrigAlloc, dsStatusTrig, t.Handle, &type, 1);
   return static_cast<std::int32_t>(t.Handle);
 }
 
@@ -139,6 +176,9 @@ std::int32_t TLkBaseDispatcher::SetTimerTrigger(std::uint32_t handle, std::int32
   if (activate) {
     if (ticks != 0) t->Interval = ticks;
     NewTimer(t->Timer, t->Interval);
+    LogLocked(dtTriggerChange, dsTimerTrig, handle, &ticks, 4);
+  } else {
+    LogLocked(dtTriggerChange, dsTimerTrig, handle, "Deactivated", 11);
   }
   t->Active = activate;
   return 0;
@@ -149,6 +189,7 @@ std::int32_t TLkBaseDispatcher::ExtendTimer(std::uint32_t handle, std::int32_t t
   TimerTrigger* t = FindTimer(handle);
   if (!t) return ecBadTriggerHandle;
   t->Timer.ExpireTicks += ticks;
+  LogLocked(dtTriggerChange, dsTimerTrig, handle, &ticks, 4);
   return 0;
 }
 
@@ -189,6 +230,9 @@ std::int32_t TLkBaseDispatcher::SetStatusTrigger(std::uint32_t handle, std::uint
     }
   }
   t->Armed = activate;
+  const std::uint8_t record[4] = {static_cast<std::uint8_t>(t->Value), static_cast<std::uint8_t>(t->Value >> 8),
+                                  t->Armed, t->Hit};
+  LogLocked(dtTriggerChange, dsStatusTrig, handle, record, 4);
   return 0;
 }
 
@@ -198,7 +242,21 @@ std::int32_t TLkBaseDispatcher::RemoveTrigger(std::uint32_t handle) {
     AvailLength = 0;
     return 0;
   }
-  return FindTriggerFromHandle(handle, true) == ttNone ? ecBadTriggerHandle : 0;
+  switch (FindTriggerFromHandle(handle, true)) {
+    case ttTimer:
+      LogLocked(dtTrigDispose, dsTimer, handle);
+      return 0;
+    case ttData:
+      LogLocked(dtTrigDispose, dsData, handle);
+      return 0;
+    case ttStatus: {
+      std::uint8_t type = handle & 7;
+      LogLocked(dtTrigDispose, dsStatusTrig, handle, &type, 1);
+      return 0;
+    }
+    default:
+      return ecBadTriggerHandle;
+  }
 }
 
 void TLkBaseDispatcher::RemoveAllTriggers() {
@@ -252,59 +310,67 @@ void TLkBaseDispatcher::RegisterWndTriggerHandler(NotifyTarget* target) {
   std::lock_guard lock(DataLock);
   wndHandlers_.push_back(std::make_shared<WndHandler>(WndHandler{target}));
   HandlersPresent = true;
+  LogLocked(dtHandlerAlloc, dsWindow, WindowHandleOf(target));
 }
 
 void TLkBaseDispatcher::RegisterProcTriggerHandler(TriggerProc proc) {
   std::lock_guard lock(DataLock);
   procHandlers_.push_back(std::make_shared<ProcHandler>(ProcHandler{proc}));
   HandlersPresent = true;
+  LogLocked(dtHandlerAlloc, dsProcedure, 0);
 }
 
 void TLkBaseDispatcher::RegisterEventTriggerHandler(TriggerEvent handler) {
   std::lock_guard lock(DataLock);
   eventHandlers_.push_back(std::make_shared<EventHandler>(EventHandler{handler, false}));
   HandlersPresent = true;
+  LogLocked(dtHandlerAlloc, dsMethod, 0);
 }
 
 void TLkBaseDispatcher::RegisterSyncEventTriggerHandler(TriggerEvent handler) {
   std::lock_guard lock(DataLock);
   eventHandlers_.push_back(std::make_shared<EventHandler>(EventHandler{handler, true}));
   HandlersPresent = true;
+  LogLocked(dtHandlerAlloc, dsMethod, 1);
 }
 
 namespace {
 
 // Frees the first live record that `matches`, or only marks it while a notification is in progress.
 template <typename List, typename Pred>
-void Deregister(List& list, bool inNotify, std::atomic<bool>& deleted, Pred matches) {
+bool Deregister(List& list, bool inNotify, std::atomic<bool>& deleted, Pred matches) {
   auto it = std::find_if(list.begin(), list.end(), [&](const auto& h) { return !h->Deleted && matches(*h); });
-  if (it == list.end()) return;
+  if (it == list.end()) return false;
   if (inNotify) {
     (*it)->Deleted = true;
     deleted = true;
   } else {
     list.erase(it);
   }
+  return true;
 }
 
 }  // namespace
 
 void TLkBaseDispatcher::DeregisterWndTriggerHandler(NotifyTarget* target) {
   std::lock_guard lock(DataLock);
-  Deregister(wndHandlers_, InNotify, HandlersDeleted, [&](const WndHandler& h) { return h.Target == target; });
+  if (Deregister(wndHandlers_, InNotify, HandlersDeleted, [&](const WndHandler& h) { return h.Target == target; }))
+    LogLocked(dtHandlerDispose, dsWindow, WindowHandleOf(target));
   UpdateHandlerFlagsLocked(0);
 }
 
 void TLkBaseDispatcher::DeregisterProcTriggerHandler(TriggerProc proc) {
   std::lock_guard lock(DataLock);
-  Deregister(procHandlers_, InNotify, HandlersDeleted, [&](const ProcHandler& h) { return h.Proc == proc; });
+  if (Deregister(procHandlers_, InNotify, HandlersDeleted, [&](const ProcHandler& h) { return h.Proc == proc; }))
+    LogLocked(dtHandlerDispose, dsProcedure, 0);
   UpdateHandlerFlagsLocked(0);
 }
 
 void TLkBaseDispatcher::DeregisterEventTriggerHandler(TriggerEvent handler) {
   std::lock_guard lock(DataLock);
-  Deregister(eventHandlers_, InNotify, HandlersDeleted,
-             [&](const EventHandler& h) { return h.Event.Code == handler.Code; });
+  if (Deregister(eventHandlers_, InNotify, HandlersDeleted,
+                 [&](const EventHandler& h) { return h.Event.Code == handler.Code; }))
+    LogLocked(dtHandlerDispose, dsMethod, 0);
   UpdateHandlerFlagsLocked(0);
 }
 
@@ -359,6 +425,7 @@ bool TLkBaseDispatcher::CheckTimerTriggers() {
       if (t.Active && TimerExpired(t.Timer)) {
         t.Active = false;
         handle = t.Handle;
+        LogLocked(dtTrigger, dsTimer, handle);
         break;
       }
   }
@@ -405,6 +472,7 @@ bool TLkBaseDispatcher::CheckStatusTriggers() {
         t.Hit = true;
         StatusHit = true;
         handle = t.Handle;
+        LogLocked(dtTrigger, dsStatus, handle);
         break;
       }
   }
@@ -454,6 +522,7 @@ bool TLkBaseDispatcher::CheckReceiveTriggers() {
         avail = true;
         availCount = waiting;
         LastAvailPos = p;
+        LogLocked(dtTrigger, dsAvail, availCount);
       }
     } else {
       if (AvailLength != 0 && LastAvailPos != p) {
@@ -464,12 +533,14 @@ bool TLkBaseDispatcher::CheckReceiveTriggers() {
           avail = true;
           availCount = through - longest;
           LastAvailPos = p;
+          LogLocked(dtTrigger, dsAvail, availCount);
         }
       }
       for (std::size_t i = datas_.size(); i-- > 0;)
         if (datas_[i].Matched) {
           datas_[i].Matched = false;
           fired.push_back({datas_[i].Handle, datas_[i].Length});
+          LogLocked(dtTrigger, dsData, datas_[i].Handle);
         }
       RxScanPos = (p + 1) % kRxRingSize;
       --rxUnscanned_;

@@ -71,6 +71,7 @@ void ProcB(std::uint32_t m, std::uint32_t t, std::uint32_t d) {
   journal.Add("procB", m, t, d);
   Take(journal.TakeSecond);
 }
+void Ignore(std::uint32_t, std::uint32_t, std::uint32_t) {}
 void EventCode(void* object, std::uint32_t m, std::uint32_t t, std::uint32_t d) {
   journal.Add(static_cast<const char*>(object), m, t, d);
 }
@@ -450,6 +451,58 @@ TEST(Triggers, SavedTriggersComeBackWithTheirHandles) {
   EXPECT_EQ(d.AddTimerTrigger(), 24) << "no handle is handed out twice";
   TLkBaseDispatcher::ClearSaveBuffers(save);
   EXPECT_TRUE(save.Timers.empty());
+}
+
+// A dispatcher whose dispatch-log hook keeps what it is told.
+struct LoggedDispatcher : TLkWin32Dispatcher {
+  using TLkWin32Dispatcher::TLkWin32Dispatcher;
+  struct Entry {
+    std::uint8_t Type, SubType;
+    std::uint32_t Data;
+    std::string Bytes;
+    bool operator==(const Entry&) const = default;
+  };
+  std::vector<Entry> Entries;
+  void AddDispatchEntry(std::uint8_t type, std::uint8_t subType, std::uint32_t data, const void* buffer,
+                        std::uint32_t len) override {
+    Entries.push_back({type, subType, data, std::string(static_cast<const char*>(buffer), len)});
+  }
+};
+
+TEST(Triggers, TriggerChangesAndFiringsAreToldToTheDispatchLog) {
+  auto d = TLkBaseDispatcher::Create<LoggedDispatcher>(nullptr, [](const std::string&) {
+    platform::SerialOpenResult r;
+    r.Device = std::make_unique<FakeSerialDevice>();
+    return r;
+  });
+  d->ManualPump = true;
+  ASSERT_EQ(d->InitPort("COM1", 9600, 0, 8, 1, 4096, 4096, 0), 0);
+  d->LoggingOn = true;
+  d->AddDataTrigger("Hi", false);  // 8
+  d->AddTimerTrigger();            // 16
+  d->AddStatusTrigger(stOutSent);  // 24 | 5
+  d->ChangeLengthTrigger(2);
+  d->SetTimerTrigger(16, 0, false);
+  d->RegisterProcTriggerHandler(Ignore);
+  d->RemoveTrigger(24 | 5);
+  using E = LoggedDispatcher::Entry;
+  EXPECT_EQ(d->Entries, (std::vector<E>{{5, 13, 8, "Hi"},
+                                        {5, 14, 16, ""},
+                                        {5, 15, 29, std::string(1, '\x05')},
+                                        {9, 16, 2, ""},
+                                        {9, 14, 16, "Deactivated"},
+                                        {7, 18, 0, ""},
+                                        {6, 15, 29, std::string(1, '\x05')}}));
+  d->Entries.clear();
+  static_cast<FakeSerialDevice*>(d->Device())->Receive({'H', 'i'});
+  d->ExtractData();
+  while (d->CheckReceiveTriggers()) {
+  }
+  ASSERT_GE(d->Entries.size(), 3u);
+  EXPECT_EQ(d->Entries[0], (E{1, 1, 2, "Hi"})) << "the read";
+  EXPECT_EQ(d->Entries[1], (E{2, 7, 8, ""})) << "the match";
+  EXPECT_EQ(d->Entries[2], (E{2, 5, 2, ""})) << "then the two bytes available";
+  d->LoggingOn = false;
 }
 
 TEST(Delivery, AWindowThatAnswersLateConsumesNothing) {
