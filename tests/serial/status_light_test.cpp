@@ -21,7 +21,10 @@ QRgb At(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF
 
 // Saves a picture for a look by eye when ZELTA_SHOT_DIR names a directory.
 void Shot(QWidget& widget, const char* name) {
-  if (const char* dir = std::getenv("ZELTA_SHOT_DIR")) widget.grab().save(QString(dir) + "/" + name);
+  if (const char* dir = std::getenv("ZELTA_SHOT_DIR")) {
+    QImage image = widget.grab().toImage();
+    image.scaled(image.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(QString(dir) + "/" + name);
+  }
 }
 
 TEST(StatusLight, PlainLampIsRedWhenLitGreenWhenNotWithARaisedEdge) {
@@ -86,6 +89,7 @@ TEST(StatusLight, GlyphHalvesWithTheTopLeftColourSeeThrough) {
   EXPECT_EQ(At(off, 0, 0), 0x0A141Eu);  // the parent's colour
   light.SetLit(true);
   QImage on = light.grab().toImage();
+  Shot(parent, "serial_light_glyph.png");
   EXPECT_EQ(At(on, 5, 5), 0xFFFF00u);
   EXPECT_EQ(At(on, 12, 12), 0x0A141Eu);
 
@@ -99,8 +103,9 @@ struct Monitored {
   Monitored() : com(45, pty.SlavePath()) {
     port.SetComNumber(45);
     form.resize(80, 30);
-    rx.SetBounds(10, 8, 13, 13);
-    tx.SetBounds(40, 8, 13, 13);
+    cts.SetBounds(10, 8, 13, 13);
+    rx.SetBounds(30, 8, 13, 13);
+    tx.SetBounds(50, 8, 13, 13);
     TLightSet lights;
     lights.RXDLight = &rx;
     lights.TXDLight = &tx;
