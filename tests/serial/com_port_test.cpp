@@ -347,6 +347,7 @@ TEST(ComPortOpen, UsersAreToldOfOpenAndCloseLastFirst) {
   t.port.DeregisterUser(&window);
   t.port.SetOpen(true);
   EXPECT_EQ(told, (std::vector<std::string>{"second open", "OnPortOpen"}));
+  t.port.SetOpen(false);  // closed while `told` still lives: the close tells the users again
 }
 
 TEST(ComPortOpen, SearchComPortFindsTheFirstDepthFirst) {
