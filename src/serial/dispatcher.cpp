@@ -55,6 +55,7 @@ std::int32_t TLkBaseDispatcher::InitPort(const std::string& comName, std::uint32
                                          std::uint32_t dataBits, std::uint32_t stopBits, std::uint32_t inSize,
                                          std::uint32_t outSize, std::uint32_t options) {
   RingFlag = false;
+  DeviceLost = false;
   InNotify = false;
   HandlersDeleted = false;
   LastError = 0;

@@ -615,21 +615,29 @@ bool TLkBaseDispatcher::SendNotify(std::uint32_t msg, std::uint32_t trigger, std
     return ClosePending.load();
   };
 
+  // A handler that throws must not leave the dispatcher mid-notification (or end the dispatch thread):
+  // its exception stops at the notification.
+  auto guarded = [](auto&& fn) {
+    try {
+      fn();
+    } catch (...) {
+    }
+  };
   bool closed = false;
   for (const auto& h : events) {
     if (deleted(h) || !h->Event.Code) continue;
     TriggerEvent ev = h->Event;
     auto call = [ev](std::uint32_t m, std::uint32_t t, std::uint32_t d) { ev.Code(ev.Object, m, t, d); };
     if (h->Sync)
-      DeliverTo(ApplicationTarget(), msg, trigger, param, std::chrono::milliseconds(0), call);
+      guarded([&] { DeliverTo(ApplicationTarget(), msg, trigger, param, std::chrono::milliseconds(0), call); });
     else
-      call(msg, trigger, param);
+      guarded([&] { call(msg, trigger, param); });
     if ((closed = closing())) break;
   }
   if (!closed)
     for (const auto& h : procs) {
       if (deleted(h) || !h->Proc) continue;
-      h->Proc(msg, trigger, param);
+      guarded([&] { h->Proc(msg, trigger, param); });
       if ((closed = closing())) break;
     }
   if (!closed && windowsWanted)

@@ -404,6 +404,27 @@ TEST(Triggers, StatusTriggersOfTheTransmitSide) {
   EXPECT_EQ(journal.Count(), 0u) << "disarmed";
 }
 
+void Throwing(std::uint32_t m, std::uint32_t t, std::uint32_t d) {
+  journal.Add("throwing", m, t, d);
+  throw std::runtime_error("handler failed");
+}
+
+TEST(Triggers, AThrowingHandlerDoesNotStopTheOthers) {
+  PumpedPort port;
+  TLkBaseDispatcher& d = *port.d;
+  d.RegisterProcTriggerHandler(Throwing);
+  d.RegisterProcTriggerHandler(ProcB);
+  d.ChangeLengthTrigger(2);
+  journal.TakeSecond = 2;
+  port.fake->Receive({'a', 'b'});
+  d.ExtractData();
+  EXPECT_TRUE(d.CheckReceiveTriggers());
+  EXPECT_EQ(journal.Take().size(), 2u);
+  EXPECT_EQ(d.InBuffUsed(), 0) << "the second handler's take counts";
+  EXPECT_FALSE(d.PeekMode);
+  EXPECT_FALSE(d.InNotify);
+}
+
 TEST(Triggers, LineErrorsFoundWhileReadingFireLineTriggers) {
   PumpedPort port;
   TLkBaseDispatcher& d = *port.d;
