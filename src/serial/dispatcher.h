@@ -62,12 +62,15 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   // Makes a dispatcher of class T and enters it in the port list (its Handle is the slot's index).
   template <typename T, typename... Args>
   static std::shared_ptr<T> Create(Args&&... args) {
-    std::shared_ptr<T> d(new T(std::forward<Args>(args)...));
+    std::shared_ptr<T> d(new T(std::forward<Args>(args)...), [](T* p) { Destroy(p); });
     d->EnterPortList();
     return d;
   }
 
   virtual ~TLkBaseDispatcher();
+  // Deletes a dispatcher. When the last reference goes on one of its own worker threads (a handler
+  // held it), the deletion moves to a thread of its own, which can join the workers.
+  static void Destroy(TLkBaseDispatcher* dispatcher);
   TLkBaseDispatcher(const TLkBaseDispatcher&) = delete;
   TLkBaseDispatcher& operator=(const TLkBaseDispatcher&) = delete;
 

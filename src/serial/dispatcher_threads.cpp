@@ -48,6 +48,14 @@ void TLkBaseDispatcher::Wake(int eventFd) {
 
 bool TLkBaseDispatcher::OnWorkerThread() const { return workerOf == this; }
 
+void TLkBaseDispatcher::Destroy(TLkBaseDispatcher* dispatcher) {
+  if (dispatcher && dispatcher->OnWorkerThread()) {
+    std::thread([dispatcher] { delete dispatcher; }).detach();
+    return;
+  }
+  delete dispatcher;
+}
+
 std::int32_t TLkBaseDispatcher::ProbeDevice(platform::SerialStatus& stat) {
   return static_cast<std::int32_t>(GetDeviceErrors(stat));
 }

@@ -663,6 +663,33 @@ TEST(ThreadedTriggers, ACloseFromInsideAHandlerCompletes) {
   journal.Port = nullptr;
 }
 
+std::shared_ptr<TLkWin32Dispatcher> onlyOwner;
+void DropTheLastReference(std::uint32_t m, std::uint32_t, std::uint32_t) {
+  if (m == kMsgDataTrigger) onlyOwner.reset();
+}
+
+TEST(ThreadedTriggers, AHandlerMayDropTheLastReference) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.Valid());
+  onlyOwner = OpenPty(pty);
+  journal.Port = nullptr;
+  std::weak_ptr<TLkWin32Dispatcher> watch = onlyOwner;
+  onlyOwner->AddDataTrigger("X", false);
+  onlyOwner->RegisterProcTriggerHandler(DropTheLastReference);
+  ASSERT_TRUE(pty.WriteMaster({'X'}));
+  auto start = Clock::now();
+  while (!watch.expired() && Clock::now() - start < 2s) std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(watch.expired());
+  // Destroyed elsewhere than on its dispatch thread: the device is released once the workers are joined.
+  std::shared_ptr<TLkWin32Dispatcher> again;
+  start = Clock::now();
+  do {
+    again = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(
+        nullptr, [path = pty.SlavePath()](const std::string&) { return platform::PosixTty::Open(path); });
+  } while (again->InitPort("COM1", 115200, 0, 8, 1, 4096, 4096, 0) != 0 && Clock::now() - start < 2s);
+  EXPECT_TRUE(again->Started);
+}
+
 TEST(ThreadedTriggers, ACloseFromAWindowHandlerCompletes) {
   PtyPair pty;
   ASSERT_TRUE(pty.Valid());
