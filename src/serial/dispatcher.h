@@ -215,11 +215,12 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   bool DtrState = false, DtrAuto = false, RtsState = false, RtsAuto = false;
   std::atomic<bool> RS485Mode{false};  // read by PutBlock under OutputLock
   std::uint16_t BaseAddress = 0;
-  bool PortHandlerActive = false, HandlersPresent = false;
+  bool PortHandlerActive = false, HandlersPresent = false;  // under DataLock
 
   // Receive-side bookkeeping shared with triggers and notification.
-  std::uint32_t RxScanPos = 0, AvailLength = 0, LastAvailPos = 0;
-  bool StatusHit = false;
+  std::uint32_t RxScanPos = 0;                      // under RxLock
+  std::uint32_t AvailLength = 0, LastAvailPos = 0;  // under DataLock
+  bool StatusHit = false;                           // under DataLock
   std::atomic<bool> PeekMode{false};
   std::uint32_t PeekOffset = 0, PeekMax = 0;  // under RxLock
 
