@@ -215,8 +215,9 @@ TEST(WorkerThreads, PartialAndRefusedWritesKeepEveryByte) {
   std::this_thread::sleep_for(300ms);
   EXPECT_LT(ProcessCpuSeconds() - cpu, 0.1) << "a writer facing a full device does not spin";
   device->SetWriteRoom(300);
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(d->OutBuffUsed(), 700);
+  EXPECT_TRUE(WaitFor([&] { return d->OutBuffUsed() == 700; }));
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(d->OutBuffUsed(), 700) << "the rest waits for room";
   device->SetWriteRoom(SIZE_MAX);
   ASSERT_TRUE(WaitFor([&] { return d->OutBuffUsed() == 0; }));
   EXPECT_EQ(device->TakeSent(), block);
