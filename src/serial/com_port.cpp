@@ -1207,39 +1207,43 @@ void TLkCustomComPort::AppendTrace() {
   DumpRecorder(false, true);
 }
 
-void TLkCustomComPort::SetTracing(TTraceLogState state) {
+// Tracing and logging share one state machine; `log` picks the recorder.
+void TLkCustomComPort::SetRecorderState(bool log, TTraceLogState state) {
   if (portState_ == 1) return;
+  TTraceLogState& current = log ? logging_ : tracing_;
   if (portState_ != 2) {
-    tracing_ = state == tlOn ? tlOn : tlOff;
+    current = state == tlOn ? tlOn : tlOff;
     return;
   }
-  if (state == tracing_ && !forceSettings_) return;
-  bool active = tracing_ == tlOn || tracing_ == tlPause;
+  if (state == current && !forceSettings_) return;
+  bool active = current == tlOn || current == tlPause;
   switch (state) {
     case tlOff:
-      if (active) AbortTracing();
+      if (active) log ? AbortLogging() : AbortTracing();
       break;
     case tlOn:
-      if (tracing_ == tlPause)
-        StartTracing();
+      if (current == tlPause)
+        log ? StartLogging() : StartTracing();
       else
-        InitTracing(traceSize_);
+        log ? InitLogging(logSize_) : InitTracing(traceSize_);
       break;
     case tlDump:
     case tlAppend:
       if (active) {
-        StartTracing();
-        DumpRecorder(false, state == tlAppend);
+        log ? StartLogging() : StartTracing();
+        DumpRecorder(log, state == tlAppend);
       }
       break;
     case tlClear:
-      if (active) ClearTracing();
+      if (active) log ? ClearLogging() : ClearTracing();
       break;
     case tlPause:
-      if (tracing_ == tlOn) StopTracing();
+      if (current == tlOn) log ? StopLogging() : StopTracing();
       break;
   }
 }
+
+void TLkCustomComPort::SetTracing(TTraceLogState state) { SetRecorderState(false, state); }
 
 void TLkCustomComPort::SetTraceSize(std::uint32_t size) {
   size = std::min(size, kTraceSizeCap);
@@ -1298,39 +1302,7 @@ void TLkCustomComPort::AppendLog() {
   DumpRecorder(true, true);
 }
 
-void TLkCustomComPort::SetLogging(TTraceLogState state) {
-  if (portState_ == 1) return;
-  if (portState_ != 2) {
-    logging_ = state == tlOn ? tlOn : tlOff;
-    return;
-  }
-  if (state == logging_ && !forceSettings_) return;
-  bool active = logging_ == tlOn || logging_ == tlPause;
-  switch (state) {
-    case tlOff:
-      if (active) AbortLogging();
-      break;
-    case tlOn:
-      if (logging_ == tlPause)
-        StartLogging();
-      else
-        InitLogging(logSize_);
-      break;
-    case tlDump:
-    case tlAppend:
-      if (active) {
-        StartLogging();
-        DumpRecorder(true, state == tlAppend);
-      }
-      break;
-    case tlClear:
-      if (active) ClearLogging();
-      break;
-    case tlPause:
-      if (logging_ == tlOn) StopLogging();
-      break;
-  }
-}
+void TLkCustomComPort::SetLogging(TTraceLogState state) { SetRecorderState(true, state); }
 
 void TLkCustomComPort::SetLogSize(std::uint32_t size) {
   size = std::min(size, kLogSizeCap);

@@ -307,6 +307,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   bool AnyTriggerEvent() const;
   void SetTraceState(TTraceLogState state, bool log);
   void DumpRecorder(bool log, bool append);
+  void SetRecorderState(bool log, TTraceLogState state);
   // Restores the busy mark after a string wait.
   void EndWait(TLkBaseDispatcher& d, bool wasBusy);
   int WaitForAlternatives(const std::vector<std::string>& alternatives, std::int32_t timeout, bool yield,
