@@ -233,6 +233,8 @@ class LineCodec {
   void ShowMonth(int line, Display& d);
   void ShowDayOfMonth(int line, Display& d);
   void ShowWeekDay(int line, Display& d);
+  void ShowListOrVariable(int line, Display& d, int sub, Panel panel, const TextList& items, int first,
+                          const char* label);
   void ShowYear(int line, Display& d);
   void ShowDate(int line, Display& d);
   // Action kinds.

@@ -87,33 +87,19 @@ void LineCodec::ShowTOD(int line, Display& d) {
 void LineCodec::ShowMonth(int line, Display& d) {
   const int sub = CheckedSub(store_, line);
   if (!store_.GetValueIsVariable(line) && store_.GetLineValue(line) == 0) store_.SetLineValue(line, 1);
-  PanelState& p = d.P();
-  p.Id = Panel::Month;
-  const ProgramLine& l = store_.Lines[line];
-  const bool variable = l.Arg & 0x8000;
-  if (d.Lists) {
-    SetItems(p.Compare, DateComparePhrases());
-    p.Compare.Index = sub;
-    SetItems(p.Source, DataSourceItems());
-    p.Source.Index = variable;
-    SetItems(p.Item, MonthItems());
-    p.Item.Enabled = !variable;
-    p.Variable.Enabled = variable;
-    if (variable) {
-      project::FillVariableList(p.Variable.Items, names_);
-      Select(p.Variable, l.Value);
-    } else {
-      Select(p.Item, l.Value - 1);
-    }
-  }
-  d.View.Text = Format("%s  Month %s %s", FunctionText(l.Function()).c_str(), DateComparePhrases()[sub],
-                       (variable ? VariableName(l.Value) : ItemOf(MonthItems(), l.Value - 1)).c_str());
+  ShowListOrVariable(line, d, sub, Panel::Month, MonthItems(), 1, "Month");
 }
 
 void LineCodec::ShowWeekDay(int line, Display& d) {
   const int sub = CheckedSub(store_, line);
+  ShowListOrVariable(line, d, sub, Panel::WeekDay, WeekdayItems(), 0, "Day of Week");
+}
+
+// `Value` - `first` is the position in `items` when the line holds a constant.
+void LineCodec::ShowListOrVariable(int line, Display& d, int sub, Panel panel, const TextList& items, int first,
+                                   const char* label) {
   PanelState& p = d.P();
-  p.Id = Panel::WeekDay;
+  p.Id = panel;
   const ProgramLine& l = store_.Lines[line];
   const bool variable = l.Arg & 0x8000;
   if (d.Lists) {
@@ -121,18 +107,18 @@ void LineCodec::ShowWeekDay(int line, Display& d) {
     p.Compare.Index = sub;
     SetItems(p.Source, DataSourceItems());
     p.Source.Index = variable;
-    SetItems(p.Item, WeekdayItems());
+    SetItems(p.Item, items);
     p.Item.Enabled = !variable;
     p.Variable.Enabled = variable;
     if (variable) {
       project::FillVariableList(p.Variable.Items, names_);
       Select(p.Variable, l.Value);
     } else {
-      Select(p.Item, l.Value);
+      Select(p.Item, l.Value - first);
     }
   }
-  d.View.Text = Format("%s  Day of Week %s %s", FunctionText(l.Function()).c_str(), DateComparePhrases()[sub],
-                       (variable ? VariableName(l.Value) : ItemOf(WeekdayItems(), l.Value)).c_str());
+  d.View.Text = Format("%s  %s %s %s", FunctionText(l.Function()).c_str(), label, DateComparePhrases()[sub],
+                       (variable ? VariableName(l.Value) : ItemOf(items, l.Value - first)).c_str());
 }
 
 // Day of Month and Year: a typed number or a variable.
