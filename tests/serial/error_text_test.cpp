@@ -47,6 +47,28 @@ TEST(CheckException, ClassTextAndCodeForTheListedCodes) {
   EXPECT_STREQ(Raised<ETapiNoDevice>(-13866).what(), "No device");
   EXPECT_STREQ(Raised<ETapiReinit>(-13882).what(), "Reinit failed");
   EXPECT_STREQ(Raised<ETapiStructureTooSmall>(-13877).what(), "Structure too small");
+  EXPECT_STREQ(Raised<ENotOpenedByTapi>(-2012).what(), "Comport was not opened by Tapi");
+}
+
+// The modem, dialer, INI-database and telephony layers quote these texts with their codes.
+TEST(CheckException, TextsTheOtherLayersQuote) {
+  EXPECT_STREQ(Raised<ENotDialing>(-4004).what(), "Dialer is not dialing");
+  EXPECT_STREQ(Raised<EAlreadyDialing>(-4005).what(), "Dialer is already dialing");
+  EXPECT_STREQ(Raised<EKeyTooLong>(-7001).what(), "Key string too long");
+  EXPECT_STREQ(Raised<EDataTooLarge>(-7002).what(), "Data string too long");
+  EXPECT_STREQ(Raised<EInternal>(-7003).what(), "No fields defined in database");
+  EXPECT_STREQ(Raised<EIniWrite>(-7004).what(), "Generic INI file write error");
+  EXPECT_STREQ(Raised<EIniRead>(-7005).what(), "Generic INI file read error");
+  EXPECT_STREQ(Raised<EInternal>(-7006).what(), "No index defined for database");
+  EXPECT_STREQ(Raised<ERecordNotFound>(-7008).what(), "Record not found in database");
+  EXPECT_STREQ(Raised<EDatabaseEmpty>(-7011).what(), "No records in database");
+  EXPECT_STREQ(Raised<EInternal>(-7012).what(), "iPrepareIniDatabase not called");
+  EXPECT_STREQ(Raised<EBadFieldList>(-7013).what(), "Bad field list in INI component");
+  EXPECT_STREQ(Raised<EBadFieldForIndex>(-7014).what(), "Bad field index in INI component");
+  EXPECT_STREQ(Raised<ETapiLoadFail>(-13931).what(), "Failed to find/load TAPI.DLL");
+  EXPECT_STREQ(Raised<ETapiGetAddrFail>(-13932).what(), "Failed to get TAPI address");
+  EXPECT_STREQ(Raised<ETapiTranslateFail>(-13942).what(), "Unable to translate address");
+  EXPECT_STREQ(Raised<EModemBusy>(-4002).what(), "Modem is busy elsewhere");
 }
 
 TEST(CheckException, SharedAndSkippedCodesInTheClassTable) {
