@@ -447,19 +447,20 @@ WizardView LineCodec::OpenLine(int line) {
   if (!InStore(line)) return WizardView{};
   store_.Modified = true;
   store_.CurrentLine = static_cast<std::int16_t>(line);
+  saved_.Number = line;
   saved_.Line = store_.Lines.at(static_cast<std::size_t>(line));
   saved_.Comment = store_.Comments.at(static_cast<std::size_t>(line));
   return ShowProgramLine(line);
 }
 
 WizardView LineCodec::RestoreLine() {
-  if (!store_.Modified || !InStore(store_.CurrentLine)) return WizardView{};
-  const int line = store_.CurrentLine;
+  const int line = saved_.Number;
+  if (!store_.Modified || !InStore(line)) return WizardView{};
   store_.Lines.at(static_cast<std::size_t>(line)) = saved_.Line;
   store_.Comments.at(static_cast<std::size_t>(line)) = saved_.Comment;
   WizardView view = ShowProgramLine(line);
   view.CommentRestored = true;
-  if (view.ReferenceLine == 0) view.ReferenceLine = line;
+  view.ReferenceLine = line;
   return view;
 }
 

@@ -147,6 +147,7 @@ struct WizardView {
 
 // The line as the editor opened it in the wizard, for "Restore Line".
 struct SavedLine {
+  int Number = 0;  // the line it was taken from; "Restore Line" writes there, not to a moved current line
   ProgramLine Line;
   std::string Comment;
 };
@@ -166,8 +167,8 @@ class LineCodec {
   // The editor opens the wizard on `line`: it becomes the current line and is saved for "Restore Line".
   WizardView OpenLine(int line);
   const SavedLine& Saved() const { return saved_; }
-  // "Restore Line": with the store's Modified flag set, the current line and its comment return to the
-  // saved ones and are shown again; otherwise nothing happens (Text unset, ReferenceLine 0).
+  // "Restore Line": with the store's Modified flag set, the saved line and its comment return to their
+  // line and are shown again; otherwise nothing happens (Text unset, ReferenceLine 0).
   WizardView RestoreLine();
 
   // Handlers of the Function and kind lists; they work on the store's current line.

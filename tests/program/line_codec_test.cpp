@@ -134,6 +134,22 @@ TEST_F(LineCodecTest, RestoreLineBringsBackTheOpenedLineOnlyWhenModified) {
   EXPECT_FALSE(v.CommentRestored);
 }
 
+TEST_F(LineCodecTest, RestoreLineWritesTheLineItSavedWhereverTheCurrentLineMoved) {
+  Put(6, W0(FunctionThen, 4, 3), 5, 10);
+  store.Comments[6] = "porch";
+  Put(9, W0(FunctionIf, 5, 1), 2, 3);
+  store.Comments[9] = "hall";
+  codec.OpenLine(6);
+  codec.FunctionChange(FunctionElse);
+  store.CurrentLine = 9;  // a search moved on
+  program::WizardView v = codec.RestoreLine();
+  EXPECT_EQ(At(6), (ProgramLine{W0(FunctionThen, 4, 3), 5, 10}));
+  EXPECT_EQ(At(9), (ProgramLine{W0(FunctionIf, 5, 1), 2, 3}));
+  EXPECT_EQ(store.Comments[9], "hall");
+  EXPECT_EQ(v.ReferenceLine, 6);
+  EXPECT_EQ(v.Text, "    THEN Timer #5 = 10");
+}
+
 TEST_F(LineCodecTest, LinesOutsideTheStoreAreNeverTouched) {
   EXPECT_FALSE(codec.RenderLine(0).has_value());
   EXPECT_FALSE(codec.RenderLine(4097).has_value());
