@@ -171,6 +171,16 @@ TEST_F(IconImageTest, OnlyTheRealChildrenOfTheIconsGroupAreRead) {
   EXPECT_EQ(U16(6 * 199 + 4), 7568);
 }
 
+TEST_F(IconImageTest, TheCompilerGoesByPositionWhateverTheHeaderIsCalled) {
+  tree.Rename(IconsHeader, "Pictures");
+  UseIcon(2, "bell.bmp", Filled(8, 1, Qt::black));
+  Compile();
+  EXPECT_EQ(log.Lines, (std::vector<std::string>{"bell.bmp, to 1264, 8 x 1 #2"}));
+  EXPECT_EQ(U16(6 * 2), 1);
+  EXPECT_EQ(buffer[1264], 0x00);
+  EXPECT_EQ(U16(6 * 3 + 4), 1265);
+}
+
 TEST_F(IconImageTest, TheSmallerModelHasNoIconsToRead) {
   tree.Assign(SystemMapTree::Default());
   IconCompileResult result = Compile();
