@@ -15,10 +15,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include "controls/link_label.h"
 #include "controls/styled_label.h"
@@ -59,6 +61,22 @@ void SetArchiveAttribute(const std::string& path) {
   std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::add, ignored);
 }
+
+// A comment being typed sits in an editor over its cell; a double click there is still the grid's own.
+class GridDelegate : public QStyledItemDelegate {
+ public:
+  GridDelegate(std::function<void()> doubleClick, QObject* parent)
+      : QStyledItemDelegate(parent), doubleClick_(std::move(doubleClick)) {}
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonDblClick) doubleClick_();
+    return QStyledItemDelegate::eventFilter(object, event);
+  }
+
+ private:
+  std::function<void()> doubleClick_;
+};
 
 }  // namespace
 
@@ -175,6 +193,7 @@ void TEditorForm::BuildControls() {
   StringGrid1 = new QTableView(client);
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->setModel(Listing);
+  StringGrid1->setItemDelegate(new GridDelegate([this] { StringGrid1DblClick(); }, StringGrid1));
   StringGrid1->setGeometry(8, 86, 731, 418);
   StringGrid1->verticalHeader()->hide();
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -278,6 +278,40 @@ TEST_F(EditorTest, AMouseDoubleClickOnTheGridReachesTheWizard) {
   editor->hide();
 }
 
+// Mouse events as the user makes them, each sent to the widget under the pointer (the comment editor once
+// it is open over the cell).
+void MouseOnCell(QTableView* grid, int row, int column, std::initializer_list<QEvent::Type> types) {
+  const QPoint global = grid->viewport()->mapToGlobal(grid->visualRect(grid->model()->index(row - 1, column)).center());
+  for (QEvent::Type type : types) {
+    QWidget* target = QApplication::widgetAt(global);
+    ASSERT_NE(target, nullptr);
+    QMouseEvent event(type, target->mapFromGlobal(global), global, Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+    QApplication::processEvents();
+  }
+}
+
+TEST_F(EditorTest, AMouseDoubleClickOnACommentBeingTypedSetsModified) {
+  LoadSmallProgram();
+  editor->show();
+  QApplication::processEvents();
+  const auto click = {QEvent::MouseButtonPress, QEvent::MouseButtonRelease};
+  MouseOnCell(editor->StringGrid1, 3, program::ListingModel::ColumnComment, click);
+  MouseOnCell(editor->StringGrid1, 4, program::ListingModel::ColumnComment, click);
+  ASSERT_NE(QApplication::widgetAt(editor->StringGrid1->viewport()->mapToGlobal(
+                editor->StringGrid1->visualRect(editor->StringGrid1->model()->index(3, 2)).center())),
+            editor->StringGrid1->viewport())
+      << "the comment editor is open over the cell";
+  Store().Modified = false;
+  MouseOnCell(
+      editor->StringGrid1, 4, program::ListingModel::ColumnComment,
+      {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease});
+  EXPECT_TRUE(Store().Modified);
+  EXPECT_TRUE(wizard.Opened.empty());
+  editor->hide();
+}
+
 TEST_F(EditorTest, CommentsAreTypedAndTheReferenceColumnFollowsTheErrorsBox) {
   LoadSmallProgram();
   editor->SetCurrentCell(4, program::ListingModel::ColumnComment);
