@@ -34,7 +34,9 @@ std::uint32_t LkTimeGetTime() {
   return c ? c() : SystemClock();
 }
 
-std::int32_t CurrentTicks() { return static_cast<std::int32_t>(LkTimeGetTime() / kTickMs); }
+// The 32-bit millisecond count spans exactly twice the tick limit in ticks; folding it into the limit
+// makes every wrap of the tick count the one amount the timer routines allow for.
+std::int32_t CurrentTicks() { return static_cast<std::int32_t>(LkTimeGetTime() / kTickMs % kMaxTicks); }
 
 void NewTimer(EventTimer& timer, std::int32_t ticks) {
   std::int64_t now = CurrentTicks();

@@ -23,7 +23,7 @@ std::int32_t MSecs2Ticks(std::int32_t ms);
 using MillisecondClock = std::uint32_t (*)();
 void SetMillisecondClock(MillisecondClock clock);
 std::uint32_t LkTimeGetTime();
-std::int32_t CurrentTicks();  // LkTimeGetTime() / 55
+std::int32_t CurrentTicks();  // LkTimeGetTime() / 55, within the tick limit
 
 void NewTimer(EventTimer& timer, std::int32_t ticks);
 void NewTimerSecs(EventTimer& timer, std::int32_t secs);

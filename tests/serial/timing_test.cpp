@@ -41,8 +41,23 @@ TEST_F(Timing, TicksFollowTheMillisecondClock) {
   EXPECT_EQ(CurrentTicks(), 0);
   nowMs = 55;
   EXPECT_EQ(CurrentTicks(), 1);
-  nowMs = UINT32_MAX;
-  EXPECT_EQ(CurrentTicks(), 78'090'314);
+  nowMs = UINT32_MAX - kTickMs;
+  EXPECT_EQ(CurrentTicks(), kMaxTicks - 1) << "the count stays within the tick limit";
+  nowMs = kTickMs * static_cast<std::uint32_t>(kMaxTicks);
+  EXPECT_EQ(CurrentTicks(), 0);
+}
+
+TEST_F(Timing, ATimerAcrossTheMillisecondClockWrapEndsOnTime) {
+  nowMs = UINT32_MAX - 57 * kTickMs;
+  EventTimer t;
+  NewTimer(t, 100);
+  nowMs += 60 * kTickMs;  // the clock wrapped past 2^32; the tick at the wrap is a short one
+  EXPECT_FALSE(TimerExpired(t));
+  EXPECT_EQ(ElapsedTime(t), 59);
+  EXPECT_EQ(RemainingTime(t), 41);
+  nowMs += 42 * kTickMs;
+  EXPECT_TRUE(TimerExpired(t)) << "not some 24 days later";
+  EXPECT_EQ(ElapsedTime(t), 101);
 }
 
 TEST_F(Timing, TimerLifecycle) {
