@@ -14,6 +14,44 @@ namespace {
 
 const char* const kAppearanceNames[] = {"apNone", "apCustom", "apFlying", "apRaised", "apSunken", "apShadow"};
 const char* const kSchemeNames[] = {"csCustom", "csText", "csWindows", "csEmbossed", "csGold", "csSteel"};
+const char* const kGraduateNames[] = {"gsNone", "gsHorizontal", "gsVertical"};
+const char* const kDirectionNames[] = {"sdNone", "sdUp",       "sdUpRight", "sdRight", "sdDownRight",
+                                       "sdDown", "sdDownLeft", "sdLeft",    "sdUpLeft"};
+const char* const kShadeStyleNames[] = {"ssPlain", "ssExtrude", "ssGraduated"};
+
+// A value of the label's settings object, streamed under "CustomSettings." with its declared default.
+template <class T>
+tk::PropertyInfo SettingsProperty(const char* name, T (TVxCustomSettings::*getter)() const,
+                                  void (TVxCustomSettings::*setter)(T), tk::Value def) {
+  tk::PropertyInfo p;
+  p.Name = std::string("CustomSettings.") + name;
+  p.Get = [getter](const tk::Component& c) {
+    return tk::detail::ToValue<T>((dynamic_cast<const TVxCustomLabel&>(c).CustomSettings().*getter)());
+  };
+  p.Set = [setter](tk::Component& c, const tk::Value& v) {
+    (dynamic_cast<TVxCustomLabel&>(c).CustomSettings().*setter)(tk::detail::FromValue<T>(v));
+  };
+  p.Default = std::move(def);
+  return p;
+}
+
+template <class T, std::size_t N>
+tk::PropertyInfo SettingsEnumProperty(const char* name, T (TVxCustomSettings::*getter)() const,
+                                      void (TVxCustomSettings::*setter)(T), const char* const (&names)[N], T def) {
+  tk::PropertyInfo p;
+  p.Name = std::string("CustomSettings.") + name;
+  p.Get = [getter, &names](const tk::Component& c) {
+    auto index = static_cast<std::size_t>((dynamic_cast<const TVxCustomLabel&>(c).CustomSettings().*getter)());
+    return tk::Value(tk::Ident{index < N ? names[index] : ""});
+  };
+  p.Set = [setter, &names](tk::Component& c, const tk::Value& v) {
+    const std::string& text = std::get<tk::Ident>(v).Name;
+    for (std::size_t i = 0; i < N; ++i)
+      if (text == names[i]) (dynamic_cast<TVxCustomLabel&>(c).CustomSettings().*setter)(static_cast<T>(i));
+  };
+  p.Default = tk::Value(tk::Ident{names[static_cast<std::size_t>(def)]});
+  return p;
+}
 
 // The colour the face is drawn in on the mask before the gradient replaces it.
 constexpr QRgb kKeyColor = 0xFFF109FE;  // 0xFE09F1 in the toolkit's encoding
@@ -278,6 +316,27 @@ void TVxCustomLabel::GetProperties(tk::PropertyList& list) const {
   list.push_back(about);
   list.push_back(tk::MakeEnumProperty<L>("Appearance", &L::Appearance, &L::SetAppearance, kAppearanceNames, 3));
   list.push_back(tk::MakeEnumProperty<L>("ColorScheme", &L::ColorScheme, &L::SetColorScheme, kSchemeNames, 2));
+  // Read after the presets, so the settings stand as they were written.
+  using S = TVxCustomSettings;
+  using D = TVxShadeDirection;
+  auto color = [](std::int64_t v) { return tk::Value(v); };
+  auto depth = [](std::int64_t v) { return tk::Value(v); };
+  list.push_back(
+      SettingsProperty("GraduateFromColor", &S::GraduateFromColor, &S::SetGraduateFromColor, color(0x808080)));
+  list.push_back(SettingsEnumProperty("GraduateStyle", &S::GraduateStyle, &S::SetGraduateStyle, kGraduateNames,
+                                      TVxGraduateStyle::gsNone));
+  list.push_back(SettingsProperty("HighlightColor", &S::HighlightColor, &S::SetHighlightColor, color(0xFFFFFF)));
+  list.push_back(SettingsProperty("HighlightDepth", &S::HighlightDepth, &S::SetHighlightDepth, depth(1)));
+  list.push_back(SettingsEnumProperty("HighlightDirection", &S::HighlightDirection, &S::SetHighlightDirection,
+                                      kDirectionNames, D::sdUpLeft));
+  list.push_back(SettingsEnumProperty("HighlightStyle", &S::HighlightStyle, &S::SetHighlightStyle, kShadeStyleNames,
+                                      TVxShadeStyle::ssPlain));
+  list.push_back(SettingsProperty("ShadowColor", &S::ShadowColor, &S::SetShadowColor, color(0)));
+  list.push_back(SettingsProperty("ShadowDepth", &S::ShadowDepth, &S::SetShadowDepth, depth(1)));
+  list.push_back(SettingsEnumProperty("ShadowDirection", &S::ShadowDirection, &S::SetShadowDirection, kDirectionNames,
+                                      D::sdDownRight));
+  list.push_back(SettingsEnumProperty("ShadowStyle", &S::ShadowStyle, &S::SetShadowStyle, kShadeStyleNames,
+                                      TVxShadeStyle::ssPlain));
   for (auto& p : list)
     if (p.Name == "Transparent")
       p.Default = tk::Value(true);

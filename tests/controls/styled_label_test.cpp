@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QPixmap>
 #include <climits>
 #include <set>
+
+#include "tk/filer.h"
 
 namespace {
 
@@ -223,7 +226,57 @@ TEST_F(StyledLabelPaint, AHorizontalGradientColoursTheFaceFromLeftToRight) {
   EXPECT_GT(reds.front(), reds.back());
   EXPECT_GE(reds.back(), 0x80);
   EXPECT_TRUE(std::is_sorted(reds.rbegin(), reds.rend()));
-  EXPECT_EQ(Find(image, 0xF109FE).Count, 0);  // no key colour left behind
+  EXPECT_EQ(Find(image, 0xFE09F1).Count, 0);  // no key colour left behind
+}
+
+}  // namespace
+
+namespace {
+
+using namespace controls;
+
+std::vector<std::string> StreamedNames(const QJsonObject& json) {
+  std::vector<std::string> names;
+  for (const auto& p : json["Properties"].toArray()) names.push_back(p.toArray().at(0).toString().toStdString());
+  return names;
+}
+
+TEST(StyledLabelStreams, TheCustomSettingsStreamWhenTheyDifferFromTheirDefaults) {
+  TVxLabel fresh(nullptr);
+  std::vector<std::string> names = StreamedNames(tk::Writer().WriteComponent(fresh));
+  for (const std::string& name : names) EXPECT_EQ(name.rfind("CustomSettings.", 0), std::string::npos) << name;
+
+  tk::Form form;
+  auto* label = new TVxLabel(&form);
+  label->SetName("VxLabel2");
+  label->SetColorScheme(TVxColorScheme::csGold);
+  label->CustomSettings().SetHighlightColor(tk::clYellow);
+  label->CustomSettings().SetShadowDepth(4);
+  label->CustomSettings().SetShadowStyle(TVxShadeStyle::ssExtrude);
+  label->CustomSettings().SetHighlightDirection(TVxShadeDirection::sdUpRight);
+  label->CustomSettings().SetGraduateStyle(TVxGraduateStyle::gsVertical);
+  label->CustomSettings().SetGraduateFromColor(tk::clRed);
+  QJsonObject json = tk::Writer().WriteComponent(*label);
+  names = StreamedNames(json);
+  auto has = [&](const char* n) { return std::find(names.begin(), names.end(), n) != names.end(); };
+  EXPECT_TRUE(has("CustomSettings.ShadowDepth"));
+  EXPECT_TRUE(has("CustomSettings.HighlightColor"));
+  EXPECT_FALSE(has("CustomSettings.ShadowColor"));  // black, as declared
+  EXPECT_FALSE(has("CustomSettings.HighlightDepth"));
+
+  tk::RegisterClass("TVxLabel", [](tk::Component* owner) { return new TVxLabel(owner); });
+  tk::Form other;
+  auto* copy = dynamic_cast<TVxLabel*>(tk::Reader().ReadRoot(json, &other));
+  ASSERT_NE(copy, nullptr);
+  const TVxCustomSettings& s = copy->CustomSettings();
+  EXPECT_EQ(s.HighlightColor(), tk::clYellow);
+  EXPECT_EQ(s.ShadowDepth(), 4);
+  EXPECT_EQ(s.ShadowStyle(), TVxShadeStyle::ssExtrude);
+  EXPECT_EQ(s.HighlightDirection(), TVxShadeDirection::sdUpRight);
+  EXPECT_EQ(s.GraduateStyle(), TVxGraduateStyle::gsVertical);
+  EXPECT_EQ(s.GraduateFromColor(), tk::clRed);
+  EXPECT_EQ(copy->ColorScheme(), label->ColorScheme());
+  EXPECT_EQ(copy->Appearance(), label->Appearance());
 }
 
 }  // namespace
