@@ -1,6 +1,7 @@
 #include "serial/error_text.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -51,8 +52,12 @@ std::string LkLoadStr(std::int32_t code) {
 }
 
 char* LkLoadZ(char* buffer, std::int32_t code) {
-  std::int32_t id = code < 0 ? -code : code;
-  return ErrorStringResource().GetAsciiZ(id, buffer, 80);
+  std::int64_t id = code < 0 ? -static_cast<std::int64_t>(code) : code;  // the lowest code has no positive twin
+  if (id > INT32_MAX) {
+    buffer[0] = '\0';
+    return buffer;
+  }
+  return ErrorStringResource().GetAsciiZ(static_cast<std::int32_t>(id), buffer, 80);
 }
 
 std::int32_t SystemErrorCode(int error) {

@@ -148,6 +148,7 @@ TEST(LkLoadStr, TableTextsAndTheSixteenBitId) {
   EXPECT_EQ(ErrorMsg(-3006), "Output buffer too small for block");
   char buffer[80];
   EXPECT_STREQ(LkLoadZ(buffer, -3007), "Buffer is empty");
+  EXPECT_STREQ(LkLoadZ(buffer, INT32_MIN), "");
 }
 
 TEST(LkLoadStr, FallsBackToTheSystemTextOnOneLine) {
