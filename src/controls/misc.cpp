@@ -382,15 +382,23 @@ void DrawTransparentBitmap(tk::Canvas& canvas, int x, int y, int width, int heig
 void TransStretchBlt(QImage& dest, const tk::Rect& destRect, const QImage& source, const tk::Rect& sourceRect,
                      const QImage& mask, tk::Point maskOrigin) {
   if (destRect.Empty() || sourceRect.Empty()) return;
-  QImage stretched = source.copy(sourceRect.ToQRect())
-                         .scaled(destRect.Width(), destRect.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                         .convertToFormat(QImage::Format_RGB32);
+  auto stretch = [&](const QImage& image, QRect area) {
+    // Pixels outside the image read as black, as an unfilled memory bitmap does.
+    QImage part(area.size(), QImage::Format_RGB32);
+    part.fill(0xFF000000);
+    QPainter painter(&part);
+    painter.drawImage(QPoint(0, 0), image, area);
+    painter.end();
+    return part.scaled(destRect.Width(), destRect.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  };
+  QImage stretched = stretch(source, sourceRect.ToQRect());
+  // The mask covers the source's area from its own origin and is stretched along with the source.
+  QImage stretchedMask = stretch(mask, QRect(maskOrigin.X, maskOrigin.Y, sourceRect.Width(), sourceRect.Height()));
   for (int y = 0; y < destRect.Height(); ++y)
     for (int x = 0; x < destRect.Width(); ++x) {
       int dx = destRect.Left + x, dy = destRect.Top + y;
       if (!dest.valid(dx, dy)) continue;
-      int mx = maskOrigin.X + x, my = maskOrigin.Y + y;
-      bool white = mask.valid(mx, my) && (mask.pixel(mx, my) & 0xFFFFFF) == 0xFFFFFF;
+      bool white = (stretchedMask.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
       if (!white) dest.setPixel(dx, dy, stretched.pixel(x, y));
     }
 }

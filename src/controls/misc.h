@@ -110,8 +110,8 @@ void CopyParentImage(QWidget* control, tk::Canvas& canvas);
 // the bitmap's bottom-left pixel).
 void DrawTransparentBitmap(tk::Canvas& canvas, int x, int y, int width, int height, const tk::Rect& part,
                            const QImage& bitmap, tk::TColor transparent);
-// Stretches `source` into `dest` except where the mask (taken at maskOrigin, same size as the destination
-// area) is white: there the destination stays.
+// Stretches `source` into `dest` except where the mask is white: there the destination stays. The mask
+// covers the source's size from maskOrigin and is stretched with it.
 void TransStretchBlt(QImage& dest, const tk::Rect& destRect, const QImage& source, const tk::Rect& sourceRect,
                      const QImage& mask, tk::Point maskOrigin);
 // The image embossed as disabled: pixels of `background` vanish, the rest shows in highlight and shadow.

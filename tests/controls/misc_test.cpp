@@ -168,13 +168,15 @@ TEST(MiscDrawing, TransStretchBltKeepsTheDestinationUnderWhiteMaskPixels) {
   QImage source(2, 1, QImage::Format_RGB32);
   source.setPixel(0, 0, 0xFFFF0000);
   source.setPixel(1, 0, 0xFF00FF00);
-  QImage mask(4, 1, QImage::Format_RGB32);
-  mask.fill(0xFF000000);
-  mask.setPixel(1, 0, 0xFFFFFFFF);
-  TransStretchBlt(dest, {0, 0, 4, 1}, source, {0, 0, 2, 1}, mask, {0, 0});
+  // The mask lies over the source (from its origin, the source's size) and stretches with it.
+  QImage mask(3, 1, QImage::Format_RGB32);
+  mask.fill(0xFFFFFFFF);
+  mask.setPixel(1, 0, 0xFF000000);
+  TransStretchBlt(dest, {0, 0, 4, 1}, source, {0, 0, 2, 1}, mask, {1, 0});
   EXPECT_EQ(dest.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
-  EXPECT_EQ(dest.pixel(1, 0) & 0xFFFFFF, 0u);  // masked out
-  EXPECT_EQ(dest.pixel(3, 0) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(dest.pixel(1, 0) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(dest.pixel(2, 0) & 0xFFFFFF, 0u);  // masked out
+  EXPECT_EQ(dest.pixel(3, 0) & 0xFFFFFF, 0u);
 }
 
 TEST(MiscDrawing, DisabledBitmapsEmbossTheInk) {
