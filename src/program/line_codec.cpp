@@ -1,6 +1,7 @@
 #include "program/line_codec.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 
@@ -53,7 +54,11 @@ long DecimalValue(const std::string& text) {
 bool HasDecimalValue(const std::string& text) {
   bool negative = false;
   std::size_t i = SkipToNumber(text, negative);
-  return i < text.size() && text[i] >= '0' && text[i] <= '9';
+  const std::size_t digits = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i == digits) return false;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  return i == text.size();
 }
 
 void SetItems(ListState& list, TextList items) {

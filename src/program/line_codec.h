@@ -296,7 +296,7 @@ namespace codec_detail {
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Plain decimal conversion: leading blanks, an optional sign, digits; 0 when there are none.
 long DecimalValue(const std::string& text);
-// Whether `text` holds a decimal number at all (after leading blanks, an optional sign and a digit).
+// Whether `text` is a decimal number and nothing else (blanks around it aside): "17:30" is not.
 bool HasDecimalValue(const std::string& text);
 void SetItems(ListState& list, TextList items);
 // A list selects nothing for a position it does not hold.

@@ -110,7 +110,7 @@ TEST_F(LineCodecTest, FixedTimesAreCheckedBeforeAnythingIsStored) {
   EXPECT_EQ(shown.Text, "IF Time of Day becomes = 23:59");
 
   Put(21, W0(FunctionOr, 5, 2), 0x8003, 44);  // a finished line of another kind
-  for (const char* bad : {"2360", "2400", "9999", "-5", "abc", ""}) {
+  for (const char* bad : {"2360", "2400", "9999", "-5", "abc", "", "17:30", "12ab", "9 30"}) {
     Ui().Clear();
     v.Panel.EditText = bad;
     v.FunctionIndex = FunctionAnd;
