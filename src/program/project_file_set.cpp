@@ -8,8 +8,14 @@ void ProjectFileSet::SetPath(const std::string& path) {
   ProjectDir = platform::ExtractFilePath(path);
 }
 
-std::string ProjectFileSet::PrjPath() const { return platform::ChangeFileExt(ProjectPath, ".prj"); }
-std::string ProjectFileSet::PgmSavePath() const { return platform::ChangeFileExt(ProjectPath, ".pgm"); }
+// A save replaces the file of that name in whatever case it exists, as a case-blind file system would,
+// rather than leaving a second file beside it that a later read might not pick.
+std::string ProjectFileSet::PrjPath() const {
+  return platform::ResolveFileCase(platform::ChangeFileExt(ProjectPath, ".prj"));
+}
+std::string ProjectFileSet::PgmSavePath() const {
+  return platform::ResolveFileCase(platform::ChangeFileExt(ProjectPath, ".pgm"));
+}
 std::string ProjectFileSet::TchSavePath() const { return platform::ChangeFileExt(ProjectPath, ".tch"); }
 std::string ProjectFileSet::PgmReadPath() const {
   return platform::ResolveFileCase(platform::ChangeFileExt(ProjectPath, ".PGM"));

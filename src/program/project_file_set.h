@@ -1,7 +1,8 @@
 #pragma once
 // The files of one project share a base name: the System Map tree (.prj), the program (.pgm) and the
-// touch-screen objects (.tch). Saves write the names as the project commands spell them; reads look for
-// ".PGM" and ".TCH" and find the file whatever the case of its name.
+// touch-screen objects (.tch). Saves write the names as the project commands spell them unless a file of
+// that name exists in another case, which they replace; reads look for ".PGM" and ".TCH" and find the file
+// whatever the case of its name.
 #include <string>
 
 struct ProjectFileSet {
@@ -14,8 +15,9 @@ struct ProjectFileSet {
   explicit ProjectFileSet(const std::string& path) { SetPath(path); }
   void SetPath(const std::string& path);
 
-  std::string PrjPath() const;      // written and read as ".prj"
-  std::string PgmSavePath() const;  // ".pgm"
+  // ".prj" and ".pgm", or the existing file of that name in another case, which a save replaces.
+  std::string PrjPath() const;
+  std::string PgmSavePath() const;
   std::string TchSavePath() const;  // ".tch" (the table's writer turns it into ".TCH")
   // The existing file named with ".PGM" / ".TCH" in any case, else that name itself.
   std::string PgmReadPath() const;

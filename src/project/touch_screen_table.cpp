@@ -103,7 +103,8 @@ void TouchScreenTable::ClearAllObjects() {
 
 std::string TouchScreenTable::SaveTchFile(const std::string& name,
                                           platform::AtomicFileWriter::WriteFunction write) const {
-  platform::AtomicFileWriter writer(TchName(name), std::move(write));
+  // An existing file of the name in another case is replaced rather than joined by a second one.
+  platform::AtomicFileWriter writer(platform::ResolveFileCase(TchName(name)), std::move(write));
   writer.Write(bytes_.data(), bytes_.size());
   return writer.Commit() ? std::string() : std::string("File Error");
 }

@@ -80,9 +80,9 @@ class TouchScreenTable {
   std::span<const std::uint8_t> DownloadImage() const { return Bytes().first(kDownloadBytes); }
 
   // Both force the ".TCH" extension onto the name (added when there is none) and return "" or the message
-  // the designer shows. Save: "File Error" (the old file stays). Load: "TCH File Not Found", "File Open
-  // Error"; after either the table is as it was. A load frees records 1..511, then lays up to 32,768 bytes
-  // of the file over the table from byte 0, so a short file leaves the records past its end free.
+  // the designer shows. Save: replaces a file of that name in any case; "File Error" (the old file stays). Load: "TCH
+  // File Not Found", "File Open Error"; after either the table is as it was. A load frees records 1..511, then lays up
+  // to 32,768 bytes of the file over the table from byte 0, so a short file leaves the records past its end free.
   std::string SaveTchFile(const std::string& name, platform::AtomicFileWriter::WriteFunction write = {}) const;
   std::string LoadTchFile(const std::string& name);
 

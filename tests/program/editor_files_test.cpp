@@ -1,6 +1,8 @@
 // The editor's file commands: program and snippet files, the text listing, and the project commands with
 // their three files, driven through the menus with the scripted dialogs.
 #include <QStatusBar>
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 
@@ -226,6 +228,46 @@ TEST_F(EditorTest, SaveProjectWritesThreeFilesThatOpenProjectReadsBackWhateverTh
   EXPECT_EQ(Store().Comments[3], "reset");
   EXPECT_FALSE(editor->Unsaved);
   EXPECT_TRUE(editor->SaveProject1->isEnabled());
+}
+
+// Names of the directory's entries, in upper case, sorted; the start-up project left aside.
+std::vector<std::string> UpperNames(const std::string& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    std::string name = entry.path().filename().string();
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (name != "TEMP.PRJ") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(EditorTest, SavingAProjectWhoseFilesAreNamedInAnotherCaseReplacesThoseFiles) {
+  // A project copied from a system whose names ignore case, its files in upper case.
+  LoadSmallProgram();
+  ASSERT_EQ(SavePGMFile(Store(), dir.File("HOME.PGM")), "");
+  ASSERT_EQ(sysConfig->SaveProject(dir.File("HOME.PRJ")), "");
+  ASSERT_EQ(editor->ProjectWindows().TouchTable().SaveTchFile(dir.File("x.tch")), "");
+  fs::rename(dir.File("x.TCH"), dir.File("home.tch"));
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(dir.File("home.prj"));
+  editor->OpenProject1->trigger();
+  ASSERT_EQ(sysConfig->ProjectPath, dir.File("HOME.PRJ"));
+
+  Store().Comments[1] = "changed";
+  editor->ProjectWindows().TouchTable().SetBacklightOffDelay(30);
+  editor->SaveProject1->trigger();
+  EXPECT_EQ(Ui().Beeps(), 1);
+  EXPECT_EQ(UpperNames(dir.Path().string()), (std::vector<std::string>{"HOME.PGM", "HOME.PRJ", "HOME.TCH"}))
+      << "each file is written over the one of its name, not beside it";
+
+  editor->NewProgram1->trigger();
+  editor->ProjectWindows().TouchTable().ClearAllObjects();
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(dir.File("HOME.PRJ"));
+  editor->OpenProject1->trigger();
+  EXPECT_EQ(Store().Comments[1], "changed");
+  EXPECT_EQ(editor->ProjectWindows().TouchTable().BacklightOffDelay(), 30);
 }
 
 TEST_F(EditorTest, OpenProjectWithoutAProgramFileKeepsTheProgram) {

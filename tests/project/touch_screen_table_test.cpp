@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "platform/atomic_file.h"
+#include "platform/paths.h"
 #include "support/no_free_descriptors.h"
 #include "support/temp_dir.h"
 
@@ -179,6 +180,12 @@ TEST_F(TouchScreenTableTest, SaveForcesTheTchExtension) {
   ASSERT_EQ(t.SaveTchFile(dir.File("b.prj")), "");
   EXPECT_EQ(Read(dir.File("a.TCH")).size(), 32768u);
   EXPECT_EQ(Read(dir.File("b.TCH")).size(), 32768u);
+
+  // A file of the name in another case is replaced, not joined by a second one.
+  ASSERT_EQ(platform::WriteFileAtomically(dir.File("c.tch"), "old"), "");
+  ASSERT_EQ(t.SaveTchFile(dir.File("c.prj")), "");
+  EXPECT_EQ(Read(dir.File("c.tch")).size(), 32768u);
+  EXPECT_FALSE(platform::FileExists(dir.File("c.TCH")));
 }
 
 TEST_F(TouchScreenTableTest, FailedSaveKeepsTheOldFile) {
