@@ -200,10 +200,10 @@ void TLkCustomComPort::SetHWFlowOptions(THWFlowOptions options) {
   if (options & (hwfUseRTS | hwfRequireCTS)) SetRS485Mode(false);
 }
 
-void TLkCustomComPort::ApplySWFlow() {
+void TLkCustomComPort::ApplySWFlow(TSWFlowOptions options) {
   auto d = ODispatcher();
   if (!d) return;
-  std::uint32_t option = swFlow_ == swfBoth ? 3 : swFlow_ == swfTransmit ? 1 : swFlow_ == swfReceive ? 2 : 0;
+  std::uint32_t option = options == swfBoth ? 3 : options == swfTransmit ? 1 : options == swfReceive ? 2 : 0;
   if (option)
     Check(d->SWFlowEnable(bufferFull_, bufferResume_, option));
   else
@@ -216,8 +216,8 @@ void TLkCustomComPort::SetSWFlowOptions(TSWFlowOptions options) {
     if (bufferFull_ == 0 || bufferFull_ > inSize_) bufferFull_ = static_cast<std::uint16_t>(inSize_ * 3 / 4);
     if (bufferResume_ == 0 || bufferResume_ > bufferFull_) bufferResume_ = static_cast<std::uint16_t>(inSize_ / 4);
   }
-  swFlow_ = options;
-  ApplySWFlow();
+  ApplySWFlow(options);
+  swFlow_ = options;  // only what the open port took
 }
 
 void TLkCustomComPort::SetXOnChar(char c) {

@@ -303,7 +303,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   void FinishClose();
   void ApplyLine();
   void ApplyHWFlow();
-  void ApplySWFlow();
+  void ApplySWFlow(TSWFlowOptions options);
   bool AnyTriggerEvent() const;
   void SetTraceState(TTraceLogState state, bool log);
   void DumpRecorder(bool log, bool append);

@@ -189,6 +189,16 @@ TEST(ComPortOpen, OpensClosesAndReopens) {
   EXPECT_EQ(std::string(buf, 3), "OK\r");
 }
 
+TEST(ComPortOpen, FlowOptionsTheOpenPortRefusesAreNotStored) {
+  PtyPort t;
+  t.port.SetOpen(true);
+  t.port.SetInSize(8192);  // the open port keeps its 4096-byte queue: thresholds for 8192 do not fit it
+  EXPECT_THROW(t.port.SetSWFlowOptions(swfBoth), EBadArgument);
+  EXPECT_EQ(t.port.SWFlowOptions(), swfNone);
+  EXPECT_THROW(t.port.SetHWFlowOptions(hwfRequireCTS), EBadArgument);
+  EXPECT_EQ(t.port.HWFlowOptions(), 0);
+}
+
 TEST(ComPortOpen, AutoOpenOpensOnFirstUseAndOnlyThen) {
   PtyPort t;
   t.port.SetAutoOpen(false);
