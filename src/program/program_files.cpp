@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -84,7 +85,10 @@ std::string SavePGMFile(ProgramStore& store, const std::string& path, platform::
 }
 
 std::string LoadPGMFile(ProgramStore& store, const std::string& path) {
-  const std::string file = platform::ResolveFileCase(platform::ChangeFileExt(path, ".PGM"));
+  // A name that already ends in ".pgm" in some case is the file the user picked, even when another file
+  // differs from it only in case.
+  std::string file = platform::ChangeFileExt(path, ".PGM");
+  file = platform::SameText(file, path) && platform::FileExists(path) ? path : platform::ResolveFileCase(file);
   if (!platform::FileExists(file)) return kPgmNotFoundText;
   std::string bytes;
   if (!ReadUpTo(file, kProgramFileBytes, bytes)) return kFileErrorText;

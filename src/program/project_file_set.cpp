@@ -1,6 +1,7 @@
 #include "program/project_file_set.h"
 
 #include "platform/paths.h"
+#include "platform/text.h"
 
 void ProjectFileSet::SetPath(const std::string& path) {
   ProjectPath = path;
@@ -9,14 +10,21 @@ void ProjectFileSet::SetPath(const std::string& path) {
 }
 
 // A save replaces the file of that name in whatever case it exists, as a case-blind file system would,
-// rather than leaving a second file beside it that a later read might not pick.
+// rather than leaving a second file beside it that a later read might not pick. The project's own file is
+// the one it was opened from.
 std::string ProjectFileSet::PrjPath() const {
-  return platform::ResolveFileCase(platform::ChangeFileExt(ProjectPath, ".prj"));
+  const std::string named = platform::ChangeFileExt(ProjectPath, ".prj");
+  if (platform::SameText(named, ProjectPath) && platform::FileExists(ProjectPath)) return ProjectPath;
+  return platform::ResolveFileCase(named);
 }
 std::string ProjectFileSet::PgmSavePath() const {
-  return platform::ResolveFileCase(platform::ChangeFileExt(ProjectPath, ".pgm"));
+  const std::string existing = PgmReadPath();
+  return platform::FileExists(existing) ? existing : platform::ChangeFileExt(ProjectPath, ".pgm");
 }
-std::string ProjectFileSet::TchSavePath() const { return platform::ChangeFileExt(ProjectPath, ".tch"); }
+std::string ProjectFileSet::TchSavePath() const {
+  const std::string existing = TchReadPath();
+  return platform::FileExists(existing) ? existing : platform::ChangeFileExt(ProjectPath, ".tch");
+}
 std::string ProjectFileSet::PgmReadPath() const {
   return platform::ResolveFileCase(platform::ChangeFileExt(ProjectPath, ".PGM"));
 }

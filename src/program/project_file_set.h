@@ -15,10 +15,12 @@ struct ProjectFileSet {
   explicit ProjectFileSet(const std::string& path) { SetPath(path); }
   void SetPath(const std::string& path);
 
-  // ".prj" and ".pgm", or the existing file of that name in another case, which a save replaces.
+  // ".prj" (the project's own file when it exists) and ".pgm" (the file PgmReadPath finds, when it exists):
+  // a save replaces the file of the name in whatever case it exists.
   std::string PrjPath() const;
   std::string PgmSavePath() const;
-  std::string TchSavePath() const;  // ".tch" (the table's writer turns it into ".TCH")
+  // The file TchReadPath finds, when it exists, else ".tch" (the table's writer turns it into ".TCH").
+  std::string TchSavePath() const;
   // The existing file named with ".PGM" / ".TCH" in any case, else that name itself.
   std::string PgmReadPath() const;
   std::string TchReadPath() const;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -22,7 +23,12 @@ void PutWord(std::uint8_t* p, std::uint16_t value) {
   p[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-std::string TchName(const std::string& name) { return platform::ChangeFileExt(name, ".TCH"); }
+// The name with ".TCH" forced on it, found whatever its case. A name that already ends in ".tch" in some case
+// is the file picked, even beside another that differs from it only in case.
+std::string TchFile(const std::string& name) {
+  const std::string named = platform::ChangeFileExt(name, ".TCH");
+  return platform::SameText(named, name) && platform::FileExists(name) ? name : platform::ResolveFileCase(named);
+}
 
 }  // namespace
 
@@ -104,13 +110,13 @@ void TouchScreenTable::ClearAllObjects() {
 std::string TouchScreenTable::SaveTchFile(const std::string& name,
                                           platform::AtomicFileWriter::WriteFunction write) const {
   // An existing file of the name in another case is replaced rather than joined by a second one.
-  platform::AtomicFileWriter writer(platform::ResolveFileCase(TchName(name)), std::move(write));
+  platform::AtomicFileWriter writer(TchFile(name), std::move(write));
   writer.Write(bytes_.data(), bytes_.size());
   return writer.Commit() ? std::string() : std::string("File Error");
 }
 
 std::string TouchScreenTable::LoadTchFile(const std::string& name) {
-  const std::string path = platform::ResolveFileCase(TchName(name));
+  const std::string path = TchFile(name);
   if (!platform::FileExists(path)) return "TCH File Not Found";
   // Opened for update as the designer always did, so a file the user may not change is refused.
   const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);

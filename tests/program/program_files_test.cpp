@@ -151,6 +151,19 @@ TEST_F(ProgramFilesTest, LoadForcesThePgmExtensionWhateverItsCase) {
   EXPECT_EQ(noExt->Lines[3], Marker(3));
 }
 
+TEST_F(ProgramFilesTest, LoadReadsTheChosenFileWhenItAlreadyEndsInPgm) {
+  // Two files whose names differ only in case: the one picked is the one read.
+  s.Lines[3] = Marker(3);
+  ASSERT_EQ(SavePGMFile(s, dir.File("house.pgm")), "");
+  s.Lines[3] = Marker(4);
+  ASSERT_EQ(SavePGMFile(s, dir.File("house.PGM")), "");
+  auto loaded = std::make_unique<ProgramStore>();
+  EXPECT_EQ(LoadPGMFile(*loaded, dir.File("house.pgm")), "");
+  EXPECT_EQ(loaded->Lines[3], Marker(3));
+  EXPECT_EQ(LoadPGMFile(*loaded, dir.File("house.PGM")), "");
+  EXPECT_EQ(loaded->Lines[3], Marker(4));
+}
+
 TEST_F(ProgramFilesTest, LoadFailuresLeaveTheStoreAlone) {
   s.Lines[1] = Marker(1);
   EXPECT_EQ(LoadPGMFile(s, dir.File("none.pgm")), "PGM File Not Found");
@@ -322,6 +335,17 @@ TEST_F(ProgramFilesTest, ProjectFilesShareOneBaseName) {
   Write(dir.File("HOUSE.tch"), "x");
   EXPECT_EQ(set.PgmReadPath(), dir.File("house.pgm"));
   EXPECT_EQ(set.TchReadPath(), dir.File("HOUSE.tch"));
+  // A save goes over the file a read would read, so the two never part.
+  EXPECT_EQ(set.PgmSavePath(), dir.File("house.pgm"));
+  Write(dir.File("House.PGM"), "x");
+  EXPECT_EQ(set.PgmReadPath(), dir.File("House.PGM"));
+  EXPECT_EQ(set.PgmSavePath(), dir.File("House.PGM"));
+  Write(dir.File("House.TCH"), "x");
+  EXPECT_EQ(set.TchSavePath(), dir.File("House.TCH"));
+  // The project's own file is written where it was read from, whatever else lies beside it.
+  Write(dir.File("HOME.PRJ"), "x");
+  Write(dir.File("HOME.prj"), "x");
+  EXPECT_EQ(ProjectFileSet(dir.File("HOME.PRJ")).PrjPath(), dir.File("HOME.PRJ"));
 }
 
 }  // namespace

@@ -237,6 +237,17 @@ TEST_F(TouchScreenTableTest, LoadFindsTheFileWhateverItsCase) {
   EXPECT_EQ(t.Object(7), Button());
 }
 
+TEST_F(TouchScreenTableTest, LoadReadsTheChosenFileWhenItAlreadyEndsInTch) {
+  TouchScreenTable other;
+  other.SetObject(7, Button());
+  ASSERT_EQ(other.SaveTchFile(dir.File("x.TCH")), "");
+  ASSERT_EQ(platform::WriteFileAtomically(dir.File("x.tch"), std::string(64, '\xFF')), "");
+  ASSERT_EQ(t.LoadTchFile(dir.File("x.tch")), "");
+  EXPECT_TRUE(t.IsFree(7));
+  ASSERT_EQ(t.LoadTchFile(dir.File("x.TCH")), "");
+  EXPECT_EQ(t.Object(7), Button());
+}
+
 TEST_F(TouchScreenTableTest, FailedLoadsLeaveTheTable) {
   t.SetObject(1, Button());
   t.SetBacklightOffDelay(30);
