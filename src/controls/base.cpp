@@ -313,6 +313,7 @@ TVxCollection::TVxCollection(tk::Component* owner, TVxItemClass itemClass)
 TVxCollection::~TVxCollection() {
   auto& list = streamer_->Collections();
   list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  destroying_ = true;
   while (!items_.empty()) delete items_.back();
 }
 
@@ -460,7 +461,9 @@ void TVxCollectibleLink::LeaveCollection() {
   TVxCollection* collection = collection_;
   collection->Leave(self_);
   collection_ = nullptr;
-  if (self_->Designing() && !(collection->Owner()->ComponentState() & tk::csDestroying)) collection->Changed();
+  // The owner's destroying flag is only set once its own destructor has run, after its collections went.
+  if (self_->Designing() && !collection->destroying_ && !(collection->Owner()->ComponentState() & tk::csDestroying))
+    collection->Changed();
 }
 
 const VxClass TVxCollectible::Class{"TVxCollectible", nullptr};

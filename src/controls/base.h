@@ -210,6 +210,8 @@ class TVxCollection {
   bool loading_ = false;
   bool loaded_ = false;
   bool inChanged_ = false;
+  // Set while the collection frees its items on its way out (its owner is going too).
+  bool destroying_ = false;
 };
 
 // What both kinds of collection items share: their collection, index, names and change reports.

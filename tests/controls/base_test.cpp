@@ -141,6 +141,31 @@ TEST(Collections, ItemsStreamAsTheOwnersChildrenAndReadBackIntoTheCollection) {
   EXPECT_FALSE(tk::Writer().WriteComponent(*owner).contains("Children"));
 }
 
+// An owner whose collection goes with it, as the library's composite controls hold theirs.
+class TBookOwner : public TVxComponent {
+ public:
+  TBookOwner(tk::Component* owner, int* changes) : TVxComponent(owner), Pages(this, ItemClassOf<TPageItem>()) {
+    Pages.OnChanged = [changes](TVxCollection*) { ++*changes; };
+  }
+  TVxCollection Pages;
+};
+
+TEST(Collections, ItemsFreedAtDesignTimeReportTheChangeUnlessTheirCollectionGoes) {
+  tk::Form form;
+  form.SetDesigning(true);
+  int changes = 0;
+  auto* owner = new TBookOwner(&form, &changes);
+  owner->Pages.Add();
+  owner->Pages.Add();
+  tk::Component* third = owner->Pages.Add();
+  changes = 0;
+  delete third;
+  EXPECT_EQ(changes, 1);
+  changes = 0;
+  delete owner;  // the collection frees its items: nothing to report to a collection that is going
+  EXPECT_EQ(changes, 0);
+}
+
 TEST(Collections, AboutIsNeverStored) {
   TVxComponent c(nullptr);
   EXPECT_EQ(c.About(), "v3.07");
