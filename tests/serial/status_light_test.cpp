@@ -9,6 +9,7 @@
 #include "port_test_support.h"
 #include "serial/error_codes.h"
 #include "serial/lk_exception.h"
+#include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
 
 namespace serial {
@@ -171,6 +172,68 @@ TEST(StatusLightController, MonitoringFollowsThePortAcrossCloseAndOpen) {
   ASSERT_TRUE(m.pty.WriteMaster({'b'}));
   ASSERT_TRUE(test::ProcessUntil([&] { return chained > 0; }));  // the port's event is back
   EXPECT_FALSE(m.rx.Lit());
+}
+
+// A port over a fake device (modem lines, line errors and breaks), run by its worker threads.
+struct MonitoredLines {
+  MonitoredLines() {
+    port.SetComNumber(1);
+    port.DispatcherFactory = [this](TLkCustomComPort& p) {
+      return TLkBaseDispatcher::Create<TLkComDispatcher>(&p, [this](const std::string&) {
+        platform::SerialOpenResult r;
+        auto device = std::make_unique<testing_support::FakeSerialDevice>();
+        fake = device.get();
+        r.Device = std::move(device);
+        return r;
+      });
+    };
+    TLightSet lights;
+    lights.CTSLight = &cts;
+    lights.DCDLight = &dcd;
+    lights.ERRORLight = &error;
+    lights.BREAKLight = &brk;
+    controller.SetLights(lights);
+    controller.SetComPort(&port);
+    controller.ErrorOffTimeout = 2;
+    controller.BreakOffTimeout = 2;
+  }
+  ~MonitoredLines() { port.SetOpen(false); }
+  testing_support::FakeSerialDevice* fake = nullptr;
+  QWidget form;
+  TLkComPort port{nullptr};
+  TLkStatusLight cts{nullptr, &form}, dcd{nullptr, &form}, error{nullptr, &form}, brk{nullptr, &form};
+  TLkSLController controller{nullptr};
+};
+
+TEST(StatusLightController, LinesErrorsAndBreaksLightTheirLamps) {
+  MonitoredLines m;
+  m.port.SetOpen(true);
+  ASSERT_NE(m.fake, nullptr);
+  m.controller.SetMonitoring(true);
+  EXPECT_FALSE(m.cts.Lit());
+  // The comm thread takes the lines' first state as it starts; a change before that is no change.
+  test::ProcessUntil([] { return false; }, std::chrono::milliseconds(100));
+
+  m.fake->SetModemLines(platform::LineCts);
+  ASSERT_TRUE(test::ProcessUntil([&] { return m.cts.Lit(); }));
+  EXPECT_FALSE(m.dcd.Lit());
+  m.fake->SetModemLines(platform::LineDcd);
+  ASSERT_TRUE(test::ProcessUntil([&] { return m.dcd.Lit() && !m.cts.Lit(); })) << "the trigger was re-armed";
+
+  m.fake->AddLineErrors(platform::SerialStatus::Framing);
+  m.fake->Receive({'e'});
+  ASSERT_TRUE(test::ProcessUntil([&] { return m.error.Lit(); }));
+  EXPECT_FALSE(m.brk.Lit());
+  EXPECT_TRUE(test::ProcessUntil([&] { return !m.error.Lit(); })) << "out after its time-out";
+
+  m.fake->AddLineErrors(platform::SerialStatus::Break);
+  m.fake->Receive({'b'});
+  ASSERT_TRUE(test::ProcessUntil([&] { return m.brk.Lit(); }));
+  EXPECT_TRUE(test::ProcessUntil([&] { return !m.brk.Lit(); }));
+
+  m.fake->AddLineErrors(platform::SerialStatus::Parity);  // the error trigger was armed again
+  m.fake->Receive({'p'});
+  EXPECT_TRUE(test::ProcessUntil([&] { return m.error.Lit(); }));
 }
 
 TEST(StatusLightController, RefusesWithoutAPortAndForgetsWhatGoes) {
