@@ -62,11 +62,41 @@ void SetArchiveAttribute(const std::string& path) {
                                std::filesystem::perm_options::add, ignored);
 }
 
-// A comment being typed sits in an editor over its cell; a double click there is still the grid's own.
+// A comment being typed sits in an editor over its cell. Each keystroke goes to the cell and the program at
+// once, so a save or the close question in the middle of typing sees it; a double click there is still the
+// grid's own.
 class GridDelegate : public QStyledItemDelegate {
  public:
   GridDelegate(std::function<void()> doubleClick, QObject* parent)
       : QStyledItemDelegate(parent), doubleClick_(std::move(doubleClick)) {}
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+      auto* self = const_cast<GridDelegate*>(this);
+      const QPersistentModelIndex cell(index);
+      connect(line, &QLineEdit::textEdited, self, [self, line, cell] {
+        // A character outside Latin-1 cannot be stored: refused with a beep, the text as the cell has it.
+        if (!platform::FromQString(line->text())) {
+          const QString kept = cell.data(Qt::EditRole).toString();
+          const int caret = line->cursorPosition() - static_cast<int>(line->text().size() - kept.size());
+          line->setText(kept);
+          line->setCursorPosition(std::max(0, caret));
+          Ui().Beep();
+          return;
+        }
+        emit self->commitData(line);
+      });
+    }
+    return editor;
+  }
+
+  // The cell written back from the editor's own text must not move the caret.
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line && line->text() == index.data(Qt::EditRole).toString()) return;
+    QStyledItemDelegate::setEditorData(editor, index);
+  }
 
  protected:
   bool eventFilter(QObject* object, QEvent* event) override {

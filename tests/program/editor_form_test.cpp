@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "controls/styled_label.h"
 #include "editor_test_fixture.h"
 #include "program/listing_search.h"
+#include "program/program_files.h"
 
 namespace editor_test {
 namespace {
@@ -309,6 +311,42 @@ TEST_F(EditorTest, AMouseDoubleClickOnACommentBeingTypedSetsModified) {
       {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease});
   EXPECT_TRUE(Store().Modified);
   EXPECT_TRUE(wizard.Opened.empty());
+  editor->hide();
+}
+
+TEST_F(EditorTest, ACommentIsTakenAsItIsTypedBeforeTheCellIsLeft) {
+  LoadSmallProgram();
+  editor->show();
+  QApplication::processEvents();
+  editor->SetCurrentCell(4, program::ListingModel::ColumnComment);
+  const QModelIndex cell = editor->StringGrid1->model()->index(3, program::ListingModel::ColumnComment);
+  editor->StringGrid1->edit(cell);
+  auto* typing = qobject_cast<QLineEdit*>(editor->StringGrid1->indexWidget(cell));
+  ASSERT_NE(typing, nullptr);
+  EXPECT_FALSE(editor->Unsaved) << "opening the cell changes nothing";
+  typing->selectAll();
+  for (char c : std::string("lamp")) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (c - 'a'), Qt::NoModifier, QString(QChar(c)));
+    QApplication::sendEvent(typing, &press);
+  }
+  typing->setCursorPosition(2);
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
+  QApplication::sendEvent(typing, &press);
+  EXPECT_EQ(Store().Comments[4], "laxmp") << "every keystroke reaches the program";
+  EXPECT_EQ(typing->cursorPosition(), 3) << "the caret stays where the user types";
+  EXPECT_TRUE(editor->Unsaved);
+  QKeyEvent euro(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\u20ac"));
+  QApplication::sendEvent(typing, &euro);
+  EXPECT_EQ(typing->text(), "laxmp") << "not Latin-1: refused";
+  EXPECT_EQ(Ui().Beeps(), 1);
+
+  // Saved from the menu while the cell is still being typed in.
+  const std::string path = dir.File("typed.pgm");
+  Ui().QueueSaveFile(path);
+  editor->SaveProgramAs1->trigger();
+  auto loaded = std::make_unique<ProgramStore>();
+  ASSERT_EQ(LoadPGMFile(*loaded, path), "");
+  EXPECT_EQ(loaded->Comments[4], "laxmp");
   editor->hide();
 }
 
