@@ -63,6 +63,8 @@ bool ListingModel::setData(const QModelIndex& index, const QVariant& value, int 
   // Text outside Latin-1 cannot be stored in the program file: refused, the cell keeps its text.
   std::optional<std::string> text = platform::FromQString(value.toString());
   if (!text) return false;
+  // An editor closed without a change writes its text back: that is no edit.
+  if (*text == comments_[n]) return true;
   SetComment(n, *text);
   if (CommentEdited) CommentEdited(n, *text);
   return true;

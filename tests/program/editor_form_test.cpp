@@ -350,6 +350,24 @@ TEST_F(EditorTest, ACommentIsTakenAsItIsTypedBeforeTheCellIsLeft) {
   editor->hide();
 }
 
+TEST_F(EditorTest, PassingThroughACommentWithoutTypingChangesNothing) {
+  LoadSmallProgram();
+  editor->show();
+  QApplication::processEvents();
+  for (int row : {3, 4}) {
+    editor->SetCurrentCell(row, program::ListingModel::ColumnComment);
+    const QModelIndex cell = editor->StringGrid1->model()->index(row - 1, program::ListingModel::ColumnComment);
+    editor->StringGrid1->edit(cell);
+    ASSERT_NE(editor->StringGrid1->indexWidget(cell), nullptr);
+    editor->SetCurrentCell(row + 5, program::ListingModel::ColumnText);  // the cell is left, its text kept
+    ASSERT_EQ(editor->StringGrid1->indexWidget(cell), nullptr);
+  }
+  EXPECT_FALSE(editor->Unsaved) << "no close question for comments only looked at";
+  EXPECT_EQ(Store().Comments[3], "reset");
+  EXPECT_EQ(Store().Comments[4], "") << "the blank the empty cell shows is not taken as a comment";
+  editor->hide();
+}
+
 TEST_F(EditorTest, CommentsAreTypedAndTheReferenceColumnFollowsTheErrorsBox) {
   LoadSmallProgram();
   editor->SetCurrentCell(4, program::ListingModel::ColumnComment);
