@@ -678,13 +678,22 @@ void TLkCustomComPort::SetComNumber(std::uint16_t n) {
   if (n == comNumber_) return;
   bool wasOpen = portState_ == 2;
   TTraceLogState tracing = tracing_, logging = logging_;
-  if (wasOpen) DonePort();
+  // A dump that fails at the close is reported once the port runs under its new number.
+  std::exception_ptr failure;
+  if (wasOpen) {
+    try {
+      DonePort();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
   comNumber_ = n;
   if (wasOpen) {
     tracing_ = tracing;
     logging_ = logging;
     SetOpen(true);
   }
+  if (failure) std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------------------------------------------

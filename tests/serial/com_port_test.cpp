@@ -290,6 +290,25 @@ TEST(ComPortOpen, ComNumberChangeMovesAnOpenPortKeepingItsTrace) {
   EXPECT_TRUE(b.Open());
 }
 
+TEST(ComPortOpen, ComNumberChangeStillMovesThePortWhenTheTraceCannotBeWritten) {
+  testing_support::TempDir dir;
+  PtyPort a(41);
+  PtyPair other;
+  ScopedComEnv com(44, other.SlavePath());
+  a.port.SetTraceName(dir.File("no-such-dir/a.trc"));
+  a.port.SetTracing(tlOn);
+  a.port.SetOpen(true);
+  a.port.PutString("ab");
+  EXPECT_THROW(a.port.SetComNumber(44), ELkException);  // reported...
+  EXPECT_EQ(a.port.ComNumber(), 44);                    // ...after the move
+  EXPECT_TRUE(a.port.Open());
+  EXPECT_EQ(a.port.Tracing(), tlOn);
+  a.port.PutString("Z");
+  test::PumpOut(a.port);
+  EXPECT_EQ(other.ReadMaster(1), B("Z"));
+  a.port.SetTracing(tlOff);
+}
+
 TEST(ComPortOpen, OpenSetWhileLoadingOpensWhenLoaded) {
   PtyPort t;
   t.port.SetLoadingState();
