@@ -540,9 +540,19 @@ bool TEditorForm::LoadProgramFile(const std::string& path) {
     Ui().ShowMessage(error);
     return false;
   }
-  Unsaved = false;
   UpdateListing();
+  ProgramSaved();
   return true;
+}
+
+void TEditorForm::ProgramSaved() {
+  Unsaved = false;
+  savedLines_ = Store.Lines;
+  savedComments_ = Store.Comments;
+}
+
+bool TEditorForm::HasUnsavedChanges() const {
+  return Unsaved || Store.Lines != savedLines_ || Store.Comments != savedComments_;
 }
 
 void TEditorForm::NewProgram1Click() {
@@ -551,7 +561,8 @@ void TEditorForm::NewProgram1Click() {
 }
 
 void TEditorForm::OpenProgram1Click() {
-  if (Unsaved && !Confirm("Program has changed and not saved, Still Open?", platform::ApplicationTitle())) return;
+  if (HasUnsavedChanges() && !Confirm("Program has changed and not saved, Still Open?", platform::ApplicationTitle()))
+    return;
   Store.Modified = false;
   if (!Comms().ReadConfigFile()) return;
   platform::FileDialogOptions options;
@@ -580,7 +591,7 @@ void TEditorForm::SaveProgramAs1Click() {
     Ui().ShowMessage(error);
     return;
   }
-  Unsaved = false;
+  ProgramSaved();
 }
 
 void TEditorForm::SaveCodeSnippet1Click() {
@@ -651,7 +662,8 @@ void TEditorForm::PrintToFile1Click() {
 void TEditorForm::Exit1Click() { close(); }
 
 bool TEditorForm::FormCloseQuery() {
-  return !Unsaved || Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle());
+  return !HasUnsavedChanges() ||
+         Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle());
 }
 
 void TEditorForm::closeEvent(QCloseEvent* event) {
@@ -698,7 +710,7 @@ bool TEditorForm::SaveProjectFiles() {
   std::string error = SavePGMFile(Store, files.PgmSavePath());
   if (error.empty()) {
     SetArchiveAttribute(files.PgmSavePath());
-    Unsaved = false;
+    ProgramSaved();
   } else {
     Ui().ShowMessage(error);
     ok = false;

@@ -4,9 +4,11 @@
 // project commands and the doors to the other windows. The window owns the program store; the grid is a
 // view over ListingModel, whose cells keep their own text between re-renders.
 #include <QMainWindow>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "program/comms_link.h"
 #include "program/editor_links.h"
@@ -35,8 +37,11 @@ class TEditorForm : public QMainWindow {
   ProgramStore Store;
   // Set by every change to the program (line commands, pastes, snippets, comment edits, the wizard
   // opening a line, New Program) and cleared only by a successful save or load of the program. The close
-  // and open questions ask while it is set; `Store.Modified` keeps its narrower meaning for the wizard.
+  // and open questions ask through HasUnsavedChanges; `Store.Modified` keeps its narrower meaning for the wizard.
   bool Unsaved = false;
+  // Unsaved, or the program differs from what was last saved or loaded (the Control Wizard changes lines
+  // without the flag). The close and open questions ask while this holds.
+  bool HasUnsavedChanges() const;
 
   // Renders and encodes lines over the store and the shared name table; the Control Wizard works through
   // it too, so the listing and the wizard always agree.
@@ -155,6 +160,8 @@ class TEditorForm : public QMainWindow {
   // Writes the three project files; true when all were written.
   bool SaveProjectFiles();
   bool LoadProgramFile(const std::string& path);
+  // After a successful save or load: the program as it now is on disk, and no unsaved change.
+  void ProgramSaved();
 
   std::unique_ptr<program::CommsLink> ownComms_;
   std::unique_ptr<program::WizardLink> ownWizard_;
@@ -163,6 +170,8 @@ class TEditorForm : public QMainWindow {
   program::WizardLink* wizard_ = nullptr;
   program::ProjectWindowsLink* projectWindows_ = nullptr;
   bool movingCursor_ = false;
+  std::array<ProgramLine, ProgramStore::kSlots> savedLines_{};
+  std::vector<std::string> savedComments_ = std::vector<std::string>(ProgramStore::kSlots);
 };
 
 extern TEditorForm* EditorForm;

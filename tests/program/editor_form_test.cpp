@@ -412,6 +412,31 @@ TEST_F(EditorTest, TheCloseQuestionFollowsEveryUnsavedChange) {
   EXPECT_FALSE(editor->isVisible());
 }
 
+TEST_F(EditorTest, AWizardEntryAfterASaveStillBringsTheQuestions) {
+  LoadSmallProgram();
+  editor->SetCurrentCell(2, program::ListingModel::ColumnText);
+  editor->StringGrid1DblClick();  // the wizard opens on line 2
+  Ui().QueueSaveFile(dir.File("saved.pgm"));
+  editor->SaveProgramAs1->trigger();
+  EXPECT_TRUE(editor->FormCloseQuery()) << "just saved: no question";
+
+  // The wizard, still open, enters a new value into its line through the store's accessors.
+  Store().SetLineValue(2, 9);
+  Ui().QueueAnswer(MsgResult::Cancel);
+  EXPECT_FALSE(editor->FormCloseQuery());
+  EXPECT_EQ(Ui().Asked().back().Text, "Program has changed and not saved, Still close?");
+  Ui().QueueAnswer(MsgResult::Cancel);
+  editor->OpenProgram1->trigger();
+  EXPECT_EQ(Ui().Asked().back().Text, "Program has changed and not saved, Still Open?");
+
+  // Loaded again: what is shown is what is on disk.
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(dir.File("saved.pgm"));
+  editor->OpenProgram1->trigger();
+  EXPECT_EQ(Store().Lines[2].Value, 3);
+  EXPECT_TRUE(editor->FormCloseQuery());
+}
+
 TEST_F(EditorTest, EveryKindOfChangeBringsTheCloseQuestion) {
   LoadSmallProgram();
   QAbstractItemModel* model = editor->StringGrid1->model();
