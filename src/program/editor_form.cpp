@@ -19,7 +19,6 @@
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 
 #include "controls/link_label.h"
@@ -52,14 +51,6 @@ const char* const kMakerCaption = "www.vormo-controls.example";
 bool Confirm(const std::string& text, const std::string& caption) {
   return Ui().MessageBox(text, caption, platform::MsgButtons::OkCancel, platform::MsgKind::Question) ==
          platform::MsgResult::Ok;
-}
-
-// A file written by a project save is left plainly writable: the archive attribute alone, which also
-// clears read-only.
-void SetArchiveAttribute(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add, ignored);
 }
 
 // A comment being typed sits in an editor over its cell. Each keystroke goes to the cell and the program at
@@ -709,23 +700,18 @@ bool TEditorForm::SaveProjectFiles() {
   bool ok = true;
   std::string error = SavePGMFile(Store, files.PgmSavePath());
   if (error.empty()) {
-    SetArchiveAttribute(files.PgmSavePath());
     ProgramSaved();
   } else {
     Ui().ShowMessage(error);
     ok = false;
   }
   error = ProjectWindows().TouchTable().SaveTchFile(files.TchSavePath());
-  if (error.empty()) {
-    SetArchiveAttribute(files.TchReadPath());
-  } else {
+  if (!error.empty()) {
     Ui().ShowMessage(error);
     ok = false;
   }
   error = SysConfig->SaveProject(files.PrjPath());
-  if (error.empty()) {
-    SetArchiveAttribute(files.PrjPath());
-  } else {
+  if (!error.empty()) {
     Ui().ShowMessage(error);
     ok = false;
   }
