@@ -685,7 +685,11 @@ void TEditorForm::NewProject1Click() {
       !Confirm(*path + " already exists.\nDo you want to replace it?", "New Project File"))
     return;
   SysConfig->SetProjectPath(*path);
-  SysConfig->GenerateDefaultProject();
+  if (!SysConfig->GenerateDefaultProject()) {
+    // The file error has been shown and the project has no path: keep the program, offer no save to it.
+    SetProjectStatus();
+    return;
+  }
   ClearProgram();
   Unsaved = true;
   ProjectWindows().TouchTable().ClearAllObjects();

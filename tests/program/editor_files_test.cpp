@@ -183,6 +183,19 @@ TEST_F(EditorTest, NewProjectAsksBeforeReplacingAnExistingProject) {
   EXPECT_TRUE(editor->SaveProject1->isEnabled());
 }
 
+TEST_F(EditorTest, NewProjectThatCannotBeWrittenKeepsTheProgramAndOffersNoSave) {
+  LoadSmallProgram();
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueOpenFile(dir.File("no-such-folder/house.prj"));
+  editor->NewProject1->trigger();
+  ASSERT_FALSE(Ui().Messages().empty());
+  EXPECT_EQ(Ui().Messages().back().rfind("File Error", 0), 0u) << Ui().Messages().back();
+  EXPECT_EQ(sysConfig->ProjectPath, "") << "no path that was not written";
+  EXPECT_FALSE(Store().Lines[1].IsEmpty()) << "the program is kept";
+  EXPECT_FALSE(editor->SaveProject1->isEnabled());
+  EXPECT_EQ(editor->StatusBar1->currentMessage().toStdString(), "Project: ");
+}
+
 TEST_F(EditorTest, SaveProjectWritesThreeFilesThatOpenProjectReadsBackWhateverTheirCase) {
   LoadSmallProgram();
   sysConfig->Tessaro1Click();
