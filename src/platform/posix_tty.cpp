@@ -36,6 +36,9 @@ bool SpeedOf(std::uint32_t baud, speed_t& speed) {
 
 int Fail() { return -errno; }
 
+// The driver does not know the request at all (as against a passing failure).
+bool Unsupported(int error) { return error == ENOTTY || error == EINVAL; }
+
 }  // namespace
 
 SerialOpenResult PosixTty::Open(const std::string& path, const SerialLineSettings& settings) {
@@ -164,7 +167,10 @@ int PosixTty::GetStatus(SerialStatus& status) {
   int queued = 0;
   if (::ioctl(fd_, TIOCOUTQ, &queued) == 0) status.OutQueue = static_cast<std::uint32_t>(queued);
   serial_icounter_struct counts{};
-  if (::ioctl(fd_, TIOCGICOUNT, &counts) == 0) {
+  if (noCounts_) return static_cast<int>(status.InQueue);
+  if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) {
+    if (Unsupported(errno)) noCounts_ = true;
+  } else {
     std::lock_guard lock(countsMutex_);
     if (haveCounts_) {
       if (counts.buf_overrun != bufOverrun_) status.Errors |= SerialStatus::RxOverflow;
@@ -197,7 +203,11 @@ int PosixTty::SetRts(bool on) { return SetModemBit(TIOCM_RTS, on); }
 int PosixTty::GetModemLines(std::uint8_t& lines) {
   lines = 0;
   int bits = 0;
-  if (::ioctl(fd_, TIOCMGET, &bits) != 0) return Fail();
+  if (noModemLines_) return -ENOTTY;
+  if (::ioctl(fd_, TIOCMGET, &bits) != 0) {
+    if (Unsupported(errno)) noModemLines_ = true;
+    return Fail();
+  }
   if (bits & TIOCM_CTS) lines |= LineCts;
   if (bits & TIOCM_DSR) lines |= LineDsr;
   if (bits & TIOCM_RI) lines |= LineRi;

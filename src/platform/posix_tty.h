@@ -1,6 +1,7 @@
 #pragma once
 // A serial device over a Linux tty: raw termios, non-blocking, held exclusively with flock so that a
 // second program (or a second port object) cannot open it too.
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -39,6 +40,9 @@ class PosixTty : public SerialDevice {
   // Error counters of the driver at the last status read; pseudo-terminals have none.
   std::mutex countsMutex_;  // the status is read from more than one thread
   bool haveCounts_ = false;
+  // A driver without error counters or modem lines (a pseudo-terminal) refuses them for good: they
+  // are not asked for again on every status read.
+  std::atomic<bool> noCounts_{false}, noModemLines_{false};
   int frame_ = 0, overrun_ = 0, parity_ = 0, brk_ = 0, bufOverrun_ = 0;
 };
 

@@ -74,7 +74,7 @@ std::int32_t TLkBaseDispatcher::InitPort(const std::string& comName, std::uint32
   }
 
   {
-    std::scoped_lock lock(RxLock, OutputLock);
+    std::scoped_lock lock(extractMutex_, RxLock, OutputLock);
     RxRing = std::make_unique<std::uint8_t[]>(kRxRingSize);
     TxRing = std::make_unique<std::uint8_t[]>(std::max<std::uint32_t>(outSize, 1));
     TxWritePos = TxReadPos = 0;
@@ -109,7 +109,7 @@ std::int32_t TLkBaseDispatcher::InitPort(const std::string& comName, std::uint32
 
   RemoveAllTriggers();
   {
-    std::lock_guard lock(RxLock);
+    std::scoped_lock lock(extractMutex_, RxLock);
     RxScanPos = 0;
     rxUnscanned_ = 0;
     RxWritePos = RxReadPos = 0;
@@ -171,7 +171,7 @@ void TLkBaseDispatcher::DonePortPrim() {
   std::unique_ptr<std::uint8_t[]> rx, tx;
   {
     std::lock_guard data(DataLock);
-    std::scoped_lock rings(RxLock, OutputLock);
+    std::scoped_lock rings(extractMutex_, RxLock, OutputLock);
     rx = std::move(RxRing);
     tx = std::move(TxRing);
     RxWritePos = RxReadPos = 0;
@@ -322,6 +322,7 @@ std::int32_t TLkBaseDispatcher::FlushInBuffer() {
       rxUnscanned_ = 0;
     }
     RxRingFull = false;
+    ++rxFlushGen_;
   }
   ResetDataTriggers();
   return rc;
@@ -355,13 +356,16 @@ std::int32_t TLkBaseDispatcher::PutBlock(const void* block, std::uint32_t len) {
     std::uint32_t free = OutQueueSize - TxUsedLocked();
     if (len > free) return ecOutputBufferTooSmall;
     if (RS485Mode && BaseAddress == 0) return ecBaseAddressNotSet;
+    // A writer with bytes still queued is writing them or waiting for room, and takes these too:
+    // only a ring that was empty may have left it idle.
+    const bool wasEmpty = TxUsedLocked() == 0;
     if (len == free) TxRingFull = true;
     if (WriteCom(block, len) < 1) {
       result = ecPutBlockFail;
       LineErrors = GetDeviceErrors(stat);
     }
     OutputSent = true;
-    Wake(outWake_);
+    if (wasEmpty) Wake(outWake_);
   }
   if (LoggingOn || TracingOn) {
     std::lock_guard lock(DataLock);
@@ -422,11 +426,9 @@ std::int32_t TLkBaseDispatcher::WriteOutput() {
       if (w > r) {
         count = w - r;
       } else if (w > 0) {
-        // Wrapped (or full): make the waiting bytes contiguous so that one write takes them all.
-        std::unique_ptr<std::uint8_t[]> head(new std::uint8_t[w]);
-        std::memcpy(head.get(), TxRing.get(), w);
-        std::memmove(TxRing.get(), TxRing.get() + r, size - r);
-        std::memcpy(TxRing.get() + (size - r), head.get(), w);
+        // Wrapped (or full): make the waiting bytes contiguous so that one write takes them all. The
+        // rotation in place puts the ring's head bytes right after its tail bytes.
+        std::rotate(TxRing.get(), TxRing.get() + r, TxRing.get() + size);
         TxWritePos = w + (size - r);
         TxReadPos = r = 0;
         count = TxWritePos;
@@ -453,26 +455,33 @@ std::int32_t TLkBaseDispatcher::WriteOutput() {
     if (TxReadPos == TxWritePos) TxReadPos = TxWritePos = 0;
     if (n < 0) return n;
     written += n;
+    if (advance < count) return written;  // the device is full: the writer waits for room
   }
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Receive side of the dispatch thread
 
-bool TLkBaseDispatcher::ExtractData() {
-  // Copies of what was read, for the dispatch log: recorded after RxLock is released (DataLock ranks above).
-  std::vector<std::uint8_t> logged[2];
-  int reads = 0;
+bool TLkBaseDispatcher::MoveInput(bool wait, const platform::SerialStatus* known) {
+  // Another thread may be moving the input already (the comm thread, when passes deliver nothing):
+  // what it reads is handed on as an event of its own.
+  std::unique_lock extract(extractMutex_, std::defer_lock);
+  if (wait)
+    extract.lock();
+  else if (!extract.try_lock())
+    return true;
+  std::uint8_t* ring;
+  std::uint32_t w, first, wanted;
+  std::uint64_t generation;
   {
     std::lock_guard lock(RxLock);
     if (!RxRing) return false;
     if (RxRingFull) return true;
-    platform::SerialStatus stat;
-    // Error flags read here are kept: the device reports each only once.
-    LineErrors |= GetDeviceErrors(stat) & 31;
-    std::uint32_t waiting = stat.InQueue;
-    if (waiting == 0) return false;
-    std::uint32_t w = RxWritePos, r = RxReadPos, room, first;
+    ring = RxRing.get();
+    generation = rxFlushGen_;
+    w = RxWritePos;
+    const std::uint32_t r = RxReadPos;
+    std::uint32_t room;
     if (w == r) {
       room = kRxRingSize;
       first = kRxRingSize - w;
@@ -482,29 +491,53 @@ bool TLkBaseDispatcher::ExtractData() {
       room = r + kRxRingSize - w;
       first = kRxRingSize - w;
     }
-    std::uint32_t wanted = std::min(room, waiting);
-    std::uint32_t second = first < wanted ? wanted - first : 0;
-    std::uint32_t span = std::min(first, wanted);
-
-    auto readSpan = [&](std::uint32_t size) {
-      std::uint8_t* at = RxRing.get() + RxWritePos;
-      std::int32_t got = ReadCom(at, size);
-      if (got < 0) {
-        got = 0;
-        GetComEventMask(-1);
-      }
-      if (LoggingOn) logged[reads].assign(at, at + got);
-      ++reads;
-      RxWritePos += static_cast<std::uint32_t>(got);
-      if (RxWritePos == kRxRingSize) RxWritePos = 0;
-      rxUnscanned_ += static_cast<std::uint32_t>(got);
-      rxTotal_ += static_cast<std::uint32_t>(got);
-      if (got > 0) RxRingFull = RxWritePos == RxReadPos;
-      return static_cast<std::uint32_t>(got);
-    };
-    std::uint32_t got = readSpan(span);
-    if (got == span && second > 0) readSpan(second);
+    wanted = room;
   }
+  platform::SerialStatus stat;
+  if (known) {
+    stat = *known;  // the caller has just read the status, and kept its error flags
+  } else {
+    // Error flags read here are kept: the device reports each only once.
+    LineErrors |= GetDeviceErrors(stat) & 31;
+  }
+  const std::uint32_t waiting = stat.InQueue;
+  if (waiting == 0) return false;
+  wanted = std::min(wanted, waiting);
+  const std::uint32_t second = first < wanted ? wanted - first : 0;
+  const std::uint32_t span = std::min(first, wanted);
+
+  // Only this extraction writes the free space from the write position on (readers stop there, and
+  // the ring is swapped only under extractMutex_), so the device is read into it without RxLock.
+  std::uint32_t counts[2] = {0, 0};
+  int reads = 0;
+  auto readSpan = [&](std::uint8_t* at, std::uint32_t size) {
+    std::int32_t got = ReadCom(at, size);
+    if (got < 0) {
+      got = 0;
+      GetComEventMask(-1);
+    }
+    counts[reads++] = static_cast<std::uint32_t>(got);
+    return static_cast<std::uint32_t>(got);
+  };
+  std::uint32_t got = readSpan(ring + w, span);
+  if (got == span && second > 0) got += readSpan(ring, second);
+
+  // Copies of what was read, for the dispatch log: recorded after RxLock is released (DataLock ranks above).
+  std::vector<std::uint8_t> logged[2];
+  {
+    std::lock_guard lock(RxLock);
+    // A receive flush meanwhile drops what was read, as it drops what the ring held.
+    if (generation != rxFlushGen_ || RxRing.get() != ring) return true;
+    if (LoggingOn) {
+      logged[0].assign(ring + w, ring + w + counts[0]);
+      logged[1].assign(ring, ring + counts[1]);
+    }
+    RxWritePos = (w + got) % kRxRingSize;
+    rxUnscanned_ += got;
+    rxTotal_ += got;
+    if (got > 0) RxRingFull = RxWritePos == RxReadPos;
+  }
+  extract.unlock();
   if (LoggingOn) {
     std::lock_guard data(DataLock);
     for (int i = 0; i < reads; ++i)

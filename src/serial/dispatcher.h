@@ -5,8 +5,10 @@
 //
 // Locks, taken only downward in this order: port list -> DataLock (settings, status, triggers, handlers,
 // trace, log) -> RxLock (receive ring) -> OutputLock (transmit ring). StatusLock guards ComStatus alone
-// and is innermost. Trigger checks decide under DataLock and notify after releasing it: no dispatcher
-// lock is held while a handler runs. The device itself is reached only through the virtual operations a
+// and is innermost. The device is read into the receive ring's free space under a private extraction
+// lock, taken after DataLock and before RxLock, so that readers of the ring never wait on a device read.
+// Trigger checks decide under DataLock and notify after releasing it: no dispatcher lock is held while a
+// handler runs. The device itself is reached only through the virtual operations a
 // platform layer supplies.
 //
 // An open port runs three worker threads (comm events, dispatch, output) unless ManualPump is set before
@@ -153,7 +155,8 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
 
   // --- the receive and transmit work of the worker threads, callable directly (manual pumping) ---
   // Moves what the device holds into the receive ring, in at most two reads; true unless it held nothing.
-  bool ExtractData();
+  // When another thread is moving the input at that moment, it leaves the work to that one (true).
+  bool ExtractData() { return MoveInput(false); }
   // Writes the transmit ring to the device until it is empty or the device takes no more. Returns the
   // bytes written, or the device's negative code when a write failed (those bytes are dropped).
   std::int32_t WriteOutput();
@@ -333,6 +336,8 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void PurgeDeletedHandlers();
   void UpdateHandlerFlagsLocked(std::uint32_t flagUpdate);
   bool AnyHandlersLocked() const;
+  // True when a notification would reach no handler (DataLock held).
+  bool NobodyToNotifyLocked() const;
   // Runs one handler kind's notification on the window side and waits as the kind requires.
   void DeliverTo(NotifyTarget* target, std::uint32_t msg, std::uint32_t trigger, std::uint32_t data,
                  std::chrono::milliseconds bound, TriggerHandlerFn handler);
@@ -344,6 +349,12 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void DispThreadLoop();
   void OutThreadLoop();
   void StatusTriggerLoop(bool& leave);
+  // True when a dispatch pass can notify nobody and log nothing: the comm thread may then move the
+  // input into the ring itself and go on without waiting for the pass.
+  bool PassDeliversNothing();
+  // ExtractData; with `wait`, an extraction in progress elsewhere is waited for rather than left alone.
+  // `known` is a device status the caller has just read (its error flags taken): not read again.
+  bool MoveInput(bool wait, const platform::SerialStatus* known = nullptr);
 
   bool shutDown_ = false;
 
@@ -374,8 +385,16 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   int comWake_ = -1, outWake_ = -1;  // eventfds
   std::mutex passMutex_;             // the comm thread's hand-over of an event mask (a leaf lock)
   std::condition_variable passCv_;
-  bool maskReady_ = false, passDone_ = true;
-  std::uint32_t handedMask_ = 0;
+  bool maskReady_ = false;
+  std::uint32_t handedMask_ = 0;  // events handed over and not yet taken by a pass (ORed)
+  std::uint64_t handedSeq_ = 0;   // hand-overs so far
+  std::uint64_t doneSeq_ = 0;     // the last hand-over whose pass has finished
+  bool handedUnmoved_ = false;    // a hand-over whose input the comm thread left to the pass
+  bool inputMoved_ = false;       // dispatch thread only: this pass's input is in the ring already
+  // One extraction at a time: the device is read into the ring's free space outside RxLock, so that
+  // readers of the ring never wait on a device read. Taken before RxLock, never with DataLock wanted.
+  std::mutex extractMutex_;
+  std::uint64_t rxFlushGen_ = 0;           // bumped by a receive flush: input read meanwhile is dropped (RxLock)
   std::condition_variable writerIdle_;     // with OutputLock: the writer is not inside a device write
   bool writerBusy_ = false;                // OutputLock
   std::atomic<std::uint64_t> rxTotal_{0};  // bytes moved into the receive ring so far

@@ -2,9 +2,11 @@
 //
 // Comm-event thread: polls the device (for input only while the receive ring has room) and its wake
 // eventfd, reads modem lines and error counters, and hands a non-empty event mask to the dispatch
-// thread, waiting until that pass is done. Dispatch thread: waits at most 50 ms for a mask or a stop,
-// then runs a dispatch pass and a timer/status pass. Output thread: drains the transmit ring with
-// non-blocking writes, polling for room when the device is full.
+// thread, waiting until that pass is done. When the pass would notify nobody and log nothing, the comm
+// thread moves the input into the ring itself and polls on while the pass runs: no byte then waits for
+// two thread switches. Dispatch thread: waits at most 50 ms for a mask or a stop, then runs a dispatch
+// pass and a timer/status pass. Output thread: drains the transmit ring with non-blocking writes,
+// polling for room when the device is full; a block queued behind unsent bytes needs no wake-up.
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -79,7 +81,9 @@ void TLkBaseDispatcher::StartThreads() {
   {
     std::lock_guard lock(passMutex_);
     maskReady_ = false;
-    passDone_ = true;
+    handedMask_ = 0;
+    handedUnmoved_ = false;
+    doneSeq_ = handedSeq_;
   }
   ThreadCount = 3;
   auto gone = [this] {
@@ -165,9 +169,11 @@ void TLkBaseDispatcher::ComThreadLoop() {
       if (events & (POLLHUP | POLLERR | POLLNVAL)) lost = true;
       if (!lost && (events & POLLIN)) mask |= evRxChar;
     }
+    platform::SerialStatus stat;
+    bool probed = false;
     if (!lost) {
-      platform::SerialStatus stat;
       std::int32_t errors = ProbeDevice(stat);
+      probed = errors >= 0;
       if (errors < 0 && DeviceGone(-errors)) {
         lost = true;
       } else if (errors > 0 && (errors & 31)) {
@@ -196,14 +202,28 @@ void TLkBaseDispatcher::ComThreadLoop() {
     if (mask == 0) continue;
 
     std::uint64_t before = rxTotal_;
+    // With nobody to notify and no log to keep, the pass has nothing to deliver: this thread moves
+    // the input into the ring at once and polls again while the pass runs. Otherwise it waits for
+    // the pass, which moves the input itself, as the hand-over has always worked.
+    const bool alone = PassDeliversNothing();
+    if (alone && (mask & evRxChar)) MoveInput(true, probed ? &stat : nullptr);
     {
       std::unique_lock lock(passMutex_);
       if (KillThreads) break;
-      handedMask_ = mask;
+      handedMask_ |= mask;  // events not yet taken by a pass are taken together
+      if (!alone) handedUnmoved_ = true;
+      const std::uint64_t ticket = ++handedSeq_;
+      const bool wake = !maskReady_;
       maskReady_ = true;
-      passDone_ = false;
-      passCv_.notify_all();
-      passCv_.wait(lock, [this] { return passDone_ || KillThreads.load(); });
+      if (alone) {
+        // Woken after the hand-over lock is let go, so that the dispatch thread does not wake only
+        // to wait for it.
+        lock.unlock();
+        if (wake) passCv_.notify_all();
+      } else {
+        passCv_.notify_all();
+        passCv_.wait(lock, [this, ticket] { return doneSeq_ >= ticket || KillThreads.load(); });
+      }
     }
     if (mask & evRxChar) stale = rxTotal_ == before ? stale + 1 : 0;
   }
@@ -215,19 +235,26 @@ void TLkBaseDispatcher::ComThreadLoop() {
 void TLkBaseDispatcher::DispThreadLoop() {
   for (;;) {
     bool handed;
+    std::uint64_t taken;
     {
       std::unique_lock lock(passMutex_);
       passCv_.wait_for(lock, kDispatchWait, [this] { return maskReady_ || KillThreads.load(); });
       if (KillThreads) break;
       handed = maskReady_;
       EventMask = handed ? handedMask_ : 0;
+      // Input of events the comm thread moved itself is in the ring: no device read in this pass.
+      inputMoved_ = handed && !handedUnmoved_;
+      handedMask_ = 0;
+      handedUnmoved_ = false;
       maskReady_ = false;
+      taken = handedSeq_;
     }
     DispatchPass();
+    inputMoved_ = false;
     TimerStatusPass();
     if (handed) {
       std::lock_guard lock(passMutex_);
-      passDone_ = true;
+      doneSeq_ = taken;
     }
     passCv_.notify_all();
     if (KillThreads || ClosePending) break;
@@ -243,6 +270,12 @@ void TLkBaseDispatcher::DispThreadLoop() {
     Wake(comWake_);
     Wake(outWake_);
   }
+}
+
+bool TLkBaseDispatcher::PassDeliversNothing() {
+  if (LoggingOn) return false;
+  std::lock_guard lock(DataLock);
+  return NobodyToNotifyLocked() && !InNotify;
 }
 
 void TLkBaseDispatcher::StatusTriggerLoop(bool& leave) {
@@ -279,7 +312,7 @@ void TLkBaseDispatcher::DispatchPass() {
       if (leave) return;
     }
   }
-  ExtractData();
+  if (!inputMoved_) ExtractData();
   if (!InNotify) {
     StatusTriggerLoop(leave);
     if (leave) return;

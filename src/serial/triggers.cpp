@@ -381,6 +381,15 @@ bool TLkBaseDispatcher::AnyHandlersLocked() const {
   return live(wndHandlers_) >= 2 || live(procHandlers_) > 0 || live(eventHandlers_) > 0;
 }
 
+bool TLkBaseDispatcher::NobodyToNotifyLocked() const {
+  if (!HandlersPresent) return true;
+  auto live = [](const auto& list) {
+    return std::any_of(list.begin(), list.end(), [](const auto& h) { return !h->Deleted; });
+  };
+  if (live(eventHandlers_) || live(procHandlers_)) return false;
+  return !(wndHandlers_.size() >= 2 || PortHandlerActive) || !live(wndHandlers_);
+}
+
 void TLkBaseDispatcher::UpdateHandlerFlagsLocked(std::uint32_t flagUpdate) {
   bool any = AnyHandlersLocked();
   switch (flagUpdate) {
@@ -499,6 +508,11 @@ bool TLkBaseDispatcher::CheckReceiveTriggers() {
     std::uint32_t p = RxScanPos;
     std::uint32_t longest = 0;
     bool matched = false;
+    if (std::none_of(datas_.begin(), datas_.end(), [](const DataTrigger& t) { return t.Length != 0; })) {
+      // No string to look for: the bytes are passed over as the scan would pass them.
+      p = (p + rxUnscanned_) % kRxRingSize;
+      rxUnscanned_ = 0;
+    }
     // Scanning counts bytes rather than comparing positions, so a full ring is scanned too.
     while (rxUnscanned_ > 0) {
       std::uint8_t b = RxRing[p];
@@ -587,6 +601,11 @@ bool TLkBaseDispatcher::SendNotify(std::uint32_t msg, std::uint32_t trigger, std
   {
     std::lock_guard lock(DataLock);
     if (!HandlersPresent) return true;
+    if (NobodyToNotifyLocked()) {
+      // No handler would run (the port's own window alone, not wanting notifications): nothing is
+      // peeked or taken, so a data-available notification counts as not taken whole.
+      return msg != kMsgDataAvail || trigger == 0;
+    }
     InNotify = true;
     events = eventHandlers_;
     procs = procHandlers_;

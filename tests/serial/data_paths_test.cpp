@@ -1,0 +1,233 @@
+// The quick ways bytes take through an open port: input the comm thread moves itself while no pass has
+// anyone to notify, a handler joining in the middle of a stream, a receive flush that lands while the
+// device is being read, and output queued behind bytes the writer is still busy with.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "platform/posix_tty.h"
+#include "serial/dispatcher.h"
+#include "serial/win32_dispatcher.h"
+#include "support/fake_serial_device.h"
+#include "support/pty_pair.h"
+
+namespace serial {
+namespace {
+
+using testing_support::FakeSerialDevice;
+using testing_support::PtyPair;
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+Bytes Pattern(std::size_t n, std::uint8_t seed) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 11 + i / 241);
+  return b;
+}
+
+std::shared_ptr<TLkWin32Dispatcher> OpenPty(const PtyPair& pty) {
+  auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(
+      nullptr, [path = pty.SlavePath()](const std::string&) { return platform::PosixTty::Open(path); });
+  EXPECT_EQ(d->InitPort("COM1", 115200, 0, 8, 1, 4096, 4096, 0), 0);
+  return d;
+}
+
+// Reads from the port as an application polling its input count does, until `count` bytes came or
+// five seconds passed.
+Bytes PollPort(TLkBaseDispatcher& d, std::size_t count) {
+  Bytes got;
+  Bytes buf(TLkBaseDispatcher::kRxRingSize);
+  auto end = Clock::now() + 5s;
+  while (got.size() < count && Clock::now() < end) {
+    std::int32_t n = d.InBuffUsed();
+    if (n <= 0) {
+      std::this_thread::yield();
+      continue;
+    }
+    if (d.GetBlock(buf.data(), static_cast<std::uint32_t>(n)) != 0) {
+      ADD_FAILURE() << "the count said " << n << " bytes were held";
+      break;
+    }
+    got.insert(got.end(), buf.begin(), buf.begin() + n);
+  }
+  return got;
+}
+
+// A window that is never asked for anything: the port's own window while it wants no notifications.
+struct SilentWindow : NotifyTarget {
+  void Post(std::shared_ptr<Delivery>) override { ++posts; }
+  std::atomic<int> posts{0};
+};
+
+TEST(DataPaths, StreamPassesTheRingWholeAndInOrderWithNobodyToNotify) {
+  enum { kNoHandler, kOwnWindow, kOwnWindowLogged };
+  for (int setup : {kNoHandler, kOwnWindow, kOwnWindowLogged}) {
+    SCOPED_TRACE(setup == kNoHandler   ? "no handler"
+                 : setup == kOwnWindow ? "the port's own window registered, not wanting notifications"
+                                       : "the same with the dispatch log on: the comm thread waits for each pass");
+    const bool ownWindow = setup != kNoHandler;
+    PtyPair pty;
+    ASSERT_TRUE(pty.Valid());
+    auto d = OpenPty(pty);
+    SilentWindow window;
+    if (ownWindow) {
+      d->RegisterWndTriggerHandler(&window);
+      d->ChangeLengthTrigger(1);  // every pass finds data available, and notifies nobody
+    }
+    d->LoggingOn = setup == kOwnWindowLogged;  // the base dispatcher records nothing
+    // Many times the ring, so that it wraps and fills while the reader polls.
+    const Bytes sent = Pattern(24 * TLkBaseDispatcher::kRxRingSize, static_cast<std::uint8_t>(setup));
+    std::jthread writer([&] { EXPECT_TRUE(pty.WriteMaster(sent, 5000ms)); });
+    Bytes got = PollPort(*d, sent.size());
+    writer.join();
+    ASSERT_EQ(got.size(), sent.size());
+    EXPECT_TRUE(got == sent) << "no byte lost, doubled or moved";
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(d->InBuffUsed(), 0);
+    EXPECT_EQ(window.posts, 0);
+    d->DonePort();
+  }
+}
+
+// The notified count is taken by the handler itself (on the dispatch thread), as a modem engine does.
+struct Sink {
+  std::mutex Mutex;
+  Bytes Taken;
+  std::size_t Size() {
+    std::lock_guard lock(Mutex);
+    return Taken.size();
+  }
+};
+std::atomic<TLkBaseDispatcher*> handlerPort{nullptr};
+Sink* handlerSink = nullptr;
+void TakeAvailable(std::uint32_t msg, std::uint32_t count, std::uint32_t) {
+  if (msg != kMsgDataAvail) return;
+  Bytes buf(count);
+  if (handlerPort.load()->GetBlock(buf.data(), count) != 0) return;
+  std::lock_guard lock(handlerSink->Mutex);
+  handlerSink->Taken.insert(handlerSink->Taken.end(), buf.begin(), buf.end());
+}
+
+TEST(DataPaths, HandlerJoiningMidStreamTakesTheRestOnce) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.Valid());
+  auto d = OpenPty(pty);
+  Sink sink;
+  handlerPort = d.get();
+  handlerSink = &sink;
+  d->ChangeLengthTrigger(1);
+
+  const Bytes first = Pattern(6000, 7), second = Pattern(50000, 9);
+  ASSERT_TRUE(pty.WriteMaster(first));
+  ASSERT_EQ(PollPort(*d, first.size()), first);
+
+  // From now on a pass has someone to notify: the comm thread waits for each pass again, and the
+  // handler takes what each data-available notification counts.
+  d->RegisterProcTriggerHandler(&TakeAvailable);
+  std::jthread writer([&] { EXPECT_TRUE(pty.WriteMaster(second, 5000ms)); });
+  auto end = Clock::now() + 5s;
+  while (sink.Size() < second.size() && Clock::now() < end) std::this_thread::sleep_for(2ms);
+  writer.join();
+  d->DonePort();
+  handlerPort = nullptr;
+  std::lock_guard lock(sink.Mutex);
+  EXPECT_EQ(sink.Taken.size(), second.size());
+  EXPECT_TRUE(sink.Taken == second) << "the handler saw every byte once, in order";
+}
+
+// A device whose read waits, once, until the test has flushed the receive side from another thread.
+struct FlushingDevice : FakeSerialDevice {
+  long Read(void* buffer, std::size_t size) override {
+    long n = FakeSerialDevice::Read(buffer, size);
+    std::unique_lock lock(holdMutex);
+    if (hold) {
+      inRead = true;
+      changed.notify_all();
+      changed.wait_for(lock, 5s, [this] { return !hold; });
+    }
+    return n;
+  }
+  std::mutex holdMutex;
+  std::condition_variable changed;
+  bool hold = false, inRead = false;
+};
+
+TEST(DataPaths, ReceiveFlushDuringADeviceReadDropsWhatTheReadBrought) {
+  FlushingDevice* device = nullptr;
+  auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr, [&device](const std::string&) {
+    platform::SerialOpenResult r;
+    auto owned = std::make_unique<FlushingDevice>();
+    device = owned.get();
+    r.Device = std::move(owned);
+    return r;
+  });
+  d->ManualPump = true;
+  ASSERT_EQ(d->InitPort("COM1", 9600, 0, 8, 1, 4096, 4096, 0x03), 0);
+
+  device->Receive(Pattern(300, 1));
+  ASSERT_TRUE(d->ExtractData());
+  EXPECT_EQ(d->InBuffUsed(), 300);
+
+  device->Receive(Pattern(500, 2));
+  device->hold = true;
+  std::thread reader([&] { d->ExtractData(); });
+  {
+    std::unique_lock lock(device->holdMutex);
+    ASSERT_TRUE(device->changed.wait_for(lock, 5s, [&] { return device->inRead; }));
+  }
+  // The ring is readable while the device is being read, and the flush is not held up by the read.
+  EXPECT_EQ(d->InBuffUsed(), 300);
+  EXPECT_EQ(d->FlushInBuffer(), 0);
+  {
+    std::lock_guard lock(device->holdMutex);
+    device->hold = false;
+  }
+  device->changed.notify_all();
+  reader.join();
+  EXPECT_EQ(d->InBuffUsed(), 0) << "the flush empties the ring and what the read in flight brought";
+  std::uint8_t c;
+  EXPECT_NE(d->GetChar(c), 0);
+
+  const Bytes after = Pattern(700, 3);
+  device->Receive(after);
+  ASSERT_TRUE(d->ExtractData());
+  Bytes got(700);
+  ASSERT_EQ(d->GetBlock(got.data(), 700), 0);
+  EXPECT_EQ(got, after) << "input after the flush is kept";
+  d->DonePort();
+}
+
+TEST(DataPaths, OutputQueuedBehindBusyBytesAndAfterIdleReachesTheLine) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.Valid());
+  auto d = OpenPty(pty);
+  // Blocks queued while the writer still has bytes on its hands are taken without a wake of their own.
+  Bytes expected;
+  for (int i = 0; i < 40; ++i) {
+    Bytes block = Pattern(97, static_cast<std::uint8_t>(i));
+    auto end = Clock::now() + 2s;
+    while (d->OutBuffFree() < 97 && Clock::now() < end) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(d->PutBlock(block.data(), 97), 0);
+    expected.insert(expected.end(), block.begin(), block.end());
+  }
+  EXPECT_EQ(pty.ReadMaster(expected.size()), expected);
+
+  // A block put into an empty ring wakes the idle writer at once, not at its next look.
+  for (int i = 0; i < 5; ++i) {
+    std::this_thread::sleep_for(30ms);
+    const Bytes block = Pattern(10, static_cast<std::uint8_t>(100 + i));
+    auto start = Clock::now();
+    ASSERT_EQ(d->PutBlock(block.data(), 10), 0);
+    EXPECT_EQ(pty.ReadMaster(10, 1000ms), block);
+    EXPECT_LT(Clock::now() - start, 100ms) << "round " << i;
+  }
+  d->DonePort();
+}
+
+}  // namespace
+}  // namespace serial
