@@ -349,9 +349,13 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void DispThreadLoop();
   void OutThreadLoop();
   void StatusTriggerLoop(bool& leave);
-  // True when a dispatch pass can notify nobody and log nothing: the comm thread may then move the
-  // input into the ring itself and go on without waiting for the pass.
-  bool PassDeliversNothing();
+  // What the pass after a comm event needs of the comm thread. Wait: the pass may notify someone or
+  // write the log; the comm thread waits for it, and the pass moves the input. Otherwise the comm
+  // thread moves the input itself and goes on; Wake: the dispatch thread is woken for each event;
+  // Batch: nothing in the pass depends on when it runs, and the wake-ups of a stream of input are
+  // gathered (a pass still follows within about a millisecond).
+  enum class PassNeed { Wait, Wake, Batch };
+  PassNeed NeedOfPass();
   // ExtractData; with `wait`, an extraction in progress elsewhere is waited for rather than left alone.
   // `known` is a device status the caller has just read (its error flags taken): not read again.
   bool MoveInput(bool wait, const platform::SerialStatus* known = nullptr);

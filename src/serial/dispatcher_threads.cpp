@@ -4,13 +4,15 @@
 // eventfd, reads modem lines and error counters, and hands a non-empty event mask to the dispatch
 // thread, waiting until that pass is done. When the pass would notify nobody and log nothing, the comm
 // thread moves the input into the ring itself and polls on while the pass runs: no byte then waits for
-// two thread switches. Dispatch thread: waits at most 50 ms for a mask or a stop, then runs a dispatch
-// pass and a timer/status pass. Output thread: drains the transmit ring with non-blocking writes,
+// two thread switches; without strings to look for, the dispatch thread is woken for a stream of input
+// about once a millisecond rather than for every read. Dispatch thread: waits at most 50 ms for a mask or a stop, then
+// runs a dispatch pass and a timer/status pass. Output thread: drains the transmit ring with non-blocking writes,
 // polling for room when the device is full; a block queued behind unsent bytes needs no wake-up.
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
@@ -22,6 +24,10 @@ namespace serial {
 namespace {
 
 constexpr int kCommPollMs = 30;
+// While input streams in and a pass can notify nobody, the dispatch thread is woken for it at most this
+// often: each wake-up costs the comm thread about as much as a device read.
+constexpr std::chrono::microseconds kPassBatch{1000};
+using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kDispatchWait{50};
 constexpr int kWriterIdleMs = 250;
 constexpr int kWriterFullMs = 50;
@@ -148,8 +154,16 @@ void TLkBaseDispatcher::ComThreadLoop() {
   const int fd = PollDescriptor();
   bool lost = DeviceLost || fd < 0;
   std::uint8_t lastLines = lost ? 0 : ReadModemLines();
-  int stale = 0;  // input reported ready but none could be read
+  int stale = 0;      // input reported ready but none could be read
+  bool owed = false;  // input handed over whose pass the dispatch thread has not been woken for
+  Clock::time_point lastWake{};
+  auto wakeDispatch = [&] {
+    owed = false;
+    lastWake = Clock::now();
+    passCv_.notify_all();
+  };
   while (!KillThreads) {
+    if (owed && Clock::now() - lastWake >= kPassBatch) wakeDispatch();
     bool room;
     {
       std::lock_guard lock(RxLock);
@@ -158,7 +172,7 @@ void TLkBaseDispatcher::ComThreadLoop() {
     bool wantInput = room && stale < 2;
     if (stale >= 2) stale = 1;  // one quiet round, then look again
     pollfd fds[2] = {{comWake_, POLLIN, 0}, {lost ? -1 : fd, static_cast<short>(wantInput ? POLLIN : 0), 0}};
-    int rc = ::poll(fds, 2, kCommPollMs);
+    int rc = ::poll(fds, 2, owed ? 1 : kCommPollMs);
     if (KillThreads) break;
     if (rc < 0) continue;  // EINTR
     if (fds[0].revents & POLLIN) Drain(comWake_);
@@ -205,7 +219,8 @@ void TLkBaseDispatcher::ComThreadLoop() {
     // With nobody to notify and no log to keep, the pass has nothing to deliver: this thread moves
     // the input into the ring at once and polls again while the pass runs. Otherwise it waits for
     // the pass, which moves the input itself, as the hand-over has always worked.
-    const bool alone = PassDeliversNothing();
+    const PassNeed need = NeedOfPass();
+    const bool alone = need != PassNeed::Wait;
     if (alone && (mask & evRxChar)) MoveInput(true, probed ? &stat : nullptr);
     {
       std::unique_lock lock(passMutex_);
@@ -213,15 +228,19 @@ void TLkBaseDispatcher::ComThreadLoop() {
       handedMask_ |= mask;  // events not yet taken by a pass are taken together
       if (!alone) handedUnmoved_ = true;
       const std::uint64_t ticket = ++handedSeq_;
-      const bool wake = !maskReady_;
+      const bool woken = maskReady_ && !owed;  // the dispatch thread has yet to take an earlier wake-up
       maskReady_ = true;
       if (alone) {
         // Woken after the hand-over lock is let go, so that the dispatch thread does not wake only
-        // to wait for it.
+        // to wait for it. Plain input for a pass that has no string to look for waits for the next
+        // batch when the dispatch thread was woken a moment ago.
         lock.unlock();
-        if (wake) passCv_.notify_all();
+        if (need == PassNeed::Batch && mask == evRxChar && Clock::now() - lastWake < kPassBatch)
+          owed = true;
+        else if (!woken)
+          wakeDispatch();
       } else {
-        passCv_.notify_all();
+        wakeDispatch();
         passCv_.wait(lock, [this, ticket] { return doneSeq_ >= ticket || KillThreads.load(); });
       }
     }
@@ -272,10 +291,15 @@ void TLkBaseDispatcher::DispThreadLoop() {
   }
 }
 
-bool TLkBaseDispatcher::PassDeliversNothing() {
-  if (LoggingOn) return false;
+TLkBaseDispatcher::PassNeed TLkBaseDispatcher::NeedOfPass() {
+  if (LoggingOn) return PassNeed::Wait;
   std::lock_guard lock(DataLock);
-  return NobodyToNotifyLocked() && !InNotify;
+  if (!NobodyToNotifyLocked() || InNotify) return PassNeed::Wait;
+  // Strings are matched byte by byte, and bytes a reader takes before the scan are not scanned: their
+  // pass comes at once.
+  if (std::any_of(datas_.begin(), datas_.end(), [](const DataTrigger& t) { return t.Length != 0; }))
+    return PassNeed::Wake;
+  return PassNeed::Batch;
 }
 
 void TLkBaseDispatcher::StatusTriggerLoop(bool& leave) {
