@@ -11,11 +11,7 @@
 namespace platform {
 namespace {
 
-std::string Read(const std::string& path) {
-  std::string bytes;
-  EXPECT_TRUE(ReadWholeFile(path, bytes));
-  return bytes;
-}
+using testing_support::ReadFile;
 
 size_t FilesIn(const std::filesystem::path& dir) {
   return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
@@ -26,7 +22,7 @@ TEST(AtomicFileWriter, CommitReplacesTheFile) {
   std::string path = dir.File("a.pgm");
   ASSERT_EQ(WriteFileAtomically(path, "old"), "");
   ASSERT_EQ(WriteFileAtomically(path, std::string("new\0bytes", 9)), "");
-  EXPECT_EQ(Read(path), std::string("new\0bytes", 9));
+  EXPECT_EQ(ReadFile(path), std::string("new\0bytes", 9));
   EXPECT_EQ(FilesIn(dir.Path()), 1u);
 }
 
@@ -39,7 +35,7 @@ TEST(AtomicFileWriter, StoppingBeforeTheRenameLeavesTheOldFile) {
     ASSERT_TRUE(w.Write("half of the new cont"));
     // destroyed without Commit: as if the program died between the write and the rename
   }
-  EXPECT_EQ(Read(path), "old");
+  EXPECT_EQ(ReadFile(path), "old");
   EXPECT_EQ(FilesIn(dir.Path()), 1u) << "the temporary file is removed";
 }
 
@@ -61,7 +57,7 @@ TEST(AtomicFileWriter, AFailingWriteLeavesTheOldFileAndReportsTheReason) {
   EXPECT_FALSE(w.Write("more"));
   EXPECT_FALSE(w.Commit());
   EXPECT_NE(w.Error().find("No space left"), std::string::npos) << w.Error();
-  EXPECT_EQ(Read(path), "old");
+  EXPECT_EQ(ReadFile(path), "old");
 }
 
 TEST(AtomicFileWriter, ShortWritesAreContinued) {
@@ -71,7 +67,7 @@ TEST(AtomicFileWriter, ShortWritesAreContinued) {
   std::string content(1000, 'x');
   EXPECT_TRUE(w.Write(content));
   EXPECT_TRUE(w.Commit());
-  EXPECT_EQ(Read(path), content);
+  EXPECT_EQ(ReadFile(path), content);
 }
 
 TEST(AtomicFileWriter, AMissingFolderIsReported) {

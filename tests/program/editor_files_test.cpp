@@ -13,14 +13,10 @@
 namespace editor_test {
 namespace {
 
+using testing_support::ReadFile;
+
 using platform::MsgResult;
 namespace fs = std::filesystem;
-
-std::string Read(const std::string& path) {
-  std::string bytes;
-  EXPECT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
-  return bytes;
-}
 
 const testing_support::AskedEntry* LastDialog(const std::string& title) {
   const auto& asked = testing_support::TestUi().Asked();
@@ -45,7 +41,7 @@ TEST_F(EditorTest, SaveProgramAsAndOpenProgramRoundTripTheProgram) {
   EXPECT_EQ(dialog->Options.InitialDir, comms.Directory);
   EXPECT_EQ(dialog->Options.FileName, "Untitled");
   EXPECT_EQ(comms.Reads, 1) << "the settings are read before the dialog";
-  EXPECT_EQ(Read(path).size(), kProgramFileBytes);
+  EXPECT_EQ(ReadFile(path).size(), kProgramFileBytes);
   EXPECT_FALSE(editor->Unsaved);
   EXPECT_FALSE(Store().Modified);
   EXPECT_EQ(Store().FileName, "Untitled") << "saving a program does not rename it";
@@ -101,7 +97,7 @@ TEST_F(EditorTest, ASnippetIsSavedFromTheMarkedBlockAndInsertedAtTheCursor) {
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->Options.Filter, "Snippet files (*.snp)|*.SNP");
   EXPECT_EQ(dialog->Options.FileName, "Untitled");
-  EXPECT_EQ(Read(path).size(), 2 * kFileRecordBytes);
+  EXPECT_EQ(ReadFile(path).size(), 2 * kFileRecordBytes);
   EXPECT_EQ(Store().FileName, path) << "the snippet's name goes into the print header";
   EXPECT_FALSE(editor->Unsaved);
 
@@ -144,7 +140,7 @@ TEST_F(EditorTest, PrintToFileWritesTheListingByteForByte) {
     line.resize(std::max(line.size(), widest + 10), ' ');
     expected += line + " // " + CommentCell(n) + "\r\n";
   }
-  EXPECT_EQ(Read(path), expected);
+  EXPECT_EQ(ReadFile(path), expected);
   EXPECT_NE(expected.find(" 0005 - End Program"), std::string::npos);
 }
 
@@ -166,7 +162,7 @@ TEST_F(EditorTest, NewProjectAsksBeforeReplacingAnExistingProject) {
   EXPECT_EQ(dialog->Options.Filter, "Project files (*.prj)|*.PRJ");
   EXPECT_EQ(Ui().Asked()[2].Caption, "New Project File");
   EXPECT_EQ(Ui().Asked()[2].Text, existing + " already exists.\nDo you want to replace it?");
-  EXPECT_EQ(Read(existing), "Marvik\r\n") << "kept after Cancel";
+  EXPECT_EQ(ReadFile(existing), "Marvik\r\n") << "kept after Cancel";
   EXPECT_EQ(sysConfig->ProjectPath, "temp.prj");
   EXPECT_FALSE(Store().Lines[1].IsEmpty());
 
@@ -216,9 +212,9 @@ TEST_F(EditorTest, SaveProjectWritesThreeFilesThatOpenProjectReadsBackWhateverTh
   EXPECT_EQ(dialog->Options.InitialDir, comms.Directory);
   EXPECT_EQ(Ui().Beeps(), 1);
   EXPECT_TRUE(Ui().Messages().empty());
-  EXPECT_EQ(Read(dir.File("Home.pgm")).size(), kProgramFileBytes);
-  EXPECT_EQ(Read(platform::ResolveFileCase(dir.File("Home.tch"))).size(), TouchScreenTable::kBytes);
-  EXPECT_EQ(Read(path).rfind("Tessaro\r\n", 0), 0u);
+  EXPECT_EQ(ReadFile(dir.File("Home.pgm")).size(), kProgramFileBytes);
+  EXPECT_EQ(ReadFile(platform::ResolveFileCase(dir.File("Home.tch"))).size(), TouchScreenTable::kBytes);
+  EXPECT_EQ(ReadFile(path).rfind("Tessaro\r\n", 0), 0u);
   EXPECT_FALSE(editor->Unsaved);
   EXPECT_EQ(editor->StatusBar1->currentMessage().toStdString(), "Project: " + path);
 

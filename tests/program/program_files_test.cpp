@@ -16,18 +16,10 @@
 
 namespace {
 
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
 using testing_support::TempDir;
-
-std::string Read(const std::string& path) {
-  std::string bytes;
-  EXPECT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
-  return bytes;
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 std::uint16_t WordAt(const std::string& bytes, std::size_t offset) {
   return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[offset]) |
@@ -65,7 +57,7 @@ TEST_F(ProgramFilesTest, ProgramFileLayout) {
   s.Comments[4096] = std::string(100, 'x');
   const std::string path = dir.File("a.pgm");
   ASSERT_EQ(SavePGMFile(s, path), "");
-  const std::string bytes = Read(path);
+  const std::string bytes = ReadFile(path);
   ASSERT_EQ(bytes.size(), 352256u);
   EXPECT_EQ(WordAt(bytes, 0), 0x0401);
   EXPECT_EQ(WordAt(bytes, 2), 0x8203);
@@ -81,7 +73,7 @@ TEST_F(ProgramFilesTest, ProgramFileLayout) {
 TEST_F(ProgramFilesTest, EmptyCommentsAreWrittenAsOneSpace) {
   const std::string path = dir.File("a.pgm");
   ASSERT_EQ(SavePGMFile(s, path), "");
-  const std::string bytes = Read(path);
+  const std::string bytes = ReadFile(path);
   for (int n = 1; n <= 4096; ++n) {
     ASSERT_EQ(bytes.substr((n - 1) * 86 + 6, 2), std::string(" \0", 2)) << n;
     ASSERT_EQ(s.Comments[n], " ");
@@ -102,7 +94,7 @@ TEST_F(ProgramFilesTest, FullProgramRoundTripIsByteIdentical) {
     ASSERT_EQ(loaded->Comments[n], s.Comments[n]) << n;
   }
   ASSERT_EQ(SavePGMFile(*loaded, second), "");
-  EXPECT_EQ(Read(first), Read(second));
+  EXPECT_EQ(ReadFile(first), ReadFile(second));
 }
 
 TEST_F(ProgramFilesTest, SavingClearsModifiedOnlyAfterACompleteWrite) {
@@ -121,12 +113,12 @@ TEST_F(ProgramFilesTest, SavingClearsModifiedOnlyAfterACompleteWrite) {
   };
   EXPECT_EQ(SavePGMFile(s, path, failAfter100k), "File Error");
   EXPECT_TRUE(s.Modified);
-  EXPECT_EQ(Read(path), "old program");
+  EXPECT_EQ(ReadFile(path), "old program");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 
   EXPECT_EQ(SavePGMFile(s, path), "");
   EXPECT_FALSE(s.Modified);
-  EXPECT_EQ(Read(path).size(), 352256u);
+  EXPECT_EQ(ReadFile(path).size(), 352256u);
 }
 
 TEST_F(ProgramFilesTest, SavingWhereNoFileCanBeCreatedReportsFileError) {
@@ -169,7 +161,7 @@ TEST_F(ProgramFilesTest, LoadFailuresLeaveTheStoreAlone) {
   EXPECT_EQ(LoadPGMFile(s, dir.File("none.pgm")), "PGM File Not Found");
   std::filesystem::create_directory(dir.File("folder.PGM"));
   EXPECT_EQ(LoadPGMFile(s, dir.File("folder.pgm")), "PGM File Not Found");  // not a file
-  Write(dir.File("locked.PGM"), std::string(352256, '\x11'));
+  WriteFile(dir.File("locked.PGM"), std::string(352256, '\x11'));
   {
     NoFreeDescriptors limit;  // works as root too, where permissions would not stop the open
     EXPECT_EQ(LoadPGMFile(s, dir.File("locked.pgm")), "File Error");
@@ -183,7 +175,7 @@ TEST_F(ProgramFilesTest, ShortFileGivesEmptyLinesForMissingRecords) {
   bytes[6] = 'h';
   bytes[7] = 'i';
   bytes[86] = 0x05;  // half of line 2's first word... and nothing more
-  Write(dir.File("short.PGM"), bytes);
+  WriteFile(dir.File("short.PGM"), bytes);
   for (int n = 1; n <= 4096; ++n) {
     s.Lines[n] = Marker(n);
     s.Comments[n] = "old";
@@ -209,7 +201,7 @@ TEST_F(ProgramFilesTest, CommentReadStopsAtTheField) {
     bytes += record;
   }
   bytes += "trailing bytes are ignored";
-  Write(dir.File("corrupt.pgm"), bytes);
+  WriteFile(dir.File("corrupt.pgm"), bytes);
   ASSERT_EQ(LoadPGMFile(s, dir.File("corrupt.pgm")), "");
   EXPECT_EQ(s.Comments[1], std::string(79, 'B'));
   EXPECT_EQ(s.Comments[4096], std::string(79, 'A' + 4096 % 26));
@@ -224,7 +216,7 @@ TEST_F(ProgramFilesTest, SnippetHoldsTheBlockAndEmptyCommentsStayEmpty) {
   const std::string path = dir.File("block.snp");
   ASSERT_EQ(SaveSnippetFile(s, path, 10, 12), "");
   EXPECT_EQ(s.FileName, path);
-  const std::string bytes = Read(path);
+  const std::string bytes = ReadFile(path);
   ASSERT_EQ(bytes.size(), 258u);
   EXPECT_EQ(WordAt(bytes, 0), Marker(10).Word0);
   EXPECT_EQ(bytes.substr(6, 4), std::string("ten\0", 4));
@@ -238,8 +230,8 @@ TEST_F(ProgramFilesTest, SnippetLoadsAtTheRowAndPushesTheRestDown) {
   s.Lines[11] = ProgramLine{static_cast<std::uint16_t>((1 << 10) | (KindSkipTo << 5)), 0, 1};
   s.Comments[10] = "ten";
   ASSERT_EQ(SaveSnippetFile(s, dir.File("block.snp"), 10, 12), "");
-  std::string bytes = Read(dir.File("block.snp"));
-  Write(dir.File("block.snp"), bytes + std::string(85, '\x7F'));  // a trailing part record
+  std::string bytes = ReadFile(dir.File("block.snp"));
+  WriteFile(dir.File("block.snp"), bytes + std::string(85, '\x7F'));  // a trailing part record
 
   std::vector<ProgramLine> lines;
   std::vector<std::string> comments;
@@ -311,7 +303,7 @@ TEST_F(ProgramFilesTest, LastListedLine) {
 TEST_F(ProgramFilesTest, ListingFileEndsEveryLineWithCrLf) {
   const std::string path = dir.File("list.txt");
   ASSERT_EQ(WriteListingFile(path, {"a", "b"}), "");
-  EXPECT_EQ(Read(path), "a\r\nb\r\n");
+  EXPECT_EQ(ReadFile(path), "a\r\nb\r\n");
   EXPECT_EQ(WriteListingFile(dir.File("missing/list.txt"), {"a"}), "File Error");
 }
 
@@ -331,20 +323,20 @@ TEST_F(ProgramFilesTest, ProjectFilesShareOneBaseName) {
   EXPECT_EQ(set.ListingName(), "House.txt");
   // Reads look for ".PGM"/".TCH" and find the file in any case.
   EXPECT_EQ(set.PgmReadPath(), dir.File("House.PGM"));
-  Write(dir.File("house.pgm"), "x");
-  Write(dir.File("HOUSE.tch"), "x");
+  WriteFile(dir.File("house.pgm"), "x");
+  WriteFile(dir.File("HOUSE.tch"), "x");
   EXPECT_EQ(set.PgmReadPath(), dir.File("house.pgm"));
   EXPECT_EQ(set.TchReadPath(), dir.File("HOUSE.tch"));
   // A save goes over the file a read would read, so the two never part.
   EXPECT_EQ(set.PgmSavePath(), dir.File("house.pgm"));
-  Write(dir.File("House.PGM"), "x");
+  WriteFile(dir.File("House.PGM"), "x");
   EXPECT_EQ(set.PgmReadPath(), dir.File("House.PGM"));
   EXPECT_EQ(set.PgmSavePath(), dir.File("House.PGM"));
-  Write(dir.File("House.TCH"), "x");
+  WriteFile(dir.File("House.TCH"), "x");
   EXPECT_EQ(set.TchSavePath(), dir.File("House.TCH"));
   // The project's own file is written where it was read from, whatever else lies beside it.
-  Write(dir.File("HOME.PRJ"), "x");
-  Write(dir.File("HOME.prj"), "x");
+  WriteFile(dir.File("HOME.PRJ"), "x");
+  WriteFile(dir.File("HOME.prj"), "x");
   EXPECT_EQ(ProjectFileSet(dir.File("HOME.PRJ")).PrjPath(), dir.File("HOME.PRJ"));
 }
 

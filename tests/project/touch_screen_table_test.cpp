@@ -18,18 +18,10 @@
 
 namespace {
 
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
 using testing_support::TempDir;
-
-std::string Read(const std::string& path) {
-  std::string bytes;
-  EXPECT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
-  return bytes;
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 std::string FreeRecord() {
   std::string r(64, '\0');
@@ -77,7 +69,7 @@ TEST_F(TouchScreenTableTest, ButtonFileLayout) {
   t.SetBeepOnTouch(1);
   t.SetShowDateAndTime(1);
   ASSERT_EQ(t.SaveTchFile(dir.File("house.tch")), "");
-  const std::string bytes = Read(dir.File("house.TCH"));
+  const std::string bytes = ReadFile(dir.File("house.TCH"));
   ASSERT_EQ(bytes.size(), 32768u);
 
   std::string settings = FreeRecord();
@@ -178,13 +170,13 @@ TEST_F(TouchScreenTableTest, FreeRecords) {
 TEST_F(TouchScreenTableTest, SaveForcesTheTchExtension) {
   ASSERT_EQ(t.SaveTchFile(dir.File("a")), "");
   ASSERT_EQ(t.SaveTchFile(dir.File("b.prj")), "");
-  EXPECT_EQ(Read(dir.File("a.TCH")).size(), 32768u);
-  EXPECT_EQ(Read(dir.File("b.TCH")).size(), 32768u);
+  EXPECT_EQ(ReadFile(dir.File("a.TCH")).size(), 32768u);
+  EXPECT_EQ(ReadFile(dir.File("b.TCH")).size(), 32768u);
 
   // A file of the name in another case is replaced, not joined by a second one.
   ASSERT_EQ(platform::WriteFileAtomically(dir.File("c.tch"), "old"), "");
   ASSERT_EQ(t.SaveTchFile(dir.File("c.prj")), "");
-  EXPECT_EQ(Read(dir.File("c.tch")).size(), 32768u);
+  EXPECT_EQ(ReadFile(dir.File("c.tch")).size(), 32768u);
   EXPECT_FALSE(platform::FileExists(dir.File("c.TCH")));
 }
 
@@ -195,7 +187,7 @@ TEST_F(TouchScreenTableTest, FailedSaveKeepsTheOldFile) {
     return -1;
   };
   EXPECT_EQ(t.SaveTchFile(dir.File("a.tch"), failing), "File Error");
-  EXPECT_EQ(Read(dir.File("a.TCH")), "old");
+  EXPECT_EQ(ReadFile(dir.File("a.TCH")), "old");
   EXPECT_EQ(t.SaveTchFile(dir.File("missing/a.tch")), "File Error");
 }
 
@@ -206,19 +198,19 @@ TEST_F(TouchScreenTableTest, UnknownTypesAndReservedBytesRoundTrip) {
     r[0] = static_cast<char>(n % 4 == 0 ? 3 : n % 3);  // type 3 among buttons, texts and lights
     file += r;
   }
-  Write(dir.File("odd.TCH"), file);
+  WriteFile(dir.File("odd.TCH"), file);
   ASSERT_EQ(t.LoadTchFile(dir.File("odd.prj")), "");
   EXPECT_EQ(t.Type(4), 3);
   // 64 letters with no NUL: the text stops at its field.
   EXPECT_EQ(t.Object(5).Text, std::string(32, static_cast<char>(5 * 13 + 1)));
   ASSERT_EQ(t.SaveTchFile(dir.File("copy")), "");
-  EXPECT_EQ(Read(dir.File("copy.TCH")), file);
+  EXPECT_EQ(ReadFile(dir.File("copy.TCH")), file);
 }
 
 TEST_F(TouchScreenTableTest, ShortFileFillsFromTheStartAndTheRestIsFree) {
   for (int n = 1; n < 512; ++n) t.SetObject(n, Button());
   std::string file(1000, '\x22');
-  Write(dir.File("short.TCH"), file);
+  WriteFile(dir.File("short.TCH"), file);
   ASSERT_EQ(t.LoadTchFile(dir.File("short.tch")), "");
   const std::string bytes = Bytes(t);
   EXPECT_EQ(bytes.substr(0, 1000), file);
@@ -253,13 +245,13 @@ TEST_F(TouchScreenTableTest, FailedLoadsLeaveTheTable) {
   t.SetBacklightOffDelay(30);
   const std::string before = Bytes(t);
   EXPECT_EQ(t.LoadTchFile(dir.File("none.tch")), "TCH File Not Found");
-  Write(dir.File("busy.TCH"), std::string(32768, '\0'));
+  WriteFile(dir.File("busy.TCH"), std::string(32768, '\0'));
   {
     NoFreeDescriptors limit;
     EXPECT_EQ(t.LoadTchFile(dir.File("busy")), "File Open Error");
   }
   if (::geteuid() != 0) {  // permissions do not stop root
-    Write(dir.File("ro.TCH"), std::string(32768, '\0'));
+    WriteFile(dir.File("ro.TCH"), std::string(32768, '\0'));
     ::chmod(dir.File("ro.TCH").c_str(), 0444);
     EXPECT_EQ(t.LoadTchFile(dir.File("ro")), "File Open Error");
   }

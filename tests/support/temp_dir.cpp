@@ -2,7 +2,12 @@
 
 #include <stdlib.h>
 
+#include <gtest/gtest.h>
+
+#include <fstream>
 #include <vector>
+
+#include "platform/atomic_file.h"
 
 namespace testing_support {
 
@@ -17,6 +22,18 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string bytes;
+  EXPECT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
+  return bytes;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  EXPECT_TRUE(out.good()) << path;
 }
 
 ScopedConfigDir::ScopedConfigDir() {

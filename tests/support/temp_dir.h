@@ -19,6 +19,10 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// A whole file's bytes; the test fails when it cannot be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
 // Points ZELTA_CONFIG_DIR at a fresh directory for the life of the object, so a test has its own settings.
 class ScopedConfigDir {
  public:
