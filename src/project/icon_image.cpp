@@ -29,13 +29,16 @@ IconFile LoadIconBitmap(const std::string& path) {
   IconFile file;
   std::string actual = platform::ResolveFileCase(path);
   if (!platform::FileExists(actual)) return file;
-  if (file.Image.load(platform::ToQString(actual))) {
+  if (file.Image.load(platform::ToQString(actual)) && FitsIconDirectory(file.Image)) {
     file.Status = IconFile::State::Loaded;
   } else {
+    file.Image = QImage();
     file.Status = IconFile::State::Unreadable;
   }
   return file;
 }
+
+bool FitsIconDirectory(const QImage& image) { return image.width() / 8 * 8 <= 0xFFFF && image.height() <= 0xFFFF; }
 
 bool IsWhitePixel(QRgb pixel) { return qRed(pixel) == 255 && qGreen(pixel) == 255 && qBlue(pixel) == 255; }
 
@@ -64,6 +67,8 @@ IconCompileResult CompileIconImage(const SystemMapTree& tree, const std::string&
     QImage image;
     if (node) {
       IconFile file = loader(projectDir + node->Text());
+      if (file.Status == IconFile::State::Loaded && !FitsIconDirectory(file.Image))
+        file.Status = IconFile::State::Unreadable;
       if (file.Status == IconFile::State::Loaded) {
         image = file.Image.convertToFormat(QImage::Format_RGB32);
         height = image.height();

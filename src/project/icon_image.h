@@ -27,8 +27,10 @@ struct IconFile {
 };
 using IconLoader = std::function<IconFile(const std::string& path)>;
 
-// The program's loader: any bitmap QImage reads, looked up ignoring the name's case.
+// The program's loader: any bitmap QImage reads, looked up ignoring the name's case. A bitmap whose size
+// the image directory's 16-bit fields cannot hold is unreadable.
 IconFile LoadIconBitmap(const std::string& path);
+bool FitsIconDirectory(const QImage& image);
 
 // Only pure white (red, green and blue at full value) stays white; every other colour is black.
 bool IsWhitePixel(QRgb pixel);

@@ -12,6 +12,7 @@
 #include "tk/canvas.h"
 #include "tk/color.h"
 #include "tk/component.h"
+#include "tk/exception.h"
 #include "tk/font.h"
 #include "tk/message.h"
 #include "tk/types.h"
@@ -48,7 +49,10 @@ class ControlT : public W, public Component, public MessageTarget {
   void SetTop(int v) { SetBounds(Left(), v, Width(), Height()); }
   void SetWidth(int v) { SetBounds(Left(), Top(), v, Height()); }
   void SetHeight(int v) { SetBounds(Left(), Top(), Width(), v); }
+  // Bounds beyond what a window can take are refused, so no edge or offset computed from them overflows.
   virtual void SetBounds(int left, int top, int width, int height) {
+    for (int v : {left, top, width, height})
+      if (v < -QWIDGETSIZE_MAX || v > QWIDGETSIZE_MAX) throw EInvalidOperation("Control bounds out of range");
     this->setGeometry(left, top, width < 0 ? 0 : width, height < 0 ? 0 : height);
   }
   Rect BoundsRect() const { return Bounds(Left(), Top(), Width(), Height()); }

@@ -1,6 +1,9 @@
 #include "tk/filer.h"
 
 #include <QJsonArray>
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <map>
 
 #include "platform/text.h"
@@ -62,20 +65,37 @@ QJsonArray ValueToJson(const Value& value) {
 }
 
 Value ValueFromJson(const QJsonArray& json) {
-  QString type = json.at(0).toString();
-  QJsonValue data = json.at(1);
-  if (type == "Integer") return static_cast<std::int64_t>(data.toInteger());
-  if (type == "Boolean") return data.toBool();
-  if (type == "String") return S(data.toString());
-  if (type == "Float") return data.toDouble();
-  if (type == "Ident") return Ident{S(data.toString())};
-  if (type == "Reference") return Ident{S(data.toString())};
-  if (type == "Binary") {
-    QByteArray bytes = QByteArray::fromHex(data.toString().toLatin1());
-    return Binary(bytes.begin(), bytes.end());
+  const QString type = json.at(0).toString();
+  const QJsonValue data = json.at(1);
+  const auto require = [](bool ok) {
+    if (!ok) detail::InvalidPropertyValue();
+  };
+  if (type == "Integer") {
+    // Whole numbers only, and only those a double carries exactly.
+    const double number = data.toDouble();
+    require(data.isDouble() && std::abs(number) <= 9007199254740992.0 && number == std::trunc(number));
+    return data.toInteger();
+  }
+  if (type == "Boolean") {
+    require(data.isBool());
+    return data.toBool();
+  }
+  if (type == "Float") {
+    require(data.isDouble());
+    return data.toDouble();
   }
   if (type == "Nil") return std::monostate{};
-  throw EReadError("Invalid property value");
+  require(data.isString());
+  if (type == "String") return S(data.toString());
+  if (type == "Ident" || type == "Reference") return Ident{S(data.toString())};
+  if (type == "Binary") {
+    const QByteArray hex = data.toString().toLatin1();
+    require(hex.size() % 2 == 0 &&
+            std::all_of(hex.begin(), hex.end(), [](unsigned char c) { return std::isxdigit(c); }));
+    QByteArray bytes = QByteArray::fromHex(hex);
+    return Binary(bytes.begin(), bytes.end());
+  }
+  detail::InvalidPropertyValue();
 }
 
 QJsonObject Writer::WriteComponent(Component& component, Component* root) {
@@ -121,9 +141,11 @@ void Writer::DefineBinaryProperty(const std::string& name, const std::function<v
 Component* Reader::ReadRoot(const QJsonObject& json, Component* owner) {
   created_.clear();
   fixups_.clear();
-  Component* root = ReadComponent(json, owner, nullptr);
-  Finish(*root);
-  return root;
+  return Guarded(0, [&] {
+    Component* root = ReadComponent(json, owner, nullptr);
+    Finish(*root);
+    return root;
+  });
 }
 
 void Reader::ReadInto(Component& root, const QJsonObject& json) {
@@ -131,8 +153,26 @@ void Reader::ReadInto(Component& root, const QJsonObject& json) {
   fixups_.clear();
   root.SetLoadingState();
   created_.push_back(&root);
-  ReadBody(root, json);
-  Finish(root);
+  Guarded(1, [&] {
+    ReadBody(root, json);
+    Finish(root);
+    return &root;
+  });
+}
+
+Component* Reader::Guarded(std::size_t keep, const std::function<Component*()>& read) {
+  try {
+    return read();
+  } catch (const std::exception& e) {
+    // What this read made goes again, children before their parents, so the owner is left as it was;
+    // every failure leaves as the reader's own error.
+    for (std::size_t i = created_.size(); i > keep; --i) delete created_[i - 1];
+    if (keep) created_.front()->ClearReadingState();
+    created_.clear();
+    fixups_.clear();
+    if (dynamic_cast<const EReadError*>(&e)) throw;
+    throw EReadError(e.what());
+  }
 }
 
 Component* Reader::ReadComponent(const QJsonObject& json, Component* owner, Component* parent) {
@@ -156,14 +196,22 @@ void Reader::ReadBody(Component& component, const QJsonObject& json) {
     QJsonArray triple = entry.toArray();
     std::string name = S(triple.at(0).toString());
     QJsonArray valueJson{triple.at(1), triple.at(2)};
+    const Value value = ValueFromJson(valueJson);
     bool published = false;
     for (const PropertyInfo& p : props) {
       if (p.Name != name) continue;
       published = true;
-      if (triple.at(1).toString() == "Reference")
-        fixups_.push_back({&component, p, S(triple.at(2).toString())});
+      // The stream must hold what the property holds: a reference for a reference, an identifier for an
+      // enumeration, and so on.
+      const bool isReference = triple.at(1).toString() == "Reference";
+      const Value current = p.Get(component);
+      if (isReference != std::holds_alternative<ComponentRef>(current) ||
+          (!isReference && value.index() != current.index()))
+        detail::InvalidPropertyValue();
+      if (isReference)
+        fixups_.push_back({&component, p, std::get<Ident>(value).Name});
       else
-        p.Set(component, ValueFromJson(valueJson));
+        p.Set(component, value);
     }
     if (!published) defined[triple.at(0).toString()] = valueJson;
   }

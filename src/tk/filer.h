@@ -41,7 +41,9 @@ class Writer : public Filer {
 
 class Reader : public Filer {
  public:
-  // Reads a tree whose top component is made with `owner` as owner.
+  // Reads a tree whose top component is made with `owner` as owner. A stream that cannot be read (an
+  // unknown class, a value of the wrong type or range, a setter that refuses it) throws EReadError and
+  // leaves nothing it made behind.
   Component* ReadRoot(const QJsonObject& json, Component* owner);
   // Reads the properties and children of an existing root (a form reading its own description).
   void ReadInto(Component& root, const QJsonObject& json);
@@ -60,6 +62,8 @@ class Reader : public Filer {
   Component* ReadComponent(const QJsonObject& json, Component* owner, Component* parent);
   void ReadBody(Component& component, const QJsonObject& json);
   void Finish(Component& root);
+  // Runs a read; on any failure frees what it created past the first `keep` and throws EReadError.
+  Component* Guarded(std::size_t keep, const std::function<Component*()>& read);
 
   std::vector<Component*> created_;
   std::vector<Fixup> fixups_;

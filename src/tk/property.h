@@ -3,12 +3,16 @@
 // property only when it differs from its default (one without a default is always written).
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
+
+#include "tk/exception.h"
 
 namespace tk {
 
@@ -53,16 +57,32 @@ Value ToValue(const T& v) {
   else
     return Value(v);
 }
+// A stream value of the wrong kind, or out of the range of the property's type, is refused with the
+// reader's error before the setter sees it.
+[[noreturn]] inline void InvalidPropertyValue() { throw EReadError("Invalid property value"); }
+template <class A>
+const A& Get(const Value& v) {
+  const A* value = std::get_if<A>(&v);
+  if (!value) InvalidPropertyValue();
+  return *value;
+}
 template <class T>
 T FromValue(const Value& v) {
-  if constexpr (std::is_same_v<T, bool>)
-    return std::get<bool>(v);
-  else if constexpr (std::is_integral_v<T> || std::is_enum_v<T>)
-    return static_cast<T>(std::get<std::int64_t>(v));
-  else if constexpr (std::is_floating_point_v<T>)
-    return static_cast<T>(std::get<double>(v));
-  else
-    return std::get<T>(v);
+  if constexpr (std::is_same_v<T, bool>) {
+    return Get<bool>(v);
+  } else if constexpr (std::is_enum_v<T>) {
+    return static_cast<T>(FromValue<std::underlying_type_t<T>>(v));
+  } else if constexpr (std::is_integral_v<T>) {
+    const std::int64_t value = Get<std::int64_t>(v);
+    // Through the standard integer of T's width, which in_range takes (char is not one).
+    using Same = std::conditional_t<std::is_signed_v<T>, std::make_signed_t<T>, std::make_unsigned_t<T>>;
+    if (!std::in_range<Same>(value)) InvalidPropertyValue();
+    return static_cast<T>(value);
+  } else if constexpr (std::is_floating_point_v<T>) {
+    return static_cast<T>(Get<double>(v));
+  } else {
+    return Get<T>(v);
+  }
 }
 }  // namespace detail
 
@@ -90,9 +110,10 @@ PropertyInfo MakeEnumProperty(std::string name, G getter, S setter, std::span<co
     return Value(Ident{index < names.size() ? names[index] : ""});
   };
   p.Set = [setter, names](Component& c, const Value& v) {
-    const std::string& text = std::get<Ident>(v).Name;
+    const std::string& text = detail::Get<Ident>(v).Name;
     for (std::size_t i = 0; i < names.size(); ++i)
-      if (text == names[i]) (dynamic_cast<C&>(c).*setter)(static_cast<T>(i));
+      if (text == names[i]) return (dynamic_cast<C&>(c).*setter)(static_cast<T>(i));
+    detail::InvalidPropertyValue();
   };
   if (def) p.Default = Value(Ident{names[static_cast<std::size_t>(*def)]});
   return p;

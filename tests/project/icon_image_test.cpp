@@ -204,6 +204,17 @@ TEST(IconBitmapLoader, ReadsBitmapsAndTellsMissingFromUnreadable) {
   EXPECT_EQ(LoadIconBitmap(dir.Path().string()).Status, IconFile::State::Missing);  // a directory
 }
 
+TEST_F(IconImageTest, AnIconWiderThanTheDirectoryCanHoldIsRefusedByTheLoader) {
+  // Kept as a regression input: 65,544 pixels wide would be stored as 8 in the 16-bit width field.
+  const std::string damaged = std::string(ZELTA_TEST_DATA_DIR) + "/damaged/icon-width-65544x1.bmp";
+  EXPECT_EQ(LoadIconBitmap(damaged).Status, IconFile::State::Unreadable);
+  UseIcon(3, "wide.bmp", QImage(65544, 1, QImage::Format_RGB32));  // an injected loader gets no further
+  IconCompileResult result = Compile();
+  EXPECT_EQ(log.Lines, (std::vector<std::string>{"wide.bmp, not a readable bitmap #3"}));
+  EXPECT_EQ(U16(6 * 3 + 2), 16);
+  EXPECT_EQ(result.End, 7600);
+}
+
 TEST(TwoLevels, OnlyPureWhiteStaysWhite) {
   QImage image(3, 1, QImage::Format_RGB32);
   image.setPixel(0, 0, qRgb(255, 255, 255));
