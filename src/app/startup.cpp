@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/zelta_application.h"
+#include "gui/qt_ui.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 
@@ -67,6 +68,8 @@ int Main(int argc, char** argv) {
     }
   }
   ZeltaApplication application(argc, argv);
+  platform::QtUi ui;
+  platform::SetUi(&ui);
   return StartUp(application, WindowTable());
 }
 

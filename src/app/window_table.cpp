@@ -1,9 +1,9 @@
 #include <QWidget>
 
 #include "app/startup.h"
-#include "program/editor_form.h"
-#include "program/wizard_form.h"
-#include "project/sys_config.h"
+#include "gui/program/editor_form.h"
+#include "gui/program/wizard_form.h"
+#include "gui/project/sys_config.h"
 
 namespace app {
 

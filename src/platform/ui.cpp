@@ -1,8 +1,6 @@
 #include "platform/ui.h"
 
-#include <memory>
-
-#include "platform/qt_ui.h"
+#include <cstdio>
 
 namespace platform {
 
@@ -17,11 +15,28 @@ void UiSeam::ShowException(const std::string& message) {
   MessageBox(message, ApplicationTitle(), MsgButtons::Ok, MsgKind::Error);
 }
 
+namespace {
+// Stands in until the program installs its windows' seam: says on standard error what it was asked and
+// answers as a user who cancels.
+class HeadlessUi : public UiSeam {
+ public:
+  MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgKind) override {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return buttons == MsgButtons::Ok ? MsgResult::Ok : buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+  }
+  std::optional<std::string> OpenFileName(const FileDialogOptions&) override { return std::nullopt; }
+  std::optional<std::string> SaveFileName(const FileDialogOptions&) override { return std::nullopt; }
+  std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  bool PrintSetup(QPrinter&) override { return false; }
+  void Beep() override {}
+};
+}  // namespace
+
 UiSeam& Ui() {
-  static std::unique_ptr<QtUi> fallback;
-  if (installed) return *installed;
-  if (!fallback) fallback = std::make_unique<QtUi>();
-  return *fallback;
+  static HeadlessUi fallback;
+  return installed ? *installed : fallback;
 }
 
 UiSeam* SetUi(UiSeam* seam) {

@@ -43,7 +43,7 @@ class UiSeam {
   void ShowException(const std::string& message);
 };
 
-// The installed seam. Until one is installed, a Qt seam is made on first use.
+// The installed seam. Until one is installed, a headless one answers every question with cancel.
 UiSeam& Ui();
 // Installs a seam (not owned) and returns the previous one; nullptr restores the default.
 UiSeam* SetUi(UiSeam* seam);

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "gui/program/editor_form.h"
+#include "gui/project/sys_config.h"
 #include "platform/paths.h"
-#include "program/editor_form.h"
-#include "project/sys_config.h"
-#include "support/temp_dir.h"
 #include "support/scripted_ui.h"
+#include "support/temp_dir.h"
 
 namespace app {
 namespace {
@@ -42,8 +42,16 @@ TEST(StartUp, CreatesTheWindowsInTableOrderWithTheEditorAsMainWindow) {
 TEST(StartUp, TheLoopShowsOnlyTheMainWindowAndEndsWhenItCloses) {
   std::vector<QWidget*> made;
   std::vector<WindowEntry> table = {
-      {"Main", [&] { made.push_back(new QWidget); return made.back(); }},
-      {"Second", [&] { made.push_back(new QWidget); return made.back(); }},
+      {"Main",
+       [&] {
+         made.push_back(new QWidget);
+         return made.back();
+       }},
+      {"Second",
+       [&] {
+         made.push_back(new QWidget);
+         return made.back();
+       }},
   };
   bool mainWasOnlyVisible = false;
   QMetaObject::invokeMethod(
@@ -62,9 +70,17 @@ TEST(StartUp, TheLoopShowsOnlyTheMainWindowAndEndsWhenItCloses) {
 TEST(StartUp, AWindowThatFailsToBeCreatedEndsTheProgramAfterOneMessage) {
   std::vector<std::string> created;
   std::vector<WindowEntry> table = {
-      {"First", [&] { created.push_back("First"); return nullptr; }},
+      {"First",
+       [&] {
+         created.push_back("First");
+         return nullptr;
+       }},
       {"Broken", [&]() -> QWidget* { throw std::runtime_error("Cannot create window"); }},
-      {"Later", [&] { created.push_back("Later"); return nullptr; }},
+      {"Later",
+       [&] {
+         created.push_back("Later");
+         return nullptr;
+       }},
   };
   EXPECT_NE(StartUp(*qApp, table), 0);
   EXPECT_EQ(created, std::vector<std::string>{"First"}) << "windows after the failing one are never created";
@@ -76,7 +92,8 @@ TEST(StartUp, AnExceptionInAnEventHandlerIsShownAndTheLoopGoesOn) {
   QWidget main;
   std::vector<WindowEntry> table = {{"Main", [&] { return &main; }}};
   bool ranAfter = false;
-  QMetaObject::invokeMethod(qApp, [] { throw std::runtime_error("handler failed"); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp, [] { throw std::runtime_error("handler failed"); }, Qt::QueuedConnection);
   QMetaObject::invokeMethod(
       qApp,
       [&] {

@@ -1,4 +1,4 @@
-#include "program/wizard_form.h"
+#include "gui/program/wizard_form.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "gui/program/wizard_panel.h"
 #include "platform/text.h"
-#include "program/wizard_panel.h"
 
 TWizard* Wizard = nullptr;
 

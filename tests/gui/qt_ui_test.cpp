@@ -1,4 +1,4 @@
-#include "platform/qt_ui.h"
+#include "gui/qt_ui.h"
 
 #include <gtest/gtest.h>
 

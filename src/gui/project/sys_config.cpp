@@ -1,4 +1,4 @@
-#include "project/sys_config.h"
+#include "gui/project/sys_config.h"
 
 #include <QBuffer>
 #include <QEvent>
@@ -11,13 +11,13 @@
 #include <QTreeView>
 #include <filesystem>
 
+#include "gui/project/system_map_model.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 #include "project/name_table.h"
 #include "project/prj_file.h"
-#include "project/system_map_model.h"
 
 TSysConfig* SysConfig = nullptr;
 

@@ -1,4 +1,4 @@
-#include "program/wizard_panel.h"
+#include "gui/program/wizard_panel.h"
 
 #include <QButtonGroup>
 #include <QDateEdit>

@@ -1,15 +1,13 @@
 #pragma once
-// The printed listing: a header, then "Line#  %4d:   <text>" with "// <comment>" in a second column, up to
-// and including the END line (every line when there is none). Laying it out needs only text metrics, so
-// it is worked out apart from the printer and then drawn in one print job, a page break wherever the
-// next line would not fit. The grid's cells are read, never changed.
+// The printed listing laid out: a header, then "Line#  %4d:   <text>" with "// <comment>" in a second
+// column, up to and including the END line (every line when there is none). Laying it out needs only text
+// metrics, so it is worked out apart from the printer; a page break falls wherever the next line would not
+// fit. The grid's cells are read, never changed.
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "program/program_store.h"
-
-class QPrinter;
 
 namespace program {
 
@@ -33,10 +31,5 @@ std::string PrintHeader(const std::string& fileName, const std::string& date, co
 std::vector<PrintPage> LayoutListing(const ProgramStore& store, const std::vector<std::string>& texts,
                                      const std::vector<std::string>& comments, const std::string& header,
                                      const PrintMetrics& metrics);
-
-// Prints the listing on `printer` in the font `fontFamily`, 8 points, with today's date and time in the
-// system's short formats. False when the printer could not be started.
-bool PrintListing(QPrinter& printer, const std::string& fontFamily, const ProgramStore& store,
-                  const std::vector<std::string>& texts, const std::vector<std::string>& comments);
 
 }  // namespace program

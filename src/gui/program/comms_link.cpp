@@ -1,4 +1,4 @@
-#include "program/comms_link.h"
+#include "gui/program/comms_link.h"
 
 #include "platform/paths.h"
 

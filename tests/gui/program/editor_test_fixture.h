@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "gui/program/comms_link.h"
+#include "gui/program/editor_form.h"
+#include "gui/program/editor_links.h"
+#include "gui/project/sys_config.h"
 #include "platform/paths.h"
-#include "program/comms_link.h"
-#include "program/editor_form.h"
-#include "program/editor_links.h"
-#include "project/sys_config.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "project/system_map_model.h"
+#include "gui/project/system_map_model.h"
 
 #include "platform/text.h"
 #include "platform/ui.h"

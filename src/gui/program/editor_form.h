@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "program/comms_link.h"
-#include "program/editor_links.h"
+#include "gui/program/comms_link.h"
+#include "gui/program/editor_links.h"
+#include "gui/program/listing_model.h"
 #include "program/line_codec.h"
-#include "program/listing_model.h"
 #include "program/program_store.h"
 
 class QAction;

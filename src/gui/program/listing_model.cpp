@@ -1,4 +1,4 @@
-#include "program/listing_model.h"
+#include "gui/program/listing_model.h"
 
 #include "platform/text.h"
 

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "editor_test_fixture.h"
-#include "program/wizard_form.h"
-#include "program/wizard_panel.h"
+#include "gui/program/wizard_form.h"
+#include "gui/program/wizard_panel.h"
 #include "project/name_table.h"
 
 namespace wizard_test {

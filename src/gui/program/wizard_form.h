@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "program/editor_form.h"
-#include "program/editor_links.h"
+#include "gui/program/editor_form.h"
+#include "gui/program/editor_links.h"
 #include "program/line_codec.h"
 
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "project/sys_config.h"
+#include "gui/project/sys_config.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +17,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "gui/project/system_map_model.h"
 #include "platform/atomic_file.h"
 #include "project/name_table.h"
-#include "project/system_map_model.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 

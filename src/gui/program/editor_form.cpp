@@ -1,4 +1,4 @@
-#include "program/editor_form.h"
+#include "gui/program/editor_form.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,15 +23,15 @@
 
 #include "controls/link_label.h"
 #include "controls/styled_label.h"
+#include "gui/program/listing_print.h"
+#include "gui/project/sys_config.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ui.h"
-#include "program/listing_print.h"
 #include "program/listing_search.h"
 #include "program/program_files.h"
-#include "program/project_file_set.h"
 #include "project/name_table.h"
-#include "project/sys_config.h"
+#include "workspace/project_file_set.h"
 
 TEditorForm* EditorForm = nullptr;
 

@@ -1,4 +1,4 @@
-#include "program/project_file_set.h"
+#include "workspace/project_file_set.h"
 
 #include "platform/paths.h"
 #include "platform/text.h"

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <memory>
 
-#include "program/editor_form.h"
+#include "gui/program/editor_form.h"
 
 namespace {
 

@@ -8,8 +8,7 @@ namespace platform {
 // The seam shown to the user: Qt message boxes and dialogs.
 class QtUi : public UiSeam {
  public:
-  MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                       MsgKind kind) override;
+  MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgKind kind) override;
   std::optional<std::string> OpenFileName(const FileDialogOptions& options) override;
   std::optional<std::string> SaveFileName(const FileDialogOptions& options) override;
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,

@@ -1,4 +1,4 @@
-#include "platform/qt_ui.h"
+#include "gui/qt_ui.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -29,28 +29,46 @@ QStringList QtFilters(const std::string& filter) {
   return result;
 }
 
-MsgResult QtUi::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                           MsgKind kind) {
+MsgResult QtUi::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgKind kind) {
   QMessageBox box(QApplication::activeWindow());
   box.setWindowTitle(ToQString(caption));
   box.setText(ToQString(text));
   switch (kind) {
-    case MsgKind::Information: box.setIcon(QMessageBox::Information); break;
-    case MsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MsgKind::Error: box.setIcon(QMessageBox::Critical); break;
-    case MsgKind::Question: box.setIcon(QMessageBox::Question); break;
-    case MsgKind::Plain: break;
+    case MsgKind::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MsgKind::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MsgKind::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MsgKind::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MsgKind::Plain:
+      break;
   }
   switch (buttons) {
-    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case MsgButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case MsgButtons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case MsgButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
   }
   switch (box.exec()) {
-    case QMessageBox::Ok: return MsgResult::Ok;
-    case QMessageBox::Yes: return MsgResult::Yes;
-    case QMessageBox::No: return MsgResult::No;
-    default: return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+    case QMessageBox::Ok:
+      return MsgResult::Ok;
+    case QMessageBox::Yes:
+      return MsgResult::Yes;
+    case QMessageBox::No:
+      return MsgResult::No;
+    default:
+      return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
   }
 }
 
@@ -84,9 +102,7 @@ std::optional<std::string> QtUi::OpenFileName(const FileDialogOptions& options) 
   return RunFileDialog(options, false);
 }
 
-std::optional<std::string> QtUi::SaveFileName(const FileDialogOptions& options) {
-  return RunFileDialog(options, true);
-}
+std::optional<std::string> QtUi::SaveFileName(const FileDialogOptions& options) { return RunFileDialog(options, true); }
 
 std::optional<std::string> QtUi::InputBox(const std::string& caption, const std::string& prompt,
                                           const std::string& initial) {
