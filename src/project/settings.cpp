@@ -1,0 +1,178 @@
+#include "project/settings.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/paths.h"
+#include "platform/registry.h"
+#include "platform/ui.h"
+
+namespace project {
+
+namespace {
+
+// A radio group shows one of its items: a stored index past the last item shows the last one.
+int ShownIndex(int value, int first, int last) { return std::clamp(value, first, last); }
+
+// The decimal value a number edit holds, read the C runtime's way: leading blanks and a sign, then digits
+// up to the first other character; text that is not a number counts as 0. A number too large for a long
+// comes back as the long's limit, which is no password either.
+long DecimalValue(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+
+}  // namespace
+
+Settings::Settings(SettingsLinks* links) : links_(links ? links : &ownLinks_) {}
+
+bool Settings::ReadConfigFile() {
+  try {
+    ReadValues();
+    return true;
+  } catch (const platform::RegistryError& error) {
+    platform::Ui().ShowMessage(error.what());
+    return false;
+  }
+}
+
+void Settings::ReadValues() {
+  ComNum = 1;
+  Method = 1;
+  Delay = 3;
+  StartMode = 1;
+  Delete = DefaultPassword;
+  CurrentDirectory.clear();
+
+  platform::Registry registry(platform::RootKey::LocalMachine);
+  if (registry.OpenKey(TimeKey, false)) {
+    Latitude = registry.ReadString("Latitude");
+    Longitude = registry.ReadString("Longitude");
+    UseDaylightSaving = registry.ReadBool("DST");
+    TimeZone = registry.ReadString("TimeZone");
+    registry.CloseKey();
+  }
+
+  // A new machine has no settings yet: seed them so that the window can open there.
+  if (!registry.KeyExists(ConfigKey)) {
+    registry.OpenKey(ConfigKey, true);
+    registry.WriteInteger("StartMode", StartMode);
+    registry.WriteInteger("Delay", Delay);
+    registry.WriteInteger("ComNum", ComNum);
+    registry.WriteInteger("Method", Method);
+    registry.WriteInteger("NonTapi", 0);
+    registry.WriteString("Modem", "");
+    registry.WriteInteger("Delete", Delete);
+    registry.WriteInteger("ProgrammingMode", 0);
+    registry.CloseKey();
+  }
+
+  registry.OpenKey(ConfigKey, true);
+  StartMode = static_cast<std::uint8_t>(registry.ReadInteger("StartMode"));
+  Delay = static_cast<std::uint8_t>(registry.ReadInteger("Delay"));
+  ComNum = static_cast<std::uint8_t>(registry.ReadInteger("ComNum"));
+  Method = static_cast<std::uint8_t>(registry.ReadInteger("Method"));
+  NonTapi = static_cast<std::uint8_t>(registry.ReadInteger("NonTapi"));
+  links_->SetSelectedDevice(registry.ReadString("Modem"));
+  Delete = registry.ReadInteger("Delete");
+  ProgrammingMode = ShownIndex(registry.ReadInteger("ProgrammingMode"), -1, ProgrammingModes - 1);
+  registry.CloseKey();
+
+  if (registry.OpenKey(AppPathsKey, false)) {
+    CurrentDirectory = registry.ReadString("Path");
+    registry.CloseKey();
+  }
+  if (CurrentDirectory.empty()) CurrentDirectory = platform::CurrentDir();
+  if (CurrentDirectory.size() > MaxDirectoryLength) CurrentDirectory.resize(MaxDirectoryLength);
+
+  SelectComNum(ComNum);
+  SelectMethod(Method);
+  PasswordText = std::to_string(Delete);
+
+  links_->SetPortNumber(ComNum);
+  if (ComNum == 0 && links_->SelectedDevice().empty()) links_->SelectDevice();
+  ShowSelectedDevice();
+  if (NonTapi == 1) SetNonTapi(true);
+
+  links_->SetPhonebookFileName(platform::JoinPath(CurrentDirectory, PhonebookFile));
+}
+
+bool Settings::WriteConfigFile() {
+  try {
+    WriteValues();
+    return true;
+  } catch (const platform::RegistryError& error) {
+    platform::Ui().ShowMessage(error.what());
+    return false;
+  }
+}
+
+void Settings::WriteValues() {
+  platform::Registry registry(platform::RootKey::LocalMachine);
+  registry.OpenKey(ConfigKey, true);
+  registry.WriteInteger("Delay", Delay);
+  registry.WriteInteger("StartMode", StartMode);
+  registry.WriteInteger("ComNum", ComNum);
+  registry.WriteInteger("Method", Method);
+  registry.WriteInteger("NonTapi", NonTapi);
+  registry.WriteInteger("Delete", Delete);
+  registry.WriteInteger("ProgrammingMode", ProgrammingMode);
+  if (ComNum == 0 && links_->SelectedDevice().empty()) {
+    links_->SelectDevice();
+    ShowSelectedDevice();
+  }
+  registry.WriteString("Modem", links_->SelectedDevice());
+  registry.CloseKey();
+
+  registry.OpenKey(TimeKey, true);
+  registry.WriteString("Latitude", Latitude);
+  registry.WriteString("Longitude", Longitude);
+  registry.WriteBool("DST", UseDaylightSaving);
+  registry.WriteString("TimeZone", TimeZone);
+  registry.CloseKey();
+
+  links_->SetPortNumber(ComNum);
+}
+
+bool Settings::OkOrClose() {
+  Delay = 0;
+  StartMode = 0;
+  const long typed = DecimalValue(PasswordText);
+  Delete = typed >= 0 && typed <= 65535 ? static_cast<std::int32_t>(typed) : DefaultPassword;
+  return WriteConfigFile();
+}
+
+void Settings::SelectComNum(int index) {
+  index = ShownIndex(index, 0, ComPorts);
+  if (index == ComSelection) return;
+  ComSelection = index;
+  ComNum = static_cast<std::uint8_t>(index);
+  if (index > 0) {
+    SelectedDevice.clear();
+    links_->SetSelectedDevice("");
+  } else {
+    SetNonTapi(false);
+  }
+}
+
+void Settings::SelectMethod(int index) { Method = static_cast<std::uint8_t>(ShownIndex(index, 0, 1)); }
+
+void Settings::SetNonTapi(bool ticked) {
+  if (ticked == AuxModem) return;
+  AuxModem = ticked;
+  if (ticked) {
+    SelectedDevice.clear();
+    links_->SetSelectedDevice("");
+    // The auxiliary modem sits on a COM port.
+    if (ComSelection == 0) SelectComNum(1);
+    NonTapi = 1;
+  } else {
+    NonTapi = 0;
+  }
+}
+
+void Settings::SelectDevice() {
+  links_->SelectDevice();
+  ShowSelectedDevice();
+}
+
+void Settings::ShowSelectedDevice() { SelectedDevice = links_->SelectedDevice(); }
+
+}  // namespace project
