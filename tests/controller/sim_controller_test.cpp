@@ -1,0 +1,205 @@
+// The simulated controller is test equipment: these check that what it answers is what a controller
+// answers, since every engine test trusts it.
+#include "support/sim_controller.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "serial/win32_dispatcher.h"
+
+namespace controller {
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::SimBytes;
+using testing_support::SimController;
+
+// The PC's end of the line, opened raw as the port component opens it.
+class PcEnd {
+ public:
+  explicit PcEnd(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+    termios t{};
+    if (fd_ >= 0 && ::tcgetattr(fd_, &t) == 0) {
+      ::cfmakeraw(&t);
+      ::tcsetattr(fd_, TCSANOW, &t);
+    }
+  }
+  ~PcEnd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool Open() const { return fd_ >= 0; }
+  template <class Bytes>
+  void Send(const Bytes& bytes) {
+    ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // What arrives within the deadline, up to `count` bytes.
+  SimBytes Take(std::size_t count, std::chrono::milliseconds deadline = 2s) {
+    SimBytes got;
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (got.size() < count && std::chrono::steady_clock::now() < end) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 10) <= 0) continue;
+      std::uint8_t b[512];
+      const ssize_t n = ::read(fd_, b, std::min(sizeof b, count - got.size()));
+      if (n > 0) got.insert(got.end(), b, b + n);
+    }
+    return got;
+  }
+
+ private:
+  int fd_;
+};
+
+SimBytes Bytes(std::span<const Byte> b) { return SimBytes(b.begin(), b.end()); }
+
+SimBytes BlockFrame(const BlockHeader& header, Byte fill) {
+  FrameBytes buffer{};
+  for (int i = 0; i < BlockDataSize; ++i)
+    buffer[static_cast<std::size_t>(BlockDataOffset + i)] = static_cast<Byte>(fill + i);
+  CompleteBlockFrame(buffer, header);
+  return SimBytes(buffer.begin(), buffer.begin() + BlockFrameSize);
+}
+
+const SimBytes kAck{6, 0, 0}, kNak{0x15, 0, 0};
+
+struct SimControllerTest : testing::Test {
+  void SetUp() override { ASSERT_TRUE(sim.Valid() && pc.Open()); }
+  SimController sim;
+  PcEnd pc{sim.SlavePath()};
+};
+
+TEST_F(SimControllerTest, AnswersARequestWithItsMemoryAndStoresWhatCommandsSet) {
+  sim.SetModule(5, 11);
+  pc.Send(RequestFrame(AddrModuleTypes));
+  const SimBytes reply = pc.Take(BlockReplySize);
+  ASSERT_EQ(reply.size(), static_cast<std::size_t>(BlockReplySize));
+  EXPECT_TRUE(BlockReplyGood(reply));
+  EXPECT_EQ(SimBytes(reply.begin(), reply.begin() + 6), (SimBytes{0x2A, 0, 0, 0x01, 0xB0, 0})) << "the header echoes";
+  EXPECT_EQ(reply[BlockDataOffset + 4], 11);
+  EXPECT_EQ(reply[BlockDataOffset + 5], 200) << "no module";
+
+  pc.Send(CommandFrame(CmdSetControllerParam, 10, 0x12, 0x34));
+  EXPECT_EQ(pc.Take(3), kAck);
+  pc.Send(RequestFrame(AddrControllerParams));
+  const SimBytes params = pc.Take(BlockReplySize);
+  ASSERT_EQ(params.size(), static_cast<std::size_t>(BlockReplySize));
+  EXPECT_EQ(params[BlockDataOffset + 20], 0x34) << "parameters are little-endian words";
+  EXPECT_EQ(params[BlockDataOffset + 21], 0x12);
+}
+
+TEST_F(SimControllerTest, RefusesFramesWhoseCheckFails) {
+  struct Case {
+    const char* what;
+    SimBytes frame;
+    SimBytes answer;
+  };
+  SimBytes command = Bytes(CommandFrame(CmdSetControllerParam, 7, 0, 9));
+  command[7] ^= 1;
+  SimBytes block = BlockFrame(DirectHeader(0x7B00), 1);
+  block[100] ^= 0x40;
+  SimBytes request = Bytes(RequestFrame(AddrInfoBlock));
+  request[7] ^= 1;
+  const Case cases[] = {{"command", command, kNak}, {"block", block, kNak}, {"request", request, {}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto before = sim.ReceivedCount();
+    pc.Send(c.frame);
+    EXPECT_EQ(pc.Take(c.answer.empty() ? 1 : 3, c.answer.empty() ? 300ms : 2s), c.answer);
+    ASSERT_TRUE(sim.WaitUntilReceived(before + 1));
+    EXPECT_FALSE(sim.LastFrame()->CheckGood);
+  }
+  EXPECT_EQ(sim.Parameter(7), 0) << "a refused frame does nothing";
+  EXPECT_EQ(sim.Read(0x7B00, 1)[0], 0);
+}
+
+TEST_F(SimControllerTest, InjectedFaultsTakeTheNextAnswersOnly) {
+  sim.NakNext(1);
+  pc.Send(CommandFrame(CmdRelay, 2, 3, 1));
+  EXPECT_EQ(pc.Take(3), kNak);
+  EXPECT_FALSE(sim.Relay(2, 3)) << "refused: not done";
+  pc.Send(CommandFrame(CmdRelay, 2, 3, 1));
+  EXPECT_EQ(pc.Take(3), kAck);
+  EXPECT_TRUE(sim.Relay(2, 3));
+  EXPECT_EQ(sim.IoWord(2), 1 << 3);
+
+  sim.CorruptNextBlockReplies(1);
+  pc.Send(RequestFrame(AddrInfoBlock));
+  EXPECT_FALSE(BlockReplyGood(pc.Take(BlockReplySize)));
+  pc.Send(RequestFrame(AddrInfoBlock));
+  EXPECT_TRUE(BlockReplyGood(pc.Take(BlockReplySize)));
+
+  sim.IgnoreNext(1);
+  pc.Send(CommandFrame(CmdStopInterpreter));
+  EXPECT_TRUE(pc.Take(1, 300ms).empty());
+  EXPECT_TRUE(sim.InterpreterRunning());
+  pc.Send(CommandFrame(CmdStopInterpreter));
+  EXPECT_EQ(pc.Take(3), kAck);
+  EXPECT_FALSE(sim.InterpreterRunning());
+}
+
+TEST_F(SimControllerTest, DropsNoiseThatStartsNoFrame) {
+  SimBytes line{0x00, 0x55, 0xFF, 0x06};
+  const auto frame = CommandFrame(CmdStartProgram);
+  line.insert(line.end(), frame.begin(), frame.end());
+  pc.Send(line);
+  EXPECT_EQ(pc.Take(3), kAck);
+  EXPECT_EQ(sim.NoiseBytes(), 4u);
+  EXPECT_EQ(sim.Commands(CmdStartProgram).size(), 1u);
+}
+
+TEST_F(SimControllerTest, DropsAPartialFrameAfterASilence) {
+  const auto request = RequestFrame(AddrInfoBlock);
+  pc.Send(std::span(request).first(5));
+  ASSERT_TRUE(sim.WaitUntil([&] { return sim.DroppedPartials() == 1; }));
+  pc.Send(CommandFrame(CmdStartProgram));
+  EXPECT_EQ(pc.Take(3), kAck) << "the command is not taken as the rest of the request";
+  EXPECT_EQ(sim.ReceivedCount(), 1u);
+}
+
+TEST_F(SimControllerTest, FlashLoadsOnlyWithTheArgumentFromTheClockReply) {
+  pc.Send(CommandFrame(CmdReadClock));
+  const SimBytes clock = pc.Take(ClockReplySize);
+  ASSERT_EQ(clock.size(), static_cast<std::size_t>(ClockReplySize));
+  const int key = clock[1] + 256 * clock[2];
+  EXPECT_EQ(key, sim.FlashKey());
+  EXPECT_EQ(SimBytes(clock.begin() + 3, clock.end()), (SimBytes{7, 3, 4, 9, 5, 0})) << "yy mm dd hh mm, day";
+
+  pc.Send(BlockFrame(StagingHeader, 0x40));
+  EXPECT_EQ(pc.Take(3), kAck);
+  const auto wrong = static_cast<std::uint16_t>(key ^ 0x0101);
+  pc.Send(CommandFrame(CmdFlashLoad, 0x51, 3, static_cast<Byte>(wrong & 0xFF), static_cast<Byte>(wrong >> 8)));
+  pc.Send(CommandFrame(CmdFlashLoad, 0x51, 3, static_cast<Byte>(key & 0xFF), static_cast<Byte>(key >> 8)));
+  ASSERT_TRUE(sim.WaitUntilReceived(4));
+  EXPECT_TRUE(pc.Take(1, 300ms).empty()) << "a flash load is never answered";
+  EXPECT_EQ(sim.FlashArgMismatches(), 1);
+  EXPECT_EQ(sim.Faults().size(), 1u);
+  EXPECT_EQ(sim.FlashLoads(), 1);
+  const SimBytes program = sim.ProgramImage();
+  EXPECT_EQ(program[(12 + 3) * 256], 0x40) << "bank 0x51 holds program blocks 12..23";
+  EXPECT_EQ(program[(12 + 3) * 256 + 255], static_cast<Byte>(0x40 + 255));
+}
+
+TEST(SimControllerHangUp, ReachesThePortAsAnError) {
+  SimController sim;
+  ASSERT_TRUE(sim.Valid());
+  ::setenv("ZELTA_COM47", sim.SlavePath().c_str(), 1);
+  auto port = serial::TLkBaseDispatcher::Create<serial::TLkWin32Dispatcher>(nullptr);
+  port->ManualPump = true;
+  ASSERT_EQ(port->InitPort("COM47", 9600, 0, 8, 1, 1024, 1024, 0), 0);
+  ::unsetenv("ZELTA_COM47");
+  sim.HangUp();
+  EXPECT_TRUE(sim.HungUp());
+  const auto frame = CommandFrame(CmdStopInterpreter);
+  ASSERT_EQ(port->PutBlock(frame.data(), CommandFrameSize), 0);
+  EXPECT_LT(port->WriteOutput(), 0);
+  EXPECT_FALSE(port->ExtractData());
+}
+
+}  // namespace
+}  // namespace controller
