@@ -1,0 +1,64 @@
+// Setting the controller's clock from the PC, and reading it back: shown in the log, or silently to
+// build the flash-load argument that every flash write carries.
+#include <cstdio>
+
+#include "controller/name_tables.h"
+#include "controller/state_tables.h"
+#include "platform/clock.h"
+
+namespace controller {
+
+namespace {
+
+void SetClock(CommsEngine& e) {
+  e.SetStep("Setting Controller RTC");
+  e.AddLogLine("Setting Controller RTC");
+  const platform::LocalTime now = e.Clock.Now();
+  FillClockFrame(e.FrameBuffer, {now.Year, now.Month, now.Day, now.Hour, now.Minute, now.Second, now.DayOfWeek});
+  e.SendClockFrame();
+  e.CommState = 531;
+}
+
+void AwaitClockSet(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.SetClockRequest = 0;
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+void ReadClock(CommsEngine& e) {
+  e.SendCommandFrame(CmdReadClock);
+  e.CommState = 541;
+}
+
+void AwaitClock(CommsEngine& e) {
+  if (!e.AwaitReply(ClockReplySize, "Waiting for Response")) return;
+  const auto& f = e.FrameBuffer;
+  e.CommState = 110;
+  std::string text = "Bad RTC Data";
+  if (f[8] < 7) {
+    char line[96];
+    std::snprintf(line, sizeof line, "Controller Clock: %s, %02d/%02d/%02d  %02d:%02d", DayNames()[f[8]].c_str(), f[4],
+                  f[5], f[3], f[6], f[7]);
+    text = line;
+    // The controller's flash key rides in the clock reply; 0 would mean "none yet", so it is never used.
+    const std::uint16_t key = static_cast<std::uint16_t>(f[1] | f[2] << 8);
+    e.FlashArg = key == 0 ? 1 : key;
+  }
+  if (e.ClockRequest != 2) e.AddLogLine(text);
+  e.ClockRequest = 0;
+  e.RetryCount = 0;
+}
+
+constexpr StateEntry kStates[] = {
+    {530, 530, SetClock},
+    {531, 531, AwaitClockSet},
+    {540, 540, ReadClock},
+    {541, 541, AwaitClock},
+};
+
+}  // namespace
+
+std::span<const StateEntry> ClockStates() { return kStates; }
+
+}  // namespace controller

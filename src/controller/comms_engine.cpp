@@ -1,0 +1,263 @@
+#include "controller/comms_engine.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include "controller/name_tables.h"
+#include "controller/state_tables.h"
+#include "platform/clock.h"
+#include "platform/ui.h"
+#include "program/program_store.h"
+#include "project/settings.h"
+#include "serial/com_port.h"
+#include "serial/lk_exception.h"
+
+namespace controller {
+
+namespace {
+
+constexpr int MaxState = 1200;
+constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retries
+
+std::string Format(const char* format, auto... args) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+// RAII for the re-entry guard of Tick.
+class Reentry {
+ public:
+  explicit Reentry(bool& flag) : flag_(flag) { flag_ = true; }
+  ~Reentry() { flag_ = false; }
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+CommsEngine::CommsEngine(const CommsParts& parts)
+    : Port(parts.Port),
+      View(parts.View),
+      Settings(parts.Settings),
+      Project(parts.Project),
+      Dial(&parts.Dial),
+      Clock(parts.Clock),
+      handlers_(MaxState + 1, nullptr) {
+  for (std::span<const StateEntry> table : AllStateTables())
+    for (const StateEntry& entry : table)
+      for (int state = entry.First; state <= entry.Last; ++state) {
+        if (handlers_.at(static_cast<std::size_t>(state)))
+          throw std::logic_error("two handlers for state " + std::to_string(state));
+        handlers_[static_cast<std::size_t>(state)] = entry.Handler;
+      }
+  ModuleTypes.fill(NoModule);
+  FormCreate();
+}
+
+CommsEngine::~CommsEngine() { CloseImageFile(); }
+
+void CommsEngine::FormCreate() {
+  FlashArg = 0;
+  ReconnectRequest = 0;
+  for (auto& slot : CommandQueue) slot.fill(0);
+}
+
+void CommsEngine::Tick() {
+  if (ticking_) return;
+  Reentry guard(ticking_);
+  if (++StatusTick > 10) UpdateStatusPanel();
+  View.SetLights(Port.OutBuffUsed() != 0, Port.InBuffUsed() != 0);
+  try {
+    RunState();
+  } catch (const serial::ELkException& e) {
+    // A port that fails mid-conversation (an unplugged adapter) ends the connection once, instead of
+    // failing again on every tick.
+    AddLogLine(e.what());
+    if (CommState >= 1000 && CommState < 1006)
+      ++CommState;
+    else if (CommState != 0)
+      CommState = 1000;
+  }
+  View.SetText(CommsText::State, std::to_string(CommState));
+}
+
+void CommsEngine::RunState() {
+  if (CommState < 0 || CommState > MaxState) return;
+  if (StateHandler handler = handlers_[static_cast<std::size_t>(CommState)]) handler(*this);
+}
+
+void CommsEngine::CommsRetry(const std::string& tag) {
+  if (View.CommsDetail())
+    AddLogLine(Format("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
+  CommState -= 1;
+  if (++RetryCount > 8) CommState = 1000;
+  if (CloseRequest) CommState = 1000;
+}
+
+void CommsEngine::UpdateStatusPanel() {
+  static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  StatusTick = 0;
+  View.SetText(CommsText::Firmware,
+               Format("Firmware: V%d.%02d/%d", FirmwareVersion / 100, FirmwareVersion % 100, FirmwareSubNumber));
+  View.SetText(CommsText::Application, Format("Application: V%d.%02d", AppVersion / 100, AppVersion % 100));
+  const platform::LocalTime now = Clock.Now();
+  View.SetText(CommsText::Date, Format("%s %02d %04d", kMonths[(now.Month + 11) % 12], now.Day, now.Year));
+  View.SetText(CommsText::Time, Format("%d:%02d:%02d", now.Hour, now.Minute, now.Second));
+  View.ShowWindow(CommsWindow::DstLabel, DstActive != 0);
+  for (int k = 0; k < ModuleSlots; ++k) {
+    const int type = ModuleTypes[static_cast<std::size_t>(k)];
+    View.SetCell(CommsGrid::Modules, 2, k + 1,
+                 type < NoModule ? Format("%3d", ModuleVersions[static_cast<std::size_t>(k)]) : "");
+    View.SetCell(CommsGrid::Modules, 1, k + 1,
+                 type < 50 ? ModuleTypeNames()[static_cast<std::size_t>(type)] : std::string());
+  }
+}
+
+void CommsEngine::Send(std::span<const Byte> frame) {
+  Port.FlushOutBuffer();
+  Port.FlushInBuffer();
+  WaitCount = 0;
+  View.SetLights(true, false);
+  Port.PutBlock(frame.data(), static_cast<std::uint16_t>(frame.size()));
+}
+
+void CommsEngine::SendRequestFrame(Byte a1, Byte a2, Byte a3, Byte a4, Byte a5) {
+  const auto frame = RequestFrame(a1, a2, a3, a4, a5);
+  if (CommState == 550)
+    AddLogLine(Format("%2x, %2x, %2x, %2x, %2x, %2x, %2x, %2x", frame[0], frame[1], frame[2], frame[3], frame[4],
+                      frame[5], frame[6], frame[7]));
+  Send(frame);
+}
+
+void CommsEngine::SendRequestFrame(std::uint16_t address) {
+  SendRequestFrame(0, 0, static_cast<Byte>(address & 0xFF), static_cast<Byte>(address >> 8), 0);
+}
+
+void CommsEngine::SendCommandFrame(Byte code, Byte b1, Byte b2, Byte b3, Byte b4, Byte b5) {
+  Send(CommandFrame(code, b1, b2, b3, b4, b5));
+}
+
+void CommsEngine::SendClockFrame() {
+  CompleteClockFrame(FrameBuffer);
+  Send(std::span(FrameBuffer).first(ClockFrameSize));
+}
+
+void CommsEngine::SendBlockFrame(const BlockHeader& header) {
+  CompleteBlockFrame(FrameBuffer, header);
+  Send(std::span(FrameBuffer).first(BlockFrameSize));
+}
+
+void CommsEngine::SetBlockData(std::span<const std::uint8_t> data) {
+  std::copy_n(data.begin(), std::min<std::size_t>(data.size(), BlockDataSize), FrameBuffer.begin() + BlockDataOffset);
+}
+
+bool CommsEngine::AwaitReply(int size, const char* text) {
+  if (WaitCount++ > TimeoutTicks) {
+    CommsRetry("timeout");
+    return false;
+  }
+  if (text) SetStep(text);
+  const std::int32_t waiting = Port.InBuffUsed();
+  if (waiting < size) return false;
+  Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min(waiting, BlockReplySize)));
+  return true;
+}
+
+bool CommsEngine::BlockReplyChecked() {
+  if (BlockReplyGood(std::span(FrameBuffer).first(BlockReplySize))) return true;
+  CommsRetry("crc");
+  return false;
+}
+
+bool CommsEngine::Acknowledged(const std::string& tag) {
+  if (FrameBuffer[0] == Ack) return true;
+  CommsRetry(tag);
+  return false;
+}
+
+bool CommsEngine::ReadByte(Byte& b) {
+  if (Port.InBuffUsed() < 1) return false;
+  Port.GetBlock(&b, 1);
+  return true;
+}
+
+void CommsEngine::ShowMeter(int percent) {
+  View.SetMeterPercent(percent);
+  View.ShowWindow(CommsWindow::Meter, true);
+}
+
+void CommsEngine::HideMeter() { View.ShowWindow(CommsWindow::Meter, false); }
+
+void CommsEngine::ShowBlockInDump(std::span<const std::uint8_t> block, const char* format) {
+  for (int i = 0; i < static_cast<int>(block.size()) && i < BlockDataSize; ++i)
+    View.SetCell(CommsGrid::Dump, i % 16, i / 16, Format(format, block[static_cast<std::size_t>(i)]));
+}
+
+void CommsEngine::BeginRestartWait() {
+  View.ShowWindow(CommsWindow::Restart, true);
+  View.SetRestartPosition(0);
+  RestartTicks = 0;
+}
+
+bool CommsEngine::RestartWaitDone() {
+  View.SetRestartPosition(RestartTicks / 3);
+  if (++RestartTicks < 301) return false;
+  View.ShowWindow(CommsWindow::Restart, false);
+  return true;
+}
+
+bool CommsEngine::OpenPort() {
+  const int number = Settings.ComNum;
+  std::string message;
+  try {
+    Port.SetOpen(true);
+    return true;
+  } catch (const serial::EAlreadyOpen&) {
+    message = Format("COM%d Port Already In Use", number);
+  } catch (const serial::EBadId&) {
+    message = Format("COM%d Port Does Not Exist", number);
+  } catch (const serial::ELkException& e) {
+    message = e.what();
+  }
+  platform::Ui().MessageBox(message, "COM ERROR", platform::MsgButtons::Ok, platform::MsgKind::Error);
+  return false;
+}
+
+bool CommsEngine::HasProgramEnd() const {
+  const ProgramStore& store = Project.Program();
+  for (int n = 1; n <= 4095; ++n)
+    if (store.Lines[static_cast<std::size_t>(n)].Function() == FunctionEnd) return true;
+  return false;
+}
+
+void CommsEngine::CloseImageFile() {
+  if (ImageFileHandle >= 0) ::close(ImageFileHandle);
+  ImageFileHandle = -1;
+}
+
+void CommsEngine::TapiConnect() {
+  CommState += 1;
+  AddLogLine("Modem Connected");
+}
+
+void CommsEngine::ModemConnect() {
+  CommState = 4;
+  AddLogLine("Modem Connected");
+}
+
+void CommsEngine::TapiFail() {
+  if (CommState != 0) CommState = 1000;
+  CommsErrorKind = 2;
+}
+
+void CommsEngine::TapiPortClose() {
+  if (CommState != 0) CommState = 1000;
+}
+
+}  // namespace controller

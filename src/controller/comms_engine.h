@@ -1,0 +1,196 @@
+#pragma once
+// The whole conversation with the controller as one state machine: each 250 ms tick of the
+// communications window runs one state. An exchange is a send state (one frame out) followed by a wait
+// state that polls the port's input count until the reply is whole; a wait that sees nothing by its 12th
+// tick, a bad check or a refusal counts a retry and steps back to the send state, and the ninth retry in
+// a row disconnects. The states of each operation live in a file of their own and are found by number.
+//
+// The engine needs no window: it drives the serial port component, shows through a CommsView and reads
+// the settings, the project and the clock it is given.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "controller/comms_view.h"
+#include "controller/dial_up.h"
+#include "controller/frames.h"
+#include "controller/request_fields.h"
+#include "controller/sun_table.h"
+
+class ProgramStore;
+class TouchScreenTable;
+
+namespace platform {
+class Clock;
+}
+namespace project {
+class Settings;
+}  // namespace project
+namespace serial {
+class TLkCustomComPort;
+}
+
+namespace controller {
+
+// What the downloads take from the project.
+class CommsProject {
+ public:
+  virtual ~CommsProject() = default;
+  virtual const ProgramStore& Program() const = 0;
+  virtual const TouchScreenTable& TouchTable() const = 0;
+  // Packs the project's icons into `buffer`, logging to `log`.
+  virtual void CompileIconImage(std::span<std::uint8_t> buffer, project::CommsLog& log) = 0;
+};
+
+class CommsEngine;
+using StateHandler = void (*)(CommsEngine& engine);
+// The states First..Last run Handler.
+struct StateEntry {
+  int First;
+  int Last;
+  StateHandler Handler;
+};
+
+inline constexpr int ModuleSlots = 128;
+inline constexpr int NoModule = 200;  // a module type of 200 or more: nothing at that address
+
+struct CommsParts {
+  serial::TLkCustomComPort& Port;
+  CommsView& View;
+  const project::Settings& Settings;
+  CommsProject& Project;
+  DialUp& Dial;
+  const platform::Clock& Clock;
+};
+
+class CommsEngine : public RequestFields {
+ public:
+  explicit CommsEngine(const CommsParts& parts);
+  ~CommsEngine();
+  CommsEngine(const CommsEngine&) = delete;
+  CommsEngine& operator=(const CommsEngine&) = delete;
+
+  // One tick of the timer. A tick that is already running (a message box shown from a state runs a nested
+  // event loop) is skipped, not queued.
+  void Tick();
+
+  // What the window's creation does: no flash-load argument yet, no reconnection, the queue free.
+  void FormCreate();
+
+  // Counts a retry: logs it while "Errors" is ticked, steps back to the send state and disconnects after
+  // the ninth in a row or when a disconnect was asked for.
+  void CommsRetry(const std::string& tag);
+  void UpdateStatusPanel();
+
+  // The four senders: each discards the port's output and input, restarts WaitCount, lights the
+  // transmit light and queues the frame.
+  void SendRequestFrame(Byte a1, Byte a2, Byte a3, Byte a4, Byte a5);
+  void SendRequestFrame(std::uint16_t address);
+  void SendCommandFrame(Byte code, Byte b1 = 0, Byte b2 = 0, Byte b3 = 0, Byte b4 = 0, Byte b5 = 0);
+  // FrameBuffer bytes 1-14 are written by the caller.
+  void SendClockFrame();
+  // FrameBuffer bytes 6-261 are written by the caller.
+  void SendBlockFrame(const BlockHeader& header);
+  // Puts `data` (at most 256 bytes; the rest of the block keeps what it held) into the block's data bytes.
+  void SetBlockData(std::span<const std::uint8_t> data);
+  // Data byte n of the reply in FrameBuffer.
+  Byte Data(int n) const { return FrameBuffer[static_cast<std::size_t>(BlockDataOffset + n)]; }
+  std::uint16_t DataWord(int n) const { return static_cast<std::uint16_t>(Data(n) | Data(n + 1) << 8); }
+
+  // One tick of a wait state: counts the tick (a retry tagged "timeout" on the 12th after the send, which
+  // ends this tick's wait), shows `text` when given, and once `size` bytes are waiting takes them (at most
+  // 264) into FrameBuffer and returns true.
+  bool AwaitReply(int size, const char* text = nullptr);
+  // A block reply arrived: true when its CRC holds, else a retry tagged "crc".
+  bool BlockReplyChecked();
+  // An acknowledgement arrived: true when it says yes, else a retry with `tag`.
+  bool Acknowledged(const std::string& tag);
+  // One byte of unsolicited input, when one is waiting.
+  bool ReadByte(Byte& b);
+
+  void AddLogLine(const std::string& line) { View.AddLogLine(line); }
+  void SetStep(const std::string& text) { View.SetText(CommsText::Step, text); }
+  void ShowMeter(int percent);
+  void HideMeter();
+  // Writes a downloaded block into the memory-dump window's grid, with `format` per byte.
+  void ShowBlockInDump(std::span<const std::uint8_t> block, const char* format);
+  // The restart wait's window at 0 and its tick count restarted.
+  void BeginRestartWait();
+  // One tick of the restart wait: true once it has lasted 301 ticks (the window is then hidden).
+  bool RestartWaitDone();
+  // Opens the port at the settings' number; false (after telling the user) when it cannot be opened.
+  bool OpenPort();
+  bool HasProgramEnd() const;
+
+  // "&Download Program in Editor to Controller": the request is set only for a program with an END line
+  // among lines 1 to 4095; otherwise the user is told and false returned.
+  bool RequestProgramDownload();
+
+  // Engine fields.
+  std::int32_t CommState = 0;  // 0: not attached
+  std::int32_t WaitCount = 0;
+  std::int32_t RetryCount = 0;
+  std::int32_t StatusTick = 0;
+  FrameBytes FrameBuffer{};
+  std::int32_t CommsErrorKind = -1;  // -1 none, 1 lost connection, 2 failed modem connection
+  std::int32_t FirmwareVersion = 0;  // x 100
+  std::int32_t AppVersion = 0;       // x 100
+  std::int32_t FirmwareSubNumber = 0;
+  std::uint16_t TimerTableAddress = 0, VariableTableAddress = 0;
+  std::array<std::uint8_t, ModuleSlots> ModuleTypes{};
+  std::array<std::uint8_t, ModuleSlots> ModuleVersions{};
+  std::array<std::uint32_t, ModuleSlots> IoStates{};
+
+  // Shared with the requests.
+  std::int32_t QueueIndex = 0;
+  std::vector<std::uint8_t> ImageBuffer = std::vector<std::uint8_t>(ImageBufferSize);
+  std::uint16_t FlashArg = 0;  // 0: none built since it was last cleared
+  std::uint8_t DstActive = 0;
+  SunTable Sun;
+
+  // Transfer fields of the downloads, the IR transfers, the pager and the ASCII loads.
+  std::uint16_t BlockIndex = 0;
+  std::uint16_t FileReadCount = 0;
+  std::string ImageFilePath;
+  int ImageFileHandle = -1;
+  std::int32_t MeterBytes = 0;
+  float MeterScale = 0;
+  std::int32_t RestartTicks = 0;
+
+  std::array<std::uint16_t, 128> ControllerParams{};
+
+  std::uint8_t ModuleParamsStop = 0;
+  std::uint8_t ParamIndex = 0, LastParamIndex = 0;
+  std::uint8_t ParamNumber = 0, ParamModule = 0;
+  std::array<std::array<std::uint16_t, 64>, 128> ModuleParamTable{};
+
+  std::uint8_t X10EventHouse = 0, X10EventKey = 0;
+
+  // The parts the engine works with.
+  serial::TLkCustomComPort& Port;
+  CommsView& View;
+  const project::Settings& Settings;
+  CommsProject& Project;
+  DialUp* Dial;  // replaced when the telephony components arrive
+  const platform::Clock& Clock;
+
+  // Events of the dial-up components.
+  void TapiConnect();
+  void TapiFail();
+  void TapiPortClose();
+  void ModemConnect();
+
+  // Closes the transfer file, if one is open.
+  void CloseImageFile();
+
+ private:
+  void RunState();
+  void Send(std::span<const Byte> frame);
+
+  std::vector<StateHandler> handlers_;
+  bool ticking_ = false;
+};
+
+}  // namespace controller

@@ -1,0 +1,240 @@
+// Connecting by each access method, identifying the controller, polling its I/O states, the parked
+// state of the network access method, and the disconnect.
+#include <cstdio>
+
+#include "controller/state_tables.h"
+#include "platform/ui.h"
+#include "project/settings.h"
+#include "serial/com_port.h"
+
+namespace controller {
+
+namespace {
+
+void Next(CommsEngine& e) { e.CommState += 1; }
+
+void Connect(CommsEngine& e) {
+  // A new connection inherits none of these.
+  e.ChangeDataRequest = e.ChangeDataValue = e.ChangeDataKind = 255;
+  e.RawCommandRequest = 0;
+  e.IrTransmitNumber = e.IrLearnNumber = e.IrClearNumber = e.AutoAddressRequest = -1;
+  e.X10SendRequest = e.X10Key = -1;
+  e.CloseRequest = 0;
+  e.TimerVarMonitorRequest = 0;
+  e.CommsErrorKind = -1;
+  e.Port.SetComNumber(e.Settings.ComNum);
+  if (e.Settings.ComNum == 0) {
+    e.CommState = 2;
+    return;
+  }
+  // The port of an earlier telephony call would wait for a call's handle and refuse to open.
+  if (e.Port.TapiMode() == serial::tmOn) e.Port.SetTapiMode(serial::tmAuto);
+  if (!e.OpenPort()) {
+    e.CommState = 0;
+    return;
+  }
+  e.CommState = e.Settings.NonTapi ? 10 : 4;
+}
+
+void DialTelephony(CommsEngine& e) {
+  e.CommState = 3;
+  std::string number;
+  if (e.Dial->SelectNumber(number)) {
+    e.Port.SetTapiMode(serial::tmOn);
+    e.Dial->TapiDial(number);
+  } else {
+    e.CommState = 0;
+  }
+}
+
+void DialModem(CommsEngine& e) {
+  e.CommState = 11;
+  std::string number;
+  if (e.Dial->SelectNumber(number))
+    e.Dial->RunDialer(number);
+  else
+    e.CommState = 0;
+}
+
+void ChooseMethod(CommsEngine& e) {
+  if (e.Settings.Method == 1)
+    e.CommState = 94;
+  else if (e.Settings.Method == 0)
+    e.CommState = 299;
+}
+
+void RequestInfo(CommsEngine& e) {
+  e.HideMeter();
+  e.ParamsRequest = 1;
+  e.ModuleTypes.fill(NoModule);
+  e.ModuleVersions.fill(0);
+  char text[16];
+  for (int r = 1; r <= ModuleSlots; ++r) {
+    std::snprintf(text, sizeof text, "%d", r);
+    e.View.SetCell(CommsGrid::Modules, 0, r, text);
+    for (int c = 1; c < 20; ++c) e.View.SetCell(CommsGrid::Modules, c, r, "");
+  }
+  e.View.SetCell(CommsGrid::Modules, 0, 0, "Mod#");
+  e.View.SetCell(CommsGrid::Modules, 1, 0, "Type");
+  e.View.SetCell(CommsGrid::Modules, 2, 0, "Vers");
+  for (int b = 0; b < 16; ++b) {
+    std::snprintf(text, sizeof text, "I/O# %d", b);
+    e.View.SetCell(CommsGrid::Modules, 3 + b, 0, text);
+  }
+  e.View.SetCell(CommsGrid::Modules, 19, 0, "Data");
+  e.AppVersion = 0;
+  e.FirmwareVersion = 0;
+  e.SetStep("Requesting Controller Info");
+  e.SendRequestFrame(AddrInfoBlock);
+  e.CommState = 101;
+}
+
+void AwaitInfo(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for Controller Info") || !e.BlockReplyChecked()) return;
+  const auto& f = e.FrameBuffer;
+  e.AppVersion = f[8] | f[9] << 8;
+  e.FirmwareSubNumber = f[14];
+  e.TimerTableAddress = static_cast<std::uint16_t>(f[16] | f[17] << 8);
+  e.VariableTableAddress = static_cast<std::uint16_t>(f[18] | f[19] << 8);
+  e.RetryCount = 0;
+  e.CommState = 102;
+  if (e.AppVersion < 318) {
+    platform::Ui().Beep();
+    if (platform::Ui().MessageBox("Warning! Your Controller does not have the latest exec code.. Load Now?",
+                                  "Update Warning", platform::MsgButtons::OkCancel,
+                                  platform::MsgKind::Warning) == platform::MsgResult::Ok) {
+      e.ReloadExecRequest = 1;
+      e.AddLogLine("Download Controller Program Command");
+    }
+  }
+}
+
+void RequestTypes(CommsEngine& e) {
+  e.SetStep("Requesting Type");
+  e.SendRequestFrame(AddrModuleTypes);
+  e.CommState = 103;
+}
+
+void AwaitTypes(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for Type") || !e.BlockReplyChecked()) return;
+  for (int k = 0; k < ModuleSlots; ++k) e.ModuleTypes[static_cast<std::size_t>(k)] = e.Data(k);
+  e.RetryCount = 0;
+  e.CommState = 104;
+}
+
+void RequestRomVersion(CommsEngine& e) {
+  e.SendRequestFrame(AddrFirmwareVersion);
+  e.CommState = 105;
+}
+
+void AwaitRomVersion(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for ROM Version") || !e.BlockReplyChecked()) return;
+  e.FirmwareVersion = e.DataWord(0);
+  if (e.FirmwareVersion == 0) {
+    e.CommsRetry("Rom version");
+    return;
+  }
+  e.RetryCount = 0;
+  e.CommState = 106;
+}
+
+void RequestVersions(CommsEngine& e) {
+  e.SetStep("Requesting Version");
+  e.SendRequestFrame(AddrModuleVersions);
+  e.CommState = 107;
+}
+
+void AwaitVersions(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for Version") || !e.BlockReplyChecked()) return;
+  for (int k = 0; k < ModuleSlots; ++k)
+    if (e.ModuleTypes[static_cast<std::size_t>(k)] < NoModule)
+      e.ModuleVersions[static_cast<std::size_t>(k)] = e.Data(k);
+  e.RetryCount = 0;
+  e.CommState = 108;
+}
+
+void BeginPoll(CommsEngine& e) {
+  e.HideMeter();
+  e.CommState = 111;
+}
+
+void RequestIo(CommsEngine& e) {
+  e.SetStep("Requesting I/O Data");
+  e.SendRequestFrame(AddrIoStates);
+  e.CommState = 113;
+}
+
+void AwaitIo(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for Data") || !e.BlockReplyChecked()) return;
+  for (int k = 0; k < ModuleSlots; ++k) {
+    if (e.ModuleTypes[static_cast<std::size_t>(k)] >= NoModule) continue;
+    const std::uint32_t word = e.DataWord(2 * k);
+    e.IoStates[static_cast<std::size_t>(k)] = word;
+    e.View.SetCell(CommsGrid::Modules, 19, k + 1, std::to_string(word));
+    for (int b = 0; b < 16; ++b) e.View.SetCell(CommsGrid::Modules, 3 + b, k + 1, word & (1u << b) ? "ON" : "OFF");
+  }
+  e.RetryCount = 0;
+  e.CommState = 114;
+}
+
+void LostConnection(CommsEngine& e) {
+  if (e.CommsErrorKind != 2) e.CommsErrorKind = 1;
+  e.CommState = 1001;
+}
+
+void EndConnection(CommsEngine& e) {
+  e.CommState = 1002;
+  // A transfer cut short leaves no file open behind it.
+  e.CloseImageFile();
+  if (e.Settings.ComNum == 0) {
+    e.Dial->TapiCancelCall();
+    return;
+  }
+  if (e.Settings.NonTapi) e.Dial->ModemHangup();
+  e.Port.SetOpen(false);
+}
+
+void Detach(CommsEngine& e) {
+  e.View.ShowWindow(CommsWindow::Editor, true);
+  e.RetryCount = 0;
+  e.View.ShowWindow(CommsWindow::ControllerParams, false);
+  e.View.ShowWindow(CommsWindow::ModuleParams, false);
+  e.View.StopTimer();
+  e.CommState = 0;
+  if (e.CommsErrorKind == 1)
+    platform::Ui().MessageBox("Lost Connection", "Comms Error", platform::MsgButtons::Ok, platform::MsgKind::Error);
+  else if (e.CommsErrorKind == 2)
+    platform::Ui().MessageBox("Failed Modem Connection Attempt", "Dial Error", platform::MsgButtons::Ok,
+                              platform::MsgKind::Error);
+}
+
+constexpr StateEntry kStates[] = {
+    {1, 1, Connect},
+    {2, 2, DialTelephony},
+    {4, 4, ChooseMethod},
+    {10, 10, DialModem},
+    {94, 99, Next},
+    {100, 100, RequestInfo},
+    {101, 101, AwaitInfo},
+    {102, 102, RequestTypes},
+    {103, 103, AwaitTypes},
+    {104, 104, RequestRomVersion},
+    {105, 105, AwaitRomVersion},
+    {106, 106, RequestVersions},
+    {107, 107, AwaitVersions},
+    {108, 109, Next},
+    {110, 110, BeginPoll},
+    {111, 111, Next},
+    {112, 112, RequestIo},
+    {113, 113, AwaitIo},
+    {1000, 1000, LostConnection},
+    {1001, 1001, EndConnection},
+    {1002, 1005, Next},
+    {1006, 1006, Detach},
+};
+
+}  // namespace
+
+std::span<const StateEntry> ConnectStates() { return kStates; }
+
+}  // namespace controller

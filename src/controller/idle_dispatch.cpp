@@ -1,0 +1,68 @@
+// The idle state: every request is tested in a fixed order and each one that is set overrides those
+// before it, so the last set request in this order starts now and the others wait for later passes.
+#include "controller/state_tables.h"
+
+namespace controller {
+
+namespace {
+
+void Idle(CommsEngine& e) {
+  int next = 110;
+  if (e.RemoteAsciiModule != 0) next = 800;
+  if (e.RawCommandRequest) next = 155;
+  if (e.TimerVarMonitorRequest) next = 700;
+  if (e.ChangeDataRequest != 255) next = 710;
+  if (e.AsciiTableRequest) next = 610;
+  if (e.PagerLoadRequest) next = 600;
+  if (e.AutoAddressRequest != -1) next = 590;
+  if (e.RelayRequest) next = 580;
+  if (e.TransmitRequest) next = 210;
+  if (e.RemoteIrRequest) next = 575;
+  if (e.IrUploadRequest) next = e.FirmwareVersion >= 820 ? 180 : 170;
+  if (e.IrDownloadRequest) next = e.FirmwareVersion >= 820 ? 140 : 160;
+  if (e.IrLearnNumber != -1) next = 560;
+  if (e.IrClearNumber != -1) next = 567;
+  if (e.IrTransmitNumber != -1) next = 570;
+  if (e.DumpAddress != 0) next = 550;
+  if (e.ProgramDownloadRequest) {
+    next = 499;
+    if (e.FlashArg == 0) e.ClockRequest = 2;
+  }
+  if (e.ReloadExecRequest) next = 128;
+  if (e.ModuleParamsRequest) next = 199;
+  if (e.CloseRequest) next = 1001;
+  if (e.ParamChangeRequest == 1) next = 206;
+  if (e.X10SendRequest >= 0) next = 518;
+  if (e.X10MonitorRequest) next = e.AppVersion > 212 ? 300 : 520;
+  if (e.SetClockRequest) next = 530;
+  if (e.ExtX10Request) next = 450;
+  if (e.ParamsRequest) next = 150;
+  for (int slot = 0; slot < CommandQueueSlots; ++slot) {
+    if (e.CommandQueue[static_cast<std::size_t>(slot)][0] == 0) continue;
+    e.QueueIndex = slot;
+    next = 120;
+    break;
+  }
+  if (e.TouchLoadRequest) next = 900;
+  if (e.IconLoadRequest) {
+    next = 1100;
+    if (e.FlashArg == 0) e.ClockRequest = 2;
+  }
+  if (e.ClockRequest == 1 || e.ClockRequest == 2)
+    next = 540;
+  else if (e.ClockRequest >= 3)
+    e.ClockRequest -= 1;
+  if (e.ReconnectRequest) {
+    next = 1;
+    e.ReconnectRequest = 0;
+  }
+  e.CommState = next;
+}
+
+constexpr StateEntry kStates[] = {{114, 114, Idle}};
+
+}  // namespace
+
+std::span<const StateEntry> IdleStates() { return kStates; }
+
+}  // namespace controller

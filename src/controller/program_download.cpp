@@ -1,0 +1,179 @@
+// The program download: the interpreter stopped, the 96 program blocks through the staging area into
+// flash banks 0x50..0x57, the daylight-saving set-up, the six blocks of the sunrise and sunset table into
+// bank 0x70, and the program started.
+#include <algorithm>
+
+#include "controller/state_tables.h"
+#include "platform/ui.h"
+#include "program/program_store.h"
+#include "project/settings.h"
+
+namespace controller {
+
+namespace {
+
+constexpr int ProgramBlocks = 96;
+constexpr int SunBlocks = 6;
+
+void Begin(CommsEngine& e) {
+  e.AddLogLine("Begin Program to Controller");
+  e.ProgramDownloadRequest = 0;
+  e.ShowMeter(0);
+  e.CommState = 500;
+}
+
+void StopInterpreter(CommsEngine& e) {
+  e.SendCommandFrame(CmdStopInterpreter);
+  e.CommState = 501;
+}
+
+void AwaitStopped(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  e.RetryCount = 0;
+  e.CommState = 512;
+}
+
+void CopyProgram(CommsEngine& e) {
+  // Slot 0, never used, and lines 1 to 4095: line 4096 is not sent.
+  const ProgramStore& store = e.Project.Program();
+  for (int n = 0; n < ProgramBlocks * BlockDataSize / static_cast<int>(ProgramLine::kBytes); ++n)
+    store.Lines[static_cast<std::size_t>(n)].Store(e.ImageBuffer.data() + n * ProgramLine::kBytes);
+  e.BlockIndex = 0;
+  e.CommState = 513;
+}
+
+void SendProgramBlock(CommsEngine& e) {
+  const auto block = std::span(e.ImageBuffer).subspan(e.BlockIndex * BlockDataSize, BlockDataSize);
+  e.SetBlockData(block);
+  e.ShowBlockInDump(block, "%02X");
+  e.SendBlockFrame(StagingHeader);
+  e.CommState = 514;
+}
+
+void AwaitProgramBlock(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load data")) return;
+  e.RetryCount = 0;
+  e.CommState = 515;
+}
+
+void FlashProgramBlock(CommsEngine& e) {
+  e.SetStep("Loading.... ");
+  e.SendCommandFrame(CmdFlashLoad, static_cast<Byte>(0x50 + e.BlockIndex / 12), static_cast<Byte>(e.BlockIndex % 12),
+                     static_cast<Byte>(e.FlashArg & 0xFF), static_cast<Byte>(e.FlashArg >> 8));
+  e.View.SetMeterPercent(e.BlockIndex * 100 / ProgramBlocks);
+  e.CommState = 516;
+}
+
+void NextProgramBlock(CommsEngine& e) {
+  e.BlockIndex += 1;
+  e.CommState = e.BlockIndex == ProgramBlocks ? 502 : 513;
+}
+
+void ConfigureDstEnabled(CommsEngine& e) {
+  e.SetStep("Configuring DST");
+  e.SendCommandFrame(CmdSetControllerParam, 5, 0, e.Settings.UseDaylightSaving ? 1 : 0);
+  e.CommState = 503;
+}
+
+void AwaitDstEnabled(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RetryCount = 0;
+  e.BlockIndex = 0;
+  e.CommState = 504;
+}
+
+void ConfigureDstNow(CommsEngine& e) {
+  e.SetStep("Configuring DST");
+  e.SendCommandFrame(CmdSetControllerParam, 4, 0, e.DstActive);
+  e.CommState = 505;
+}
+
+void AwaitDstNow(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  e.RetryCount = 0;
+  e.CommState = 506;
+}
+
+void SendSunBlock(CommsEngine& e) {
+  e.SetStep("Loading Sunrise/Sunset Times");
+  // The table ends 68 bytes into the last block; zeros follow it there.
+  std::array<std::uint8_t, BlockDataSize> block{};
+  const auto table = e.Sun.ToBytes();
+  const std::size_t from = static_cast<std::size_t>(e.BlockIndex) * BlockDataSize;
+  if (from < table.size())
+    std::copy_n(table.begin() + static_cast<std::ptrdiff_t>(from),
+                std::min<std::size_t>(BlockDataSize, table.size() - from), block.begin());
+  e.SetBlockData(block);
+  e.SendBlockFrame(StagingHeader);
+  e.CommState = 507;
+}
+
+void AwaitSunBlock(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load data")) return;
+  e.RetryCount = 0;
+  e.CommState = 508;
+}
+
+void FlashSunBlock(CommsEngine& e) {
+  e.SendCommandFrame(CmdFlashLoad, 0x70, static_cast<Byte>(e.BlockIndex), static_cast<Byte>(e.FlashArg & 0xFF),
+                     static_cast<Byte>(e.FlashArg >> 8));
+  e.CommState = 509;
+}
+
+void NextSunBlock(CommsEngine& e) {
+  e.BlockIndex += 1;
+  e.CommState = e.BlockIndex == SunBlocks ? 510 : 506;
+}
+
+void StartProgram(CommsEngine& e) {
+  e.AddLogLine("Starting Controller Program");
+  e.HideMeter();
+  e.SetStep("Starting Controller Program");
+  e.SendCommandFrame(CmdStartProgram);
+  e.CommState = 511;
+}
+
+void AwaitStarted(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.AddLogLine("Controller Program Started");
+  e.FlashArg = 0;
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+constexpr StateEntry kStates[] = {
+    {499, 499, Begin},
+    {500, 500, StopInterpreter},
+    {501, 501, AwaitStopped},
+    {502, 502, ConfigureDstEnabled},
+    {503, 503, AwaitDstEnabled},
+    {504, 504, ConfigureDstNow},
+    {505, 505, AwaitDstNow},
+    {506, 506, SendSunBlock},
+    {507, 507, AwaitSunBlock},
+    {508, 508, FlashSunBlock},
+    {509, 509, NextSunBlock},
+    {510, 510, StartProgram},
+    {511, 511, AwaitStarted},
+    {512, 512, CopyProgram},
+    {513, 513, SendProgramBlock},
+    {514, 514, AwaitProgramBlock},
+    {515, 515, FlashProgramBlock},
+    {516, 516, NextProgramBlock},
+};
+
+}  // namespace
+
+std::span<const StateEntry> ProgramDownloadStates() { return kStates; }
+
+bool CommsEngine::RequestProgramDownload() {
+  ProgramDownloadRequest = 0;
+  if (!HasProgramEnd()) {
+    platform::Ui().ShowMessage("Program Has NO End Statment, Download Aborted");
+    return false;
+  }
+  ProgramDownloadRequest = 1;
+  return true;
+}
+
+}  // namespace controller

@@ -1,0 +1,58 @@
+#pragma once
+// The mailbox through which every window asks the engine for work. A poster writes a request's parameters
+// and then sets its flag or number; the engine's idle state takes one request per pass. Posters and the
+// engine all run on the window thread, so nothing here needs a lock.
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace controller {
+
+inline constexpr int CommandQueueSlots = 129;
+inline constexpr int ImageBufferSize = 0xE000;  // the staging image: 57,344 bytes
+
+struct RequestFields {
+  // In the order the idle state tests them.
+  std::int32_t RemoteAsciiModule = 0;
+  std::uint8_t RawCommandRequest = 0;
+  std::uint8_t TimerVarMonitorRequest = 0;
+  std::int32_t ChangeDataRequest = 255, ChangeDataValue = 255, ChangeDataKind = 255;  // kind 0 variable, 1 timer
+  std::uint8_t AsciiTableRequest = 0;
+  std::uint8_t PagerLoadRequest = 0;
+  std::int32_t AutoAddressRequest = -1;
+  std::uint8_t RelayRequest = 0, RelayPoint = 0, RelayOn = 0;
+  std::uint8_t TransmitRequest = 0, TransmitMessage = 0, TransmitCode = 0;  // code 3 record, 4 play or transmit
+  std::uint8_t RemoteIrRequest = 0, RemoteIrZone = 0;
+  std::uint16_t RemoteIrNumber = 0;
+  std::uint8_t IrUploadRequest = 0;
+  std::uint8_t IrDownloadRequest = 0;
+  std::int32_t IrLearnNumber = -1;
+  std::uint8_t IrLearnFrequency = 0;
+  std::int32_t IrClearNumber = -1;
+  std::int32_t IrTransmitNumber = -1;
+  std::int32_t DumpAddress = 0;
+  std::uint8_t ProgramDownloadRequest = 0;
+  std::uint8_t ReloadExecRequest = 0;
+  std::uint8_t ModuleParamsRequest = 0;
+  std::uint8_t CloseRequest = 0;
+  std::uint8_t ParamChangeRequest = 0;
+  std::int32_t X10SendRequest = -1, X10Key = -1, X10Repeat = 1;  // any house 0 or more is a request
+  std::uint8_t X10MonitorRequest = 0;
+  std::uint8_t ExtX10Request = 0;
+  std::array<std::uint8_t, 4> ExtX10Command{};  // house, key, data byte, command character
+  std::uint8_t SetClockRequest = 0;
+  std::uint8_t ParamsRequest = 0;
+  // Slots of command bytes 1-6 (code, b1..b5); a code of 0 marks the slot free.
+  std::array<std::array<std::uint8_t, 6>, CommandQueueSlots> CommandQueue{};
+  std::uint8_t TouchLoadRequest = 0;
+  std::uint8_t IconLoadRequest = 0;
+  std::int32_t ClockRequest = 0;  // 1 read and show, 2 read silently, 3 and more counted down
+  std::uint8_t ReconnectRequest = 0;
+
+  // Buttons of the auto-addressing panel.
+  std::uint8_t SkipRequest = 0, AbortRequest = 0;
+  // The IR file the open or save dialog chose for the next transfer.
+  std::string IrFileName;
+};
+
+}  // namespace controller

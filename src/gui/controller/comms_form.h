@@ -1,0 +1,191 @@
+#pragma once
+// The "Controller Access" window: the face of the controller engine. Its status panel, module grid,
+// transmit and receive lights, meter and log show what the engine does; its menus and buttons only set
+// the engine's requests or open the small request windows. Its 250 ms timer ticks the engine.
+//
+// The window also keeps the settings (the settings window edits them) and applies them to its port.
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "controller/comms_engine.h"
+#include "gui/program/comms_link.h"
+#include "project/settings.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+class QFrame;
+
+namespace controls {
+class TVxMeter;
+}
+namespace serial {
+class TLkComPort;
+class TLkStatusLight;
+}  // namespace serial
+namespace platform {
+class Clock;
+}
+
+class TCommsForm : public QMainWindow,
+                   public controller::CommsView,
+                   public project::SettingsLinks,
+                   public program::CommsLink {
+  Q_OBJECT
+
+ public:
+  TCommsForm(controller::CommsProject& project, const platform::Clock& clock, QWidget* parent = nullptr);
+  ~TCommsForm() override;
+
+  project::Settings Settings;
+  std::unique_ptr<serial::TLkComPort> LkComPort1;
+  std::unique_ptr<controller::CommsEngine> Engine;
+
+  // The dial-up components; the stand-in reports that there are none.
+  void SetDialUp(controller::DialUp* dialUp);
+
+  // The windows around this one that the engine writes to or reads from.
+  void AttachGrid(controller::CommsGrid grid, QTableWidget* table, bool headerRow);
+  void AttachWindow(controller::CommsWindow window, QWidget* widget);
+  void AttachLabel(controller::CommsText text, QLabel* label);
+  void AttachRestartBar(QProgressBar* bar);
+  void AttachList(controller::CommsList list, QListWidget* widget);
+  void AttachInput(controller::CommsInput input, std::function<std::string(int index)> read);
+  void AttachCheck(controller::CommsCheck check, std::function<bool()> read);
+  // Windows opened by the menus: name -> how to show it. Names are the menu handlers' (e.g. "SendX101").
+  void AttachShow(const std::string& handler, std::function<void()> show);
+
+  // The attach operation: show the window, state 1 and the timer on.
+  void AttachEngine();
+  // Runs one tick (the timer calls it).
+  void Timer1Timer();
+
+  void FormShow();
+  void FormHide();
+  void FormDestroy();
+
+  // Menu handlers.
+  void LearnInfraRedCommand1Click();
+  void TransmitInfraRedCommand1Click();
+  void TransmitRemoteInfraRedCommand1Click();
+  void DownloadInfraRedFiletoVORMO1Click();
+  void UploadInfraRedFilefromVORMO1Click();
+  void SendX101Click();
+  void Monitor1Click();
+  void Send1Click();
+  void DownloadProgramtoVORMO1Click();
+  void Set1Click();
+  void GetCPUClock1Click();
+  void ReloadVORMOExecutive1Click();
+  void VORMOMemoryDump1Click();
+  void RetrieveVORMOParameters1Click();
+  void AutoAddressModules1Click();
+  void DebugTimersandVariables1Click();
+  void RetrieveModuleParameters1Click();
+  void SetClearRelay1Click();
+  void Murmex2Click();
+  void ASCIILurcan1Click();
+  void PagerMessages2Click();
+  void AsciiMessages1Click();
+  // The IR save dialog (the upload menu and the IR window's close question): true when a file was chosen.
+  bool SaveIrFileDialog();
+
+  // controller::CommsView
+  void AddLogLine(const std::string& line) override;
+  void SetText(controller::CommsText which, const std::string& text) override;
+  void SetCell(controller::CommsGrid grid, int column, int row, const std::string& text) override;
+  void ShowWindow(controller::CommsWindow window, bool visible) override;
+  void SetMeterPercent(int percent) override;
+  void SetRestartPosition(int position) override;
+  void AddListLine(controller::CommsList list, const std::string& line) override;
+  void SetLights(bool transmitting, bool receiving) override;
+  bool CommsDetail() const override;
+  std::string InputText(controller::CommsInput input, int index) const override;
+  bool IsChecked(controller::CommsCheck check) const override;
+  void StopTimer() override;
+
+  // project::SettingsLinks: the port gets the settings' number; no telephony device exists here.
+  void SetPortNumber(int comNum) override;
+  std::string SelectedDevice() const override { return selectedDevice_; }
+  void SetSelectedDevice(const std::string& name) override { selectedDevice_ = name; }
+  void SelectDevice() override {}
+  void SetPhonebookFileName(const std::string& path) override { PhonebookFileName = path; }
+  std::string PhonebookFileName;
+
+  // program::CommsLink
+  bool ReadConfigFile() override;
+  std::string CurrentDirectory() const override;
+  void Attach() override;
+  void ShowDownloadProject() override;
+  void ShowSetup() override;
+
+  // Controls, named as on the form.
+  serial::TLkStatusLight* TXLight1 = nullptr;
+  serial::TLkStatusLight* RXLight1 = nullptr;
+  QTableWidget* StringGrid1 = nullptr;
+  QListWidget* ListBox1 = nullptr;
+  QLabel* Label3 = nullptr;   // firmware
+  QLabel* Label5 = nullptr;   // application
+  QLabel* Label4 = nullptr;   // date
+  QLabel* Label6 = nullptr;   // time
+  QLabel* Label7 = nullptr;   // step
+  QLabel* Label8 = nullptr;   // state
+  QLabel* Label10 = nullptr;  // sunrise
+  QLabel* Label11 = nullptr;  // sunset
+  QLabel* Label12 = nullptr;  // "DST"
+  controls::TVxMeter* FileMeter = nullptr;
+  QCheckBox* CommsDetailBox = nullptr;  // "Errors"
+  QPushButton* BitBtn1 = nullptr;       // "&Close"
+  QPushButton* BitBtn2 = nullptr;       // "&Clear"
+  QFrame* Panel1 = nullptr;             // "Waiting for IR Learn"
+  QFrame* Panel2 = nullptr;             // auto-addressing
+  QLabel* Panel2Caption = nullptr;
+  QPushButton* BitBtn3 = nullptr;  // "&Skip"
+  QPushButton* BitBtn4 = nullptr;  // "Abort"
+  QTimer* Timer1 = nullptr;
+  std::map<std::string, QAction*> MenuItems;  // by handler name, e.g. "Monitor1"
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void Show(const std::string& handler);
+  std::string IrFilter() const;
+
+  controller::CommsProject& project_;
+  const platform::Clock& clock_;
+  std::unique_ptr<controller::DialUp> ownDialUp_;
+  controller::DialUp* dialUp_ = nullptr;
+  std::string selectedDevice_;
+  struct GridTarget {
+    QPointer<QTableWidget> Table;
+    bool HeaderRow = false;
+  };
+  std::map<controller::CommsGrid, GridTarget> grids_;
+  std::map<controller::CommsWindow, QPointer<QWidget>> windows_;
+  std::map<controller::CommsText, QPointer<QLabel>> labels_;
+  QPointer<QProgressBar> restartBar_;
+  std::map<controller::CommsList, QPointer<QListWidget>> lists_;
+  std::map<controller::CommsInput, std::function<std::string(int)>> inputs_;
+  std::map<controller::CommsCheck, std::function<bool()>> checks_;
+  std::map<std::string, std::function<void()>> shows_;
+};
+
+extern TCommsForm* CommsForm;
+
+namespace controller {
+// The log list saved at exit while "Errors" is ticked.
+inline constexpr const char* CommsLogFileName = "Zelta.log";
+}  // namespace controller

@@ -1,0 +1,268 @@
+// The engine's frame of every tick: connecting, identifying, polling, retries, the idle order and the
+// disconnect, against the simulated controller.
+#include "controller/comms_engine.h"
+
+#include <algorithm>
+
+#include "engine_fixture.h"
+#include "serial/port_test_support.h"
+
+namespace controller::test {
+namespace {
+
+using platform::MsgResult;
+
+int CountLog(const RecordingView& view, const std::string& prefix) {
+  return static_cast<int>(
+      std::count_if(view.Log.begin(), view.Log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+}
+
+TEST_F(EngineTest, IdentifiesTheControllerAndPollsItsModules) {
+  sim.SetModule(1, 5, 7);
+  sim.SetModule(3, 14, 2);
+  sim.SetIoWord(1, 0x8005);
+  sim.SetFirmwareSubNumber(3);
+  sim.SetTableAddresses(0x9000, 0x9100);
+  Connect();
+  EXPECT_EQ(engine.FirmwareVersion, 820);
+  EXPECT_EQ(engine.AppVersion, 400);
+  EXPECT_EQ(engine.TimerTableAddress, 0x9000);
+  EXPECT_EQ(engine.VariableTableAddress, 0x9100);
+  EXPECT_EQ(engine.IoStates[0], 0x8005u);
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 19, 1), "32773");
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 3, 1), "ON");
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 4, 1), "OFF");
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 18, 1), "ON");
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 3, 2), "") << "an empty slot gets no ON/OFF cells";
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 0, 128), "128");
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 3, 0), "I/O# 0");
+
+  engine.UpdateStatusPanel();
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 1, 1), "Lurcan-T");
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 2, 1), "  7");
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 1, 3), "Murmex");
+  EXPECT_EQ(view.Cell(CommsGrid::Modules, 1, 2), "");
+  EXPECT_EQ(view.Texts[CommsText::Firmware], "Firmware: V8.20/3");
+  EXPECT_EQ(view.Texts[CommsText::Application], "Application: V4.00");
+  EXPECT_EQ(view.Texts[CommsText::Date], "Mar 04 2007");
+
+  // Idle, the poll cycle repeats.
+  const std::size_t before = sim.Commands(0).size() + sim.Frames().size();
+  ASSERT_TRUE(RunUntil([&] { return sim.Frames().size() >= before + 3; }, 40));
+  EXPECT_EQ(sim.LastFrame()->Address, AddrIoStates);
+  EXPECT_TRUE(Ui().Messages().empty());
+}
+
+TEST_F(EngineTest, RetriesAreLoggedOnlyWhileErrorsIsTicked) {
+  Connect();
+  sim.IgnoreNext(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 1; }, 60));
+  EXPECT_EQ(CountLog(view, "Comms Retry"), 0);
+  ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 0; }, 60)) << "a good reply clears the count";
+
+  view.Detail = true;
+  sim.IgnoreNext(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 1; }, 60));
+  EXPECT_EQ(view.Log.front(), "Comms Retry    timeout 113 RX0");
+}
+
+TEST_F(EngineTest, TheNinthRetryInARowDisconnectsWithLostConnection) {
+  Connect();
+  view.Detail = true;
+  sim.IgnoreNext(1000);
+  ASSERT_TRUE(RunToState(0, 400));
+  EXPECT_EQ(CountLog(view, "Comms Retry"), 9);
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_EQ(Ui().Asked().back().Caption, "Comms Error");
+  EXPECT_TRUE(view.TimerStopped);
+  EXPECT_TRUE(view.IsShown(CommsWindow::Editor));
+  EXPECT_FALSE(port.Open());
+}
+
+TEST_F(EngineTest, AUserDisconnectShowsNoMessage) {
+  Connect();
+  engine.ProgramDownloadRequest = 1;
+  engine.CloseRequest = 1;
+  ASSERT_TRUE(RunToState(0, 40));
+  EXPECT_TRUE(Ui().Messages().empty());
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(engine.ProgramDownloadRequest, 1) << "the disconnect wins; the download stays asked for";
+}
+
+TEST_F(EngineTest, AnOldExecutiveAsksOncePerIdentificationWhetherToLoadTheNewOne) {
+  sim.SetAppVersion(317);
+  Ui().QueueAnswer(MsgResult::Ok);
+  Connect();
+  EXPECT_EQ(Ui().Messages(),
+            std::vector<std::string>{"Warning! Your Controller does not have the latest exec code.. Load Now?"});
+  EXPECT_EQ(Ui().Beeps(), 1);
+  EXPECT_EQ(engine.ReloadExecRequest, 1);
+  EXPECT_TRUE(view.Logged("Download Controller Program Command"));
+}
+
+TEST_F(EngineTest, APortThatCannotBeOpenedIsReportedAndLeavesTheEngineDetached) {
+  serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"};
+  settings.ComNum = 2;
+  engine.CommState = 1;
+  Step();
+  EXPECT_EQ(engine.CommState, 0);
+  ASSERT_EQ(Ui().Messages(), std::vector<std::string>{"COM2 Port Does Not Exist"});
+  EXPECT_EQ(Ui().Asked().back().Caption, "COM ERROR");
+
+  serial::TLkComPort other{nullptr};
+  other.SetComNumber(1);
+  other.SetOpen(true);
+  settings.ComNum = 1;
+  engine.CommState = 1;
+  Step();
+  EXPECT_EQ(engine.CommState, 0);
+  EXPECT_EQ(Ui().Messages().back(), "COM1 Port Already In Use");
+}
+
+class ScriptedDialUp : public DialUp {
+ public:
+  bool SelectNumber(std::string& number) override {
+    number = Number;
+    return !Number.empty();
+  }
+  void TapiDial(const std::string& number) override { Dialled = number; }
+  void TapiCancelCall() override { ++Cancels; }
+  void RunDialer(const std::string& number) override { Dialled = number; }
+  void ModemHangup() override { ++Hangups; }
+  std::string Number, Dialled;
+  int Cancels = 0, Hangups = 0;
+};
+
+TEST_F(EngineTest, DialUpConnectsOnTheDevicesEventsAndAFailedCallSaysSo) {
+  ScriptedDialUp dial;
+  engine.Dial = &dial;
+  settings.ComNum = 0;
+  engine.CommState = 1;
+  engine.Tick();
+  EXPECT_EQ(engine.CommState, 2);
+  engine.Tick();
+  EXPECT_EQ(engine.CommState, 0) << "the number selector was cancelled";
+  EXPECT_TRUE(Ui().Messages().empty());
+
+  dial.Number = "5551234";
+  engine.CommState = 1;
+  engine.Tick();
+  engine.Tick();
+  EXPECT_EQ(engine.CommState, 3);
+  EXPECT_EQ(dial.Dialled, "5551234");
+  EXPECT_EQ(port.TapiMode(), serial::tmOn);
+  engine.TapiFail();
+  for (int i = 0; i < 8; ++i) engine.Tick();
+  EXPECT_EQ(engine.CommState, 0);
+  EXPECT_EQ(dial.Cancels, 1);
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Failed Modem Connection Attempt"});
+  EXPECT_EQ(Ui().Asked().back().Caption, "Dial Error");
+
+  // The AT modem road on a COM port, after that telephony call: a connect event moves on.
+  settings.ComNum = 1;
+  settings.NonTapi = 1;
+  engine.CommState = 1;
+  Step();
+  Step();
+  EXPECT_EQ(engine.CommState, 11);
+  engine.ModemConnect();
+  EXPECT_EQ(engine.CommState, 4);
+  EXPECT_TRUE(view.Logged("Modem Connected"));
+  EXPECT_EQ(Ui().Messages().size(), 1u);
+}
+
+struct IdleCase {
+  const char* Name;
+  std::function<void(CommsEngine&)> Set;
+  int Next;
+};
+
+TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
+  const IdleCase cases[] = {
+      {"nothing", [](CommsEngine&) {}, 110},
+      {"download and disconnect",
+       [](CommsEngine& e) {
+         e.ProgramDownloadRequest = e.CloseRequest = 1;
+         e.FlashArg = 7;
+       },
+       1001},
+      {"icons without a flash argument read the clock first", [](CommsEngine& e) { e.IconLoadRequest = 1; }, 540},
+      {"icons with one",
+       [](CommsEngine& e) {
+         e.IconLoadRequest = 1;
+         e.FlashArg = 7;
+       },
+       1100},
+      {"a queue with only its last slot used", [](CommsEngine& e) { e.CommandQueue[128][0] = 0x28; }, 120},
+      {"X10 house A", [](CommsEngine& e) { e.X10SendRequest = 0; }, 518},
+      {"a counted-down clock request", [](CommsEngine& e) { e.ClockRequest = 3; }, 110},
+      {"IR upload, old firmware", [](CommsEngine& e) { e.IrUploadRequest = 1; }, 170},
+      {"IR upload, 8.20",
+       [](CommsEngine& e) {
+         e.IrUploadRequest = 1;
+         e.FirmwareVersion = 820;
+       },
+       180},
+      {"X10 monitor on 2.13",
+       [](CommsEngine& e) {
+         e.X10MonitorRequest = 1;
+         e.AppVersion = 213;
+       },
+       300},
+      {"X10 monitor on 2.12",
+       [](CommsEngine& e) {
+         e.X10MonitorRequest = 1;
+         e.AppVersion = 212;
+       },
+       520},
+      {"a reconnection beats everything", [](CommsEngine& e) { e.ReconnectRequest = e.CloseRequest = 1; }, 1},
+      {"a change before the refresh",
+       [](CommsEngine& e) {
+         e.ChangeDataRequest = 4;
+         e.TimerVarMonitorRequest = 1;
+       },
+       710},
+  };
+  for (const IdleCase& c : cases) {
+    CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
+    c.Set(fresh);
+    fresh.CommState = 114;
+    fresh.Tick();
+    EXPECT_EQ(fresh.CommState, c.Next) << c.Name;
+    if (std::string(c.Name) == "a counted-down clock request") EXPECT_EQ(fresh.ClockRequest, 2);
+    if (std::string(c.Name) == "a queue with only its last slot used") EXPECT_EQ(fresh.QueueIndex, 128);
+    if (c.Next == 1) EXPECT_EQ(fresh.ReconnectRequest, 0);
+  }
+}
+
+TEST_F(EngineTest, SettingTheClockSendsTheLocalTimeAndReadingItBuildsTheFlashArgument) {
+  Connect();
+  engine.ParamsRequest = 0;
+  engine.SetClockRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return sim.ClockFramesTaken() == 1 && engine.CommState == 110; }, 40));
+  EXPECT_EQ(sim.Clock().Day, 4);
+  EXPECT_EQ(sim.Clock().Second, 7);
+  EXPECT_EQ(engine.SetClockRequest, 0);
+
+  const struct {
+    int ClockRequest;
+    int DayOfWeek;
+    const char* Logged;  // nullptr: nothing
+  } reads[] = {{1, 6, "Controller Clock: Saturday, 03/03/07  09:05"}, {1, 7, "Bad RTC Data"}, {2, 6, nullptr}};
+  sim.SetFlashKey(0x1234);
+  for (const auto& read : reads) {
+    sim.SetClock({2007, 3, 3, 9, 5, 7, read.DayOfWeek});
+    engine.FlashArg = 0;
+    const std::size_t logged = view.Log.size();
+    engine.ClockRequest = read.ClockRequest;
+    ASSERT_TRUE(RunUntil([&] { return engine.ClockRequest == 0 && engine.CommState == 110; }, 40));
+    if (read.Logged)
+      EXPECT_EQ(view.Log.front(), read.Logged);
+    else
+      EXPECT_EQ(view.Log.size(), logged);
+    EXPECT_EQ(engine.FlashArg, read.DayOfWeek < 7 ? 0x1234 : 0);
+  }
+}
+
+}  // namespace
+}  // namespace controller::test

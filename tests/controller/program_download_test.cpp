@@ -1,0 +1,102 @@
+// The program download against the simulated controller: the program and the sun table in flash, the
+// daylight-saving set-up and the program started; a refused block sent again.
+#include <algorithm>
+#include <cstdio>
+
+#include "engine_fixture.h"
+
+namespace controller::test {
+namespace {
+
+class ProgramDownloadTest : public EngineTest {
+ protected:
+  ProgramDownloadTest() {
+    for (int n = 1; n <= 4096; ++n)
+      project.Store.Lines[static_cast<std::size_t>(n)] =
+          ProgramLine{static_cast<std::uint16_t>((3 << 10) | n % 1024), static_cast<std::uint16_t>(n * 7),
+                      static_cast<std::uint16_t>(n)};
+    project.Store.Lines[4000] = ProgramLine::End();
+    engine.Sun = BuildSunTable("33.75", "84.39", "-5");
+  }
+  // Records 0..4095 as they lie in the store.
+  std::vector<std::uint8_t> ProgramBytes() const {
+    std::vector<std::uint8_t> bytes(4096 * ProgramLine::kBytes);
+    for (int n = 0; n < 4096; ++n) project.Store.Lines[static_cast<std::size_t>(n)].Store(bytes.data() + n * 6);
+    return bytes;
+  }
+  bool Downloaded() { return view.Logged("Controller Program Started") && engine.CommState == 110; }
+};
+
+TEST_F(ProgramDownloadTest, PutsTheProgramAndTheSunTableIntoFlashAndStartsIt) {
+  settings.UseDaylightSaving = true;
+  engine.DstActive = 0;
+  Connect();
+  ASSERT_TRUE(engine.RequestProgramDownload());
+  ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+
+  EXPECT_EQ(sim.ProgramImage(), ProgramBytes()) << "line 4096 is not sent; slot 0 is";
+  const auto sun = engine.Sun.ToBytes();
+  const auto image = sim.SunTableImage();
+  EXPECT_TRUE(std::equal(sun.begin(), sun.end(), image.begin()));
+  EXPECT_TRUE(std::all_of(image.begin() + SunTable::Bytes, image.end(), [](auto b) { return b == 0; }));
+  EXPECT_TRUE(sim.Faults().empty()) << sim.Faults().front();
+  EXPECT_EQ(sim.FlashLoads(), 96 + 6);
+  EXPECT_TRUE(sim.InterpreterRunning());
+  EXPECT_EQ(engine.FlashArg, 0) << "every download reads the clock again first";
+
+  const auto dst = sim.Commands(CmdSetControllerParam);
+  ASSERT_EQ(dst.size(), 2u);
+  EXPECT_EQ(dst[0].Args[0], 5);
+  EXPECT_EQ(dst[0].Args[2], 1);
+  EXPECT_EQ(dst[1].Args[0], 4);
+  EXPECT_EQ(dst[1].Args[2], 0);
+
+  EXPECT_EQ(view.Meter.back(), 98);
+  EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
+  const std::vector<std::string> order = {"Controller Program Started", "Starting Controller Program",
+                                          "Begin Program to Controller"};
+  auto it = view.Log.begin();
+  for (const std::string& line : order) {
+    it = std::find(it, view.Log.end(), line);
+    EXPECT_NE(it, view.Log.end()) << line;
+  }
+  char last[3];
+  std::snprintf(last, sizeof last, "%02X", ProgramBytes()[95 * 256]);
+  EXPECT_EQ(view.Cell(CommsGrid::Dump, 0, 0), last) << "the last program block shows in the dump grid";
+}
+
+TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
+  Connect();
+  view.Detail = true;
+  ASSERT_TRUE(engine.RequestProgramDownload());
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 513 && engine.BlockIndex == 12; }, 400));
+  sim.NakNext(1);
+  ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+  EXPECT_EQ(sim.ProgramImage(), ProgramBytes());
+  EXPECT_TRUE(view.Logged("Comms Retry flash load data 514 RX0"));
+  const auto loads = sim.Commands(CmdFlashLoad);
+  ASSERT_GT(loads.size(), 13u);
+  EXPECT_EQ(loads[12].Args[0], 0x51) << "block 12 goes to bank 0x51, block 0";
+  EXPECT_EQ(loads[12].Args[1], 0);
+  EXPECT_EQ(loads[95].Args[0], 0x57);
+  EXPECT_EQ(loads[95].Args[1], 11);
+}
+
+TEST_F(ProgramDownloadTest, OnlyAProgramWithAnEndLineBeforeLine4096IsSent) {
+  const struct {
+    int EndAt;
+    bool Sent;
+  } cases[] = {{4095, true}, {4096, false}, {0, false}};
+  for (const auto& c : cases) {
+    for (auto& line : project.Store.Lines) line = ProgramLine{};
+    if (c.EndAt) project.Store.Lines[static_cast<std::size_t>(c.EndAt)] = ProgramLine::End();
+    Ui().Clear();
+    EXPECT_EQ(engine.RequestProgramDownload(), c.Sent) << c.EndAt;
+    EXPECT_EQ(engine.ProgramDownloadRequest, c.Sent ? 1 : 0);
+    EXPECT_EQ(Ui().Messages().size(), c.Sent ? 0u : 1u);
+  }
+  EXPECT_EQ(Ui().Messages().back(), "Program Has NO End Statment, Download Aborted");
+}
+
+}  // namespace
+}  // namespace controller::test

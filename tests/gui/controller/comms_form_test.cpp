@@ -1,0 +1,155 @@
+// The communications window as the user drives it: its menus set the engine's requests, showing it
+// computes today's sun, hiding it asks for the disconnect, and attached to the simulated controller its
+// grid and labels show what the engine reads.
+#include "gui/controller/comms_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <filesystem>
+
+#include "controller/engine_fixture.h"
+#include "platform/atomic_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using controller::test::FakeProject;
+using controller::test::FixedClock;
+
+class CommsFormTest : public ::testing::Test {
+ protected:
+  CommsFormTest() { clock.Time = {2007, 3, 11, 10, 0, 0, 0}; }  // the second Sunday of March
+  testing_support::ScriptedUi& Ui() { return testing_support::TestUi(); }
+  std::string Cell(int row, int column) {
+    QTableWidgetItem* item = form->StringGrid1->item(row - 1, column);
+    return item ? item->text().toStdString() : std::string();
+  }
+
+  testing_support::ScopedConfigDir config;
+  FakeProject project;
+  FixedClock clock;
+  std::unique_ptr<TCommsForm> form = std::make_unique<TCommsForm>(project, clock);
+};
+
+TEST_F(CommsFormTest, MenusSetTheirRequests) {
+  const struct {
+    const char* Item;
+    std::function<bool(const controller::CommsEngine&)> Set;
+  } cases[] = {
+      {"Monitor1", [](auto& e) { return e.X10MonitorRequest == 1; }},
+      {"Set1", [](auto& e) { return e.SetClockRequest == 1; }},
+      {"GetCPUClock1", [](auto& e) { return e.ClockRequest == 1; }},
+      {"ReloadVORMOExecutive1", [](auto& e) { return e.ReloadExecRequest == 1 && e.FlashArg == 0; }},
+      {"AutoAddressModules1", [](auto& e) { return e.AutoAddressRequest == 1; }},
+      {"DebugTimersandVariables1", [](auto& e) { return e.TimerVarMonitorRequest == 1; }},
+      {"RetrieveModuleParameters1", [](auto& e) { return e.ModuleParamsRequest == 1; }},
+      {"RetrieveVORMOParameters1", [](auto& e) { return e.ParamsRequest == 1; }},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(form->MenuItems.count(c.Item)) << c.Item;
+    form->Engine->FlashArg = 5;
+    form->MenuItems[c.Item]->trigger();
+    EXPECT_TRUE(c.Set(*form->Engine)) << c.Item;
+  }
+  EXPECT_EQ(form->ListBox1->item(0)->text(), "Edit Manager Params");
+
+  // The program download needs an END line.
+  form->MenuItems["DownloadProgramtoVORMO1"]->trigger();
+  EXPECT_EQ(form->Engine->ProgramDownloadRequest, 0);
+  project.Store.Lines[9] = ProgramLine::End();
+  form->MenuItems["DownloadProgramtoVORMO1"]->trigger();
+  EXPECT_EQ(form->Engine->ProgramDownloadRequest, 1);
+}
+
+TEST_F(CommsFormTest, TheIrFileDialogsFollowTheFirmwareAndArmTheirRequest) {
+  form->Engine->FirmwareVersion = 819;
+  Ui().QueueOpenFile("/data/codes.ir");
+  form->MenuItems["DownloadInfraRedFiletoVORMO1"]->trigger();
+  EXPECT_EQ(Ui().Asked().back().Options.Filter, "Program files (*.ir)|*.IR");
+  EXPECT_EQ(form->Engine->IrDownloadRequest, 1);
+  EXPECT_EQ(form->Engine->IrFileName, "/data/codes.ir");
+  EXPECT_EQ(form->Engine->ParamsRequest, 1);
+
+  form->Engine->FirmwareVersion = 820;
+  Ui().QueueSaveFile(std::nullopt);
+  form->MenuItems["UploadInfraRedFilefromVORMO1"]->trigger();
+  const auto& save = Ui().Asked()[Ui().Asked().size() - 2];
+  EXPECT_EQ(save.Options.DefaultExt, "lir");
+  EXPECT_EQ(save.Options.FileName, "Untitled");
+  EXPECT_EQ(Ui().Beeps(), 1);
+  EXPECT_EQ(form->Engine->IrUploadRequest, 0) << "cancelled";
+}
+
+TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
+  QWidget editor;
+  form->AttachWindow(controller::CommsWindow::Editor, &editor);
+  form->Settings.UseDaylightSaving = true;
+  form->show();
+  EXPECT_EQ(form->Engine->DstActive, 1) << "the second Sunday of March";
+  EXPECT_TRUE(form->Label10->text().startsWith("Sunrise "));
+  EXPECT_TRUE(form->Label11->text().endsWith(" PM"));
+  form->hide();
+  EXPECT_EQ(form->Engine->CloseRequest, 1);
+  EXPECT_TRUE(editor.isVisible());
+}
+
+TEST_F(CommsFormTest, TheLogIsSavedAtExitOnlyWhileErrorsIsTicked) {
+  testing_support::TempDir dir;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  form->AddLogLine("first");
+  form->AddLogLine("second");
+  form.reset();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Zelta.log")));
+  form = std::make_unique<TCommsForm>(project, clock);
+  form->CommsDetailBox->setChecked(true);
+  form->AddLogLine("first");
+  form->AddLogLine("second");
+  form.reset();
+  std::string text;
+  EXPECT_TRUE(platform::ReadWholeFile(dir.File("Zelta.log"), text));
+  EXPECT_EQ(text, "second\r\nfirst\r\n");
+  std::filesystem::current_path(previous);
+}
+
+TEST_F(CommsFormTest, AttachedToTheControllerItShowsItsModules) {
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  sim.SetAppVersion(400);
+  sim.SetFirmwareVersion(820);
+  sim.SetModule(2, 11, 4);
+  sim.SetIoWord(2, 0x0003);
+  form->Settings.ComNum = 1;
+  form->AttachEngine();
+  EXPECT_TRUE(form->Timer1->isActive());
+  for (int i = 0; i < 200 && form->Engine->CommState != 114; ++i) {
+    form->Timer1Timer();
+    sim.WaitUntilSettled();
+    QApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  }
+  ASSERT_EQ(form->Engine->CommState, 114);
+  form->Engine->UpdateStatusPanel();
+  EXPECT_EQ(Cell(2, 1), "KADO-16");
+  EXPECT_EQ(Cell(2, 3), "ON");
+  EXPECT_EQ(Cell(2, 5), "OFF");
+  EXPECT_EQ(form->StringGrid1->horizontalHeaderItem(19)->text(), "Data");
+  EXPECT_TRUE(form->Label3->text().startsWith("Firmware: V8.20/"));
+
+  const QImage shot = form->grab().toImage();
+  EXPECT_TRUE(shot.save(QDir::temp().filePath("zelta_comms.png")));
+  form->Engine->ParamsRequest = 0;  // the parameter read is not what this test looks at
+  form->Engine->CloseRequest = 1;
+  for (int i = 0; i < 20 && form->Engine->CommState != 0; ++i) form->Timer1Timer();
+  EXPECT_EQ(form->Engine->CommState, 0);
+  EXPECT_FALSE(form->Timer1->isActive());
+}
+
+}  // namespace
