@@ -452,3 +452,10 @@ std::string TCommsForm::CurrentDirectory() const { return Settings.CurrentDirect
 void TCommsForm::Attach() { AttachEngine(); }
 void TCommsForm::ShowDownloadProject() { Show("DownloadProject"); }
 void TCommsForm::ShowSetup() { Show("CommsSetup"); }
+
+void TCommsForm::RequestAsciiTable(int destination) {
+  if (destination == 0)
+    Engine->AsciiTableRequest = 1;
+  else
+    Engine->RemoteAsciiModule = destination;
+}

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "controller/comms_engine.h"
-#include "gui/program/comms_link.h"
+#include "gui/comms_link.h"
 #include "project/settings.h"
 
 class QAction;
@@ -39,7 +39,7 @@ class Clock;
 class TCommsForm : public QMainWindow,
                    public controller::CommsView,
                    public project::SettingsLinks,
-                   public program::CommsLink {
+                   public gui::CommsLink {
   Q_OBJECT
 
  public:
@@ -121,12 +121,15 @@ class TCommsForm : public QMainWindow,
   void SetPhonebookFileName(const std::string& path) override { PhonebookFileName = path; }
   std::string PhonebookFileName;
 
-  // program::CommsLink
+  // gui::CommsLink
   bool ReadConfigFile() override;
   std::string CurrentDirectory() const override;
   void Attach() override;
   void ShowDownloadProject() override;
   void ShowSetup() override;
+  bool Attached() const override { return Engine->CommState != 0; }
+  void RequestTouchLoad() override { Engine->TouchLoadRequest = 1; }
+  void RequestAsciiTable(int destination) override;
 
   // Controls, named as on the form.
   serial::TLkStatusLight* TXLight1 = nullptr;

@@ -102,7 +102,7 @@ class GridDelegate : public QStyledItemDelegate {
 }  // namespace
 
 TEditorForm::TEditorForm(QWidget* parent) : QMainWindow(parent) {
-  ownComms_ = std::make_unique<program::DetachedCommsLink>();
+  ownComms_ = std::make_unique<gui::DetachedCommsLink>();
   ownWizard_ = std::make_unique<program::NoWizard>();
   ownProjectWindows_ = std::make_unique<program::StandAloneProjectWindows>();
   comms_ = ownComms_.get();
@@ -303,7 +303,7 @@ void TEditorForm::BuildMenus() {
           [this](const QPoint& pos) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos)); });
 }
 
-void TEditorForm::SetCommsLink(program::CommsLink* link) { comms_ = link ? link : ownComms_.get(); }
+void TEditorForm::SetCommsLink(gui::CommsLink* link) { comms_ = link ? link : ownComms_.get(); }
 void TEditorForm::SetWizardLink(program::WizardLink* link) { wizard_ = link ? link : ownWizard_.get(); }
 void TEditorForm::SetProjectWindows(program::ProjectWindowsLink* link) {
   projectWindows_ = link ? link : ownProjectWindows_.get();

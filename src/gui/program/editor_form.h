@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/program/comms_link.h"
+#include "gui/comms_link.h"
 #include "gui/program/editor_links.h"
 #include "gui/program/listing_model.h"
 #include "program/line_codec.h"
@@ -48,10 +48,10 @@ class TEditorForm : public QMainWindow {
   std::unique_ptr<program::LineCodec> Codec;
 
   // The windows the editor drives. Not owned; nullptr restores the stand-in.
-  void SetCommsLink(program::CommsLink* link);
+  void SetCommsLink(gui::CommsLink* link);
   void SetWizardLink(program::WizardLink* link);
   void SetProjectWindows(program::ProjectWindowsLink* link);
-  program::CommsLink& Comms() const { return *comms_; }
+  gui::CommsLink& Comms() const { return *comms_; }
   program::WizardLink& Wizard() const { return *wizard_; }
   program::ProjectWindowsLink& ProjectWindows() const { return *projectWindows_; }
 
@@ -163,10 +163,10 @@ class TEditorForm : public QMainWindow {
   // After a successful save or load: the program as it now is on disk, and no unsaved change.
   void ProgramSaved();
 
-  std::unique_ptr<program::CommsLink> ownComms_;
+  std::unique_ptr<gui::CommsLink> ownComms_;
   std::unique_ptr<program::WizardLink> ownWizard_;
   std::unique_ptr<program::ProjectWindowsLink> ownProjectWindows_;
-  program::CommsLink* comms_ = nullptr;
+  gui::CommsLink* comms_ = nullptr;
   program::WizardLink* wizard_ = nullptr;
   program::ProjectWindowsLink* projectWindows_ = nullptr;
   bool movingCursor_ = false;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/program/comms_link.h"
+#include "gui/comms_link.h"
 #include "gui/program/editor_form.h"
 #include "gui/program/editor_links.h"
 #include "gui/project/sys_config.h"
@@ -19,7 +19,7 @@
 
 namespace editor_test {
 
-class FakeComms : public program::CommsLink {
+class FakeComms : public gui::DetachedCommsLink {
  public:
   bool ReadConfigFile() override {
     ++Reads;

@@ -1,9 +1,9 @@
-#include "gui/program/comms_link.h"
+#include "gui/comms_link.h"
 
 #include "platform/paths.h"
 
-namespace program {
+namespace gui {
 
 std::string DetachedCommsLink::CurrentDirectory() const { return platform::CurrentDir(); }
 
-}  // namespace program
+}  // namespace gui

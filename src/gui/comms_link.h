@@ -1,11 +1,12 @@
 #pragma once
-// What the editor asks of the communications side: the settings reload, the data directory, attaching
-// to the controller, the project download dialog, the settings window and the log's "Errors" box. The
-// communications window implements it; until one is installed the editor uses a stand-in that reloads
-// nothing and uses the current directory.
+// What the project's windows (the editor, the touch-screen designer, the ASCII message window) ask of the
+// communications side: the settings reload, the data directory, attaching to the controller, the requests
+// they post, the project download dialog, the settings window and the log's "Errors" box. The
+// communications window implements it; until one is installed a stand-in reloads nothing, uses the current
+// directory and posts nothing.
 #include <string>
 
-namespace program {
+namespace gui {
 
 class CommsLink {
  public:
@@ -22,6 +23,12 @@ class CommsLink {
   virtual void ShowSetup() = 0;
   // The log's "Errors" box: while ticked, the grid's Reference column can be selected.
   virtual bool CommsDetail() const = 0;
+  // Whether the engine runs (its state is not 0).
+  virtual bool Attached() const = 0;
+  // The touch-screen download at the engine's next idle pass.
+  virtual void RequestTouchLoad() = 0;
+  // The ASCII table to the master controller (destination 0) or to module 1..127.
+  virtual void RequestAsciiTable(int destination) = 0;
 };
 
 // Used until the communications window installs itself.
@@ -33,6 +40,9 @@ class DetachedCommsLink : public CommsLink {
   void ShowDownloadProject() override {}
   void ShowSetup() override {}
   bool CommsDetail() const override { return false; }
+  bool Attached() const override { return false; }
+  void RequestTouchLoad() override {}
+  void RequestAsciiTable(int) override {}
 };
 
-}  // namespace program
+}  // namespace gui
