@@ -36,19 +36,20 @@ int StartUp(QApplication& application, const std::vector<WindowEntry>& table, bo
     platform::SetApplicationTitle(kTitle);
     application.setApplicationName(kTitle);
     application.setApplicationDisplayName(kTitle);
-    QWidget* mainWindow = nullptr;
+    std::vector<QWidget*> windows;
     for (const WindowEntry& entry : table) {
       QWidget* window = entry.Create();
-      if (!mainWindow) {
-        mainWindow = window;
-      } else if (window) {
-        // Only the main window's closing ends the program.
-        window->setAttribute(Qt::WA_QuitOnClose, false);
-      }
+      if (!window) continue;
+      // Only the main window's closing ends the program.
+      if (!windows.empty()) window->setAttribute(Qt::WA_QuitOnClose, false);
+      windows.push_back(window);
     }
     if (!runLoop) return 0;
-    if (mainWindow) mainWindow->show();
+    if (!windows.empty()) windows.front()->show();
     application.exec();
+    // The windows go last to first, as the application's own components did: a window's last words (the
+    // communications log) may still reach the windows made before it.
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) delete *it;
     return 0;
   } catch (...) {
     ShowApplicationException(std::current_exception());

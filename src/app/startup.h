@@ -19,7 +19,7 @@ struct WindowEntry {
 const std::vector<WindowEntry>& WindowTable();
 
 // Creates the windows of `table` in order and, when `runLoop`, runs the message loop until the main
-// window closes. An exception escaping creation or the loop is shown once and the result is non-zero:
+// window closes, then deletes the windows last to first. An exception escaping creation or the loop is shown once and the result is non-zero:
 // windows after the failing one are never created. Returns 0 after a normal end.
 int StartUp(QApplication& application, const std::vector<WindowEntry>& table, bool runLoop = true);
 

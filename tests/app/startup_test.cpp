@@ -5,13 +5,17 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QPointer>
 #include <QWidget>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "gui/controller/comms_form.h"
 #include "gui/program/editor_form.h"
 #include "gui/project/sys_config.h"
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -39,17 +43,24 @@ TEST(StartUp, CreatesTheWindowsInTableOrderWithTheEditorAsMainWindow) {
   EXPECT_TRUE(testing_support::TestUi().Messages().empty()) << "a normal start shows no message";
 }
 
-TEST(StartUp, TheLoopShowsOnlyTheMainWindowAndEndsWhenItCloses) {
+TEST(StartUp, TheLoopShowsOnlyTheMainWindowEndsWhenItClosesAndThenDeletesTheWindowsLastFirst) {
+  struct Window : QWidget {
+    Window(std::vector<int>& gone, int n) : gone(gone), n(n) {}
+    ~Window() override { gone.push_back(n); }
+    std::vector<int>& gone;
+    int n;
+  };
+  std::vector<int> gone;
   std::vector<QWidget*> made;
   std::vector<WindowEntry> table = {
       {"Main",
        [&] {
-         made.push_back(new QWidget);
+         made.push_back(new Window(gone, 1));
          return made.back();
        }},
       {"Second",
        [&] {
-         made.push_back(new QWidget);
+         made.push_back(new Window(gone, 2));
          return made.back();
        }},
   };
@@ -64,7 +75,27 @@ TEST(StartUp, TheLoopShowsOnlyTheMainWindowAndEndsWhenItCloses) {
       Qt::QueuedConnection);
   EXPECT_EQ(StartUp(*qApp, table), 0);
   EXPECT_TRUE(mainWasOnlyVisible);
-  for (QWidget* w : made) delete w;
+  EXPECT_EQ(gone, (std::vector<int>{2, 1}));
+}
+
+TEST(StartUp, ClosingTheEditorEndsTheProgramAndTheCommunicationsLogIsSaved) {
+  testing_support::TempDir cwd;
+  std::string previous = platform::CurrentDir();
+  ASSERT_EQ(::chdir(cwd.Path().c_str()), 0);
+  QMetaObject::invokeMethod(
+      qApp,
+      [] {
+        CommsForm->CommsDetailBox->setChecked(true);
+        CommsForm->AddLogLine("Begin Program to Controller");
+        EditorForm->close();
+      },
+      Qt::QueuedConnection);
+  const int result = StartUp(*qApp, WindowTable());
+  ASSERT_EQ(::chdir(previous.c_str()), 0);
+  EXPECT_EQ(result, 0);
+  std::string log;
+  EXPECT_TRUE(platform::ReadWholeFile(cwd.File("Zelta.log"), log));
+  EXPECT_EQ(log, "Begin Program to Controller\r\n");
 }
 
 TEST(StartUp, AWindowThatFailsToBeCreatedEndsTheProgramAfterOneMessage) {
@@ -89,8 +120,8 @@ TEST(StartUp, AWindowThatFailsToBeCreatedEndsTheProgramAfterOneMessage) {
 }
 
 TEST(StartUp, AnExceptionInAnEventHandlerIsShownAndTheLoopGoesOn) {
-  QWidget main;
-  std::vector<WindowEntry> table = {{"Main", [&] { return &main; }}};
+  QPointer<QWidget> main = new QWidget;
+  std::vector<WindowEntry> table = {{"Main", [&] { return main.data(); }}};
   bool ranAfter = false;
   QMetaObject::invokeMethod(
       qApp, [] { throw std::runtime_error("handler failed"); }, Qt::QueuedConnection);
@@ -98,7 +129,7 @@ TEST(StartUp, AnExceptionInAnEventHandlerIsShownAndTheLoopGoesOn) {
       qApp,
       [&] {
         ranAfter = true;
-        main.close();
+        main->close();
       },
       Qt::QueuedConnection);
   EXPECT_EQ(StartUp(*qApp, table), 0);
