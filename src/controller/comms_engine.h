@@ -145,6 +145,9 @@ class CommsEngine : public RequestFields {
 
   // Shared with the requests.
   std::int32_t QueueIndex = 0;
+  // The queued command on its way. A slot rewritten while its command waits for the answer holds a newer
+  // command and stays queued.
+  std::array<std::uint8_t, 6> SentCommand{};
   std::vector<std::uint8_t> ImageBuffer = std::vector<std::uint8_t>(ImageBufferSize);
   std::uint16_t FlashArg = 0;  // 0: none built since it was last cleared
   std::uint8_t DstActive = 0;

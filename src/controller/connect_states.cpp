@@ -15,12 +15,14 @@ void Next(CommsEngine& e) { e.CommState += 1; }
 
 void Connect(CommsEngine& e) {
   // A new connection inherits none of these.
-  e.ChangeDataRequest = e.ChangeDataValue = e.ChangeDataKind = 255;
+  e.ChangeDataRequest = e.ChangeDataValue = e.ChangeDataKind = NoChangeData;
   e.RawCommandRequest = 0;
   e.IrTransmitNumber = e.IrLearnNumber = e.IrClearNumber = e.AutoAddressRequest = -1;
   e.X10SendRequest = e.X10Key = -1;
   e.CloseRequest = 0;
   e.TimerVarMonitorRequest = 0;
+  // Nor the buttons of an addressing run that a lost connection cut short.
+  e.SkipRequest = e.AbortRequest = 0;
   e.CommsErrorKind = -1;
   e.Port.SetComNumber(e.Settings.ComNum);
   if (e.Settings.ComNum == 0) {
@@ -199,6 +201,9 @@ void Detach(CommsEngine& e) {
   e.RetryCount = 0;
   e.View.ShowWindow(CommsWindow::ControllerParams, false);
   e.View.ShowWindow(CommsWindow::ModuleParams, false);
+  // Panels of an operation the disconnect cut short.
+  e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+  e.View.ShowWindow(CommsWindow::AutoAddressPanel, false);
   e.View.StopTimer();
   e.CommState = 0;
   if (e.CommsErrorKind == 1)

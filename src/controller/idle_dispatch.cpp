@@ -11,7 +11,7 @@ void Idle(CommsEngine& e) {
   if (e.RemoteAsciiModule != 0) next = 800;
   if (e.RawCommandRequest) next = 155;
   if (e.TimerVarMonitorRequest) next = 700;
-  if (e.ChangeDataRequest != 255) next = 710;
+  if (e.ChangeDataRequest != NoChangeData) next = 710;
   if (e.AsciiTableRequest) next = 610;
   if (e.PagerLoadRequest) next = 600;
   if (e.AutoAddressRequest != -1) next = 590;

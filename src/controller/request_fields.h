@@ -10,13 +10,16 @@ namespace controller {
 
 inline constexpr int CommandQueueSlots = 129;
 inline constexpr int ImageBufferSize = 0xE000;  // the staging image: 57,344 bytes
+// No timer or variable change asked for. (255 would leave variable 255 unchangeable.)
+inline constexpr std::int32_t NoChangeData = -1;
 
 struct RequestFields {
   // In the order the idle state tests them.
   std::int32_t RemoteAsciiModule = 0;
   std::uint8_t RawCommandRequest = 0;
   std::uint8_t TimerVarMonitorRequest = 0;
-  std::int32_t ChangeDataRequest = 255, ChangeDataValue = 255, ChangeDataKind = 255;  // kind 0 variable, 1 timer
+  std::int32_t ChangeDataRequest = NoChangeData, ChangeDataValue = NoChangeData,
+               ChangeDataKind = NoChangeData;  // kind 0 variable, 1 timer
   std::uint8_t AsciiTableRequest = 0;
   std::uint8_t PagerLoadRequest = 0;
   std::int32_t AutoAddressRequest = -1;

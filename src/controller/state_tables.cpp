@@ -4,10 +4,11 @@ namespace controller {
 
 std::vector<std::span<const StateEntry>> AllStateTables() {
   return {
-      ConnectStates(),
-      IdleStates(),
-      ProgramDownloadStates(),
-      ClockStates(),
+      ConnectStates(),         IdleStates(),      ProgramDownloadStates(),
+      ExecReloadStates(),      TouchIconStates(), ClockStates(),
+      ControllerParamStates(), IrStates(),        IrTransferStates(),
+      ModuleParamStates(),     PagerStates(),     AsciiStates(),
+      MaintenanceStates(),     TimerVarStates(),  X10States(),
   };
 }
 

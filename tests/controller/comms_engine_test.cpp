@@ -216,6 +216,7 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
        },
        520},
       {"a reconnection beats everything", [](CommsEngine& e) { e.ReconnectRequest = e.CloseRequest = 1; }, 1},
+      {"variable 255", [](CommsEngine& e) { e.ChangeDataRequest = 255; }, 710},
       {"a change before the refresh",
        [](CommsEngine& e) {
          e.ChangeDataRequest = 4;

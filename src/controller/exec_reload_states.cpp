@@ -1,0 +1,187 @@
+// The executive reload: the interpreter stopped, the image file chosen by firmware and programming mode
+// sent block by block to the executive's addresses between a "stop" and a "start" control block, then
+// the restart wait, a new identification and the clock set from the PC.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "controller/state_tables.h"
+#include "platform/paths.h"
+#include "platform/ui.h"
+#include "project/settings.h"
+
+namespace controller {
+
+namespace {
+
+constexpr std::uint16_t ExecutiveStart = 0x1200;
+// The block address is 16 bits: a longer image would wrap round and overwrite the bottom of memory.
+constexpr long MaxImageBytes = 0x10000 - ExecutiveStart;
+
+std::string ImageFileName(const CommsEngine& e) {
+  if (e.FirmwareVersion < 820) return "FLASH.BIN";
+  return e.Settings.ProgrammingMode == 1 ? "ONSCREEN.BIN" : "FLASH512.BIN";
+}
+
+// The piece of the file the next block carries is kept apart from FrameBuffer, which a long or noisy
+// reply may overwrite before the block is sent again.
+std::span<std::uint8_t> Piece(CommsEngine& e) { return std::span(e.ImageBuffer).first(BlockDataSize); }
+
+// Reads the next piece; the block's bytes after a short piece are zero. -1 on a read error.
+int ReadPiece(CommsEngine& e) {
+  const auto piece = Piece(e);
+  std::fill(piece.begin(), piece.end(), 0);
+  std::size_t got = 0;
+  while (got < piece.size()) {
+    const ssize_t n = ::read(e.ImageFileHandle, piece.data() + got, piece.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return static_cast<int>(got);
+}
+
+void FileError(CommsEngine& e) {
+  e.AddLogLine("File: " + e.ImageFilePath + " Error");
+  e.CloseImageFile();
+  e.CommState = 1000;
+}
+
+// Opens the image file; false when it cannot be read or cannot be a whole executive image.
+bool OpenImageFile(CommsEngine& e, long& length) {
+  e.ImageFileHandle = ::open(e.ImageFilePath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (e.ImageFileHandle < 0) return false;
+  struct stat st {};
+  if (::fstat(e.ImageFileHandle, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  length = static_cast<long>(st.st_size);
+  return length > 0 && length <= MaxImageBytes;
+}
+
+void StopInterpreter(CommsEngine& e) {
+  e.SetStep("Stopping Interp");
+  e.AddLogLine("Stopping Interp");
+  e.SendCommandFrame(CmdStopInterpreter);
+  e.CommState = 129;
+}
+
+void AwaitInterpreterStopped(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RetryCount = 0;
+  e.CommState = 130;
+}
+
+void OpenImage(CommsEngine& e) {
+  e.ReloadExecRequest = 0;
+  e.SetStep("Loading Controller");
+  e.BlockIndex = ExecutiveStart;
+  e.CloseImageFile();
+  e.ImageFilePath = platform::ResolveFileCase(platform::JoinPath(e.Settings.CurrentDirectory, ImageFileName(e)));
+  e.AddLogLine("Opening File: " + e.ImageFilePath);
+  long length = 0;
+  if (!OpenImageFile(e, length)) {
+    FileError(e);
+    return;
+  }
+  e.AddLogLine("File: " + e.ImageFilePath + " Open");
+  e.MeterScale = static_cast<float>(length) * 0.01f;
+  e.MeterBytes = 0;
+  e.ShowMeter(0);
+  e.CommState = 131;
+}
+
+void StopController(CommsEngine& e) {
+  e.AddLogLine("Stopping Controller");
+  e.SendBlockFrame(StopHeader);
+  e.CommState = 132;
+}
+
+void AwaitControllerStopped(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  if (e.FrameBuffer[0] != Ack) {
+    e.CommState = 131;
+    return;
+  }
+  const int n = ReadPiece(e);
+  if (n <= 0) {  // the file was not empty when it was opened
+    FileError(e);
+    return;
+  }
+  e.FileReadCount = static_cast<std::uint16_t>(n);
+  e.CommState = 133;
+}
+
+void SendImageBlock(CommsEngine& e) {
+  char step[48];
+  std::snprintf(step, sizeof step, "Sending %d -> %X", e.FileReadCount, e.BlockIndex);
+  e.SetStep(step);
+  e.SetBlockData(Piece(e));
+  e.SendBlockFrame(ImageHeader(e.BlockIndex));
+  e.CommState = 134;
+}
+
+void AwaitImageBlock(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  if (e.FrameBuffer[0] != Ack) {
+    e.CommState = 133;
+    return;
+  }
+  e.BlockIndex += BlockDataSize;
+  if (e.FileReadCount == BlockDataSize) {
+    e.MeterBytes += BlockDataSize;
+    e.View.SetMeterPercent(static_cast<int>(static_cast<float>(e.MeterBytes) / e.MeterScale));
+    const int n = ReadPiece(e);
+    if (n < 0) {
+      FileError(e);
+      return;
+    }
+    // A file that ends on a block boundary ends with an empty read: there is nothing left to send.
+    if (n > 0) {
+      e.FileReadCount = static_cast<std::uint16_t>(n);
+      e.CommState = 133;
+      return;
+    }
+  }
+  e.CloseImageFile();
+  e.HideMeter();
+  e.CommState = 135;
+}
+
+// Also where auto-addressing ends: it needs nothing of the reload's own fields.
+void StartExecutive(CommsEngine& e) {
+  e.AddLogLine("Starting Executive");
+  e.SendBlockFrame(StartHeader);
+  e.CommState = 136;
+  e.View.ShowWindow(CommsWindow::Restart, true);
+  platform::Ui().ShowMessage("Be sure to re-load your Program File");
+  e.BeginRestartWait();
+}
+
+void AwaitRestart(CommsEngine& e) {
+  // A disconnect asked for during the restart need not wait for it.
+  if (e.CloseRequest) {
+    e.View.ShowWindow(CommsWindow::Restart, false);
+    e.CommState = 1001;
+    return;
+  }
+  if (!e.RestartWaitDone()) return;
+  e.AddLogLine("Program Downloaded OK");
+  e.SetClockRequest = 1;
+  e.CommState = 100;
+}
+
+constexpr StateEntry kStates[] = {
+    {128, 128, StopInterpreter}, {129, 129, AwaitInterpreterStopped}, {130, 130, OpenImage},
+    {131, 131, StopController},  {132, 132, AwaitControllerStopped},  {133, 133, SendImageBlock},
+    {134, 134, AwaitImageBlock}, {135, 135, StartExecutive},          {136, 136, AwaitRestart},
+};
+
+}  // namespace
+
+std::span<const StateEntry> ExecReloadStates() { return kStates; }
+
+}  // namespace controller

@@ -1,0 +1,126 @@
+// Single IR codes: learning one from a remote control held to the controller's receiver, clearing one,
+// transmitting one, and having a remote module transmit one in a zone.
+#include "controller/state_tables.h"
+
+namespace controller {
+
+namespace {
+
+constexpr Byte LearnModeParam = 17;  // the controller parameter that puts the IR receiver into learning
+constexpr Byte IrLearnt = 0xFD;      // sent by the controller, unasked, once the code is stored
+
+Byte Low(std::int32_t n) { return static_cast<Byte>(n & 0xFF); }
+Byte High(std::int32_t n) { return static_cast<Byte>((n >> 8) & 0xFF); }
+
+// --- Learn ---
+
+void StartLearnMode(CommsEngine& e) {
+  e.View.ShowWindow(CommsWindow::IrLearnPanel, true);
+  e.SetStep("Sending Wait for IR Command");
+  e.SendCommandFrame(CmdSetControllerParam, LearnModeParam, 0, 1);
+  e.CommState = 561;
+}
+
+void AwaitLearnMode(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RetryCount = 0;
+  e.CommState = 562;
+}
+
+void SendLearn(CommsEngine& e) {
+  e.SetStep("Sending Learn Command");
+  e.SendCommandFrame(CmdLearnIr, Low(e.IrLearnNumber), High(e.IrLearnNumber), e.IrLearnFrequency);
+  e.CommState = 563;
+}
+
+void AwaitLearnSent(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RetryCount = 0;
+  e.SetStep("Learn Command Sent");
+  e.CommState = 564;
+}
+
+// Waits for the user: no time-out. The learn ends when the code arrives, when the learn window is closed,
+// or when the disconnect is asked for; every way out switches the receiver back.
+void AwaitLearnt(CommsEngine& e) {
+  Byte b = 0;
+  if (e.ReadByte(b) && b == IrLearnt) {
+    e.AddLogLine("Ir Learn Complete");
+    e.CommState = 565;
+  }
+  if (e.IrLearnNumber == -1 || e.CloseRequest) e.CommState = 565;
+  // A cancelled learn must not leave "Waiting for IR Learn" standing either.
+  if (e.CommState == 565) e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+}
+
+void EndLearnMode(CommsEngine& e) {
+  e.SetStep("Sending Cancel Learn Ir Command");
+  e.SendCommandFrame(CmdSetControllerParam, LearnModeParam, 0, 0);
+  e.CommState = 566;
+}
+
+void AwaitLearnModeEnded(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.IrLearnNumber = -1;
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+// --- Clear ---
+
+void SendClear(CommsEngine& e) {
+  e.SendCommandFrame(CmdClearIr, Low(e.IrClearNumber), High(e.IrClearNumber), e.IrLearnFrequency);
+  e.CommState = 568;
+}
+
+void AwaitCleared(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  e.CommState = 110;
+  e.RetryCount = 0;
+  e.SetStep("Clear IR Command Sent");
+  e.IrClearNumber = -1;
+}
+
+// --- Transmit ---
+
+void SendTransmit(CommsEngine& e) {
+  e.SetStep("Sending Transmit Command");
+  e.SendCommandFrame(CmdTransmitIr, Low(e.IrTransmitNumber), High(e.IrTransmitNumber));
+  e.CommState = 571;
+}
+
+void AwaitTransmitted(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  e.CommState = 110;
+  e.IrTransmitNumber = -1;
+  e.RetryCount = 0;
+}
+
+// --- Remote transmit ---
+
+void SendRemoteTransmit(CommsEngine& e) {
+  e.SetStep("Sending Transmit Remote Command");
+  e.SendCommandFrame(CmdRemoteIr, e.RemoteIrRequest, e.RemoteIrZone, Low(e.RemoteIrNumber), High(e.RemoteIrNumber));
+  e.CommState = 576;
+}
+
+void AwaitRemoteTransmitted(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  e.CommState = 110;
+  e.RemoteIrRequest = 0;
+  e.RetryCount = 0;
+}
+
+constexpr StateEntry kStates[] = {
+    {560, 560, StartLearnMode},         {561, 561, AwaitLearnMode},   {562, 562, SendLearn},
+    {563, 563, AwaitLearnSent},         {564, 564, AwaitLearnt},      {565, 565, EndLearnMode},
+    {566, 566, AwaitLearnModeEnded},    {567, 567, SendClear},        {568, 568, AwaitCleared},
+    {570, 570, SendTransmit},           {571, 571, AwaitTransmitted}, {575, 575, SendRemoteTransmit},
+    {576, 576, AwaitRemoteTransmitted},
+};
+
+}  // namespace
+
+std::span<const StateEntry> IrStates() { return kStates; }
+
+}  // namespace controller

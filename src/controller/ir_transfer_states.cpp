@@ -1,0 +1,558 @@
+// Whole IR libraries between a file and the controller. Firmware 8.20 and later moves codes one by one
+// through the staging area (".lir": one 256-byte record per code, from code 0); older firmware moves the
+// raw image of its IR memory from 0xC000 (".ir") with the controller stopped, and restarts afterwards.
+// Controller parameter 122 is the highest code an upload asks for; parameter 123 = 1 wants the rule
+// interpreter stopped while codes move.
+//
+// An upload never writes into the user's file directly: it writes an unnamed file in the same directory
+// and gives it the chosen name only once every byte is on disk, so a failed or cut-short upload leaves the
+// old file as it was and no partial file behind (the engine closes the descriptor on disconnect). Every
+// write is checked; a failed one is logged and the transfer claims no success.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "controller/state_tables.h"
+
+namespace controller {
+
+namespace {
+
+constexpr int HighestIrCodeParam = 122;
+constexpr int StopInterpreterParam = 123;
+constexpr std::uint16_t IrMemoryStart = 0xC000;
+constexpr std::uint16_t IrMemoryEnd = 0xFF00;  // the last image block starts at 0xFE00
+constexpr std::uint16_t IrLastBlockAbove = 0xFED0;
+constexpr off_t IrImageBytes = IrMemoryEnd - IrMemoryStart;
+
+std::string Format(const char* format, auto... args) {
+  const int size = std::snprintf(nullptr, 0, format, args...);
+  std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  std::snprintf(text.data(), text.size() + 1, format, args...);
+  return text;
+}
+
+std::string FileLine(const CommsEngine& e, const char* what) { return "File: " + e.ImageFilePath + " " + what; }
+
+bool StopsInterpreter(const CommsEngine& e) { return e.ControllerParams[StopInterpreterParam] == 1; }
+
+// --- The file ---
+
+// Opens the chosen file for reading; a failure ends the connection.
+bool OpenDownloadFile(CommsEngine& e) {
+  e.CloseImageFile();
+  e.ImageFilePath = e.IrFileName;  // held whole, however long the dialog's path
+  e.AddLogLine("Opening File: " + e.ImageFilePath);
+  e.ImageFileHandle = ::open(e.ImageFilePath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (e.ImageFileHandle < 0) {
+    e.AddLogLine(FileLine(e, "Error"));
+    e.CommState = 1000;
+    return false;
+  }
+  e.AddLogLine(FileLine(e, "Open"));
+  return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string TemporaryName(const std::string& path, int n) { return Format("%s.~%d", path.c_str(), n); }
+
+// Where a descriptor's file lies now; empty for an unnamed one.
+std::string CurrentName(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_nlink == 0) return {};
+  char name[4096];
+  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), name, sizeof name);
+  return n > 0 && static_cast<std::size_t>(n) < sizeof name ? std::string(name, static_cast<std::size_t>(n))
+                                                            : std::string();
+}
+
+int CreateUnnamedFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return -1;
+  }
+  int fd = ::open(DirectoryOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  // A file system without unnamed files (vfat, some network ones): a temporary name beside the file, which
+  // a transfer cut short by a disconnect leaves behind.
+  for (int n = 0; n < 100; ++n) {
+    fd = ::open(TemporaryName(path, n).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Creates the upload's file; a failure ends the connection.
+bool CreateUploadFile(CommsEngine& e) {
+  e.CloseImageFile();
+  e.ImageFilePath = e.IrFileName;
+  e.AddLogLine("Opening File: " + e.ImageFilePath);
+  e.ImageFileHandle = CreateUnnamedFile(e.ImageFilePath);
+  if (e.ImageFileHandle < 0) {
+    switch (errno) {
+      case ENOENT:
+      case ENOTDIR:
+        e.AddLogLine(FileLine(e, "Not Found Error"));
+        break;
+      case EMFILE:
+      case ENFILE:
+        e.AddLogLine(FileLine(e, "Too Many Files Error"));
+        break;
+      case EACCES:
+      case EPERM:
+      case EROFS:
+        e.AddLogLine(FileLine(e, "Permission Denied Error"));
+        break;
+      default:
+        e.AddLogLine(FileLine(e, "Error"));
+    }
+    e.CommState = 1000;
+    return false;
+  }
+  e.AddLogLine(FileLine(e, "Open"));
+  return true;
+}
+
+// The transfer lost its file: it is logged and closed, and the empty path keeps the closing line from
+// claiming success. An upload's temporary file goes with it; the user's file stays as it was.
+void AbandonFile(CommsEngine& e, const std::string& line) {
+  e.AddLogLine(line);
+  if (e.ImageFileHandle >= 0 && (::fcntl(e.ImageFileHandle, F_GETFL) & O_ACCMODE) == O_WRONLY) {
+    const std::string temporary = CurrentName(e.ImageFileHandle);
+    if (!temporary.empty()) ::unlink(temporary.c_str());
+  }
+  e.CloseImageFile();
+  e.ImageFilePath.clear();
+}
+
+std::string WithReason(const CommsEngine& e, const char* what) {
+  return FileLine(e, what) + ": " + std::strerror(errno);
+}
+
+// Reads the next (at most) 256 bytes into the block's data; bytes beyond a short read keep what the block
+// held before. A read error is logged and reads as the end of the file.
+void ReadBlock(CommsEngine& e) {
+  std::uint8_t* data = e.FrameBuffer.data() + BlockDataOffset;
+  std::size_t count = 0;
+  while (count < BlockDataSize && e.ImageFileHandle >= 0) {
+    const ssize_t n = ::read(e.ImageFileHandle, data + count, BlockDataSize - count);
+    if (n == 0) break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      AbandonFile(e, WithReason(e, "Read Error"));
+      count = 0;
+      break;
+    }
+    count += static_cast<std::size_t>(n);
+  }
+  e.FileReadCount = static_cast<std::uint16_t>(count);
+}
+
+// Appends the 256 data bytes of the block reply in FrameBuffer.
+bool WriteBlock(CommsEngine& e) {
+  const std::uint8_t* data = e.FrameBuffer.data() + BlockDataOffset;
+  std::size_t done = 0;
+  while (done < BlockDataSize) {
+    const ssize_t n = ::write(e.ImageFileHandle, data + done, BlockDataSize - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// An unnamed file linked under a temporary name beside `path`; empty when it cannot be.
+std::string LinkBeside(int fd, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int n = 0; n < 100; ++n) {
+    const std::string temporary = TemporaryName(path, n);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        ::linkat(fd, "", AT_FDCWD, temporary.c_str(), AT_EMPTY_PATH) == 0)
+      return temporary;
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+// Gives the upload's file the chosen name, replacing the old file in one step.
+bool NameFile(int fd, const std::string& path) {
+  std::string temporary = CurrentName(fd);
+  if (temporary.empty()) temporary = LinkBeside(fd, path);
+  if (temporary.empty()) return false;
+  if (::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  const int error = errno;
+  ::unlink(temporary.c_str());
+  errno = error;
+  return false;
+}
+
+// The upload's last data step: on disk, named and closed, or the failure logged.
+void FinishUpload(CommsEngine& e) {
+  if (e.ImageFileHandle < 0) return;
+  if (::fsync(e.ImageFileHandle) != 0 || !NameFile(e.ImageFileHandle, e.ImageFilePath)) {
+    AbandonFile(e, WithReason(e, "Write Error"));
+    return;
+  }
+  const int fd = e.ImageFileHandle;
+  e.ImageFileHandle = -1;
+  if (::close(fd) != 0) {
+    e.AddLogLine(WithReason(e, "Write Error"));
+    e.ImageFilePath.clear();
+  }
+}
+
+// --- The meter ---
+
+void StartMeter(CommsEngine& e, float bytes) {
+  e.MeterScale = bytes * 0.01f;
+  e.MeterBytes = 0;
+  e.ShowMeter(0);
+}
+
+void AdvanceMeter(CommsEngine& e) {
+  e.MeterBytes += BlockDataSize;
+  // Nothing to measure (an empty file, no codes beyond 0) means done; the last record may pass the scale.
+  int percent = 100;
+  if (e.MeterScale > 0) percent = static_cast<int>(std::min(100.0f, static_cast<float>(e.MeterBytes) / e.MeterScale));
+  e.View.SetMeterPercent(percent);
+}
+
+// --- The interpreter around a staging transfer (147, 148 and 187, 188) ---
+
+void StartInterpreterAfter(CommsEngine& e) {
+  if (!StopsInterpreter(e)) {
+    e.CommState = 100;
+    return;
+  }
+  e.SendCommandFrame(CmdStartProgram);
+  e.AddLogLine("Starting Interp");
+  e.CommState += 1;
+}
+
+void AwaitInterpreterStarted(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
+  e.RetryCount = 0;
+  e.CommState = 100;
+}
+
+void StopInterpreter(CommsEngine& e) {
+  e.AddLogLine("Stopping Interp");
+  e.SendCommandFrame(CmdStopInterpreter);
+}
+
+// --- Download through the staging area (140-148) ---
+
+// A record read goes out; the end of the file (an empty file sends nothing) closes it.
+void AfterRecordRead(CommsEngine& e) {
+  if (e.FileReadCount > 0) {
+    e.CommState = 143;
+    return;
+  }
+  e.HideMeter();
+  e.CloseImageFile();
+  e.CommState = 147;
+}
+
+void BeginRecordDownload(CommsEngine& e) {
+  e.IrDownloadRequest = 0;
+  e.SetStep("Loading Controller ir Data");
+  e.BlockIndex = 0;
+  if (!OpenDownloadFile(e)) return;
+  struct stat st {};
+  ::fstat(e.ImageFileHandle, &st);
+  StartMeter(e, static_cast<float>(st.st_size));
+  e.CommState = 141;
+}
+
+void StopForRecordDownload(CommsEngine& e) {
+  if (!StopsInterpreter(e)) {
+    ReadBlock(e);
+    AfterRecordRead(e);
+    return;
+  }
+  StopInterpreter(e);
+  e.CommState = 142;
+}
+
+void AwaitStoppedForRecordDownload(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
+  ReadBlock(e);
+  e.RetryCount = 0;
+  AfterRecordRead(e);
+}
+
+void SendRecord(CommsEngine& e) {
+  e.SetStep(Format("Loading IR Command %d", e.BlockIndex));
+  AdvanceMeter(e);
+  e.SendBlockFrame(StagingHeader);
+  e.CommState = 144;
+}
+
+void AwaitRecordSent(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("ir load data")) return;
+  e.RetryCount = 0;
+  e.CommState = 145;
+}
+
+void StoreRecord(CommsEngine& e) {
+  e.SendCommandFrame(CmdStoreIr, static_cast<Byte>(e.BlockIndex & 0xFF), static_cast<Byte>(e.BlockIndex >> 8));
+  e.CommState = 146;
+}
+
+void AwaitRecordStored(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash save")) return;
+  e.RetryCount = 0;
+  e.BlockIndex += 1;
+  ReadBlock(e);
+  AfterRecordRead(e);
+}
+
+// --- Upload through the staging area (180-188) ---
+
+void BeginRecordUpload(CommsEngine& e) {
+  e.IrUploadRequest = 0;
+  e.SetStep("Reading Controller Ir Data");
+  e.FileReadCount = 0;
+  e.BlockIndex = 0;
+  if (!CreateUploadFile(e)) return;
+  StartMeter(e, static_cast<float>(e.ControllerParams[HighestIrCodeParam]) * BlockDataSize);
+  e.CommState = 181;
+}
+
+void StopForRecordUpload(CommsEngine& e) {
+  if (!StopsInterpreter(e)) {
+    e.CommState = 183;
+    return;
+  }
+  StopInterpreter(e);
+  e.CommState = 182;
+}
+
+void AwaitStoppedForRecordUpload(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
+  e.RetryCount = 0;
+  e.CommState = 183;
+}
+
+void LoadRecord(CommsEngine& e) {
+  e.SetStep(Format("Retrieving IR Command %d", e.BlockIndex));
+  e.SendCommandFrame(CmdLoadIr, static_cast<Byte>(e.BlockIndex & 0xFF), static_cast<Byte>(e.BlockIndex >> 8));
+  e.CommState = 184;
+}
+
+void AwaitRecordLoaded(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load")) return;
+  e.RetryCount = 0;
+  e.CommState = 185;
+}
+
+void RequestRecord(CommsEngine& e) {
+  e.SetStep("Requesting ir Data");
+  e.SendRequestFrame(AddrStaging);
+  e.CommState = 186;
+}
+
+void AwaitRecord(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for ir Data") || !e.BlockReplyChecked()) return;
+  e.RetryCount = 0;
+  if (!WriteBlock(e)) {
+    AbandonFile(e, WithReason(e, "Write Error"));
+    e.HideMeter();
+    e.CommState = 187;
+    return;
+  }
+  AdvanceMeter(e);
+  // Compared before counting on, so that a highest code of 65535 still ends.
+  const bool last = e.BlockIndex >= e.ControllerParams[HighestIrCodeParam];
+  e.BlockIndex += 1;
+  if (!last) {
+    e.CommState = 183;
+    return;
+  }
+  FinishUpload(e);
+  e.HideMeter();
+  e.CommState = 187;
+}
+
+// --- Download of the memory image (160-166) ---
+
+void BeginImageDownload(CommsEngine& e) {
+  e.IrDownloadRequest = 0;
+  e.SetStep("Loading Controller ir Data");
+  e.BlockIndex = IrMemoryStart;
+  if (!OpenDownloadFile(e)) return;
+  // Blocks past the IR memory would wrap round into the executive at 0x0000.
+  struct stat st {};
+  if (::fstat(e.ImageFileHandle, &st) == 0 && st.st_size > IrImageBytes) {
+    e.AddLogLine(Format("File: %s Larger Than Ir Memory (%d Bytes) Error", e.ImageFilePath.c_str(),
+                        static_cast<int>(IrImageBytes)));
+    e.CloseImageFile();
+    e.CommState = 110;
+    return;
+  }
+  e.CommState = 161;
+}
+
+void StopControllerForImageDownload(CommsEngine& e) {
+  e.AddLogLine("Stopping Controller");
+  e.SendBlockFrame(StopHeader);
+  e.CommState = 162;
+}
+
+void AwaitStoppedForImageDownload(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
+  e.RetryCount = 0;
+  ReadBlock(e);
+  e.CommState = e.FileReadCount > 0 ? 163 : 165;  // an empty file sends no block
+}
+
+void SendImageBlock(CommsEngine& e) {
+  e.AddLogLine(Format("Sending %d bytes to %X", e.FileReadCount, e.BlockIndex));
+  e.SendBlockFrame(ImageHeader(e.BlockIndex));
+  e.CommState = 164;
+}
+
+void AwaitImageBlockSent(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  if (e.FrameBuffer[0] != Ack) {
+    // Refused: the same block again, counted as no retry; only the disconnect request ends this loop.
+    e.CommState = e.CloseRequest ? 1000 : 163;
+    return;
+  }
+  e.RetryCount = 0;
+  e.BlockIndex += BlockDataSize;
+  if (e.FileReadCount < BlockDataSize || e.BlockIndex >= IrMemoryEnd) {
+    e.CommState = 165;
+    return;
+  }
+  ReadBlock(e);
+  // A file whose length is a multiple of 256 ends here, without an empty block.
+  e.CommState = e.FileReadCount > 0 ? 163 : 165;
+}
+
+void StartControllerAfterImageDownload(CommsEngine& e) {
+  e.CloseImageFile();
+  e.AddLogLine("Starting Controller");
+  e.SendBlockFrame(StartHeader);
+  e.CommState = 166;
+  e.BeginRestartWait();
+}
+
+void AwaitRestartAfterImageDownload(CommsEngine& e) {
+  if (!e.RestartWaitDone()) return;
+  if (!e.ImageFilePath.empty()) e.AddLogLine("Ir Data Downloaded OK");
+  e.CommState = 100;
+}
+
+// --- Upload of the memory image (170-176) ---
+
+void BeginImageUpload(CommsEngine& e) {
+  e.IrUploadRequest = 0;
+  e.SetStep("Reading Controller Ir Data");
+  e.FileReadCount = 0;
+  e.BlockIndex = IrMemoryStart;
+  if (!CreateUploadFile(e)) return;
+  e.CommState = 171;
+}
+
+void StopControllerForImageUpload(CommsEngine& e) {
+  e.AddLogLine("Stopping Controller");
+  e.SendBlockFrame(StopHeader);
+  e.CommState = 172;
+}
+
+void AwaitStoppedForImageUpload(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  if (e.FrameBuffer[0] != Ack) {
+    e.CommState = e.CloseRequest ? 1000 : 171;
+    return;
+  }
+  e.RetryCount = 0;
+  e.CommState = 173;
+}
+
+void RequestImageBlock(CommsEngine& e) {
+  e.SetStep("Requesting ir Data");
+  e.SendRequestFrame(e.BlockIndex);
+  e.CommState = 174;
+}
+
+void AwaitImageBlock(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for ir Data") || !e.BlockReplyChecked()) return;
+  e.RetryCount = 0;
+  e.BlockIndex += BlockDataSize;
+  if (!WriteBlock(e)) {
+    // The controller is stopped: it is started again all the same.
+    AbandonFile(e, WithReason(e, "Write Error"));
+    e.CommState = 175;
+    return;
+  }
+  e.CommState = e.BlockIndex > IrLastBlockAbove ? 175 : 173;
+}
+
+void StartControllerAfterImageUpload(CommsEngine& e) {
+  FinishUpload(e);
+  e.AddLogLine("Starting Controller");
+  e.SendBlockFrame(StartHeader);
+  e.CommState = 176;
+  e.BeginRestartWait();
+}
+
+void AwaitRestartAfterImageUpload(CommsEngine& e) {
+  if (!e.RestartWaitDone()) return;
+  if (!e.ImageFilePath.empty()) e.AddLogLine("Ir Data Uploaded OK");
+  e.CommState = 100;
+}
+
+constexpr StateEntry kStates[] = {
+    {140, 140, BeginRecordDownload},
+    {141, 141, StopForRecordDownload},
+    {142, 142, AwaitStoppedForRecordDownload},
+    {143, 143, SendRecord},
+    {144, 144, AwaitRecordSent},
+    {145, 145, StoreRecord},
+    {146, 146, AwaitRecordStored},
+    {147, 147, StartInterpreterAfter},
+    {148, 148, AwaitInterpreterStarted},
+    {160, 160, BeginImageDownload},
+    {161, 161, StopControllerForImageDownload},
+    {162, 162, AwaitStoppedForImageDownload},
+    {163, 163, SendImageBlock},
+    {164, 164, AwaitImageBlockSent},
+    {165, 165, StartControllerAfterImageDownload},
+    {166, 166, AwaitRestartAfterImageDownload},
+    {170, 170, BeginImageUpload},
+    {171, 171, StopControllerForImageUpload},
+    {172, 172, AwaitStoppedForImageUpload},
+    {173, 173, RequestImageBlock},
+    {174, 174, AwaitImageBlock},
+    {175, 175, StartControllerAfterImageUpload},
+    {176, 176, AwaitRestartAfterImageUpload},
+    {180, 180, BeginRecordUpload},
+    {181, 181, StopForRecordUpload},
+    {182, 182, AwaitStoppedForRecordUpload},
+    {183, 183, LoadRecord},
+    {184, 184, AwaitRecordLoaded},
+    {185, 185, RequestRecord},
+    {186, 186, AwaitRecord},
+    {187, 187, StartInterpreterAfter},
+    {188, 188, AwaitInterpreterStarted},
+};
+
+}  // namespace
+
+std::span<const StateEntry> IrTransferStates() { return kStates; }
+
+}  // namespace controller

@@ -1,0 +1,150 @@
+// Maintenance operations: switching one relay, giving bus addresses to new modules as the installer
+// presses their buttons, reading 256 bytes of controller memory for the dump window, and sending a
+// command typed by hand. The relay, addressing and raw commands take any 3-byte answer.
+#include <charconv>
+#include <cstdio>
+#include <string_view>
+
+#include "controller/state_tables.h"
+
+namespace controller {
+
+namespace {
+
+std::string Format(const char* format, int value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// A number typed into an edit, read as a decimal integer; 0 when it is not one.
+int DecimalValue(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty() ? value : 0;
+}
+
+Byte Low8(int value) { return static_cast<Byte>(value & 0xFF); }
+
+// --- relay ---
+
+void SendRelay(CommsEngine& e) {
+  e.SetStep("Sending Transmit Command");
+  e.SendCommandFrame(CmdRelay, e.RelayRequest, e.RelayPoint, e.RelayOn);
+  e.CommState = 581;
+}
+
+void AwaitRelay(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RelayRequest = 0;
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+// --- auto-addressing: AutoAddressRequest is the module number looked for ---
+
+void ShowLookingFor(CommsEngine& e) {
+  e.View.SetText(CommsText::AutoAddressCaption, Format("Looking for Module %d", e.AutoAddressRequest));
+}
+
+void FindModule(CommsEngine& e) {
+  e.AbortRequest = 0;
+  e.View.ShowWindow(CommsWindow::AutoAddressPanel, true);
+  ShowLookingFor(e);
+  e.SetStep("Sending Auto Address Command");
+  e.SendCommandFrame(CmdFindModule, Low8(e.AutoAddressRequest));
+  e.CommState = 591;
+}
+
+void AwaitFindModule(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RetryCount = 0;
+  e.CommState = 592;
+}
+
+// Waits for the installer, without a time-out: the controller sends each number it gives and goes on to
+// the next by itself.
+void AwaitModules(CommsEngine& e) {
+  Byte given = 0;
+  if (e.ReadByte(given)) {
+    e.AddLogLine(Format("Addressed Module %d", given));
+    e.AutoAddressRequest += 1;
+    ShowLookingFor(e);
+  }
+  // Hiding the window ends the addressing the way "Abort" does, so the controller still learns the last
+  // number given.
+  if (e.AbortRequest || e.CloseRequest) {
+    e.SkipRequest = 0;
+    // The last number given, taken here rather than in the send state so that a retry sends it again.
+    e.AutoAddressRequest -= 1;
+    e.CommState = 593;
+    return;
+  }
+  if (e.SkipRequest) {
+    e.SkipRequest = 0;
+    e.AutoAddressRequest += 1;
+    e.CommState = 590;
+  }
+}
+
+void SendLastModule(CommsEngine& e) {
+  e.SendCommandFrame(CmdSetControllerParam, 3, 0, Low8(e.AutoAddressRequest));
+  e.CommState = 594;
+}
+
+void AwaitLastModule(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.AutoAddressRequest = -1;
+  e.AbortRequest = 0;
+  e.View.ShowWindow(CommsWindow::AutoAddressPanel, false);
+  e.RetryCount = 0;
+  // The executive reload's restart step: the controller starts again with its new modules.
+  e.CommState = 135;
+}
+
+// --- memory dump ---
+
+void RequestDump(CommsEngine& e) {
+  e.SetStep("Requesting Memory");
+  e.SendRequestFrame(static_cast<std::uint16_t>(e.DumpAddress & 0xFFFF));
+  e.CommState = 551;
+}
+
+void AwaitDump(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for Data") || !e.BlockReplyChecked()) return;
+  e.DumpAddress = 0;
+  e.ShowBlockInDump(std::span(e.FrameBuffer).subspan(BlockDataOffset, BlockDataSize), "%02x");
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+// --- raw command: code and five arguments from the dump window's six edits ---
+
+void SendRawCommand(CommsEngine& e) {
+  Byte bytes[6];
+  for (int i = 0; i < 6; ++i) bytes[i] = Low8(DecimalValue(e.View.InputText(CommsInput::RawCommandByte, i)));
+  e.SendCommandFrame(bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5]);
+  e.CommState = 156;
+}
+
+void AwaitRawCommand(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RawCommandRequest = 0;
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+constexpr StateEntry kStates[] = {
+    {155, 155, SendRawCommand}, {156, 156, AwaitRawCommand}, {550, 550, RequestDump},     {551, 551, AwaitDump},
+    {580, 580, SendRelay},      {581, 581, AwaitRelay},      {590, 590, FindModule},      {591, 591, AwaitFindModule},
+    {592, 592, AwaitModules},   {593, 593, SendLastModule},  {594, 594, AwaitLastModule},
+};
+
+}  // namespace
+
+std::span<const StateEntry> MaintenanceStates() { return kStates; }
+
+}  // namespace controller

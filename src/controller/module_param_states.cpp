@@ -1,0 +1,126 @@
+// The module parameters: for each parameter number the controller's module manager gathers that parameter
+// from every module; the engine polls until the manager is ready and reads the values in one block. A
+// write sends one value to one module, lets the manager settle and reads that parameter back.
+#include <cstdio>
+#include <string>
+
+#include "controller/param_requests.h"
+#include "controller/state_tables.h"
+
+namespace controller {
+
+namespace {
+
+constexpr std::uint8_t ManagerReady = 255;
+constexpr int PauseEnd = 229;  // states 220..228: nine ticks for the manager after a write
+
+std::string Format(const char* format, int value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+void StartRead(CommsEngine& e) {
+  e.View.ShowWindow(CommsWindow::ModuleParams, true);
+  e.ModuleParamsStop = 0;
+  e.ParamIndex = 0;
+  e.LastParamIndex = 63;
+  e.ModuleParamsRequest = 0;
+  e.CommState = 200;
+}
+
+void SendGather(CommsEngine& e) {
+  e.SetStep("Sending Command");
+  e.SendCommandFrame(CmdGatherModuleParam, e.ParamIndex);
+  e.CommState = 201;
+}
+
+void AwaitGather(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RetryCount = 0;
+  e.CommState = 202;
+}
+
+void RequestReady(CommsEngine& e) {
+  e.SetStep("Requesting Ready");
+  e.SendRequestFrame(AddrManagerReady);
+  e.CommState = 203;
+}
+
+void AwaitReady(CommsEngine& e) {
+  const std::string busy = Format("Manager Busy %d", e.Data(0));
+  if (!e.AwaitReply(BlockReplySize, busy.c_str()) || !e.BlockReplyChecked()) return;
+  const std::string requesting = Format("Requesting Parameter %d", e.ParamIndex);
+  e.AddLogLine(requesting);
+  e.View.SetText(CommsText::ModuleParamStatus, requesting);
+  e.RetryCount = 0;
+  if (e.Data(0) == ManagerReady)
+    e.CommState = 204;
+  else
+    // The poll has no limit of its own; a disconnect asked for meanwhile ends it.
+    e.CommState = e.CloseRequest ? 110 : 202;
+}
+
+void RequestValues(CommsEngine& e) {
+  e.SetStep("Requesting Data");
+  e.SendRequestFrame(AddrModuleParams);
+  e.CommState = 205;
+}
+
+void AwaitValues(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for Data") || !e.BlockReplyChecked()) return;
+  const int p = e.ParamIndex;
+  for (int k = FirstParamModule; k <= LastParamModule; ++k) {
+    // A module that is not there keeps its old value and cell.
+    if (e.ModuleTypes[static_cast<std::size_t>(k - 1)] >= NoModule) continue;
+    const std::uint16_t value = e.DataWord(2 * (k - 1));
+    e.ModuleParamTable[static_cast<std::size_t>(k)][static_cast<std::size_t>(p)] = value;
+    e.View.SetCell(CommsGrid::ModuleParams, p + 1, k, std::to_string(value));
+  }
+  e.RetryCount = 0;
+  e.ParamIndex = static_cast<std::uint8_t>(p + 1);
+  if (e.ParamIndex > e.LastParamIndex) {
+    e.View.SetText(CommsText::ModuleParamStatus, "Parameters Received");
+    e.CommState = 110;
+  } else {
+    e.CommState = e.CloseRequest ? 110 : 200;
+  }
+  if (e.ModuleParamsStop) {
+    e.ModuleParamsStop = 0;
+    e.CommState = 110;
+  }
+}
+
+void SendParameter(CommsEngine& e) {
+  e.ParamChangeRequest = 0;
+  e.SetStep("Sending Parameter");
+  const int v = DecimalPrefix(e.View.InputText(CommsInput::ChangeParamValue));
+  // The parameter number sits between the value's two bytes.
+  e.SendCommandFrame(CmdWriteModuleParam, e.ParamModule, static_cast<Byte>(v & 0xFF), e.ParamNumber,
+                     static_cast<Byte>((v >> 8) & 0xFF), 0);
+  e.CommState = 207;
+}
+
+void AwaitParameter(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.ParamIndex = e.LastParamIndex = e.ParamNumber;
+  e.RetryCount = 0;
+  e.CommState = 220;
+}
+
+void Pause(CommsEngine& e) {
+  e.CommState += 1;
+  if (e.CommState >= PauseEnd) e.CommState = 200;
+}
+
+constexpr StateEntry kStates[] = {
+    {199, 199, StartRead},      {200, 200, SendGather},    {201, 201, AwaitGather}, {202, 202, RequestReady},
+    {203, 203, AwaitReady},     {204, 204, RequestValues}, {205, 205, AwaitValues}, {206, 206, SendParameter},
+    {207, 207, AwaitParameter}, {220, PauseEnd, Pause},
+};
+
+}  // namespace
+
+std::span<const StateEntry> ModuleParamStates() { return kStates; }
+
+}  // namespace controller

@@ -1,0 +1,126 @@
+#include "controller/pager_modem_setup.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "platform/ui.h"
+#include "serial/com_port.h"
+#include "serial/lk_exception.h"
+
+namespace controller {
+
+namespace {
+
+constexpr char Cr = 13;
+const char* const ErrorCaption = "COM ERROR";
+
+void Tell(const std::string& text) {
+  platform::Ui().MessageBox(text, ErrorCaption, platform::MsgButtons::Ok, platform::MsgKind::Error);
+}
+
+std::string ComText(const char* format, int number) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, number);
+  return text;
+}
+
+}  // namespace
+
+PagerModemSetup::PagerModemSetup(serial::TLkCustomComPort& port, std::function<bool()> controllerConnected)
+    : port_(port), controllerConnected_(std::move(controllerConnected)) {}
+
+bool PagerModemSetup::Begin(int comNumber) {
+  if (controllerConnected_ && controllerConnected_()) {
+    Tell("Disconnect From The Controller Before Pager Setup");
+    return false;
+  }
+  step_ = 0;
+  running_ = false;
+  try {
+    port_.SetComNumber(static_cast<std::uint16_t>(comNumber));
+    port_.SetOpen(true);
+  } catch (const serial::EAlreadyOpen&) {
+    Tell(ComText("COM%d Port Already In Use", comNumber));
+    return false;
+  } catch (const serial::EBadId&) {
+    Tell(ComText("COM%d Port Does Not Exist", comNumber));
+    return false;
+  } catch (const serial::ELkException& e) {
+    Tell(e.what());
+    return false;
+  }
+  step_ = 1;
+  running_ = true;
+  return true;
+}
+
+bool PagerModemSetup::ConfigureModemStep(const std::string& serviceNumber) {
+  if (!running_) return false;
+  if (controllerConnected_ && controllerConnected_()) {
+    // A connection took the port over: it is the connection's now.
+    Stop(false);
+    return false;
+  }
+  try {
+    switch (step_) {
+      case 1:
+        Send(std::string("AT&F0&K0Q0&D0Q0V0E0&W1") + Cr);
+        step_ = 2;
+        break;
+      case 2:
+        ReadReply();
+        Send("AT&Z0=" + serviceNumber + Cr);
+        step_ = 3;
+        break;
+      case 3:
+        ReadReply();
+        Send(std::string("AT&F0S0=6&K0Q0&D0Q1&W0") + Cr);
+        step_ = 4;
+        break;
+      default:
+        ReadReply();
+        Stop(true);
+        break;
+    }
+  } catch (const serial::ELkException& e) {
+    // A port that fails (an unplugged adapter) ends the set-up instead of failing every three seconds.
+    Show(e.what());
+    Stop(true);
+  }
+  return running_;
+}
+
+void PagerModemSetup::Cancel() {
+  if (!running_) return;
+  Stop(!(controllerConnected_ && controllerConnected_()));
+}
+
+void PagerModemSetup::Send(const std::string& line) {
+  port_.PutString(line);
+  Show(line);
+}
+
+void PagerModemSetup::ReadReply() {
+  const int waiting = std::min<int>(port_.InBuffUsed(), MaxReplyBytes);
+  if (waiting <= 0) return;
+  std::array<char, MaxReplyBytes> reply{};
+  port_.GetBlock(reply.data(), static_cast<std::uint16_t>(waiting));
+  Show(std::string(reply.data(), static_cast<std::size_t>(waiting)));
+}
+
+void PagerModemSetup::Stop(bool closePort) {
+  running_ = false;
+  if (!closePort) return;
+  try {
+    port_.SetOpen(false);
+  } catch (const serial::ELkException& e) {
+    Show(e.what());
+  }
+}
+
+void PagerModemSetup::Show(const std::string& line) {
+  if (AddLine) AddLine(line);
+}
+
+}  // namespace controller

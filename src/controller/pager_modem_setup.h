@@ -1,0 +1,51 @@
+#pragma once
+// Prepares the modem that the controller pages through: with the modem on one of the PC's serial ports,
+// the communications window's port is opened there and, one step every three seconds, three AT command
+// lines go out, each followed by what the modem answered. The replies are shown, not checked.
+//
+// The port is the one the controller connection uses: the set-up refuses to start while a connection
+// runs, and stops without touching the port when one starts meanwhile.
+#include <functional>
+#include <string>
+
+namespace serial {
+class TLkCustomComPort;
+}
+
+namespace controller {
+
+class PagerModemSetup {
+ public:
+  static constexpr int MaxReplyBytes = 28;  // read of one reply
+  static constexpr int StepMilliseconds = 3000;
+
+  PagerModemSetup(serial::TLkCustomComPort& port, std::function<bool()> controllerConnected);
+
+  // "Configure Modem" on port COM`comNumber`: true when the steps start. When the port cannot be opened,
+  // or a controller connection holds it, the user is told and false returned.
+  bool Begin(int comNumber);
+  // One step (the window's timer): sends the next command line, after reading the reply to the last one.
+  // False once the set-up is over; the port is then closed.
+  bool ConfigureModemStep(const std::string& serviceNumber);
+  // The window closed before the end: the port the set-up opened is closed again.
+  void Cancel();
+
+  int Step() const { return step_; }
+  bool Running() const { return running_; }
+
+  // Each line sent and each reply read, as it went over the line (the window's list).
+  std::function<void(const std::string& line)> AddLine;
+
+ private:
+  void Send(const std::string& line);
+  void ReadReply();
+  void Stop(bool closePort);
+  void Show(const std::string& line);
+
+  serial::TLkCustomComPort& port_;
+  std::function<bool()> controllerConnected_;
+  int step_ = 0;
+  bool running_ = false;
+};
+
+}  // namespace controller

@@ -1,0 +1,156 @@
+// The two downloads of the touch-screen controller. The object table goes through the staging area four
+// records at a time, each piece stored by command 0x6B, between the touch screen's "stop" and "start"
+// control blocks, and the touch screen then restarts. The icon image is compiled afresh and flashed
+// whole into banks 0x5A..0x65.
+#include <algorithm>
+#include <cstdio>
+
+#include "controller/state_tables.h"
+#include "project/touch_screen_table.h"
+
+namespace controller {
+
+namespace {
+
+constexpr int TouchSlotsSent = 256;
+constexpr int TouchSlotsPerBlock = BlockDataSize / static_cast<int>(TouchScreenTable::kRecordBytes);
+constexpr int IconBlocks = 192;
+constexpr int IconBlocksPerBank = 16;
+constexpr int IconFirstBank = 0x5A;
+
+// ---- Touch-screen objects ----
+
+void BeginTouch(CommsEngine& e) {
+  e.ShowMeter(0);
+  e.TouchLoadRequest = 0;
+  e.SetStep("Loading Touchscreen Data");
+  e.BlockIndex = 0;
+  e.CommState = 901;
+}
+
+void StopTouchScreen(CommsEngine& e) {
+  e.AddLogLine("Stopping Tessaro");
+  e.SendBlockFrame(TouchStopHeader);
+  e.CommState = 902;
+}
+
+void AwaitTouchStopped(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
+  e.RetryCount = 0;
+  e.CommState = 903;
+}
+
+void SendTouchBlock(CommsEngine& e) {
+  char step[48];
+  std::snprintf(step, sizeof step, "Loading Touchscreen Object %d", e.BlockIndex);
+  e.SetStep(step);
+  const auto block = e.Project.TouchTable().DownloadImage().subspan(
+      static_cast<std::size_t>(e.BlockIndex) * TouchScreenTable::kRecordBytes, BlockDataSize);
+  e.SetBlockData(block);
+  e.View.SetMeterPercent(e.BlockIndex * 100 / TouchSlotsSent);
+  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02x");
+  e.SendBlockFrame(StagingHeader);
+  e.CommState = 904;
+}
+
+void AwaitTouchBlock(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("touchscreen load data")) return;
+  e.RetryCount = 0;
+  e.CommState = 905;
+}
+
+void StoreTouchBlock(CommsEngine& e) {
+  e.SendCommandFrame(CmdStoreTouch, static_cast<Byte>(e.BlockIndex & 0xFF), static_cast<Byte>(e.BlockIndex >> 8));
+  e.CommState = 906;
+}
+
+void AwaitTouchStored(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash save")) return;
+  e.RetryCount = 0;
+  e.BlockIndex += TouchSlotsPerBlock;
+  e.CommState = e.BlockIndex < TouchSlotsSent ? 903 : 907;
+}
+
+void StartTouchScreen(CommsEngine& e) {
+  e.AddLogLine("Starting Tessaro");
+  e.SendBlockFrame(StartHeader);
+  e.CommState = 908;
+  e.BeginRestartWait();
+}
+
+void AwaitTouchRestart(CommsEngine& e) {
+  // A disconnect asked for during the restart need not wait for it.
+  if (e.CloseRequest) {
+    e.View.ShowWindow(CommsWindow::Restart, false);
+    e.CommState = 1001;
+    return;
+  }
+  if (!e.RestartWaitDone()) return;
+  e.CommState = 100;
+  e.AddLogLine("Touchscreen Data Downloaded OK");
+}
+
+// ---- Icons ----
+
+void CompileIcons(CommsEngine& e) {
+  // The compiler leaves the bytes after the last icon as they were; the flash gets zeros there rather
+  // than the leftovers of an earlier transfer.
+  const auto image = std::span(e.ImageBuffer).first(static_cast<std::size_t>(IconBlocks) * BlockDataSize);
+  std::fill(image.begin(), image.end(), 0);
+  e.Project.CompileIconImage(e.ImageBuffer, e.View);
+  e.IconLoadRequest = 0;
+  e.ShowMeter(0);
+  e.BlockIndex = 0;
+  e.CommState = 1101;
+}
+
+void SendIconBlock(CommsEngine& e) {
+  const auto block =
+      std::span(e.ImageBuffer).subspan(static_cast<std::size_t>(e.BlockIndex) * BlockDataSize, BlockDataSize);
+  e.SetBlockData(block);
+  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02X");
+  e.SendBlockFrame(StagingHeader);
+  e.CommState = 1102;
+}
+
+void AwaitIconBlock(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load data")) return;
+  e.RetryCount = 0;
+  e.CommState = 1103;
+}
+
+void FlashIconBlock(CommsEngine& e) {
+  const int bank = IconFirstBank + e.BlockIndex / IconBlocksPerBank;
+  const int block = e.BlockIndex % IconBlocksPerBank;
+  char step[32];
+  std::snprintf(step, sizeof step, "Bank %x, Block %d", bank, block);
+  e.SetStep(step);
+  e.SendCommandFrame(CmdFlashLoad, static_cast<Byte>(bank), static_cast<Byte>(block),
+                     static_cast<Byte>(e.FlashArg & 0xFF), static_cast<Byte>(e.FlashArg >> 8));
+  e.View.SetMeterPercent(e.BlockIndex * 100 / IconBlocks);
+  e.CommState = 1104;
+}
+
+void NextIconBlock(CommsEngine& e) {
+  e.BlockIndex += 1;
+  if (e.BlockIndex < IconBlocks) {
+    e.CommState = 1101;
+    return;
+  }
+  e.HideMeter();
+  e.CommState = 110;
+}
+
+constexpr StateEntry kStates[] = {
+    {900, 900, BeginTouch},       {901, 901, StopTouchScreen},  {902, 902, AwaitTouchStopped},
+    {903, 903, SendTouchBlock},   {904, 904, AwaitTouchBlock},  {905, 905, StoreTouchBlock},
+    {906, 906, AwaitTouchStored}, {907, 907, StartTouchScreen}, {908, 908, AwaitTouchRestart},
+    {1100, 1100, CompileIcons},   {1101, 1101, SendIconBlock},  {1102, 1102, AwaitIconBlock},
+    {1103, 1103, FlashIconBlock}, {1104, 1104, NextIconBlock},
+};
+
+}  // namespace
+
+std::span<const StateEntry> TouchIconStates() { return kStates; }
+
+}  // namespace controller

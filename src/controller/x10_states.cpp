@@ -1,0 +1,179 @@
+// X10: one command sent, an extended (Leviton) command sent, and the two ways of watching X10 traffic.
+// Controllers newer than application 2.12 keep a status block and answer a wait command when something
+// happens; older ones report each event as three unsolicited bytes once parameter 15 is set.
+#include <cstdio>
+
+#include "controller/name_tables.h"
+#include "controller/state_tables.h"
+#include "platform/clock.h"
+
+namespace controller {
+
+namespace {
+
+constexpr Byte ReportX10Events = 15;  // the controller parameter that switches event reporting
+constexpr Byte NoX10Activity = 255;   // house byte of a wait answer when nothing happened
+constexpr Byte X10EventLead = 0xFE, X10EventLeadAlt = 0xFB;
+
+std::string Format(const char* format, auto... args) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+std::string TimeText(const platform::Clock& clock) {
+  const platform::LocalTime now = clock.Now();
+  return Format("%d:%02d:%02d", now.Hour, now.Minute, now.Second);
+}
+
+// --- Send X10 ---
+
+void StartX10Send(CommsEngine& e) {
+  e.AddLogLine(Format("Sending X10: %d/%d", e.X10SendRequest, e.X10Key));
+  e.SendCommandFrame(CmdSendX10, static_cast<Byte>(e.X10SendRequest), static_cast<Byte>(e.X10Key),
+                     static_cast<Byte>(e.X10Repeat));
+  e.CommState = 519;
+}
+
+void AwaitX10Sent(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.X10SendRequest = -1;
+  e.X10Key = -1;
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+// --- Extended X10 ---
+
+void StartExtendedX10(CommsEngine& e) {
+  e.ExtX10Request = 0;
+  const auto& c = e.ExtX10Command;
+  e.AddLogLine(Format("Sending Extended X10  %d/%d  %d/%d", c[0], c[1], c[2], c[3]));
+  e.SetStep("Sending Extended X10");
+  e.SendCommandFrame(CmdExtendedX10, c[0], c[1], c[2], c[3]);
+  e.CommState = 451;
+}
+
+void AwaitExtendedX10(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+// --- Monitor, newer controllers ---
+
+// The monitor never passes the idle state while it is wanted, so it takes the disconnect request
+// itself: monitoring ends and its window closes, and the idle state then disconnects.
+bool StopMonitorForDisconnect(CommsEngine& e, CommsWindow window) {
+  if (!e.CloseRequest) return false;
+  e.X10MonitorRequest = 0;
+  e.View.ShowWindow(window, false);
+  return true;
+}
+
+void ShowX10Grid(CommsEngine& e) {
+  e.View.ShowWindow(CommsWindow::X10Grid, true);
+  e.CommState = 301;
+}
+
+void RequestX10Status(CommsEngine& e) {
+  e.SetStep("Requesting X10 Status");
+  e.SendRequestFrame(AddrX10Status);
+  e.CommState = 302;
+}
+
+void AwaitX10Status(CommsEngine& e) {
+  if (!e.AwaitReply(BlockReplySize, "Waiting for Data") || !e.BlockReplyChecked()) return;
+  e.RetryCount = 0;
+  e.CommState = 303;
+  for (int house = 0; house < 16; ++house)
+    for (int unit = 0; unit < 16; ++unit)
+      e.View.SetCell(CommsGrid::X10Status, house + 1, unit + 1, e.Data(house * 16 + unit) ? "ON" : "--");
+}
+
+void SendWaitX10(CommsEngine& e) {
+  e.SetStep("Sending Wait X10 Command");
+  e.SendCommandFrame(CmdWaitX10);
+  e.CommState = 304;
+}
+
+void AwaitX10Activity(CommsEngine& e) {
+  if (!e.AwaitReply(X10ActivityReplySize, "Waiting for Response")) return;
+  e.RetryCount = 0;
+  StopMonitorForDisconnect(e, CommsWindow::X10Grid);
+  e.CommState = e.X10MonitorRequest ? 301 : 114;
+  const Byte house = e.FrameBuffer[3], key = e.FrameBuffer[4];
+  if (house == NoX10Activity) return;
+  if (!e.View.IsChecked(CommsCheck::X10UseNames)) {
+    e.View.AddListLine(CommsList::X10Activity,
+                       Format("X10 Activity %s  -  %d / %d", TimeText(e.Clock).c_str(), house, key));
+  } else if (house < X10HouseNames().size() && key < X10KeyNames().size()) {
+    e.View.AddListLine(CommsList::X10Activity, Format("X10 Activity %s  -  %s / %s", TimeText(e.Clock).c_str(),
+                                                      X10HouseNames()[house].c_str(), X10KeyNames()[key].c_str()));
+  }
+}
+
+// --- Monitor, older controllers ---
+
+void StartEventReports(CommsEngine& e) {
+  e.View.ShowWindow(CommsWindow::X10Monitor, true);
+  e.SetStep("Sending Monitor X10 Command");
+  e.SendCommandFrame(CmdSetControllerParam, ReportX10Events, 0, 1);
+  e.CommState = 521;
+}
+
+void AwaitEventReportsOn(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  e.RetryCount = 0;
+  e.CommState = 522;
+}
+
+// States 522-524 wait without a time-out: events come when they come, for as long as monitoring is
+// wanted.
+void ReadEventByte(CommsEngine& e) {
+  Byte b = 0;
+  if (e.ReadByte(b)) {
+    if (e.CommState == 522) {
+      if (b == X10EventLead || b == X10EventLeadAlt) e.CommState = 523;
+    } else if (e.CommState == 523) {
+      e.X10EventHouse = b;
+      e.CommState = 524;
+    } else {
+      e.X10EventKey = b;
+      e.CommState = 525;
+    }
+  }
+  StopMonitorForDisconnect(e, CommsWindow::X10Monitor);
+  if (!e.X10MonitorRequest) e.CommState = 526;
+}
+
+void ShowEvent(CommsEngine& e) {
+  e.View.AddListLine(CommsList::X10Events, Format("Received X10 %2d/%2d", e.X10EventHouse, e.X10EventKey));
+  e.CommState = 522;
+}
+
+void StopEventReports(CommsEngine& e) {
+  e.SetStep("Sending Cancel Monitor X10 Command");
+  e.SendCommandFrame(CmdSetControllerParam, ReportX10Events, 0, 0);
+  e.CommState = 527;
+}
+
+void AwaitEventReportsOff(CommsEngine& e) {
+  if (!e.AwaitReply(AckReplySize)) return;
+  e.RetryCount = 0;
+  e.CommState = 110;
+}
+
+constexpr StateEntry kStates[] = {
+    {300, 300, ShowX10Grid},       {301, 301, RequestX10Status},    {302, 302, AwaitX10Status},
+    {303, 303, SendWaitX10},       {304, 304, AwaitX10Activity},    {450, 450, StartExtendedX10},
+    {451, 451, AwaitExtendedX10},  {518, 518, StartX10Send},        {519, 519, AwaitX10Sent},
+    {520, 520, StartEventReports}, {521, 521, AwaitEventReportsOn}, {522, 524, ReadEventByte},
+    {525, 525, ShowEvent},         {526, 526, StopEventReports},    {527, 527, AwaitEventReportsOff},
+};
+
+}  // namespace
+
+std::span<const StateEntry> X10States() { return kStates; }
+
+}  // namespace controller

@@ -1,0 +1,222 @@
+// The executive reload against the simulated controller: the image file chosen by firmware and
+// programming mode, its blocks at their addresses, the meter, refused blocks sent again, a file that
+// cannot be sent, and the restart wait that ends in a new identification and the clock set.
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "engine_fixture.h"
+#include "support/temp_dir.h"
+
+namespace controller::test {
+namespace {
+
+using testing_support::SimFrame;
+using testing_support::SimFrameKind;
+
+bool IsControlBlock(const SimFrame& f) { return f.Args[2] == 0x00 && f.Args[3] == 0x90 && f.Args[4] == 2; }
+
+// Executive image blocks (refused ones included), in the order they came.
+std::vector<SimFrame> ImageBlocks(const std::vector<SimFrame>& frames) {
+  std::vector<SimFrame> blocks;
+  for (const SimFrame& f : frames)
+    if (f.Kind == SimFrameKind::Block && f.Args[1] == 1 && !IsControlBlock(f)) blocks.push_back(f);
+  return blocks;
+}
+
+class ExecReloadTest : public EngineTest {
+ protected:
+  ExecReloadTest() {
+    std::filesystem::create_directories(dataDir);
+    settings.CurrentDirectory = dataDir.string();
+  }
+  std::vector<std::uint8_t> WriteImage(const std::string& name, std::size_t size, int seed = 1) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + seed * 31 + 1);
+    testing_support::WriteFile((dataDir / name).string(), std::string(bytes.begin(), bytes.end()));
+    return bytes;
+  }
+  std::vector<std::uint8_t> Executive(std::size_t from, std::size_t count) const {
+    const auto image = sim.ExecutiveImage();
+    return {image.begin() + static_cast<std::ptrdiff_t>(from),
+            image.begin() + static_cast<std::ptrdiff_t>(from + count)};
+  }
+  // From the poll cycle to the start block, which is about to go out.
+  void ReloadToStart() {
+    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(RunToState(135, 400)) << "state " << engine.CommState;
+  }
+
+  testing_support::TempDir temp;
+  std::filesystem::path dataDir = temp.Path() / "a data directory whose path runs past sixty characters";
+};
+
+TEST_F(ExecReloadTest, ChoosesTheImageByFirmwareAndProgrammingMode) {
+  const auto flash = WriteImage("FLASH.BIN", 100, 1);
+  const auto onScreen = WriteImage("OnScreen.bin", 100, 2);  // found whatever its case
+  const auto flash512 = WriteImage("FLASH512.BIN", 100, 3);
+  const struct {
+    int Firmware;
+    int Mode;
+    const char* File;
+    const std::vector<std::uint8_t>& Bytes;
+  } cases[] = {
+      {819, 0, "FLASH.BIN", flash},
+      {819, 1, "FLASH.BIN", flash},
+      {820, 1, "OnScreen.bin", onScreen},
+      {820, 0, "FLASH512.BIN", flash512},
+  };
+  Connect();
+  for (const auto& c : cases) {
+    sim.SetFirmwareVersion(c.Firmware);
+    settings.ProgrammingMode = c.Mode;
+    engine.CommState = 100;
+    ASSERT_TRUE(RunToState(114, 200));
+    engine.ParamsRequest = 0;
+    ReloadToStart();
+    EXPECT_EQ(engine.ImageFilePath, (dataDir / c.File).string()) << c.Firmware << " mode " << c.Mode;
+    EXPECT_EQ(Executive(0x1200, 100), c.Bytes) << c.Firmware << " mode " << c.Mode;
+  }
+}
+
+TEST_F(ExecReloadTest, SendsTheFileInBlocksFromTheExecutiveStartAndMetersThem) {
+  const struct {
+    std::size_t Size;
+    std::vector<int> Meter;  // one step per acknowledged full block
+  } cases[] = {
+      {1000, {0, 25, 51, 76}},
+      {512, {0, 50, 100}},  // no block of stale bytes after the final, empty read
+      {300, {0, 85}},
+  };
+  Connect();
+  for (const auto& c : cases) {
+    const auto bytes = WriteImage("FLASH512.BIN", c.Size, static_cast<int>(c.Size));
+    const std::size_t before = ImageBlocks(sim.Frames()).size();
+    view.Meter.clear();
+    ReloadToStart();
+    const auto all = ImageBlocks(sim.Frames());
+    const std::vector<SimFrame> blocks(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    ASSERT_EQ(blocks.size(), (c.Size + 255) / 256) << c.Size;
+    for (std::size_t k = 0; k < blocks.size(); ++k) EXPECT_EQ(blocks[k].Address, 0x1200 + 256 * k) << c.Size;
+    EXPECT_EQ(view.Meter, c.Meter) << c.Size;
+    EXPECT_EQ(Executive(0x1200, c.Size), bytes) << c.Size;
+    if (c.Size != 300) engine.CommState = 110;
+  }
+
+  const auto last = ImageBlocks(sim.Frames()).back().Data();
+  EXPECT_TRUE(std::all_of(last.begin() + 44, last.end(), [](auto b) { return b == 0; }))
+      << "the last block carries 44 bytes of the file and zeros after them";
+  EXPECT_EQ(view.Texts[CommsText::Step], "Sending 44 -> 1300");
+  EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
+  EXPECT_EQ(engine.ImageFileHandle, -1) << "the file is closed";
+  EXPECT_FALSE(sim.InterpreterRunning());
+
+  const std::string path = (dataDir / "FLASH512.BIN").string();
+  ASSERT_GT(path.size(), 59u);
+  const std::vector<std::string> order = {"Stopping Controller", "File: " + path + " Open", "Opening File: " + path,
+                                          "Stopping Interp"};
+  auto it = view.Log.begin();
+  for (const std::string& line : order) {
+    it = std::find(it, view.Log.end(), line);
+    EXPECT_NE(it, view.Log.end()) << line;
+  }
+}
+
+TEST_F(ExecReloadTest, RefusedBlocksAreSentAgainWithoutCountingRetries) {
+  const auto bytes = WriteImage("FLASH512.BIN", 600);
+  Connect();
+  view.Detail = true;
+  engine.ReloadExecRequest = 1;
+  ASSERT_TRUE(RunToState(131, 40));
+  sim.NakNext(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 133 && engine.BlockIndex == 0x1300; }, 40));
+  sim.NakNext(1);
+  Step();
+  // Noise after the refusal lands in the frame buffer: the block sent again must still be the file's.
+  sim.Push(testing_support::SimBytes(40, 0xEE));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (port.InBuffUsed() < 43 && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+  ASSERT_TRUE(RunToState(135, 100));
+
+  EXPECT_EQ(Executive(0x1200, 600), bytes);
+  const auto blocks = ImageBlocks(sim.Frames());
+  ASSERT_EQ(blocks.size(), 4u);
+  EXPECT_TRUE(blocks[1].Refused);
+  EXPECT_EQ(blocks[2].Address, 0x1300);
+  EXPECT_EQ(blocks[2].Data(), blocks[1].Data());
+  EXPECT_EQ(sim.ControlStops(), 1) << "the refused stop block was sent again";
+  EXPECT_EQ(engine.RetryCount, 0);
+  EXPECT_TRUE(std::none_of(view.Log.begin(), view.Log.end(),
+                           [](const std::string& line) { return line.rfind("Comms Retry", 0) == 0; }));
+}
+
+TEST_F(ExecReloadTest, AFileThatCannotBeSentEndsTheConnection) {
+  const struct {
+    const char* What;
+    std::function<void()> Make;
+  } cases[] = {
+      {"missing", [] {}},
+      {"empty", [&] { WriteImage("FLASH512.BIN", 0); }},
+      {"longer than the addresses reach", [&] { WriteImage("FLASH512.BIN", 0x10000 - 0x1200 + 1); }},
+      {"a directory", [&] { std::filesystem::create_directory(dataDir / "FLASH512.BIN"); }},
+  };
+  const std::string path = (dataDir / "FLASH512.BIN").string();
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(path);
+    c.Make();
+    Ui().Clear();
+    Connect();
+    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(RunToState(0, 40)) << c.What;
+    EXPECT_TRUE(view.Logged("File: " + path + " Error")) << c.What;
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"}) << c.What;
+    EXPECT_EQ(engine.ImageFileHandle, -1) << c.What;
+  }
+  EXPECT_TRUE(ImageBlocks(sim.Frames()).empty());
+  EXPECT_EQ(sim.ControlStops(), 0);
+}
+
+TEST_F(ExecReloadTest, TheRestartWaitEndsInIdentificationAndTheClockSet) {
+  WriteImage("FLASH512.BIN", 300);
+  sim.SetClock({2001, 1, 1, 0, 0, 0, 1});
+  Connect();
+  ReloadToStart();
+  Step();
+  EXPECT_EQ(sim.ControlStarts(), 1);
+  EXPECT_TRUE(view.IsShown(CommsWindow::Restart));
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Be sure to re-load your Program File"});
+
+  int waited = 0;
+  while (engine.CommState == 136 && waited < 400) {
+    Step();
+    ++waited;
+  }
+  EXPECT_EQ(waited, 301);
+  EXPECT_EQ(engine.CommState, 100);
+  EXPECT_EQ(view.RestartPosition, 100);
+  EXPECT_FALSE(view.IsShown(CommsWindow::Restart));
+  EXPECT_TRUE(view.Logged("Program Downloaded OK"));
+  EXPECT_EQ(engine.SetClockRequest, 1);
+
+  ASSERT_TRUE(RunToState(114, 100)) << "identified again";
+  engine.ParamsRequest = 0;
+  ASSERT_TRUE(RunUntil([&] { return sim.ClockFramesTaken() == 1 && engine.SetClockRequest == 0; }, 40));
+  EXPECT_EQ(sim.Clock().Year, clock.Time.Year);
+}
+
+TEST_F(ExecReloadTest, ADisconnectEndsTheRestartWait) {
+  WriteImage("FLASH512.BIN", 10);
+  Connect();
+  ReloadToStart();
+  ASSERT_TRUE(RunToState(136, 5));
+  Step();
+  engine.CloseRequest = 1;
+  ASSERT_TRUE(RunToState(0, 10));
+  EXPECT_FALSE(view.IsShown(CommsWindow::Restart));
+  EXPECT_FALSE(view.Logged("Program Downloaded OK"));
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Be sure to re-load your Program File"});
+}
+
+}  // namespace
+}  // namespace controller::test

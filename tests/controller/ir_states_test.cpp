@@ -1,0 +1,506 @@
+// IR codes against the simulated controller: learning (completed by the controller, cancelled by the
+// user), transmitting, clearing and remote transmitting, and the IR file transfers of both firmware
+// generations with their open, write and disconnect failures.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+#include "engine_fixture.h"
+#include "support/no_free_descriptors.h"
+#include "support/temp_dir.h"
+
+namespace controller::test {
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::SimBytes;
+using testing_support::SimFrameKind;
+using testing_support::WriteFile;
+
+std::string Pattern(std::size_t size, int seed) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 256 * 13 + seed) & 0xFF);
+  return bytes;
+}
+
+SimBytes Bytes(const std::string& text, std::size_t from, std::size_t count) {
+  return SimBytes(text.begin() + static_cast<std::ptrdiff_t>(from),
+                  text.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+// Makes every write past `bytes` into a regular file fail (EFBIG), as a full disk would.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit low = saved_;
+    low.rlim_cur = bytes;
+    previous_ = ::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &low);
+  }
+  ~ScopedFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previous_ = SIG_DFL;
+};
+
+class IrTest : public EngineTest {
+ protected:
+  // The engine idles again after a request: polling, nothing left to do.
+  bool BackToPolling() {
+    return RunUntil([&] { return engine.CommState == 114 && !engine.ParamsRequest; }, 2000);
+  }
+  // What the IR file dialogs do: fresh parameters, then the transfer.
+  void RequestDownload(const std::string& path) {
+    engine.IrFileName = path;
+    engine.ParamsRequest = 1;
+    engine.IrDownloadRequest = 1;
+  }
+  void RequestUpload(const std::string& path) {
+    engine.IrFileName = path;
+    engine.ParamsRequest = 1;
+    engine.IrUploadRequest = 1;
+  }
+  // Commands in the order the controller carried them out.
+  std::vector<Byte> CommandCodes() const {
+    std::vector<Byte> codes;
+    for (const auto& frame : sim.Frames())
+      if (frame.Kind == SimFrameKind::Command && !frame.Refused) codes.push_back(frame.Code);
+    return codes;
+  }
+  std::vector<std::uint16_t> BlockAddresses() const {
+    std::vector<std::uint16_t> addresses;
+    for (const auto& frame : sim.Frames())
+      if (frame.Kind == SimFrameKind::Block && frame.Args[1] == 1 && frame.Args[4] == 0)
+        addresses.push_back(frame.Address);
+    return addresses;
+  }
+  std::vector<std::string> DirEntries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  bool WaitForInput() {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (port.InBuffUsed() == 0 && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return port.InBuffUsed() > 0;
+  }
+
+  testing_support::TempDir dir;
+};
+
+// --- Learn, clear, transmit, remote ---
+
+TEST_F(IrTest, ALearnWaitsWithoutTimeOutUntilTheControllerSendsFD) {
+  Connect();
+  engine.IrLearnNumber = 5;
+  engine.IrLearnFrequency = 120;
+  ASSERT_TRUE(RunToState(564, 40));
+  EXPECT_TRUE(view.IsShown(CommsWindow::IrLearnPanel));
+  EXPECT_EQ(view.Texts[CommsText::Step], "Learn Command Sent");
+  for (int i = 0; i < 40; ++i) Step();
+  EXPECT_EQ(engine.CommState, 564) << "the user may take their time";
+  EXPECT_EQ(engine.RetryCount, 0);
+
+  sim.Push({0x41});  // stray bytes are dropped
+  ASSERT_TRUE(WaitForInput());
+  Step();
+  EXPECT_EQ(engine.CommState, 564);
+  ASSERT_TRUE(sim.CompleteIrLearn());
+  ASSERT_TRUE(WaitForInput());
+  ASSERT_TRUE(BackToPolling());
+
+  EXPECT_TRUE(view.Logged("Ir Learn Complete"));
+  EXPECT_FALSE(view.IsShown(CommsWindow::IrLearnPanel));
+  EXPECT_EQ(engine.IrLearnNumber, -1);
+  EXPECT_TRUE(sim.IrCode(5).has_value());
+  const auto params = sim.Commands(CmdSetControllerParam);
+  ASSERT_EQ(params.size(), 2u);
+  EXPECT_EQ(params[0].Args, (std::array<std::uint8_t, 5>{17, 0, 1, 0, 0}));
+  EXPECT_EQ(params[1].Args, (std::array<std::uint8_t, 5>{17, 0, 0, 0, 0})) << "learning switched off again";
+  const auto learn = sim.Commands(CmdLearnIr);
+  ASSERT_EQ(learn.size(), 1u);
+  EXPECT_EQ(learn[0].Args, (std::array<std::uint8_t, 5>{5, 0, 120, 0, 0}));
+}
+
+TEST_F(IrTest, ALearnIsCancelledByClosingItsWindowOrByTheDisconnect) {
+  const struct {
+    const char* How;
+    bool Disconnect;
+    int EndState;
+  } cases[] = {{"learn window closed", false, 114}, {"disconnect asked for", true, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.How);
+    if (engine.CommState != 114) Connect();
+    const std::size_t before = sim.Commands(CmdSetControllerParam).size();
+    engine.IrLearnNumber = 9;
+    ASSERT_TRUE(RunToState(564, 40));
+    if (c.Disconnect)
+      engine.CloseRequest = 1;
+    else
+      engine.IrLearnNumber = -1;
+    ASSERT_TRUE(RunToState(c.EndState, 200));
+    const auto params = sim.Commands(CmdSetControllerParam);
+    ASSERT_EQ(params.size(), before + 2);
+    EXPECT_EQ(params.back().Args[2], 0) << "learning switched off";
+    EXPECT_FALSE(view.IsShown(CommsWindow::IrLearnPanel));
+    EXPECT_FALSE(view.Logged("Ir Learn Complete"));
+    EXPECT_FALSE(sim.IrCode(9).has_value());
+    EXPECT_EQ(engine.IrLearnNumber, -1);
+  }
+}
+
+TEST_F(IrTest, TransmitClearAndRemoteSendTheirCommandAndFreeTheirRequest) {
+  sim.SetIrCode(300, SimBytes(256, 0x11));
+  const struct {
+    const char* What;
+    std::function<void(CommsEngine&)> Post;
+    Byte Code;
+    std::array<std::uint8_t, 5> Args;
+    std::function<bool(const CommsEngine&)> Freed;
+    std::string Step;  // the step text the operation ends with
+  } cases[] = {
+      {"transmit",
+       [](auto& e) { e.IrTransmitNumber = 258; },
+       CmdTransmitIr,
+       {2, 1, 0, 0, 0},
+       [](auto& e) { return e.IrTransmitNumber == -1; },
+       "Sending Transmit Command"},
+      {"clear",
+       [](auto& e) {
+         e.IrLearnFrequency = 120;
+         e.IrClearNumber = 300;
+       },
+       CmdClearIr,
+       {0x2C, 1, 120, 0, 0},
+       [](auto& e) { return e.IrClearNumber == -1; },
+       "Clear IR Command Sent"},
+      {"remote",
+       [](auto& e) {
+         e.RemoteIrNumber = 513;
+         e.RemoteIrZone = 3;
+         e.RemoteIrRequest = 7;
+       },
+       CmdRemoteIr,
+       {7, 3, 1, 2, 0},
+       [](auto& e) { return e.RemoteIrRequest == 0; },
+       "Sending Transmit Remote Command"},
+  };
+  Connect();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    c.Post(engine);
+    ASSERT_TRUE(RunUntil([&] { return c.Freed(engine); }, 40));
+    EXPECT_EQ(engine.CommState, 110);
+    EXPECT_EQ(view.Texts[CommsText::Step], c.Step);
+    ASSERT_TRUE(BackToPolling());
+    const auto sent = sim.Commands(c.Code);
+    ASSERT_EQ(sent.size(), 1u) << "sent once";
+    EXPECT_EQ(sent[0].Args, c.Args);
+  }
+  EXPECT_FALSE(sim.IrCode(300).has_value());
+}
+
+// --- Staging transfers (firmware 8.20 and later) ---
+
+TEST_F(IrTest, ALirDownloadStoresEveryRecordAsItsCodeAndSendsNoBlockPastTheEnd) {
+  // A long path: more than the 59 characters the original could hold.
+  const std::string path = dir.File("a_library_of_infra_red_codes_with_a_name_well_past_sixty_characters.lir");
+  const std::string file = Pattern(600, 1);
+  WriteFile(path, file);
+  Connect();
+  RequestDownload(path);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 140; }, 40));
+  ASSERT_TRUE(BackToPolling());
+
+  const auto stored = sim.Commands(CmdStoreIr);
+  ASSERT_EQ(stored.size(), 3u);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(stored[static_cast<std::size_t>(k)].Args[0], k);
+  EXPECT_EQ(sim.IrCode(0), Bytes(file, 0, 256));
+  EXPECT_EQ(sim.IrCode(1), Bytes(file, 256, 256));
+  const SimBytes last = *sim.IrCode(2);
+  EXPECT_EQ(SimBytes(last.begin(), last.begin() + 88), Bytes(file, 512, 88));
+  EXPECT_EQ(SimBytes(last.begin() + 88, last.end()), Bytes(file, 256 + 88, 168)) << "the previous block's bytes";
+  EXPECT_TRUE(view.Logged("Opening File: " + path));
+  EXPECT_TRUE(view.Logged("File: " + path + " Open"));
+  EXPECT_EQ(engine.ImageFileHandle, -1) << "closed";
+  EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
+  EXPECT_EQ(view.Meter.back(), 100);
+  EXPECT_TRUE(std::all_of(view.Meter.begin(), view.Meter.end(), [](int p) { return p >= 0 && p <= 100; }));
+  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
+  EXPECT_TRUE(sim.Faults().empty()) << sim.Faults().front();
+
+  // An empty file stores nothing: no block of leftovers goes out as code 0.
+  WriteFile(path, "");
+  RequestDownload(path);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 140; }, 40));
+  ASSERT_TRUE(BackToPolling());
+  EXPECT_EQ(sim.Commands(CmdStoreIr).size(), 3u);
+}
+
+TEST_F(IrTest, ALirUploadAsksForCodesZeroToParameter122) {
+  sim.SetIrCode(0, SimBytes(256, 0x10));
+  sim.SetIrCode(9, SimBytes(256, 0x19));
+  const struct {
+    int Highest;
+    std::size_t Bytes;
+  } cases[] = {{9, 2560}, {0, 256}};
+  Connect();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Highest);
+    sim.SetParameter(122, static_cast<std::uint16_t>(c.Highest));
+    const std::string path = dir.File("codes.lir");
+    RequestUpload(path);
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 180; }, 40));
+    ASSERT_TRUE(BackToPolling());
+    const std::string file = ReadFile(path);
+    ASSERT_EQ(file.size(), c.Bytes);
+    EXPECT_EQ(Bytes(file, 0, 256), SimBytes(256, 0x10));
+    if (c.Highest == 9) {
+      EXPECT_EQ(Bytes(file, 256, 256), SimBytes(256, 0xFF)) << "an unused code reads as erased flash";
+      EXPECT_EQ(Bytes(file, 9 * 256, 256), SimBytes(256, 0x19));
+    }
+    EXPECT_EQ(view.Meter.back(), 100) << "a zero scale reads as done";
+    EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
+    EXPECT_EQ(engine.ImageFileHandle, -1);
+  }
+  const auto loads = sim.Commands(CmdLoadIr);
+  ASSERT_EQ(loads.size(), 11u);
+  EXPECT_EQ(loads[9].Args[0], 9);
+  EXPECT_EQ(DirEntries(), std::vector<std::string>{"codes.lir"}) << "nothing else left in the directory";
+}
+
+TEST_F(IrTest, Parameter123StopsTheInterpreterForAStagingTransferAndStartsItAfter) {
+  const std::string path = dir.File("codes.lir");
+  WriteFile(path, Pattern(512, 2));
+  sim.SetParameter(122, 1);
+  const struct {
+    const char* What;
+    bool Upload;
+    int Param123;
+    Byte DataCommand;
+  } cases[] = {{"download", false, 1, CmdStoreIr},
+               {"upload", true, 1, CmdLoadIr},
+               {"download, interpreter left running", false, 0, CmdStoreIr},
+               {"upload, interpreter left running", true, 0, CmdLoadIr}};
+  Connect();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    sim.SetParameter(123, static_cast<std::uint16_t>(c.Param123));
+    const std::size_t from = CommandCodes().size();
+    c.Upload ? RequestUpload(path) : RequestDownload(path);
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == (c.Upload ? 180 : 140); }, 40));
+    ASSERT_TRUE(BackToPolling());
+    auto codes = CommandCodes();
+    codes.erase(codes.begin(), codes.begin() + static_cast<std::ptrdiff_t>(from));
+    std::vector<Byte> expected;
+    if (c.Param123 == 1) expected.push_back(CmdStopInterpreter);
+    for (int k = 0; k < 2; ++k) expected.push_back(c.DataCommand);
+    if (c.Param123 == 1) expected.push_back(CmdStartProgram);
+    EXPECT_EQ(codes, expected);
+    EXPECT_EQ(view.Logged("Stopping Interp"), c.Param123 == 1);
+    EXPECT_TRUE(sim.InterpreterRunning());
+    view.Log.clear();
+  }
+}
+
+// --- Image transfers (firmware before 8.20) ---
+
+class IrImageTest : public IrTest {
+ protected:
+  IrImageTest() { sim.SetFirmwareVersion(819); }
+  // Nothing moves on the line while the controller restarts: those ticks need no settling.
+  bool SitOutRestartWait() {
+    for (int i = 0; i < 310 && (engine.CommState == 166 || engine.CommState == 176); ++i) engine.Tick();
+    return engine.CommState == 100;
+  }
+};
+
+TEST_F(IrImageTest, AnImageUploadWrites63BlocksFromC000AndRestartsTheController) {
+  const std::string image = Pattern(16128, 3);
+  sim.Write(0xC000, Bytes(image, 0, image.size()));
+  const std::string path = dir.File("memory.ir");
+  WriteFile(path, "an older image");
+  Connect();
+  RequestUpload(path);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 176; }, 400));
+  EXPECT_TRUE(view.IsShown(CommsWindow::Restart));
+  EXPECT_EQ(sim.ControlStops(), 1);
+  EXPECT_EQ(sim.ControlStarts(), 1);
+  EXPECT_EQ(ReadFile(path), image) << "named as soon as the last block is in";
+  ASSERT_TRUE(SitOutRestartWait());
+  EXPECT_FALSE(view.IsShown(CommsWindow::Restart));
+  EXPECT_EQ(view.RestartPosition, 100);
+  EXPECT_EQ(view.Log.front(), "Ir Data Uploaded OK");
+  std::vector<std::uint16_t> requested;
+  for (const auto& frame : sim.Frames())
+    if (frame.Kind == SimFrameKind::Request && frame.Address >= 0xC000) requested.push_back(frame.Address);
+  ASSERT_EQ(requested.size(), 63u);
+  EXPECT_EQ(requested.front(), 0xC000);
+  EXPECT_EQ(requested.back(), 0xFE00);
+  EXPECT_EQ(DirEntries(), std::vector<std::string>{"memory.ir"});
+  EXPECT_TRUE(sim.Faults().empty()) << sim.Faults().front();
+}
+
+TEST_F(IrImageTest, AnImageDownloadWritesTheFileFromC000BlockByBlock) {
+  const struct {
+    std::size_t Size;
+    int Blocks;
+  } cases[] = {{600, 3}, {512, 2}, {16128, 63}, {0, 0}};
+  const std::string path = dir.File("memory.ir");
+  Connect();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Size);
+    sim.Write(0xC000, SimBytes(16128, 0));
+    const std::string file = Pattern(c.Size, static_cast<int>(c.Size));
+    WriteFile(path, file);
+    const std::size_t before = BlockAddresses().size();
+    RequestDownload(path);
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 166; }, 400));
+    ASSERT_TRUE(SitOutRestartWait());
+    EXPECT_EQ(view.Log.front(), "Ir Data Downloaded OK");
+    const auto addresses = BlockAddresses();
+    ASSERT_EQ(addresses.size() - before, static_cast<std::size_t>(c.Blocks)) << "no block without file bytes";
+    if (c.Blocks) {
+      EXPECT_EQ(addresses.back(), 0xC000 + (c.Blocks - 1) * 256);
+    }
+    EXPECT_EQ(sim.Read(0xC000, c.Size), Bytes(file, 0, c.Size));
+    EXPECT_EQ(engine.ImageFileHandle, -1);
+  }
+  EXPECT_TRUE(view.Logged("Sending 88 bytes to C200"));
+  EXPECT_TRUE(view.Logged("Sending 256 bytes to FE00"));
+  EXPECT_EQ(sim.ControlStops(), 4);
+  EXPECT_EQ(sim.ControlStarts(), 4);
+}
+
+TEST_F(IrImageTest, AFileLargerThanTheIrMemoryIsRefusedBeforeTheControllerStops) {
+  const std::string path = dir.File("big.ir");
+  WriteFile(path, Pattern(16129, 4));
+  Connect();
+  RequestDownload(path);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 160; }, 40));
+  ASSERT_TRUE(BackToPolling());
+  EXPECT_EQ(view.Log.front(), "File: " + path + " Larger Than Ir Memory (16128 Bytes) Error");
+  EXPECT_EQ(sim.ControlStops(), 0);
+  EXPECT_TRUE(BlockAddresses().empty());
+  EXPECT_EQ(engine.ImageFileHandle, -1);
+}
+
+TEST_F(IrImageTest, ARefusedImageBlockIsSentAgainAtOnceWithoutCountingARetry) {
+  const std::string path = dir.File("memory.ir");
+  const std::string file = Pattern(768, 5);
+  WriteFile(path, file);
+  view.Detail = true;
+  Connect();
+  RequestDownload(path);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 163 && engine.BlockIndex == 0xC100; }, 60));
+  sim.NakNext(12);  // more refusals than retries would allow
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 166; }, 200));
+  EXPECT_EQ(sim.Read(0xC000, 768), Bytes(file, 0, 768));
+  const auto addresses = BlockAddresses();
+  EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0xC100), 13);
+  EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0xC200), 1);
+  EXPECT_TRUE(std::none_of(view.Log.begin(), view.Log.end(), [](auto& l) { return l.starts_with("Comms Retry"); }));
+}
+
+// --- Failures ---
+
+TEST_F(IrTest, AFileThatCannotBeOpenedIsLoggedAndEndsTheConnection) {
+  const std::string missingDir = dir.File("gone") + "/codes.lir";
+  const std::string aDirectory = dir.File("folder");
+  std::filesystem::create_directory(aDirectory);
+  const struct {
+    const char* What;
+    bool Upload;
+    std::string Path;
+    std::string Line;
+    bool NoDescriptors;
+  } cases[] = {
+      {"download of a missing file", false, dir.File("none.lir"), "File: " + dir.File("none.lir") + " Error", false},
+      {"upload into a missing directory", true, missingDir, "File: " + missingDir + " Not Found Error", false},
+      {"upload with no descriptor left", true, dir.File("x.lir"),
+       "File: " + dir.File("x.lir") + " Too Many Files Error", true},
+      {"upload over a directory", true, aDirectory, "File: " + aDirectory + " Error", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    Connect();
+    view.Log.clear();
+    engine.ParamsRequest = 0;
+    c.Upload ? (engine.IrUploadRequest = 1) : (engine.IrDownloadRequest = 1);
+    engine.IrFileName = c.Path;
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == (c.Upload ? 180 : 140); }, 40));
+    {
+      std::optional<testing_support::NoFreeDescriptors> none;
+      if (c.NoDescriptors) none.emplace();
+      Step();
+    }
+    EXPECT_EQ(engine.CommState, 1000);
+    ASSERT_GE(view.Log.size(), 2u);
+    EXPECT_EQ(view.Log[0], c.Line);
+    EXPECT_EQ(view.Log[1], "Opening File: " + c.Path);
+    ASSERT_TRUE(RunToState(0, 20));
+    EXPECT_EQ(engine.ImageFileHandle, -1);
+    EXPECT_EQ(engine.IrUploadRequest + engine.IrDownloadRequest, 0);
+  }
+  EXPECT_EQ(DirEntries(), std::vector<std::string>{"folder"});
+}
+
+TEST_F(IrTest, AFailedWriteKeepsTheOldFileAndClaimsNoSuccess) {
+  const struct {
+    int Firmware;
+    int EndBefore;  // the state that starts the controller or interpreter again
+  } cases[] = {{820, 187}, {819, 175}};
+  const std::string path = dir.File("codes.ir");
+  WriteFile(path, "the old codes");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Firmware);
+    sim.SetFirmwareVersion(c.Firmware);
+    sim.SetParameter(122, 20);
+    sim.SetParameter(123, 1);
+    Connect();
+    view.Log.clear();
+    RequestUpload(path);
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 181 || engine.CommState == 171; }, 40));
+    {
+      ScopedFileSizeLimit limit(1000);
+      ASSERT_TRUE(RunUntil([&] { return engine.CommState == c.EndBefore; }, 400));
+    }
+    EXPECT_EQ(view.Log.front(), "File: " + path + " Write Error: File too large");
+    ASSERT_TRUE(BackToPolling());
+    EXPECT_EQ(ReadFile(path), "the old codes");
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"codes.ir"});
+    EXPECT_FALSE(view.Logged("Ir Data Uploaded OK"));
+    EXPECT_TRUE(sim.InterpreterRunning()) << "started again all the same";
+    EXPECT_EQ(engine.ImageFileHandle, -1);
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 20));
+  }
+}
+
+TEST_F(IrTest, AnUploadCutShortByADisconnectLeavesTheOldFileAndNoOther) {
+  const std::string path = dir.File("codes.lir");
+  WriteFile(path, "the old codes");
+  sim.SetParameter(122, 30);
+  Connect();
+  RequestUpload(path);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 183 && engine.BlockIndex == 5; }, 200));
+  sim.IgnoreNext(1000);
+  ASSERT_TRUE(RunToState(0, 400));
+  EXPECT_EQ(engine.ImageFileHandle, -1);
+  EXPECT_EQ(ReadFile(path), "the old codes");
+  EXPECT_EQ(DirEntries(), std::vector<std::string>{"codes.lir"});
+}
+
+}  // namespace
+}  // namespace controller::test

@@ -1,0 +1,326 @@
+// The maintenance operations and the timer and variable debugger against the simulated controller:
+// relay, auto-addressing, memory dump, raw command, the debug grid's refresh and a change.
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "engine_fixture.h"
+
+namespace controller::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing_support::SimFrame;
+using testing_support::SimFrameKind;
+
+class MaintenanceTest : public EngineTest {
+ protected:
+  // Bytes the controller sends by itself reach the port without a tick.
+  bool InputArrives(std::int32_t count = 1) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (port.InBuffUsed() < count && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return port.InBuffUsed() >= count;
+  }
+  // Presses the next module's button and lets the engine take the number.
+  void PressButton(int expected) {
+    const std::size_t lines = view.Log.size();
+    ASSERT_EQ(sim.PressModuleButton(), expected);
+    ASSERT_TRUE(InputArrives());
+    Step();
+    ASSERT_EQ(view.Log.size(), lines + 1);
+    EXPECT_EQ(view.Log.front(), "Addressed Module " + std::to_string(expected));
+  }
+  std::vector<SimFrame> FramesWithCode(std::uint8_t code) const {
+    std::vector<SimFrame> found;
+    for (const SimFrame& f : sim.Frames())
+      if (f.Kind == SimFrameKind::Command && f.Code == code) found.push_back(f);
+    return found;
+  }
+  std::vector<std::uint16_t> RequestedAddresses(std::size_t fromFrame = 0) const {
+    std::vector<std::uint16_t> found;
+    const auto frames = sim.Frames();
+    for (std::size_t i = fromFrame; i < frames.size(); ++i)
+      if (frames[i].Kind == SimFrameKind::Request) found.push_back(frames[i].Address);
+    return found;
+  }
+  static std::array<std::uint8_t, 3> Args3(const SimFrame& f) { return {f.Args[0], f.Args[1], f.Args[2]}; }
+};
+
+TEST_F(MaintenanceTest, ARelayRequestSwitchesThatPointAndIsCleared) {
+  Connect();
+  engine.RelayPoint = 3;
+  engine.RelayOn = 1;
+  engine.RelayRequest = 5;
+  ASSERT_TRUE(RunUntil([&] { return engine.RelayRequest == 0 && engine.CommState == 110; }, 40));
+  const auto relays = sim.Commands(CmdRelay);
+  ASSERT_EQ(relays.size(), 1u);
+  EXPECT_EQ(relays[0].Bytes, (Bytes{0xC8, 0x33, 5, 3, 1, 0, 0, 0x04}));
+  EXPECT_TRUE(sim.Relay(5, 3));
+}
+
+TEST_F(MaintenanceTest, ARefusedRelayCommandIsNotRetried) {
+  Connect();
+  view.Detail = true;
+  sim.NakNext(1);
+  engine.RelayRequest = 2;
+  ASSERT_TRUE(RunUntil([&] { return engine.RelayRequest == 0 && engine.CommState == 110; }, 40));
+  EXPECT_EQ(FramesWithCode(CmdRelay).size(), 1u);
+  EXPECT_EQ(engine.RetryCount, 0);
+  EXPECT_TRUE(std::none_of(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }));
+}
+
+TEST_F(MaintenanceTest, TheDumpShowsTheBlockAtTheLow16BitsOfItsAddress) {
+  const struct {
+    std::int32_t Address;
+    std::uint16_t Sent;
+  } cases[] = {{0x1234, 0x1234}, {-256, 0xFF00}, {0x10000, 0x0000}};
+  Connect();
+  for (const auto& c : cases) {
+    Bytes block(256);
+    for (int i = 0; i < 256; ++i) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7 + c.Sent);
+    sim.Write(c.Sent, block);
+    const std::size_t from = sim.Frames().size();
+    engine.DumpAddress = c.Address;
+    ASSERT_TRUE(RunUntil([&] { return engine.DumpAddress == 0 && engine.CommState == 110; }, 40)) << c.Address;
+    std::vector<std::uint16_t> asked = RequestedAddresses(from);
+    std::erase(asked, AddrIoStates);
+    EXPECT_EQ(asked, std::vector<std::uint16_t>{c.Sent}) << c.Address;
+    for (int i : {0, 17, 255}) {
+      char hex[3];
+      std::snprintf(hex, sizeof hex, "%02x", block[static_cast<std::size_t>(i)]);
+      EXPECT_EQ(view.Cell(CommsGrid::Dump, i % 16, i / 16), hex) << c.Address << " byte " << i;
+    }
+  }
+  // The request frame of the last one is in the log as the sender wrote it.
+  const auto frame = RequestFrame(0x0000);
+  char line[64];
+  std::snprintf(line, sizeof line, "%2x, %2x, %2x, %2x, %2x, %2x, %2x, %2x", frame[0], frame[1], frame[2], frame[3],
+                frame[4], frame[5], frame[6], frame[7]);
+  EXPECT_TRUE(view.Logged(line)) << line;
+}
+
+TEST_F(MaintenanceTest, DumpAddressZeroStartsNothing) {
+  Connect();
+  const std::size_t from = sim.Frames().size();
+  ASSERT_TRUE(RunUntil([&] { return RequestedAddresses(from).size() >= 4; }, 60));
+  for (std::uint16_t address : RequestedAddresses(from)) EXPECT_EQ(address, AddrIoStates);
+  EXPECT_FALSE(view.Cells.count(std::make_tuple(CommsGrid::Dump, 0, 0)));
+}
+
+TEST_F(MaintenanceTest, AddressingTwoModulesThenAbortTellsTheLastNumberAndRestarts) {
+  sim.SetParameter(3, 9);
+  Connect();
+  engine.AutoAddressRequest = 1;
+  ASSERT_TRUE(RunToState(592, 40));
+  EXPECT_TRUE(view.IsShown(CommsWindow::AutoAddressPanel));
+  EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module 1");
+  EXPECT_EQ(FramesWithCode(CmdFindModule).size(), 1u);
+
+  PressButton(1);
+  EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module 2");
+  PressButton(2);
+  EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module 3");
+  // The installer may take as long as they like: this wait has no time-out.
+  for (int i = 0; i < 40; ++i) Step();
+  EXPECT_EQ(engine.CommState, 592);
+  EXPECT_EQ(engine.RetryCount, 0);
+
+  engine.AbortRequest = 1;
+  ASSERT_TRUE(RunToState(135, 20));
+  const auto last = sim.Commands(CmdSetControllerParam);
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_EQ(Args3(last[0]), (std::array<std::uint8_t, 3>{3, 0, 2}));
+  EXPECT_EQ(sim.Parameter(3), 2);
+  EXPECT_EQ(
+      std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Addressed Module", 0) == 0; }), 2);
+  EXPECT_EQ(FramesWithCode(CmdFindModule).size(), 1u) << "the controller goes on numbering by itself";
+  EXPECT_EQ(engine.AutoAddressRequest, -1);
+  EXPECT_EQ(engine.AbortRequest, 0);
+  EXPECT_FALSE(view.IsShown(CommsWindow::AutoAddressPanel));
+}
+
+TEST_F(MaintenanceTest, SkipLeavesTheNumberFreeAndAsksForTheNext) {
+  Connect();
+  engine.AutoAddressRequest = 4;
+  ASSERT_TRUE(RunToState(592, 40));
+  engine.SkipRequest = 1;
+  Step();
+  EXPECT_EQ(engine.SkipRequest, 0);
+  ASSERT_TRUE(RunToState(592, 40));
+  const auto finds = sim.Commands(CmdFindModule);
+  ASSERT_EQ(finds.size(), 2u);
+  EXPECT_EQ(finds[0].Args[0], 4);
+  EXPECT_EQ(finds[1].Args[0], 5);
+  EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module 5");
+  PressButton(5);
+
+  engine.AbortRequest = 1;
+  ASSERT_TRUE(RunToState(135, 20));
+  EXPECT_EQ(Args3(sim.Commands(CmdSetControllerParam).back()), (std::array<std::uint8_t, 3>{3, 0, 5}));
+}
+
+TEST_F(MaintenanceTest, ARetriedLastNumberIsTheSameNumber) {
+  Connect();
+  engine.AutoAddressRequest = 1;
+  ASSERT_TRUE(RunToState(592, 40));
+  PressButton(1);
+  PressButton(2);
+  sim.IgnoreNext(1);
+  engine.AbortRequest = 1;
+  ASSERT_TRUE(RunToState(135, 40));
+  const auto sent = FramesWithCode(CmdSetControllerParam);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_TRUE(sent[0].Ignored);
+  for (const SimFrame& f : sent) EXPECT_EQ(Args3(f), (std::array<std::uint8_t, 3>{3, 0, 2}));
+}
+
+TEST_F(MaintenanceTest, HidingTheWindowEndsTheAddressingLikeAbort) {
+  Connect();
+  engine.AutoAddressRequest = 1;
+  ASSERT_TRUE(RunToState(592, 40));
+  PressButton(1);
+  engine.CloseRequest = 1;
+  ASSERT_TRUE(RunToState(135, 20));
+  EXPECT_EQ(Args3(sim.Commands(CmdSetControllerParam).back()), (std::array<std::uint8_t, 3>{3, 0, 1}));
+}
+
+TEST_F(MaintenanceTest, TheRawCommandTakesTheLow8BitsOfTheSixEdits) {
+  const struct {
+    std::array<const char*, 6> Edits;
+    Bytes Frame;
+  } cases[] = {
+      {{"53", "0", "0", "0", "0", "0"}, {0xC8, 0x35, 0, 0, 0, 0, 0, 0xFD}},
+      {{"300", "-1", "x1", " 7 ", "+2", ""}, {0xC8, 0x2C, 0xFF, 0, 7, 2, 0, 0xFC}},
+  };
+  Connect();
+  for (const auto& c : cases) {
+    view.Inputs[CommsInput::RawCommandByte] = [&](int i) {
+      return std::string(c.Edits.at(static_cast<std::size_t>(i)));
+    };
+    const std::size_t from = sim.Frames().size();
+    engine.RawCommandRequest = 1;
+    ASSERT_TRUE(RunUntil([&] { return engine.RawCommandRequest == 0 && engine.CommState == 110; }, 40));
+    const auto frames = sim.Frames();
+    const auto raw = std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
+                                  [](const SimFrame& f) { return f.Kind == SimFrameKind::Command; });
+    ASSERT_NE(raw, frames.end());
+    EXPECT_EQ(raw->Bytes, c.Frame) << c.Edits[0];
+  }
+  EXPECT_FALSE(sim.InterpreterRunning()) << "0x35 stops the interpreter";
+}
+
+class TimerVarTest : public MaintenanceTest {
+ protected:
+  bool Refreshed() { return engine.CommState == 110 && !view.Cell(CommsGrid::TimerVars, 2, 256).empty(); }
+};
+
+TEST_F(TimerVarTest, TheRefreshFillsTimersAndBothVariableBlocks) {
+  sim.SetTableAddresses(0x9000, 0x9100);
+  sim.SetTimer(0, 0xFFFF);
+  sim.SetTimer(63, 7);
+  sim.SetTimer(64, 99);
+  sim.SetVariable(0, 1);
+  sim.SetVariable(127, 128);
+  sim.SetVariable(128, 300);
+  sim.SetVariable(255, 65534);
+  Connect();
+  engine.TimerVarMonitorRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return Refreshed(); }, 60));
+  const struct {
+    int Column, Row;
+    const char* Text;
+  } cells[] = {{1, 1, "65535"}, {1, 64, "7"},    {1, 65, ""},       {2, 1, "1"},
+               {2, 128, "128"}, {2, 129, "300"}, {2, 256, "65534"}, {0, 129, ""}};
+  for (const auto& c : cells)
+    EXPECT_EQ(view.Cell(CommsGrid::TimerVars, c.Column, c.Row), c.Text) << c.Column << "," << c.Row;
+  const auto asked = RequestedAddresses();
+  for (std::uint16_t address : {0x9000, 0x9100, 0x9200})
+    EXPECT_NE(std::find(asked.begin(), asked.end(), address), asked.end()) << address;
+
+  // It starts again after each I/O poll.
+  const std::size_t first = sim.Frames().size();
+  ASSERT_TRUE(RunUntil([&] { return RequestedAddresses(first).size() >= 2; }, 20));
+  EXPECT_EQ(RequestedAddresses(first), (std::vector<std::uint16_t>{AddrIoStates, 0x9000}));
+}
+
+TEST_F(TimerVarTest, AChangeGoesOutBeforeTheNextRefreshWhichShowsIt) {
+  const struct {
+    std::int32_t Number, Value, Kind;
+    int Column, Row;
+    std::array<std::uint8_t, 4> Args;
+  } cases[] = {
+      {199, 1234, 0, 2, 200, {199, 0xD2, 0x04, 0}},
+      {5, 32000, 1, 1, 6, {5, 0x00, 0x7D, 1}},
+      {255, 7, 0, 2, 256, {255, 7, 0, 0}},
+  };
+  Connect();
+  engine.TimerVarMonitorRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return Refreshed(); }, 60));
+  for (const auto& c : cases) {
+    engine.ChangeDataValue = c.Value;
+    engine.ChangeDataKind = c.Kind;
+    engine.ChangeDataRequest = c.Number;
+    const std::size_t from = sim.Frames().size();
+    ASSERT_TRUE(
+        RunUntil([&] { return view.Cell(CommsGrid::TimerVars, c.Column, c.Row) == std::to_string(c.Value); }, 80))
+        << c.Number;
+    const auto frames = sim.Frames();
+    const auto change = std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
+                                     [](const SimFrame& f) { return f.Code == CmdChangeTimerVar; });
+    const auto timers = std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
+                                     [&](const SimFrame& f) { return f.Address == engine.TimerTableAddress; });
+    ASSERT_NE(change, frames.end());
+    EXPECT_LT(change, timers);
+    EXPECT_EQ((std::array<std::uint8_t, 4>{change->Args[0], change->Args[1], change->Args[2], change->Args[3]}),
+              c.Args);
+    EXPECT_EQ(engine.ChangeDataRequest, NoChangeData);
+    EXPECT_EQ(engine.ChangeDataValue, NoChangeData);
+    EXPECT_EQ(engine.ChangeDataKind, NoChangeData);
+  }
+  EXPECT_TRUE(view.Logged("Changing Data"));
+  EXPECT_EQ(sim.Variable(199), 1234);
+  EXPECT_EQ(sim.Timer(5), 32000);
+}
+
+TEST_F(TimerVarTest, AChangeWhoseAnswerIsLostIsSentAgainUnchanged) {
+  Connect();
+  sim.IgnoreNext(1);
+  engine.ChangeDataValue = 77;
+  engine.ChangeDataKind = 0;
+  engine.ChangeDataRequest = 10;
+  ASSERT_TRUE(RunUntil([&] { return engine.ChangeDataRequest == NoChangeData && engine.CommState == 110; }, 60));
+  const auto sent = FramesWithCode(CmdChangeTimerVar);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].Bytes, sent[1].Bytes);
+  EXPECT_EQ(sim.Variable(10), 77);
+  EXPECT_TRUE(sim.Faults().empty());
+}
+
+TEST_F(TimerVarTest, OnlyApplicationVersion250AndLaterIsRead) {
+  for (int version : {249, 250}) {
+    sim.SetAppVersion(version);
+    Ui().QueueAnswer(platform::MsgResult::Cancel);  // the update question of an old executive
+    Connect();
+    engine.TimerVarMonitorRequest = 1;
+    const std::size_t from = sim.Frames().size();
+    std::vector<int> states;
+    for (int i = 0; i < 30; ++i) {
+      Step();
+      states.push_back(engine.CommState);
+    }
+    const auto asked = RequestedAddresses(from);
+    const bool read = std::find(asked.begin(), asked.end(), sim.TimerTableAddress()) != asked.end();
+    EXPECT_EQ(read, version >= 250) << version;
+    if (version < 250) {
+      EXPECT_TRUE(asked.empty()) << "nothing is read, not even the I/O states";
+      EXPECT_TRUE(std::all_of(states.begin(), states.end(), [](int s) { return s == 700 || s == 114; }));
+    }
+    engine.TimerVarMonitorRequest = 0;
+  }
+}
+
+}  // namespace
+}  // namespace controller::test
