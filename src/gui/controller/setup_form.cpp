@@ -76,6 +76,8 @@ class PathLabel : public QLabel {
 
 }  // namespace
 
+TSetupForm* SetupForm = nullptr;
+
 TSetupForm::TSetupForm(project::Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
   setWindowTitle("Setup");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -80,3 +80,5 @@ class TSetupForm : public QDialog {
   project::Settings& settings_;
   bool closing_ = false;
 };
+
+extern TSetupForm* SetupForm;

@@ -1,0 +1,92 @@
+#include "gui/controller/change_timer_variable_form.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "controller/comms_engine.h"
+#include "gui/controller/timer_variable_form.h"
+
+TForm32* Form32 = nullptr;
+
+namespace {
+
+// A typed number, read as a decimal integer; 0 when it is not one.
+int DecimalValue(const QLineEdit* edit) { return edit->text().toInt(); }
+
+// Up and down arrows for `edit`: they step the typed value within [minimum, maximum]; typed text itself
+// is not bound by the limits.
+QWidget* UpDown(QWidget* parent, QLineEdit* edit, int minimum, int maximum, QToolButton*& up, QToolButton*& down) {
+  auto* arrows = new QWidget(parent);
+  auto* column = new QVBoxLayout(arrows);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  up = new QToolButton(arrows);
+  up->setArrowType(Qt::UpArrow);
+  down = new QToolButton(arrows);
+  down->setArrowType(Qt::DownArrow);
+  for (QToolButton* button : {up, down}) {
+    button->setFixedSize(16, 11);
+    column->addWidget(button);
+  }
+  auto step = [edit, minimum, maximum](int by) {
+    const int value = std::clamp(std::clamp(DecimalValue(edit), minimum, maximum) + by, minimum, maximum);
+    edit->setText(QString::number(value));
+  };
+  QObject::connect(up, &QToolButton::clicked, edit, [step] { step(1); });
+  QObject::connect(down, &QToolButton::clicked, edit, [step] { step(-1); });
+  return arrows;
+}
+
+}  // namespace
+
+TForm32::TForm32(controller::CommsEngine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
+  setWindowTitle("Change Timer/Variable");
+  setObjectName("Form32");
+
+  Label1 = new QLabel("Timer#", this);
+  // Room for the longer of its two texts, which the debug grid's click sets.
+  Label1->setMinimumWidth(Label1->fontMetrics().horizontalAdvance("Variable#") + 4);
+  Edit1 = new QLineEdit("0", this);
+  Edit1->setObjectName("Edit1");
+  Label2 = new QLabel("Data:", this);
+  Edit2 = new QLineEdit("0", this);
+  Edit2->setObjectName("Edit2");
+  auto* fields = new QGridLayout;
+  fields->addWidget(Label1, 0, 0);
+  fields->addWidget(Edit1, 0, 1);
+  fields->addWidget(UpDown(this, Edit1, 0, 63, UpDown1Up, UpDown1Down), 0, 2);
+  fields->addWidget(Label2, 1, 0);
+  fields->addWidget(Edit2, 1, 1);
+  fields->addWidget(UpDown(this, Edit2, 0, 32000, UpDown2Up, UpDown2Down), 1, 2);
+
+  BitBtn1 = new QPushButton("OK", this);
+  BitBtn1->setObjectName("BitBtn1");
+  BitBtn1->setDefault(true);
+  BitBtn2 = new QPushButton("Cancel", this);
+  BitBtn2->setObjectName("BitBtn2");
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+  connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(BitBtn1);
+  buttons->addWidget(BitBtn2);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(fields);
+  layout->addLayout(buttons);
+}
+
+void TForm32::BitBtn1Click() {
+  engine_.ChangeDataValue = DecimalValue(Edit2);
+  engine_.ChangeDataKind = TimerVariableForm && TimerVariableForm->CurrentColumn() == 2 ? 0 : 1;
+  engine_.ChangeDataRequest = DecimalValue(Edit1);
+  hide();
+}
+
+void TForm32::BitBtn2Click() { hide(); }

@@ -1,0 +1,57 @@
+#include "gui/controller/download_project_form.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "controller/comms_engine.h"
+#include "gui/comms_link.h"
+
+TForm3* Form3 = nullptr;
+
+TForm3::TForm3(controller::CommsEngine& engine, gui::CommsLink& link, QWidget* parent)
+    : QDialog(parent), engine_(engine), link_(link) {
+  setWindowTitle("Download Project");
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+  const auto box = [this](const char* caption, const char* name) {
+    auto* check = new QCheckBox(caption, this);
+    check->setObjectName(name);
+    check->setChecked(true);
+    return check;
+  };
+  CheckBox1 = box("Download Icons", "CheckBox1");
+  CheckBox2 = box("Download Program", "CheckBox2");
+  CheckBox3 = box("Download IR Commands", "CheckBox3");
+  CheckBox3->setEnabled(false);
+  CheckBox4 = box("Download Touch Screen", "CheckBox4");
+
+  BitBtn1 = new QPushButton("Begin Download", this);
+  BitBtn1->setObjectName("BitBtn1");
+  BitBtn1->setDefault(true);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(16, 12, 16, 12);
+  layout->setSpacing(6);
+  for (QCheckBox* check : {CheckBox1, CheckBox2, CheckBox3, CheckBox4}) layout->addWidget(check);
+  layout->addSpacing(8);
+  layout->addWidget(BitBtn1, 0, Qt::AlignHCenter);
+  setFixedSize(sizeHint().expandedTo(QSize(260, 0)));
+
+  connect(BitBtn1, &QPushButton::clicked, this, &TForm3::BitBtn1Click);
+}
+
+void TForm3::BitBtn1Click() {
+  if (engine_.CommState == 0) {
+    if (!link_.ReadConfigFile()) return;
+    link_.Attach();
+  } else {
+    engine_.ReconnectRequest = 1;
+  }
+  engine_.ClockRequest = 1;
+  if (CheckBox1->isChecked()) engine_.IconLoadRequest = 1;
+  if (CheckBox4->isChecked()) engine_.TouchLoadRequest = 1;
+  // Tells the user itself when the program has no END line; the other parts go ahead regardless.
+  if (CheckBox2->isChecked()) engine_.RequestProgramDownload();
+  hide();
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The "Pager Setup" window: prepares the modem the controller pages through, with the modem on one of the
+// PC's serial ports. The steps run on the window's 3-second timer; the exchange shows in the list.
+#include <QDialog>
+#include <string>
+
+#include "controller/pager_modem_setup.h"
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTimer;
+
+namespace controller {
+class CommsEngine;
+}
+
+class TPagerForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TPagerForm(controller::CommsEngine& engine, QWidget* parent = nullptr);
+
+  void BitBtn1Click();  // "Configure &Modem"
+  void Timer1Timer();
+
+  controller::PagerModemSetup Setup;
+
+  QLabel* Label1;
+  QLineEdit* Edit1;  // the pager service's number
+  QGroupBox* ComNum;
+  QButtonGroup* ComNumButtons;  // COM1..COM8, ids 0..7
+  QPushButton* BitBtn1;
+  QListWidget* ListBox1;
+  QPushButton* CloseButton;
+  QTimer* Timer1;
+
+ protected:
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void TextEdited();
+
+  QString accepted_;  // Edit1's last text the port can carry
+};
+
+extern TPagerForm* PagerForm;

@@ -1,0 +1,36 @@
+#pragma once
+// The "Pager Messages" window: the user's PIN and 15 pager messages, which "Load Messages" has the engine
+// write into the controller. The engine reads the rows through RowText when it packs them.
+#include <QDialog>
+#include <string>
+
+class QPushButton;
+class QTableWidget;
+
+namespace controller {
+class CommsEngine;
+}
+
+class TPagerMessages : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int Rows = 16;  // row 0 the PIN, rows 1..15 the messages
+
+  explicit TPagerMessages(controller::CommsEngine& engine, QWidget* parent = nullptr);
+
+  // The text of row `row` as typed (the engine keeps the first 64 characters).
+  std::string RowText(int row) const;
+
+  void FormCreate();
+  void BitBtn1Click();  // "Load Messages"
+
+  QTableWidget* StringGrid1;
+  QPushButton* BitBtn1;
+  QPushButton* CloseButton;
+
+ private:
+  controller::CommsEngine& engine_;
+};
+
+extern TPagerMessages* PagerMessages;

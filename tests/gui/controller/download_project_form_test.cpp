@@ -1,0 +1,143 @@
+// The "Download Project" dialog as the user drives it: "Begin Download" attaches or asks for a
+// reconnection, then asks for the clock and the ticked parts; a program without an END line is refused
+// while the other parts still reach the controller.
+#include "gui/controller/download_project_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include "controller/engine_fixture.h"
+#include "gui/comms_link.h"
+
+namespace {
+
+using testing_support::SimFrame;
+using testing_support::SimFrameKind;
+
+// The communications window as far as the dialog sees it: attaching starts the connect sequence.
+class RecordingLink : public gui::DetachedCommsLink {
+ public:
+  explicit RecordingLink(controller::CommsEngine& engine) : engine_(engine) {}
+  bool ReadConfigFile() override {
+    ++Reads;
+    return ReadSucceeds;
+  }
+  void Attach() override {
+    ++Attaches;
+    engine_.CommState = 1;
+  }
+
+  int Reads = 0;
+  int Attaches = 0;
+  bool ReadSucceeds = true;
+
+ private:
+  controller::CommsEngine& engine_;
+};
+
+void Click(QWidget* widget) {
+  const QPoint at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
+  const QPoint global = widget->mapToGlobal(at);
+  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &release);
+  QApplication::processEvents();
+}
+
+class DownloadProjectFormTest : public controller::test::EngineTest {
+ protected:
+  DownloadProjectFormTest() { form.show(); }
+  std::size_t FirstCommand(const std::vector<SimFrame>& frames, std::uint8_t code) const {
+    return static_cast<std::size_t>(
+        std::find_if(frames.begin(), frames.end(),
+                     [&](const SimFrame& f) { return f.Kind == SimFrameKind::Command && f.Code == code; }) -
+        frames.begin());
+  }
+
+  RecordingLink link{engine};
+  TForm3 form{engine, link};
+};
+
+TEST_F(DownloadProjectFormTest, OffersTheFourPartsAllTicked) {
+  EXPECT_EQ(form.windowTitle(), "Download Project");
+  const struct {
+    QCheckBox* Box;
+    const char* Caption;
+    bool Enabled;
+  } boxes[] = {{form.CheckBox1, "Download Icons", true},
+               {form.CheckBox2, "Download Program", true},
+               {form.CheckBox3, "Download IR Commands", false},
+               {form.CheckBox4, "Download Touch Screen", true}};
+  for (const auto& b : boxes) {
+    EXPECT_EQ(b.Box->text(), b.Caption);
+    EXPECT_TRUE(b.Box->isChecked()) << b.Caption;
+    EXPECT_EQ(b.Box->isEnabled(), b.Enabled) << b.Caption;
+  }
+  EXPECT_EQ(form.BitBtn1->text(), "Begin Download");
+  EXPECT_TRUE(form.grab().save("/tmp/download_project_form.png"));
+}
+
+TEST_F(DownloadProjectFormTest, WithoutAnEndLineTheClockIconsAndTouchScreenStillGo) {
+  Click(form.BitBtn1);
+  EXPECT_EQ(link.Reads, 1);
+  EXPECT_EQ(link.Attaches, 1);
+  EXPECT_EQ(engine.ClockRequest, 1);
+  EXPECT_EQ(engine.IconLoadRequest, 1);
+  EXPECT_EQ(engine.TouchLoadRequest, 1);
+  EXPECT_EQ(engine.ProgramDownloadRequest, 0);
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Program Has NO End Statment, Download Aborted"});
+  EXPECT_FALSE(form.isVisible());
+
+  // The engine, now attaching, reads the clock, then loads the icons, then the touch screen.
+  ASSERT_TRUE(RunToState(908, 2500)) << "state " << engine.CommState;
+  const auto frames = sim.Frames();
+  const std::size_t clock = FirstCommand(frames, controller::CmdReadClock);
+  const std::size_t icons = FirstCommand(frames, controller::CmdFlashLoad);
+  const std::size_t touch = FirstCommand(frames, controller::CmdStoreTouch);
+  EXPECT_LT(clock, icons);
+  EXPECT_LT(icons, touch);
+  EXPECT_LT(touch, frames.size());
+  EXPECT_EQ(sim.Commands(controller::CmdFlashLoad).size(), 192u);
+  EXPECT_EQ(sim.Commands(controller::CmdStoreTouch).size(), 64u);
+}
+
+TEST_F(DownloadProjectFormTest, AConnectedEngineReconnectsAndGetsOnlyTheTickedParts) {
+  project.Store.Lines[12] = ProgramLine::End();
+  const struct {
+    bool Icons, Program, Touch;
+  } cases[] = {{true, true, true}, {false, true, false}, {true, false, false}, {false, false, true}};
+  for (const auto& c : cases) {
+    engine.CommState = 114;
+    engine.ReconnectRequest = engine.ClockRequest = 0;
+    engine.IconLoadRequest = engine.ProgramDownloadRequest = engine.TouchLoadRequest = 0;
+    form.show();
+    for (auto [box, ticked] :
+         {std::pair{form.CheckBox1, c.Icons}, std::pair{form.CheckBox2, c.Program}, std::pair{form.CheckBox4, c.Touch}})
+      if (box->isChecked() != ticked) Click(box);
+    Click(form.BitBtn1);
+    EXPECT_EQ(engine.ReconnectRequest, 1);
+    EXPECT_EQ(engine.ClockRequest, 1);
+    EXPECT_EQ(engine.IconLoadRequest, c.Icons ? 1 : 0);
+    EXPECT_EQ(engine.ProgramDownloadRequest, c.Program ? 1 : 0);
+    EXPECT_EQ(engine.TouchLoadRequest, c.Touch ? 1 : 0);
+    EXPECT_FALSE(form.isVisible());
+  }
+  EXPECT_EQ(link.Reads + link.Attaches, 0);
+  EXPECT_TRUE(Ui().Messages().empty());
+}
+
+TEST_F(DownloadProjectFormTest, AFailedSettingsReloadAsksForNothing) {
+  link.ReadSucceeds = false;
+  Click(form.BitBtn1);
+  EXPECT_EQ(link.Attaches, 0);
+  EXPECT_EQ(engine.CommState, 0);
+  EXPECT_EQ(engine.ClockRequest + engine.IconLoadRequest + engine.TouchLoadRequest + engine.ProgramDownloadRequest, 0);
+  EXPECT_TRUE(form.isVisible());
+}
+
+}  // namespace

@@ -1,0 +1,230 @@
+// The IR windows as the user drives them: the learn window's modes, its carrier rule, its buttons and its
+// close question, the remote IR window, and a learn saved to disk through the communications window
+// against the simulated controller.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <thread>
+
+#include "controller/engine_fixture.h"
+#include "gui/controller/comms_form.h"
+#include "gui/controller/ir_form.h"
+#include "gui/controller/remote_ir_form.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using platform::MsgResult;
+
+class IrFormTest : public controller::test::EngineTest {
+ protected:
+  IrFormTest() {
+    form.SaveIrFileDialog = [this] { return ++saves, true; };
+  }
+  void Type(QLineEdit* edit, const char* text) { edit->setText(text); }
+
+  TIrForm form{engine};
+  int saves = 0;
+};
+
+TEST_F(IrFormTest, TheLearnCarrierIsHeldTo19To470kHzAndSentAsACode) {
+  const struct {
+    const char* Typed;
+    const char* Shown;
+    int Code;
+  } cases[] = {{"10", "19", 241}, {"500", "470", 8}, {"38", "38", 120}, {"kHz", "19", 241}};
+  form.ShowLearnMode();
+  Type(form.Edit1, "5");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Typed);
+    Type(form.Edit2, c.Typed);
+    form.BitBtn1->click();
+    EXPECT_EQ(form.Edit2->text().toStdString(), c.Shown);
+    EXPECT_EQ(engine.IrLearnFrequency, c.Code);
+    EXPECT_EQ(engine.IrLearnNumber, 5);
+    EXPECT_EQ(view.Log.front(), "Learning IR# 005 F/" + std::to_string(c.Code) + " (" + c.Shown + "KHz)");
+  }
+  EXPECT_EQ(engine.IrTransmitNumber, -1);
+}
+
+TEST_F(IrFormTest, TheModeDecidesWhatTheFirstButtonDoesAndWhatShows) {
+  form.ShowTransmitMode();
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(form.Tag, 1);
+  EXPECT_EQ(form.BitBtn1->text(), "Transmit Ir");
+  EXPECT_FALSE(form.Label1->isVisible());
+  EXPECT_FALSE(form.Edit2->isVisible());
+  EXPECT_FALSE(form.BitBtn3->isVisible());
+  EXPECT_TRUE(form.BitBtn4->isVisible());
+  Type(form.Edit1, "12");
+  form.BitBtn1->click();
+  EXPECT_EQ(engine.IrTransmitNumber, 12);
+  EXPECT_EQ(engine.IrLearnNumber, -1);
+  EXPECT_EQ(view.Log.front(), "Transmiting IR# 012");
+  const QImage transmit = form.grab().toImage();
+  EXPECT_TRUE(transmit.save(QDir::temp().filePath("zelta_ir_transmit.png")));
+
+  form.ShowLearnMode();
+  EXPECT_EQ(form.Tag, 0);
+  EXPECT_EQ(form.BitBtn1->text(), "Learn Ir");
+  EXPECT_TRUE(form.Label1->isVisible());
+  EXPECT_TRUE(form.Edit2->isVisible());
+  EXPECT_TRUE(form.BitBtn3->isVisible());
+  EXPECT_EQ(form.Edit2->toolTip(), "Enter the Ir frequency in KHz (i.e. 38)");
+  const QImage learn = form.grab().toImage();
+  EXPECT_TRUE(learn.save(QDir::temp().filePath("zelta_ir_learn.png")));
+}
+
+TEST_F(IrFormTest, TransmitAndClearPostTheNumberTypedAndRefuseOthers) {
+  form.ShowLearnMode();
+  Type(form.Edit1, "7");
+  form.BitBtn3->click();
+  EXPECT_EQ(engine.IrTransmitNumber, 7);
+  EXPECT_EQ(view.Log.front(), "Transmiting IR# 007");
+  form.BitBtn4->click();
+  EXPECT_EQ(engine.IrClearNumber, 7);
+  EXPECT_EQ(view.Log.front(), "Clearing IR# 007");
+
+  engine.IrTransmitNumber = engine.IrClearNumber = -1;
+  const std::size_t lines = view.Log.size();
+  for (const char* typed : {"-1", "65536"}) {
+    SCOPED_TRACE(typed);
+    Type(form.Edit1, typed);
+    for (QPushButton* button : {form.BitBtn1, form.BitBtn3, form.BitBtn4}) button->click();
+  }
+  EXPECT_EQ(Ui().Beeps(), 6);
+  EXPECT_EQ(engine.IrLearnNumber, -1);
+  EXPECT_EQ(engine.IrTransmitNumber, -1);
+  EXPECT_EQ(engine.IrClearNumber, -1);
+  EXPECT_EQ(view.Log.size(), lines);
+}
+
+TEST_F(IrFormTest, ClosingCancelsTheLearnAndOffersToSaveInLearnModeOnly) {
+  const struct {
+    const char* What;
+    bool Learn;
+    std::optional<MsgResult> Answer;
+    std::function<void(TIrForm&)> Close;
+    int Saves;
+  } cases[] = {
+      {"learn, Yes", true, MsgResult::Yes, [](TIrForm& f) { f.BitBtn2->click(); }, 1},
+      {"learn, No", true, MsgResult::No, [](TIrForm& f) { f.BitBtn2->click(); }, 0},
+      {"learn, title bar", true, MsgResult::No, [](TIrForm& f) { f.close(); }, 0},
+      {"learn, Escape", true, MsgResult::Yes,
+       [](TIrForm& f) {
+         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+         QApplication::sendEvent(&f, &escape);
+       },
+       1},
+      {"transmit", false, std::nullopt, [](TIrForm& f) { f.BitBtn2->click(); }, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    Ui().Clear();
+    saves = 0;
+    c.Learn ? form.ShowLearnMode() : form.ShowTransmitMode();
+    engine.IrLearnNumber = 3;
+    if (c.Answer) Ui().QueueAnswer(*c.Answer);
+    c.Close(form);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(engine.IrLearnNumber, -1);
+    EXPECT_EQ(saves, c.Saves);
+    ASSERT_EQ(Ui().Messages().size(), c.Answer ? 1u : 0u);
+    if (c.Answer) {
+      EXPECT_EQ(Ui().Messages()[0], "Do you want to save learned Ir to disk?");
+    }
+  }
+}
+
+TEST_F(IrFormTest, TheRemoteWindowPostsCodeZoneAndModuleInTheirWidths) {
+  TRemoteIRForm remote(engine);
+  EXPECT_EQ(remote.windowTitle(), "Transmit Remote IR");
+  EXPECT_EQ(remote.Edit1->text(), "0");
+  const struct {
+    const char* Module;
+    const char* Zone;
+    const char* Number;
+    int Request, ZoneSent, NumberSent;
+  } cases[] = {{"7", "3", "513", 7, 3, 513}, {"263", "259", "65537", 7, 3, 1}, {"0", "2", "9", 0, 2, 9}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Module);
+    remote.Edit1->setText(c.Module);
+    remote.Edit2->setText(c.Zone);
+    remote.Edit3->setText(c.Number);
+    remote.BitBtn1->click();
+    EXPECT_EQ(engine.RemoteIrRequest, c.Request);
+    EXPECT_EQ(engine.RemoteIrZone, c.ZoneSent);
+    EXPECT_EQ(engine.RemoteIrNumber, c.NumberSent);
+  }
+  remote.show();
+  const QImage shot = remote.grab().toImage();
+  EXPECT_TRUE(shot.save(QDir::temp().filePath("zelta_remote_ir.png")));
+  remote.CloseButton->click();
+  EXPECT_FALSE(remote.isVisible());
+}
+
+// The user learns a code, closes the learn window and keeps the codes in a file.
+TEST(IrLearnToDisk, ALearnedCodeIsSavedThroughTheCommsWindowsSaveDialog) {
+  testing_support::ScopedConfigDir config;
+  testing_support::TempDir dir;
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  sim.SetAppVersion(400);
+  sim.SetFirmwareVersion(820);
+  sim.SetParameter(122, 4);
+  controller::test::FakeProject project;
+  controller::test::FixedClock clock;
+  TCommsForm comms(project, clock);
+  TIrForm ir(*comms.Engine);
+  ir.SaveIrFileDialog = [&] { return comms.SaveIrFileDialog(); };
+  controller::CommsEngine& engine = *comms.Engine;
+  comms.Settings.ComNum = 1;
+  comms.AttachEngine();
+  comms.Timer1->stop();  // the test ticks
+  auto runUntil = [&](const std::function<bool()>& done) {
+    for (int i = 0; i < 400 && !done(); ++i) {
+      comms.Timer1Timer();
+      sim.WaitUntilSettled(std::chrono::seconds(2), std::chrono::milliseconds(3));
+      QApplication::processEvents();
+    }
+    return done();
+  };
+  ASSERT_TRUE(runUntil([&] { return engine.CommState == 114 && !engine.ParamsRequest; }));
+
+  comms.AttachShow("LearnInfraRedCommand1", [&] { ir.ShowLearnMode(); });
+  comms.MenuItems["LearnInfraRedCommand1"]->trigger();
+  ASSERT_TRUE(ir.isVisible());
+  ir.Edit1->setText("4");
+  ir.BitBtn1->click();
+  ASSERT_TRUE(runUntil([&] { return engine.CommState == 564; }));
+  EXPECT_TRUE(comms.Panel1->isVisibleTo(&comms));
+  ASSERT_TRUE(sim.CompleteIrLearn());
+  ASSERT_TRUE(runUntil([&] { return engine.CommState == 114; }));
+  EXPECT_FALSE(comms.Panel1->isVisibleTo(&comms));
+  EXPECT_EQ(comms.ListBox1->findItems("Ir Learn Complete", Qt::MatchExactly).size(), 1);
+
+  const std::string path = dir.File("learned.lir");
+  testing_support::TestUi().QueueAnswer(MsgResult::Yes);
+  testing_support::TestUi().QueueSaveFile(path);
+  ir.BitBtn2->click();
+  EXPECT_EQ(engine.IrUploadRequest, 1);
+  ASSERT_TRUE(runUntil([&] { return std::filesystem::exists(path) && engine.CommState == 114; }));
+  const std::string file = testing_support::ReadFile(path);
+  ASSERT_EQ(file.size(), 5u * 256);
+  const auto code = sim.IrCode(4);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(file.substr(4 * 256), std::string(code->begin(), code->end()));
+
+  comms.Engine->CloseRequest = 1;
+  ASSERT_TRUE(runUntil([&] { return engine.CommState == 0; }));
+}
+
+}  // namespace

@@ -1,0 +1,319 @@
+// The relay, memory-dump and timer/variable windows as a user drives them: what their buttons and the
+// debug grid's clicks ask of the engine, and, attached to the communications window over the simulated
+// controller, what the engine shows in them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <chrono>
+#include <thread>
+
+#include "controller/engine_fixture.h"
+#include "gui/controller/change_timer_variable_form.h"
+#include "gui/controller/comms_form.h"
+#include "gui/controller/dump_form.h"
+#include "gui/controller/set_clear_relay_form.h"
+#include "gui/controller/timer_variable_form.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using controller::CommsGrid;
+using controller::test::FakeProject;
+using controller::test::FixedClock;
+
+void SendMouse(QWidget* target, QPoint at) {
+  const QPoint global = target->mapToGlobal(at);
+  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &release);
+}
+
+void Click(QWidget* widget) { SendMouse(widget, widget->rect().center()); }
+
+// Clicks grid cell (column, row) of the debug grid, whose row 0 is its header.
+void ClickCell(QTableWidget* grid, int column, int row) {
+  const QModelIndex index = grid->model()->index(row - 1, column);
+  grid->scrollTo(index);
+  SendMouse(grid->viewport(), grid->visualRect(index).center());
+}
+
+std::string Text(const QTableWidget* grid, int column, int row) {
+  const QTableWidgetItem* item = grid->item(row - 1, column);
+  return item ? item->text().toStdString() : std::string();
+}
+
+void Screenshot(QWidget* window, const char* name) { EXPECT_TRUE(window->grab().save(QDir::temp().filePath(name))); }
+
+class MaintenanceFormsTest : public ::testing::Test {
+ protected:
+  MaintenanceFormsTest() {
+    DumpForm = dump.get();
+    SetClearRelay = relay.get();
+    TimerVariableForm = timerVars.get();
+    Form32 = change.get();
+  }
+  ~MaintenanceFormsTest() override {
+    DumpForm = nullptr;
+    SetClearRelay = nullptr;
+    TimerVariableForm = nullptr;
+    Form32 = nullptr;
+  }
+  controller::CommsEngine& Engine() { return *comms->Engine; }
+
+  testing_support::ScopedConfigDir config;
+  FakeProject project;
+  FixedClock clock;
+  std::unique_ptr<TCommsForm> comms = std::make_unique<TCommsForm>(project, clock);
+  std::unique_ptr<TDumpForm> dump = std::make_unique<TDumpForm>(*comms->Engine);
+  std::unique_ptr<TSetClearRelay> relay = std::make_unique<TSetClearRelay>(*comms->Engine);
+  std::unique_ptr<TTimerVariableForm> timerVars = std::make_unique<TTimerVariableForm>(*comms->Engine);
+  std::unique_ptr<TForm32> change = std::make_unique<TForm32>(*comms->Engine);
+};
+
+TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheLow8BitsAndNothingForModule0) {
+  const struct {
+    const char *Module, *Point;
+    int Radio;
+    std::uint8_t Request, AtPoint, On;
+  } cases[] = {
+      {"5", "3", 1, 5, 3, 1},
+      {"261", "x", 0, 5, 0, 0},
+      {"0", "2", 1, 0, 2, 1},
+  };
+  relay->show();
+  for (const auto& c : cases) {
+    Engine().RelayRequest = 0;
+    relay->Edit1->setText(c.Module);
+    relay->Edit2->setText(c.Point);
+    relay->RadioGroup1Buttons->button(c.Radio)->setChecked(true);
+    Click(relay->BitBtn1);
+    EXPECT_EQ(Engine().RelayRequest, c.Request) << c.Module;
+    EXPECT_EQ(Engine().RelayPoint, c.AtPoint) << c.Module;
+    EXPECT_EQ(Engine().RelayOn, c.On) << c.Module;
+  }
+  EXPECT_TRUE(relay->isVisible()) << "sending leaves the window open";
+  Screenshot(relay.get(), "zelta_set_clear_relay.png");
+  Click(relay->CloseButton);
+  EXPECT_FALSE(relay->isVisible());
+}
+
+TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
+  const struct {
+    const char* Typed;
+    QPushButton* TDumpForm::*Button;
+    const char* Shown;
+    std::int32_t Asked;
+  } cases[] = {
+      {"0", &TDumpForm::BitBtn1, "0", 0},        {"4660", &TDumpForm::BitBtn1, "4660", 4660},
+      {"0", &TDumpForm::Button2, "-256", -256},  {"65280", &TDumpForm::Button1, "65536", 65536},
+      {"junk", &TDumpForm::Button1, "256", 256}, {"2147483647", &TDumpForm::Button1, "-2147483393", -2147483393},
+  };
+  dump->show();
+  for (const auto& c : cases) {
+    Engine().DumpAddress = 7;
+    dump->Edit1->setText(c.Typed);
+    Click(dump.get()->*c.Button);
+    EXPECT_EQ(dump->Edit1->text().toStdString(), c.Shown) << c.Typed;
+    EXPECT_EQ(Engine().DumpAddress, c.Asked) << c.Typed;
+  }
+}
+
+TEST_F(MaintenanceFormsTest, SendArmsTheRawCommandFromTheSixEdits) {
+  const char* typed[] = {"53", "1", "2", "3", "4", "5"};
+  for (int i = 0; i < 6; ++i) dump->CommandEdits[static_cast<std::size_t>(i)]->setText(typed[i]);
+  Click(dump->BitBtn3);
+  EXPECT_EQ(Engine().RawCommandRequest, 1);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(dump->CommandText(i), typed[i]);
+}
+
+TEST_F(MaintenanceFormsTest, TheDebugGridNumbersItsRowsAndMarksMissingTimers) {
+  const QTableWidget* grid = timerVars->TVGrid;
+  ASSERT_EQ(grid->rowCount() + 1, 257);
+  ASSERT_EQ(grid->columnCount(), 3);
+  EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "Timers");
+  EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Variables");
+  const struct {
+    int Column, Row;
+    const char* Text;
+  } cells[] = {{0, 1, "0"},      {0, 128, "127"},   {0, 129, ""}, {1, 64, ""},
+               {1, 65, " N/A "}, {1, 128, " N/A "}, {1, 129, ""}, {2, 65, ""}};
+  for (const auto& c : cells) EXPECT_EQ(Text(grid, c.Column, c.Row), c.Text) << c.Column << "," << c.Row;
+}
+
+TEST_F(MaintenanceFormsTest, ClickingTheDebugGridOpensTheChangeWindowWhereAValueCanBeChanged) {
+  const struct {
+    int Column, Row;
+    bool Opens;
+    const char* Label;
+    const char* Number;
+  } cases[] = {
+      {1, 70, false, "", ""},
+      {0, 5, false, "", ""},
+      {2, 200, true, "Variable#", "199"},
+      {1, 64, true, "Timer#", "63"},
+      {2, 65, true, "Variable#", "64"},
+      {1, 1, true, "Timer#", "0"},
+  };
+  timerVars->show();
+  for (const auto& c : cases) {
+    change->hide();
+    change->Label1->setText("?");
+    change->Edit2->setText("9");
+    ClickCell(timerVars->TVGrid, c.Column, c.Row);
+    EXPECT_EQ(change->isVisible(), c.Opens) << c.Column << "," << c.Row;
+    if (!c.Opens) continue;
+    EXPECT_EQ(change->Label1->text().toStdString(), c.Label);
+    EXPECT_EQ(change->Edit1->text().toStdString(), c.Number);
+    EXPECT_EQ(change->Edit2->text(), "0");
+  }
+
+  ClickCell(timerVars->TVGrid, 2, 200);
+  ClickCell(timerVars->TVGrid, 0, 5);
+  EXPECT_EQ(timerVars->CurrentColumn(), 2) << "the numbering column never becomes current";
+  EXPECT_EQ(timerVars->CurrentRow(), 200);
+  change->Edit2->setText("1234");
+  Screenshot(change.get(), "zelta_change_timer_variable.png");
+  Click(change->BitBtn1);
+  EXPECT_FALSE(change->isVisible());
+  EXPECT_EQ(Engine().ChangeDataRequest, 199);
+  EXPECT_EQ(Engine().ChangeDataValue, 1234);
+  EXPECT_EQ(Engine().ChangeDataKind, 0);
+
+  ClickCell(timerVars->TVGrid, 1, 11);
+  Engine().ChangeDataRequest = controller::NoChangeData;
+  Click(change->BitBtn2);
+  EXPECT_FALSE(change->isVisible());
+  EXPECT_EQ(Engine().ChangeDataRequest, controller::NoChangeData) << "Cancel arms nothing";
+  ClickCell(timerVars->TVGrid, 1, 11);
+  Click(change->BitBtn1);
+  EXPECT_EQ(Engine().ChangeDataRequest, 10);
+  EXPECT_EQ(Engine().ChangeDataKind, 1);
+}
+
+TEST_F(MaintenanceFormsTest, TheArrowsStepWithinTheirLimitsButTypedTextIsFree) {
+  const struct {
+    QLineEdit* TForm32::*Edit;
+    QToolButton* TForm32::*Arrow;
+    const char* Typed;
+    const char* After;
+  } cases[] = {
+      {&TForm32::Edit1, &TForm32::UpDown1Up, "62", "63"},       {&TForm32::Edit1, &TForm32::UpDown1Up, "63", "63"},
+      {&TForm32::Edit1, &TForm32::UpDown1Up, "199", "63"},      {&TForm32::Edit1, &TForm32::UpDown1Down, "0", "0"},
+      {&TForm32::Edit2, &TForm32::UpDown2Up, "31999", "32000"}, {&TForm32::Edit2, &TForm32::UpDown2Down, "x", "0"},
+  };
+  change->show();
+  for (const auto& c : cases) {
+    (change.get()->*c.Edit)->setText(c.Typed);
+    Click(change.get()->*c.Arrow);
+    EXPECT_EQ((change.get()->*c.Edit)->text().toStdString(), c.After) << c.Typed;
+  }
+  change->Edit2->setText("40000");
+  change->Edit1->setText("3");
+  Click(change->BitBtn1);
+  EXPECT_EQ(Engine().ChangeDataValue, 40000);
+}
+
+TEST_F(MaintenanceFormsTest, HidingTheDebugWindowStopsTheRefresh) {
+  comms->DebugTimersandVariables1Click();
+  timerVars->show();
+  EXPECT_EQ(Engine().TimerVarMonitorRequest, 1);
+  Click(timerVars->BitBtn1);
+  EXPECT_FALSE(timerVars->isVisible());
+  EXPECT_EQ(Engine().TimerVarMonitorRequest, 0);
+}
+
+// Wired to the communications window as the program wires them, over the simulated controller.
+class AttachedFormsTest : public MaintenanceFormsTest {
+ protected:
+  AttachedFormsTest() {
+    sim.SetAppVersion(400);
+    sim.SetFirmwareVersion(820);
+    comms->AttachGrid(CommsGrid::Dump, dump->StringGrid1, false);
+    comms->AttachGrid(CommsGrid::TimerVars, timerVars->TVGrid, true);
+    comms->AttachWindow(controller::CommsWindow::TimerVars, timerVars.get());
+    comms->AttachInput(controller::CommsInput::RawCommandByte, [this](int i) { return dump->CommandText(i); });
+    comms->Settings.ComNum = 1;
+    comms->AttachEngine();
+    EXPECT_TRUE(RunUntil([&] { return Engine().CommState == 114; }));
+    Engine().ParamsRequest = 0;
+  }
+  ~AttachedFormsTest() override {
+    Engine().CloseRequest = 1;
+    RunUntil([&] { return Engine().CommState == 0; });
+  }
+  bool RunUntil(const std::function<bool()>& done, int limit = 400) {
+    for (int i = 0; i < limit && !done(); ++i) {
+      comms->Timer1Timer();
+      sim.WaitUntilSettled();
+      QApplication::processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return done();
+  }
+
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+};
+
+TEST_F(AttachedFormsTest, TheDebugWindowShowsTheControllersValuesAndChangesOne) {
+  sim.SetTimer(0, 0xFFFF);
+  sim.SetTimer(2, 250);
+  sim.SetVariable(0, 17);
+  sim.SetVariable(200, 4321);
+  comms->DebugTimersandVariables1Click();
+  EXPECT_TRUE(timerVars->isVisible());
+  QTableWidget* grid = timerVars->TVGrid;
+  ASSERT_TRUE(RunUntil([&] { return Text(grid, 2, 201) == "4321"; }));
+  EXPECT_EQ(Text(grid, 1, 1), "65535");
+  EXPECT_EQ(Text(grid, 1, 3), "250");
+  EXPECT_EQ(Text(grid, 2, 1), "17");
+  EXPECT_EQ(Text(grid, 1, 65), " N/A ");
+  EXPECT_EQ(Text(grid, 0, 129), "");
+  grid->scrollToTop();
+  Screenshot(timerVars.get(), "zelta_timer_variables.png");
+  grid->scrollToItem(grid->item(120, 0), QAbstractItemView::PositionAtCenter);
+  Screenshot(timerVars.get(), "zelta_timer_variables_128.png");
+
+  ClickCell(grid, 2, 200);
+  change->Edit2->setText("1234");
+  Click(change->BitBtn1);
+  ASSERT_TRUE(RunUntil([&] { return Text(grid, 2, 200) == "1234"; }));
+  const auto changes = sim.Commands(controller::CmdChangeTimerVar);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].Bytes, (std::vector<std::uint8_t>{0xC8, 0x29, 199, 0xD2, 0x04, 0, 0, 0x8E}));
+
+  Click(timerVars->BitBtn1);
+  EXPECT_EQ(Engine().TimerVarMonitorRequest, 0);
+}
+
+TEST_F(AttachedFormsTest, PreviousBlockFromZeroShowsTheBlockAt0xFF00) {
+  std::vector<std::uint8_t> block(256);
+  for (int i = 0; i < 256; ++i) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(255 - i);
+  sim.Write(0xFF00, block);
+  dump->show();
+  Click(dump->Button2);
+  ASSERT_TRUE(RunUntil([&] { return Engine().DumpAddress == 0 && Engine().CommState == 110; }));
+  const auto cell = [&](int column, int row) {
+    const QTableWidgetItem* item = dump->StringGrid1->item(row, column);
+    return item ? item->text().toStdString() : std::string();
+  };
+  EXPECT_EQ(cell(0, 0), "ff");
+  EXPECT_EQ(cell(15, 0), "f0");
+  EXPECT_EQ(cell(5, 10), "5a");
+  EXPECT_EQ(cell(15, 15), "00");
+  Screenshot(dump.get(), "zelta_memory_dump.png");
+}
+
+}  // namespace

@@ -1,0 +1,302 @@
+// The parameter windows wired to the communications window as the program wires them: the controller
+// parameter grid's edit rules and keystrokes, the module parameter grid's password click and the change
+// dialog, the restart window, and the single-instance check made when the module window is created.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <chrono>
+#include <thread>
+
+#include "controller/engine_fixture.h"
+#include "gui/controller/change_param_form.h"
+#include "gui/controller/comms_form.h"
+#include "gui/controller/manager_params_form.h"
+#include "gui/controller/manager_restart_form.h"
+#include "gui/controller/parameter_form.h"
+#include "platform/single_instance.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using controller::CommsGrid;
+using controller::CommsWindow;
+using controller::test::FakeProject;
+using controller::test::FixedClock;
+using Slot = std::array<std::uint8_t, 6>;
+
+class ParamFormsTest : public ::testing::Test {
+ protected:
+  ParamFormsTest() {
+    sim.SetAppVersion(400);
+    sim.SetFirmwareVersion(820);
+    comms->Settings.ComNum = 1;
+    comms->Settings.Method = 1;
+    ManagerParamsForm = managerParams.get();
+    ParameterForm = parameters.get();
+    ChangeParam = change.get();
+    ManagerRestart = restart.get();
+    comms->AttachGrid(CommsGrid::ControllerParams, managerParams->StringGrid1, true);
+    comms->AttachWindow(CommsWindow::ControllerParams, managerParams.get());
+    comms->AttachGrid(CommsGrid::ModuleParams, parameters->StringGrid1, true);
+    comms->AttachWindow(CommsWindow::ModuleParams, parameters.get());
+    comms->AttachLabel(controller::CommsText::ModuleParamStatus, parameters->Label1);
+    comms->AttachInput(controller::CommsInput::ChangeParamValue, [](int) { return ChangeParam->Value(); });
+    comms->AttachWindow(CommsWindow::Restart, restart.get());
+    comms->AttachRestartBar(restart->ProgressBar1);
+  }
+  ~ParamFormsTest() override {
+    ManagerParamsForm = nullptr;
+    ParameterForm = nullptr;
+    ChangeParam = nullptr;
+    ManagerRestart = nullptr;
+  }
+
+  testing_support::ScriptedUi& Ui() { return testing_support::TestUi(); }
+  controller::CommsEngine& Engine() { return *comms->Engine; }
+
+  // Ticks the communications window's engine, letting the simulator answer each frame.
+  bool Run(const std::function<bool()>& done, int limit) {
+    for (int i = 0; i < limit; ++i) {
+      if (done()) return true;
+      comms->Timer1Timer();
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+      while (comms->LkComPort1->Open() && comms->LkComPort1->OutBuffUsed() != 0 &&
+             std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      sim.WaitUntilSettled(std::chrono::seconds(2), std::chrono::milliseconds(3));
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      QApplication::processEvents();
+    }
+    return done();
+  }
+  void Connect() {
+    comms->AttachEngine();
+    ASSERT_TRUE(Run([&] { return Engine().CommState == 114 && !Engine().ParamsRequest; }, 300));
+  }
+
+  // Keys typed on a widget, as the keyboard sends them.
+  static void Type(QWidget* target, const QString& text) {
+    for (QChar c : text) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(target, &press);
+    }
+  }
+  static void Key(QWidget* target, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+  }
+  // The controller grid's cell in grid coordinates (row 0 is the header).
+  QString ParamCell(int column, int row) const {
+    QTableWidgetItem* item = managerParams->StringGrid1->item(row - 1, column);
+    return item ? item->text() : QString();
+  }
+  // Selects a value cell of the controller grid and types `text` there; the open editor, if any.
+  QLineEdit* TypeIntoParam(int row, const QString& text) {
+    QTableWidget* grid = managerParams->StringGrid1;
+    grid->setCurrentCell(row - 1, 1);
+    Type(grid, text.left(1));
+    QLineEdit* editor = grid->viewport()->findChild<QLineEdit*>();
+    if (editor && text.size() > 1) Type(editor, text.mid(1));
+    return editor;
+  }
+  void ClickModuleCell(int column, int row) {
+    QApplication::processEvents();  // the window's layout
+    QTableWidget* grid = parameters->StringGrid1;
+    const QModelIndex cell = grid->model()->index(row - 1, column);
+    grid->scrollTo(cell);
+    const QPoint at = grid->visualRect(cell).center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent event(type, at, grid->viewport()->mapToGlobal(at), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(grid->viewport(), &event);
+    }
+  }
+  void Shoot(QWidget* window, const char* name) {
+    window->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(QDir::temp().filePath(name)));
+  }
+
+  testing_support::ScopedConfigDir config;
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  FakeProject project;
+  FixedClock clock;
+  std::unique_ptr<TCommsForm> comms = std::make_unique<TCommsForm>(project, clock);
+  std::unique_ptr<TParameterForm> parameters = std::make_unique<TParameterForm>(*comms->Engine);
+  std::unique_ptr<TChangeParam> change = std::make_unique<TChangeParam>(*comms->Engine);
+  std::unique_ptr<TManagerParamsForm> managerParams = std::make_unique<TManagerParamsForm>(*comms->Engine);
+  std::unique_ptr<TManagerRestart> restart = std::make_unique<TManagerRestart>();
+};
+
+TEST_F(ParamFormsTest, ProtectedParametersAreEditableOnlyWhileTheSettingAllowsIt) {
+  managerParams->show();
+  const struct {
+    int Row;
+    bool Protected;
+    bool Editable;
+  } cases[] = {{1, false, true},  {118, false, true}, {119, false, false}, {128, false, false},
+               {119, true, true}, {128, true, true},  {1, true, true}};
+  for (const auto& c : cases) {
+    comms->Settings.EditProtectedParams = c.Protected;
+    Engine().CommandQueue[0].fill(0);
+    managerParams->StringGrid1->setCurrentCell(0, 0);
+    QLineEdit* editor = TypeIntoParam(c.Row, "9");
+    EXPECT_EQ(managerParams->Editing(), c.Editable) << c.Row << " " << c.Protected;
+    EXPECT_EQ(editor != nullptr, c.Editable) << c.Row << " " << c.Protected;
+    EXPECT_EQ(Engine().CommandQueue[0][0], c.Editable ? 0x28 : 0) << c.Row << " " << c.Protected;
+    EXPECT_EQ(managerParams->StringGrid1->currentRow(), c.Row - 1) << "typing moves nowhere";
+    if (editor) Key(editor, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  EXPECT_EQ(managerParams->windowTitle(), "Contoller");
+  EXPECT_FALSE(managerParams->StringGrid1->item(5, 0)->flags() & Qt::ItemIsEditable) << "column 0 is fixed";
+}
+
+TEST_F(ParamFormsTest, EveryKeystrokeReplacesTheQueuedChangeAndTheEditorKeepsItsText) {
+  managerParams->show();
+  QTableWidget* grid = managerParams->StringGrid1;
+  grid->setCurrentCell(5, 1);
+  Type(grid, "3");
+  EXPECT_EQ(Engine().CommandQueue[0], (Slot{0x28, 5, 0, 3, 0, 0}));
+  QLineEdit* editor = grid->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  // The engine's read rewrites the grid while the user types.
+  comms->SetCell(CommsGrid::ControllerParams, 1, 6, "3");
+  Type(editor, "00");
+  EXPECT_EQ(editor->text(), "300");
+  EXPECT_EQ(Engine().CommandQueue[0], (Slot{0x28, 5, 0x01, 0x2C, 0, 0}));
+  EXPECT_EQ(Engine().ParamsRequest, 1);
+  EXPECT_EQ(comms->ListBox1->item(0)->text(), "Change Parameter 5 to 300");
+  EXPECT_EQ(comms->ListBox1->item(1)->text(), "Change Parameter 5 to 30");
+
+  Type(editor, QString(QChar(0x20AC)));
+  EXPECT_EQ(editor->text(), "300") << "a character outside Latin-1 is refused";
+  EXPECT_EQ(Ui().Beeps(), 1);
+  Key(editor, Qt::Key_Return);
+  QApplication::processEvents();  // the grid takes the text after the key
+  EXPECT_EQ(ParamCell(1, 6), "300");
+}
+
+TEST_F(ParamFormsTest, TheGridShowsTheControllersParametersAndSendsAnEdit) {
+  for (int p = 0; p < 128; ++p) sim.SetParameter(p, static_cast<std::uint16_t>(p * 2));
+  sim.SetParameter(127, 0xFFFF);
+  Connect();
+  comms->RetrieveVORMOParameters1Click();
+  ASSERT_TRUE(managerParams->isVisible());
+  ASSERT_TRUE(Run([&] { return Engine().CommState == 110 && !Engine().ParamsRequest; }, 40));
+  EXPECT_EQ(managerParams->StringGrid1->horizontalHeaderItem(0)->text(), "P#");
+  EXPECT_EQ(managerParams->StringGrid1->horizontalHeaderItem(1)->text(), "Data");
+  EXPECT_EQ(ParamCell(0, 11), "10");
+  EXPECT_EQ(ParamCell(1, 11), "20");
+  EXPECT_EQ(ParamCell(1, 128), "65535");
+
+  QLineEdit* editor = TypeIntoParam(11, "250");
+  ASSERT_NE(editor, nullptr);
+  Key(editor, Qt::Key_Return);
+  ASSERT_TRUE(
+      Run([&] { return Engine().CommState == 110 && !Engine().ParamsRequest && !Engine().CommandQueue[0][0]; }, 60));
+  EXPECT_EQ(sim.Parameter(10), 250);
+  EXPECT_EQ(ParamCell(1, 11), "250");
+  managerParams->StringGrid1->scrollToItem(managerParams->StringGrid1->item(0, 0));
+  Shoot(managerParams.get(), "zelta_manager_params.png");
+}
+
+TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
+  Engine().ModuleParamTable[1][6] = 4321;
+  Engine().ModuleParamTable[2][5] = 77;
+  parameters->show();
+  EXPECT_EQ(parameters->StringGrid1->horizontalHeaderItem(0)->text(), "Mod#");
+  EXPECT_EQ(parameters->StringGrid1->horizontalHeaderItem(64)->text(), "Param 63");
+  EXPECT_EQ(parameters->StringGrid1->item(62, 0)->text(), "63");
+  EXPECT_EQ(parameters->StringGrid1->item(63, 0)->text(), "");
+
+  const struct {
+    const char* Password;
+    int Column, Row;
+    bool Opens;
+  } cases[] = {{"", 6, 2, false}, {"4320", 6, 2, false}, {"4321", 6, 64, false}, {"4321", 6, 2, true}};
+  for (const auto& c : cases) {
+    Engine().ModuleParamsStop = 0;
+    parameters->Edit1->setText(c.Password);
+    ClickModuleCell(c.Column, c.Row);
+    EXPECT_EQ(Engine().ModuleParamsStop, 1) << "any click ends a read; " << c.Password << " row " << c.Row;
+    EXPECT_EQ(change->isVisible(), c.Opens) << c.Password << " row " << c.Row;
+  }
+  EXPECT_TRUE(change->isModal());
+  EXPECT_EQ(change->Label1->text(), "Change Parameter 5 on Module 2 to:");
+  EXPECT_EQ(change->Edit1->text(), "77");
+  EXPECT_EQ(Engine().ParamNumber, 5);
+  EXPECT_EQ(Engine().ParamModule, 2);
+  Shoot(change.get(), "zelta_change_param.png");
+
+  change->BitBtn2->click();
+  EXPECT_FALSE(change->isVisible());
+  EXPECT_EQ(Engine().ParamChangeRequest, 0) << "cancelled";
+
+  parameters->BitBtn1->click();
+  EXPECT_FALSE(parameters->isVisible());
+  EXPECT_EQ(parameters->Edit1->text(), "") << "hiding forgets the password";
+}
+
+TEST_F(ParamFormsTest, TheChangedValueIsWrittenToTheModuleAndReadBack) {
+  for (int module = 1; module <= 3; ++module) sim.SetModule(module, 5);
+  sim.SetModuleParameter(2, 5, 77);
+  Connect();
+  Engine().ModuleParamTable[1][6] = 4321;
+  parameters->show();
+  parameters->Edit1->setText("4321");
+  ClickModuleCell(6, 2);
+  ASSERT_TRUE(change->isVisible());
+  change->Edit1->clear();
+  Type(change->Edit1, "1000");
+  change->BitBtn1->click();
+  EXPECT_FALSE(change->isVisible());
+  EXPECT_EQ(Engine().ParamChangeRequest, 1);
+
+  ASSERT_TRUE(Run([&] { return parameters->Label1->text() == "Parameters Received"; }, 80));
+  EXPECT_EQ(sim.ModuleParameter(2, 5), 1000);
+  EXPECT_EQ(parameters->StringGrid1->item(1, 6)->text(), "1000");
+  EXPECT_EQ(parameters->StringGrid1->item(0, 6)->text(), "0");
+  parameters->StringGrid1->scrollToTop();
+  Shoot(parameters.get(), "zelta_module_params.png");
+}
+
+TEST_F(ParamFormsTest, TheRestartWindowFollowsTheEnginesWait) {
+  Engine().BeginRestartWait();
+  EXPECT_TRUE(restart->isVisible());
+  EXPECT_EQ(restart->windowTitle(), "Controller Restart");
+  EXPECT_EQ(restart->Label1->text(), "Please wait.........restarting Controller");
+  for (int i = 0; i < 150; ++i) Engine().RestartWaitDone();
+  EXPECT_EQ(restart->ProgressBar1->value(), 149 / 3);
+  Shoot(restart.get(), "zelta_restart.png");
+  while (!Engine().RestartWaitDone()) {
+  }
+  EXPECT_EQ(restart->ProgressBar1->value(), 100);
+  EXPECT_FALSE(restart->isVisible());
+}
+
+TEST_F(ParamFormsTest, ASecondCopyIsToldThatZeltaIsAlreadyLoaded) {
+  testing_support::TempDir dir;
+  {
+    platform::SingleInstanceLock first(dir.Path().string());
+    ASSERT_EQ(first.State(), platform::InstanceLock::Taken);
+    EXPECT_FALSE(TParameterForm::OnlyInstance(dir.Path().string()));
+    ASSERT_EQ(Ui().Messages().size(), 1u);
+    EXPECT_EQ(Ui().Messages()[0], "Zelta Already Loaded");
+  }
+  EXPECT_TRUE(TParameterForm::OnlyInstance(dir.Path().string()));
+  EXPECT_TRUE(TParameterForm::OnlyInstance(dir.File("missing"))) << "no lock to be had does not stop the program";
+  EXPECT_EQ(Ui().Messages().size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,228 @@
+// The X10 windows as the user drives them: the send window's repeat, the Leviton window's command bytes,
+// level label and group up-down, the monitor windows ending the monitoring, and the commands reaching the
+// simulated controller.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include "controller/engine_fixture.h"
+#include "gui/controller/comms_form.h"
+#include "gui/controller/ex10_form.h"
+#include "gui/controller/monitor_x10_form.h"
+#include "gui/controller/send_x10_form.h"
+#include "gui/controller/x10_grid_form.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using controller::CmdExtendedX10;
+using controller::CmdSendX10;
+
+std::string Text(const QLabel* label) { return label->text().toStdString(); }
+std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
+std::string Cell(const QTableWidget* grid, int column, int row) {
+  const QTableWidgetItem* item = grid->item(row, column);
+  return item ? item->text().toStdString() : std::string();
+}
+
+class X10FormsTest : public controller::test::EngineTest {};
+
+TEST_F(X10FormsTest, SendPostsTheChosenCodesWithARepeatOf1To128) {
+  const struct {
+    const char* Typed;
+    int Repeat;
+  } cases[] = {{"0", 1}, {"-3", 1}, {"500", 1}, {"abc", 1}, {"", 1}, {"128", 128}, {"1", 1}, {"64", 64}};
+  TSendX10 form(engine);
+  form.show();
+  EXPECT_TRUE(form.HouseGroupButtons->button(0)->isChecked());
+  EXPECT_TRUE(form.KeyGroupButtons->button(0)->isChecked());
+  EXPECT_EQ(form.KeyGroupButtons->button(31)->text(), "Preset Dim 1  (32)");
+  form.HouseGroupButtons->button(2)->click();
+  form.KeyGroupButtons->button(18)->click();
+  for (const auto& c : cases) {
+    engine.X10SendRequest = -1;
+    form.Edit1->setText(c.Typed);
+    form.BitBtn1->click();
+    EXPECT_EQ(engine.X10Repeat, c.Repeat) << c.Typed;
+    EXPECT_EQ(Text(form.Edit1), std::to_string(c.Repeat)) << c.Typed;
+    EXPECT_EQ(engine.X10Key, 18);
+    EXPECT_EQ(engine.X10SendRequest, 2);
+  }
+  EXPECT_TRUE(form.isVisible()) << "Send leaves the window open";
+  form.grab().save("/tmp/x10_send.png");
+  form.BitBtn2->click();
+  EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(X10FormsTest, SendReachesTheController) {
+  Connect();
+  TSendX10 form(engine);
+  form.HouseGroupButtons->button(15)->click();
+  form.KeyGroupButtons->button(17)->click();
+  form.Edit1->setText("3");
+  form.BitBtn1->click();
+  ASSERT_TRUE(RunUntil([&] { return engine.X10SendRequest == -1; }, 20));
+  const auto sent = sim.Commands(CmdSendX10);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].Args[0], 15);
+  EXPECT_EQ(sent[0].Args[1], 17);
+  EXPECT_EQ(sent[0].Args[2], 3);
+  EXPECT_TRUE(sim.X10Unit(15, 0)) << "all lights on";
+}
+
+TEST_F(X10FormsTest, LevitonButtonsComposeTheDataByte) {
+  TEx10Form form(engine);
+  QPushButton* const buttons[] = {nullptr, form.Button1, form.Button2, form.Button3, form.Button4, form.Button5};
+  const struct {
+    int Button;
+    const char* Group;
+    int Level;
+    std::uint8_t Data;
+    char Command;
+  } cases[] = {
+      {2, "5", 0, 0x51, '0'},                          // remove from group 5
+      {1, "5", 0, 0x61, '0'},                          // include in group 5
+      {3, "5", 0, 0x61, '6'},                          // group 5 to its learned level
+      {4, "5", 0, 0x71, '6'},                          // group 5 off
+      {2, "2", 0, 0x90, '0'},                          // group 2: its low bits go to the top
+      {1, "63", 0, 0xEF, '0'},                         // the highest group
+      {4, "0", 0, 0x30, '6'},  {5, "0", 63, 63, '1'},  // the level alone
+      {5, "abc", 17, 17, '1'},                         // the group plays no part
+  };
+  form.RadioGroup1Buttons->button(7)->click();
+  form.RadioGroup2Buttons->button(12)->click();
+  for (const auto& c : cases) {
+    engine.ExtX10Request = 0;
+    form.Edit1->setText(c.Group);
+    form.ScrollBar1->setValue(c.Level);
+    buttons[c.Button]->click();
+    const std::array<std::uint8_t, 4> expected{7, 12, c.Data, static_cast<std::uint8_t>(c.Command)};
+    EXPECT_EQ(engine.ExtX10Command, expected) << "button " << c.Button << " group " << c.Group;
+    EXPECT_EQ(engine.ExtX10Request, 1);
+  }
+  EXPECT_EQ(Ui().Beeps(), 0);
+}
+
+TEST_F(X10FormsTest, AGroupOutside0To63IsNotSent) {
+  TEx10Form form(engine);
+  for (const char* typed : {"64", "-1", "100", "x", ""}) {
+    form.Edit1->setText(typed);
+    form.Button2->click();
+    EXPECT_EQ(engine.ExtX10Request, 0) << typed;
+  }
+  EXPECT_EQ(Ui().Beeps(), 5);
+}
+
+TEST_F(X10FormsTest, TheLevelLabelFollowsTheEndOfAScroll) {
+  TEx10Form form(engine);
+  EXPECT_EQ(Text(form.Label1), "Brightness Level 0%");
+
+  // A drag shows its level once the thumb is let go.
+  form.ScrollBar1->setSliderDown(true);
+  form.ScrollBar1->setSliderPosition(32);
+  EXPECT_EQ(Text(form.Label1), "Brightness Level 0%");
+  form.ScrollBar1->setSliderDown(false);
+  EXPECT_EQ(Text(form.Label1), "50.8%");
+
+  const struct {
+    int Position;
+    const char* Label;
+  } cases[] = {{63, "100.0%"}, {1, " 1.6%"}, {0, " 0.0%"}};
+  for (const auto& c : cases) {
+    form.ScrollBar1->setValue(c.Position);
+    EXPECT_EQ(Text(form.Label1), c.Label);
+  }
+  form.ScrollBar1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(Text(form.Label1), " 1.6%");
+}
+
+TEST_F(X10FormsTest, TheUpDownStepsTheGroupWithin0To63) {
+  TEx10Form form(engine);
+  const struct {
+    const char* Typed;
+    int By;
+    const char* Shown;
+  } cases[] = {{"0", -1, "0"}, {"0", 1, "1"}, {"62", 1, "63"}, {"63", 1, "63"}, {"x", 1, "1"}};
+  for (const auto& c : cases) {
+    form.Edit1->setText(c.Typed);
+    (c.By > 0 ? form.UpDown1Up : form.UpDown1Down)->click();
+    EXPECT_EQ(Text(form.Edit1), c.Shown) << c.Typed << " " << c.By;
+  }
+}
+
+TEST_F(X10FormsTest, LevitonCommandReachesTheController) {
+  Connect();
+  TEx10Form form(engine);
+  form.show();
+  form.RadioGroup1Buttons->button(4)->click();
+  form.RadioGroup2Buttons->button(9)->click();
+  form.Edit1->setText("5");
+  form.Button2->click();
+  ASSERT_TRUE(RunUntil([&] { return sim.Commands(CmdExtendedX10).size() == 1 && engine.CommState == 110; }, 20));
+  const auto sent = sim.Commands(CmdExtendedX10).front();
+  EXPECT_EQ(sent.Args, (std::array<std::uint8_t, 5>{4, 9, 0x51, '0', 0}));
+  EXPECT_TRUE(view.Logged("Sending Extended X10  4/9  81/48"));
+  form.ScrollBar1->setValue(40);
+  form.grab().save("/tmp/x10_leviton.png");
+}
+
+TEST_F(X10FormsTest, HidingAMonitorWindowEndsTheMonitoring) {
+  TMonitorX10 monitor(engine);
+  TX10Grid grid(engine);
+  for (QDialog* window : std::initializer_list<QDialog*>{&monitor, &grid}) {
+    engine.X10MonitorRequest = 1;
+    window->show();
+    QApplication::processEvents();
+    EXPECT_EQ(engine.X10MonitorRequest, 1) << "showing leaves it as it is";
+    window->close();
+    EXPECT_EQ(engine.X10MonitorRequest, 0) << window->windowTitle().toStdString();
+  }
+  monitor.ListBox1->addItems({"Received X10  4/ 2", "Received X10  3/18"});
+  monitor.show();
+  monitor.grab().save("/tmp/x10_monitor.png");
+}
+
+TEST_F(X10FormsTest, TheGridWindowShowsWhatTheEngineWrites) {
+  testing_support::ScopedConfigDir config;
+  TCommsForm comms(project, clock);
+  TX10Grid grid(*comms.Engine);
+  comms.AttachGrid(controller::CommsGrid::X10Status, grid.StringGrid1, false);
+  comms.AttachList(controller::CommsList::X10Activity, grid.ListBox1);
+  comms.AttachCheck(controller::CommsCheck::X10UseNames, [&] { return grid.CheckBox1->isChecked(); });
+
+  EXPECT_EQ(grid.StringGrid1->columnCount(), 17);
+  EXPECT_EQ(grid.StringGrid1->rowCount(), 17);
+  EXPECT_EQ(Cell(grid.StringGrid1, 1, 0), "A");
+  EXPECT_EQ(Cell(grid.StringGrid1, 16, 0), "P");
+  EXPECT_EQ(Cell(grid.StringGrid1, 0, 1), "1");
+  EXPECT_EQ(Cell(grid.StringGrid1, 0, 16), "16");
+  EXPECT_TRUE(comms.IsChecked(controller::CommsCheck::X10UseNames)) << "ticked at first";
+  grid.CheckBox1->setChecked(false);
+  EXPECT_FALSE(comms.IsChecked(controller::CommsCheck::X10UseNames));
+  grid.CheckBox1->setChecked(true);
+
+  for (int column = 1; column <= 16; ++column)
+    for (int row = 1; row <= 16; ++row)
+      comms.SetCell(controller::CommsGrid::X10Status, column, row, (column + row) % 5 ? "--" : "ON");
+  comms.SetCell(controller::CommsGrid::X10Status, 2, 2, "ON");
+  EXPECT_EQ(Cell(grid.StringGrid1, 2, 2), "ON");
+  EXPECT_EQ(Cell(grid.StringGrid1, 1, 0), "A") << "the headings stay";
+  comms.AddListLine(controller::CommsList::X10Activity, "X10 Activity 9:05:07  -  C / ON");
+  comms.AddListLine(controller::CommsList::X10Activity, "X10 Activity 9:05:09  -  C / OFF");
+  grid.show();
+  grid.grab().save("/tmp/x10_grid.png");
+
+  grid.Button1->click();
+  EXPECT_EQ(grid.ListBox1->count(), 0);
+}
+
+}  // namespace
