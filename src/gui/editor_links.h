@@ -6,7 +6,7 @@
 
 #include "project/touch_screen_table.h"
 
-namespace program {
+namespace gui {
 
 class WizardLink {
  public:
@@ -51,4 +51,4 @@ class StandAloneProjectWindows : public ProjectWindowsLink {
   TouchScreenTable table_;
 };
 
-}  // namespace program
+}  // namespace gui

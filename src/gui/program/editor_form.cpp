@@ -103,8 +103,8 @@ class GridDelegate : public QStyledItemDelegate {
 
 TEditorForm::TEditorForm(QWidget* parent) : QMainWindow(parent) {
   ownComms_ = std::make_unique<gui::DetachedCommsLink>();
-  ownWizard_ = std::make_unique<program::NoWizard>();
-  ownProjectWindows_ = std::make_unique<program::StandAloneProjectWindows>();
+  ownWizard_ = std::make_unique<gui::NoWizard>();
+  ownProjectWindows_ = std::make_unique<gui::StandAloneProjectWindows>();
   comms_ = ownComms_.get();
   wizard_ = ownWizard_.get();
   projectWindows_ = ownProjectWindows_.get();
@@ -304,8 +304,8 @@ void TEditorForm::BuildMenus() {
 }
 
 void TEditorForm::SetCommsLink(gui::CommsLink* link) { comms_ = link ? link : ownComms_.get(); }
-void TEditorForm::SetWizardLink(program::WizardLink* link) { wizard_ = link ? link : ownWizard_.get(); }
-void TEditorForm::SetProjectWindows(program::ProjectWindowsLink* link) {
+void TEditorForm::SetWizardLink(gui::WizardLink* link) { wizard_ = link ? link : ownWizard_.get(); }
+void TEditorForm::SetProjectWindows(gui::ProjectWindowsLink* link) {
   projectWindows_ = link ? link : ownProjectWindows_.get();
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "gui/comms_link.h"
-#include "gui/program/editor_links.h"
+#include "gui/editor_links.h"
 #include "gui/program/listing_model.h"
 #include "program/line_codec.h"
 #include "program/program_store.h"
@@ -49,11 +49,11 @@ class TEditorForm : public QMainWindow {
 
   // The windows the editor drives. Not owned; nullptr restores the stand-in.
   void SetCommsLink(gui::CommsLink* link);
-  void SetWizardLink(program::WizardLink* link);
-  void SetProjectWindows(program::ProjectWindowsLink* link);
+  void SetWizardLink(gui::WizardLink* link);
+  void SetProjectWindows(gui::ProjectWindowsLink* link);
   gui::CommsLink& Comms() const { return *comms_; }
-  program::WizardLink& Wizard() const { return *wizard_; }
-  program::ProjectWindowsLink& ProjectWindows() const { return *projectWindows_; }
+  gui::WizardLink& Wizard() const { return *wizard_; }
+  gui::ProjectWindowsLink& ProjectWindows() const { return *projectWindows_; }
 
   // Re-renders every line into the grid: Program Text, Comments (" " for an empty comment), Reference.
   void UpdateListing();
@@ -164,11 +164,11 @@ class TEditorForm : public QMainWindow {
   void ProgramSaved();
 
   std::unique_ptr<gui::CommsLink> ownComms_;
-  std::unique_ptr<program::WizardLink> ownWizard_;
-  std::unique_ptr<program::ProjectWindowsLink> ownProjectWindows_;
+  std::unique_ptr<gui::WizardLink> ownWizard_;
+  std::unique_ptr<gui::ProjectWindowsLink> ownProjectWindows_;
   gui::CommsLink* comms_ = nullptr;
-  program::WizardLink* wizard_ = nullptr;
-  program::ProjectWindowsLink* projectWindows_ = nullptr;
+  gui::WizardLink* wizard_ = nullptr;
+  gui::ProjectWindowsLink* projectWindows_ = nullptr;
   bool movingCursor_ = false;
   std::array<ProgramLine, ProgramStore::kSlots> savedLines_{};
   std::vector<std::string> savedComments_ = std::vector<std::string>(ProgramStore::kSlots);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "gui/program/editor_form.h"
-#include "gui/program/editor_links.h"
+#include "gui/editor_links.h"
 #include "program/line_codec.h"
 
 class QComboBox;
@@ -24,7 +24,7 @@ namespace program {
 class WizardPanel;
 }
 
-class TWizard : public QDialog, public program::WizardLink {
+class TWizard : public QDialog, public gui::WizardLink {
   Q_OBJECT
 
  public:

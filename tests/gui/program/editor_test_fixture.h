@@ -11,7 +11,7 @@
 
 #include "gui/comms_link.h"
 #include "gui/program/editor_form.h"
-#include "gui/program/editor_links.h"
+#include "gui/editor_links.h"
 #include "gui/project/sys_config.h"
 #include "platform/paths.h"
 #include "support/scripted_ui.h"
@@ -37,7 +37,7 @@ class FakeComms : public gui::DetachedCommsLink {
   int Reads = 0, Attaches = 0, Downloads = 0, Setups = 0;
 };
 
-class FakeWizard : public program::WizardLink {
+class FakeWizard : public gui::WizardLink {
  public:
   void OpenLine(int line, const std::string& caption, int height) override {
     Opened.push_back(line);

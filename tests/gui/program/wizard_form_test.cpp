@@ -18,7 +18,7 @@ TEST_F(WizardTest, OpensOnTheDoubleClickedLineBesideTheEditor) {
   EXPECT_TRUE(form->isHidden());
   EXPECT_FALSE(form->isModal());
   EXPECT_EQ(form->pos(), editor->pos() + QPoint(40, 40));
-  EXPECT_EQ(&editor->Wizard(), static_cast<program::WizardLink*>(form.get()));
+  EXPECT_EQ(&editor->Wizard(), static_cast<gui::WizardLink*>(form.get()));
 
   editor->setFixedHeight(540);
   Open(7);

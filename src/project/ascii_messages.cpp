@@ -1,0 +1,75 @@
+#include "project/ascii_messages.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+#include "platform/paths.h"
+
+namespace project {
+
+namespace {
+
+void CheckNumber(int n) {
+  if (n < 0 || n >= AsciiMessageTable::kMessages) throw std::out_of_range("ASCII message number out of range");
+}
+
+}  // namespace
+
+const std::string& AsciiMessageTable::Text(int n) const {
+  CheckNumber(n);
+  return texts_[static_cast<std::size_t>(n)];
+}
+
+void AsciiMessageTable::SetText(int n, std::string text) {
+  CheckNumber(n);
+  texts_[static_cast<std::size_t>(n)] = std::move(text);
+}
+
+std::string AsciiMessageTable::SizeText(int n) const {
+  const std::string& text = Text(n);
+  return text.empty() ? std::string() : std::to_string(text.size());
+}
+
+void AsciiMessageTable::Clear() {
+  for (std::string& text : texts_) text.clear();
+}
+
+std::string AsciiMessageTable::Record(int n) const {
+  std::string record = Text(n).substr(0, kRecordBytes);
+  record.resize(kRecordBytes, '\0');
+  return record;
+}
+
+std::string AsciiMessageTable::Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write) const {
+  platform::AtomicFileWriter writer(platform::ResolveFileCase(path), std::move(write));
+  for (int n = 0; n < kMessages; ++n) writer.Write(Record(n));
+  return writer.Commit() ? std::string() : std::string("File Error");
+}
+
+std::string AsciiMessageTable::Load(const std::string& path) {
+  const int fd = ::open(platform::ResolveFileCase(path).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return "File Open Error";
+  std::string file(kFileBytes, '\0');
+  std::size_t got = 0;
+  bool ok = true;
+  while (got < kFileBytes) {
+    const ssize_t n = ::read(fd, file.data() + got, kFileBytes - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (!ok) return "File Open Error";
+  // The unread tail stays NUL, so a record cut short by the end of the file keeps the bytes it has.
+  for (int n = 0; n < kMessages; ++n) {
+    const std::string record = file.substr(static_cast<std::size_t>(n) * kRecordBytes, kRecordBytes);
+    texts_[static_cast<std::size_t>(n)] = record.substr(0, record.find('\0'));
+  }
+  return {};
+}
+
+}  // namespace project

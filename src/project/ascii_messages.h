@@ -1,0 +1,41 @@
+#pragma once
+// The project's table of 128 ASCII messages and its ".asc" file: 128 records of 32 bytes, record r holding
+// message r NUL-padded (a text of 32 or more characters fills its record with no NUL). Texts are kept as
+// typed, escapes such as "^013" included: nothing here decodes them, and a text longer than 32 characters
+// stays whole in the table; only the file and the controller see its first 32.
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "platform/atomic_file.h"
+
+namespace project {
+
+class AsciiMessageTable {
+ public:
+  static constexpr int kMessages = 128;
+  static constexpr std::size_t kRecordBytes = 32;
+  static constexpr std::size_t kFileBytes = kMessages * kRecordBytes;  // 4,096
+
+  // Message n (0..127); out-of-range numbers throw std::out_of_range.
+  const std::string& Text(int n) const;
+  void SetText(int n, std::string text);
+  // What the size column shows for message n: its length in characters, "" for an empty text.
+  std::string SizeText(int n) const;
+  void Clear();
+
+  // Both return "" or the message the window shows. Load opens the file for update, as the original did,
+  // so a file the user may not change is refused with "File Open Error"; on any failure the table is as it
+  // was. A short file leaves the messages wholly past its end empty; bytes after record 127 are ignored.
+  std::string Load(const std::string& path);
+  // Replaces the file (or the one whose name differs only in case): "File Error" leaves the old file.
+  std::string Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write = {}) const;
+
+  // The 32 bytes message n takes in the file and in the controller's store.
+  std::string Record(int n) const;
+
+ private:
+  std::array<std::string, kMessages> texts_;
+};
+
+}  // namespace project
