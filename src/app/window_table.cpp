@@ -1,19 +1,50 @@
+#include <QCheckBox>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTableWidget>
 #include <QWidget>
 
 #include "app/startup.h"
 #include "controller/comms_engine.h"
+#include "gui/controller/change_param_form.h"
+#include "gui/controller/change_timer_variable_form.h"
 #include "gui/controller/comms_form.h"
+#include "gui/controller/download_project_form.h"
+#include "gui/controller/dump_form.h"
+#include "gui/controller/ex10_form.h"
+#include "gui/controller/ir_form.h"
+#include "gui/controller/manager_params_form.h"
+#include "gui/controller/manager_restart_form.h"
+#include "gui/controller/monitor_x10_form.h"
+#include "gui/controller/murmex_form.h"
+#include "gui/controller/pager_form.h"
+#include "gui/controller/pager_messages_form.h"
+#include "gui/controller/parameter_form.h"
+#include "gui/controller/remote_ir_form.h"
+#include "gui/controller/send_x10_form.h"
+#include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/setup_form.h"
+#include "gui/controller/timer_variable_form.h"
+#include "gui/controller/transmit_ascii_form.h"
+#include "gui/controller/x10_grid_form.h"
 #include "gui/program/editor_form.h"
 #include "gui/program/wizard_form.h"
+#include "gui/project/ascii_messages_form.h"
+#include "gui/project/enter_text_form.h"
 #include "gui/project/sys_config.h"
+#include "gui/project/touch_screen_form.h"
+#include "gui/project/x10_form.h"
 #include "platform/clock.h"
 
 namespace app {
 
 namespace {
 
-TSetupForm* SetupForm = nullptr;
+using controller::CommsGrid;
+using controller::CommsInput;
+using controller::CommsList;
+using controller::CommsText;
+using controller::CommsWindow;
 
 // The project as the downloads see it: the editor's program, the designer's touch-screen table and the
 // System Map's icons. Read when a download runs, so every window exists by then.
@@ -26,17 +57,27 @@ class WindowsProject : public controller::CommsProject {
   }
 };
 
+template <class W>
+W* Shown(W* window) {
+  window->show();
+  window->raise();
+  return window;
+}
+
+controller::CommsEngine& Engine() { return *CommsForm->Engine; }
+
 }  // namespace
 
 // Creation order matters: a window's construction may use any window created before it.
 const std::vector<WindowEntry>& WindowTable() {
   static WindowsProject project;
+  static std::unique_ptr<TouchScreenProjectWindows> projectWindows;
   static const std::vector<WindowEntry> table = {
       {"TEditorForm", [] { return EditorForm = new TEditorForm(); }},
       {"TCommsForm",
        [] {
          CommsForm = new TCommsForm(project, platform::SystemClock());
-         CommsForm->AttachWindow(controller::CommsWindow::Editor, EditorForm);
+         CommsForm->AttachWindow(CommsWindow::Editor, EditorForm);
          EditorForm->SetCommsLink(CommsForm);
          return CommsForm;
        }},
@@ -46,12 +87,156 @@ const std::vector<WindowEntry>& WindowTable() {
          CommsForm->AttachShow("CommsSetup", [] { SetupForm->exec(); });
          return SetupForm;
        }},
+      {"TParameterForm",
+       [] {
+         TParameterForm::CheckSingleInstance();
+         ParameterForm = new TParameterForm(Engine());
+         CommsForm->AttachWindow(CommsWindow::ModuleParams, ParameterForm);
+         CommsForm->AttachGrid(CommsGrid::ModuleParams, ParameterForm->StringGrid1, true);
+         CommsForm->AttachLabel(CommsText::ModuleParamStatus, ParameterForm->Label1);
+         return ParameterForm;
+       }},
+      {"TChangeParam",
+       [] {
+         ChangeParam = new TChangeParam(Engine());
+         CommsForm->AttachInput(CommsInput::ChangeParamValue, [](int) { return ChangeParam->Value(); });
+         return ChangeParam;
+       }},
+      {"TManagerParamsForm",
+       [] {
+         ManagerParamsForm = new TManagerParamsForm(Engine());
+         CommsForm->AttachWindow(CommsWindow::ControllerParams, ManagerParamsForm);
+         CommsForm->AttachGrid(CommsGrid::ControllerParams, ManagerParamsForm->StringGrid1, true);
+         return ManagerParamsForm;
+       }},
+      {"TManagerRestart",
+       [] {
+         ManagerRestart = new TManagerRestart();
+         CommsForm->AttachWindow(CommsWindow::Restart, ManagerRestart);
+         CommsForm->AttachRestartBar(ManagerRestart->ProgressBar1);
+         return ManagerRestart;
+       }},
+      {"TSendX10",
+       [] {
+         SendX10 = new TSendX10(Engine());
+         CommsForm->AttachShow("SendX101", [] { SendX10->exec(); });
+         return SendX10;
+       }},
+      {"TMonitorX10",
+       [] {
+         MonitorX10 = new TMonitorX10(Engine());
+         CommsForm->AttachWindow(CommsWindow::X10Monitor, MonitorX10);
+         CommsForm->AttachList(CommsList::X10Events, MonitorX10->ListBox1);
+         return MonitorX10;
+       }},
+      {"TDumpForm",
+       [] {
+         DumpForm = new TDumpForm(Engine());
+         CommsForm->AttachGrid(CommsGrid::Dump, DumpForm->StringGrid1, false);
+         CommsForm->AttachInput(CommsInput::RawCommandByte, [](int i) { return DumpForm->CommandText(i); });
+         CommsForm->AttachShow("VORMOMemoryDump1", [] { Shown(DumpForm); });
+         return DumpForm;
+       }},
+      {"TIrForm",
+       [] {
+         IrForm = new TIrForm(Engine());
+         IrForm->SaveIrFileDialog = [] { return CommsForm->SaveIrFileDialog(); };
+         CommsForm->AttachShow("LearnInfraRedCommand1", [] { IrForm->ShowLearnMode(); });
+         CommsForm->AttachShow("TransmitInfraRedCommand1", [] { IrForm->ShowTransmitMode(); });
+         return IrForm;
+       }},
+      {"TSetClearRelay",
+       [] {
+         SetClearRelay = new TSetClearRelay(Engine());
+         CommsForm->AttachShow("SetClearRelay1", [] { Shown(SetClearRelay); });
+         return SetClearRelay;
+       }},
+      {"TRemoteIRForm",
+       [] {
+         RemoteIRForm = new TRemoteIRForm(Engine());
+         CommsForm->AttachShow("TransmitRemoteInfraRedCommand1", [] { Shown(RemoteIRForm); });
+         return RemoteIRForm;
+       }},
+      {"TPagerForm",
+       [] {
+         PagerForm = new TPagerForm(Engine());
+         SetupForm->PagerSetup = [] { Shown(PagerForm); };
+         return PagerForm;
+       }},
+      {"TPagerMessages",
+       [] {
+         PagerMessages = new TPagerMessages(Engine());
+         CommsForm->AttachInput(CommsInput::PagerRow, [](int r) { return PagerMessages->RowText(r); });
+         CommsForm->AttachShow("PagerMessages2", [] { Shown(PagerMessages); });
+         return PagerMessages;
+       }},
+      {"TTouchScreenForm",
+       [] {
+         TouchScreenForm = new TTouchScreenForm();
+         TouchScreenForm->SetCommsLink(CommsForm);
+         TouchScreenForm->ProgramFileName = [] { return EditorForm->Store.FileName; };
+         projectWindows = std::make_unique<TouchScreenProjectWindows>(
+             *TouchScreenForm, [] { AsciiMessages->ShowForEditing(); }, [] { AsciiMessages->ClearAsciiMessages(); });
+         EditorForm->SetProjectWindows(projectWindows.get());
+         return TouchScreenForm;
+       }},
+      {"TX10Grid",
+       [] {
+         X10Grid = new TX10Grid(Engine());
+         CommsForm->AttachWindow(CommsWindow::X10Grid, X10Grid);
+         CommsForm->AttachGrid(CommsGrid::X10Status, X10Grid->StringGrid1, false);
+         CommsForm->AttachList(CommsList::X10Activity, X10Grid->ListBox1);
+         CommsForm->AttachCheck(controller::CommsCheck::X10UseNames, [] { return X10Grid->CheckBox1->isChecked(); });
+         return X10Grid;
+       }},
+      {"TEx10Form",
+       [] {
+         Ex10Form = new TEx10Form(Engine());
+         CommsForm->AttachShow("Send1", [] { Shown(Ex10Form); });
+         return Ex10Form;
+       }},
+      {"TMurmexForm",
+       [] {
+         MurmexForm = new TMurmexForm(Engine());
+         CommsForm->AttachShow("Murmex2", [] { Shown(MurmexForm); });
+         return MurmexForm;
+       }},
+      {"TAsciiMessages",
+       [] {
+         AsciiMessages = new TAsciiMessages([] { return SysConfig ? SysConfig->ProjectPath : std::string(); });
+         AsciiMessages->SetCommsLink(CommsForm);
+         CommsForm->AttachShow("AsciiMessages1", [] { AsciiMessages->ShowForSending(); });
+         CommsForm->AttachInput(CommsInput::AsciiMessage, [](int n) { return AsciiMessages->MessageText(n); });
+         return AsciiMessages;
+       }},
+      {"TForm26", [] { return Form26 = new TForm26(); }},
+      {"TX10Form", [] { return X10Form = new TX10Form(); }},
+      {"TTimerVariableForm",
+       [] {
+         TimerVariableForm = new TTimerVariableForm(Engine());
+         CommsForm->AttachGrid(CommsGrid::TimerVars, TimerVariableForm->TVGrid, true);
+         CommsForm->AttachWindow(CommsWindow::TimerVars, TimerVariableForm);
+         return TimerVariableForm;
+       }},
+      {"TForm32", [] { return Form32 = new TForm32(Engine()); }},
       {"TWizard", [] { return Wizard = new TWizard(EditorForm); }},
+      {"TTransmitASCIIForm",
+       [] {
+         TransmitASCIIForm = new TTransmitASCIIForm(Engine());
+         CommsForm->AttachShow("ASCIILurcan1", [] { Shown(TransmitASCIIForm); });
+         return TransmitASCIIForm;
+       }},
       {"TSysConfig",
        [] {
          SysConfig = new TSysConfig();
          SysConfig->PlaceBeside(Wizard);
          return SysConfig;
+       }},
+      {"TForm3",
+       [] {
+         Form3 = new TForm3(Engine(), *CommsForm);
+         CommsForm->AttachShow("DownloadProject", [] { Shown(Form3); });
+         return Form3;
        }},
   };
   return table;

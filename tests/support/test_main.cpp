@@ -43,6 +43,13 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(ownConfig);
     ::setenv("ZELTA_CONFIG_DIR", ownConfig.c_str(), 1);
   }
+  // A private runtime directory: the single-instance lock of a Zelta the user runs meanwhile, or of another
+  // test program, is not this program's.
+  const std::filesystem::path runtime =
+      std::filesystem::temp_directory_path() / ("zelta-runtime-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(runtime);
+  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);
   std::unique_ptr<QApplication> application(testing_support::CreateTestApplication(argc, argv));
   QApplication::setStyle(QStyleFactory::create("Fusion"));
@@ -50,5 +57,6 @@ int main(int argc, char** argv) {
   ::testing::UnitTest::GetInstance()->listeners().Append(new testing_support::FreshUiPerTest);
   int result = RUN_ALL_TESTS();
   if (!ownConfig.empty()) std::filesystem::remove_all(ownConfig);
+  std::filesystem::remove_all(runtime);
   return result;
 }

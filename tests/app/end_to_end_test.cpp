@@ -1,0 +1,80 @@
+// The whole program as a user drives it against the simulated controller: attach from the editor, let the
+// communications window identify the controller, download the program, close the window. The engine's
+// timer runs through the event loop, faster than its 250 ms so the test stays short.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <chrono>
+#include <thread>
+
+#include "app/startup.h"
+#include "gui/controller/comms_form.h"
+#include "gui/program/editor_form.h"
+#include "platform/paths.h"
+#include "serial/port_test_support.h"
+#include "support/scripted_ui.h"
+#include "support/sim_controller.h"
+#include "support/temp_dir.h"
+
+namespace app {
+namespace {
+
+bool LoopUntil(const std::function<bool()>& done, std::chrono::seconds deadline) {
+  const auto end = std::chrono::steady_clock::now() + deadline;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+bool Logged(const std::string& line) {
+  return !CommsForm->ListBox1->findItems(QString::fromStdString(line), Qt::MatchExactly).isEmpty();
+}
+
+TEST(EndToEnd, AttachDownloadTheProgramAndDetach) {
+  testing_support::TempDir cwd;
+  const std::string previous = platform::CurrentDir();
+  ASSERT_EQ(::chdir(cwd.Path().c_str()), 0);
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  sim.SetAppVersion(400);
+  sim.SetFirmwareVersion(820);
+  sim.SetModule(1, 11);
+
+  ASSERT_EQ(StartUp(*qApp, WindowTable(), false), 0);
+  for (int n = 1; n < 30; ++n)
+    EditorForm->Store.Lines[static_cast<std::size_t>(n)] =
+        ProgramLine{static_cast<std::uint16_t>(1 << 10 | n), static_cast<std::uint16_t>(n), 7};
+  EditorForm->Store.Lines[30] = ProgramLine::End();
+
+  EditorForm->AttachToController1->trigger();
+  ASSERT_TRUE(CommsForm->isVisible());
+  CommsForm->Timer1->setInterval(10);
+  ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 114; }, std::chrono::seconds(30)));
+
+  CommsForm->MenuItems["DownloadProgramtoVORMO1"]->trigger();
+  ASSERT_TRUE(LoopUntil([] { return Logged("Controller Program Started"); }, std::chrono::seconds(90)));
+  std::vector<std::uint8_t> expected(4096 * ProgramLine::kBytes);
+  for (int n = 0; n < 4096; ++n)
+    EditorForm->Store.Lines[static_cast<std::size_t>(n)].Store(expected.data() + n * ProgramLine::kBytes);
+  EXPECT_EQ(sim.ProgramImage(), expected);
+  EXPECT_TRUE(sim.Faults().empty());
+
+  CommsForm->BitBtn1->click();  // "&Close"
+  ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(10)));
+  EXPECT_FALSE(CommsForm->Timer1->isActive());
+  EXPECT_TRUE(EditorForm->isVisible());
+  EXPECT_TRUE(testing_support::TestUi().Messages().empty());
+  EditorForm->hide();
+  ASSERT_EQ(::chdir(previous.c_str()), 0);
+}
+
+}  // namespace
+}  // namespace app
