@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <optional>
 
 #include "controller/param_requests.h"
+#include "gui/latin1_cell_delegate.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 #include "project/settings.h"
@@ -22,47 +22,6 @@ namespace {
 
 constexpr int ParamRows = 128;
 constexpr int RowHeight = 20;
-
-// Reports every change the user makes to an edited cell's text. The engine rewrites the whole grid after
-// each change it sends, so an open editor keeps what is typed instead of taking the cell's new text; a
-// character outside Latin-1 is refused with a beep.
-class EditTextDelegate : public QStyledItemDelegate {
- public:
-  using Changed = std::function<void(int column, int row, const std::string& text)>;
-  EditTextDelegate(Changed changed, QObject* parent) : QStyledItemDelegate(parent), changed_(std::move(changed)) {}
-
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-    auto* line = qobject_cast<QLineEdit*>(editor);
-    if (!line) return editor;
-    const int column = index.column();
-    const int row = index.row() + 1;
-    connect(line, &QLineEdit::textEdited, line, [this, line, column, row](const QString& text) {
-      const std::optional<std::string> latin1 = platform::FromQString(text);
-      if (!latin1) {
-        const QString kept = line->property("acceptedText").toString();
-        const int caret = line->cursorPosition() - static_cast<int>(text.size() - kept.size());
-        line->setText(kept);
-        line->setCursorPosition(std::max(0, caret));
-        platform::Ui().Beep();
-        return;
-      }
-      line->setProperty("acceptedText", text);
-      changed_(column, row, *latin1);
-    });
-    return editor;
-  }
-
-  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    if (editor->property("filled").toBool()) return;
-    editor->setProperty("filled", true);
-    QStyledItemDelegate::setEditorData(editor, index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setProperty("acceptedText", line->text());
-  }
-
- private:
-  Changed changed_;
-};
 
 }  // namespace
 
@@ -93,9 +52,11 @@ TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget*
     value->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
     StringGrid1->setItem(r, 1, value);
   }
-  StringGrid1->setItemDelegate(new EditTextDelegate(
-      [this](int column, int row, const std::string& text) { StringGrid1SetEditText(column, row, text); },
-      StringGrid1));
+  // The engine rewrites the grid after each change it sends; the cell being typed in keeps the typing.
+  StringGrid1->setItemDelegate(
+      new gui::Latin1CellDelegate(StringGrid1, [this](const QModelIndex& cell, const std::string& text) {
+        StringGrid1SetEditText(cell.column(), cell.row() + 1, text);
+      }));
   StringGrid1->installEventFilter(this);
   connect(StringGrid1, &QTableWidget::currentCellChanged, this,
           [this](int row, int column) { StringGrid1SelectCell(column, row + 1); });

@@ -4,11 +4,11 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "controller/comms_engine.h"
+#include "gui/latin1_cell_delegate.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 
@@ -19,20 +19,6 @@ namespace {
 constexpr int LabelWidth = 100;
 constexpr int TextWidth = 440;
 constexpr int RowHeight = 22;
-
-// Edits the text cells; a text with a character outside Latin-1 is refused with a beep and the cell keeps
-// what it held.
-class Latin1Delegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
-    if (auto* edit = qobject_cast<QLineEdit*>(editor); edit && !platform::IsLatin1(edit->text())) {
-      platform::Ui().Beep();
-      return;
-    }
-    QStyledItemDelegate::setModelData(editor, model, index);
-  }
-};
 
 }  // namespace
 
@@ -47,7 +33,7 @@ TPagerMessages::TPagerMessages(controller::CommsEngine& engine, QWidget* parent)
   StringGrid1->verticalHeader()->setDefaultSectionSize(RowHeight);
   StringGrid1->setColumnWidth(0, LabelWidth);
   StringGrid1->setColumnWidth(1, TextWidth);
-  StringGrid1->setItemDelegateForColumn(1, new Latin1Delegate(StringGrid1));
+  StringGrid1->setItemDelegateForColumn(1, new gui::Latin1CellDelegate(StringGrid1));
   StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
   StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

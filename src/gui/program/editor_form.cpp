@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +22,7 @@
 
 #include "controls/link_label.h"
 #include "controls/styled_label.h"
+#include "gui/latin1_cell_delegate.h"
 #include "gui/program/listing_print.h"
 #include "gui/project/sys_config.h"
 #include "platform/paths.h"
@@ -52,52 +52,6 @@ bool Confirm(const std::string& text, const std::string& caption) {
   return Ui().MessageBox(text, caption, platform::MsgButtons::OkCancel, platform::MsgKind::Question) ==
          platform::MsgResult::Ok;
 }
-
-// A comment being typed sits in an editor over its cell. Each keystroke goes to the cell and the program at
-// once, so a save or the close question in the middle of typing sees it; a double click there is still the
-// grid's own.
-class GridDelegate : public QStyledItemDelegate {
- public:
-  GridDelegate(std::function<void()> doubleClick, QObject* parent)
-      : QStyledItemDelegate(parent), doubleClick_(std::move(doubleClick)) {}
-
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
-      auto* self = const_cast<GridDelegate*>(this);
-      const QPersistentModelIndex cell(index);
-      connect(line, &QLineEdit::textEdited, self, [self, line, cell] {
-        // A character outside Latin-1 cannot be stored: refused with a beep, the text as the cell has it.
-        if (!platform::FromQString(line->text())) {
-          const QString kept = cell.data(Qt::EditRole).toString();
-          const int caret = line->cursorPosition() - static_cast<int>(line->text().size() - kept.size());
-          line->setText(kept);
-          line->setCursorPosition(std::max(0, caret));
-          Ui().Beep();
-          return;
-        }
-        emit self->commitData(line);
-      });
-    }
-    return editor;
-  }
-
-  // The cell written back from the editor's own text must not move the caret.
-  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    auto* line = qobject_cast<QLineEdit*>(editor);
-    if (line && line->text() == index.data(Qt::EditRole).toString()) return;
-    QStyledItemDelegate::setEditorData(editor, index);
-  }
-
- protected:
-  bool eventFilter(QObject* object, QEvent* event) override {
-    if (event->type() == QEvent::MouseButtonDblClick) doubleClick_();
-    return QStyledItemDelegate::eventFilter(object, event);
-  }
-
- private:
-  std::function<void()> doubleClick_;
-};
 
 }  // namespace
 
@@ -214,7 +168,12 @@ void TEditorForm::BuildControls() {
   StringGrid1 = new QTableView(client);
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->setModel(Listing);
-  StringGrid1->setItemDelegate(new GridDelegate([this] { StringGrid1DblClick(); }, StringGrid1));
+  // A double click on a comment being typed is still the grid's own.
+  auto* delegate = new gui::Latin1CellDelegate(StringGrid1);
+  delegate->EditorEvent = [this](QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) StringGrid1DblClick();
+  };
+  StringGrid1->setItemDelegate(delegate);
   StringGrid1->setGeometry(8, 86, 731, 418);
   StringGrid1->verticalHeader()->hide();
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -11,11 +11,11 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <algorithm>
 #include <optional>
 
+#include "gui/latin1_cell_delegate.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -45,52 +45,6 @@ bool Confirm(const std::string& text) {
   return Ui().MessageBox(text, platform::ApplicationTitle(), platform::MsgButtons::OkCancel,
                          platform::MsgKind::Question) == platform::MsgResult::Ok;
 }
-
-// Texts are typed in an editor over the cell. Each keystroke reaches the cell (and so the table) at once, so
-// a save, a close or the engine in the middle of typing sees what is typed; a character outside Latin-1 is
-// refused with a beep. Key releases in the editor count as the grid's own.
-class MessageDelegate : public QStyledItemDelegate {
- public:
-  MessageDelegate(std::function<void()> keyUp, QObject* parent)
-      : QStyledItemDelegate(parent), keyUp_(std::move(keyUp)) {}
-
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
-      auto* self = const_cast<MessageDelegate*>(this);
-      const QPersistentModelIndex cell(index);
-      connect(line, &QLineEdit::textEdited, self, [self, line, cell] {
-        if (!platform::IsLatin1(line->text())) {
-          const QString kept = cell.data(Qt::EditRole).toString();
-          const int caret = line->cursorPosition() - static_cast<int>(line->text().size() - kept.size());
-          line->setText(kept);
-          line->setCursorPosition(std::max(0, caret));
-          Ui().Beep();
-          return;
-        }
-        emit self->commitData(line);
-      });
-    }
-    return editor;
-  }
-
-  // The cell written back from the editor's own text must not move the caret.
-  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    auto* line = qobject_cast<QLineEdit*>(editor);
-    if (line && line->text() == index.data(Qt::EditRole).toString()) return;
-    QStyledItemDelegate::setEditorData(editor, index);
-  }
-
- protected:
-  bool eventFilter(QObject* object, QEvent* event) override {
-    const bool handled = QStyledItemDelegate::eventFilter(object, event);
-    if (event->type() == QEvent::KeyRelease) keyUp_();
-    return handled;
-  }
-
- private:
-  std::function<void()> keyUp_;
-};
 
 }  // namespace
 
@@ -140,7 +94,12 @@ void TAsciiMessages::BuildControls() {
   StringGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                                QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   StringGrid1->setGeometry(kMargin, kGridTop, kGridWidth, kGridHeight);
-  StringGrid1->setItemDelegate(new MessageDelegate([this] { StringGrid1KeyUp(); }, StringGrid1));
+  // Key releases in a text being typed count as the grid's own.
+  auto* delegate = new gui::Latin1CellDelegate(StringGrid1);
+  delegate->EditorEvent = [this](QEvent* event) {
+    if (event->type() == QEvent::KeyRelease) StringGrid1KeyUp();
+  };
+  StringGrid1->setItemDelegate(delegate);
   StringGrid1->installEventFilter(this);
   StringGrid1->viewport()->installEventFilter(this);
   connect(StringGrid1, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {

@@ -1,0 +1,31 @@
+#pragma once
+// The editor of a grid cell that holds one of the system's 8-bit texts. A keystroke that brings a character
+// outside Latin-1 is refused with a beep, the text and caret as they were before it. Every accepted
+// keystroke goes on at once (to the cell, or to the `Edited` hook when one is given), so a save, a close or
+// the engine in the middle of typing sees what is typed. While the editor is open, what is written into
+// its cell meanwhile does not replace the typing.
+#include <QStyledItemDelegate>
+#include <functional>
+#include <string>
+
+namespace gui {
+
+class Latin1CellDelegate : public QStyledItemDelegate {
+ public:
+  using Edited = std::function<void(const QModelIndex& index, const std::string& text)>;
+  explicit Latin1CellDelegate(QObject* parent, Edited edited = {});
+
+  // The open editor's events, after the delegate's own handling (a double click, a key release).
+  std::function<void(QEvent* event)> EditorEvent;
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override;
+
+ private:
+  Edited edited_;
+};
+
+}  // namespace gui
