@@ -104,4 +104,22 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   return true;
 }
 
+bool ReadFileForUpdate(const std::string& path, std::size_t limit, std::string& bytes) {
+  bytes.assign(limit, '\0');
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::size_t got = 0;
+  bool ok = true;
+  while (got < limit) {
+    const ssize_t n = ::read(fd, bytes.data() + got, limit - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(got);
+  return ok;
+}
+
 }  // namespace platform

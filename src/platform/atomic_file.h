@@ -43,5 +43,8 @@ class AtomicFileWriter {
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Reads at most `limit` bytes of a file opened for update, as the original's data files were: a file the
+// user may not change is refused. False when it cannot be opened or read.
+bool ReadFileForUpdate(const std::string& path, std::size_t limit, std::string& bytes);
 
 }  // namespace platform

@@ -1,11 +1,8 @@
 #include "project/ascii_messages.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <stdexcept>
 
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 
 namespace project {
@@ -50,20 +47,9 @@ std::string AsciiMessageTable::Save(const std::string& path, platform::AtomicFil
 }
 
 std::string AsciiMessageTable::Load(const std::string& path) {
-  const int fd = ::open(platform::ResolveFileCase(path).c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) return "File Open Error";
-  std::string file(kFileBytes, '\0');
-  std::size_t got = 0;
-  bool ok = true;
-  while (got < kFileBytes) {
-    const ssize_t n = ::read(fd, file.data() + got, kFileBytes - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (!ok) return "File Open Error";
+  std::string file;
+  if (!platform::ReadFileForUpdate(platform::ResolveFileCase(path), kFileBytes, file)) return "File Open Error";
+  file.resize(kFileBytes, '\0');
   // The unread tail stays NUL, so a record cut short by the end of the file keeps the bytes it has.
   for (int n = 0; n < kMessages; ++n) {
     const std::string record = file.substr(static_cast<std::size_t>(n) * kRecordBytes, kRecordBytes);

@@ -1,14 +1,11 @@
 #include "project/touch_screen_table.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -118,22 +115,9 @@ std::string TouchScreenTable::SaveTchFile(const std::string& name,
 std::string TouchScreenTable::LoadTchFile(const std::string& name) {
   const std::string path = TchFile(name);
   if (!platform::FileExists(path)) return "TCH File Not Found";
-  // Opened for update as the designer always did, so a file the user may not change is refused.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) return "File Open Error";
-  std::vector<std::uint8_t> file(kBytes);
-  std::size_t got = 0;
-  bool ok = true;
-  while (got < kBytes) {
-    const ssize_t n = ::read(fd, file.data() + got, kBytes - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  if (!ok) return "File Open Error";
+  std::string file;
+  if (!platform::ReadFileForUpdate(path, kBytes, file)) return "File Open Error";
   for (int n = 1; n < kRecords; ++n) DeleteObject(n);
-  std::memcpy(bytes_.data(), file.data(), got);
+  std::memcpy(bytes_.data(), file.data(), file.size());
   return {};
 }

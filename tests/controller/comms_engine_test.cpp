@@ -230,9 +230,15 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
     fresh.CommState = 114;
     fresh.Tick();
     EXPECT_EQ(fresh.CommState, c.Next) << c.Name;
-    if (std::string(c.Name) == "a counted-down clock request") EXPECT_EQ(fresh.ClockRequest, 2);
-    if (std::string(c.Name) == "a queue with only its last slot used") EXPECT_EQ(fresh.QueueIndex, 128);
-    if (c.Next == 1) EXPECT_EQ(fresh.ReconnectRequest, 0);
+    if (std::string(c.Name) == "a counted-down clock request") {
+      EXPECT_EQ(fresh.ClockRequest, 2);
+    }
+    if (std::string(c.Name) == "a queue with only its last slot used") {
+      EXPECT_EQ(fresh.QueueIndex, 128);
+    }
+    if (c.Next == 1) {
+      EXPECT_EQ(fresh.ReconnectRequest, 0);
+    }
   }
 }
 

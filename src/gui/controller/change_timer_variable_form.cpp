@@ -11,6 +11,7 @@
 
 #include "controller/comms_engine.h"
 #include "gui/controller/timer_variable_form.h"
+#include "gui/controller/up_down.h"
 
 TForm32* Form32 = nullptr;
 
@@ -18,30 +19,6 @@ namespace {
 
 // A typed number, read as a decimal integer; 0 when it is not one.
 int DecimalValue(const QLineEdit* edit) { return edit->text().toInt(); }
-
-// Up and down arrows for `edit`: they step the typed value within [minimum, maximum]; typed text itself
-// is not bound by the limits.
-QWidget* UpDown(QWidget* parent, QLineEdit* edit, int minimum, int maximum, QToolButton*& up, QToolButton*& down) {
-  auto* arrows = new QWidget(parent);
-  auto* column = new QVBoxLayout(arrows);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(0);
-  up = new QToolButton(arrows);
-  up->setArrowType(Qt::UpArrow);
-  down = new QToolButton(arrows);
-  down->setArrowType(Qt::DownArrow);
-  for (QToolButton* button : {up, down}) {
-    button->setFixedSize(16, 11);
-    column->addWidget(button);
-  }
-  auto step = [edit, minimum, maximum](int by) {
-    const int value = std::clamp(std::clamp(DecimalValue(edit), minimum, maximum) + by, minimum, maximum);
-    edit->setText(QString::number(value));
-  };
-  QObject::connect(up, &QToolButton::clicked, edit, [step] { step(1); });
-  QObject::connect(down, &QToolButton::clicked, edit, [step] { step(-1); });
-  return arrows;
-}
 
 }  // namespace
 
@@ -60,10 +37,10 @@ TForm32::TForm32(controller::CommsEngine& engine, QWidget* parent) : QDialog(par
   auto* fields = new QGridLayout;
   fields->addWidget(Label1, 0, 0);
   fields->addWidget(Edit1, 0, 1);
-  fields->addWidget(UpDown(this, Edit1, 0, 63, UpDown1Up, UpDown1Down), 0, 2);
+  fields->addWidget(gui::UpDown(this, Edit1, 0, 63, UpDown1Up, UpDown1Down), 0, 2);
   fields->addWidget(Label2, 1, 0);
   fields->addWidget(Edit2, 1, 1);
-  fields->addWidget(UpDown(this, Edit2, 0, 32000, UpDown2Up, UpDown2Down), 1, 2);
+  fields->addWidget(gui::UpDown(this, Edit2, 0, 32000, UpDown2Up, UpDown2Down), 1, 2);
 
   BitBtn1 = new QPushButton("OK", this);
   BitBtn1->setObjectName("BitBtn1");

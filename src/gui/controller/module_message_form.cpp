@@ -11,35 +11,12 @@
 
 #include "controller/comms_engine.h"
 #include "controller/transmit_request.h"
+#include "gui/controller/up_down.h"
 #include "platform/text.h"
 
 namespace {
 
 std::string EditText(const QLineEdit* edit) { return platform::FromQString(edit->text()).value_or(std::string()); }
-
-// Up and down arrows for `edit`: they step its number within [minimum, maximum]; typed text is not bound.
-QWidget* UpDown(QWidget* parent, QLineEdit* edit, int minimum, int maximum, QToolButton*& up, QToolButton*& down) {
-  auto* arrows = new QWidget(parent);
-  auto* column = new QVBoxLayout(arrows);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(0);
-  up = new QToolButton(arrows);
-  up->setArrowType(Qt::UpArrow);
-  down = new QToolButton(arrows);
-  down->setArrowType(Qt::DownArrow);
-  for (QToolButton* button : {up, down}) {
-    button->setFixedSize(16, 11);
-    button->setFocusPolicy(Qt::NoFocus);
-    column->addWidget(button);
-  }
-  auto step = [edit, minimum, maximum](int by) {
-    const int typed = edit->text().trimmed().toInt();
-    edit->setText(QString::number(std::clamp(std::clamp(typed, minimum, maximum) + by, minimum, maximum)));
-  };
-  QObject::connect(up, &QToolButton::clicked, edit, [step] { step(1); });
-  QObject::connect(down, &QToolButton::clicked, edit, [step] { step(-1); });
-  return arrows;
-}
 
 }  // namespace
 
@@ -60,10 +37,10 @@ ModuleMessageForm::ModuleMessageForm(controller::CommsEngine& engine, const char
   auto* fields = new QGridLayout;
   fields->addWidget(Label1, 0, 0);
   fields->addWidget(Edit1, 0, 1);
-  fields->addWidget(UpDown(this, Edit1, 1, controller::HighestModule, UpDown1Up, UpDown1Down), 0, 2);
+  fields->addWidget(gui::UpDown(this, Edit1, 1, controller::HighestModule, UpDown1Up, UpDown1Down), 0, 2);
   fields->addWidget(Label2, 1, 0);
   fields->addWidget(Edit2, 1, 1);
-  fields->addWidget(UpDown(this, Edit2, 0, messageLimit, UpDown2Up, UpDown2Down), 1, 2);
+  fields->addWidget(gui::UpDown(this, Edit2, 0, messageLimit, UpDown2Up, UpDown2Down), 1, 2);
   fields->setColumnStretch(3, 1);
 
   buttons_ = new QHBoxLayout;

@@ -114,7 +114,7 @@ class AsciiMessagesFormTest : public ::testing::Test {
     for (QChar c : text) {
       QWidget* target = CellEditor(Grid()->currentRow());
       if (!target) target = Grid();
-      const int key = c.unicode() < 0x80 ? c.toUpper().unicode() : Qt::Key_unknown;
+      const int key = c.unicode() < 0x80 ? static_cast<int>(c.toUpper().unicode()) : static_cast<int>(Qt::Key_unknown);
       QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
       QApplication::sendEvent(target, &press);
       QWidget* released = CellEditor(Grid()->currentRow());
