@@ -239,6 +239,7 @@ bool CommsEngine::HasProgramEnd() const {
 void CommsEngine::CloseImageFile() {
   if (ImageFileHandle >= 0) ::close(ImageFileHandle);
   ImageFileHandle = -1;
+  UploadFile.reset();
 }
 
 void CommsEngine::TapiConnect() {

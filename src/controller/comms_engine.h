@@ -9,6 +9,7 @@
 // the settings, the project and the clock it is given.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "controller/frames.h"
 #include "controller/request_fields.h"
 #include "controller/sun_table.h"
+#include "platform/atomic_file.h"
 
 class ProgramStore;
 class TouchScreenTable;
@@ -158,6 +160,9 @@ class CommsEngine : public RequestFields {
   std::uint16_t FileReadCount = 0;
   std::string ImageFilePath;
   int ImageFileHandle = -1;
+  // An IR upload's file: written beside the chosen one and put in its place only when whole, so a
+  // transfer that fails or is cut short leaves the user's file as it was.
+  std::unique_ptr<platform::AtomicFileWriter> UploadFile;
   std::int32_t MeterBytes = 0;
   float MeterScale = 0;
   std::int32_t RestartTicks = 0;
@@ -185,7 +190,7 @@ class CommsEngine : public RequestFields {
   void TapiPortClose();
   void ModemConnect();
 
-  // Closes the transfer file, if one is open.
+  // Closes the transfer file, if one is open; an unfinished upload's file is dropped.
   void CloseImageFile();
 
  private:

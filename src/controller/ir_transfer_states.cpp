@@ -4,10 +4,10 @@
 // Controller parameter 122 is the highest code an upload asks for; parameter 123 = 1 wants the rule
 // interpreter stopped while codes move.
 //
-// An upload never writes into the user's file directly: it writes an unnamed file in the same directory
-// and gives it the chosen name only once every byte is on disk, so a failed or cut-short upload leaves the
-// old file as it was and no partial file behind (the engine closes the descriptor on disconnect). Every
-// write is checked; a failed one is logged and the transfer claims no success.
+// An upload never writes into the user's file directly: its bytes go to a file beside it that takes the
+// chosen name only once every byte is on disk, so a failed or cut-short upload leaves the old file as it
+// was and nothing behind (the engine drops it on disconnect). Every write is checked; a failed one is
+// logged and the transfer claims no success.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "controller/state_tables.h"
+#include "platform/paths.h"
 
 namespace controller {
 
@@ -58,49 +59,15 @@ bool OpenDownloadFile(CommsEngine& e) {
   return true;
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string TemporaryName(const std::string& path, int n) { return Format("%s.~%d", path.c_str(), n); }
-
-// Where a descriptor's file lies now; empty for an unnamed one.
-std::string CurrentName(int fd) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || st.st_nlink == 0) return {};
-  char name[4096];
-  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), name, sizeof name);
-  return n > 0 && static_cast<std::size_t>(n) < sizeof name ? std::string(name, static_cast<std::size_t>(n))
-                                                            : std::string();
-}
-
-int CreateUnnamedFile(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    errno = EISDIR;
-    return -1;
-  }
-  int fd = ::open(DirectoryOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
-  // A file system without unnamed files (vfat, some network ones): a temporary name beside the file, which
-  // a transfer cut short by a disconnect leaves behind.
-  for (int n = 0; n < 100; ++n) {
-    fd = ::open(TemporaryName(path, n).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
 // Creates the upload's file; a failure ends the connection.
 bool CreateUploadFile(CommsEngine& e) {
   e.CloseImageFile();
   e.ImageFilePath = e.IrFileName;
   e.AddLogLine("Opening File: " + e.ImageFilePath);
-  e.ImageFileHandle = CreateUnnamedFile(e.ImageFilePath);
-  if (e.ImageFileHandle < 0) {
-    switch (errno) {
+  // A folder of that name could never be replaced by the finished file.
+  e.UploadFile = std::make_unique<platform::AtomicFileWriter>(e.ImageFilePath);
+  if (platform::DirectoryExists(e.ImageFilePath) || !e.UploadFile->Ok()) {
+    switch (e.UploadFile->Ok() ? EISDIR : e.UploadFile->ErrorNumber()) {
       case ENOENT:
       case ENOTDIR:
         e.AddLogLine(FileLine(e, "Not Found Error"));
@@ -117,6 +84,7 @@ bool CreateUploadFile(CommsEngine& e) {
       default:
         e.AddLogLine(FileLine(e, "Error"));
     }
+    e.UploadFile.reset();
     e.CommState = 1000;
     return false;
   }
@@ -125,13 +93,9 @@ bool CreateUploadFile(CommsEngine& e) {
 }
 
 // The transfer lost its file: it is logged and closed, and the empty path keeps the closing line from
-// claiming success. An upload's temporary file goes with it; the user's file stays as it was.
+// claiming success. An upload's file goes with it; the user's file stays as it was.
 void AbandonFile(CommsEngine& e, const std::string& line) {
   e.AddLogLine(line);
-  if (e.ImageFileHandle >= 0 && (::fcntl(e.ImageFileHandle, F_GETFL) & O_ACCMODE) == O_WRONLY) {
-    const std::string temporary = CurrentName(e.ImageFileHandle);
-    if (!temporary.empty()) ::unlink(temporary.c_str());
-  }
   e.CloseImageFile();
   e.ImageFilePath.clear();
 }
@@ -159,58 +123,23 @@ void ReadBlock(CommsEngine& e) {
   e.FileReadCount = static_cast<std::uint16_t>(count);
 }
 
+std::string WriteErrorLine(const CommsEngine& e) {
+  return FileLine(e, "Write Error") + ": " + std::strerror(e.UploadFile ? e.UploadFile->ErrorNumber() : EIO);
+}
+
 // Appends the 256 data bytes of the block reply in FrameBuffer.
 bool WriteBlock(CommsEngine& e) {
-  const std::uint8_t* data = e.FrameBuffer.data() + BlockDataOffset;
-  std::size_t done = 0;
-  while (done < BlockDataSize) {
-    const ssize_t n = ::write(e.ImageFileHandle, data + done, BlockDataSize - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = EIO;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+  return e.UploadFile && e.UploadFile->Write(e.FrameBuffer.data() + BlockDataOffset, BlockDataSize);
 }
 
-// An unnamed file linked under a temporary name beside `path`; empty when it cannot be.
-std::string LinkBeside(int fd, const std::string& path) {
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  for (int n = 0; n < 100; ++n) {
-    const std::string temporary = TemporaryName(path, n);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-        ::linkat(fd, "", AT_FDCWD, temporary.c_str(), AT_EMPTY_PATH) == 0)
-      return temporary;
-    if (errno != EEXIST) return {};
-  }
-  return {};
-}
-
-// Gives the upload's file the chosen name, replacing the old file in one step.
-bool NameFile(int fd, const std::string& path) {
-  std::string temporary = CurrentName(fd);
-  if (temporary.empty()) temporary = LinkBeside(fd, path);
-  if (temporary.empty()) return false;
-  if (::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  const int error = errno;
-  ::unlink(temporary.c_str());
-  errno = error;
-  return false;
-}
-
-// The upload's last data step: on disk, named and closed, or the failure logged.
+// The upload's last data step: on disk under the chosen name, or the failure logged.
 void FinishUpload(CommsEngine& e) {
-  if (e.ImageFileHandle < 0) return;
-  if (::fsync(e.ImageFileHandle) != 0 || !NameFile(e.ImageFileHandle, e.ImageFilePath)) {
-    AbandonFile(e, WithReason(e, "Write Error"));
+  if (!e.UploadFile) return;
+  if (!e.UploadFile->Commit()) {
+    AbandonFile(e, WriteErrorLine(e));
     return;
   }
-  const int fd = e.ImageFileHandle;
-  e.ImageFileHandle = -1;
-  if (::close(fd) != 0) {
-    e.AddLogLine(WithReason(e, "Write Error"));
-    e.ImageFilePath.clear();
-  }
+  e.UploadFile.reset();
 }
 
 // --- The meter ---
@@ -368,7 +297,7 @@ void AwaitRecord(CommsEngine& e) {
   if (!e.AwaitReply(BlockReplySize, "Waiting for ir Data") || !e.BlockReplyChecked()) return;
   e.RetryCount = 0;
   if (!WriteBlock(e)) {
-    AbandonFile(e, WithReason(e, "Write Error"));
+    AbandonFile(e, WriteErrorLine(e));
     e.HideMeter();
     e.CommState = 187;
     return;
@@ -495,7 +424,7 @@ void AwaitImageBlock(CommsEngine& e) {
   e.BlockIndex += BlockDataSize;
   if (!WriteBlock(e)) {
     // The controller is stopped: it is started again all the same.
-    AbandonFile(e, WithReason(e, "Write Error"));
+    AbandonFile(e, WriteErrorLine(e));
     e.CommState = 175;
     return;
   }

@@ -38,7 +38,9 @@ AtomicFileWriter::~AtomicFileWriter() {
 }
 
 void AtomicFileWriter::Fail(const std::string& what) {
-  if (error_.empty()) error_ = what + ": " + std::strerror(errno);
+  if (!error_.empty()) return;
+  errorNumber_ = errno;
+  error_ = what + ": " + std::strerror(errno);
 }
 
 bool AtomicFileWriter::Write(const void* data, size_t size) {

@@ -22,6 +22,7 @@ class AtomicFileWriter {
 
   bool Ok() const { return error_.empty(); }
   const std::string& Error() const { return error_; }  // first failure, with the system's reason
+  int ErrorNumber() const { return errorNumber_; }     // its errno
 
   // Each returns false once anything has failed; later calls do nothing.
   bool Write(const void* data, size_t size);
@@ -37,6 +38,7 @@ class AtomicFileWriter {
   int fd_ = -1;
   bool committed_ = false;
   std::string error_;
+  int errorNumber_ = 0;
 };
 
 // Writes the whole content at once; returns "" or the error text.
