@@ -7,14 +7,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QMouseEvent>
 #include <QPushButton>
 
 #include "controller/engine_fixture.h"
 #include "gui/comms_link.h"
+#include "support/user_input.h"
 
 namespace {
 
+using testing_support::Click;
+using testing_support::Shoot;
 using testing_support::SimFrame;
 using testing_support::SimFrameKind;
 
@@ -38,16 +40,6 @@ class RecordingLink : public gui::DetachedCommsLink {
  private:
   controller::CommsEngine& engine_;
 };
-
-void Click(QWidget* widget) {
-  const QPoint at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
-  const QPoint global = widget->mapToGlobal(at);
-  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(widget, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(widget, &release);
-  QApplication::processEvents();
-}
 
 class DownloadProjectFormTest : public controller::test::EngineTest {
  protected:
@@ -79,7 +71,7 @@ TEST_F(DownloadProjectFormTest, OffersTheFourPartsAllTicked) {
     EXPECT_EQ(b.Box->isEnabled(), b.Enabled) << b.Caption;
   }
   EXPECT_EQ(form.BitBtn1->text(), "Begin Download");
-  EXPECT_TRUE(form.grab().save("/tmp/download_project_form.png"));
+  EXPECT_TRUE(Shoot(&form, "/tmp/download_project_form.png"));
 }
 
 TEST_F(DownloadProjectFormTest, WithoutAnEndLineTheClockIconsAndTouchScreenStillGo) {

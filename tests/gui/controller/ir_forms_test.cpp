@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,17 +17,20 @@
 #include "gui/controller/ir_form.h"
 #include "gui/controller/remote_ir_form.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace {
 
 using platform::MsgResult;
+using testing_support::Key;
+using testing_support::Replace;
+using testing_support::Shoot;
 
 class IrFormTest : public controller::test::EngineTest {
  protected:
   IrFormTest() {
     form.SaveIrFileDialog = [this] { return ++saves, true; };
   }
-  void Type(QLineEdit* edit, const char* text) { edit->setText(text); }
 
   TIrForm form{engine};
   int saves = 0;
@@ -42,10 +43,10 @@ TEST_F(IrFormTest, TheLearnCarrierIsHeldTo19To470kHzAndSentAsACode) {
     int Code;
   } cases[] = {{"10", "19", 241}, {"500", "470", 8}, {"38", "38", 120}, {"kHz", "19", 241}};
   form.ShowLearnMode();
-  Type(form.Edit1, "5");
+  Replace(form.Edit1, "5");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Typed);
-    Type(form.Edit2, c.Typed);
+    Replace(form.Edit2, c.Typed);
     form.BitBtn1->click();
     EXPECT_EQ(form.Edit2->text().toStdString(), c.Shown);
     EXPECT_EQ(engine.IrLearnFrequency, c.Code);
@@ -64,13 +65,12 @@ TEST_F(IrFormTest, TheModeDecidesWhatTheFirstButtonDoesAndWhatShows) {
   EXPECT_FALSE(form.Edit2->isVisible());
   EXPECT_FALSE(form.BitBtn3->isVisible());
   EXPECT_TRUE(form.BitBtn4->isVisible());
-  Type(form.Edit1, "12");
+  Replace(form.Edit1, "12");
   form.BitBtn1->click();
   EXPECT_EQ(engine.IrTransmitNumber, 12);
   EXPECT_EQ(engine.IrLearnNumber, -1);
   EXPECT_EQ(view.Log.front(), "Transmiting IR# 012");
-  const QImage transmit = form.grab().toImage();
-  EXPECT_TRUE(transmit.save(QDir::temp().filePath("zelta_ir_transmit.png")));
+  EXPECT_TRUE(Shoot(&form, "zelta_ir_transmit.png"));
 
   form.ShowLearnMode();
   EXPECT_EQ(form.Tag, 0);
@@ -79,13 +79,12 @@ TEST_F(IrFormTest, TheModeDecidesWhatTheFirstButtonDoesAndWhatShows) {
   EXPECT_TRUE(form.Edit2->isVisible());
   EXPECT_TRUE(form.BitBtn3->isVisible());
   EXPECT_EQ(form.Edit2->toolTip(), "Enter the Ir frequency in KHz (i.e. 38)");
-  const QImage learn = form.grab().toImage();
-  EXPECT_TRUE(learn.save(QDir::temp().filePath("zelta_ir_learn.png")));
+  EXPECT_TRUE(Shoot(&form, "zelta_ir_learn.png"));
 }
 
 TEST_F(IrFormTest, TransmitAndClearPostTheNumberTypedAndRefuseOthers) {
   form.ShowLearnMode();
-  Type(form.Edit1, "7");
+  Replace(form.Edit1, "7");
   form.BitBtn3->click();
   EXPECT_EQ(engine.IrTransmitNumber, 7);
   EXPECT_EQ(view.Log.front(), "Transmiting IR# 007");
@@ -97,7 +96,7 @@ TEST_F(IrFormTest, TransmitAndClearPostTheNumberTypedAndRefuseOthers) {
   const std::size_t lines = view.Log.size();
   for (const char* typed : {"-1", "65536"}) {
     SCOPED_TRACE(typed);
-    Type(form.Edit1, typed);
+    Replace(form.Edit1, typed);
     for (QPushButton* button : {form.BitBtn1, form.BitBtn3, form.BitBtn4}) button->click();
   }
   EXPECT_EQ(Ui().Beeps(), 6);
@@ -118,12 +117,7 @@ TEST_F(IrFormTest, ClosingCancelsTheLearnAndOffersToSaveInLearnModeOnly) {
       {"learn, Yes", true, MsgResult::Yes, [](TIrForm& f) { f.BitBtn2->click(); }, 1},
       {"learn, No", true, MsgResult::No, [](TIrForm& f) { f.BitBtn2->click(); }, 0},
       {"learn, title bar", true, MsgResult::No, [](TIrForm& f) { f.close(); }, 0},
-      {"learn, Escape", true, MsgResult::Yes,
-       [](TIrForm& f) {
-         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-         QApplication::sendEvent(&f, &escape);
-       },
-       1},
+      {"learn, Escape", true, MsgResult::Yes, [](TIrForm& f) { Key(&f, Qt::Key_Escape); }, 1},
       {"transmit", false, std::nullopt, [](TIrForm& f) { f.BitBtn2->click(); }, 0},
   };
   for (const auto& c : cases) {
@@ -165,8 +159,7 @@ TEST_F(IrFormTest, TheRemoteWindowPostsCodeZoneAndModuleInTheirWidths) {
     EXPECT_EQ(engine.RemoteIrNumber, c.NumberSent);
   }
   remote.show();
-  const QImage shot = remote.grab().toImage();
-  EXPECT_TRUE(shot.save(QDir::temp().filePath("zelta_remote_ir.png")));
+  EXPECT_TRUE(Shoot(&remote, "zelta_remote_ir.png"));
   remote.CloseButton->click();
   EXPECT_FALSE(remote.isVisible());
 }

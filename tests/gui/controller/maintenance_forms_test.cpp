@@ -5,11 +5,9 @@
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -25,36 +23,25 @@
 #include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/timer_variable_form.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace {
 
 using controller::CommsGrid;
 using controller::test::FakeProject;
 using controller::test::FixedClock;
-
-void SendMouse(QWidget* target, QPoint at) {
-  const QPoint global = target->mapToGlobal(at);
-  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &release);
-}
-
-void Click(QWidget* widget) { SendMouse(widget, widget->rect().center()); }
+using testing_support::Click;
+using testing_support::Shoot;
 
 // Clicks grid cell (column, row) of the debug grid, whose row 0 is its header.
 void ClickCell(QTableWidget* grid, int column, int row) {
-  const QModelIndex index = grid->model()->index(row - 1, column);
-  grid->scrollTo(index);
-  SendMouse(grid->viewport(), grid->visualRect(index).center());
+  testing_support::ClickCell(grid, grid->model()->index(row - 1, column));
 }
 
 std::string Text(const QTableWidget* grid, int column, int row) {
   const QTableWidgetItem* item = grid->item(row - 1, column);
   return item ? item->text().toStdString() : std::string();
 }
-
-void Screenshot(QWidget* window, const char* name) { EXPECT_TRUE(window->grab().save(QDir::temp().filePath(name))); }
 
 class MaintenanceFormsTest : public ::testing::Test {
  protected:
@@ -104,7 +91,7 @@ TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheLow8BitsAndNothingForModule0)
     EXPECT_EQ(Engine().RelayOn, c.On) << c.Module;
   }
   EXPECT_TRUE(relay->isVisible()) << "sending leaves the window open";
-  Screenshot(relay.get(), "zelta_set_clear_relay.png");
+  EXPECT_TRUE(Shoot(relay.get(), "zelta_set_clear_relay.png"));
   Click(relay->CloseButton);
   EXPECT_FALSE(relay->isVisible());
 }
@@ -184,7 +171,7 @@ TEST_F(MaintenanceFormsTest, ClickingTheDebugGridOpensTheChangeWindowWhereAValue
   EXPECT_EQ(timerVars->CurrentColumn(), 2) << "the numbering column never becomes current";
   EXPECT_EQ(timerVars->CurrentRow(), 200);
   change->Edit2->setText("1234");
-  Screenshot(change.get(), "zelta_change_timer_variable.png");
+  EXPECT_TRUE(Shoot(change.get(), "zelta_change_timer_variable.png"));
   Click(change->BitBtn1);
   EXPECT_FALSE(change->isVisible());
   EXPECT_EQ(Engine().ChangeDataRequest, 199);
@@ -282,9 +269,9 @@ TEST_F(AttachedFormsTest, TheDebugWindowShowsTheControllersValuesAndChangesOne) 
   EXPECT_EQ(Text(grid, 1, 65), " N/A ");
   EXPECT_EQ(Text(grid, 0, 129), "");
   grid->scrollToTop();
-  Screenshot(timerVars.get(), "zelta_timer_variables.png");
+  EXPECT_TRUE(Shoot(timerVars.get(), "zelta_timer_variables.png"));
   grid->scrollToItem(grid->item(120, 0), QAbstractItemView::PositionAtCenter);
-  Screenshot(timerVars.get(), "zelta_timer_variables_128.png");
+  EXPECT_TRUE(Shoot(timerVars.get(), "zelta_timer_variables_128.png"));
 
   ClickCell(grid, 2, 200);
   change->Edit2->setText("1234");
@@ -313,7 +300,7 @@ TEST_F(AttachedFormsTest, PreviousBlockFromZeroShowsTheBlockAt0xFF00) {
   EXPECT_EQ(cell(15, 0), "f0");
   EXPECT_EQ(cell(5, 10), "5a");
   EXPECT_EQ(cell(15, 15), "00");
-  Screenshot(dump.get(), "zelta_memory_dump.png");
+  EXPECT_TRUE(Shoot(dump.get(), "zelta_memory_dump.png"));
 }
 
 }  // namespace

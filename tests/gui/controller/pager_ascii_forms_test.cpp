@@ -4,10 +4,8 @@
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -22,48 +20,16 @@
 #include "gui/controller/pager_messages_form.h"
 #include "gui/controller/transmit_ascii_form.h"
 #include "support/pty_pair.h"
+#include "support/user_input.h"
 
 namespace {
 
 using controller::CommsInput;
-
-void Click(QWidget* widget) {
-  const QPoint at = qobject_cast<QAbstractButton*>(widget) && !qobject_cast<QPushButton*>(widget) &&
-                            !qobject_cast<QToolButton*>(widget)
-                        ? QPoint(8, widget->height() / 2)
-                        : widget->rect().center();
-  const QPoint global = widget->mapToGlobal(at);
-  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(widget, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(widget, &release);
-  QApplication::processEvents();
-}
-
-void Type(QWidget* widget, const QString& text) {
-  for (QChar c : text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(widget, &press);
-  }
-}
-
-void Key(QWidget* widget, Qt::Key key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QApplication::sendEvent(widget, &press);
-  QApplication::processEvents();
-}
-
-void Replace(QLineEdit* edit, const QString& text) {
-  edit->setFocus();
-  edit->selectAll();
-  Type(edit, text);
-}
-
-void Shoot(QWidget* window, const char* path) {
-  window->show();
-  QApplication::processEvents();
-  EXPECT_TRUE(window->grab().save(path));
-}
+using testing_support::Click;
+using testing_support::Key;
+using testing_support::Replace;
+using testing_support::Shoot;
+using testing_support::Type;
 
 // Types `text` into a grid cell through the grid's own editor and ends with Enter.
 void EditCell(QTableWidget* grid, int row, int column, const QString& text) {
@@ -103,7 +69,7 @@ TEST_F(PagerMessagesTest, LoadMessagesPutsTheTypedRowsIntoTheController) {
   EditCell(form.StringGrid1, 0, 1, "8086");
   EditCell(form.StringGrid1, 2, 1, QString(70, 'z'));
   form.StringGrid1->item(5, 1)->setText("Caf\u00e9 open");
-  Shoot(&form, "/tmp/pager_messages.png");
+  EXPECT_TRUE(Shoot(&form, "/tmp/pager_messages.png"));
   EXPECT_EQ(form.RowText(0), "8086");
   EXPECT_EQ(form.RowText(5), "Caf\xe9 open") << "8-bit text";
 
@@ -220,9 +186,9 @@ TEST_F(TransmitDialogsTest, TheArrowsStayWithinTheLimits) {
 
 TEST_F(TransmitDialogsTest, RecordReachesTheVoiceModule) {
   TMurmexForm form(engine);
-  Shoot(&form, "/tmp/murmex_form.png");
+  EXPECT_TRUE(Shoot(&form, "/tmp/murmex_form.png"));
   TTransmitASCIIForm ascii(engine);
-  Shoot(&ascii, "/tmp/transmit_ascii_form.png");
+  EXPECT_TRUE(Shoot(&ascii, "/tmp/transmit_ascii_form.png"));
   Connect();
   Replace(form.Edit1, "3");
   Replace(form.Edit2, "70");
@@ -285,7 +251,7 @@ TEST_F(PagerFormTest, ConfiguresTheModemOnTheChosenPortEveryThreeSeconds) {
   EXPECT_FALSE(port.Open());
   EXPECT_EQ(ListLines(),
             (std::vector<QString>{"AT&F0&K0Q0&D0Q0V0E0&W1", "OK", "AT&Z0=15125550100", "0", "AT&F0S0=6&K0Q0&D0Q1&W0"}));
-  Shoot(&form, "/tmp/pager_form.png");
+  EXPECT_TRUE(Shoot(&form, "/tmp/pager_form.png"));
 }
 
 TEST_F(PagerFormTest, APortInUseOrAControllerConnectionStartsNothing) {

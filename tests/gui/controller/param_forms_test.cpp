@@ -4,12 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -24,6 +21,7 @@
 #include "gui/controller/parameter_form.h"
 #include "platform/single_instance.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace {
 
@@ -31,6 +29,9 @@ using controller::CommsGrid;
 using controller::CommsWindow;
 using controller::test::FakeProject;
 using controller::test::FixedClock;
+using testing_support::Key;
+using testing_support::Shoot;
+using testing_support::Type;
 using Slot = std::array<std::uint8_t, 6>;
 
 class ParamFormsTest : public ::testing::Test {
@@ -83,17 +84,6 @@ class ParamFormsTest : public ::testing::Test {
     ASSERT_TRUE(Run([&] { return Engine().CommState == 114 && !Engine().ParamsRequest; }, 300));
   }
 
-  // Keys typed on a widget, as the keyboard sends them.
-  static void Type(QWidget* target, const QString& text) {
-    for (QChar c : text) {
-      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-      QApplication::sendEvent(target, &press);
-    }
-  }
-  static void Key(QWidget* target, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-  }
   // The controller grid's cell in grid coordinates (row 0 is the header).
   QString ParamCell(int column, int row) const {
     QTableWidgetItem* item = managerParams->StringGrid1->item(row - 1, column);
@@ -103,27 +93,12 @@ class ParamFormsTest : public ::testing::Test {
   QLineEdit* TypeIntoParam(int row, const QString& text) {
     QTableWidget* grid = managerParams->StringGrid1;
     grid->setCurrentCell(row - 1, 1);
-    Type(grid, text.left(1));
-    QLineEdit* editor = grid->viewport()->findChild<QLineEdit*>();
-    if (editor && text.size() > 1) Type(editor, text.mid(1));
-    return editor;
+    testing_support::TypeInCell(grid, text);
+    return grid->viewport()->findChild<QLineEdit*>();
   }
   void ClickModuleCell(int column, int row) {
-    QApplication::processEvents();  // the window's layout
     QTableWidget* grid = parameters->StringGrid1;
-    const QModelIndex cell = grid->model()->index(row - 1, column);
-    grid->scrollTo(cell);
-    const QPoint at = grid->visualRect(cell).center();
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-      QMouseEvent event(type, at, grid->viewport()->mapToGlobal(at), Qt::LeftButton,
-                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-      QApplication::sendEvent(grid->viewport(), &event);
-    }
-  }
-  void Shoot(QWidget* window, const char* name) {
-    window->show();
-    QApplication::processEvents();
-    EXPECT_TRUE(window->grab().save(QDir::temp().filePath(name)));
+    testing_support::ClickCell(grid, grid->model()->index(row - 1, column));
   }
 
   testing_support::ScopedConfigDir config;
@@ -208,7 +183,7 @@ TEST_F(ParamFormsTest, TheGridShowsTheControllersParametersAndSendsAnEdit) {
   EXPECT_EQ(sim.Parameter(10), 250);
   EXPECT_EQ(ParamCell(1, 11), "250");
   managerParams->StringGrid1->scrollToItem(managerParams->StringGrid1->item(0, 0));
-  Shoot(managerParams.get(), "zelta_manager_params.png");
+  EXPECT_TRUE(Shoot(managerParams.get(), "zelta_manager_params.png"));
 }
 
 TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
@@ -237,7 +212,7 @@ TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
   EXPECT_EQ(change->Edit1->text(), "77");
   EXPECT_EQ(Engine().ParamNumber, 5);
   EXPECT_EQ(Engine().ParamModule, 2);
-  Shoot(change.get(), "zelta_change_param.png");
+  EXPECT_TRUE(Shoot(change.get(), "zelta_change_param.png"));
 
   change->BitBtn2->click();
   EXPECT_FALSE(change->isVisible());
@@ -268,7 +243,7 @@ TEST_F(ParamFormsTest, TheChangedValueIsWrittenToTheModuleAndReadBack) {
   EXPECT_EQ(parameters->StringGrid1->item(1, 6)->text(), "1000");
   EXPECT_EQ(parameters->StringGrid1->item(0, 6)->text(), "0");
   parameters->StringGrid1->scrollToTop();
-  Shoot(parameters.get(), "zelta_module_params.png");
+  EXPECT_TRUE(Shoot(parameters.get(), "zelta_module_params.png"));
 }
 
 TEST_F(ParamFormsTest, TheRestartWindowFollowsTheEnginesWait) {
@@ -278,7 +253,7 @@ TEST_F(ParamFormsTest, TheRestartWindowFollowsTheEnginesWait) {
   EXPECT_EQ(restart->Label1->text(), "Please wait.........restarting Controller");
   for (int i = 0; i < 150; ++i) Engine().RestartWaitDone();
   EXPECT_EQ(restart->ProgressBar1->value(), 149 / 3);
-  Shoot(restart.get(), "zelta_restart.png");
+  EXPECT_TRUE(Shoot(restart.get(), "zelta_restart.png"));
   while (!Engine().RestartWaitDone()) {
   }
   EXPECT_EQ(restart->ProgressBar1->value(), 100);

@@ -6,20 +6,22 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "platform/registry.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace {
 
 using project::Settings;
+using testing_support::Click;
+using testing_support::Replace;
+using testing_support::Shoot;
 using testing_support::TestUi;
 
 struct RecordingLinks : project::NoTelephonyLinks {
@@ -29,28 +31,6 @@ struct RecordingLinks : project::NoTelephonyLinks {
   }
   int Selections = 0;
 };
-
-// Clicks where a user would: on a button's indicator and caption, in the middle of anything else.
-void Click(QWidget* widget) {
-  const QPoint at = qobject_cast<QAbstractButton*>(widget) && !qobject_cast<QPushButton*>(widget)
-                        ? QPoint(8, widget->height() / 2)
-                        : widget->rect().center();
-  const QPoint global = widget->mapToGlobal(at);
-  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(widget, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(widget, &release);
-  QApplication::processEvents();
-}
-
-void Type(QLineEdit* edit, const QString& text) {
-  edit->setFocus();
-  edit->selectAll();
-  for (QChar c : text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(edit, &press);
-  }
-}
 
 int StoredInteger(const char* name) {
   platform::Registry registry(platform::RootKey::LocalMachine);
@@ -87,7 +67,7 @@ TEST_F(SetupFormTest, PickingAPortAndTheAuxModemThenOkStoresThem) {
   EXPECT_TRUE(form->CheckBox1->isChecked());
   EXPECT_EQ(settings.ComNum, 3);
 
-  form->grab().save("/tmp/setup_form.png");
+  Shoot(form.get(), "/tmp/setup_form.png");
 
   Click(form->BitBtn1);
   EXPECT_FALSE(form->isVisible());
@@ -133,8 +113,8 @@ TEST_F(SetupFormTest, ClickingTheDeviceFieldOpensTheSelection) {
 }
 
 TEST_F(SetupFormTest, ClosingStoresTheTypedLocation) {
-  Type(form->Edit1, "47.6");
-  Type(form->Edit4, "-8");
+  Replace(form->Edit1, "47.6");
+  Replace(form->Edit4, "-8");
   Click(form->CheckBox2);
   form->close();
   EXPECT_FALSE(form->isVisible());
@@ -146,8 +126,8 @@ TEST_F(SetupFormTest, ClosingStoresTheTypedLocation) {
 }
 
 TEST_F(SetupFormTest, TextOutsideLatin1IsRefused) {
-  Type(form->Edit2, "84");
-  Type(form->Edit2, QString::fromUtf8("\u20ac"));
+  Replace(form->Edit2, "84");
+  Replace(form->Edit2, QString::fromUtf8("\u20ac"));
   EXPECT_EQ(TestUi().Beeps(), 1);
   EXPECT_EQ(settings.Longitude, "84");
   EXPECT_EQ(form->Edit2->text(), "84");

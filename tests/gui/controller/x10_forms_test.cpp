@@ -21,11 +21,13 @@
 #include "gui/controller/send_x10_form.h"
 #include "gui/controller/x10_grid_form.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace {
 
 using controller::CmdExtendedX10;
 using controller::CmdSendX10;
+using testing_support::Shoot;
 
 std::string Text(const QLabel* label) { return label->text().toStdString(); }
 std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
@@ -58,7 +60,7 @@ TEST_F(X10FormsTest, SendPostsTheChosenCodesWithARepeatOf1To128) {
     EXPECT_EQ(engine.X10SendRequest, 2);
   }
   EXPECT_TRUE(form.isVisible()) << "Send leaves the window open";
-  form.grab().save("/tmp/x10_send.png");
+  Shoot(&form, "/tmp/x10_send.png");
   form.BitBtn2->click();
   EXPECT_FALSE(form.isVisible());
 }
@@ -172,7 +174,7 @@ TEST_F(X10FormsTest, LevitonCommandReachesTheController) {
   EXPECT_EQ(sent.Args, (std::array<std::uint8_t, 5>{4, 9, 0x51, '0', 0}));
   EXPECT_TRUE(view.Logged("Sending Extended X10  4/9  81/48"));
   form.ScrollBar1->setValue(40);
-  form.grab().save("/tmp/x10_leviton.png");
+  Shoot(&form, "/tmp/x10_leviton.png");
 }
 
 TEST_F(X10FormsTest, HidingAMonitorWindowEndsTheMonitoring) {
@@ -188,7 +190,7 @@ TEST_F(X10FormsTest, HidingAMonitorWindowEndsTheMonitoring) {
   }
   monitor.ListBox1->addItems({"Received X10  4/ 2", "Received X10  3/18"});
   monitor.show();
-  monitor.grab().save("/tmp/x10_monitor.png");
+  Shoot(&monitor, "/tmp/x10_monitor.png");
 }
 
 TEST_F(X10FormsTest, TheGridWindowShowsWhatTheEngineWrites) {
@@ -219,7 +221,7 @@ TEST_F(X10FormsTest, TheGridWindowShowsWhatTheEngineWrites) {
   comms.AddListLine(controller::CommsList::X10Activity, "X10 Activity 9:05:07  -  C / ON");
   comms.AddListLine(controller::CommsList::X10Activity, "X10 Activity 9:05:09  -  C / OFF");
   grid.show();
-  grid.grab().save("/tmp/x10_grid.png");
+  Shoot(&grid, "/tmp/x10_grid.png");
 
   grid.Button1->click();
   EXPECT_EQ(grid.ListBox1->count(), 0);

@@ -10,6 +10,7 @@ namespace wizard_test {
 namespace {
 
 using program::Panel;
+using testing_support::Replace;
 
 // Opens line n and picks the Function and the action kind, as a user starts an action line.
 #define START_ACTION(n, function, kind)      \
@@ -50,7 +51,7 @@ TEST_F(WizardTest, ComposesModuleTimerVariableAndJumpActions) {
 
   START_ACTION(330, 1, 4);
   Pick(P()->Item, 5);
-  Type(P()->Edit, "10");
+  Replace(P()->Edit, "10");
   P()->Enter->click();
   EXPECT_EQ(At(330), (ProgramLine{W0(FunctionThen, 4, 3), 5, 10}));
   EXPECT_EQ(Text(330), "    THEN Timer #5 = 10");
@@ -67,7 +68,7 @@ TEST_F(WizardTest, ComposesModuleTimerVariableAndJumpActions) {
 
   START_ACTION(340, 1, 6);
   EXPECT_EQ(P()->Edit->text(), "341") << "a new jump shows the next line";
-  Type(P()->Edit, "345");
+  Replace(P()->Edit, "345");
   P()->Enter->click();
   EXPECT_EQ(At(340), (ProgramLine{W0(FunctionThen, 6), 0, 5}));
   EXPECT_EQ(Text(340), "    THEN Skip to line 345");
@@ -129,7 +130,7 @@ TEST_F(WizardTest, ComposesX10Actions) {
   EXPECT_TRUE(P()->EditRow->isHidden());
   Pick(P()->Item, 20);
   EXPECT_FALSE(P()->EditRow->isHidden());
-  Type(P()->Edit, "3");
+  Replace(P()->Edit, "3");
   P()->Enter->click();
   EXPECT_EQ(At(400), (ProgramLine{W0(FunctionThen, 3), 0x2214, 0}));
   EXPECT_EQ(Text(400), "    THEN Transmit X10,  C - Dim  (21), 3 time(s)");
@@ -139,19 +140,19 @@ TEST_F(WizardTest, ComposesX10Actions) {
   EXPECT_EQ(P()->Edit->text(), "4") << "an empty line holds the lowest setpoint";
   Click(P()->House, 0);
   Pick(P()->Item, 0);
-  Type(P()->Edit, "72");
+  Replace(P()->Edit, "72");
   P()->Enter->click();
   EXPECT_EQ(At(401), (ProgramLine{W0(FunctionThen, 13), 0x0002, 4}));
   EXPECT_EQ(Text(401), "    THEN   Set RCS X10 A Setpoint 72");
   // The arrows step the setpoint and hold it within 4..99.
   Open(401);
-  Type(P()->Edit, "98");
+  Replace(P()->Edit, "98");
   P()->Up->click();
   P()->Up->click();
   EXPECT_EQ(P()->Edit->text(), "99");
   P()->Down->click();
   EXPECT_EQ(P()->Edit->text(), "98");
-  Type(P()->Edit, "2");
+  Replace(P()->Edit, "2");
   P()->Down->click();
   EXPECT_EQ(P()->Edit->text(), "4");
   Click(P()->House, 1);

@@ -12,6 +12,7 @@ namespace wizard_test {
 namespace {
 
 using program::Panel;
+using testing_support::Replace;
 
 TEST_F(WizardTest, OpensOnTheDoubleClickedLineBesideTheEditor) {
   EXPECT_EQ(form->windowTitle().toStdString(), "Control Wizard");
@@ -93,7 +94,7 @@ TEST_F(WizardTest, ComposesModuleDataX10IrAndTouchConditions) {
   Pick(P()->Module, 5);
   EXPECT_FALSE(P()->Compare->isHidden());
   Click(P()->Compare, 0);
-  Type(P()->Edit, "-5");
+  Replace(P()->Edit, "-5");
   P()->Enter->click();
   EXPECT_EQ(At(104), (ProgramLine{W0(FunctionIf, 3), 0x0600, 95}));
   EXPECT_EQ(Text(104), "IF Module #6   -LURCAN-T is > -5");
@@ -103,7 +104,7 @@ TEST_F(WizardTest, ComposesModuleDataX10IrAndTouchConditions) {
   Pick(form->IfType, 4);
   Pick(P()->Item, 63);
   Click(P()->Compare, 4);
-  Type(P()->Edit, "30");
+  Replace(P()->Edit, "30");
   P()->Enter->click();
   EXPECT_EQ(At(105), (ProgramLine{W0(FunctionIf, 4, 4), 0x003F, 30}));
   EXPECT_EQ(Text(105), "IF Timer #63 becomes > 30");
@@ -113,7 +114,7 @@ TEST_F(WizardTest, ComposesModuleDataX10IrAndTouchConditions) {
   ASSERT_EQ(P()->Item->count(), 256);
   Pick(P()->Item, 131);
   Click(P()->Compare, 2);
-  Type(P()->Edit, "0");
+  Replace(P()->Edit, "0");
   P()->Enter->click();
   EXPECT_EQ(At(106), (ProgramLine{W0(FunctionIf, 5, 2), 0x0083, 0}));
   EXPECT_EQ(Text(106), "IF Data for Module# 3 is NOT = 0");
@@ -169,14 +170,14 @@ TEST_F(WizardTest, ComposesTimeAndDateConditions) {
   ASSERT_EQ(Shown(), Panel::TimeOfDay);
   EXPECT_EQ(P()->Tab->currentIndex(), 1);
   Click(P()->Compare, 3);
-  Type(P()->Edit, "2359");
+  Replace(P()->Edit, "2359");
   P()->Enter->click();
   EXPECT_EQ(At(201), (ProgramLine{W0(FunctionAnd, 6, 3), 2359, 0}));
   EXPECT_EQ(Text(201), "  AND Time of Day becomes = 23:59");
 
   // An invalid time is refused with the message and the line stays as it was.
   Open(201);
-  Type(P()->Edit, "2360");
+  Replace(P()->Edit, "2360");
   P()->Enter->click();
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Invalid Time Entry, Must be between 0000 and 2359"});
   EXPECT_EQ(At(201), (ProgramLine{W0(FunctionAnd, 6, 3), 2359, 0}));
@@ -245,7 +246,7 @@ TEST_F(WizardTest, ComposesTimeAndDateConditions) {
   Pick(form->Function, 4);
   Pick(form->IfType, 10);
   Click(P()->Compare, 3);
-  Type(P()->Edit, "2024");
+  Replace(P()->Edit, "2024");
   P()->Enter->click();
   EXPECT_EQ(At(206), (ProgramLine{W0(FunctionOr, 10, 3), 0, 2024}));
   EXPECT_EQ(Text(206), "  OR  Year is = 2024");
@@ -352,7 +353,7 @@ TEST_F(WizardTest, RefusedEntriesLeaveTheLineAndSayWhy) {
   Open(40);
   ASSERT_EQ(Shown(), Panel::ProgramJump);
   EXPECT_EQ(P()->Edit->text(), "43");
-  Type(P()->Edit, "40");
+  Replace(P()->Edit, "40");
   P()->Enter->click();
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Invalid Skip Address"});
   EXPECT_EQ(Ui().Beeps(), 1);
@@ -377,7 +378,7 @@ TEST_F(WizardTest, RestoreLineWritesTheSavedLineEvenAfterASearchMovedTheCurrentL
   editor->UpdateListing();
   Open(50);
   Pick(form->Function, 4);
-  Type(P()->Edit, "45");
+  Replace(P()->Edit, "45");
   P()->Enter->click();
   Store().Comments[50] = "changed";
   EXPECT_EQ(At(50), (ProgramLine{W0(FunctionOr, 4, 4), 0, 45})) << "a new Function zeroes the operands";
@@ -398,7 +399,7 @@ TEST_F(WizardTest, RestoreLineWritesTheSavedLineEvenAfterASearchMovedTheCurrentL
   // Enter, too, writes the line the wizard shows.
   Open(50);
   Store().CurrentLine = 60;
-  Type(P()->Edit, "12");
+  Replace(P()->Edit, "12");
   P()->Enter->click();
   EXPECT_EQ(At(50).Value, 12);
   EXPECT_EQ(At(60), (ProgramLine{W0(FunctionThen, 4, 3), 5, 10}));

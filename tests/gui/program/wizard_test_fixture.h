@@ -10,6 +10,7 @@
 #include "gui/program/wizard_form.h"
 #include "gui/program/wizard_panel.h"
 #include "project/name_table.h"
+#include "support/user_input.h"
 
 namespace wizard_test {
 
@@ -54,11 +55,7 @@ class WizardTest : public editor_test::EditorTest {
   static void Click(program::WizardRadioGroup* group, int index) {
     ASSERT_NE(group, nullptr);
     ASSERT_NE(group->Button(index), nullptr) << group->title().toStdString() << " " << index;
-    group->Button(index)->click();
-  }
-  static void Type(QLineEdit* edit, const char* text) {
-    ASSERT_NE(edit, nullptr);
-    edit->setText(text);
+    testing_support::Click(group->Button(index));
   }
   program::WizardPanel* P() const { return form->CurrentPanel(); }
   program::Panel Shown() const { return P() ? P()->Id() : program::Panel::None; }

@@ -10,12 +10,10 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QThread>
@@ -25,6 +23,7 @@
 #include "platform/text.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace {
 
@@ -102,26 +101,13 @@ class AsciiMessagesFormTest : public ::testing::Test {
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
       QWidget* target = QApplication::widgetAt(global);
       ASSERT_NE(target, nullptr);
-      QMouseEvent event(type, target->mapFromGlobal(global), global, Qt::LeftButton,
-                        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(target, &event);
+      testing_support::Mouse(target, type, target->mapFromGlobal(global));
       QApplication::processEvents();
     }
   }
 
   // Keys on the current cell: the first opens the editor over it, the rest go to that editor.
-  void Type(const QString& text) {
-    for (QChar c : text) {
-      QWidget* target = CellEditor(Grid()->currentRow());
-      if (!target) target = Grid();
-      const int key = c.unicode() < 0x80 ? static_cast<int>(c.toUpper().unicode()) : static_cast<int>(Qt::Key_unknown);
-      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-      QApplication::sendEvent(target, &press);
-      QWidget* released = CellEditor(Grid()->currentRow());
-      QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-      QApplication::sendEvent(released ? released : Grid(), &release);
-    }
-  }
+  void Type(const QString& text) { testing_support::TypeInCell(Grid(), text); }
 
   void TypeMessage(int row, const QString& text) {
     const bool current = Grid()->currentRow() == row && Grid()->currentColumn() == 1;
@@ -180,7 +166,7 @@ TEST_F(AsciiMessagesFormTest, ShowsTheTableAsTheUserSeesIt) {
   TypeMessage(1, "Lights on");
   TypeMessage(2, QString(40, 'w'));
   ClickCell(3, 1);
-  EXPECT_TRUE(window->grab().save("/tmp/ascii_messages.png"));
+  EXPECT_TRUE(testing_support::Shoot(window.get(), "/tmp/ascii_messages.png"));
 }
 
 TEST_F(AsciiMessagesFormTest, TypedTextsReachTheTableAndTheSizeColumn) {

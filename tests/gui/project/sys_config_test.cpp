@@ -5,12 +5,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QHelpEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QToolTip>
 #include <QTreeView>
@@ -22,6 +21,7 @@
 #include "project/name_table.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace {
 
@@ -70,18 +70,8 @@ class SysConfigTest : public ::testing::Test {
     QApplication::processEvents();
     return View()->visualRect(index).center();
   }
-  void MoveTo(const QPoint& pos) {
-    QMouseEvent move(QEvent::MouseMove, pos, View()->viewport()->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(View()->viewport(), &move);
-  }
-  void LeftClick(const QPoint& pos) {
-    QPoint global = View()->viewport()->mapToGlobal(pos);
-    QMouseEvent press(QEvent::MouseButtonPress, pos, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, pos, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(View()->viewport(), &press);
-    QApplication::sendEvent(View()->viewport(), &release);
-  }
+  void MoveTo(const QPoint& pos) { testing_support::Mouse(View()->viewport(), QEvent::MouseMove, pos, Qt::NoButton); }
+  void LeftClick(const QPoint& pos) { testing_support::ClickAt(View()->viewport(), pos); }
   void RightClick(const QPoint& pos) {
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, View()->viewport()->mapToGlobal(pos));
     QApplication::sendEvent(View()->viewport(), &event);
@@ -103,14 +93,11 @@ class SysConfigTest : public ::testing::Test {
   bool EditName(int position, const QString& text) {
     View()->setCurrentIndex(Index(position));
     Reveal(position);
-    QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
-    QApplication::sendEvent(View(), &f2);
+    testing_support::Key(View(), Qt::Key_F2);
     auto* editor = qobject_cast<QLineEdit*>(View()->indexWidget(Index(position)));
     if (!editor) return false;
     editor->setText(text);
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(editor, &enter);
-    QApplication::processEvents();
+    testing_support::Key(editor, Qt::Key_Return);
     return true;
   }
   int SlotPosition(int slot) { return window->Tree.PositionOf(window->Tree.Root()->Child(slot)); }
@@ -425,7 +412,7 @@ TEST_F(SysConfigTest, Screenshot) {
   MoveTo(View()->visualRect(Index(SlotPosition(2) + 3)).center());
   QApplication::processEvents();
   EXPECT_EQ(View()->viewport()->toolTip(), "Left Click to Select, then Hold Left Button down to begin Edit");
-  EXPECT_TRUE(window->grab().save("/tmp/sysmap_modules.png"));
+  EXPECT_TRUE(testing_support::Shoot(window.get(), "/tmp/sysmap_modules.png"));
 
   window->Tessaro1Click();
   SaveBitmap(dir.File("lamp.bmp"), 32, 24, Qt::white);
@@ -433,7 +420,7 @@ TEST_F(SysConfigTest, Screenshot) {
   LeftClick(Reveal(project::FirstIcon + 1));
   QApplication::processEvents();
   EXPECT_TRUE(window->Image1->isVisible());
-  EXPECT_TRUE(window->grab().save("/tmp/sysmap_preview.png"));
+  EXPECT_TRUE(testing_support::Shoot(window.get(), "/tmp/sysmap_preview.png"));
 }
 
 }  // namespace

@@ -9,12 +9,10 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -27,12 +25,17 @@
 #include "project/name_table.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace {
 
 using project::ModuleType;
 using project::SystemMapTree;
+using testing_support::Click;
+using testing_support::Mouse;
+using testing_support::Shoot;
 using testing_support::TestUi;
+using testing_support::Type;
 
 class FakeComms : public gui::DetachedCommsLink {
  public:
@@ -52,28 +55,6 @@ class FakeComms : public gui::DetachedCommsLink {
   bool IsAttached = false;
   int Reads = 0, Attaches = 0, TouchLoads = 0;
 };
-
-void Mouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton button) {
-  // A move changes no button; `button` is the one held while it moves.
-  const Qt::MouseButton changed = type == QEvent::MouseMove ? Qt::NoButton : button;
-  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::MouseButtons() : Qt::MouseButtons(button);
-  QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)), changed, held, Qt::NoModifier);
-  QApplication::sendEvent(widget, &event);
-}
-
-// Near the left edge, where a radio button or check box has its indicator.
-void Click(QWidget* widget) {
-  const QPoint at(std::min(6, widget->width() / 2), widget->height() / 2);
-  Mouse(widget, QEvent::MouseButtonPress, at, Qt::LeftButton);
-  Mouse(widget, QEvent::MouseButtonRelease, at, Qt::LeftButton);
-}
-
-void Type(QWidget* widget, const QString& text) {
-  for (QChar c : text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(widget, &press);
-  }
-}
 
 // Runs `act` on the modal dialog the next command opens, then closes it if `act` did not.
 template <class Dialog>
@@ -123,7 +104,7 @@ class TouchScreenFormTest : public ::testing::Test {
     menu->hide();
     action->trigger();
   }
-  void Save(const char* name) { form->grab().save(QString("/tmp/%1.png").arg(name)); }
+  void Save(const char* name) { Shoot(form.get(), QString("/tmp/%1.png").arg(name)); }
 
   testing_support::TempDir dir;
   SystemMapTree tree = SystemMapTree::Default();
@@ -273,7 +254,7 @@ TEST_F(TouchScreenFormTest, EnterCaptionSetsTextFontBorderAndIcon) {
     Click(dialog.FontGroup1->button(1));
     Click(dialog.CheckBox1);
     dialog.ComboBox1->setCurrentIndex(3);
-    dialog.grab().save("/tmp/form26_button.png");
+    Shoot(&dialog, "/tmp/form26_button.png");
     Click(dialog.Button1);
   });
   Choose(form->ButtonPopupMenu, form->EnterCaption1);
@@ -312,7 +293,7 @@ TEST_F(TouchScreenFormTest, EnterTextRefusesA31stCharacterAndTakesTheVariable) {
     EXPECT_EQ(TestUi().Beeps(), 3);
     Click(dialog.FontGroup2->button(2));
     dialog.ComboBox2->setCurrentIndex(9);
-    dialog.grab().save("/tmp/form26_text.png");
+    Shoot(&dialog, "/tmp/form26_text.png");
     dialog.close();  // no cancel: closing applies what it shows
   });
   Choose(form->LabelPopupMenu, form->EnterText1);
@@ -333,7 +314,7 @@ TEST_F(TouchScreenFormTest, AttachX10StoresHouseAndUnit) {
     EXPECT_FALSE(dialog.ComboBox2->isVisible());
     ASSERT_EQ(dialog.ComboBox1->count(), 256);
     dialog.ComboBox1->setCurrentIndex(36);  // house C, unit 5
-    dialog.grab().save("/tmp/x10_form_x10.png");
+    Shoot(&dialog, "/tmp/x10_form_x10.png");
     Click(dialog.Button1);
   });
   Choose(form->LightPopupMenu, form->AttachX10Status1);
@@ -361,7 +342,7 @@ TEST_F(TouchScreenFormTest, AttachIoLowersThePointAndRefillsThePointsForAnotherM
     EXPECT_EQ(dialog.ComboBox1->currentIndex(), 2);
     EXPECT_EQ(dialog.ComboBox2->count(), 8);
     EXPECT_EQ(dialog.ComboBox2->currentIndex(), 7);
-    dialog.grab().save("/tmp/x10_form_io.png");
+    Shoot(&dialog, "/tmp/x10_form_io.png");
     dialog.ComboBox1->setCurrentIndex(0);  // the KADO16
     EXPECT_EQ(dialog.ComboBox2->count(), 16);
     EXPECT_EQ(dialog.ComboBox2->currentIndex(), 0);

@@ -1,0 +1,124 @@
+#include "support/user_input.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPointer>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+namespace testing_support {
+
+namespace {
+
+bool Present(const QWidget* widget, const char* what) {
+  if (!widget) ADD_FAILURE() << what << ": no widget";
+  return widget != nullptr;
+}
+
+QPoint WhereAUserClicks(QWidget* widget) {
+  QStyle::SubElement indicator;
+  if (qobject_cast<QCheckBox*>(widget))
+    indicator = QStyle::SE_CheckBoxIndicator;
+  else if (qobject_cast<QRadioButton*>(widget))
+    indicator = QStyle::SE_RadioButtonIndicator;
+  else
+    return widget->rect().center();
+  QStyleOptionButton option;
+  option.initFrom(widget);
+  return widget->style()->subElementRect(indicator, &option, widget).center();
+}
+
+// The key code a keyboard gives a character: its upper-case letter for ASCII, none it can name otherwise.
+int KeyOf(QChar c) {
+  return c.unicode() < 0x80 ? static_cast<int>(c.toUpper().unicode()) : static_cast<int>(Qt::Key_unknown);
+}
+
+// A press and its release; no release reaches a widget the press destroyed.
+void PressAndRelease(QWidget* widget, int key, const QString& text) {
+  QPointer<QWidget> target(widget);
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QApplication::sendEvent(widget, &press);
+  if (!target) return;
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QApplication::sendEvent(widget, &release);
+}
+
+}  // namespace
+
+void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button) {
+  if (!Present(widget, "Mouse")) return;
+  // A move changes no button; `button` is the one held while it moves.
+  const Qt::MouseButton changed = type == QEvent::MouseMove ? Qt::NoButton : button;
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::MouseButtons() : Qt::MouseButtons(button);
+  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), changed, held, Qt::NoModifier);
+  QApplication::sendEvent(widget, &event);
+}
+
+void ClickAt(QWidget* widget, QPoint at) {
+  if (!Present(widget, "ClickAt")) return;
+  Mouse(widget, QEvent::MouseButtonPress, at);
+  Mouse(widget, QEvent::MouseButtonRelease, at);
+  QApplication::processEvents();
+}
+
+void Click(QWidget* widget) {
+  if (!Present(widget, "Click")) return;
+  ClickAt(widget, WhereAUserClicks(widget));
+}
+
+void ClickCell(QAbstractItemView* view, const QModelIndex& index) {
+  if (!Present(view, "ClickCell")) return;
+  QApplication::processEvents();  // the view's layout decides where the cell is
+  view->scrollTo(index);
+  ClickAt(view->viewport(), view->visualRect(index).center());
+}
+
+void Type(QWidget* widget, const QString& text) {
+  if (!Present(widget, "Type")) return;
+  for (QChar c : text) PressAndRelease(widget, KeyOf(c), QString(c));
+}
+
+void Replace(QLineEdit* edit, const QString& text) {
+  if (!Present(edit, "Replace")) return;
+  edit->setFocus();
+  edit->selectAll();
+  Type(edit, text);
+}
+
+void TypeInCell(QAbstractItemView* view, const QString& text) {
+  if (!Present(view, "TypeInCell")) return;
+  const auto target = [view]() -> QWidget* {
+    QWidget* editor = view->indexWidget(view->currentIndex());
+    return editor ? editor : view;
+  };
+  for (QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, KeyOf(c), Qt::NoModifier, QString(c));
+    QApplication::sendEvent(target(), &press);
+    QKeyEvent release(QEvent::KeyRelease, KeyOf(c), Qt::NoModifier, QString(c));
+    QApplication::sendEvent(target(), &release);
+  }
+}
+
+void Key(QWidget* widget, Qt::Key key) {
+  if (!Present(widget, "Key")) return;
+  PressAndRelease(widget, key, QString());
+  QApplication::processEvents();
+}
+
+bool Shoot(QWidget* window, const QString& file) {
+  if (!Present(window, "Shoot")) return false;
+  window->show();
+  QApplication::processEvents();
+  return window->grab().save(QDir::temp().filePath(file));
+}
+
+}  // namespace testing_support

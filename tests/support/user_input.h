@@ -1,0 +1,46 @@
+#pragma once
+// The window tests' user: mouse clicks and keystrokes sent as the windowing system sends them, and
+// screenshots of what the user sees.
+#include <QEvent>
+#include <QPoint>
+#include <QString>
+#include <Qt>
+
+class QAbstractItemView;
+class QLineEdit;
+class QModelIndex;
+class QWidget;
+
+namespace testing_support {
+
+// One mouse event at `at` (widget coordinates); `button` is the one pressed, released or held while moving.
+void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::LeftButton);
+
+// A left press and release at `at`, then the events they cause.
+void ClickAt(QWidget* widget, QPoint at);
+
+// A left click where a user clicks: on a check box's or radio button's indicator, in the middle of anything
+// else (push and tool buttons included).
+void Click(QWidget* widget);
+
+// A click in the middle of a cell, scrolled into view first.
+void ClickCell(QAbstractItemView* view, const QModelIndex& index);
+
+// Each character pressed and released on `widget` as the keyboard sends it; nothing is focused or selected.
+void Type(QWidget* widget, const QString& text);
+
+// What a user does to overwrite a field: focus it, select all, type.
+void Replace(QLineEdit* edit, const QString& text);
+
+// Keys on the view's current cell: each goes to the cell's open editor, or to the view while none is open
+// (where the first one opens it).
+void TypeInCell(QAbstractItemView* view, const QString& text);
+
+// A key without text (Return, Escape, F2...) pressed and released, then the events it causes.
+void Key(QWidget* widget, Qt::Key key);
+
+// Shows the window if it is not yet shown, lets it lay itself out and saves what it shows as `file`
+// (a relative name goes to the temporary directory). False when the file cannot be written.
+bool Shoot(QWidget* window, const QString& file);
+
+}  // namespace testing_support
