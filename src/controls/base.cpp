@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "controls/controller.h"
 #include "controls/exceptions.h"
 #include "controls/library_data.h"
 #include "controls/messages.h"
@@ -294,6 +295,70 @@ void TVxCustomControl::Dispatch(tk::Message& message) {
     default:
       tk::CustomControl::Dispatch(message);
   }
+}
+
+// ---- controls tied to a controller
+
+void TVxCustomControlEx::SetController(TVxController* controller) {
+  controller_ = controller;
+  if (controller) FreeNotification(controller);
+}
+
+void TVxCustomControlEx::Notification(tk::Component* component, tk::Operation operation) {
+  TVxCustomControl::Notification(component, operation);
+  if (operation == tk::Operation::Remove && component == controller_) {
+    controller_ = nullptr;
+  } else if (operation == tk::Operation::Insert && !controller_) {
+    if (auto* controller = dynamic_cast<TVxController*>(component)) SetController(controller);
+  }
+}
+
+void TVxCustomControlEx::CreateWnd() {
+  tk::Form* form = GetImmediateParentForm(this);
+  if (Designing() && !Loading()) {
+    TVxController* controller = controller_;
+    ResolveController(form, controller);
+    if (controller != controller_) SetController(controller);
+  }
+  if (!controller_ && !Loading()) {
+    SetController(FindController(form));
+    if (!controller_ && !Designing()) throw ENoControllerAssigned();
+  }
+  TVxCustomControl::CreateWnd();
+}
+
+tk::ComponentRef TVxCustomControlEx::ControllerRef() const { return {controller_}; }
+
+void TVxCustomControlEx::SetControllerRef(tk::ComponentRef ref) {
+  SetController(dynamic_cast<TVxController*>(ref.Target));
+}
+
+void TVxCustomControlEx::GetProperties(tk::PropertyList& list) const {
+  TVxCustomControl::GetProperties(list);
+  list.push_back(tk::MakeProperty<TVxCustomControlEx>("Controller", &TVxCustomControlEx::ControllerRef,
+                                                      &TVxCustomControlEx::SetControllerRef));
+}
+
+TVxController* FindController(tk::Component* form) {
+  if (!form) return nullptr;
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* controller = dynamic_cast<TVxController*>(form->Components(i))) return controller;
+  return nullptr;
+}
+
+void ResolveController(tk::Form* form, TVxController*& controller) {
+  if (controller || !form) return;
+  controller = FindController(form);
+  if (controller) return;
+  auto* created = new TVxController(form);
+  try {
+    created->SetName("VxController1");
+  } catch (...) {
+    delete created;
+    controller = nullptr;
+    throw;
+  }
+  controller = created;
 }
 
 // ---- collections

@@ -156,6 +156,32 @@ class TVxCustomControl : public tk::CustomControl, public TVxStreamerHost {
 
 #undef ZELTA_VX_BASE_DECLS
 
+class TVxController;
+
+// A windowed control that works through its form's controller (key tables, timers, options, errors).
+class TVxCustomControlEx : public TVxCustomControl {
+ public:
+  explicit TVxCustomControlEx(tk::Component* owner, QWidget* parent = nullptr) : TVxCustomControl(owner, parent) {}
+  std::string ClassName() const override { return "TVxCustomControlEx"; }
+
+  TVxController* Controller() const { return controller_; }
+  virtual void SetController(TVxController* controller);
+  bool ControllerAssigned() const { return controller_ != nullptr; }
+
+  void Notification(tk::Component* component, tk::Operation operation) override;
+  void GetProperties(tk::PropertyList& list) const override;
+
+ protected:
+  // Finds the form's controller; at run time a control without one throws ENoControllerAssigned, at design
+  // time one is added to the form.
+  void CreateWnd() override;
+
+ private:
+  tk::ComponentRef ControllerRef() const;
+  void SetControllerRef(tk::ComponentRef ref);
+  TVxController* controller_ = nullptr;
+};
+
 // What a collection makes and accepts.
 struct TVxItemClass {
   const VxClass* Class = nullptr;
@@ -266,6 +292,11 @@ TVxItemClass ItemClassOf() {
 
 // The first form up the parent chain of `control`, else null.
 tk::Form* GetImmediateParentForm(QWidget* control);
+
+// The first controller among the components `form` owns, in order; null when there is none.
+TVxController* FindController(tk::Component* form);
+// Leaves a controller already held alone; else takes the form's, or adds one named "VxController1".
+void ResolveController(tk::Form* form, TVxController*& controller);
 
 // Registers the attached label for form streams; runs once.
 void RegisterBaseClasses();

@@ -26,5 +26,12 @@ class EListError : public Exception {
 class EReadError : public Exception {
   using Exception::Exception;
 };
+// A file could not be opened, read or written, or held what its reader could not take. The code is the
+// system's error number, 0 for bad content.
+class EInOutError : public Exception {
+ public:
+  EInOutError(const std::string& message, int errorCode) : Exception(message), ErrorCode(errorCode) {}
+  int ErrorCode;
+};
 
 }  // namespace tk

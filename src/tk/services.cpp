@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QUrl>
+#include <cmath>
+#include <initializer_list>
 
 #include "platform/text.h"
 
@@ -47,6 +49,99 @@ class QtServices : public Services {
 Services* installed = nullptr;
 
 }  // namespace
+
+namespace {
+
+// Locale text in 8 bits: a space outside Latin-1 becomes the no-break space and a typographic apostrophe a
+// plain one; any other character outside Latin-1 leaves no value.
+std::string Latin1OrEmpty(QString text) {
+  for (QChar& c : text) {
+    if (c.unicode() <= 0xFF) continue;
+    if (c.isSpace())
+      c = QChar(0xA0);
+    else if (c.unicode() == 0x2019)
+      c = QLatin1Char('\'');
+  }
+  return platform::FromQString(text).value_or(std::string());
+}
+
+// The first character of a format that is neither a field letter nor quoted.
+QString FieldSeparator(const QString& format) {
+  bool quoted = false;
+  for (QChar c : format) {
+    if (c == QLatin1Char('\''))
+      quoted = !quoted;
+    else if (!quoted && !c.isLetter())
+      return QString(c);
+  }
+  return {};
+}
+
+int CurrencyDigits(const QLocale& locale) {
+  QString amount = locale.toCurrencyString(1.5).remove(locale.currencySymbol());
+  qsizetype point = amount.indexOf(locale.decimalPoint());
+  if (point < 0) return 0;
+  int digits = 0;
+  for (qsizetype i = point + locale.decimalPoint().size(); i < amount.size() && amount[i].isDigit(); ++i) ++digits;
+  return digits;
+}
+
+// Where the locale puts the currency and the sign of an amount, as the index of the matching shape: "$"
+// stands for the currency, "1.1" for the number.
+int CurrencyShape(const QLocale& locale, double value, std::initializer_list<const char*> shapes) {
+  if (locale.currencySymbol().isEmpty()) return -1;
+  QString s = locale.toCurrencyString(value);
+  s.replace(locale.toString(std::abs(value), 'f', CurrencyDigits(locale)), QStringLiteral("1.1"));
+  s.replace(locale.currencySymbol(), QStringLiteral("$"));
+  s.replace(locale.negativeSign(), QStringLiteral("-"));
+  for (QChar& c : s)
+    if (c.isSpace()) c = QLatin1Char(' ');
+  int index = 0;
+  for (const char* shape : shapes) {
+    if (s == QLatin1String(shape)) return index;
+    ++index;
+  }
+  return -1;
+}
+
+std::string LocaleIntlValue(const QLocale& l, const std::string& key) {
+  auto number = [](int n) { return n < 0 ? std::string() : std::to_string(n); };
+  if (key == "sDecimal") return Latin1OrEmpty(l.decimalPoint());
+  if (key == "sThousand") return Latin1OrEmpty(l.groupSeparator());
+  if (key == "sList") return l.decimalPoint() == QLatin1String(",") ? ";" : ",";
+  if (key == "iCurrDigits") return number(CurrencyDigits(l));
+  if (key == "iCurrency") return number(CurrencyShape(l, 1.5, {"$1.1", "1.1$", "$ 1.1", "1.1 $"}));
+  if (key == "iNegCurr")
+    return number(CurrencyShape(l, -1.5,
+                                {"($1.1)", "-$1.1", "$-1.1", "$1.1-", "(1.1$)", "-1.1$", "1.1-$", "1.1$-", "-1.1 $",
+                                 "-$ 1.1", "1.1 $-", "$ 1.1-", "$ -1.1", "1.1- $", "($ 1.1)", "(1.1 $)"}));
+  if (key == "sCurrency") {
+    // A symbol the platform's 8 bits cannot hold (the euro sign) is written as its ISO code.
+    std::string symbol = Latin1OrEmpty(l.currencySymbol());
+    return symbol.empty() ? Latin1OrEmpty(l.currencySymbol(QLocale::CurrencyIsoCode)) : symbol;
+  }
+  if (key == "sCountry")
+    return l.territory() == QLocale::AnyTerritory ? std::string()
+                                                  : Latin1OrEmpty(QLocale::territoryToString(l.territory()));
+  if (key == "iTLZero") {
+    QString format = l.timeFormat(QLocale::ShortFormat);
+    return format.startsWith(QLatin1String("hh")) || format.startsWith(QLatin1String("HH")) ? "1" : "0";
+  }
+  if (key == "sTime") return Latin1OrEmpty(FieldSeparator(l.timeFormat(QLocale::ShortFormat)));
+  if (key == "sDate") return Latin1OrEmpty(FieldSeparator(l.dateFormat(QLocale::ShortFormat)));
+  if (key == "s1159") return Latin1OrEmpty(l.amText());
+  if (key == "s2359") return Latin1OrEmpty(l.pmText());
+  // The locale's date formats use the original platform's letters and quotes.
+  if (key == "sShortDate") return Latin1OrEmpty(l.dateFormat(QLocale::ShortFormat));
+  if (key == "sLongDate") return Latin1OrEmpty(l.dateFormat(QLocale::LongFormat));
+  return {};
+}
+
+}  // namespace
+
+QLocale Services::Locale() { return QLocale(); }
+
+std::string Services::IntlProfileString(const std::string& key) { return LocaleIntlValue(Locale(), key); }
 
 Services& Svc() {
   static QtServices fallback;

@@ -1,7 +1,8 @@
 #pragma once
 // The platform services the component libraries ask for, behind one object that tests replace: the clock,
-// opening an address, the cursor position, the keyboard's shift state, the double-click time. Message boxes
-// and the beep go through platform::Ui().
+// opening an address, the cursor position, the keyboard's shift state, the double-click time, the locale and
+// the user's international settings. Message boxes and the beep go through platform::Ui().
+#include <QLocale>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,12 @@ class Services {
   virtual Point CursorPos() = 0;  // screen coordinates
   virtual ShiftState KeyboardShiftState() = 0;
   virtual int DoubleClickTime() = 0;
+  // The locale the toolkit's month and day names and time formats come from: the user's, unless replaced.
+  virtual QLocale Locale();
+  // A value of the user's national conventions under its key in the original's "intl" profile section
+  // ("sDecimal", "iCurrDigits", "sShortDate", ...), derived from Locale(); "" when the locale gives none in
+  // 8 bits.
+  virtual std::string IntlProfileString(const std::string& key);
 };
 
 Services& Svc();
