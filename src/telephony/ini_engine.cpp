@@ -1,0 +1,346 @@
+#include "telephony/ini_engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "platform/text.h"
+
+namespace telephony {
+
+namespace {
+
+const TIniField* IndexField(const TIniDatabase& db) {
+  for (const TIniField& f : db.Fields)
+    if (f.IsIndex) return &f;
+  return nullptr;
+}
+
+std::string GetZ(const std::uint8_t* p, std::int32_t size) {
+  std::size_t n = 0;
+  while (n < static_cast<std::size_t>(size) && p[n] != 0) ++n;
+  return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+// At most size - 1 characters, zero-filled to the field's end.
+void PutZ(std::uint8_t* p, std::int32_t size, const std::string& s) {
+  std::size_t n = std::min(s.size(), static_cast<std::size_t>(size - 1));
+  std::memset(p, 0, static_cast<std::size_t>(size));
+  std::memcpy(p, s.data(), n);
+}
+
+std::int32_t GetInt(const std::uint8_t* p) {
+  return static_cast<std::int32_t>(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+                                   std::uint32_t(p[3]) << 24);
+}
+
+void PutInt(std::uint8_t* p, std::int32_t v) {
+  auto u = static_cast<std::uint32_t>(v);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(u >> (8 * i));
+}
+
+// Calls `f(field, offset)` for every field in record order.
+template <class F>
+void ForEachField(const TIniDatabase& db, F f) {
+  std::int32_t offset = 0;
+  for (const TIniField& field : db.Fields) {
+    f(field, offset);
+    offset += field.Size;
+  }
+}
+
+std::string RecordKey(const TIniDatabase& db, const std::uint8_t* record) {
+  std::string key;
+  ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
+    if (f.IsIndex) key = GetZ(record + offset, f.Size);
+  });
+  return key;
+}
+
+// The sections the database keeps for itself cannot be a record's section too.
+bool IsReservedKey(const std::string& key) {
+  const std::string name = platform::Trim(key);
+  return platform::SameText(name, IndexSection) || platform::SameText(name, DefaultsSection);
+}
+
+// A string value by the file's rules: an empty one removes the entry (so it reads as the field's default),
+// except that a stored value starting with "#" stays.
+bool WriteStringValue(const std::string& file, const std::string& section, const std::string& key,
+                      const std::string& value) {
+  if (!value.empty()) return platform::WriteProfileString(file, section, key, value);
+  if (platform::ReadProfileString(file, section, key, "").starts_with("#")) return true;
+  return platform::DeleteProfileKey(file, section, key);
+}
+
+// Every non-index field of the record into its section.
+bool WriteFields(const TIniDatabase& db, const std::string& section, const std::uint8_t* record) {
+  bool ok = true;
+  ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
+    if (!ok || f.IsIndex) return;
+    if (f.IsString)
+      ok = WriteStringValue(db.FName, section, f.Name, GetZ(record + offset, f.Size));
+    else
+      ok = platform::WriteProfileInteger(db.FName, section, f.Name, GetInt(record + offset));
+  });
+  return ok;
+}
+
+bool WriteEntries(const TIniDatabase& db) {
+  return platform::WriteProfileInteger(db.FName, DefaultsSection, EntriesKey, db.NumRecords);
+}
+
+bool FileExistsAsProfile(const std::string& name) {
+  if (platform::FileExists(platform::ResolveFileCase(name))) return true;
+  const bool bare = name.find_first_of("/\\") == std::string::npos;
+  return bare &&
+         platform::FileExists(platform::ResolveFileCase(platform::JoinPath(platform::WindowsDirectory(), name)));
+}
+
+std::int32_t AddField(TIniDatabase& db, const std::string& name, std::int32_t size, bool isString, bool isIndex) {
+  if (db.RecordSize + size > MaxDBRecordSize || (isIndex && (size < 1 || size > IndexKeySlot))) return ecDataTooLarge;
+  if (name.size() > MaxFieldNameLen) return ecKeyTooLong;
+  db.Fields.push_back(TIniField{name, size, isString, isIndex});
+  db.RecordSize += size;
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t iInitIniDatabase(TIniDatabasePtr& database, const std::string& fileName) {
+  database = std::make_unique<TIniDatabase>();
+  database->FName = fileName;
+  return 0;
+}
+
+std::int32_t iDoneIniDatabase(TIniDatabasePtr& database) {
+  database.reset();
+  return 0;
+}
+
+std::int32_t iAddIniDBStringField(TIniDatabase& database, const std::string& name, std::int32_t maxLen, bool isIndex) {
+  return AddField(database, name, maxLen + 1, true, isIndex);
+}
+
+std::int32_t iAddIniDBIntField(TIniDatabase& database, const std::string& name) {
+  return AddField(database, name, 4, false, false);
+}
+
+std::int32_t iPrepareIniDatabase(TIniDatabase& database, const void* defaultRecord) {
+  TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (!IndexField(db)) return ecNoIndexKey;
+  db.DefaultRecord.assign(static_cast<std::size_t>(db.RecordSize), 0);
+
+  if (FileExistsAsProfile(db.FName)) {
+    db.NumRecords = platform::ReadProfileInteger(db.FName, DefaultsSection, EntriesKey, 0);
+    ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
+      if (f.IsIndex) return;
+      if (f.IsString)
+        PutZ(db.DefaultRecord.data() + offset, f.Size,
+             platform::ReadProfileString(db.FName, DefaultsSection, f.Name, ""));
+      else
+        PutInt(db.DefaultRecord.data() + offset, platform::ReadProfileInteger(db.FName, DefaultsSection, f.Name, 0));
+    });
+  } else {
+    // A new file starts with an empty "Index" section and no records.
+    auto failed = [&] {
+      db.DefaultRecord.clear();
+      return ecIniWrite;
+    };
+    if (!platform::WriteProfileString(db.FName, IndexSection, "None", "None")) return failed();
+    if (!platform::DeleteProfileKey(db.FName, IndexSection, "None")) return failed();
+    db.NumRecords = 0;
+    if (!WriteEntries(db)) return failed();
+    if (defaultRecord) {
+      db.Prepared = true;
+      if (std::int32_t rc = iChangeIniDefaults(db, defaultRecord); rc < 0) {
+        db.Prepared = false;
+        return rc;
+      }
+    }
+  }
+  db.Prepared = true;
+  return 0;
+}
+
+std::int32_t iChangeIniDefaults(TIniDatabase& database, const void* record) {
+  TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (!db.Prepared) return ecDatabaseNotPrepared;
+  std::memcpy(db.DefaultRecord.data(), record, db.DefaultRecord.size());
+  bool ok = true;
+  ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
+    if (!ok || f.IsIndex) return;
+    const std::uint8_t* p = db.DefaultRecord.data() + offset;
+    ok = f.IsString ? platform::WriteProfileString(db.FName, DefaultsSection, f.Name, GetZ(p, f.Size))
+                    : platform::WriteProfileInteger(db.FName, DefaultsSection, f.Name, GetInt(p));
+  });
+  return ok ? 0 : ecIniWrite;
+}
+
+bool iKeyExists(const TIniDatabase& database, const std::string& key) {
+  if (database.Fields.empty() || !database.Prepared) return false;
+  return platform::ReadProfileString(database.FName, IndexSection, key, "") == "#";
+}
+
+std::int32_t iAddIniRecord(TIniDatabase& database, const void* record) {
+  TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (!db.Prepared) return ecDatabaseNotPrepared;
+  if (db.NumRecords >= MaxDBRecs) return ecDatabaseFull;
+  const auto* rec = static_cast<const std::uint8_t*>(record);
+  const std::string key = RecordKey(db, rec);
+  if (iKeyExists(db, key) || IsReservedKey(key)) return ecRecordExists;
+  if (!platform::WriteProfileString(db.FName, IndexSection, key, "#")) return ecIniWrite;
+  if (!WriteFields(db, key, rec)) return ecIniWrite;
+  ++db.NumRecords;
+  return WriteEntries(db) ? 0 : ecIniWrite;
+}
+
+std::int32_t iUpdIniRecord(TIniDatabase& database, const std::string& key, const void* record) {
+  TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (!db.Prepared) return ecDatabaseNotPrepared;
+  if (!iKeyExists(db, key)) return ecRecordNotFound;
+  const auto* rec = static_cast<const std::uint8_t*>(record);
+  const std::string newKey = RecordKey(db, rec);
+  if (platform::SameText(newKey, key)) return WriteFields(db, key, rec) ? 0 : ecIniWrite;
+  // A move: refuse a key in use before the old record is touched, so that it survives the refusal.
+  if (iKeyExists(db, newKey) || IsReservedKey(newKey)) return ecRecordExists;
+  if (std::int32_t rc = iDelIniRecord(db, key); rc < 0) return rc;
+  return iAddIniRecord(db, record);
+}
+
+std::int32_t iDelIniRecord(TIniDatabase& database, const std::string& key) {
+  TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (!db.Prepared) return ecDatabaseNotPrepared;
+  if (!iKeyExists(db, key)) return ecRecordNotFound;
+  if (!platform::DeleteProfileKey(db.FName, IndexSection, key)) return ecIniWrite;
+  if (!platform::DeleteProfileSection(db.FName, key)) return ecIniWrite;
+  --db.NumRecords;
+  return WriteEntries(db) ? 0 : ecIniWrite;
+}
+
+std::int32_t iGetIniRecord(const TIniDatabase& database, const std::string& key, void* record) {
+  const TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (!db.Prepared) return ecDatabaseNotPrepared;
+  if (!iKeyExists(db, key)) return ecRecordNotFound;
+  auto* rec = static_cast<std::uint8_t*>(record);
+  ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
+    const std::uint8_t* def = db.DefaultRecord.data() + offset;
+    if (!f.IsString) {
+      PutInt(rec + offset, platform::ReadProfileInteger(db.FName, key, f.Name, GetInt(def)));
+    } else if (f.IsIndex) {
+      PutZ(rec + offset, f.Size, key);
+    } else {
+      std::string value = platform::ReadProfileString(db.FName, key, f.Name, GetZ(def, f.Size));
+      PutZ(rec + offset, f.Size, value == "#" ? std::string() : value);
+    }
+  });
+  return 0;
+}
+
+std::int32_t iGetIniIndexRecSize(const TIniDatabase& database) {
+  if (database.Fields.empty()) return ecNoFieldsDefined;
+  // Room for every key at its longest; the original's 31 bytes a key cut off keys of 31 characters.
+  return database.NumRecords * IndexKeySlot + 1;
+}
+
+std::int32_t iAllocIniIndexRec(const TIniDatabase& database, TIniIndexBuffer& buffer, std::int32_t& size) {
+  std::int32_t needed = iGetIniIndexRecSize(database);
+  if (needed < 0) return needed;
+  if (database.NumRecords <= 0) return ecDatabaseEmpty;
+  buffer = std::make_unique<char[]>(static_cast<std::size_t>(needed));
+  size = needed;
+  return 0;
+}
+
+std::int32_t iDeallocIniIndexRec(const TIniDatabase& database, TIniIndexBuffer& buffer, std::int32_t& size) {
+  if (database.Fields.empty()) return ecNoFieldsDefined;
+  buffer.reset();
+  size = 0;
+  return 0;
+}
+
+std::int32_t iLoadIniIndex(const TIniDatabase& database, char* buffer, std::int32_t size) {
+  const TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (db.NumRecords <= 0) return ecDatabaseEmpty;
+  if (!db.Prepared) return ecDatabaseNotPrepared;
+  if (size < 2) return ecIniRead;
+  // Whole keys while they fit, leaving room for the list's end.
+  std::int32_t at = 0;
+  for (const std::string& key : platform::ProfileKeyNames(db.FName, IndexSection)) {
+    const auto length = static_cast<std::int32_t>(key.size());
+    if (length == 0) continue;
+    if (at + length + 1 > size - 1) break;
+    std::memcpy(buffer + at, key.data(), key.size());
+    at += length;
+    buffer[at++] = '\0';
+  }
+  buffer[at] = '\0';
+  return at == 0 ? ecIniRead : 0;
+}
+
+std::int32_t iNumIniRecs(const TIniDatabase& database) {
+  if (database.Fields.empty()) return ecNoFieldsDefined;
+  return database.NumRecords;
+}
+
+std::int32_t iWriteToIni(const TIniDatabase& database, const void* record, const std::string& section,
+                         const std::string& iniFile) {
+  const TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (!db.Prepared) return ecDatabaseNotPrepared;
+  const auto* rec = static_cast<const std::uint8_t*>(record);
+  bool ok = true;
+  ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
+    if (!ok) return;
+    ok = f.IsString ? platform::WriteProfileString(iniFile, section, f.Name, GetZ(rec + offset, f.Size))
+                    : platform::WriteProfileInteger(iniFile, section, f.Name, GetInt(rec + offset));
+  });
+  return ok ? 0 : ecIniWrite;
+}
+
+std::int32_t iReadFromIni(const TIniDatabase& database, void* record, const std::string& section,
+                          const std::string& iniFile) {
+  const TIniDatabase& db = database;
+  if (db.Fields.empty()) return ecNoFieldsDefined;
+  if (!db.Prepared) return ecDatabaseNotPrepared;
+  auto* rec = static_cast<std::uint8_t*>(record);
+  std::memset(rec, 0, static_cast<std::size_t>(db.RecordSize));
+  ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
+    const std::uint8_t* def = db.DefaultRecord.data() + offset;
+    if (f.IsString)
+      PutZ(rec + offset, f.Size, platform::ReadProfileString(iniFile, section, f.Name, GetZ(def, f.Size)));
+    else
+      PutInt(rec + offset, platform::ReadProfileInteger(iniFile, section, f.Name, GetInt(def)));
+  });
+  return 0;
+}
+
+std::vector<std::string> IniIndexKeys(const char* buffer, std::int32_t size) {
+  std::vector<std::string> keys;
+  std::int32_t at = 0;
+  while (at < size && buffer[at] != '\0') {
+    std::int32_t end = at;
+    while (end < size && buffer[end] != '\0') ++end;
+    keys.emplace_back(buffer + at, static_cast<std::size_t>(end - at));
+    at = end + 1;
+  }
+  return keys;
+}
+
+void SortIniKeys(std::vector<std::string>& keys) {
+  std::stable_sort(keys.begin(), keys.end(), [](const std::string& a, const std::string& b) {
+    return platform::UpperCase(a) < platform::UpperCase(b);
+  });
+  keys.erase(std::unique(keys.begin(), keys.end(),
+                         [](const std::string& a, const std::string& b) { return platform::SameText(a, b); }),
+             keys.end());
+}
+
+}  // namespace telephony

@@ -1,0 +1,40 @@
+#include "telephony/phone_book.h"
+
+#include "tk/filer.h"
+
+namespace telephony {
+
+namespace {
+[[maybe_unused]] const bool registered = [] {
+  tk::RegisterClass("TLkPhonebook", [](tk::Component* owner) { return new TLkPhonebook(owner); });
+  return true;
+}();
+}  // namespace
+
+TLkPhonebook::TLkPhonebook(tk::Component* owner) : TLkCustomIniDBase(owner) {
+  fixedFields_ = true;
+  TDBFieldList fields;
+  fields.Add(TDBFieldInfo("Name", PhonebookFieldLen));
+  fields.Add(TDBFieldInfo("Number", PhonebookFieldLen));
+  InstallFields(fields, "Name");
+  // The owner announced this component while it was still being built, before it was a phone book: say
+  // it again so that dialogs on the same owner can link to it.
+  if (Owner()) Owner()->Notification(this, tk::Operation::Insert);
+}
+
+void TLkPhonebook::GetProperties(tk::PropertyList& list) const {
+  tk::Component::GetProperties(list);
+  using P = TLkPhonebook;
+  list.push_back(tk::MakeProperty<P>("Version", &P::Version, &P::SetVersion));
+  list.back().Stored = [](const tk::Component&) { return false; };
+  list.push_back(
+      tk::MakeProperty<P>("FileName", &P::FileName, &P::SetFileName, tk::Value(std::string("DATABASE.INI"))));
+}
+
+TPhonebookEntry TLkPhonebook::GetEntry(const std::string& key) {
+  TPhonebookEntry entry;
+  GetRecord(key, &entry);
+  return entry;
+}
+
+}  // namespace telephony

@@ -1,0 +1,137 @@
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "support/temp_dir.h"
+
+namespace platform {
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+class ProfileTest : public ::testing::Test {
+ protected:
+  testing_support::TempDir dir;
+  std::string file = dir.File("test.ini");
+};
+
+TEST_F(ProfileTest, SectionsAndKeysMatchIgnoringCaseAndSurroundingBlanks) {
+  WriteFile(file, "[Index]\nBob=#\n[ Mixed Case ]\n  Some Key  =  padded value  \n");
+  struct Case {
+    const char* Section;
+    const char* Key;
+    const char* Expected;
+  } cases[] = {
+      {"Index", "Bob", "#"},
+      {"INDEX", "bob", "#"},
+      {"index", "BOB", "#"},
+      {"mixed case", "SOME KEY", "padded value"},
+      {" Mixed Case ", " some key ", "padded value"},
+      {"Index", "Bo", "missing"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ReadProfileString(file, c.Section, c.Key, "missing"), c.Expected) << c.Section << "/" << c.Key;
+}
+
+TEST_F(ProfileTest, WritingAnExistingKeyInOtherCaseReplacesItsValueAndKeepsItsSpelling) {
+  WriteFile(file, "[Phone]\nNumber=1\n");
+  ASSERT_TRUE(WriteProfileString(file, "PHONE", "NUMBER", "2"));
+  EXPECT_EQ(ReadFile(file), "[Phone]\nNumber=2\n");
+}
+
+TEST_F(ProfileTest, NewKeysGoToTheEndOfTheirSectionAndNewSectionsToTheEndOfTheFile) {
+  WriteFile(file, "; kept comment\n[A]\nx=1\n\n[B]\ny=2\n");
+  ASSERT_TRUE(WriteProfileString(file, "a", "z", "3"));
+  ASSERT_TRUE(WriteProfileString(file, "C", "w", "4"));
+  EXPECT_EQ(ReadFile(file), "; kept comment\n[A]\nx=1\nz=3\n\n[B]\ny=2\n[C]\nw=4\n");
+  EXPECT_EQ(ProfileSectionNames(file), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(ProfileKeyNames(file, "a"), (std::vector<std::string>{"x", "z"}));
+}
+
+TEST_F(ProfileTest, AMissingFileReadsAsEmptyAndDeletingFromItWritesNothing) {
+  const std::string missing = dir.File("none.ini");
+  EXPECT_EQ(ReadProfileString(missing, "S", "k", "dflt"), "dflt");
+  EXPECT_EQ(ReadProfileInteger(missing, "S", "k", 7), 7);
+  EXPECT_TRUE(ProfileSectionNames(missing).empty());
+  EXPECT_TRUE(ProfileKeyNames(missing, "S").empty());
+  EXPECT_TRUE(DeleteProfileKey(missing, "S", "k"));
+  EXPECT_TRUE(DeleteProfileSection(missing, "S"));
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_F(ProfileTest, IntegersReadTheLeadingDecimalNumberOfTheValue) {
+  WriteFile(file, "[S]\nplain=42\nneg=-7\nplus=+5\nmixed=12abc\nword=abc\nempty=\n");
+  struct Case {
+    const char* Key;
+    std::int32_t Expected;
+  } cases[] = {{"plain", 42}, {"neg", -7}, {"plus", 5}, {"mixed", 12}, {"word", 0}, {"empty", 99}, {"missing", 99}};
+  for (const Case& c : cases) EXPECT_EQ(ReadProfileInteger(file, "S", c.Key, 99), c.Expected) << c.Key;
+  ASSERT_TRUE(WriteProfileInteger(file, "S", "written", -123));
+  EXPECT_EQ(ReadProfileString(file, "S", "written", ""), "-123");
+}
+
+TEST_F(ProfileTest, DeletingAKeyOrASectionRemovesOnlyThat) {
+  WriteFile(file, "[A]\nx=1\ny=2\n[B]\nz=3\n[C]\nw=4\n");
+  ASSERT_TRUE(DeleteProfileKey(file, "a", "X"));
+  ASSERT_TRUE(DeleteProfileSection(file, "b"));
+  EXPECT_EQ(ReadFile(file), "[A]\ny=2\n[C]\nw=4\n");
+}
+
+TEST_F(ProfileTest, NamesTheFileCannotHoldBackAreRefusedAndNothingIsWritten) {
+  WriteFile(file, "[A]\nx=1\n");
+  struct Case {
+    const char* Section;
+    const char* Key;
+    const char* Value;
+  } cases[] = {{"A", "a=b", "v"}, {"A", "[k", "v"}, {"A", ";k", "v"},        {"A", "  ", "v"},
+               {"A]", "k", "v"},  {"", "k", "v"},   {"A", "k", "two\nlines"}};
+  for (const Case& c : cases) {
+    EXPECT_FALSE(WriteProfileString(file, c.Section, c.Key, c.Value)) << c.Section << "/" << c.Key;
+    EXPECT_FALSE(LastProfileError().empty());
+  }
+  EXPECT_EQ(ReadFile(file), "[A]\nx=1\n");
+}
+
+TEST_F(ProfileTest, AFailedWriteKeepsTheOldFileAndSaysWhy) {
+  WriteFile(file, "[A]\nx=1\n[B]\ny=2\n");
+  auto previous = SetProfileWriteFunction([](int, const void*, size_t) -> ssize_t {
+    errno = ENOSPC;
+    return -1;
+  });
+  EXPECT_FALSE(WriteProfileString(file, "A", "x", "2"));
+  EXPECT_FALSE(DeleteProfileSection(file, "A"));
+  EXPECT_NE(LastProfileError().find("No space left"), std::string::npos) << LastProfileError();
+  SetProfileWriteFunction(previous);
+  EXPECT_EQ(ReadFile(file), "[A]\nx=1\n[B]\ny=2\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "no temporary file is left";
+  EXPECT_TRUE(WriteProfileString(file, "A", "x", "2"));
+  EXPECT_TRUE(LastProfileError().empty());
+}
+
+TEST_F(ProfileTest, AWriteIntoAFolderThatDoesNotExistFails) {
+  EXPECT_FALSE(WriteProfileString(dir.File("no/such/folder.ini"), "A", "x", "1"));
+}
+
+TEST(ProfileFiles, ABareNameLivesInTheWindowsDirectory) {
+  testing_support::ScopedConfigDir config;
+  ASSERT_TRUE(WriteProfileString("LWMODEM.INI", "Defaults", "_Entries", "0"));
+  EXPECT_EQ(ReadFile(config.Dir().File("LWMODEM.INI")), "[Defaults]\n_Entries=0\n");
+  EXPECT_EQ(ProfilePath("LWMODEM.INI"), config.Dir().File("LWMODEM.INI"));
+}
+
+TEST(ProfileFiles, AFileIsFoundWhenItsNameDiffersOnlyInCase) {
+  testing_support::TempDir dir;
+  WriteFile(dir.File("KivraPhoneBook.INI"), "[Index]\nBob=#\n");
+  const std::string other = dir.File("kivraphonebook.ini");
+  EXPECT_EQ(ReadProfileString(other, "Index", "Bob", ""), "#");
+  ASSERT_TRUE(WriteProfileString(other, "Index", "Ann", "#"));
+  EXPECT_FALSE(std::filesystem::exists(other)) << "the existing file is written, not a second one";
+  EXPECT_EQ(ReadFile(dir.File("KivraPhoneBook.INI")), "[Index]\nBob=#\nAnn=#\n");
+}
+
+}  // namespace
+}  // namespace platform
