@@ -85,6 +85,7 @@ const std::vector<WindowEntry>& WindowTable() {
        [] {
          SetupForm = new TSetupForm(CommsForm->Settings);
          CommsForm->AttachShow("CommsSetup", [] { SetupForm->exec(); });
+         SetupForm->PhonebookEditor = [] { CommsForm->EditPhonebook(); };
          return SetupForm;
        }},
       {"TParameterForm",

@@ -252,13 +252,16 @@ void CommsEngine::ModemConnect() {
   AddLogLine("Modem Connected");
 }
 
+// During the disconnect the call's own end (cancelled by state 1001) reports as these events too: they
+// must not start the disconnect over again.
 void CommsEngine::TapiFail() {
+  if (CommState >= 1000) return;
   if (CommState != 0) CommState = 1000;
   CommsErrorKind = 2;
 }
 
 void CommsEngine::TapiPortClose() {
-  if (CommState != 0) CommState = 1000;
+  if (CommState != 0 && CommState < 1000) CommState = 1000;
 }
 
 }  // namespace controller

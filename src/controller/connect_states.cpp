@@ -58,6 +58,12 @@ void DialModem(CommsEngine& e) {
     e.CommState = 0;
 }
 
+// Waiting for the dial-up device's connect event: a user who gives up (closes the window) is not kept
+// waiting for an event that may never come.
+void AwaitDialUp(CommsEngine& e) {
+  if (e.CloseRequest) e.CommState = 1001;
+}
+
 void ChooseMethod(CommsEngine& e) {
   if (e.Settings.Method == 1)
     e.CommState = 94;
@@ -216,8 +222,10 @@ void Detach(CommsEngine& e) {
 constexpr StateEntry kStates[] = {
     {1, 1, Connect},
     {2, 2, DialTelephony},
+    {3, 3, AwaitDialUp},
     {4, 4, ChooseMethod},
     {10, 10, DialModem},
+    {11, 11, AwaitDialUp},
     {94, 99, Next},
     {100, 100, RequestInfo},
     {101, 101, AwaitInfo},

@@ -171,6 +171,30 @@ TEST_F(EngineTest, DialUpConnectsOnTheDevicesEventsAndAFailedCallSaysSo) {
   EXPECT_EQ(Ui().Messages().size(), 1u);
 }
 
+TEST_F(EngineTest, AUserWhoGivesUpWaitingForADialUpConnectionDisconnectsOnce) {
+  ScriptedDialUp dial;
+  dial.Number = "5550100";
+  engine.Dial = &dial;
+  settings.ComNum = 0;
+  engine.CommState = 1;
+  engine.Tick();
+  engine.Tick();
+  ASSERT_EQ(engine.CommState, 3);
+  engine.Tick();
+  EXPECT_EQ(engine.CommState, 3) << "waiting for the call";
+  engine.CloseRequest = 1;
+  engine.Tick();
+  EXPECT_EQ(engine.CommState, 1001) << "the wait ends on the disconnect request";
+  engine.Tick();
+  // Cancelling the call reports the call's end; that must not start the disconnect over.
+  engine.TapiPortClose();
+  engine.TapiFail();
+  for (int i = 0; i < 8; ++i) engine.Tick();
+  EXPECT_EQ(engine.CommState, 0);
+  EXPECT_EQ(dial.Cancels, 1);
+  EXPECT_TRUE(Ui().Messages().empty());
+}
+
 struct IdleCase {
   const char* Name;
   std::function<void(CommsEngine&)> Set;

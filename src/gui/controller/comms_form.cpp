@@ -16,13 +16,24 @@
 
 #include "controller/sun_table.h"
 #include "controls/meter.h"
+#include "gui/controller/component_dial_up.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 #include "serial/com_port.h"
+#include "serial/lk_exception.h"
 #include "serial/status_light.h"
+#include "telephony/dialer_dialog.h"
+#include "telephony/modem_component.h"
+#include "telephony/number_selector.h"
+#include "telephony/phone_book.h"
+#include "telephony/phone_book_editor.h"
+#include "telephony/tapi_device.h"
+#include "telephony/tapi_status.h"
+#include "telephony/window_thread_post.h"
+#include "tk/component.h"
 
 TCommsForm* CommsForm = nullptr;
 
@@ -42,15 +53,33 @@ QString Q(const std::string& text) { return platform::ToQString(text); }
 TCommsForm::TCommsForm(controller::CommsProject& project, const platform::Clock& clock, QWidget* parent)
     : QMainWindow(parent), Settings(this), project_(project), clock_(clock) {
   setWindowTitle("Controller Access");
-  LkComPort1 = std::make_unique<serial::TLkComPort>(nullptr);
+  Components = std::make_unique<tk::Component>(nullptr);
+  LkComPort1 = new serial::TLkComPort(Components.get());
   LkComPort1->SetName("LkComPort1");
   LkComPort1->SetBaud(9600);
-  ownDialUp_ = std::make_unique<controller::NoDialUp>();
-  dialUp_ = ownDialUp_.get();
+  LkModem1 = new telephony::TLkModem(Components.get());
+  LkDialerDialog1 = new telephony::TLkDialerDialog(Components.get());
+  LkTapiStatus1 = new telephony::TLkTapiStatus(Components.get());
+  LkTapiDevice1 = new telephony::TLkTapiDevice(Components.get());
+  LkTapiDevice1->SetComPort(LkComPort1);
+  LkTapiDevice1->SetStatusDisplay(LkTapiStatus1);
+  LkPhonebook1 = new telephony::TLkPhonebook(Components.get());
+  LkPhonebookEditor1 = new telephony::TLkPhonebookEditor(Components.get());
+  LkPhoneNumberSelector1 = new telephony::TLkPhoneNumberSelector(Components.get());
   BuildControls();
   BuildMenus();
   Engine = std::make_unique<controller::CommsEngine>(
-      controller::CommsParts{*LkComPort1, *this, Settings, project_, *dialUp_, clock_});
+      controller::CommsParts{*LkComPort1, *this, Settings, project_, noDialUp_, clock_});
+  ownDialUp_ =
+      std::make_unique<ComponentDialUp>(*Engine, *LkPhoneNumberSelector1, *LkTapiDevice1, *LkDialerDialog1, *LkModem1);
+  Engine->Dial = ownDialUp_.get();
+  LkTapiDevice1->OnTapiConnect = [this](tk::Component*) { Engine->TapiConnect(); };
+  LkTapiDevice1->OnTapiFail = [this](tk::Component*) { Engine->TapiFail(); };
+  LkTapiDevice1->OnTapiPortClose = [this](tk::Component*) { Engine->TapiPortClose(); };
+  // The modem reports from the port's dispatch thread; the engine lives on this one.
+  modemEvents_ = std::make_shared<telephony::WindowThreadPost>(this);
+  LkModem1->SetOnModemConnect(
+      [post = modemEvents_, this](tk::Component*) { post->Post([this] { Engine->ModemConnect(); }); });
   Timer1 = new QTimer(this);
   Timer1->setInterval(250);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
@@ -61,15 +90,13 @@ TCommsForm::TCommsForm(controller::CommsProject& project, const platform::Clock&
 TCommsForm::~TCommsForm() {
   FormDestroy();
   Timer1->stop();
+  modemEvents_->Detach();
   Engine.reset();
-  LkComPort1.reset();
+  Components.reset();
   if (CommsForm == this) CommsForm = nullptr;
 }
 
-void TCommsForm::SetDialUp(controller::DialUp* dialUp) {
-  dialUp_ = dialUp ? dialUp : ownDialUp_.get();
-  Engine->Dial = dialUp_;
-}
+void TCommsForm::SetDialUp(controller::DialUp* dialUp) { Engine->Dial = dialUp ? dialUp : ownDialUp_.get(); }
 
 void TCommsForm::BuildControls() {
   auto* client = new QWidget(this);
@@ -306,6 +333,18 @@ bool TCommsForm::IsChecked(CommsCheck check) const {
 void TCommsForm::StopTimer() { Timer1->stop(); }
 
 void TCommsForm::SetPortNumber(int comNum) { LkComPort1->SetComNumber(static_cast<std::uint16_t>(comNum)); }
+std::string TCommsForm::SelectedDevice() const { return LkTapiDevice1->SelectedDevice(); }
+void TCommsForm::SetSelectedDevice(const std::string& name) { LkTapiDevice1->SetSelectedDevice(name); }
+void TCommsForm::SelectDevice() { LkTapiDevice1->SelectDevice(); }
+void TCommsForm::SetPhonebookFileName(const std::string& path) { LkPhonebook1->SetFileName(path); }
+
+void TCommsForm::EditPhonebook() {
+  try {
+    LkPhonebookEditor1->Execute();
+  } catch (const serial::ELkException& e) {
+    platform::Ui().ShowMessage(e.what());
+  }
+}
 
 // ---- Life of the window ----
 

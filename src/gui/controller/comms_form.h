@@ -32,6 +32,19 @@ namespace serial {
 class TLkComPort;
 class TLkStatusLight;
 }  // namespace serial
+namespace telephony {
+class TLkTapiDevice;
+class TLkTapiStatus;
+class TLkModem;
+class TLkDialerDialog;
+class TLkPhonebook;
+class TLkPhonebookEditor;
+class TLkPhoneNumberSelector;
+class WindowThreadPost;
+}  // namespace telephony
+namespace tk {
+class Component;
+}
 namespace platform {
 class Clock;
 }
@@ -47,10 +60,20 @@ class TCommsForm : public QMainWindow,
   ~TCommsForm() override;
 
   project::Settings Settings;
-  std::unique_ptr<serial::TLkComPort> LkComPort1;
+  // The window's non-visual components, owned by one component as a form owns them, so that each finds
+  // the others it works with (the modem its port, the dialer its modem, the selector its phone book).
+  std::unique_ptr<tk::Component> Components;
+  serial::TLkComPort* LkComPort1 = nullptr;
+  telephony::TLkTapiDevice* LkTapiDevice1 = nullptr;
+  telephony::TLkTapiStatus* LkTapiStatus1 = nullptr;
+  telephony::TLkModem* LkModem1 = nullptr;
+  telephony::TLkDialerDialog* LkDialerDialog1 = nullptr;
+  telephony::TLkPhonebook* LkPhonebook1 = nullptr;
+  telephony::TLkPhonebookEditor* LkPhonebookEditor1 = nullptr;
+  telephony::TLkPhoneNumberSelector* LkPhoneNumberSelector1 = nullptr;
   std::unique_ptr<controller::CommsEngine> Engine;
 
-  // The dial-up components; the stand-in reports that there are none.
+  // The dial-up road the engine takes; nullptr restores the window's own components.
   void SetDialUp(controller::DialUp* dialUp);
 
   // The windows around this one that the engine writes to or reads from.
@@ -113,13 +136,14 @@ class TCommsForm : public QMainWindow,
   bool IsChecked(controller::CommsCheck check) const override;
   void StopTimer() override;
 
-  // project::SettingsLinks: the port gets the settings' number; no telephony device exists here.
+  // project::SettingsLinks: the port, the telephony device and the phone book get what the settings hold.
   void SetPortNumber(int comNum) override;
-  std::string SelectedDevice() const override { return selectedDevice_; }
-  void SetSelectedDevice(const std::string& name) override { selectedDevice_ = name; }
-  void SelectDevice() override {}
-  void SetPhonebookFileName(const std::string& path) override { PhonebookFileName = path; }
-  std::string PhonebookFileName;
+  std::string SelectedDevice() const override;
+  void SetSelectedDevice(const std::string& name) override;
+  void SelectDevice() override;
+  void SetPhonebookFileName(const std::string& path) override;
+  // The settings window's "&Phone Book".
+  void EditPhonebook();
 
   // gui::CommsLink
   bool ReadConfigFile() override;
@@ -169,9 +193,9 @@ class TCommsForm : public QMainWindow,
 
   controller::CommsProject& project_;
   const platform::Clock& clock_;
+  controller::NoDialUp noDialUp_;  // only until the window's own road is made
   std::unique_ptr<controller::DialUp> ownDialUp_;
-  controller::DialUp* dialUp_ = nullptr;
-  std::string selectedDevice_;
+  std::shared_ptr<telephony::WindowThreadPost> modemEvents_;
   struct GridTarget {
     QPointer<QTableWidget> Table;
     bool HeaderRow = false;

@@ -7,9 +7,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <filesystem>
@@ -17,6 +20,11 @@
 #include "controller/engine_fixture.h"
 #include "platform/atomic_file.h"
 #include "support/temp_dir.h"
+#include "telephony/get_number_form.h"
+#include "telephony/ini_database.h"
+#include "telephony/modal_driver.h"
+#include "telephony/phone_book.h"
+#include "telephony/tapi_device.h"
 
 namespace {
 
@@ -117,6 +125,31 @@ TEST_F(CommsFormTest, TheLogIsSavedAtExitOnlyWhileErrorsIsTicked) {
   EXPECT_TRUE(platform::ReadWholeFile(dir.File("Zelta.log"), text));
   EXPECT_EQ(text, "second\r\nfirst\r\n");
   std::filesystem::current_path(previous);
+}
+
+TEST_F(CommsFormTest, TheSettingsReachTheTelephonyDeviceAndThePhoneBook) {
+  testing_support::TempDir data;
+  form->SetPhonebookFileName(data.File("KivraPhoneBook.INI"));
+  EXPECT_EQ(form->LkPhonebook1->FileName(), data.File("KivraPhoneBook.INI"));
+  form->SetSelectedDevice("Line 1");
+  EXPECT_EQ(form->LkTapiDevice1->SelectedDevice(), "Line 1");
+  EXPECT_EQ(form->SelectedDevice(), "Line 1");
+}
+
+TEST_F(CommsFormTest, DiallingWithoutATelephonyProviderEndsAsAFailedConnection) {
+  // A number is typed in the selector; no telephony exists on this machine, so the call fails at once.
+  testing_support::TempDir data;
+  form->SetPhonebookFileName(data.File("KivraPhoneBook.INI"));
+  form->Settings.ComNum = 0;
+  telephony_test::WhenModal<telephony::TGetNumberForm>([](telephony::TGetNumberForm& dial) {
+    dial.PhoneCombo->lineEdit()->setText("5550100");
+    dial.OkBtn->click();
+  });
+  form->AttachEngine();
+  for (int i = 0; i < 20 && form->Engine->CommState != 0; ++i) form->Timer1Timer();
+  EXPECT_EQ(form->Engine->CommState, 0);
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Failed Modem Connection Attempt"});
+  EXPECT_GE(form->ListBox1->count(), 1) << "the library's reason is in the log";
 }
 
 TEST_F(CommsFormTest, AttachedToTheControllerItShowsItsModules) {
