@@ -62,9 +62,7 @@ TVxController::TVxController(tk::Component* owner)
       timerPool_(std::make_unique<TVxTimerPool>(nullptr)),
       epoch_(DefaultEpoch()) {
   timerPool_->OnAllTriggers = TVxTriggerEvent::Method(this, &TVxController::DoOnTimerTrigger);
-  // The owner heard of this component from the base constructor, before it was a controller; controls
-  // waiting for one are told again now that it is.
-  if (Owner()) Owner()->Notification(this, tk::Operation::Insert);
+  Announce();
 }
 
 TVxController::~TVxController() {

@@ -103,7 +103,11 @@ bool ShowPortSelection(int& number);  // port_select_form.cpp
 
 void SetPortPrompt(PortPrompt prompt) { Prompt() = std::move(prompt); }
 
-TLkCustomComPort::TLkCustomComPort(tk::Component* owner) : tk::QComponent(owner) { SetYieldStep(QtYieldStep); }
+TLkCustomComPort::TLkCustomComPort(tk::Component* owner) : tk::QComponent(owner) {
+  SetYieldStep(QtYieldStep);
+  // Components made before the port on the same owner (a modem, a telephony device) look for it now.
+  Announce();
+}
 
 TLkCustomComPort::~TLkCustomComPort() {
   // No trigger event runs from here on; a destructor never throws: a failing dump at this close is dropped.

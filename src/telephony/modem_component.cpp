@@ -70,8 +70,7 @@ const TModemInfo& DefModemData() {
 
 TLkCustomModem::TLkCustomModem(tk::Component* owner) : tk::Component(owner), info_(DefModemData()) {
   if (auto* port = serial::TLkCustomComPort::SearchComPort(owner)) SetComPort(port);
-  // The owner announced this component before it was a modem: again, for dialers already there.
-  if (owner) owner->Notification(this, tk::Operation::Insert);
+  Announce();
 }
 
 TLkCustomModem::~TLkCustomModem() {

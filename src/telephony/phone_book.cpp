@@ -17,9 +17,7 @@ TLkPhonebook::TLkPhonebook(tk::Component* owner) : TLkCustomIniDBase(owner) {
   fields.Add(TDBFieldInfo("Name", PhonebookFieldLen));
   fields.Add(TDBFieldInfo("Number", PhonebookFieldLen));
   InstallFields(fields, "Name");
-  // The owner announced this component while it was still being built, before it was a phone book: say
-  // it again so that dialogs on the same owner can link to it.
-  if (Owner()) Owner()->Notification(this, tk::Operation::Insert);
+  Announce();
 }
 
 void TLkPhonebook::GetProperties(tk::PropertyList& list) const {

@@ -37,9 +37,7 @@ std::string Stamp() {
 }  // namespace
 
 TLkTapiLog::TLkTapiLog(tk::Component* owner) : tk::Component(owner) {
-  // The owner announced this component from the base constructor, before it was a log: a device on the
-  // same owner that has none hears of it again now.
-  if (Owner()) Owner()->Notification(this, tk::Operation::Insert);
+  Announce();
 }
 
 TLkTapiLog::~TLkTapiLog() {

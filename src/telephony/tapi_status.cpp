@@ -85,8 +85,7 @@ void TLkAbstractTapiStatus::Notification(tk::Component* component, tk::Operation
 
 TLkTapiStatus::TLkTapiStatus(tk::Component* owner) : TLkAbstractTapiStatus(owner) {
   InitDisplay();
-  // Announced again now that it is a display, for a device on the same owner that has none.
-  if (Owner()) Owner()->Notification(this, tk::Operation::Insert);
+  Announce();
 }
 
 TLkTapiStatus::~TLkTapiStatus() { DoneDisplay(); }

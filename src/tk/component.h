@@ -89,6 +89,12 @@ class Component {
 
  protected:
   virtual void ValidateRename(Component* component, const std::string& oldName, const std::string& newName);
+  // The owner heard of this component from the base constructor, while it was no more than a Component:
+  // a class whose owner's other components look for it (a port, a modem, a phone book...) calls this at
+  // the end of its constructor so that they hear of it again as what it is.
+  void Announce() {
+    if (owner_) owner_->Notification(this, Operation::Insert);
+  }
 
  private:
   Component* owner_ = nullptr;
