@@ -10,6 +10,7 @@
 #include "gui/qt_ui.h"
 #include "platform/text.h"
 #include "platform/ui.h"
+#include "tk/exception_guard.h"
 
 namespace app {
 
@@ -52,7 +53,7 @@ int StartUp(QApplication& application, const std::vector<WindowEntry>& table, bo
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) delete *it;
     return 0;
   } catch (...) {
-    ShowApplicationException(std::current_exception());
+    tk::HandleException(std::current_exception());
     return 1;
   }
 }

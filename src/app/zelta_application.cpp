@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "platform/ui.h"
+#include "tk/exception_guard.h"
 
 namespace app {
 
@@ -12,18 +12,8 @@ bool ZeltaApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (...) {
-    ShowApplicationException(std::current_exception());
+    tk::HandleException(std::current_exception());
     return false;
-  }
-}
-
-void ShowApplicationException(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    platform::Ui().ShowException(e.what());
-  } catch (...) {
-    platform::Ui().ShowException("Unknown exception");
   }
 }
 

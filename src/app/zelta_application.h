@@ -11,7 +11,4 @@ class ZeltaApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Shows an exception that reached the application through the UI seam.
-void ShowApplicationException(const std::exception_ptr& error);
-
 }  // namespace app
