@@ -1,5 +1,7 @@
 #include "tk/control.h"
 
+#include "tk/exception_guard.h"
+
 namespace tk {
 
 ShiftState ShiftFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
@@ -21,6 +23,11 @@ GraphicControl::GraphicControl(Component* owner, QWidget* parent) : ControlT<QWi
 
 CustomControl::CustomControl(Component* owner, QWidget* parent) : ControlT<QWidget>(owner, parent) {
   setFocusPolicy(Qt::StrongFocus);
+  // Made on a form that already shows, the control was shown by the base constructor, before it was what
+  // it is: that show made no window. The window is made once the whole control exists.
+  if (isVisible())
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded([this] { HandleNeeded(); }); }, Qt::QueuedConnection);
 }
 
 CustomControl::~CustomControl() = default;
