@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "platform/ui.h"
 #include "tk/filer.h"
+#include "tk/key_mapper.h"
 #include "tk/services.h"
 #include "tk/virtual_keys.h"
 
@@ -65,25 +66,6 @@ static_assert(std::size(kTraits) == static_cast<std::size_t>(B::cbSubTotal) + 1)
 
 Op OperationOf(B b) { return kTraits[Index(b)].Operation; }
 std::string MarkOf(B b) { return kTraits[Index(b)].Mark; }
-
-std::uint16_t VirtualKeyOf(int qtKey) {
-  if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z))
-    return static_cast<std::uint16_t>(qtKey);
-  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return static_cast<std::uint16_t>(tk::VK_F1 + (qtKey - Qt::Key_F1));
-  switch (qtKey) {
-    case Qt::Key_Backspace:
-      return tk::VK_BACK;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return tk::VK_RETURN;
-    case Qt::Key_Escape:
-      return tk::VK_ESCAPE;
-    case Qt::Key_Delete:
-      return tk::VK_DELETE;
-    default:
-      return 0;
-  }
-}
 
 // Fixed-point entry moves the separator as digits arrive or leave; a zero in front of a digit goes.
 std::string DropLeadingZero(std::string body, char sep) {
@@ -780,7 +762,7 @@ void TVxCustomCalculator::Paint(tk::Canvas& canvas) {
 }
 
 void TVxCustomCalculator::keyPressEvent(QKeyEvent* event) {
-  std::uint16_t key = VirtualKeyOf(event->key());
+  std::uint16_t key = tk::VirtualKeyFromQt(event->key(), event->modifiers());
   tk::ShiftState shift = tk::ShiftFromQt(event->modifiers());
   if (key) {
     KeyDown(key, shift);
@@ -800,7 +782,7 @@ void TVxCustomCalculator::keyPressEvent(QKeyEvent* event) {
 }
 
 void TVxCustomCalculator::keyReleaseEvent(QKeyEvent* event) {
-  std::uint16_t key = VirtualKeyOf(event->key());
+  std::uint16_t key = tk::VirtualKeyFromQt(event->key(), event->modifiers());
   KeyUp(key, tk::ShiftFromQt(event->modifiers()));
   event->accept();
 }

@@ -5,7 +5,9 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <QUrl>
+#include <QWidget>
 #include <cmath>
 #include <initializer_list>
 
@@ -142,6 +144,12 @@ std::string LocaleIntlValue(const QLocale& l, const std::string& key) {
 QLocale Services::Locale() { return QLocale(); }
 
 std::string Services::IntlProfileString(const std::string& key) { return LocaleIntlValue(Locale(), key); }
+
+Rect Services::WorkArea(const QWidget* widget) {
+  QScreen* screen = widget ? widget->window()->screen() : nullptr;
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  return screen ? Rect::FromQRect(screen->availableGeometry()) : Rect{};
+}
 
 Services& Svc() {
   static QtServices fallback;

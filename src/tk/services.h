@@ -8,6 +8,8 @@
 
 #include "tk/types.h"
 
+class QWidget;
+
 namespace tk {
 
 class Services {
@@ -26,6 +28,9 @@ class Services {
   // ("sDecimal", "iCurrDigits", "sShortDate", ...), derived from Locale(); "" when the locale gives none in
   // 8 bits.
   virtual std::string IntlProfileString(const std::string& key);
+  // The work area (the screen less its panels, in screen coordinates) of the monitor that shows `widget`'s
+  // window, or of the primary one.
+  virtual Rect WorkArea(const QWidget* widget);
 };
 
 Services& Svc();
