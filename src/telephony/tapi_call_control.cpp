@@ -145,10 +145,6 @@ void TLkCustomTapiDevice::FireTapiFail() {
   if (OnTapiFail) OnTapiFail(this);
 }
 
-void TLkCustomTapiDevice::TapiDTMF(char digit, std::int32_t errorCode) {
-  if (OnTapiDTMF) OnTapiDTMF(this, digit, errorCode);
-}
-
 // --- placing, answering and ending calls ---
 
 void TLkCustomTapiDevice::CheckReady() {

@@ -26,6 +26,7 @@
 #include "serial/lk_misc.h"
 #include "telephony/tapi_device_selection_form.h"
 #include "telephony/tapi_status.h"
+#include "telephony/tapi_voice.h"
 
 namespace telephony {
 
@@ -105,6 +106,10 @@ TLkCustomTapiDevice::~TLkCustomTapiDevice() {
   OnTapiFail = nullptr;
   OnTapiDTMF = nullptr;
   OnTapiCallerID = nullptr;
+  if (voice_) {
+    voice_->OnTapiWaveNotify = nullptr;
+    voice_->OnTapiWaveSilence = nullptr;
+  }
   if (open_) IgnoreFailures([this] { SetOpen(false); });
   IgnoreFailures([this] { StopTapi(); });
   FreeRetryTimer();

@@ -26,6 +26,7 @@ class QWidget;
 namespace telephony {
 
 class TLkAbstractTapiStatus;
+class TTapiVoice;
 
 // The API's call states in bit order, and one for any other state.
 enum TTapiState {
@@ -105,7 +106,8 @@ class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseCompone
   bool ShowPorts() const { return showPorts_; }
   void SetShowPorts(bool on) { showPorts_ = on; }
   bool EnableVoice() const { return enableVoice_; }
-  void SetEnableVoice(bool on) { enableVoice_ = on; }
+  // Turning voice on checks the selected device (which may turn it off again and raise).
+  void SetEnableVoice(bool on);
 
   TTapiStatusEvent OnTapiStatus;
   TTapiLogEvent OnTapiLog;
@@ -218,14 +220,21 @@ class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseCompone
   void CreateRetryTimer();
   void FreeRetryTimer();
 
-  // What the voice side adds: the voice check of a selected device, digit monitoring on connect, stopping
-  // a wave that plays, and a received digit (reported to OnTapiDTMF here).
-  virtual void CheckVoiceSupport() {}
-  virtual void StartDigitMonitoring() {}
-  virtual void StopWavePlayback() {}
+  // What the voice side adds (tapi_voice.cpp): the voice check of a selected device, digit monitoring on
+  // connect, stopping a wave that plays, and a received digit.
+  virtual void CheckVoiceSupport();
+  virtual void StartDigitMonitoring();
+  virtual void StopWavePlayback();
   virtual void TapiDTMF(char digit, std::int32_t errorCode);
 
+ public:
+  // The voice side: wave play and record, tones and digits; made on first use.
+  TTapiVoice& Voice();
+
  private:
+  friend class TTapiVoice;
+  std::shared_ptr<TTapiVoice> voice_;  // shared: it can be freed where its type is unknown
+
   void WindowProc(tk::Message& message);
   // Gives the port the treatment a port in tmAuto gets: telephony mode, no automatic open, closed.
   void TakePort(serial::TLkCustomComPort* port);

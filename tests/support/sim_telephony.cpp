@@ -240,6 +240,7 @@ std::int32_t SimTelephony::LineGetDevCaps(HLINEAPP, std::uint32_t deviceID, std:
     return LINEERR_STRUCTURETOOSMALL;
   caps->dwStringFormat = STRINGFORMAT_ASCII;
   caps->dwMediaModes = LINEMEDIAMODE_DATAMODEM | LINEMEDIAMODE_INTERACTIVEVOICE;
+  if (line.Voice) caps->dwMediaModes |= LINEMEDIAMODE_AUTOMATEDVOICE;
   caps->dwBearerModes = LINEBEARERMODE_VOICE | LINEBEARERMODE_PASSTHROUGH;
   const auto at = FillVariable(caps, sizeof(LINEDEVCAPS), {std::string(line.CapsPadding, 'P'), WithZero(line.Name)});
   if (at[1]) {
@@ -396,6 +397,20 @@ std::int32_t SimTelephony::LineGetID(HLINE line, std::uint32_t, HCALL call, std:
     }
     return 0;
   }
+  if (select == LINECALLSELECT_CALL && (wanted == "wave/out" || wanted == "wave/in")) {
+    Call* c = FindCall(call);
+    if (!c || !c->Allocated) return LINEERR_INVALCALLHANDLE;
+    const SimLine& simLine = Lines[FindLine(c->Line)->DeviceID];
+    if (!simLine.Voice) return LINEERR_INVALDEVICECLASS;
+    const std::uint32_t wave = wanted == "wave/out" ? simLine.WaveOutID : simLine.WaveInID;
+    const std::string data(reinterpret_cast<const char*>(&wave), sizeof wave);
+    const auto at = FillVariable(id, sizeof(VARSTRING), {data});
+    if (at[0]) {
+      id->dwStringSize = static_cast<std::uint32_t>(data.size());
+      id->dwStringOffset = at[0];
+    }
+    return 0;
+  }
   if (select == LINECALLSELECT_LINE && wanted == "comm/datamodem/portname") {
     Line* l = FindLine(line);
     if (!l || !l->Open) return LINEERR_INVALLINEHANDLE;
@@ -512,6 +527,61 @@ std::int32_t SimTelephony::LineTranslateAddress(HLINEAPP, std::uint32_t deviceID
 std::int32_t SimTelephony::LineTranslateDialog(HLINEAPP, std::uint32_t deviceID, std::uint32_t, QWidget*, const char*) {
   Record("lineTranslateDialog");
   return deviceID < Lines.size() ? 0 : LINEERR_BADDEVICEID;
+}
+
+// --- voice ---
+
+void SimTelephony::SendDigit(char digit) {
+  for (auto& [handle, call] : calls_) {
+    if (!call.Allocated || !call.DigitModes) continue;
+    Line* line = FindLine(call.Line);
+    if (!line) continue;
+    Post({line->App, call.Line, handle, handle, LINE_MONITORDIGITS, static_cast<std::uint8_t>(digit), call.DigitModes,
+          0});
+  }
+}
+
+std::int32_t SimTelephony::LineMonitorDigits(HCALL call, std::uint32_t digitModes) {
+  Record("lineMonitorDigits");
+  MonitoredDigitModes = digitModes;
+  Call* c = FindCall(call);
+  if (!c || !c->Allocated) return LINEERR_INVALCALLHANDLE;
+  if (MonitorDigitsResult != 0) return MonitorDigitsResult;
+  c->DigitModes = digitModes;
+  return 0;
+}
+
+std::int32_t SimTelephony::LineGenerateDigits(HCALL call, std::uint32_t digitMode, const char* digits, std::uint32_t) {
+  Record("lineGenerateDigits");
+  Call* c = FindCall(call);
+  if (!c || !c->Allocated) return LINEERR_INVALCALLHANDLE;
+  GeneratedDigits += digits ? digits : "";
+  GeneratedDigitMode = digitMode;
+  if (Line* line = FindLine(c->Line)) Post({line->App, c->Line, call, call, LINE_GENERATE, 1 /* done */, 0, 0});
+  return 0;
+}
+
+std::int32_t SimTelephony::LineSetCallParams(HCALL call, std::uint32_t bearerMode, std::uint32_t minRate,
+                                             std::uint32_t maxRate, const LINEDIALPARAMS*) {
+  Record("lineSetCallParams");
+  Call* c = FindCall(call);
+  if (!c || !c->Allocated) return LINEERR_INVALCALLHANDLE;
+  LastBearerMode = bearerMode;
+  LastMinRate = minRate;
+  LastMaxRate = maxRate;
+  const std::int32_t request = nextRequest_++;
+  PostReply(c->Line, request, SetCallParamsReply);
+  return request;
+}
+
+std::int32_t SimTelephony::LineSetMediaMode(HCALL call, std::uint32_t mediaModes) {
+  Record("lineSetMediaMode");
+  Call* c = FindCall(call);
+  if (!c || !c->Allocated) return LINEERR_INVALCALLHANDLE;
+  LastMediaMode = mediaModes;
+  if (SetMediaModeResult != 0) return SetMediaModeResult;
+  c->Media = mediaModes;
+  return 0;
 }
 
 }  // namespace testing_support

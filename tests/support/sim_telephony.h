@@ -32,6 +32,9 @@ struct SimLine {
   bool CapsFail = false;
   std::uint32_t CapsPadding = 0;  // provider bytes before the name, to make a large record
   std::vector<std::uint8_t> Config = {};
+  bool Voice = true;            // a voice modem: automated-voice calls, with wave devices
+  std::uint32_t WaveOutID = 7;  // its wave devices, as lineGetID reports them for a call
+  std::uint32_t WaveInID = 8;
 };
 
 enum class SimCallOutcome {
@@ -72,6 +75,13 @@ class SimTelephony : public platform::TelephonyProviders, public platform::Telep
   void SendLineDevState(std::uint32_t state, std::uint32_t param2 = 0, std::uint32_t param3 = 0);
   // The pseudo-terminal of the last connected call (null before the first).
   PtyPair* Pty() const { return pty_.get(); }
+  // The far end presses a key: calls whose digits are monitored hear of it.
+  void SendDigit(char digit);
+
+  // --- voice script ---
+  std::int32_t MonitorDigitsResult = 0;  // what lineMonitorDigits answers
+  std::int32_t SetMediaModeResult = 0;   // what lineSetMediaMode answers
+  std::int32_t SetCallParamsReply = 0;   // the asynchronous reply of lineSetCallParams
 
   // --- what happened ---
   int LoadAttempts = 0, Loads = 0, Frees = 0;
@@ -85,6 +95,11 @@ class SimTelephony : public platform::TelephonyProviders, public platform::Telep
   std::uint32_t LastOpenPrivilege = 0, LastOpenMedia = 0, LastOpenDevice = 0;
   std::uint32_t LastTranslateOptions = 0, LastTranslateCard = 0;
   std::vector<std::string> ConfigDialogs;  // "<device> <class>"
+  std::uint32_t MonitoredDigitModes = 0;   // of the last lineMonitorDigits
+  std::string GeneratedDigits;             // every digit lineGenerateDigits sent
+  std::uint32_t GeneratedDigitMode = 0;
+  std::uint32_t LastBearerMode = 0, LastMinRate = 0, LastMaxRate = 0;  // of lineSetCallParams
+  std::uint32_t LastMediaMode = 0;                                     // of lineSetMediaMode
   bool AnyLineOpen() const;
   int LiveApps() const;
   platform::HLINEAPP LastApp() const { return lastApp_; }
@@ -131,6 +146,12 @@ class SimTelephony : public platform::TelephonyProviders, public platform::Telep
                                     platform::LINETRANSLATEOUTPUT* output) override;
   std::int32_t LineTranslateDialog(platform::HLINEAPP lineApp, std::uint32_t deviceID, std::uint32_t apiVersion,
                                    QWidget* owner, const char* addressIn) override;
+  std::int32_t LineMonitorDigits(platform::HCALL call, std::uint32_t digitModes) override;
+  std::int32_t LineGenerateDigits(platform::HCALL call, std::uint32_t digitMode, const char* digits,
+                                  std::uint32_t duration) override;
+  std::int32_t LineSetCallParams(platform::HCALL call, std::uint32_t bearerMode, std::uint32_t minRate,
+                                 std::uint32_t maxRate, const platform::LINEDIALPARAMS* dialParams) override;
+  std::int32_t LineSetMediaMode(platform::HCALL call, std::uint32_t mediaModes) override;
 
  private:
   struct App {
@@ -152,6 +173,7 @@ class SimTelephony : public platform::TelephonyProviders, public platform::Telep
     std::string CallerID, CallerName;
     bool Allocated = true;
     int SlaveFd = -1;
+    std::uint32_t DigitModes = 0;  // digits monitored
   };
   struct Message {
     platform::HLINEAPP App = 0;

@@ -71,7 +71,8 @@ TEST_F(IniDatabaseTest, RecordsPassInTheCallersLayout) {
   read.Note.Set("garbage");
   db.GetRecord("LAMP", &read);
   EXPECT_EQ(read.Name.Get(), "LAMP");
-  EXPECT_EQ(read.Count, 3);
+  const std::int32_t count = read.Count;  // a packed field: copied, never bound by reference
+  EXPECT_EQ(count, 3);
   EXPECT_EQ(read.Note.Get(), "hall");
   EXPECT_EQ(platform::ReadProfileString(file, "Lamp", "Note", ""), "hall");
   EXPECT_TRUE(db.Open()) << "a record operation opens the database";
