@@ -599,6 +599,23 @@ void TVxBaseEntryField::efCopyPrim() {
   QApplication::clipboard()->setText(platform::ToQString(copied));
 }
 
+bool TVxBaseEntryField::efStepCommand(int command, TVxBaseEFOptions shared) {
+  if (command == ccInc || command == ccDec || (Options() & efoArrowIncDec)) {
+    if (command == ccUp || command == ccInc)
+      IncreaseValue(false, 1);
+    else
+      DecreaseValue(false, 1);
+    return true;
+  }
+  if (shared & efoAutoAdvanceUpDown) {
+    if (command == ccUp)
+      efMoveFocusToPrevField();
+    else
+      efMoveFocusToNextField();
+  }
+  return false;
+}
+
 void TVxBaseEntryField::ClipboardPaste() {
   const QString text = QApplication::clipboard()->text();
   if (text.isEmpty()) return;

@@ -189,6 +189,9 @@ class TVxBaseEntryField : public TVxCustomControlEx, public IVxEntryField {
   void efMoveFocus(QWidget* control);
   virtual void efMoveFocusToNextField();
   virtual void efMoveFocusToPrevField();
+  // The up, down, increase and decrease commands, which every field type treats alike; true when the
+  // command needs nothing more.
+  bool efStepCommand(int command, TVxBaseEFOptions shared);
 
   // ---- validation
   virtual std::uint16_t ValidateContents(bool reportError) override;

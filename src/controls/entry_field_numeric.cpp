@@ -187,26 +187,10 @@ void TVxCustomNumericField::efEdit(tk::Message& message, std::uint16_t command) 
       break;
     case ccUp:
     case ccDown:
-      if (Options() & efoArrowIncDec) {
-        if (command == ccUp)
-          IncreaseValue(false, 1);
-        else
-          DecreaseValue(false, 1);
-        return;
-      }
-      if (shared & efoAutoAdvanceUpDown) {
-        if (command == ccUp)
-          efMoveFocusToPrevField();
-        else
-          efMoveFocusToNextField();
-      }
-      break;
     case ccInc:
-      IncreaseValue(false, 1);
-      return;
     case ccDec:
-      DecreaseValue(false, 1);
-      return;
+      if (efStepCommand(command, shared)) return;
+      break;
     case ccPaste: {
       const char* pasted = reinterpret_cast<const char*>(message.LParam);
       if (!pasted) break;

@@ -501,26 +501,10 @@ void TVxCustomPictureField::efEdit(tk::Message& message, std::uint16_t command) 
       break;
     case ccUp:
     case ccDown:
-      if (Options() & efoArrowIncDec) {
-        if (command == ccUp)
-          IncreaseValue(false, 1);
-        else
-          DecreaseValue(false, 1);
-        return;
-      }
-      if (shared & efoAutoAdvanceUpDown) {
-        if (command == ccUp)
-          efMoveFocusToPrevField();
-        else
-          efMoveFocusToNextField();
-      }
-      break;
     case ccInc:
-      IncreaseValue(false, 1);
-      return;
     case ccDec:
-      DecreaseValue(false, 1);
-      return;
+      if (efStepCommand(command, shared)) return;
+      break;
     case ccIns:
       SetInsertMode(!InsertMode());
       break;

@@ -28,11 +28,7 @@ namespace platform {
 
 static_assert(WS_AF_INET == AF_INET && WS_SOCK_STREAM == SOCK_STREAM && WS_SOCK_DGRAM == SOCK_DGRAM);
 
-namespace {
-
-thread_local int lastError = 0;
-
-const char* const kExports[] = {
+const std::array<const char*, SocketFunctionCount> SocketFunctionNames = {
     "accept",
     "bind",
     "closesocket",
@@ -80,6 +76,10 @@ const char* const kExports[] = {
     "WSACancelAsyncRequest",
     "WSAAsyncSelect",
 };
+
+namespace {
+
+thread_local int lastError = 0;
 
 int WsaFromErrno(int error) {
   switch (error) {
@@ -686,7 +686,7 @@ SocketLibrary::SocketLibrary() : state_(std::make_unique<State>()) {}
 SocketLibrary::~SocketLibrary() = default;
 
 bool SocketLibrary::Exports(std::string_view name) const {
-  return std::find(std::begin(kExports), std::end(kExports), name) != std::end(kExports);
+  return std::find(SocketFunctionNames.begin(), SocketFunctionNames.end(), name) != SocketFunctionNames.end();
 }
 
 int SocketLibrary::Fail(int error) {

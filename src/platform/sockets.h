@@ -7,6 +7,7 @@
 // The constants carry a WS_ prefix where the plain Winsock name is a macro of the system's own headers.
 // Asynchronous calls (WSAAsyncSelect and the WSAAsyncGet... look-ups) work on the window thread: they use
 // its event loop. No other call blocks longer than the system call it makes.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,10 @@
 class QObject;
 
 namespace platform {
+
+// The socket library's functions, in the order its users fetch them.
+inline constexpr int SocketFunctionCount = 46;
+extern const std::array<const char*, SocketFunctionCount> SocketFunctionNames;
 
 using SOCKET = std::uintptr_t;
 inline constexpr SOCKET INVALID_SOCKET = ~SOCKET{0};

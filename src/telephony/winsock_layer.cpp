@@ -2,55 +2,6 @@
 
 namespace telephony {
 
-const char* const kWinsockEntryNames[kWinsockEntryCount] = {
-    "accept",
-    "bind",
-    "closesocket",
-    "connect",
-    "getpeername",
-    "getsockname",
-    "getsockopt",
-    "htonl",
-    "htons",
-    "inet_addr",
-    "inet_ntoa",
-    "ioctlsocket",
-    "listen",
-    "ntohl",
-    "ntohs",
-    "recv",
-    "recvfrom",
-    "select",
-    "send",
-    "sendto",
-    "setsockopt",
-    "shutdown",
-    "socket",
-    "gethostbyaddr",
-    "gethostbyname",
-    "gethostname",
-    "getservbyport",
-    "getservbyname",
-    "getprotobynumber",
-    "getprotobyname",
-    "WSAStartup",
-    "WSACleanup",
-    "WSASetLastError",
-    "WSAGetLastError",
-    "WSAIsBlocking",
-    "WSAUnhookBlockingHook",
-    "WSASetBlockingHook",
-    "WSACancelBlockingCall",
-    "WSAAsyncGetServByName",
-    "WSAAsyncGetServByPort",
-    "WSAAsyncGetProtoByName",
-    "WSAAsyncGetProtoByNumber",
-    "WSAAsyncGetHostByName",
-    "WSAAsyncGetHostByAddr",
-    "WSACancelAsyncRequest",
-    "WSAAsyncSelect",
-};
-
 namespace {
 
 // Constant-initialised, and destroyed after the shutdown below has used it.
@@ -66,7 +17,7 @@ struct UnitShutdown {
 bool LoadWinsock() {
   if (!library) library = platform::SocketProviders().Load("WSOCK32");
   if (!library) return false;
-  for (const char* name : kWinsockEntryNames)
+  for (const char* name : platform::SocketFunctionNames)
     if (!library->Exports(name)) return false;
   return true;
 }

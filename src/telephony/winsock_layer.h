@@ -14,10 +14,6 @@ namespace telephony {
 using TInaddr = platform::WsInAddr;
 using TSockAddrIn = platform::WsSockAddrIn;
 
-// The entry points in the order they are fetched.
-inline constexpr int kWinsockEntryCount = 46;
-extern const char* const kWinsockEntryNames[kWinsockEntryCount];
-
 // Loads the library unless it is loaded and looks every name up; false when it cannot be loaded or at
 // the first name it lacks.
 bool LoadWinsock();

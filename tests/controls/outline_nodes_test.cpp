@@ -265,7 +265,8 @@ std::vector<Record> SampleTree() {
 }
 
 TEST(OutlineNodeFiles, TheBinaryFormLaysOutEveryNodeDepthFirst) {
-  const std::vector<Record> tree{Record{"ab", -1, Style::osCheck, true, Mode::omDynamic, {Record{"c"}}}};
+  const std::vector<Record> tree{Record{
+      "ab", -1, Style::osCheck, true, Mode::omDynamic, {Record{"c", -1, Style::osPlain, false, Mode::omPreload, {}}}}};
   const std::string expected(
       "\x01\x00\x00\x00"
       "\x02\x00\x00\x00"
