@@ -71,20 +71,6 @@ bool PlainDecimal(const std::string& s) {
   return i == s.size();
 }
 
-std::string Fixed(long double value, int decimals) {
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out << std::fixed << std::setprecision(decimals) << value;
-  return out.str();
-}
-
-std::string Scientific(long double value, int digits) {
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out << std::scientific << std::uppercase << std::setprecision(digits) << value;
-  return out.str();
-}
-
 std::string General(long double value, std::uint8_t subtype, char decimal) {
   const int digits = subtype == fsubSingle ? 7 : subtype == fsubExtended || subtype == fsubComp ? 18 : 15;
   std::ostringstream out;
@@ -129,7 +115,7 @@ std::string FloatToText(const TVxValueFormat& format, long double value) {
   const int decimals = FloatDecimals(format);
   std::string text;
   if (format.Mask.find('E') == std::string::npos) {
-    text = Fixed(value, decimals);
+    text = FixedText(value, decimals);
     if (text.find('.') != std::string::npos) text = TrimTrailingZeros(text);
     if (text.size() > format.MaxLength) text.clear();
   }
@@ -137,7 +123,7 @@ std::string FloatToText(const TVxValueFormat& format, long double value) {
     int width = format.MaxLength;
     if (decimals != 0 && decimals + 9 < format.MaxLength) width = decimals + 9;
     // The width holds a sign, one digit, the point, the decimals and a five-character exponent.
-    text = Scientific(value, std::max(1, width - 9));
+    text = ScientificText(value, std::max(1, width - 9));
     text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
     text = TrimEmbeddedZeros(text);
   }

@@ -3,6 +3,9 @@
 #include <QChar>
 #include <algorithm>
 #include <cstring>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 
 namespace controls {
 
@@ -281,6 +284,20 @@ bool BMSearch(const char* buffer, std::size_t length, const BMTable& table, cons
 
 bool BMSearchUC(const char* buffer, std::size_t length, const BMTable& table, const char* pattern, std::size_t& pos) {
   return Search(buffer, length, table, pattern, pos, UpCaseChar);
+}
+
+std::string FixedText(long double value, int decimals) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out << std::fixed << std::setprecision(decimals) << value;
+  return out.str();
+}
+
+std::string ScientificText(long double value, int digits) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out << std::scientific << std::uppercase << std::setprecision(digits) << value;
+  return out.str();
 }
 
 }  // namespace controls

@@ -44,6 +44,11 @@ char* TrimEmbeddedZerosPChar(char* text);
 // (-1 for a text of 256 characters or more).
 bool StrToLongPChar(const char* text, std::int32_t& value);
 
+// A number with `decimals` places, or in scientific form ("1.50E+003") with `digits` after the point;
+// always with '.' whatever the locale.
+std::string FixedText(long double value, int decimals);
+std::string ScientificText(long double value, int digits);
+
 using BMTable = std::uint8_t[256];
 void BMMakeTable(const char* pattern, BMTable& table);
 bool BMSearch(const char* buffer, std::size_t length, const BMTable& table, const char* pattern, std::size_t& pos);
