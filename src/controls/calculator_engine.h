@@ -58,26 +58,11 @@ class TVxSmallSet {
 
 using TVxCalcStates = TVxSmallSet<TVxCalcState>;
 
-// The platform's floating-point faults and its error for a call of an abstract operation.
-class EMathError : public tk::Exception {
-  using tk::Exception::Exception;
-};
-class EZeroDivide : public EMathError {
- public:
-  EZeroDivide() : EMathError("Floating point division by zero") {}
-};
-class EInvalidOp : public EMathError {
- public:
-  EInvalidOp() : EMathError("Invalid floating point operation") {}
-};
-class EOverflow : public EMathError {
- public:
-  EOverflow() : EMathError("Floating point overflow") {}
-};
-class EAbstractError : public tk::Exception {
- public:
-  EAbstractError() : tk::Exception("Abstract Error") {}
-};
+using tk::EAbstractError;
+using tk::EInvalidOp;
+using tk::EMathError;
+using tk::EOverflow;
+using tk::EZeroDivide;
 
 class TVxCustomCalculatorEngine {
  public:

@@ -16,11 +16,7 @@ class QTimer;
 
 namespace controls {
 
-// The toolkit's error for an operation a class leaves abstract.
-class EAbstractError : public tk::Exception {
- public:
-  EAbstractError() : tk::Exception("Abstract Error") {}
-};
+using tk::EAbstractError;
 
 enum class TVxDialogPosition { mpCenter, mpCenterTop, mpCustom };
 enum class TVxDialogOption { doShowHelp, doSizeable };

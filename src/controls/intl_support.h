@@ -22,8 +22,7 @@ class HiddenWindow;
 
 namespace controls {
 
-// The platform's announcement that the user's profile changed.
-inline constexpr std::uint32_t WM_WININICHANGE = 0x001A;
+using tk::WM_WININICHANGE;  // the platform's announcement that the user's profile changed
 
 class TVxIntlSup {
  public:

@@ -95,8 +95,7 @@ using TVxDrawTabEvent = std::function<void(tk::Component* sender, int index, con
                                            const tk::Rect& r, bool enabled, bool active)>;
 using TVxNotebookCommandEvent = std::function<void(tk::Component* sender, std::uint16_t command)>;
 
-// The window message a form sends its controls for an accelerator character (Alt and a letter).
-inline constexpr std::uint32_t CM_DIALOGCHAR = tk::CM_BASE + 6;
+using tk::CM_DIALOGCHAR;  // a form's accelerator character (Alt and a letter) for its controls
 
 class TVxNotebook : public TVxCustomControlEx {
  public:

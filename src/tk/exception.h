@@ -34,4 +34,25 @@ class EInOutError : public Exception {
   int ErrorCode;
 };
 
+// The platform's floating-point faults and its error for a call of an operation a class leaves abstract.
+class EMathError : public Exception {
+  using Exception::Exception;
+};
+class EZeroDivide : public EMathError {
+ public:
+  EZeroDivide() : EMathError("Floating point division by zero") {}
+};
+class EInvalidOp : public EMathError {
+ public:
+  EInvalidOp() : EMathError("Invalid floating point operation") {}
+};
+class EOverflow : public EMathError {
+ public:
+  EOverflow() : EMathError("Floating point overflow") {}
+};
+class EAbstractError : public Exception {
+ public:
+  EAbstractError() : Exception("Abstract Error") {}
+};
+
 }  // namespace tk

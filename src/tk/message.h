@@ -20,11 +20,13 @@ struct Message {
 
 // Platform message numbers the toolkit uses.
 inline constexpr std::uint32_t WM_SETFOCUS = 0x0007;
+inline constexpr std::uint32_t WM_WININICHANGE = 0x001A;
 inline constexpr std::uint32_t WM_KILLFOCUS = 0x0008;
 inline constexpr std::uint32_t WM_TIMER = 0x0113;
 inline constexpr std::uint32_t WM_MOUSEWHEEL = 0x020A;
 inline constexpr std::uint32_t WM_USER = 0x0400;
 inline constexpr std::uint32_t CM_BASE = 0xB000;
+inline constexpr std::uint32_t CM_DIALOGCHAR = CM_BASE + 6;
 inline constexpr std::uint32_t CM_VISIBLECHANGED = CM_BASE + 9;
 inline constexpr std::uint32_t CM_COLORCHANGED = CM_BASE + 11;
 inline constexpr std::uint32_t CM_FONTCHANGED = CM_BASE + 12;
