@@ -25,8 +25,37 @@ namespace {
 
 TEST(StartUp, CreatesTheWindowsInTableOrderWithTheEditorAsMainWindow) {
   const auto& table = WindowTable();
-  ASSERT_FALSE(table.empty());
-  EXPECT_STREQ(table.front().ClassName, "TEditorForm");
+  const std::vector<std::string> order = {"TEditorForm",
+                                          "TCommsForm",
+                                          "TSetupForm",
+                                          "TParameterForm",
+                                          "TChangeParam",
+                                          "TManagerParamsForm",
+                                          "TManagerRestart",
+                                          "TSendX10",
+                                          "TMonitorX10",
+                                          "TDumpForm",
+                                          "TIrForm",
+                                          "TSetClearRelay",
+                                          "TRemoteIRForm",
+                                          "TPagerForm",
+                                          "TPagerMessages",
+                                          "TTouchScreenForm",
+                                          "TX10Grid",
+                                          "TEx10Form",
+                                          "TMurmexForm",
+                                          "TAsciiMessages",
+                                          "TForm26",
+                                          "TX10Form",
+                                          "TTimerVariableForm",
+                                          "TForm32",
+                                          "TWizard",
+                                          "TTransmitASCIIForm",
+                                          "TSysConfig",
+                                          "TForm3"};
+  std::vector<std::string> names;
+  for (const WindowEntry& entry : table) names.push_back(entry.ClassName);
+  EXPECT_EQ(names, order);
   // The System Map window writes its default project into the current directory.
   testing_support::TempDir cwd;
   std::string previous = platform::CurrentDir();
