@@ -16,8 +16,9 @@ namespace platform {
 AtomicFileWriter::AtomicFileWriter(std::string path, WriteFunction write)
     : path_(std::move(path)), write_(std::move(write)) {
   if (!write_) write_ = [](int fd, const void* data, size_t size) { return ::write(fd, data, size); };
-  std::string dir = ExtractFilePath(path_);
-  std::string pattern = dir + "." + ExtractFileName(path_) + ".XXXXXX";
+  const std::string native = NativePath(path_);
+  std::string dir = ExtractFilePath(native);
+  std::string pattern = dir + "." + ExtractFileName(native) + ".XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   fd_ = ::mkstemp(buf.data());
@@ -28,7 +29,7 @@ AtomicFileWriter::AtomicFileWriter(std::string path, WriteFunction write)
   tempPath_ = buf.data();
   // Keep the old file's permissions; a new file gets the usual 0644.
   struct stat st {};
-  mode_t mode = ::stat(path_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+  mode_t mode = ::stat(native.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
   ::fchmod(fd_, mode);
 }
 
@@ -72,7 +73,7 @@ bool AtomicFileWriter::Commit() {
     Fail("cannot write " + path_);
     return false;
   }
-  if (::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+  if (::rename(tempPath_.c_str(), NativePath(path_).c_str()) != 0) {
     Fail("cannot replace " + path_);
     return false;
   }
@@ -89,14 +90,16 @@ std::string WriteFileAtomically(const std::string& path, std::string_view bytes)
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   char buf[65536];
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
+      const int why = errno;
       ::close(fd);
+      errno = why;
       return false;
     }
     if (n == 0) break;
@@ -108,7 +111,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 
 bool ReadFileForUpdate(const std::string& path, std::size_t limit, std::string& bytes) {
   bytes.assign(limit, '\0');
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  const int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) return false;
   std::size_t got = 0;
   bool ok = true;

@@ -33,7 +33,7 @@ class AtomicFileWriter {
   void Fail(const std::string& what);
 
   std::string path_;
-  std::string tempPath_;
+  std::string tempPath_;  // in the file system's encoding
   WriteFunction write_;
   int fd_ = -1;
   bool committed_ = false;
@@ -43,7 +43,7 @@ class AtomicFileWriter {
 
 // Writes the whole content at once; returns "" or the error text.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
-// Reads a whole file; false when it cannot be opened or read.
+// Reads a whole file; false when it cannot be opened or read, with errno saying why.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 // Reads at most `limit` bytes of a file opened for update, as the original's data files were: a file the
 // user may not change is refused. False when it cannot be opened or read.

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
+#include <QString>
+
 #include "platform/text.h"
 
 namespace platform {
@@ -17,6 +20,17 @@ size_t NameStart(std::string_view path) {
   return i;
 }
 }  // namespace
+
+std::string NativePath(std::string_view path) {
+  const QByteArray bytes = QFile::encodeName(ToQString(path));
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+std::optional<std::string> InternalPath(std::string_view native) {
+  const QString name = QFile::decodeName(QByteArray(native.data(), static_cast<qsizetype>(native.size())));
+  // Bytes the file-system encoding cannot decode come back as U+FFFD, which Latin-1 refuses too.
+  return FromQString(name);
+}
 
 std::string JoinPath(std::string_view dir, std::string_view name) {
   if (dir.empty()) return std::string(name);
@@ -48,25 +62,27 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext) {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string ResolveFileCase(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return path;
+  if (::stat(NativePath(path).c_str(), &st) == 0) return path;
   std::string dir = ExtractFilePath(path);
   std::string name = ExtractFileName(path);
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  DIR* d = ::opendir(dir.empty() ? "." : NativePath(dir).c_str());
   if (!d) return path;
   std::string found;
   while (dirent* e = ::readdir(d)) {
-    if (SameText(e->d_name, name)) {
-      found = dir + e->d_name;
+    // An entry whose name program text cannot hold cannot be the one asked for.
+    std::optional<std::string> entry = InternalPath(e->d_name);
+    if (entry && SameText(*entry, name)) {
+      found = dir + *entry;
       break;
     }
   }
@@ -76,7 +92,8 @@ std::string ResolveFileCase(const std::string& path) {
 
 std::string CurrentDir() {
   char buf[4096];
-  return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+  if (!::getcwd(buf, sizeof buf)) return ".";
+  return InternalPath(buf).value_or(".");
 }
 
 }  // namespace platform

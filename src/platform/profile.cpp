@@ -38,6 +38,7 @@ struct Line {
 
 struct Document {
   std::vector<Line> Lines;
+  std::string LineEnd = "\r\n";
 
   // Index of the header of the first section of that name, or npos.
   std::size_t FindSection(const std::string& section) const {
@@ -88,6 +89,9 @@ Document Load(const std::string& path) {
   Document doc;
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) return doc;
+  // The file's own line ends are kept: those of its first line.
+  if (std::size_t first = bytes.find('\n'); first != std::string::npos && (first == 0 || bytes[first - 1] != '\r'))
+    doc.LineEnd = "\n";
   std::size_t start = 0;
   while (start < bytes.size()) {
     std::size_t end = bytes.find('\n', start);
@@ -107,7 +111,7 @@ bool Fail(const std::string& why) {
 
 bool Save(const std::string& path, const Document& doc) {
   std::string bytes;
-  for (const Line& line : doc.Lines) bytes += line.Text + "\n";
+  for (const Line& line : doc.Lines) bytes += line.Text + doc.LineEnd;
   AtomicFileWriter::WriteFunction write;
   {
     std::lock_guard lock(writeLock);
@@ -143,7 +147,7 @@ std::string WindowsDirectory() {
   std::string partial;
   for (std::size_t i = 0; i <= dir.size(); ++i) {
     if (i == dir.size() || dir[i] == '/') {
-      if (!partial.empty()) ::mkdir(partial.c_str(), 0700);
+      if (!partial.empty()) ::mkdir(NativePath(partial).c_str(), 0700);
     }
     if (i < dir.size()) partial += dir[i];
   }
@@ -182,9 +186,53 @@ std::vector<std::string> ProfileSectionNames(const std::string& file) {
   return names;
 }
 
-std::vector<std::string> ProfileKeyNames(const std::string& file, const std::string& section) {
+namespace {
+
+// Sets `key=value` in the document; "" when done, else why the file cannot hold it.
+std::string SetEntry(Document& doc, const std::string& section, const std::string& key, const std::string& value) {
+  std::optional<std::string> sectionName = CheckedSection(section);
+  if (!sectionName) return "a profile section cannot be named \"" + section + "\"";
+  std::optional<std::string> keyName = CheckedKey(key);
+  if (!keyName) return "a profile key cannot be named \"" + key + "\"";
+  if (HasLineBreak(value)) return "a profile value cannot hold a line break";
+
+  std::size_t header = doc.FindSection(*sectionName);
+  if (header == std::string::npos) {
+    doc.Lines.push_back(ParseLine("[" + *sectionName + "]"));
+    doc.Lines.push_back(ParseLine(*keyName + "=" + value));
+    return "";
+  }
+  std::size_t at = doc.FindKey(header, *keyName);
+  if (at != std::string::npos) {
+    doc.Lines[at] = ParseLine(doc.Lines[at].Name + "=" + value);
+    return "";
+  }
+  // After the section's last non-blank line, so blank lines keep separating the sections.
+  std::size_t insert = doc.SectionEnd(header);
+  while (insert > header + 1 && TrimBlanks(doc.Lines[insert - 1].Text).empty()) --insert;
+  doc.Lines.insert(doc.Lines.begin() + static_cast<std::ptrdiff_t>(insert), ParseLine(*keyName + "=" + value));
+  return "";
+}
+
+// True when there was something to remove.
+bool RemoveKey(Document& doc, const std::string& section, const std::string& key) {
+  std::size_t header = doc.FindSection(TrimBlanks(section));
+  std::size_t at = header == std::string::npos ? header : doc.FindKey(header, TrimBlanks(key));
+  if (at == std::string::npos) return false;
+  doc.Lines.erase(doc.Lines.begin() + static_cast<std::ptrdiff_t>(at));
+  return true;
+}
+
+bool RemoveSection(Document& doc, const std::string& section) {
+  std::size_t header = doc.FindSection(TrimBlanks(section));
+  if (header == std::string::npos) return false;
+  doc.Lines.erase(doc.Lines.begin() + static_cast<std::ptrdiff_t>(header),
+                  doc.Lines.begin() + static_cast<std::ptrdiff_t>(doc.SectionEnd(header)));
+  return true;
+}
+
+std::vector<std::string> KeysOf(const Document& doc, const std::string& section) {
   std::vector<std::string> names;
-  Document doc = Load(ProfilePath(file));
   std::size_t header = doc.FindSection(TrimBlanks(section));
   if (header == std::string::npos) return names;
   for (std::size_t i = header + 1, end = doc.SectionEnd(header); i < end; ++i)
@@ -192,31 +240,17 @@ std::vector<std::string> ProfileKeyNames(const std::string& file, const std::str
   return names;
 }
 
+}  // namespace
+
+std::vector<std::string> ProfileKeyNames(const std::string& file, const std::string& section) {
+  return KeysOf(Load(ProfilePath(file)), section);
+}
+
 bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value) {
-  std::optional<std::string> sectionName = CheckedSection(section);
-  if (!sectionName) return Fail("a profile section cannot be named \"" + section + "\"");
-  std::optional<std::string> keyName = CheckedKey(key);
-  if (!keyName) return Fail("a profile key cannot be named \"" + key + "\"");
-  if (HasLineBreak(value)) return Fail("a profile value cannot hold a line break");
-
   const std::string path = ProfilePath(file);
   Document doc = Load(path);
-  std::size_t header = doc.FindSection(*sectionName);
-  if (header == std::string::npos) {
-    doc.Lines.push_back(ParseLine("[" + *sectionName + "]"));
-    doc.Lines.push_back(ParseLine(*keyName + "=" + value));
-    return Save(path, doc);
-  }
-  std::size_t at = doc.FindKey(header, *keyName);
-  if (at != std::string::npos) {
-    doc.Lines[at] = ParseLine(doc.Lines[at].Name + "=" + value);
-    return Save(path, doc);
-  }
-  // After the section's last non-blank line, so blank lines keep separating the sections.
-  std::size_t insert = doc.SectionEnd(header);
-  while (insert > header + 1 && TrimBlanks(doc.Lines[insert - 1].Text).empty()) --insert;
-  doc.Lines.insert(doc.Lines.begin() + static_cast<std::ptrdiff_t>(insert), ParseLine(*keyName + "=" + value));
+  if (std::string why = SetEntry(doc, section, key, value); !why.empty()) return Fail(why);
   return Save(path, doc);
 }
 
@@ -228,23 +262,65 @@ bool WriteProfileInteger(const std::string& file, const std::string& section, co
 bool DeleteProfileKey(const std::string& file, const std::string& section, const std::string& key) {
   const std::string path = ProfilePath(file);
   Document doc = Load(path);
-  std::size_t header = doc.FindSection(TrimBlanks(section));
-  std::size_t at = header == std::string::npos ? header : doc.FindKey(header, TrimBlanks(key));
   lastError.clear();
-  if (at == std::string::npos) return true;
-  doc.Lines.erase(doc.Lines.begin() + static_cast<std::ptrdiff_t>(at));
-  return Save(path, doc);
+  return !RemoveKey(doc, section, key) || Save(path, doc);
 }
 
 bool DeleteProfileSection(const std::string& file, const std::string& section) {
   const std::string path = ProfilePath(file);
   Document doc = Load(path);
-  std::size_t header = doc.FindSection(TrimBlanks(section));
   lastError.clear();
-  if (header == std::string::npos) return true;
-  doc.Lines.erase(doc.Lines.begin() + static_cast<std::ptrdiff_t>(header),
-                  doc.Lines.begin() + static_cast<std::ptrdiff_t>(doc.SectionEnd(header)));
-  return Save(path, doc);
+  return !RemoveSection(doc, section) || Save(path, doc);
+}
+
+struct ProfileImage::State {
+  std::string Path;
+  Document Doc;
+  bool Changed = false;
+};
+
+ProfileImage::ProfileImage(const std::string& file) : state_(std::make_unique<State>()) {
+  state_->Path = ProfilePath(file);
+  state_->Doc = Load(state_->Path);
+}
+
+ProfileImage::~ProfileImage() = default;
+
+std::string ProfileImage::ReadString(const std::string& section, const std::string& key,
+                                     const std::string& defaultValue) const {
+  const Line* entry = state_->Doc.Entry(TrimBlanks(section), TrimBlanks(key));
+  return entry ? entry->Value : defaultValue;
+}
+
+std::vector<std::string> ProfileImage::KeyNames(const std::string& section) const {
+  return KeysOf(state_->Doc, section);
+}
+
+bool ProfileImage::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+  Document changed = state_->Doc;
+  if (std::string why = SetEntry(changed, section, key, value); !why.empty()) return Fail(why);
+  state_->Doc = std::move(changed);
+  state_->Changed = true;
+  return true;
+}
+
+bool ProfileImage::WriteInteger(const std::string& section, const std::string& key, std::int32_t value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+void ProfileImage::DeleteKey(const std::string& section, const std::string& key) {
+  if (RemoveKey(state_->Doc, section, key)) state_->Changed = true;
+}
+
+void ProfileImage::DeleteSection(const std::string& section) {
+  if (RemoveSection(state_->Doc, section)) state_->Changed = true;
+}
+
+bool ProfileImage::Save() {
+  if (!state_->Changed) return true;
+  if (!platform::Save(state_->Path, state_->Doc)) return false;
+  state_->Changed = false;
+  return true;
 }
 
 const std::string& LastProfileError() { return lastError; }

@@ -8,7 +8,10 @@
 // Unlike the original, a name the file cannot hold back faithfully is refused rather than written: a key
 // with '=' or a line break, or starting with '[' or ';'; a section with ']' or a line break; an empty key
 // or section; a value with a line break.
+//
+// A file keeps the line ends it has (CR LF or LF); a new file gets CR LF, as the original's files have.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +46,30 @@ bool WriteProfileInteger(const std::string& file, const std::string& section, co
 // Removing what is not there succeeds and writes nothing.
 bool DeleteProfileKey(const std::string& file, const std::string& section, const std::string& key);
 bool DeleteProfileSection(const std::string& file, const std::string& section);
+
+// A profile file read once, changed in memory and written back in one atomic replace: a caller whose one
+// operation makes several changes leaves either all of them or none in the file.
+class ProfileImage {
+ public:
+  explicit ProfileImage(const std::string& file);
+  ~ProfileImage();
+  ProfileImage(const ProfileImage&) = delete;
+  ProfileImage& operator=(const ProfileImage&) = delete;
+
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& defaultValue) const;
+  std::vector<std::string> KeyNames(const std::string& section) const;
+  // False (nothing changed) for a name or value the file cannot hold.
+  bool WriteString(const std::string& section, const std::string& key, const std::string& value);
+  bool WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
+  void DeleteKey(const std::string& section, const std::string& key);
+  void DeleteSection(const std::string& section);
+  // Writes the image when it changed; false (the file as it was) when the write fails.
+  bool Save();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Why the last failed write of this thread failed ("" after a success).
 const std::string& LastProfileError();

@@ -5,15 +5,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QThread>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/ui.h"
 
 namespace platform {
 
@@ -27,12 +35,16 @@ struct Value {
 };
 
 struct Key {
-  std::string path;  // root name, '\', key path; as first written
+  std::string path;                     // root name, '\', key path; as first written
   std::map<std::string, Value> values;  // by upper-case name
+  std::vector<std::string> kept;        // lines read but not understood, written back as they were
 };
 
-// Whole store, by upper-case full path ("HKEY_LOCAL_MACHINE\SOFTWARE\...").
+// Whole store, by upper-case full path ("HKEY_LOCAL_MACHINE\SOFTWARE\..."). The entry with the empty
+// name holds the lines found before the first key.
 using Store = std::map<std::string, Key>;
+
+const char* const kHeader = "; Zelta settings";
 
 const char* RootName(RootKey root) {
   return root == RootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
@@ -67,7 +79,10 @@ std::optional<std::string> Unquote(const std::string& s, size_t& i) {
     }
     if (c == '\\' && i + 1 < s.size()) {
       char n = s[++i];
-      if (n == 'x' && i + 2 < s.size()) {
+      if (n == 'x') {
+        if (i + 2 >= s.size() || !std::isxdigit(static_cast<unsigned char>(s[i + 1])) ||
+            !std::isxdigit(static_cast<unsigned char>(s[i + 2])))
+          return std::nullopt;
         r += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
         i += 2;
       } else {
@@ -80,44 +95,65 @@ std::optional<std::string> Unquote(const std::string& s, size_t& i) {
   return std::nullopt;
 }
 
-Store Parse(const std::string& bytes) {
+// A value line: "name"=dword:hhhhhhhh or "name"="text".
+std::optional<Value> ParseValue(const std::string& line) {
+  size_t i = 0;
+  auto name = Unquote(line, i);
+  if (!name || i >= line.size() || line[i] != '=') return std::nullopt;
+  ++i;
+  Value v;
+  v.name = *name;
+  if (line.compare(i, 6, "dword:") == 0) {
+    std::string digits = line.substr(i + 6);
+    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+      return std::nullopt;
+    v.isInteger = true;
+    v.integer = static_cast<std::int32_t>(std::strtoul(digits.c_str(), nullptr, 16));
+    return v;
+  }
+  auto text = Unquote(line, i);
+  if (!text || i != line.size()) return std::nullopt;
+  v.text = *text;
+  return v;
+}
+
+struct Parsed {
   Store store;
+  int firstUnknownLine = 0;  // 1-based; 0 when every line was understood
+};
+
+Parsed Parse(const std::string& bytes) {
+  Parsed result;
+  Store& store = result.store;
   Key* current = nullptr;
   std::istringstream in(bytes);
   std::string line;
-  while (std::getline(in, line)) {
+  for (int number = 1; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[' && line.back() == ']') {
+    if (line.empty() || line == kHeader) continue;
+    if (line.size() > 2 && line[0] == '[' && line.back() == ']') {
       std::string path = line.substr(1, line.size() - 2);
       current = &store[UpperCase(path)];
       if (current->path.empty()) current->path = path;
       continue;
     }
-    if (!current) continue;
-    size_t i = 0;
-    auto name = Unquote(line, i);
-    if (!name || i >= line.size() || line[i] != '=') continue;
-    ++i;
-    Value v;
-    v.name = *name;
-    if (line.compare(i, 6, "dword:") == 0) {
-      v.isInteger = true;
-      v.integer = static_cast<std::int32_t>(std::strtoul(line.c_str() + i + 6, nullptr, 16));
-    } else if (auto text = Unquote(line, i)) {
-      v.text = *text;
-    } else {
+    std::optional<Value> value = current && line[0] != ';' ? ParseValue(line) : std::nullopt;
+    if (value) {
+      current->values[UpperCase(value->name)] = *value;
       continue;
     }
-    current->values[UpperCase(v.name)] = v;
+    // Kept so that saving never drops what someone wrote there.
+    (current ? current : &store[""])->kept.push_back(line);
+    if (line[0] != ';' && result.firstUnknownLine == 0) result.firstUnknownLine = number;
   }
-  return store;
+  return result;
 }
 
 std::string Serialize(const Store& store) {
-  std::string out = "; Zelta settings\n";
+  std::string out = std::string(kHeader) + "\n";
   for (const auto& [upper, key] : store) {
-    out += "\n[" + key.path + "]\n";
+    if (!upper.empty()) out += "\n[" + key.path + "]\n";
+    for (const auto& line : key.kept) out += line + "\n";
     for (const auto& [n, v] : key.values) {
       out += Quote(v.name) + "=";
       if (v.isInteger) {
@@ -137,27 +173,93 @@ void MakeDirectories(const std::string& dir) {
   std::string partial;
   for (size_t i = 0; i <= dir.size(); ++i) {
     if (i == dir.size() || dir[i] == '/') {
-      if (!partial.empty()) ::mkdir(partial.c_str(), 0700);
+      if (!partial.empty()) ::mkdir(NativePath(partial).c_str(), 0700);
     }
     if (i < dir.size()) partial += dir[i];
   }
 }
 
+std::mutex storeLock;  // orders this process's sessions; guards what follows
+
+// Stores whose file could not be read, by file path: the program goes on with them in memory and never
+// writes over the file.
+std::map<std::string, Store>& StoresInMemory() {
+  static std::map<std::string, Store> stores;
+  return stores;
+}
+
+std::set<std::string>& Noticed() {
+  static std::set<std::string> noticed;
+  return noticed;
+}
+
+std::vector<std::string>& PendingNotices() {
+  static std::vector<std::string> notices;
+  return notices;
+}
+
+// Message boxes belong to the window thread; a notice raised elsewhere waits for the next session there.
+void ShowPendingNotices() {
+  if (auto* app = QCoreApplication::instance(); app && QThread::currentThread() != app->thread()) return;
+  std::vector<std::string> notices;
+  {
+    std::lock_guard guard(storeLock);
+    notices.swap(PendingNotices());
+  }
+  for (const auto& text : notices) Ui().ShowMessage(text);
+}
+
 // One operation on the store: holds the store's lock, reads the file, and saves it when asked.
 class Session {
  public:
-  explicit Session(bool forWriting) : file_(RegistryFilePath()) {
+  explicit Session(bool forWriting) : guard_(storeLock), file_(RegistryFilePath()) {
+    if (auto it = StoresInMemory().find(file_); it != StoresInMemory().end()) {
+      memory_ = &it->second;
+      store = *memory_;
+      return;
+    }
+    if (file_.empty()) {
+      KeepInMemory(
+          "The name of the settings folder cannot be held as text. Settings changed now last only "
+          "until Zelta closes.");
+      return;
+    }
     if (forWriting) MakeDirectories(ExtractFilePath(file_));
-    std::string lockPath = file_ + ".lock";
-    lock_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lock_ >= 0) ::flock(lock_, forWriting ? LOCK_EX : LOCK_SH);
+    lock_ = ::open(NativePath(file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int locked = -1;
+    if (lock_ >= 0) {
+      do locked = ::flock(lock_, forWriting ? LOCK_EX : LOCK_SH);
+      while (locked != 0 && errno == EINTR);
+    }
+    // Reading unlocked is safe (saves are renames), but a save must hold the lock or it may lose another's.
+    if (locked != 0) lockError_ = std::strerror(errno);
     std::string bytes;
-    if (ReadWholeFile(file_, bytes)) store = Parse(bytes);
+    if (ReadWholeFile(file_, bytes)) {
+      Parsed parsed = Parse(bytes);
+      store = std::move(parsed.store);
+      if (parsed.firstUnknownLine > 0)
+        Notice('L', "Line " + std::to_string(parsed.firstUnknownLine) + " of the settings file " + file_ +
+                        " is not understood; it is kept as it is.");
+    } else if (errno != ENOENT) {
+      KeepInMemory("The settings file " + file_ + " cannot be read (" + std::strerror(errno) +
+                   "). It is left as it is; settings changed now last only until Zelta closes.");
+    }
   }
   ~Session() {
     if (lock_ >= 0) ::close(lock_);  // closing releases the lock
+    guard_.unlock();
+    try {
+      ShowPendingNotices();
+    } catch (...) {
+    }
   }
   void Save() {
+    if (memory_) {
+      *memory_ = store;
+      return;
+    }
+    if (!lockError_.empty())
+      throw RegistryError("Cannot save the settings: cannot lock " + file_ + ".lock: " + lockError_);
     MakeDirectories(ExtractFilePath(file_));
     std::string error = WriteFileAtomically(file_, Serialize(store));
     if (!error.empty()) throw RegistryError("Cannot save the settings: " + error);
@@ -166,8 +268,21 @@ class Session {
   Store store;
 
  private:
+  // Each kind of trouble is told once per file.
+  void Notice(char kind, const std::string& text) {
+    if (Noticed().insert(kind + file_).second) PendingNotices().push_back(text);
+  }
+  void KeepInMemory(const std::string& why) {
+    memory_ = &StoresInMemory()[file_];
+    store.clear();
+    Notice('R', why);
+  }
+
+  std::unique_lock<std::mutex> guard_;
   std::string file_;
   int lock_ = -1;
+  std::string lockError_;
+  Store* memory_ = nullptr;
 };
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -194,13 +309,23 @@ std::vector<std::string> Split(std::string_view path) {
 }  // namespace
 
 std::string ConfigDirectory() {
-  if (const char* dir = std::getenv("ZELTA_CONFIG_DIR"); dir && *dir) return dir;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return JoinPath(xdg, "zelta");
-  const char* home = std::getenv("HOME");
-  return JoinPath(JoinPath(home && *home ? home : "/tmp", ".config"), "zelta");
+  // The environment holds names in the file system's encoding.
+  std::string native;
+  if (const char* dir = std::getenv("ZELTA_CONFIG_DIR"); dir && *dir) {
+    native = dir;
+  } else if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    native = JoinPath(xdg, "zelta");
+  } else {
+    const char* home = std::getenv("HOME");
+    native = JoinPath(JoinPath(home && *home ? home : "/tmp", ".config"), "zelta");
+  }
+  return InternalPath(native).value_or("");
 }
 
-std::string RegistryFilePath() { return JoinPath(ConfigDirectory(), "registry.ini"); }
+std::string RegistryFilePath() {
+  std::string dir = ConfigDirectory();
+  return dir.empty() ? std::string() : JoinPath(dir, "registry.ini");
+}
 
 Registry::Registry(RootKey root) : root_(root) {}
 

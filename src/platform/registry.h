@@ -6,7 +6,9 @@
 // Read semantics follow the original's: a missing integer fails with "Failed to get data for '<name>'",
 // a missing string reads as "".
 //
-// The store is the file RegistryFilePath(), saved atomically after every change.
+// The store is the file RegistryFilePath(), saved atomically after every change. Lines of it that are not
+// understood are kept as they are. A file that exists but cannot be read is never written over: the
+// program says so once and goes on with the settings in memory.
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -23,7 +25,7 @@ class RegistryError : public std::runtime_error {
 };
 
 // $ZELTA_CONFIG_DIR/registry.ini, else $XDG_CONFIG_HOME/zelta/registry.ini, else
-// ~/.config/zelta/registry.ini.
+// ~/.config/zelta/registry.ini; "" when the folder's name cannot be held as text.
 std::string RegistryFilePath();
 std::string ConfigDirectory();
 

@@ -17,14 +17,18 @@ namespace platform {
 
 std::string InstanceLockDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && *runtime && DirectoryExists(runtime)) return runtime;
+  if (runtime && *runtime) {
+    // The variable holds a name in the file system's encoding.
+    std::optional<std::string> dir = InternalPath(runtime);
+    if (dir && DirectoryExists(*dir)) return *dir;
+  }
   return "/tmp";
 }
 
 SingleInstanceLock::SingleInstanceLock(const std::string& directory) : path_(JoinPath(directory, InstanceLockName)) {
   // No link is followed and the file stays private: in a shared /tmp another user could otherwise plant
   // the file, or lock it through a readable descriptor, and keep this user's copy from starting.
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  fd_ = ::open(NativePath(path_).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) {
     error_ = path_ + ": " + std::strerror(errno);
     return;

@@ -208,7 +208,7 @@ bool FromSystem(const sockaddr_storage& address, socklen_t size, WsSockAddr* out
   return true;
 }
 
-// --- records packed into one buffer: the record, its pointer lists, then its texts and addresses ---
+// records packed into one buffer: the record, its pointer lists, then its texts and addresses
 
 class Packer {
  public:
@@ -572,7 +572,7 @@ std::string WsaErrorText(int code) {
   }
 }
 
-// --- the library's state ---
+// the library's state
 
 struct Watch {
   SOCKET Socket = 0;
@@ -680,7 +680,7 @@ void SocketLibrary::State::Writable(SOCKET s) {
   w->Report(FD_WRITE, 0);
 }
 
-// --- the library ---
+// the library
 
 SocketLibrary::SocketLibrary() : state_(std::make_unique<State>()) {}
 SocketLibrary::~SocketLibrary() = default;
@@ -1216,7 +1216,7 @@ int SocketLibrary::WSAAsyncSelect(SOCKET s, const WsWindow& window, std::uint32_
 
 #undef ZELTA_WS_STARTED
 
-// --- the lookup ---
+// the lookup
 
 namespace {
 

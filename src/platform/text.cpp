@@ -1,8 +1,27 @@
 #include "platform/text.h"
 
+#include <cstdarg>
+#include <cstdio>
+
 #include <QString>
 
 namespace platform {
+
+std::string FormatText(const char* format, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (n < 0) return std::string();
+  if (n < static_cast<int>(sizeof buffer)) return std::string(buffer, static_cast<std::size_t>(n));
+  std::string out(static_cast<std::size_t>(n) + 1, '\0');
+  va_start(args, format);
+  std::vsnprintf(out.data(), out.size(), format, args);
+  va_end(args);
+  out.resize(static_cast<std::size_t>(n));
+  return out;
+}
 
 QString ToQString(std::string_view latin1) {
   return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()));

@@ -18,6 +18,9 @@ std::string Latin1ToUtf8(std::string_view latin1);
 // Characters outside Latin-1 become '?'; used only for diagnostics read from the outside.
 std::string Utf8ToLatin1(std::string_view utf8);
 
+// printf-style text of any length.
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 std::string UpperCase(std::string_view s);  // ASCII letters only, as the original's routine
 std::string LowerCase(std::string_view s);
 bool SameText(std::string_view a, std::string_view b);  // ASCII case-insensitive equality

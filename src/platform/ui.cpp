@@ -1,6 +1,9 @@
 #include "platform/ui.h"
 
+#include <QString>
 #include <cstdio>
+
+#include "platform/text.h"
 
 namespace platform {
 
@@ -31,6 +34,7 @@ class HeadlessUi : public UiSeam {
   }
   bool PrintSetup(QPrinter&) override { return false; }
   void Beep() override {}
+  int RunModal(ModalWindow& window) override { return window.CancelResult(); }
 };
 }  // namespace
 
@@ -43,6 +47,16 @@ UiSeam* SetUi(UiSeam* seam) {
   UiSeam* previous = installed;
   installed = seam;
   return previous;
+}
+
+std::optional<std::string> ChosenFileName(const QString& name) {
+  std::optional<std::string> text = FromQString(name);
+  if (!text) {
+    const QByteArray utf8 = name.toUtf8();
+    Ui().ShowMessage("The name \"" + Utf8ToLatin1(std::string_view(utf8.constData(), utf8.size())) +
+                     "\" holds characters Zelta cannot store. Please choose a name in Western European letters.");
+  }
+  return text;
 }
 
 const std::string& ApplicationTitle() { return title; }

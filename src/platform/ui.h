@@ -6,6 +6,7 @@
 #include <string>
 
 class QPrinter;
+class QString;
 
 namespace platform {
 
@@ -24,6 +25,18 @@ struct FileDialogOptions {
   bool OverwritePrompt = false;
 };
 
+// A window of the program run modally through the seam, so that tests can script it like a message box.
+class ModalWindow {
+ public:
+  virtual ~ModalWindow() = default;
+  // The window's class name ("TSetupForm"): what a test scripts it by.
+  virtual std::string ModalName() const = 0;
+  // Runs the window until it closes; its modal result.
+  virtual int ExecuteModal() = 0;
+  // The result of a window closed without a choice.
+  virtual int CancelResult() const = 0;
+};
+
 class UiSeam {
  public:
   virtual ~UiSeam() = default;
@@ -36,6 +49,8 @@ class UiSeam {
   // Lets the user set the printer up; false when the print is cancelled.
   virtual bool PrintSetup(QPrinter& printer) = 0;
   virtual void Beep() = 0;
+  // Runs `window` modally and gives its result.
+  virtual int RunModal(ModalWindow& window) = 0;
 
   // The original's plain message: the application title as caption, one OK button.
   void ShowMessage(const std::string& text);
@@ -47,6 +62,10 @@ class UiSeam {
 UiSeam& Ui();
 // Installs a seam (not owned) and returns the previous one; nullptr restores the default.
 UiSeam* SetUi(UiSeam* seam);
+
+// A file name the user chose, as program text; nothing, once the user has been told, when program text
+// cannot hold it (projects and settings store their paths as 8-bit text).
+std::optional<std::string> ChosenFileName(const QString& name);
 
 const std::string& ApplicationTitle();
 void SetApplicationTitle(const std::string& title);

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/paths.h"
+
 namespace platform {
 
 static_assert(std::endian::native == std::endian::little, "RIFF fields are read and written in place");
@@ -63,7 +65,7 @@ std::string DeviceErrorText(std::int32_t result, const char* device) {
 std::string WaveOutErrorText(std::int32_t result) { return DeviceErrorText(result, "wave output device"); }
 std::string WaveInErrorText(std::int32_t result) { return DeviceErrorText(result, "wave input device"); }
 
-// --- the format record ---
+// the format record
 
 WaveFormat WaveFormat::Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
   WaveFormat f;
@@ -112,7 +114,7 @@ bool WaveFormat::Parse(const std::uint8_t* data, std::size_t size, WaveFormat& f
   return true;
 }
 
-// --- RIFF files ---
+// RIFF files
 
 RiffFile::RiffFile(WriteFunction write) : write_(std::move(write)) {
   if (!write_) write_ = [](int fd, const void* data, size_t size) { return ::write(fd, data, size); };
@@ -123,7 +125,7 @@ RiffFile::~RiffFile() { Close(); }
 std::int32_t RiffFile::Open(const std::string& path, Mode mode) {
   Close();
   const int flags = mode == Mode::Read ? O_RDONLY : O_RDWR | O_CREAT | O_TRUNC;
-  fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  fd_ = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0644);
   if (fd_ < 0) return errno == ENOENT ? MMIOERR_FILENOTFOUND : MMIOERR_CANNOTOPEN;
   mode_ = mode;
   position_ = 0;
@@ -292,12 +294,12 @@ std::int32_t WriteWaveFile(const std::string& path, const WaveFormat& format, co
   if (!r) r = file.Ascend(chunk);
   if (!r) r = file.Ascend(riff);
   if (std::int32_t closed = file.Close(); !r) r = closed;
-  if (!r && std::rename(temp.c_str(), path.c_str()) != 0) r = MMIOERR_CANNOTWRITE;
-  if (r) ::unlink(temp.c_str());
+  if (!r && std::rename(NativePath(temp).c_str(), NativePath(path).c_str()) != 0) r = MMIOERR_CANNOTWRITE;
+  if (r) ::unlink(NativePath(temp).c_str());
   return r;
 }
 
-// --- devices ---
+// devices
 
 WaveDevice::WaveDevice(bool output, const WaveFormat& format, QObject* window, WaveCallback callback)
     : output_(output),

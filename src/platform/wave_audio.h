@@ -53,7 +53,7 @@ inline constexpr std::int32_t MMIOERR_CHUNKNOTFOUND = 265;
 std::string WaveOutErrorText(std::int32_t result);
 std::string WaveInErrorText(std::int32_t result);
 
-// --- RIFF files ---
+// RIFF files
 
 inline constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
 
@@ -134,7 +134,7 @@ class RiffFile {
 std::int32_t ReadWaveFile(const std::string& path, WaveFormat& format, std::vector<std::uint8_t>& data);
 std::int32_t WriteWaveFile(const std::string& path, const WaveFormat& format, const std::vector<std::uint8_t>& data);
 
-// --- devices ---
+// devices
 
 inline constexpr std::uint32_t WAVE_MAPPER = 0xFFFFFFFF;  // the default device
 // Open flags.

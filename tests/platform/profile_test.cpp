@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "support/temp_dir.h"
 
@@ -50,6 +51,43 @@ TEST_F(ProfileTest, NewKeysGoToTheEndOfTheirSectionAndNewSectionsToTheEndOfTheFi
   EXPECT_EQ(ReadFile(file), "; kept comment\n[A]\nx=1\nz=3\n\n[B]\ny=2\n[C]\nw=4\n");
   EXPECT_EQ(ProfileSectionNames(file), (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_EQ(ProfileKeyNames(file, "a"), (std::vector<std::string>{"x", "z"}));
+}
+
+TEST_F(ProfileTest, AFileKeepsItsLineEndsAndANewFileGetsCarriageReturnLineFeeds) {
+  struct Case {
+    const char* Before;
+    const char* After;
+  } cases[] = {
+      {"[A]\r\nx=1\r\n", "[A]\r\nx=1\r\ny=2\r\n"},
+      {"[A]\nx=1\n", "[A]\nx=1\ny=2\n"},
+      {nullptr, "[A]\r\ny=2\r\n"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(file);
+    if (c.Before) WriteFile(file, c.Before);
+    ASSERT_TRUE(WriteProfileString(file, "A", "y", "2"));
+    EXPECT_EQ(ReadFile(file), c.After);
+    EXPECT_EQ(ReadProfileString(file, "A", "y", ""), "2");
+  }
+}
+
+TEST_F(ProfileTest, AnImageWritesAllItsChangesInOneReplaceOrNone) {
+  WriteFile(file, "[A]\nx=1\n[B]\ny=2\n");
+  ProfileImage image(file);
+  ASSERT_TRUE(image.WriteString("A", "z", "3"));
+  image.DeleteSection("B");
+  EXPECT_FALSE(image.WriteString("A", "bad=key", "1"));
+  EXPECT_EQ(image.ReadString("a", "Z", ""), "3");
+  EXPECT_EQ(ReadFile(file), "[A]\nx=1\n[B]\ny=2\n") << "nothing is written before Save";
+  auto previous = SetProfileWriteFunction([](int, const void*, size_t) -> ssize_t {
+    errno = EIO;
+    return -1;
+  });
+  EXPECT_FALSE(image.Save());
+  SetProfileWriteFunction(previous);
+  EXPECT_EQ(ReadFile(file), "[A]\nx=1\n[B]\ny=2\n");
+  ASSERT_TRUE(image.Save());
+  EXPECT_EQ(ReadFile(file), "[A]\nx=1\nz=3\n");
 }
 
 TEST_F(ProfileTest, AMissingFileReadsAsEmptyAndDeletingFromItWritesNothing) {
@@ -119,7 +157,7 @@ TEST_F(ProfileTest, AWriteIntoAFolderThatDoesNotExistFails) {
 TEST(ProfileFiles, ABareNameLivesInTheWindowsDirectory) {
   testing_support::ScopedConfigDir config;
   ASSERT_TRUE(WriteProfileString("LWMODEM.INI", "Defaults", "_Entries", "0"));
-  EXPECT_EQ(ReadFile(config.Dir().File("LWMODEM.INI")), "[Defaults]\n_Entries=0\n");
+  EXPECT_EQ(ReadFile(config.Dir().File("LWMODEM.INI")), "[Defaults]\r\n_Entries=0\r\n");
   EXPECT_EQ(ProfilePath("LWMODEM.INI"), config.Dir().File("LWMODEM.INI"));
 }
 

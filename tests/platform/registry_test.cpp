@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace platform {
@@ -97,12 +98,76 @@ TEST_F(RegistryTest, TwoStoresOnOneFileSeeEachOthersWrites) {
   EXPECT_FALSE(a.ValueExists("ComNum"));
 }
 
-TEST_F(RegistryTest, AStoreThatCannotBeSavedReports) {
-  // A folder where the file should be: nothing can be renamed over it, even by root.
+TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
+  // A folder where the file should be cannot be read, whoever runs the test.
   ASSERT_EQ(::mkdir(RegistryFilePath().c_str(), 0700), 0);
+  for (int i = 0; i < 2; ++i) {
+    Registry reg(RootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKey("SOFTWARE\\QRN\\VORMO\\Config", true));
+    reg.WriteInteger("ComNum", 2 + i);
+    EXPECT_EQ(reg.ReadInteger("ComNum"), 2 + i) << "the settings live on in memory";
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(RegistryFilePath().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode)) << "nothing was written over it";
+  ASSERT_EQ(testing_support::TestUi().Messages().size(), 1u) << "said once";
+  EXPECT_NE(testing_support::TestUi().Messages()[0].find("cannot be read"), std::string::npos);
+}
+
+TEST_F(RegistryTest, ASaveThatCannotTakeTheLockIsRefused) {
+  ASSERT_EQ(::mkdir((RegistryFilePath() + ".lock").c_str(), 0700), 0);
   Registry reg(RootKey::LocalMachine);
-  EXPECT_THROW(reg.OpenKey("SOFTWARE\\QRN\\VORMO\\Config", true), RegistryError);
+  EXPECT_EQ(reg.ReadString("Modem"), "") << "reading needs no lock";
+  try {
+    reg.OpenKey("SOFTWARE\\QRN\\VORMO\\Config", true);
+    FAIL() << "saved without the lock";
+  } catch (const RegistryError& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot lock"), std::string::npos) << e.what();
+  }
   EXPECT_FALSE(reg.HasCurrentKey());
+  EXPECT_NE(::access(RegistryFilePath().c_str(), F_OK), 0);
+}
+
+TEST_F(RegistryTest, LinesNotUnderstoodAreKeptThroughASave) {
+  const std::vector<std::string> odd = {
+      "stray text before any key", "\"Colour\"=hex:00,ff",    "\"Count\"=dword:12345678z",
+      "; a comment of the user's", "\"Name\"=\"unterminated",
+  };
+  std::string file = "; Zelta settings\n" + odd[0] + "\n[HKEY_LOCAL_MACHINE\\Soft]\n\"Kept\"=dword:00000007\n";
+  for (size_t i = 1; i < odd.size(); ++i) file += odd[i] + "\n";
+  testing_support::WriteFile(RegistryFilePath(), file);
+
+  Registry reg(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenKey("Soft", false));
+  EXPECT_EQ(reg.ReadInteger("Kept"), 7);
+  EXPECT_FALSE(reg.ValueExists("Count")) << "a malformed integer is not read as a number";
+  reg.WriteInteger("Added", 1);
+
+  std::string saved = testing_support::ReadFile(RegistryFilePath());
+  for (const auto& line : odd) EXPECT_NE(saved.find(line + "\n"), std::string::npos) << line;
+  EXPECT_NE(saved.find("\"Kept\"=dword:00000007"), std::string::npos);
+  ASSERT_EQ(testing_support::TestUi().Messages().size(), 1u);
+  EXPECT_NE(testing_support::TestUi().Messages()[0].find("Line 2 "), std::string::npos)
+      << testing_support::TestUi().Messages()[0];
+}
+
+TEST_F(RegistryTest, TheFolderNameFromTheEnvironmentIsTakenAsText) {
+  const std::string native = config.Dir().File("K\303\274che");  // "Küche" in UTF-8
+  ::setenv("ZELTA_CONFIG_DIR", native.c_str(), 1);               // the fixture restores it
+  EXPECT_EQ(RegistryFilePath(), config.Dir().File("K\374che/registry.ini"));
+  Registry reg(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenKey("Soft", true));
+  EXPECT_EQ(::access((native + "/registry.ini").c_str(), F_OK), 0);
+
+  // A name Latin-1 cannot hold: the settings live in memory, and nothing is written there.
+  const std::string omega = config.Dir().File("\xce\xa9");
+  ::setenv("ZELTA_CONFIG_DIR", omega.c_str(), 1);
+  EXPECT_EQ(RegistryFilePath(), "");
+  ASSERT_TRUE(reg.OpenKey("\\Soft", true));
+  reg.WriteInteger("ComNum", 5);
+  EXPECT_EQ(reg.ReadInteger("ComNum"), 5);
+  EXPECT_EQ(testing_support::TestUi().Messages().size(), 1u);
+  EXPECT_NE(::access(omega.c_str(), F_OK), 0);
 }
 
 }  // namespace

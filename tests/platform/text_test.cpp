@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include "platform/ui.h"
+#include "support/scripted_ui.h"
+
 namespace platform {
 namespace {
 
@@ -18,6 +21,14 @@ TEST(Latin1Text, EveryByteRoundTripsThroughQString) {
 TEST(Latin1Text, CharactersOutsideLatin1AreRefused) {
   EXPECT_FALSE(FromQString(QString::fromUtf8("caf\u00e9 \u20ac")).has_value());
   EXPECT_EQ(FromQString(QString::fromUtf8("caf\u00e9")), std::string("caf\xe9"));
+}
+
+TEST(Latin1Text, AChosenFileNameTheTextCannotHoldIsRefusedWithAMessage) {
+  EXPECT_EQ(ChosenFileName(QString::fromUtf8("/d/K\u00fcche.prj")), std::string("/d/K\374che.prj"));
+  EXPECT_TRUE(testing_support::TestUi().Messages().empty());
+  EXPECT_EQ(ChosenFileName(QString::fromUtf8("/d/\u041a\u0443\u0445\u043d\u044f.prj")), std::nullopt);
+  ASSERT_EQ(testing_support::TestUi().Messages().size(), 1u);
+  EXPECT_NE(testing_support::TestUi().Messages()[0].find("/d/?????.prj"), std::string::npos);
 }
 
 TEST(Latin1Text, Utf8Conversions) {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QPrinter>
-
 namespace testing_support {
+
+PdfPrinterSetupFunction PdfPrinterSetup = nullptr;
 
 using platform::MsgButtons;
 using platform::MsgResult;
@@ -55,9 +55,25 @@ bool ScriptedUi::PrintSetup(QPrinter& printer) {
   asked_.push_back({AskedEntry::Kind::Print, "", "", MsgButtons::Ok, {}, {}});
   auto pdf = Take(prints_, "print dialog", "");
   if (!pdf) return false;
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(QString::fromStdString(*pdf));
+  if (!PdfPrinterSetup) {
+    ADD_FAILURE() << "printing needs the test entry point with widgets";
+    return false;
+  }
+  PdfPrinterSetup(printer, *pdf);
   return true;
+}
+
+int ScriptedUi::RunModal(platform::ModalWindow& window) {
+  const std::string name = window.ModalName();
+  asked_.push_back({AskedEntry::Kind::Modal, "", name, MsgButtons::Ok, {}, {}});
+  if (modals_.empty()) return window.ExecuteModal();
+  auto [expected, act] = std::move(modals_.front());
+  modals_.pop_front();
+  if (expected != name) {
+    ADD_FAILURE() << "window " << name << " shown where " << expected << " was scripted";
+    return window.CancelResult();
+  }
+  return act(window);
 }
 
 void ScriptedUi::Beep() {
@@ -79,11 +95,13 @@ void ScriptedUi::Clear() {
   saveFiles_.clear();
   inputs_.clear();
   prints_.clear();
+  modals_.clear();
   beeps_ = 0;
 }
 
 bool ScriptedUi::AllAnswersUsed() const {
-  return answers_.empty() && openFiles_.empty() && saveFiles_.empty() && inputs_.empty() && prints_.empty();
+  return answers_.empty() && openFiles_.empty() && saveFiles_.empty() && inputs_.empty() && prints_.empty() &&
+         modals_.empty();
 }
 
 }  // namespace testing_support

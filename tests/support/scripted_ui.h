@@ -3,6 +3,7 @@
 // A question nobody queued an answer for fails the running test (and is answered with Cancel/No), so a
 // test can never block on a dialog.
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,9 +13,9 @@
 namespace testing_support {
 
 struct AskedEntry {
-  enum class Kind { Message, OpenFile, SaveFile, Input, Print, Beep } What;
+  enum class Kind { Message, OpenFile, SaveFile, Input, Print, Beep, Modal } What;
   std::string Text;     // message text, input prompt
-  std::string Caption;  // message caption, dialog title
+  std::string Caption;  // message caption, dialog title, modal window's class name
   platform::MsgButtons Buttons = platform::MsgButtons::Ok;
   platform::MsgKind MessageKind = platform::MsgKind::Plain;
   platform::FileDialogOptions Options;  // file dialogs
@@ -30,6 +31,9 @@ class ScriptedUi : public platform::UiSeam {
                                       const std::string& initial) override;
   bool PrintSetup(QPrinter& printer) override;
   void Beep() override;
+  // A scripted window gets the queued action instead of running; one nobody scripted runs for real, so a
+  // test may also drive it with its own events.
+  int RunModal(platform::ModalWindow& window) override;
 
   // Answers, used in order. A plain OK box needs no answer.
   void QueueAnswer(platform::MsgResult answer) { answers_.push_back(answer); }
@@ -38,6 +42,9 @@ class ScriptedUi : public platform::UiSeam {
   void QueueInput(std::optional<std::string> text) { inputs_.push_back(std::move(text)); }
   // The next print goes to this PDF file; nullopt cancels it.
   void QueuePrintToPdf(std::optional<std::string> pdfPath) { prints_.push_back(std::move(pdfPath)); }
+  // The next modal window named `name` is handed to `act`, which fills it in and gives its result.
+  using ModalAction = std::function<int(platform::ModalWindow&)>;
+  void QueueModal(std::string name, ModalAction act) { modals_.push_back({std::move(name), std::move(act)}); }
 
   const std::vector<AskedEntry>& Asked() const { return asked_; }
   std::vector<std::string> Messages() const;  // texts of the message boxes, in order
@@ -49,11 +56,17 @@ class ScriptedUi : public platform::UiSeam {
   std::vector<AskedEntry> asked_;
   std::deque<platform::MsgResult> answers_;
   std::deque<std::optional<std::string>> openFiles_, saveFiles_, inputs_, prints_;
+  std::deque<std::pair<std::string, ModalAction>> modals_;
   int beeps_ = 0;
 };
 
 // The seam installed for the running test (a fresh one for every test).
 ScriptedUi& TestUi();
+
+// Points a printer at a PDF file. Set by the entry point of test programs that link the print support, so
+// that the model tests' support links no widgets.
+using PdfPrinterSetupFunction = void (*)(QPrinter& printer, const std::string& pdfPath);
+extern PdfPrinterSetupFunction PdfPrinterSetup;
 
 }  // namespace testing_support
 
