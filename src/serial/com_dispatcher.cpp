@@ -1,7 +1,9 @@
 #include "serial/com_dispatcher.h"
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
+#include <utility>
 
 #include "serial/timing.h"
 
@@ -12,49 +14,72 @@ void TLkRecorders::SyncFlags() {
   d_.LoggingOn = log_.LoggingOn;
 }
 
-std::int32_t TLkRecorders::InitTracing(std::uint32_t numEntries) {
+std::int32_t TLkRecorders::InitRecorder(TRecorder which, std::uint32_t size) {
   std::lock_guard lock(d_.DataLock);
-  std::int32_t rc = trace_.InitTracing(numEntries);
+  std::int32_t rc = which == TRecorder::Trace
+                        ? trace_.InitTracing(size)
+                        : log_.InitDispatchLogging(size, std::max(d_.InQueueSize, d_.OutQueueSize));
   SyncFlags();
   return rc;
 }
 
-void TLkRecorders::StartTracing() {
+void TLkRecorders::SwitchRecorder(TRecorder which, bool on) {
   std::lock_guard lock(d_.DataLock);
-  trace_.StartTracing();
+  if (which == TRecorder::Trace)
+    on ? trace_.StartTracing() : trace_.StopTracing();
+  else
+    on ? log_.StartDispatchLogging() : log_.StopDispatchLogging();
   SyncFlags();
 }
 
-void TLkRecorders::StopTracing() {
+std::int32_t TLkRecorders::ClearRecorder(TRecorder which) {
   std::lock_guard lock(d_.DataLock);
-  trace_.StopTracing();
+  if (which == TRecorder::Trace) return trace_.ClearTracing();
+  log_.ClearDispatchLogging();
+  return 0;
+}
+
+void TLkRecorders::AbortRecorder(TRecorder which) {
+  std::lock_guard lock(d_.DataLock);
+  which == TRecorder::Trace ? trace_.AbortTracing() : log_.AbortDispatchLogging();
   SyncFlags();
 }
 
-std::int32_t TLkRecorders::ClearTracing() {
-  std::lock_guard lock(d_.DataLock);
-  return trace_.ClearTracing();
-}
+namespace {
 
-void TLkRecorders::AbortTracing() {
-  std::lock_guard lock(d_.DataLock);
-  trace_.AbortTracing();
-  SyncFlags();
-}
-
-std::int32_t TLkRecorders::DumpTracePrim(const std::string& fileName, bool append, bool inHex, bool allHex) {
-  std::lock_guard lock(d_.DataLock);
-  std::int32_t rc = trace_.DumpTracePrim(fileName, append, inHex, allHex);
-  SyncFlags();
+// A dump takes the recorder out under DataLock and writes it without: the file may be slow (or a pipe),
+// and the dispatch thread records under that lock. What the dump leaves held (a log whose file could not
+// be made) goes back, unless a new recorder was started meanwhile.
+template <class Recorder, class Dump, class Held>
+std::int32_t TakeAndDump(std::mutex& lock, Recorder& recorder, const std::function<void()>& sync, Dump dump,
+                         Held held) {
+  Recorder taken;
+  {
+    std::lock_guard guard(lock);
+    taken = std::exchange(recorder, Recorder{});
+    sync();
+  }
+  std::int32_t rc = dump(taken);
+  if (held(taken)) {
+    std::lock_guard guard(lock);
+    if (!held(recorder)) recorder = std::move(taken);
+  }
   return rc;
 }
 
-std::int32_t TLkRecorders::DumpTrace(const std::string& fileName, bool inHex, bool allHex) {
-  return DumpTracePrim(fileName, false, inHex, allHex);
-}
+}  // namespace
 
-std::int32_t TLkRecorders::AppendTrace(const std::string& fileName, bool inHex, bool allHex) {
-  return DumpTracePrim(fileName, true, inHex, allHex);
+std::int32_t TLkRecorders::DumpRecorder(TRecorder which, const std::string& fileName, bool append, bool inHex,
+                                        bool allHex) {
+  auto sync = [this] { SyncFlags(); };
+  if (which == TRecorder::Trace)
+    return TakeAndDump(
+        d_.DataLock, trace_, sync, [&](TLkTrace& t) { return t.DumpTracePrim(fileName, append, inHex, allHex); },
+        [](const TLkTrace& t) { return t.HasBuffer(); });
+  return TakeAndDump(
+      d_.DataLock, log_, sync,
+      [&](TLkDispatchLog& l) { return l.DumpDispatchLogPrim(fileName, append, inHex, allHex); },
+      [](const TLkDispatchLog& l) { return l.HasLog(); });
 }
 
 void TLkRecorders::AddTraceEntryPublic(char kind, std::uint8_t c) {
@@ -62,62 +87,12 @@ void TLkRecorders::AddTraceEntryPublic(char kind, std::uint8_t c) {
   trace_.AddTraceEntry(kind, c);
 }
 
-std::int32_t TLkRecorders::InitDispatchLogging(std::uint32_t size) {
+bool TLkRecorders::RecorderExists(TRecorder which) {
   std::lock_guard lock(d_.DataLock);
-  std::int32_t rc = log_.InitDispatchLogging(size, std::max(d_.InQueueSize, d_.OutQueueSize));
-  SyncFlags();
-  return rc;
-}
-
-void TLkRecorders::StartDispatchLogging() {
-  std::lock_guard lock(d_.DataLock);
-  log_.StartDispatchLogging();
-  SyncFlags();
-}
-
-void TLkRecorders::StopDispatchLogging() {
-  std::lock_guard lock(d_.DataLock);
-  log_.StopDispatchLogging();
-  SyncFlags();
-}
-
-void TLkRecorders::ClearDispatchLogging() {
-  std::lock_guard lock(d_.DataLock);
-  log_.ClearDispatchLogging();
-}
-
-void TLkRecorders::AbortDispatchLogging() {
-  std::lock_guard lock(d_.DataLock);
-  log_.AbortDispatchLogging();
-  SyncFlags();
-}
-
-std::int32_t TLkRecorders::DumpLogPrim(const std::string& fileName, bool append, bool inHex, bool allHex) {
-  std::lock_guard lock(d_.DataLock);
-  std::int32_t rc = log_.DumpDispatchLogPrim(fileName, append, inHex, allHex);
-  SyncFlags();
-  return rc;
-}
-
-std::int32_t TLkRecorders::DumpDispatchLog(const std::string& fileName, bool inHex, bool allHex) {
-  return DumpLogPrim(fileName, false, inHex, allHex);
-}
-
-std::int32_t TLkRecorders::AppendDispatchLog(const std::string& fileName, bool inHex, bool allHex) {
-  return DumpLogPrim(fileName, true, inHex, allHex);
+  return which == TRecorder::Trace ? trace_.HasBuffer() : log_.HasLog();
 }
 
 std::uint32_t TLkRecorders::GetDispatchTime() const { return LkTimeGetTime() - d_.TimeBase; }
-
-bool TLkRecorders::TraceExists() {
-  std::lock_guard lock(d_.DataLock);
-  return trace_.HasBuffer();
-}
-
-bool TLkRecorders::LogExists() {
-  std::lock_guard lock(d_.DataLock);
-  return log_.HasLog();
-}
 
 void TLkRecorders::RecordTrace(char kind, std::uint8_t c) { trace_.AddTraceEntry(kind, c); }
 

@@ -57,16 +57,15 @@ using TPortCallback = std::function<void(TLkCustomComPort* port, bool opening)>;
 // Makes the dispatcher instead of the built-in choice.
 using TDispatcherFactory = std::function<std::shared_ptr<TLkBaseDispatcher>(TLkCustomComPort& port)>;
 
-class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
+class TLkCustomComPort : public TLkBaseQComponent {
  public:
   static constexpr std::uint16_t kClosedInBuffFree = 8192;
 
   explicit TLkCustomComPort(tk::Component* owner);
   ~TLkCustomComPort() override;
   std::string ClassName() const override { return "TLkCustomComPort"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
-  // --- settings ---
+  // Settings
   TDeviceLayer DeviceLayer() const { return deviceLayer_; }
   void SetDeviceLayer(TDeviceLayer layer);
   std::uint16_t ComNumber() const { return comNumber_; }
@@ -139,14 +138,14 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   void SetThreadBoost(TApThreadBoost boost);
   std::uint16_t TriggerLength() const { return triggerLength_; }
   void SetTriggerLength(std::uint16_t length);
-  std::uint16_t TapiCid() const { return tapiCid_; }
-  void SetTapiCid(std::uint16_t cid) { tapiCid_ = cid; }
+  std::int32_t TapiCid() const { return tapiCid_; }
+  void SetTapiCid(std::int32_t cid) { tapiCid_ = cid; }
 
   // 0 closed, 1 closing, 2 open.
   int PortState() const { return portState_; }
   bool ReopenPending() const { return reopenPending_; }
 
-  // --- events ---
+  // Events
   void SetOnTrigger(TTriggerEvent e);
   void SetOnTriggerAvail(TTriggerAvailEvent e);
   void SetOnTriggerData(TTriggerHandleEvent e);
@@ -166,14 +165,14 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   // When set, makes the dispatcher instead of the built-in choice.
   TDispatcherFactory DispatcherFactory;
 
-  // --- the dispatcher ---
+  // The dispatcher
   std::shared_ptr<TLkBaseDispatcher> GetDispatcher();
   std::shared_ptr<TLkBaseDispatcher> ValidDispatcher();
   // The dispatcher as it is, without opening (null while closed).
   std::shared_ptr<TLkBaseDispatcher> Dispatcher() const { return dispatcher_; }
   tk::HiddenWindow* NotificationWindow() const { return window_.get(); }
 
-  // --- users ---
+  // Users
   void RegisterUser(QObject* window);
   void DeregisterUser(QObject* window);
   // Returns an id for deregistering (std::function cannot be compared).
@@ -183,7 +182,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   static TLkCustomComPort* SearchComPort(tk::Component* component);
   static std::string ComName(int n) { return "COM" + std::to_string(n); }
 
-  // --- input and output ---
+  // Input and output
   void PutChar(char c);
   void PutString(const std::string& s);
   std::int32_t PutBlock(const void* buffer, std::uint16_t length);
@@ -219,7 +218,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   void SetBaseAddress(std::uint16_t address);
   std::int32_t FlowState();
 
-  // --- triggers ---
+  // Triggers
   std::int32_t AddDataTrigger(const std::string& data, bool ignoreCase);
   std::int32_t AddTimerTrigger();
   std::int32_t AddStatusTrigger(std::uint16_t kind);
@@ -228,7 +227,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   void RemoveTrigger(std::int32_t handle);
   void RemoveAllTriggers();
 
-  // --- string waits (timeouts in 55 ms ticks) ---
+  // String waits (timeouts in 55 ms ticks)
   // Incremental matcher: `index` is the caller's position in `s`; true on a full match.
   bool CheckForString(std::uint8_t& index, char c, const std::string& s, bool ignoreCase);
   bool WaitForString(const std::string& s, std::int32_t timeout, bool yield, bool ignoreCase);
@@ -236,7 +235,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   int WaitForMultiString(const std::string& s, std::int32_t timeout, bool yield, bool ignoreCase, char separator);
   void PrepareWait();
 
-  // --- trace and dispatch log ---
+  // Trace and dispatch log
   void InitTracing(std::uint32_t numEntries);
   void StartTracing();
   void StopTracing();
@@ -252,7 +251,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   void DumpLog();
   void AppendLog();
 
-  // --- notification window ---
+  // Notification window
   void ComWindowProc(tk::Message& message);
 
   void Loaded() override;
@@ -284,9 +283,6 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   virtual void PortClose();
   virtual void InitPort();
 
-  // Raises for a negative code, as CheckException does, with this component's loading state.
-  std::int32_t Check(std::int32_t code);
-
  private:
   struct UserEntry {
     QObject* Window = nullptr;
@@ -305,9 +301,16 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   void ApplyHWFlow();
   void ApplySWFlow(TSWFlowOptions options);
   bool AnyTriggerEvent() const;
-  void SetTraceState(TTraceLogState state, bool log);
-  void DumpRecorder(bool log, bool append);
-  void SetRecorderState(bool log, TTraceLogState state);
+  // One implementation of each trace and dispatch-log front end; `which` picks the recorder.
+  TTraceLogState& StateOf(TRecorder which);
+  std::uint32_t& SizeOf(TRecorder which);
+  void InitRecorder(TRecorder which, std::uint32_t size);
+  void SwitchRecorder(TRecorder which, bool on);
+  void ClearRecorder(TRecorder which);
+  void AbortRecorder(TRecorder which);
+  void DumpRecorder(TRecorder which, bool append);
+  void SetRecorderState(TRecorder which, TTraceLogState state);
+  void SetRecorderSize(TRecorder which, std::uint32_t size);
   // Restores the busy mark after a string wait.
   void EndWait(TLkBaseDispatcher& d, bool wasBusy);
   int WaitForAlternatives(const std::vector<std::string>& alternatives, std::int32_t timeout, bool yield,
@@ -338,7 +341,7 @@ class TLkCustomComPort : public tk::QComponent, public TLkBaseComponent {
   bool rs485Mode_ = false;
   TApThreadBoost threadBoost_ = tbNone;
   std::uint16_t triggerLength_ = 1;
-  std::uint16_t tapiCid_ = 0;
+  std::int32_t tapiCid_ = 0;  // the call's whole descriptor
 
   int portState_ = 0;
   bool forceSettings_ = false;
@@ -368,9 +371,5 @@ class TLkComPort : public TLkCustomComPort {
   using TLkCustomComPort::TLkCustomComPort;
   std::string ClassName() const override { return "TLkComPort"; }
 };
-
-// Shows the port selection dialog; true with `number` set when the user chose a port. Tests replace it.
-using PortPrompt = std::function<bool(int& number)>;
-void SetPortPrompt(PortPrompt prompt);
 
 }  // namespace serial

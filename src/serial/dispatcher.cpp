@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "serial/error_codes.h"
@@ -48,7 +49,6 @@ void TLkBaseDispatcher::Shutdown() {
   DonePortPrim();
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Opening and closing
 
 std::int32_t TLkBaseDispatcher::InitPort(const std::string& comName, std::uint32_t baud, std::uint32_t parity,
@@ -179,9 +179,9 @@ void TLkBaseDispatcher::DonePortPrim() {
     TxWritePos = TxReadPos = 0;
     TxRingFull = false;
   }
+  txEmpty_.notify_all();
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Input
 
 std::uint32_t TLkBaseDispatcher::RxUsedLocked() const {
@@ -190,11 +190,26 @@ std::uint32_t TLkBaseDispatcher::RxUsedLocked() const {
   return RxRingFull ? kRxRingSize : 0;
 }
 
+std::uint32_t* TLkBaseDispatcher::PeekOffsetLocked() {
+  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this)) return late;
+  return PeekMode && NotifyScope::Active(this) ? &PeekOffset : nullptr;
+}
+
+void TLkBaseDispatcher::ConsumedLocked(std::uint32_t n) {
+  RxReadPos = (RxReadPos + n) % kRxRingSize;
+  if (n > 0) RxRingFull = false;
+  if (PeekMode) {
+    // Bytes taken by another thread during a notification are gone for its handlers too: their offsets
+    // stay on the same bytes, and the notification's end does not take the same bytes again.
+    PeekOffset -= std::min(PeekOffset, n);
+    PeekMax -= std::min(PeekMax, n);
+  }
+}
+
 bool TLkBaseDispatcher::CharReady() {
   std::lock_guard lock(RxLock);
-  std::uint32_t used = RxUsedLocked();
-  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this)) return used > *late;
-  return PeekMode ? used > PeekOffset : used > 0;
+  std::uint32_t* offset = PeekOffsetLocked();
+  return RxUsedLocked() > (offset ? *offset : 0);
 }
 
 std::int32_t TLkBaseDispatcher::PeekCharPrim(std::uint8_t& c, std::uint32_t index) {
@@ -206,10 +221,7 @@ std::int32_t TLkBaseDispatcher::PeekCharPrim(std::uint8_t& c, std::uint32_t inde
 
 std::int32_t TLkBaseDispatcher::PeekChar(std::uint8_t& c, std::uint32_t index) {
   std::lock_guard lock(RxLock);
-  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this))
-    index += *late;
-  else if (PeekMode)
-    index += PeekOffset;
+  if (std::uint32_t* offset = PeekOffsetLocked()) index += *offset;
   if (!RxRing || index < 1 || RxUsedLocked() < index) return ecBufferIsEmpty;
   c = RxRing[(RxReadPos + index - 1) % kRxRingSize];
   return 0;
@@ -219,19 +231,16 @@ std::int32_t TLkBaseDispatcher::GetChar(std::uint8_t& c) {
   bool wasFull = false;
   {
     std::lock_guard lock(RxLock);
-    std::uint32_t* late = ReadOnlyScope::OffsetFor(this);
-    if (late || PeekMode) {
-      std::uint32_t& offset = late ? *late : PeekOffset;
-      std::uint32_t index = offset + 1;
+    if (std::uint32_t* offset = PeekOffsetLocked()) {
+      std::uint32_t index = *offset + 1;
       if (!RxRing || RxUsedLocked() < index) return ecBufferIsEmpty;
       c = RxRing[(RxReadPos + index - 1) % kRxRingSize];
-      offset = index;
+      *offset = index;
     } else {
       if (!RxRing || RxUsedLocked() < 1) return ecBufferIsEmpty;
       c = RxRing[RxReadPos];
-      RxReadPos = (RxReadPos + 1) % kRxRingSize;
       wasFull = RxRingFull;
-      RxRingFull = false;
+      ConsumedLocked(1);
     }
   }
   if (wasFull) Wake(comWake_);  // the comm thread stopped polling for input while the ring was full
@@ -255,8 +264,8 @@ std::int32_t TLkBaseDispatcher::PeekBlockPrim(void* block, std::uint32_t offset,
 std::int32_t TLkBaseDispatcher::PeekBlock(void* block, std::uint32_t len) {
   std::lock_guard lock(RxLock);
   std::uint32_t tail;
-  std::uint32_t* late = ReadOnlyScope::OffsetFor(this);
-  return PeekBlockPrim(block, late ? *late : PeekMode ? PeekOffset : 0, tail, len);
+  std::uint32_t* offset = PeekOffsetLocked();
+  return PeekBlockPrim(block, offset ? *offset : 0, tail, len);
 }
 
 std::int32_t TLkBaseDispatcher::GetBlock(void* block, std::uint32_t len) {
@@ -264,17 +273,14 @@ std::int32_t TLkBaseDispatcher::GetBlock(void* block, std::uint32_t len) {
   {
     std::lock_guard lock(RxLock);
     std::uint32_t tail;
-    std::uint32_t* late = ReadOnlyScope::OffsetFor(this);
-    std::int32_t rc = PeekBlockPrim(block, late ? *late : PeekMode ? PeekOffset : 0, tail, len);
+    std::uint32_t* offset = PeekOffsetLocked();
+    std::int32_t rc = PeekBlockPrim(block, offset ? *offset : 0, tail, len);
     if (rc < 0) return rc;
-    if (late) {
-      *late += len;
-    } else if (PeekMode) {
-      PeekOffset += len;
+    if (offset) {
+      *offset += len;
     } else {
-      RxReadPos = tail;
       wasFull = RxRingFull && len > 0;
-      if (len > 0) RxRingFull = false;
+      ConsumedLocked(len);
     }
   }
   if (wasFull) Wake(comWake_);  // the comm thread stopped polling for input while the ring was full
@@ -285,20 +291,14 @@ std::int32_t TLkBaseDispatcher::GetBlock(void* block, std::uint32_t len) {
 std::int32_t TLkBaseDispatcher::InBuffUsed() {
   std::lock_guard lock(RxLock);
   std::uint32_t used = RxUsedLocked();
-  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this))
-    used -= std::min(used, *late);
-  else if (PeekMode)
-    used -= std::min(used, PeekOffset);
+  if (std::uint32_t* offset = PeekOffsetLocked()) used -= std::min(used, *offset);
   return static_cast<std::int32_t>(used);
 }
 
 std::int32_t TLkBaseDispatcher::InBuffFree() {
   std::lock_guard lock(RxLock);
   std::uint32_t free = kRxRingSize - RxUsedLocked();
-  if (std::uint32_t* late = ReadOnlyScope::OffsetFor(this))
-    free += *late;
-  else if (PeekMode)
-    free += PeekOffset;
+  if (std::uint32_t* offset = PeekOffsetLocked()) free += *offset;
   return static_cast<std::int32_t>(free);
 }
 
@@ -310,13 +310,15 @@ std::int32_t TLkBaseDispatcher::FlushInBuffer() {
     return 0;
   }
   std::int32_t rc = FlushCom(1);
+  bool wasFull;
   {
     std::lock_guard lock(RxLock);
-    if (PeekMode) {
+    wasFull = RxRingFull;
+    if (PeekMode && NotifyScope::Active(this)) {
       PeekMax = RxUsedLocked();  // everything held counts as consumed when the notification ends
     } else {
       RxReadPos = RxWritePos;
-      PeekOffset = 0;
+      PeekOffset = PeekMax = 0;
       // Flushed bytes are not scanned for triggers.
       RxScanPos = RxWritePos;
       rxUnscanned_ = 0;
@@ -324,11 +326,11 @@ std::int32_t TLkBaseDispatcher::FlushInBuffer() {
     RxRingFull = false;
     ++rxFlushGen_;
   }
+  if (wasFull) Wake(comWake_);
   ResetDataTriggers();
   return rc;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Output
 
 std::uint32_t TLkBaseDispatcher::TxUsedLocked() const {
@@ -389,7 +391,13 @@ std::int32_t TLkBaseDispatcher::OutBuffFree() {
 }
 
 void TLkBaseDispatcher::WaitTxSent() {
-  for (int i = 0; i < 5000 && OutBuffUsed() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  {
+    // The writer says when it has written (or dropped) bytes; a flush and a stop say so too.
+    std::unique_lock lock(OutputLock);
+    txEmpty_.wait_for(lock, std::chrono::seconds(10),
+                      [this] { return !TxRing || TxUsedLocked() == 0 || KillThreads || !Started; });
+  }
+  RefreshStatus();
   TDeviceState dcb;
   {
     std::lock_guard lock(DataLock);
@@ -452,14 +460,16 @@ std::int32_t TLkBaseDispatcher::WriteOutput() {
     TxReadPos += advance;
     if (TxReadPos >= OutQueueSize) TxReadPos = 0;
     TxRingFull = false;
-    if (TxReadPos == TxWritePos) TxReadPos = TxWritePos = 0;
+    if (TxReadPos == TxWritePos) {
+      TxReadPos = TxWritePos = 0;
+      txEmpty_.notify_all();
+    }
     if (n < 0) return n;
     written += n;
     if (advance < count) return written;  // the device is full: the writer waits for room
   }
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Receive side of the dispatch thread
 
 bool TLkBaseDispatcher::MoveInput(bool wait, const platform::SerialStatus* known) {
@@ -538,6 +548,11 @@ bool TLkBaseDispatcher::MoveInput(bool wait, const platform::SerialStatus* known
     if (got > 0) RxRingFull = RxWritePos == RxReadPos;
   }
   extract.unlock();
+  if (got > 0) {
+    std::lock_guard lock(inputMutex_);
+    inputArrived_.notify_all();
+    if (inputWaker_) inputWaker_();
+  }
   if (LoggingOn) {
     std::lock_guard data(DataLock);
     for (int i = 0; i < reads; ++i)
@@ -547,7 +562,6 @@ bool TLkBaseDispatcher::MoveInput(bool wait, const platform::SerialStatus* known
   return true;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Line settings and status
 
 std::int32_t TLkBaseDispatcher::SetLine(std::uint32_t baud, std::uint32_t parity, std::uint32_t dataBits,
@@ -700,7 +714,6 @@ void TLkBaseDispatcher::SetBreak(bool on) {
   SetBreakState(on);
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Flow control
 
 std::int32_t TLkBaseDispatcher::HWFlowOptions(std::uint32_t bufferFull, std::uint32_t bufferResume,
@@ -818,7 +831,6 @@ std::int32_t TLkBaseDispatcher::GetFlowOptions(std::uint32_t& hwOpts, std::uint3
   return rc;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Other
 
 void TLkBaseDispatcher::SetThreadBoost(std::uint8_t boost) {
@@ -855,9 +867,27 @@ std::int32_t TLkBaseDispatcher::GetDataPointer(void*& p, std::uint32_t index) {
   return 0;
 }
 
-void TLkBaseDispatcher::SetEventBusy(bool& wasOn, bool setOn) {
+void TLkBaseDispatcher::WaitForInput(std::uint64_t seen, std::chrono::milliseconds bound) {
+  std::unique_lock lock(inputMutex_);
+  inputArrived_.wait_for(lock, bound, [&] { return rxTotal_ != seen || KillThreads; });
+}
+
+std::function<void()> TLkBaseDispatcher::SetInputWaker(std::function<void()> waker) {
+  std::lock_guard lock(inputMutex_);
+  return std::exchange(inputWaker_, std::move(waker));
+}
+
+void TLkBaseDispatcher::SetHandlerErrorSink(HandlerErrorSink sink) {
   std::lock_guard lock(DataLock);
-  wasOn = InNotify.exchange(setOn);
+  errorSink_ = std::move(sink);
+}
+
+void TLkBaseDispatcher::SetEventBusy(bool& wasOn, bool setOn) {
+  {
+    std::lock_guard lock(DataLock);
+    wasOn = InNotify.exchange(setOn);
+  }
+  if (wasOn && !setOn) RecheckTriggers();  // what came due during the wait is looked at now
 }
 
 void TLkBaseDispatcher::AddStringToLog(const std::string& s) {

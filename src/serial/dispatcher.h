@@ -17,6 +17,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -71,18 +73,19 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
 
   virtual ~TLkBaseDispatcher();
   // Deletes a dispatcher. When the last reference goes on one of its own worker threads (a handler
-  // held it), the deletion moves to a thread of its own, which can join the workers.
+  // held it), the deletion moves to a thread of its own, which can join the workers; such threads are
+  // joined when the next one starts, and all of them before the program's statics go.
   static void Destroy(TLkBaseDispatcher* dispatcher);
   TLkBaseDispatcher(const TLkBaseDispatcher&) = delete;
   TLkBaseDispatcher& operator=(const TLkBaseDispatcher&) = delete;
 
-  // --- opening and closing ---
+  // opening and closing
   std::int32_t InitPort(const std::string& comName, std::uint32_t baud, std::uint32_t parity, std::uint32_t dataBits,
                         std::uint32_t stopBits, std::uint32_t inSize, std::uint32_t outSize, std::uint32_t options);
   void DonePort();
   virtual void DonePortPrim();
 
-  // --- input (receive ring) ---
+  // input (receive ring)
   bool CharReady();
   std::int32_t PeekCharPrim(std::uint8_t& c, std::uint32_t index);
   std::int32_t PeekChar(std::uint8_t& c, std::uint32_t index);
@@ -94,7 +97,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   std::int32_t InBuffFree();
   std::int32_t FlushInBuffer();
 
-  // --- output (transmit ring) ---
+  // output (transmit ring)
   std::int32_t PutBlock(const void* block, std::uint32_t len);
   std::int32_t PutChar(std::uint8_t c) { return PutBlock(&c, 1); }
   std::int32_t PutString(const std::string& s) { return PutBlock(s.data(), static_cast<std::uint32_t>(s.size())); }
@@ -104,7 +107,20 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void WaitTxSent();
   void BufferSizes(std::uint32_t& inSize, std::uint32_t& outSize) const;
 
-  // --- line settings and status ---
+  // waiting for input (a string wait)
+  // Counts every move of input into the receive ring.
+  std::uint64_t InputArrivals() const { return rxTotal_; }
+  // Waits until input arrives after `seen` (an InputArrivals value), the port stops, or `bound` passes.
+  void WaitForInput(std::uint64_t seen, std::chrono::milliseconds bound);
+  // Called (on a worker thread) whenever input arrives, until replaced; returns the one it replaces.
+  std::function<void()> SetInputWaker(std::function<void()> waker);
+
+  // Where a handler's exception on a worker thread is reported (besides the dispatch log): the owner's
+  // way of showing errors. Called with DataLock held; it must only hand the error on.
+  using HandlerErrorSink = std::function<void(std::exception_ptr)>;
+  void SetHandlerErrorSink(HandlerErrorSink sink);
+
+  // line settings and status
   std::int32_t SetLine(std::uint32_t baud, std::uint32_t parity, std::uint32_t dataBits, std::uint32_t stopBits);
   std::int32_t ChangeBaud(std::uint32_t baud) { return SetLine(baud, 5, 9, 3); }
   void GetLine(std::uint32_t& baud, std::uint32_t& parity, std::uint32_t& dataBits, std::uint32_t& stopBits);
@@ -129,7 +145,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void SendBreak(std::int32_t ticks, bool yield);
   void SetBreak(bool on);
 
-  // --- flow control ---
+  // flow control
   std::int32_t HWFlowOptions(std::uint32_t bufferFull, std::uint32_t bufferResume, std::uint32_t options);
   std::int32_t HWFlowState();
   std::int32_t SWFlowEnable(std::uint32_t bufferFull, std::uint32_t bufferResume, std::uint32_t options);
@@ -139,7 +155,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   std::int32_t GetFlowOptions(std::uint32_t& hwOpts, std::uint32_t& swOpts, std::uint32_t& bufferFull,
                               std::uint32_t& bufferResume, char& xOn, char& xOff);
 
-  // --- other ---
+  // other
   virtual void SetThreadBoost(std::uint8_t boost);
   void SetRS485Mode(bool on);
   void SetBaseAddress(std::uint16_t address);
@@ -153,7 +169,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   static std::uint32_t ClassifyStatusTrigger(std::uint32_t handle) { return handle & 7; }
   void AddStringToLog(const std::string& s);
 
-  // --- the receive and transmit work of the worker threads, callable directly (manual pumping) ---
+  // the receive and transmit work of the worker threads, callable directly (manual pumping)
   // Moves what the device holds into the receive ring, in at most two reads; true unless it held nothing.
   // When another thread is moving the input at that moment, it leaves the work to that one (true).
   bool ExtractData() { return MoveInput(false); }
@@ -166,7 +182,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void DispatchPass();
   void TimerStatusPass();
 
-  // --- triggers (all take DataLock for their work; none is held while a notification runs) ---
+  // triggers (all take DataLock for their work; none is held while a notification runs)
   void ChangeLengthTrigger(std::uint32_t length);
   std::int32_t AddTimerTrigger();
   std::int32_t AddDataTriggerLen(const void* data, bool ignoreCase, std::uint32_t len);
@@ -186,7 +202,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void RestoreTriggers(const TTriggerSave& save);
   static void ClearSaveBuffers(TTriggerSave& save);
 
-  // --- trigger handlers, notified in registration order ---
+  // trigger handlers, notified in registration order
   void RegisterWndTriggerHandler(NotifyTarget* target);
   void RegisterProcTriggerHandler(TriggerProc proc);
   void RegisterEventTriggerHandler(TriggerEvent handler);
@@ -204,7 +220,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   // data-available notification took other than the notified count.
   bool SendNotify(std::uint32_t msg, std::uint32_t trigger, std::uint32_t data);
 
-  // --- fields (names as the library has always called them) ---
+  // fields (names as the library has always called them)
   TLkBaseComponent* Owner = nullptr;
   std::int32_t Handle = -1;
   std::atomic<std::int32_t> ComHandle{-1};
@@ -266,7 +282,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   // its device operations still exist.
   void Shutdown();
 
-  // --- virtual operations: the platform layer ---
+  // virtual operations: the platform layer
   virtual std::int32_t EscapeComFunction(std::int32_t func) = 0;  // 3/4 RTS up/down, 5/6 DTR up/down
   virtual std::int32_t FlushCom(std::int32_t queue) = 0;          // 0 transmit, 1 receive
   // Line-error flags since the last call; fills the status record except its transmit count.
@@ -343,6 +359,20 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
                  std::chrono::milliseconds bound, TriggerHandlerFn handler);
   // True when the current thread is one of this dispatcher's workers.
   bool OnWorkerThread() const;
+  // A handler threw: logged and handed to the error sink.
+  void HandlerFailed(std::uint8_t subType, std::uint32_t msg, const std::exception_ptr& error);
+  // The read offset of this thread's reads (RxLock held): a late delivery's own, the notification's while
+  // this thread notifies in peek mode, else null (reads consume).
+  std::uint32_t* PeekOffsetLocked();
+  // `n` bytes consumed from the read position (RxLock held): taken for a notification in progress too.
+  void ConsumedLocked(std::uint32_t n);
+  // The triggers changed: the dispatch thread passes over them and works out its wait again; with
+  // `lines`, the comm thread works out again how closely it watches the modem lines.
+  void RecheckTriggers(bool lines = false);
+  // How long the dispatch thread may sleep: until the next timer trigger, or briefly while a status
+  // trigger is armed. Whether the comm thread must poll the modem lines and error counters closely.
+  std::chrono::milliseconds DispatchWaitBound();
+  bool LinesWatched();
 
   // Worker threads.
   void ComThreadLoop();
@@ -390,6 +420,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   std::mutex passMutex_;             // the comm thread's hand-over of an event mask (a leaf lock)
   std::condition_variable passCv_;
   bool maskReady_ = false;
+  bool recheck_ = false;  // the trigger timing changed since the dispatch thread began to wait
   std::uint32_t handedMask_ = 0;  // events handed over and not yet taken by a pass (ORed)
   std::uint64_t handedSeq_ = 0;   // hand-overs so far
   std::uint64_t doneSeq_ = 0;     // the last hand-over whose pass has finished
@@ -401,7 +432,12 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   std::uint64_t rxFlushGen_ = 0;           // bumped by a receive flush: input read meanwhile is dropped (RxLock)
   std::condition_variable writerIdle_;     // with OutputLock: the writer is not inside a device write
   bool writerBusy_ = false;                // OutputLock
+  std::condition_variable txEmpty_;        // with OutputLock: the transmit ring emptied (or went)
   std::atomic<std::uint64_t> rxTotal_{0};  // bytes moved into the receive ring so far
+  std::mutex inputMutex_;                  // a leaf lock: input waits and their waker
+  std::condition_variable inputArrived_;
+  std::function<void()> inputWaker_;
+  HandlerErrorSink errorSink_;  // DataLock
 };
 
 // The baud rate a device-state baud value stands for (the original's baud codes read through a table).

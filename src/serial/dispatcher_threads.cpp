@@ -1,13 +1,15 @@
 // The three worker threads of an open port and the dispatch passes they run.
 //
 // Comm-event thread: polls the device (for input only while the receive ring has room) and its wake
-// eventfd, reads modem lines and error counters, and hands a non-empty event mask to the dispatch
-// thread, waiting until that pass is done. When the pass would notify nobody and log nothing, the comm
+// eventfd, reads modem lines and error counters (closely only while a status trigger watches them), and
+// hands a non-empty event mask to the dispatch thread, waiting until that pass is done. When the pass would notify nobody and log nothing, the comm
 // thread moves the input into the ring itself and polls on while the pass runs: no byte then waits for
 // two thread switches; without strings to look for, the dispatch thread is woken for a stream of input
-// about once a millisecond rather than for every read. Dispatch thread: waits at most 50 ms for a mask or a stop, then
-// runs a dispatch pass and a timer/status pass. Output thread: drains the transmit ring with non-blocking writes,
-// polling for room when the device is full; a block queued behind unsent bytes needs no wake-up.
+// about once a millisecond rather than for every read. Dispatch thread: waits for a mask, a stop, a change of the triggers or
+// the next timer trigger's expiry (at most 50 ms while a status trigger is armed), then runs a dispatch pass
+// and a timer/status pass. Output thread: drains the transmit ring with non-blocking writes, polling for room
+// when the device is full, and otherwise sleeps until woken; a block queued behind unsent bytes needs no
+// wake-up. An idle port's threads so wake about once a second.
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -15,26 +17,77 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "serial/dispatcher.h"
+#include "serial/port_list.h"
+#include "serial/timing.h"
 
 namespace serial {
 
 namespace {
 
 constexpr int kCommPollMs = 30;
+// Without a status trigger on the lines, their changes and the error counters are looked at this often.
+constexpr int kCommIdleMs = 1000;
+// The dispatch thread's wait with nothing armed: a pass now and then whatever happens.
+constexpr std::chrono::milliseconds kDispatchIdleWait{2000};
 // While input streams in and a pass can notify nobody, the dispatch thread is woken for it at most this
 // often: each wake-up costs the comm thread about as much as a device read.
 constexpr std::chrono::microseconds kPassBatch{1000};
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kDispatchWait{50};
-constexpr int kWriterIdleMs = 250;
 constexpr int kWriterFullMs = 50;
 constexpr int kWriterStalledMs = 10;
 constexpr std::chrono::milliseconds kFlushAckBound{1000};
 
 thread_local const TLkBaseDispatcher* workerOf = nullptr;
+
+// Threads deleting dispatchers whose last reference went on one of their own workers. Each is joined
+// when a later one starts, and whatever is left when the program's statics go, so that no deletion
+// outlives the library's state.
+class Deleters {
+ public:
+  Deleters() { PortList::Count(); }  // the port list is made first, so it goes after this
+  ~Deleters() {
+    std::vector<Entry> all;
+    {
+      std::lock_guard lock(mutex_);
+      all.swap(threads_);
+    }
+    for (Entry& e : all) e.Thread.join();
+  }
+  void Start(std::function<void()> work) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(threads_, [](Entry& e) {
+      if (!*e.Done) return false;
+      e.Thread.join();
+      return true;
+    });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    threads_.push_back({std::thread([work = std::move(work), done] {
+                          work();
+                          *done = true;
+                        }),
+                        done});
+  }
+
+ private:
+  struct Entry {
+    std::thread Thread;
+    std::shared_ptr<std::atomic<bool>> Done;
+  };
+  std::mutex mutex_;
+  std::vector<Entry> threads_;
+};
+
+Deleters& TheDeleters() {
+  static Deleters deleters;
+  return deleters;
+}
 
 void Drain(int fd) {
   std::uint64_t value;
@@ -58,7 +111,7 @@ bool TLkBaseDispatcher::OnWorkerThread() const { return workerOf == this; }
 
 void TLkBaseDispatcher::Destroy(TLkBaseDispatcher* dispatcher) {
   if (dispatcher && dispatcher->OnWorkerThread()) {
-    std::thread([dispatcher] { delete dispatcher; }).detach();
+    TheDeleters().Start([dispatcher] { delete dispatcher; });
     return;
   }
   delete dispatcher;
@@ -124,6 +177,14 @@ void TLkBaseDispatcher::StopThreads() {
   passCv_.notify_all();
   Wake(comWake_);
   Wake(outWake_);
+  {
+    std::lock_guard lock(OutputLock);  // a rate change waiting for the line to drain
+  }
+  txEmpty_.notify_all();
+  {
+    std::lock_guard lock(inputMutex_);  // a string wait
+  }
+  inputArrived_.notify_all();
   // No lock is held here: the threads may need any of them to finish their pass.
   for (std::jthread* t : {&outThread_, &comThread_, &dispThread_})
     if (t->joinable()) t->join();
@@ -145,9 +206,38 @@ void TLkBaseDispatcher::ClearTransmitRing() {
   writerIdle_.wait_for(lock, kFlushAckBound, [this] { return !writerBusy_; });
   TxWritePos = TxReadPos = 0;
   TxRingFull = false;
+  txEmpty_.notify_all();  // the ring is empty: a rate change waiting for it goes on
 }
 
-// ---------------------------------------------------------------------------------------------------
+void TLkBaseDispatcher::RecheckTriggers(bool lines) {
+  // All under the lock: a handler woken by this may drop the dispatcher's last reference at once.
+  std::lock_guard lock(passMutex_);
+  recheck_ = true;
+  passCv_.notify_all();
+  if (lines) Wake(comWake_);
+}
+
+std::chrono::milliseconds TLkBaseDispatcher::DispatchWaitBound() {
+  std::lock_guard lock(DataLock);
+  // A string wait holds the triggers back; its end asks for a pass.
+  if (InNotify) return kDispatchIdleWait;
+  // An armed status trigger may come true without an event (a line error a reader picked up, the
+  // transmit ring draining): such triggers are looked at as often as they always were.
+  if (std::any_of(statuses_.begin(), statuses_.end(), [](const StatusTrigger& t) { return t.Armed; }))
+    return kDispatchWait;
+  std::int32_t soonest = static_cast<std::int32_t>(kDispatchIdleWait.count());
+  for (const TimerTrigger& t : timers_)
+    if (t.Active) soonest = std::min(soonest, MsUntilExpiry(t.Timer));
+  return std::chrono::milliseconds(std::max(soonest, 1));
+}
+
+bool TLkBaseDispatcher::LinesWatched() {
+  std::lock_guard lock(DataLock);
+  return std::any_of(statuses_.begin(), statuses_.end(), [](const StatusTrigger& t) {
+    return t.Armed && (t.Type == stModem || t.Type == stLine);
+  });
+}
+
 // Comm-event thread
 
 void TLkBaseDispatcher::ComThreadLoop() {
@@ -170,9 +260,11 @@ void TLkBaseDispatcher::ComThreadLoop() {
       room = RxRing && !RxRingFull;
     }
     bool wantInput = room && stale < 2;
-    if (stale >= 2) stale = 1;  // one quiet round, then look again
+    const bool quiet = stale >= 2;
+    if (quiet) stale = 1;  // one quiet round, then look again
     pollfd fds[2] = {{comWake_, POLLIN, 0}, {lost ? -1 : fd, static_cast<short>(wantInput ? POLLIN : 0), 0}};
-    int rc = ::poll(fds, 2, owed ? 1 : kCommPollMs);
+    const int timeout = owed ? 1 : quiet || (!lost && LinesWatched()) ? kCommPollMs : kCommIdleMs;
+    int rc = ::poll(fds, 2, timeout);
     if (KillThreads) break;
     if (rc < 0) continue;  // EINTR
     if (fds[0].revents & POLLIN) Drain(comWake_);
@@ -248,16 +340,17 @@ void TLkBaseDispatcher::ComThreadLoop() {
   }
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Dispatch thread
 
 void TLkBaseDispatcher::DispThreadLoop() {
   for (;;) {
     bool handed;
     std::uint64_t taken;
+    const std::chrono::milliseconds bound = DispatchWaitBound();
     {
       std::unique_lock lock(passMutex_);
-      passCv_.wait_for(lock, kDispatchWait, [this] { return maskReady_ || KillThreads.load(); });
+      passCv_.wait_for(lock, bound, [this] { return maskReady_ || recheck_ || KillThreads.load(); });
+      recheck_ = false;
       if (KillThreads) break;
       handed = maskReady_;
       EventMask = handed ? handedMask_ : 0;
@@ -363,7 +456,6 @@ void TLkBaseDispatcher::TimerStatusPass() {
   if (hit) ResetStatusHits();
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Output thread
 
 void TLkBaseDispatcher::OutThreadLoop() {
@@ -377,7 +469,7 @@ void TLkBaseDispatcher::OutThreadLoop() {
       stalls = n > 0 || !pending ? 0 : stalls + 1;
     }
     pollfd fds[2] = {{outWake_, POLLIN, 0}, {-1, POLLOUT, 0}};
-    int timeout = kWriterIdleMs;
+    int timeout = -1;  // idle: whatever gives the writer work wakes it
     if (pending) {
       // EAGAIN: the bytes stay queued and the writer waits for room (or for a flush or a stop).
       bool pollDevice = stalls < 2 && fd >= 0 && !DeviceLost;

@@ -1,12 +1,13 @@
 #include "serial/lk_misc.h"
 
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+
+#include "platform/paths.h"
 
 extern char** environ;
 
@@ -15,20 +16,6 @@ namespace serial {
 namespace {
 
 bool IsDelimiter(char c) { return c == '\0' || c == ':' || c == '\\' || c == '/'; }
-
-std::size_t LastDelimiter(std::string_view path) {
-  for (std::size_t i = path.size(); i-- > 0;)
-    if (IsDelimiter(path[i])) return i;
-  return std::string_view::npos;
-}
-
-// Position of the extension's dot in the file-name part, npos when there is none.
-std::size_t ExtensionDot(std::string_view name) {
-  std::size_t delimiter = LastDelimiter(name);
-  std::size_t start = delimiter == std::string_view::npos ? 0 : delimiter + 1;
-  std::size_t dot = name.rfind('.');
-  return dot != std::string_view::npos && dot >= start ? dot : std::string_view::npos;
-}
 
 }  // namespace
 
@@ -52,24 +39,17 @@ std::string StrStCopy(std::string_view s, std::size_t pos, std::size_t count) {
 }
 
 std::string JustPathnameZ(std::string_view path) {
-  std::size_t i = LastDelimiter(path);
-  if (i == std::string_view::npos) return {};
-  if (i == 0) return std::string(path.substr(0, 1));
-  if (path[i] == ':') return std::string(path.substr(0, i + 1));
-  if (path[i - 1] == ':') return std::string(path.substr(0, i + 1));  // keeps the root of "C:\"
-  return std::string(path.substr(0, i));
+  std::string dir = platform::ExtractFilePath(path);
+  // The final delimiter goes, except a lone one, a drive colon, and the one of a root ("C:\").
+  if (dir.size() > 1 && dir.back() != ':' && dir[dir.size() - 2] != ':') dir.pop_back();
+  return dir;
 }
 
-std::string JustFilenameZ(std::string_view path) {
-  std::size_t i = LastDelimiter(path);
-  std::string_view name = i == std::string_view::npos ? path : path.substr(i + 1);
-  return std::string(name.substr(0, 255));
-}
+std::string JustFilenameZ(std::string_view path) { return platform::ExtractFileName(path).substr(0, 255); }
 
 std::string JustExtensionZ(std::string_view name) {
-  std::size_t dot = ExtensionDot(name);
-  if (dot == std::string_view::npos) return {};
-  return std::string(name.substr(dot + 1, 3));
+  std::string ext = platform::ExtractFileExt(name);
+  return ext.empty() ? ext : ext.substr(1, 3);
 }
 
 std::string AddBackSlashZ(std::string_view dir) {
@@ -78,21 +58,14 @@ std::string AddBackSlashZ(std::string_view dir) {
   return out;
 }
 
-bool ExistFileZ(const std::string& name) {
-  struct stat st;
-  return ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+bool ExistFileZ(const std::string& name) { return platform::FileExists(name); }
 
 std::string ForceExtensionZ(std::string_view name, std::string_view ext) {
-  std::size_t dot = ExtensionDot(name);
-  std::string out(name.substr(0, dot));
-  out += '.';
-  out += ext;
-  return out;
+  return platform::ChangeFileExt(name, "." + std::string(ext));
 }
 
 std::string DefaultExtensionZ(std::string_view name, std::string_view ext) {
-  return ExtensionDot(name) == std::string_view::npos ? ForceExtensionZ(name, ext) : std::string(name);
+  return platform::ExtractFileExt(name).empty() ? ForceExtensionZ(name, ext) : std::string(name);
 }
 
 std::string JustName(std::string_view path) {
@@ -101,7 +74,7 @@ std::string JustName(std::string_view path) {
 }
 
 int ApWinExecAndWait32(const std::string& file, const std::string& parameters, int) {
-  std::string command = file + parameters;
+  std::string command = platform::NativePath(file + parameters);  // the shell reads names as the system does
   const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
   pid_t pid;
   if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return -1;

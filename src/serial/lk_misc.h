@@ -26,6 +26,19 @@ T* GetPtr(T* p, std::size_t n) {
 }
 void NotBuffer(void* buffer, std::size_t size);  // inverts every bit
 
+// Sets a flag for the length of a scope and puts back what it held, however the scope is left.
+class ScopedFlag {
+ public:
+  ScopedFlag(bool& flag, bool value) : flag_(flag), saved_(flag) { flag_ = value; }
+  ~ScopedFlag() { flag_ = saved_; }
+  ScopedFlag(const ScopedFlag&) = delete;
+  ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+ private:
+  bool& flag_;
+  bool saved_;
+};
+
 std::string Long2StrZ(std::int32_t n);
 bool Str2LongZ(std::string_view s, std::int32_t& n);  // true when the whole text converted
 // At most `count` characters of `s` from 0-based `pos`; empty when pos is at or beyond the end.

@@ -11,6 +11,7 @@ struct ReadOnlyState {
   std::uint32_t Offset = 0;
 };
 thread_local ReadOnlyState readOnly;
+thread_local const TLkBaseDispatcher* notifying = nullptr;
 
 // The slice in which a waiting dispatch thread looks at its stop flag again.
 constexpr std::chrono::milliseconds kSlice{10};
@@ -40,6 +41,7 @@ void Delivery::Run(const std::function<void()>& fn) {
     return;
   }
   try {
+    NotifyScope scope(dispatcher_);  // the handler's reads peek, as on the dispatch thread
     call();
   } catch (...) {
     std::lock_guard lock(mutex_);
@@ -78,6 +80,12 @@ bool Delivery::Expired() const {
 
 void SetApplicationTarget(NotifyTarget* target) { applicationTarget = target; }
 NotifyTarget* ApplicationTarget() { return applicationTarget; }
+
+NotifyScope::NotifyScope(const TLkBaseDispatcher* dispatcher) : previous_(notifying) { notifying = dispatcher; }
+
+NotifyScope::~NotifyScope() { notifying = previous_; }
+
+bool NotifyScope::Active(const TLkBaseDispatcher* dispatcher) { return dispatcher && notifying == dispatcher; }
 
 ReadOnlyScope::ReadOnlyScope(const TLkBaseDispatcher* dispatcher)
     : previous_(readOnly.Dispatcher), previousOffset_(readOnly.Offset) {

@@ -69,6 +69,21 @@ class NotifyTarget {
 void SetApplicationTarget(NotifyTarget* target);
 NotifyTarget* ApplicationTarget();
 
+// While alive on a thread, that thread notifies `dispatcher`'s handlers: while the dispatcher is in peek
+// mode, reads of its receive ring from this thread peek. Reads from any other thread consume.
+class NotifyScope {
+ public:
+  explicit NotifyScope(const TLkBaseDispatcher* dispatcher);
+  ~NotifyScope();
+  NotifyScope(const NotifyScope&) = delete;
+  NotifyScope& operator=(const NotifyScope&) = delete;
+
+  static bool Active(const TLkBaseDispatcher* dispatcher);
+
+ private:
+  const TLkBaseDispatcher* previous_;
+};
+
 // While alive on a thread, reads of `dispatcher`'s receive ring from that thread peek instead of
 // consuming (a late delivery's handler).
 class ReadOnlyScope {

@@ -8,39 +8,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <cstdio>
 #include <cstdlib>
 
-#include "platform/posix_tty.h"
 #include "platform/text.h"
-#include "serial/error_codes.h"
-#include "serial/win32_dispatcher.h"
+#include "serial/port_availability.h"
+#include "tk/modal.h"
 
 namespace serial {
-
-bool UseDispatcherForAvail = true;
-bool ShowPortsInUse = true;
-
-bool IsPortAvailable(int n) {
-  if (n == 0) return false;
-  char name[32];
-  std::snprintf(name, sizeof name, "\\\\.\\COM%d", n);
-  bool inUse = false;
-  if (UseDispatcherForAvail) {
-    auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr);
-    std::int32_t rc = d->InitPort(name, 19200, 0, 8, 1, 64, 64, 0x03);
-    if (rc >= 0) {
-      d->DonePort();
-      return true;
-    }
-    inUse = rc == ecFileAccessDenied;  // held by another program
-  } else {
-    platform::SerialOpenResult opened = platform::PosixTty::Open(TLkWin32Dispatcher::DevicePath(name));
-    if (opened.Device) return true;
-    inUse = opened.Error == platform::SerialOpenError::InUse;
-  }
-  return ShowPortsInUse && inUse;
-}
 
 TComSelectForm::TComSelectForm(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Select Port");
@@ -91,7 +65,7 @@ bool ShowPortSelection(int& number) {
     form.adjustSize();
     form.move(screen->availableGeometry().center() - form.rect().center());
   }
-  if (form.exec() != QDialog::Accepted) return false;
+  if (tk::ExecModal(form, "TComSelectForm") != QDialog::Accepted) return false;
   number = form.SelectedComNum();
   return true;
 }

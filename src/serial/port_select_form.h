@@ -1,21 +1,15 @@
 #pragma once
-// Whether a serial port number can be opened, and the small dialog the port component shows when it is
-// asked to open without a port number.
+// The small dialog the port component shows when it is asked to open without a port number.
 #include <QDialog>
 #include <string>
+
+#include "serial/port_availability.h"
 
 class QComboBox;
 class QLabel;
 class QPushButton;
 
 namespace serial {
-
-// Test a port by opening it through a temporary dispatcher (else by opening the device directly).
-extern bool UseDispatcherForAvail;
-// A port that exists but is held by another program counts as available.
-extern bool ShowPortsInUse;
-
-bool IsPortAvailable(int n);
 
 class TComSelectForm : public QDialog {
  public:

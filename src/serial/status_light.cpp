@@ -8,7 +8,6 @@
 
 namespace serial {
 
-// ---------------------------------------------------------------------------------------------------
 // Light
 
 TLkCustomStatusLight::TLkCustomStatusLight(tk::Component* owner, QWidget* parent) : tk::GraphicControl(owner, parent) {
@@ -92,7 +91,6 @@ void TLkCustomStatusLight::Paint(tk::Canvas& canvas) {
   canvas.LineTo(w, h - 1);
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Light set
 
 void TLightSet::InitLights(TLkCustomComPort* port, bool monitoring) {
@@ -112,10 +110,9 @@ void TLightSet::Forget(tk::Component* light) {
     if (*slot && static_cast<tk::Component*>(*slot) == light) *slot = nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Controller
 
-TLkCustomSLController::TLkCustomSLController(tk::Component* owner) : tk::Component(owner) {}
+TLkCustomSLController::TLkCustomSLController(tk::Component* owner) : TLkBaseComponent(owner) {}
 
 TLkCustomSLController::~TLkCustomSLController() {
   try {
@@ -166,8 +163,8 @@ void TLkCustomSLController::Loaded() {
 }
 
 void TLkCustomSLController::SetMonitoring(bool on) {
-  if (Designing() || tk::Component::Loading() || on == monitoring_) return;
-  if (!port_) CheckException(this, ecPortNotAssigned);
+  if (Designing() || Loading() || on == monitoring_) return;
+  if (!port_) Check(ecPortNotAssigned);
   if (port_->PortState() != 2) {
     if (on) {
       wish_ = true;

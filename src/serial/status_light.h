@@ -70,12 +70,11 @@ class TLightSet {
   void Forget(tk::Component* light);
 };
 
-class TLkCustomSLController : public tk::Component, public TLkBaseComponent {
+class TLkCustomSLController : public TLkBaseComponent {
  public:
   explicit TLkCustomSLController(tk::Component* owner);
   ~TLkCustomSLController() override;
   std::string ClassName() const override { return "TLkCustomSLController"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
   TLkCustomComPort* ComPort() const { return port_; }
   void SetComPort(TLkCustomComPort* port);

@@ -73,10 +73,10 @@ void TLkStringResource::srOpenResource(std::string_view resourceName) {
   std::string name(resourceName.substr(0, 255));
   auto data = platform::FindResource(name);
   if (!data) throw ETpsStringResourceError(FormatOne(ReaderText(3), name));
-  if (data->empty()) throw ETpsStringResourceError(FormatOne(ReaderText(4), name));
   platform::StringTable table(*data);
-  // A table whose index points outside the blob is refused like one without the magic: never read.
-  if (!table.Valid()) throw ETpsStringResourceError(ReaderText(5));
+  if (table.Status() == platform::StringTable::Problem::BadMagic) throw ETpsStringResourceError(ReaderText(5));
+  // The magic is there but the index points outside the blob: the table cannot be opened, and is never read.
+  if (!table.Valid()) throw ETpsStringResourceError(FormatOne(ReaderText(4), name));
   table_.emplace(table);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/paths.h"
 #include "serial/error_codes.h"
 #include "serial/error_text.h"
 #include "serial/timing.h"
@@ -20,7 +21,7 @@ class DumpFile {
  public:
   DumpFile(const std::string& name, bool append) {
     // Appending to a file that does not exist yet makes it, as a fresh dump would.
-    file_ = std::fopen(name.c_str(), append ? "ab" : "wb");
+    file_ = std::fopen(platform::NativePath(name).c_str(), append ? "ab" : "wb");
     if (!file_) error_ = SystemErrorCode(errno);
     if (file_) std::setvbuf(file_, nullptr, _IOFBF, 512);
   }
@@ -75,7 +76,6 @@ std::string Trimmed(const std::string& s) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------------------------------
 // Trace
 
 std::int32_t TLkTrace::InitTracing(std::uint32_t numEntries) {
@@ -163,7 +163,6 @@ std::int32_t TLkTrace::DumpTracePrim(const std::string& fileName, bool append, b
   return rc;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Dispatch log
 
 std::int32_t TLkDispatchLog::InitDispatchLogging(std::uint32_t size, std::uint32_t scratchSize) {

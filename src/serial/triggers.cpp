@@ -2,6 +2,8 @@
 // releases it, and only then notifies: handlers may call any dispatcher routine.
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 #include "serial/dispatcher.h"
 #include "serial/error_codes.h"
@@ -15,6 +17,7 @@ std::uint8_t UpperByte(std::uint8_t b) { return b >= 'a' && b <= 'z' ? static_ca
 // Dispatch-log entry types and subtypes written here.
 enum : std::uint8_t {
   dtTrigger = 2,
+  dtError = 3,
   dtTrigAlloc = 5,
   dtTrigDispose = 6,
   dtHandlerAlloc = 7,
@@ -34,6 +37,9 @@ enum : std::uint8_t {
   dsProcedure = 18,
   dsMethod = 19
 };
+
+// A handler's exception text in the dispatch log is cut to this.
+constexpr std::size_t kMaxLoggedErrorText = 255;
 
 std::uint32_t WindowHandleOf(const NotifyTarget* target) {
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(target));
@@ -68,7 +74,6 @@ bool MatchDataTrigger(DataTrigger& t, std::uint8_t byte) {
   return result;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Handles and look-ups (DataLock held)
 
 void TLkBaseDispatcher::LogLocked(std::uint8_t type, std::uint8_t subType, std::uint32_t data, const void* bytes,
@@ -114,13 +119,15 @@ TTriggerType TLkBaseDispatcher::FindTriggerFromHandle(std::uint32_t handle, bool
   return take(datas_, ttData);
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Adding, arming and removing
 
 void TLkBaseDispatcher::ChangeLengthTrigger(std::uint32_t length) {
-  std::lock_guard lock(DataLock);
-  AvailLength = length;
-  LogLocked(dtTriggerChange, dsAvailTrig, length);
+  {
+    std::lock_guard lock(DataLock);
+    AvailLength = length;
+    LogLocked(dtTriggerChange, dsAvailTrig, length);
+  }
+  RecheckTriggers();  // input already waiting may now be notified
 }
 
 std::int32_t TLkBaseDispatcher::AddTimerTrigger() {
@@ -170,7 +177,7 @@ std::int32_t TLkBaseDispatcher::AddStatusTrigger(std::uint32_t sType) {
 }
 
 std::int32_t TLkBaseDispatcher::SetTimerTrigger(std::uint32_t handle, std::int32_t ticks, bool activate) {
-  std::lock_guard lock(DataLock);
+  std::unique_lock lock(DataLock);
   TimerTrigger* t = FindTimer(handle);
   if (!t) return ecBadTriggerHandle;
   if (activate) {
@@ -181,15 +188,19 @@ std::int32_t TLkBaseDispatcher::SetTimerTrigger(std::uint32_t handle, std::int32
     LogLocked(dtTriggerChange, dsTimerTrig, handle, "Deactivated", 11);
   }
   t->Active = activate;
+  lock.unlock();
+  if (activate) RecheckTriggers();
   return 0;
 }
 
 std::int32_t TLkBaseDispatcher::ExtendTimer(std::uint32_t handle, std::int32_t ticks) {
-  std::lock_guard lock(DataLock);
+  std::unique_lock lock(DataLock);
   TimerTrigger* t = FindTimer(handle);
   if (!t) return ecBadTriggerHandle;
   t->Timer.ExpireTicks += ticks;
   LogLocked(dtTriggerChange, dsTimerTrig, handle, &ticks, 4);
+  lock.unlock();
+  RecheckTriggers();
   return 0;
 }
 
@@ -203,7 +214,7 @@ std::int32_t TLkBaseDispatcher::TimerTicksRemaining(std::uint32_t handle, std::i
 }
 
 std::int32_t TLkBaseDispatcher::SetStatusTrigger(std::uint32_t handle, std::uint16_t value, bool activate) {
-  std::lock_guard lock(DataLock);
+  std::unique_lock lock(DataLock);
   StatusTrigger* t = FindStatus(handle);
   if (!t) return ecBadTriggerHandle;
   if (activate) {
@@ -233,6 +244,8 @@ std::int32_t TLkBaseDispatcher::SetStatusTrigger(std::uint32_t handle, std::uint
   const std::uint8_t record[4] = {static_cast<std::uint8_t>(t->Value), static_cast<std::uint8_t>(t->Value >> 8),
                                   t->Armed, t->Hit};
   LogLocked(dtTriggerChange, dsStatusTrig, handle, record, 4);
+  lock.unlock();
+  if (activate) RecheckTriggers(true);
   return 0;
 }
 
@@ -288,7 +301,7 @@ void TLkBaseDispatcher::SaveTriggers(TTriggerSave& save) {
 }
 
 void TLkBaseDispatcher::RestoreTriggers(const TTriggerSave& save) {
-  std::lock_guard lock(DataLock);
+  std::unique_lock lock(DataLock);
   AvailLength = save.AvailLength;
   timers_ = save.Timers;
   datas_ = save.Datas;
@@ -299,39 +312,52 @@ void TLkBaseDispatcher::RestoreTriggers(const TTriggerSave& save) {
   for (const DataTrigger& t : datas_) highest = std::max(highest, t.Handle >> 3);
   for (const StatusTrigger& t : statuses_) highest = std::max(highest, t.Handle >> 3);
   NextTriggerNumber = std::max(NextTriggerNumber, highest + 1);
+  lock.unlock();
+  RecheckTriggers(true);
 }
 
 void TLkBaseDispatcher::ClearSaveBuffers(TTriggerSave& save) { save = {}; }
 
-// ---------------------------------------------------------------------------------------------------
 // Handlers
 
 void TLkBaseDispatcher::RegisterWndTriggerHandler(NotifyTarget* target) {
-  std::lock_guard lock(DataLock);
-  wndHandlers_.push_back(std::make_shared<WndHandler>(WndHandler{target}));
-  HandlersPresent = true;
-  LogLocked(dtHandlerAlloc, dsWindow, WindowHandleOf(target));
+  {
+    std::lock_guard lock(DataLock);
+    wndHandlers_.push_back(std::make_shared<WndHandler>(WndHandler{target}));
+    HandlersPresent = true;
+    LogLocked(dtHandlerAlloc, dsWindow, WindowHandleOf(target));
+  }
+  RecheckTriggers();
 }
 
 void TLkBaseDispatcher::RegisterProcTriggerHandler(TriggerProc proc) {
-  std::lock_guard lock(DataLock);
-  procHandlers_.push_back(std::make_shared<ProcHandler>(ProcHandler{proc}));
-  HandlersPresent = true;
-  LogLocked(dtHandlerAlloc, dsProcedure, 0);
+  {
+    std::lock_guard lock(DataLock);
+    procHandlers_.push_back(std::make_shared<ProcHandler>(ProcHandler{proc}));
+    HandlersPresent = true;
+    LogLocked(dtHandlerAlloc, dsProcedure, 0);
+  }
+  RecheckTriggers();
 }
 
 void TLkBaseDispatcher::RegisterEventTriggerHandler(TriggerEvent handler) {
-  std::lock_guard lock(DataLock);
-  eventHandlers_.push_back(std::make_shared<EventHandler>(EventHandler{handler, false}));
-  HandlersPresent = true;
-  LogLocked(dtHandlerAlloc, dsMethod, 0);
+  {
+    std::lock_guard lock(DataLock);
+    eventHandlers_.push_back(std::make_shared<EventHandler>(EventHandler{handler, false}));
+    HandlersPresent = true;
+    LogLocked(dtHandlerAlloc, dsMethod, 0);
+  }
+  RecheckTriggers();
 }
 
 void TLkBaseDispatcher::RegisterSyncEventTriggerHandler(TriggerEvent handler) {
-  std::lock_guard lock(DataLock);
-  eventHandlers_.push_back(std::make_shared<EventHandler>(EventHandler{handler, true}));
-  HandlersPresent = true;
-  LogLocked(dtHandlerAlloc, dsMethod, 1);
+  {
+    std::lock_guard lock(DataLock);
+    eventHandlers_.push_back(std::make_shared<EventHandler>(EventHandler{handler, true}));
+    HandlersPresent = true;
+    LogLocked(dtHandlerAlloc, dsMethod, 1);
+  }
+  RecheckTriggers();
 }
 
 namespace {
@@ -410,8 +436,11 @@ void TLkBaseDispatcher::UpdateHandlerFlagsLocked(std::uint32_t flagUpdate) {
 }
 
 void TLkBaseDispatcher::UpdateHandlerFlags(std::uint32_t flagUpdate) {
-  std::lock_guard lock(DataLock);
-  UpdateHandlerFlagsLocked(flagUpdate);
+  {
+    std::lock_guard lock(DataLock);
+    UpdateHandlerFlagsLocked(flagUpdate);
+  }
+  RecheckTriggers();
 }
 
 void TLkBaseDispatcher::PurgeDeletedHandlers() {
@@ -423,7 +452,6 @@ void TLkBaseDispatcher::PurgeDeletedHandlers() {
   UpdateHandlerFlagsLocked(0);
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Checks
 
 bool TLkBaseDispatcher::CheckTimerTriggers() {
@@ -579,7 +607,6 @@ bool TLkBaseDispatcher::CheckTriggers() {
   return CheckTimerTriggers() || CheckStatusTriggers() || CheckReceiveTriggers();
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Notification
 
 void TLkBaseDispatcher::DeliverTo(NotifyTarget* target, std::uint32_t msg, std::uint32_t trigger, std::uint32_t data,
@@ -591,6 +618,20 @@ void TLkBaseDispatcher::DeliverTo(NotifyTarget* target, std::uint32_t msg, std::
   auto delivery = std::make_shared<Delivery>(this, msg, trigger, data, std::move(handler));
   target->Post(delivery);
   delivery->Wait(bound, KillThreads);
+}
+
+void TLkBaseDispatcher::HandlerFailed(std::uint8_t subType, std::uint32_t msg, const std::exception_ptr& error) {
+  std::string text = "Unknown exception";
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    text = e.what();
+  } catch (...) {
+  }
+  std::lock_guard lock(DataLock);
+  LogLocked(dtError, subType, msg, text.data(),
+            static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kMaxLoggedErrorText)));
+  if (errorSink_) errorSink_(error);
 }
 
 bool TLkBaseDispatcher::SendNotify(std::uint32_t msg, std::uint32_t trigger, std::uint32_t data) {
@@ -620,6 +661,7 @@ bool TLkBaseDispatcher::SendNotify(std::uint32_t msg, std::uint32_t trigger, std
     PeekMode = peek;  // every handler starts at the same byte and nothing is taken until all have run
   }
   const std::uint32_t param = (static_cast<std::uint32_t>(Handle) << 16) + data;
+  NotifyScope notifying(this);  // the handlers' reads peek; other threads' reads go on consuming
   auto deleted = [this](const auto& h) {
     std::lock_guard lock(DataLock);
     return h->Deleted;
@@ -635,11 +677,12 @@ bool TLkBaseDispatcher::SendNotify(std::uint32_t msg, std::uint32_t trigger, std
   };
 
   // A handler that throws must not leave the dispatcher mid-notification (or end the dispatch thread):
-  // its exception stops at the notification.
-  auto guarded = [](auto&& fn) {
+  // its exception stops at the notification, which logs it and hands it to the owner.
+  auto guarded = [&](std::uint8_t kind, auto&& fn) {
     try {
       fn();
     } catch (...) {
+      HandlerFailed(kind, msg, std::current_exception());
     }
   };
   bool closed = false;
@@ -648,15 +691,16 @@ bool TLkBaseDispatcher::SendNotify(std::uint32_t msg, std::uint32_t trigger, std
     TriggerEvent ev = h->Event;
     auto call = [ev](std::uint32_t m, std::uint32_t t, std::uint32_t d) { ev.Code(ev.Object, m, t, d); };
     if (h->Sync)
-      guarded([&] { DeliverTo(ApplicationTarget(), msg, trigger, param, std::chrono::milliseconds(0), call); });
+      guarded(dsMethod,
+              [&] { DeliverTo(ApplicationTarget(), msg, trigger, param, std::chrono::milliseconds(0), call); });
     else
-      guarded([&] { call(msg, trigger, param); });
+      guarded(dsMethod, [&] { call(msg, trigger, param); });
     if ((closed = closing())) break;
   }
   if (!closed)
     for (const auto& h : procs) {
       if (deleted(h) || !h->Proc) continue;
-      guarded([&] { h->Proc(msg, trigger, param); });
+      guarded(dsProcedure, [&] { h->Proc(msg, trigger, param); });
       if ((closed = closing())) break;
     }
   if (!closed && windowsWanted)
@@ -667,18 +711,21 @@ bool TLkBaseDispatcher::SendNotify(std::uint32_t msg, std::uint32_t trigger, std
     }
 
   bool result = !closed;
+  bool wasFull = false;
   {
     std::lock_guard lock(RxLock);
     if (PeekMode) {
       PeekMode = false;
       if (!closed) {
         RxReadPos = (RxReadPos + PeekMax) % kRxRingSize;
+        wasFull = RxRingFull && PeekMax != 0;
         if (PeekMax != 0) RxRingFull = false;
         if (msg == kMsgDataAvail && PeekMax != trigger) result = false;
       }
     }
     PeekOffset = 0;
   }
+  if (wasFull) Wake(comWake_);  // the comm thread stopped polling for input while the ring was full
   {
     std::lock_guard lock(DataLock);
     InNotify = false;

@@ -14,6 +14,7 @@
 #include "serial/win32_dispatcher.h"
 #include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
+#include "support/serial_port_helpers.h"
 
 namespace serial {
 namespace {
@@ -24,18 +25,8 @@ using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-Bytes Pattern(std::size_t n, std::uint8_t seed) {
-  Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 11 + i / 241);
-  return b;
-}
-
-std::shared_ptr<TLkWin32Dispatcher> OpenPty(const PtyPair& pty) {
-  auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(
-      nullptr, [path = pty.SlavePath()](const std::string&) { return platform::PosixTty::Open(path); });
-  EXPECT_EQ(d->InitPort("COM1", 115200, 0, 8, 1, 4096, 4096, 0), 0);
-  return d;
-}
+using test::OpenPty;
+using test::Pattern;
 
 // Reads from the port as an application polling its input count does, until `count` bytes came or
 // five seconds passed.

@@ -18,6 +18,7 @@
 #include "serial/win32_dispatcher.h"
 #include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
+#include "support/serial_port_helpers.h"
 
 namespace serial {
 namespace {
@@ -26,11 +27,8 @@ using testing_support::FakeSerialDevice;
 using testing_support::PtyPair;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Pattern(std::size_t n, std::uint8_t seed = 0) {
-  Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 7 + i / 251);
-  return b;
-}
+using test::Pattern;
+using test::ScopedComEnv;
 
 struct TestDispatcher : TLkWin32Dispatcher {
   using TLkWin32Dispatcher::StartDispatcher;
@@ -52,26 +50,6 @@ struct FakePort {
   std::shared_ptr<TestDispatcher> d;
   FakeSerialDevice* fake = nullptr;
 };
-
-class ScopedComEnv {
- public:
-  ScopedComEnv(int number, const std::string& path) : name_("ZELTA_COM" + std::to_string(number)) {
-    ::setenv(name_.c_str(), path.c_str(), 1);
-  }
-  ~ScopedComEnv() { ::unsetenv(name_.c_str()); }
-
- private:
-  std::string name_;
-};
-
-// Pumps the receive side until `count` bytes are held or the deadline passes (the pty delivers late).
-bool PumpUntilHeld(TLkBaseDispatcher& d, std::int32_t count) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (d.InBuffUsed() < count && std::chrono::steady_clock::now() < end) {
-    if (!d.ExtractData()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return d.InBuffUsed() >= count;
-}
 
 TEST(DispatcherOnPty, OpensByComNumberWithItsLineSettings) {
   PtyPair pty;
@@ -151,7 +129,7 @@ TEST(DispatcherOnPty, BlocksOutAndInByteExact) {
 
   Bytes in = Pattern(3000, 5);
   ASSERT_TRUE(pty.WriteMaster(in));
-  ASSERT_TRUE(PumpUntilHeld(*d, 3000));
+  ASSERT_TRUE(test::PumpIn(*d, 3000));
   Bytes got(3000);
   ASSERT_EQ(d->GetBlock(got.data(), 3000), 0);
   EXPECT_EQ(got, in);
@@ -261,6 +239,7 @@ TEST(Dispatcher, PeekModeReadsWithoutConsuming) {
   TLkBaseDispatcher& d = *port.d;
   port.fake->Receive({'a', 'b', 'c', 'd'});
   d.ExtractData();
+  NotifyScope notifying(&d);  // only the thread notifying handlers peeks
   d.PeekMode = true;
   std::uint8_t c;
   ASSERT_EQ(d.GetChar(c), 0);

@@ -120,10 +120,10 @@ TEST(CheckException, CodesWithoutAClassRaiseTheirGroupWithTheirRealCodeAndText) 
 TEST(CheckException, PassesSuccessAndLoadingComponentsThrough) {
   EXPECT_EQ(CheckException(nullptr, 0), 0);
   EXPECT_EQ(CheckException(nullptr, 5), 5);
-  TLkBaseComponent component;
-  component.SetLoading(true);
+  TLkBaseComponent component(nullptr);
+  component.SetLoadingState();  // as reading a form stream does
   EXPECT_EQ(CheckException(&component, -2008), -2008);
-  component.SetLoading(false);
+  component.Loaded();
   EXPECT_THROW(CheckException(&component, -2008), EAlreadyOpen);
   EXPECT_EQ(component.Version(), "v3.03");
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "support/temp_dir.h"
 
 namespace serial {
@@ -29,25 +31,39 @@ TEST(LkMisc, PathParts) {
   EXPECT_EQ(AddBackSlashZ(""), "");
 }
 
-TEST(LkMisc, NumbersFlagsAndCopies) {
+TEST(LkMisc, NumbersAndCopies) {
   std::int32_t n = 0;
   EXPECT_TRUE(Str2LongZ("-1234", n));
   EXPECT_EQ(n, -1234);
+  EXPECT_TRUE(Str2LongZ("+5", n));
+  EXPECT_EQ(n, 5);
   EXPECT_FALSE(Str2LongZ("12a", n));
   EXPECT_FALSE(Str2LongZ("", n));
-  EXPECT_EQ(Long2StrZ(-7), "-7");
+  EXPECT_FALSE(Str2LongZ("+", n));
   EXPECT_EQ(StrStCopy("abcdef", 2, 3), "cde");
+  EXPECT_EQ(StrStCopy("abcdef", 4, 9), "ef");
   EXPECT_EQ(StrStCopy("abc", 3, 1), "");
-  std::uint32_t flags = 0;
-  SetFlag(flags, 0x12);
-  EXPECT_TRUE(FlagIsSet(flags, 0x02));
-  ClearFlag(flags, 0x02);
-  EXPECT_FALSE(FlagIsSet(flags, 0x02));
-  EXPECT_EQ(MinWord(3, 2), 2);
   std::uint8_t bytes[5] = {0, 0xFF, 0x0F, 1, 2};
   NotBuffer(bytes, 5);
   EXPECT_EQ(bytes[0], 0xFF);
   EXPECT_EQ(bytes[4], 0xFD);
+}
+
+TEST(LkMisc, AScopedFlagPutsBackWhatItHeldEvenOnAnException) {
+  bool flag = false;
+  try {
+    ScopedFlag force(flag, true);
+    EXPECT_TRUE(flag);
+    throw std::runtime_error("fails inside");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_FALSE(flag);
+  flag = true;
+  {
+    ScopedFlag off(flag, false);
+    EXPECT_FALSE(flag);
+  }
+  EXPECT_TRUE(flag) << "a flag that was set stays set";
 }
 
 TEST(LkMisc, FilesAndProcesses) {

@@ -8,12 +8,12 @@
 #include <thread>
 #include <vector>
 
-#include "port_test_support.h"
 #include "serial/com_port.h"
 #include "serial/error_codes.h"
 #include "serial/lk_exception.h"
 #include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
+#include "support/serial_port_helpers.h"
 
 namespace serial {
 namespace {

@@ -1,6 +1,9 @@
 #include "serial/port_select_form.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,29 +13,17 @@
 #include <vector>
 
 #include "platform/posix_tty.h"
-#include "port_test_support.h"
 #include "serial/com_port.h"
 #include "support/pty_pair.h"
+#include "support/scripted_ui.h"
+#include "support/serial_port_helpers.h"
+#include "tk/modal.h"
 
 namespace serial {
 namespace {
 
-using test::ScopedComEnv;
+using test::NoPorts;
 using testing_support::PtyPair;
-
-// Points every COM number of the list at nothing, so that only the ports a test makes exist.
-struct NoPorts {
-  NoPorts() {
-    for (int n = 1; n <= 60; ++n)
-      env.push_back(std::make_unique<ScopedComEnv>(n, "/nonexistent/zelta-tty" + std::to_string(n)));
-  }
-  void Point(int n, const std::string& path) {
-    auto& slot = env[static_cast<std::size_t>(n - 1)];
-    slot.reset();  // unsets before the new value is set
-    slot = std::make_unique<ScopedComEnv>(n, path);
-  }
-  std::vector<std::unique_ptr<ScopedComEnv>> env;
-};
 
 struct Switches {
   ~Switches() {
@@ -61,6 +52,33 @@ TEST(PortAvailability, ExistingFreeAndHeldPorts) {
     EXPECT_FALSE(IsPortAvailable(7));
     EXPECT_TRUE(IsPortAvailable(3));  // the test closed it again
   }
+}
+
+// Probing a port must not touch the device beyond opening it: no settings, no threads.
+TEST(PortAvailability, ProbingLeavesTheLineAsItWas) {
+  Switches restore;
+  NoPorts none;
+  PtyPair pty;
+  none.Point(3, pty.SlavePath());
+  const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  termios set{};
+  ::tcgetattr(fd, &set);
+  ::cfsetspeed(&set, B2400);
+  set.c_lflag |= ICANON | ECHO;
+  ASSERT_EQ(::tcsetattr(fd, TCSANOW, &set), 0);
+  ::tcgetattr(fd, &set);
+  for (bool viaDispatcher : {true, false}) {
+    UseDispatcherForAvail = viaDispatcher;
+    EXPECT_TRUE(IsPortAvailable(3));
+    termios now{};
+    ::tcgetattr(fd, &now);
+    EXPECT_EQ(::cfgetospeed(&now), B2400);
+    EXPECT_EQ(now.c_lflag, set.c_lflag);
+    EXPECT_EQ(now.c_iflag, set.c_iflag);
+    EXPECT_EQ(now.c_cflag, set.c_cflag);
+  }
+  ::close(fd);
 }
 
 TEST(PortSelectForm, ListsAvailablePortsUpToFiftyAndSelectsTheFirst) {
@@ -100,15 +118,13 @@ TEST(PortSelectForm, PortZeroOpensThePortTheUserPicks) {
   NoPorts none;
   PtyPair pty;
   none.Point(9, pty.SlavePath());
-  SetPortPrompt([](int& n) {
-    TComSelectForm form;  // what the dialog would offer
-    if (form.PortsComboBox->count() == 0) return false;
-    n = form.SelectedComNum();
-    return true;
+  testing_support::TestUi().QueueModal("TComSelectForm", [](platform::ModalWindow& window) {
+    auto& form = tk::DialogOf<TComSelectForm>(window);
+    EXPECT_EQ(form.PortsComboBox->currentText(), "COM9") << "the one port there is, selected";
+    return static_cast<int>(QDialog::Accepted);
   });
   TLkComPort port(nullptr);
   port.SetOpen(true);
-  SetPortPrompt(nullptr);
   EXPECT_EQ(port.ComNumber(), 9);
   EXPECT_TRUE(port.Open());
 }

@@ -6,11 +6,11 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "port_test_support.h"
 #include "serial/error_codes.h"
 #include "serial/lk_exception.h"
 #include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
+#include "support/serial_port_helpers.h"
 
 namespace serial {
 namespace {

@@ -94,12 +94,13 @@ TEST(TLkStringResource, RefusesMissingAndCorruptTables) {
   auto longText = MakeStringTable({{1, u"abc"}});
   longText[16] = 200;  // length far beyond the blob
   Table corrupt("TEST_CORRUPT", longText);
-  EXPECT_EQ(MessageOf("TEST_CORRUPT"), "Invalid TPString resource");
+  EXPECT_EQ(MessageOf("TEST_CORRUPT"), "Unable to open string resource: TEST_CORRUPT")
+      << "the magic is right: the table cannot be read, as the controls' reader says";
 
   auto huge = MakeStringTable({{1, u"abc"}});
   huge[7] = 0x10;  // a count the blob cannot hold
   Table badCount("TEST_COUNT", huge);
-  EXPECT_EQ(MessageOf("TEST_COUNT"), "Invalid TPString resource");
+  EXPECT_EQ(MessageOf("TEST_COUNT"), "Unable to open string resource: TEST_COUNT");
 }
 
 TEST(TLkStringResource, ChangeResourceSwitchesOrCloses) {

@@ -3,24 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
+
+#include "support/manual_clock.h"
 
 namespace serial {
 namespace {
 
-std::atomic<std::uint32_t> nowMs{0};
-std::uint32_t TestClock() { return nowMs.load(); }
+std::atomic<std::uint64_t> nowMs{0};
 
 class Timing : public ::testing::Test {
  protected:
   void SetUp() override {
     nowMs = 0;
-    SetMillisecondClock(TestClock);
+    clock_.emplace(nowMs);
   }
   void TearDown() override {
-    SetMillisecondClock(nullptr);
+    clock_.reset();
     SetYieldStep(nullptr);
   }
-  static void AtTick(std::int64_t tick) { nowMs = static_cast<std::uint32_t>(tick * kTickMs); }
+  std::optional<testing_support::ManualClock> clock_;
+  static void AtTick(std::int64_t tick) { nowMs = static_cast<std::uint64_t>(tick * kTickMs); }
 };
 
 TEST_F(Timing, Conversions) {

@@ -2,15 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "serial/com_port.h"
 #include "serial/error_codes.h"
 #include "serial/lk_exception.h"
 #include "serial/timing.h"
 #include "support/fake_serial_device.h"
+#include "support/manual_clock.h"
+#include "support/scripted_ui.h"
+#include "support/serial_port_helpers.h"
 #include "support/temp_dir.h"
 
 namespace serial {
@@ -26,15 +36,11 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-std::uint32_t clockMs = 0;
-std::uint32_t TestClock() { return clockMs; }
+std::atomic<std::uint64_t> clockMs{0};
 
 struct ClockScope {
-  explicit ClockScope(std::uint32_t start) {
-    clockMs = start;
-    SetMillisecondClock(TestClock);
-  }
-  ~ClockScope() { SetMillisecondClock(nullptr); }
+  explicit ClockScope(std::uint32_t start) : clock((clockMs = start, clockMs)) {}
+  testing_support::ManualClock clock;
 };
 
 // A port over a fake device, pumped by the test, with the trace and the log going to a temp directory.
@@ -224,6 +230,70 @@ TEST(TraceAndLogDump, SizesAndFailuresAtClose) {
     q.port.SetOpen(true);
     q.port.AddStringToLog("x");
   }
+}
+
+// A dump into a pipe that nobody reads yet: the dump blocks in its writes, and the dispatcher must not.
+TEST(TraceAndLogDump, DumpsWriteOutsideTheDataLock) {
+  for (bool log : {false, true}) {
+    SCOPED_TRACE(log ? "log" : "trace");
+    RecordedPort r;
+    const std::string fifo = r.dir.File("dump.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    r.port.SetTraceName(fifo);
+    r.port.SetLogName(fifo);
+    r.port.SetTraceSize(200'000);
+    r.port.SetLogSize(1'000'000);
+    r.port.SetOpen(true);
+    log ? r.port.SetLogging(tlOn) : r.port.SetTracing(tlOn);
+    for (int i = 0; i < 200; ++i) r.port.AddStringToLog(std::string(1000, 'x'));
+    for (int i = 0; i < 100'000; ++i) r.port.AddTraceEntry('T', 'x');
+    auto d = r.port.Dispatcher();
+
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::thread dumper([&] { log ? r.port.DumpLog() : r.port.DumpTrace(); });
+    // Once the pipe is full the dump waits in a write.
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int queued = 0;
+    while ((::ioctl(reader, FIONREAD, &queued), queued < 65536) && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_GE(queued, 65536);
+    const bool free = d->DataLock.try_lock();
+    if (free) d->DataLock.unlock();
+    EXPECT_TRUE(free) << "the dump holds the data lock while it writes";
+
+    std::size_t total = 0;
+    char buf[65536];
+    for (;;) {
+      pollfd p{reader, POLLIN, 0};
+      ::poll(&p, 1, 1000);
+      ssize_t n = ::read(reader, buf, sizeof buf);
+      if (n == 0) break;  // the dump closed its end
+      if (n > 0) total += static_cast<std::size_t>(n);
+    }
+    dumper.join();
+    ::close(reader);
+    EXPECT_GT(total, 100'000u);
+  }
+}
+
+void BrokenHandler(std::uint32_t, std::uint32_t, std::uint32_t) { throw std::runtime_error("boom!"); }
+
+// A handler run on the dispatch thread throws: the failure goes to the dispatch log and to the port's
+// window, which shows it as the toolkit shows any exception of an event.
+TEST(TraceAndLogDump, AHandlerFailureIsLoggedAndShown) {
+  RecordedPort r;
+  r.port.SetOpen(true);
+  r.port.SetLogging(tlOn);
+  auto d = r.port.Dispatcher();
+  d->RegisterProcTriggerHandler(BrokenHandler);
+  d->SendNotify(kMsgTimerTrigger, 8, 0);  // the test pumps: it stands for the dispatch thread
+  auto& ui = testing_support::TestUi();
+  EXPECT_TRUE(test::ProcessUntil([&] { return !ui.Messages().empty(); }));
+  EXPECT_EQ(ui.Messages(), std::vector<std::string>{"boom!"});
+  r.port.SetLogging(tlDump);
+  const std::string text = ReadFile(r.dir.File("LK.LOG"));
+  EXPECT_NE(text.find("  Error     Procedure     00007e03  boom!\r\n"), std::string::npos) << text;
 }
 
 }  // namespace

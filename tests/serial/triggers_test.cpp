@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -16,7 +18,9 @@
 #include "serial/timing.h"
 #include "serial/win32_dispatcher.h"
 #include "support/fake_serial_device.h"
+#include "support/manual_clock.h"
 #include "support/pty_pair.h"
+#include "support/serial_port_helpers.h"
 
 namespace serial {
 namespace {
@@ -154,8 +158,7 @@ struct PumpedPort {
   FakeSerialDevice* fake = nullptr;
 };
 
-std::uint32_t Ms = 0;
-std::uint32_t FakeClock() { return Ms; }
+std::atomic<std::uint64_t> Ms{0};
 
 TEST(Triggers, HandlesCountUpThenReuseTheSmallestFreeAndRunOut) {
   PumpedPort port;
@@ -336,8 +339,7 @@ TEST(Triggers, HandlersMayRemoveThemselvesAndTriggersWhileNotified) {
 }
 
 struct FakeClockScope {
-  FakeClockScope() { SetMillisecondClock(FakeClock); }
-  ~FakeClockScope() { SetMillisecondClock(nullptr); }
+  testing_support::ManualClock clock{Ms};
 };
 
 TEST(Triggers, TimerTriggersFireAfterTheirTicks) {
@@ -402,6 +404,34 @@ TEST(Triggers, StatusTriggersOfTheTransmitSide) {
   EXPECT_EQ(seen[2], (Note{kMsgStatusTrigger, static_cast<std::uint32_t>(sent), 0, "procA"}));
   d.TimerStatusPass();
   EXPECT_EQ(journal.Count(), 0u) << "disarmed";
+}
+
+// The comms side reads the ring on its own thread while a handler (the modem's) is being notified.
+std::int32_t otherResult = 0;
+Bytes otherGot;
+void PeekThenReadElsewhere(std::uint32_t m, std::uint32_t, std::uint32_t) {
+  if (m != kMsgDataAvail) return;
+  Bytes peeked(5);
+  EXPECT_EQ(journal.Port->GetBlock(peeked.data(), 5), 0);
+  EXPECT_EQ(peeked, Bytes({'H', 'E', 'L', 'L', 'O'}));
+  std::thread([] {
+    otherGot.assign(5, 0);
+    otherResult = journal.Port->GetBlock(otherGot.data(), 5);
+  }).join();
+}
+
+TEST(Triggers, OnlyTheNotifyingThreadPeeks) {
+  PumpedPort port;
+  TLkBaseDispatcher& d = *port.d;
+  d.ChangeLengthTrigger(5);
+  d.RegisterProcTriggerHandler(PeekThenReadElsewhere);
+  port.Arrive("HELLO");
+  EXPECT_EQ(otherResult, 0) << "the other thread reads the bytes the handler only peeked at";
+  EXPECT_EQ(otherGot, Bytes({'H', 'E', 'L', 'L', 'O'}));
+  EXPECT_EQ(d.InBuffUsed(), 0) << "and takes them: they are gone once";
+  d.DeregisterProcTriggerHandler(PeekThenReadElsewhere);
+  port.Arrive("AB");
+  EXPECT_EQ(d.InBuffUsed(), 2) << "nothing after them was taken";
 }
 
 void Throwing(std::uint32_t m, std::uint32_t t, std::uint32_t d) {
@@ -577,9 +607,7 @@ TEST(Delivery, SynchronisedHandlersRunOnTheApplicationThread) {
 // --- the same over running threads and a pseudo-terminal ---
 
 std::shared_ptr<TLkWin32Dispatcher> OpenPty(const PtyPair& pty) {
-  auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(
-      nullptr, [path = pty.SlavePath()](const std::string&) { return platform::PosixTty::Open(path); });
-  EXPECT_EQ(d->InitPort("COM1", 115200, 0, 8, 1, 4096, 4096, 0), 0);
+  auto d = test::OpenPty(pty);
   journal.Take();
   journal.Port = d.get();
   journal.TakeFirst = journal.TakeSecond = 0;
@@ -688,6 +716,42 @@ TEST(ThreadedTriggers, AHandlerMayDropTheLastReference) {
         nullptr, [path = pty.SlavePath()](const std::string&) { return platform::PosixTty::Open(path); });
   } while (again->InitPort("COM1", 115200, 0, 8, 1, 4096, 4096, 0) != 0 && Clock::now() - start < 2s);
   EXPECT_TRUE(again->Started);
+}
+
+// A device whose close takes a while and says when it is done.
+std::atomic<bool> closing{false};
+class SlowClosingDevice : public FakeSerialDevice {
+ public:
+  void Close() override {
+    closing = true;
+    std::this_thread::sleep_for(300ms);
+    std::fputs("device closed\n", stderr);
+    FakeSerialDevice::Close();
+  }
+};
+
+// The deletion a handler set off finishes before the program's end, even when the program ends at once.
+TEST(ThreadedTriggersDeathTest, ADeletionSetOffByAHandlerEndsBeforeTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        SlowClosingDevice* device = nullptr;
+        onlyOwner = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr, [&device](const std::string&) {
+          platform::SerialOpenResult r;
+          auto owned = std::make_unique<SlowClosingDevice>();
+          device = owned.get();
+          r.Device = std::move(owned);
+          return r;
+        });
+        onlyOwner->InitPort("COM1", 9600, 0, 8, 1, 4096, 4096, 0);
+        onlyOwner->AddDataTrigger("X", false);
+        onlyOwner->RegisterProcTriggerHandler(DropTheLastReference);
+        device->Receive({'X'});
+        auto start = Clock::now();
+        while (!closing && Clock::now() - start < 2s) std::this_thread::sleep_for(1ms);
+        std::exit(closing ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "device closed");
 }
 
 TEST(ThreadedTriggers, ACloseFromAWindowHandlerCompletes) {

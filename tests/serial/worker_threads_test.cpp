@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +17,8 @@
 #include "serial/win32_dispatcher.h"
 #include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
+#include "support/serial_port_helpers.h"
+#include "thread_stats.h"
 
 namespace serial {
 namespace {
@@ -26,33 +29,14 @@ using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-Bytes Pattern(std::size_t n, std::uint8_t seed) {
-  Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 13 + i / 253);
-  return b;
-}
-
-template <typename Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds deadline = 2000ms) {
-  auto end = Clock::now() + deadline;
-  while (!pred()) {
-    if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
+using test::OpenPty;
+using test::Pattern;
+using test::WaitFor;
 
 double ProcessCpuSeconds() {
   timespec ts;
   ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-std::shared_ptr<TLkWin32Dispatcher> OpenPty(const PtyPair& pty, std::uint32_t outSize = 4096) {
-  auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(
-      nullptr, [path = pty.SlavePath()](const std::string&) { return platform::PosixTty::Open(path); });
-  EXPECT_EQ(d->InitPort("COM1", 115200, 0, 8, 1, 4096, outSize, 0), 0);
-  return d;
 }
 
 // A dispatcher over a device the test supplies.
@@ -293,6 +277,34 @@ TEST(WorkerThreads, ModemLineChangesReachStatusTriggers) {
   device->AddLineErrors(platform::SerialStatus::Framing);
   ASSERT_TRUE(WaitFor([&] { return fired == static_cast<std::uint32_t>(line); }));
   EXPECT_EQ(d->GetLineError(), 4);
+}
+
+// An open port with nothing to do leaves its three threads asleep, and still fires a timer on time.
+TEST(WorkerThreads, AnIdlePortWakesAFewTimesASecond) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.Valid());
+  const std::vector<int> before = test::ThreadIds();
+  auto d = OpenPty(pty);
+  std::vector<int> workers;
+  for (int tid : test::ThreadIds())
+    if (std::find(before.begin(), before.end(), tid) == before.end()) workers.push_back(tid);
+  ASSERT_EQ(workers.size(), 3u);
+  std::this_thread::sleep_for(100ms);
+  const long start = test::WakeUpsOf(workers);
+  std::this_thread::sleep_for(1s);
+  const long woken = test::WakeUpsOf(workers) - start;
+  EXPECT_LT(woken, 8) << "wake-ups of an idle port's threads in one second";
+
+  static std::atomic<int> fired;
+  fired = 0;
+  d->RegisterProcTriggerHandler([](std::uint32_t msg, std::uint32_t, std::uint32_t) {
+    if (msg == kMsgTimerTrigger) ++fired;
+  });
+  std::int32_t timer = d->AddTimerTrigger();
+  auto armed = Clock::now();
+  ASSERT_EQ(d->SetTimerTrigger(timer, 3, true), 0);
+  ASSERT_TRUE(WaitFor([&] { return fired == 1; }));
+  EXPECT_LT(Clock::now() - armed, 3 * 55ms + 55ms + 20ms);
 }
 
 // Opening and closing under traffic both ways: every close must end joined, with nothing left running.
