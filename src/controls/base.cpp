@@ -15,10 +15,6 @@
 
 namespace controls {
 
-namespace {
-
-[[noreturn]] void Fail(int id) { throw EVxException(GetVxStr(static_cast<std::uint16_t>(id))); }
-
 tk::PropertyInfo AboutProperty() {
   tk::PropertyInfo p;
   p.Name = "About";
@@ -27,6 +23,10 @@ tk::PropertyInfo AboutProperty() {
   p.Stored = [](const tk::Component&) { return false; };
   return p;
 }
+
+namespace {
+
+[[noreturn]] void Fail(int id) { throw EVxException(GetVxStr(static_cast<std::uint16_t>(id))); }
 
 bool InTree(const tk::Component* root, const std::string& name) {
   for (int i = 0; i < root->ComponentCount(); ++i) {
@@ -38,7 +38,7 @@ bool InTree(const tk::Component* root, const std::string& name) {
 
 }  // namespace
 
-// ---- streamer
+// streamer
 
 void TVxCollectionStreamer::Clear() {
   for (TVxCollection* c : collections_) c->Clear();
@@ -102,7 +102,7 @@ void TVxCustomControl::GetProperties(tk::PropertyList& list) const {
   list.push_back(AboutProperty());
 }
 
-// ---- label info and attached label
+// label info and attached label
 
 void TVxLabelInfo::SetOffsets(int x, int y) {
   if (x == offsetX_ && y == offsetY_) return;
@@ -165,7 +165,7 @@ void TVxAttachedLabel::GetProperties(tk::PropertyList& list) const {
       tk::MakeProperty<TVxAttachedLabel>("Control", &TVxAttachedLabel::ControlRef, &TVxAttachedLabel::SetControlRef));
 }
 
-// ---- windowed base
+// windowed base
 
 TVxCustomControl::TVxCustomControl(tk::Component* owner, QWidget* parent)
     : tk::CustomControl(owner, parent), labelInfo_(std::make_unique<TVxLabelInfo>()) {
@@ -297,7 +297,7 @@ void TVxCustomControl::Dispatch(tk::Message& message) {
   }
 }
 
-// ---- controls tied to a controller
+// controls tied to a controller
 
 void TVxCustomControlEx::SetController(TVxController* controller) {
   controller_ = controller;
@@ -361,7 +361,7 @@ void ResolveController(tk::Form* form, TVxController*& controller) {
   controller = created;
 }
 
-// ---- collections
+// collections
 
 TVxCollection::TVxCollection(tk::Component* owner, TVxItemClass itemClass)
     : owner_(owner), itemClass_(std::move(itemClass)) {
@@ -471,7 +471,7 @@ void TVxCollection::Move(tk::Component* item, int index) {
   items_.insert(items_.begin() + index, item);
 }
 
-// ---- items
+// items
 
 int TVxCollectibleLink::GetIndex() const { return collection_ ? collection_->IndexOf(self_) : -1; }
 

@@ -1,6 +1,7 @@
 #include "controls/borders.h"
 
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QStyle>
 #include <algorithm>
@@ -28,7 +29,7 @@ const bool kRegistered =
 
 }  // namespace
 
-// ---- border lines
+// border lines
 
 void TVxBorder::Changed() {
   if (OnChange) OnChange();
@@ -127,13 +128,16 @@ void AppendBorderProperties(tk::PropertyList& list, const std::string& prefix,
   }
 }
 
-// ---- container
+// container
 
 TVxBorderParent::TVxBorderParent(tk::Component* owner, QWidget* parent)
     : TVxCustomControl(owner, parent), borders_(std::make_unique<TVxBorders>()) {
   for (TVxBorder* border :
        {&borders_->LeftBorder(), &borders_->RightBorder(), &borders_->TopBorder(), &borders_->BottomBorder()})
-    border->OnChange = [this] { Invalidate(); };
+    border->OnChange = [this] {
+      PlaceEdit();
+      Invalidate();
+    };
   tk::CustomControl::SetBounds(Left(), Top(), 121, ControlHeight);
   if (auto* control = dynamic_cast<tk::ControlT<QWidget>*>(parentWidget())) SetColor(control->Color());
   setFocusPolicy(Qt::ClickFocus);
@@ -157,6 +161,7 @@ void TVxBorderParent::AdoptEdit(TVxCustomEdit* edit) {
   edit->SetColor(Color());
   edit->SetTabStop(tabStop_);
   edit->show();
+  PlaceEdit();
 }
 
 void TVxBorderParent::CreateWnd() {
@@ -175,21 +180,35 @@ void TVxBorderParent::Paint(tk::Canvas& canvas) {
   PaintBorders(canvas);
 }
 
-void TVxBorderParent::PaintBorders(tk::Canvas& canvas) {
-  if (Height() != ControlHeight) SetBounds(Left(), Top(), Width(), ControlHeight);
+void TVxBorderParent::SetBounds(int left, int top, int width, int) {
+  TVxCustomControl::SetBounds(left, top, width, ControlHeight);
+  PlaceEdit();
+}
+
+void TVxBorderParent::resizeEvent(QResizeEvent* event) {
+  TVxCustomControl::resizeEvent(event);
+  PlaceEdit();
+}
+
+void TVxBorderParent::PlaceEdit() {
+  if (!edit_) return;
   const TVxBorder &l = borders_->LeftBorder(), &r = borders_->RightBorder();
   const TVxBorder &t = borders_->TopBorder(), &b = borders_->BottomBorder();
   const int W = Width(), H = Height();
   const int allowance = showButton_ ? buttonAllowance_ : 0;
-  if (edit_) {
-    int left = l.Enabled() ? l.PenWidth() : 0;
-    int top = t.Enabled() ? t.PenWidth() : 0;
-    int width = W, height = H;
-    if (l.Enabled() || r.Enabled())
-      width = W - (l.Enabled() ? l.PenWidth() : allowance) - (r.Enabled() ? r.PenWidth() : 0);
-    if (t.Enabled() || b.Enabled()) height = H - (t.Enabled() ? t.PenWidth() : 0) - (b.Enabled() ? b.PenWidth() : 0);
-    edit_->SetBounds(left, top, width, height);
-  }
+  int left = l.Enabled() ? l.PenWidth() : 0;
+  int top = t.Enabled() ? t.PenWidth() : 0;
+  int width = W, height = H;
+  if (l.Enabled() || r.Enabled())
+    width = W - (l.Enabled() ? l.PenWidth() : allowance) - (r.Enabled() ? r.PenWidth() : 0);
+  if (t.Enabled() || b.Enabled()) height = H - (t.Enabled() ? t.PenWidth() : 0) - (b.Enabled() ? b.PenWidth() : 0);
+  if (edit_->geometry() != QRect(left, top, width, height)) edit_->SetBounds(left, top, width, height);
+}
+
+void TVxBorderParent::PaintBorders(tk::Canvas& canvas) {
+  const TVxBorder &l = borders_->LeftBorder(), &r = borders_->RightBorder();
+  const TVxBorder &t = borders_->TopBorder(), &b = borders_->BottomBorder();
+  const int W = Width(), H = Height();
 
   canvas.Flush();
   QPainter painter(this);
@@ -221,13 +240,16 @@ void TVxBorderParent::PaintBorders(tk::Canvas& canvas) {
   if (edit_) edit_->update();
 }
 
+// The edit's own size gives way to the borders again, as the user always saw it.
 void TVxBorderParent::SetEditHeight(int value) {
   edit_->SetHeight(value);
+  PlaceEdit();
   Invalidate();
 }
 
 void TVxBorderParent::SetEditWidth(int value) {
   edit_->SetWidth(value);
+  PlaceEdit();
   Invalidate();
 }
 
@@ -262,7 +284,7 @@ void TVxBorderParent::AppendEditProperties(tk::PropertyList& list) const {
   list.push_back(tk::MakeProperty<C>("ReadOnly", &C::ReadOnly, &C::SetReadOnly, tk::Value(false)));
 }
 
-// ---- bordered edit
+// bordered edit
 
 TVxBorderedEdit::TVxBorderedEdit(tk::Component* owner, QWidget* parent) : TVxBorderParent(owner, parent) {
   inner_ = new TVxEditEx(this);
@@ -277,7 +299,7 @@ void TVxBorderedEdit::GetProperties(tk::PropertyList& list) const {
   list.push_back(tk::MakeProperty<TVxBorderedEdit>("Text", &TVxBorderedEdit::Text, &TVxBorderedEdit::SetText));
 }
 
-// ---- bordered pop-up edit
+// bordered pop-up edit
 
 TVxBorderEdPopup::TVxBorderEdPopup(tk::Component* owner, QWidget* parent) : TVxBorderParent(owner, parent) {
   buttonAllowance_ = glyph_.Width() + 4;
@@ -358,7 +380,7 @@ void TVxBorderEdButton::Click() {
   if (auto* container = dynamic_cast<TVxBorderEdPopup*>(parentWidget())) container->PopupOpen();
 }
 
-// ---- bordered number edit
+// bordered number edit
 
 TVxBorderedNumberEdit::TVxBorderedNumberEdit(tk::Component* owner, QWidget* parent) : TVxBorderEdPopup(owner, parent) {
   inner_ = new TVxNumberEditEx(this);

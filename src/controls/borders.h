@@ -106,11 +106,17 @@ class TVxBorderParent : public TVxCustomControl {
   bool TabStop() const { return tabStop_; }
   void SetTabStop(bool value);
 
+  // The container is always ControlHeight pixels high, whatever height is asked for.
+  void SetBounds(int left, int top, int width, int height) override;
   void GetProperties(tk::PropertyList& list) const override;
 
  protected:
-  // Fits the container and its inner edit between the borders and draws the borders.
+  // Draws the enabled border lines.
   virtual void PaintBorders(tk::Canvas& canvas);
+  // Fits the inner edit between the enabled borders (and the button's room); runs whenever the bounds,
+  // the borders or the button change, never while painting.
+  void PlaceEdit();
+  void resizeEvent(QResizeEvent* event) override;
   virtual void SetEditControl(TVxCustomEdit* edit);
   // Sets up an inner edit made with this container as owner: parented here at (0, 0), no border, no 3-D
   // look, the container's colour and tab stop.

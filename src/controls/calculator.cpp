@@ -1,7 +1,6 @@
 #include "controls/calculator.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -397,6 +396,8 @@ void TVxCustomCalculator::PushOperand(tk::Extended value) {
   engine_.PushOperand(value);
   entryValue_ = value;
   SetDisplay(value);
+  // An operator right after "=" reads the entry text: it must be this value, not the last result.
+  entryText_ = Formatted(value);
 }
 
 void TVxCustomCalculator::RecallFromTape(tk::Extended value, const std::string& text) {
@@ -412,10 +413,10 @@ void TVxCustomCalculator::SetText(const std::string& text) {
   for (char c : text) KeyPress(c);
 }
 
-void TVxCustomCalculator::CopyToClipboard() { QApplication::clipboard()->setText(platform::ToQString(Text())); }
+void TVxCustomCalculator::CopyToClipboard() { tk::Svc().SetClipboardText(Text()); }
 
 void TVxCustomCalculator::PasteFromClipboard() {
-  std::string text = platform::FromQString(QApplication::clipboard()->text()).value_or(std::string());
+  std::string text = tk::Svc().ClipboardText().value_or(std::string());
   if (text.empty()) return;
   ClearCalculator();
   for (char c : text) {

@@ -237,10 +237,16 @@ void TVxCalcTape::RecallLine(int index) {
   if (!listBox_ || index < 0 || index >= static_cast<int>(listBox_->Items().size())) return;
   const std::string line = listBox_->Items()[static_cast<std::size_t>(index)];
   if (line.empty()) return;
-  // An item-count line ("003") is no amount.
+  // An item-count line ("003", "1000") is digits alone, where an amount always has its mark column.
   if (line[0] == '0' && (line.size() < 2 || (line[1] != '.' && line[1] != DecimalSeparator))) return;
+  if (std::all_of(line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; })) return;
   std::string text = line.size() > static_cast<std::size_t>(markWidth_) ? line.substr(0, line.size() - markWidth_) : "";
-  tk::Extended value = CalcTextToValue(text, DecimalSeparator);
+  tk::Extended value;
+  try {
+    value = CalcTextToValue(text, DecimalSeparator);
+  } catch (const tk::EConvertError&) {
+    return;  // a separator line: nothing to recall
+  }
   std::size_t first = text.find_first_not_of(' ');
   if (OnRecall) OnRecall(value, first == std::string::npos ? std::string() : text.substr(first));
 }

@@ -20,7 +20,7 @@ bool HasWindow(QWidget* owner) {
 
 }  // namespace
 
-// ---- shape
+// shape
 
 void TVxCaret::Changed() {
   if (OnChange) OnChange(this);
@@ -105,7 +105,7 @@ void TVxCaret::SetShape(TVxCaretShape value) {
   Changed();
 }
 
-// ---- single caret
+// single caret
 
 TVxSingleCaret::TVxSingleCaret(QWidget* owner) : owner_(owner) {
   caretType_ = new TVxCaret;
@@ -267,7 +267,7 @@ void TVxSingleCaret::CaretTypeHasChanged() {
   if (wasLinked) SetLinked(true);
 }
 
-// ---- pair
+// pair
 
 TVxCaretPair::TVxCaretPair(QWidget* owner) : TVxSingleCaret(owner) {
   insShape_ = new TVxCaret;

@@ -312,7 +312,7 @@ std::vector<TVxCommandListData> DecodeTableList(const tk::Binary& bytes) {
   return tables;
 }
 
-// ---- command table
+// command table
 
 void TVxCommandTable::CheckIndex(int index, int limit) const {
   if (index < 0 || index >= limit) throw tk::EListError("List index out of bounds (" + std::to_string(index) + ")");
@@ -364,8 +364,8 @@ int TVxCommandTable::IndexOf(const TVxCmdRec& rec) const {
 }
 
 void TVxCommandTable::LoadFromFile(const std::string& fileName) {
-  Clear();
-  std::FILE* f = std::fopen(platform::ResolveFileCase(fileName).c_str(), "rb");
+  // Read into a list of its own: a file that fails leaves the table as it was.
+  std::FILE* f = std::fopen(platform::NativePath(platform::ResolveFileCase(fileName)).c_str(), "rb");
   if (!f) FileError(errno);
   std::string text;
   char buffer[4096];
@@ -451,7 +451,7 @@ void TVxCommandTable::DefineProperties(tk::Filer& filer, const std::string& pref
       [this] { return EncodeCommandList(GetCommandListData()); }, Count() > 0);
 }
 
-// ---- command processor
+// command processor
 
 TVxCommandProcessor::TVxCommandProcessor() {
   for (const BuiltInTable& t : BuiltInTables()) {
@@ -469,10 +469,15 @@ int TVxCommandProcessor::Add(std::unique_ptr<TVxCommandTable> table) {
   std::size_t keep = base.size();
   while (keep > 1 && std::isdigit(static_cast<unsigned char>(base[keep - 1]))) --keep;
   base.resize(keep);
-  std::string candidate = base;
-  int number = 0;
-  while (GetCommandTable(candidate)) candidate = base + std::to_string(++number);
-  if (number > 0) table->SetTableName(candidate);
+  // Numbered when the stripped name is taken, and also when its own name is.
+  if (GetCommandTable(base) || GetCommandTable(table->TableName())) {
+    std::string candidate;
+    int number = 0;
+    do
+      candidate = base + std::to_string(++number);
+    while (GetCommandTable(candidate));
+    table->SetTableName(candidate);
+  }
   tables_.push_back(std::move(table));
   return GetCount() - 1;
 }

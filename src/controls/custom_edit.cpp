@@ -200,9 +200,7 @@ void TVxCustomEdit::Dispatch(tk::Message& message) {
 void TVxCustomEdit::GetProperties(tk::PropertyList& list) const {
   tk::CustomEdit::GetProperties(list);
   using C = TVxCustomEdit;
-  tk::PropertyInfo about = tk::MakeProperty<C>("About", &C::About, &C::SetAbout);
-  about.Stored = [](const tk::Component&) { return false; };
-  list.push_back(about);
+  list.push_back(AboutProperty());
   list.push_back(tk::MakeEnumProperty<C>("BorderStyle", &C::BorderStyle, &C::SetBorderStyle, kBorderStyleNames, 1));
   list.push_back(tk::MakeProperty<C>("Color", &C::Color, &C::SetColor, tk::Value(std::int64_t{tk::clWindow})));
   list.push_back(tk::MakeProperty<C>("Controller", &C::ControllerRef, &C::SetControllerRef));

@@ -88,7 +88,7 @@ TStDate DMYtoStDate(std::int32_t day, std::int32_t month, std::int32_t year, std
 }
 
 void StDateToDMY(TStDate julian, std::int32_t& day, std::int32_t& month, std::int32_t& year) {
-  if (julian == BadDate) {
+  if (julian < MinDate || julian > MaxDate) {
     day = month = year = 0;
     return;
   }

@@ -82,7 +82,7 @@ TVxDialogScreen* SetDialogScreen(TVxDialogScreen* screen) {
   return previous;
 }
 
-// ---- base dialog
+// base dialog
 
 TVxBaseDialog::TVxBaseDialog(tk::Component* owner) : TVxComponent(owner) {}
 
@@ -124,7 +124,7 @@ void TVxBaseDialog::SetFormBorder(QWidget* form, bool sizeable) {
   }
 }
 
-// ---- splash image and form
+// splash image and form
 
 TVxSplashImage::TVxSplashImage(tk::Component* owner, QWidget* parent) : tk::GraphicControl(owner, parent) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -197,7 +197,7 @@ void TVxfrmSplashDlg::resizeEvent(QResizeEvent* event) {
   Image->SetBounds(kBorder, kBorder, ClientWidth(), ClientHeight());
 }
 
-// ---- splash dialog
+// splash dialog
 
 TVxSplashDialog::TVxSplashDialog(tk::Component* owner) : TVxBaseDialog(owner) {
   options_.clear();

@@ -1,7 +1,6 @@
 #include "controls/entry_field.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMenu>
@@ -24,6 +23,7 @@
 #include "tk/key_mapper.h"
 #include "tk/pen_style.h"
 #include "tk/platform_caret.h"
+#include "tk/services.h"
 #include "tk/virtual_keys.h"
 
 namespace controls {
@@ -90,7 +90,7 @@ TVxEntryFieldOptions FieldOptionsFromText(const std::string& text) {
 
 }  // namespace
 
-// ---- colours
+// colours
 
 TVxEfColors::TVxEfColors()
     : disabled_(tk::clGrayText, tk::clWindow),
@@ -108,7 +108,7 @@ void TVxEfColors::Assign(const TVxEfColors& other) {
   highlight_.Assign(other.highlight_);
 }
 
-// ---- creation
+// creation
 
 TVxBaseEntryField::TVxBaseEntryField(tk::Component* owner, QWidget* parent)
     : TVxCustomControlEx(owner, parent),
@@ -163,7 +163,7 @@ void TVxBaseEntryField::CreateWnd() {
   }
 }
 
-// ---- properties
+// properties
 
 void TVxBaseEntryField::SetAutoSize(bool value) {
   if (value == autoSize_) return;
@@ -421,7 +421,7 @@ void TVxBaseEntryField::efMoveCaretTo(int pos, bool extend) {
   currentPos_ = pos;
 }
 
-// ---- editing
+// editing
 
 void TVxBaseEntryField::efPerformEdit(tk::Message& message, std::uint16_t command) {
   HandleNeeded();
@@ -596,7 +596,7 @@ void TVxBaseEntryField::efCopyPrim() {
     const auto raw = static_cast<unsigned char>(editText_[static_cast<std::size_t>(i)]);
     copied += raw >= 1 && raw <= 31 ? static_cast<char>(raw) : shown[static_cast<std::size_t>(i)];
   }
-  QApplication::clipboard()->setText(platform::ToQString(copied));
+  tk::Svc().SetClipboardText(copied);
 }
 
 bool TVxBaseEntryField::efStepCommand(int command, TVxBaseEFOptions shared) {
@@ -617,9 +617,8 @@ bool TVxBaseEntryField::efStepCommand(int command, TVxBaseEFOptions shared) {
 }
 
 void TVxBaseEntryField::ClipboardPaste() {
-  const QString text = QApplication::clipboard()->text();
-  if (text.isEmpty()) return;
-  const std::optional<std::string> latin1 = platform::FromQString(text);
+  const std::optional<std::string> latin1 = tk::Svc().ClipboardText();
+  if (latin1 && latin1->empty()) return;
   if (!latin1) {  // outside 8 bits: refused, never altered
     platform::Ui().Beep();
     return;
@@ -648,7 +647,7 @@ std::string TVxBaseEntryField::efGetSampleDisplayData() const {
   return SampleDisplayData(pictureMask_, maxLength_, fieldClass_ == fcSimple);
 }
 
-// ---- caret, scrolling and the mouse
+// caret, scrolling and the mouse
 
 int TVxBaseEntryField::efGetTextExtent(const std::string& text) const {
   return QFontMetrics(Font().Q()).horizontalAdvance(platform::ToQString(text));
@@ -738,7 +737,7 @@ int TVxBaseEntryField::efGetMousePos(int x) {
   return pos;
 }
 
-// ---- focus
+// focus
 
 QWidget* TVxBaseEntryField::FocusTarget() const {
   QWidget* target = QApplication::focusWidget();
@@ -821,7 +820,7 @@ void TVxBaseEntryField::FocusLost() {
   Invalidate();
 }
 
-// ---- validation
+// validation
 
 std::uint16_t TVxBaseEntryField::efRequiredError() {
   return RequiredInputError(options_, efIsReadOnly(), efFieldIsEmpty(), uninitialized_, Modified());
@@ -917,7 +916,7 @@ void TVxBaseEntryField::DoOnUserValidation(std::uint16_t& errorCode) {
   SetStateFlag(sefUserValidating, was);
 }
 
-// ---- values
+// values
 
 std::uint16_t TVxBaseEntryField::efTransfer(void*, std::uint8_t direction) {
   if (Designing() || direction == otNone) return GetDataSize();
@@ -1248,7 +1247,7 @@ void TVxBaseEntryField::Loaded() {
   efRemoveBadOptions();
 }
 
-// ---- messages
+// messages
 
 void TVxBaseEntryField::Dispatch(tk::Message& message) {
   switch (message.Msg) {
@@ -1361,7 +1360,7 @@ void TVxBaseEntryField::efBorderChanged() {
   Invalidate();
 }
 
-// ---- size and painting
+// size and painting
 
 void TVxBaseEntryField::efAdjustSize() {
   if (!autoSize_) return;
@@ -1536,7 +1535,7 @@ QMenu* TVxBaseEntryField::BuildContextMenu() {
   };
   const bool selected = selEnd_ > selStart_;
   const bool readOnly = efIsReadOnly();
-  const bool clipboardText = !QApplication::clipboard()->text().isEmpty();
+  const bool clipboardText = tk::Svc().ClipboardHasText();
   add(30287, Modified(), &TVxBaseEntryField::DoRestoreClick);
   menu->addSeparator();
   add(30288, selected && !readOnly, &TVxBaseEntryField::DoCutClick);
@@ -1558,7 +1557,7 @@ void TVxBaseEntryField::DoPasteClick() { PasteFromClipboard(); }
 void TVxBaseEntryField::DoDeleteClick() { ClearSelection(); }
 void TVxBaseEntryField::DoSelectAllClick() { SelectAll(); }
 
-// ---- input
+// input
 
 void TVxBaseEntryField::keyPressEvent(QKeyEvent* event) {
   bool handled = false;

@@ -84,7 +84,7 @@ class TVxBaseEntryField : public TVxCustomControlEx, public IVxEntryField {
   ~TVxBaseEntryField() override;
   std::string ClassName() const override { return "TVxBaseEntryField"; }
 
-  // ---- properties
+  // properties
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool value);
   TVxBorders& Borders() { return *borders_; }
@@ -140,7 +140,7 @@ class TVxBaseEntryField : public TVxCustomControlEx, public IVxEntryField {
   TEfKeyEvent OnKeyDown;
   TEfKeyPressEvent OnKeyPress;
 
-  // ---- state
+  // state
   bool Modified() const { return state_ & sefModified; }
   void SetModified(bool value);
   bool EverModified() const { return state_ & (sefModified | sefEverModified); }
@@ -162,7 +162,7 @@ class TVxBaseEntryField : public TVxCustomControlEx, public IVxEntryField {
   std::string Text() const { return editText_; }
   void SetText(const std::string& text);
 
-  // ---- editing (the single road to efEdit)
+  // editing (the single road to efEdit)
   void ProcessCommand(std::uint16_t command, char character);
   void ClearContents();
   void CopyToClipboard();
@@ -193,12 +193,12 @@ class TVxBaseEntryField : public TVxCustomControlEx, public IVxEntryField {
   // command needs nothing more.
   bool efStepCommand(int command, TVxBaseEFOptions shared);
 
-  // ---- validation
+  // validation
   virtual std::uint16_t ValidateContents(bool reportError) override;
   bool ValidateSelf();
   bool IsValid() const { return !(state_ & sefInvalid); }
 
-  // ---- typed values
+  // typed values
   std::uint16_t GetValue(void* data);
   void SetValue(const void* data);
   std::string GetAsString();
@@ -247,7 +247,7 @@ class TVxBaseEntryField : public TVxCustomControlEx, public IVxEntryField {
   void Loaded() override;
 
  protected:
-  // ---- the virtual operations, in their declared order
+  // the virtual operations, in their declared order
   virtual bool efCanClose(bool validateSoftly);
   virtual void efCaretToEnd();
   virtual void efCaretToStart();
@@ -279,7 +279,7 @@ class TVxBaseEntryField : public TVxCustomControlEx, public IVxEntryField {
   virtual void efIncDecValue(bool wrap, double delta) = 0;
   virtual void MergeWithPicture(const std::string& text);
 
-  // ---- for the concrete classes
+  // for the concrete classes
   // Chooses the class and data type, with the default range.
   void SetFieldType(TVxFieldClass fieldClass, TVxFieldSubtype subtype);
   void SetPictureMaskText(const std::string& mask);

@@ -578,11 +578,10 @@ std::int32_t TVxIntlSup::isExtractFromPicture(const std::string& picture, const 
 }
 
 void TVxIntlSup::isMergeIntoPicture(std::string& picture, char letter, std::int32_t value) const {
-  std::size_t start = picture.find(Lower(letter));
-  if (start == std::string::npos) start = picture.find(Upper(letter));
+  // The run starts at its first letter in either case, where extraction reads it: a mixed run such as "Hh"
+  // (blank before a one-digit hour, yet "0" for hour 0) is one subfield, its case rules kept per character.
+  const std::size_t start = FindEitherCase(picture, letter);
   if (start == std::string::npos) return;
-  // A mixed run such as "Hh" (blank before a one-digit hour, yet "0" for hour 0) is one subfield.
-  while (start > 0 && SameLetter(picture[start - 1], letter)) --start;
   std::size_t end = start;
   while (end < picture.size() && SameLetter(picture[end], letter)) ++end;
   const std::size_t width = end - start;

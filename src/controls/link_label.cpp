@@ -26,12 +26,17 @@ void TVxURL::SetURL(const std::string& url) {
 
 void TVxURL::SetHighlightColor(tk::TColor color) {
   highlightColor_ = color == tk::clNone ? Font().Color() : color;
-  rememberedColor_ = NoColorRemembered;
+  ForgetRememberedColor();
 }
 
 void TVxURL::SetVisitedColor(tk::TColor color) {
   visitedColor_ = color == tk::clNone ? Font().Color() : color;
-  rememberedColor_ = NoColorRemembered;
+  ForgetRememberedColor();
+}
+
+void TVxURL::ForgetRememberedColor() {
+  // While hovering it holds the colour from before the hover, which leaving must put back.
+  if (!hoverTimer_) rememberedColor_ = NoColorRemembered;
 }
 
 void TVxURL::Loaded() {
@@ -62,7 +67,7 @@ void TVxURL::TimerEvent() {
     hoverTimer_->deleteLater();  // this may run inside the timer's own signal
     hoverTimer_ = nullptr;
   }
-  SetFontColor(rememberedColor_);
+  if (rememberedColor_ != NoColorRemembered) SetFontColor(rememberedColor_);
   Repaint();
 }
 
@@ -79,12 +84,7 @@ void TVxURL::GetProperties(tk::PropertyList& list) const {
   tk::CustomLabel::GetProperties(list);
   // The own caption replaces the toolkit's.
   std::erase_if(list, [](const tk::PropertyInfo& p) { return p.Name == "Caption"; });
-  tk::PropertyInfo about;
-  about.Name = "About";
-  about.Get = [](const tk::Component&) { return tk::Value(std::string(VxVersionText)); };
-  about.Set = [](tk::Component&, const tk::Value&) {};
-  about.Stored = [](const tk::Component&) { return false; };
-  list.push_back(about);
+  list.push_back(AboutProperty());
   list.push_back(tk::MakeProperty<TVxURL>("Caption", &TVxURL::Caption, &TVxURL::SetCaption));
   list.push_back(tk::MakeProperty<TVxURL>("HighlightColor", &TVxURL::HighlightColor, &TVxURL::SetHighlightColor));
   list.push_back(tk::MakeProperty<TVxURL>("URL", &TVxURL::URL, &TVxURL::SetURL));

@@ -43,6 +43,8 @@ class TVxURL : public tk::CustomLabel {
   void Click() override;
 
  private:
+  void ForgetRememberedColor();
+
   std::string caption_;
   std::string url_;
   tk::TColor highlightColor_ = 0x0000FF;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
+#include <iterator>
 #include <new>
 
 #include "controls/exceptions.h"
@@ -14,10 +16,10 @@ namespace {
 
 [[noreturn]] void Fail(const char* message) { throw EVxException(message); }
 
+// Addresses, not signed numbers: a 64-bit heap may sit anywhere.
 int ComparePointers(const void* a, const void* b) {
-  const auto x = reinterpret_cast<std::intptr_t>(a);
-  const auto y = reinterpret_cast<std::intptr_t>(b);
-  return x < y ? -1 : (x > y ? 1 : 0);
+  const std::less<const void*> less;
+  return less(a, b) ? -1 : (less(b, a) ? 1 : 0);
 }
 
 int CompareItemPointers(TVxDoubleLinkNode* node1, TVxDoubleLinkNode* node2, int) {
@@ -26,7 +28,7 @@ int CompareItemPointers(TVxDoubleLinkNode* node1, TVxDoubleLinkNode* node2, int)
 
 }  // namespace
 
-// ---- Double-link manager
+// Double-link manager
 
 TVxDoubleLinkManager::TVxDoubleLinkManager(int linkIndex) : linkIndex_(linkIndex) {}
 
@@ -152,6 +154,10 @@ TVxDoubleLinkNode* TVxDoubleLinkManager::GetNode(int index) const {
     node = rover_;
     at = roverIndex_;
   }
+  return WalkTo(node, at, index);
+}
+
+TVxDoubleLinkNode* TVxDoubleLinkManager::WalkTo(TVxDoubleLinkNode* node, int at, int index) const {
   for (; at < index; ++at) node = LinksOf(node).Next;
   for (; at > index; --at) node = LinksOf(node).Prev;
   rover_ = node;
@@ -159,7 +165,7 @@ TVxDoubleLinkNode* TVxDoubleLinkManager::GetNode(int index) const {
   return node;
 }
 
-// ---- Sorted double-link manager
+// Sorted double-link manager
 
 TVxSortedDoubleLinkManager::TVxSortedDoubleLinkManager(int maxRovers, int key, TVxNodeCompare compare, int linkIndex)
     : TVxDoubleLinkManager(linkIndex), Compare(std::move(compare)), Key(key), maxRovers_(std::max(0, maxRovers)) {
@@ -254,6 +260,20 @@ TVxFindResult TVxSortedDoubleLinkManager::Find(TVxDoubleLinkNode* node) const {
     }
     at = next;
   }
+}
+
+TVxDoubleLinkNode* TVxSortedDoubleLinkManager::GetNode(int index) const {
+  if (rovers_.empty() || index <= 0 || index >= Count() - 1) return TVxDoubleLinkManager::GetNode(index);
+  // Without the rovers a random position in a long list is a walk of a quarter of it on average.
+  auto after = std::lower_bound(rovers_.begin(), rovers_.end(), index,
+                                [](const Rover& rover, int i) { return rover.Index < i; });
+  const Rover* nearest = after != rovers_.end() ? &*after : nullptr;
+  if (after != rovers_.begin() && (!nearest || index - std::prev(after)->Index < nearest->Index - index))
+    nearest = &*std::prev(after);
+  int distance = std::min(index, Count() - 1 - index);
+  if (CachedNode()) distance = std::min(distance, std::abs(index - CachedIndex()));
+  if (nearest && std::abs(nearest->Index - index) < distance) return WalkTo(nearest->Node, nearest->Index, index);
+  return TVxDoubleLinkManager::GetNode(index);
 }
 
 bool TVxSortedDoubleLinkManager::LocateExactly(TVxDoubleLinkNode* node, TVxFindResult& where) const {
@@ -380,12 +400,13 @@ int TVxSortedDoubleLinkManager::FindIndex(TVxDoubleLinkNode* node) const {
   }
 }
 
-// ---- Pool
+// Pool
 
 TVxPoolManager::TVxPoolManager(int itemSize) {
   if (itemSize > UsablePageSize) Fail("PoolManager does not support items > 4K");
-  itemSize_ = std::max(4, (itemSize + 3) / 4 * 4);
-  itemsPerPage_ = UsablePageSize / itemSize_;
+  // Multiples of 8 keep every item's pointers aligned; the largest item still gets a page to itself.
+  itemSize_ = std::max(8, (itemSize + 7) / 8 * 8);
+  itemsPerPage_ = std::max(1, UsablePageSize / itemSize_);
 }
 
 void* TVxPoolManager::NewItem() {
@@ -395,7 +416,8 @@ void* TVxPoolManager::NewItem() {
     return item;
   }
   if (pages_.empty() || usedInPage_ == itemsPerPage_) {
-    pages_.push_back(std::make_unique<std::byte[]>(PageSize));
+    pages_.push_back(std::make_unique<std::byte[]>(
+        static_cast<std::size_t>(std::max(PageSize, itemsPerPage_ * itemSize_))));
     usedInPage_ = 0;
   }
   return pages_.back().get() + static_cast<std::size_t>(usedInPage_++) * static_cast<std::size_t>(itemSize_);
@@ -411,7 +433,7 @@ void TVxPoolManager::Clear() {
   usedInPage_ = 0;
 }
 
-// ---- List
+// List
 
 static_assert(sizeof(TVxDoubleLinkNode) % alignof(TVxDoubleLinkNode::LinkPair) == 0);
 static_assert(std::is_trivially_destructible_v<TVxDoubleLinkNode>);
@@ -486,7 +508,7 @@ void TVxList::SetAllUserData(void* data) {
     node->UserData = data;
 }
 
-// ---- Sorted list
+// Sorted list
 
 TVxSortedList::TVxSortedList(int numKeys, TVxItemCompare compare, bool large)
     : TVxList(large, 1 + std::clamp(numKeys, 0, MaxKeys)), Compare(std::move(compare)) {
@@ -570,7 +592,7 @@ void TVxSortedList::SetCurrentKey(int key) {
   currentKey_ = key;
 }
 
-// ---- Fast list and data list
+// Fast list and data list
 
 void TVxFastList::CheckIndex(int index) const {
   if (index < 0 || index >= count_) throw tk::EListError("List index out of bounds:" + std::to_string(index));

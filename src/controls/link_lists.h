@@ -76,6 +76,8 @@ class TVxDoubleLinkManager {
 
  protected:
   TVxDoubleLinkNode::LinkPair& LinksOf(const TVxDoubleLinkNode* node) const { return node->Links[linkIndex_]; }
+  // Walks from `node`, which sits at `at`, to `index` and caches where it ended.
+  TVxDoubleLinkNode* WalkTo(TVxDoubleLinkNode* node, int at, int index) const;
 
  private:
   void DropCache() const;
@@ -120,6 +122,8 @@ class TVxSortedDoubleLinkManager : public TVxDoubleLinkManager {
   // Raises "Node not found" when the node is not in the list.
   void DeleteNode(TVxDoubleLinkNode* node) override;
   TVxFindResult Find(TVxDoubleLinkNode* node) const;
+  // As the unsorted list's, but starting from a rover when one is nearer than the ends and the cached node.
+  TVxDoubleLinkNode* GetNode(int index) const;
   // The index of a node comparing equal to `node`, or -1.
   int FindIndex(TVxDoubleLinkNode* node) const;
   void Balance();
@@ -141,7 +145,7 @@ class TVxSortedDoubleLinkManager : public TVxDoubleLinkManager {
 };
 
 // Hands out fixed-size items from 4096-byte pages, of which 4092 bytes hold items. Item sizes are rounded up
-// to a multiple of 4; an item whose size is a multiple of 8 is aligned to 8.
+// to a multiple of 8, so every item is aligned to 8.
 class TVxPoolManager {
  public:
   static constexpr int PageSize = 4096;

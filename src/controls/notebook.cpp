@@ -83,7 +83,7 @@ bool CanTakeFocus(const QWidget* w) { return w->isVisible() && w->isEnabled() &&
 
 }  // namespace
 
-// ---- page
+// page
 
 const VxClass TVxTabPage::Class{"TVxTabPage", &TVxCollectibleControl::Class};
 
@@ -236,7 +236,7 @@ void TVxTabPage::DefineProperties(tk::Filer& filer) {
       "Visible", [](const tk::Value& v) { tk::detail::FromValue<bool>(v); }, nullptr, false);
 }
 
-// ---- notebook: creation and pages
+// notebook: creation and pages
 
 TVxNotebook::TVxNotebook(tk::Component* owner, QWidget* parent) : TVxCustomControlEx(owner, parent) {
   RegisterNotebookClasses();
@@ -470,7 +470,7 @@ void TVxNotebook::PositionPages() {
 
 void TVxNotebook::ReapplyBounds() { SetBounds(Left(), Top(), Width(), Height()); }
 
-// ---- notebook: properties
+// notebook: properties
 
 void TVxNotebook::SetActiveTabFont(const tk::Font& font) {
   activeTabFont_ = font;
@@ -671,7 +671,7 @@ void TVxNotebook::GetProperties(tk::PropertyList& list) const {
   list.push_back(tk::MakeProperty<N>("UseActiveTabFont", &N::UseActiveTabFont, &N::SetUseActiveTabFont));
 }
 
-// ---- notebook: window and painting
+// notebook: window and painting
 
 void TVxNotebook::CreateWnd() {
   TVxCustomControlEx::CreateWnd();
@@ -748,7 +748,7 @@ void TVxNotebook::Dispatch(tk::Message& message) {
   }
 }
 
-// ---- notebook: events
+// notebook: events
 
 void TVxNotebook::DoOnDrawTab(int index, const std::string& title, const tk::Rect& r, bool enabled, bool active) {
   if (OnDrawTab && index >= 0 && index < PageCount()) OnDrawTab(this, index, title, r, enabled, active);
@@ -776,7 +776,7 @@ void TVxNotebook::DoOnUserCommand(std::uint16_t command) {
   if (OnUserCommand) OnUserCommand(this, command);
 }
 
-// ---- notebook: mouse, keys and focus
+// notebook: mouse, keys and focus
 
 void TVxNotebook::CancelMode() {
   if (QWidget::mouseGrabber() == this) releaseMouse();

@@ -20,7 +20,7 @@ bool SideTabs(S side) { return side == S::toRight || side == S::toLeft; }
 
 }  // namespace
 
-// ---- layout
+// layout
 
 int TVxTabLayout::StripLength() const { return SideTabs(Side) ? Height - 4 : Width - 4; }
 
@@ -59,8 +59,9 @@ void TVxTabLayout::MeasureLengths() {
 
 void TVxTabLayout::RowsByCount() {
   const int count = static_cast<int>(Tabs.size());
-  Rows = TabRowCount;
-  const int perRow = count / TabRowCount;
+  // At most a row per page: a row count left over from deleted pages would leave rows empty.
+  Rows = std::min(TabRowCount, count);
+  const int perRow = count / Rows;
   int row = 0, left = perRow, i = 0;
   for (; i < count && row < Rows; ++i) {
     TVxTabEntry& tab = Tabs[static_cast<std::size_t>(i)];
@@ -152,7 +153,7 @@ std::vector<TVxPlacedTab> TVxTabLayout::Place() const {
   return placed;
 }
 
-// ---- geometry
+// geometry
 
 tk::Rect NotebookPageRect(TVxTabOrientation side, int width, int height, int tabHeight, int rows) {
   if (tabHeight == 0) return {0, 0, width, height};
@@ -272,7 +273,7 @@ char TabAccelerator(const std::string& caption) {
   return parsed.AccelPos < 0 ? '\0' : parsed.Text[static_cast<std::size_t>(parsed.AccelPos)];
 }
 
-// ---- painting
+// painting
 
 TVxTabPainter::TVxTabPainter(TVxNotebook& notebook, tk::Canvas& canvas, const TVxTabLayout& layout)
     : nb_(notebook),

@@ -134,7 +134,7 @@ int TVxCustomOutline::CompareNodes(int key, TVxOutlineNode* node1, TVxOutlineNod
   throw EVxException("OnCompareNodes not assigned");
 }
 
-// ---- properties
+// properties
 
 void TVxCustomOutline::SetKeys(int keys) {
   if (keys == keys_) return;
@@ -233,7 +233,7 @@ void TVxCustomOutline::DefineProperties(tk::Filer& filer) {
   root_->DefineProperties(filer, "Nodes.");
 }
 
-// ---- tree and lines
+// tree and lines
 
 void TVxCustomOutline::BeginUpdate() { TVxCustomVirtualListBox::BeginUpdate(); }
 
@@ -379,7 +379,7 @@ void TVxCustomOutline::CollapseAll() {
   SetTopIndex(0);
 }
 
-// ---- active node
+// active node
 
 void TVxCustomOutline::SetActiveNode(TVxOutlineNode* node) {
   if (node == active_) return;
@@ -421,7 +421,7 @@ void TVxCustomOutline::DoOnSelect(std::int32_t index, bool selected) {
   if (node != active_) DoActiveChange(active_, node);
 }
 
-// ---- events
+// events
 
 bool TVxCustomOutline::DoDrawCheck(tk::Canvas& canvas, TVxOutlineNode* node, const tk::Rect& rect, TVxOlNodeStyle style,
                                    bool checked) {
@@ -454,7 +454,7 @@ void TVxCustomOutline::DoNodeClick(TVxOutlineNode* node) {
   if (OnNodeClick) OnNodeClick(this, node);
 }
 
-// ---- mouse and keys
+// mouse and keys
 
 void TVxCustomOutline::SimulatedClick() {
   programmaticClick_ = true;
@@ -582,7 +582,7 @@ void TVxCustomOutline::Dispatch(tk::Message& message) {
   if (message.Msg == tk::WM_SETFOCUS || message.Msg == tk::WM_KILLFOCUS) Invalidate();
 }
 
-// ---- hover hint
+// hover hint
 
 void TVxCustomOutline::Loaded() {
   TVxCustomVirtualListBox::Loaded();
@@ -642,7 +642,7 @@ void TVxCustomOutline::HoverTick(std::int32_t handle) {
   }
 }
 
-// ---- painting
+// painting
 
 void TVxCustomOutline::Paint(tk::Canvas& canvas) {
   if (Updating()) return;
@@ -789,14 +789,22 @@ void TVxCustomOutline::PaintLine(tk::Canvas& canvas, int line, const tk::Rect& r
   canvas.Draw(row.Left, row.Top, lineImage_);
 }
 
-// ---- files
+// files
 
 void TVxCustomOutline::LoadRecords(const std::vector<TVxOutlineNodeRecord>& records) {
+  // The readers have checked every field; should the tree still refuse a node (a comparison event, say), the
+  // old nodes go back rather than leaving half a file.
+  const std::vector<TVxOutlineNodeRecord> old = root_->Records();
   Clear();
   try {
     root_->AddRecords(records);
   } catch (...) {
     Clear();
+    try {
+      root_->AddRecords(old);
+    } catch (...) {
+      Clear();
+    }
     throw;
   }
 }

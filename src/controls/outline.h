@@ -155,7 +155,11 @@ class TVxCustomOutline : public TVxCustomVirtualListBox {
   IVxImageList* ImageList() const;
   void PaintLine(tk::Canvas& canvas, int line, const tk::Rect& row);
   void DrawLineBars(tk::Canvas& canvas, const TVxOutlineNode* node, int line, int c);
-  void ClearLineCache() { lineCache_->Clear(); }
+  // Every change to the lines comes through here: it also ends the collections' counted lines.
+  void ClearLineCache() {
+    lineCache_->Clear();
+    ++lineGeneration_;
+  }
   int LineOfNode(const TVxOutlineNode* node) const;
   // A rectangle within a node's line, placed where the line is now in view; empty when it is not.
   tk::Rect InClient(const TVxOutlineNode* node, const tk::Rect& inLine) const;
@@ -173,6 +177,7 @@ class TVxCustomOutline : public TVxCustomVirtualListBox {
   std::unique_ptr<TVxOutlineNodes> root_;
   std::unique_ptr<TVxSortedList> allNodes_;
   std::unique_ptr<TVxLiteCache<TVxOutlineNode*>> lineCache_;
+  std::uint64_t lineGeneration_ = 1;
   int keys_ = 1;
   int currentKey_ = 0;
   bool showLines_ = true;

@@ -95,7 +95,7 @@ int CompareNodeTexts(std::string_view a, std::string_view b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// ---- node
+// node
 
 TVxOutlineNode::TVxOutlineNode(TVxOutlineNodes* owner, TVxOutlineNode* parent, void* data)
     : data_(data), parent_(parent), collection_(owner), outline_(owner->Outline()) {
@@ -223,7 +223,8 @@ void TVxOutlineNode::SetExpanded(bool expanded) {
   }
   if (parent_) parent_->SetExpanded(true);
   expanded_ = expanded;
-  outline_->ClearLineCache();
+  // A node without children leaves every line where it was (expanding a whole tree touches every leaf).
+  if (Count() > 0) outline_->ClearLineCache();
   outline_->UpdateLines();
   MakeChildrenVisible();
   outline_->DoExpandCollapse(this, expanded);
@@ -351,7 +352,7 @@ void TVxOutlineNode::Assign(const TVxOutlineNode& source) {
   children_->Assign(*source.children_);
 }
 
-// ---- sibling collection
+// sibling collection
 
 TVxOutlineNodes::TVxOutlineNodes(TVxCustomOutline* outline, TVxOutlineNode* parent)
     : outline_(outline), parent_(parent), list_(outline->MakeNodeList(false)) {}
@@ -374,8 +375,11 @@ int TVxOutlineNodes::IndexOf(const TVxOutlineNode* node) const {
 }
 
 int TVxOutlineNodes::LineCount() const {
+  if (outline_ && linesGeneration_ == outline_->lineGeneration_) return lines_;
   int lines = 0;
   for (int i = 0; i < Count(); ++i) lines += GetNodeFromIndex(i)->LineCount();
+  lines_ = lines;
+  if (outline_) linesGeneration_ = outline_->lineGeneration_;
   return lines;
 }
 
@@ -494,7 +498,7 @@ void TVxOutlineNodes::DefineProperties(tk::Filer& filer, const std::string& pref
       Count() > 0);
 }
 
-// ---- node files
+// node files
 
 std::string EncodeOutlineBinary(const std::vector<TVxOutlineNodeRecord>& roots) {
   std::string out;
@@ -539,7 +543,8 @@ std::vector<TVxOutlineNodeRecord> DecodeOutlineBinary(std::string_view bytes, st
     at += static_cast<std::size_t>(length);
     node->Record.ImageIndex = get();
     const std::int32_t style = get();
-    if (style < 0 || style > 2) Damaged();
+    // A top-level radio node would be refused half-way through building the tree.
+    if (style < 0 || style > 2 || (frame.Depth == 0 && style == static_cast<int>(TVxOlNodeStyle::osRadio))) Damaged();
     node->Record.Style = static_cast<TVxOlNodeStyle>(style);
     node->Record.Checked = get() != 0;
     const std::int32_t mode = get();
@@ -569,14 +574,14 @@ std::vector<TVxOutlineNodeRecord> DecodeOutlineText(std::string_view bytes) {
     std::string Text;
     bool Present = false;
   } pending;
-  // A line ends at a carriage return, whose next byte is dropped, or at a bare line feed (a file edited on
-  // Linux); every tab, wherever it stands, counts one level.
+  // A line ends at CR LF, at a bare LF (a file edited here) or at a bare CR (an old Mac file); every tab,
+  // wherever it stands, counts one level.
   auto readLine = [&] {
     pending = Line{0, std::string(), true};
     while (at < bytes.size()) {
       const char c = bytes[at++];
       if (c == '\r') {
-        if (at < bytes.size()) ++at;
+        if (at < bytes.size() && bytes[at] == '\n') ++at;
         return;
       }
       if (c == '\n') return;

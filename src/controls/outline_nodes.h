@@ -188,6 +188,10 @@ class TVxOutlineNodes {
   TVxCustomOutline* outline_;
   TVxOutlineNode* parent_;
   std::unique_ptr<TVxSortedList> list_;
+  // The lines counted last, good while the outline's line generation stays what it was then: painting asks
+  // for them on every line, and counting walks the whole expanded branch.
+  mutable int lines_ = 0;
+  mutable std::uint64_t linesGeneration_ = 0;
 };
 
 // Key 0's order: the texts compared without regard to case (Latin-1 letters included).

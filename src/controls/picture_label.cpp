@@ -104,9 +104,24 @@ std::string TVxPictureFormatter::FormatInteger(std::int32_t value) const {
   else if (mask_.find('b') != std::string::npos)
     digits = BinaryLPChar(buffer, bits);
   else
-    return MergeNumber(std::to_string(value));
+    return FormatDecimal(value);
   if (digits.size() > mask_.size()) digits.erase(0, digits.size() - mask_.size());
   return MergeNumber(digits);
+}
+
+std::string TVxPictureFormatter::FormatDecimal(std::int32_t value) const {
+  const std::string text = std::to_string(value);
+  // The digit positions left of the point and right of a floating currency run.
+  const std::size_t point = std::min(mask_.find('.'), mask_.size());
+  std::size_t dollarEnd = mask_.find('$');
+  if (dollarEnd == std::string::npos) dollarEnd = 0;
+  while (dollarEnd < mask_.size() && mask_[dollarEnd] == '$') ++dollarEnd;
+  std::size_t positions = 0;
+  for (std::size_t i = dollarEnd; i < point; ++i)
+    if (flags_[i] == TVxPictureFlag::MaskChar) ++positions;
+  // Merging would drop the leading digits and show another number.
+  const std::size_t digitCount = text.size() - (value < 0 ? 1 : 0);
+  return digitCount > positions ? text : MergeNumber(text);
 }
 
 std::string TVxPictureFormatter::FormatFloat(tk::Extended value) const {

@@ -58,6 +58,8 @@ class TVxPictureFormatter {
   std::string FormatDate(TStDate date, bool useIntlMask) const;
   std::string FormatTime(TStTime time, bool useIntlMask) const;
   std::string FormatInteger(std::int32_t value) const;
+  // A decimal integer merged into the mask; one with more digits than the mask has positions as it stands.
+  std::string FormatDecimal(std::int32_t value) const;
   // Fixed notation merged into the mask when it fits, otherwise scientific notation as it stands.
   std::string FormatFloat(tk::Extended value) const;
   // Each data position takes the next character of the text (a blank once it ends) in the case its mask

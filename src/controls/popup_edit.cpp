@@ -47,7 +47,7 @@ int QtKeyOf(char c) {
 
 }  // namespace
 
-// ---- button
+// button
 
 TVxEdButton::TVxEdButton(tk::Component* owner, QWidget* parent) : tk::ControlT<QWidget>(owner, parent) {
   setFocusPolicy(Qt::NoFocus);
@@ -102,7 +102,7 @@ void TVxEdButton::changeEvent(QEvent* event) {
   if (event->type() == QEvent::EnabledChange) update();
 }
 
-// ---- edit with a pop-up button
+// edit with a pop-up button
 
 TVxEdPopup::TVxEdPopup(tk::Component* owner, QWidget* parent) : TVxCustomEdit(owner, parent) {
   button_ = new TVxEdButton(this, this);
@@ -224,7 +224,7 @@ void TVxEdPopup::DefineProperties(tk::Filer& filer) {
       [this] { return ImageBytes(glyph_.Image()); }, !GlyphIsDefault());
 }
 
-// ---- number edit
+// number edit
 
 TVxCustomNumberEdit::TVxCustomNumberEdit(tk::Component* owner, QWidget* parent) : TVxEdPopup(owner, parent) {
   LoadGlyph(LoadBaseBitmap(kCalculatorGlyph));

@@ -270,7 +270,9 @@ void TVxCustomLabel::PaintPrim(tk::Canvas& canvas, const tk::Rect& r, std::uint3
   if (s.GraduateStyle() == TVxGraduateStyle::gsNone) {
     drawText(work, tk::ToQColor(faceColor).rgb(), -minOffset - adjust, -minOffset);
   } else {
-    QImage mask = work.copy();
+    // Only the face is drawn on the mask, so a background or shade in the key colour keeps its own.
+    QImage mask(width, height, QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
     drawText(mask, kKeyColor, -minOffset - adjust, -minOffset);
     tk::Canvas measure(&work);
     measure.Font = Font();
@@ -308,12 +310,7 @@ void TVxCustomLabel::PaintPrim(tk::Canvas& canvas, const tk::Rect& r, std::uint3
 void TVxCustomLabel::GetProperties(tk::PropertyList& list) const {
   tk::CustomLabel::GetProperties(list);
   using L = TVxCustomLabel;
-  tk::PropertyInfo about;
-  about.Name = "About";
-  about.Get = [](const tk::Component&) { return tk::Value(std::string(VxVersionText)); };
-  about.Set = [](tk::Component&, const tk::Value&) {};
-  about.Stored = [](const tk::Component&) { return false; };
-  list.push_back(about);
+  list.push_back(AboutProperty());
   list.push_back(tk::MakeEnumProperty<L>("Appearance", &L::Appearance, &L::SetAppearance, kAppearanceNames, 3));
   list.push_back(tk::MakeEnumProperty<L>("ColorScheme", &L::ColorScheme, &L::SetColorScheme, kSchemeNames, 2));
   // Read after the presets, so the settings stand as they were written.

@@ -94,7 +94,7 @@ void TVxCustomTable::SetState(std::initializer_list<TVxTblState> on, std::initia
   for (TVxTblState s : on) state_.Include(s);
 }
 
-// ---- client area and window
+// client area and window
 
 int TVxCustomTable::BorderWidth() const {
   if (borderStyle_ == TBorderStyle::bsNone) return 0;
@@ -253,7 +253,7 @@ void TVxCustomTable::ChangeScale(int M, int D) {
   InvalidateTable();
 }
 
-// ---- top-left cell and scrolling
+// top-left cell and scrolling
 
 void TVxCustomTable::SetTopLeftCell(int RowNum, int ColNum) {
   // Rows and columns may still be on their way in: the window normalises what was read.
@@ -425,7 +425,7 @@ void TVxCustomTable::GetDisplayedColNums(TVxTableNumberArray& NA) const {
   for (int i = 0; i < std::min(NA.Count, NA.NumElements); ++i) NA.Number.push_back(axis.NumberAt(i));
 }
 
-// ---- scroll bars
+// scroll bars
 
 void TVxCustomTable::tbSetScrollRange(TVxScrollBar bar) {
   const bool vertical = bar == otsbVertical;
@@ -563,12 +563,14 @@ void TVxCustomTable::ProcessScrollBarClick(TVxScrollBar ScrollBar, std::uint16_t
     SetLeftCol(first);
 }
 
-// ---- counts, locked area, rows and columns
+// counts, locked area, rows and columns
 
 void TVxCustomTable::SetLockedRows(int value) {
   TVxTableAxis& axis = layout_.RowAxis();
   if (!HandleAllocated()) {
-    axis.Locked = std::max(0, value);
+    // While loading the count may come before the RowLimit it must stay below: Loaded checks it then.
+    if (value < 0 || (!Loading() && value >= RowLimit())) return;
+    axis.Locked = value;
     if (!Loading()) axis.CalcLastPage();
     return;
   }
@@ -588,7 +590,9 @@ void TVxCustomTable::SetLockedRows(int value) {
 void TVxCustomTable::SetLockedCols(int value) {
   TVxTableAxis& axis = layout_.ColAxis();
   if (!HandleAllocated()) {
-    axis.Locked = std::max(0, value);
+    // While loading the count may come before the ColCount it must stay below: Loaded checks it then.
+    if (value < 0 || (!Loading() && value >= ColCount())) return;
+    axis.Locked = value;
     if (!Loading()) axis.CalcLastPage();
     return;
   }
@@ -769,7 +773,7 @@ void TVxCustomTable::tbRowsChanged(int RowNum1, int RowNum2, TVxTblActions Actio
   tbSetScrollPos(otsbVertical);
 }
 
-// ---- attributes, colours and options
+// attributes, colours and options
 
 void TVxCustomTable::tbRepaintAll() {
   if (Quiet() || !HandleAllocated()) return;
@@ -824,7 +828,7 @@ bool TVxCustomTable::InSelection(int RowNum, int ColNum) const {
   return HaveSelection() && selection_.IsCellSelected(RowNum, ColNum);
 }
 
-// ---- cells, data and blocks
+// cells, data and blocks
 
 TVxBaseTableCell* TVxCustomTable::tbFindCell(int RowNum, int ColNum) const {
   if (TVxBaseTableCell* cell = cells_->Cell(RowNum, ColNum)) return cell;
@@ -930,7 +934,7 @@ void TVxCustomTable::SetBlockFont(const tk::Font* font) {
            [&](int r, int c) { cells_->SetFont(r, c, font); });
 }
 
-// ---- window procedure
+// window procedure
 
 void TVxCustomTable::Dispatch(tk::Message& message) {
   switch (message.Msg) {
@@ -1003,7 +1007,7 @@ void TVxCustomTable::Dispatch(tk::Message& message) {
   }
 }
 
-// ---- event dispatchers
+// event dispatchers
 
 void TVxCustomTable::DoActiveCellChanged(int RowNum, int ColNum) {
   if (!Quiet() && OnActiveCellChanged) OnActiveCellChanged(this, RowNum, ColNum);

@@ -47,7 +47,7 @@ class TVxCustomTable : public TVxTableAncestor {
   ~TVxCustomTable() override;
   std::string ClassName() const override { return "TVxCustomTable"; }
 
-  // ---- layout
+  // layout
   int LockedRows() const { return layout_.RowAxis().Locked; }
   void SetLockedRows(int value);
   int LockedCols() const { return layout_.ColAxis().Locked; }
@@ -100,7 +100,7 @@ class TVxCustomTable : public TVxTableAncestor {
   QPoint ClientToWidget(tk::Point point) const;
   tk::Point WidgetToClient(const QPoint& point) const;
 
-  // ---- painting
+  // painting
   bool AllowRedraw() const { return redrawLock_ == 0; }
   void SetAllowRedraw(bool value);
   void InvalidateCell(int RowNum, int ColNum);
@@ -137,7 +137,7 @@ class TVxCustomTable : public TVxTableAncestor {
   void ResolveCellAttributes(int RowNum, int ColNum, TVxCellAttributes& CellAttr) override;
   void tbCellChanged(TVxTableCellAncestor* sender) override;
 
-  // ---- navigation
+  // navigation
   int ActiveRow() const { return activeRow_; }
   void SetActiveRow(int value) { SetActiveCell(value, activeCol_); }
   int ActiveCol() const { return activeCol_; }
@@ -147,7 +147,7 @@ class TVxCustomTable : public TVxTableAncestor {
   TVxTblKeyNeeds FilterKey(tk::Message& msg) override;
   const std::string& CmdTableName() const { return cmdTableName_; }
 
-  // ---- selection
+  // selection
   TVxTblOptionSet Options() const { return options_; }
   void SetOptions(TVxTblOptionSet value);
   bool HaveSelection() const { return selection_.HaveSelection(); }
@@ -163,7 +163,7 @@ class TVxCustomTable : public TVxTableAncestor {
   // Every displayed selected cell goes into `cells`, then the selection is cleared.
   void tbDeselectAll(TVxCellArray& cells);
 
-  // ---- editing
+  // editing
   bool StartEditingState();
   bool StopEditingState(bool SaveValue);
   bool SaveEditedData();
@@ -172,7 +172,7 @@ class TVxCustomTable : public TVxTableAncestor {
   // Whether `window` is the editor or a first child below it.
   bool tbEditCellHasFocus(QWidget* window) const;
 
-  // ---- mouse
+  // mouse
   TVxTblRegion CalcRowColFromXY(int X, int Y, int& RowNum, int& ColNum) const {
     return layout_.CalcRowColFromXY(X, Y, RowNum, ColNum);
   }
@@ -185,7 +185,7 @@ class TVxCustomTable : public TVxTableAncestor {
   int MoveToIndex() const { return moveToIndex_; }
   TVxDragShow* DragImage() const { return dragImage_.get(); }
 
-  // ---- cells, data and blocks
+  // cells, data and blocks
   TVxBaseTableCell* LockedRowsCell() const { return lockedRowsCell_; }
   void SetLockedRowsCell(TVxBaseTableCell* cell);
   // The cell component of a cell: its override, the locked-rows cell for a locked row, else its column's.
@@ -211,7 +211,7 @@ class TVxCustomTable : public TVxTableAncestor {
   void DefineProperties(tk::Filer& filer) override;
   void Loaded() override;
 
-  // ---- events
+  // events
   TCellNotifyEvent OnActiveCellChanged;
   TCellMoveNotifyEvent OnActiveCellMoving;
   TCellBeginEditNotifyEvent OnBeginEdit;
@@ -243,7 +243,7 @@ class TVxCustomTable : public TVxTableAncestor {
   TCellChangeNotifyEvent OnTopLeftCellChanging;
   TUserCommandEvent OnUserCommand;
 
-  // ---- the overridable dispatchers
+  // the overridable dispatchers
   virtual void DoActiveCellChanged(int RowNum, int ColNum);
   virtual void DoActiveCellMoving(std::uint16_t Command, int& RowNum, int& ColNum);
   virtual void DoBeginEdit(int RowNum, int ColNum, bool& AllowIt);

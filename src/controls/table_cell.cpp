@@ -15,7 +15,7 @@ const char* const kAdjustNames[] = {"otaDefault",      "otaTopLeft",    "otaTopC
 const char* const kTextStyleNames[] = {"tsFlat", "tsRaised", "tsLowered"};
 }  // namespace
 
-// ---- cell base
+// cell base
 
 TVxBaseTableCell::TVxBaseTableCell(tk::Component* owner) : TVxTableCellAncestor(owner) {}
 
@@ -237,8 +237,7 @@ TVxTblKeyNeeds TVxBaseTableCell::FilterTableKey(tk::Message& key) {
 void TVxBaseTableCell::GetProperties(tk::PropertyList& list) const {
   TVxTableCellAncestor::GetProperties(list);
   using C = TVxBaseTableCell;
-  list.push_back(tk::MakeProperty<C>("About", &C::About, &C::SetAbout));
-  list.back().Stored = [](const tk::Component&) { return false; };
+  list.push_back(AboutProperty());
   list.push_back(tk::MakeEnumProperty<C>("Access", &C::Access, &C::SetAccess, kAccessNames, otxDefault));
   list.push_back(tk::MakeEnumProperty<C>("Adjust", &C::Adjust, &C::SetAdjust, kAdjustNames, otaDefault));
   list.push_back(tk::MakeProperty<C>("Color", &C::Color, &C::SetColor));
@@ -254,7 +253,7 @@ void TVxBaseTableCell::GetProperties(tk::PropertyList& list) const {
   list.push_back(tk::MakeEnumProperty<C>("TextStyle", &C::TextStyle, &C::SetTextStyle, kTextStyleNames, tsFlat));
 }
 
-// ---- cell matrix
+// cell matrix
 
 TVxTableCells::~TVxTableCells() {
   rows_.ForAll(
@@ -494,7 +493,7 @@ void TVxTableCells::tcNotifyCellDeletion(TVxBaseTableCell* cell) {
   }
 }
 
-// ---- check glyphs
+// check glyphs
 
 struct TVxCellGlyphs::Entry {
   QImage Bitmap;

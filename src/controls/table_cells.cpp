@@ -84,7 +84,7 @@ void SetShortString(void* data, const std::string& text) {
   std::memcpy(bytes + 1, text.data(), length);
 }
 
-// ---- text painting
+// text painting
 
 void TVxTCBaseString::SetUseASCIIZStrings(bool value) {
   if (value == useASCIIZStrings_) return;
@@ -154,7 +154,7 @@ void TVxTCBaseString::GetProperties(tk::PropertyList& list) const {
   list.push_back(tk::MakeProperty<C>("UseWordWrap", &C::UseWordWrap, &C::SetUseWordWrap));
 }
 
-// ---- headings
+// headings
 
 tk::Point HeadingMarkerOrigin(const tk::Rect& cell, int width, int height, TVxTblAdjust adjust, int margin) {
   tk::Point p;
@@ -318,7 +318,7 @@ void TVxTCRowHead::GetProperties(tk::PropertyList& list) const {
   list.push_back(tk::MakeProperty<C>("ShowNumbers", &C::ShowNumbers, &C::SetShowNumbers, tk::Value(true)));
 }
 
-// ---- editors
+// editors
 
 namespace {
 
@@ -415,13 +415,12 @@ TVxTCMemoEdit::TVxTCMemoEdit(tk::Component* owner, QWidget* parent, TVxTCCustomM
     : tk::ControlT<QPlainTextEdit>(owner, parent), cell_(cell) {
   setFocusPolicy(Qt::ClickFocus);  // no tab stop
   PostFocusNotices(this, cell);
-  // The last text taken: a change that leaves Latin-1 or MaxLength goes back to it.
-  auto accepted = std::make_shared<QString>(toPlainText());
-  connect(this, &QPlainTextEdit::textChanged, this, [this, accepted] {
+  // A change that leaves Latin-1 or MaxLength goes back to the last text taken.
+  connect(this, &QPlainTextEdit::textChanged, this, [this] {
     const QString now = toPlainText();
     const bool latin1 = platform::IsLatin1(now);
     if (latin1 && (maxLength_ <= 0 || now.size() <= maxLength_)) {
-      *accepted = now;
+      accepted_ = now;
       tk::Guarded([this] {
         if (OnChange) OnChange(this);
       });
@@ -429,12 +428,18 @@ TVxTCMemoEdit::TVxTCMemoEdit(tk::Component* owner, QWidget* parent, TVxTCCustomM
     }
     if (!latin1) platform::Ui().Beep();
     QSignalBlocker block(this);
-    setPlainText(*accepted);
+    setPlainText(accepted_);
     moveCursor(QTextCursor::End);
   });
 }
 
 std::string TVxTCMemoEdit::Text() const { return EditorText(toPlainText()); }
+
+void TVxTCMemoEdit::LoadText(const std::string& text) {
+  accepted_ = platform::ToQString(text);
+  QSignalBlocker block(this);
+  setPlainText(accepted_);
+}
 
 bool TVxTCMemoEdit::event(QEvent* event) {
   if (IsTabTheTableWants(event, cell_)) {
@@ -555,7 +560,7 @@ void TVxTCMemoEdit::focusOutEvent(QFocusEvent* event) {
   });
 }
 
-// ---- editing cells
+// editing cells
 
 namespace {
 
@@ -621,19 +626,20 @@ void TVxTCCustomString::StartEditing(int, int, const tk::Rect& CellRect, const T
   InstallCellEvents(*editor, *this, OnChange);
 }
 
-void TVxTCCustomString::SaveText(void* Data, int bufferSize) {
+void TVxTCCustomString::SaveText(void* Data) {
   if (!editor_ || !Data) return;
   const std::string text = editor_->Text();
   if (UseASCIIZStrings())
-    CopyToBuffer(Data, text, bufferSize);
+    CopyToBuffer(Data, text, MaxLength() + 1);
   else
     SetShortString(Data, text.substr(0, std::min<std::size_t>(MaxLength(), 255)));
 }
 
-void TVxTCCustomString::SaveEditedData(void* Data) { SaveText(Data, MaxLength()); }
+// A save during the edit keeps what the save at its end keeps.
+void TVxTCCustomString::SaveEditedData(void* Data) { SaveText(Data); }
 
 void TVxTCCustomString::StopEditing(bool SaveValue, void* Data) {
-  if (SaveValue && Data) SaveText(Data, MaxLength() + 1);
+  if (SaveValue && Data) SaveText(Data);
   delete editor_.data();
 }
 
@@ -676,10 +682,7 @@ void TVxTCCustomMemo::StartEditing(int, int, const tk::Rect& CellRect, const TVx
   TVxTCMemoEdit* editor = CreateEditControl(Table());
   editor_ = editor;
   editor->SetMaxLength(MaxLength());
-  {
-    QSignalBlocker block(editor);
-    editor->setPlainText(Data ? platform::ToQString(static_cast<const char*>(Data)) : QString());
-  }
+  editor->LoadText(Data ? static_cast<const char*>(Data) : "");
   editor->document()->setModified(false);
   ApplyCellLook(*editor, *this, CellAttr);
   QPalette palette = editor->palette();
@@ -700,8 +703,14 @@ void TVxTCCustomMemo::StartEditing(int, int, const tk::Rect& CellRect, const TVx
   editor->show();
 }
 
+// The table reports a save in the middle of an edit as done, so the memo must really save; its buffer is
+// MaxLength characters, terminator included, as at the end of the edit.
+void TVxTCCustomMemo::SaveEditedData(void* Data) {
+  if (Data && editor_) CopyToBuffer(Data, editor_->Text(), MaxLength());
+}
+
 void TVxTCCustomMemo::StopEditing(bool SaveValue, void* Data) {
-  if (SaveValue && Data && editor_) CopyToBuffer(Data, editor_->Text(), MaxLength());
+  if (SaveValue && Data) SaveEditedData(Data);
   delete editor_.data();
 }
 

@@ -138,6 +138,8 @@ class TVxTCMemoEdit : public tk::ControlT<QPlainTextEdit> {
   // 0: no limit.
   void SetMaxLength(int value) { maxLength_ = value; }
   std::string Text() const;
+  // The cell's text, taken without a change event; a change the editor refuses goes back to it.
+  void LoadText(const std::string& text);
 
   tk::NotifyEvent OnChange;
   tk::NotifyEvent OnDblClick;
@@ -169,6 +171,7 @@ class TVxTCMemoEdit : public tk::ControlT<QPlainTextEdit> {
 
   TVxTCCustomMemo* cell_;
   int maxLength_ = 0;
+  QString accepted_;  // the last text taken
 };
 
 // A single-line editing cell.
@@ -204,8 +207,8 @@ class TVxTCCustomString : public TVxTCBaseString {
   tk::NotifyEvent OnChange;
 
  private:
-  // The editor's text into `Data`, through a buffer of `bufferSize` characters for zero-terminated data.
-  void SaveText(void* Data, int bufferSize);
+  // The editor's first MaxLength characters into `Data` (a zero-terminated buffer of MaxLength + 1).
+  void SaveText(void* Data);
 
   std::uint16_t maxLength_ = 0;
   bool autoAdvanceChar_ = false;
@@ -241,6 +244,7 @@ class TVxTCCustomMemo : public TVxTCBaseString {
   QWidget* EditHandle() override { return editor_; }
   void EditHide() override;
   void EditMove(const tk::Rect& CellRect) override;
+  void SaveEditedData(void* Data) override;
   void StartEditing(int RowNum, int ColNum, const tk::Rect& CellRect, const TVxCellAttributes& CellAttr,
                     TVxTblEditorStyle CellStyle, void* Data) override;
   void StopEditing(bool SaveValue, void* Data) override;

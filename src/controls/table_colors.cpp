@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 
 namespace controls {
 
-// ---- colours
+// colours
 
 void TVxTableColors::Changed() {
   if (OnChange) OnChange(this);
@@ -31,7 +32,7 @@ void TVxTableColors::Assign(const TVxTableColors& source) {
   Changed();
 }
 
-// ---- grid pens
+// grid pens
 
 void TVxGridPen::Changed() {
   if (OnChange) OnChange(this);
@@ -88,7 +89,7 @@ void TVxGridPenSet::Assign(const TVxGridPenSet& source) {
   cellWhenUnfocused_.Assign(source.cellWhenUnfocused_);
 }
 
-// ---- selection list
+// selection list
 
 namespace {
 constexpr std::size_t kRangeGrowth = 16;
@@ -100,7 +101,21 @@ TVxSelectionList::TVxSelectionList(int RowCount, int ColCount) {
 }
 
 void TVxSelectionList::SetRowCount(int value) {
-  if (value >= 0) rowCount_ = value;
+  if (value < 0) return;
+  const bool shrinking = value < rowCount_;
+  rowCount_ = value;
+  if (!shrinking) return;
+  // Ranges past the new end would be reported by Iterate as rows that no longer exist.
+  for (int col = 0; col < ColCount(); ++col) {
+    if (columns_[static_cast<std::size_t>(col)]) DeselectRows(col, value, std::numeric_limits<int>::max());
+  }
+  if (value == 0) {
+    noPending_ = true;
+    return;
+  }
+  anchorRow_ = std::min(anchorRow_, value - 1);
+  currentRow_ = std::min(currentRow_, value - 1);
+  if (!noPending_) UpdatePending();
 }
 
 void TVxSelectionList::SetColCount(int value) {
@@ -236,7 +251,7 @@ std::vector<TVxRowRange> TVxSelectionList::Ranges(int Col) const {
   return *columns_[static_cast<std::size_t>(Col)];
 }
 
-// ---- cell array
+// cell array
 
 void TVxCellArray::AddCell(int Row, int Col) {
   const TVxCellAddress address{Row, Col};

@@ -123,7 +123,8 @@ class TVxSelectionList : public TVxTableObject {
 
   int RowCount() const { return rowCount_; }
   int ColCount() const { return static_cast<int>(columns_.size()); }
-  // Negative values are ignored; shrinking frees the dropped columns' ranges.
+  // Negative values are ignored; shrinking drops the ranges (and clamps the pending rectangle) past the new
+  // end, as shrinking the columns frees the dropped columns' ranges.
   void SetRowCount(int value);
   void SetColCount(int value);
 

@@ -210,7 +210,7 @@ void TVxCustomTable::StartEditKey(std::uintptr_t wParam, std::intptr_t) {
   QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyRelease, qtKey, modifiers, text));
 }
 
-// ---- focus
+// focus
 
 bool TVxCustomTable::eventFilter(QObject* watched, QEvent* event) {
   // Shift+Tab out of the editor lands on the table first, the editor's parent in the focus chain.

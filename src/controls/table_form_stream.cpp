@@ -1,5 +1,6 @@
 // What the table writes into a form stream: its published properties and the "RowData" and "ColData" lists,
 // and the cell links it resolves once loaded.
+#include <algorithm>
 #include <iterator>
 
 #include "controls/misc.h"
@@ -8,7 +9,7 @@
 
 namespace controls {
 
-// ---- rows, columns and cell links
+// rows, columns and cell links
 
 TVxStreamList TVxCustomTable::WriteRowData() const {
   TVxStreamList list;
@@ -85,6 +86,13 @@ void TVxCustomTable::tbResolveCellLinks() {
 
 void TVxCustomTable::Loaded() {
   TVxTableAncestor::Loaded();
+  // A stream may carry locked counts the row limit or column count never reached.
+  TVxTableAxis& rows = layout_.RowAxis();
+  TVxTableAxis& cols = layout_.ColAxis();
+  rows.Locked = std::clamp(rows.Locked, 0, std::max(0, RowLimit() - 1));
+  cols.Locked = std::clamp(cols.Locked, 0, std::max(0, ColCount() - 1));
+  rows.First = std::max(rows.First, rows.Locked);
+  cols.First = std::max(cols.First, cols.Locked);
   selection_.SetRowCount(RowLimit());
   selection_.SetColCount(ColCount());
   tbClampBlocks();
@@ -102,7 +110,7 @@ void TVxCustomTable::Loaded() {
   InvalidateTable();
 }
 
-// ---- the published form
+// the published form
 
 namespace {
 

@@ -21,7 +21,7 @@ int FindInxIn(const TVxTblDisplayArray* da, int n) {
 
 }  // namespace
 
-// ---- one direction
+// one direction
 
 int TVxTableAxis::Inc(int n, int direction) const {
   const int count = Count();
@@ -154,7 +154,7 @@ int TVxTableAxis::PageBackFirst() const {
   return candidate;
 }
 
-// ---- both directions
+// both directions
 
 TVxTableLayout::TVxTableLayout() {
   rows_.Count = [this] { return rowsSource_ ? rowsSource_->Limit() : 0; };
@@ -254,7 +254,8 @@ tk::Rect TVxTableLayout::CellRect(int RowNum, int ColNum) const {
 }
 
 namespace {
-// The divisor a scaled vertical bar works with: from the row count, chosen by the last top row.
+// The one divisor a scaled vertical bar works with, for its range, position and thumb alike (different ones
+// make the thumb jump after a drag): from the row count, chosen by the last top row.
 int VerticalScale(int lastTop, int rowCount) {
   return (lastTop == TVxTableLayout::ScaledRowCount ? rowCount / 64 : rowCount / 1024) + 1;
 }
@@ -264,8 +265,7 @@ TVxScrollRange TVxTableLayout::VerticalRange() const {
   const int last = rows_.Last;
   if (last < ScaledRowCount)
     return {rows_.Locked, rows_.CountVisible(rows_.Locked, last - 1) > 0 ? last : rows_.Locked};
-  const int k = last == ScaledRowCount ? last / 64 : last / 1024;
-  return {rows_.Locked, last / (k + 1)};
+  return {rows_.Locked, last / VerticalScale(last, rows_.Count())};
 }
 
 int TVxTableLayout::VerticalPosition() const {
@@ -278,7 +278,8 @@ int TVxTableLayout::VerticalThumbRow(int position) const {
   if (rows_.Last < ScaledRowCount) return position;
   if (position == rows_.Locked) return rows_.Locked;
   const int d = VerticalScale(rows_.Last, count);
-  if (position == count / d) return count - 1;
+  // The bottom of the bar is the end of the table (the top-left clamp makes it the last page).
+  if (position >= rows_.Last / d || position == count / d) return count - 1;
   return position * d;
 }
 
@@ -287,7 +288,8 @@ int TVxTableLayout::HScrollPosCount() const { return cols_.CountVisible(cols_.Lo
 int TVxTableLayout::HorizontalPosition() const { return cols_.CountVisible(cols_.Locked, cols_.First - 1); }
 
 int TVxTableLayout::HorizontalThumbCol(int position) const {
-  int col = cols_.Locked;
+  // Position 0 is the first visible column, which need not be the first non-locked one.
+  int col = cols_.Inc(cols_.Locked, 0);
   for (int i = 0; i < position; ++i) col = cols_.Inc(col, +1);
   return col;
 }

@@ -63,7 +63,7 @@ void TVxCustomTable::mouseDoubleClickEvent(QMouseEvent* event) {
   });
 }
 
-// ---- the left button
+// the left button
 
 void TVxCustomTable::WMLButtonDown(int x, int y, tk::ShiftState shift) {
   MouseDown(Qt::LeftButton, shift, x, y);
@@ -243,7 +243,7 @@ void TVxCustomTable::CancelMode() {
   if (state_.Contains(otsMouseSelect)) SetState({otsNormal}, {otsMouseSelect});
 }
 
-// ---- the cursor
+// the cursor
 
 void TVxCustomTable::SetCursorFor(int x, int y) {
   if (state_.Contains(otsUnfocused) || InEditingState()) {
@@ -287,7 +287,7 @@ int TVxCustomTable::DesignerHitTest(int X, int Y) const {
   return layout_.IsInMoveArea(X, Y).Found ? 1 : 0;
 }
 
-// ---- sizing and moving
+// sizing and moving
 
 int TVxCustomTable::SizeStart() const {
   const TVxTableAxis& axis = state_.Contains(otsDoingRow) ? layout_.RowAxis() : layout_.ColAxis();

@@ -87,7 +87,7 @@ std::uint16_t TVxCustomTable::TranslateKey(std::uint16_t key, tk::ShiftState shi
   return controller->EntryCommands().TranslateKeyUsing({cmdTableName_}, key, shift);
 }
 
-// ---- keys
+// keys
 
 void TVxCustomTable::KeyDown(std::uint16_t& key, tk::ShiftState shift) {
   if (OnKeyDown) OnKeyDown(this, key, shift);
@@ -204,7 +204,7 @@ void TVxCustomTable::DoOnMouseWheel(tk::ShiftState shift, int delta, int x, int 
     MoveActiveCell(delta >= 0 ? ccUp : ccDown);
 }
 
-// ---- moving the active cell
+// moving the active cell
 
 void TVxCustomTable::SetActiveCell(int RowNum, int ColNum) {
   if (Loading()) {

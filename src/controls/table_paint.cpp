@@ -98,7 +98,7 @@ tk::Rect ReduceByEffect(tk::Rect r, TGridEffect effect) {
 
 }  // namespace
 
-// ---- invalidation
+// invalidation
 
 void TVxCustomTable::InvalidateDisplayed(int firstRowInx, int lastRowInx, int firstColInx, int lastColInx,
                                          TVxCellArray& into) {
@@ -165,7 +165,7 @@ void TVxCustomTable::InvalidateTableNotLockedRows() {
   invalid_.AddUnusedBit();
 }
 
-// ---- the redraw lock
+// the redraw lock
 
 void TVxCustomTable::SetAllowRedraw(bool value) {
   if (!value) {
@@ -218,7 +218,7 @@ void TVxCustomTable::FlushDrawing() {
   repaint(QRect(bw, bw, ClientWidth(), ClientHeight()));
 }
 
-// ---- painting
+// painting
 
 void TVxCustomTable::EnsureSurface() {
   const QSize size(ClientWidth(), ClientHeight());
@@ -485,7 +485,7 @@ tk::Rect TVxCustomTable::EditorRect() const {
   return ReduceByEffect(layout_.CellRect(activeRow_, activeCol_), gridPenSet_.NormalGrid().Effect());
 }
 
-// ---- attributes
+// attributes
 
 void TVxCustomTable::ResolveCellAttributes(int RowNum, int ColNum, TVxCellAttributes& CellAttr) {
   const TVxSparseAttr over = cells_->ResolveFullAttr(RowNum, ColNum);

@@ -6,7 +6,7 @@
 
 namespace controls {
 
-// ---- rows
+// rows
 
 TVxTableRows::~TVxTableRows() {
   records_.ForAll(
@@ -184,7 +184,7 @@ void TVxTableRows::rwScaleHeights(int M, int D) {
       false);
 }
 
-// ---- columns
+// columns
 
 TVxTableColumn::~TVxTableColumn() {
   if (defaultCell_) defaultCell_->DecRefs();

@@ -16,11 +16,11 @@ namespace {
 
 constexpr std::int64_t MaxElapsed = 2147483647;
 
-// Milliseconds from `since` to `now`. Across the tick counter's wrap the count comes out one short, as the
-// original's formula (MaxLongInt - since + now - MinLongInt, in 32 bits) gives it.
-std::int64_t TicksSince(std::uint32_t since, std::uint32_t now) {
-  if (since <= now) return now - since;
-  return static_cast<std::uint32_t>(now - since - 1u);
+// Milliseconds from `since` to `now`, capped where a 64-bit difference would pass the elapsed time's range.
+// The tick count is 64 bits wide and never wraps, so no firing is lost or doubled after 49.7 days.
+std::int64_t TicksSince(std::uint64_t since, std::uint64_t now) {
+  if (since >= now) return 0;
+  return static_cast<std::int64_t>(std::min<std::uint64_t>(now - since, MaxElapsed));
 }
 
 const bool kRegistered =
@@ -42,9 +42,7 @@ std::string TVxTimerPool::About() const { return VxVersionText; }
 
 void TVxTimerPool::GetProperties(tk::PropertyList& list) const {
   tk::Component::GetProperties(list);
-  tk::PropertyInfo about = tk::MakeProperty<TVxTimerPool>("About", &TVxTimerPool::About, &TVxTimerPool::SetAbout);
-  about.Stored = [](const tk::Component&) { return false; };
-  list.push_back(std::move(about));
+  list.push_back(AboutProperty());
 }
 
 std::int32_t TVxTimerPool::Add(TVxTriggerEvent handler, std::uint32_t interval) {
@@ -54,13 +52,14 @@ std::int32_t TVxTimerPool::Add(TVxTriggerEvent handler, std::uint32_t interval) 
   } catch (const std::bad_alloc&) {
     return -1;
   }
-  const std::uint32_t now = tk::Svc().TickCount();
+  const std::uint64_t now = tk::Svc().TickCount64();
   t->Handle = 0;
   for (const auto& other : triggers_) t->Handle = std::max(t->Handle, other->Handle + 1);
   t->StartTime = now;
   t->Interval = std::max(interval, MinInterval);
   t->LastFired = now;
   t->Handler = std::move(handler);
+  t->Serial = ++serials_;
   const std::int32_t handle = t->Handle;
   triggers_.push_back(std::move(t));
   CountEnabled();
@@ -111,13 +110,13 @@ TVxTimerPool::Trigger& TVxTimerPool::Get(std::int32_t handle) const {
   return *t;
 }
 
-void TVxTimerPool::ResetElapsedTime(std::int32_t handle) { Get(handle).StartTime = tk::Svc().TickCount(); }
+void TVxTimerPool::ResetElapsedTime(std::int32_t handle) { Get(handle).StartTime = tk::Svc().TickCount64(); }
 
 std::int32_t TVxTimerPool::GetElapsedTriggerTime(std::int32_t handle) {
   Trigger& t = Get(handle);
   // Once saturated it stays there: the value no longer means anything that could grow.
   if (t.Elapsed < MaxElapsed)
-    t.Elapsed = static_cast<std::int32_t>(std::min(TicksSince(t.StartTime, tk::Svc().TickCount()), MaxElapsed));
+    t.Elapsed = static_cast<std::int32_t>(std::min(TicksSince(t.StartTime, tk::Svc().TickCount64()), MaxElapsed));
   return t.Elapsed;
 }
 
@@ -169,30 +168,34 @@ void TVxTimerPool::WindowProc(tk::Message& message) {
 }
 
 void TVxTimerPool::DoTriggerNotification() {
-  const std::uint32_t now = tk::Svc().TickCount();
-  // Handlers may add and remove triggers: the count is read again at every step.
-  std::size_t i = 0;
-  while (i < triggers_.size()) {
-    Trigger& t = *triggers_[i];
-    if (!t.Enabled) {
-      ++i;
-      continue;
+  const std::uint64_t now = tk::Svc().TickCount64();
+  // Handlers may add and remove triggers: the pass walks the triggers there were when it began and looks
+  // each one up again, so none is skipped, fired twice or used after it was freed. A trigger added during
+  // the pass waits for the next one, even when it took the handle of one that was removed.
+  std::vector<std::pair<std::int32_t, std::uint64_t>> pass;
+  pass.reserve(triggers_.size());
+  for (const auto& t : triggers_) pass.emplace_back(t->Handle, t->Serial);
+  std::size_t at = 0;  // where the next trigger stands while no handler changed the list
+  for (const auto& [handle, serial] : pass) {
+    if (at >= triggers_.size() || triggers_[at]->Handle != handle) {
+      auto it = std::find_if(triggers_.begin(), triggers_.end(), [&](const auto& t) { return t->Handle == handle; });
+      if (it == triggers_.end()) continue;
+      at = static_cast<std::size_t>(it - triggers_.begin());
     }
-    const std::int64_t e = TicksSince(t.LastFired, now);
+    Trigger* t = triggers_[at].get();
+    ++at;
+    if (t->Serial != serial || !t->Enabled) continue;
+    const std::int64_t e = TicksSince(t->LastFired, now);
     // Fires up to 27 ms early, half a tick of the original's 55 ms timer.
-    if (e < static_cast<std::int64_t>(t.Interval) - 27) {
-      ++i;
-      continue;
+    if (e < static_cast<std::int64_t>(t->Interval) - 27) continue;
+    t->LastFired = now;
+    const std::uint32_t interval = t->Interval;
+    const auto elapsed = static_cast<std::int32_t>(std::min(t->Elapsed + e, MaxElapsed));
+    const TVxTriggerEvent handler = t->Handler;
+    if (!t->Repeating) {
+      Remove(handle);  // t is gone from here on
+      --at;
     }
-    t.LastFired = now;
-    const std::int32_t handle = t.Handle;
-    const std::uint32_t interval = t.Interval;
-    const auto elapsed = static_cast<std::int32_t>(std::min(t.Elapsed + e, MaxElapsed));
-    const TVxTriggerEvent handler = t.Handler;
-    if (t.Repeating)
-      ++i;
-    else
-      Remove(handle);  // the scan goes on at the same index
     if (handler) handler(this, handle, interval, elapsed);
     if (OnAllTriggers) OnAllTriggers(this, handle, interval, elapsed);
   }
@@ -204,14 +207,14 @@ void TVxTimerPool::CountEnabled() {
 }
 
 void TVxTimerPool::CalcNewInterval() {
-  const std::uint32_t now = tk::Svc().TickCount();
+  const std::uint64_t now = tk::Svc().TickCount64();
   // 32-bit arithmetic as the original's: the interval is compared unsigned, the time left signed, so an
   // overdue trigger makes the period negative until the end.
   std::uint32_t p = UINT32_MAX;
   for (const auto& t : triggers_) {
     if (!t->Enabled) continue;
     if (t->Interval < p) p = t->Interval;
-    const std::int64_t elapsed = t->LastFired > now ? MaxElapsed : now - t->LastFired;
+    const std::int64_t elapsed = TicksSince(t->LastFired, now);
     const auto left =
         static_cast<std::int32_t>(static_cast<std::uint32_t>(t->Interval - static_cast<std::uint32_t>(elapsed)));
     if (left < static_cast<std::int32_t>(p)) p = static_cast<std::uint32_t>(left);

@@ -132,13 +132,14 @@ class TVxTimerPool : public tk::Component {
  private:
   struct Trigger {
     std::int32_t Handle = 0;
-    std::uint32_t StartTime = 0;
+    std::uint64_t StartTime = 0;
     std::int32_t Elapsed = 0;
     std::uint32_t Interval = 0;
-    std::uint32_t LastFired = 0;
+    std::uint64_t LastFired = 0;
     TVxTriggerEvent Handler;
     bool Enabled = true;
     bool Repeating = true;
+    std::uint64_t Serial = 0;  // tells a trigger from a later one that took its handle
   };
 
   Trigger* Find(std::int32_t handle) const;
@@ -157,6 +158,7 @@ class TVxTimerPool : public tk::Component {
   int enabledCount_ = 0;
   bool timerRunning_ = false;
   bool notifying_ = false;
+  std::uint64_t serials_ = 0;
 };
 
 }  // namespace controls

@@ -95,7 +95,7 @@ TVxCustomVirtualListBox::TVxCustomVirtualListBox(tk::Component* owner, QWidget* 
 
 TVxCustomVirtualListBox::~TVxCustomVirtualListBox() { autoScroll_->stop(); }
 
-// ---- properties
+// properties
 
 void TVxCustomVirtualListBox::SetAutoRowHeight(bool value) {
   if (value == autoRowHeight_) return;
@@ -267,7 +267,7 @@ void TVxCustomVirtualListBox::Loaded() {
   AfterResize();
 }
 
-// ---- geometry
+// geometry
 
 int TVxCustomVirtualListBox::BorderWidth() const {
   if (borderStyle_ == TBorderStyle::bsNone) return 0;
@@ -399,7 +399,7 @@ void TVxCustomVirtualListBox::CreateWnd() {
   AfterResize();
 }
 
-// ---- invalidation and painting
+// invalidation and painting
 
 void TVxCustomVirtualListBox::InvalidateRect(const tk::Rect& rect) {
   const tk::Rect r = Intersection(rect, ClientRect());
@@ -635,7 +635,7 @@ void TVxCustomVirtualListBox::ScrollArea(tk::Rect area, int distance, bool smoot
   update(box.translated(bw, bw));
 }
 
-// ---- top index and scrolling
+// top index and scrolling
 
 void TVxCustomVirtualListBox::SetTopIndex(std::int32_t index) {
   if (Designing() || index == topIndex_) return;
@@ -777,7 +777,7 @@ void TVxCustomVirtualListBox::DoOnMouseWheel(tk::ShiftState shift, int delta, in
   for (int i = 0; i < 3; ++i) tk::SendMessage(*this, WM_VSCROLL, delta < 0 ? SB_LINEDOWN : SB_LINEUP);
 }
 
-// ---- items and selection
+// items and selection
 
 void TVxCustomVirtualListBox::SetFocusedIndex(std::int32_t index) {
   if (index == focusedIndex_) return;
@@ -880,9 +880,13 @@ void TVxCustomVirtualListBox::MoveTo(std::int32_t index) {
 }
 
 void TVxCustomVirtualListBox::InsertItemsAt(std::int32_t count, std::int32_t index) {
+  // Only as many as still fit, so neither the count nor the item index can pass the maximum.
+  count = std::min(count, MaxItems - numItems_);
+  if (count <= 0) return;
+  index = std::clamp(index, 0, numItems_);
   const std::int32_t remembered = itemIndex_;
   itemIndex_ = -1;
-  SetCount(static_cast<std::int32_t>(std::min<std::int64_t>(MaxItems, static_cast<std::int64_t>(numItems_) + count)));
+  SetCount(numItems_ + count);
   if (!Updating() && static_cast<std::int64_t>(index) - topIndex_ < rows_) {
     tk::Rect area = ItemArea();
     if (index >= topIndex_) area.Top = ItemRect(index).Top;
@@ -894,6 +898,11 @@ void TVxCustomVirtualListBox::InsertItemsAt(std::int32_t count, std::int32_t ind
 }
 
 void TVxCustomVirtualListBox::DeleteItemsAt(std::int32_t count, std::int32_t index) {
+  // Only items that exist: at most those from the index to the end.
+  if (index < 0) index = 0;
+  if (index >= numItems_) return;
+  count = std::min(count, numItems_ - index);
+  if (count <= 0) return;
   const std::int32_t remembered = itemIndex_;
   itemIndex_ = -1;
   if (!Updating()) UpdateWindow();
@@ -936,7 +945,7 @@ void TVxCustomVirtualListBox::SetTabStops(const std::vector<int>& stops) {
   if (useTabStops_) Invalidate();
 }
 
-// ---- events and overridable steps
+// events and overridable steps
 
 void TVxCustomVirtualListBox::DoOnDrawItem(std::int32_t index, const tk::Rect& rect, const std::string& s) {
   if (OnDrawItem) OnDrawItem(this, index, rect, s);
@@ -1000,7 +1009,7 @@ void TVxCustomVirtualListBox::DoOnUserCommand(std::uint16_t command) {
   if (OnUserCommand) OnUserCommand(this, command);
 }
 
-// ---- keys
+// keys
 
 bool TVxCustomVirtualListBox::DoCommand(std::uint16_t command) {
   const std::int32_t current = itemIndex_;
@@ -1129,7 +1138,7 @@ void TVxCustomVirtualListBox::keyReleaseEvent(QKeyEvent* event) {
   event->accept();
 }
 
-// ---- mouse
+// mouse
 
 void TVxCustomVirtualListBox::MouseDown(Qt::MouseButton button, tk::ShiftState shift, int x, int y) {
   if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
@@ -1255,7 +1264,7 @@ void TVxCustomVirtualListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   });
 }
 
-// ---- window procedure
+// window procedure
 
 void TVxCustomVirtualListBox::Dispatch(tk::Message& message) {
   switch (message.Msg) {

@@ -1,11 +1,14 @@
 #pragma once
 // Controls: a QWidget with the component model and a window procedure. Graphic controls paint through a
 // Canvas in Paint(); windowed controls also make their "window" lazily (CreateWnd on first show).
+#include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QWheelEvent>
 #include <QWidget>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -15,6 +18,7 @@
 #include "tk/exception.h"
 #include "tk/font.h"
 #include "tk/message.h"
+#include "tk/services.h"
 #include "tk/types.h"
 
 namespace tk {
@@ -27,12 +31,47 @@ ShiftState ShiftFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons
 // The widget that stands for `owner` when it is a control: the default parent of a control it owns.
 QWidget* WidgetOf(Component* component);
 
+// Runs `show`, during which Qt may make windows: the first exception a window's creation raised meanwhile
+// is thrown from here, never through Qt's event dispatch.
+void RaisingCreationErrors(const std::function<void()>& show);
+// Where a window's creation failed inside a show event: kept for RaisingCreationErrors when one runs, else
+// handed to the application's handler (nobody asked for the window).
+void CreationFailed(std::exception_ptr error);
+
+// Whether `caption` has `key` (a letter or digit, either case) as its accelerator: the character after the
+// first "&" that is not a doubled one.
+bool IsAccel(int key, const std::string& caption);
+
+// Keyboard routing of the toolkit's windowed controls, called from a control's event(): offers a key the
+// control does not want (by its answer to WM_GETDLGCODE and CM_WANTSPECIALKEY) to its form, Tab and the
+// arrows as focus moves, characters as accelerators. True when the form took the key.
+bool OfferKeyToForm(QWidget* control, MessageTarget& target, QKeyEvent* event);
+// Whether the control keeps a key the application's shortcuts would otherwise take.
+bool ControlWantsShortcut(MessageTarget& target, QKeyEvent* event);
+
+// The widget that had the focus before the one now receiving it (null when it came from outside).
+QWidget* FocusPredecessor();
+void TrackFocus();
+
+// Mouse capture: the widget holding it gets every mouse event, also outside itself. Taking it from another
+// control sends that control WM_CANCELMODE; null releases it without.
+void SetCaptureControl(QWidget* widget);
+QWidget* CaptureControl();
+
+// A widget's position among its parent's focusable children in tab order; -1 for one that takes no focus.
+int TabOrderOf(QWidget* widget);
+// Moves it there (an index past the end makes it last).
+void SetTabOrderOf(QWidget* widget, int index);
+// Focusable: it and its parents up to its window visible and enabled, and a focus policy.
+bool CanFocusWidget(const QWidget* widget);
+
 template <class W>
 class ControlT : public W, public Component, public MessageTarget {
  public:
   explicit ControlT(Component* owner, QWidget* parent = nullptr)
       : W(parent ? parent : WidgetOf(owner)), Component(owner) {
     this->setMouseTracking(true);
+    TrackFocus();
     font_.SetQ(this->font());
     font_.SetColor(clWindowText);
     // Controls are visible unless hidden, also when made on a form that already shows.
@@ -60,11 +99,13 @@ class ControlT : public W, public Component, public MessageTarget {
 
   // The original's Visible: the control's own flag, whether or not its parent shows.
   bool Visible() const { return !this->isHidden(); }
+  // An exception raised while a window is made for the show comes from here.
   void SetVisible(bool visible) {
     if (visible == Visible()) return;
-    this->setVisible(visible);
+    RaisingCreationErrors([&] { this->setVisible(visible); });
     SendMessage(*this, CM_VISIBLECHANGED, visible ? 1 : 0);
   }
+  void Show() { SetVisible(true); }
 
   TColor Color() const { return color_; }
   void SetColor(TColor color) {
@@ -84,6 +125,39 @@ class ControlT : public W, public Component, public MessageTarget {
     SendMessage(*this, CM_FONTCHANGED);
   }
 
+  // Tab stop: reached by Tab; a control that takes no focus at all stays so.
+  bool TabStop() const { return (this->focusPolicy() & Qt::TabFocus) != 0; }
+  void SetTabStop(bool value) {
+    if (this->focusPolicy() == Qt::NoFocus) return;
+    this->setFocusPolicy(value ? Qt::StrongFocus : Qt::ClickFocus);
+  }
+  int TabOrder() const { return TabOrderOf(const_cast<ControlT*>(this)); }
+  void SetTabOrder(int index) { SetTabOrderOf(this, index); }
+  bool CanFocus() const { return CanFocusWidget(this); }
+  bool Focused() const { return this->hasFocus(); }
+  void SetFocus() { this->setFocus(Qt::OtherFocusReason); }
+
+  // The keys the control takes itself (DLGC_ flags); the answer to WM_GETDLGCODE. -1 leaves every key to
+  // the widget's own handling, as Qt has it.
+  int DialogCodes() const { return dialogCodes_; }
+  void SetDialogCodes(int codes) { dialogCodes_ = codes; }
+
+  bool MouseCapture() const { return CaptureControl() == this; }
+  void SetMouseCapture(bool value) {
+    if (value == MouseCapture()) return;
+    SetCaptureControl(value ? this : nullptr);
+  }
+
+  // The cursor by the toolkit's cursor number (crDefault, crIBeam, ... or a registered one).
+  int Cursor() const { return cursor_; }
+  void SetCursor(int cursor) {
+    cursor_ = cursor;
+    if (cursor == crDefault)
+      this->unsetCursor();
+    else
+      this->setCursor(CursorShape(cursor));
+  }
+
   void Invalidate() { this->update(); }
   // Paints at once, inside a paint event, as the original's immediate repaint did.
   void Repaint() { this->repaint(); }
@@ -96,6 +170,12 @@ class ControlT : public W, public Component, public MessageTarget {
       case CM_COLORCHANGED:
       case CM_FONTCHANGED:
         Invalidate();
+        break;
+      case WM_GETDLGCODE:
+        message.Result = dialogCodes_ < 0 ? 0 : dialogCodes_;
+        break;
+      case WM_CANCELMODE:
+        SetMouseCapture(false);
         break;
       default:
         MessageTarget::Dispatch(message);
@@ -127,6 +207,23 @@ class ControlT : public W, public Component, public MessageTarget {
 
   bool event(QEvent* event) override {
     if (HandleMessageEvent(event, *this)) return true;
+    if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (dialogCodes_ >= 0) {
+        if (OfferKeyToForm(this, *this, key)) return true;
+        // A Tab the control wants is its own key, not Qt's focus move.
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+            ControlWantsShortcut(*this, key)) {
+          this->keyPressEvent(key);
+          return true;
+        }
+      }
+    } else if (event->type() == QEvent::ShortcutOverride && dialogCodes_ >= 0) {
+      if (ControlWantsShortcut(*this, static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+      }
+    }
     return W::event(event);
   }
   void paintEvent(QPaintEvent*) override {
@@ -142,13 +239,16 @@ class ControlT : public W, public Component, public MessageTarget {
     W::mouseReleaseEvent(e);
     if (e->button() == Qt::LeftButton && this->rect().contains(e->position().toPoint())) Click();
   }
+  // The word parameter names the other window by its handle: the one that lost the focus, or the one
+  // taking it (FindControl gives it back).
   void focusInEvent(QFocusEvent* e) override {
     W::focusInEvent(e);
-    SendMessage(*this, WM_SETFOCUS);
+    SendMessage(*this, WM_SETFOCUS, HandleOf(FocusPredecessor()));
   }
   void focusOutEvent(QFocusEvent* e) override {
     W::focusOutEvent(e);
-    SendMessage(*this, WM_KILLFOCUS);
+    QWidget* taking = QApplication::focusWidget();
+    SendMessage(*this, WM_KILLFOCUS, HandleOf(taking == this ? nullptr : taking));
   }
   void wheelEvent(QWheelEvent* e) override {
     // Packed as the platform packs it: keys and buttons in the low word, the signed delta in the high word.
@@ -164,6 +264,8 @@ class ControlT : public W, public Component, public MessageTarget {
 
   tk::Font font_;
   TColor color_ = clBtnFace;
+  int dialogCodes_ = -1;
+  int cursor_ = crDefault;
 };
 
 // A control without a window of its own: it paints on its parent's surface and takes no focus.
@@ -202,6 +304,25 @@ class Form : public CustomControl {
   // A form streams the components it owns as its children, and owns what it reads.
   void GetChildren(const std::function<void(Component*)>& proc, Component* root) override;
   Component* GetChildOwner() override { return this; }
+
+  // The control that has the focus in this form (or had it last, while the form is inactive).
+  QWidget* ActiveControl() const;
+  void SetActiveControl(QWidget* control);
+  // The next control from `current` in tab order (null `current`: from the start), wrapping; only tab stops
+  // when `checkTabStop`; only `current`'s siblings when `checkParent`. Null when there is no other.
+  QWidget* FindNextControl(QWidget* current, bool forward, bool checkTabStop, bool checkParent) const;
+  // Focuses that next control: the next tab stop (checkTabStop, as Tab), else the next of `current`'s
+  // siblings (as the arrows).
+  void SelectNext(QWidget* current, bool forward, bool checkTabStop);
+
+  // A key the focused control did not want: Tab moves through the tab stops (Shift+Tab backwards), the
+  // arrows to the next (Right, Down) or previous (Left, Up) control among the focused one's siblings.
+  // True when the form took the key.
+  virtual bool DialogKey(std::uint16_t key, ShiftState shift);
+  // An accelerator character: offered to the form's controls (CM_DIALOGCHAR) until one takes it.
+  virtual bool DialogChar(int key);
+
+  void Dispatch(Message& message) override;
 };
 
 // The first form up the parent chain of `widget` (not the widget itself), else null.

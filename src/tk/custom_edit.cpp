@@ -68,6 +68,8 @@ class CustomEdit::MaskStyle : public QProxyStyle {
 
 CustomEdit::CustomEdit(Component* owner, QWidget* parent) : ControlT<QLineEdit>(owner, parent) {
   setFocusPolicy(Qt::StrongFocus);
+  // As the platform's edit box answers: arrows and characters are its own.
+  dialogCodes_ = DLGC_WANTARROWS | DLGC_WANTCHARS;
   setMaxLength(32767);
   setValidator(new EditValidator(this, charCase_));
   color_ = clWindow;

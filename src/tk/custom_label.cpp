@@ -62,6 +62,13 @@ void CustomLabel::Dispatch(Message& message) {
       AdjustBounds();
       Invalidate();
       break;
+    case CM_DIALOGCHAR:
+      if (focusControl_ && showAccelChar_ && isEnabled() && IsAccel(static_cast<int>(message.WParam), caption_) &&
+          CanFocusWidget(focusControl_)) {
+        focusControl_->setFocus(Qt::ShortcutFocusReason);
+        message.Result = 1;
+      }
+      break;
     default:
       GraphicControl::Dispatch(message);
   }

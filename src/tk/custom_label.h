@@ -1,6 +1,7 @@
 #pragma once
 // The toolkit's label: a graphic control that draws its caption with alignment, layout, word wrap and
 // optional transparency, and sizes itself to the text when AutoSize is on.
+#include <QPointer>
 #include <string>
 
 #include "tk/control.h"
@@ -29,6 +30,7 @@ class CustomLabel : public GraphicControl {
   void SetShowAccelChar(bool value);
   TextLayout Layout() const { return layout_; }
   void SetLayout(TextLayout value);
+  // The control its accelerator focuses.
   QWidget* FocusControl() const { return focusControl_; }
   void SetFocusControl(QWidget* control) { focusControl_ = control; }
 
@@ -50,7 +52,7 @@ class CustomLabel : public GraphicControl {
   bool wordWrap_ = false;
   bool transparent_ = false;
   bool showAccelChar_ = true;
-  QWidget* focusControl_ = nullptr;
+  QPointer<QWidget> focusControl_;
 };
 
 }  // namespace tk

@@ -56,6 +56,14 @@ QJsonArray ValueToJson(const Value& value) {
         } else if constexpr (std::is_same_v<T, Binary>) {
           QByteArray bytes(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
           out = {"Binary", QString::fromLatin1(bytes.toHex())};
+        } else if constexpr (std::is_same_v<T, ValueSet>) {
+          QJsonArray names;
+          for (const std::string& name : v.Names) names.append(Q(name));
+          out = {"Set", names};
+        } else if constexpr (std::is_same_v<T, ValueList>) {
+          QJsonArray items;
+          for (const Value& item : v.Items) items.append(ValueToJson(item));
+          out = {"List", items};
         } else {
           out = {"Reference", v.Target ? Q(v.Target->Name()) : QString()};
         }
@@ -85,6 +93,24 @@ Value ValueFromJson(const QJsonArray& json) {
     return data.toDouble();
   }
   if (type == "Nil") return std::monostate{};
+  if (type == "Set") {
+    require(data.isArray());
+    ValueSet set;
+    for (const QJsonValue& name : data.toArray()) {
+      require(name.isString());
+      set.Names.push_back(S(name.toString()));
+    }
+    return set;
+  }
+  if (type == "List") {
+    require(data.isArray());
+    ValueList list;
+    for (const QJsonValue& item : data.toArray()) {
+      require(item.isArray() && item.toArray().size() == 2);
+      list.Items.push_back(ValueFromJson(item.toArray()));
+    }
+    return list;
+  }
   require(data.isString());
   if (type == "String") return S(data.toString());
   if (type == "Ident" || type == "Reference") return Ident{S(data.toString())};

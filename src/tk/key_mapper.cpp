@@ -58,6 +58,16 @@ std::uint16_t VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers) {
                                                             {Qt::Key_Apostrophe, 0xDE}};
   for (const auto& [key, vk] : kKeys)
     if (key == qtKey) return vk;
+  // Qt names the shifted symbol where the platform names the key it is on (a US keyboard): Ctrl+Shift+1
+  // arrives as Key_Exclam and must still be the key '1'.
+  static constexpr std::pair<int, std::uint16_t> kShifted[] = {
+      {Qt::Key_ParenRight, '0'}, {Qt::Key_Exclam, '1'},   {Qt::Key_At, '2'},         {Qt::Key_NumberSign, '3'},
+      {Qt::Key_Dollar, '4'},     {Qt::Key_Percent, '5'},  {Qt::Key_AsciiCircum, '6'}, {Qt::Key_Ampersand, '7'},
+      {Qt::Key_Asterisk, '8'},   {Qt::Key_ParenLeft, '9'}, {Qt::Key_Colon, 0xBA},     {Qt::Key_Less, 0xBC},
+      {Qt::Key_Underscore, 0xBD}, {Qt::Key_Greater, 0xBE}, {Qt::Key_Question, 0xBF},  {Qt::Key_AsciiTilde, 0xC0},
+      {Qt::Key_BraceLeft, 0xDB}, {Qt::Key_Bar, 0xDC},      {Qt::Key_BraceRight, 0xDD}, {Qt::Key_QuoteDbl, 0xDE}};
+  for (const auto& [key, vk] : kShifted)
+    if (key == qtKey) return vk;
   return 0;
 }
 

@@ -22,15 +22,25 @@ struct Message {
 inline constexpr std::uint32_t WM_SETFOCUS = 0x0007;
 inline constexpr std::uint32_t WM_WININICHANGE = 0x001A;
 inline constexpr std::uint32_t WM_KILLFOCUS = 0x0008;
+inline constexpr std::uint32_t WM_CANCELMODE = 0x001F;
+inline constexpr std::uint32_t WM_GETDLGCODE = 0x0087;
 inline constexpr std::uint32_t WM_TIMER = 0x0113;
 inline constexpr std::uint32_t WM_MOUSEWHEEL = 0x020A;
 inline constexpr std::uint32_t WM_USER = 0x0400;
 inline constexpr std::uint32_t CM_BASE = 0xB000;
+inline constexpr std::uint32_t CM_DIALOGKEY = CM_BASE + 5;
 inline constexpr std::uint32_t CM_DIALOGCHAR = CM_BASE + 6;
 inline constexpr std::uint32_t CM_VISIBLECHANGED = CM_BASE + 9;
 inline constexpr std::uint32_t CM_COLORCHANGED = CM_BASE + 11;
 inline constexpr std::uint32_t CM_FONTCHANGED = CM_BASE + 12;
+inline constexpr std::uint32_t CM_WANTSPECIALKEY = CM_BASE + 14;
 inline constexpr std::uint32_t CM_TEXTCHANGED = CM_BASE + 18;
+
+// What a control answers to WM_GETDLGCODE: the keys it takes itself instead of leaving them to its form.
+inline constexpr int DLGC_WANTARROWS = 0x0001;
+inline constexpr int DLGC_WANTTAB = 0x0002;
+inline constexpr int DLGC_WANTALLKEYS = 0x0004;
+inline constexpr int DLGC_WANTCHARS = 0x0080;
 
 // The window procedure of anything messages can reach.
 class MessageTarget {

@@ -29,7 +29,21 @@ struct ComponentRef {
   friend bool operator==(const ComponentRef&, const ComponentRef&) = default;
 };
 
-using Value = std::variant<std::monostate, std::int64_t, bool, std::string, double, Ident, Binary, ComponentRef>;
+// A set: the names of its members, in the order of the set type's values.
+struct ValueSet {
+  std::vector<std::string> Names;
+  friend bool operator==(const ValueSet&, const ValueSet&) = default;
+};
+struct ValueList;
+
+using Value =
+    std::variant<std::monostate, std::int64_t, bool, std::string, double, Ident, Binary, ComponentRef, ValueSet, ValueList>;
+
+// A list of values, each of any kind (lists inside lists too).
+struct ValueList {
+  std::vector<Value> Items;
+  friend bool operator==(const ValueList&, const ValueList&) = default;
+};
 
 struct PropertyInfo {
   std::string Name;
@@ -116,6 +130,36 @@ PropertyInfo MakeEnumProperty(std::string name, G getter, S setter, std::span<co
     detail::InvalidPropertyValue();
   };
   if (def) p.Default = Value(Ident{names[static_cast<std::size_t>(*def)]});
+  return p;
+}
+
+// A set of an enumeration, held as a bit mask (bit i = value i), streamed by the names of its members.
+template <class C, class G, class S>
+PropertyInfo MakeSetProperty(std::string name, G getter, S setter, std::span<const char* const> names,
+                             std::optional<std::uint64_t> def = std::nullopt) {
+  using T = std::decay_t<decltype((std::declval<const C&>().*getter)())>;
+  auto toValue = [names](std::uint64_t bits) {
+    ValueSet set;
+    for (std::size_t i = 0; i < names.size() && i < 64; ++i)
+      if (bits & (std::uint64_t{1} << i)) set.Names.emplace_back(names[i]);
+    return Value(std::move(set));
+  };
+  PropertyInfo p;
+  p.Name = std::move(name);
+  p.Get = [getter, toValue](const Component& c) {
+    return toValue(static_cast<std::uint64_t>((dynamic_cast<const C&>(c).*getter)()));
+  };
+  p.Set = [setter, names](Component& c, const Value& v) {
+    std::uint64_t bits = 0;
+    for (const std::string& member : detail::Get<ValueSet>(v).Names) {
+      std::size_t i = 0;
+      while (i < names.size() && member != names[i]) ++i;
+      if (i == names.size() || i >= 64) detail::InvalidPropertyValue();
+      bits |= std::uint64_t{1} << i;
+    }
+    (dynamic_cast<C&>(c).*setter)(static_cast<T>(bits));
+  };
+  if (def) p.Default = toValue(*def);
   return p;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// A non-visual component that receives posted messages and Qt events (timers).
+// A non-visual component that receives posted messages and Qt events (timers). `Base` is the component
+// class it extends: tk::Component, or a library's own base component that derives from it.
 #include <QObject>
 
 #include "tk/component.h"
@@ -7,10 +8,10 @@
 
 namespace tk {
 
-class QComponent : public QObject, public Component, public MessageTarget {
+template <class Base = Component>
+class QComponentOf : public QObject, public Base, public MessageTarget {
  public:
-  explicit QComponent(Component* owner) : Component(owner) {}
-  std::string ClassName() const override { return "TComponent"; }
+  explicit QComponentOf(Component* owner) : Base(owner) {}
 
  protected:
   bool event(QEvent* event) override {
@@ -18,5 +19,7 @@ class QComponent : public QObject, public Component, public MessageTarget {
     return QObject::event(event);
   }
 };
+
+using QComponent = QComponentOf<>;
 
 }  // namespace tk

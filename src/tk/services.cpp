@@ -1,16 +1,20 @@
 #include "tk/services.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
+#include <QHash>
+#include <QPointer>
+#include <QStyle>
 #include <QDateTime>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
 #include <cmath>
 #include <initializer_list>
 
+#include "platform/clock.h"
 #include "platform/text.h"
 
 namespace tk {
@@ -19,12 +23,13 @@ namespace {
 
 class QtServices : public Services {
  public:
-  QtServices() { clock_.start(); }
-  std::uint32_t TickCount() override { return static_cast<std::uint32_t>(clock_.elapsed()); }
+  std::uint64_t TickCount64() override { return platform::CurrentClock().Milliseconds(); }
   double Now() override {
-    QDateTime now = QDateTime::currentDateTime();
-    QDate epoch(1899, 12, 30);
-    return static_cast<double>(epoch.daysTo(now.date())) + now.time().msecsSinceStartOfDay() / 86400000.0;
+    const platform::LocalTime now = platform::CurrentClock().Now();
+    const QDate epoch(1899, 12, 30);
+    const QTime time(now.Hour, now.Minute, now.Second, now.Millisecond);
+    return static_cast<double>(epoch.daysTo(QDate(now.Year, now.Month, now.Day))) +
+           time.msecsSinceStartOfDay() / 86400000.0;
   }
   bool OpenAddress(const std::string& address) override {
     QUrl url = QUrl::fromUserInput(platform::ToQString(address));
@@ -43,9 +48,6 @@ class QtServices : public Services {
     return s;
   }
   int DoubleClickTime() override { return QApplication::doubleClickInterval(); }
-
- private:
-  QElapsedTimer clock_;
 };
 
 Services* installed = nullptr;
@@ -150,6 +152,91 @@ Rect Services::WorkArea(const QWidget* widget) {
   if (!screen) screen = QGuiApplication::primaryScreen();
   return screen ? Rect::FromQRect(screen->availableGeometry()) : Rect{};
 }
+
+bool Services::ClipboardHasText() {
+  const QClipboard* clipboard = QGuiApplication::clipboard();
+  return clipboard && !clipboard->text().isEmpty();
+}
+
+std::optional<std::string> Services::ClipboardText() {
+  const QClipboard* clipboard = QGuiApplication::clipboard();
+  return clipboard ? platform::FromQString(clipboard->text()) : std::string();
+}
+
+void Services::SetClipboardText(const std::string& text) {
+  if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(platform::ToQString(text));
+}
+
+int Services::SystemMetric(int index) {
+  const QStyle* style = QApplication::style();
+  switch (index) {
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+      return 1;
+    case SM_CXEDGE:
+    case SM_CYEDGE:
+      return 2;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+    case SM_CYVSCROLL:
+    case SM_CXHSCROLL:
+      return style ? style->pixelMetric(QStyle::PM_ScrollBarExtent) : 16;
+    case SM_CYVTHUMB:
+    case SM_CXHTHUMB:
+      return style ? style->pixelMetric(QStyle::PM_ScrollBarSliderMin) : 16;
+    default:
+      return 0;
+  }
+}
+
+namespace {
+
+QHash<int, QCursor>& RegisteredCursors() {
+  static QHash<int, QCursor> cursors;
+  return cursors;
+}
+
+}  // namespace
+
+QCursor CursorShape(int cursor) {
+  static const QHash<int, Qt::CursorShape> kShapes = {
+      {crNone, Qt::BlankCursor},         {crArrow, Qt::ArrowCursor},       {crCross, Qt::CrossCursor},
+      {crIBeam, Qt::IBeamCursor},        {crSizeNESW, Qt::SizeBDiagCursor}, {crSizeNS, Qt::SizeVerCursor},
+      {crSizeNWSE, Qt::SizeFDiagCursor}, {crSizeWE, Qt::SizeHorCursor},    {crUpArrow, Qt::UpArrowCursor},
+      {crHourGlass, Qt::WaitCursor},     {crDrag, Qt::DragCopyCursor},     {crNoDrop, Qt::ForbiddenCursor},
+      {crHSplit, Qt::SplitHCursor},      {crVSplit, Qt::SplitVCursor},     {crMultiDrag, Qt::DragCopyCursor},
+      {crSQLWait, Qt::WaitCursor},       {crNo, Qt::ForbiddenCursor},      {crAppStart, Qt::BusyCursor},
+      {crHelp, Qt::WhatsThisCursor},     {crHandPoint, Qt::PointingHandCursor}, {crSizeAll, Qt::SizeAllCursor}};
+  if (auto it = RegisteredCursors().constFind(cursor); it != RegisteredCursors().constEnd()) return *it;
+  return QCursor(kShapes.value(cursor, Qt::ArrowCursor));
+}
+
+void RegisterCursor(int cursor, const QCursor& shape) { RegisteredCursors().insert(cursor, shape); }
+
+namespace {
+
+constexpr const char* kHandleProperty = "tkHandle";
+
+QHash<HWnd, QPointer<QWidget>>& Handles() {
+  static QHash<HWnd, QPointer<QWidget>> handles;
+  return handles;
+}
+
+}  // namespace
+
+HWnd HandleOf(QWidget* widget) {
+  if (!widget) return 0;
+  const QVariant known = widget->property(kHandleProperty);
+  if (known.isValid()) return known.value<quint64>();
+  static HWnd next = 0;
+  const HWnd handle = ++next;
+  widget->setProperty(kHandleProperty, QVariant::fromValue<quint64>(handle));
+  Handles().insert(handle, widget);
+  QObject::connect(widget, &QObject::destroyed, [handle] { Handles().remove(handle); });
+  return handle;
+}
+
+QWidget* FindControl(HWnd handle) { return handle ? Handles().value(handle).data() : nullptr; }
 
 Services& Svc() {
   static QtServices fallback;

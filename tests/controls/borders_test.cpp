@@ -77,8 +77,8 @@ TEST_F(BorderedOnForm, EnabledSidesNarrowTheEditAndOddWidthsAreDrawnFurtherIn) {
   edit->Borders().RightBorder().SetEnabled(true);
   edit->Borders().RightBorder().SetPenWidth(3);
   edit->Borders().BottomBorder().SetPenWidth(3);
+  EXPECT_EQ(edit->Edit()->geometry(), QRect(3, 0, 121 - 3 - 3, 21 - 3));  // placed at once, not when painted
   Settle();
-  EXPECT_EQ(edit->Edit()->geometry(), QRect(3, 0, 121 - 3 - 3, 21 - 3));
   QImage image = Picture(edit);
   for (int x : {0, 2, 118, 120}) EXPECT_TRUE(Black(image, x, 5)) << x;
   for (int x : {3, 117}) EXPECT_FALSE(Black(image, x, 5)) << x;
@@ -98,6 +98,10 @@ TEST_F(BorderedOnForm, OnlyARightBorderLeavesTheButtonItsRoom) {
 
 TEST_F(BorderedOnForm, StaysTwentyOnePixelsHigh) {
   edit->SetHeight(40);
+  EXPECT_EQ(edit->Height(), 21);  // before any painting
+  edit->SetBounds(10, 10, 150, 5);
+  EXPECT_EQ(edit->BoundsRect(), tk::Bounds(10, 10, 150, 21));
+  EXPECT_EQ(edit->Edit()->geometry(), QRect(0, 0, 150, 19));
   edit->Repaint();
   Settle();
   EXPECT_EQ(edit->Height(), 21);

@@ -75,6 +75,12 @@ TEST(CommandTables, TwoKeySequencesWaitForTheirSecondKey) {
   EXPECT_EQ(p.TranslateKey('Q', Ctrl), ccPartial);
   EXPECT_EQ(p.TranslateKey('B', None), ccUnmatched);
   EXPECT_EQ(p.TranslateKey('S', Ctrl), ccLeft);  // a fresh start: WordStar's own Ctrl+S
+  // The first active table that knows a key wins; a sequence only one table knows works in either order.
+  EXPECT_EQ(p.TranslateKey('C', Ctrl), ccNextPage);
+  p.SetScanPriority({"Default"});
+  EXPECT_EQ(p.TranslateKey('C', Ctrl), ccCopy);
+  EXPECT_EQ(p.TranslateKey('Q', Ctrl), ccPartial);
+  EXPECT_EQ(p.TranslateKey('S', None), ccHome);
 }
 
 TEST(CommandTables, ControlCharacterCommandMakesTheNextKeyLiteral) {
@@ -115,6 +121,9 @@ TEST(CommandTables, AddedTablesGetUniqueNames) {
   p.CreateCommandTable("Table", false);
   EXPECT_EQ(p.GetTable(p.Add(named("Table5")))->TableName(), "Table1");
   EXPECT_EQ(p.GetTable(p.Add(named("Table")))->TableName(), "Table2");
+  // No table of the stripped name, but one of its own: it is numbered all the same.
+  EXPECT_EQ(p.GetTable(p.Add(named("Keys9")))->TableName(), "Keys9");
+  EXPECT_EQ(p.GetTable(p.Add(named("KEYS9")))->TableName(), "KEYS1");
   EXPECT_EQ(TVxCommandTable().TableName(), "(Unknown)");
 }
 
@@ -183,7 +192,14 @@ TEST(CommandTableFiles, LoadAcceptsCarriageReturnsAndRefusesBadNumbersAndMissing
   t.LoadFromFile(good);
   EXPECT_EQ(t.TableName(), "Keys");
   EXPECT_EQ(t.Records(), (std::vector<TVxCmdRec>{{112, 0, 0, 0, 69}}));
-  EXPECT_THROW(t.LoadFromFile(bad), EInOutError);
+  // A refused file leaves the table as it was.
+  const std::string wide = dir.File("wide.tbl");
+  testing_support::WriteFile(wide, "Wide\n112 0 0 0 69\n256 0 0 0 1\n");
+  for (const std::string& refused : {bad, wide, dir.File("missing.tbl")}) {
+    EXPECT_THROW(t.LoadFromFile(refused), EInOutError) << refused;
+    EXPECT_EQ(t.TableName(), "Keys");
+    EXPECT_EQ(t.Records(), (std::vector<TVxCmdRec>{{112, 0, 0, 0, 69}}));
+  }
   TVxCommandProcessor p;
   try {
     p.LoadCommandTable(dir.File("missing.tbl"));

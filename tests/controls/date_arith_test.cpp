@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <tuple>
 
 #include "fake_services.h"
 
@@ -40,9 +41,11 @@ TEST(DayNumbers, EveryDayAgreesWithTheGregorianCalendar) {
     ASSERT_EQ(DayOfWeek(n), q.dayOfWeek() % 7) << n;
     ASSERT_EQ(WeekOfYear(n), q.weekNumber()) << n;
   }
-  std::int32_t d = 9, m = 9, y = 9;
-  StDateToDMY(BadDate, d, m, y);
-  EXPECT_EQ(d + m + y, 0);
+  for (TStDate outside : {BadDate, MinDate - 2, -100000, MaxDate + 1, MaxDate + 100000}) {
+    std::int32_t d = 9, m = 9, y = 9;
+    StDateToDMY(outside, d, m, y);
+    EXPECT_EQ(std::tuple(d, m, y), std::tuple(0, 0, 0)) << outside;
+  }
 }
 
 TEST(DayNumbers, WeekAndWeekdayEdges) {
@@ -69,7 +72,7 @@ TEST(Calendar, LeapYearsEpochsAndMonthLengths) {
   EXPECT_EQ(DaysInMonth(2, 1900, 0), 28);
   EXPECT_EQ(DaysInMonth(2, 0, 1950), 29);  // 2000
   EXPECT_EQ(DaysInMonth(9, 2001, 0), 30);
-  EXPECT_EQ(DaysInMonth(13, 2000, 0), 0);
+  for (int month : {13, 0, -1, -12, 100}) EXPECT_EQ(DaysInMonth(month, 2000, 0), 0) << month;
   EXPECT_EQ(DaysInMonth(1, 1599, 0), 0);
   EXPECT_TRUE(ValidDate(29, 2, 0, 1950));
   EXPECT_FALSE(ValidDate(29, 2, 1, 1950));

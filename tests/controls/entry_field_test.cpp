@@ -742,6 +742,7 @@ TEST_F(NumericField, AnySelectionIsTheWholeNumberAndItStandsRight) {
   Number->SetAsInteger(42);
   Number->SetSelection(1, 2);
   EXPECT_EQ(Number->GetSelLength(), 2);
+  EXPECT_EQ(Number->GetSelText(), "42");
   Number->SetOptions(Number->Options() | efoRightAlign | efoCaretToEnd);
   EXPECT_FALSE(Number->Options() & (efoRightAlign | efoCaretToEnd));
   EXPECT_GT(RightmostInk(Number), Number->Width() - 12);

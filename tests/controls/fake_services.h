@@ -12,7 +12,7 @@ class FakeServices : public tk::Services {
   FakeServices() { previous_ = tk::SetServices(this); }
   ~FakeServices() override { tk::SetServices(previous_); }
 
-  std::uint32_t TickCount() override { return Ticks; }
+  std::uint64_t TickCount64() override { return Ticks; }
   double Now() override { return Today; }
   bool OpenAddress(const std::string& address) override {
     Opened.push_back(address);
@@ -22,7 +22,7 @@ class FakeServices : public tk::Services {
   tk::ShiftState KeyboardShiftState() override { return Shift; }
   int DoubleClickTime() override { return 500; }
 
-  std::uint32_t Ticks = 0;
+  std::uint64_t Ticks = 0;
   double Today = 46363.0;  // 2026-12-07
   bool OpenSucceeds = true;
   std::vector<std::string> Opened;

@@ -152,6 +152,7 @@ TEST_F(IntlSupport, MergingSubfields) {
   } const cases[] = {
       {"yy", 'y', 1999, "99"},    {"yyyy", 'y', 5, "0005"},     {"YYYY", 'y', 5, "   5"},
       {"Hh:mm", 'h', 9, " 9:mm"}, {"Hh:mm", 'h', 0, " 0:mm"},   {"nnn-NNN", 'n', 3, "Mar-NNN"},
+      {"NNN-nnn", 'n', 3, "MAR-nnn"}, {"HH:hh", 'h', 9, " 9:hh"},
       {"NNN", 'n', 13, "   "},    {"WWW dd", 'w', 6, "SAT dd"}, {"xx", 'd', 1, "xx"},
   };
   for (const auto& c : cases) {

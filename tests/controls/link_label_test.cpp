@@ -144,6 +144,19 @@ TEST_F(LinkLabelTest, AVisitedLinkTakesTheVisitedColourWhenThePointerLeaves) {
   EXPECT_EQ(link->Font().Color(), tk::clBlue);
 }
 
+TEST_F(LinkLabelTest, ChangingAColourWhileHoveringStillRestoresTheFontOnLeaving) {
+  using Setter = void (TVxURL::*)(tk::TColor);
+  for (Setter set : {&TVxURL::SetHighlightColor, &TVxURL::SetVisitedColor}) {
+    PointerInside();
+    MoveTo(2, 2);
+    ASSERT_TRUE(link->Hovering());
+    (link->*set)(tk::clGreen);
+    PointerOutside();
+    link->TimerEvent();
+    EXPECT_EQ(link->Font().Color(), tk::clBlue);
+  }
+}
+
 TEST_F(LinkLabelTest, ANoneHighlightTakesTheCurrentFontColour) {
   link->SetHighlightColor(tk::clNone);
   EXPECT_EQ(link->HighlightColor(), tk::clBlue);

@@ -40,10 +40,18 @@ std::vector<std::intptr_t> Walk(const TVxDoubleLinkManager& list) {
 }
 
 // Every position through GetNode, in an order that moves the cached node about.
-std::vector<std::intptr_t> ByIndex(const TVxDoubleLinkManager& list) {
-  std::vector<std::intptr_t> values(static_cast<std::size_t>(list.Count()));
-  for (int i = 0; i < list.Count(); i += 2) values[static_cast<std::size_t>(i)] = V(list.GetNode(i)->Item);
-  for (int i = (list.Count() - 2) | 1; i > 0; i -= 2) values[static_cast<std::size_t>(i)] = V(list.GetNode(i)->Item);
+// Even indexes forward and odd ones backward; then every index again in a scattered order (a node that
+// disagrees reads as -1), so that sorted lists start from their rovers too.
+template <class List>
+std::vector<std::intptr_t> ByIndex(const List& list) {
+  const int n = list.Count();
+  std::vector<std::intptr_t> values(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; i += 2) values[static_cast<std::size_t>(i)] = V(list.GetNode(i)->Item);
+  for (int i = (n - 2) | 1; i > 0; i -= 2) values[static_cast<std::size_t>(i)] = V(list.GetNode(i)->Item);
+  for (int k = 0; k < n; ++k) {
+    const auto i = static_cast<std::size_t>(static_cast<long long>(k) * 7919 % n);
+    if (V(list.GetNode(static_cast<int>(i))->Item) != values[i]) values[i] = -1;
+  }
   return values;
 }
 
@@ -220,12 +228,14 @@ TEST(SortedDoubleLinkManager, KeepsOrderPositionsAndRoversThroughManyChanges) {
 TEST(PoolManager, ItemsPerPageFollowFromTheRoundedSize) {
   struct Case {
     int Requested, Size, PerPage;
-  } cases[] = {{1, 4, 1023}, {40, 40, 102}, {41, 44, 93}, {4092, 4092, 1}};
+  } cases[] = {{1, 8, 511}, {12, 16, 255}, {40, 40, 102}, {41, 48, 85}, {4092, 4096, 1}};
   for (const Case& c : cases) {
     TVxPoolManager pool(c.Requested);
     EXPECT_EQ(pool.ItemSize(), c.Size) << c.Requested;
     EXPECT_EQ(pool.ItemsPerPage(), c.PerPage) << c.Requested;
-    for (int i = 0; i <= c.PerPage; ++i) pool.NewItem();
+    int misaligned = 0;
+    for (int i = 0; i <= c.PerPage; ++i) misaligned += reinterpret_cast<std::uintptr_t>(pool.NewItem()) % 8 != 0;
+    EXPECT_EQ(misaligned, 0) << c.Requested;
     EXPECT_EQ(pool.PageCount(), 2) << c.Requested;
   }
   EXPECT_EQ(ErrorOf([] { TVxPoolManager(4093); }), "PoolManager does not support items > 4K");

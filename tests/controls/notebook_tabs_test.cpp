@@ -142,6 +142,13 @@ TEST(NotebookTabLayout, RowsByCountSplitEvenlyAndDealTheRestFromRowZero) {
     EXPECT_EQ(layout.Rows, c.RowCount);
     EXPECT_EQ(layout.LastRow, c.RowCount - 1);
   }
+  // More rows asked for than there are pages (some were deleted): a row per page, none left empty.
+  TVxTabLayout layout = Layout({20, 20});
+  layout.TabRowCount = 5;
+  layout.Run();
+  EXPECT_EQ(Rows(layout), (std::vector<int>{0, 1}));
+  EXPECT_EQ(layout.Rows, 2);
+  EXPECT_EQ(layout.LastRow, 1);
 }
 
 TEST(NotebookTabLayout, RowsByFitFillEachRowAndGiveALongTabARowOfItsOwn) {

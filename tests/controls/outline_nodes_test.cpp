@@ -6,6 +6,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <random>
 #include <sstream>
 
 #include "controls/exceptions.h"
@@ -298,6 +299,35 @@ TEST(OutlineNodeFiles, DamagedBinaryDataIsRefused) {
     EXPECT_THROW(DecodeOutlineBinary(bytes), tk::EReadError);
 }
 
+// Damaged files, fuzzed: a load either succeeds or raises a read error and leaves the tree as it was.
+TEST_F(OutlineNodes, ADamagedFileLeavesTheTreeUnchanged) {
+  nodes.AddRecords({Record{"Kept", -1, Style::osPlain, false, Mode::omPreload, {}}});
+  const std::string good = EncodeOutlineBinary(SampleTree());
+  std::string topRadio = good;
+  topRadio[topRadio.find("Last") + 8] = 1;  // the second top-level node's style: radio
+  std::vector<std::string> damaged{topRadio, good.substr(0, good.size() - 3), std::string("\x02\0\0\0", 4)};
+  std::mt19937 random(5);
+  for (int i = 0; i < 2000; ++i) {
+    std::string bytes = good;
+    for (int flips = 1 + static_cast<int>(random() % 3); flips > 0; --flips)
+      bytes[random() % bytes.size()] = static_cast<char>(random() % 4 == 0 ? random() % 256 : random() % 3);
+    if (random() % 4 == 0) bytes.resize(random() % bytes.size());
+    damaged.push_back(bytes);
+  }
+  int refused = 0;
+  for (const std::string& bytes : damaged) {
+    const std::vector<Record> before = nodes.Records();
+    std::istringstream stream(bytes);
+    try {
+      outline.LoadFromStream(stream);
+    } catch (const tk::EReadError&) {
+      ++refused;
+      ASSERT_EQ(nodes.Records(), before) << refused;
+    }
+  }
+  EXPECT_GT(refused, 100);
+}
+
 struct TextCase {
   const char* Name;
   std::string Text;
@@ -325,7 +355,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"EmptyLineClosesEveryLevel", "a\r\n\tb\r\n\r\n\tc\r\nd\r\n", {R("a", {R("b")}), R("c"), R("d")}},
         TextCase{"TabsAnywhereCount", "a\r\nb\t\r\n", {R("a", {R("b")})}},
         TextCase{"LineFeedsAloneEndLinesToo", "a\n\tb\nc", {R("a", {R("b")}), R("c")}},
-        TextCase{"AnyByteAfterACarriageReturnIsDropped", "a\rXb\r\n", {R("a"), R("b")}}, TextCase{"Empty", "", {}}),
+        TextCase{"CarriageReturnsAloneEndLinesToo", "a\r\tb\rc\r\n\td\n", {R("a", {R("b")}), R("c", {R("d")})}},
+        TextCase{"Empty", "", {}}),
     [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.Name); });
 
 TEST(OutlineNodeFiles, TheTextFormIndentsWithTabsAndEndsLinesWithCrLf) {

@@ -110,7 +110,9 @@ TEST_F(PictureLabel, IntegersShowInTheRadixTheMaskAsksFor) {
   const Row<std::int32_t> cases[] = {
       {"KKKK", 255, "00FF"},       {"KKKKKKKKKK", 255, "00000000FF"}, {"KK", 0x1234, "34"},    {"KKKK", -1, "FFFF"},
       {"OOOO", 8, "0010"},         {"bbbbbbbb", 5, "00000101"},       {"bKKK", 5, "0005"},     {"#####", -42, "  -42"},
-      {"##,###", 12345, "12,345"}, {"##,###", 123, "   123"},         {"###.##", 7, "  7.00"}, {"$####", 25, "  $25"}};
+      {"##,###", 12345, "12,345"}, {"##,###", 123, "   123"},         {"###.##", 7, "  7.00"}, {"$####", 25, "  $25"},
+      // More digits than the mask holds: the whole number, unmerged, rather than its last digits.
+      {"###", 12345, "12345"},     {"##,###", -1234567, "-1234567"},  {"$$##", 1234, "1234"}, {"###.##", 1234, "1234"}};
   for (const auto& c : cases) EXPECT_EQ(Integer(c.Mask, c.Value), c.Shown) << c.Mask << " " << c.Value;
 }
 

@@ -229,6 +229,33 @@ TEST_F(StyledLabelPaint, AHorizontalGradientColoursTheFaceFromLeftToRight) {
   EXPECT_EQ(Find(image, 0xFE09F1).Count, 0);  // no key colour left behind
 }
 
+TEST_F(StyledLabelPaint, TheGradientTakesOnlyTheFaceEvenWhereOtherPixelsMatchTheKey) {
+  constexpr tk::TColor key = 0xFE09F1;
+  struct Case {
+    tk::TColor Background, Shadow;
+  };
+  for (Case c : {Case{key, tk::clBlack}, Case{tk::clBlue, key}}) {
+    label.SetColor(c.Background);
+    label.SetAppearance(TVxAppearance::apShadow);
+    label.CustomSettings().SetShadowColor(c.Shadow);
+    label.CustomSettings().SetGraduateStyle(TVxGraduateStyle::gsNone);
+    QImage plain = Grab();
+    label.CustomSettings().SetGraduateFromColor(tk::clRed);
+    label.CustomSettings().SetGraduateStyle(TVxGraduateStyle::gsHorizontal);
+    QImage graded = Grab();
+    int changed = 0, faces = 0;
+    for (int y = 0; y < plain.height(); ++y)
+      for (int x = 0; x < plain.width(); ++x) {
+        if (tk::FromQColor(QColor(plain.pixel(x, y))) == 0x808080)
+          ++faces;
+        else if (plain.pixel(x, y) != graded.pixel(x, y))
+          ++changed;
+      }
+    ASSERT_GT(faces, 20);
+    EXPECT_EQ(changed, 0) << std::hex << c.Background << " " << c.Shadow;
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -665,9 +665,10 @@ TEST(StringEditing, SavedTextFitsTheBuffer) {
   char buffer[8] = "ab";
   rig.Start(cell, buffer);
   cell.Editor()->SetText("abcd");
-  cell.SaveEditedData(buffer);  // a buffer of MaxLength characters
-  EXPECT_STREQ(buffer, "abc");
-  cell.StopEditing(true, buffer);  // MaxLength + 1
+  cell.SaveEditedData(buffer);  // during the edit as at its end: MaxLength characters
+  EXPECT_STREQ(buffer, "abcd");
+  std::strcpy(buffer, "ab");
+  cell.StopEditing(true, buffer);
   EXPECT_STREQ(buffer, "abcd");
 }
 

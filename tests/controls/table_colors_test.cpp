@@ -150,6 +150,26 @@ TEST(SelectionList, IterationCommitsAndStopsWhenAsked) {
   EXPECT_EQ(list.Ranges(1), (Ranges{{0, 1}}));
 }
 
+TEST(SelectionList, ShrinkingTheRowsDropsRangesBeyondTheNewEnd) {
+  TVxSelectionList list(20, 3);
+  list.SelectCellRange(2, 0, 15, 0);
+  list.SelectCellRange(12, 1, 18, 1);
+  list.SetRangeAnchor(5, 2, tstAdditional);
+  list.ExtendRange(17, 2, true);  // a pending rectangle across the new end
+  list.SetRowCount(10);
+  std::vector<std::vector<int>> seen;
+  list.Iterate(
+      [&](int rowFrom, int colFrom, int rowTo, int colTo, void*) {
+        seen.push_back({rowFrom, colFrom, rowTo, colTo});
+        return true;
+      },
+      nullptr);
+  EXPECT_EQ(seen, (std::vector<std::vector<int>>{{2, 0, 9, 0}, {5, 2, 9, 2}}));
+  EXPECT_EQ(list.ActiveColumns(), 2);
+  list.SetRowCount(20);
+  EXPECT_FALSE(list.IsCellSelected(12, 0));
+}
+
 // ---- cell array
 
 std::vector<TVxCellAddress> Cells(const TVxCellArray& array) {

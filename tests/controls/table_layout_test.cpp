@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -232,6 +233,17 @@ TEST(TableLayout, ManyRowsScaleTheVerticalBar) {
   EXPECT_EQ(g.layout.VerticalThumbRow(1), 1);
   rows.First = 740;
   EXPECT_EQ(g.layout.VerticalPosition(), 37);  // the thumb goes back where it was dropped
+  // Range, position and thumb share one divisor: a dropped thumb stays put, down to the bottom of the bar.
+  for (int count : {20000, 20480, 16386, 16400, 1000000}) {
+    Grid many(300, 80, count);
+    TVxTableAxis& axis = many.layout.RowAxis();
+    const int bottom = many.layout.VerticalRange().Max;
+    for (int position : {37, bottom / 2, bottom}) {
+      axis.First = std::min(many.layout.VerticalThumbRow(position), axis.Last);
+      EXPECT_EQ(many.layout.VerticalPosition(), position) << count;
+    }
+    EXPECT_EQ(axis.First, axis.Last) << count;
+  }
   Grid few(300, 80, 500);
   EXPECT_EQ(few.layout.VerticalRange(), (TVxScrollRange{1, few.layout.RowAxis().Last}));
   EXPECT_EQ(few.layout.VerticalThumbRow(123), 123);
@@ -248,6 +260,12 @@ TEST(TableLayout, TheHorizontalBarCountsVisibleColumns) {
   EXPECT_EQ(g.layout.HorizontalPosition(), 3);
   EXPECT_EQ(g.layout.HorizontalThumbCol(3), 5);
   EXPECT_EQ(g.layout.HorizontalThumbCol(0), 1);
+  g.columns.SetHidden(1, true);  // the first non-locked column hidden: counting starts at the next one
+  g.Rebuild();
+  EXPECT_EQ(g.layout.HorizontalThumbCol(0), 2);
+  EXPECT_EQ(g.layout.HorizontalThumbCol(2), 5);
+  cols.First = 5;
+  EXPECT_EQ(g.layout.HorizontalPosition(), 2);
 }
 
 }  // namespace

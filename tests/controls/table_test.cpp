@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -306,6 +307,36 @@ TEST(TableLayoutSetters, LockedCountsStayBelowTheCounts) {
   EXPECT_EQ(rig.table->Layout().ColAxis().Last, 7);
 }
 
+// Without a window the locked counts are checked too, and what a form stream read is checked once it is in:
+// a locked area as large as the table would make the first paint index past the rows and columns.
+TEST(TableLayoutSetters, LockedCountsAreCheckedBeforeTheWindowExists) {
+  tk::Form form;
+  auto* table = new TVxTable(&form);
+  table->SetRowLimit(6);
+  table->SetColCount(4);
+  table->SetLockedRows(6);
+  table->SetLockedCols(4);
+  table->SetLockedCols(-1);
+  EXPECT_EQ(table->LockedRows(), 1);
+  EXPECT_EQ(table->LockedCols(), 1);
+  table->SetLockedCols(3);
+  EXPECT_EQ(table->LockedCols(), 3);
+  table->SetLoadingState();
+  table->SetLockedRows(9);  // the row limit may still be on its way
+  table->SetLockedCols(7);
+  EXPECT_EQ(table->LockedRows(), 9);
+  table->Loaded();
+  ASSERT_LT(table->LockedRows(), table->RowLimit());
+  ASSERT_LT(table->LockedCols(), table->ColCount());
+  form.SetBounds(0, 0, 300, 200);
+  table->SetBounds(0, 0, 300, 200);
+  form.show();
+  Flush();
+  table->grab();
+  EXPECT_GE(table->TopRow(), table->LockedRows());
+  EXPECT_GE(table->LeftCol(), table->LockedCols());
+}
+
 TEST(TableLayoutSetters, EnlargingPullsTheLeftColumnBack) {
   Rig rig;
   rig.table->SetLeftCol(9);
@@ -418,6 +449,42 @@ TEST(TableEditing, F2EditsInPlaceAndKeepsTheChange) {
   EXPECT_FALSE(rig.table->InEditingState());
   EXPECT_EQ(rig.Text(2, 3), "new");
   EXPECT_EQ(QApplication::focusWidget(), rig.table);
+}
+
+// A save in the middle of an edit keeps what the save at its end keeps, for either data layout and the memo.
+TEST(TableEditing, ASaveDuringTheEditKeepsWhatTheEndKeeps) {
+  Rig rig;
+  auto* memo = new TVxTCMemo(rig.form);
+  memo->SetMaxLength(6);  // a buffer of 6, terminator included
+  rig.table->Columns().SetDefaultCell(2, memo);
+  rig.text->SetMaxLength(5);
+  for (bool zeroTerminated : {false, true}) {
+    rig.text->SetUseASCIIZStrings(zeroTerminated);
+    char* buffer = reinterpret_cast<char*>(rig.data[{1, 1}].data());
+    if (zeroTerminated) std::strcpy(buffer, "old");
+    const auto saved = [&] { return zeroTerminated ? std::string(buffer) : rig.Text(1, 1); };
+    rig.table->SetActiveCell(1, 1);
+    rig.Key(Qt::Key_F2);
+    ASSERT_TRUE(rig.Editor());
+    rig.Editor()->SetText("abcdefgh");
+    ASSERT_TRUE(rig.table->SaveEditedData());
+    EXPECT_EQ(saved(), "abcde") << zeroTerminated;
+    ASSERT_TRUE(rig.table->StopEditingState(true));
+    EXPECT_EQ(saved(), "abcde") << zeroTerminated;
+  }
+  char* buffer = reinterpret_cast<char*>(rig.data[{1, 2}].data());
+  std::strcpy(buffer, "old");
+  rig.table->SetActiveCell(1, 2);
+  rig.Key(Qt::Key_F2);
+  ASSERT_TRUE(memo->Editor());
+  memo->Editor()->setPlainText("far too long");  // refused: the cell's text stays
+  EXPECT_EQ(memo->Editor()->Text(), "old");
+  memo->Editor()->setPlainText("hello");
+  ASSERT_TRUE(rig.table->SaveEditedData());
+  EXPECT_STREQ(buffer, "hello");
+  std::strcpy(buffer, "old");
+  ASSERT_TRUE(rig.table->StopEditingState(true));
+  EXPECT_STREQ(buffer, "hello");
 }
 
 TEST(TableEditing, EscapeThrowsTheChangeAway) {

@@ -28,7 +28,7 @@ class TimerPool : public ::testing::Test {
   TVxTriggerEvent Recorder() {
     return [this](tk::Component*, std::int32_t h, std::uint32_t i, std::int32_t e) { Fired.push_back({h, i, e}); };
   }
-  void At(std::uint32_t ticks) {
+  void At(std::uint64_t ticks) {
     Clock.Ticks = ticks;
     Pool.DoTriggerNotification();
   }
@@ -181,17 +181,21 @@ TEST_F(TimerPool, UnknownHandlesAreRefusedExceptByRemove) {
   EXPECT_NO_THROW(Pool.Remove(7));
 }
 
-TEST_F(TimerPool, ElapsedTimeCountsFromTheLastResetAcrossTheTickWrapAndSaturates) {
-  Clock.Ticks = 0xFFFFF000u;
+TEST_F(TimerPool, ElapsedTimeAndFiringRunOnPastThe32BitTickAndSaturate) {
+  constexpr std::uint64_t Wrap = 0x100000000ull;  // where a 32-bit tick count would start again
+  Clock.Ticks = Wrap - 0x1000;
   std::int32_t h = Pool.Add(Recorder(), 100);
-  Clock.Ticks = 0xFFFFF000u + 2500;
+  Clock.Ticks = Wrap - 0x1000 + 2500;
   EXPECT_EQ(Pool.GetElapsedTriggerTime(h), 2500);
-  Clock.Ticks = 0x200;  // wrapped: one short, as the original counts it
-  EXPECT_EQ(Pool.GetElapsedTriggerTime(h), 0x1000 + 0x200 - 1);
+  At(Wrap - 40);
+  At(Wrap + 60);  // 100 ms later, across the point where the 32-bit count restarts: none lost
+  EXPECT_EQ(Fired.back(), (Firing{h, 100, 2500 + 100}));
+  Clock.Ticks = Wrap + 0x200;
+  EXPECT_EQ(Pool.GetElapsedTriggerTime(h), 0x1000 + 0x200);
   Pool.ResetElapsedTime(h);
-  Clock.Ticks = 0x200 + 4999;
+  Clock.Ticks = Wrap + 0x200 + 4999;
   EXPECT_EQ(Pool.GetElapsedTriggerTimeSec(h), 4);
-  Clock.Ticks = 0x200 + 0x80000000u;
+  Clock.Ticks = Wrap + 0x200 + 0x80000000u;
   EXPECT_EQ(Pool.GetElapsedTriggerTime(h), 2147483647);
   Pool.ResetElapsedTime(h);
   EXPECT_EQ(Pool.GetElapsedTriggerTime(h), 2147483647);
@@ -210,6 +214,32 @@ TEST_F(TimerPool, HandlersMayAddAndRemoveTriggersWhileThePoolFires) {
   EXPECT_TRUE(Fired.empty());  // removed before its turn; the new one is not due yet
   EXPECT_EQ(Pool.GetTriggerCount(), 2);
   EXPECT_EQ(Pool.TriggerHandles()[0], first);
+}
+
+TEST_F(TimerPool, APassFiresEveryDueTriggerOnceWhateverItsHandlersRemove) {
+  struct Case {
+    const char* Name;
+    bool OneTime;      // the acting trigger fires once
+    bool RemoveSelf;   // it removes itself
+    bool RemoveFirst;  // it removes the trigger before it
+  };
+  for (const Case& c : {Case{"self", false, true, false}, Case{"earlier", false, false, true},
+                        Case{"one-time removes earlier", true, false, true}}) {
+    SCOPED_TRACE(c.Name);
+    Pool.RemoveAll();
+    Fired.clear();
+    Clock.Ticks = 0;
+    std::int32_t acting = -1;
+    const std::int32_t before = Pool.Add(Recorder(), 100);
+    auto act = [&, c](tk::Component*, std::int32_t, std::uint32_t, std::int32_t) {
+      if (c.RemoveSelf) Pool.Remove(acting);
+      if (c.RemoveFirst) Pool.Remove(before);
+    };
+    acting = c.OneTime ? Pool.AddOneTime(act, 100) : Pool.Add(act, 100);
+    const std::int32_t after = Pool.Add(Recorder(), 100);
+    At(100);
+    EXPECT_EQ(Fired, (std::vector<Firing>{{before, 100, 100}, {after, 100, 100}}));
+  }
 }
 
 void WaitFor(const std::function<bool()>& done) {

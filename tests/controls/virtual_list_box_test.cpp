@@ -251,6 +251,10 @@ TEST_F(ListBox, EndUpdateWithoutBeginFailsAndNothingPaintsMeanwhile) {
   list->repaint();
   EXPECT_EQ(asked.size(), 8u);
   EXPECT_THROW(list->EndUpdate(), EVxException);
+  list->BeginUpdate();  // the mismatch left the counter at zero, so one pair paints again
+  list->EndUpdate();
+  Paint();
+  EXPECT_EQ(asked.size(), 8u);
 }
 
 TEST_F(ListBox, InsertingAndDeletingItemsKeepsTheItemIndexOnItsItem) {
@@ -265,6 +269,25 @@ TEST_F(ListBox, InsertingAndDeletingItemsKeepsTheItemIndexOnItsItem) {
   list->DeleteItemsAt(10, 20);  // the item goes with them
   EXPECT_EQ(list->ItemIndex(), -1);
   EXPECT_EQ(list->NumItems(), 97);
+}
+
+TEST_F(ListBox, InsertsAndDeletesStayWithinTheListsLimits) {
+  constexpr std::int32_t max = TVxCustomVirtualListBox::MaxItems;
+  list->SetItemIndex(20);
+  list->InsertItemsAt(-5, 0);  // nothing to insert or delete
+  list->DeleteItemsAt(-5, 0);
+  EXPECT_EQ(list->NumItems(), 100);
+  EXPECT_EQ(list->ItemIndex(), 20);
+  list->InsertItemsAt(max, 0);  // only as many as still fit
+  EXPECT_EQ(list->NumItems(), max);
+  EXPECT_EQ(list->ItemIndex(), max - 80);
+  list->DeleteItemsAt(max, 10);  // everything from item 10 on, the item with them
+  EXPECT_EQ(list->NumItems(), 10);
+  EXPECT_EQ(list->ItemIndex(), -1);
+  list->SetItemIndex(9);
+  list->DeleteItemsAt(3, 50);  // beyond the end: nothing goes
+  EXPECT_EQ(list->NumItems(), 10);
+  EXPECT_EQ(list->ItemIndex(), 9);
 }
 
 TEST_F(ListBox, ListBoxMessagesAnswerAsAListBoxWould) {

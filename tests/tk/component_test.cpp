@@ -116,10 +116,12 @@ TEST(ComponentFreeNotification, TheLinkedComponentHearsOfTheDestructionOnce) {
 TEST(ComponentFreeNotification, ALinkIsDroppedWhenTheWatcherGoesFirst) {
   std::vector<std::string> log;
   auto* watcher = new Recorder(nullptr, "Watcher", &log);
-  Recorder watched(nullptr, "Watched", &log);
-  watcher->FreeNotification(&watched);
-  delete watcher;  // watched must not call back into it later
+  auto* watched = new Recorder(nullptr, "Watched", &log);
+  watcher->FreeNotification(watched);
+  delete watcher;
   log.clear();
+  delete watched;  // must not call back into the watcher that went first
+  EXPECT_EQ(log, std::vector<std::string>{"~Watched"});
 }
 
 TEST(ComponentState, DesigningSpreadsToOwnedComponentsAndLoadedClearsLoading) {

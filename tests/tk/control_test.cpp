@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+#include "support/scripted_ui.h"
+
 namespace tk {
 namespace {
 
@@ -25,6 +27,32 @@ TEST(CustomControl, AControlMadeOnAShowingFormGetsItsWindowOnceItIsWhole) {
   QApplication::processEvents();
   EXPECT_EQ(control->Made, 1);
   EXPECT_TRUE(control->HandleAllocated());
+}
+
+class FailingThing : public CustomControl {
+ public:
+  using CustomControl::CustomControl;
+
+ protected:
+  void CreateWnd() override { throw EInvalidOperation("no window for you"); }
+};
+
+TEST(CustomControl, AnExceptionMakingTheWindowComesFromTheShowThatAskedForIt) {
+  Form form;
+  auto* control = new FailingThing(&form);
+  try {
+    form.Show();
+    ADD_FAILURE() << "the show went through";
+  } catch (const EInvalidOperation& e) {
+    EXPECT_STREQ(e.what(), "no window for you");
+  }
+  EXPECT_FALSE(control->HandleAllocated());
+  EXPECT_THROW(control->HandleNeeded(), EInvalidOperation);
+  // A show nobody made through the toolkit hands it to the application's handler instead.
+  form.hide();
+  form.show();
+  ASSERT_EQ(testing_support::TestUi().Messages().size(), 1u);
+  EXPECT_EQ(testing_support::TestUi().Messages()[0], "no window for you");
 }
 
 }  // namespace

@@ -121,6 +121,51 @@ TEST_F(FilerTest, ATreeReadsBackWithReferencesResolvedAndLoadedInCreationOrder) 
   EXPECT_FALSE(b2->Loading());
 }
 
+// A set property and a defined property holding a list of lists, as option sets and key tables stream.
+class Listed : public Component {
+ public:
+  explicit Listed(Component* owner) : Component(owner) {}
+  std::string ClassName() const override { return "TListed"; }
+  static constexpr const char* kOptions[] = {"opFirst", "opSecond", "opThird"};
+  unsigned Options() const { return options_; }
+  void SetOptions(unsigned v) { options_ = v; }
+  ValueList Table;
+
+  void GetProperties(PropertyList& list) const override {
+    Component::GetProperties(list);
+    list.push_back(MakeSetProperty<Listed>("Options", &Listed::Options, &Listed::SetOptions, kOptions, 1));
+  }
+  void DefineProperties(Filer& filer) override {
+    filer.DefineProperty(
+        "Table", [this](const Value& v) { Table = std::get<ValueList>(v); }, [this] { return Value(Table); },
+        !Table.Items.empty());
+  }
+
+ private:
+  unsigned options_ = 1;
+};
+
+TEST_F(FilerTest, SetsAndListsStreamAsTheirMembersAndItems) {
+  RegisterClass("TListed", [](Component* owner) { return new Listed(owner); });
+  Listed t(nullptr);
+  t.SetName("L");
+  EXPECT_TRUE(Names(Writer().WriteComponent(t)).empty()) << "a set at its default and an empty list";
+  t.SetOptions(0b101);
+  t.Table.Items = {std::string("Default"), ValueList{{std::int64_t{0x25}, std::int64_t{46}}}, ValueList{}};
+  QJsonObject json = Writer().WriteComponent(t);
+  EXPECT_EQ(json["Properties"].toArray().at(0).toArray(), (QJsonArray{"Options", "Set", QJsonArray{"opFirst", "opThird"}}));
+  Component owner(nullptr);
+  auto* copy = dynamic_cast<Listed*>(Reader().ReadRoot(json, &owner));
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->Options(), 0b101u);
+  EXPECT_EQ(copy->Table, t.Table);
+
+  // A member the set type does not have fails the read.
+  QJsonObject bad = json;
+  bad["Properties"] = QJsonArray{QJsonArray{"Options", "Set", QJsonArray{"opFourth"}}};
+  EXPECT_THROW(Reader().ReadRoot(bad, &owner), EReadError);
+}
+
 TEST_F(FilerTest, AnUnknownClassFailsTheRead) {
   QJsonObject json{{"Class", "TNoSuch"}, {"Name", "X"}};
   Component owner(nullptr);
