@@ -10,6 +10,8 @@
 #include "platform/text.h"
 #include "serial/lk_exception.h"
 #include "telephony/modem_dialer.h"
+#include "tk/exception_guard.h"
+#include "tk/modal.h"
 
 namespace telephony {
 
@@ -99,7 +101,7 @@ int TDialerForm::DoDial(TLkCustomModemDialer& dialer) {
     }
   }
   ConnectDialerEvents(dialer);
-  const int result = exec();
+  const int result = tk::ExecModal(*this, "TDialerForm");
   for (TNotifyEvent* e :
        {&dialer.OnRetryStart, &dialer.OnRetryEnd, &dialer.OnCycleDial, &dialer.OnDialStart, &dialer.OnConnect,
         &dialer.OnBusy, &dialer.OnVoice, &dialer.OnError, &dialer.OnNoCarrier, &dialer.OnNoDialTone,
@@ -131,7 +133,16 @@ void TDialerForm::FormTriggerTimer(tk::Component* sender, std::uint32_t handle) 
     startTrigger_ = 0;
     port_->SetOnTriggerTimer(savedTimer_);
     savedTimer_ = nullptr;
-    if (dialer_) dialer_->Dial();
+    // This runs from the port's trigger dispatch: a dial that cannot start is shown here and ends the
+    // window, rather than escaping into the dispatch.
+    if (dialer_) {
+      try {
+        dialer_->Dial();
+      } catch (...) {
+        tk::HandleException(std::current_exception());
+        done(mrAbort);
+      }
+    }
     return;
   }
   if (savedTimer_) savedTimer_(sender, handle);

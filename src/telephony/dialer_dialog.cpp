@@ -15,7 +15,7 @@ namespace {
 }();
 }  // namespace
 
-TLkDialerDialog::TLkDialerDialog(tk::Component* owner) : tk::Component(owner) {
+TLkDialerDialog::TLkDialerDialog(tk::Component* owner) : serial::TLkBaseComponent(owner) {
   if (!owner) return;
   for (int i = 0; i < owner->ComponentCount(); ++i)
     if (auto* modem = dynamic_cast<TLkCustomModem*>(owner->Components(i))) {

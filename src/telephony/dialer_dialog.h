@@ -10,11 +10,10 @@
 
 namespace telephony {
 
-class TLkDialerDialog : public tk::Component, public serial::TLkBaseComponent {
+class TLkDialerDialog : public serial::TLkBaseComponent {
  public:
   explicit TLkDialerDialog(tk::Component* owner);
   std::string ClassName() const override { return "TLkDialerDialog"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
   TLkCustomModem* Modem() const { return modem_; }
   void SetModem(TLkCustomModem* modem);

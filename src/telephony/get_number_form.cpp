@@ -11,6 +11,7 @@
 #include "telephony/phone_book.h"
 #include "telephony/recent_numbers.h"
 #include "tk/exception_guard.h"
+#include "tk/modal.h"
 
 namespace telephony {
 
@@ -29,6 +30,8 @@ TGetNumberForm::TGetNumberForm(QWidget* owner, TLkPhonebook& phonebook, std::str
   PhoneCombo->setGeometry(10, 30, 180, 25);
   PhoneLabel->setBuddy(PhoneCombo);
   GuardLatin1(PhoneCombo->lineEdit());
+  // No more than the number variable holds can be typed.
+  PhoneCombo->lineEdit()->setMaxLength(static_cast<int>(MaxNumber));
 
   SelectBtn = new QPushButton("&Select", this);
   SelectBtn->setObjectName("SelectBtn");
@@ -58,7 +61,7 @@ void TGetNumberForm::OkBtnClick() {
 
 void TGetNumberForm::SelectBtnClick() {
   TNumberSelectForm form(this, phonebook_);
-  if (form.exec() == QDialog::Accepted) PhoneCombo->setEditText(platform::ToQString(form.ChosenNumber()));
+  if (tk::ExecModal(form, "TNumberSelectForm") == QDialog::Accepted) PhoneCombo->setEditText(platform::ToQString(form.ChosenNumber()));
 }
 
 }  // namespace telephony

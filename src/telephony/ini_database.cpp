@@ -20,16 +20,11 @@ enum : std::uint8_t { vaNull = 0, vaList = 1, vaInt32 = 4, vaString = 6, vaFalse
 
 }  // namespace
 
-TLkCustomIniDBase::TLkCustomIniDBase(tk::Component* owner) : tk::Component(owner) {
+TLkCustomIniDBase::TLkCustomIniDBase(tk::Component* owner) : serial::TLkBaseComponent(owner) {
   fieldList_.Add(TDBFieldInfo("Default", 20));
 }
 
 TLkCustomIniDBase::~TLkCustomIniDBase() { CloseDatabase(); }
-
-std::int32_t TLkCustomIniDBase::Check(std::int32_t code) {
-  SetLoading(tk::Component::Loading());
-  return serial::CheckException(this, code);
-}
 
 void TLkCustomIniDBase::SetFileName(const std::string& name) {
   std::string trimmed = platform::TrimRight(name);
@@ -129,13 +124,9 @@ const std::vector<std::string>& TLkCustomIniDBase::GetRecordList() {
   if (!needsUpdate_) return recordList_;
   recordList_.clear();
   if (db.NumRecords > 0) {
-    TIniIndexBuffer buffer;
-    std::int32_t size = 0;
-    Check(iAllocIniIndexRec(db, buffer, size));
-    Check(iLoadIniIndex(db, buffer.get(), size));
-    recordList_ = IniIndexKeys(buffer.get(), size);
+    // Every key of the index, whatever the count says: a fixed buffer sized by the count cut the list.
+    Check(iLoadIniIndexKeys(db, recordList_));
     if (sortedIndex_) SortIniKeys(recordList_);
-    iDeallocIniIndexRec(db, buffer, size);
   }
   needsUpdate_ = false;
   return recordList_;

@@ -17,12 +17,11 @@ class Filer;
 
 namespace telephony {
 
-class TLkCustomIniDBase : public tk::Component, public serial::TLkBaseComponent {
+class TLkCustomIniDBase : public serial::TLkBaseComponent {
  public:
   explicit TLkCustomIniDBase(tk::Component* owner);
   ~TLkCustomIniDBase() override;
   std::string ClassName() const override { return "TLkCustomIniDBase"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
   const std::string& FileName() const { return fileName_; }
   // Trailing blanks are dropped and an empty name ignored; an open database reopens on the new file.
@@ -55,7 +54,6 @@ class TLkCustomIniDBase : public tk::Component, public serial::TLkBaseComponent 
 
  protected:
   void AssureOpen();
-  std::int32_t Check(std::int32_t code);
   // For a descendant's constructor: its fixed fields and index, in any component state.
   void InstallFields(const TDBFieldList& list, const std::string& index) {
     fieldList_ = list;

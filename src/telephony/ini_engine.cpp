@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/text.h"
+#include "serial/error_codes.h"
 
 namespace telephony {
 
@@ -58,36 +59,56 @@ std::string RecordKey(const TIniDatabase& db, const std::uint8_t* record) {
   return key;
 }
 
-// The sections the database keeps for itself cannot be a record's section too.
-bool IsReservedKey(const std::string& key) {
-  const std::string name = platform::Trim(key);
-  return platform::SameText(name, IndexSection) || platform::SameText(name, DefaultsSection);
+// A string field with a line break would split its entry.
+bool HasBadValue(const TIniDatabase& db, const std::uint8_t* record) {
+  bool bad = false;
+  ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
+    if (f.IsString && GetZ(record + offset, f.Size).find_first_of("\r\n") != std::string::npos) bad = true;
+  });
+  return bad;
 }
 
 // A string value by the file's rules: an empty one removes the entry (so it reads as the field's default),
-// except that a stored value starting with "#" stays.
-bool WriteStringValue(const std::string& file, const std::string& section, const std::string& key,
+// except that a stored value starting with "#" is replaced by the explicit empty "#".
+bool WriteStringValue(platform::ProfileImage& file, const std::string& section, const std::string& key,
                       const std::string& value) {
-  if (!value.empty()) return platform::WriteProfileString(file, section, key, value);
-  if (platform::ReadProfileString(file, section, key, "").starts_with("#")) return true;
-  return platform::DeleteProfileKey(file, section, key);
+  if (!value.empty()) return file.WriteString(section, key, value);
+  if (file.ReadString(section, key, "").starts_with("#")) return file.WriteString(section, key, "#");
+  file.DeleteKey(section, key);
+  return true;
 }
 
 // Every non-index field of the record into its section.
-bool WriteFields(const TIniDatabase& db, const std::string& section, const std::uint8_t* record) {
+bool WriteFields(const TIniDatabase& db, platform::ProfileImage& file, const std::string& section,
+                 const std::uint8_t* record) {
   bool ok = true;
   ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
     if (!ok || f.IsIndex) return;
     if (f.IsString)
-      ok = WriteStringValue(db.FName, section, f.Name, GetZ(record + offset, f.Size));
+      ok = WriteStringValue(file, section, f.Name, GetZ(record + offset, f.Size));
     else
-      ok = platform::WriteProfileInteger(db.FName, section, f.Name, GetInt(record + offset));
+      ok = file.WriteInteger(section, f.Name, GetInt(record + offset));
   });
   return ok;
 }
 
-bool WriteEntries(const TIniDatabase& db) {
-  return platform::WriteProfileInteger(db.FName, DefaultsSection, EntriesKey, db.NumRecords);
+// Writes the operation's image in one replace; the count changes only when the file did.
+std::int32_t Commit(TIniDatabase& db, platform::ProfileImage& file, std::int32_t count) {
+  if (!file.WriteInteger(DefaultsSection, EntriesKey, count) || !file.Save()) return ecIniWrite;
+  db.NumRecords = count;
+  return 0;
+}
+
+// The add of a record into the image, checked as iAddIniRecord checks it.
+std::int32_t AddToImage(TIniDatabase& db, platform::ProfileImage& file, const std::uint8_t* rec,
+                        std::int32_t& count) {
+  if (count >= MaxDBRecs) return ecDatabaseFull;
+  const std::string key = RecordKey(db, rec);
+  if (IsBadIniKey(key) || HasBadValue(db, rec)) return serial::ecBadArgument;
+  if (file.ReadString(IndexSection, key, "") == "#") return ecRecordExists;
+  if (!file.WriteString(IndexSection, key, "#") || !WriteFields(db, file, key, rec)) return ecIniWrite;
+  ++count;
+  return 0;
 }
 
 bool FileExistsAsProfile(const std::string& name) {
@@ -144,14 +165,14 @@ std::int32_t iPrepareIniDatabase(TIniDatabase& database, const void* defaultReco
     });
   } else {
     // A new file starts with an empty "Index" section and no records.
-    auto failed = [&] {
+    platform::ProfileImage file(db.FName);
+    file.WriteString(IndexSection, "None", "None");
+    file.DeleteKey(IndexSection, "None");
+    if (!file.WriteInteger(DefaultsSection, EntriesKey, 0) || !file.Save()) {
       db.DefaultRecord.clear();
       return ecIniWrite;
-    };
-    if (!platform::WriteProfileString(db.FName, IndexSection, "None", "None")) return failed();
-    if (!platform::DeleteProfileKey(db.FName, IndexSection, "None")) return failed();
+    }
     db.NumRecords = 0;
-    if (!WriteEntries(db)) return failed();
     if (defaultRecord) {
       db.Prepared = true;
       if (std::int32_t rc = iChangeIniDefaults(db, defaultRecord); rc < 0) {
@@ -168,15 +189,18 @@ std::int32_t iChangeIniDefaults(TIniDatabase& database, const void* record) {
   TIniDatabase& db = database;
   if (db.Fields.empty()) return ecNoFieldsDefined;
   if (!db.Prepared) return ecDatabaseNotPrepared;
-  std::memcpy(db.DefaultRecord.data(), record, db.DefaultRecord.size());
+  const auto* rec = static_cast<const std::uint8_t*>(record);
+  if (HasBadValue(db, rec)) return serial::ecBadArgument;
+  platform::ProfileImage file(db.FName);
   bool ok = true;
   ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
     if (!ok || f.IsIndex) return;
-    const std::uint8_t* p = db.DefaultRecord.data() + offset;
-    ok = f.IsString ? platform::WriteProfileString(db.FName, DefaultsSection, f.Name, GetZ(p, f.Size))
-                    : platform::WriteProfileInteger(db.FName, DefaultsSection, f.Name, GetInt(p));
+    ok = f.IsString ? file.WriteString(DefaultsSection, f.Name, GetZ(rec + offset, f.Size))
+                    : file.WriteInteger(DefaultsSection, f.Name, GetInt(rec + offset));
   });
-  return ok ? 0 : ecIniWrite;
+  if (!ok || !file.Save()) return ecIniWrite;
+  std::memcpy(db.DefaultRecord.data(), record, db.DefaultRecord.size());
+  return 0;
 }
 
 bool iKeyExists(const TIniDatabase& database, const std::string& key) {
@@ -188,39 +212,45 @@ std::int32_t iAddIniRecord(TIniDatabase& database, const void* record) {
   TIniDatabase& db = database;
   if (db.Fields.empty()) return ecNoFieldsDefined;
   if (!db.Prepared) return ecDatabaseNotPrepared;
-  if (db.NumRecords >= MaxDBRecs) return ecDatabaseFull;
-  const auto* rec = static_cast<const std::uint8_t*>(record);
-  const std::string key = RecordKey(db, rec);
-  if (iKeyExists(db, key) || IsReservedKey(key)) return ecRecordExists;
-  if (!platform::WriteProfileString(db.FName, IndexSection, key, "#")) return ecIniWrite;
-  if (!WriteFields(db, key, rec)) return ecIniWrite;
-  ++db.NumRecords;
-  return WriteEntries(db) ? 0 : ecIniWrite;
+  platform::ProfileImage file(db.FName);
+  std::int32_t count = db.NumRecords;
+  if (std::int32_t rc = AddToImage(db, file, static_cast<const std::uint8_t*>(record), count); rc < 0) return rc;
+  return Commit(db, file, count);
 }
 
 std::int32_t iUpdIniRecord(TIniDatabase& database, const std::string& key, const void* record) {
   TIniDatabase& db = database;
   if (db.Fields.empty()) return ecNoFieldsDefined;
   if (!db.Prepared) return ecDatabaseNotPrepared;
-  if (!iKeyExists(db, key)) return ecRecordNotFound;
+  platform::ProfileImage file(db.FName);
+  if (file.ReadString(IndexSection, key, "") != "#") return ecRecordNotFound;
   const auto* rec = static_cast<const std::uint8_t*>(record);
   const std::string newKey = RecordKey(db, rec);
-  if (platform::SameText(newKey, key)) return WriteFields(db, key, rec) ? 0 : ecIniWrite;
-  // A move: refuse a key in use before the old record is touched, so that it survives the refusal.
-  if (iKeyExists(db, newKey) || IsReservedKey(newKey)) return ecRecordExists;
-  if (std::int32_t rc = iDelIniRecord(db, key); rc < 0) return rc;
-  return iAddIniRecord(db, record);
+  std::int32_t count = db.NumRecords;
+  if (platform::SameText(newKey, key)) {
+    if (HasBadValue(db, rec)) return serial::ecBadArgument;
+    if (!WriteFields(db, file, key, rec)) return ecIniWrite;
+  } else {
+    // A move: the new key is checked before the old record goes, so that a refusal keeps it.
+    if (IsBadIniKey(newKey) || HasBadValue(db, rec)) return serial::ecBadArgument;
+    if (file.ReadString(IndexSection, newKey, "") == "#") return ecRecordExists;
+    file.DeleteKey(IndexSection, key);
+    file.DeleteSection(key);
+    --count;
+    if (std::int32_t rc = AddToImage(db, file, rec, count); rc < 0) return rc;
+  }
+  return Commit(db, file, count);
 }
 
 std::int32_t iDelIniRecord(TIniDatabase& database, const std::string& key) {
   TIniDatabase& db = database;
   if (db.Fields.empty()) return ecNoFieldsDefined;
   if (!db.Prepared) return ecDatabaseNotPrepared;
-  if (!iKeyExists(db, key)) return ecRecordNotFound;
-  if (!platform::DeleteProfileKey(db.FName, IndexSection, key)) return ecIniWrite;
-  if (!platform::DeleteProfileSection(db.FName, key)) return ecIniWrite;
-  --db.NumRecords;
-  return WriteEntries(db) ? 0 : ecIniWrite;
+  platform::ProfileImage file(db.FName);
+  if (file.ReadString(IndexSection, key, "") != "#") return ecRecordNotFound;
+  file.DeleteKey(IndexSection, key);
+  file.DeleteSection(key);
+  return Commit(db, file, db.NumRecords - 1);
 }
 
 std::int32_t iGetIniRecord(const TIniDatabase& database, const std::string& key, void* record) {
@@ -285,6 +315,16 @@ std::int32_t iLoadIniIndex(const TIniDatabase& database, char* buffer, std::int3
   return at == 0 ? ecIniRead : 0;
 }
 
+std::int32_t iLoadIniIndexKeys(const TIniDatabase& database, std::vector<std::string>& keys) {
+  keys.clear();
+  if (database.Fields.empty()) return ecNoFieldsDefined;
+  if (database.NumRecords <= 0) return ecDatabaseEmpty;
+  if (!database.Prepared) return ecDatabaseNotPrepared;
+  for (std::string& key : platform::ProfileKeyNames(database.FName, IndexSection))
+    if (!key.empty()) keys.push_back(std::move(key));
+  return keys.empty() ? ecIniRead : 0;
+}
+
 std::int32_t iNumIniRecs(const TIniDatabase& database) {
   if (database.Fields.empty()) return ecNoFieldsDefined;
   return database.NumRecords;
@@ -296,13 +336,15 @@ std::int32_t iWriteToIni(const TIniDatabase& database, const void* record, const
   if (db.Fields.empty()) return ecNoFieldsDefined;
   if (!db.Prepared) return ecDatabaseNotPrepared;
   const auto* rec = static_cast<const std::uint8_t*>(record);
+  if (HasBadValue(db, rec)) return serial::ecBadArgument;
+  platform::ProfileImage file(iniFile);
   bool ok = true;
   ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
     if (!ok) return;
-    ok = f.IsString ? platform::WriteProfileString(iniFile, section, f.Name, GetZ(rec + offset, f.Size))
-                    : platform::WriteProfileInteger(iniFile, section, f.Name, GetInt(rec + offset));
+    ok = f.IsString ? file.WriteString(section, f.Name, GetZ(rec + offset, f.Size))
+                    : file.WriteInteger(section, f.Name, GetInt(rec + offset));
   });
-  return ok ? 0 : ecIniWrite;
+  return ok && file.Save() ? 0 : ecIniWrite;
 }
 
 std::int32_t iReadFromIni(const TIniDatabase& database, void* record, const std::string& section,
@@ -320,6 +362,14 @@ std::int32_t iReadFromIni(const TIniDatabase& database, void* record, const std:
       PutInt(rec + offset, platform::ReadProfileInteger(iniFile, section, f.Name, GetInt(def)));
   });
   return 0;
+}
+
+bool IsBadIniKey(const std::string& key) {
+  if (key.empty() || platform::SameText(key, IndexSection) || platform::SameText(key, DefaultsSection)) return true;
+  if (key.front() == ';' || key.front() == ' ' || key.back() == ' ') return true;
+  for (unsigned char c : key)
+    if (c < 0x20 || c == 0x7F || c == '=' || c == '[' || c == ']') return true;
+  return false;
 }
 
 std::vector<std::string> IniIndexKeys(const char* buffer, std::int32_t size) {

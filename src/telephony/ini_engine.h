@@ -78,12 +78,19 @@ std::int32_t iGetIniIndexRecSize(const TIniDatabase& database);
 std::int32_t iAllocIniIndexRec(const TIniDatabase& database, TIniIndexBuffer& buffer, std::int32_t& size);
 std::int32_t iDeallocIniIndexRec(const TIniDatabase& database, TIniIndexBuffer& buffer, std::int32_t& size);
 std::int32_t iLoadIniIndex(const TIniDatabase& database, char* buffer, std::int32_t size);
+// The key names of the "Index" section in file order, however many and however long; -7011 when the
+// database holds no record, -7005 when none was read.
+std::int32_t iLoadIniIndexKeys(const TIniDatabase& database, std::vector<std::string>& keys);
 std::int32_t iNumIniRecs(const TIniDatabase& database);
 std::int32_t iWriteToIni(const TIniDatabase& database, const void* record, const std::string& section,
                          const std::string& iniFile);
 std::int32_t iReadFromIni(const TIniDatabase& database, void* record, const std::string& section,
                           const std::string& iniFile);
 
+// A key the file could not hold back as itself: "Index", "Defaults", a name the profile format gives a
+// meaning to ('=', '[', ']', a leading ';'), blanks around it or control characters. Records with such
+// keys, or with a line break in a string field, are refused with the bad-argument code.
+bool IsBadIniKey(const std::string& key);
 // The keys of a key-list buffer, in order.
 std::vector<std::string> IniIndexKeys(const char* buffer, std::int32_t size);
 // Sorts keys ignoring case and keeps one of keys that differ only in case, as a sorted key list does.

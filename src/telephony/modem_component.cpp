@@ -27,7 +27,6 @@ auto& TextOf(Info& info, TModemText which) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------------------------------
 // Tag sets and the default description
 
 std::string TTagSet::GetStr(int index) const {
@@ -65,10 +64,9 @@ const TModemInfo& DefModemData() {
   return info;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Life
 
-TLkCustomModem::TLkCustomModem(tk::Component* owner) : tk::Component(owner), info_(DefModemData()) {
+TLkCustomModem::TLkCustomModem(tk::Component* owner) : serial::TLkBaseComponent(owner), info_(DefModemData()) {
   if (auto* port = serial::TLkCustomComPort::SearchComPort(owner)) SetComPort(port);
   Announce();
 }
@@ -86,11 +84,6 @@ TLkCustomModem::~TLkCustomModem() {
   }
   FreeRecord();
   if (port_ && portCallback_) port_->DeregisterUserCallback(portCallback_);
-}
-
-std::int32_t TLkCustomModem::Check(std::int32_t code) {
-  SetLoading(tk::Component::Loading());
-  return serial::CheckException(this, code);
 }
 
 void TLkCustomModem::SetComPort(serial::TLkCustomComPort* port) {
@@ -127,7 +120,7 @@ void TLkCustomModem::FreeRecord() {
 }
 
 void TLkCustomModem::SetStarted(bool started) {
-  if (Designing() || tk::Component::Loading()) return;
+  if (Designing() || Loading()) return;
   if (started == started_) return;
   if (started)
     Start();
@@ -201,7 +194,6 @@ TModemRec* TLkCustomModem::EnsureStarted() {
   return rec_;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Properties
 
 void TLkCustomModem::SetText(TModemText which, const std::string& text) {
@@ -326,7 +318,6 @@ void TLkCustomModem::GetProperties(tk::PropertyList& list) const {
       MakeProperty<M>("RingWaitTimeout", &M::RingWaitTimeout, &M::SetRingWaitTimeout, Value(std::int64_t{182})));
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Operations
 
 void TLkCustomModem::PutCommand(const std::string& command) { Check(mPutModemCommand(EnsureStarted(), command)); }
@@ -347,7 +338,6 @@ bool TLkCustomModem::FeatureWaitOver() { return mAllFeatureWaitOver(EnsureStarte
 std::int32_t TLkCustomModem::GetConnectSpeed() { return mGetConnectSpeed(EnsureStarted()); }
 std::string TLkCustomModem::GetLastString() { return mGetLastResponse(EnsureStarted()); }
 
-// ---------------------------------------------------------------------------------------------------
 // Engine messages (dispatch thread)
 
 void TLkCustomModem::ModemHandler(std::uint32_t msg, std::uint32_t wParam, std::intptr_t lParam) {

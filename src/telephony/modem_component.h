@@ -64,14 +64,13 @@ class ThreadSafeEvent {
   F f_;
 };
 
-class TLkCustomModem : public tk::Component, public serial::TLkBaseComponent {
+class TLkCustomModem : public serial::TLkBaseComponent {
  public:
   explicit TLkCustomModem(tk::Component* owner);
   ~TLkCustomModem() override;
   std::string ClassName() const override { return "TLkCustomModem"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
-  // --- properties ---
+  // properties
   serial::TLkCustomComPort* ComPort() const { return port_; }
   void SetComPort(serial::TLkCustomComPort* port);
   tk::ComponentRef ComPortRef() const { return {port_}; }
@@ -137,7 +136,7 @@ class TLkCustomModem : public tk::Component, public serial::TLkBaseComponent {
   bool Started() const { return started_; }
   void SetStarted(bool started);
 
-  // --- operations (each starts the engine first) ---
+  // operations (each starts the engine first)
   void PutCommand(const std::string& command);
   void Initialize();
   void Configure();
@@ -154,7 +153,7 @@ class TLkCustomModem : public tk::Component, public serial::TLkBaseComponent {
   std::int32_t GetConnectSpeed();
   std::string GetLastString();
 
-  // --- events ---
+  // events
 #define ZELTA_MODEM_EVENT(Type, Name)         \
   Type Name() const { return Name##_.Get(); } \
   void Set##Name(Type e) { Name##_.Set(std::move(e)); }
@@ -210,7 +209,6 @@ class TLkCustomModem : public tk::Component, public serial::TLkBaseComponent {
  private:
   static void ModemHandler(std::uint32_t msg, std::uint32_t wParam, std::intptr_t lParam);
   void HandleModemMessage(std::uint32_t msg, std::uint32_t wParam, TModemRec& rec);
-  std::int32_t Check(std::int32_t code);
   void SetText(TModemText which, const std::string& text);
   void SetTags(TTagSet& tags, const TTagSet& value);
   void Start();

@@ -13,14 +13,9 @@ namespace {
 }();
 }  // namespace
 
-TLkCustomModemDBase::TLkCustomModemDBase(tk::Component* owner) : tk::Component(owner) {}
+TLkCustomModemDBase::TLkCustomModemDBase(tk::Component* owner) : serial::TLkBaseComponent(owner) {}
 
 TLkCustomModemDBase::~TLkCustomModemDBase() { mDoneModemDatabase(database_); }
-
-std::int32_t TLkCustomModemDBase::Check(std::int32_t code) {
-  SetLoading(tk::Component::Loading());
-  return serial::CheckException(this, code);
-}
 
 void TLkCustomModemDBase::SetFileName(const std::string& name) {
   std::string trimmed = platform::TrimRight(name);

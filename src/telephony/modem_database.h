@@ -12,12 +12,11 @@
 
 namespace telephony {
 
-class TLkCustomModemDBase : public tk::Component, public serial::TLkBaseComponent {
+class TLkCustomModemDBase : public serial::TLkBaseComponent {
  public:
   explicit TLkCustomModemDBase(tk::Component* owner);
   ~TLkCustomModemDBase() override;
   std::string ClassName() const override { return "TLkCustomModemDBase"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
   const std::string& FileName() const { return fileName_; }
   // Trailing blanks are dropped and an empty name ignored; an open database reopens on the new file.
@@ -38,7 +37,6 @@ class TLkCustomModemDBase : public tk::Component, public serial::TLkBaseComponen
   const std::vector<std::string>& GetRecordList();
 
  private:
-  std::int32_t Check(std::int32_t code);
   TModemDatabase& Database();
 
   std::string fileName_ = "LWMODEM.INI";

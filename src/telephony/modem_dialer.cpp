@@ -26,7 +26,7 @@ TLkCustomModem* FirstModem(tk::Component* owner) {
 }  // namespace
 
 TLkCustomModemDialer::TLkCustomModemDialer(tk::Component* owner)
-    : tk::QComponent(owner), post_(std::make_shared<WindowThreadPost>(this)) {
+    : serial::TLkBaseQComponent(owner), post_(std::make_shared<WindowThreadPost>(this)) {
   SetModem(FirstModem(owner));
 }
 
@@ -38,11 +38,6 @@ TLkCustomModemDialer::~TLkCustomModemDialer() {
   post_->Detach();
 }
 
-std::int32_t TLkCustomModemDialer::Check(std::int32_t code) {
-  SetLoading(tk::Component::Loading());
-  return serial::CheckException(this, code);
-}
-
 void TLkCustomModemDialer::SetModem(TLkCustomModem* modem) {
   if (modem == modem_) return;
   modem_ = modem;
@@ -50,7 +45,7 @@ void TLkCustomModemDialer::SetModem(TLkCustomModem* modem) {
 }
 
 void TLkCustomModemDialer::Notification(tk::Component* component, tk::Operation operation) {
-  tk::QComponent::Notification(component, operation);
+  serial::TLkBaseQComponent::Notification(component, operation);
   if (operation == tk::Operation::Remove) {
     if (component == static_cast<tk::Component*>(modem_)) {
       modem_ = nullptr;
@@ -66,7 +61,6 @@ void TLkCustomModemDialer::Notification(tk::Component* component, tk::Operation 
   }
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Dialing
 
 void TLkCustomModemDialer::Dial() {
@@ -339,7 +333,6 @@ void TLkCustomModemDialer::Abort() {
   DialingFinished();
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Events
 
 #define ZELTA_DIALER_NOTIFY(Method, Event) \
@@ -372,7 +365,7 @@ void TLkCustomModemDialer::GotLineSpeed(std::int32_t speed) {
 }
 
 void TLkCustomModemDialer::GetProperties(tk::PropertyList& list) const {
-  tk::QComponent::GetProperties(list);
+  serial::TLkBaseQComponent::GetProperties(list);
   using D = TLkCustomModemDialer;
   using tk::MakeProperty;
   using tk::Value;

@@ -36,7 +36,7 @@ inline constexpr TDialerOptions kDefaultDialerOptions =
 // The dialer's result.
 enum : int { drIdle = 0, drDialing = 1, drConnected = 2, drFailed = 3 };
 
-class TLkCustomModemDialer : public tk::QComponent, public serial::TLkBaseComponent {
+class TLkCustomModemDialer : public serial::TLkBaseQComponent {
  public:
   static constexpr std::int32_t kDialStartTicks = 4;
   static constexpr std::int32_t kSecondTicks = 18;
@@ -44,7 +44,6 @@ class TLkCustomModemDialer : public tk::QComponent, public serial::TLkBaseCompon
   explicit TLkCustomModemDialer(tk::Component* owner);
   ~TLkCustomModemDialer() override;
   std::string ClassName() const override { return "TLkCustomModemDialer"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
   TLkCustomModem* Modem() const { return modem_; }
   void SetModem(TLkCustomModem* modem);
@@ -120,7 +119,6 @@ class TLkCustomModemDialer : public tk::QComponent, public serial::TLkBaseCompon
                              std::function<void()> reaction);
   bool ModemAttempting() const;
   void CancelModemAttempt();
-  std::int32_t Check(std::int32_t code);
 
   TLkCustomModem* modem_ = nullptr;
   std::string phoneNumber_;

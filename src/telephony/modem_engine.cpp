@@ -26,7 +26,6 @@ constexpr std::size_t kMaxLastResponse = 255;
 constexpr std::size_t kMaxConfigPiece = 42;  // the piece buffer holds 43 characters with its terminator
 constexpr int kPauseToken = 0x100;
 
-// ---------------------------------------------------------------------------------------------------
 // Records the trigger handler may reach, and who is using each.
 
 std::mutex& RegistryLock() {
@@ -83,7 +82,6 @@ class RecordUse {
   TModemRec* rec_ = nullptr;
 };
 
-// ---------------------------------------------------------------------------------------------------
 // Sending
 
 struct SendToken {
@@ -153,7 +151,6 @@ std::vector<SendToken> TokensOf(std::initializer_list<const std::string*> string
   return tokens;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Triggers (record lock held)
 
 enum class SlotSet { Command, Connect, Ring };
@@ -276,7 +273,6 @@ bool InAttempt(int state) {
          state == mstWaitFeatures;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Messages
 
 struct ModemMessage {
@@ -331,7 +327,6 @@ void Deliver(TModemRec& rec, const Outbox& out) {
   }
 }
 
-// ---------------------------------------------------------------------------------------------------
 // The trigger handler's states (record lock held)
 
 struct Context {
@@ -740,7 +735,6 @@ std::int32_t WaitLoop(TModemRec* rec, const std::function<bool(TModemRec&)>& don
 
 }  // namespace
 
-// ---------------------------------------------------------------------------------------------------
 // Life of a record
 
 std::int32_t mInitModem(TModemRec*& rec, const DispatcherPtr& dispatcher, const TModemData& data) {
@@ -842,7 +836,6 @@ std::int32_t mDeregisterModemHandler(TModemRec* rec, serial::NotifyTarget* windo
   return 0;
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Operations
 
 std::int32_t mPutModemCommand(TModemRec* rec, const std::string& command) {
@@ -1025,7 +1018,6 @@ std::int32_t mWaitOnResponse(TModemRec* rec) {
   return WaitLoop(rec, [](TModemRec& r) { return r.State == mstIdle; });
 }
 
-// ---------------------------------------------------------------------------------------------------
 // Fields
 
 std::int32_t mGetConnectSpeed(TModemRec* rec) {

@@ -6,6 +6,7 @@
 #include "telephony/get_number_form.h"
 #include "telephony/phone_book.h"
 #include "tk/filer.h"
+#include "tk/modal.h"
 
 namespace telephony {
 
@@ -22,7 +23,7 @@ bool TLkPhoneNumberSelector::Execute() {
   std::string number;
   OpenWhileShown open(phonebook);
   TGetNumberForm form(QApplication::activeWindow(), phonebook, number);
-  if (form.exec() == QDialog::Accepted) {
+  if (tk::ExecModal(form, "TGetNumberForm") == QDialog::Accepted) {
     selectedNumber_ = platform::TrimRight(number);
     result = !selectedNumber_.empty();
   }

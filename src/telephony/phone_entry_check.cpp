@@ -1,7 +1,9 @@
 #include "telephony/phone_entry_check.h"
 
 #include "platform/text.h"
+#include "serial/error_codes.h"
 #include "serial/error_text.h"
+#include "telephony/ini_engine.h"
 #include "telephony/phone_book.h"
 
 namespace telephony {
@@ -10,6 +12,7 @@ TPhoneEntryProblem CheckPhoneEntry(TLkPhonebook& phonebook, const std::string& o
                                    const std::string& number) {
   if (name.empty()) return TPhoneEntryProblem::NoName;
   if (number.empty()) return TPhoneEntryProblem::NoNumber;
+  if (IsBadIniKey(name)) return TPhoneEntryProblem::BadName;
   if (!platform::SameText(name, oldName) && phonebook.KeyExists(name)) return TPhoneEntryProblem::NameExists;
   return TPhoneEntryProblem::None;
 }
@@ -22,6 +25,8 @@ std::string PhoneEntryProblemText(TPhoneEntryProblem problem) {
       return serial::LkLoadStr(4402);
     case TPhoneEntryProblem::NameExists:
       return serial::LkLoadStr(4403);
+    case TPhoneEntryProblem::BadName:
+      return serial::LkLoadStr(serial::ecBadArgument);
     case TPhoneEntryProblem::None:
       break;
   }

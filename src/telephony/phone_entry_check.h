@@ -6,7 +6,7 @@ namespace telephony {
 
 class TLkPhonebook;
 
-enum class TPhoneEntryProblem { None, NoName, NoNumber, NameExists };
+enum class TPhoneEntryProblem { None, NoName, NoNumber, NameExists, BadName };
 
 // `oldName` is the entry's name when the window opened (empty for a new entry). A name that differs from it
 // only in letter case is the same entry's.

@@ -27,7 +27,7 @@ std::string Filled(const std::string& format, const std::string& value) {
 
 }  // namespace
 
-// --- the exception ---
+// the exception
 
 std::string ELkSocketException::CodeText(std::int32_t code) {
   std::string text = serial::LkLoadStr(code);
@@ -39,7 +39,7 @@ ELkSocketException::ELkSocketException(std::int32_t code) : tk::Exception(CodeTe
 ELkSocketException::ELkSocketException(std::int32_t code, const std::string& format)
     : tk::Exception(Filled(format, CodeText(code))), ErrorCode(code) {}
 
-// --- the component ---
+// the component
 
 TLkSocket::TLkSocket(tk::Component* owner) : tk::Component(owner) {
   if (!LoadWinsock()) {
@@ -77,7 +77,7 @@ int TLkSocket::Checked(SOCKET socket, int result, bool quietBlock) {
   return result;
 }
 
-// --- socket operations ---
+// socket operations
 
 SOCKET TLkSocket::CreateSocket() {
   CheckLoaded();
@@ -157,7 +157,7 @@ bool TLkSocket::CanSocket(SOCKET socket, int timeoutMs, bool read) {
 bool TLkSocket::CanReadSocket(SOCKET socket, int timeoutMs) { return CanSocket(socket, timeoutMs, true); }
 bool TLkSocket::CanWriteSocket(SOCKET socket, int timeoutMs) { return CanSocket(socket, timeoutMs, false); }
 
-// --- conversions and look-ups ---
+// conversions and look-ups
 
 std::uint32_t TLkSocket::htonl(std::uint32_t value) {
   CheckLoaded();
@@ -243,7 +243,7 @@ int TLkSocket::GetLastError() {
   return Lib().WSAGetLastError();
 }
 
-// --- notifications ---
+// notifications
 
 void TLkSocket::Dispatch(tk::Message& message) {
   if (message.Msg == kWmQueryEndSession) {

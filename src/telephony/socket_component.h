@@ -65,7 +65,7 @@ class TLkSocket : public tk::Component, public tk::MessageTarget {
   // Raises ELkSocketException ("Winsock not initialized - ...") while the library is unusable.
   void CheckLoaded() const;
 
-  // --- socket operations: a failure goes to DoError, "would block" passes silently where noted ---
+  // socket operations: a failure goes to DoError, "would block" passes silently where noted
   // A TCP socket; a failure raises.
   SOCKET CreateSocket();
   SOCKET AcceptSocket(SOCKET socket, TSockAddrIn& address);
@@ -82,7 +82,7 @@ class TLkSocket : public tk::Component, public tk::MessageTarget {
   bool CanReadSocket(SOCKET socket, int timeoutMs);
   bool CanWriteSocket(SOCKET socket, int timeoutMs);
 
-  // --- conversions and look-ups ---
+  // conversions and look-ups
   std::uint32_t htonl(std::uint32_t value);
   std::uint16_t htons(std::uint16_t value);
   std::uint32_t ntohl(std::uint32_t value);

@@ -21,6 +21,8 @@ constexpr std::int32_t ecTapiBusy = -13928;
 constexpr std::int32_t ecTapiUnexpected = -13934;
 constexpr std::int32_t ecTapiCallUnavail = -13805;
 constexpr std::uintptr_t kRetryTimerId = 1;
+// What the waits return when their time ran out.
+constexpr std::int32_t kWaitTimedOut = 2;
 // The status the retry wait reports every second, with the call state of a dial tone.
 constexpr std::uint32_t kRetryStatusMessage = 32;
 constexpr std::uint32_t kRetryStatusState = 8;
@@ -56,7 +58,7 @@ std::int32_t WaitUntil(Pred done, int timeoutMs, const bool& inUse, bool (*pump)
 
 }  // namespace
 
-// --- states and texts ---
+// states and texts
 
 TTapiState TLkCustomTapiDevice::StateFromCallState(std::uint32_t callState) {
   if (callState == 0 || (callState & (callState - 1)) != 0 || callState > LINECALLSTATE_DISCONNECTED) return tsUnknown;
@@ -124,7 +126,7 @@ std::string TLkCustomTapiDevice::CallerIDName() const {
   return TapiRecordText(callInfo_.get(), callInfo_->dwCallerIDNameOffset, callInfo_->dwCallerIDNameSize);
 }
 
-// --- status and log ---
+// status and log
 
 void TLkCustomTapiDevice::TapiStatus(bool first, bool last, std::uint32_t device, std::uint32_t message,
                                      std::uint32_t param1, std::uint32_t param2, std::uint32_t param3) {
@@ -145,7 +147,7 @@ void TLkCustomTapiDevice::FireTapiFail() {
   if (OnTapiFail) OnTapiFail(this);
 }
 
-// --- placing, answering and ending calls ---
+// placing, answering and ending calls
 
 void TLkCustomTapiDevice::CheckReady() {
   if (!comPort_) Check(serial::ecPortNotAssigned);
@@ -221,7 +223,8 @@ void TLkCustomTapiDevice::DialAttempt(bool passThrough) {
   TapiLogging(ltapiDial);
   const std::string number = number_;  // a zero-terminated copy
   const std::int32_t result = WaitForReply(tuLineMakeCall(line_, &call_, number.c_str(), 0, &params));
-  if (result >= 0) return;
+  // A reply that never came is no call: left alone, the device would stay dialling for ever.
+  if (result >= 0 && result != kWaitTimedOut) return;
   TapiLogging(ltapiDialFail);
   dialing_ = false;
   HangupCall(true);
@@ -330,11 +333,9 @@ void TLkCustomTapiDevice::RefreshCallInfo(HCALL call) {
   }
 }
 
-// --- the port on the call ---
+// the port on the call
 
-void TLkCustomTapiDevice::OpenPortOnCall() {
-  if (!comPort_) return;
-  comPort_->SetOpen(false);
+std::int32_t TLkCustomTapiDevice::CallCommHandle() {
   auto* id = reinterpret_cast<VARSTRING*>(workBuffer_.data());
   std::fill(workBuffer_.begin(), workBuffer_.end(), 0);
   id->dwTotalSize = static_cast<std::uint32_t>(workBuffer_.size());
@@ -342,7 +343,21 @@ void TLkCustomTapiDevice::OpenPortOnCall() {
   if (tuLineGetID(line_, 0, call_, LINECALLSELECT_CALL, id, "comm/datamodem") >= 0 && id->dwStringSize >= 4 &&
       id->dwStringOffset + 4 <= workBuffer_.size())
     std::memcpy(&handle, workBuffer_.data() + id->dwStringOffset, sizeof handle);
-  comPort_->SetTapiCid(static_cast<std::uint16_t>(handle & 0xFFFF));
+  return handle;
+}
+
+bool TLkCustomTapiDevice::OpenPortOnCall() {
+  if (!comPort_) return true;
+  const std::int32_t handle = CallCommHandle();
+  if (handle <= 0) return false;
+  OpenPortOn(handle);
+  return true;
+}
+
+void TLkCustomTapiDevice::OpenPortOn(std::int32_t handle) {
+  // The whole descriptor: one cut to 16 bits would be another file, or none.
+  comPort_->SetOpen(false);
+  comPort_->SetTapiCid(handle);
   comPort_->SetOpen(true);
   if (OnTapiPortOpen) OnTapiPortOpen(this);
 }
@@ -355,7 +370,7 @@ bool TLkCustomTapiDevice::ClosePortOnCall() {
   return wasOpen;
 }
 
-// --- the wait between attempts ---
+// the wait between attempts
 
 void TLkCustomTapiDevice::CreateRetryTimer() {
   FreeRetryTimer();
@@ -387,7 +402,7 @@ void TLkCustomTapiDevice::RetryTimerTick() {
   TapiStatus(false, false, 0, kRetryStatusMessage, kRetryStatusState, 0, 0);
 }
 
-// --- line messages ---
+// line messages
 
 void TLkCustomTapiDevice::DoLineCallState(std::uint32_t device, std::uint32_t state, std::uint32_t detail,
                                           std::uint32_t media) {
@@ -430,20 +445,28 @@ void TLkCustomTapiDevice::DoLineCallState(std::uint32_t device, std::uint32_t st
       status(false, false);
       HangupCall(false);
       break;
-    case LINECALLSTATE_CONNECTED:
+    case LINECALLSTATE_CONNECTED: {
       if (connected_) break;  // a second report for the same call
       RefreshCallInfo(device);
+      std::int32_t handle = 0;
+      if (!enableVoice_ && comPort_ && (handle = CallCommHandle()) <= 0) {
+        // A call whose line cannot be handed to the port is no connection: the attempt failed.
+        status(false, false);
+        HangupCall(false);
+        break;
+      }
       connected_ = true;
       FreeRetryTimer();
       dialing_ = false;
       if (enableVoice_)
         StartDigitMonitoring();
-      else
-        OpenPortOnCall();
+      else if (comPort_)
+        OpenPortOn(handle);
       status(false, true);
       if (OnTapiConnect) OnTapiConnect(this);
       TapiLogging(ltapiConnect);
       break;
+    }
     case LINECALLSTATE_DISCONNECTED:
       status(false, false);
       if (detail == LINEDISCONNECTMODE_BUSY) TapiLogging(ltapiBusy);

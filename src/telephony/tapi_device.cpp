@@ -27,6 +27,7 @@
 #include "telephony/tapi_device_selection_form.h"
 #include "telephony/tapi_status.h"
 #include "telephony/tapi_voice.h"
+#include "tk/modal.h"
 
 namespace telephony {
 
@@ -81,7 +82,8 @@ void IgnoreFailures(Fn fn) {
 
 }  // namespace
 
-TLkCustomTapiDevice::TLkCustomTapiDevice(tk::Component* owner) : tk::QComponent(owner), workBuffer_(kWorkBufferSize) {
+TLkCustomTapiDevice::TLkCustomTapiDevice(tk::Component* owner)
+    : serial::TLkBaseQComponent(owner), workBuffer_(kWorkBufferSize) {
   LiveDevices().push_back(this);
   window_ = std::make_unique<tk::HiddenWindow>([this](tk::Message& m) { WindowProc(m); });
   if (owner) {
@@ -123,7 +125,7 @@ TLkCustomTapiDevice::~TLkCustomTapiDevice() {
   window_.reset();
 }
 
-// --- properties ---
+// properties
 
 void TLkCustomTapiDevice::SetSelectedDevice(const std::string& name) {
   selectedDevice_ = name;
@@ -174,7 +176,7 @@ void TLkCustomTapiDevice::BindFirstUnbound() {
 }
 
 void TLkCustomTapiDevice::Notification(tk::Component* component, tk::Operation operation) {
-  tk::QComponent::Notification(component, operation);
+  serial::TLkBaseQComponent::Notification(component, operation);
   if (!component || component == this) return;
   if (operation == tk::Operation::Remove) {
     if (component == comPort_) comPort_ = nullptr;
@@ -215,12 +217,7 @@ void TLkCustomTapiDevice::Assign(const TLkCustomTapiDevice& source) {
   }
 }
 
-// --- errors ---
-
-std::int32_t TLkCustomTapiDevice::Check(std::int32_t code) {
-  SetLoading(tk::Component::Loading());
-  return serial::CheckException(this, code);
-}
+// errors
 
 std::int32_t TLkCustomTapiDevice::CheckTapiError(std::int32_t result) {
   if (result >= 0) return result;
@@ -230,20 +227,19 @@ std::int32_t TLkCustomTapiDevice::CheckTapiError(std::int32_t result) {
   return Check(-(13800 + low));
 }
 
-// --- the API ---
+// the API
 
 void TLkCustomTapiDevice::CleanUsageKey() {
   IgnoreFailures([this] {
     Registry registry(RootKey::CurrentUser);
     if (!registry.OpenKey(kTapiUsageKey, false)) return;
     for (const std::string& name : registry.GetValueNames()) {
-      IgnoreFailures([&] {
-        // A handle left behind by a process that has ended is shut down for it.
-        char* end = nullptr;
-        const long pid = name.size() > 1 && name[0] == '$' ? std::strtol(name.c_str() + 1, &end, 16) : 0;
-        if (pid > 0 && end && *end == '\0' && !ProcessExists(pid))
-          tuLineShutdown(static_cast<HLINEAPP>(registry.ReadInteger(name)));
-      });
+      // Only a handle left behind by a process that has ended is shut down for it and its value removed:
+      // another running copy of the program still uses its own.
+      char* end = nullptr;
+      const long pid = name.size() > 1 && name[0] == '$' ? std::strtol(name.c_str() + 1, &end, 16) : 0;
+      if (pid <= 0 || !end || *end != '\0' || ProcessExists(pid)) continue;
+      IgnoreFailures([&] { tuLineShutdown(static_cast<HLINEAPP>(registry.ReadInteger(name))); });
       IgnoreFailures([&] { registry.DeleteValue(name); });
     }
   });
@@ -370,7 +366,7 @@ std::int32_t TLkCustomTapiDevice::GetSelectedLine() {
   form.ShowTapiDevices = true;
   form.ShowPorts = false;
   form.DeviceName = selectedDevice_;
-  if (form.exec() != QDialog::Accepted) Check(ecTapiNoSelect);
+  if (tk::ExecModal(form, "TDeviceSelectionForm") != QDialog::Accepted) Check(ecTapiNoSelect);
   selectedDevice_ = form.DeviceName;
   return DeviceIDFromName(selectedDevice_);
 }
@@ -405,7 +401,7 @@ int TLkCustomTapiDevice::SelectDevice() {
     form.ComNumber = comPort_ ? comPort_->ComNumber() : 0;
   else
     form.DeviceName = selectedDevice_;
-  if (form.exec() != QDialog::Accepted) return mrCancel;
+  if (tk::ExecModal(form, "TDeviceSelectionForm") != QDialog::Accepted) return mrCancel;
   if (comPort_ && form.TapiMode == serial::tmOff) {
     comPort_->SetTapiMode(serial::tmOff);
     comPort_->SetComNumber(form.ComNumber);
@@ -422,7 +418,7 @@ QWidget* TLkCustomTapiDevice::ParentWindow() {
   return QApplication::activeWindow();
 }
 
-// --- configuration and translation ---
+// configuration and translation
 
 void TLkCustomTapiDevice::ShowConfigDialog() {
   StartTapi();
@@ -525,7 +521,7 @@ bool TLkCustomTapiDevice::TranslateDialog(const std::string& number) {
                                number) == 0;
 }
 
-// --- messages ---
+// messages
 
 void TLkCustomTapiDevice::WindowProc(tk::Message& message) {
   try {

@@ -75,7 +75,7 @@ inline constexpr std::uint32_t kLineCreateMessage = 1062;
 // The per-user key where each process notes its telephony application handle.
 inline constexpr const char* kTapiUsageKey = "\\SOFTWARE\\Kelvane\\LK\\TAPI";
 
-class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseComponent {
+class TLkCustomTapiDevice : public serial::TLkBaseQComponent {
  public:
   static constexpr int mrOk = 1;
   static constexpr int mrCancel = 2;
@@ -83,9 +83,8 @@ class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseCompone
   explicit TLkCustomTapiDevice(tk::Component* owner);
   ~TLkCustomTapiDevice() override;
   std::string ClassName() const override { return "TLkCustomTapiDevice"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
-  // --- published properties ---
+  // published properties
   const std::string& SelectedDevice() const { return selectedDevice_; }
   // Stores the name as it is (no check that such a device exists).
   void SetSelectedDevice(const std::string& name);
@@ -118,7 +117,7 @@ class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseCompone
   TTapiDTMFEvent OnTapiDTMF;
   TTapiCallerIDEvent OnTapiCallerID;
 
-  // --- the line device ---
+  // the line device
   // The names of all line devices, in device-identifier order.
   const std::vector<std::string>& TapiDevices() const { return tapiDevices_; }
   void SetTapiDevices(const std::vector<std::string>& names) { tapiDevices_ = names; }
@@ -142,7 +141,7 @@ class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseCompone
   bool TranslateDialog(const std::string& number);
   virtual void Assign(const TLkCustomTapiDevice& source);
 
-  // --- calls ---
+  // calls
   void Dial(const std::string& number);
   void AutoAnswer();
   void ConfigAndOpen();
@@ -181,7 +180,7 @@ class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseCompone
 
   void Notification(tk::Component* component, tk::Operation operation) override;
 
-  // --- line message handlers ---
+  // line message handlers
   virtual void DoLineCallInfo(std::uint32_t device, std::uint32_t param1, std::uint32_t param2, std::uint32_t param3);
   virtual void DoLineCallState(std::uint32_t device, std::uint32_t param1, std::uint32_t param2, std::uint32_t param3);
   virtual void DoLineClose(std::uint32_t device, std::uint32_t param1, std::uint32_t param2, std::uint32_t param3);
@@ -205,7 +204,6 @@ class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseCompone
   std::int32_t GetSelectedLine();
   // Passes 0 and positive results; raises a negative telephony result as its library error.
   std::int32_t CheckTapiError(std::int32_t result);
-  std::int32_t Check(std::int32_t code);
   QWidget* ParentWindow();
 
   void CheckReady();
@@ -214,7 +212,11 @@ class TLkCustomTapiDevice : public tk::QComponent, public serial::TLkBaseCompone
   std::int32_t WaitForReply(std::int32_t request);
   std::int32_t WaitForCallState(std::uint32_t state);
   void RefreshCallInfo(platform::HCALL call);
-  void OpenPortOnCall();
+  // The connected call's communications descriptor, -1 when it cannot be had.
+  std::int32_t CallCommHandle();
+  // False (the port left alone) when the call's descriptor cannot be had.
+  bool OpenPortOnCall();
+  void OpenPortOn(std::int32_t handle);
   bool ClosePortOnCall();
   void FireTapiFail();
   void CreateRetryTimer();

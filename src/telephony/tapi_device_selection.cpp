@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "serial/port_select_form.h"
+#include "serial/port_availability.h"
 #include "telephony/tapi_functions.h"
 
 namespace telephony {

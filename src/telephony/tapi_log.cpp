@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "telephony/tapi_device.h"
 
@@ -36,9 +37,7 @@ std::string Stamp() {
 
 }  // namespace
 
-TLkTapiLog::TLkTapiLog(tk::Component* owner) : tk::Component(owner) {
-  Announce();
-}
+TLkTapiLog::TLkTapiLog(tk::Component* owner) : serial::TLkBaseComponent(owner) { Announce(); }
 
 TLkTapiLog::~TLkTapiLog() {
   if (device_) {
@@ -94,8 +93,8 @@ void TLkTapiLog::UpdateLog(TTapiLogCode code) {
   if (code == ltapiDial && device_) line += device_->Number();
   line += '\n';
   if (code == ltapiCallFinish) line += '\n';  // an empty line between calls
-  std::FILE* f = std::fopen(historyName_.c_str(), "ab");
-  if (!f) f = std::fopen(historyName_.c_str(), "wb");
+  std::FILE* f = std::fopen(platform::NativePath(historyName_).c_str(), "ab");
+  if (!f) f = std::fopen(platform::NativePath(historyName_).c_str(), "wb");
   if (!f) return;
   std::fwrite(line.data(), 1, line.size(), f);
   std::fclose(f);

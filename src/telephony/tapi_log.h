@@ -24,12 +24,11 @@ enum TTapiLogCode {
   ltapiReceivedDigit,
 };
 
-class TLkTapiLog : public tk::Component, public serial::TLkBaseComponent {
+class TLkTapiLog : public serial::TLkBaseComponent {
  public:
   explicit TLkTapiLog(tk::Component* owner);
   ~TLkTapiLog() override;
   std::string ClassName() const override { return "TLkTapiLog"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
   const std::string& TapiHistoryName() const { return historyName_; }
   void SetTapiHistoryName(const std::string& name) { historyName_ = name; }

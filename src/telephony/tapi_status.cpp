@@ -9,7 +9,7 @@
 
 namespace telephony {
 
-TLkAbstractTapiStatus::TLkAbstractTapiStatus(tk::Component* owner) : tk::Component(owner) {}
+TLkAbstractTapiStatus::TLkAbstractTapiStatus(tk::Component* owner) : serial::TLkBaseComponent(owner) {}
 
 TLkAbstractTapiStatus::~TLkAbstractTapiStatus() { DoneDisplay(); }
 

@@ -15,12 +15,11 @@ namespace telephony {
 
 class TLkCustomTapiDevice;
 
-class TLkAbstractTapiStatus : public tk::Component, public serial::TLkBaseComponent {
+class TLkAbstractTapiStatus : public serial::TLkBaseComponent {
  public:
   explicit TLkAbstractTapiStatus(tk::Component* owner);
   ~TLkAbstractTapiStatus() override;
   std::string ClassName() const override { return "TLkAbstractTapiStatus"; }
-  bool Loading() const { return tk::Component::Loading(); }
 
   TPosition Position() const { return position_; }
   void SetPosition(TPosition position);

@@ -31,12 +31,9 @@ constexpr std::uint32_t kVoiceToDataMedia = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMOD
 constexpr std::uint32_t kMinDataRate = 1200;
 constexpr std::uint32_t kMaxDataRate = 115200;
 
-// One silent-buffer count for every device, as the original kept it.
-int silentBuffers = 0;
-
 std::string TempDirectory() {
   const char* dir = ::getenv("TMPDIR");
-  return dir && *dir ? dir : "/tmp";
+  return dir && *dir ? InternalPath(dir).value_or("/tmp") : "/tmp";
 }
 
 }  // namespace
@@ -49,7 +46,7 @@ std::vector<std::uint8_t> EmptyWaveResource() {
   return {bytes.begin(), bytes.end()};
 }
 
-// --- the device's voice hooks ---
+// the device's voice hooks
 
 TTapiVoice& TLkCustomTapiDevice::Voice() {
   if (!voice_) voice_ = std::make_shared<TTapiVoice>(*this);
@@ -75,7 +72,7 @@ void TLkCustomTapiDevice::StopWavePlayback() {
 
 void TLkCustomTapiDevice::TapiDTMF(char digit, std::int32_t errorCode) { Voice().TapiDTMF(digit, errorCode); }
 
-// --- the voice side ---
+// the voice side
 
 TTapiVoice::TTapiVoice(TLkCustomTapiDevice& device) : device_(device) {}
 
@@ -86,7 +83,7 @@ TTapiVoice::~TTapiVoice() {
   monitor_.reset();
   playFile_.Close();
   tempFile_.reset();
-  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+  if (!tempPath_.empty()) ::unlink(NativePath(tempPath_).c_str());
 }
 
 void TTapiVoice::SetRecordingParams(std::uint8_t channels, std::uint32_t rate, std::uint8_t bits) {
@@ -113,7 +110,7 @@ void TTapiVoice::CheckWaveException(std::int32_t result, int kind) {
   throw serial::ETapiWaveFail(message);
 }
 
-// --- the voice check, digits, tones, data ---
+// the voice check, digits, tones, data
 
 void TTapiVoice::CheckVoiceCapable() {
   TLkCustomTapiDevice& d = device_;
@@ -180,10 +177,10 @@ void TTapiVoice::AutomatedVoicetoComms() {
           0 ||
       tuLineSetMediaMode(d.call_, kVoiceToDataMedia) < 0)
     d.Check(ecTapiVoiceNotSupported);
-  d.OpenPortOnCall();
+  if (!d.OpenPortOnCall()) d.Check(serial::ecNotOpenedByTapi);
 }
 
-// --- wave devices ---
+// wave devices
 
 std::uint32_t TTapiVoice::GetWaveDeviceId(const char* deviceClass) {
   TLkCustomTapiDevice& d = device_;
@@ -242,7 +239,7 @@ void TTapiVoice::WaveMessage(Role role, std::uint64_t generation, std::uint32_t 
   }
 }
 
-// --- playing ---
+// playing
 
 void TTapiVoice::PlayWaveFile(const std::string& fileName) {
   if (state_ == wsRecording) RaiseWave(ecTapiWaveInUse);
@@ -356,7 +353,7 @@ void TTapiVoice::StopWaveFile() {
   out_->Reset();
 }
 
-// --- recording ---
+// recording
 
 void TTapiVoice::StartWaveRecord() {
   TLkCustomTapiDevice& d = device_;
@@ -378,6 +375,7 @@ void TTapiVoice::StartWaveRecord() {
     recordBuffers_[1].assign(second, 0);
     recordCurrent_ = 0;
     bytesRecorded_ = 0;
+    silentBuffers_ = 0;
     stopRequested_ = false;
     CreateTempFile();
     recordHeader_ = {};
@@ -424,7 +422,7 @@ void TTapiVoice::RecordData() {
   if (hangUp) device_.CancelCall();
 }
 
-bool TTapiVoice::SilentSecond(const std::uint8_t* data, std::uint32_t size) const {
+bool TTapiVoice::SilentSecond(const std::uint8_t* data, std::uint32_t size) {
   // Averaged over the samples the buffer holds, in 16-bit units (8-bit samples are unsigned).
   const bool wide = recordFormat_.BitsPerSample == 16;
   const std::uint32_t count = wide ? size / 2 : size;
@@ -441,12 +439,13 @@ bool TTapiVoice::SilentSecond(const std::uint8_t* data, std::uint32_t size) cons
     sum += static_cast<std::uint64_t>(sample < 0 ? -sample : sample);
   }
   const std::uint64_t average = count ? sum / count : 0;
+  // Each device counts its own silent seconds: a shared count let one call's silence end another's.
   if (average >= SilenceThreshold) {
-    silentBuffers = 0;
+    silentBuffers_ = 0;
     return false;
   }
-  ++silentBuffers;
-  return silentBuffers >= SilenceSeconds - 1;
+  ++silentBuffers_;
+  return silentBuffers_ >= SilenceSeconds - 1;
 }
 
 void TTapiVoice::EndRecording() {
@@ -519,18 +518,18 @@ void TTapiVoice::FreeRecordBuffers() {
   recordBuffers_[0].clear();
   recordBuffers_[1].clear();
   tempFile_.reset();
-  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+  if (!tempPath_.empty()) ::unlink(NativePath(tempPath_).c_str());
   tempPath_.clear();
 }
 
-// --- the temporary file ---
+// the temporary file
 
 void TTapiVoice::CreateTempFile() {
-  std::string path = JoinPath(TempDirectory(), "~APXXXXXX.tmp");
+  std::string path = NativePath(JoinPath(TempDirectory(), "~APXXXXXX.tmp"));
   const int fd = ::mkstemps(path.data(), 4);
   if (fd < 0) RaiseWave(ecTapiWaveFail);
   ::close(fd);
-  tempPath_ = path;
+  tempPath_ = InternalPath(path).value_or(path);
   tempFile_ = std::make_unique<RiffFile>(TempFileWrite);
   tempRiff_ = {};
   tempRiff_.FormType = FourCC("WAVE");
@@ -566,7 +565,7 @@ void TTapiVoice::SaveWaveFile(const std::string& fileName, bool overwrite) {
   std::string bytes;
   if (!ReadWholeFile(tempPath_, bytes) || !WriteFileAtomically(fileName, bytes).empty()) RaiseWave(ecTapiWaveFail);
   tempFile_.reset();
-  ::unlink(tempPath_.c_str());
+  ::unlink(NativePath(tempPath_).c_str());
   tempPath_.clear();
   fileName_ = fileName;
   state_ = wsIdle;

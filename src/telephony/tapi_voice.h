@@ -45,7 +45,7 @@ class TTapiVoice {
   TTapiVoice(const TTapiVoice&) = delete;
   TTapiVoice& operator=(const TTapiVoice&) = delete;
 
-  // --- settings ---
+  // settings
   std::uint8_t RecordingChannels = 1;
   std::uint32_t RecordingSampleRate = 8000;
   std::uint8_t RecordingBitsPerSample = 16;
@@ -59,7 +59,7 @@ class TTapiVoice {
   // While recording, also plays what is recorded on the default output.
   void SetMonitorRecording(bool on);
 
-  // --- waves ---
+  // waves
   TWaveState WaveState() const { return state_; }
   const std::string& WaveFileName() const { return fileName_; }
   void PlayWaveFile(const std::string& fileName);
@@ -69,7 +69,7 @@ class TTapiVoice {
   // Keeps the finished recording under `fileName`.
   void SaveWaveFile(const std::string& fileName, bool overwrite);
 
-  // --- tones, digits and data ---
+  // tones, digits and data
   // Sends the digits into the call as touch tones (nothing without EnableVoice).
   void SendTone(const std::string& digits);
   // Switches an automated-voice call over to data and opens the port on it.
@@ -78,7 +78,7 @@ class TTapiVoice {
   TTapiWaveNotify OnTapiWaveNotify;
   TTapiWaveSilence OnTapiWaveSilence;
 
-  // --- what the device's hooks run ---
+  // what the device's hooks run
   void CheckVoiceCapable();
   void StartDigitMonitoring();
   void TapiDTMF(char digit, std::int32_t errorCode);
@@ -112,7 +112,7 @@ class TTapiVoice {
   void AbandonRecording();
   void MonitorWrite(const std::uint8_t* data, std::uint32_t size);
   void CloseMonitor();
-  bool SilentSecond(const std::uint8_t* data, std::uint32_t size) const;
+  bool SilentSecond(const std::uint8_t* data, std::uint32_t size);
   void FreeRecordBuffers();
 
   TLkCustomTapiDevice& device_;
@@ -142,6 +142,7 @@ class TTapiVoice {
   platform::WaveFormat recordFormat_;
   std::array<std::vector<std::uint8_t>, 2> recordBuffers_;
   int recordCurrent_ = 0;
+  int silentBuffers_ = 0;  // silent seconds in a row, for the silence check
   platform::WaveHeader recordHeader_;
   std::uint64_t bytesRecorded_ = 0;
   bool stopRequested_ = false;

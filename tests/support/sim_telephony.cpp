@@ -285,9 +285,9 @@ std::int32_t SimTelephony::LineMakeCall(HLINE line, HCALL* call, const char* des
   if (!Outcomes.empty()) Outcomes.pop_front();
   if (outcome == SimCallOutcome::Refused) return LINEERR_CALLUNAVAIL;
   const std::int32_t request = nextRequest_++;
-  if (outcome == SimCallOutcome::ReplyFails) {
+  if (outcome == SimCallOutcome::ReplyFails || outcome == SimCallOutcome::NoReply) {
     *call = 0;
-    PostReply(line, request, LINEERR_CALLUNAVAIL);
+    if (outcome == SimCallOutcome::ReplyFails) PostReply(line, request, LINEERR_CALLUNAVAIL);
     return request;
   }
   const HCALL handle = nextHandle_++;
@@ -300,8 +300,10 @@ std::int32_t SimTelephony::LineMakeCall(HLINE line, HCALL* call, const char* des
   PostCallState(handle, LINECALLSTATE_DIALTONE);
   PostCallState(handle, LINECALLSTATE_DIALING);
   PostCallState(handle, LINECALLSTATE_PROCEEDING);
+  c.NoHandle = outcome == SimCallOutcome::NoHandle;
   switch (outcome) {
     case SimCallOutcome::Connect:
+    case SimCallOutcome::NoHandle:
       PostCallState(handle, LINECALLSTATE_RINGBACK);
       PostCallState(handle, LINECALLSTATE_CONNECTED);
       break;
@@ -383,7 +385,7 @@ std::int32_t SimTelephony::LineGetID(HLINE line, std::uint32_t, HCALL call, std:
   id->dwStringFormat = STRINGFORMAT_BINARY;
   if (select == LINECALLSELECT_CALL && wanted == "comm/datamodem") {
     Call* c = FindCall(call);
-    if (!c || !c->Allocated || c->SlaveFd < 0) return LINEERR_INVALCALLHANDLE;
+    if (!c || !c->Allocated || c->SlaveFd < 0 || c->NoHandle) return LINEERR_INVALCALLHANDLE;
     // The handle comes first, then the port's name.
     const std::int32_t fd = ::dup(c->SlaveFd);
     const std::string data = std::string(reinterpret_cast<const char*>(&fd), sizeof fd) +

@@ -45,6 +45,8 @@ enum class SimCallOutcome {
   Ringing,     // dial tone, dialing, proceeding, ringback, and nothing more until dropped
   Refused,     // lineMakeCall fails at once
   ReplyFails,  // lineMakeCall's asynchronous reply is a failure
+  NoReply,     // lineMakeCall's asynchronous reply never comes
+  NoHandle,    // connects, but the call's communications handle cannot be had
 };
 
 class SimTelephony : public platform::TelephonyProviders, public platform::TelephonyProvider {
@@ -173,6 +175,7 @@ class SimTelephony : public platform::TelephonyProviders, public platform::Telep
     std::string CallerID, CallerName;
     bool Allocated = true;
     int SlaveFd = -1;
+    bool NoHandle = false;
     std::uint32_t DigitModes = 0;  // digits monitored
   };
   struct Message {

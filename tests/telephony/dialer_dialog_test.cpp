@@ -10,7 +10,9 @@
 #include <set>
 
 #include "modem_test_support.h"
+#include "serial/error_text.h"
 #include "serial/lk_exception.h"
+#include "support/scripted_ui.h"
 #include "telephony/dial_progress_form.h"
 
 namespace telephony_test {
@@ -122,6 +124,22 @@ TEST(DialProgress, NoDialToneClosesTheWindowAtOnceWithoutAResultLine) {
   EXPECT_TRUE(watch.Opened);
   EXPECT_FALSE(watch.Seen.contains("Connection Result: No dialtone, check connections"));
   EXPECT_EQ(line.sim.Dialled().size(), 1u);
+}
+
+TEST(DialProgress, ADialThatCannotStartIsShownAndEndsTheWindowWithThePortsTimerHandlerBack) {
+  DialogOnLine line;
+  TLkModemDialer dialer(nullptr);
+  dialer.SetModem(&line.modem);
+  dialer.SetPhoneNumber("5550100");
+  dialer.Dial();  // the window's own start then finds it dialling already
+  const auto handlerBefore = line.port.OnTriggerTimer().target_type().name();
+  testing_support::TestUi().Clear();
+  FormWatch watch;
+  TDialerForm form;
+  EXPECT_EQ(form.DoDial(dialer), TDialerForm::mrAbort);
+  EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{serial::LkLoadStr(ecAlreadyDialing)});
+  EXPECT_STREQ(line.port.OnTriggerTimer().target_type().name(), handlerBefore);
+  dialer.Abort();
 }
 
 TEST(DialProgress, ExecuteNeedsAModemWithAPort) {

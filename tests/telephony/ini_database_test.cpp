@@ -108,7 +108,14 @@ TEST_F(IniDatabaseTest, TheKeyListFollowsChangesAndSortsWhenAsked) {
 TEST_F(IniDatabaseTest, AnEmptyDatabaseHasAnEmptyKeyList) {
   EXPECT_TRUE(db.GetRecordList().empty());
   EXPECT_EQ(db.GetNumRecs(), 0);
-  EXPECT_EQ(ReadFile(file), "[Index]\n[Defaults]\n_Entries=0\n");
+  EXPECT_EQ(ReadFile(file), "[Index]\r\n[Defaults]\r\n_Entries=0\r\n");
+}
+
+TEST_F(IniDatabaseTest, TheKeyListHoldsTheWholeIndexWhateverTheCountSays) {
+  const std::string a(20, 'a'), b(20, 'b'), c(20, 'c');
+  testing_support::WriteFile(file, "[Index]\n" + a + "=#\n" + b + "=#\n" + c + "=#\n[Defaults]\n_Entries=1\n");
+  db.SetFileName(file);
+  EXPECT_EQ(db.GetRecordList(), (std::vector<std::string>{a, b, c}));
 }
 
 TEST_F(IniDatabaseTest, AFieldListWithoutAPossibleIndexIsRefusedAndChangesNothing) {

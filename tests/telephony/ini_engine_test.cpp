@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 
 #include "platform/profile.h"
 #include "support/temp_dir.h"
@@ -77,7 +79,7 @@ class IniEngineTest : public ::testing::Test {
 
 TEST_F(IniEngineTest, ANewFileStartsWithAnEmptyIndexAndNoRecords) {
   Open();
-  EXPECT_EQ(ReadFile(file), "[Index]\n[Defaults]\n_Entries=0\n");
+  EXPECT_EQ(ReadFile(file), "[Index]\r\n[Defaults]\r\n_Entries=0\r\n");
   EXPECT_EQ(iNumIniRecs(*db), 0);
   EXPECT_TRUE(Keys().empty());
   TIniIndexBuffer buffer;
@@ -132,6 +134,10 @@ TEST_F(IniEngineTest, AStoredHashReadsEmptyAndSurvivesBeingSavedEmpty) {
   EXPECT_EQ(Entry("Hash", "Number"), "#");
   platform::WriteProfileString(file, "Hash", "Number", "#note");
   EXPECT_EQ(Get("Hash").Number, "#note") << "only a value of exactly # reads empty";
+  // Cleared, such a value becomes the explicit empty one rather than staying.
+  ASSERT_EQ(iUpdIniRecord(*db, "Hash", Record({"Hash", "", 0}).data()), 0);
+  EXPECT_EQ(Entry("Hash", "Number"), "#");
+  EXPECT_EQ(Get("Hash").Number, "");
 }
 
 TEST_F(IniEngineTest, AKeyThatExistsInAnyLetterCaseIsRefused) {
@@ -142,13 +148,24 @@ TEST_F(IniEngineTest, AKeyThatExistsInAnyLetterCaseIsRefused) {
   EXPECT_EQ(iNumIniRecs(*db), 1);
 }
 
-TEST_F(IniEngineTest, TheSectionsOfTheDatabaseItselfCannotBeKeys) {
+TEST_F(IniEngineTest, KeysAndValuesTheFileCannotHoldAreBadArgumentsAndWriteNothing) {
   Open();
-  for (const char* key : {"Index", "DEFAULTS"}) EXPECT_EQ(Add({key, "1", 0}), ecRecordExists) << key;
   ASSERT_EQ(Add({"Office", "1", 0}), 0);
-  EXPECT_EQ(iUpdIniRecord(*db, "Office", Record({"defaults", "1", 0}).data()), ecRecordExists);
-  EXPECT_EQ(Entry("Defaults", "_Entries"), "1");
-  EXPECT_EQ(Entry("Defaults", "Number"), "<none>");
+  const std::string before = ReadFile(file);
+  for (const char* key : {"Index", "DEFAULTS", "", "a=b", "[a", "a]", ";a", " a", "a ", "a\tb", "a\x7F"}) {
+    SCOPED_TRACE(key);
+    EXPECT_EQ(Add({key, "1", 0}), -1002);
+    EXPECT_EQ(iUpdIniRecord(*db, "Office", Record({key, "1", 0}).data()), -1002);
+  }
+  for (const char* number : {"1\r2", "1\n2"}) {
+    EXPECT_EQ(Add({"Cabin", number, 0}), -1002);
+    EXPECT_EQ(iUpdIniRecord(*db, "Office", Record({"Office", number, 0}).data()), -1002);
+    EXPECT_EQ(iChangeIniDefaults(*db, Record({"", number, 0}).data()), -1002);
+  }
+  EXPECT_EQ(ReadFile(file), before);
+  EXPECT_EQ(iNumIniRecs(*db), 1);
+  EXPECT_EQ(Add({"semi;colon [ok]x", "1", 0}), -1002) << "brackets anywhere";
+  EXPECT_EQ(Add({"semi;colon", "1", 0}), 0) << "a ';' inside is plain text";
 }
 
 TEST_F(IniEngineTest, UpdatingUnderANameInOtherCaseRewritesTheFieldsInTheOldSection) {
@@ -187,7 +204,8 @@ TEST_F(IniEngineTest, DeletingRemovesTheIndexEntryAndTheSection) {
   ASSERT_EQ(Add({"Office", "1", 1}), 0);
   ASSERT_EQ(Add({"Cabin", "2", 2}), 0);
   ASSERT_EQ(iDelIniRecord(*db, "OFFICE"), 0);
-  EXPECT_EQ(ReadFile(file), "[Index]\nCabin=#\n[Defaults]\n_Entries=1\n[Cabin]\nNumber=2\nRings=2\n");
+  EXPECT_EQ(ReadFile(file),
+            "[Index]\r\nCabin=#\r\n[Defaults]\r\n_Entries=1\r\n[Cabin]\r\nNumber=2\r\nRings=2\r\n");
   EXPECT_FALSE(iKeyExists(*db, "Office"));
 }
 
@@ -279,11 +297,44 @@ TEST_F(IniEngineTest, AFailedWriteReportsTheWriteError) {
   EXPECT_FALSE(other->Prepared);
 }
 
+// Lets the first `writesLeft` writes through, then fails every one.
+int writesLeft = 0;
+ssize_t WriteUntilExhausted(int fd, const void* data, size_t size) {
+  if (writesLeft-- > 0) return ::write(fd, data, size);
+  errno = ENOSPC;
+  return -1;
+}
+
+TEST_F(IniEngineTest, AnOperationIsWrittenWholeOrNotAtAll) {
+  const std::vector<std::pair<const char*, std::function<std::int32_t()>>> operations = {
+      {"add", [&] { return Add({"Cabin", "2", 2}); }},
+      {"move", [&] { return iUpdIniRecord(*db, "Office", Record({"Work", "3", 3}).data()); }},
+      {"delete", [&] { return iDelIniRecord(*db, "Office"); }},
+  };
+  for (const auto& [name, operation] : operations) {
+    for (int allowed = 0; allowed < 4; ++allowed) {
+      SCOPED_TRACE(std::string(name) + " after " + std::to_string(allowed) + " writes");
+      std::filesystem::remove(file);
+      Open();
+      ASSERT_EQ(Add({"Office", "1", 1}), 0);
+      const std::string before = ReadFile(file);
+      writesLeft = allowed;
+      auto previous = platform::SetProfileWriteFunction(WriteUntilExhausted);
+      const std::int32_t rc = operation();
+      platform::SetProfileWriteFunction(previous);
+      if (rc == 0) continue;  // all of it went through
+      EXPECT_EQ(rc, ecIniWrite);
+      EXPECT_EQ(ReadFile(file), before);
+      EXPECT_EQ(iNumIniRecs(*db), 1);
+    }
+  }
+}
+
 TEST_F(IniEngineTest, ARecordWrittenToAnotherFileReadsBackWithEveryField) {
   Open();
   const std::string other = dir.File("export.ini");
   ASSERT_EQ(iWriteToIni(*db, Record({"Office", "", 4}).data(), "Saved", other), 0);
-  EXPECT_EQ(ReadFile(other), "[Saved]\nName=Office\nNumber=\nRings=4\n");
+  EXPECT_EQ(ReadFile(other), "[Saved]\r\nName=Office\r\nNumber=\r\nRings=4\r\n");
   std::vector<std::uint8_t> r(48, 0xEE);
   ASSERT_EQ(iReadFromIni(*db, r.data(), "Saved", other), 0);
   Contact c = FromRecord(r);

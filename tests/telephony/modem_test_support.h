@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "serial/com_port.h"
-#include "serial/port_test_support.h"
+#include "support/serial_port_helpers.h"
 #include "support/sim_modem.h"
 
 namespace telephony_test {

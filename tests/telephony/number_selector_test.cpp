@@ -17,6 +17,7 @@
 #include "telephony/number_select_form.h"
 #include "telephony/phone_book.h"
 #include "telephony/recent_numbers.h"
+#include "tk/modal.h"
 
 namespace telephony {
 namespace {
@@ -79,6 +80,18 @@ TEST_F(NumberSelectorTest, WithAnEmptyPhoneBookANumberIsTypedAndKeptWithoutTrail
   EXPECT_EQ(selector.SelectedNumber(), "555-0100");
   EXPECT_EQ(RecentNumbers().Items(), (std::vector<std::string>{"555-0100  "}));
   EXPECT_FALSE(book.Open()) << "the selector closes the phone book it opened";
+}
+
+TEST_F(NumberSelectorTest, TheDialWindowRunsThroughTheUiSeamSoATestCanScriptIt) {
+  testing_support::TestUi().QueueModal("TGetNumberForm", [](platform::ModalWindow& window) {
+    auto& form = tk::DialogOf<TGetNumberForm>(window);
+    TypeNumber(form, "555-0123");
+    form.OkBtnClick();
+    return form.result();
+  });
+  EXPECT_TRUE(selector.Execute());
+  EXPECT_EQ(selector.SelectedNumber(), "555-0123");
+  EXPECT_TRUE(testing_support::TestUi().AllAnswersUsed());
 }
 
 TEST_F(NumberSelectorTest, OkWithNothingTypedReturnsFalseAndLeavesTheRecentNumbers) {
@@ -144,9 +157,10 @@ TEST_F(NumberSelectorTest, CancelInTheNumberListLeavesTheTypedNumber) {
   EXPECT_EQ(selector.SelectedNumber(), "777");
 }
 
-TEST_F(NumberSelectorTest, ANumberLongerThanTheVariableIsCut) {
+TEST_F(NumberSelectorTest, TheNumberFieldTakesNoMoreThanTheVariableHolds) {
   WhenModal<TGetNumberForm>([](TGetNumberForm& form) {
     TypeNumber(form, "1234567890123456789012345");
+    EXPECT_EQ(form.PhoneCombo->currentText(), "123456789012345678901");
     Click(form.OkBtn);
   });
   EXPECT_TRUE(selector.Execute());

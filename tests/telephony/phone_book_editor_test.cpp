@@ -171,10 +171,13 @@ TEST_F(PhonebookEditorTest, TheEntryWindowRefusesWhatCannotBeStoredAndStaysOpen)
     EXPECT_EQ(entry.focusWidget(), entry.NumberEdit);
     Enter(entry, "cabin", "1");
     EXPECT_EQ(entry.focusWidget(), entry.NameEdit);
+    Enter(entry, "a=b", "1");  // a name the file would read back otherwise
+    EXPECT_EQ(entry.focusWidget(), entry.NameEdit);
     EXPECT_TRUE(entry.isVisible());
     EXPECT_EQ(TestUi().Messages(),
               (std::vector<std::string>{"You must enter an entry name", "You must enter a phone number",
-                                        "A phonebook entry with that name already exists"}));
+                                        "A phonebook entry with that name already exists",
+                                        "Bad argument passed to function"}));
     Enter(entry, "OFFICE", "555-0111");  // its own name in other letter case
     accepted = !entry.isVisible();
   });

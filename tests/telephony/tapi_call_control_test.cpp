@@ -153,6 +153,32 @@ TEST_F(CallControl, AnAttemptThatFailsAtOnceFiresTheFailEventOrRaisesWithoutOne)
   }
 }
 
+TEST_F(CallControl, AReplyThatNeverComesIsAFailedAttempt) {
+  sim.Outcomes = {SimCallOutcome::NoReply};
+  MakeDevice();
+  device->Timings.ReplyTimeoutMs = 100;
+  device->Dial("5551234");
+  EXPECT_EQ(events.Count("fail"), 1);
+  EXPECT_FALSE(device->Dialing());
+  EXPECT_FALSE(sim.AnyLineOpen());
+  EXPECT_EQ(events.Logs.back(), ltapiDialFail);
+}
+
+TEST_F(CallControl, ACallWhoseLineCannotBeHandedToThePortIsAFailedAttemptAndRetried) {
+  sim.Outcomes.assign(2, SimCallOutcome::NoHandle);
+  MakeDevice();
+  device->SetMaxAttempts(2);
+  device->SetRetryWait(1);
+  device->Dial("5551234");
+  ASSERT_TRUE(Settled());
+  EXPECT_EQ(sim.Count("lineMakeCall"), 2);
+  EXPECT_EQ(sim.Count("lineDrop"), 2);
+  EXPECT_EQ(events.Fired, std::vector<std::string>{"fail"});
+  EXPECT_FALSE(port->Open());
+  EXPECT_EQ(port->TapiCid(), 0);
+  EXPECT_FALSE(sim.AnyLineOpen());
+}
+
 TEST_F(CallControl, CancellingDuringTheRetryWaitEndsTheSequenceAndReportsTheFailure) {
   sim.Outcomes = {SimCallOutcome::Busy};
   MakeDevice();

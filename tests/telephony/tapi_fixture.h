@@ -2,17 +2,15 @@
 // What the telephony tests share: a simulated telephony library with two line devices, an owner holding
 // a port, the line device and whatever else a test adds, short waits, and an event loop run to a deadline.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "serial/com_port.h"
+#include "support/serial_port_helpers.h"
 #include "support/sim_telephony.h"
 #include "support/temp_dir.h"
 #include "telephony/tapi_device.h"
@@ -24,26 +22,10 @@ namespace telephony::test {
 // Runs the event loop until `done` or the deadline.
 template <class Pred>
 bool ProcessUntil(Pred done, std::chrono::milliseconds deadline = std::chrono::milliseconds(3000)) {
-  const auto end = std::chrono::steady_clock::now() + deadline;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  return serial::test::ProcessUntil(done, deadline);
 }
 
-// Points COM1 to COM60 at nothing, so that only the ports a test makes exist.
-class NoPorts {
- public:
-  NoPorts() {
-    for (int n = 1; n <= 60; ++n) Point(n, "/nonexistent/zelta-tty" + std::to_string(n));
-  }
-  ~NoPorts() {
-    for (int n = 1; n <= 60; ++n) ::unsetenv(("ZELTA_COM" + std::to_string(n)).c_str());
-  }
-  void Point(int n, const std::string& path) { ::setenv(("ZELTA_COM" + std::to_string(n)).c_str(), path.c_str(), 1); }
-};
+using serial::test::NoPorts;
 
 // Everything the device reports, in order.
 struct Events {

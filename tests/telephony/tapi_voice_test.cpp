@@ -423,6 +423,24 @@ TEST_F(TapiVoice, AnEightBitRecordingIsCheckedForSilenceOverItsOwnSamples) {
   EXPECT_EQ(data, heard);
 }
 
+TEST_F(TapiVoice, EachDeviceCountsItsOwnSilentSeconds) {
+  // One silent second on each of two devices is not the two seconds of silence either waits for.
+  int silences = 0;
+  for (int round = 0; round < 2; ++round) {
+    events = {};
+    ASSERT_TRUE(ConnectVoice());
+    Voice().SilenceSeconds = 3;
+    Voice().OnTapiWaveSilence = [&](tk::Component*, bool&, bool&) { ++silences; };
+    audio.Input = Seconds(1, 0) + Seconds(0.5, 3000);
+    Voice().StartWaveRecord();
+    ASSERT_TRUE(ProcessUntil([&] { return audio.Input.empty(); }));
+    Voice().StopWaveRecord();
+    ASSERT_TRUE(ProcessUntil([&] { return Voice().WaveState() == wsData; }));
+    device->CancelCall();
+  }
+  EXPECT_EQ(silences, 0);
+}
+
 TEST_F(TapiVoice, TheSilenceHandlerCanKeepTheRecordingAndTheCallGoing) {
   ASSERT_TRUE(ConnectVoice());
   int silences = 0;
