@@ -35,8 +35,8 @@ void PrintHelp() {
 int StartUp(QApplication& application, const std::vector<WindowEntry>& table, bool runLoop) {
   try {
     platform::SetApplicationTitle(kTitle);
+    // The name only: a display name would be appended to every window's caption.
     application.setApplicationName(kTitle);
-    application.setApplicationDisplayName(kTitle);
     std::vector<QWidget*> windows;
     for (const WindowEntry& entry : table) {
       QWidget* window = entry.Create();

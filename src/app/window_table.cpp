@@ -3,6 +3,7 @@
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QWidget>
+#include <deque>
 
 #include "app/startup.h"
 #include "controller/comms_engine.h"
@@ -35,6 +36,8 @@
 #include "gui/project/touch_screen_form.h"
 #include "gui/project/x10_form.h"
 #include "platform/clock.h"
+#include "tk/modal.h"
+#include "workspace/project.h"
 
 namespace app {
 
@@ -46,14 +49,22 @@ using controller::CommsList;
 using controller::CommsText;
 using controller::CommsWindow;
 
-// The project as the downloads see it: the editor's program, the designer's touch-screen table and the
-// System Map's icons. Read when a download runs, so every window exists by then.
+// The project of the current start-up. Each start-up makes its own; an earlier one stays, as windows of
+// an earlier start-up that were never deleted may still hold it.
+workspace::Project& CurrentProject(bool fresh = false) {
+  static std::deque<workspace::Project> projects(1);
+  if (fresh) projects.emplace_back();
+  return projects.back();
+}
+
+// The project as the downloads see it.
 class WindowsProject : public controller::CommsProject {
  public:
-  const ProgramStore& Program() const override { return EditorForm->Store; }
-  const TouchScreenTable& TouchTable() const override { return EditorForm->ProjectWindows().TouchTable(); }
+  const ProgramStore& Program() const override { return CurrentProject().Program; }
+  const TouchScreenTable& TouchTable() const override { return CurrentProject().TouchTable; }
+  const project::AsciiMessageTable& AsciiMessages() const override { return CurrentProject().AsciiMessages; }
   void CompileIconImage(std::span<std::uint8_t> buffer, project::CommsLog& log) override {
-    SysConfig->CompileIconImage(buffer, log);
+    CurrentProject().CompileIconImage(buffer, log);
   }
 };
 
@@ -73,7 +84,7 @@ const std::vector<WindowEntry>& WindowTable() {
   static WindowsProject project;
   static std::unique_ptr<TouchScreenProjectWindows> projectWindows;
   static const std::vector<WindowEntry> table = {
-      {"TEditorForm", [] { return EditorForm = new TEditorForm(); }},
+      {"TEditorForm", [] { return EditorForm = new TEditorForm(CurrentProject(true)); }},
       {"TCommsForm",
        [] {
          CommsForm = new TCommsForm(project, platform::SystemClock());
@@ -84,7 +95,7 @@ const std::vector<WindowEntry>& WindowTable() {
       {"TSetupForm",
        [] {
          SetupForm = new TSetupForm(CommsForm->Settings);
-         CommsForm->AttachShow("CommsSetup", [] { SetupForm->exec(); });
+         CommsForm->AttachShow("CommsSetup", [] { tk::ExecModal(*SetupForm, "TSetupForm"); });
          SetupForm->PhonebookEditor = [] { CommsForm->EditPhonebook(); };
          return SetupForm;
        }},
@@ -120,7 +131,7 @@ const std::vector<WindowEntry>& WindowTable() {
       {"TSendX10",
        [] {
          SendX10 = new TSendX10(Engine());
-         CommsForm->AttachShow("SendX101", [] { SendX10->exec(); });
+         CommsForm->AttachShow("SendX101", [] { tk::ExecModal(*SendX10, "TSendX10"); });
          return SendX10;
        }},
       {"TMonitorX10",
@@ -173,11 +184,13 @@ const std::vector<WindowEntry>& WindowTable() {
        }},
       {"TTouchScreenForm",
        [] {
-         TouchScreenForm = new TTouchScreenForm();
+         TouchScreenForm = new TTouchScreenForm(CurrentProject());
          TouchScreenForm->SetCommsLink(CommsForm);
-         TouchScreenForm->ProgramFileName = [] { return EditorForm->Store.FileName; };
          projectWindows = std::make_unique<TouchScreenProjectWindows>(
-             *TouchScreenForm, [] { AsciiMessages->ShowForEditing(); }, [] { AsciiMessages->ClearAsciiMessages(); });
+             *TouchScreenForm, [] { AsciiMessages->ShowForEditing(); }, [] { AsciiMessages->ClearAsciiMessages(); },
+             [] {
+               if (SysConfig) SysConfig->MapReplaced();
+             });
          EditorForm->SetProjectWindows(projectWindows.get());
          return TouchScreenForm;
        }},
@@ -204,10 +217,10 @@ const std::vector<WindowEntry>& WindowTable() {
        }},
       {"TAsciiMessages",
        [] {
-         AsciiMessages = new TAsciiMessages([] { return SysConfig ? SysConfig->ProjectPath : std::string(); });
+         workspace::Project& project = CurrentProject();
+         AsciiMessages = new TAsciiMessages(project.AsciiMessages, [&project] { return project.Files.ProjectPath; });
          AsciiMessages->SetCommsLink(CommsForm);
          CommsForm->AttachShow("AsciiMessages1", [] { AsciiMessages->ShowForSending(); });
-         CommsForm->AttachInput(CommsInput::AsciiMessage, [](int n) { return AsciiMessages->MessageText(n); });
          return AsciiMessages;
        }},
       {"TForm26", [] { return Form26 = new TForm26(); }},
@@ -229,7 +242,7 @@ const std::vector<WindowEntry>& WindowTable() {
        }},
       {"TSysConfig",
        [] {
-         SysConfig = new TSysConfig();
+         SysConfig = new TSysConfig(CurrentProject());
          SysConfig->PlaceBeside(Wizard);
          return SysConfig;
        }},

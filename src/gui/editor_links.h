@@ -1,10 +1,8 @@
 #pragma once
-// The windows the editor opens or drives besides the System Map: the Control Wizard, the touch-screen
-// designer (which owns the project's touch-screen object table) and the ASCII message window. Each window
-// fills its part in when it is created; until then the editor uses the stand-ins below.
+// The windows the editor opens or drives: the Control Wizard, the System Map, the touch-screen designer and
+// the ASCII message window. What they show is the project's (workspace::Project); each window fills its
+// part in when it is created, and until then the editor uses the stand-ins below.
 #include <string>
-
-#include "project/touch_screen_table.h"
 
 namespace gui {
 
@@ -16,14 +14,18 @@ class WizardLink {
   virtual void OpenLine(int line, const std::string& caption, int height) = 0;
   virtual void Hide() = 0;
   virtual void Show() = 0;
+  // After the listing was re-rendered: the wizard shows line `line` as it now is, names it in its
+  // caption and is shown.
+  virtual void ShowLine(int line) = 0;
 };
 
 class ProjectWindowsLink {
  public:
   virtual ~ProjectWindowsLink() = default;
-  // The project's touch-screen object table (the designer's).
-  virtual TouchScreenTable& TouchTable() = 0;
-  // After the table was cleared or loaded, so the designer shows what it holds.
+  // After the project's System Map tree was replaced (new or opened project), so the map window shows it
+  // from the top.
+  virtual void SystemMapReplaced() = 0;
+  // After the project's touch-screen table was cleared or loaded, so the designer shows what it holds.
   virtual void TouchTableReplaced() = 0;
   virtual void ShowTouchScreenDesigner() = 0;
   // Shows the ASCII message window for editing only: its "Send To:" button and list disabled.
@@ -36,19 +38,16 @@ class NoWizard : public WizardLink {
   void OpenLine(int, const std::string&, int) override {}
   void Hide() override {}
   void Show() override {}
+  void ShowLine(int) override {}
 };
 
-// Keeps a touch-screen table of its own so project files stay complete before the designer exists.
 class StandAloneProjectWindows : public ProjectWindowsLink {
  public:
-  TouchScreenTable& TouchTable() override { return table_; }
+  void SystemMapReplaced() override {}
   void TouchTableReplaced() override {}
   void ShowTouchScreenDesigner() override {}
   void ShowAsciiMessagesForEditing() override {}
   void ClearAsciiMessages() override {}
-
- private:
-  TouchScreenTable table_;
 };
 
 }  // namespace gui

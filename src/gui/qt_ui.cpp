@@ -2,10 +2,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
+#include <QTreeView>
+#include <algorithm>
 
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -76,6 +80,18 @@ namespace {
 
 std::optional<std::string> RunFileDialog(const FileDialogOptions& o, bool save) {
   QFileDialog dialog(QApplication::activeWindow(), ToQString(o.Title), ToQString(o.InitialDir));
+  // Qt's own size hides most of the detail columns; keep within small screens.
+  QRect screen = dialog.screen()->availableGeometry();
+  dialog.resize(std::min(760, screen.width()), std::min(480, screen.height()));
+  // Its detail columns start narrower than a type or a date here: widen them, never narrow, to each folder read.
+  auto* view = dialog.findChild<QTreeView*>();
+  if (auto* model = view ? qobject_cast<QFileSystemModel*>(view->model()) : nullptr) {
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [view] {
+      for (int column = 1; column < 4; ++column)
+        view->setColumnWidth(column, std::max(view->columnWidth(column),
+                                              static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column)));
+    });
+  }
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(o.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   QStringList filters = QtFilters(o.Filter);
@@ -88,12 +104,7 @@ std::optional<std::string> RunFileDialog(const FileDialogOptions& o, bool save) 
   // The original asks before overwriting only where the command asks for it.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !o.OverwritePrompt);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  auto name = FromQString(dialog.selectedFiles().first());
-  if (!name) {
-    QApplication::beep();
-    return std::nullopt;
-  }
-  return name;
+  return ChosenFileName(dialog.selectedFiles().first());
 }
 
 }  // namespace
@@ -121,5 +132,7 @@ bool QtUi::PrintSetup(QPrinter& printer) {
 }
 
 void QtUi::Beep() { QApplication::beep(); }
+
+int QtUi::RunModal(ModalWindow& window) { return window.ExecuteModal(); }
 
 }  // namespace platform

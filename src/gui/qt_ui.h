@@ -15,6 +15,7 @@ class QtUi : public UiSeam {
                                       const std::string& initial) override;
   bool PrintSetup(QPrinter& printer) override;
   void Beep() override;
+  int RunModal(ModalWindow& window) override;
 };
 
 // "Program files (*.pgm)|*.PGM" -> {"Program files (*.pgm *.PGM)"}: every pattern in both cases, since

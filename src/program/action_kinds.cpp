@@ -54,7 +54,7 @@ void LineCodec::ShowSetIo(int line, Display& d) {
     SetItems(p.Compare, IoCommandItems());
     SelectRadio(p.Compare, command);
   }
-  d.View.Text = Format("%s %s %s %s", FunctionText(l.Function()).c_str(), SlotText(selected).c_str(),
+  d.View.Text = FormatText("%s %s %s %s", FunctionText(l.Function()).c_str(), SlotText(selected).c_str(),
                        position >= 0 ? PointName(selected, first + position).c_str() : "",
                        RadioText(IoCommandItems(), command).c_str());
 }
@@ -93,7 +93,7 @@ void LineCodec::ShowSetModParam(int line, Display& d) {
   ShowValueOperand(line, d, std::to_string(l.Value));
   const std::string entry = numbered ? (low <= 16 ? std::to_string(low) : "") : slave ? PointName(module, low) : "";
   d.View.Text =
-      WithValue(Format("%s %s %s to: ", FunctionText(l.Function()).c_str(), SlotText(module).c_str(), entry.c_str()),
+      WithValue(FormatText("%s %s %s to: ", FunctionText(l.Function()).c_str(), SlotText(module).c_str(), entry.c_str()),
                 line, l.Value);
 }
 
@@ -105,7 +105,7 @@ void LineCodec::ShowLoadData(int line, Display& d) {
     project::FillVariableList(p.Item.Items, names_);
     Select(p.Item, l.Arg);
   }
-  d.View.Text = Format("%s  Load Data to:  %s", FunctionText(l.Function()).c_str(), VariableName(l.Arg).c_str());
+  d.View.Text = FormatText("%s  Load Data to:  %s", FunctionText(l.Function()).c_str(), VariableName(l.Arg).c_str());
 }
 
 void LineCodec::ShowSetTimerData(int line, Display& d) {
@@ -124,7 +124,7 @@ void LineCodec::ShowSetTimerData(int line, Display& d) {
   }
   ShowValueOperand(line, d, std::to_string(l.Value));
   d.View.Text =
-      WithValue(Format("%s %s =", FunctionText(l.Function()).c_str(), TimerName(timer).c_str()), line, l.Value);
+      WithValue(FormatText("%s %s =", FunctionText(l.Function()).c_str(), TimerName(timer).c_str()), line, l.Value);
 }
 
 void LineCodec::ShowSetVariableData(int line, Display& d) {
@@ -145,7 +145,7 @@ void LineCodec::ShowSetVariableData(int line, Display& d) {
     SelectRadio(p.Compare, op);
   }
   ShowValueOperand(line, d, std::to_string(l.Value), true);
-  d.View.Text = WithValue(Format("%s %s %s", FunctionText(l.Function()).c_str(), VariableName(target).c_str(),
+  d.View.Text = WithValue(FormatText("%s %s %s", FunctionText(l.Function()).c_str(), VariableName(target).c_str(),
                                  RadioText(OperatorItems(), op).c_str()),
                           line, l.Value, true);
 }
@@ -158,7 +158,7 @@ void LineCodec::ShowProgramJump(int line, Display& d) {
   if (d.Lists) p.EditText = std::to_string(line + 1);
   if (target >= 4097) return;
   if (d.Lists) p.EditText = std::to_string(target);
-  d.View.Text = Format("%s Skip to line %lu", FunctionText(store_.GetLineFunction(line)).c_str(),
+  d.View.Text = FormatText("%s Skip to line %lu", FunctionText(store_.GetLineFunction(line)).c_str(),
                        static_cast<unsigned long>(target));
 }
 
@@ -189,9 +189,9 @@ void LineCodec::ShowSetIcon(int line, Display& d) {
     return;
   }
   const std::string base =
-      Format("%s %s displays ", FunctionText(l.Function()).c_str(), TouchObjectName(object).c_str());
-  d.View.Text = variable ? Format("%s Icon# in %s", base.c_str(), VariableName(l.Value).c_str())
-                         : Format("%s Icon# %s", base.c_str(), IconName(l.Value).c_str());
+      FormatText("%s %s displays ", FunctionText(l.Function()).c_str(), TouchObjectName(object).c_str());
+  d.View.Text = variable ? FormatText("%s Icon# in %s", base.c_str(), VariableName(l.Value).c_str())
+                         : FormatText("%s Icon# %s", base.c_str(), IconName(l.Value).c_str());
 }
 
 void LineCodec::ShowSendIR(int line, Display& d) {
@@ -241,9 +241,9 @@ void LineCodec::ShowSendIR(int line, Display& d) {
   std::string zoneName;
   if (zones == 1 && zone == 0) zoneName = ZoneZeroItem;
   if (zones == 16 && zone < 16) zoneName = PointName(module, zone);
-  const std::string base = Format("%s %s, %s IR ", FunctionText(l.Function()).c_str(),
+  const std::string base = FormatText("%s %s, %s IR ", FunctionText(l.Function()).c_str(),
                                   ControllerModuleText(module).c_str(), zoneName.c_str());
-  d.View.Text = Format("%s %s", base.c_str(), (variable ? VariableName(l.Value) : IrName(l.Value)).c_str());
+  d.View.Text = FormatText("%s %s", base.c_str(), (variable ? VariableName(l.Value) : IrName(l.Value)).c_str());
 }
 
 void LineCodec::ShowSendPage(int line, Display& d) {
@@ -255,7 +255,7 @@ void LineCodec::ShowSendPage(int line, Display& d) {
     SetItems(p.Item, PagerMessageItems());
     Select(p.Item, message - 1);
   }
-  d.View.Text = Format("%s Send Pager %s", FunctionText(store_.GetLineFunction(line)).c_str(),
+  d.View.Text = FormatText("%s Send Pager %s", FunctionText(store_.GetLineFunction(line)).c_str(),
                        ItemOf(PagerMessageItems(), message - 1).c_str());
 }
 
@@ -280,7 +280,7 @@ void LineCodec::ShowMurmex(int line, Display& d) {
   }
   // Rendered from the stored record, also after a change of the module list.
   const bool murmex = TypeOf(module) == ModuleType::Murmex;
-  d.View.Text = Format("%s Send %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
+  d.View.Text = FormatText("%s Send %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
                        murmex && message < 50 ? PointName(module, message).c_str() : "");
 }
 
@@ -310,12 +310,12 @@ void LineCodec::ShowSendASCII(int line, Display& d) {
   if (d.Mode != 0) return;
   ShowValueOperand(line, d, std::to_string(l.Value));
   std::string text =
-      Format("%s Send %s Message", FunctionText(l.Function()).c_str(), ControllerModuleText(module).c_str());
+      FormatText("%s Send %s Message", FunctionText(l.Function()).c_str(), ControllerModuleText(module).c_str());
   text = WithValue(text, line, l.Value);
-  d.View.Text = Format("%s w/ %s", text.c_str(), shown ? VariableName(embedded).c_str() : "");
+  d.View.Text = FormatText("%s w/ %s", text.c_str(), shown ? VariableName(embedded).c_str() : "");
 }
 
-// ---- restore and encoders ----
+// restore and encoders
 
 bool LineCodec::EncodeAction(int line, const WizardView& in) {
   const PanelState& p = in.Panel;

@@ -90,7 +90,7 @@ void LineCodec::ShowTestIoPoint(int line, Display& d) {
     return;
   }
   d.View.Text =
-      Format("%s %s %s %s", FunctionText(store_.GetLineFunction(line)).c_str(), SlotText(selected).c_str(),
+      FormatText("%s %s %s %s", FunctionText(store_.GetLineFunction(line)).c_str(), SlotText(selected).c_str(),
              point < count ? PointName(selected, point).c_str() : "", RadioText(IoStatusItems(), status).c_str());
 }
 
@@ -127,7 +127,7 @@ void LineCodec::ShowTestModParam(int line, Display& d) {
   ShowValueOperand(line, d, std::to_string(l.Value));
   const std::string param =
       params.Count > 0 && position >= 0 && position < params.Count ? PointName(module, params.First + position) : "";
-  d.View.Text = WithValue(Format("%s %s %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
+  d.View.Text = WithValue(FormatText("%s %s %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
                                  param.c_str(), RadioText(ComparePhrases(), sub).c_str()),
                           line, l.Value);
 }
@@ -143,7 +143,7 @@ void LineCodec::ShowReceiveX10(int line, Display& d) {
     SetItems(p.Item, X10CodeItems());
     Select(p.Item, code);
   }
-  d.View.Text = Format("%s Receive X10,  %s - %s", FunctionText(store_.GetLineFunction(line)).c_str(),
+  d.View.Text = FormatText("%s Receive X10,  %s - %s", FunctionText(store_.GetLineFunction(line)).c_str(),
                        ItemOf(HouseCodeItems(), house).c_str(), ItemOf(X10CodeItems(), code).c_str());
 }
 
@@ -166,7 +166,7 @@ void LineCodec::ShowTestLurcanData(int line, Display& d) {
   }
   if (d.Mode != 0) return;
   ShowValueOperand(line, d, std::to_string(LurcanConstant(l.Value)));
-  d.View.Text = WithValue(Format("%s %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
+  d.View.Text = WithValue(FormatText("%s %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
                                  RadioText(ComparePhrases(), sub).c_str()),
                           line, LurcanConstant(l.Value));
 }
@@ -189,7 +189,7 @@ void LineCodec::ShowTestTimerData(int line, Display& d) {
     SelectRadio(p.Compare, sub);
   }
   ShowValueOperand(line, d, std::to_string(l.Value));
-  d.View.Text = WithValue(Format("%s %s %s", FunctionText(l.Function()).c_str(), TimerName(timer).c_str(),
+  d.View.Text = WithValue(FormatText("%s %s %s", FunctionText(l.Function()).c_str(), TimerName(timer).c_str(),
                                  RadioText(ComparePhrases(), sub).c_str()),
                           line, l.Value);
 }
@@ -209,7 +209,7 @@ void LineCodec::ShowTestVariableData(int line, Display& d) {
     SelectRadio(p.Compare, sub);
   }
   ShowValueOperand(line, d, std::to_string(l.Value));
-  d.View.Text = WithValue(Format("%s %s %s", FunctionText(l.Function()).c_str(), VariableOrDataName(entry).c_str(),
+  d.View.Text = WithValue(FormatText("%s %s %s", FunctionText(l.Function()).c_str(), VariableOrDataName(entry).c_str(),
                                  RadioText(ComparePhrases(), sub).c_str()),
                           line, l.Value);
 }
@@ -224,7 +224,7 @@ void LineCodec::ShowReceiveIR(int line, Display& d) {
     project::FillIrList(p.Item.Items, names_);
     Select(p.Item, l.Value);
   }
-  d.View.Text = Format("%s  Receive IR %s, from  %s", FunctionText(l.Function()).c_str(), IrName(l.Value).c_str(),
+  d.View.Text = FormatText("%s  Receive IR %s, from  %s", FunctionText(l.Function()).c_str(), IrName(l.Value).c_str(),
                        ControllerModuleText(l.Arg).c_str());
 }
 
@@ -239,7 +239,7 @@ void LineCodec::ShowX10Status(int line, Display& d) {
     SetItems(p.Compare, X10StatusItems());
     SelectRadio(p.Compare, l.Value);
   }
-  d.View.Text = Format("%s %s,  %s", FunctionText(l.Function()).c_str(), X10UnitName(unit).c_str(),
+  d.View.Text = FormatText("%s %s,  %s", FunctionText(l.Function()).c_str(), X10UnitName(unit).c_str(),
                        RadioText(X10StatusItems(), l.Value).c_str());
 }
 
@@ -250,7 +250,7 @@ void LineCodec::ShowIoError(int line, Display& d) {
   store_.SetLineFunction(line, function);
   store_.SetLineKind(line, 18);
   d.View.ReferenceLine = line;
-  d.View.Text = Format("%s  I/O Error Occurs", FunctionText(function).c_str());
+  d.View.Text = FormatText("%s  I/O Error Occurs", FunctionText(function).c_str());
   d.View.ShowWindow = true;
 }
 
@@ -271,7 +271,7 @@ void LineCodec::ShowTouchButton(int line, Display& d) {
     Select(p.Item, l.Value);
   }
   std::string button = touch ? TouchObjectName(l.Value) : l.Value < 512 ? std::to_string(l.Value) : std::string();
-  d.View.Text = Format("%s  %s, Button  %s is pressed", FunctionText(l.Function()).c_str(),
+  d.View.Text = FormatText("%s  %s, Button  %s is pressed", FunctionText(l.Function()).c_str(),
                        ControllerModuleText(l.Arg).c_str(), button.c_str());
 }
 

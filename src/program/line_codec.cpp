@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 #include "platform/ui.h"
 
@@ -12,22 +12,6 @@ namespace program {
 using namespace codec_detail;
 
 namespace codec_detail {
-
-std::string Format(const char* format, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, format);
-  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  if (n < 0) return std::string();
-  if (n < static_cast<int>(sizeof buffer)) return std::string(buffer, static_cast<std::size_t>(n));
-  std::string out(static_cast<std::size_t>(n) + 1, '\0');
-  va_start(args, format);
-  std::vsnprintf(out.data(), out.size(), format, args);
-  va_end(args);
-  out.resize(static_cast<std::size_t>(n));
-  return out;
-}
 
 namespace {
 std::size_t SkipToNumber(const std::string& text, bool& negative) {
@@ -205,7 +189,7 @@ std::string LineCodec::VariableName(int variable) const {
 }
 
 std::string LineCodec::VariableOrDataName(int entry) const {
-  if (entry >= 128 && entry < 256) return Format("Data for Module# %d", entry - 128);
+  if (entry >= 128 && entry < 256) return FormatText("Data for Module# %d", entry - 128);
   return VariableName(entry);
 }
 
@@ -257,13 +241,34 @@ void LineCodec::ShowValueOperand(int line, Display& d, const std::string& editTe
 std::string LineCodec::WithValue(const std::string& base, int line, long constant, bool withData) const {
   const ProgramLine& l = store_.Lines[line];
   if (l.Arg & 0x8000)
-    return Format("%s %s", base.c_str(), (withData ? VariableOrDataName(l.Value) : VariableName(l.Value)).c_str());
-  return Format("%s %ld", base.c_str(), constant);
+    return FormatText("%s %s", base.c_str(), (withData ? VariableOrDataName(l.Value) : VariableName(l.Value)).c_str());
+  return FormatText("%s %ld", base.c_str(), constant);
 }
 
 void LineCodec::Warn(int line, Display& d) {
-  platform::Ui().ShowMessage(Format(OutOfLimitsMessage, line));
+  if (gathering_)
+    warnedLines_.push_back(line);
+  else
+    platform::Ui().ShowMessage(FormatText(OutOfLimitsMessage, line));
   d.View.Warned = true;
+}
+
+void LineCodec::BeginWarnings() {
+  gathering_ = true;
+  warnedLines_.clear();
+}
+
+std::vector<int> LineCodec::EndWarnings() {
+  gathering_ = false;
+  return std::exchange(warnedLines_, {});
+}
+
+std::string LineCodec::WarningsMessage(const std::vector<int>& lines) {
+  if (lines.empty()) return std::string();
+  std::string message = FormatText(OutOfLimitsMessage, lines.front());
+  const std::size_t more = lines.size() - 1;
+  if (more > 0) message += FormatText(" (and %zu more line%s)", more, more == 1 ? "" : "s");
+  return message;
 }
 
 // ---- display and dispatch ----

@@ -47,6 +47,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "program/program_store.h"
 #include "program/wizard_lists.h"
 #include "project/module_type.h"
@@ -161,7 +162,8 @@ class LineCodec {
   // Full display of `line`: corrects out-of-range fields (with the warning where the kind has one), fills
   // the panel's lists, selects the stored operands and renders.
   WizardView ShowProgramLine(int line);
-  // The same checks, corrections and text without filling any list: what the listing shows.
+  // The same checks, corrections and text without filling any list: what the listing shows. The store's
+  // CurrentLine (the wizard's line) plays no part.
   std::optional<std::string> RenderLine(int line);
 
   // The editor opens the wizard on `line`: it becomes the current line and is saved for "Restore Line".
@@ -203,6 +205,13 @@ class LineCodec {
 
   // "%s" of the Function list for a stored Function (0..4; END for 5 and 31).
   static std::string FunctionText(int function);
+
+  // Between these, range warnings are gathered instead of shown one by one: rendering a whole listing
+  // must not bring one modal box per damaged line. EndWarnings returns the lines warned about, in order.
+  void BeginWarnings();
+  std::vector<int> EndWarnings();
+  // One message for the lines of a batch: the first line's warning, then how many more there were.
+  static std::string WarningsMessage(const std::vector<int>& lines);
 
  private:
   struct Display {
@@ -289,11 +298,13 @@ class LineCodec {
   ProgramStore& store_;
   const project::NameTable& names_;
   SavedLine saved_;
+  bool gathering_ = false;
+  std::vector<int> warnedLines_;
 };
 
 // Helpers shared by the kind families.
 namespace codec_detail {
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+using platform::FormatText;
 // Plain decimal conversion: leading blanks, an optional sign, digits; 0 when there are none.
 long DecimalValue(const std::string& text);
 // Whether `text` is a decimal number and nothing else (blanks around it aside): "17:30" is not.

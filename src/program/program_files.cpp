@@ -31,7 +31,7 @@ std::string CommentOf(const std::uint8_t* field) {
 // Reads at most limit bytes; false when the file cannot be opened or read.
 bool ReadUpTo(const std::string& path, std::size_t limit, std::string& bytes) {
   bytes.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(platform::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   bytes.resize(limit);
   std::size_t got = 0;

@@ -52,7 +52,7 @@ void LineCodec::ShowTOD(int line, Display& d) {
         p.EditText = std::to_string(l.Arg);
         p.Variable.Items.clear();
       }
-      d.View.Text = Format("%s Time of Day %s %02d:%02d", fn.c_str(), phrase, l.Arg / 100, l.Arg % 100);
+      d.View.Text = FormatText("%s Time of Day %s %02d:%02d", fn.c_str(), phrase, l.Arg / 100, l.Arg % 100);
       break;
     case 2:
       if (d.Lists) {
@@ -62,7 +62,7 @@ void LineCodec::ShowTOD(int line, Display& d) {
         project::FillVariableList(p.Variable.Items, names_);
         Select(p.Variable, l.Value);
       }
-      d.View.Text = Format("%s Time of Day %s %s", fn.c_str(), phrase, VariableName(l.Value).c_str());
+      d.View.Text = FormatText("%s Time of Day %s %s", fn.c_str(), phrase, VariableName(l.Value).c_str());
       break;
     case 4:
     case 8:
@@ -72,7 +72,7 @@ void LineCodec::ShowTOD(int line, Display& d) {
         p.Slider = low;
         SunOffsetChanged(p);
       }
-      d.View.Text = Format(
+      d.View.Text = FormatText(
           form == 4 ? "%s Time of Day %s Sunrise offset %d minutes" : "%s Time of Day %s Sunset offset %d minutes",
           fn.c_str(), phrase, low - 120);
       break;
@@ -117,7 +117,7 @@ void LineCodec::ShowListOrVariable(int line, Display& d, int sub, Panel panel, c
       Select(p.Item, l.Value - first);
     }
   }
-  d.View.Text = Format("%s  %s %s %s", FunctionText(l.Function()).c_str(), label, DateComparePhrases()[sub],
+  d.View.Text = FormatText("%s  %s %s %s", FunctionText(l.Function()).c_str(), label, DateComparePhrases()[sub],
                        (variable ? VariableName(l.Value) : ItemOf(items, l.Value - first)).c_str());
 }
 
@@ -149,9 +149,9 @@ void LineCodec::ShowDayOfMonth(int line, Display& d) {
   const ProgramLine& l = store_.Lines[line];
   ShowNumberOrVariable(l, d.P(), d.Lists, sub, names_);
   const std::string fn = FunctionText(l.Function());
-  d.View.Text = (l.Arg & 0x8000) ? Format("%s  Day of Month %s %s", fn.c_str(), DateComparePhrases()[sub],
+  d.View.Text = (l.Arg & 0x8000) ? FormatText("%s  Day of Month %s %s", fn.c_str(), DateComparePhrases()[sub],
                                           VariableName(l.Value).c_str())
-                                 : Format("%s  Day of Month %s %d", fn.c_str(), DateComparePhrases()[sub], l.Value);
+                                 : FormatText("%s  Day of Month %s %d", fn.c_str(), DateComparePhrases()[sub], l.Value);
 }
 
 void LineCodec::ShowYear(int line, Display& d) {
@@ -161,8 +161,8 @@ void LineCodec::ShowYear(int line, Display& d) {
   ShowNumberOrVariable(l, d.P(), d.Lists, sub, names_);
   const std::string fn = FunctionText(l.Function());
   d.View.Text = (l.Arg & 0x8000)
-                    ? Format("%s  Year %s %s", fn.c_str(), DateComparePhrases()[sub], VariableName(l.Value).c_str())
-                    : Format("%s  Year %s %d", fn.c_str(), DateComparePhrases()[sub], l.Value);
+                    ? FormatText("%s  Year %s %s", fn.c_str(), DateComparePhrases()[sub], VariableName(l.Value).c_str())
+                    : FormatText("%s  Year %s %d", fn.c_str(), DateComparePhrases()[sub], l.Value);
 }
 
 void LineCodec::ShowDate(int line, Display& d) {
@@ -180,14 +180,14 @@ void LineCodec::ShowDate(int line, Display& d) {
     // Day number 0 leaves the picker as it was.
     if (l.Value != 0) p.Day = day, p.Month = month, p.Year = year;
   }
-  const std::string text = Format("%02d/%02d/%02d", month, day, year % 100);
-  d.View.Text = Format("%s  Date %s %s", FunctionText(l.Function()).c_str(), DateComparePhrases()[sub], text.c_str());
+  const std::string text = FormatText("%02d/%02d/%02d", month, day, year % 100);
+  d.View.Text = FormatText("%s  Date %s %s", FunctionText(l.Function()).c_str(), DateComparePhrases()[sub], text.c_str());
 }
 
-// ---- panel handlers of the time of day ----
+// panel handlers of the time of day
 
 void LineCodec::SunOffsetChanged(PanelState& panel) {
-  panel.SliderCaption = Format(SunOffsetCaption, panel.Slider - 120);
+  panel.SliderCaption = FormatText(SunOffsetCaption, panel.Slider - 120);
 }
 
 void LineCodec::TodTabChanged(PanelState& panel, int tab) const {
@@ -212,7 +212,7 @@ void LineCodec::TodSourceChanged(PanelState& panel, int source) const {
   }
 }
 
-// ---- encoders ----
+// encoders
 
 bool LineCodec::EncodeTimeCondition(int line, const WizardView& in) {
   const PanelState& p = in.Panel;

@@ -32,8 +32,8 @@ void LineCodec::ShowTransmitX10(int line, Display& d) {
   const std::string fn = FunctionText(store_.GetLineFunction(line));
   const std::string letter = ItemOf(HouseCodeItems(), house), command = ItemOf(X10CodeItems(), code);
   d.View.Text =
-      repeated ? Format("%s Transmit X10,  %s - %s, %d time(s)", fn.c_str(), letter.c_str(), command.c_str(), repeat)
-               : Format("%s Transmit X10,  %s - %s", fn.c_str(), letter.c_str(), command.c_str());
+      repeated ? FormatText("%s Transmit X10,  %s - %s, %d time(s)", fn.c_str(), letter.c_str(), command.c_str(), repeat)
+               : FormatText("%s Transmit X10,  %s - %s", fn.c_str(), letter.c_str(), command.c_str());
 }
 
 void LineCodec::ShowRCSStat(int line, Display& d) {
@@ -62,10 +62,10 @@ void LineCodec::ShowRCSStat(int line, Display& d) {
   // The action text is formatted with an empty first argument, hence three blanks after the Function.
   std::string action;
   if (group <= 2)
-    action = Format("%s  Set RCS X10 %c Setpoint %d", "", 'A' + house, setpoint);
+    action = FormatText("%s  Set RCS X10 %c Setpoint %d", "", 'A' + house, setpoint);
   else if (group <= 4)
-    action = Format("%s  Send RCS X10 %c Command:  %s", "", 'A' + house, ItemOf(RcsCommandItems(), command).c_str());
-  d.View.Text = Format("%s %s", FunctionText(l.Function()).c_str(), action.c_str());
+    action = FormatText("%s  Send RCS X10 %c Command:  %s", "", 'A' + house, ItemOf(RcsCommandItems(), command).c_str());
+  d.View.Text = FormatText("%s %s", FunctionText(l.Function()).c_str(), action.c_str());
 }
 
 void LineCodec::ShowPresetDim(int line, Display& d) {
@@ -96,8 +96,8 @@ void LineCodec::ShowPresetDim(int line, Display& d) {
     }
   }
   const std::string fn = FunctionText(l.Function()), name = X10UnitName(unit);
-  d.View.Text = variable ? Format("%s Set %s, to:  %s", fn.c_str(), name.c_str(), VariableName(l.Value).c_str())
-                         : Format("%s Set %s, to:  %d %%", fn.c_str(), name.c_str(), level * 100 / maximum);
+  d.View.Text = variable ? FormatText("%s Set %s, to:  %s", fn.c_str(), name.c_str(), VariableName(l.Value).c_str())
+                         : FormatText("%s Set %s, to:  %d %%", fn.c_str(), name.c_str(), level * 100 / maximum);
 }
 
 void LineCodec::ShowQuickX10(int line, Display& d) {
@@ -119,7 +119,7 @@ void LineCodec::ShowQuickX10(int line, Display& d) {
     project::FillX10UnitList(p.Item.Items, names_);
     Select(p.Item, unit);
   }
-  d.View.Text = Format("%s %s, %s", FunctionText(l.Function()).c_str(), X10UnitName(unit).c_str(),
+  d.View.Text = FormatText("%s %s, %s", FunctionText(l.Function()).c_str(), X10UnitName(unit).c_str(),
                        RadioText(IoCommandItems(), l.Value).c_str());
 }
 
@@ -139,11 +139,11 @@ void LineCodec::ShowLevGroup(int line, Display& d) {
   }
   // A house above P or a set value above 1 has no radio item: its name is empty.
   d.View.Text =
-      Format("%s Send House %s-%s,  %s", FunctionText(l.Function()).c_str(), ItemOf(HouseCodeItems(), house).c_str(),
+      FormatText("%s Send House %s-%s,  %s", FunctionText(l.Function()).c_str(), ItemOf(HouseCodeItems(), house).c_str(),
              ItemOf(GroupItems(), l.Value).c_str(), ItemOf(GroupSetItems(), set).c_str());
 }
 
-// ---- panel handlers of the preset dim and transmit panels ----
+// panel handlers of the preset dim and transmit panels
 
 void LineCodec::X10CommandChanged(PanelState& panel) {
   panel.EditVisible = panel.Item.Index == kDim || panel.Item.Index == kBright;
@@ -158,7 +158,7 @@ void LineCodec::SwitchTypeChanged(PanelState& panel) {
 }
 
 void LineCodec::LevelChanged(PanelState& panel) {
-  panel.SliderCaption = Format(LightLevelCaption, panel.SliderMax > 0 ? panel.Slider * 100 / panel.SliderMax : 0);
+  panel.SliderCaption = FormatText(LightLevelCaption, panel.SliderMax > 0 ? panel.Slider * 100 / panel.SliderMax : 0);
   panel.SliderCaptionVisible = true;
 }
 
@@ -175,7 +175,7 @@ void LineCodec::LevelSourceChanged(PanelState& panel, int source) const {
   }
 }
 
-// ---- encoders ----
+// encoders
 
 bool LineCodec::EncodeX10Action(int line, const WizardView& in) {
   const PanelState& p = in.Panel;

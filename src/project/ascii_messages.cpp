@@ -48,7 +48,8 @@ std::string AsciiMessageTable::Save(const std::string& path, platform::AtomicFil
 
 std::string AsciiMessageTable::Load(const std::string& path) {
   std::string file;
-  if (!platform::ReadFileForUpdate(platform::ResolveFileCase(path), kFileBytes, file)) return "File Open Error";
+  // Read only: a file the user may not change still opens.
+  if (!platform::ReadWholeFile(platform::ResolveFileCase(path), file)) return "File Open Error";
   file.resize(kFileBytes, '\0');
   // The unread tail stays NUL, so a record cut short by the end of the file keeps the bytes it has.
   for (int n = 0; n < kMessages; ++n) {

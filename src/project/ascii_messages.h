@@ -24,9 +24,8 @@ class AsciiMessageTable {
   std::string SizeText(int n) const;
   void Clear();
 
-  // Both return "" or the message the window shows. Load opens the file for update, as the original did,
-  // so a file the user may not change is refused with "File Open Error"; on any failure the table is as it
-  // was. A short file leaves the messages wholly past its end empty; bytes after record 127 are ignored.
+  // Both return "" or the message the window shows. Load reads the file (one the user may not change
+  // too); "File Open Error" when it cannot be read, and the table is then as it was. A short file leaves the messages wholly past its end empty; bytes after record 127 are ignored.
   std::string Load(const std::string& path);
   // Replaces the file (or the one whose name differs only in case): "File Error" leaves the old file.
   std::string Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write = {}) const;

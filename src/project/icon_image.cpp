@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -66,7 +67,13 @@ IconCompileResult CompileIconImage(const SystemMapTree& tree, const std::string&
     int height = 16;
     QImage image;
     if (node) {
-      IconFile file = loader(projectDir + node->Text());
+      IconFile file;
+      // A bitmap that breaks its reader becomes the white icon: the compile runs inside a timer tick.
+      try {
+        file = loader(projectDir + node->Text());
+      } catch (const std::exception&) {
+        file = IconFile{IconFile::State::Unreadable, QImage()};
+      }
       if (file.Status == IconFile::State::Loaded && !FitsIconDirectory(file.Image))
         file.Status = IconFile::State::Unreadable;
       if (file.Status == IconFile::State::Loaded) {

@@ -19,6 +19,12 @@ int ShownIndex(int value, int first, int last) { return std::clamp(value, first,
 // comes back as the long's limit, which is no password either.
 long DecimalValue(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
 
+// An integer of the current key; a missing one is first stored as `fallback`.
+std::int32_t SeededInteger(platform::Registry& registry, const char* name, std::int32_t fallback) {
+  if (!registry.ValueExists(name)) registry.WriteInteger(name, fallback);
+  return registry.ReadInteger(name);
+}
+
 }  // namespace
 
 Settings::Settings(SettingsLinks* links) : links_(links ? links : &ownLinks_) {}
@@ -45,34 +51,23 @@ void Settings::ReadValues() {
   if (registry.OpenKey(TimeKey, false)) {
     Latitude = registry.ReadString("Latitude");
     Longitude = registry.ReadString("Longitude");
-    UseDaylightSaving = registry.ReadBool("DST");
+    UseDaylightSaving = SeededInteger(registry, "DST", UseDaylightSaving ? 1 : 0) != 0;
     TimeZone = registry.ReadString("TimeZone");
     registry.CloseKey();
   }
 
-  // A new machine has no settings yet: seed them so that the window can open there.
-  if (!registry.KeyExists(ConfigKey)) {
-    registry.OpenKey(ConfigKey, true);
-    registry.WriteInteger("StartMode", StartMode);
-    registry.WriteInteger("Delay", Delay);
-    registry.WriteInteger("ComNum", ComNum);
-    registry.WriteInteger("Method", Method);
-    registry.WriteInteger("NonTapi", 0);
-    registry.WriteString("Modem", "");
-    registry.WriteInteger("Delete", Delete);
-    registry.WriteInteger("ProgrammingMode", 0);
-    registry.CloseKey();
-  }
-
+  // A new machine (or a store from an older version) lacks values: they are seeded with the defaults, so
+  // that the window can open there. Only a value that is present but unreadable fails the read.
   registry.OpenKey(ConfigKey, true);
-  StartMode = static_cast<std::uint8_t>(registry.ReadInteger("StartMode"));
-  Delay = static_cast<std::uint8_t>(registry.ReadInteger("Delay"));
-  ComNum = static_cast<std::uint8_t>(registry.ReadInteger("ComNum"));
-  Method = static_cast<std::uint8_t>(registry.ReadInteger("Method"));
-  NonTapi = static_cast<std::uint8_t>(registry.ReadInteger("NonTapi"));
+  StartMode = static_cast<std::uint8_t>(SeededInteger(registry, "StartMode", StartMode));
+  Delay = static_cast<std::uint8_t>(SeededInteger(registry, "Delay", Delay));
+  ComNum = static_cast<std::uint8_t>(SeededInteger(registry, "ComNum", ComNum));
+  Method = static_cast<std::uint8_t>(SeededInteger(registry, "Method", Method));
+  NonTapi = static_cast<std::uint8_t>(SeededInteger(registry, "NonTapi", 0));
+  if (!registry.ValueExists("Modem")) registry.WriteString("Modem", "");
   links_->SetSelectedDevice(registry.ReadString("Modem"));
-  Delete = registry.ReadInteger("Delete");
-  ProgrammingMode = ShownIndex(registry.ReadInteger("ProgrammingMode"), -1, ProgrammingModes - 1);
+  Delete = SeededInteger(registry, "Delete", Delete);
+  ProgrammingMode = ShownIndex(SeededInteger(registry, "ProgrammingMode", 0), -1, ProgrammingModes - 1);
   registry.CloseKey();
 
   if (registry.OpenKey(AppPathsKey, false)) {
@@ -80,7 +75,6 @@ void Settings::ReadValues() {
     registry.CloseKey();
   }
   if (CurrentDirectory.empty()) CurrentDirectory = platform::CurrentDir();
-  if (CurrentDirectory.size() > MaxDirectoryLength) CurrentDirectory.resize(MaxDirectoryLength);
 
   SelectComNum(ComNum);
   SelectMethod(Method);

@@ -54,7 +54,6 @@ class Settings {
   static constexpr const char* DefaultLatitude = "33.75";
   static constexpr const char* DefaultLongitude = "84.39";
   static constexpr const char* DefaultTimeZone = "-5";
-  static constexpr std::size_t MaxDirectoryLength = 199;
   static constexpr int ComPorts = 8;          // RadioGroup1: "&Modem" and COM1..COM8
   static constexpr int ProgrammingModes = 2;  // PC programming, on-screen programming
 
@@ -66,9 +65,9 @@ class Settings {
   SettingsLinks& Links() { return *links_; }
   const SettingsLinks& Links() const { return *links_; }
 
-  // read_configfile. On a new machine the Config key is first seeded with the defaults. A value that
-  // cannot be read is shown through the UI seam and the result is false: the calling command stops, and
-  // the fields keep what was read before that value.
+  // read_configfile. A value missing from the store (all of them on a new machine) is first seeded with
+  // its default. A value that is there but cannot be read is shown through the UI seam and the result is
+  // false: the calling command stops, and the fields keep what was read before that value.
   bool ReadConfigFile();
   // write_configfile. False after the failure was shown through the UI seam.
   bool WriteConfigFile();
@@ -89,7 +88,7 @@ class Settings {
   std::uint8_t StartMode = 1;
   std::int32_t Delete = DefaultPassword;  // the network-access password, 0..65535
   std::uint8_t NonTapi = 0;               // 1 = dial through the auxiliary AT modem
-  std::string CurrentDirectory;           // the data directory
+  std::string CurrentDirectory;           // the data directory, whole however long
   int ProgrammingMode = 0;                // the "Programming Mode" index: 0 PC, 1 on-screen
 
   // What the controls show.

@@ -105,6 +105,7 @@ void SystemMapTree::Assign(SystemMapTree&& other) {
   root_ = std::move(other.root_);
   other.Invalidate();
   Invalidate();
+  MarkSaved();
   if (observer_) observer_->EndReset();
 }
 

@@ -88,8 +88,14 @@ class SystemMapTree {
   // The tree a new project starts from: the "Marvik" model with its "Local" section and 126 empty slots.
   static SystemMapTree Default();
 
-  // Replaces the whole content with `other`'s (loading a project); the observer stays.
+  // Replaces the whole content with `other`'s (loading a project); the observer stays. The new content
+  // counts as saved.
   void Assign(SystemMapTree&& other);
+
+  // Whether the tree differs from what it was when last assigned or marked saved. Comparing content
+  // rather than counting edits, a name typed and then typed back is no change.
+  bool ChangedSinceSaved() const { return ToText() != savedText_; }
+  void MarkSaved() { savedText_ = ToText(); }
 
   bool Empty() const { return !root_; }
   int Count() const;  // number of nodes
@@ -153,6 +159,7 @@ class SystemMapTree {
   Observer* observer_ = nullptr;
   mutable bool cacheValid_ = false;
   mutable std::vector<Node*> order_;
+  std::string savedText_;
 };
 
 struct TreeParseResult {

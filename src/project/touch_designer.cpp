@@ -86,6 +86,7 @@ bool TouchDesigner::DragMove(int pointerX, int pointerY) {
   o.X = static_cast<std::uint16_t>(place->X);
   o.Y = static_cast<std::uint16_t>(place->Y);
   table_.SetObject(dragRecord_, o);
+  Modified = true;
   return true;
 }
 
@@ -128,6 +129,7 @@ void TouchDesigner::ApplyCaption(int record, const CaptionEntry& entry) {
   if (entry.Font >= 0) o.Style = static_cast<std::uint16_t>(entry.Font);
   o.Text = CutText(entry.Text);
   table_.SetObject(record, o);
+  Modified = true;
 }
 
 TouchDesigner::TextEntry TouchDesigner::TextSetup(int record) const {
@@ -146,6 +148,7 @@ void TouchDesigner::ApplyText(int record, const TextEntry& entry) {
   if (entry.Font >= 0) o.Style = static_cast<std::uint16_t>(entry.Font);
   o.Text = CutText(entry.Text);
   table_.SetObject(record, o);
+  Modified = true;
 }
 
 TouchDesigner::X10Entry TouchDesigner::AttachX10(int record) {
@@ -155,6 +158,7 @@ TouchDesigner::X10Entry TouchDesigner::AttachX10(int record) {
   o.LinkA &= 15;
   o.LinkB &= 15;
   table_.SetObject(record, o);
+  Modified = true;
   X10Entry entry;
   FillX10UnitList(entry.Units, names_);
   entry.Unit = 16 * o.LinkA + o.LinkB;
@@ -167,6 +171,7 @@ void TouchDesigner::ApplyX10(int record, int unit) {
   o.LinkA = static_cast<std::uint16_t>(unit / 16);
   o.LinkB = static_cast<std::uint16_t>(unit % 16);
   table_.SetObject(record, o);
+  Modified = true;
 }
 
 TouchDesigner::PointRange TouchDesigner::PointsOfSlot(const std::string& slotText) {
@@ -196,14 +201,19 @@ TouchDesigner::IoEntry TouchDesigner::AttachIo(int record) {
   if (o.LinkB > highest) o.LinkB = static_cast<std::uint16_t>(highest);
   entry.Point = o.LinkB;
   table_.SetObject(record, o);
+  Modified = true;
   return entry;
 }
 
-void TouchDesigner::ApplyIo(int record, int module, int point) {
+bool TouchDesigner::ApplyIo(int record, int module, int point) {
+  // An empty point list selects nothing: a light cannot show a point its module does not have.
+  if (module < 0 || point < 0) return false;
   TouchObject o = Object(record);
-  if (module >= 0) o.LinkA = static_cast<std::uint16_t>(module + 1);
-  if (point >= 0) o.LinkB = static_cast<std::uint16_t>(point);
+  o.LinkA = static_cast<std::uint16_t>(module + 1);
+  o.LinkB = static_cast<std::uint16_t>(point);
   table_.SetObject(record, o);
+  Modified = true;
+  return true;
 }
 
 void TouchDesigner::SetBeepOnTouch(int selection) {
@@ -224,6 +234,7 @@ void TouchDesigner::SetBacklightOffDelay(int barPosition) {
 int TouchDesigner::TypeBacklightOffDelay(const std::string& text) {
   const int position = BarPositionOf(text);
   table_.SetBacklightOffDelay(static_cast<std::uint16_t>(position));
+  Modified = true;
   return position;
 }
 

@@ -28,16 +28,23 @@ class TouchDesigner {
   TouchScreenTable& Table() { return table_; }
   const TouchScreenTable& Table() const { return table_; }
 
-  // Set by new objects, the two settings groups, the backlight bar and clicks on the page background;
-  // cleared by Open (once its question is passed) and Save As. Nothing else touches it.
+  // Set by every change of the table (new, dragged, edited, attached and deleted objects, a new file, the
+  // settings) and by clicks on the page background; cleared only by the window, after a successful load
+  // or save.
   bool Modified = false;
 
   // A new object of `type` on `page` (1..24) in the lowest free record, at (5, 5) with the template's size;
   // the record index, or 0 when all 511 records are in use (the table and Modified are then left alone).
   int CreateObject(TouchObjectType type, int page, int width, int height);
-  void DeleteObject(int record) { table_.DeleteObject(record); }
+  void DeleteObject(int record) {
+    table_.DeleteObject(record);
+    Modified = true;
+  }
   // " New Touch Screen File": every record freed, the settings record too.
-  void NewFile() { table_.ClearAllObjects(); }
+  void NewFile() {
+    table_.ClearAllObjects();
+    Modified = true;
+  }
 
   // Dragging: the pointer positions are in the object's control, whose left and top are the record's X and Y.
   void BeginDrag(int record, int pointerX, int pointerY);
@@ -108,7 +115,8 @@ class TouchDesigner {
     int Point = 0;
   };
   IoEntry AttachIo(int record);
-  void ApplyIo(int record, int module, int point);
+  // False, and the link left as it was, when no module or no point is chosen (a module without points).
+  bool ApplyIo(int record, int module, int point);
   // The points a module's slot offers (by the slot text's type suffix) and the highest of them.
   struct PointRange {
     int Count = 0;
@@ -118,7 +126,7 @@ class TouchDesigner {
   // The point names of module list entry `module` (module number module + 1).
   std::vector<std::string> PointList(int module) const;
 
-  // The screen settings. The first three count as changes; typing in the delay's number field does not.
+  // The screen settings; each counts as a change.
   void SetBeepOnTouch(int selection);
   void SetShowDateAndTime(int selection);
   void SetBacklightOffDelay(int barPosition);

@@ -116,7 +116,9 @@ std::string TouchScreenTable::LoadTchFile(const std::string& name) {
   const std::string path = TchFile(name);
   if (!platform::FileExists(path)) return "TCH File Not Found";
   std::string file;
-  if (!platform::ReadFileForUpdate(path, kBytes, file)) return "File Open Error";
+  // Read only: a file the user may not change still opens.
+  if (!platform::ReadWholeFile(path, file)) return "File Open Error";
+  if (file.size() > kBytes) file.resize(kBytes);
   for (int n = 1; n < kRecords; ++n) DeleteObject(n);
   std::memcpy(bytes_.data(), file.data(), file.size());
   return {};

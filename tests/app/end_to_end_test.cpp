@@ -16,7 +16,7 @@
 #include "gui/controller/comms_form.h"
 #include "gui/program/editor_form.h"
 #include "platform/paths.h"
-#include "serial/port_test_support.h"
+#include "support/serial_port_helpers.h"
 #include "support/scripted_ui.h"
 #include "support/sim_controller.h"
 #include "support/temp_dir.h"

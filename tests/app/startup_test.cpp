@@ -68,6 +68,10 @@ TEST(StartUp, CreatesTheWindowsInTableOrderWithTheEditorAsMainWindow) {
   EXPECT_TRUE(platform::FileExists(cwd.File("temp.prj")));
   EXPECT_EQ(EditorForm->windowTitle().toStdString(), "  Marvik/Tessaro Control Wizard - Code Editor V2.00e5");
   EXPECT_EQ(QApplication::applicationDisplayName(), "Zelta");
+  // No display name of its own: the platform would append it to every caption.
+  qApp->setApplicationName("Probe");
+  EXPECT_EQ(QApplication::applicationDisplayName(), "Probe");
+  qApp->setApplicationName("Zelta");
   for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << "nothing shown before the loop";
   EXPECT_TRUE(testing_support::TestUi().Messages().empty()) << "a normal start shows no message";
 }

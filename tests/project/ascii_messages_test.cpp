@@ -121,23 +121,22 @@ TEST_F(AsciiMessagesTest, FailedWriteLeavesTheOldFile) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
 }
 
-TEST_F(AsciiMessagesTest, FailedLoadsLeaveTheTable) {
+TEST_F(AsciiMessagesTest, FailedLoadsLeaveTheTableAndReadOnlyFilesLoad) {
   Fill("before");
   ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
-  WriteFile(dir.File("ro.asc"), Record("not loaded"));
+  WriteFile(dir.File("ro.asc"), Record("read only"));
   ASSERT_EQ(::chmod(dir.File("ro.asc").c_str(), 0444), 0);
-  WriteFile(dir.File("rw.asc"), Record("loaded"));
-  ASSERT_EQ(::chmod(dir.File("rw.asc").c_str(), 0666), 0);
+  WriteFile(dir.File("unreadable.asc"), Record("not loaded"));
+  ASSERT_EQ(::chmod(dir.File("unreadable.asc").c_str(), 0200), 0);
   {
     OrdinaryUser user;
-    // The file is opened for update, so one that may only be read is refused.
-    EXPECT_EQ(table.Load(dir.File("ro.asc")), "File Open Error");
+    EXPECT_EQ(table.Load(dir.File("unreadable.asc")), "File Open Error");
     EXPECT_EQ(table.Load(dir.File("none.asc")), "File Open Error");
     EXPECT_EQ(table.Load(dir.Path().string()), "File Open Error");  // a directory
     for (int n = 0; n < AsciiMessageTable::kMessages; ++n) ASSERT_EQ(table.Text(n), "before" + std::to_string(n));
-    EXPECT_EQ(table.Load(dir.File("rw.asc")), "");
+    EXPECT_EQ(table.Load(dir.File("ro.asc")), "");
   }
-  EXPECT_EQ(table.Text(0), "loaded");
+  EXPECT_EQ(table.Text(0), "read only");
 }
 
 }  // namespace

@@ -157,6 +157,23 @@ TEST_F(IconImageTest, UnreadableFilesBecomeWhiteWithALogLine) {
   EXPECT_EQ(log.Lines, (std::vector<std::string>{"broken.bmp, not a readable bitmap #3"}));
 }
 
+TEST_F(IconImageTest, ABitmapWhoseReaderThrowsBecomesWhiteWithALogLine) {
+  tree.Rename(FirstIcon + 2, "bad.bmp");
+  std::vector<std::uint8_t> out(ImageBufferSize, 0xAA);
+  const IconCompileResult result = CompileIconImage(
+      tree, "/proj/",
+      [](const std::string& path) -> IconFile {
+        if (path == "/proj/bad.bmp") throw std::bad_alloc();
+        return {};
+      },
+      out, log);
+  EXPECT_FALSE(result.Overrun);
+  EXPECT_EQ(result.EntriesWritten, IconCount);
+  EXPECT_EQ(out[6 * 2] | out[6 * 2 + 1] << 8, 16);
+  EXPECT_EQ(out[1200 + 2 * 32], 0xFF);
+  EXPECT_EQ(log.Lines, (std::vector<std::string>{"bad.bmp, not a readable bitmap #2"}));
+}
+
 TEST_F(IconImageTest, OnlyTheRealChildrenOfTheIconsGroupAreRead) {
   // A hand-edited file whose "Icons" group holds two entries, followed directly by the module slots.
   std::string shortened;

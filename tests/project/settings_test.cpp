@@ -159,26 +159,35 @@ TEST_F(SettingsTest, TheStoreHoldsExactlyTheKnownValues) {
   EXPECT_FALSE(KeyExists(Settings::AppPathsKey)) << "the data directory is only read";
 }
 
-// A missing integer stops the read with the store's message; what was read before it stays, what comes
-// after keeps its value from before the read.
-TEST_F(SettingsTest, AMissingIntegerFailsTheRead) {
+// A value the store lacks takes its default and is stored with it; one that is there but cannot be read
+// stops the read with the store's message, what was read before it staying and what comes after keeping
+// its value from before the read.
+TEST_F(SettingsTest, AMissingIntegerIsSeededAndAnUnreadableOneFailsTheRead) {
   struct Case {
-    const char* Missing;
-    int ComNum;  // what the read leaves
+    const char* Name;
+    int Default;
+    int ComNum;  // what a failed read leaves
     int Delete;
   };
-  for (const Case& c : {Case{"StartMode", 1, Settings::DefaultPassword}, Case{"ComNum", 1, Settings::DefaultPassword},
-                        Case{"Delete", 5, Settings::DefaultPassword}, Case{"ProgrammingMode", 5, 777}}) {
-    SCOPED_TRACE(c.Missing);
+  for (const Case& c :
+       {Case{"StartMode", 1, 1, Settings::DefaultPassword}, Case{"ComNum", 1, 1, Settings::DefaultPassword},
+        Case{"Delete", Settings::DefaultPassword, 5, Settings::DefaultPassword}, Case{"ProgrammingMode", 0, 5, 777}}) {
+    SCOPED_TRACE(c.Name);
     testing_support::ScopedConfigDir fresh;
     StoreConfig({{"ComNum", 5}});
-    Remove(Settings::ConfigKey, c.Missing);
+    Remove(Settings::ConfigKey, c.Name);
     RecordingLinks caseLinks;
     Settings s(&caseLinks);
-    s.CurrentDirectory = "kept?";
     TestUi().Clear();
+    EXPECT_TRUE(s.ReadConfigFile());
+    EXPECT_TRUE(TestUi().Messages().empty());
+    EXPECT_EQ(Integer(Settings::ConfigKey, c.Name), c.Default);
+
+    Store(Settings::ConfigKey, {{c.Name, std::string("x")}});
+    s.CurrentDirectory = "kept?";
+    caseLinks.PhonebookFileName.clear();
     EXPECT_FALSE(s.ReadConfigFile());
-    EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{std::string("Failed to get data for '") + c.Missing + "'"});
+    EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{std::string("Invalid data type for '") + c.Name + "'"});
     EXPECT_EQ(s.ComNum, c.ComNum);
     EXPECT_EQ(s.Delete, c.Delete);
     EXPECT_EQ(s.CurrentDirectory, "") << "the before-read value";
@@ -186,14 +195,17 @@ TEST_F(SettingsTest, AMissingIntegerFailsTheRead) {
   }
 }
 
-TEST_F(SettingsTest, AMissingDaylightSavingValueFailsOnlyWhenTheTimeKeyExists) {
+TEST_F(SettingsTest, AMissingDaylightSavingValueKeepsTheBoxAsShown) {
   StoreConfig();
   Store(Settings::TimeKey, {{"Latitude", std::string("51.5")}, {"TimeZone", std::string("0")}});
-  EXPECT_FALSE(settings.ReadConfigFile());
-  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"Failed to get data for 'DST'"});
-  EXPECT_EQ(settings.Latitude, "51.5") << "read before the failure";
+  settings.UseDaylightSaving = false;
+  EXPECT_TRUE(settings.ReadConfigFile());
+  EXPECT_TRUE(TestUi().Messages().empty());
+  EXPECT_EQ(settings.Latitude, "51.5");
   EXPECT_EQ(settings.Longitude, "") << "a missing string reads as empty";
-  EXPECT_EQ(settings.TimeZone, Settings::DefaultTimeZone) << "not reached";
+  EXPECT_EQ(settings.TimeZone, "0");
+  EXPECT_FALSE(settings.UseDaylightSaving);
+  EXPECT_EQ(Integer(Settings::TimeKey, "DST"), 0);
 }
 
 TEST_F(SettingsTest, WithoutTheTimeKeyTheLocationStaysAsShown) {
@@ -346,11 +358,11 @@ TEST_F(SettingsTest, TheDataDirectoryComesFromTheProgramsPath) {
   EXPECT_EQ(settings.CurrentDirectory, "/srv/zelta/data");
   EXPECT_EQ(links.PhonebookFileName, "/srv/zelta/data/KivraPhoneBook.INI");
 
-  const std::string longPath = "/" + std::string(250, 'd');
+  const std::string longPath = "/" + std::string(250, 'd') + "/" + std::string(250, 'e');
   Store(Settings::AppPathsKey, {{"Path", longPath}});
   ASSERT_TRUE(settings.ReadConfigFile());
-  EXPECT_EQ(settings.CurrentDirectory, longPath.substr(0, 199));
-  EXPECT_EQ(links.PhonebookFileName, longPath.substr(0, 199) + "/KivraPhoneBook.INI");
+  EXPECT_EQ(settings.CurrentDirectory, longPath) << "a long path is kept whole";
+  EXPECT_EQ(links.PhonebookFileName, longPath + "/KivraPhoneBook.INI");
 }
 
 // The radio groups show one of their items: a stored number past the last shows the last one.
@@ -365,9 +377,9 @@ TEST_F(SettingsTest, StoredChoicesOutOfRangeShowTheLastItem) {
 
 TEST_F(SettingsTest, AFailedWriteIsReported) {
   ASSERT_TRUE(settings.ReadConfigFile());
-  // A directory where the store's file belongs cannot be replaced by a file.
-  std::filesystem::remove(platform::RegistryFilePath());
-  std::filesystem::create_directory(platform::RegistryFilePath());
+  // A directory where the store's lock belongs: no save can take the lock.
+  std::filesystem::remove(platform::RegistryFilePath() + ".lock");
+  std::filesystem::create_directory(platform::RegistryFilePath() + ".lock");
   EXPECT_FALSE(settings.OkOrClose());
   ASSERT_EQ(TestUi().Messages().size(), 1u);
   EXPECT_NE(TestUi().Messages()[0].find("Cannot save the settings"), std::string::npos) << TestUi().Messages()[0];

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace project {
 namespace {
@@ -82,7 +83,7 @@ TEST_P(TouchDragTest, MovesInStepsOfEightWithinThePage) {
   EXPECT_EQ(designer.DragMove(20 + c.Dx, 20 + c.Dy), c.Moves);
   EXPECT_EQ(At(record).X, c.Moves ? c.X : c.StartX);
   EXPECT_EQ(At(record).Y, c.Moves ? c.Y : c.StartY);
-  EXPECT_FALSE(designer.Modified);
+  EXPECT_EQ(designer.Modified, c.Moves);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TouchDragTest,
@@ -154,7 +155,6 @@ TEST_F(TouchDesignerTest, EnterCaptionFillsTheDialogAndStoresItsAnswers) {
   EXPECT_EQ(o.LinkA, 1);
   EXPECT_EQ(o.Icon, 3);
   EXPECT_EQ(designer.FontOf(button), (TouchDesigner::Font{16, true}));
-  EXPECT_FALSE(designer.Modified);
 
   TouchDesigner::CaptionEntry reopened = designer.CaptionSetup(button);
   EXPECT_EQ(reopened.Text, "Porch Light");
@@ -249,7 +249,7 @@ TEST_F(TouchDesignerTest, PointListsFollowTheSlotSuffix) {
   EXPECT_EQ(designer.PointList(2), (std::vector<std::string>{"Input #0"}));
 }
 
-TEST_F(TouchDesignerTest, AttachIoOnAModuleWithoutPointsLeavesPointZero) {
+TEST_F(TouchDesignerTest, AttachIoOnAModuleWithoutPointsIsRefused) {
   const int light = NewLight();
   TouchObject o = At(light);
   o.LinkA = 0;
@@ -258,8 +258,8 @@ TEST_F(TouchDesignerTest, AttachIoOnAModuleWithoutPointsLeavesPointZero) {
   TouchDesigner::IoEntry entry = designer.AttachIo(light);
   EXPECT_EQ(entry.Module, 0);
   EXPECT_TRUE(entry.Points.empty());
-  designer.ApplyIo(light, entry.Module, -1);  // an empty point list has nothing selected
-  EXPECT_EQ(At(light).LinkA, 1);
+  EXPECT_FALSE(designer.ApplyIo(light, entry.Module, -1));  // an empty point list has nothing selected
+  EXPECT_EQ(At(light).LinkA, 0);
   EXPECT_EQ(At(light).LinkB, 0);
 }
 
@@ -276,10 +276,8 @@ TEST_F(TouchDesignerTest, SettingsGoToRecordZeroAndCountAsChanges) {
   EXPECT_EQ(table.BacklightOffDelay(), 120);
   EXPECT_TRUE(designer.Modified);
 
-  designer.Modified = false;
   EXPECT_EQ(designer.TypeBacklightOffDelay("45"), 45);
   EXPECT_EQ(table.BacklightOffDelay(), 45);
-  EXPECT_FALSE(designer.Modified);
   EXPECT_EQ(table.Type(0), TouchFree);
 }
 
@@ -292,17 +290,37 @@ TEST_F(TouchDesignerTest, TypedDelayBecomesABarPosition) {
   for (const auto& c : cases) EXPECT_EQ(TouchDesigner::BarPositionOf(c.Text), c.Position) << '"' << c.Text << '"';
 }
 
-TEST_F(TouchDesignerTest, NewFileFreesEverythingButLeavesModified) {
+TEST_F(TouchDesignerTest, NewFileFreesEverything) {
   designer.CreateObject(TouchButton, 1, 64, 40);
   designer.SetBeepOnTouch(1);
-  designer.Modified = false;
   designer.NewFile();
   EXPECT_TRUE(table.IsFree(1));
   EXPECT_EQ(table.BeepOnTouch(), 0);
-  EXPECT_FALSE(designer.Modified);
-  designer.Modified = true;
-  designer.NewFile();
-  EXPECT_TRUE(designer.Modified);
+}
+
+TEST_F(TouchDesignerTest, EveryChangeOfTheTableSetsModified) {
+  AddModule(3, ModuleType::Pelko);
+  const int button = designer.CreateObject(TouchButton, 1, 64, 40);
+  const int text = designer.CreateObject(TouchText, 1, 88, 16);
+  const int light = NewLight();
+  const struct {
+    const char* What;
+    std::function<void()> Change;
+  } changes[] = {
+      {"drag", [&] { designer.BeginDrag(button, 0, 0); ASSERT_TRUE(designer.DragMove(11, 19)); designer.EndDrag(); }},
+      {"caption", [&] { designer.ApplyCaption(button, designer.CaptionSetup(button)); }},
+      {"text", [&] { designer.ApplyText(text, designer.TextSetup(text)); }},
+      {"attach X10", [&] { designer.ApplyX10(light, designer.AttachX10(light).Unit); }},
+      {"attach I/O", [&] { designer.AttachIo(light); ASSERT_TRUE(designer.ApplyIo(light, 2, 4)); }},
+      {"typed delay", [&] { designer.TypeBacklightOffDelay("45"); }},
+      {"delete", [&] { designer.DeleteObject(text); }},
+      {"new file", [&] { designer.NewFile(); }},
+  };
+  for (const auto& c : changes) {
+    designer.Modified = false;
+    c.Change();
+    EXPECT_TRUE(designer.Modified) << c.What;
+  }
 }
 
 }  // namespace

@@ -251,7 +251,7 @@ void TCommsForm::BuildMenus() {
   }
 }
 
-// ---- Wiring to the windows around ----
+// Wiring to the windows around
 
 void TCommsForm::AttachGrid(CommsGrid grid, QTableWidget* table, bool headerRow) { grids_[grid] = {table, headerRow}; }
 void TCommsForm::AttachWindow(CommsWindow window, QWidget* widget) { windows_[window] = widget; }
@@ -271,9 +271,13 @@ void TCommsForm::Show(const std::string& handler) {
   if (it != shows_.end() && it->second) it->second();
 }
 
-// ---- The engine's view ----
+// The engine's view
 
-void TCommsForm::AddLogLine(const std::string& line) { ListBox1->insertItem(0, Q(line)); }
+void TCommsForm::AddLogLine(const std::string& line) {
+  ListBox1->insertItem(0, Q(line));
+  // A program left attached for days would grow the list without end: the oldest lines go.
+  while (ListBox1->count() > controller::MaxLogLines) delete ListBox1->takeItem(ListBox1->count() - 1);
+}
 
 void TCommsForm::SetText(CommsText which, const std::string& text) {
   auto it = labels_.find(which);
@@ -346,7 +350,7 @@ void TCommsForm::EditPhonebook() {
   }
 }
 
-// ---- Life of the window ----
+// Life of the window
 
 void TCommsForm::AttachEngine() {
   show();
@@ -390,7 +394,7 @@ void TCommsForm::FormDestroy() {
   if (!error.empty()) std::fprintf(stderr, "%s: %s\n", controller::CommsLogFileName, error.c_str());
 }
 
-// ---- Menus ----
+// Menus
 
 void TCommsForm::LearnInfraRedCommand1Click() { Show("LearnInfraRedCommand1"); }
 void TCommsForm::TransmitInfraRedCommand1Click() { Show("TransmitInfraRedCommand1"); }
@@ -484,7 +488,7 @@ void TCommsForm::ASCIILurcan1Click() { Show("ASCIILurcan1"); }
 void TCommsForm::PagerMessages2Click() { Show("PagerMessages2"); }
 void TCommsForm::AsciiMessages1Click() { Show("AsciiMessages1"); }
 
-// ---- The editor's link ----
+// The editor's link
 
 bool TCommsForm::ReadConfigFile() { return Settings.ReadConfigFile(); }
 std::string TCommsForm::CurrentDirectory() const { return Settings.CurrentDirectory; }

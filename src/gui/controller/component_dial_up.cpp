@@ -39,13 +39,15 @@ void ComponentDialUp::TapiCancelCall() {
   Guard([&] { tapi_.CancelCall(); }, false);
 }
 
-void ComponentDialUp::RunDialer(const std::string& number) {
+bool ComponentDialUp::RunDialer(const std::string& number) {
+  bool connected = false;
   Guard(
       [&] {
         dialer_.SetPhoneNumber(number);
-        dialer_.Execute();
+        connected = dialer_.Execute();
       },
       true);
+  return connected;
 }
 
 void ComponentDialUp::ModemHangup() {

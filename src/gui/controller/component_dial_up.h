@@ -25,7 +25,7 @@ class ComponentDialUp : public controller::DialUp {
   bool SelectNumber(std::string& number) override;
   void TapiDial(const std::string& number) override;
   void TapiCancelCall() override;
-  void RunDialer(const std::string& number) override;
+  bool RunDialer(const std::string& number) override;
   void ModemHangup() override;
 
  private:

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "controller/comms_engine.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 
 TIrForm* IrForm = nullptr;
@@ -25,12 +26,6 @@ constexpr std::int32_t HighestIrNumber = 0xFFFF;
 
 // A typed number, read as a decimal integer; 0 when it is not one.
 long DecimalValue(const QLineEdit* edit) { return edit->text().trimmed().toLong(); }
-
-std::string Format(const char* format, auto... args) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
 
 QPushButton* NewButton(const char* caption, const char* name, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
@@ -118,7 +113,7 @@ void TIrForm::Transmit() {
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
   engine_.IrTransmitNumber = number;
-  engine_.AddLogLine(Format("Transmiting IR# %03d", number));
+  engine_.AddLogLine(platform::FormatText("Transmiting IR# %03d", number));
 }
 
 void TIrForm::BitBtn1Click() {
@@ -132,7 +127,7 @@ void TIrForm::BitBtn1Click() {
   Edit2->setText(QString::number(carrier.KHz));
   engine_.IrLearnFrequency = carrier.Code;
   engine_.IrLearnNumber = number;
-  engine_.AddLogLine(Format("Learning IR# %03d F/%d (%dKHz)", number, carrier.Code, carrier.KHz));
+  engine_.AddLogLine(platform::FormatText("Learning IR# %03d F/%d (%dKHz)", number, carrier.Code, carrier.KHz));
 }
 
 void TIrForm::BitBtn3Click() { Transmit(); }
@@ -141,7 +136,7 @@ void TIrForm::BitBtn4Click() {
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
   engine_.IrClearNumber = number;
-  engine_.AddLogLine(Format("Clearing IR# %03d", number));
+  engine_.AddLogLine(platform::FormatText("Clearing IR# %03d", number));
 }
 
 void TIrForm::BitBtn2Click() {

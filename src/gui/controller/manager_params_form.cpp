@@ -23,6 +23,30 @@ namespace {
 constexpr int ParamRows = 128;
 constexpr int RowHeight = 20;
 
+// A value cell's editor whose text goes to the engine only when the edit is committed (Return, or leaving
+// the cell), never keystroke by keystroke: a half-typed value must not reach the controller. Until then
+// the engine's rewrites of the grid leave the typing alone.
+class CommitDelegate : public gui::Latin1CellDelegate {
+ public:
+  using Committed = std::function<void(int row, const std::string& text)>;
+  CommitDelegate(QObject* parent, Committed committed)
+      : gui::Latin1CellDelegate(parent, [](const QModelIndex&, const std::string&) {}),
+        committed_(std::move(committed)) {}
+
+  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line) return;
+    const QString text = line->text();
+    // An edit that changed nothing sends nothing.
+    if (text == index.data(Qt::EditRole).toString()) return;
+    model->setData(index, text, Qt::EditRole);
+    committed_(index.row(), platform::FromQString(text).value_or(std::string()));
+  }
+
+ private:
+  Committed committed_;
+};
+
 }  // namespace
 
 TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget* parent)
@@ -52,11 +76,8 @@ TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget*
     value->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
     StringGrid1->setItem(r, 1, value);
   }
-  // The engine rewrites the grid after each change it sends; the cell being typed in keeps the typing.
-  StringGrid1->setItemDelegate(
-      new gui::Latin1CellDelegate(StringGrid1, [this](const QModelIndex& cell, const std::string& text) {
-        StringGrid1SetEditText(cell.column(), cell.row() + 1, text);
-      }));
+  StringGrid1->setItemDelegate(new CommitDelegate(
+      StringGrid1, [this](int row, const std::string& text) { StringGrid1SetEditText(1, row + 1, text); }));
   StringGrid1->installEventFilter(this);
   connect(StringGrid1, &QTableWidget::currentCellChanged, this,
           [this](int row, int column) { StringGrid1SelectCell(column, row + 1); });

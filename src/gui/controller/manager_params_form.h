@@ -1,7 +1,7 @@
 #pragma once
 // The controller parameter window ("Contoller"): parameter numbers and values in a grid that the engine
-// fills on every read. Typing in a value cell queues the change at once, keystroke by keystroke; the
-// protected parameters open to editing only while the settings allow it.
+// fills on every read. A value cell's edit queues the change when it is committed (Return or leaving the
+// cell), not on every keystroke; the protected parameters open to editing only while the settings allow it.
 #include <QDialog>
 #include <string>
 
@@ -18,7 +18,7 @@ class TManagerParamsForm : public QDialog {
   // Handlers, named as the window's events, in the grid's coordinates (row 0 and column 0 are fixed).
   // Before a cell is selected: switches the grid's editing on or off for it.
   void StringGrid1SelectCell(int column, int row);
-  // Every change of an edited cell's text.
+  // A committed edit of a value cell.
   void StringGrid1SetEditText(int column, int row, const std::string& text);
 
   // Whether the grid takes edits (as the last selection switched it).

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,7 +32,6 @@
 #include "program/listing_search.h"
 #include "program/program_files.h"
 #include "project/name_table.h"
-#include "workspace/project_file_set.h"
 
 TEditorForm* EditorForm = nullptr;
 
@@ -48,6 +48,20 @@ const char* const kProjectFilter = "Project files (*.prj)|*.PRJ";
 const char* const kMakerAddress = "http://www.vormo-controls.example";
 const char* const kMakerCaption = "www.vormo-controls.example";
 
+// The comment cell's editor: no longer than the program file keeps, and telling when typing starts.
+class CommentCellDelegate : public gui::Latin1CellDelegate {
+ public:
+  using Latin1CellDelegate::Latin1CellDelegate;
+  std::function<void(int line)> EditStarted;
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = Latin1CellDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(static_cast<int>(kMaxCommentLength));
+    if (EditStarted) EditStarted(index.row() + 1);
+    return editor;
+  }
+};
+
 bool Confirm(const std::string& text, const std::string& caption) {
   return Ui().MessageBox(text, caption, platform::MsgButtons::OkCancel, platform::MsgKind::Question) ==
          platform::MsgResult::Ok;
@@ -55,7 +69,8 @@ bool Confirm(const std::string& text, const std::string& caption) {
 
 }  // namespace
 
-TEditorForm::TEditorForm(QWidget* parent) : QMainWindow(parent) {
+TEditorForm::TEditorForm(workspace::Project& project, QWidget* parent)
+    : QMainWindow(parent), Store(project.Program), project_(project) {
   ownComms_ = std::make_unique<gui::DetachedCommsLink>();
   ownWizard_ = std::make_unique<gui::NoWizard>();
   ownProjectWindows_ = std::make_unique<gui::StandAloneProjectWindows>();
@@ -63,10 +78,11 @@ TEditorForm::TEditorForm(QWidget* parent) : QMainWindow(parent) {
   wizard_ = ownWizard_.get();
   projectWindows_ = ownProjectWindows_.get();
 
-  Codec = std::make_unique<program::LineCodec>(Store, project::SharedNameTable());
+  Codec = std::make_unique<program::LineCodec>(Store, project_.Names());
   setWindowTitle(kCaption);
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+  // Spelled out (CustomizeWindowHint), so no maximise button comes with the platform's defaults.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   BuildControls();
   BuildMenus();
   setFixedSize(747, 569);
@@ -168,10 +184,21 @@ void TEditorForm::BuildControls() {
   StringGrid1 = new QTableView(client);
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->setModel(Listing);
-  // A double click on a comment being typed is still the grid's own.
-  auto* delegate = new gui::Latin1CellDelegate(StringGrid1);
+  auto* delegate = new CommentCellDelegate(StringGrid1);
+  delegate->EditStarted = [this](int line) {
+    commentEdit_ = CommentEdit{line, Store.Comments.at(line), Listing->Comment(line), project_.Unsaved};
+  };
   delegate->EditorEvent = [this](QEvent* event) {
+    // A double click on a comment being typed is still the grid's own.
     if (event->type() == QEvent::MouseButtonDblClick) StringGrid1DblClick();
+    // Escape drops the typing; the keystrokes already reached the program, so it is put back there too.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        commentEdit_) {
+      Store.Comments.at(commentEdit_->Line) = commentEdit_->Comment;
+      Listing->SetComment(commentEdit_->Line, commentEdit_->Cell);
+      project_.Unsaved = commentEdit_->Unsaved;
+      commentEdit_.reset();
+    }
   };
   StringGrid1->setItemDelegate(delegate);
   StringGrid1->setGeometry(8, 86, 731, 418);
@@ -204,6 +231,7 @@ void TEditorForm::BuildControls() {
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(false);  // the window has a fixed size
   setStatusBar(StatusBar1);
 }
 
@@ -335,7 +363,7 @@ void TEditorForm::StringGrid1Click() {
 
 void TEditorForm::StringGrid1DblClick() {
   Store.Modified = true;
-  Unsaved = true;
+  project_.Unsaved = true;
   if (CurrentColumn() != ListingModel::ColumnText) return;
   Store.CurrentLine = static_cast<std::int16_t>(CurrentRow());
   char caption[64];
@@ -345,18 +373,17 @@ void TEditorForm::StringGrid1DblClick() {
 
 void TEditorForm::StringGrid1SetEditText(int row, const std::string& text) {
   Store.Comments.at(row) = text;
-  Unsaved = true;
+  project_.Unsaved = true;
 }
 
 // ---- Listing ----
 
 void TEditorForm::UpdateListing() {
-  const std::int16_t remembered = Store.CurrentLine;
   Wizard().Hide();
+  Codec->BeginWarnings();
   Listing->BeginUpdate();
   for (int n = 1; n <= ProgramStore::kLastLine; ++n) {
     if (!Store.Lines[n].IsEmpty()) {
-      Store.CurrentLine = static_cast<std::int16_t>(n);
       if (std::optional<std::string> text = Codec->RenderLine(n)) Listing->SetText(n, std::move(*text));
     } else {
       Listing->SetText(n, "");
@@ -368,9 +395,10 @@ void TEditorForm::UpdateListing() {
     Listing->SetComment(n, comment.empty() ? " " : comment);
   }
   Listing->EndUpdate();
-  Wizard().Show();
+  const std::vector<int> warned = Codec->EndWarnings();
   BitBtn20->setText("Update");
-  Store.CurrentLine = remembered;
+  if (!warned.empty()) Ui().ShowMessage(program::LineCodec::WarningsMessage(warned));
+  Wizard().ShowLine(Store.CurrentLine);
 }
 
 void TEditorForm::ShowLineHex(int n) {
@@ -394,7 +422,7 @@ void TEditorForm::ClearProgram() {
 
 void TEditorForm::BitBtn5Click() {
   Store.InsertLine(CurrentRow(), true);
-  Unsaved = true;
+  project_.Unsaved = true;
   UpdateListing();
 }
 
@@ -404,7 +432,7 @@ void TEditorForm::BitBtn6Click() {
   std::snprintf(text, sizeof text, "Are you SURE you want to DELETE line# %d?", row);
   if (!Confirm(text, "Delete Line")) return;
   Store.DeleteLine(row);
-  Unsaved = true;
+  project_.Unsaved = true;
   UpdateListing();
 }
 
@@ -412,13 +440,13 @@ void TEditorForm::BitBtn7Click() {
   const int row = CurrentRow();
   Store.Lines[row] = ProgramLine{};
   Store.Comments[row].clear();
-  Unsaved = true;
+  project_.Unsaved = true;
   UpdateListing();
 }
 
 void TEditorForm::BitBtn20Click() {
   UpdateListing();
-  project::RefreshNameTable();
+  project_.RefreshNames();
 }
 
 void TEditorForm::SearchButtonClick() {
@@ -462,7 +490,7 @@ void TEditorForm::Cut1Click() {
   int first, last;
   SelectionBlock(first, last);
   Store.CutBlock(first, last);
-  Unsaved = true;
+  project_.Unsaved = true;
   SetCurrentRow(first);
   UpdateListing();
 }
@@ -470,7 +498,7 @@ void TEditorForm::Cut1Click() {
 void TEditorForm::Paste1Click() {
   const int row = CurrentRow();
   const int inserted = Store.PasteBlock(row);
-  Unsaved = true;
+  project_.Unsaved = true;
   FinishBlockInsert(row, inserted);
 }
 
@@ -485,33 +513,32 @@ void TEditorForm::FinishBlockInsert(int row, int inserted) {
 // ---- Files ----
 
 bool TEditorForm::LoadProgramFile(const std::string& path) {
-  std::string error = LoadPGMFile(Store, path);
+  std::string error = project_.LoadProgram(path);
   if (!error.empty()) {
     Ui().ShowMessage(error);
     return false;
   }
-  UpdateListing();
-  ProgramSaved();
+  ProgramRead();
   return true;
 }
 
-void TEditorForm::ProgramSaved() {
-  Unsaved = false;
-  savedLines_ = Store.Lines;
-  savedComments_ = Store.Comments;
-}
-
-bool TEditorForm::HasUnsavedChanges() const {
-  return Unsaved || Store.Lines != savedLines_ || Store.Comments != savedComments_;
+void TEditorForm::ProgramRead() {
+  // A load replaces the whole listing: a line the codec renders no text for must not keep the text of
+  // the program that was there before.
+  Listing->BeginUpdate();
+  for (int n = 1; n <= ProgramStore::kLastLine; ++n) Listing->SetText(n, "");
+  UpdateListing();
+  Listing->EndUpdate();
+  project_.ProgramSaved();
 }
 
 void TEditorForm::NewProgram1Click() {
   ClearProgram();
-  Unsaved = true;
+  project_.Unsaved = true;
 }
 
 void TEditorForm::OpenProgram1Click() {
-  if (HasUnsavedChanges() && !Confirm("Program has changed and not saved, Still Open?", platform::ApplicationTitle()))
+  if (project_.HasUnsavedChanges() && !Confirm("Program has changed and not saved, Still Open?", platform::ApplicationTitle()))
     return;
   Store.Modified = false;
   if (!Comms().ReadConfigFile()) return;
@@ -536,12 +563,8 @@ void TEditorForm::SaveProgramAs1Click() {
   options.OverwritePrompt = true;
   std::optional<std::string> path = Ui().SaveFileName(options);
   if (!path) return;
-  std::string error = SavePGMFile(Store, *path);
-  if (!error.empty()) {
-    Ui().ShowMessage(error);
-    return;
-  }
-  ProgramSaved();
+  std::string error = project_.SaveProgram(*path);
+  if (!error.empty()) Ui().ShowMessage(error);
 }
 
 void TEditorForm::SaveCodeSnippet1Click() {
@@ -580,7 +603,7 @@ void TEditorForm::LoadCodeSnippet1Click() {
   const int row = CurrentRow();
   const int inserted = Store.InsertBlock(row, lines, comments);
   for (int i = 0; i < inserted; ++i) Ui().Beep();  // one beep per record taken
-  if (inserted > 0) Unsaved = true;
+  if (inserted > 0) project_.Unsaved = true;
   FinishBlockInsert(row, inserted);
 }
 
@@ -598,9 +621,9 @@ void TEditorForm::PrintToFile1Click() {
   options.Filter = "Program files (*.txt)|*.TXT";
   options.DefaultExt = "txt";
   options.OverwritePrompt = true;
-  if (SysConfig && !SysConfig->ProjectPath.empty()) {
-    options.InitialDir = SysConfig->ProjectDir;
-    options.FileName = ProjectFileSet(SysConfig->ProjectPath).ListingName();
+  if (!project_.Files.ProjectPath.empty()) {
+    options.InitialDir = project_.Files.ProjectDir;
+    options.FileName = project_.Files.ListingName();
   }
   std::optional<std::string> path = Ui().SaveFileName(options);
   if (!path) return;
@@ -612,8 +635,11 @@ void TEditorForm::PrintToFile1Click() {
 void TEditorForm::Exit1Click() { close(); }
 
 bool TEditorForm::FormCloseQuery() {
-  return !HasUnsavedChanges() ||
-         Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle());
+  if (project_.HasUnsavedChanges() && !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
+    return false;
+  // The System Map is saved only with the project: its edits would go without a word.
+  return !project_.MapChangedSinceSaved() ||
+         Confirm("System Map has changed and not saved, Still close?", platform::ApplicationTitle());
 }
 
 void TEditorForm::closeEvent(QCloseEvent* event) {
@@ -626,12 +652,12 @@ void TEditorForm::closeEvent(QCloseEvent* event) {
 // ---- Projects ----
 
 void TEditorForm::SetProjectStatus() {
-  StatusBar1->showMessage(platform::ToQString("Project: " + (SysConfig ? SysConfig->ProjectPath : std::string())));
+  StatusBar1->showMessage(platform::ToQString("Project: " + project_.Files.ProjectPath));
 }
 
 void TEditorForm::NewProject1Click() {
   Wizard().Hide();
-  if (!SysConfig || !Confirm(kClearAreasText, "New Project")) return;
+  if (!Confirm(kClearAreasText, "New Project")) return;
   platform::FileDialogOptions options;
   options.Title = "New Project File";
   options.Filter = kProjectFilter;
@@ -643,15 +669,16 @@ void TEditorForm::NewProject1Click() {
   if (platform::FileExists(*path) &&
       !Confirm(*path + " already exists.\nDo you want to replace it?", "New Project File"))
     return;
-  SysConfig->SetProjectPath(*path);
-  if (!SysConfig->GenerateDefaultProject()) {
-    // The file error has been shown and the project has no path: keep the program, offer no save to it.
+  const std::string error = project_.NewProject(*path);
+  ProjectWindows().SystemMapReplaced();
+  if (!error.empty()) {
+    // The project has no path now: keep the program, offer no save to it.
+    Ui().ShowMessage(error);
     SetProjectStatus();
     return;
   }
+  Ui().Beep();
   ClearProgram();
-  Unsaved = true;
-  ProjectWindows().TouchTable().ClearAllObjects();
   ProjectWindows().TouchTableReplaced();
   ProjectWindows().ClearAsciiMessages();
   SetProjectStatus();
@@ -659,30 +686,13 @@ void TEditorForm::NewProject1Click() {
 }
 
 bool TEditorForm::SaveProjectFiles() {
-  const ProjectFileSet files(SysConfig->ProjectPath);
-  bool ok = true;
-  std::string error = SavePGMFile(Store, files.PgmSavePath());
-  if (error.empty()) {
-    ProgramSaved();
-  } else {
-    Ui().ShowMessage(error);
-    ok = false;
-  }
-  error = ProjectWindows().TouchTable().SaveTchFile(files.TchSavePath());
-  if (!error.empty()) {
-    Ui().ShowMessage(error);
-    ok = false;
-  }
-  error = SysConfig->SaveProject(files.PrjPath());
-  if (!error.empty()) {
-    Ui().ShowMessage(error);
-    ok = false;
-  }
-  return ok;
+  const std::vector<std::string> errors = project_.Save();
+  for (const std::string& error : errors) Ui().ShowMessage(error);
+  return errors.empty();
 }
 
 void TEditorForm::SaveProject1Click() {
-  if (!SysConfig || SysConfig->ProjectPath.empty()) return;
+  if (project_.Files.ProjectPath.empty()) return;
   SetProjectStatus();
   const bool ok = SaveProjectFiles();
   SaveProject1->setEnabled(true);
@@ -691,7 +701,6 @@ void TEditorForm::SaveProject1Click() {
 }
 
 void TEditorForm::SaveProjectAs1Click() {
-  if (!SysConfig) return;
   platform::FileDialogOptions options;
   options.Title = "Save Project File As";
   options.Filter = kProjectFilter;
@@ -699,8 +708,8 @@ void TEditorForm::SaveProjectAs1Click() {
   options.InitialDir = Comms().CurrentDirectory();
   options.OverwritePrompt = true;
   if (std::optional<std::string> path = Ui().SaveFileName(options)) {
-    SysConfig->SetProjectPath(*path);
-    if (!SysConfig->ProjectPath.empty()) {
+    project_.SetProjectPath(*path);
+    if (!project_.Files.ProjectPath.empty()) {
       SaveProject1->setEnabled(true);
       SaveProject1Click();
     }
@@ -710,7 +719,7 @@ void TEditorForm::SaveProjectAs1Click() {
 
 void TEditorForm::OpenProject1Click() {
   Wizard().Hide();
-  if (!SysConfig || !Confirm(kClearAreasText, "New Project")) return;
+  if (!Confirm(kClearAreasText, "New Project")) return;
   platform::FileDialogOptions options;
   options.Title = "Open Project File";
   options.Filter = kProjectFilter;
@@ -718,19 +727,27 @@ void TEditorForm::OpenProject1Click() {
   options.MustExist = true;
   std::optional<std::string> path = Ui().OpenFileName(options);
   if (!path) return;
-  // A .prj that cannot be read has been reported and leaves the project as it was.
-  if (!SysConfig->LoadProject(platform::ResolveFileCase(*path))) return;
-  const ProjectFileSet files(SysConfig->ProjectPath);
-  std::string error = ProjectWindows().TouchTable().LoadTchFile(files.TchReadPath());
+  const workspace::Project::OpenResult opened = project_.Open(*path);
+  // A .prj that cannot be read leaves the project as it was.
+  if (!opened.MapError.empty()) {
+    Ui().ShowMessage(opened.MapError);
+    return;
+  }
+  ProjectWindows().SystemMapReplaced();
   ProjectWindows().TouchTableReplaced();
-  if (!error.empty()) Ui().ShowMessage(error);
-  if (platform::FileExists(files.PgmReadPath())) LoadProgramFile(files.PgmReadPath());
+  if (!opened.TouchError.empty()) Ui().ShowMessage(opened.TouchError);
+  if (opened.ProgramRead) {
+    if (opened.ProgramError.empty())
+      ProgramRead();
+    else
+      Ui().ShowMessage(opened.ProgramError);
+  }
   SetProjectStatus();
   SaveProject1->setEnabled(true);
 }
 
 void TEditorForm::DownloadProject1Click() {
-  if (SysConfig && SysConfig->ProjectPath == "temp.prj") {
+  if (project_.Files.ProjectPath == "temp.prj") {
     Ui().ShowMessage("No Project Loaded");
     return;
   }
@@ -747,7 +764,7 @@ void TEditorForm::SystemMap1Click() {
 }
 
 void TEditorForm::TouchScreenSetup1Click() {
-  if (SysConfig && SysConfig->IsTouchController())
+  if (project_.Tree.IsTouchController())
     ProjectWindows().ShowTouchScreenDesigner();
   else
     Ui().ShowMessage("You must first define the controller as a Tessaro' in the System Map");

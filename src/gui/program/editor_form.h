@@ -1,8 +1,9 @@
 #pragma once
 // The main window ("Code Editor"): the listing of the 4096 program lines in a four-column grid, the
 // whole-line commands, search, Copy/Cut/Paste, printing, the program, snippet and listing files, the
-// project commands and the doors to the other windows. The window owns the program store; the grid is a
-// view over ListingModel, whose cells keep their own text between re-renders.
+// project commands and the doors to the other windows. The program, its unsaved state and the project
+// files are the project's (workspace::Project); the grid is a view over ListingModel, whose cells keep
+// their own text between re-renders.
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "gui/program/listing_model.h"
 #include "program/line_codec.h"
 #include "program/program_store.h"
+#include "workspace/project.h"
 
 class QAction;
 class QCheckBox;
@@ -30,18 +32,12 @@ class TEditorForm : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TEditorForm(QWidget* parent = nullptr);
+  explicit TEditorForm(workspace::Project& project, QWidget* parent = nullptr);
   ~TEditorForm() override;
 
-  // The program: lines, comments, the Copy/Cut snapshot, Modified, CurrentLine, FileName.
-  ProgramStore Store;
-  // Set by every change to the program (line commands, pastes, snippets, comment edits, the wizard
-  // opening a line, New Program) and cleared only by a successful save or load of the program. The close
-  // and open questions ask through HasUnsavedChanges; `Store.Modified` keeps its narrower meaning for the wizard.
-  bool Unsaved = false;
-  // Unsaved, or the program differs from what was last saved or loaded (the Control Wizard changes lines
-  // without the flag). The close and open questions ask while this holds.
-  bool HasUnsavedChanges() const;
+  // The project's program: lines, comments, the Copy/Cut snapshot, Modified, CurrentLine, FileName. Every
+  // change to it marks the project's program unsaved (Project::Unsaved).
+  ProgramStore& Store;
 
   // Renders and encodes lines over the store and the shared name table; the Control Wizard works through
   // it too, so the listing and the wizard always agree.
@@ -157,11 +153,14 @@ class TEditorForm : public QMainWindow {
   // block reached the last row.
   void FinishBlockInsert(int row, int inserted);
   void SetProjectStatus();
-  // Writes the three project files; true when all were written.
+  // Writes the three project files, showing each error; true when all were written.
   bool SaveProjectFiles();
   bool LoadProgramFile(const std::string& path);
-  // After a successful save or load: the program as it now is on disk, and no unsaved change.
-  void ProgramSaved();
+  // After the program was read: the whole listing rendered anew. The codec's corrections while rendering
+  // count as part of what was read.
+  void ProgramRead();
+
+  workspace::Project& project_;
 
   std::unique_ptr<gui::CommsLink> ownComms_;
   std::unique_ptr<gui::WizardLink> ownWizard_;
@@ -170,8 +169,14 @@ class TEditorForm : public QMainWindow {
   gui::WizardLink* wizard_ = nullptr;
   gui::ProjectWindowsLink* projectWindows_ = nullptr;
   bool movingCursor_ = false;
-  std::array<ProgramLine, ProgramStore::kSlots> savedLines_{};
-  std::vector<std::string> savedComments_ = std::vector<std::string>(ProgramStore::kSlots);
+  // The comment cell being typed in, as it was when the typing started (for Escape).
+  struct CommentEdit {
+    int Line;
+    std::string Comment;  // the program's
+    std::string Cell;     // the grid's (" " for an empty comment)
+    bool Unsaved;
+  };
+  std::optional<CommentEdit> commentEdit_;
 };
 
 extern TEditorForm* EditorForm;

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include "platform/clock.h"
 #include "platform/text.h"
 
 namespace program {
@@ -25,10 +26,13 @@ bool PrintListing(QPrinter& printer, const std::string& fontFamily, const Progra
   metrics.TextHeight = fm.height();  // the font's line height, as for "Test"
   metrics.PageHeight = painter.device()->height();
 
-  QDateTime now = QDateTime::currentDateTime();
+  const platform::LocalTime now = platform::CurrentClock().Now();
   QLocale locale = QLocale::system();
-  std::string date = platform::FromQString(locale.toString(now.date(), QLocale::ShortFormat)).value_or("");
-  std::string time = platform::FromQString(locale.toString(now.time(), QLocale::ShortFormat)).value_or("");
+  std::string date =
+      platform::FromQString(locale.toString(QDate(now.Year, now.Month, now.Day), QLocale::ShortFormat)).value_or("");
+  std::string time =
+      platform::FromQString(locale.toString(QTime(now.Hour, now.Minute, now.Second), QLocale::ShortFormat))
+          .value_or("");
   std::vector<PrintPage> pages =
       LayoutListing(store, texts, comments, PrintHeader(store.FileName, date, time), metrics);
 

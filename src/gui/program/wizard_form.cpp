@@ -419,9 +419,29 @@ void TWizard::OpenLine(int line, const std::string& caption, int height) {
   Apply(OnLine(line, [&] { return editor_->Codec->OpenLine(line); }));
 }
 
+void TWizard::SetShownLine(int line) {
+  line_ = line;
+  setWindowTitle(platform::ToQString(platform::FormatText(program::WizardLineCaption, line)));
+}
+
+void TWizard::ShowLine(int line) {
+  if (!editor_ || line < 1 || line > ProgramStore::kLastLine) {
+    show();
+    return;
+  }
+  SetShownLine(line);
+  WizardView view = OnLine(line, [&] { return editor_->Codec->ShowProgramLine(line); });
+  // The listing has just been written: only the window follows the line.
+  view.Text.reset();
+  view.ClearComment = false;
+  view.ReferenceLine = 0;
+  Apply(view);
+  show();
+}
+
 void TWizard::ShowProgramLine(int line) {
   if (!editor_ || line < 1 || line > ProgramStore::kLastLine) return;
-  line_ = line;
+  SetShownLine(line);
   Apply(OnLine(line, [&] { return editor_->Codec->ShowProgramLine(line); }));
 }
 
@@ -490,6 +510,6 @@ void TWizard::BitBtn2Click() {
   if (!editor_ || savedLine_ == 0) return;
   const WizardView view = OnLine(savedLine_, [&] { return editor_->Codec->RestoreLine(); });
   if (view.ReferenceLine == 0 && !view.Text) return;  // nothing changed since the program was saved
-  line_ = savedLine_;
+  SetShownLine(savedLine_);
   Apply(view);
 }

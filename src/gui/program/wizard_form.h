@@ -36,6 +36,8 @@ class TWizard : public QDialog, public gui::WizardLink {
   void OpenLine(int line, const std::string& caption, int height) override;
   void Hide() override { hide(); }
   void Show() override { show(); }
+  // After a re-render: the window shows `line` and names it, so caption and panel never disagree.
+  void ShowLine(int line) override;
 
   // Shows line `line` in the wizard and renders it into the grid.
   void ShowProgramLine(int line);
@@ -68,6 +70,8 @@ class TWizard : public QDialog, public gui::WizardLink {
 
  private:
   void BuildPanels();
+  // The line the handlers work on, named in the caption.
+  void SetShownLine(int line);
   program::WizardPanel* NewPanel(program::Panel id);
   void Wire(program::WizardPanel* panel);
   // Runs `call` with the line `line` as the store's current line, then gives the editor its own back.

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/clock.h"
 #include "platform/text.h"
 
 namespace program {
@@ -245,7 +246,8 @@ QDateEdit* WizardPanel::AddDate() {
   Date = new QDateEdit(this);
   Date->setCalendarPopup(true);
   Date->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
-  Date->setDate(QDate::currentDate());
+  const platform::LocalTime today = platform::CurrentClock().Now();
+  Date->setDate(QDate(today.Year, today.Month, today.Day));
   auto* row = new QHBoxLayout;
   row->addWidget(Date);
   row->addStretch(1);

@@ -48,8 +48,9 @@ bool Confirm(const std::string& text) {
 
 }  // namespace
 
-TAsciiMessages::TAsciiMessages(std::function<std::string()> projectPath, QWidget* parent)
-    : QMainWindow(parent), projectPath_(std::move(projectPath)) {
+TAsciiMessages::TAsciiMessages(project::AsciiMessageTable& messages, std::function<std::string()> projectPath,
+                               QWidget* parent)
+    : QMainWindow(parent), Messages(messages), projectPath_(std::move(projectPath)) {
   ownComms_ = std::make_unique<gui::DetachedCommsLink>();
   comms_ = ownComms_.get();
   setWindowTitle("Ascii Messages");
@@ -245,17 +246,17 @@ bool TAsciiMessages::SaveAsciiFile(const std::string& path) {
 
 void TAsciiMessages::Open1Click() {
   if (Modified && !Confirm("Ascii data has changed and not saved, Still Open?")) return;
-  Modified = false;
   if (!comms_->ReadConfigFile()) return;
   platform::FileDialogOptions options;
   options.Title = "Open Ascii Message File";
   options.Filter = kFilter;
   options.InitialDir = comms_->CurrentDirectory();
-  if (std::optional<std::string> name = Ui().OpenFileName(options)) LoadAsciiFile(*name);
+  // Only a table that came whole from the file leaves nothing unsaved.
+  if (std::optional<std::string> name = Ui().OpenFileName(options))
+    if (LoadAsciiFile(*name)) Modified = false;
 }
 
 void TAsciiMessages::SaveAs1Click() {
-  Modified = false;
   if (!comms_->ReadConfigFile()) return;
   platform::FileDialogOptions options;
   options.Title = "Save Ascii Message File";
@@ -263,7 +264,7 @@ void TAsciiMessages::SaveAs1Click() {
   options.DefaultExt = "asc";
   options.InitialDir = comms_->CurrentDirectory();
   if (std::optional<std::string> name = Ui().SaveFileName(options))
-    SaveAsciiFile(platform::ChangeFileExt(*name, ".asc"));
+    if (SaveAsciiFile(platform::ChangeFileExt(*name, ".asc"))) Modified = false;
 }
 
 void TAsciiMessages::Save1Click() {

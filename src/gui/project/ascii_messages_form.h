@@ -1,8 +1,8 @@
 #pragma once
 // The "Ascii Messages" window: the project's 128 ASCII messages in a three-column grid (caption, text,
 // size), their ".asc" file, and "Send To:", which asks the communications engine to load the table into
-// the master controller or one module. The texts live in `Messages`; the grid shows and edits them, and
-// the engine reads them through MessageText when it sends the table.
+// the master controller or one module. The texts are the project's table (`Messages`); the grid shows and
+// edits them, and the engine reads the table itself when it sends it.
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -21,8 +21,9 @@ class TAsciiMessages : public QMainWindow {
   Q_OBJECT
 
  public:
-  // `projectPath` answers the System Map window's current project path ("" when no project is loaded).
-  explicit TAsciiMessages(std::function<std::string()> projectPath, QWidget* parent = nullptr);
+  // `messages` is the project's table; `projectPath` answers the project's path ("" when it has none).
+  TAsciiMessages(project::AsciiMessageTable& messages, std::function<std::string()> projectPath,
+                 QWidget* parent = nullptr);
   ~TAsciiMessages() override;
 
   // The communications side; nullptr goes back to the detached stand-in.
@@ -34,8 +35,6 @@ class TAsciiMessages : public QMainWindow {
   void ShowForEditing();
   // Empties every text and size (also the editor's New Project).
   void ClearAsciiMessages();
-  // Message n (0..127) as typed, for the engine's table downloads.
-  std::string MessageText(int n) const { return Messages.Text(n); }
 
   // Each reports its failure itself; true when the file was read or written.
   bool LoadAsciiFile(const std::string& path);
@@ -52,7 +51,7 @@ class TAsciiMessages : public QMainWindow {
   void SaveAs1Click();
   void BitBtn1Click();  // "Send To:"
 
-  project::AsciiMessageTable Messages;
+  project::AsciiMessageTable& Messages;
   bool Modified = false;  // "Ascii data has changed and not saved"
 
   QTableWidget* StringGrid1 = nullptr;

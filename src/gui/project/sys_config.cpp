@@ -17,7 +17,6 @@
 #include "platform/text.h"
 #include "platform/ui.h"
 #include "project/name_table.h"
-#include "project/prj_file.h"
 
 TSysConfig* SysConfig = nullptr;
 
@@ -43,11 +42,8 @@ std::string FileNameAfterLastBackslash(const std::string& path) {
   return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
-void project::RefreshNameTable() {
-  if (SysConfig) SysConfig->RefreshNames();
-}
-
-TSysConfig::TSysConfig(QWidget* parent) : QMainWindow(parent) {
+TSysConfig::TSysConfig(workspace::Project& project, QWidget* parent)
+    : QMainWindow(parent), Tree(project.Tree), project_(project) {
   setWindowTitle("Project Configuration");
   auto* client = new QWidget(this);
   client->setFixedSize(kClientWidth, kClientHeight);
@@ -91,13 +87,13 @@ TSysConfig::TSysConfig(QWidget* parent) : QMainWindow(parent) {
   setFixedSize(sizeHint());
 
   // FormCreate: the start-up project lives in the current directory until the user opens or saves one.
-  SetProjectPath("temp.prj");
+  project_.SetProjectPath("temp.prj");
   NamesDirty = false;
   GenerateDefaultProject();
 }
 
 TSysConfig::~TSysConfig() {
-  // The model watches Tree; it must let go before Tree is destroyed.
+  // The model watches the project's tree, which outlives this window: it lets go of it here.
   TreeView1->setModel(nullptr);
   delete Model;
   Model = nullptr;
@@ -128,23 +124,11 @@ void TSysConfig::PlaceBeside(const QWidget* wizard) {
   if (wizard) move(wizard->pos() + QPoint(40, 40));
 }
 
-void TSysConfig::SetProjectPath(const std::string& path) {
-  ProjectPath = path;
-  ProjectName = FileNameAfterLastBackslash(path);
-  ProjectDir = path.substr(0, path.size() - ProjectName.size());
-}
-
 bool TSysConfig::GenerateDefaultProject() {
-  SystemMapTree tree = SystemMapTree::Default();
-  std::string error = project::SavePrjFile(tree, ProjectPath, ' ');
-  Tree.Assign(std::move(tree));
-  RefreshNames();
-  NamesDirty = false;
-  HidePreview();
-  CollapseToTop();
+  const std::string error = project_.GenerateDefaultMap();
+  MapReplaced();
   if (!error.empty()) {
-    SetProjectPath("");
-    platform::Ui().ShowMessage("File Error: " + error);
+    platform::Ui().ShowMessage(error);
     return false;
   }
   platform::Ui().Beep();
@@ -152,30 +136,24 @@ bool TSysConfig::GenerateDefaultProject() {
 }
 
 bool TSysConfig::LoadProject(const std::string& path) {
-  project::TreeParseResult result = project::LoadPrjFile(path);
-  if (!result.Tree) {
-    platform::Ui().ShowMessage(project::PrjErrorMessage(path, result));
+  const std::string error = project_.LoadMap(path);
+  if (!error.empty()) {
+    platform::Ui().ShowMessage(error);
     return false;
   }
-  SetProjectPath(path);
-  Tree.Assign(std::move(*result.Tree));
-  RefreshNames();
-  NamesDirty = false;
-  HidePreview();
-  CollapseToTop();
+  MapReplaced();
   return true;
 }
 
-std::string TSysConfig::SaveProject(const std::string& path) const { return project::SavePrjFile(Tree, path, '\t'); }
-
-project::IconCompileResult TSysConfig::CompileIconImage(std::span<std::uint8_t> imageBuffer,
-                                                        project::CommsLog& log) const {
-  return project::CompileIconImage(Tree, ProjectDir, IconLoader, imageBuffer, log);
+void TSysConfig::MapReplaced() {
+  NamesDirty = false;
+  HidePreview();
+  CollapseToTop();
 }
 
 void TSysConfig::RefreshNames() {
   TreeView1->setUpdatesEnabled(false);
-  project::RefreshNameTable(Tree);
+  project_.RefreshNames();
   TreeView1->setUpdatesEnabled(true);
 }
 
@@ -263,7 +241,7 @@ void TSysConfig::TreeView1Click() {
   HidePreview();
   SystemMapTree::Node* node = Model->NodeOf(TreeView1->currentIndex());
   if (!node || !IsTouchController() || Tree.LevelOf(node) != 3 || node->Parent()->Text() != "Icons") return;
-  std::string path = platform::ResolveFileCase(ProjectDir + node->Text());
+  std::string path = platform::ResolveFileCase(project_.Files.ProjectDir + node->Text());
   if (!platform::FileExists(path)) return;
   QImage image;
   if (!image.load(platform::ToQString(path))) {
@@ -320,7 +298,7 @@ void TSysConfig::AddIconFile(int position) {
   options.Title = "Add Icon File";
   options.Filter = "Icon files (*.bmp)|*.BMP";
   options.DefaultExt = "bmp";
-  options.InitialDir = ProjectDir;
+  options.InitialDir = project_.Files.ProjectDir;
   options.MustExist = true;
   std::optional<std::string> chosen = platform::Ui().OpenFileName(options);
   if (!chosen) return;
@@ -331,10 +309,11 @@ void TSysConfig::AddIconFile(int position) {
     return;
   }
   std::string directory = platform::ExtractFilePath(*chosen);
-  std::string target = ProjectDir + name;
+  const std::string& projectDir = project_.Files.ProjectDir;
+  std::string target = projectDir + name;
   std::error_code sameError;
-  bool sameFile = std::filesystem::equivalent(*chosen, target, sameError);
-  if (directory != ProjectDir && !sameFile) {
+  bool sameFile = std::filesystem::equivalent(platform::NativePath(*chosen), platform::NativePath(target), sameError);
+  if (directory != projectDir && !sameFile) {
     // Every icon of the project lives in the project directory.
     if (platform::FileExists(target) &&
         platform::Ui().MessageBox("The project directory already holds " + name + ". Replace it?", "Add Icon File",

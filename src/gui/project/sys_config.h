@@ -1,8 +1,9 @@
 #pragma once
 // The "Project Configuration" window: the System Map tree of the project, where the user names
 // variables, timers, IR codes, X10 units, messages, touch objects and icons, chooses the controller model
-// and puts modules into the 126 bus slots. The tree itself lives in `Tree`; this window only wires the
-// view, the menus and the icon preview to it, and keeps the shared name table in step.
+// and puts modules into the 126 bus slots. The tree, the project's paths and files are the project's
+// (workspace::Project); this window only wires the view, the menus and the icon preview to the tree, and
+// keeps the name table in step.
 #include <QMainWindow>
 #include <cstdint>
 #include <span>
@@ -12,6 +13,7 @@
 #include "project/icon_image.h"
 #include "project/module_type.h"
 #include "project/system_map_tree.h"
+#include "workspace/project.h"
 
 class QLabel;
 class QMenu;
@@ -26,30 +28,23 @@ class TSysConfig : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TSysConfig(QWidget* parent = nullptr);
+  explicit TSysConfig(workspace::Project& project, QWidget* parent = nullptr);
   ~TSysConfig() override;
 
-  // Writes the default tree to `ProjectPath` (one blank per level) and makes it the project's tree. The
-  // tree is built even when the file cannot be written; then the error is shown, the project has no
-  // path (ProjectPath, ProjectName and ProjectDir are emptied) and the result is false.
+  // The project's default map (Project::GenerateDefaultMap), shown from the top; its error is shown and
+  // the result is false, else a beep.
   bool GenerateDefaultProject();
-  // Opens a ".prj": on success the tree is replaced, the paths are set and the name table rebuilt. A
-  // damaged or unreadable file is reported (with its line) and changes nothing.
+  // Opens a ".prj" (Project::LoadMap) and shows it from the top; an error is shown and changes nothing.
   bool LoadProject(const std::string& path);
-  // Writes the tree with TAB indentation; "" or the error text (the caller reports it).
-  std::string SaveProject(const std::string& path) const;
+  // Project::SaveMap: "" or the error text (the caller reports it).
+  std::string SaveProject(const std::string& path) { return project_.SaveMap(path); }
+  // After the project's tree was replaced: the view from the top, no preview, the names in step.
+  void MapReplaced();
   // Places the window 40 pixels right of and below the Control Wizard window.
   void PlaceBeside(const QWidget* wizard);
-  // Sets ProjectPath and the name and directory parts derived from it.
-  void SetProjectPath(const std::string& path);
 
   int LastLocalIndex() const { return Tree.LastLocalIndex(); }
   bool IsTouchController() const { return Tree.IsTouchController(); }
-
-  // Packs the project's icons into `imageBuffer`, logging to `log` (the communications window's list).
-  project::IconCompileResult CompileIconImage(std::span<std::uint8_t> imageBuffer, project::CommsLog& log) const;
-  // The loader used for icon files; tests may replace it.
-  project::IconLoader IconLoader = project::LoadIconBitmap;
 
   // Rebuilds the shared name table from the tree.
   void RefreshNames();
@@ -86,10 +81,8 @@ class TSysConfig : public QMainWindow {
   int SelectedPosition() const;
   void SelectPosition(int position);
 
-  project::SystemMapTree Tree;
-  std::string ProjectPath;
-  std::string ProjectName;
-  std::string ProjectDir;  // with its trailing separator; empty for a relative project path
+  // The project's tree.
+  project::SystemMapTree& Tree;
   bool NamesDirty = false;
 
   QLabel* Label1 = nullptr;
@@ -110,6 +103,7 @@ class TSysConfig : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  workspace::Project& project_;
   void BuildMenus();
   void CollapseToTop();
   void HidePreview();
@@ -120,7 +114,3 @@ extern TSysConfig* SysConfig;
 // The characters after the last separator of `path` ('\' or '/'); the whole path when it has none.
 std::string FileNameAfterLastBackslash(const std::string& path);
 
-namespace project {
-// Rebuilds the shared name table from the System Map window's tree (nothing before the window exists).
-void RefreshNameTable();
-}  // namespace project

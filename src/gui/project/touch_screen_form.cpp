@@ -67,7 +67,8 @@ void Select(QButtonGroup* group, int value) {
 
 }  // namespace
 
-TTouchScreenForm::TTouchScreenForm(QWidget* parent) : QMainWindow(parent) {
+TTouchScreenForm::TTouchScreenForm(workspace::Project& project, QWidget* parent)
+    : QMainWindow(parent), Table(project.TouchTable), Designer(project.TouchTable, project.Names()), project_(project) {
   setWindowTitle("Touch Screen Setup");
   ownComms_ = std::make_unique<gui::DetachedCommsLink>();
   comms_ = ownComms_.get();
@@ -433,7 +434,8 @@ void TTouchScreenForm::AttachIOStatus1Click() {
   dialog.SetUpForIo(Designer.AttachIo(record), [this](int module) { return Designer.PointList(module); });
   dialog.exec();
   if (Table.Type(record) != TouchStatusLight) return;
-  Designer.ApplyIo(record, dialog.ComboBox1->currentIndex(), dialog.ComboBox2->currentIndex());
+  if (!Designer.ApplyIo(record, dialog.ComboBox1->currentIndex(), dialog.ComboBox2->currentIndex()))
+    Ui().ShowMessage(NoPointsText);
 }
 
 void TTouchScreenForm::Caption1Click() {
@@ -515,6 +517,8 @@ void TTouchScreenForm::Edit1Change() {
 }
 
 void TTouchScreenForm::ShowSettings() {
+  // Showing the table is no change of it: no handler may run.
+  QSignalBlocker beep(BeepGroup), date(DateGroup), edit(Edit1);
   Select(BeepGroup, Table.BeepOnTouch());
   Select(DateGroup, Table.ShowDateAndTime());
   QSignalBlocker block(TrackBar1);
@@ -552,6 +556,7 @@ bool TTouchScreenForm::LoadTchFile(const std::string& name) {
     return false;
   }
   TouchTableReplaced();
+  Designer.Modified = false;
   return true;
 }
 
@@ -564,11 +569,11 @@ void TTouchScreenForm::ShowTouchScreenDesigner() {
 void TTouchScreenForm::New1Click() {
   FreeAllControls();
   Designer.NewFile();
+  ShowSettings();
 }
 
 void TTouchScreenForm::Open1Click() {
   if (Designer.Modified && !Confirm("Touchscreen data has changed and not saved, Still Open?")) return;
-  Designer.Modified = false;
   if (!Comms().ReadConfigFile()) return;
   platform::FileDialogOptions options;
   options.Title = "Open Touch Screen File";
@@ -580,23 +585,22 @@ void TTouchScreenForm::Open1Click() {
 }
 
 void TTouchScreenForm::SaveAs1Click() {
-  const bool wasModified = Designer.Modified;
-  Designer.Modified = false;
   if (!Comms().ReadConfigFile()) return;
   platform::FileDialogOptions options;
   options.Title = "Save Touch Screen File";
   options.Filter = kFilter;
-  options.FileName = ProgramFileName ? ProgramFileName() : std::string("Untitled");
+  options.FileName = project_.Program.FileName;
   options.DefaultExt = "tch";
   options.InitialDir = Comms().CurrentDirectory();
   options.OverwritePrompt = true;
   std::optional<std::string> path = Ui().SaveFileName(options);
   if (!path) return;
   const std::string error = Table.SaveTchFile(*path);
-  if (error.empty()) return;
-  // Nothing reached the disk: the close question must still ask.
-  Designer.Modified = wasModified;
-  Ui().ShowMessage(error);
+  // Nothing reached the disk on an error: the close question must still ask.
+  if (error.empty())
+    Designer.Modified = false;
+  else
+    Ui().ShowMessage(error);
 }
 
 void TTouchScreenForm::Load1Click() {

@@ -1,5 +1,5 @@
 #pragma once
-// "Touch Screen Setup": the page designer of the touch-screen controller. It owns the project's
+// "Touch Screen Setup": the page designer of the touch-screen controller. It edits the project's
 // touch-screen object table; every edit goes through TouchDesigner into the table, and the controls on the
 // 320 x 240 page are only the table's image: one per object, shown while its page's tab is selected.
 #include <QImage>
@@ -14,6 +14,7 @@
 #include "gui/editor_links.h"
 #include "project/touch_designer.h"
 #include "project/touch_screen_table.h"
+#include "workspace/project.h"
 
 class QAction;
 class QButtonGroup;
@@ -32,20 +33,17 @@ class TTouchScreenForm : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TTouchScreenForm(QWidget* parent = nullptr);
+  explicit TTouchScreenForm(workspace::Project& project, QWidget* parent = nullptr);
   ~TTouchScreenForm() override;
 
   // The project's table and the designer's rules over it.
-  TouchScreenTable Table;
-  project::TouchDesigner Designer{Table};
+  TouchScreenTable& Table;
+  project::TouchDesigner Designer;
 
   // The communications side (settings reload, data directory, attaching, the touch-screen download).
   // Not owned; nullptr restores the stand-in.
   void SetCommsLink(gui::CommsLink* link);
   gui::CommsLink& Comms() const { return *comms_; }
-  // The editor's current program file name, which Save As proposes.
-  std::function<std::string()> ProgramFileName;
-
   // The editor's side of the table: after it cleared or loaded the table, the controls are built anew
   // from it and the settings controls show record 0. A table without objects shows "Screen 1".
   void TouchTableReplaced();
@@ -134,6 +132,8 @@ class TTouchScreenForm : public QMainWindow {
 
   // The refusal of a new object when every record is in use.
   static constexpr const char* TableFullText = "All 511 Touch Objects Are In Use";
+  // The refusal of Attach I/O on a module without points.
+  static constexpr const char* NoPointsText = "That Module Has No I/O Points";
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -155,6 +155,7 @@ class TTouchScreenForm : public QMainWindow {
   TForm26& TextDialog();
   TX10Form& X10Dialog();
 
+  workspace::Project& project_;
   std::unique_ptr<gui::CommsLink> ownComms_;
   gui::CommsLink* comms_ = nullptr;
   TForm26* ownForm26_ = nullptr;
@@ -164,13 +165,19 @@ class TTouchScreenForm : public QMainWindow {
 extern TTouchScreenForm* TouchScreenForm;
 
 // The editor's link to the project's windows: the touch-screen part served by the designer, the ASCII
-// message window's part by the two hooks (ignored while empty).
+// message window's and the System Map's parts by the hooks (ignored while empty).
 class TouchScreenProjectWindows : public gui::ProjectWindowsLink {
  public:
   explicit TouchScreenProjectWindows(TTouchScreenForm& designer, std::function<void()> showAsciiForEditing = {},
-                                     std::function<void()> clearAscii = {})
-      : designer_(designer), showAscii_(std::move(showAsciiForEditing)), clearAscii_(std::move(clearAscii)) {}
-  TouchScreenTable& TouchTable() override { return designer_.Table; }
+                                     std::function<void()> clearAscii = {},
+                                     std::function<void()> systemMapReplaced = {})
+      : designer_(designer),
+        showAscii_(std::move(showAsciiForEditing)),
+        clearAscii_(std::move(clearAscii)),
+        mapReplaced_(std::move(systemMapReplaced)) {}
+  void SystemMapReplaced() override {
+    if (mapReplaced_) mapReplaced_();
+  }
   void TouchTableReplaced() override { designer_.TouchTableReplaced(); }
   void ShowTouchScreenDesigner() override { designer_.ShowTouchScreenDesigner(); }
   void ShowAsciiMessagesForEditing() override {
@@ -184,4 +191,5 @@ class TouchScreenProjectWindows : public gui::ProjectWindowsLink {
   TTouchScreenForm& designer_;
   std::function<void()> showAscii_;
   std::function<void()> clearAscii_;
+  std::function<void()> mapReplaced_;
 };

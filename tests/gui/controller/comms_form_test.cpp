@@ -15,9 +15,11 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 #include "controller/engine_fixture.h"
+#include "controls/meter.h"
 #include "platform/atomic_file.h"
 #include "support/temp_dir.h"
 #include "telephony/get_number_form.h"
@@ -124,6 +126,18 @@ TEST_F(CommsFormTest, TheLogIsSavedAtExitOnlyWhileErrorsIsTicked) {
   std::string text;
   EXPECT_TRUE(platform::ReadWholeFile(dir.File("Zelta.log"), text));
   EXPECT_EQ(text, "second\r\nfirst\r\n");
+
+  // Days of logging keep the newest lines, the file its format.
+  form = std::make_unique<TCommsForm>(project, clock);
+  form->CommsDetailBox->setChecked(true);
+  for (int i = 0; i < controller::MaxLogLines + 5; ++i) form->AddLogLine("line " + std::to_string(i));
+  ASSERT_EQ(form->ListBox1->count(), controller::MaxLogLines);
+  EXPECT_EQ(form->ListBox1->item(0)->text(), "line 10004");
+  EXPECT_EQ(form->ListBox1->item(controller::MaxLogLines - 1)->text(), "line 5");
+  form.reset();
+  EXPECT_TRUE(platform::ReadWholeFile(dir.File("Zelta.log"), text));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), controller::MaxLogLines);
+  EXPECT_EQ(text.substr(0, 12), "line 10004\r\n");
   std::filesystem::current_path(previous);
 }
 
@@ -183,6 +197,52 @@ TEST_F(CommsFormTest, AttachedToTheControllerItShowsItsModules) {
   for (int i = 0; i < 20 && form->Engine->CommState != 0; ++i) form->Timer1Timer();
   EXPECT_EQ(form->Engine->CommState, 0);
   EXPECT_FALSE(form->Timer1->isActive());
+}
+
+// A download as the window shows it: the meter climbs, each block goes through the memory-dump grid, the
+// step and state labels follow the engine.
+TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  sim.SetAppVersion(400);
+  sim.SetFirmwareVersion(820);
+  sim.SetModule(1, 11, 2);
+  for (int n = 1; n < 4000; ++n)
+    project.Store.Lines[static_cast<std::size_t>(n)] =
+        ProgramLine{static_cast<std::uint16_t>(1 << 10 | n % 1024), static_cast<std::uint16_t>(n), 7};
+  project.Store.Lines[4000] = ProgramLine::End();
+  QTableWidget dump(16, 16);
+  form->AttachGrid(controller::CommsGrid::Dump, &dump, false);
+  form->Settings.ComNum = 1;
+  form->AttachEngine();
+  auto run = [&](const std::function<bool()>& done) {
+    for (int i = 0; i < 2000 && !done(); ++i) {
+      form->Timer1Timer();
+      sim.WaitUntilSettled(std::chrono::seconds(2), std::chrono::milliseconds(2));
+      QApplication::processEvents();
+    }
+    return done();
+  };
+  ASSERT_TRUE(run([&] { return form->Engine->CommState == 114; }));
+  form->MenuItems["DownloadProgramtoVORMO1"]->trigger();
+  ASSERT_TRUE(run([&] { return form->Engine->CommState == 516 && form->Engine->BlockIndex == 48; }));
+  EXPECT_TRUE(form->FileMeter->isVisible());
+  EXPECT_EQ(form->FileMeter->Percent(), 50);
+  EXPECT_EQ(form->Label7->text(), "Loading.... ");
+  EXPECT_EQ(form->Label8->text(), "516");
+  std::array<std::uint8_t, 6> record{};
+  project.Store.Lines[48 * 256 / 6].Store(record.data());  // block 48 starts inside this record
+  char first[3];
+  std::snprintf(first, sizeof first, "%02X", record[48 * 256 % 6]);
+  EXPECT_EQ(dump.item(0, 0)->text(), first);
+  EXPECT_TRUE(form->grab().toImage().save(QDir::temp().filePath("zelta_comms_download.png")));
+
+  ASSERT_TRUE(run([&] { return form->Engine->CommState == 110 && form->Engine->BlockIndex == 6; }));
+  EXPECT_FALSE(form->FileMeter->isVisible());
+  EXPECT_EQ(form->ListBox1->item(0)->text(), "Controller Program Started");
+  EXPECT_TRUE(sim.Faults().empty());
+  form->Engine->CloseRequest = 1;
+  ASSERT_TRUE(run([&] { return form->Engine->CommState == 0; }));
 }
 
 }  // namespace

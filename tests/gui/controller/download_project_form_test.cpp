@@ -123,6 +123,32 @@ TEST_F(DownloadProjectFormTest, AConnectedEngineReconnectsAndGetsOnlyTheTickedPa
   EXPECT_TRUE(Ui().Messages().empty());
 }
 
+TEST_F(DownloadProjectFormTest, WhileAttachedAllFourPartsFollowAReconnectionInOneConnection) {
+  project.Store.Lines[12] = ProgramLine::End();
+  Connect();
+  const std::size_t before = sim.Frames().size();
+  form.show();
+  Click(form.BitBtn1);
+  Step();
+  EXPECT_EQ(engine.CommState, 1) << "the reconnection comes first";
+  ASSERT_TRUE(RunUntil([&] { return view.Logged("Controller Program Started"); }, 4000)) << "state " << engine.CommState;
+
+  auto frames = sim.Frames();
+  frames.erase(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(before));
+  const std::size_t clock = FirstCommand(frames, controller::CmdReadClock);
+  const std::size_t icons = FirstCommand(frames, controller::CmdFlashLoad);
+  const std::size_t touch = FirstCommand(frames, controller::CmdStoreTouch);
+  const std::size_t program = FirstCommand(frames, controller::CmdStartProgram);
+  EXPECT_GT(clock, 0u) << "identified again before the clock read";
+  EXPECT_LT(clock, icons);
+  EXPECT_LT(icons, touch);
+  EXPECT_LT(touch, program);
+  EXPECT_LT(program, frames.size());
+  EXPECT_EQ(sim.Commands(controller::CmdStoreTouch).size(), 64u);
+  EXPECT_EQ(link.Attaches, 0);
+  EXPECT_TRUE(Ui().Messages().empty());
+}
+
 TEST_F(DownloadProjectFormTest, AFailedSettingsReloadAsksForNothing) {
   link.ReadSucceeds = false;
   Click(form.BitBtn1);

@@ -128,38 +128,52 @@ TEST_F(ParamFormsTest, ProtectedParametersAreEditableOnlyWhileTheSettingAllowsIt
     QLineEdit* editor = TypeIntoParam(c.Row, "9");
     EXPECT_EQ(managerParams->Editing(), c.Editable) << c.Row << " " << c.Protected;
     EXPECT_EQ(editor != nullptr, c.Editable) << c.Row << " " << c.Protected;
-    EXPECT_EQ(Engine().CommandQueue[0][0], c.Editable ? 0x28 : 0) << c.Row << " " << c.Protected;
     EXPECT_EQ(managerParams->StringGrid1->currentRow(), c.Row - 1) << "typing moves nowhere";
-    if (editor) Key(editor, Qt::Key_Escape);
+    if (editor) Key(editor, Qt::Key_Return);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Engine().CommandQueue[0][0], c.Editable ? 0x28 : 0) << c.Row << " " << c.Protected;
+    managerParams->StringGrid1->item(c.Row - 1, 1)->setText("");
   }
   EXPECT_EQ(managerParams->windowTitle(), "Contoller");
   EXPECT_FALSE(managerParams->StringGrid1->item(5, 0)->flags() & Qt::ItemIsEditable) << "column 0 is fixed";
 }
 
-TEST_F(ParamFormsTest, EveryKeystrokeReplacesTheQueuedChangeAndTheEditorKeepsItsText) {
+// A half-typed value never reaches the controller: the change is queued when the edit is committed, with
+// one log line, and an edit given up (Escape) queues nothing.
+TEST_F(ParamFormsTest, AnEditIsQueuedWhenCommittedNotOnEveryKeystroke) {
   managerParams->show();
   QTableWidget* grid = managerParams->StringGrid1;
   grid->setCurrentCell(5, 1);
   Type(grid, "3");
-  EXPECT_EQ(Engine().CommandQueue[0], (Slot{0x28, 5, 0, 3, 0, 0}));
   QLineEdit* editor = grid->viewport()->findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
   // The engine's read rewrites the grid while the user types.
   comms->SetCell(CommsGrid::ControllerParams, 1, 6, "3");
   Type(editor, "00");
   EXPECT_EQ(editor->text(), "300");
-  EXPECT_EQ(Engine().CommandQueue[0], (Slot{0x28, 5, 0x01, 0x2C, 0, 0}));
-  EXPECT_EQ(Engine().ParamsRequest, 1);
-  EXPECT_EQ(comms->ListBox1->item(0)->text(), "Change Parameter 5 to 300");
-  EXPECT_EQ(comms->ListBox1->item(1)->text(), "Change Parameter 5 to 30");
+  EXPECT_EQ(Engine().CommandQueue[0][0], 0) << "nothing queued while typing";
+  EXPECT_EQ(comms->ListBox1->count(), 0);
 
   Type(editor, QString(QChar(0x20AC)));
   EXPECT_EQ(editor->text(), "300") << "a character outside Latin-1 is refused";
   EXPECT_EQ(Ui().Beeps(), 1);
   Key(editor, Qt::Key_Return);
-  QApplication::processEvents();  // the grid takes the text after the key
+  QApplication::processEvents();
+  EXPECT_EQ(Engine().CommandQueue[0], (Slot{0x28, 5, 0x01, 0x2C, 0, 0}));
+  EXPECT_EQ(Engine().ParamsRequest, 1);
+  ASSERT_EQ(comms->ListBox1->count(), 1);
+  EXPECT_EQ(comms->ListBox1->item(0)->text(), "Change Parameter 5 to 300");
   EXPECT_EQ(ParamCell(1, 6), "300");
+
+  Engine().CommandQueue[0].fill(0);
+  grid->setCurrentCell(7, 1);
+  Type(grid, "12");
+  editor = grid->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  Key(editor, Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_EQ(Engine().CommandQueue[0][0], 0) << "given up";
+  EXPECT_EQ(comms->ListBox1->count(), 1);
 }
 
 TEST_F(ParamFormsTest, TheGridShowsTheControllersParametersAndSendsAnEdit) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "gui/program/editor_form.h"
+#include "workspace/project.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ void FillFullProgram(ProgramStore& store) {
 
 void LoadAndShowFullProgram(benchmark::State& state) {
   QApplication& app = App();
-  TEditorForm editor;
+  workspace::Project project;
+  TEditorForm editor(project);
   FillFullProgram(editor.Store);
   editor.show();
   for (auto _ : state) {

@@ -2,7 +2,6 @@
 // their three files, driven through the menus with the scripted dialogs.
 #include <QStatusBar>
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 
@@ -29,7 +28,7 @@ const testing_support::AskedEntry* LastDialog(const std::string& title) {
 
 TEST_F(EditorTest, SaveProgramAsAndOpenProgramRoundTripTheProgram) {
   LoadSmallProgram();
-  editor->Unsaved = true;
+  project.Unsaved = true;
   Store().Modified = true;
   const std::string path = dir.File("lights.pgm");
   Ui().QueueSaveFile(path);
@@ -42,7 +41,7 @@ TEST_F(EditorTest, SaveProgramAsAndOpenProgramRoundTripTheProgram) {
   EXPECT_EQ(dialog->Options.FileName, "Untitled");
   EXPECT_EQ(comms.Reads, 1) << "the settings are read before the dialog";
   EXPECT_EQ(ReadFile(path).size(), kProgramFileBytes);
-  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_FALSE(project.Unsaved);
   EXPECT_FALSE(Store().Modified);
   EXPECT_EQ(Store().FileName, "Untitled") << "saving a program does not rename it";
 
@@ -58,7 +57,7 @@ TEST_F(EditorTest, SaveProgramAsAndOpenProgramRoundTripTheProgram) {
   Ui().QueueAnswer(MsgResult::Ok);
   Ui().QueueOpenFile(std::nullopt);
   editor->OpenProgram1->trigger();
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
   Ui().QueueAnswer(MsgResult::Ok);
   Ui().QueueOpenFile(path);
   editor->OpenProgram1->trigger();
@@ -66,12 +65,34 @@ TEST_F(EditorTest, SaveProgramAsAndOpenProgramRoundTripTheProgram) {
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->Options.MustExist);
   EXPECT_EQ(dialog->Options.Filter, "Program files (*.pgm)|*.PGM");
-  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_FALSE(project.Unsaved);
   EXPECT_EQ(Text(5), "End Program");
   EXPECT_EQ(Store().Lines[2].Value, 3);
   EXPECT_EQ(Store().Comments[1], "check the counter");
   EXPECT_EQ(Store().Comments[4], " ") << "empty comments are saved as one blank";
   EXPECT_EQ(Ui().Messages().size(), 3u) << "only the three questions";
+}
+
+TEST_F(EditorTest, OpeningAFileReplacesEveryLineAndGathersItsRangeWarnings) {
+  // Not one of ours: line 1 has a Function with no text, the bad lines hold point 20 of a module.
+  const std::vector<std::pair<std::vector<int>, std::string>> cases = {
+      {{9}, "Warning-Entry out of limits, line# 9"},
+      {{2, 3, 4096}, "Warning-Entry out of limits, line# 2 (and 2 more lines)"}};
+  for (const auto& [badLines, warning] : cases) {
+    LoadSmallProgram();
+    auto file = std::make_unique<ProgramStore>();
+    file->Lines[1] = ProgramLine{7 << 10, 1, 2};
+    for (int n : badLines) file->Lines[n] = ProgramLine{FunctionIf << 10 | 2, 0x0114, 1};
+    ASSERT_EQ(SavePGMFile(*file, dir.File("other.pgm")), "");
+    Ui().Clear();
+    Ui().QueueAnswer(MsgResult::Ok);
+    Ui().QueueOpenFile(dir.File("other.pgm"));
+    editor->OpenProgram1->trigger();
+    EXPECT_EQ(Text(1), "") << "nothing left of the program before";
+    EXPECT_EQ(CommentCell(3), " ");
+    EXPECT_EQ(Ui().Messages().back(), warning);
+    EXPECT_EQ(Ui().Messages().size(), 2u) << "the open question and one warning";
+  }
 }
 
 TEST_F(EditorTest, OpenProgramReportsAMissingFileAndStopsOnAFailedSettingsRead) {
@@ -99,7 +120,7 @@ TEST_F(EditorTest, ASnippetIsSavedFromTheMarkedBlockAndInsertedAtTheCursor) {
   EXPECT_EQ(dialog->Options.FileName, "Untitled");
   EXPECT_EQ(ReadFile(path).size(), 2 * kFileRecordBytes);
   EXPECT_EQ(Store().FileName, path) << "the snippet's name goes into the print header";
-  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_FALSE(project.Unsaved);
 
   editor->SetCurrentRow(1);
   Ui().QueueOpenFile(path);
@@ -111,7 +132,7 @@ TEST_F(EditorTest, ASnippetIsSavedFromTheMarkedBlockAndInsertedAtTheCursor) {
   EXPECT_EQ(Store().Comments[2], "reset");
   EXPECT_EQ(Text(7), "End Program");
   EXPECT_EQ(editor->CurrentRow(), 3);
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
 
   Ui().QueueOpenFile(dir.File("missing.snp"));
   editor->LoadCodeSnippet1->trigger();
@@ -163,15 +184,15 @@ TEST_F(EditorTest, NewProjectAsksBeforeReplacingAnExistingProject) {
   EXPECT_EQ(Ui().Asked()[2].Caption, "New Project File");
   EXPECT_EQ(Ui().Asked()[2].Text, existing + " already exists.\nDo you want to replace it?");
   EXPECT_EQ(ReadFile(existing), "Marvik\r\n") << "kept after Cancel";
-  EXPECT_EQ(sysConfig->ProjectPath, "temp.prj");
+  EXPECT_EQ(project.Files.ProjectPath, "temp.prj");
   EXPECT_FALSE(Store().Lines[1].IsEmpty());
 
   const std::string fresh = dir.File("house.prj");
   Ui().QueueAnswer(MsgResult::Ok);
   Ui().QueueOpenFile(fresh);
   editor->NewProject1->trigger();
-  EXPECT_EQ(sysConfig->ProjectPath, fresh);
-  EXPECT_EQ(sysConfig->ProjectName, "house.prj");
+  EXPECT_EQ(project.Files.ProjectPath, fresh);
+  EXPECT_EQ(project.Files.ProjectName, "house.prj");
   EXPECT_TRUE(platform::FileExists(fresh)) << "the default tree is written at once";
   EXPECT_TRUE(Store().Lines[1].IsEmpty());
   EXPECT_EQ(Text(1), " ");
@@ -186,7 +207,7 @@ TEST_F(EditorTest, NewProjectThatCannotBeWrittenKeepsTheProgramAndOffersNoSave) 
   editor->NewProject1->trigger();
   ASSERT_FALSE(Ui().Messages().empty());
   EXPECT_EQ(Ui().Messages().back().rfind("File Error", 0), 0u) << Ui().Messages().back();
-  EXPECT_EQ(sysConfig->ProjectPath, "") << "no path that was not written";
+  EXPECT_EQ(project.Files.ProjectPath, "") << "no path that was not written";
   EXPECT_FALSE(Store().Lines[1].IsEmpty()) << "the program is kept";
   EXPECT_FALSE(editor->SaveProject1->isEnabled());
   EXPECT_EQ(editor->StatusBar1->currentMessage().toStdString(), "Project: ");
@@ -201,7 +222,7 @@ TEST_F(EditorTest, SaveProjectWritesThreeFilesThatOpenProjectReadsBackWhateverTh
   button.Width = 40;
   button.Height = 20;
   button.Text = "Lamp";
-  editor->ProjectWindows().TouchTable().SetObject(1, button);
+  project.TouchTable.SetObject(1, button);
 
   const std::string path = dir.File("Home.prj");
   Ui().QueueSaveFile(path);
@@ -215,7 +236,7 @@ TEST_F(EditorTest, SaveProjectWritesThreeFilesThatOpenProjectReadsBackWhateverTh
   EXPECT_EQ(ReadFile(dir.File("Home.pgm")).size(), kProgramFileBytes);
   EXPECT_EQ(ReadFile(platform::ResolveFileCase(dir.File("Home.tch"))).size(), TouchScreenTable::kBytes);
   EXPECT_EQ(ReadFile(path).rfind("Tessaro\r\n", 0), 0u);
-  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_FALSE(project.Unsaved);
   EXPECT_EQ(editor->StatusBar1->currentMessage().toStdString(), "Project: " + path);
 
   // The files come back under other cases of their names.
@@ -224,59 +245,19 @@ TEST_F(EditorTest, SaveProjectWritesThreeFilesThatOpenProjectReadsBackWhateverTh
   fs::rename(path, dir.File("HOME.PRJ"));
 
   editor->NewProgram1->trigger();
-  editor->ProjectWindows().TouchTable().ClearAllObjects();
+  project.TouchTable.ClearAllObjects();
   Ui().QueueAnswer(MsgResult::Ok);
   Ui().QueueOpenFile(dir.File("home.prj"));
   editor->OpenProject1->trigger();
   EXPECT_EQ(LastDialog("Open Project File")->Options.MustExist, true);
   EXPECT_TRUE(Ui().Messages().size() == 1) << Ui().Messages().back();
-  EXPECT_EQ(sysConfig->ProjectPath, dir.File("HOME.PRJ"));
+  EXPECT_EQ(project.Files.ProjectPath, dir.File("HOME.PRJ"));
   EXPECT_TRUE(sysConfig->IsTouchController());
-  EXPECT_EQ(editor->ProjectWindows().TouchTable().Object(1).Text, "Lamp");
+  EXPECT_EQ(project.TouchTable.Object(1).Text, "Lamp");
   EXPECT_EQ(Text(5), "End Program");
   EXPECT_EQ(Store().Comments[3], "reset");
-  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_FALSE(project.Unsaved);
   EXPECT_TRUE(editor->SaveProject1->isEnabled());
-}
-
-// Names of the directory's entries, in upper case, sorted; the start-up project left aside.
-std::vector<std::string> UpperNames(const std::string& directory) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(directory)) {
-    std::string name = entry.path().filename().string();
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (name != "TEMP.PRJ") names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-TEST_F(EditorTest, SavingAProjectWhoseFilesAreNamedInAnotherCaseReplacesThoseFiles) {
-  // A project copied from a system whose names ignore case, its files in upper case.
-  LoadSmallProgram();
-  ASSERT_EQ(SavePGMFile(Store(), dir.File("HOME.PGM")), "");
-  ASSERT_EQ(sysConfig->SaveProject(dir.File("HOME.PRJ")), "");
-  ASSERT_EQ(editor->ProjectWindows().TouchTable().SaveTchFile(dir.File("x.tch")), "");
-  fs::rename(dir.File("x.TCH"), dir.File("home.tch"));
-  Ui().QueueAnswer(MsgResult::Ok);
-  Ui().QueueOpenFile(dir.File("home.prj"));
-  editor->OpenProject1->trigger();
-  ASSERT_EQ(sysConfig->ProjectPath, dir.File("HOME.PRJ"));
-
-  Store().Comments[1] = "changed";
-  editor->ProjectWindows().TouchTable().SetBacklightOffDelay(30);
-  editor->SaveProject1->trigger();
-  EXPECT_EQ(Ui().Beeps(), 1);
-  EXPECT_EQ(UpperNames(dir.Path().string()), (std::vector<std::string>{"HOME.PGM", "HOME.PRJ", "HOME.TCH"}))
-      << "each file is written over the one of its name, not beside it";
-
-  editor->NewProgram1->trigger();
-  editor->ProjectWindows().TouchTable().ClearAllObjects();
-  Ui().QueueAnswer(MsgResult::Ok);
-  Ui().QueueOpenFile(dir.File("HOME.PRJ"));
-  editor->OpenProject1->trigger();
-  EXPECT_EQ(Store().Comments[1], "changed");
-  EXPECT_EQ(editor->ProjectWindows().TouchTable().BacklightOffDelay(), 30);
 }
 
 TEST_F(EditorTest, OpenProjectWithoutAProgramFileKeepsTheProgram) {
@@ -286,7 +267,7 @@ TEST_F(EditorTest, OpenProjectWithoutAProgramFileKeepsTheProgram) {
   Ui().QueueAnswer(MsgResult::Ok);
   Ui().QueueOpenFile(path);
   editor->OpenProject1->trigger();
-  EXPECT_EQ(sysConfig->ProjectPath, path);
+  EXPECT_EQ(project.Files.ProjectPath, path);
   EXPECT_EQ(Ui().Messages().back(), "TCH File Not Found");
   EXPECT_EQ(Text(5), "End Program");
 }
@@ -294,14 +275,14 @@ TEST_F(EditorTest, OpenProjectWithoutAProgramFileKeepsTheProgram) {
 TEST_F(EditorTest, SaveProjectReportsAFailedWriterInsteadOfBeeping) {
   LoadSmallProgram();
   const std::string path = dir.File("broken.prj");
-  editor->Unsaved = true;
+  project.Unsaved = true;
   fs::create_directory(dir.File("broken.pgm"));  // the program file cannot replace a directory
   Ui().QueueSaveFile(path);
   editor->SaveProjectAs1->trigger();
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"File Error"});
   EXPECT_EQ(Ui().Beeps(), 0);
   EXPECT_TRUE(platform::FileExists(path)) << "the other writers still ran";
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
 }
 
 TEST_F(EditorTest, CancellingSaveProjectAsStillShowsTheProjectPath) {

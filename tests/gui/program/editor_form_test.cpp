@@ -18,6 +18,8 @@
 #include "editor_test_fixture.h"
 #include "program/listing_search.h"
 #include "program/program_files.h"
+#include "project/system_map_tree.h"
+#include "support/user_input.h"
 
 namespace editor_test {
 namespace {
@@ -58,6 +60,7 @@ TEST_F(EditorTest, StartsAsTheCodeEditorWithAnEmptyListing) {
   EXPECT_EQ(letter->ColorScheme(), controls::TVxColorScheme::csCustom);
   EXPECT_EQ(letter->CustomSettings().HighlightColor(), tk::clYellow);
   EXPECT_EQ(editor->Label4->text(), "elta 2.0");
+  EXPECT_FALSE(editor->StatusBar1->isSizeGripEnabled()) << "a window of fixed size";
 }
 
 TEST_F(EditorTest, UpdateRendersEveryLineThroughTheCodecAndRestoresTheCurrentLine) {
@@ -87,7 +90,7 @@ TEST_F(EditorTest, InsertAndClearKeepSkipDistancesAndMarkTheProgramUnsaved) {
   EXPECT_EQ(CommentCell(4), "reset");
   EXPECT_EQ(Text(3), "");
   EXPECT_EQ(Text(6), "End Program");
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
   EXPECT_FALSE(Store().Modified) << "Modified keeps its meaning: set only by opening a line in the wizard";
 
   editor->SetCurrentRow(4);
@@ -108,14 +111,14 @@ TEST_F(EditorTest, DeleteAsksFirstAndCancelLeavesTheLine) {
   EXPECT_EQ(Ui().Asked()[0].Caption, "Delete Line");
   EXPECT_EQ(Ui().Asked()[0].Buttons, platform::MsgButtons::OkCancel);
   EXPECT_FALSE(Store().Lines[3].IsEmpty());
-  EXPECT_FALSE(editor->Unsaved);
+  EXPECT_FALSE(project.Unsaved);
 
   Ui().QueueAnswer(MsgResult::Ok);
   editor->BitBtn6->click();
   EXPECT_EQ(Store().Comments[3], "");
   EXPECT_EQ(Text(4), "End Program");
   EXPECT_EQ(Store().Lines[2].Value, 2) << "the skip follows its target up";
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
 }
 
 TEST_F(EditorTest, CopyAndPasteKeepThePastedBlocksSkipDistances) {
@@ -124,7 +127,7 @@ TEST_F(EditorTest, CopyAndPasteKeepThePastedBlocksSkipDistances) {
   editor->Copy1->trigger();
   EXPECT_EQ(Store().BlockFirst, 2);
   EXPECT_EQ(Store().BlockLast, 3);
-  EXPECT_FALSE(editor->Unsaved) << "Copy changes nothing";
+  EXPECT_FALSE(project.Unsaved) << "Copy changes nothing";
 
   editor->SetCurrentRow(6);
   editor->Paste1->trigger();
@@ -133,7 +136,7 @@ TEST_F(EditorTest, CopyAndPasteKeepThePastedBlocksSkipDistances) {
   EXPECT_EQ(Store().Comments[7], "reset");
   EXPECT_EQ(Text(7), Text(3));
   EXPECT_EQ(editor->CurrentRow(), 8) << "the cursor moves below the pasted block";
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
 
   // Pasting again gives the same block once more.
   editor->Paste1->trigger();
@@ -245,7 +248,7 @@ TEST_F(EditorTest, DoubleClickOpensTheProgramTextInTheWizardAndSetsModified) {
   editor->SetCurrentCell(3, program::ListingModel::ColumnText);
   editor->StringGrid1DblClick();
   EXPECT_TRUE(Store().Modified);
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
   EXPECT_EQ(wizard.Opened, std::vector<int>{3});
   EXPECT_EQ(wizard.Caption, "Control Wizard, Line# 3");
   EXPECT_EQ(wizard.Height, editor->height());
@@ -323,7 +326,7 @@ TEST_F(EditorTest, ACommentIsTakenAsItIsTypedBeforeTheCellIsLeft) {
   editor->StringGrid1->edit(cell);
   auto* typing = qobject_cast<QLineEdit*>(editor->StringGrid1->indexWidget(cell));
   ASSERT_NE(typing, nullptr);
-  EXPECT_FALSE(editor->Unsaved) << "opening the cell changes nothing";
+  EXPECT_FALSE(project.Unsaved) << "opening the cell changes nothing";
   typing->selectAll();
   for (char c : std::string("lamp")) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (c - 'a'), Qt::NoModifier, QString(QChar(c)));
@@ -334,7 +337,7 @@ TEST_F(EditorTest, ACommentIsTakenAsItIsTypedBeforeTheCellIsLeft) {
   QApplication::sendEvent(typing, &press);
   EXPECT_EQ(Store().Comments[4], "laxmp") << "every keystroke reaches the program";
   EXPECT_EQ(typing->cursorPosition(), 3) << "the caret stays where the user types";
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
   QKeyEvent euro(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\u20ac"));
   QApplication::sendEvent(typing, &euro);
   EXPECT_EQ(typing->text(), "laxmp") << "not Latin-1: refused";
@@ -350,6 +353,22 @@ TEST_F(EditorTest, ACommentIsTakenAsItIsTypedBeforeTheCellIsLeft) {
   editor->hide();
 }
 
+TEST_F(EditorTest, ACommentCellTakesWhatTheFileKeepsAndEscapeTakesTheTypingBack) {
+  LoadSmallProgram();
+  editor->show();
+  for (int row : {3, 4}) {  // a comment, and an empty one shown as a blank
+    const std::string comment = Store().Comments[row], cell = CommentCell(row);
+    editor->SetCurrentCell(row, program::ListingModel::ColumnComment);
+    testing_support::TypeInCell(editor->StringGrid1, QString(100, 'w'));
+    EXPECT_EQ(Store().Comments[row].size(), kMaxCommentLength);
+    testing_support::Key(editor->StringGrid1->indexWidget(editor->Listing->index(row - 1, 2)), Qt::Key_Escape);
+    EXPECT_EQ(Store().Comments[row], comment);
+    EXPECT_EQ(CommentCell(row), cell);
+  }
+  EXPECT_FALSE(project.Unsaved) << "nothing is left of the typing";
+  editor->hide();
+}
+
 TEST_F(EditorTest, PassingThroughACommentWithoutTypingChangesNothing) {
   LoadSmallProgram();
   editor->show();
@@ -362,7 +381,7 @@ TEST_F(EditorTest, PassingThroughACommentWithoutTypingChangesNothing) {
     editor->SetCurrentCell(row + 5, program::ListingModel::ColumnText);  // the cell is left, its text kept
     ASSERT_EQ(editor->StringGrid1->indexWidget(cell), nullptr);
   }
-  EXPECT_FALSE(editor->Unsaved) << "no close question for comments only looked at";
+  EXPECT_FALSE(project.Unsaved) << "no close question for comments only looked at";
   EXPECT_EQ(Store().Comments[3], "reset");
   EXPECT_EQ(Store().Comments[4], "") << "the blank the empty cell shows is not taken as a comment";
   editor->hide();
@@ -376,7 +395,7 @@ TEST_F(EditorTest, CommentsAreTypedAndTheReferenceColumnFollowsTheErrorsBox) {
   QAbstractItemModel* model = editor->StringGrid1->model();
   ASSERT_TRUE(model->setData(model->index(3, 2), QString("lamp on")));
   EXPECT_EQ(Store().Comments[4], "lamp on");
-  EXPECT_TRUE(editor->Unsaved);
+  EXPECT_TRUE(project.Unsaved);
   EXPECT_FALSE(Store().Modified);
   EXPECT_FALSE(model->setData(model->index(3, 2), QString::fromUtf8("\u20ac"))) << "not Latin-1: refused";
   EXPECT_EQ(Store().Comments[4], "lamp on");
@@ -454,7 +473,7 @@ TEST_F(EditorTest, EveryKindOfChangeBringsTheCloseQuestion) {
       {"new program", [&] { editor->NewProgram1->trigger(); }},
   };
   for (const auto& [name, change] : changes) {
-    editor->Unsaved = false;
+    project.Unsaved = false;
     editor->SetCurrentRow(2);
     change();
     EXPECT_FALSE(Store().Modified) << name;
@@ -462,6 +481,34 @@ TEST_F(EditorTest, EveryKindOfChangeBringsTheCloseQuestion) {
     EXPECT_FALSE(editor->FormCloseQuery()) << name;
     EXPECT_EQ(Ui().Asked().back().Text, "Program has changed and not saved, Still close?") << name;
   }
+}
+
+TEST_F(EditorTest, SystemMapEditsBringTheirOwnCloseQuestionAfterTheProgramsOne) {
+  const std::string program = "Program has changed and not saved, Still close?";
+  const std::string map = "System Map has changed and not saved, Still close?";
+  const std::vector<std::function<void()>> edits = {
+      [&] { sysConfig->Tree.Rename(project::FirstTimer, "Porch light"); },
+      [&] { sysConfig->Tessaro1Click(); }};
+  for (const auto& edit : edits) {
+    sysConfig->GenerateDefaultProject();
+    EXPECT_TRUE(editor->FormCloseQuery()) << "just loaded";
+    edit();
+    Ui().Clear();
+    Ui().QueueAnswer(MsgResult::Cancel);
+    EXPECT_FALSE(editor->FormCloseQuery());
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{map});
+  }
+  // The program's question first; its Cancel ends the close there.
+  editor->NewProgram1->trigger();
+  Ui().Clear();
+  for (MsgResult answer : {MsgResult::Cancel, MsgResult::Ok, MsgResult::Ok}) Ui().QueueAnswer(answer);
+  EXPECT_FALSE(editor->FormCloseQuery());
+  EXPECT_TRUE(editor->FormCloseQuery());
+  EXPECT_EQ(Ui().Messages(), (std::vector<std::string>{program, program, map}));
+  // Saved with the project: nothing to ask.
+  Ui().QueueSaveFile(dir.File("house.prj"));
+  editor->SaveProjectAs1->trigger();
+  EXPECT_TRUE(editor->FormCloseQuery());
 }
 
 TEST_F(EditorTest, MenuDoorsReachTheOtherWindows) {

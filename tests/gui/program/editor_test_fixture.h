@@ -1,5 +1,5 @@
 #pragma once
-// The editor window with a System Map beside it, in a directory of its own, with the communications side
+// The editor window with a System Map beside it over one project, in a directory of its own, with the communications side
 // and the Control Wizard replaced by recording fakes.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,6 +16,7 @@
 #include "platform/paths.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "workspace/project.h"
 
 namespace editor_test {
 
@@ -47,6 +48,7 @@ class FakeWizard : public gui::WizardLink {
   }
   void Hide() override { Visible = false; }
   void Show() override { Visible = true; }
+  void ShowLine(int) override { Visible = true; }
 
   std::vector<int> Opened;
   std::string Caption;
@@ -59,9 +61,9 @@ class EditorTest : public ::testing::Test {
   void SetUp() override {
     previousDir_ = platform::CurrentDir();
     ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
-    sysConfig = std::make_unique<TSysConfig>();
+    sysConfig = std::make_unique<TSysConfig>(project);
     SysConfig = sysConfig.get();
-    editor = std::make_unique<TEditorForm>();
+    editor = std::make_unique<TEditorForm>(project);
     EditorForm = editor.get();
     comms.Directory = dir.Path().string();
     editor->SetCommsLink(&comms);
@@ -94,6 +96,7 @@ class EditorTest : public ::testing::Test {
   }
 
   testing_support::TempDir dir;
+  workspace::Project project;
   FakeComms comms;
   FakeWizard wizard;
   std::unique_ptr<TSysConfig> sysConfig;

@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QTabBar>
 
+#include "program/program_files.h"
 #include "wizard_test_fixture.h"
 
 namespace wizard_test {
@@ -303,23 +304,35 @@ TEST_F(WizardTest, PanelsFollowTheModuleTypeOfTheChosenSlot) {
   EXPECT_EQ(Text(20), "old text");
 }
 
-TEST_F(WizardTest, ReRenderingLeavesTheWizardShownOnItsLine) {
-  Store().Lines[12] = ProgramLine{W0(FunctionIf, 5, 2), 0x0083, 0};
+TEST_F(WizardTest, ReRenderingShowsTheWizardOnTheLineItNames) {
+  Store().Lines[14] = ProgramLine{W0(FunctionOr, 10, 3), 0, 2024};
+  // Clear Line, on another line than the one the wizard was opened on.
   Open(12);
+  editor->SetCurrentCell(15, 0);
+  editor->BitBtn7->click();
+  EXPECT_TRUE(form->isVisible()) << "a re-render shows the wizard again";
+  EXPECT_EQ(form->windowTitle().toStdString(), "Control Wizard, Line# 15");
+  EXPECT_EQ(Shown(), Panel::TestIoPoint) << "an empty line, as a double click shows it";
+
+  // Open, with a wizard never opened on a line.
+  ASSERT_EQ(SavePGMFile(Store(), dir.File("loaded.pgm")), "");
+  form = std::make_unique<TWizard>(editor.get());
+  Wizard = form.get();
   editor->SetCurrentCell(14, 0);
-  EXPECT_TRUE(form->isHidden());
-  editor->BitBtn20->click();
-  EXPECT_TRUE(form->isVisible()) << "Update shows the wizard again";
-  EXPECT_EQ(form->ShownLine(), 12);
-  EXPECT_EQ(Text(12), "IF Data for Module# 3 is NOT = 0");
-  // Shown by number, a line renders into its own row.
-  Store().Lines[13] = ProgramLine{W0(FunctionOr, 10, 3), 0, 2024};
-  form->ShowProgramLine(13);
-  EXPECT_EQ(form->ShownLine(), 13);
-  EXPECT_EQ(Shown(), Panel::Year);
+  Ui().QueueAnswer(platform::MsgResult::Ok);
+  Ui().QueueOpenFile(dir.File("loaded.pgm"));
+  editor->OpenProgram1->trigger();
+  EXPECT_EQ(form->windowTitle().toStdString(), "Control Wizard, Line# 14");
+  ASSERT_EQ(Shown(), Panel::Year);
   EXPECT_EQ(P()->Edit->text(), "2024");
-  EXPECT_EQ(Text(13), "  OR  Year is = 2024");
-  EXPECT_EQ(Text(12), "IF Data for Module# 3 is NOT = 0");
+  EXPECT_TRUE(testing_support::Shoot(editor.get(), "/tmp/editor_after_open.png"));
+  EXPECT_TRUE(testing_support::Shoot(form.get(), "/tmp/wizard_after_open.png"));
+
+  // Shown by number, a line renders into its own row and is named.
+  Store().Lines[13] = ProgramLine{W0(FunctionOr, 10, 3), 0, 1999};
+  form->ShowProgramLine(13);
+  EXPECT_EQ(form->windowTitle().toStdString(), "Control Wizard, Line# 13");
+  EXPECT_EQ(Text(13), "  OR  Year is = 1999");
 }
 
 TEST_F(WizardTest, EndAndTheRangeWarning) {

@@ -76,7 +76,7 @@ std::string Record(const std::string& text) {
 class AsciiMessagesFormTest : public ::testing::Test {
  protected:
   AsciiMessagesFormTest() : cwd(dir.Path()) {
-    window = std::make_unique<TAsciiMessages>([this] { return projectPath; });
+    window = std::make_unique<TAsciiMessages>(messages, [this] { return projectPath; });
     AsciiMessages = window.get();
     window->SetCommsLink(&comms);
     window->ShowForSending();
@@ -123,6 +123,7 @@ class AsciiMessagesFormTest : public ::testing::Test {
   TempDir dir;
   ScopedCurrentDir cwd;
   std::string projectPath = "temp.prj";  // the System Map's start-up project
+  project::AsciiMessageTable messages;     // the project's
   RecordingComms comms;
   std::unique_ptr<TAsciiMessages> window;
 };
@@ -173,22 +174,22 @@ TEST_F(AsciiMessagesFormTest, TypedTextsReachTheTableAndTheSizeColumn) {
   // From the keyboard alone: the window opens on message 0's text.
   Grid()->setFocus();
   Type("Hi^013");
-  EXPECT_EQ(window->MessageText(0), "Hi^013") << "the engine sees what is typed before the cell is left";
+  EXPECT_EQ(messages.Text(0), "Hi^013") << "the engine sees what is typed before the cell is left";
   EXPECT_EQ(Cell(0, 2), "6");
   EXPECT_TRUE(window->Modified) << "typing is a change even without a click";
 
   TypeMessage(2, QString("caf") + QChar(0xE9));
-  EXPECT_EQ(window->MessageText(2), "caf\xE9");
+  EXPECT_EQ(messages.Text(2), "caf\xE9");
   Type(QString(QChar(0x20AC)));
   EXPECT_EQ(CellEditor(2)->text(), QString("caf") + QChar(0xE9)) << "not Latin-1: refused";
-  EXPECT_EQ(window->MessageText(2), "caf\xE9");
+  EXPECT_EQ(messages.Text(2), "caf\xE9");
   EXPECT_EQ(TestUi().Beeps(), 1);
   EXPECT_EQ(Cell(2, 2), "4");
   EXPECT_EQ(Cell(1, 2), "");
 
   window->ClearAsciiMessages();
   for (int row : {0, 2}) {
-    EXPECT_EQ(window->MessageText(row), "");
+    EXPECT_EQ(messages.Text(row), "");
     EXPECT_EQ(Cell(row, 1), "");
     EXPECT_EQ(Cell(row, 2), "");
   }
@@ -208,7 +209,7 @@ TEST_F(AsciiMessagesFormTest, SaveWithTheDefaultProjectWritesTheTableBesideIt) {
   EXPECT_FALSE(window->Modified);
   window->close();
   EXPECT_FALSE(window->isVisible()) << "closed without a question";
-  EXPECT_EQ(window->MessageText(0), "Hi^013") << "closing only hides the window";
+  EXPECT_EQ(messages.Text(0), "Hi^013") << "closing only hides the window";
 }
 
 TEST_F(AsciiMessagesFormTest, SaveNeedsAProjectAndKeepsTheChangeWhenItFails) {
@@ -244,36 +245,50 @@ TEST_F(AsciiMessagesFormTest, AGridClickMakesCloseAndOpenAsk) {
   EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(AsciiMessagesFormTest, OpenCancelledInTheDialogClearsModified) {
+TEST_F(AsciiMessagesFormTest, OpenCancelledInTheDialogKeepsModified) {
   ClickCell(0, 1);
   TestUi().QueueAnswer(MsgResult::Ok);
   TestUi().QueueOpenFile(std::nullopt);
   window->Open1->trigger();
-  EXPECT_FALSE(window->Modified);
+  EXPECT_TRUE(window->Modified) << "nothing was loaded";
   EXPECT_EQ(comms.Reloads, 1);
   const platform::FileDialogOptions& options = TestUi().Asked().back().Options;
   EXPECT_EQ(options.Title, "Open Ascii Message File");
   EXPECT_EQ(options.Filter, "Ascii Message files (*.asc)|*.ASC");
   EXPECT_EQ(options.InitialDir, "/data/dir");
+  TestUi().QueueAnswer(MsgResult::Ok);
   window->close();
   EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{kOpenQuestion});
+  EXPECT_EQ(TestUi().Messages(), (std::vector<std::string>{kOpenQuestion, kCloseQuestion}));
+
+  // Save As cancelled in its dialog keeps the change too.
+  window->show();
+  TestUi().QueueSaveFile(std::nullopt);
+  window->SaveAs1->trigger();
+  EXPECT_TRUE(window->Modified);
 }
 
-TEST_F(AsciiMessagesFormTest, AReadOnlyFileGivesFileOpenError) {
+TEST_F(AsciiMessagesFormTest, AReadOnlyFileOpensAndAFailedOpenKeepsTheTable) {
   TypeMessage(0, "kept");
   ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
-  WriteFile(dir.File("ro.asc"), Record("not loaded"));
+  WriteFile(dir.File("ro.asc"), Record("read only"));
   ASSERT_EQ(::chmod(dir.File("ro.asc").c_str(), 0444), 0);
+  TestUi().QueueAnswer(MsgResult::Ok);
+  TestUi().QueueOpenFile(dir.File("none.asc"));
+  window->Open1Click();
+  EXPECT_EQ(TestUi().Messages().back(), "File Open Error");
+  EXPECT_EQ(Cell(0, 1), "kept");
+  EXPECT_EQ(messages.Text(0), "kept");
+  EXPECT_TRUE(window->Modified);
+
   TestUi().QueueAnswer(MsgResult::Ok);
   TestUi().QueueOpenFile(dir.File("ro.asc"));
   {
     OrdinaryUser user;
     window->Open1Click();
   }
-  EXPECT_EQ(TestUi().Messages().back(), "File Open Error");
-  EXPECT_EQ(Cell(0, 1), "kept");
-  EXPECT_EQ(window->MessageText(0), "kept");
+  EXPECT_EQ(Cell(0, 1), "read only");
+  EXPECT_FALSE(window->Modified) << "loaded";
 
   // A 96-byte file the user may change: messages 0..2 with their sizes, the rest emptied.
   WriteFile(dir.File("short.ASC"), Record("one") + Record("") + Record(std::string(40, 'z')));
@@ -281,7 +296,7 @@ TEST_F(AsciiMessagesFormTest, AReadOnlyFileGivesFileOpenError) {
   window->Open1Click();
   EXPECT_EQ(std::vector<std::string>({Cell(0, 1), Cell(0, 2), Cell(1, 2), Cell(2, 1), Cell(2, 2)}),
             std::vector<std::string>({"one", "3", "", std::string(32, 'z'), "32"}));
-  EXPECT_EQ(window->MessageText(3), "");
+  EXPECT_EQ(messages.Text(3), "");
 }
 
 TEST_F(AsciiMessagesFormTest, SaveAsWritesTheChosenNameAsAsc) {

@@ -22,6 +22,7 @@
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 #include "support/user_input.h"
+#include "workspace/project.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ void SaveBitmap(const std::string& path, int width, int height, QColor colour) {
 class SysConfigTest : public ::testing::Test {
  protected:
   SysConfigTest() : cwd(dir.Path()) {
-    window = std::make_unique<TSysConfig>();
+    window = std::make_unique<TSysConfig>(project);
     SysConfig = window.get();
     window->show();
     QApplication::processEvents();
@@ -104,15 +105,16 @@ class SysConfigTest : public ::testing::Test {
 
   testing_support::TempDir dir;
   ScopedCurrentDir cwd;
+  workspace::Project project;
   std::unique_ptr<TSysConfig> window;
 };
 
 TEST_F(SysConfigTest, StartsWithTheDefaultProjectInTempPrj) {
   EXPECT_EQ(window->windowTitle(), "Project Configuration");
   EXPECT_EQ(window->Label1->text(), "System Map");
-  EXPECT_EQ(window->ProjectPath, "temp.prj");
-  EXPECT_EQ(window->ProjectName, "temp.prj");
-  EXPECT_EQ(window->ProjectDir, "");
+  EXPECT_EQ(project.Files.ProjectPath, "temp.prj");
+  EXPECT_EQ(project.Files.ProjectName, "temp.prj");
+  EXPECT_EQ(project.Files.ProjectDir, "");
   EXPECT_EQ(TestUi().Beeps(), 1);
 
   std::string text;
@@ -138,10 +140,11 @@ TEST(SysConfigStart, AnUnwritableTempPrjStillGivesTheDefaultTreeButNoPath) {
   ScopedCurrentDir cwd(gone);
   std::filesystem::remove(gone);  // the current directory no longer exists: nothing can be written there
 
-  TSysConfig window;
+  workspace::Project project;
+  TSysConfig window(project);
   EXPECT_EQ(window.Tree.Count(), 1733);
-  EXPECT_EQ(window.ProjectPath, "");
-  EXPECT_EQ(window.ProjectDir, "");
+  EXPECT_EQ(project.Files.ProjectPath, "");
+  EXPECT_EQ(project.Files.ProjectDir, "");
   ASSERT_EQ(TestUi().Messages().size(), 1u);
   EXPECT_EQ(TestUi().Messages()[0].rfind("File Error", 0), 0u);
   EXPECT_EQ(SharedNameTable().ModuleSlotIndex[126], 1732);
@@ -149,16 +152,16 @@ TEST(SysConfigStart, AnUnwritableTempPrjStillGivesTheDefaultTreeButNoPath) {
 
 TEST_F(SysConfigTest, NewProjectAtAnUnwritablePathKeepsNoPath) {
   window->Tessaro1Click();
-  window->SetProjectPath(dir.File("missing/house.prj"));
+  project.SetProjectPath(dir.File("missing/house.prj"));
   EXPECT_FALSE(window->GenerateDefaultProject());
   EXPECT_EQ(window->Tree.TextAt(0), "Marvik");
-  EXPECT_EQ(window->ProjectPath, "");
+  EXPECT_EQ(project.Files.ProjectPath, "");
   EXPECT_EQ(SharedNameTable().ModuleSlotIndex[1], 1607);
 
-  window->SetProjectPath(dir.File("house.prj"));
+  project.SetProjectPath(dir.File("house.prj"));
   EXPECT_TRUE(window->GenerateDefaultProject());
-  EXPECT_EQ(window->ProjectName, "house.prj");
-  EXPECT_EQ(window->ProjectDir, dir.Path().string() + "/");
+  EXPECT_EQ(project.Files.ProjectName, "house.prj");
+  EXPECT_EQ(project.Files.ProjectDir, dir.Path().string() + "/");
   EXPECT_TRUE(std::filesystem::exists(dir.File("house.prj")));
 }
 
@@ -319,7 +322,7 @@ TEST_F(SysConfigTest, IconPreviewShortensTheTree) {
 }
 
 TEST_F(SysConfigTest, AddIconFileCopiesIntoTheProjectAndAsksBeforeReplacing) {
-  window->SetProjectPath(dir.File("house.prj"));
+  project.SetProjectPath(dir.File("house.prj"));
   window->Tessaro1Click();
   testing_support::TempDir elsewhere;
   SaveBitmap(elsewhere.File("bell.bmp"), 16, 8, Qt::black);
@@ -331,7 +334,7 @@ TEST_F(SysConfigTest, AddIconFileCopiesIntoTheProjectAndAsksBeforeReplacing) {
   EXPECT_EQ(asked.Caption, "Add Icon File");
   EXPECT_EQ(asked.Options.Filter, "Icon files (*.bmp)|*.BMP");
   EXPECT_EQ(asked.Options.DefaultExt, "bmp");
-  EXPECT_EQ(asked.Options.InitialDir, window->ProjectDir);
+  EXPECT_EQ(asked.Options.InitialDir, project.Files.ProjectDir);
   EXPECT_TRUE(asked.Options.MustExist);
   EXPECT_EQ(window->Tree.TextAt(project::FirstIcon + 4), "bell.bmp");
   QImage copied(QString::fromStdString(dir.File("bell.bmp")));
@@ -361,7 +364,7 @@ TEST_F(SysConfigTest, AddIconFileCopiesIntoTheProjectAndAsksBeforeReplacing) {
   // The icon compiler reads the project directory.
   std::vector<std::uint8_t> buffer(project::ImageBufferSize);
   RecordingLog log;
-  window->CompileIconImage(buffer, log);
+  project.CompileIconImage(buffer, log);
   EXPECT_EQ(log.Lines, (std::vector<std::string>{"bell.bmp, to 1328, 8 x 8 #4", "bell.bmp, to 1336, 8 x 8 #5",
                                                  "bell.bmp, to 1344, 8 x 8 #6"}));
 }
@@ -380,21 +383,21 @@ TEST_F(SysConfigTest, OpenAndSaveProjects) {
   ASSERT_EQ(TestUi().Messages().size(), 1u);
   EXPECT_NE(TestUi().Messages()[0].find("line 3"), std::string::npos);
   EXPECT_EQ(window->Tree.TextAt(1607), "Module #1   -MURMEX");
-  EXPECT_EQ(window->ProjectPath, "temp.prj");
+  EXPECT_EQ(project.Files.ProjectPath, "temp.prj");
 
   window->SelectPosition(1607);
   window->RemoveModule1Click();
   EXPECT_EQ(SharedNameTable().ModuleSlotIndex[2], 1608);
   ASSERT_TRUE(window->LoadProject(dir.File("house.prj")));
-  EXPECT_EQ(window->ProjectPath, dir.File("house.prj"));
-  EXPECT_EQ(window->ProjectName, "house.prj");
+  EXPECT_EQ(project.Files.ProjectPath, dir.File("house.prj"));
+  EXPECT_EQ(project.Files.ProjectName, "house.prj");
   EXPECT_EQ(window->Tree.TextAt(1607), "Module #1   -MURMEX");
   EXPECT_EQ(SharedNameTable().ModuleSlotIndex[2], 1658);
   EXPECT_EQ(window->SelectedPosition(), 0);
 
-  // The editor's rebuild goes through the window.
+  // The editor's rebuild goes through the project.
   SharedNameTable().ModuleSlotIndex[2] = 0;
-  project::RefreshNameTable();
+  project.RefreshNames();
   EXPECT_EQ(SharedNameTable().ModuleSlotIndex[2], 1658);
 }
 

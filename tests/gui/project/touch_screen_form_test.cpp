@@ -26,6 +26,7 @@
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 #include "support/user_input.h"
+#include "workspace/project.h"
 
 namespace {
 
@@ -79,11 +80,11 @@ class TouchScreenFormTest : public ::testing::Test {
     tree.AddModule(tree.PositionOf(tree.Root()->Child(1)), ModuleType::Kado16);  // module 1
     tree.AddModule(tree.PositionOf(tree.Root()->Child(3)), ModuleType::Pelko);   // module 3
     project::RefreshNameTable(tree);
-    form = std::make_unique<TTouchScreenForm>();
+    form = std::make_unique<TTouchScreenForm>(project);
     TouchScreenForm = form.get();
     comms.Directory = dir.Path().string();
     form->SetCommsLink(&comms);
-    form->ProgramFileName = [] { return std::string("garage.pgm"); };
+    project.Program.FileName = "garage.pgm";
     form->show();
     QApplication::processEvents();
   }
@@ -109,6 +110,7 @@ class TouchScreenFormTest : public ::testing::Test {
   testing_support::TempDir dir;
   SystemMapTree tree = SystemMapTree::Default();
   FakeComms comms;
+  workspace::Project project;
   std::unique_ptr<TTouchScreenForm> form;
 };
 
@@ -214,6 +216,8 @@ TEST_F(TouchScreenFormTest, DraggingMovesInStepsOfEightAndStaysOnThePage) {
   EXPECT_EQ(Record(1).X, 8);
   EXPECT_EQ(Record(1).Y, 120);
 
+  EXPECT_TRUE(form->Designer.Modified);
+  form->Designer.Modified = false;
   Mouse(button, QEvent::MouseMove, {60, 10}, Qt::NoButton);  // released: no drag
   EXPECT_EQ(button->pos(), QPoint(8, 120));
   EXPECT_FALSE(form->Designer.Modified);
@@ -353,6 +357,18 @@ TEST_F(TouchScreenFormTest, AttachIoLowersThePointAndRefillsThePointsForAnotherM
   EXPECT_EQ(Record(1).Style, 1);
   EXPECT_EQ(Record(1).LinkA, 1);
   EXPECT_EQ(Record(1).LinkB, 11);
+
+  // Module 2 has no points: the attach is refused and the link stays.
+  RightClick(form->ControlOf(1));
+  WhenShown<TX10Form>([](TX10Form& dialog) {
+    dialog.ComboBox1->setCurrentIndex(1);
+    EXPECT_EQ(dialog.ComboBox2->count(), 0);
+    Click(dialog.Button1);
+  });
+  Choose(form->LightPopupMenu, form->AttachIOStatus1);
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{TTouchScreenForm::NoPointsText});
+  EXPECT_EQ(Record(1).LinkA, 1);
+  EXPECT_EQ(Record(1).LinkB, 11);
 }
 
 TEST_F(TouchScreenFormTest, DeletingFreesTheRecordForTheNextObject) {
@@ -403,7 +419,7 @@ TEST_F(TouchScreenFormTest, SettingsControlsWriteRecordZero) {
   EXPECT_EQ(form->TrackBar1->value(), 200);
   EXPECT_EQ(form->Table.BacklightOffDelay(), 200);
   EXPECT_EQ(form->Edit1->text(), "250");
-  EXPECT_FALSE(form->Designer.Modified);
+  EXPECT_TRUE(form->Designer.Modified) << "typing the delay is a change too";
 }
 
 TEST_F(TouchScreenFormTest, ClickingThePageTogglesItsTransparency) {
@@ -482,21 +498,26 @@ TEST_F(TouchScreenFormTest, OpenAsksWhenModifiedAndRebuildsTheControls) {
   Save("touch_screen_form_loaded");
 }
 
-TEST_F(TouchScreenFormTest, OpenOfAMissingFileChangesNothing) {
+TEST_F(TouchScreenFormTest, OpenOfAMissingFileOrCancelledChangesNothing) {
   Click(Template("Button1"));
-  form->Designer.Modified = false;
+  TestUi().QueueAnswer(platform::MsgResult::Ok);
   TestUi().QueueOpenFile(dir.File("none.tch"));
   form->Open1->trigger();
-  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"TCH File Not Found"});
+  TestUi().QueueAnswer(platform::MsgResult::Ok);
+  TestUi().QueueOpenFile(std::nullopt);
+  form->Open1->trigger();
+  const std::string question = "Touchscreen data has changed and not saved, Still Open?";
+  EXPECT_EQ(TestUi().Messages(), (std::vector<std::string>{question, "TCH File Not Found", question}));
   EXPECT_EQ(form->ButtonList.size(), 1u);
   EXPECT_FALSE(form->Table.IsFree(1));
+  EXPECT_TRUE(form->Designer.Modified) << "the changes are still unsaved";
 }
 
-TEST_F(TouchScreenFormTest, SaveAsProposesTheProgramNameAndClearsModified) {
+TEST_F(TouchScreenFormTest, SaveAsProposesTheProgramNameAndOnlyASaveClearsModified) {
   Click(Template("Button1"));
   TestUi().QueueSaveFile(std::nullopt);
   form->SaveAs1->trigger();
-  EXPECT_FALSE(form->Designer.Modified);  // even when cancelled
+  EXPECT_TRUE(form->Designer.Modified) << "cancelled: nothing saved";
   const platform::FileDialogOptions& options = TestUi().Asked().back().Options;
   EXPECT_EQ(options.Title, "Save Touch Screen File");
   EXPECT_EQ(options.FileName, "garage.pgm");
@@ -510,6 +531,7 @@ TEST_F(TouchScreenFormTest, SaveAsProposesTheProgramNameAndClearsModified) {
   EXPECT_EQ(static_cast<std::uint8_t>(bytes[64]), TouchButton);
   EXPECT_EQ(static_cast<std::uint8_t>(bytes[64 + 10]), 64);
   EXPECT_EQ(comms.Reads, 2);
+  EXPECT_FALSE(form->Designer.Modified);
 }
 
 TEST_F(TouchScreenFormTest, FailedSaveKeepsTheCloseQuestion) {
@@ -530,8 +552,14 @@ TEST_F(TouchScreenFormTest, NewFileFreesEveryObjectWithoutAQuestion) {
   EXPECT_TRUE(form->LabelList.empty());
   EXPECT_TRUE(form->Table.IsFree(1));
   EXPECT_EQ(form->Table.BeepOnTouch(), 0);
-  EXPECT_TRUE(form->BeepGroup->button(1)->isChecked());  // the settings controls keep what they show
+  EXPECT_TRUE(form->BeepGroup->button(0)->isChecked()) << "the settings controls show record 0";
   EXPECT_TRUE(form->Designer.Modified);
+  form->Designer.Modified = false;
+  form->TrackBar1->setValue(90);
+  form->New1->trigger();
+  EXPECT_EQ(form->TrackBar1->value(), 0);
+  EXPECT_EQ(form->Edit1->text(), "0");
+  EXPECT_TRUE(form->Designer.Modified) << "a new file is a change";
 }
 
 TEST_F(TouchScreenFormTest, LoadTessaroAttachesADetachedWindowAndRequestsTheDownload) {
@@ -558,21 +586,23 @@ TEST_F(TouchScreenFormTest, CloseAsksOnlyWhenModified) {
   EXPECT_TRUE(form->close());
 }
 
-TEST_F(TouchScreenFormTest, TheEditorsLinkServesTheTableAndRebuildsAfterAClear) {
-  int asciiShown = 0, asciiCleared = 0;
+TEST_F(TouchScreenFormTest, TheEditorsLinkRebuildsAfterTheProjectsTableWasClearedAndCallsItsHooks) {
+  int asciiShown = 0, asciiCleared = 0, mapsReplaced = 0;
   TouchScreenProjectWindows link(
-      *form, [&] { ++asciiShown; }, [&] { ++asciiCleared; });
-  EXPECT_EQ(&link.TouchTable(), &form->Table);
+      *form, [&] { ++asciiShown; }, [&] { ++asciiCleared; }, [&] { ++mapsReplaced; });
   form->TabControl1->setCurrentIndex(3);
   Click(Template("Button1"));
-  link.TouchTable().ClearAllObjects();
+  EXPECT_FALSE(project.TouchTable.IsFree(1)) << "the designer edits the project's table";
+  project.TouchTable.ClearAllObjects();
   link.TouchTableReplaced();
   EXPECT_TRUE(form->ButtonList.empty());
   EXPECT_EQ(form->TabControl1->currentIndex(), 0);
   link.ShowAsciiMessagesForEditing();
   link.ClearAsciiMessages();
+  link.SystemMapReplaced();
   EXPECT_EQ(asciiShown, 1);
   EXPECT_EQ(asciiCleared, 1);
+  EXPECT_EQ(mapsReplaced, 1);
 }
 
 }  // namespace

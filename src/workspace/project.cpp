@@ -1,0 +1,97 @@
+#include "workspace/project.h"
+
+#include <utility>
+
+#include "platform/paths.h"
+#include "program/program_files.h"
+#include "project/prj_file.h"
+
+namespace workspace {
+
+Project::Project(project::NameTable& names) : names_(names) {}
+
+bool Project::HasUnsavedChanges() const {
+  return Unsaved || Program.Lines != savedLines_ || Program.Comments != savedComments_;
+}
+
+void Project::ProgramSaved() {
+  Unsaved = false;
+  savedLines_ = Program.Lines;
+  savedComments_ = Program.Comments;
+}
+
+std::string Project::GenerateDefaultMap() {
+  project::SystemMapTree tree = project::SystemMapTree::Default();
+  const std::string error = project::SavePrjFile(tree, Files.ProjectPath, ' ');
+  Tree.Assign(std::move(tree));
+  RefreshNames();
+  if (error.empty()) return error;
+  SetProjectPath("");
+  return "File Error: " + error;
+}
+
+std::string Project::LoadMap(const std::string& path) {
+  project::TreeParseResult result = project::LoadPrjFile(path);
+  if (!result.Tree) return project::PrjErrorMessage(path, result);
+  SetProjectPath(path);
+  Tree.Assign(std::move(*result.Tree));
+  RefreshNames();
+  return std::string();
+}
+
+std::string Project::SaveMap(const std::string& path) {
+  std::string error = project::SavePrjFile(Tree, path, '\t');
+  if (error.empty()) Tree.MarkSaved();
+  return error;
+}
+
+std::string Project::NewProject(const std::string& path) {
+  SetProjectPath(path);
+  std::string error = GenerateDefaultMap();
+  if (!error.empty()) return error;
+  Program.ClearProgram();
+  Unsaved = true;
+  TouchTable.ClearAllObjects();
+  AsciiMessages.Clear();
+  return error;
+}
+
+std::vector<std::string> Project::Save() {
+  std::vector<std::string> errors;
+  for (std::string error : {SaveProgram(Files.PgmSavePath()), TouchTable.SaveTchFile(Files.TchSavePath()),
+                            SaveMap(Files.PrjPath())})
+    if (!error.empty()) errors.push_back(std::move(error));
+  return errors;
+}
+
+Project::OpenResult Project::Open(const std::string& path) {
+  OpenResult result;
+  result.MapError = LoadMap(platform::ResolveFileCase(path));
+  if (!result.MapError.empty()) return result;
+  result.TouchError = TouchTable.LoadTchFile(Files.TchReadPath());
+  const std::string program = Files.PgmReadPath();
+  if (platform::FileExists(program)) {
+    result.ProgramRead = true;
+    result.ProgramError = LoadProgram(program);
+  }
+  return result;
+}
+
+std::string Project::LoadProgram(const std::string& path) {
+  std::string error = LoadPGMFile(Program, path);
+  if (error.empty()) ProgramSaved();
+  return error;
+}
+
+std::string Project::SaveProgram(const std::string& path) {
+  std::string error = SavePGMFile(Program, path);
+  if (error.empty()) ProgramSaved();
+  return error;
+}
+
+project::IconCompileResult Project::CompileIconImage(std::span<std::uint8_t> imageBuffer,
+                                                     project::CommsLog& log) const {
+  return project::CompileIconImage(Tree, Files.ProjectDir, IconLoader, imageBuffer, log);
+}
+
+}  // namespace workspace
