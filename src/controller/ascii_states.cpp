@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "controller/state_tables.h"
+#include "platform/text.h"
+#include "project/ascii_messages.h"
 
 namespace controller {
 
@@ -16,20 +18,14 @@ constexpr int MessagesPerBlock = BlockDataSize / AsciiMessageBytes;
 constexpr int ModulePauseTicks = 20;  // five seconds for the module to take the message
 constexpr int FirstPauseState = 806;
 
-std::string Format(const char* format, auto... args) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
-
 // Message n into data bytes at..at+31: its first 32 characters, the rest of the block left as it is.
 void PackMessage(CommsEngine& e, int n, int at) {
-  const std::string text = e.View.InputText(CommsInput::AsciiMessage, n);
+  const std::string& text = e.Project.AsciiMessages().Text(n);
   const std::size_t length = std::min<std::size_t>(text.size(), AsciiMessageBytes);
   std::copy_n(text.begin(), length, e.FrameBuffer.begin() + BlockDataOffset + at);
 }
 
-// ---- The table into the controller ----
+// The table into the controller
 
 void BeginTable(CommsEngine& e) {
   e.ShowMeter(0);
@@ -54,7 +50,7 @@ void PackTableBlock(CommsEngine& e) {
 }
 
 void SendTableBlock(CommsEngine& e) {
-  e.AddLogLine(Format("Sending %d bytes to %X - %d", BlockDataSize, e.BlockIndex, e.FileReadCount));
+  e.AddLogLine(platform::FormatText("Sending %d bytes to %X - %d", BlockDataSize, e.BlockIndex, e.FileReadCount));
   e.SendBlockFrame(StagingHeader);
   e.CommState = 613;
 }
@@ -78,7 +74,7 @@ void AwaitTableStored(CommsEngine& e) {
   e.CommState = e.FileReadCount >= AsciiMessages ? 110 : 611;
 }
 
-// ---- The table to a module, one message at a time ----
+// The table to a module, one message at a time
 
 void BeginModule(CommsEngine& e) {
   e.FileReadCount = 0;
@@ -94,8 +90,8 @@ void PackModuleMessage(CommsEngine& e) {
 }
 
 void SendModuleMessage(CommsEngine& e) {
-  e.SetStep(Format("Loading Remote ASCII %d", e.FileReadCount));
-  e.AddLogLine(Format("Sending %d bytes to %X", BlockDataSize, AddrStaging));
+  e.SetStep(platform::FormatText("Loading Remote ASCII %d", e.FileReadCount));
+  e.AddLogLine(platform::FormatText("Sending %d bytes to %X", BlockDataSize, AddrStaging));
   e.SendBlockFrame(StagingHeader);
   e.CommState = 803;
 }
@@ -107,8 +103,8 @@ void AwaitModuleMessage(CommsEngine& e) {
 }
 
 void ForwardMessage(CommsEngine& e) {
-  e.SetStep(Format("Forwarding Remote ASCII# %d", e.FileReadCount));
-  e.AddLogLine(Format("Forwarding to command %d to Mod %d", e.FileReadCount, e.RemoteAsciiModule));
+  e.SetStep(platform::FormatText("Forwarding Remote ASCII# %d", e.FileReadCount));
+  e.AddLogLine(platform::FormatText("Forwarding to command %d to Mod %d", e.FileReadCount, e.RemoteAsciiModule));
   e.SendCommandFrame(CmdForwardAscii, static_cast<Byte>(e.RemoteAsciiModule), static_cast<Byte>(e.FileReadCount));
   e.CommState = 805;
 }
@@ -140,7 +136,7 @@ void NextModuleMessage(CommsEngine& e) {
   e.CommState = 100;
 }
 
-// ---- Voice record and play, ASCII transmit ----
+// Voice record and play, ASCII transmit
 
 void SendTransmit(CommsEngine& e) {
   e.SetStep("Sending Transmit Command");

@@ -10,6 +10,10 @@ namespace controller {
 
 namespace {
 
+// A controller whose clock keeps answering badly never gives a flash argument: after this many bad reads
+// the flash downloads waiting for one are dropped, instead of re-reading the clock on every idle pass.
+constexpr int BadClockReadsBeforeDrop = 3;
+
 void SetClock(CommsEngine& e) {
   e.SetStep("Setting Controller RTC");
   e.AddLogLine("Setting Controller RTC");
@@ -44,8 +48,17 @@ void AwaitClock(CommsEngine& e) {
     // The controller's flash key rides in the clock reply; 0 would mean "none yet", so it is never used.
     const std::uint16_t key = static_cast<std::uint16_t>(f[1] | f[2] << 8);
     e.FlashArg = key == 0 ? 1 : key;
+    e.BadClockReads = 0;
   }
   if (e.ClockRequest != 2) e.AddLogLine(text);
+  const bool flashWaiting = e.FlashArg == 0 && (e.ProgramDownloadRequest || e.IconLoadRequest);
+  if (f[8] >= 7 && flashWaiting && ++e.BadClockReads >= BadClockReadsBeforeDrop) {
+    if (e.ClockRequest == 2) e.AddLogLine(text);
+    e.AddLogLine("Flash Download Cancelled: No Valid Controller Clock");
+    e.ProgramDownloadRequest = 0;
+    e.IconLoadRequest = 0;
+    e.BadClockReads = 0;
+  }
   e.ClockRequest = 0;
   e.RetryCount = 0;
 }

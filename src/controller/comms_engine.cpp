@@ -9,6 +9,7 @@
 #include "controller/name_tables.h"
 #include "controller/state_tables.h"
 #include "platform/clock.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 #include "program/program_store.h"
 #include "project/settings.h"
@@ -21,12 +22,6 @@ namespace {
 
 constexpr int MaxState = 1200;
 constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retries
-
-std::string Format(const char* format, auto... args) {
-  char text[256];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
 
 // RAII for the re-entry guard of Tick.
 class Reentry {
@@ -93,7 +88,7 @@ void CommsEngine::RunState() {
 
 void CommsEngine::CommsRetry(const std::string& tag) {
   if (View.CommsDetail())
-    AddLogLine(Format("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
+    AddLogLine(platform::FormatText("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
   CommState -= 1;
   if (++RetryCount > 8) CommState = 1000;
   if (CloseRequest) CommState = 1000;
@@ -104,16 +99,16 @@ void CommsEngine::UpdateStatusPanel() {
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   StatusTick = 0;
   View.SetText(CommsText::Firmware,
-               Format("Firmware: V%d.%02d/%d", FirmwareVersion / 100, FirmwareVersion % 100, FirmwareSubNumber));
-  View.SetText(CommsText::Application, Format("Application: V%d.%02d", AppVersion / 100, AppVersion % 100));
+               platform::FormatText("Firmware: V%d.%02d/%d", FirmwareVersion / 100, FirmwareVersion % 100, FirmwareSubNumber));
+  View.SetText(CommsText::Application, platform::FormatText("Application: V%d.%02d", AppVersion / 100, AppVersion % 100));
   const platform::LocalTime now = Clock.Now();
-  View.SetText(CommsText::Date, Format("%s %02d %04d", kMonths[(now.Month + 11) % 12], now.Day, now.Year));
-  View.SetText(CommsText::Time, Format("%d:%02d:%02d", now.Hour, now.Minute, now.Second));
+  View.SetText(CommsText::Date, platform::FormatText("%s %02d %04d", kMonths[(now.Month + 11) % 12], now.Day, now.Year));
+  View.SetText(CommsText::Time, platform::FormatText("%d:%02d:%02d", now.Hour, now.Minute, now.Second));
   View.ShowWindow(CommsWindow::DstLabel, DstActive != 0);
   for (int k = 0; k < ModuleSlots; ++k) {
     const int type = ModuleTypes[static_cast<std::size_t>(k)];
     View.SetCell(CommsGrid::Modules, 2, k + 1,
-                 type < NoModule ? Format("%3d", ModuleVersions[static_cast<std::size_t>(k)]) : "");
+                 type < NoModule ? platform::FormatText("%3d", ModuleVersions[static_cast<std::size_t>(k)]) : "");
     View.SetCell(CommsGrid::Modules, 1, k + 1,
                  type < 50 ? ModuleTypeNames()[static_cast<std::size_t>(type)] : std::string());
   }
@@ -130,7 +125,7 @@ void CommsEngine::Send(std::span<const Byte> frame) {
 void CommsEngine::SendRequestFrame(Byte a1, Byte a2, Byte a3, Byte a4, Byte a5) {
   const auto frame = RequestFrame(a1, a2, a3, a4, a5);
   if (CommState == 550)
-    AddLogLine(Format("%2x, %2x, %2x, %2x, %2x, %2x, %2x, %2x", frame[0], frame[1], frame[2], frame[3], frame[4],
+    AddLogLine(platform::FormatText("%2x, %2x, %2x, %2x, %2x, %2x, %2x, %2x", frame[0], frame[1], frame[2], frame[3], frame[4],
                       frame[5], frame[6], frame[7]));
   Send(frame);
 }
@@ -196,7 +191,7 @@ void CommsEngine::HideMeter() { View.ShowWindow(CommsWindow::Meter, false); }
 
 void CommsEngine::ShowBlockInDump(std::span<const std::uint8_t> block, const char* format) {
   for (int i = 0; i < static_cast<int>(block.size()) && i < BlockDataSize; ++i)
-    View.SetCell(CommsGrid::Dump, i % 16, i / 16, Format(format, block[static_cast<std::size_t>(i)]));
+    View.SetCell(CommsGrid::Dump, i % 16, i / 16, platform::FormatText(format, block[static_cast<std::size_t>(i)]));
 }
 
 void CommsEngine::BeginRestartWait() {
@@ -219,9 +214,9 @@ bool CommsEngine::OpenPort() {
     Port.SetOpen(true);
     return true;
   } catch (const serial::EAlreadyOpen&) {
-    message = Format("COM%d Port Already In Use", number);
+    message = platform::FormatText("COM%d Port Already In Use", number);
   } catch (const serial::EBadId&) {
-    message = Format("COM%d Port Does Not Exist", number);
+    message = platform::FormatText("COM%d Port Does Not Exist", number);
   } catch (const serial::ELkException& e) {
     message = e.what();
   }

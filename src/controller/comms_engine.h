@@ -28,6 +28,7 @@ namespace platform {
 class Clock;
 }
 namespace project {
+class AsciiMessageTable;
 class Settings;
 }  // namespace project
 namespace serial {
@@ -42,6 +43,7 @@ class CommsProject {
   virtual ~CommsProject() = default;
   virtual const ProgramStore& Program() const = 0;
   virtual const TouchScreenTable& TouchTable() const = 0;
+  virtual const project::AsciiMessageTable& AsciiMessages() const = 0;
   // Packs the project's icons into `buffer`, logging to `log`.
   virtual void CompileIconImage(std::span<std::uint8_t> buffer, project::CommsLog& log) = 0;
 };
@@ -152,6 +154,8 @@ class CommsEngine : public RequestFields {
   std::array<std::uint8_t, 6> SentCommand{};
   std::vector<std::uint8_t> ImageBuffer = std::vector<std::uint8_t>(ImageBufferSize);
   std::uint16_t FlashArg = 0;  // 0: none built since it was last cleared
+  // Bad clock replies in a row while a flash download waits for its argument.
+  std::int32_t BadClockReads = 0;
   std::uint8_t DstActive = 0;
   SunTable Sun;
 
@@ -170,6 +174,7 @@ class CommsEngine : public RequestFields {
   std::array<std::uint16_t, 128> ControllerParams{};
 
   std::uint8_t ModuleParamsStop = 0;
+  std::int32_t ManagerBusyPolls = 0;  // busy answers in a row for the parameter in hand
   std::uint8_t ParamIndex = 0, LastParamIndex = 0;
   std::uint8_t ParamNumber = 0, ParamModule = 0;
   std::array<std::array<std::uint16_t, 64>, 128> ModuleParamTable{};

@@ -46,8 +46,7 @@ enum class CommsList { X10Activity, X10Events };
 enum class CommsInput {
   ChangeParamValue,  // the value typed in "Change Parameter Data"
   RawCommandByte,    // the memory-dump window's six command edits, index 0..5
-  PagerRow,          // pager grid row 0..15
-  AsciiMessage       // ASCII message 0..127
+  PagerRow           // pager grid row 0..15
 };
 
 enum class CommsCheck { X10UseNames };

@@ -52,15 +52,29 @@ void DialTelephony(CommsEngine& e) {
 void DialModem(CommsEngine& e) {
   e.CommState = 11;
   std::string number;
-  if (e.Dial->SelectNumber(number))
-    e.Dial->RunDialer(number);
-  else
+  if (!e.Dial->SelectNumber(number)) {
     e.CommState = 0;
+    return;
+  }
+  // A dialer that gave up sends no connect event: end as a failed call does, unless the user is leaving.
+  if (!e.Dial->RunDialer(number) && e.CommState == 11) {
+    if (e.CloseRequest) {
+      e.CommState = 1001;
+    } else {
+      e.CommState = 1000;
+      e.CommsErrorKind = 2;
+    }
+  }
 }
 
 // Waiting for the dial-up device's connect event: a user who gives up (closes the window) is not kept
 // waiting for an event that may never come.
 void AwaitDialUp(CommsEngine& e) {
+  if (e.CloseRequest) e.CommState = 1001;
+}
+
+// The network access method has nothing to do yet: the engine waits here until the user disconnects.
+void Parked(CommsEngine& e) {
   if (e.CloseRequest) e.CommState = 1001;
 }
 
@@ -227,6 +241,7 @@ constexpr StateEntry kStates[] = {
     {10, 10, DialModem},
     {11, 11, AwaitDialUp},
     {94, 99, Next},
+    {299, 299, Parked},
     {100, 100, RequestInfo},
     {101, 101, AwaitInfo},
     {102, 102, RequestTypes},

@@ -15,8 +15,9 @@ class DialUp {
   // Places a call on the telephony line device; its connect or fail event follows.
   virtual void TapiDial(const std::string& number) = 0;
   virtual void TapiCancelCall() = 0;
-  // Runs the dialer dialog on the AT modem; the modem's connect event follows a connection.
-  virtual void RunDialer(const std::string& number) = 0;
+  // Runs the dialer dialog on the AT modem; the modem's connect event follows a connection. False when
+  // the dialer gave up (or was cancelled): no event will come.
+  virtual bool RunDialer(const std::string& number) = 0;
   virtual void ModemHangup() = 0;
 };
 
@@ -25,7 +26,7 @@ class NoDialUp : public DialUp {
   bool SelectNumber(std::string& number) override;
   void TapiDial(const std::string&) override {}
   void TapiCancelCall() override {}
-  void RunDialer(const std::string&) override {}
+  bool RunDialer(const std::string&) override { return false; }
   void ModemHangup() override {}
 };
 

@@ -27,6 +27,10 @@ std::string ImageFileName(const CommsEngine& e) {
   return e.Settings.ProgrammingMode == 1 ? "ONSCREEN.BIN" : "FLASH512.BIN";
 }
 
+std::string ImagePath(const CommsEngine& e) {
+  return platform::ResolveFileCase(platform::JoinPath(e.Settings.CurrentDirectory, ImageFileName(e)));
+}
+
 // The piece of the file the next block carries is kept apart from FrameBuffer, which a long or noisy
 // reply may overwrite before the block is sent again.
 std::span<std::uint8_t> Piece(CommsEngine& e) { return std::span(e.ImageBuffer).first(BlockDataSize); }
@@ -54,7 +58,7 @@ void FileError(CommsEngine& e) {
 
 // Opens the image file; false when it cannot be read or cannot be a whole executive image.
 bool OpenImageFile(CommsEngine& e, long& length) {
-  e.ImageFileHandle = ::open(e.ImageFilePath.c_str(), O_RDONLY | O_CLOEXEC);
+  e.ImageFileHandle = ::open(platform::NativePath(e.ImageFilePath).c_str(), O_RDONLY | O_CLOEXEC);
   if (e.ImageFileHandle < 0) return false;
   struct stat st {};
   if (::fstat(e.ImageFileHandle, &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -63,6 +67,15 @@ bool OpenImageFile(CommsEngine& e, long& length) {
 }
 
 void StopInterpreter(CommsEngine& e) {
+  // An image the addresses cannot hold is refused while the controller still runs untouched.
+  struct stat st {};
+  const std::string path = ImagePath(e);
+  if (::stat(platform::NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > MaxImageBytes) {
+    e.ReloadExecRequest = 0;
+    e.ImageFilePath = path;
+    FileError(e);
+    return;
+  }
   e.SetStep("Stopping Interp");
   e.AddLogLine("Stopping Interp");
   e.SendCommandFrame(CmdStopInterpreter);
@@ -80,7 +93,7 @@ void OpenImage(CommsEngine& e) {
   e.SetStep("Loading Controller");
   e.BlockIndex = ExecutiveStart;
   e.CloseImageFile();
-  e.ImageFilePath = platform::ResolveFileCase(platform::JoinPath(e.Settings.CurrentDirectory, ImageFileName(e)));
+  e.ImageFilePath = ImagePath(e);
   e.AddLogLine("Opening File: " + e.ImageFilePath);
   long length = 0;
   if (!OpenImageFile(e, length)) {
@@ -100,12 +113,11 @@ void StopController(CommsEngine& e) {
   e.CommState = 132;
 }
 
+// A refused stop or image block is sent again; the refusals count as retries, so a controller that never
+// takes it ends the connection instead of holding the engine here for ever.
 void AwaitControllerStopped(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  if (e.FrameBuffer[0] != Ack) {
-    e.CommState = 131;
-    return;
-  }
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
+  e.RetryCount = 0;
   const int n = ReadPiece(e);
   if (n <= 0) {  // the file was not empty when it was opened
     FileError(e);
@@ -125,11 +137,8 @@ void SendImageBlock(CommsEngine& e) {
 }
 
 void AwaitImageBlock(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  if (e.FrameBuffer[0] != Ack) {
-    e.CommState = 133;
-    return;
-  }
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("exec load data")) return;
+  e.RetryCount = 0;
   e.BlockIndex += BlockDataSize;
   if (e.FileReadCount == BlockDataSize) {
     e.MeterBytes += BlockDataSize;

@@ -54,6 +54,13 @@ bool BlockReplyGood(std::span<const Byte> reply) {
   return reply[BlockReplySize - 2] == (crc & 0xFF) && reply[BlockReplySize - 1] == (crc >> 8);
 }
 
+int CalendarDayOfWeek(int year, int month, int day) {
+  static constexpr int kMonthOffsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (month < 3) year -= 1;
+  const int days = year + year / 4 - year / 100 + year / 400 + kMonthOffsets[(month + 11) % 12] + day;
+  return (days % 7 + 7) % 7;
+}
+
 void FillClockFrame(FrameBytes& buffer, const ClockFields& when) {
   const auto put = [&](int at, int value) {
     buffer[static_cast<std::size_t>(at)] = static_cast<Byte>(value % 10);
@@ -66,7 +73,7 @@ void FillClockFrame(FrameBytes& buffer, const ClockFields& when) {
   put(8, when.Day);
   put(10, when.Month);
   put(12, when.Year % 100);
-  buffer[14] = static_cast<Byte>(when.DayOfWeek);
+  buffer[14] = static_cast<Byte>(CalendarDayOfWeek(when.Year, when.Month, when.Day));
 }
 
 }  // namespace controller

@@ -113,8 +113,10 @@ struct ClockFields {
   int Year = 0, Month = 1, Day = 1, Hour = 0, Minute = 0, Second = 0;
   int DayOfWeek = 0;  // 0 = Sunday
 };
+// The calendar's day of the week of a date (Gregorian), 0 = Sunday.
+int CalendarDayOfWeek(int year, int month, int day);
 // Bytes 1-14 of a clock frame: '=', then seconds, minutes, hours, day, month and year as (units, tens),
-// then the day of the week.
+// then the day of the week that the calendar gives the date (when.DayOfWeek is not trusted).
 void FillClockFrame(FrameBytes& buffer, const ClockFields& when);
 
 }  // namespace controller

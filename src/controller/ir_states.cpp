@@ -12,7 +12,7 @@ constexpr Byte IrLearnt = 0xFD;      // sent by the controller, unasked, once th
 Byte Low(std::int32_t n) { return static_cast<Byte>(n & 0xFF); }
 Byte High(std::int32_t n) { return static_cast<Byte>((n >> 8) & 0xFF); }
 
-// --- Learn ---
+// Learn
 
 void StartLearnMode(CommsEngine& e) {
   e.View.ShowWindow(CommsWindow::IrLearnPanel, true);
@@ -66,7 +66,7 @@ void AwaitLearnModeEnded(CommsEngine& e) {
   e.CommState = 110;
 }
 
-// --- Clear ---
+// Clear
 
 void SendClear(CommsEngine& e) {
   e.SendCommandFrame(CmdClearIr, Low(e.IrClearNumber), High(e.IrClearNumber), e.IrLearnFrequency);
@@ -81,7 +81,7 @@ void AwaitCleared(CommsEngine& e) {
   e.IrClearNumber = -1;
 }
 
-// --- Transmit ---
+// Transmit
 
 void SendTransmit(CommsEngine& e) {
   e.SetStep("Sending Transmit Command");
@@ -96,7 +96,7 @@ void AwaitTransmitted(CommsEngine& e) {
   e.RetryCount = 0;
 }
 
-// --- Remote transmit ---
+// Remote transmit
 
 void SendRemoteTransmit(CommsEngine& e) {
   e.SetStep("Sending Transmit Remote Command");

@@ -19,6 +19,7 @@
 
 #include "controller/state_tables.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace controller {
 
@@ -27,29 +28,22 @@ namespace {
 constexpr int HighestIrCodeParam = 122;
 constexpr int StopInterpreterParam = 123;
 constexpr std::uint16_t IrMemoryStart = 0xC000;
-constexpr std::uint16_t IrMemoryEnd = 0xFF00;  // the last image block starts at 0xFE00
 constexpr std::uint16_t IrLastBlockAbove = 0xFED0;
-constexpr off_t IrImageBytes = IrMemoryEnd - IrMemoryStart;
-
-std::string Format(const char* format, auto... args) {
-  const int size = std::snprintf(nullptr, 0, format, args...);
-  std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  std::snprintf(text.data(), text.size() + 1, format, args...);
-  return text;
-}
+// What the 16-bit block address reaches from 0xC000 before it wraps round into the executive.
+constexpr off_t IrImageBytes = 0x10000 - IrMemoryStart;
 
 std::string FileLine(const CommsEngine& e, const char* what) { return "File: " + e.ImageFilePath + " " + what; }
 
 bool StopsInterpreter(const CommsEngine& e) { return e.ControllerParams[StopInterpreterParam] == 1; }
 
-// --- The file ---
+// The file
 
 // Opens the chosen file for reading; a failure ends the connection.
 bool OpenDownloadFile(CommsEngine& e) {
   e.CloseImageFile();
   e.ImageFilePath = e.IrFileName;  // held whole, however long the dialog's path
   e.AddLogLine("Opening File: " + e.ImageFilePath);
-  e.ImageFileHandle = ::open(e.ImageFilePath.c_str(), O_RDONLY | O_CLOEXEC);
+  e.ImageFileHandle = ::open(platform::NativePath(e.ImageFilePath).c_str(), O_RDONLY | O_CLOEXEC);
   if (e.ImageFileHandle < 0) {
     e.AddLogLine(FileLine(e, "Error"));
     e.CommState = 1000;
@@ -104,8 +98,8 @@ std::string WithReason(const CommsEngine& e, const char* what) {
   return FileLine(e, what) + ": " + std::strerror(errno);
 }
 
-// Reads the next (at most) 256 bytes into the block's data; bytes beyond a short read keep what the block
-// held before. A read error is logged and reads as the end of the file.
+// Reads the next (at most) 256 bytes into the block's data; bytes beyond a short read are zero. A read
+// error is logged and reads as the end of the file.
 void ReadBlock(CommsEngine& e) {
   std::uint8_t* data = e.FrameBuffer.data() + BlockDataOffset;
   std::size_t count = 0;
@@ -120,12 +114,11 @@ void ReadBlock(CommsEngine& e) {
     }
     count += static_cast<std::size_t>(n);
   }
+  std::fill(data + count, data + BlockDataSize, 0);
   e.FileReadCount = static_cast<std::uint16_t>(count);
 }
 
-std::string WriteErrorLine(const CommsEngine& e) {
-  return FileLine(e, "Write Error") + ": " + std::strerror(e.UploadFile ? e.UploadFile->ErrorNumber() : EIO);
-}
+std::string WriteErrorLine(const CommsEngine& e) { return FileLine(e, "Error"); }
 
 // Appends the 256 data bytes of the block reply in FrameBuffer.
 bool WriteBlock(CommsEngine& e) {
@@ -142,7 +135,7 @@ void FinishUpload(CommsEngine& e) {
   e.UploadFile.reset();
 }
 
-// --- The meter ---
+// The meter
 
 void StartMeter(CommsEngine& e, float bytes) {
   e.MeterScale = bytes * 0.01f;
@@ -158,7 +151,7 @@ void AdvanceMeter(CommsEngine& e) {
   e.View.SetMeterPercent(percent);
 }
 
-// --- The interpreter around a staging transfer (147, 148 and 187, 188) ---
+// The interpreter around a staging transfer (147, 148 and 187, 188)
 
 void StartInterpreterAfter(CommsEngine& e) {
   if (!StopsInterpreter(e)) {
@@ -181,7 +174,7 @@ void StopInterpreter(CommsEngine& e) {
   e.SendCommandFrame(CmdStopInterpreter);
 }
 
-// --- Download through the staging area (140-148) ---
+// Download through the staging area (140-148)
 
 // A record read goes out; the end of the file (an empty file sends nothing) closes it.
 void AfterRecordRead(CommsEngine& e) {
@@ -223,7 +216,7 @@ void AwaitStoppedForRecordDownload(CommsEngine& e) {
 }
 
 void SendRecord(CommsEngine& e) {
-  e.SetStep(Format("Loading IR Command %d", e.BlockIndex));
+  e.SetStep(platform::FormatText("Loading IR Command %d", e.BlockIndex));
   AdvanceMeter(e);
   e.SendBlockFrame(StagingHeader);
   e.CommState = 144;
@@ -248,7 +241,7 @@ void AwaitRecordStored(CommsEngine& e) {
   AfterRecordRead(e);
 }
 
-// --- Upload through the staging area (180-188) ---
+// Upload through the staging area (180-188)
 
 void BeginRecordUpload(CommsEngine& e) {
   e.IrUploadRequest = 0;
@@ -276,7 +269,7 @@ void AwaitStoppedForRecordUpload(CommsEngine& e) {
 }
 
 void LoadRecord(CommsEngine& e) {
-  e.SetStep(Format("Retrieving IR Command %d", e.BlockIndex));
+  e.SetStep(platform::FormatText("Retrieving IR Command %d", e.BlockIndex));
   e.SendCommandFrame(CmdLoadIr, static_cast<Byte>(e.BlockIndex & 0xFF), static_cast<Byte>(e.BlockIndex >> 8));
   e.CommState = 184;
 }
@@ -315,7 +308,7 @@ void AwaitRecord(CommsEngine& e) {
   e.CommState = 187;
 }
 
-// --- Download of the memory image (160-166) ---
+// Download of the memory image (160-166)
 
 void BeginImageDownload(CommsEngine& e) {
   e.IrDownloadRequest = 0;
@@ -325,8 +318,7 @@ void BeginImageDownload(CommsEngine& e) {
   // Blocks past the IR memory would wrap round into the executive at 0x0000.
   struct stat st {};
   if (::fstat(e.ImageFileHandle, &st) == 0 && st.st_size > IrImageBytes) {
-    e.AddLogLine(Format("File: %s Larger Than Ir Memory (%d Bytes) Error", e.ImageFilePath.c_str(),
-                        static_cast<int>(IrImageBytes)));
+    e.AddLogLine(FileLine(e, "Error"));
     e.CloseImageFile();
     e.CommState = 110;
     return;
@@ -348,21 +340,19 @@ void AwaitStoppedForImageDownload(CommsEngine& e) {
 }
 
 void SendImageBlock(CommsEngine& e) {
-  e.AddLogLine(Format("Sending %d bytes to %X", e.FileReadCount, e.BlockIndex));
+  e.AddLogLine(platform::FormatText("Sending %d bytes to %X", e.FileReadCount, e.BlockIndex));
   e.SendBlockFrame(ImageHeader(e.BlockIndex));
   e.CommState = 164;
 }
 
 void AwaitImageBlockSent(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  if (e.FrameBuffer[0] != Ack) {
-    // Refused: the same block again, counted as no retry; only the disconnect request ends this loop.
-    e.CommState = e.CloseRequest ? 1000 : 163;
-    return;
-  }
+  // Refused: the same block again, counted as a retry so that a controller that never takes it ends the
+  // connection.
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("ir load data")) return;
   e.RetryCount = 0;
   e.BlockIndex += BlockDataSize;
-  if (e.FileReadCount < BlockDataSize || e.BlockIndex >= IrMemoryEnd) {
+  // The size check keeps the address from wrapping; the wrap test only guards it.
+  if (e.FileReadCount < BlockDataSize || e.BlockIndex == 0) {
     e.CommState = 165;
     return;
   }
@@ -385,7 +375,7 @@ void AwaitRestartAfterImageDownload(CommsEngine& e) {
   e.CommState = 100;
 }
 
-// --- Upload of the memory image (170-176) ---
+// Upload of the memory image (170-176)
 
 void BeginImageUpload(CommsEngine& e) {
   e.IrUploadRequest = 0;
@@ -403,11 +393,7 @@ void StopControllerForImageUpload(CommsEngine& e) {
 }
 
 void AwaitStoppedForImageUpload(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  if (e.FrameBuffer[0] != Ack) {
-    e.CommState = e.CloseRequest ? 1000 : 171;
-    return;
-  }
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
   e.RetryCount = 0;
   e.CommState = 173;
 }

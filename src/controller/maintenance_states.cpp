@@ -6,16 +6,11 @@
 #include <string_view>
 
 #include "controller/state_tables.h"
+#include "platform/text.h"
 
 namespace controller {
 
 namespace {
-
-std::string Format(const char* format, int value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 // A number typed into an edit, read as a decimal integer; 0 when it is not one.
 int DecimalValue(std::string_view text) {
@@ -29,7 +24,7 @@ int DecimalValue(std::string_view text) {
 
 Byte Low8(int value) { return static_cast<Byte>(value & 0xFF); }
 
-// --- relay ---
+// relay
 
 void SendRelay(CommsEngine& e) {
   e.SetStep("Sending Transmit Command");
@@ -44,10 +39,10 @@ void AwaitRelay(CommsEngine& e) {
   e.CommState = 110;
 }
 
-// --- auto-addressing: AutoAddressRequest is the module number looked for ---
+// auto-addressing: AutoAddressRequest is the module number looked for
 
 void ShowLookingFor(CommsEngine& e) {
-  e.View.SetText(CommsText::AutoAddressCaption, Format("Looking for Module %d", e.AutoAddressRequest));
+  e.View.SetText(CommsText::AutoAddressCaption, platform::FormatText("Looking for Module %d", e.AutoAddressRequest));
 }
 
 void FindModule(CommsEngine& e) {
@@ -70,7 +65,7 @@ void AwaitFindModule(CommsEngine& e) {
 void AwaitModules(CommsEngine& e) {
   Byte given = 0;
   if (e.ReadByte(given)) {
-    e.AddLogLine(Format("Addressed Module %d", given));
+    e.AddLogLine(platform::FormatText("Addressed Module %d", given));
     e.AutoAddressRequest += 1;
     ShowLookingFor(e);
   }
@@ -105,7 +100,7 @@ void AwaitLastModule(CommsEngine& e) {
   e.CommState = 135;
 }
 
-// --- memory dump ---
+// memory dump
 
 void RequestDump(CommsEngine& e) {
   e.SetStep("Requesting Memory");
@@ -121,7 +116,7 @@ void AwaitDump(CommsEngine& e) {
   e.CommState = 110;
 }
 
-// --- raw command: code and five arguments from the dump window's six edits ---
+// raw command: code and five arguments from the dump window's six edits
 
 void SendRawCommand(CommsEngine& e) {
   Byte bytes[6];

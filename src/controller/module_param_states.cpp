@@ -6,6 +6,7 @@
 
 #include "controller/param_requests.h"
 #include "controller/state_tables.h"
+#include "platform/text.h"
 
 namespace controller {
 
@@ -13,12 +14,8 @@ namespace {
 
 constexpr std::uint8_t ManagerReady = 255;
 constexpr int PauseEnd = 229;  // states 220..228: nine ticks for the manager after a write
-
-std::string Format(const char* format, int value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
+// A stop lets the parameter in hand finish; a manager still busy after this many polls is given up.
+constexpr int StopGracePolls = 8;
 
 void StartRead(CommsEngine& e) {
   e.View.ShowWindow(CommsWindow::ModuleParams, true);
@@ -38,6 +35,7 @@ void SendGather(CommsEngine& e) {
 void AwaitGather(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
   e.RetryCount = 0;
+  e.ManagerBusyPolls = 0;
   e.CommState = 202;
 }
 
@@ -48,17 +46,22 @@ void RequestReady(CommsEngine& e) {
 }
 
 void AwaitReady(CommsEngine& e) {
-  const std::string busy = Format("Manager Busy %d", e.Data(0));
+  const std::string busy = platform::FormatText("Manager Busy %d", e.Data(0));
   if (!e.AwaitReply(BlockReplySize, busy.c_str()) || !e.BlockReplyChecked()) return;
-  const std::string requesting = Format("Requesting Parameter %d", e.ParamIndex);
+  const std::string requesting = platform::FormatText("Requesting Parameter %d", e.ParamIndex);
   e.AddLogLine(requesting);
   e.View.SetText(CommsText::ModuleParamStatus, requesting);
   e.RetryCount = 0;
-  if (e.Data(0) == ManagerReady)
+  if (e.Data(0) == ManagerReady) {
     e.CommState = 204;
-  else
-    // The poll has no limit of its own; a disconnect asked for meanwhile ends it.
-    e.CommState = e.CloseRequest ? 110 : 202;
+  } else if (e.CloseRequest || (e.ModuleParamsStop && ++e.ManagerBusyPolls > StopGracePolls)) {
+    // The poll has no limit of its own: a disconnect ends it, and so does a stop (a click, hiding the
+    // window) once the parameter in hand has had its chance.
+    e.ModuleParamsStop = 0;
+    e.CommState = 110;
+  } else {
+    e.CommState = 202;
+  }
 }
 
 void RequestValues(CommsEngine& e) {

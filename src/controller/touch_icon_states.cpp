@@ -18,7 +18,7 @@ constexpr int IconBlocks = 192;
 constexpr int IconBlocksPerBank = 16;
 constexpr int IconFirstBank = 0x5A;
 
-// ---- Touch-screen objects ----
+// Touch-screen objects
 
 void BeginTouch(CommsEngine& e) {
   e.ShowMeter(0);
@@ -90,7 +90,7 @@ void AwaitTouchRestart(CommsEngine& e) {
   e.AddLogLine("Touchscreen Data Downloaded OK");
 }
 
-// ---- Icons ----
+// Icons
 
 void CompileIcons(CommsEngine& e) {
   // The compiler leaves the bytes after the last icon as they were; the flash gets zeros there rather

@@ -6,6 +6,7 @@
 #include "controller/name_tables.h"
 #include "controller/state_tables.h"
 #include "platform/clock.h"
+#include "platform/text.h"
 
 namespace controller {
 
@@ -15,21 +16,15 @@ constexpr Byte ReportX10Events = 15;  // the controller parameter that switches 
 constexpr Byte NoX10Activity = 255;   // house byte of a wait answer when nothing happened
 constexpr Byte X10EventLead = 0xFE, X10EventLeadAlt = 0xFB;
 
-std::string Format(const char* format, auto... args) {
-  char text[256];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
-
 std::string TimeText(const platform::Clock& clock) {
   const platform::LocalTime now = clock.Now();
-  return Format("%d:%02d:%02d", now.Hour, now.Minute, now.Second);
+  return platform::FormatText("%d:%02d:%02d", now.Hour, now.Minute, now.Second);
 }
 
-// --- Send X10 ---
+// Send X10
 
 void StartX10Send(CommsEngine& e) {
-  e.AddLogLine(Format("Sending X10: %d/%d", e.X10SendRequest, e.X10Key));
+  e.AddLogLine(platform::FormatText("Sending X10: %d/%d", e.X10SendRequest, e.X10Key));
   e.SendCommandFrame(CmdSendX10, static_cast<Byte>(e.X10SendRequest), static_cast<Byte>(e.X10Key),
                      static_cast<Byte>(e.X10Repeat));
   e.CommState = 519;
@@ -43,12 +38,12 @@ void AwaitX10Sent(CommsEngine& e) {
   e.CommState = 110;
 }
 
-// --- Extended X10 ---
+// Extended X10
 
 void StartExtendedX10(CommsEngine& e) {
   e.ExtX10Request = 0;
   const auto& c = e.ExtX10Command;
-  e.AddLogLine(Format("Sending Extended X10  %d/%d  %d/%d", c[0], c[1], c[2], c[3]));
+  e.AddLogLine(platform::FormatText("Sending Extended X10  %d/%d  %d/%d", c[0], c[1], c[2], c[3]));
   e.SetStep("Sending Extended X10");
   e.SendCommandFrame(CmdExtendedX10, c[0], c[1], c[2], c[3]);
   e.CommState = 451;
@@ -60,7 +55,7 @@ void AwaitExtendedX10(CommsEngine& e) {
   e.CommState = 110;
 }
 
-// --- Monitor, newer controllers ---
+// Monitor, newer controllers
 
 // The monitor never passes the idle state while it is wanted, so it takes the disconnect request
 // itself: monitoring ends and its window closes, and the idle state then disconnects.
@@ -106,14 +101,14 @@ void AwaitX10Activity(CommsEngine& e) {
   if (house == NoX10Activity) return;
   if (!e.View.IsChecked(CommsCheck::X10UseNames)) {
     e.View.AddListLine(CommsList::X10Activity,
-                       Format("X10 Activity %s  -  %d / %d", TimeText(e.Clock).c_str(), house, key));
+                       platform::FormatText("X10 Activity %s  -  %d / %d", TimeText(e.Clock).c_str(), house, key));
   } else if (house < X10HouseNames().size() && key < X10KeyNames().size()) {
-    e.View.AddListLine(CommsList::X10Activity, Format("X10 Activity %s  -  %s / %s", TimeText(e.Clock).c_str(),
+    e.View.AddListLine(CommsList::X10Activity, platform::FormatText("X10 Activity %s  -  %s / %s", TimeText(e.Clock).c_str(),
                                                       X10HouseNames()[house].c_str(), X10KeyNames()[key].c_str()));
   }
 }
 
-// --- Monitor, older controllers ---
+// Monitor, older controllers
 
 void StartEventReports(CommsEngine& e) {
   e.View.ShowWindow(CommsWindow::X10Monitor, true);
@@ -148,7 +143,7 @@ void ReadEventByte(CommsEngine& e) {
 }
 
 void ShowEvent(CommsEngine& e) {
-  e.View.AddListLine(CommsList::X10Events, Format("Received X10 %2d/%2d", e.X10EventHouse, e.X10EventKey));
+  e.View.AddListLine(CommsList::X10Events, platform::FormatText("Received X10 %2d/%2d", e.X10EventHouse, e.X10EventKey));
   e.CommState = 522;
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "engine_fixture.h"
-#include "serial/port_test_support.h"
+#include "support/serial_port_helpers.h"
 
 namespace controller::test {
 namespace {
@@ -127,11 +127,42 @@ class ScriptedDialUp : public DialUp {
   }
   void TapiDial(const std::string& number) override { Dialled = number; }
   void TapiCancelCall() override { ++Cancels; }
-  void RunDialer(const std::string& number) override { Dialled = number; }
+  bool RunDialer(const std::string& number) override {
+    Dialled = number;
+    return DialerConnects;
+  }
   void ModemHangup() override { ++Hangups; }
   std::string Number, Dialled;
   int Cancels = 0, Hangups = 0;
+  bool DialerConnects = true;
 };
+
+// Waits with no reply of their own to time out still end on the way out: the user's disconnect ends them
+// quietly, a dialer that gives up ends them as a failed call.
+TEST_F(EngineTest, WaitsWithoutATimeOutEndOnDisconnectOrWhenTheDialerGivesUp) {
+  ScriptedDialUp dial;
+  dial.Number = "5550100";
+  engine.Dial = &dial;
+
+  settings.Method = 0;
+  engine.CommState = 1;
+  ASSERT_TRUE(RunToState(299, 5));
+  for (int i = 0; i < 20; ++i) Step();
+  EXPECT_EQ(engine.CommState, 299) << "the network access method parks";
+  engine.CloseRequest = 1;
+  ASSERT_TRUE(RunToState(0, 10));
+  EXPECT_FALSE(port.Open());
+  EXPECT_TRUE(Ui().Messages().empty());
+
+  settings.Method = 1;
+  settings.NonTapi = 1;
+  dial.DialerConnects = false;
+  engine.CommState = 1;
+  ASSERT_TRUE(RunToState(0, 20)) << "state " << engine.CommState;
+  EXPECT_EQ(dial.Hangups, 1);
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Failed Modem Connection Attempt"});
+}
 
 TEST_F(EngineTest, DialUpConnectsOnTheDevicesEventsAndAFailedCallSaysSo) {
   ScriptedDialUp dial;
@@ -269,10 +300,12 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
 TEST_F(EngineTest, SettingTheClockSendsTheLocalTimeAndReadingItBuildsTheFlashArgument) {
   Connect();
   engine.ParamsRequest = 0;
+  clock.Time = {2007, 3, 3, 9, 5, 7, 0};  // a clock that calls a Saturday Sunday
   engine.SetClockRequest = 1;
   ASSERT_TRUE(RunUntil([&] { return sim.ClockFramesTaken() == 1 && engine.CommState == 110; }, 40));
-  EXPECT_EQ(sim.Clock().Day, 4);
+  EXPECT_EQ(sim.Clock().Day, 3);
   EXPECT_EQ(sim.Clock().Second, 7);
+  EXPECT_EQ(sim.Clock().DayOfWeek, 6) << "the calendar's weekday";
   EXPECT_EQ(engine.SetClockRequest, 0);
 
   const struct {
@@ -293,6 +326,93 @@ TEST_F(EngineTest, SettingTheClockSendsTheLocalTimeAndReadingItBuildsTheFlashArg
       EXPECT_EQ(view.Log.size(), logged);
     EXPECT_EQ(engine.FlashArg, read.DayOfWeek < 7 ? 0x1234 : 0);
   }
+}
+
+// A clock that never answers well gives no flash argument: the pending downloads are dropped after a few
+// silent reads, with a line in the log, instead of re-reading the clock on every idle pass.
+TEST_F(EngineTest, ABadClockDropsTheFlashDownloadsWaitingForItsArgument) {
+  Connect();
+  sim.SetClock({2007, 3, 4, 9, 5, 7, 7});
+  engine.ProgramDownloadRequest = 1;
+  engine.IconLoadRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return !engine.ProgramDownloadRequest && engine.CommState == 110; }, 200));
+  EXPECT_EQ(engine.IconLoadRequest, 0);
+  EXPECT_EQ(sim.Commands(CmdReadClock).size(), 3u);
+  EXPECT_EQ(view.Log[0], "Flash Download Cancelled: No Valid Controller Clock");
+  EXPECT_EQ(view.Log[1], "Bad RTC Data");
+  EXPECT_EQ(CountLog(view, "Bad RTC Data"), 1) << "the silent reads before stay silent";
+  for (int i = 0; i < 40; ++i) Step();
+  EXPECT_EQ(sim.Commands(CmdReadClock).size(), 3u) << "nothing reads the clock again";
+  EXPECT_EQ(sim.FlashLoads(), 0);
+}
+
+// An instant line: each exchange takes its send tick and one wait tick, as the states allow at best.
+TEST_F(EngineTest, OperationsTakeTheTicksTheirStatesCount) {
+  engine.CommState = 1;
+  int ticks = 0;
+  for (; engine.CommState != 114 && ticks < 100; ++ticks) Step();
+  EXPECT_EQ(ticks, 22) << "attach and identify: 1, 4, 94-99, 100-113";
+  engine.ParamsRequest = 0;
+
+  const struct {
+    const char* Name;
+    std::function<void()> Ask;
+    int Ticks;  // from the idle pass that takes the request back to polling (state 110)
+  } cases[] = {
+      {"nothing", [] {}, 1},
+      {"parameters", [&] { engine.ParamsRequest = 1; }, 3},
+      {"queued command", [&] { engine.CommandQueue[3] = {0x28, 9, 0, 1, 0, 0}; }, 3},
+      {"clock set", [&] { engine.SetClockRequest = 1; }, 3},
+      {"clock read", [&] { engine.ClockRequest = 1; }, 3},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(engine.CommState, 114) << c.Name;
+    c.Ask();
+    int n = 0;
+    for (; engine.CommState != 110 && n < 100; ++n) Step();
+    EXPECT_EQ(n, c.Ticks) << c.Name;
+    for (int i = 0; i < 4; ++i) Step();
+    EXPECT_EQ(engine.CommState, 114) << "the poll: 110-113, " << c.Name;
+  }
+  EXPECT_EQ(engine.RetryCount, 0);
+}
+
+TEST_F(EngineTest, ABadCrcIsRetriedAsSuch) {
+  Connect();
+  view.Detail = true;
+  sim.CorruptNextBlockReplies(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 1; }, 20));
+  EXPECT_EQ(view.Log.front(), "Comms Retry        crc 113 RX0");
+  ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 0 && engine.CommState == 114; }, 20));
+}
+
+// A message box opened inside a tick runs a nested event loop, where the timer fires again: that tick is
+// skipped, not run inside the first.
+TEST_F(EngineTest, ATickInsideATickIsSkipped) {
+  Connect();
+  bool armed = true, skipped = false;
+  view.OnLog = [&] {
+    if (!armed) return;
+    armed = false;
+    const int state = engine.CommState;
+    engine.Tick();
+    skipped = engine.CommState == state;
+  };
+  engine.SetClockRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return !armed; }, 10));
+  EXPECT_TRUE(skipped);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 110 && engine.SetClockRequest == 0; }, 10));
+  EXPECT_EQ(sim.ClockFramesTaken(), 1);
+}
+
+// An adapter pulled out while polling: the connection ends once, with its message, and the port closed.
+TEST_F(EngineTest, AnUnpluggedLineEndsTheConnection) {
+  Connect();
+  sim.HangUp();
+  ASSERT_TRUE(RunToState(0, 150)) << "state " << engine.CommState;
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_FALSE(port.Open());
+  EXPECT_TRUE(view.TimerStopped);
 }
 
 }  // namespace

@@ -15,10 +15,11 @@
 #include "controller/comms_engine.h"
 #include "platform/clock.h"
 #include "program/program_store.h"
+#include "project/ascii_messages.h"
 #include "project/settings.h"
 #include "project/touch_screen_table.h"
 #include "serial/com_port.h"
-#include "serial/port_test_support.h"
+#include "support/serial_port_helpers.h"
 #include "support/scripted_ui.h"
 #include "support/sim_controller.h"
 
@@ -26,7 +27,10 @@ namespace controller::test {
 
 class RecordingView : public CommsView {
  public:
-  void AddLogLine(const std::string& line) override { Log.insert(Log.begin(), line); }
+  void AddLogLine(const std::string& line) override {
+    Log.insert(Log.begin(), line);
+    if (OnLog) OnLog();
+  }
   void SetText(CommsText which, const std::string& text) override { Texts[which] = text; }
   void SetCell(CommsGrid grid, int column, int row, const std::string& text) override {
     Cells[{grid, column, row}] = text;
@@ -65,23 +69,27 @@ class RecordingView : public CommsView {
   std::map<CommsInput, std::function<std::string(int)>> Inputs;
   std::map<CommsCheck, bool> Checks;
   bool TimerStopped = false;
+  std::function<void()> OnLog;  // runs inside the engine's tick, as a nested event loop would
 };
 
 class FakeProject : public CommsProject {
  public:
   const ProgramStore& Program() const override { return Store; }
   const TouchScreenTable& TouchTable() const override { return Touch; }
+  const project::AsciiMessageTable& AsciiMessages() const override { return Ascii; }
   void CompileIconImage(std::span<std::uint8_t> buffer, project::CommsLog& log) override {
     if (Icons) Icons(buffer, log);
   }
   ProgramStore Store;
   TouchScreenTable Touch;
+  project::AsciiMessageTable Ascii;
   std::function<void(std::span<std::uint8_t>, project::CommsLog&)> Icons;
 };
 
 class FixedClock : public platform::Clock {
  public:
   platform::LocalTime Now() const override { return Time; }
+  std::uint64_t Milliseconds() const override { return platform::SystemClock().Milliseconds(); }
   platform::LocalTime Time{2007, 3, 4, 9, 5, 7, 0};
 };
 

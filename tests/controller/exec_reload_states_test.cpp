@@ -123,7 +123,7 @@ TEST_F(ExecReloadTest, SendsTheFileInBlocksFromTheExecutiveStartAndMetersThem) {
   }
 }
 
-TEST_F(ExecReloadTest, RefusedBlocksAreSentAgainWithoutCountingRetries) {
+TEST_F(ExecReloadTest, RefusedBlocksAreSentAgainAndCountedAsRetries) {
   const auto bytes = WriteImage("FLASH512.BIN", 600);
   Connect();
   view.Detail = true;
@@ -146,9 +146,42 @@ TEST_F(ExecReloadTest, RefusedBlocksAreSentAgainWithoutCountingRetries) {
   EXPECT_EQ(blocks[2].Address, 0x1300);
   EXPECT_EQ(blocks[2].Data(), blocks[1].Data());
   EXPECT_EQ(sim.ControlStops(), 1) << "the refused stop block was sent again";
-  EXPECT_EQ(engine.RetryCount, 0);
-  EXPECT_TRUE(std::none_of(view.Log.begin(), view.Log.end(),
-                           [](const std::string& line) { return line.rfind("Comms Retry", 0) == 0; }));
+  EXPECT_TRUE(view.Logged("Comms Retry retry STOP 132 RX0"));
+  EXPECT_TRUE(view.Logged("Comms Retry exec load data 134 RX0"));
+  EXPECT_EQ(engine.RetryCount, 0) << "a taken block starts the count again";
+}
+
+TEST_F(ExecReloadTest, AControllerThatKeepsRefusingOrADisconnectEndsTheResends) {
+  WriteImage("FLASH512.BIN", 600);
+  const struct {
+    const char* What;
+    int RefusedState;
+    bool Disconnect;
+  } cases[] = {{"stop block", 131, false}, {"image block", 133, false}, {"image block, disconnect", 133, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    Ui().Clear();
+    Connect();
+    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(RunToState(c.RefusedState, 60));
+    const int sentBefore = c.RefusedState == 131 ? sim.ControlStops() : static_cast<int>(ImageBlocks(sim.Frames()).size());
+    sim.NakNext(c.Disconnect ? 100 : 9);
+    if (c.Disconnect) {
+      Step();
+      Step();
+      engine.CloseRequest = 1;
+    }
+    ASSERT_TRUE(RunToState(0, 100));
+    const int sent = (c.RefusedState == 131 ? sim.ControlStops() : static_cast<int>(ImageBlocks(sim.Frames()).size())) -
+                     sentBefore;
+    EXPECT_LE(sent, 9);
+    EXPECT_EQ(engine.ImageFileHandle, -1);
+    if (!c.Disconnect) {
+      EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+    }
+    sim.NakNext(0);
+  }
+  EXPECT_EQ(sim.ControlStarts(), 0);
 }
 
 TEST_F(ExecReloadTest, AFileThatCannotBeSentEndsTheConnection) {
@@ -175,6 +208,31 @@ TEST_F(ExecReloadTest, AFileThatCannotBeSentEndsTheConnection) {
   }
   EXPECT_TRUE(ImageBlocks(sim.Frames()).empty());
   EXPECT_EQ(sim.ControlStops(), 0);
+}
+
+TEST_F(ExecReloadTest, AnUnplugHalfwayClosesTheFileAndEndsTheConnection) {
+  WriteImage("FLASH512.BIN", 4000);
+  Connect();
+  engine.ReloadExecRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 133 && engine.BlockIndex == 0x1600; }, 100));
+  ASSERT_GE(engine.ImageFileHandle, 0);
+  sim.HangUp();
+  ASSERT_TRUE(RunToState(0, 40)) << "state " << engine.CommState;
+  EXPECT_EQ(engine.ImageFileHandle, -1);
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_FALSE(view.Logged("Program Downloaded OK"));
+}
+
+TEST_F(ExecReloadTest, AnImageTooLongForTheAddressesIsRefusedWithTheInterpreterStillRunning) {
+  const std::string path = (dataDir / "FLASH512.BIN").string();
+  WriteImage("FLASH512.BIN", 0x10000 - 0x1200 + 1);
+  Connect();
+  engine.ReloadExecRequest = 1;
+  ASSERT_TRUE(RunToState(0, 40));
+  EXPECT_TRUE(view.Logged("File: " + path + " Error"));
+  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
+  EXPECT_TRUE(sim.InterpreterRunning());
+  EXPECT_EQ(engine.ReloadExecRequest, 0);
 }
 
 TEST_F(ExecReloadTest, TheRestartWaitEndsInIdentificationAndTheClockSet) {

@@ -32,7 +32,19 @@ TEST(Frames, ClockFrameCarriesDigitsUnitsFirstAndASumOverTheUnwrittenBytes) {
   EXPECT_EQ(buffer[0], 0xF1);
   EXPECT_EQ(buffer[49], AdditiveSum(buffer, 48));
   FillClockFrame(buffer, {2123, 12, 31, 23, 59, 58, 6});
-  EXPECT_EQ(Bytes(buffer.begin() + 2, buffer.begin() + 15), (Bytes{8, 5, 9, 5, 3, 2, 1, 3, 2, 1, 3, 2, 6}));
+  EXPECT_EQ(Bytes(buffer.begin() + 2, buffer.begin() + 15), (Bytes{8, 5, 9, 5, 3, 2, 1, 3, 2, 1, 3, 2, 5}));
+}
+
+// The weekday sent is the calendar's, whatever the caller says: 3 March 2007 was a Saturday.
+TEST(Frames, ClockFrameWeekdayFollowsTheCalendar) {
+  const struct {
+    int Year, Month, Day, Claimed, Weekday;
+  } dates[] = {{2007, 3, 3, 0, 6}, {2007, 3, 4, 3, 0}, {2000, 2, 29, 0, 2}, {2024, 12, 25, 0, 3}, {1900, 3, 1, 0, 4}};
+  for (const auto& d : dates) {
+    FrameBytes buffer{};
+    FillClockFrame(buffer, {d.Year, d.Month, d.Day, 9, 5, 7, d.Claimed});
+    EXPECT_EQ(buffer[14], d.Weekday) << d.Year << "-" << d.Month << "-" << d.Day;
+  }
 }
 
 TEST(Frames, BlockFrameAndItsReplyCarryTheCrcInOppositeOrders) {

@@ -230,7 +230,7 @@ TEST_F(IrTest, ALirDownloadStoresEveryRecordAsItsCodeAndSendsNoBlockPastTheEnd) 
   EXPECT_EQ(sim.IrCode(1), Bytes(file, 256, 256));
   const SimBytes last = *sim.IrCode(2);
   EXPECT_EQ(SimBytes(last.begin(), last.begin() + 88), Bytes(file, 512, 88));
-  EXPECT_EQ(SimBytes(last.begin() + 88, last.end()), Bytes(file, 256 + 88, 168)) << "the previous block's bytes";
+  EXPECT_EQ(SimBytes(last.begin() + 88, last.end()), SimBytes(168, 0)) << "zeros after the file's last bytes";
   EXPECT_TRUE(view.Logged("Opening File: " + path));
   EXPECT_TRUE(view.Logged("File: " + path + " Open"));
   EXPECT_EQ(engine.ImageFileHandle, -1) << "closed";
@@ -356,12 +356,12 @@ TEST_F(IrImageTest, AnImageDownloadWritesTheFileFromC000BlockByBlock) {
   const struct {
     std::size_t Size;
     int Blocks;
-  } cases[] = {{600, 3}, {512, 2}, {16128, 63}, {0, 0}};
+  } cases[] = {{600, 3}, {512, 2}, {16384, 64}, {0, 0}};
   const std::string path = dir.File("memory.ir");
   Connect();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Size);
-    sim.Write(0xC000, SimBytes(16128, 0));
+    sim.Write(0xC000, SimBytes(16384, 0xEE));
     const std::string file = Pattern(c.Size, static_cast<int>(c.Size));
     WriteFile(path, file);
     const std::size_t before = BlockAddresses().size();
@@ -375,28 +375,32 @@ TEST_F(IrImageTest, AnImageDownloadWritesTheFileFromC000BlockByBlock) {
       EXPECT_EQ(addresses.back(), 0xC000 + (c.Blocks - 1) * 256);
     }
     EXPECT_EQ(sim.Read(0xC000, c.Size), Bytes(file, 0, c.Size));
+    if (c.Size % 256) {
+      EXPECT_EQ(sim.Read(static_cast<std::uint16_t>(0xC000 + c.Size), 256 - c.Size % 256),
+                SimBytes(256 - c.Size % 256, 0));
+    }
     EXPECT_EQ(engine.ImageFileHandle, -1);
   }
   EXPECT_TRUE(view.Logged("Sending 88 bytes to C200"));
-  EXPECT_TRUE(view.Logged("Sending 256 bytes to FE00"));
+  EXPECT_TRUE(view.Logged("Sending 256 bytes to FF00"));
   EXPECT_EQ(sim.ControlStops(), 4);
   EXPECT_EQ(sim.ControlStarts(), 4);
 }
 
-TEST_F(IrImageTest, AFileLargerThanTheIrMemoryIsRefusedBeforeTheControllerStops) {
+TEST_F(IrImageTest, AFileLargerThanTheAddressesReachIsRefusedBeforeTheControllerStops) {
   const std::string path = dir.File("big.ir");
-  WriteFile(path, Pattern(16129, 4));
+  WriteFile(path, Pattern(16385, 4));
   Connect();
   RequestDownload(path);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 160; }, 40));
   ASSERT_TRUE(BackToPolling());
-  EXPECT_EQ(view.Log.front(), "File: " + path + " Larger Than Ir Memory (16128 Bytes) Error");
+  EXPECT_EQ(view.Log.front(), "File: " + path + " Error");
   EXPECT_EQ(sim.ControlStops(), 0);
   EXPECT_TRUE(BlockAddresses().empty());
   EXPECT_EQ(engine.ImageFileHandle, -1);
 }
 
-TEST_F(IrImageTest, ARefusedImageBlockIsSentAgainAtOnceWithoutCountingARetry) {
+TEST_F(IrImageTest, ARefusedImageBlockIsSentAgainAtOnceAndCountedAsARetry) {
   const std::string path = dir.File("memory.ir");
   const std::string file = Pattern(768, 5);
   WriteFile(path, file);
@@ -404,13 +408,36 @@ TEST_F(IrImageTest, ARefusedImageBlockIsSentAgainAtOnceWithoutCountingARetry) {
   Connect();
   RequestDownload(path);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 163 && engine.BlockIndex == 0xC100; }, 60));
-  sim.NakNext(12);  // more refusals than retries would allow
+  sim.NakNext(3);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 166; }, 200));
   EXPECT_EQ(sim.Read(0xC000, 768), Bytes(file, 0, 768));
   const auto addresses = BlockAddresses();
-  EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0xC100), 13);
+  EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0xC100), 4);
   EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 0xC200), 1);
-  EXPECT_TRUE(std::none_of(view.Log.begin(), view.Log.end(), [](auto& l) { return l.starts_with("Comms Retry"); }));
+  EXPECT_TRUE(view.Logged("Comms Retry ir load data 164 RX0"));
+}
+
+TEST_F(IrImageTest, AControllerThatKeepsRefusingEndsTheConnection) {
+  const struct {
+    const char* What;
+    bool Upload;
+    int Refused;  // the send state refused
+  } cases[] = {{"image block", false, 163}, {"upload's stop block", true, 171}};
+  const std::string path = dir.File("memory.ir");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    WriteFile(path, Pattern(768, 5));
+    Ui().Clear();
+    Connect();
+    c.Upload ? RequestUpload(path) : RequestDownload(path);
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == c.Refused; }, 60));
+    sim.NakNext(1000);
+    ASSERT_TRUE(RunToState(0, 100)) << "state " << engine.CommState;
+    sim.NakNext(0);
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+    EXPECT_EQ(engine.ImageFileHandle, -1);
+    EXPECT_EQ(ReadFile(path), Pattern(768, 5));
+  }
 }
 
 // --- Failures ---
@@ -476,7 +503,7 @@ TEST_F(IrTest, AFailedWriteKeepsTheOldFileAndClaimsNoSuccess) {
       ScopedFileSizeLimit limit(1000);
       ASSERT_TRUE(RunUntil([&] { return engine.CommState == c.EndBefore; }, 400));
     }
-    EXPECT_EQ(view.Log.front(), "File: " + path + " Write Error: File too large");
+    EXPECT_EQ(view.Log.front(), "File: " + path + " Error");
     ASSERT_TRUE(BackToPolling());
     EXPECT_EQ(ReadFile(path), "the old codes");
     EXPECT_EQ(DirEntries(), std::vector<std::string>{"codes.ir"});

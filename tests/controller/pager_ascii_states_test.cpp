@@ -104,16 +104,14 @@ TEST_F(PagerLoadTest, ARefusedBlockIsSentAgainAfterTheTimeout) {
 class AsciiLoadTest : public EngineTest {
  protected:
   AsciiLoadTest() {
-    view.Inputs[CommsInput::AsciiMessage] = [this](int n) { return messages.at(static_cast<std::size_t>(n)); };
-    for (int n = 0; n < 128; ++n) messages[static_cast<std::size_t>(n)] = "Message " + std::to_string(n);
+    for (int n = 0; n < 128; ++n) project.Ascii.SetText(n, "Message " + std::to_string(n));
   }
-  std::array<std::string, 128> messages;
 };
 
 TEST_F(AsciiLoadTest, TheTableGoesToTheControllerEightMessagesABlock) {
-  messages[9] = std::string(40, 'w');
-  messages[10] = "^013 escapes go as typed";
-  messages[127] = "";
+  project.Ascii.SetText(9, std::string(40, 'w'));
+  project.Ascii.SetText(10, "^013 escapes go as typed");
+  project.Ascii.SetText(127, "");
   Connect();
   engine.AsciiTableRequest = 1;
   ASSERT_TRUE(RunUntil([&] { return engine.AsciiTableRequest == 0 && engine.CommState == 110; }, 400));
@@ -124,7 +122,7 @@ TEST_F(AsciiLoadTest, TheTableGoesToTheControllerEightMessagesABlock) {
     EXPECT_EQ(stores[b].Args[0], b);
     SimBytes expected;
     for (int j = 0; j < 8; ++j) {
-      const SimBytes field = Field(messages[static_cast<std::size_t>(8 * b + j)], 32);
+      const SimBytes field = Field(project.Ascii.Text(8 * b + j), 32);
       expected.insert(expected.end(), field.begin(), field.end());
     }
     EXPECT_EQ(sim.AsciiBlock(b), expected) << b;
@@ -158,7 +156,7 @@ TEST_F(AsciiLoadTest, ARefusedTableBlockIsSentAgainBeforeItIsStored) {
 }
 
 TEST_F(AsciiLoadTest, AModuleGetsEveryMessageWithAPauseAfterEachAndTheControllerIsIdentifiedAgain) {
-  messages[3] = std::string(40, 'q');
+  project.Ascii.SetText(3, std::string(40, 'q'));
   Connect();
   std::vector<int> states;
   engine.RemoteAsciiModule = 9;

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "serial/com_port.h"
-#include "serial/port_test_support.h"
+#include "support/serial_port_helpers.h"
 #include "support/pty_pair.h"
 #include "support/scripted_ui.h"
 

@@ -193,7 +193,7 @@ TEST_F(ParamStatesTest, AStopEndsTheReadAfterTheParameterInHand) {
   EXPECT_NE(view.Texts[CommsText::ModuleParamStatus], "Parameters Received");
 }
 
-TEST_F(ParamStatesTest, ABusyManagerIsPolledUntilTheDisconnect) {
+TEST_F(ParamStatesTest, ABusyManagerIsPolledUntilAStopOrTheDisconnect) {
   sim.SetModule(1, 5);
   sim.SetManagerBusyPolls(1000000);
   Connect();
@@ -208,6 +208,15 @@ TEST_F(ParamStatesTest, ABusyManagerIsPolledUntilTheDisconnect) {
   EXPECT_EQ(engine.RetryCount, 0) << "every busy answer is a good reply";
   EXPECT_EQ(view.Texts[CommsText::Step], "Manager Busy 0");
 
+  engine.ModuleParamsStop = 1;  // a click on the grid, or hiding its window
+  ASSERT_TRUE(RunToState(110, 40));
+  EXPECT_EQ(engine.ModuleParamsStop, 0);
+  const auto polls = readyPolls();
+  for (int i = 0; i < 10; ++i) Step();
+  EXPECT_EQ(readyPolls(), polls) << "the poll is over";
+
+  engine.ModuleParamsRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return readyPolls() >= polls + 3 && engine.CommState == 203; }, 100));
   engine.CloseRequest = 1;  // hiding the communications window
   ASSERT_TRUE(RunToState(0, 30));
   EXPECT_TRUE(Ui().Messages().empty()) << "a disconnect by the user shows nothing";

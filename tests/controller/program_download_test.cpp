@@ -71,9 +71,17 @@ TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
   ASSERT_TRUE(engine.RequestProgramDownload());
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 513 && engine.BlockIndex == 12; }, 400));
   sim.NakNext(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 513 && engine.BlockIndex == 40; }, 400));
+  sim.GarbleNextReceived(1);  // the controller finds the block's CRC bad
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 506 && engine.BlockIndex == 2; }, 400));
+  sim.IgnoreNext(1);  // a sun block lost on the line
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
   EXPECT_EQ(sim.ProgramImage(), ProgramBytes());
-  EXPECT_TRUE(view.Logged("Comms Retry flash load data 514 RX0"));
+  const auto sun = engine.Sun.ToBytes();
+  EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
+  EXPECT_EQ(std::count(view.Log.begin(), view.Log.end(), "Comms Retry flash load data 514 RX0"), 2);
+  EXPECT_TRUE(view.Logged("Comms Retry    timeout 507 RX0"));
+  EXPECT_TRUE(sim.Faults().empty());
   const auto loads = sim.Commands(CmdFlashLoad);
   ASSERT_GT(loads.size(), 13u);
   EXPECT_EQ(loads[12].Args[0], 0x51) << "block 12 goes to bank 0x51, block 0";

@@ -143,6 +143,32 @@ TEST_F(SimControllerTest, InjectedFaultsTakeTheNextAnswersOnly) {
   EXPECT_FALSE(sim.InterpreterRunning());
 }
 
+TEST_F(SimControllerTest, LateGarbledAndPacedAnswers) {
+  using Clock = std::chrono::steady_clock;
+  sim.GarbleNextReceived(1);
+  pc.Send(CommandFrame(CmdRelay, 2, 3, 1));
+  EXPECT_EQ(pc.Take(3), kNak);
+  ASSERT_TRUE(sim.WaitUntilReceived(1));
+  EXPECT_FALSE(sim.LastFrame()->CheckGood) << "a byte flipped on the way";
+  EXPECT_FALSE(sim.Relay(2, 3));
+
+  sim.SetReplyDelay(300ms);
+  auto start = Clock::now();
+  pc.Send(CommandFrame(CmdStartProgram));
+  EXPECT_TRUE(pc.Take(3, 150ms).empty()) << "not yet";
+  EXPECT_EQ(pc.Take(3), kAck);
+  EXPECT_GE(Clock::now() - start, 300ms);
+  sim.SetReplyDelay(0ms);
+
+  // 264 bytes of 10 bits at 9600 baud: 275 ms on the line.
+  sim.SetPacing(true);
+  start = Clock::now();
+  pc.Send(RequestFrame(AddrInfoBlock));
+  const SimBytes reply = pc.Take(BlockReplySize, 3s);
+  EXPECT_TRUE(BlockReplyGood(reply));
+  EXPECT_GE(Clock::now() - start, 260ms);
+}
+
 TEST_F(SimControllerTest, DropsNoiseThatStartsNoFrame) {
   SimBytes line{0x00, 0x55, 0xFF, 0x06};
   const auto frame = CommandFrame(CmdStartProgram);

@@ -158,5 +158,23 @@ TEST_F(IconDownloadTest, FlashesAll192BlocksAfterTheClockRead) {
   EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
 }
 
+// The line drops halfway through a download: the connection ends once, with its message and no success.
+class UnplugTest : public IconDownloadTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UnplugTest, AnUnplugHalfwayEndsTheConnection) {
+  const bool icons = GetParam();
+  Connect();
+  (icons ? engine.IconLoadRequest : engine.TouchLoadRequest) = 1;
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == (icons ? 1101 : 903) && engine.BlockIndex == 40; }, 600));
+  sim.HangUp();
+  ASSERT_TRUE(RunToState(0, 40)) << "state " << engine.CommState;
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_FALSE(view.Logged("Touchscreen Data Downloaded OK"));
+  EXPECT_FALSE(view.IsShown(CommsWindow::Restart));
+  EXPECT_FALSE(port.Open());
+}
+
+INSTANTIATE_TEST_SUITE_P(TouchAndIcons, UnplugTest, ::testing::Bool());
+
 }  // namespace
 }  // namespace controller::test

@@ -377,6 +377,10 @@ void SimController::Send(const SimBytes& bytes, bool asReply) {
 // --- frames ---
 
 void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
+  if (garbleNext_ > 0) {
+    --garbleNext_;
+    frame.Bytes[frame.Bytes.size() / 2] ^= 0x10;
+  }
   const SimBytes& f = frame.Bytes;
   switch (f[0]) {
     case RequestStart:
@@ -1011,6 +1015,10 @@ void SimController::CorruptNextBlockReplies(int count) {
 void SimController::IgnoreNext(int count) {
   std::lock_guard lock(mutex_);
   ignoreNext_ = count;
+}
+void SimController::GarbleNextReceived(int count) {
+  std::lock_guard lock(mutex_);
+  garbleNext_ = count;
 }
 void SimController::SetReplyDelay(std::chrono::milliseconds delay) {
   std::lock_guard lock(mutex_);

@@ -170,6 +170,7 @@ class SimController {
   void NakNext(int count);                  // the next answers are 15 00 00 (nothing done)
   void CorruptNextBlockReplies(int count);  // the next block replies carry a wrong CRC
   void IgnoreNext(int count);               // the next good frames are neither done nor answered
+  void GarbleNextReceived(int count);       // the next frames arrive with a byte flipped: their check fails
   void SetReplyDelay(std::chrono::milliseconds delay);
   void SetPacing(bool at9600Baud);                        // send one byte per 10 bit times at 9600 baud
   void SetSilenceLimit(std::chrono::milliseconds limit);  // a partial frame older than this is dropped
@@ -268,7 +269,7 @@ class SimController {
   int addressingNext_ = -1;
 
   // Faults asked for.
-  int nakNext_ = 0, corruptNext_ = 0, ignoreNext_ = 0;
+  int nakNext_ = 0, corruptNext_ = 0, ignoreNext_ = 0, garbleNext_ = 0;
   std::chrono::milliseconds replyDelay_{0};
   bool paced_ = false;
   std::chrono::milliseconds silence_{100};
