@@ -1,12 +1,18 @@
 // Entry point of every test program: an offscreen Qt application with the Fusion style, a private
-// settings directory, and a fresh scripted UI seam for each test.
+// settings directory, and a fresh scripted UI seam for each test. The model tests build it without
+// widgets (ZELTA_TEST_NO_WIDGETS), on a GUI application.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#ifdef ZELTA_TEST_NO_WIDGETS
+#include <QGuiApplication>
+#else
 #include <QApplication>
+#include <QPrinter>
 #include <QStyle>
 #include <QStyleFactory>
+#endif
 #include <filesystem>
 #include <memory>
 
@@ -28,10 +34,19 @@ class FreshUiPerTest : public ::testing::EmptyTestEventListener {
 
 ScriptedUi& TestUi() { return *current; }
 
+#ifndef ZELTA_TEST_NO_WIDGETS
 // A test program that needs the program's own application object defines this.
 __attribute__((weak)) QApplication* CreateTestApplication(int& argc, char** argv) {
   return new QApplication(argc, argv);
 }
+
+namespace {
+void PrintToPdf(QPrinter& printer, const std::string& pdfPath) {
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(pdfPath));
+}
+}  // namespace
+#endif
 
 }  // namespace testing_support
 
@@ -51,9 +66,14 @@ int main(int argc, char** argv) {
   std::filesystem::permissions(runtime, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
   ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);
+#ifdef ZELTA_TEST_NO_WIDGETS
+  QGuiApplication application(argc, argv);
+#else
   std::unique_ptr<QApplication> application(testing_support::CreateTestApplication(argc, argv));
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setPalette(QApplication::style()->standardPalette());
+  testing_support::PdfPrinterSetup = testing_support::PrintToPdf;
+#endif
   ::testing::UnitTest::GetInstance()->listeners().Append(new testing_support::FreshUiPerTest);
   int result = RUN_ALL_TESTS();
   if (!ownConfig.empty()) std::filesystem::remove_all(ownConfig);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -118,7 +119,10 @@ bool Shoot(QWidget* window, const QString& file) {
   if (!Present(window, "Shoot")) return false;
   window->show();
   QApplication::processEvents();
-  return window->grab().save(QDir::temp().filePath(file));
+  const QPixmap shot = window->grab();
+  if (shot.isNull()) return false;
+  const QByteArray dir = qgetenv("ZELTA_SCREENSHOTS");
+  return dir.isEmpty() || shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(QFileInfo(file).fileName()));
 }
 
 }  // namespace testing_support

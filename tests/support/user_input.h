@@ -39,8 +39,9 @@ void TypeInCell(QAbstractItemView* view, const QString& text);
 // A key without text (Return, Escape, F2...) pressed and released, then the events it causes.
 void Key(QWidget* widget, Qt::Key key);
 
-// Shows the window if it is not yet shown, lets it lay itself out and saves what it shows as `file`
-// (a relative name goes to the temporary directory). False when the file cannot be written.
+// Shows the window if it is not yet shown, lets it lay itself out and grabs what it shows; with
+// ZELTA_SCREENSHOTS set, saves it there under the file name of `file`, for a look by eye. False when
+// nothing could be grabbed or the file cannot be written.
 bool Shoot(QWidget* window, const QString& file);
 
 }  // namespace testing_support
