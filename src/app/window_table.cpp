@@ -87,7 +87,7 @@ const std::vector<WindowEntry>& WindowTable() {
       {"TEditorForm", [] { return EditorForm = new TEditorForm(CurrentProject(true)); }},
       {"TCommsForm",
        [] {
-         CommsForm = new TCommsForm(project, platform::SystemClock());
+         CommsForm = new TCommsForm(project, platform::CurrentClock());
          CommsForm->AttachWindow(CommsWindow::Editor, EditorForm);
          EditorForm->SetCommsLink(CommsForm);
          return CommsForm;

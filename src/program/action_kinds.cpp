@@ -22,16 +22,7 @@ void LineCodec::ShowSetIo(int line, Display& d) {
   const int module = (l.Arg >> 8) & 0x7F;
   const int point = l.Arg & 0xFF;
   const int command = l.Value;
-  if (d.Mode == 0) {
-    bool corrected = false;
-    if (point > 15) store_.SetLineArgLow(line, 0), corrected = true;
-    if (command > 3) store_.SetLineValue(line, 0), corrected = true;
-    if (corrected) return Warn(line, d);
-    if (d.Lists) {
-      project::FillModuleList(p.Module.Items, names_);
-      Select(p.Module, module == 0 ? 0 : module - 1);
-    }
-  }
+  if (!OpenModulePoint(line, d, module, point, command)) return;
   const int selected = d.Mode == 0 ? (module == 0 ? 1 : module) : p.Module.Index + 1;
   const auto type = TypeOf(selected);
   // A KADO16 switches its relays 8..15 (a lower point shows the first relay), a Pelko its relays 0..7.

@@ -61,16 +61,7 @@ void LineCodec::ShowTestIoPoint(int line, Display& d) {
   const int module = (store_.GetLineArg(line) >> 8) & 0x7F;
   const int point = store_.GetLineArgLow(line);
   const int status = store_.GetLineValue(line);
-  if (d.Mode == 0) {
-    bool corrected = false;
-    if (point > 15) store_.SetLineArgLow(line, 0), corrected = true;
-    if (status > 3) store_.SetLineValue(line, 0), corrected = true;
-    if (corrected) return Warn(line, d);
-    if (d.Lists) {
-      project::FillModuleList(p.Module.Items, names_);
-      Select(p.Module, module == 0 ? 0 : module - 1);
-    }
-  }
+  if (!OpenModulePoint(line, d, module, point, status)) return;
   // An empty module field shows the first module.
   const int selected = d.Mode == 0 ? (module == 0 ? 1 : module) : p.Module.Index + 1;
   const int count = TestPointCount(TypeOf(selected));

@@ -324,6 +324,22 @@ void LineCodec::ShowProgramLine(int line, Display& d) {
   }
 }
 
+bool LineCodec::OpenModulePoint(int line, Display& d, int module, int point, int value) {
+  if (d.Mode != 0) return true;
+  bool corrected = false;
+  if (point > 15) store_.SetLineArgLow(line, 0), corrected = true;
+  if (value > 3) store_.SetLineValue(line, 0), corrected = true;
+  if (corrected) {
+    Warn(line, d);
+    return false;
+  }
+  if (d.Lists) {
+    project::FillModuleList(d.P().Module.Items, names_);
+    Select(d.P().Module, module == 0 ? 0 : module - 1);
+  }
+  return true;
+}
+
 void LineCodec::ShowCondition(int line, Display& d) {
   d.View.Panel = PanelState{};
   const int kind = store_.GetLineKind(line);

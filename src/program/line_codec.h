@@ -294,6 +294,9 @@ class LineCodec {
   std::string WithValue(const std::string& base, int line, long constant, bool withData = false) const;
 
   void Warn(int line, Display& d);
+  // A module point line opened from the store (display mode 0): a point above 15 or a value above 3 is
+  // corrected to 0 with the warning (false), else the module list is filled as asked and true.
+  bool OpenModulePoint(int line, Display& d, int module, int point, int value);
 
   ProgramStore& store_;
   const project::NameTable& names_;

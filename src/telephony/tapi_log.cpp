@@ -28,7 +28,7 @@ QString LongTimeFormat(const QLocale& locale) {
 }
 
 std::string Stamp() {
-  const platform::LocalTime now = platform::SystemClock().Now();
+  const platform::LocalTime now = platform::CurrentClock().Now();
   const QLocale locale = QLocale::system();
   const QString date = locale.toString(QDate(now.Year, now.Month, now.Day), locale.dateFormat(QLocale::ShortFormat));
   const QString time = locale.toString(QTime(now.Hour, now.Minute, now.Second), LongTimeFormat(locale));
