@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -124,10 +125,14 @@ void TEditorForm::BuildControls() {
   Label4 = new QLabel("elta 2.0", Panel2);
   Label4->setObjectName("Label4");
   QFont labelFont("Times New Roman");
-  labelFont.setPixelSize(28);
   labelFont.setBold(true);
-  Label4->setFont(labelFont);
   Label4->setGeometry(52, 30, 112, 34);
+  // 28 pixels high, or less where the serif face at hand is wider than the panel leaves room for.
+  for (int size = 28; size > 12; --size) {
+    labelFont.setPixelSize(size);
+    if (QFontMetrics(labelFont).horizontalAdvance(Label4->text()) <= Label4->width()) break;
+  }
+  Label4->setFont(labelFont);
 
   auto* link = new controls::TVxURL(nullptr, client);
   link->SetName("VxURL1");

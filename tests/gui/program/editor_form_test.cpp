@@ -1,6 +1,7 @@
 // The editor window: its controls, the listing, the line commands, Copy/Cut/Paste, search, the wizard's
 // double click and the close question, driven through the window's buttons and menus.
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,6 +61,8 @@ TEST_F(EditorTest, StartsAsTheCodeEditorWithAnEmptyListing) {
   EXPECT_EQ(letter->ColorScheme(), controls::TVxColorScheme::csCustom);
   EXPECT_EQ(letter->CustomSettings().HighlightColor(), tk::clYellow);
   EXPECT_EQ(editor->Label4->text(), "elta 2.0");
+  EXPECT_LE(QFontMetrics(editor->Label4->font()).horizontalAdvance(editor->Label4->text()), editor->Label4->width())
+      << "the product name shows whole";
   EXPECT_FALSE(editor->StatusBar1->isSizeGripEnabled()) << "a window of fixed size";
 }
 
