@@ -1,10 +1,18 @@
-# One static library per source folder: every .cpp in the folder except main.cpp. A MODEL library may not
-# link Qt Widgets, directly or through its dependencies.
+# One static library per source folder: every .cpp in the folder except main.cpp, or only the ONLY ones, or
+# all but the EXCEPT ones (file names without ".cpp"). A MODEL library may not link Qt Widgets, directly or
+# through its dependencies.
 function(zelta_library name)
-  cmake_parse_arguments(ARG "MODEL" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  cmake_parse_arguments(ARG "MODEL" "" "DEPS;ONLY;EXCEPT" ${ARGN})
+  if(ARG_ONLY)
+    list(TRANSFORM ARG_ONLY REPLACE "(.+)" "${CMAKE_CURRENT_SOURCE_DIR}/\\1.cpp" OUTPUT_VARIABLE sources)
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  endif()
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  foreach(except IN LISTS ARG_EXCEPT)
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${except}.cpp)
+  endforeach()
   if(NOT sources)
     # A folder whose code has not landed yet still links as a dependency.
     set(sources ${PROJECT_BINARY_DIR}/empty_library.cpp)

@@ -10,6 +10,7 @@
 #include "gui/qt_ui.h"
 #include "platform/text.h"
 #include "platform/ui.h"
+#include "serial/port_select_form.h"
 #include "tk/exception_guard.h"
 
 namespace app {
@@ -72,6 +73,7 @@ int Main(int argc, char** argv) {
   ZeltaApplication application(argc, argv);
   platform::QtUi ui;
   platform::SetUi(&ui);
+  serial::RegisterSerialDialogs();
   return StartUp(application, WindowTable());
 }
 

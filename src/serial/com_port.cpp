@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -42,7 +43,11 @@ int QtYieldWait(int ms) {
 
 }  // namespace
 
-bool ShowPortSelection(int& number);  // port_select_form.cpp
+namespace {
+std::atomic<PortSelectionDialog> portSelection{nullptr};
+}  // namespace
+
+void SetPortSelectionDialog(PortSelectionDialog dialog) { portSelection.store(dialog); }
 
 TLkCustomComPort::TLkCustomComPort(tk::Component* owner) : TLkBaseQComponent(owner) {
   SetYieldStep(QtYieldStep, QtYieldWait);
@@ -372,7 +377,8 @@ void TLkCustomComPort::ValidateComport() {
   if (comNumber_ != 0) return;
   if (!promptForPort_) Check(ecNoPortSelected);
   int chosen = 0;
-  bool ok = ShowPortSelection(chosen);
+  const PortSelectionDialog dialog = portSelection.load();
+  bool ok = dialog && dialog(chosen);
   if (!ok || chosen <= 0) Check(ecNoPortSelected);
   comNumber_ = static_cast<std::uint16_t>(chosen);
 }

@@ -372,4 +372,9 @@ class TLkComPort : public TLkCustomComPort {
   std::string ClassName() const override { return "TLkComPort"; }
 };
 
+// The port selection dialog a port numbered 0 asks through, registered by the library's dialogs
+// (RegisterSerialDialogs); true with `number` set when the user chose a port. Without one, no port is chosen.
+using PortSelectionDialog = bool (*)(int& number);
+void SetPortSelectionDialog(PortSelectionDialog dialog);
+
 }  // namespace serial

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/text.h"
+#include "serial/com_port.h"
 #include "serial/port_availability.h"
 #include "tk/modal.h"
 
@@ -69,5 +70,7 @@ bool ShowPortSelection(int& number) {
   number = form.SelectedComNum();
   return true;
 }
+
+void RegisterSerialDialogs() { SetPortSelectionDialog(ShowPortSelection); }
 
 }  // namespace serial

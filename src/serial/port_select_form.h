@@ -32,4 +32,7 @@ class TComSelectForm : public QDialog {
 // Shows the dialog modally; true with the chosen number on OK.
 bool ShowPortSelection(int& number);
 
+// Makes the library's dialogs the ones its ports use (the port selection for a port numbered 0).
+void RegisterSerialDialogs();
+
 }  // namespace serial

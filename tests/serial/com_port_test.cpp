@@ -213,7 +213,12 @@ TEST(ComPortOpen, PortZeroPromptsOrRefuses) {
   ExpectRaises<ENoPortSelected>([&] { p.SetOpen(true); }, "The ComNumber property of the TLkComPort has not been set",
                                 ecNoPortSelected);
 
-  // The selection dialog runs through the UI seam: cancelled first, then COM42 chosen.
+  // Without the library's dialogs registered no port is chosen; with them the selection dialog runs
+  // through the UI seam: cancelled first, then COM42 chosen.
+  SetPortSelectionDialog(nullptr);
+  p.SetPromptForPort(true);
+  EXPECT_THROW(p.SetOpen(true), ENoPortSelected);
+  RegisterSerialDialogs();
   auto choose = [](const char* port) {
     return [port](platform::ModalWindow& window) {
       auto& form = tk::DialogOf<TComSelectForm>(window);

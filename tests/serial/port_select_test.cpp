@@ -118,6 +118,7 @@ TEST(PortSelectForm, PortZeroOpensThePortTheUserPicks) {
   NoPorts none;
   PtyPair pty;
   none.Point(9, pty.SlavePath());
+  RegisterSerialDialogs();
   testing_support::TestUi().QueueModal("TComSelectForm", [](platform::ModalWindow& window) {
     auto& form = tk::DialogOf<TComSelectForm>(window);
     EXPECT_EQ(form.PortsComboBox->currentText(), "COM9") << "the one port there is, selected";
