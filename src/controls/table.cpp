@@ -669,69 +669,31 @@ void TVxCustomTable::SetRows(std::unique_ptr<TVxTableRows> value) {
 }
 
 void TVxCustomTable::tbColumnsChanged(int ColNum1, int ColNum2, TVxTblActions Action) {
-  if (Quiet()) return;
-  TVxTableAxis& axis = layout_.ColAxis();
-  if (!HandleAllocated()) {
-    selection_.SetColCount(ColCount());
-    axis.CalcLastPage();
-    return;
-  }
-  TableRedrawLock lock(*this);
-  const auto shownOrJustBeyond = [&](int c) {
-    return axis.FindInx(c) >= 0 || (c > axis.LastDisplayed() && axis.Extent() < axis.ClientExtent);
-  };
-  bool visible = false;
-  switch (Action) {
-    case taGeneral:
-    case taAll:
-      visible = true;
-      break;
-    case taSingle:
-      visible = shownOrJustBeyond(ColNum1);
-      DoColumnsChanged(ColNum1, ColNum2, Action);
-      break;
-    case taInsert:
-      visible = shownOrJustBeyond(ColNum1);
-      cells_->InsertCol(ColNum1);
-      DoColumnsChanged(ColNum1, ColNum2, Action);
-      break;
-    case taDelete:
-      visible = axis.FindInx(ColNum1) >= 0;
-      cells_->DeleteCol(ColNum1);
-      DoColumnsChanged(ColNum1, ColNum2, Action);
-      break;
-    case taExchange:
-      visible = axis.FindInx(ColNum1) >= 0 || axis.FindInx(ColNum2) >= 0;
-      cells_->ExchangeCols(ColNum1, ColNum2);
-      DoColumnsChanged(ColNum1, ColNum2, Action);
-      break;
-  }
-  if (visible) {
-    axis.Rebuild();
-    InvalidateTable();
-    if (Action == taSingle || Action == taDelete) {
-      // Off a column that became hidden or went.
-      if (LeftCol() == ColNum1) SetLeftCol(ColNum1);
-      if (activeCol_ == ColNum1) SetActiveCol(ColNum1);
-    }
-    tbClampBlocks();
-  }
-  selection_.SetColCount(ColCount());
-  tbSetScrollRange(otsbHorizontal);
-  tbSetScrollPos(otsbHorizontal);
+  tbAxisChanged(true, ColNum1, ColNum2, Action);
 }
 
 void TVxCustomTable::tbRowsChanged(int RowNum1, int RowNum2, TVxTblActions Action) {
+  tbAxisChanged(false, RowNum1, RowNum2, Action);
+}
+
+// Rows and columns change alike; `columns` picks the axis and what is done to its cells and bar.
+void TVxCustomTable::tbAxisChanged(bool columns, int n1, int n2, TVxTblActions Action) {
   if (Quiet()) return;
-  TVxTableAxis& axis = layout_.RowAxis();
+  TVxTableAxis& axis = columns ? layout_.ColAxis() : layout_.RowAxis();
+  const auto countSelection = [&] {
+    if (columns)
+      selection_.SetColCount(ColCount());
+    else
+      selection_.SetRowCount(RowLimit());
+  };
   if (!HandleAllocated()) {
-    selection_.SetRowCount(RowLimit());
+    countSelection();
     axis.CalcLastPage();
     return;
   }
   TableRedrawLock lock(*this);
-  const auto shownOrJustBeyond = [&](int r) {
-    return axis.FindInx(r) >= 0 || (r > axis.LastDisplayed() && axis.Extent() < axis.ClientExtent);
+  const auto shownOrJustBeyond = [&](int n) {
+    return axis.FindInx(n) >= 0 || (n > axis.LastDisplayed() && axis.Extent() < axis.ClientExtent);
   };
   bool visible = false;
   switch (Action) {
@@ -740,37 +702,55 @@ void TVxCustomTable::tbRowsChanged(int RowNum1, int RowNum2, TVxTblActions Actio
       visible = true;
       break;
     case taSingle:
-      visible = shownOrJustBeyond(RowNum1);
-      DoRowsChanged(RowNum1, RowNum2, Action);
+      visible = shownOrJustBeyond(n1);
       break;
     case taInsert:
-      visible = shownOrJustBeyond(RowNum1);
-      cells_->InsertRow(RowNum1);
-      DoRowsChanged(RowNum1, RowNum2, Action);
+      visible = shownOrJustBeyond(n1);
+      if (columns)
+        cells_->InsertCol(n1);
+      else
+        cells_->InsertRow(n1);
       break;
     case taDelete:
-      visible = axis.FindInx(RowNum1) >= 0;
-      cells_->DeleteRow(RowNum1);
-      DoRowsChanged(RowNum1, RowNum2, Action);
+      visible = axis.FindInx(n1) >= 0;
+      if (columns)
+        cells_->DeleteCol(n1);
+      else
+        cells_->DeleteRow(n1);
       break;
     case taExchange:
-      visible = axis.FindInx(RowNum1) >= 0 || axis.FindInx(RowNum2) >= 0;
-      cells_->ExchangeRows(RowNum1, RowNum2);
-      DoRowsChanged(RowNum1, RowNum2, Action);
+      visible = axis.FindInx(n1) >= 0 || axis.FindInx(n2) >= 0;
+      if (columns)
+        cells_->ExchangeCols(n1, n2);
+      else
+        cells_->ExchangeRows(n1, n2);
       break;
+  }
+  if (Action != taGeneral && Action != taAll) {
+    if (columns)
+      DoColumnsChanged(n1, n2, Action);
+    else
+      DoRowsChanged(n1, n2, Action);
   }
   if (visible) {
     axis.Rebuild();
     InvalidateTable();
     if (Action == taSingle || Action == taDelete) {
-      if (TopRow() == RowNum1) SetTopRow(RowNum1);
-      if (activeRow_ == RowNum1) SetActiveRow(RowNum1);
+      // Off a line that became hidden or went.
+      if (columns) {
+        if (LeftCol() == n1) SetLeftCol(n1);
+        if (activeCol_ == n1) SetActiveCol(n1);
+      } else {
+        if (TopRow() == n1) SetTopRow(n1);
+        if (activeRow_ == n1) SetActiveRow(n1);
+      }
     }
     tbClampBlocks();
   }
-  selection_.SetRowCount(RowLimit());
-  tbSetScrollRange(otsbVertical);
-  tbSetScrollPos(otsbVertical);
+  countSelection();
+  const auto bar = columns ? otsbHorizontal : otsbVertical;
+  tbSetScrollRange(bar);
+  tbSetScrollPos(bar);
 }
 
 // attributes, colours and options

@@ -327,6 +327,7 @@ class TVxCustomTable : public TVxTableAncestor {
   void OnScrollAction(TVxScrollBar bar, int action);
   void tbColumnsChanged(int ColNum1, int ColNum2, TVxTblActions Action);
   void tbRowsChanged(int RowNum1, int RowNum2, TVxTblActions Action);
+  void tbAxisChanged(bool columns, int n1, int n2, TVxTblActions Action);
   void tbClampBlocks();
   void tbForgetCell(TVxBaseTableCell* cell);
   void InstallCompanionHandlers();
