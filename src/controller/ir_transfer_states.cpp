@@ -98,10 +98,14 @@ std::string WithReason(const CommsEngine& e, const char* what) {
   return FileLine(e, what) + ": " + std::strerror(errno);
 }
 
-// Reads the next (at most) 256 bytes into the block's data; bytes beyond a short read are zero. A read
-// error is logged and reads as the end of the file.
+// The piece of the file the next block carries, kept apart from FrameBuffer: a long or noisy reply may
+// overwrite FrameBuffer before a refused block is sent again.
+std::span<std::uint8_t> Piece(CommsEngine& e) { return std::span(e.ImageBuffer).first(BlockDataSize); }
+
+// Reads the next (at most) 256 bytes into the piece; bytes beyond a short read are zero. A read error is
+// logged and reads as the end of the file.
 void ReadBlock(CommsEngine& e) {
-  std::uint8_t* data = e.FrameBuffer.data() + BlockDataOffset;
+  std::uint8_t* data = Piece(e).data();
   std::size_t count = 0;
   while (count < BlockDataSize && e.ImageFileHandle >= 0) {
     const ssize_t n = ::read(e.ImageFileHandle, data + count, BlockDataSize - count);
@@ -218,6 +222,7 @@ void AwaitStoppedForRecordDownload(CommsEngine& e) {
 void SendRecord(CommsEngine& e) {
   e.SetStep(platform::FormatText("Loading IR Command %d", e.BlockIndex));
   AdvanceMeter(e);
+  e.SetBlockData(Piece(e));
   e.SendBlockFrame(StagingHeader);
   e.CommState = 144;
 }
@@ -341,6 +346,7 @@ void AwaitStoppedForImageDownload(CommsEngine& e) {
 
 void SendImageBlock(CommsEngine& e) {
   e.AddLogLine(platform::FormatText("Sending %d bytes to %X", e.FileReadCount, e.BlockIndex));
+  e.SetBlockData(Piece(e));
   e.SendBlockFrame(ImageHeader(e.BlockIndex));
   e.CommState = 164;
 }

@@ -417,6 +417,22 @@ TEST_F(IrImageTest, ARefusedImageBlockIsSentAgainAtOnceAndCountedAsARetry) {
   EXPECT_TRUE(view.Logged("Comms Retry ir load data 164 RX0"));
 }
 
+TEST_F(IrImageTest, ARefusedBlockGoesAgainFromTheFileNotFromWhatAReplyLeftInTheFrame) {
+  const std::string path = dir.File("memory.ir");
+  const std::string file = Pattern(512, 7);
+  WriteFile(path, file);
+  Connect();
+  RequestDownload(path);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 163 && engine.BlockIndex == 0xC100; }, 60));
+  sim.NakNext(1);
+  ASSERT_TRUE(RunToState(164, 20));
+  ASSERT_TRUE(RunToState(163, 60)) << "refused: the block goes again";
+  // What a long or noisy reply leaves in the frame before the block is sent again.
+  std::fill(engine.FrameBuffer.begin() + controller::BlockDataOffset, engine.FrameBuffer.end(), 0xEE);
+  ASSERT_TRUE(RunToState(166, 200));
+  EXPECT_EQ(sim.Read(0xC000, 512), Bytes(file, 0, 512));
+}
+
 TEST_F(IrImageTest, AControllerThatKeepsRefusingEndsTheConnection) {
   const struct {
     const char* What;
