@@ -1,6 +1,7 @@
 #include "serial/com_port.h"
 
 #include <QCoreApplication>
+#include <atomic>
 #include <exception>
 #include <mutex>
 
@@ -11,27 +12,46 @@ namespace serial {
 
 namespace {
 
+// An event the dispatch thread posts to the window thread. Qt's event queue hands it over under locks the
+// thread checker cannot see, so the hand-over is also made plain by a release on posting and an acquire
+// before the window thread reads what the event carries.
+class CrossThreadEvent : public QEvent {
+ public:
+  using QEvent::QEvent;
+  void Published() { published_.store(true, std::memory_order_release); }
+  void Received() const { (void)published_.load(std::memory_order_acquire); }
+
+ private:
+  std::atomic<bool> published_{false};
+};
+
 // A message of the dispatch thread on its way to the notification window.
-class DeliveryEvent : public QEvent {
+class DeliveryEvent : public CrossThreadEvent {
  public:
   static QEvent::Type EventType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
   }
-  explicit DeliveryEvent(std::shared_ptr<Delivery> delivery) : QEvent(EventType()), Item(std::move(delivery)) {}
+  explicit DeliveryEvent(std::shared_ptr<Delivery> delivery)
+      : CrossThreadEvent(EventType()), Item(std::move(delivery)) {}
   std::shared_ptr<Delivery> Item;
 };
 
 // A handler's exception on the dispatch thread, on its way to the window thread.
-class HandlerErrorEvent : public QEvent {
+class HandlerErrorEvent : public CrossThreadEvent {
  public:
   static QEvent::Type EventType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
   }
-  explicit HandlerErrorEvent(std::exception_ptr error) : QEvent(EventType()), Error(std::move(error)) {}
+  explicit HandlerErrorEvent(std::exception_ptr error) : CrossThreadEvent(EventType()), Error(std::move(error)) {}
   std::exception_ptr Error;
 };
+
+void PostAcross(QObject* window, CrossThreadEvent* event) {
+  event->Published();
+  QCoreApplication::postEvent(window, event);
+}
 
 // The notification window: runs delivered trigger messages through the component's window procedure, and
 // shows handler failures of the dispatch thread as the toolkit shows any exception of an event.
@@ -54,6 +74,7 @@ class ComWindow : public tk::HiddenWindow {
  protected:
   bool event(QEvent* e) override {
     if (e->type() == DeliveryEvent::EventType()) {
+      static_cast<DeliveryEvent*>(e)->Received();
       auto& delivery = *static_cast<DeliveryEvent*>(e)->Item;
       delivery.Run([&] {
         tk::Message m{delivery.Msg, delivery.Trigger, static_cast<std::intptr_t>(delivery.Data), 0};
@@ -62,6 +83,7 @@ class ComWindow : public tk::HiddenWindow {
       return true;
     }
     if (e->type() == HandlerErrorEvent::EventType()) {
+      static_cast<HandlerErrorEvent*>(e)->Received();
       if (!Detached) tk::HandleException(static_cast<HandlerErrorEvent*>(e)->Error);
       return true;
     }
@@ -75,11 +97,11 @@ class ComReceiver : public NotifyTarget {
   explicit ComReceiver(ComWindow* window) : window_(window) {}
   void Post(std::shared_ptr<Delivery> delivery) override {
     std::lock_guard lock(mutex_);
-    if (window_) QCoreApplication::postEvent(window_, new DeliveryEvent(std::move(delivery)));
+    if (window_) PostAcross(window_, new DeliveryEvent(std::move(delivery)));
   }
   void PostError(std::exception_ptr error) {
     std::lock_guard lock(mutex_);
-    if (window_) QCoreApplication::postEvent(window_, new HandlerErrorEvent(std::move(error)));
+    if (window_) PostAcross(window_, new HandlerErrorEvent(std::move(error)));
   }
   void Detach() {
     std::lock_guard lock(mutex_);
