@@ -565,48 +565,38 @@ void TVxCustomTable::ProcessScrollBarClick(TVxScrollBar ScrollBar, std::uint16_t
 
 // counts, locked area, rows and columns
 
-void TVxCustomTable::SetLockedRows(int value) {
-  TVxTableAxis& axis = layout_.RowAxis();
-  if (!HandleAllocated()) {
-    // While loading the count may come before the RowLimit it must stay below: Loaded checks it then.
-    if (value < 0 || (!Loading() && value >= RowLimit())) return;
-    axis.Locked = value;
-    if (!Loading()) axis.CalcLastPage();
-    return;
-  }
-  if (value == axis.Locked || value < 0 || value >= RowLimit()) return;
-  {
-    TableRedrawLock lock(*this);
-    axis.Locked = value;
-    if (value > TopRow()) SetTopRow(TopRow());
-    if (value > activeRow_) SetActiveRow(TopRow());
-    axis.Rebuild();
-    InvalidateTable();
-  }
-  tbSetScrollRange(otsbVertical);
-  tbSetScrollPos(otsbVertical);
-}
+void TVxCustomTable::SetLockedRows(int value) { tbSetLocked(false, value); }
 
-void TVxCustomTable::SetLockedCols(int value) {
-  TVxTableAxis& axis = layout_.ColAxis();
+void TVxCustomTable::SetLockedCols(int value) { tbSetLocked(true, value); }
+
+// Rows and columns lock alike; `columns` picks the axis, its limit, its first scrolling line and its bar.
+void TVxCustomTable::tbSetLocked(bool columns, int value) {
+  TVxTableAxis& axis = columns ? layout_.ColAxis() : layout_.RowAxis();
+  const int limit = columns ? ColCount() : RowLimit();
   if (!HandleAllocated()) {
-    // While loading the count may come before the ColCount it must stay below: Loaded checks it then.
-    if (value < 0 || (!Loading() && value >= ColCount())) return;
+    // While loading the count may come before the limit it must stay below: Loaded checks it then.
+    if (value < 0 || (!Loading() && value >= limit)) return;
     axis.Locked = value;
     if (!Loading()) axis.CalcLastPage();
     return;
   }
-  if (value == axis.Locked || value < 0 || value >= ColCount()) return;
+  if (value == axis.Locked || value < 0 || value >= limit) return;
   {
     TableRedrawLock lock(*this);
     axis.Locked = value;
-    if (value > LeftCol()) SetLeftCol(LeftCol());
-    if (value > activeCol_) SetActiveCol(LeftCol());
+    if (columns) {
+      if (value > LeftCol()) SetLeftCol(LeftCol());
+      if (value > activeCol_) SetActiveCol(LeftCol());
+    } else {
+      if (value > TopRow()) SetTopRow(TopRow());
+      if (value > activeRow_) SetActiveRow(TopRow());
+    }
     axis.Rebuild();
     InvalidateTable();
   }
-  tbSetScrollRange(otsbHorizontal);
-  tbSetScrollPos(otsbHorizontal);
+  const auto bar = columns ? otsbHorizontal : otsbVertical;
+  tbSetScrollRange(bar);
+  tbSetScrollPos(bar);
 }
 
 void TVxCustomTable::SetRowLimit(int value) {
