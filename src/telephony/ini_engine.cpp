@@ -111,6 +111,8 @@ std::int32_t AddToImage(TIniDatabase& db, platform::ProfileImage& file, const st
   return 0;
 }
 
+bool IsRecordCount(std::int32_t count) { return count >= 0 && count <= MaxDBRecs; }
+
 bool FileExistsAsProfile(const std::string& name) {
   if (platform::FileExists(platform::ResolveFileCase(name))) return true;
   const bool bare = name.find_first_of("/\\") == std::string::npos;
@@ -154,7 +156,13 @@ std::int32_t iPrepareIniDatabase(TIniDatabase& database, const void* defaultReco
   db.DefaultRecord.assign(static_cast<std::size_t>(db.RecordSize), 0);
 
   if (FileExistsAsProfile(db.FName)) {
-    db.NumRecords = platform::ReadProfileInteger(db.FName, DefaultsSection, EntriesKey, 0);
+    // The count sizes the key list: one the database could never have written means a damaged file.
+    const std::int32_t count = platform::ReadProfileInteger(db.FName, DefaultsSection, EntriesKey, 0);
+    if (!IsRecordCount(count)) {
+      db.DefaultRecord.clear();
+      return ecIniRead;
+    }
+    db.NumRecords = count;
     ForEachField(db, [&](const TIniField& f, std::int32_t offset) {
       if (f.IsIndex) return;
       if (f.IsString)
@@ -250,7 +258,8 @@ std::int32_t iDelIniRecord(TIniDatabase& database, const std::string& key) {
   if (file.ReadString(IndexSection, key, "") != "#") return ecRecordNotFound;
   file.DeleteKey(IndexSection, key);
   file.DeleteSection(key);
-  return Commit(db, file, db.NumRecords - 1);
+  // A file whose count was short of its index entries stays one the database can open again.
+  return Commit(db, file, std::max(db.NumRecords - 1, 0));
 }
 
 std::int32_t iGetIniRecord(const TIniDatabase& database, const std::string& key, void* record) {
@@ -275,6 +284,7 @@ std::int32_t iGetIniRecord(const TIniDatabase& database, const std::string& key,
 
 std::int32_t iGetIniIndexRecSize(const TIniDatabase& database) {
   if (database.Fields.empty()) return ecNoFieldsDefined;
+  if (!IsRecordCount(database.NumRecords)) return ecIniRead;
   // Room for every key at its longest; the original's 31 bytes a key cut off keys of 31 characters.
   return database.NumRecords * IndexKeySlot + 1;
 }

@@ -235,6 +235,31 @@ TEST_F(IniEngineTest, The999thRecordIsAcceptedAndThe1000thRefusedWithoutWriting)
   EXPECT_EQ(Keys().size(), 999u) << "the key buffer holds every key";
 }
 
+TEST_F(IniEngineTest, ARecordCountTheDatabaseCannotHoldIsAReadErrorAndNothingIsSizedByIt) {
+  const std::string damaged = std::string(ZELTA_TEST_DATA_DIR) + "/damaged/";
+  for (const std::string& text :
+       {ReadFile(damaged + "inidb-entries-overflow.ini"), ReadFile(damaged + "modemdb-entries-huge-alloc.ini"),
+        std::string("[Defaults]\n_Entries=1000\n"), std::string("[Defaults]\n_Entries=-1\n")}) {
+    SCOPED_TRACE(text);
+    WriteFile(file, text);
+    ASSERT_EQ(iInitIniDatabase(db, file), 0);
+    Define(*db);
+    ASSERT_EQ(iPrepareIniDatabase(*db, nullptr), ecIniRead);
+    EXPECT_FALSE(db->Prepared);
+    EXPECT_EQ(ReadFile(file), text);
+  }
+  db->NumRecords = 67108864;  // as the damaged file states it
+  EXPECT_EQ(iGetIniIndexRecSize(*db), ecIniRead);
+}
+
+TEST_F(IniEngineTest, DeletingFromAFileWhoseCountFellShortKeepsACountItCanOpen) {
+  WriteFile(file, "[Index]\nCabin=#\n[Defaults]\n_Entries=0\n[Cabin]\nRings=2\n");
+  Open();
+  ASSERT_EQ(iDelIniRecord(*db, "Cabin"), 0);
+  EXPECT_EQ(Entry("Defaults", "_Entries"), "0");
+  Open();
+}
+
 TEST_F(IniEngineTest, TheKeyListHoldsKeysOfTheLongestLength) {
   ASSERT_EQ(iInitIniDatabase(db, file), 0);
   ASSERT_EQ(iAddIniDBStringField(*db, "Key", 31, true), 0);

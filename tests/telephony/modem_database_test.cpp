@@ -138,6 +138,13 @@ TEST_F(ModemDatabaseTest, AModemWrittenToAnotherFileReadsBack) {
   EXPECT_EQ(read.DefaultBaud, 19200);
 }
 
+TEST_F(ModemDatabaseTest, ANameListThatWouldOutgrowItsFileIsRefusedAsUnreadable) {
+  const std::string text = testing_support::ReadFile(ZELTA_TEST_DATA_DIR "/damaged/modemdb-entries-huge-alloc.ini");
+  testing_support::WriteFile(file, text);
+  EXPECT_THROW(modems.GetRecordList(), serial::EIniRead);
+  EXPECT_EQ(testing_support::ReadFile(file), text);
+}
+
 TEST(ModemDatabaseEngine, TheStoredRecordIs942BytesAndTheDatabaseMatchesIt) {
   testing_support::TempDir dir;
   TModemDatabasePtr db;
