@@ -146,6 +146,12 @@ bool RiffFile::Seek(std::int64_t offset) {
   return true;
 }
 
+std::int64_t RiffFile::BytesLeft() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+  return std::max<std::int64_t>(st.st_size - position_, 0);
+}
+
 bool RiffFile::ReadExact(void* buffer, std::size_t size) { return Read(buffer, size) == static_cast<ssize_t>(size); }
 
 bool RiffFile::WriteExact(const void* data, std::size_t size) {
@@ -268,7 +274,8 @@ std::int32_t ReadWaveFile(const std::string& path, WaveFormat& format, std::vect
   RiffChunk chunk;
   chunk.Id = FourCC("data");
   if (std::int32_t r = file.Descend(chunk, &riff, RiffFile::FindChunk)) return r;
-  data.resize(chunk.Size);
+  // A size stated beyond the end of the file is a file cut short: room only for what the file holds.
+  data.resize(static_cast<std::size_t>(std::min<std::int64_t>(chunk.Size, file.BytesLeft())));
   const ssize_t n = file.Read(data.data(), data.size());
   if (n < 0) return MMIOERR_CANNOTREAD;
   data.resize(static_cast<std::size_t>(n));  // a file cut short keeps what it has

@@ -116,6 +116,8 @@ class RiffFile {
   ssize_t Read(void* buffer, std::size_t size);
   ssize_t Write(const void* data, std::size_t size);
   std::int64_t Position() const { return position_; }
+  // The bytes from the position to the end of the file (0 when it cannot be told).
+  std::int64_t BytesLeft() const;
 
  private:
   bool Seek(std::int64_t offset);

@@ -96,6 +96,21 @@ TEST(WaveFiles, ChunksBeforeAndBetweenAreSkippedWhateverTheirLength) {
   EXPECT_EQ(data, (std::vector<std::uint8_t>{0x80, 0x81, 0x82}));
 }
 
+TEST(WaveFiles, ADataSizeBeyondTheFileIsAFileCutShortAndGetsNoMoreRoomThanTheFileHolds) {
+  testing_support::TempDir dir;
+  const std::string claims4G = ReadFile(std::string(ZELTA_TEST_DATA_DIR) + "/damaged/wave-data-size-4g.wav");
+  for (const std::string& samples : {std::string(), std::string("\x80\x81\x82")}) {
+    SCOPED_TRACE(samples.size());
+    WriteFile(dir.File("x.wav"), claims4G + samples);
+    WaveFormat format;
+    std::vector<std::uint8_t> data;
+    ASSERT_EQ(ReadWaveFile(dir.File("x.wav"), format, data), 0);
+    EXPECT_EQ(format.BitsPerSample, 8);
+    EXPECT_EQ(data, std::vector<std::uint8_t>(samples.begin(), samples.end()));
+    EXPECT_LE(data.capacity(), claims4G.size() + samples.size());
+  }
+}
+
 TEST(WaveFiles, AFileThatIsNoWaveIsRefusedWithItsReason) {
   struct Case {
     const char* What;
