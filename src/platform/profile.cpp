@@ -34,11 +34,12 @@ struct Line {
   std::string Text;
   std::string Name;   // section name or key, trimmed
   std::string Value;  // entry value, trimmed
+  std::string End;    // the line's own end ("\r\n" or "\n"); none for a new line or an unended last one
 };
 
 struct Document {
   std::vector<Line> Lines;
-  std::string LineEnd = "\r\n";
+  std::string LineEnd = "\r\n";  // for lines that have none of their own
 
   // Index of the header of the first section of that name, or npos.
   std::size_t FindSection(const std::string& section) const {
@@ -89,16 +90,21 @@ Document Load(const std::string& path) {
   Document doc;
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) return doc;
-  // The file's own line ends are kept: those of its first line.
+  // New lines take the line end of the file's first line. Every line keeps its own, so that a CR that
+  // belongs to a line's text (before its CR LF) stays there when another line is written.
   if (std::size_t first = bytes.find('\n'); first != std::string::npos && (first == 0 || bytes[first - 1] != '\r'))
     doc.LineEnd = "\n";
   std::size_t start = 0;
   while (start < bytes.size()) {
     std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
+    const bool ended = end != std::string::npos;
+    if (!ended) end = bytes.size();
     std::string text = bytes.substr(start, end - start);
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    doc.Lines.push_back(ParseLine(std::move(text)));
+    const bool cr = !text.empty() && text.back() == '\r';
+    if (cr) text.pop_back();
+    Line line = ParseLine(std::move(text));
+    if (ended) line.End = cr ? "\r\n" : "\n";
+    doc.Lines.push_back(std::move(line));
     start = end + 1;
   }
   return doc;
@@ -111,7 +117,7 @@ bool Fail(const std::string& why) {
 
 bool Save(const std::string& path, const Document& doc) {
   std::string bytes;
-  for (const Line& line : doc.Lines) bytes += line.Text + doc.LineEnd;
+  for (const Line& line : doc.Lines) bytes += line.Text + (line.End.empty() ? doc.LineEnd : line.End);
   AtomicFileWriter::WriteFunction write;
   {
     std::lock_guard lock(writeLock);
@@ -204,7 +210,9 @@ std::string SetEntry(Document& doc, const std::string& section, const std::strin
   }
   std::size_t at = doc.FindKey(header, *keyName);
   if (at != std::string::npos) {
-    doc.Lines[at] = ParseLine(doc.Lines[at].Name + "=" + value);
+    Line changed = ParseLine(doc.Lines[at].Name + "=" + value);
+    changed.End = doc.Lines[at].End;
+    doc.Lines[at] = std::move(changed);
     return "";
   }
   // After the section's last non-blank line, so blank lines keep separating the sections.

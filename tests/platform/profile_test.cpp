@@ -71,6 +71,25 @@ TEST_F(ProfileTest, AFileKeepsItsLineEndsAndANewFileGetsCarriageReturnLineFeeds)
   }
 }
 
+TEST_F(ProfileTest, WritingAnEntryChangesNoOtherLineWhateverItsLineEnd) {
+  const std::string crValue = ReadFile(std::string(ZELTA_TEST_DATA_DIR) + "/damaged/profile-value-trailing-cr.ini");
+  struct Case {
+    std::string Before;
+    const char* Section;
+    std::string After;
+  } cases[] = {
+      {crValue, "a", crValue + "n=1\n"},
+      {crValue, "b", crValue + "[b]\nn=1\n"},
+      {"[A]\r\nn=0\n[B]\r\ny=2\r\r\n", "A", "[A]\r\nn=1\n[B]\r\ny=2\r\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Before);
+    WriteFile(file, c.Before);
+    ASSERT_TRUE(WriteProfileString(file, c.Section, "n", "1"));
+    EXPECT_EQ(ReadFile(file), c.After);
+  }
+}
+
 TEST_F(ProfileTest, AnImageWritesAllItsChangesInOneReplaceOrNone) {
   WriteFile(file, "[A]\nx=1\n[B]\ny=2\n");
   ProfileImage image(file);
