@@ -385,18 +385,26 @@ void TVxCommandTable::LoadFromFile(const std::string& fileName) {
     lines.push_back(std::move(line));
     start = end + 1;
   }
+  std::string name = lines.empty() ? std::string() : lines.front();
+  // A built-in table streams only its differences from the built-in list, where command 0 removes a
+  // binding and a binding replaces the one of the same keys: its file must bind each key once, to a command.
+  const bool builtIn = BuiltInCommands(name) != nullptr;
   std::vector<TVxCmdRec> records;
   std::vector<long> v;
   for (std::size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].find_first_not_of(" \t") == std::string::npos) continue;
     if (!ParseNumbers(lines[i], 5, v) ||
-        std::any_of(v.begin(), v.begin() + 4, [](long x) { return x < 0 || x > 255; }) || v[4] < 0 || v[4] > 65535)
+        std::any_of(v.begin(), v.begin() + 4, [](long x) { return x < 0 || x > 255; }) || v[4] < (builtIn ? 1 : 0) ||
+        v[4] > 65535)
       throw tk::EInOutError("Invalid numeric input", 0);
-    records.push_back({static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
-                       static_cast<std::uint8_t>(v[2]), static_cast<std::uint8_t>(v[3]),
-                       static_cast<std::uint16_t>(v[4])});
+    const TVxCmdRec rec{static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
+                        static_cast<std::uint8_t>(v[2]), static_cast<std::uint8_t>(v[3]),
+                        static_cast<std::uint16_t>(v[4])};
+    if (builtIn && std::any_of(records.begin(), records.end(), [&](const TVxCmdRec& r) { return r.SameKeys(rec); }))
+      throw EDuplicateCommand();
+    records.push_back(rec);
   }
-  name_ = lines.empty() ? std::string() : lines.front();
+  name_ = std::move(name);
   records_ = std::move(records);
 }
 

@@ -141,7 +141,8 @@ class TVxCommandTable {
   int IndexOf(const TVxCmdRec& rec) const;
   const std::vector<TVxCmdRec>& Records() const { return records_; }
 
-  // A text file: the table name, then one line of five integers per record. Throws tk::EInOutError.
+  // A text file: the table name, then one line of five integers per record. Throws tk::EInOutError, and
+  // EDuplicateCommand for keys bound twice in a built-in table's file (where command 0 is refused too).
   void LoadFromFile(const std::string& fileName);
   void SaveToFile(const std::string& fileName) const;
 

@@ -210,6 +210,18 @@ TEST(CommandTableFiles, LoadAcceptsCarriageReturnsAndRefusesBadNumbersAndMissing
   EXPECT_EQ(p.GetCount(), 3);
 }
 
+TEST(CommandTableFiles, ABuiltInTablesFileThatItsFormStreamCouldNotGiveBackIsRefused) {
+  const std::string damaged = std::string(ZELTA_TEST_DATA_DIR) + "/damaged/";
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir.File("good.tbl"), "Keys\n112 0 0 0 69\n");
+  TVxCommandTable t;
+  t.LoadFromFile(dir.File("good.tbl"));
+  EXPECT_THROW(t.LoadFromFile(damaged + "cmdtable-command-0.txt"), EInOutError);
+  EXPECT_THROW(t.LoadFromFile(damaged + "cmdtable-duplicate-keys.txt"), EDuplicateCommand);
+  EXPECT_EQ(t.TableName(), "Keys");
+  EXPECT_EQ(t.Records(), (std::vector<TVxCmdRec>{{112, 0, 0, 0, 69}}));
+}
+
 // ---- streaming of command tables
 
 TEST(CommandTableStreaming, BuiltInTablesStoreOnlyTheirDifferences) {
