@@ -366,10 +366,20 @@ void StartFeatureWait(Context& c) {
   rec.State = mstWaitFeatures;
 }
 
+// The platform's standard line rates from 300 up. A line change waits about 18 character times at the
+// port's rate, here behind the record's lock: a connect line naming another rate ("CONNECT 1") must not
+// put the port where the next change would hold every modem call for minutes.
+bool IsStandardLineRate(std::int32_t rate) {
+  static constexpr std::int32_t kRates[] = {300,   600,   1200,  2400,  4800,   9600,   14400,
+                                            19200, 38400, 56000, 57600, 115200, 128000, 256000};
+  return std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates);
+}
+
 void SetSpeed(Context& c, std::int32_t speed) {
   c.Rec.ConnectSpeed = speed;
-  // A rate the device refuses leaves the line as it was: the modem buffers at its own rate anyway.
-  if (!c.Rec.LockDTE && speed > 0) c.D.ChangeBaud(static_cast<std::uint32_t>(speed));
+  // Any other rate, and one the device refuses, leaves the line as it was: the modem buffers at its own
+  // rate anyway.
+  if (!c.Rec.LockDTE && IsStandardLineRate(speed)) c.D.ChangeBaud(static_cast<std::uint32_t>(speed));
 }
 
 void EndSpeed(Context& c) {

@@ -142,18 +142,9 @@ TEST(ModemComponent, LockDteKeepsThePortRateAfterAConnect) {
 }
 
 TEST(ModemComponent, AHangupCommandOfDtrOrNothingDropsDtr) {
-  testing_support::FakeSerialDevice* fake = nullptr;
-  serial::TLkComPort port(nullptr);
-  port.SetComNumber(1);
-  port.DispatcherFactory = [&](serial::TLkCustomComPort& p) {
-    return serial::TLkBaseDispatcher::Create<serial::TLkComDispatcher>(&p, [&](const std::string&) {
-      platform::SerialOpenResult r;
-      auto device = std::make_unique<testing_support::FakeSerialDevice>();
-      fake = device.get();
-      r.Device = std::move(device);
-      return r;
-    });
-  };
+  FakeDevicePort line;
+  serial::TLkComPort& port = line.port;
+  testing_support::FakeSerialDevice*& fake = line.fake;
   TLkModem modem(nullptr);
   modem.SetComPort(&port);
   modem.SetDTRDropHold(2);

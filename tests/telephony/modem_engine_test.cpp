@@ -11,6 +11,7 @@
 #include "modem_test_support.h"
 #include "serial/error_codes.h"
 #include "support/fake_serial_device.h"
+#include "support/temp_dir.h"
 #include "telephony/modem_component.h"
 
 namespace telephony_test {
@@ -350,19 +351,10 @@ TEST(ModemEngine, HandlersGetTheMessagesUntilDeregistered) {
 }
 
 TEST(ModemEngineDtr, AHangupByDtrDropsTheLineForTheHold) {
-  testing_support::FakeSerialDevice* fake = nullptr;
-  serial::TLkComPort port(nullptr);
-  port.SetComNumber(1);
-  port.DispatcherFactory = [&](serial::TLkCustomComPort& p) {
-    return serial::TLkBaseDispatcher::Create<serial::TLkComDispatcher>(&p, [&](const std::string&) {
-      platform::SerialOpenResult r;
-      auto device = std::make_unique<testing_support::FakeSerialDevice>();
-      fake = device.get();
-      r.Device = std::move(device);
-      return r;
-    });
-  };
+  FakeDevicePort line;
+  serial::TLkComPort& port = line.port;
   port.SetOpen(true);
+  testing_support::FakeSerialDevice* fake = line.fake;
   ASSERT_NE(fake, nullptr);
   for (const char* command : {"DTR", "dtr", ""}) {
     TModemInfo info = DefModemData();
@@ -385,6 +377,41 @@ TEST(ModemEngineDtr, AHangupByDtrDropsTheLineForTheHold) {
     mDoneModem(rec);
   }
   port.SetOpen(false);
+}
+
+TEST(ModemEngineRates, AConnectRateThatIsNoStandardOneIsReportedAndLeavesThePortsRate) {
+  FakeDevicePort line;
+  line.port.SetOpen(true);
+  ASSERT_NE(line.fake, nullptr);
+  const std::uint32_t portRate = line.fake->Settings().Baud;
+  TModemInfo info = DefModemData();
+  info.LockDTE = false;
+  TModemRec* rec = nullptr;
+  ASSERT_EQ(mInitModem(rec, line.port.GetDispatcher(), ModemInfoToData(info)), 0);
+  EventLog log;
+  gMessages = &log;
+  mRegisterModemHandler(rec, nullptr, &RecordMessage);
+  ASSERT_EQ(mStartModem(rec), 0);
+  mSetModemDelayFactor(rec, 1);
+  auto connect = [&](const std::string& reply) {
+    log.Clear();
+    EXPECT_EQ(mDialModem(rec, "7"), 0);
+    const auto start = std::chrono::steady_clock::now();
+    line.fake->Receive(std::vector<std::uint8_t>(reply.begin(), reply.end()));
+    EXPECT_TRUE(Until([&] { return log.Has("IsConnected"); }));
+    return std::chrono::steady_clock::now() - start;
+  };
+
+  connect(testing_support::ReadFile(ZELTA_TEST_DATA_DIR "/damaged/modem-reply-connect-1.txt"));
+  EXPECT_TRUE(log.Has("LineSpeed 1"));
+  EXPECT_EQ(mGetConnectSpeed(rec), 1);
+  ASSERT_EQ(line.fake->Settings().Baud, portRate);
+  // The next line change waits at the port's rate behind the record's lock: well under a second, plus the
+  // feature wait of half a second.
+  EXPECT_LT(connect("CONNECT 9600\r\n"), 3s);
+  EXPECT_EQ(line.fake->Settings().Baud, 9600u);
+  mDoneModem(rec);
+  gMessages = nullptr;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "serial/com_port.h"
+#include "support/fake_serial_device.h"
 #include "support/serial_port_helpers.h"
 #include "support/sim_modem.h"
 
@@ -70,6 +71,26 @@ struct ModemLine {
 
   testing_support::SimModem sim;
   serial::test::ScopedComEnv env;
+  serial::TLkComPort port{nullptr};
+};
+
+// A port (COM1) on a fake device, made anew at each open: for what a pseudo-terminal cannot show (modem
+// lines, any line rate).
+struct FakeDevicePort {
+  FakeDevicePort() {
+    port.SetComNumber(1);
+    port.DispatcherFactory = [this](serial::TLkCustomComPort& p) {
+      return serial::TLkBaseDispatcher::Create<serial::TLkComDispatcher>(&p, [this](const std::string&) {
+        platform::SerialOpenResult r;
+        auto device = std::make_unique<testing_support::FakeSerialDevice>();
+        fake = device.get();
+        r.Device = std::move(device);
+        return r;
+      });
+    };
+  }
+
+  testing_support::FakeSerialDevice* fake = nullptr;
   serial::TLkComPort port{nullptr};
 };
 
