@@ -59,6 +59,8 @@ class Component {
   // Reading a form stream sets these; Loaded() clears loading.
   void SetLoadingState() { state_ |= csLoading | csReading; }
   void ClearReadingState() { state_ &= static_cast<std::uint16_t>(~csReading); }
+  // A read that failed before Loaded() leaves both flags as they were before it.
+  void ClearLoadingState() { state_ &= static_cast<std::uint16_t>(~(csLoading | csReading)); }
 
   // Frees the owned components, last to first. The destructor does this too, but a class that wants its
   // own Notification overrides to see those removals calls it first in its destructor: by the time the

@@ -164,10 +164,29 @@ void Writer::DefineBinaryProperty(const std::string& name, const std::function<v
   current_->append(entry);
 }
 
-Component* Reader::ReadRoot(const QJsonObject& json, Component* owner) {
+void Reader::Reset(Component* into) {
   created_.clear();
   fixups_.clear();
-  return Guarded(0, [&] {
+  into_ = into;
+  keptKeys_.clear();
+  restores_.clear();
+}
+
+void Reader::KeepRootValue(const Component& component, const std::string& key, std::function<void()> restore) {
+  if (&component != into_ || std::find(keptKeys_.begin(), keptKeys_.end(), key) != keptKeys_.end()) return;
+  keptKeys_.push_back(key);
+  restores_.push_back(std::move(restore));
+}
+
+void Reader::KeepRootValue(Component& component, const PropertyInfo& property) {
+  if (&component != into_) return;
+  KeepRootValue(component, "property " + property.Name,
+                [&component, property, value = property.Get(component)] { property.Set(component, value); });
+}
+
+Component* Reader::ReadRoot(const QJsonObject& json, Component* owner) {
+  Reset(nullptr);
+  return Guarded([&] {
     Component* root = ReadComponent(json, owner, nullptr);
     Finish(*root);
     return root;
@@ -175,27 +194,38 @@ Component* Reader::ReadRoot(const QJsonObject& json, Component* owner) {
 }
 
 void Reader::ReadInto(Component& root, const QJsonObject& json) {
-  created_.clear();
-  fixups_.clear();
+  Reset(&root);
+  intoWasLoading_ = root.Loading();
   root.SetLoadingState();
   created_.push_back(&root);
-  Guarded(1, [&] {
+  Guarded([&] {
     ReadBody(root, json);
     Finish(root);
     return &root;
   });
 }
 
-Component* Reader::Guarded(std::size_t keep, const std::function<Component*()>& read) {
+Component* Reader::Guarded(const std::function<Component*()>& read) {
   try {
     return read();
   } catch (const std::exception& e) {
     // What this read made goes again, children before their parents, so the owner is left as it was;
     // every failure leaves as the reader's own error.
+    const std::size_t keep = into_ ? 1 : 0;
     for (std::size_t i = created_.size(); i > keep; --i) delete created_[i - 1];
-    if (keep) created_.front()->ClearReadingState();
-    created_.clear();
-    fixups_.clear();
+    // The root read into takes back its earlier values, the last changed first. A setter refusing the
+    // value it held before cannot be helped here: the read's own error is what goes on.
+    for (auto it = restores_.rbegin(); it != restores_.rend(); ++it) {
+      try {
+        (*it)();
+      } catch (const std::exception&) {
+      }
+    }
+    if (into_ && intoWasLoading_)
+      into_->ClearReadingState();
+    else if (into_)
+      into_->ClearLoadingState();
+    Reset(nullptr);
     if (dynamic_cast<const EReadError*>(&e)) throw;
     throw EReadError(e.what());
   }
@@ -214,6 +244,7 @@ Component* Reader::ReadComponent(const QJsonObject& json, Component* owner, Comp
 }
 
 void Reader::ReadBody(Component& component, const QJsonObject& json) {
+  KeepRootValue(component, "name", [&component, name = component.Name()] { component.SetName(name); });
   component.SetName(S(json["Name"].toString()));
   PropertyList props;
   component.GetProperties(props);
@@ -234,44 +265,52 @@ void Reader::ReadBody(Component& component, const QJsonObject& json) {
       if (isReference != std::holds_alternative<ComponentRef>(current) ||
           (!isReference && value.index() != current.index()))
         detail::InvalidPropertyValue();
-      if (isReference)
+      if (isReference) {
         fixups_.push_back({&component, p, std::get<Ident>(value).Name});
-      else
+      } else {
+        KeepRootValue(component, p);
         p.Set(component, value);
+      }
     }
     if (!published) defined[triple.at(0).toString()] = valueJson;
   }
   defined_ = &defined;
+  defining_ = &component;
   component.DefineProperties(*this);
   defined_ = nullptr;
+  defining_ = nullptr;
   Component* childOwner = component.GetChildOwner();
   for (const QJsonValue& child : json["Children"].toArray())
     ReadComponent(child.toObject(), childOwner ? childOwner : &component, &component);
 }
 
 void Reader::DefineProperty(const std::string& name, const std::function<void(const Value&)>& read,
-                            const std::function<Value()>&, bool) {
+                            const std::function<Value()>& write, bool) {
   if (!defined_ || !read) return;
   auto it = defined_->find(Q(name));
-  if (it != defined_->end()) read(ValueFromJson(it->toArray()));
+  if (it == defined_->end()) return;
+  if (write) KeepRootValue(*defining_, "defined " + name, [read, value = write()] { read(value); });
+  read(ValueFromJson(it->toArray()));
 }
 
 void Reader::DefineBinaryProperty(const std::string& name, const std::function<void(const Binary&)>& read,
-                                  const std::function<Binary()>&, bool) {
+                                  const std::function<Binary()>& write, bool) {
   if (!defined_ || !read) return;
   auto it = defined_->find(Q(name));
-  if (it != defined_->end()) read(std::get<Binary>(ValueFromJson(it->toArray())));
+  if (it == defined_->end()) return;
+  if (write) KeepRootValue(*defining_, "defined " + name, [read, value = write()] { read(value); });
+  read(std::get<Binary>(ValueFromJson(it->toArray())));
 }
 
 void Reader::Finish(Component& root) {
   for (const Fixup& f : fixups_) {
     Component* target = f.Name.empty() ? nullptr : FindByName(root, f.Name);
+    KeepRootValue(*f.Target, f.Property);
     f.Property.Set(*f.Target, ComponentRef{target});
   }
   for (Component* c : created_) c->ClearReadingState();
   for (Component* c : created_) c->Loaded();
-  created_.clear();
-  fixups_.clear();
+  Reset(nullptr);
 }
 
 }  // namespace tk

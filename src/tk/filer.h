@@ -45,7 +45,8 @@ class Reader : public Filer {
   // unknown class, a value of the wrong type or range, a setter that refuses it) throws EReadError and
   // leaves nothing it made behind.
   Component* ReadRoot(const QJsonObject& json, Component* owner);
-  // Reads the properties and children of an existing root (a form reading its own description).
+  // Reads the properties and children of an existing root (a form reading its own description). A read
+  // that fails gives the root back its name and the values of the properties it had changed.
   void ReadInto(Component& root, const QJsonObject& json);
 
   void DefineProperty(const std::string& name, const std::function<void(const Value&)>& read,
@@ -62,12 +63,23 @@ class Reader : public Filer {
   Component* ReadComponent(const QJsonObject& json, Component* owner, Component* parent);
   void ReadBody(Component& component, const QJsonObject& json);
   void Finish(Component& root);
-  // Runs a read; on any failure frees what it created past the first `keep` and throws EReadError.
-  Component* Guarded(std::size_t keep, const std::function<Component*()>& read);
+  // Runs a read; on any failure frees what it created (not the root read into, which gets back what it
+  // was) and throws EReadError.
+  Component* Guarded(const std::function<Component*()>& read);
+  // Before a property of `component` changes: when it is the root read into, keeps how to put the value
+  // back (once for each property, `key` naming it).
+  void KeepRootValue(const Component& component, const std::string& key, std::function<void()> restore);
+  void KeepRootValue(Component& component, const PropertyInfo& property);
+  void Reset(Component* into);
 
   std::vector<Component*> created_;
   std::vector<Fixup> fixups_;
   const QJsonObject* defined_ = nullptr;
+  Component* defining_ = nullptr;  // whose defined properties are being read
+  Component* into_ = nullptr;      // the existing root of ReadInto
+  bool intoWasLoading_ = false;
+  std::vector<std::string> keptKeys_;
+  std::vector<std::function<void()>> restores_;
 };
 
 // JSON form of one value: [type, data].

@@ -48,6 +48,7 @@ class Thing : public Component {
   void Loaded() override {
     // References are resolved before any Loaded runs.
     if (loadedLog) loadedLog->push_back(Name() + (buddy_ ? "->" + buddy_->Name() : ""));
+    if (title_ == "refuses to load") throw EComponentError("refused");
     Component::Loaded();
   }
 
@@ -164,6 +165,36 @@ TEST_F(FilerTest, SetsAndListsStreamAsTheirMembersAndItems) {
   QJsonObject bad = json;
   bad["Properties"] = QJsonArray{QJsonArray{"Options", "Set", QJsonArray{"opFourth"}}};
   EXPECT_THROW(Reader().ReadRoot(bad, &owner), EReadError);
+}
+
+TEST_F(FilerTest, AReadIntoAnExistingRootThatFailsGivesItBackItsEarlierValues) {
+  const QJsonArray changes{QJsonArray{"Count", "Integer", 9}, QJsonArray{"Title", "String", "changed"},
+                           QJsonArray{"Buddy", "Reference", "New"}, QJsonArray{"Blob", "Binary", "0102"}};
+  const QJsonObject unknownChild{{"Class", "TNoSuch"}, {"Name", "X"}};
+  const QJsonObject refusingChild{{"Class", "TThing"},
+                                  {"Name", "New"},
+                                  {"Properties", QJsonArray{QJsonArray{"Title", "String", "refuses to load"}}}};
+  for (const QJsonObject& child : {unknownChild, refusingChild}) {
+    SCOPED_TRACE(child["Name"].toString().toStdString());
+    Thing root(nullptr);
+    root.SetName("Root");
+    root.SetCount(5);
+    root.SetTitle("kept");
+    root.Blob = {7};
+    auto* pal = new Thing(&root);
+    pal->SetName("Pal");
+    root.SetBuddy({pal});
+    const QJsonObject json{
+        {"Class", "TThing"}, {"Name", "Other"}, {"Properties", changes}, {"Children", QJsonArray{child}}};
+    EXPECT_THROW(Reader().ReadInto(root, json), EReadError);
+    EXPECT_EQ(root.Name(), "Root");
+    EXPECT_EQ(root.Count(), 5);
+    EXPECT_EQ(root.Title(), "kept");
+    EXPECT_EQ(root.Buddy().Target, pal);
+    EXPECT_EQ(root.Blob, (Binary{7}));
+    EXPECT_EQ(root.ComponentCount(), 1);
+    EXPECT_FALSE(root.Loading());
+  }
 }
 
 TEST_F(FilerTest, AnUnknownClassFailsTheRead) {
