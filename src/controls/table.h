@@ -37,8 +37,9 @@ enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 // Library string naming the table's command table ("Grid").
 inline constexpr int SGridCommandTable = 30266;
-// Command codes the table gives the mouse and SetActiveCell in OnActiveCellMoving.
-inline constexpr std::uint16_t ccMouseMove = 250;
+// Command codes the table gives the mouse (a click or a move with the button held) and SetActiveCell in
+// OnActiveCellMoving. The entry fields' mouse commands have names of their own (entry_field_model.h).
+inline constexpr std::uint16_t ccTableMouse = 250;
 inline constexpr std::uint16_t ccSetActiveCell = 0;
 
 class TVxCustomTable : public TVxTableAncestor {

@@ -128,7 +128,7 @@ void TVxCustomTable::SelectionClick(TVxTblRegion region, int row, int col, tk::S
       const bool onActive = row == activeRow_ && col == activeCol_;
       const bool startsEdit = !ctrl && !extend && onActive && !focusing && !Has(otoAlwaysEditing);
       TableRedrawLock lock(*this);
-      DoActiveCellMoving(ccMouseMove, row, col);
+      DoActiveCellMoving(ccTableMouse, row, col);
       if (!ctrl && !extend) {
         tbSetAnchorCell(row, col, tstDeselectAll);
       } else if (ctrl && !extend) {
@@ -182,7 +182,7 @@ void TVxCustomTable::PlainClick(TVxTblRegion region, int row, int col, bool focu
     if (QWidget* editor = EditorWidget()) editor->setFocus(Qt::MouseFocusReason);
     const bool onActive = row == activeRow_ && col == activeCol_;
     TableRedrawLock lock(*this);
-    DoActiveCellMoving(ccMouseMove, row, col);
+    DoActiveCellMoving(ccTableMouse, row, col);
     if (!Has(otoAlwaysEditing) && onActive && !focusing) PostStartEditMouse(x, y, 0);
     tbSetActiveCellPrim(row, col);
     return;

@@ -103,7 +103,7 @@ void TVxCustomTable::MouseSelectMove(int x, int y, tk::ShiftState shift) {
   else if (col < 0)
     col = std::min(IncCol(cols.LastDisplayed(), +1), ColCount() - 1);
   TableRedrawLock lock(*this);
-  DoActiveCellMoving(ccMouseMove, row, col);
+  DoActiveCellMoving(ccTableMouse, row, col);
   if (row == activeRow_ && col == activeCol_) return;
   if (shift & tk::ssCtrl) {
     tbUpdateSelection(row, col, tstAdditional);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "controls/controller.h"
+#include "controls/entry_field_model.h"
 #include "controls/table_cells.h"
 #include "support/user_input.h"
 #include "tk/filer.h"
@@ -155,6 +156,20 @@ TEST(TableNavigation, AMoveGoingNowhereIsStillAnnounced) {
   rig.Key(Qt::Key_Left);
   EXPECT_EQ(rig.Active(), (std::pair{3, 1}));
   EXPECT_EQ(commands, (std::vector<std::uint16_t>{ccSetActiveCell, ccLeft}));
+}
+
+TEST(TableNavigation, TheMouseAnnouncesItsMovesWithTheTablesMouseCommand) {
+  // Beside the entry fields' mouse commands, which have names of their own.
+  static_assert(ccTableMouse == 250 && ccMouseMove == 251);
+  Rig rig;
+  rig.table->SetOptions({otoMouseDragSelect});
+  std::vector<std::uint16_t> commands;
+  rig.table->OnActiveCellMoving = [&](tk::Component*, std::uint16_t command, int&, int&) {
+    commands.push_back(command);
+  };
+  rig.Mouse(QEvent::MouseButtonPress, rig.At(2, 2));
+  rig.Mouse(QEvent::MouseMove, rig.At(4, 3));
+  EXPECT_EQ(commands, (std::vector<std::uint16_t>{ccTableMouse, ccTableMouse}));
 }
 
 TEST(TableNavigation, AMovingHandlerRedirectsOrCancels) {
