@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QSettings>
 #include <QWidget>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "app/zelta_application.h"
 #include "gui/qt_ui.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 #include "serial/port_select_form.h"
@@ -53,8 +55,17 @@ class MainWindowClose : public QObject {
 
 }  // namespace
 
+void KeepToolkitState() {
+  const std::string folder = platform::UsableConfigDirectory();
+  // Nothing can be made below a device file: with the settings in memory, the dialogs keep nothing.
+  const QString path = folder.empty() ? QStringLiteral("/dev/null") : platform::ToQString(folder);
+  for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+    QSettings::setPath(format, QSettings::UserScope, path);
+}
+
 int StartUp(QApplication& application, const std::vector<WindowEntry>& table, bool runLoop) {
   try {
+    KeepToolkitState();
     platform::SetApplicationTitle(kTitle);
     // The name only: a display name would be appended to every window's caption.
     application.setApplicationName(kTitle);
