@@ -39,25 +39,28 @@
 namespace app {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 struct Step {
   std::string Name;
-  // True when done; false to be asked again on the next pass of the loop.
-  std::function<bool()> Run;
+  std::function<bool()> Run;  // true when done; false to be asked again on the next pass of the loop
 };
 
 // What the user does to the modal window in front: true once it is dealt with.
 using Answer = std::function<bool(QWidget* modal)>;
 
-bool CloseIt(QWidget* modal) { return modal->close(); }
-
-// Clicks the message box's `button`.
 Answer Press(QMessageBox::StandardButton button) {
   return [button](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     if (!box || !box->button(button)) return false;
     box->button(button)->click();
+    return true;
+  };
+}
+
+Answer Click(const char* buttonName) {
+  return [buttonName](QWidget* modal) {
+    auto* button = modal->findChild<QPushButton*>(buttonName);
+    if (!button || !button->isVisible()) return false;
+    button->click();
     return true;
   };
 }
@@ -73,30 +76,18 @@ Answer ChooseFile(const std::string& path) {
   };
 }
 
-Answer ClickNamed(const char* button) {
-  return [button](QWidget* modal) {
-    auto* push = modal->findChild<QPushButton*>(button);
-    if (!push || !push->isVisible()) return false;
-    push->click();
-    return true;
-  };
-}
-
-// Runs the whole program with Qt's own dialogs: `steps` one after another from its message loop, each
-// within `deadline`, then the editor's close. Returns how many steps ran before the loop ended.
+// The whole program with Qt's own dialogs in a folder of its own: Run() takes the steps one after another
+// from the program's message loop, then closes the editor, and checks that every step was reached.
 class ProgramRun {
  public:
   ProgramRun() : previousUi_(platform::SetUi(&ui_)) {
     EXPECT_EQ(::chdir(cwd_.Path().c_str()), 0);
-    answerTimer_.setInterval(10);
     QObject::connect(&answerTimer_, &QTimer::timeout, [this] {
       QWidget* modal = QApplication::activeModalWidget();
-      if (!modal || !modal->isVisible() || answers_.empty()) return;
-      if (!answers_.front()(modal)) return;
+      if (!modal || !modal->isVisible() || answers_.empty() || !answers_.front()(modal)) return;
       answers_.erase(answers_.begin());
       ++answered_;
     });
-    stepTimer_.setInterval(5);
     QObject::connect(&stepTimer_, &QTimer::timeout, [this] { NextStep(); });
   }
   ~ProgramRun() {
@@ -104,40 +95,38 @@ class ProgramRun {
     platform::SetUi(previousUi_);
   }
 
-  // The user's answers to the modal windows to come, in order; a modal window with no answer is closed.
+  // The user's answers to the modal windows to come, in order; a modal window with none is closed.
   void Expect(std::vector<Answer> answers) { answers_ = std::move(answers); }
+  int Answered() const { return answered_; }
+  std::string File(const std::string& name) const { return cwd_.File(name); }
 
-  std::size_t Run(std::vector<Step> steps, std::chrono::seconds deadline) {
+  void Run(std::vector<Step> steps) {
     steps_ = std::move(steps);
-    deadline_ = deadline;
-    stepStart_ = Clock::now();
-    answerTimer_.start();
-    stepTimer_.start();
+    stepStart_ = std::chrono::steady_clock::now();
+    answerTimer_.start(10);
+    stepTimer_.start(5);
     EXPECT_EQ(StartUp(*qApp, WindowTable()), 0);
     answerTimer_.stop();
     stepTimer_.stop();
-    return done_;
+    EXPECT_EQ(done_, steps_.size()) << "the program ended after \"" << (done_ ? steps_[done_ - 1].Name : "start")
+                                    << "\"";
   }
-
-  const testing_support::TempDir& Folder() const { return cwd_; }
-  // How many modal windows the user has dealt with.
-  int Answered() const { return answered_; }
 
  private:
   void NextStep() {
     if (running_) return;  // a step's modal window is open: its own loop runs this timer
     running_ = true;
-    if (done_ < steps_.size()) {
-      if (answers_.empty()) answers_.push_back(CloseIt);
+    if (done_ == steps_.size()) {
+      EditorForm->close();
+    } else {
+      if (answers_.empty()) answers_.push_back([](QWidget* modal) { return modal->close(); });
       if (steps_[done_].Run()) {
         ++done_;
-        stepStart_ = Clock::now();
-      } else if (Clock::now() - stepStart_ > deadline_) {
+        stepStart_ = std::chrono::steady_clock::now();
+      } else if (std::chrono::steady_clock::now() - stepStart_ > std::chrono::seconds(60)) {
         ADD_FAILURE() << "step \"" << steps_[done_].Name << "\" did not finish";
         QCoreApplication::exit(1);
       }
-    } else {
-      EditorForm->close();
     }
     running_ = false;
   }
@@ -151,35 +140,33 @@ class ProgramRun {
   std::size_t done_ = 0;
   int answered_ = 0;
   bool running_ = false;
-  std::chrono::seconds deadline_{};
-  Clock::time_point stepStart_;
+  std::chrono::steady_clock::time_point stepStart_;
   QTimer answerTimer_, stepTimer_;
 };
 
-// The steps that attach the editor to the simulated controller and wait until it polls.
-std::vector<Step> AttachSteps() {
-  return {{"attach",
-           [] {
-             EditorForm->AttachToController1->trigger();
-             CommsForm->Timer1->setInterval(10);
-             return true;
-           }},
-          {"identified", [] { return CommsForm->Engine->CommState == 114 && !CommsForm->Engine->ParamsRequest; }}};
-}
+const Step Attach{"attach", [] {
+                    EditorForm->AttachToController1->trigger();
+                    CommsForm->Timer1->setInterval(10);
+                    return true;
+                  }};
+const Step Identified{"identified",
+                      [] { return CommsForm->Engine->CommState == 114 && !CommsForm->Engine->ParamsRequest; }};
 
-std::string EndedAfter(const std::vector<Step>& steps, std::size_t done) {
-  return done < steps.size() ? "the program ended after \"" + (done ? steps[done - 1].Name : "start") + "\""
-                             : std::string();
-}
-
-TEST(ModalLifetime, EveryModalDialogClosedWhileAttachedLeavesTheProgramRunning) {
+class ModalLifetime : public ::testing::Test {
+ protected:
+  ModalLifetime() {
+    sim.SetAppVersion(400);
+    sim.SetFirmwareVersion(820);
+  }
   testing_support::ScopedConfigDir config;
   testing_support::SimController sim;
   serial::test::ScopedComEnv com{1, sim.SlavePath()};
-  sim.SetAppVersion(400);
   ProgramRun program;
-  auto modal = [&program](const std::string& name, std::function<void()> open) {
-    return Step{name, [&program, name, open] {
+};
+
+TEST_F(ModalLifetime, EveryModalDialogClosedWhileAttachedLeavesTheProgramRunning) {
+  auto modal = [this](const std::string& name, std::function<void()> open) {
+    return Step{name, [this, name, open] {
                   EXPECT_FALSE(EditorForm->isVisible()) << "the editor is hidden while attached";
                   const int before = program.Answered();
                   open();
@@ -187,104 +174,66 @@ TEST(ModalLifetime, EveryModalDialogClosedWhileAttachedLeavesTheProgramRunning) 
                   return true;
                 }};
   };
-  std::vector<Step> steps = AttachSteps();
-  const std::vector<Step> dialogs = {
-      modal("message box", [] { platform::Ui().ShowMessage("Lost Connection"); }),
-      modal("open file", [] { platform::Ui().OpenFileName({}); }),
-      modal("save file", [] { platform::Ui().SaveFileName({}); }),
-      modal("input box", [] { platform::Ui().InputBox("Zelta", "Name:", ""); }),
-      modal("print setup",
-            [] {
-              QPrinter printer;
-              platform::Ui().PrintSetup(printer);
-            }),
-      modal("TSetupForm", [] { EditorForm->CommsSetup1->trigger(); }),
-      modal("TSendX10", [] { CommsForm->MenuItems["SendX101"]->trigger(); }),
-      modal("TForm26", [] { tk::ExecModal(*Form26, "TForm26"); }),
-      modal("TX10Form", [] { tk::ExecModal(*X10Form, "TX10Form"); }),
-      modal("phone book editor", [] { CommsForm->EditPhonebook(); }),
-      modal("TGetNumberForm", [] { CommsForm->LkPhoneNumberSelector1->Execute(); }),
-      modal("TComSelectForm",
-            [] {
-              int number = 0;
-              serial::ShowPortSelection(number);
-            }),
-  };
-  steps.insert(steps.end(), dialogs.begin(), dialogs.end());
-  const std::size_t done = program.Run(steps, std::chrono::seconds(60));
-  EXPECT_EQ(done, steps.size()) << EndedAfter(steps, done);
+  QPrinter printer;
+  int port = 0;
+  program.Run({Attach, Identified, modal("message box", [] { platform::Ui().ShowMessage("Lost Connection"); }),
+               modal("open file", [] { platform::Ui().OpenFileName({}); }),
+               modal("save file", [] { platform::Ui().SaveFileName({}); }),
+               modal("input box", [] { platform::Ui().InputBox("Zelta", "Name:", ""); }),
+               modal("print setup", [&] { platform::Ui().PrintSetup(printer); }),
+               modal("TSetupForm", [] { EditorForm->CommsSetup1->trigger(); }),
+               modal("TSendX10", [] { CommsForm->MenuItems["SendX101"]->trigger(); }),
+               modal("TForm26", [] { tk::ExecModal(*Form26, "TForm26"); }),
+               modal("TX10Form", [] { tk::ExecModal(*X10Form, "TX10Form"); }),
+               modal("phone book editor", [] { CommsForm->EditPhonebook(); }),
+               modal("TGetNumberForm", [] { CommsForm->LkPhoneNumberSelector1->Execute(); }),
+               modal("TComSelectForm", [&] { serial::ShowPortSelection(port); })});
 }
 
-TEST(ModalLifetime, ClosingTheIrLearnWindowAndSavingTheCodesLeavesTheProgramRunning) {
-  testing_support::ScopedConfigDir config;
-  testing_support::SimController sim;
-  serial::test::ScopedComEnv com{1, sim.SlavePath()};
-  sim.SetAppVersion(400);
-  sim.SetFirmwareVersion(820);
+TEST_F(ModalLifetime, ClosingTheIrLearnWindowAndSavingTheCodesLeavesTheProgramRunning) {
   sim.SetParameter(122, 4);
-  ProgramRun program;
-  const std::string path = program.Folder().File("learned.lir");
-  std::vector<Step> steps = AttachSteps();
-  const std::vector<Step> learn = {
-      {"learn",
-       [] {
-         CommsForm->MenuItems["LearnInfraRedCommand1"]->trigger();
-         IrForm->Edit1->setText("4");
-         IrForm->BitBtn1->click();
-         return true;
-       }},
-      {"learning", [] { return CommsForm->Engine->CommState == 564; }},
-      {"learned", [&sim] { return sim.CompleteIrLearn(); }},
-      {"close the learn window",
-       [&] {
-         if (CommsForm->Engine->CommState != 114) return false;
-         program.Expect({Press(QMessageBox::Yes), ChooseFile(path)});
-         IrForm->BitBtn2->click();
-         return true;
-       }},
-      {"uploaded",
-       [&] {
-         return std::filesystem::exists(path) && std::filesystem::file_size(path) == 5u * 256 &&
-                CommsForm->Engine->CommState == 114;
-       }},
-  };
-  steps.insert(steps.end(), learn.begin(), learn.end());
-  const std::size_t done = program.Run(steps, std::chrono::seconds(60));
-  EXPECT_EQ(done, steps.size()) << EndedAfter(steps, done);
+  const std::string path = program.File("learned.lir");
+  program.Run({Attach,
+               Identified,
+               {"learn",
+                [] {
+                  CommsForm->MenuItems["LearnInfraRedCommand1"]->trigger();
+                  IrForm->Edit1->setText("4");
+                  IrForm->BitBtn1->click();
+                  return true;
+                }},
+               {"learning", [] { return CommsForm->Engine->CommState == 564; }},
+               {"learned", [this] { return sim.CompleteIrLearn(); }},
+               {"close the learn window",
+                [&] {
+                  if (CommsForm->Engine->CommState != 114) return false;
+                  program.Expect({Press(QMessageBox::Yes), ChooseFile(path)});
+                  IrForm->BitBtn2->click();
+                  return true;
+                }},
+               {"uploaded", [&] {
+                  return std::filesystem::exists(path) && std::filesystem::file_size(path) == 5u * 256 &&
+                         CommsForm->Engine->CommState == 114;
+                }}});
 }
 
-TEST(ModalLifetime, AbortingTheDialerWithNoModemAnsweringLeavesTheProgramRunning) {
-  testing_support::ScopedConfigDir config;
+TEST_F(ModalLifetime, AbortingTheDialerWithNoModemAnsweringLeavesTheProgramRunning) {
   testing_support::PtyPair line;  // no modem answers on it
-  serial::test::ScopedComEnv com{1, line.SlavePath()};
-  {
-    platform::Registry registry(platform::RootKey::LocalMachine);
-    registry.OpenKey("SOFTWARE\\QRN\\VORMO\\Config", true);
-    registry.WriteInteger("ComNum", 1);
-    registry.WriteInteger("NonTapi", 1);
-  }
-  ProgramRun program;
-  bool dialled = false;
-  program.Expect({[](QWidget* modal) {
-                    auto* combo = modal->findChild<QComboBox*>("PhoneCombo");
-                    if (!combo) return false;
-                    combo->setEditText("5551234");
-                    return ClickNamed("OkBtn")(modal);
-                  },
-                  [&dialled](QWidget* modal) { return dialled = ClickNamed("AbortBtn")(modal); },
-                  Press(QMessageBox::Ok)});
-  const std::vector<Step> steps = {
-      {"attach",
-       [] {
-         EditorForm->AttachToController1->trigger();
-         CommsForm->Timer1->setInterval(10);
-         return true;
-       }},
-      {"back in the editor", [&] { return dialled && CommsForm->Engine->CommState == 0 && EditorForm->isVisible(); }},
+  serial::test::ScopedComEnv modemPort{2, line.SlavePath()};
+  platform::Registry registry(platform::RootKey::LocalMachine);
+  registry.OpenKey("SOFTWARE\\QRN\\VORMO\\Config", true);
+  registry.WriteInteger("ComNum", 2);
+  registry.WriteInteger("NonTapi", 1);
+  const Answer number = [](QWidget* modal) {
+    auto* combo = modal->findChild<QComboBox*>("PhoneCombo");
+    if (combo) combo->setEditText("5551234");
+    return combo && Click("OkBtn")(modal);
   };
-  const std::size_t done = program.Run(steps, std::chrono::seconds(60));
-  EXPECT_EQ(done, steps.size()) << EndedAfter(steps, done);
-  EXPECT_TRUE(dialled);
+  program.Expect({number, Click("AbortBtn"), Press(QMessageBox::Ok)});
+  program.Run({Attach, {"back in the editor", [this] {
+                          return program.Answered() == 3 && CommsForm->Engine->CommState == 0 &&
+                                 EditorForm->isVisible();
+                        }}});
 }
 
 }  // namespace
