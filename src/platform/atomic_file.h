@@ -21,7 +21,7 @@ class AtomicFileWriter {
   using SyncFunction = int (*)(int fd);
   static SyncFunction SetSyncFunction(SyncFunction sync);
 
-  // Files that hold secrets are made readable by their owner only.
+  // A new file's mode, less the umask; a file that holds secrets is made readable by its owner only.
   static constexpr mode_t NewFileMode = 0666;
   static constexpr mode_t PrivateFileMode = 0600;
 

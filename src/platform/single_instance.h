@@ -1,7 +1,7 @@
 #pragma once
 // One copy of the program per user: the first copy holds an exclusive flock on the user's lock file for
-// as long as it runs. The kernel drops the lock when the process ends, however it ends, so a copy that crashed
-// never blocks the next start; the file left behind means nothing by itself.
+// as long as it runs. The kernel drops the lock when the process ends, however it ends, so a copy that
+// crashed never blocks the next start; the file left behind means nothing by itself.
 #include <unistd.h>
 
 #include <string>
