@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QSettings>
 #include <QWidget>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +10,7 @@
 
 #include "app/zelta_application.h"
 #include "gui/qt_ui.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 #include "serial/port_select_form.h"
@@ -31,23 +34,53 @@ void PrintHelp() {
       "COMn is the device named by $ZELTA_COMn, else by the setting COMn, else /dev/ttyS(n-1).\n");
 }
 
+// Ends the message loop when the main window accepts a close, and only then. Qt's own rule, the last
+// visible window closing, would end the program when a message box or a file dialog closes while the
+// editor is hidden during an attach. The other windows are not asked: they go as the program ends.
+class MainWindowClose : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Close || deciding_) return false;
+    // The window decides, its questions included; the filter only learns the answer.
+    deciding_ = true;
+    QCoreApplication::sendEvent(watched, event);
+    deciding_ = false;
+    if (event->isAccepted()) QCoreApplication::exit(0);
+    return true;
+  }
+
+ private:
+  bool deciding_ = false;
+};
+
 }  // namespace
+
+void KeepToolkitState() {
+  const std::string folder = platform::UsableConfigDirectory();
+  // Nothing can be made below a device file: with the settings in memory, the dialogs keep nothing.
+  const QString path = folder.empty() ? QStringLiteral("/dev/null") : platform::ToQString(folder);
+  for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+    QSettings::setPath(format, QSettings::UserScope, path);
+}
 
 int StartUp(QApplication& application, const std::vector<WindowEntry>& table, bool runLoop) {
   try {
+    KeepToolkitState();
     platform::SetApplicationTitle(kTitle);
     // The name only: a display name would be appended to every window's caption.
     application.setApplicationName(kTitle);
     std::vector<QWidget*> windows;
     for (const WindowEntry& entry : table) {
       QWidget* window = entry.Create();
-      if (!window) continue;
-      // Only the main window's closing ends the program.
-      if (!windows.empty()) window->setAttribute(Qt::WA_QuitOnClose, false);
-      windows.push_back(window);
+      if (window) windows.push_back(window);
     }
     if (!runLoop) return 0;
-    if (!windows.empty()) windows.front()->show();
+    application.setQuitOnLastWindowClosed(false);
+    MainWindowClose mainWindowClose;
+    if (!windows.empty()) {
+      windows.front()->installEventFilter(&mainWindowClose);
+      windows.front()->show();
+    }
     application.exec();
     // The windows go last to first, as the application's own components did: a window's last words (the
     // communications log) may still reach the windows made before it.

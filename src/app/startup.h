@@ -19,9 +19,14 @@ struct WindowEntry {
 const std::vector<WindowEntry>& WindowTable();
 
 // Creates the windows of `table` in order and, when `runLoop`, runs the message loop until the main
-// window closes, then deletes the windows last to first. An exception escaping creation or the loop is shown once and the result is non-zero:
-// windows after the failing one are never created. Returns 0 after a normal end.
+// window accepts a close (no other window's closing ends it), then deletes the windows last to first.
+// An exception escaping creation or the loop is shown once and the result is non-zero: windows after the
+// failing one are never created. Returns 0 after a normal end.
 int StartUp(QApplication& application, const std::vector<WindowEntry>& table, bool runLoop = true);
+
+// Qt's own dialogs keep their state (a file dialog its history) in the program's settings folder, and
+// nowhere while the settings live in memory, never in a folder of Qt's choosing. StartUp does this first.
+void KeepToolkitState();
 
 // The whole entry routine: --help and --version, the application object, StartUp.
 int Main(int argc, char** argv);

@@ -21,6 +21,7 @@ QWidget* Latin1CellDelegate::createEditor(QWidget* parent, const QStyleOptionVie
   QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
   auto* line = qobject_cast<QLineEdit*>(editor);
   if (!line) return editor;
+  if (MaxLength > 0) line->setMaxLength(MaxLength);
   auto* self = const_cast<Latin1CellDelegate*>(this);
   const QPersistentModelIndex cell(index);
   connect(line, &QLineEdit::textEdited, self, [self, line, cell](const QString& text) {

@@ -17,6 +17,8 @@ class Latin1CellDelegate : public QStyledItemDelegate {
 
   // The open editor's events, after the delegate's own handling (a double click, a key release).
   std::function<void(QEvent* event)> EditorEvent;
+  // The most characters the editor takes (what the cell's file keeps); 0: no limit.
+  int MaxLength = 0;
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   void setEditorData(QWidget* editor, const QModelIndex& index) const override;

@@ -4,33 +4,73 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "platform/paths.h"
 
 namespace platform {
 
-AtomicFileWriter::AtomicFileWriter(std::string path, WriteFunction write)
+namespace {
+
+std::atomic<AtomicFileWriter::SyncFunction> syncFunction{::fsync};
+
+std::string FolderOf(const std::string& native) { return native.substr(0, native.rfind('/') + 1); }
+
+// The file a save replaces: the end of the chain of symbolic links at `native`, or `native` itself.
+std::string SaveTarget(std::string native) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::vector<char> buf(static_cast<size_t>(st.st_size) + 1);
+    const ssize_t n = ::readlink(native.c_str(), buf.data(), buf.size());
+    if (n <= 0 || static_cast<size_t>(n) >= buf.size()) break;
+    const std::string link(buf.data(), static_cast<size_t>(n));
+    native = link.front() == '/' ? link : FolderOf(native) + link;
+  }
+  return native;
+}
+
+// A new file beside `target`, opened for writing. Made by open() itself, so that the umask applies to
+// `mode` as it does to any new file.
+int CreateBeside(const std::string& target, mode_t mode, std::string& path) {
+  thread_local std::mt19937 random{std::random_device{}()};
+  const std::string prefix = FolderOf(target) + "." + target.substr(target.rfind('/') + 1) + ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random() & 0xFFFFFF));
+    path = prefix + suffix;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
+AtomicFileWriter::SyncFunction AtomicFileWriter::SetSyncFunction(SyncFunction sync) {
+  return syncFunction.exchange(sync ? sync : ::fsync);
+}
+
+AtomicFileWriter::AtomicFileWriter(std::string path, WriteFunction write, mode_t newFileMode)
     : path_(std::move(path)), write_(std::move(write)) {
   if (!write_) write_ = [](int fd, const void* data, size_t size) { return ::write(fd, data, size); };
-  const std::string native = NativePath(path_);
-  std::string dir = ExtractFilePath(native);
-  std::string pattern = dir + "." + ExtractFileName(native) + ".XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  fd_ = ::mkstemp(buf.data());
+  target_ = SaveTarget(NativePath(path_));
+  // The old file's mode is kept; until it is set, the bytes are the owner's alone.
+  struct stat old {};
+  const bool replacing = ::stat(target_.c_str(), &old) == 0;
+  std::string temp;
+  fd_ = CreateBeside(target_, replacing ? PrivateFileMode : newFileMode, temp);
   if (fd_ < 0) {
     Fail("cannot create a file in the folder of " + path_);
     return;
   }
-  tempPath_ = buf.data();
-  // Keep the old file's permissions; a new file gets the usual 0644.
-  struct stat st {};
-  mode_t mode = ::stat(native.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  ::fchmod(fd_, mode);
+  tempPath_ = temp;
+  if (replacing) ::fchmod(fd_, old.st_mode & 07777);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -63,7 +103,7 @@ bool AtomicFileWriter::Write(const void* data, size_t size) {
 
 bool AtomicFileWriter::Commit() {
   if (!Ok() || committed_) return Ok();
-  if (::fsync(fd_) != 0) {
+  if (syncFunction.load()(fd_) != 0) {
     Fail("cannot write " + path_);
     return false;
   }
@@ -73,16 +113,22 @@ bool AtomicFileWriter::Commit() {
     Fail("cannot write " + path_);
     return false;
   }
-  if (::rename(tempPath_.c_str(), NativePath(path_).c_str()) != 0) {
+  if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
     Fail("cannot replace " + path_);
     return false;
   }
   committed_ = true;
-  return true;
+  // The rename itself lasts through a power cut only once the folder is on disk too.
+  const std::string folder = FolderOf(target_);
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool synced = dir >= 0 && (syncFunction.load()(dir) == 0 || errno == EINVAL);  // EINVAL: not supported
+  if (!synced) Fail("cannot write the folder of " + path_);
+  if (dir >= 0) ::close(dir);
+  return synced;
 }
 
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  AtomicFileWriter w(path);
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode) {
+  AtomicFileWriter w(path, {}, newFileMode);
   w.Write(bytes);
   w.Commit();
   return w.Error();

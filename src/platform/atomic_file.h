@@ -1,7 +1,10 @@
 #pragma once
 // Replaces a user's file safely: the bytes go to a temporary file in the same directory, every write is
-// checked, the file is flushed to disk and renamed over the old one only on Commit(). Anything short of
-// a successful Commit() leaves the old file exactly as it was.
+// checked, the file is flushed to disk and renamed over the old one only on Commit(), and the folder is
+// flushed after it. Anything short of a successful Commit() leaves the old file exactly as it was.
+//
+// A path that is a symbolic link saves into the file the link leads to; the link stays. The file keeps
+// its mode; a new one is made as any new file is (its mode less the umask).
 #include <sys/types.h>
 
 #include <functional>
@@ -14,8 +17,15 @@ class AtomicFileWriter {
  public:
   // The write function is the seam through which tests make writes fail.
   using WriteFunction = std::function<ssize_t(int fd, const void* data, size_t size)>;
+  // How a file or folder is flushed to disk: fsync, unless a test puts its own in (it gets the previous).
+  using SyncFunction = int (*)(int fd);
+  static SyncFunction SetSyncFunction(SyncFunction sync);
 
-  explicit AtomicFileWriter(std::string path, WriteFunction write = {});
+  // A new file's mode, less the umask; a file that holds secrets is made readable by its owner only.
+  static constexpr mode_t NewFileMode = 0666;
+  static constexpr mode_t PrivateFileMode = 0600;
+
+  explicit AtomicFileWriter(std::string path, WriteFunction write = {}, mode_t newFileMode = NewFileMode);
   ~AtomicFileWriter();  // discards the temporary file unless committed
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -33,6 +43,7 @@ class AtomicFileWriter {
   void Fail(const std::string& what);
 
   std::string path_;
+  std::string target_;    // the file replaced, in the file system's encoding
   std::string tempPath_;  // in the file system's encoding
   WriteFunction write_;
   int fd_ = -1;
@@ -42,7 +53,8 @@ class AtomicFileWriter {
 };
 
 // Writes the whole content at once; returns "" or the error text.
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                mode_t newFileMode = AtomicFileWriter::NewFileMode);
 // Reads a whole file; false when it cannot be opened or read, with errno saying why.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 // Reads at most `limit` bytes of a file opened for update, as the original's data files were: a file the

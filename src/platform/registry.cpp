@@ -1,6 +1,8 @@
 #include "platform/registry.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -179,6 +181,49 @@ void MakeDirectories(const std::string& dir) {
   }
 }
 
+const char* const kInMemory = "Settings changed now last only until Zelta closes.";
+
+// $HOME, else the home the password database gives this user, when it is a folder of theirs.
+std::optional<std::string> HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home);
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir ||
+      found->pw_dir[0] != '/')
+    return std::nullopt;
+  struct stat st {};
+  if (::stat(found->pw_dir, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return std::nullopt;
+  return std::string(found->pw_dir);
+}
+
+// A group no one but this user is in: their own, named after them, with no other member listed.
+bool PrivateGroup(gid_t group) {
+  std::vector<char> userBuffer(16384), groupBuffer(65536);
+  passwd user{};
+  passwd* me = nullptr;
+  ::group entry{};
+  ::group* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &user, userBuffer.data(), userBuffer.size(), &me) != 0 || !me || me->pw_gid != group ||
+      ::getgrgid_r(group, &entry, groupBuffer.data(), groupBuffer.size(), &found) != 0 || !found ||
+      std::strcmp(found->gr_name, me->pw_name) != 0)
+    return false;
+  for (char** member = found->gr_mem; member && *member; ++member)
+    if (std::strcmp(*member, me->pw_name) != 0) return false;
+  return true;
+}
+
+// Why another user could change the settings in the folder `dir`; "" when it is this user's alone (or
+// not there yet).
+std::string ForeignFolder(const std::string& dir) {
+  struct stat st {};
+  if (::stat(NativePath(dir).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "";
+  if (st.st_uid == ::geteuid() && !(st.st_mode & S_IWOTH) && (!(st.st_mode & S_IWGRP) || PrivateGroup(st.st_gid)))
+    return "";
+  return "The settings folder " + dir + " belongs to another user or others may change it, so it is not used. " +
+         kInMemory;
+}
+
 std::mutex storeLock;  // orders this process's sessions; guards what follows
 
 // Stores whose file could not be read, by file path: the program goes on with them in memory and never
@@ -212,19 +257,23 @@ void ShowPendingNotices() {
 // One operation on the store: holds the store's lock, reads the file, and saves it when asked.
 class Session {
  public:
-  explicit Session(bool forWriting) : guard_(storeLock), file_(RegistryFilePath()) {
+  explicit Session(bool forWriting) : guard_(storeLock) {
+    const ConfigFolder folder = LocateConfigFolder();
+    file_ = folder.Path.empty() ? "" : JoinPath(folder.Path, "registry.ini");
     if (auto it = StoresInMemory().find(file_); it != StoresInMemory().end()) {
       memory_ = &it->second;
       store = *memory_;
       return;
     }
     if (file_.empty()) {
-      KeepInMemory(
-          "The name of the settings folder cannot be held as text. Settings changed now last only "
-          "until Zelta closes.");
+      KeepInMemory(folder.Problem);
       return;
     }
-    if (forWriting) MakeDirectories(ExtractFilePath(file_));
+    if (forWriting) MakeDirectories(folder.Path);
+    if (std::string foreign = ForeignFolder(folder.Path); !foreign.empty()) {
+      KeepInMemory(foreign);
+      return;
+    }
     lock_ = ::open(NativePath(file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     int locked = -1;
     if (lock_ >= 0) {
@@ -260,8 +309,8 @@ class Session {
     }
     if (!lockError_.empty())
       throw RegistryError("Cannot save the settings: cannot lock " + file_ + ".lock: " + lockError_);
-    MakeDirectories(ExtractFilePath(file_));
-    std::string error = WriteFileAtomically(file_, Serialize(store));
+    // The store holds the network-access password.
+    std::string error = WriteFileAtomically(file_, Serialize(store), AtomicFileWriter::PrivateFileMode);
     if (!error.empty()) throw RegistryError("Cannot save the settings: " + error);
   }
 
@@ -308,23 +357,35 @@ std::vector<std::string> Split(std::string_view path) {
 
 }  // namespace
 
-std::string ConfigDirectory() {
+ConfigFolder LocateConfigFolder() {
   // The environment holds names in the file system's encoding.
   std::string native;
   if (const char* dir = std::getenv("ZELTA_CONFIG_DIR"); dir && *dir) {
     native = dir;
   } else if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
     native = JoinPath(xdg, "zelta");
+  } else if (std::optional<std::string> home = HomeFolder()) {
+    native = JoinPath(JoinPath(*home, ".config"), "zelta");
   } else {
-    const char* home = std::getenv("HOME");
-    native = JoinPath(JoinPath(home && *home ? home : "/tmp", ".config"), "zelta");
+    return {"", "No home folder is known for this user. " + std::string(kInMemory)};
   }
-  return InternalPath(native).value_or("");
+  std::optional<std::string> path = InternalPath(native);
+  if (!path) return {"", "The name of the settings folder cannot be held as text. " + std::string(kInMemory)};
+  return {*path, ""};
 }
+
+std::string ConfigDirectory() { return LocateConfigFolder().Path; }
 
 std::string RegistryFilePath() {
   std::string dir = ConfigDirectory();
   return dir.empty() ? std::string() : JoinPath(dir, "registry.ini");
+}
+
+std::string UsableConfigDirectory() {
+  const ConfigFolder folder = LocateConfigFolder();
+  if (folder.Path.empty()) return "";
+  MakeDirectories(folder.Path);
+  return ForeignFolder(folder.Path).empty() ? folder.Path : "";
 }
 
 Registry::Registry(RootKey root) : root_(root) {}

@@ -6,9 +6,10 @@
 // Read semantics follow the original's: a missing integer fails with "Failed to get data for '<name>'",
 // a missing string reads as "".
 //
-// The store is the file RegistryFilePath(), saved atomically after every change. Lines of it that are not
-// understood are kept as they are. A file that exists but cannot be read is never written over: the
-// program says so once and goes on with the settings in memory.
+// The store is the file RegistryFilePath(), readable by its owner only (it holds the network-access
+// password) and saved atomically after every change. Lines of it that are not understood are kept as they
+// are. A file that exists but cannot be read is never written over: the program says so once and goes on
+// with the settings in memory.
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -24,10 +25,20 @@ class RegistryError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// $ZELTA_CONFIG_DIR/registry.ini, else $XDG_CONFIG_HOME/zelta/registry.ini, else
-// ~/.config/zelta/registry.ini; "" when the folder's name cannot be held as text.
+// The settings folder: $ZELTA_CONFIG_DIR, else $XDG_CONFIG_HOME/zelta, else ~/.config/zelta, the home
+// being $HOME or, without it, the password database's. No path when no home is known or the folder's name
+// cannot be held as text: `Problem` then says so. The settings then live in memory, as they do when the
+// folder belongs to another user or others may change it.
+struct ConfigFolder {
+  std::string Path;
+  std::string Problem;
+};
+ConfigFolder LocateConfigFolder();
+std::string ConfigDirectory();  // LocateConfigFolder().Path
+// ConfigDirectory()/registry.ini; "" without a settings folder.
 std::string RegistryFilePath();
-std::string ConfigDirectory();
+// The settings folder, made when missing, when the settings are kept there; "" when they live in memory.
+std::string UsableConfigDirectory();
 
 class Registry {
  public:

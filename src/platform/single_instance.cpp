@@ -15,6 +15,8 @@
 
 namespace platform {
 
+std::string InstanceLockName(uid_t user) { return "Zelta-" + std::to_string(user) + ".lock"; }
+
 std::string InstanceLockDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime) {
@@ -25,7 +27,7 @@ std::string InstanceLockDirectory() {
   return "/tmp";
 }
 
-SingleInstanceLock::SingleInstanceLock(const std::string& directory) : path_(JoinPath(directory, InstanceLockName)) {
+SingleInstanceLock::SingleInstanceLock(const std::string& directory) : path_(JoinPath(directory, InstanceLockName())) {
   // No link is followed and the file stays private: in a shared /tmp another user could otherwise plant
   // the file, or lock it through a readable descriptor, and keep this user's copy from starting.
   fd_ = ::open(NativePath(path_).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -68,7 +70,7 @@ InstanceLock AcquireSingleInstance(const std::string& directory) {
   static std::mutex mutex;
   static std::set<std::string> held;  // lock files this process keeps
   std::lock_guard lock(mutex);
-  if (held.count(JoinPath(directory, InstanceLockName))) return InstanceLock::Taken;
+  if (held.count(JoinPath(directory, InstanceLockName()))) return InstanceLock::Taken;
   SingleInstanceLock candidate(directory);
   if (candidate.State() == InstanceLock::Taken) {
     candidate.KeepForLife();

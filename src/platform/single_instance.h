@@ -1,12 +1,15 @@
 #pragma once
-// One copy of the program per user: the first copy holds an exclusive flock on a lock file for as long
-// as it runs. The kernel drops the lock when the process ends, however it ends, so a copy that crashed
-// never blocks the next start; the file left behind means nothing by itself.
+// One copy of the program per user: the first copy holds an exclusive flock on the user's lock file for
+// as long as it runs. The kernel drops the lock when the process ends, however it ends, so a copy that
+// crashed never blocks the next start; the file left behind means nothing by itself.
+#include <unistd.h>
+
 #include <string>
 
 namespace platform {
 
-inline constexpr const char* InstanceLockName = "Zelta.lock";
+// "Zelta-<user number>.lock": one lock per user, even in a folder all users share.
+std::string InstanceLockName(uid_t user = ::geteuid());
 
 // $XDG_RUNTIME_DIR when it names a directory, else /tmp.
 std::string InstanceLockDirectory();

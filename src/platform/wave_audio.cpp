@@ -125,7 +125,7 @@ RiffFile::~RiffFile() { Close(); }
 std::int32_t RiffFile::Open(const std::string& path, Mode mode) {
   Close();
   const int flags = mode == Mode::Read ? O_RDONLY : O_RDWR | O_CREAT | O_TRUNC;
-  fd_ = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0644);
+  fd_ = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0666);  // less the umask, as any new file
   if (fd_ < 0) return errno == ENOENT ? MMIOERR_FILENOTFOUND : MMIOERR_CANNOTOPEN;
   mode_ = mode;
   position_ = 0;

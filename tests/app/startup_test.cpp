@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QPointer>
 #include <QWidget>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -168,6 +171,19 @@ TEST(StartUp, AnExceptionInAnEventHandlerIsShownAndTheLoopGoesOn) {
   EXPECT_EQ(StartUp(*qApp, table), 0);
   EXPECT_TRUE(ranAfter);
   EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{"handler failed"});
+}
+
+TEST(StartUp, QtsFileDialogsKeepTheirStateInTheSettingsFolderOrNowhere) {
+  testing_support::TempDir xdg;
+  testing_support::ScopedEnv qtsChoice("XDG_CONFIG_HOME", xdg.Path().string());
+  for (bool ownFolder : {true, false}) {
+    testing_support::ScopedConfigDir config;
+    if (!ownFolder) ::chmod(config.Dir().Path().c_str(), 0757);  // the settings live in memory
+    KeepToolkitState();
+    delete new QFileDialog;  // it keeps its history as it goes
+    EXPECT_EQ(std::filesystem::exists(config.Dir().File("QtProject.conf")), ownFolder);
+    EXPECT_TRUE(std::filesystem::is_empty(xdg.Path())) << ownFolder;
+  }
 }
 
 }  // namespace

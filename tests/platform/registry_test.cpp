@@ -1,8 +1,12 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <functional>
 
 #include "platform/atomic_file.h"
 #include "support/scripted_ui.h"
@@ -168,6 +172,52 @@ TEST_F(RegistryTest, TheFolderNameFromTheEnvironmentIsTakenAsText) {
   EXPECT_EQ(reg.ReadInteger("ComNum"), 5);
   EXPECT_EQ(testing_support::TestUi().Messages().size(), 1u);
   EXPECT_NE(::access(omega.c_str(), F_OK), 0);
+}
+
+TEST_F(RegistryTest, TheStoreIsReadableByItsOwnerOnly) {
+  Registry reg(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenKey("SOFTWARE\\QRN\\VORMO\\Config", true));
+  reg.WriteInteger("Delete", 1234);
+  struct stat st {};
+  ASSERT_EQ(::stat(RegistryFilePath().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(RegistryTest, WithoutAHomeVariableTheFolderIsInTheHomeThePasswordDatabaseGives) {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* me = nullptr;
+  ASSERT_EQ(::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &me), 0);
+  ASSERT_NE(me, nullptr);
+  const std::string expected = std::string(me->pw_dir) + "/.config/zelta";
+  for (const char* home : {static_cast<const char*>(nullptr), ""}) {
+    testing_support::ScopedEnv noConfig("ZELTA_CONFIG_DIR", std::nullopt), noXdg("XDG_CONFIG_HOME", std::nullopt),
+        noHome("HOME", home ? std::optional<std::string>(home) : std::nullopt);
+    EXPECT_EQ(LocateConfigFolder().Path, expected) << (home ? "empty" : "unset");
+  }
+}
+
+TEST_F(RegistryTest, AFolderAnotherUserOwnsOrOthersMayChangeIsNotUsed) {
+  const struct {
+    const char* What;
+    std::function<int(const char* dir)> Make;
+  } cases[] = {{"others may write in it", [](const char* dir) { return ::chmod(dir, 0757); }},
+               // Only root can give a folder away; for another user the case is not made.
+               {"another user's", [](const char* dir) { return ::chown(dir, 4321, 4321); }}};
+  std::size_t made = 0;
+  for (const auto& c : cases) {
+    testing_support::ScopedConfigDir folder;
+    if (c.Make(folder.Dir().Path().c_str()) != 0) continue;
+    ++made;
+    Registry reg(RootKey::LocalMachine);
+    ASSERT_TRUE(reg.OpenKey("Soft", true));
+    reg.WriteInteger("ComNum", 5);
+    EXPECT_EQ(reg.ReadInteger("ComNum"), 5) << c.What << ": the settings live on in memory";
+    EXPECT_FALSE(std::filesystem::exists(folder.Dir().File("registry.ini"))) << c.What;
+  }
+  const auto& told = testing_support::TestUi().Messages();
+  ASSERT_EQ(told.size(), made);
+  for (const std::string& message : told) EXPECT_NE(message.find("belongs to another user"), std::string::npos);
 }
 
 }  // namespace

@@ -17,10 +17,10 @@
 namespace platform {
 namespace {
 
-// Another process that takes the lock in `directory` and holds it until told to end.
+// Another process that takes the lock in `directory`, as `user`, and holds it until told to end.
 class OtherCopy {
  public:
-  explicit OtherCopy(const std::string& directory) {
+  explicit OtherCopy(const std::string& directory, uid_t user = ::geteuid()) {
     int ready[2], stop[2];
     EXPECT_EQ(::pipe(ready), 0);
     EXPECT_EQ(::pipe(stop), 0);
@@ -29,6 +29,7 @@ class OtherCopy {
       // Only system calls here: the test process has threads.
       ::close(ready[0]);
       ::close(stop[1]);
+      if (user != ::geteuid() && (::setgid(user) != 0 || ::setuid(user) != 0)) ::_exit(1);
       SingleInstanceLock lock(directory);
       const char taken = lock.State() == InstanceLock::Taken ? 'y' : 'n';
       (void)!::write(ready[1], &taken, 1);
@@ -62,33 +63,11 @@ class OtherCopy {
   int stop_ = -1;
 };
 
-// Sets or unsets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 TEST(SingleInstanceLock, TheFirstCopyTakesAPrivateLockFile) {
   testing_support::TempDir dir;
   SingleInstanceLock lock(dir.Path().string());
   EXPECT_EQ(lock.State(), InstanceLock::Taken);
-  EXPECT_EQ(lock.Path(), dir.File("Zelta.lock"));
+  EXPECT_EQ(lock.Path(), dir.File("Zelta-" + std::to_string(::geteuid()) + ".lock"));
   struct stat info {};
   ASSERT_EQ(::stat(lock.Path().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -109,14 +88,23 @@ TEST(SingleInstanceLock, AnotherProcessSeesTheLockHeldUntilItsHolderEnds) {
   }
 }
 
+TEST(SingleInstanceLock, AnotherUsersCopyInASharedFolderLeavesThisUserToTheirOwnLock) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can run a copy as another user";
+  testing_support::TempDir dir;
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+  OtherCopy other(dir.Path().string(), 4321);
+  ASSERT_TRUE(other.Holds);
+  EXPECT_EQ(SingleInstanceLock(dir.Path().string()).State(), InstanceLock::Taken);
+}
+
 TEST(SingleInstanceLock, ALockFileThatCannotBeTrustedOrMadeIsUnavailable) {
   testing_support::TempDir dir;
   const std::string target = dir.File("elsewhere");
   testing_support::WriteFile(target, "x");
   std::filesystem::create_directory(dir.File("linked"));
-  std::filesystem::create_symlink(target, dir.File("linked/Zelta.lock"));
+  std::filesystem::create_symlink(target, dir.File("linked/" + InstanceLockName()));
   std::filesystem::create_directory(dir.File("folder"));
-  std::filesystem::create_directory(dir.File("folder/Zelta.lock"));
+  std::filesystem::create_directory(dir.File("folder/" + InstanceLockName()));
   for (const std::string sub : {"missing", "linked", "folder"}) {
     SingleInstanceLock lock(dir.File(sub));
     EXPECT_EQ(lock.State(), InstanceLock::Unavailable) << sub;
@@ -142,7 +130,7 @@ TEST(SingleInstanceLock, TheLockLivesInTheRuntimeDirectoryElseTmp) {
   } cases[] = {
       {dir.Path().string(), dir.Path().string()}, {std::nullopt, "/tmp"}, {"", "/tmp"}, {dir.File("missing"), "/tmp"}};
   for (const auto& c : cases) {
-    ScopedEnv env("XDG_RUNTIME_DIR", c.Runtime);
+    testing_support::ScopedEnv env("XDG_RUNTIME_DIR", c.Runtime);
     EXPECT_EQ(InstanceLockDirectory(), c.Expected) << c.Runtime.value_or("(unset)");
   }
 }

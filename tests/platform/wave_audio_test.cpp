@@ -168,6 +168,16 @@ TEST(WaveFiles, AFailingWriteIsReportedAtTheCloseAndAFailedSaveLeavesTheOldFile)
   EXPECT_EQ(ReadFile(path), "old");
 }
 
+TEST(WaveFiles, ANewFileTakesTheUmask) {
+  testing_support::TempDir dir;
+  const mode_t previous = ::umask(002);
+  EXPECT_EQ(WriteWaveFile(dir.File("new.wav"), WaveFormat::Pcm(1, 8000, 8), {1, 2, 3}), 0);
+  ::umask(previous);
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.File("new.wav").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0664u);
+}
+
 // --- devices ---
 
 struct Reports {

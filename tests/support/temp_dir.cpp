@@ -36,6 +36,21 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   EXPECT_TRUE(out.good()) << path;
 }
 
+ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+  if (const char* old = ::getenv(name)) old_ = old;
+  if (value)
+    ::setenv(name, value->c_str(), 1);
+  else
+    ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_)
+    ::setenv(name_, old_->c_str(), 1);
+  else
+    ::unsetenv(name_);
+}
+
 ScopedConfigDir::ScopedConfigDir() {
   const char* old = ::getenv("ZELTA_CONFIG_DIR");
   hadPrevious_ = old != nullptr;

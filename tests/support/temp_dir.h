@@ -1,6 +1,7 @@
 #pragma once
 // A fresh directory for one test, removed with everything in it afterwards.
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace testing_support {
@@ -22,6 +23,19 @@ class TempDir {
 // A whole file's bytes; the test fails when it cannot be read.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+
+// Sets (or, given nothing, unsets) an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::optional<std::string>& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 // Points ZELTA_CONFIG_DIR at a fresh directory for the life of the object, so a test has its own settings.
 class ScopedConfigDir {

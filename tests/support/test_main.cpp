@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
   if (!::getenv("ZELTA_CONFIG_DIR")) {
     ownConfig = std::filesystem::temp_directory_path() / ("zelta-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(ownConfig);
+    // Whatever the umask: a settings folder others may change is not used.
+    std::filesystem::permissions(ownConfig, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
     ::setenv("ZELTA_CONFIG_DIR", ownConfig.c_str(), 1);
   }
   // A private runtime directory: the single-instance lock of a Zelta the user runs meanwhile, or of another

@@ -48,6 +48,13 @@ namespace {
 
 QString Q(const std::string& text) { return platform::ToQString(text); }
 
+// Adds a line at the top. A program left attached for days would grow a list without end: the oldest
+// lines go.
+void AddNewest(QListWidget* list, const std::string& line) {
+  list->insertItem(0, Q(line));
+  while (list->count() > controller::MaxLogLines) delete list->takeItem(list->count() - 1);
+}
+
 }  // namespace
 
 TCommsForm::TCommsForm(controller::CommsProject& project, const platform::Clock& clock, QWidget* parent)
@@ -273,11 +280,7 @@ void TCommsForm::Show(const std::string& handler) {
 
 // The engine's view
 
-void TCommsForm::AddLogLine(const std::string& line) {
-  ListBox1->insertItem(0, Q(line));
-  // A program left attached for days would grow the list without end: the oldest lines go.
-  while (ListBox1->count() > controller::MaxLogLines) delete ListBox1->takeItem(ListBox1->count() - 1);
-}
+void TCommsForm::AddLogLine(const std::string& line) { AddNewest(ListBox1, line); }
 
 void TCommsForm::SetText(CommsText which, const std::string& text) {
   auto it = labels_.find(which);
@@ -314,7 +317,7 @@ void TCommsForm::SetRestartPosition(int position) {
 
 void TCommsForm::AddListLine(CommsList list, const std::string& line) {
   auto it = lists_.find(list);
-  if (it != lists_.end() && it->second) it->second->insertItem(0, Q(line));
+  if (it != lists_.end() && it->second) AddNewest(it->second, line);
 }
 
 void TCommsForm::SetLights(bool transmitting, bool receiving) {

@@ -215,6 +215,6 @@ extern TCommsForm* CommsForm;
 namespace controller {
 // The log list saved at exit while "Errors" is ticked.
 inline constexpr const char* CommsLogFileName = "Zelta.log";
-// The log list keeps the newest lines only.
+// The log list and the X10 lists keep the newest lines only.
 inline constexpr int MaxLogLines = 10000;
 }  // namespace controller

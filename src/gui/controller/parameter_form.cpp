@@ -63,6 +63,8 @@ TParameterForm::TParameterForm(controller::CommsEngine& engine, QWidget* parent)
   Edit1 = new QLineEdit(this);
   Edit1->setObjectName("Edit1");
   Edit1->setEchoMode(QLineEdit::Password);
+  // A star for each character, whatever mark the style would show.
+  Edit1->setStyleSheet("QLineEdit { lineedit-password-character: 42; }");
   Edit1->setFixedWidth(100);
   Label2->setBuddy(Edit1);
   connect(Edit1, &QLineEdit::textEdited, this, [this](const QString& text) {

@@ -52,12 +52,13 @@ const char* const kMakerCaption = "www.vormo-controls.example";
 // The comment cell's editor: no longer than the program file keeps, and telling when typing starts.
 class CommentCellDelegate : public gui::Latin1CellDelegate {
  public:
-  using Latin1CellDelegate::Latin1CellDelegate;
+  explicit CommentCellDelegate(QObject* parent) : Latin1CellDelegate(parent) {
+    MaxLength = static_cast<int>(kMaxCommentLength);
+  }
   std::function<void(int line)> EditStarted;
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QWidget* editor = Latin1CellDelegate::createEditor(parent, option, index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(static_cast<int>(kMaxCommentLength));
     if (EditStarted) EditStarted(index.row() + 1);
     return editor;
   }

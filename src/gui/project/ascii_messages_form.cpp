@@ -97,6 +97,8 @@ void TAsciiMessages::BuildControls() {
   StringGrid1->setGeometry(kMargin, kGridTop, kGridWidth, kGridHeight);
   // Key releases in a text being typed count as the grid's own.
   auto* delegate = new gui::Latin1CellDelegate(StringGrid1);
+  // No more than the file and the controller keep, so the size column never shows more than is kept.
+  delegate->MaxLength = static_cast<int>(project::AsciiMessageTable::kRecordBytes);
   delegate->EditorEvent = [this](QEvent* event) {
     if (event->type() == QEvent::KeyRelease) StringGrid1KeyUp();
   };
