@@ -39,6 +39,7 @@ TVxCustomTable::TVxCustomTable(tk::Component* owner, QWidget* parent)
       vertical_(new QScrollBar(Qt::Vertical, this)),
       horizontal_(new QScrollBar(Qt::Horizontal, this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  repaintOnFocus_ = false;
   SetTabStop(true);
   layout_.Bind(rows_.get(), columns_.get());
   cmdTableName_ = GetVxStr(SGridCommandTable);
@@ -397,8 +398,7 @@ void TVxCustomTable::ScrollSurface(const tk::Rect& area, int dx, int dy) {
   const QRegion uncovered = QRegion(box) - QRegion(box.translated(dx, dy));
   for (const QRect& part : uncovered) InvalidateCellsInRect(tk::Rect::FromQRect(part));
   scrolledDuringLock_ = true;
-  const int bw = BorderWidth();
-  update(box.translated(bw, bw));
+  ShowSurface(box, false);
 }
 
 void TVxCustomTable::tbEnsureRowIsVisible(int RowNum) {
