@@ -599,42 +599,36 @@ void TVxCustomTable::tbSetLocked(bool columns, int value) {
   tbSetScrollPos(bar);
 }
 
-void TVxCustomTable::SetRowLimit(int value) {
-  if (value == RowLimit() || value <= LockedRows()) return;
-  {
-    TableRedrawLock lock(*this);
-    rows_->SetLimit(value);
-    selection_.SetRowCount(value);
-    tbSetScrollRange(otsbVertical);
-    TVxTableAxis& axis = layout_.RowAxis();
-    if (activeRow_ >= value) activeRow_ = value - 1;
-    if (anchorRow_ >= value) anchorRow_ = value - 1;
-    if (axis.First >= value) {
-      axis.First = value - 1;
-      if (HandleAllocated()) axis.Rebuild();
-    }
-    tbClampBlocks();
-  }
-  tbSetScrollPos(otsbVertical);
-}
+void TVxCustomTable::SetRowLimit(int value) { tbSetCount(false, value); }
 
-void TVxCustomTable::SetColCount(int value) {
-  if (value == ColCount() || value <= LockedCols()) return;
+void TVxCustomTable::SetColCount(int value) { tbSetCount(true, value); }
+
+// Rows and columns are counted alike; `columns` picks the axis, its active and anchor line and its bar.
+void TVxCustomTable::tbSetCount(bool columns, int value) {
+  TVxTableAxis& axis = columns ? layout_.ColAxis() : layout_.RowAxis();
+  if (value == (columns ? ColCount() : RowLimit()) || value <= axis.Locked) return;
   {
     TableRedrawLock lock(*this);
-    columns_->SetCount(value);
-    selection_.SetColCount(value);
-    tbSetScrollRange(otsbHorizontal);
-    TVxTableAxis& axis = layout_.ColAxis();
-    if (activeCol_ >= value) activeCol_ = value - 1;
-    if (anchorCol_ >= value) anchorCol_ = value - 1;
-    if (axis.First >= value) {
-      axis.First = value - 1;
-      if (HandleAllocated()) axis.Rebuild();
+    // What stands on a line that goes moves to the new last line, before the deletions of the lines could
+    // move it anywhere else.
+    int& active = columns ? activeCol_ : activeRow_;
+    int& anchor = columns ? anchorCol_ : anchorRow_;
+    if (active >= value) active = value - 1;
+    if (anchor >= value) anchor = value - 1;
+    const bool firstGoes = axis.First >= value;
+    if (firstGoes) axis.First = value - 1;
+    if (columns) {
+      columns_->SetCount(value);
+      selection_.SetColCount(value);
+    } else {
+      rows_->SetLimit(value);
+      selection_.SetRowCount(value);
     }
+    if (firstGoes && HandleAllocated()) axis.Rebuild();
+    tbSetScrollRange(columns ? otsbHorizontal : otsbVertical);
     tbClampBlocks();
   }
-  tbSetScrollPos(otsbHorizontal);
+  tbSetScrollPos(columns ? otsbHorizontal : otsbVertical);
 }
 
 void TVxCustomTable::SetColumns(std::unique_ptr<TVxTableColumns> value) {

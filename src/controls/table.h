@@ -330,6 +330,7 @@ class TVxCustomTable : public TVxTableAncestor {
   void tbColumnsChanged(int ColNum1, int ColNum2, TVxTblActions Action);
   void tbRowsChanged(int RowNum1, int RowNum2, TVxTblActions Action);
   void tbAxisChanged(bool columns, int n1, int n2, TVxTblActions Action);
+  void tbSetCount(bool columns, int value);
   void tbSetLocked(bool columns, int value);
   void tbClampBlocks();
   void tbForgetCell(TVxBaseTableCell* cell);

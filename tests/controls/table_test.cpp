@@ -313,6 +313,21 @@ TEST(TableLayoutSetters, LockedCountsStayBelowTheCounts) {
   EXPECT_EQ(rig.table->Layout().ColAxis().Last, 7);
 }
 
+TEST(TableLayoutSetters, ShrinkingPutsTheActiveCellAndAnchorOnTheNewLastLine) {
+  for (bool columns : {true, false}) {
+    SCOPED_TRACE(columns ? "columns" : "rows");
+    Rig rig;
+    rig.table->SetActiveCell(columns ? 3 : 25, columns ? 10 : 3);
+    if (columns)
+      rig.table->SetColCount(8);
+    else
+      rig.table->SetRowLimit(20);
+    const std::pair<int, int> last = columns ? std::pair{3, 7} : std::pair{19, 3};
+    EXPECT_EQ(rig.Active(), last);
+    EXPECT_EQ((std::pair{rig.table->SelectionAnchorRow(), rig.table->SelectionAnchorCol()}), last);
+  }
+}
+
 // Without a window the locked counts are checked too, and what a form stream read is checked once it is in:
 // a locked area as large as the table would make the first paint index past the rows and columns.
 TEST(TableLayoutSetters, LockedCountsAreCheckedBeforeTheWindowExists) {
