@@ -991,9 +991,9 @@ void TVxBaseEntryField::SetAsString(const std::string& text) {
     const std::string cut = text.substr(0, std::min<std::size_t>(text.size(), MaxEditLength));
     std::memcpy(buffer.data(), cut.c_str(), cut.size() + 1);
   } else if (subtype == fsubBoolean || subtype == fsubYesNo) {
+    // Either word for true serves both types.
     const char c = text.empty() ? ' ' : UpCaseChar(text[0]);
-    const char yes = subtype == fsubYesNo ? IntlSupport().YesChar : IntlSupport().TrueChar;
-    buffer[0] = c == yes ? 1 : 0;
+    buffer[0] = c == IntlSupport().TrueChar || c == IntlSupport().YesChar ? 1 : 0;
   } else {
     TRangeType value;
     if (!StRangeToRange(ValueFormat(), text, value)) throw EEntryFieldError(GetVxStr(30180));
