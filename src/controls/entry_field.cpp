@@ -1262,6 +1262,10 @@ void TVxBaseEntryField::Dispatch(tk::Message& message) {
       FocusLost();
       TVxCustomControlEx::Dispatch(message);
       return;
+    case tk::WM_GETDLGCODE:
+      TVxCustomControlEx::Dispatch(message);
+      message.Result = Designing() ? tk::DLGC_STATIC : message.Result | tk::DLGC_WANTARROWS | tk::DLGC_WANTCHARS;
+      return;
     case OM_REPORTERROR:
       ReportError(static_cast<std::uint16_t>(message.WParam));
       return;

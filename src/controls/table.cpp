@@ -902,6 +902,9 @@ void TVxCustomTable::SetBlockFont(const tk::Font* font) {
 
 void TVxCustomTable::Dispatch(tk::Message& message) {
   switch (message.Msg) {
+    case tk::WM_GETDLGCODE:
+      message.Result = tk::DLGC_WANTARROWS | tk::DLGC_WANTCHARS | (Has(otoTabToArrow) ? tk::DLGC_WANTTAB : 0);
+      return;
     case ctimQueryOptions:
       message.Result = options_.ToBits();
       return;

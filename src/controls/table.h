@@ -290,9 +290,8 @@ class TVxCustomTable : public TVxTableAncestor {
   void WMSetFocus();
   void WMKillFocus();
 
-  bool event(QEvent* event) override;
-  void childEvent(QChildEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void childEvent(QChildEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -330,8 +329,8 @@ class TVxCustomTable : public TVxTableAncestor {
   void tbColumnsChanged(int ColNum1, int ColNum2, TVxTblActions Action);
   void tbRowsChanged(int RowNum1, int RowNum2, TVxTblActions Action);
   void tbAxisChanged(bool columns, int n1, int n2, TVxTblActions Action);
-  void tbSetCount(bool columns, int value);
   void tbSetLocked(bool columns, int value);
+  void tbSetCount(bool columns, int value);
   void tbClampBlocks();
   void tbForgetCell(TVxBaseTableCell* cell);
   void InstallCompanionHandlers();

@@ -1281,6 +1281,9 @@ void TVxCustomVirtualListBox::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TVxCustomVirtualListBox::Dispatch(tk::Message& message) {
   switch (message.Msg) {
+    case tk::WM_GETDLGCODE:
+      message.Result = tk::DLGC_WANTARROWS | tk::DLGC_WANTCHARS;
+      return;
     case tk::CM_FONTCHANGED:
       vlbCalcFontFields();
       AfterResize();
