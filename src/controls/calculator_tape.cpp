@@ -241,12 +241,8 @@ void TVxCalcTape::RecallLine(int index) {
   if (line[0] == '0' && (line.size() < 2 || (line[1] != '.' && line[1] != DecimalSeparator))) return;
   if (std::all_of(line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; })) return;
   std::string text = line.size() > static_cast<std::size_t>(markWidth_) ? line.substr(0, line.size() - markWidth_) : "";
-  tk::Extended value;
-  try {
-    value = CalcTextToValue(text, DecimalSeparator);
-  } catch (const tk::EConvertError&) {
-    return;  // a separator line: nothing to recall
-  }
+  // A separator line does not convert: the error goes to the application's error reporting.
+  const tk::Extended value = CalcTextToValue(text, DecimalSeparator);
   std::size_t first = text.find_first_not_of(' ');
   if (OnRecall) OnRecall(value, first == std::string::npos ? std::string() : text.substr(first));
 }

@@ -991,9 +991,9 @@ void TVxBaseEntryField::SetAsString(const std::string& text) {
     const std::string cut = text.substr(0, std::min<std::size_t>(text.size(), MaxEditLength));
     std::memcpy(buffer.data(), cut.c_str(), cut.size() + 1);
   } else if (subtype == fsubBoolean || subtype == fsubYesNo) {
+    // Either word for true serves both types.
     const char c = text.empty() ? ' ' : UpCaseChar(text[0]);
-    const char yes = subtype == fsubYesNo ? IntlSupport().YesChar : IntlSupport().TrueChar;
-    buffer[0] = c == yes ? 1 : 0;
+    buffer[0] = c == IntlSupport().TrueChar || c == IntlSupport().YesChar ? 1 : 0;
   } else {
     TRangeType value;
     if (!StRangeToRange(ValueFormat(), text, value)) throw EEntryFieldError(GetVxStr(30180));
@@ -1261,6 +1261,10 @@ void TVxBaseEntryField::Dispatch(tk::Message& message) {
       if (closing_) return;
       FocusLost();
       TVxCustomControlEx::Dispatch(message);
+      return;
+    case tk::WM_GETDLGCODE:
+      TVxCustomControlEx::Dispatch(message);
+      message.Result = Designing() ? tk::DLGC_STATIC : message.Result | tk::DLGC_WANTARROWS | tk::DLGC_WANTCHARS;
       return;
     case OM_REPORTERROR:
       ReportError(static_cast<std::uint16_t>(message.WParam));

@@ -730,6 +730,9 @@ void TVxNotebook::resizeEvent(QResizeEvent* event) {
 
 void TVxNotebook::Dispatch(tk::Message& message) {
   switch (message.Msg) {
+    case tk::WM_GETDLGCODE:
+      message.Result = Designing() ? tk::DLGC_STATIC : tk::DLGC_WANTARROWS;
+      return;
     case tk::CM_COLORCHANGED:
       ColorChanged();
       return;

@@ -39,6 +39,7 @@ TVxCustomTable::TVxCustomTable(tk::Component* owner, QWidget* parent)
       vertical_(new QScrollBar(Qt::Vertical, this)),
       horizontal_(new QScrollBar(Qt::Horizontal, this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  repaintOnFocus_ = false;
   SetTabStop(true);
   layout_.Bind(rows_.get(), columns_.get());
   cmdTableName_ = GetVxStr(SGridCommandTable);
@@ -397,8 +398,7 @@ void TVxCustomTable::ScrollSurface(const tk::Rect& area, int dx, int dy) {
   const QRegion uncovered = QRegion(box) - QRegion(box.translated(dx, dy));
   for (const QRect& part : uncovered) InvalidateCellsInRect(tk::Rect::FromQRect(part));
   scrolledDuringLock_ = true;
-  const int bw = BorderWidth();
-  update(box.translated(bw, bw));
+  ShowSurface(box, false);
 }
 
 void TVxCustomTable::tbEnsureRowIsVisible(int RowNum) {
@@ -599,42 +599,36 @@ void TVxCustomTable::tbSetLocked(bool columns, int value) {
   tbSetScrollPos(bar);
 }
 
-void TVxCustomTable::SetRowLimit(int value) {
-  if (value == RowLimit() || value <= LockedRows()) return;
-  {
-    TableRedrawLock lock(*this);
-    rows_->SetLimit(value);
-    selection_.SetRowCount(value);
-    tbSetScrollRange(otsbVertical);
-    TVxTableAxis& axis = layout_.RowAxis();
-    if (activeRow_ >= value) activeRow_ = value - 1;
-    if (anchorRow_ >= value) anchorRow_ = value - 1;
-    if (axis.First >= value) {
-      axis.First = value - 1;
-      if (HandleAllocated()) axis.Rebuild();
-    }
-    tbClampBlocks();
-  }
-  tbSetScrollPos(otsbVertical);
-}
+void TVxCustomTable::SetRowLimit(int value) { tbSetCount(false, value); }
 
-void TVxCustomTable::SetColCount(int value) {
-  if (value == ColCount() || value <= LockedCols()) return;
+void TVxCustomTable::SetColCount(int value) { tbSetCount(true, value); }
+
+// Rows and columns are counted alike; `columns` picks the axis, its active and anchor line and its bar.
+void TVxCustomTable::tbSetCount(bool columns, int value) {
+  TVxTableAxis& axis = columns ? layout_.ColAxis() : layout_.RowAxis();
+  if (value == (columns ? ColCount() : RowLimit()) || value <= axis.Locked) return;
   {
     TableRedrawLock lock(*this);
-    columns_->SetCount(value);
-    selection_.SetColCount(value);
-    tbSetScrollRange(otsbHorizontal);
-    TVxTableAxis& axis = layout_.ColAxis();
-    if (activeCol_ >= value) activeCol_ = value - 1;
-    if (anchorCol_ >= value) anchorCol_ = value - 1;
-    if (axis.First >= value) {
-      axis.First = value - 1;
-      if (HandleAllocated()) axis.Rebuild();
+    // What stands on a line that goes moves to the new last line, before the deletions of the lines could
+    // move it anywhere else.
+    int& active = columns ? activeCol_ : activeRow_;
+    int& anchor = columns ? anchorCol_ : anchorRow_;
+    if (active >= value) active = value - 1;
+    if (anchor >= value) anchor = value - 1;
+    const bool firstGoes = axis.First >= value;
+    if (firstGoes) axis.First = value - 1;
+    if (columns) {
+      columns_->SetCount(value);
+      selection_.SetColCount(value);
+    } else {
+      rows_->SetLimit(value);
+      selection_.SetRowCount(value);
     }
+    if (firstGoes && HandleAllocated()) axis.Rebuild();
+    tbSetScrollRange(columns ? otsbHorizontal : otsbVertical);
     tbClampBlocks();
   }
-  tbSetScrollPos(otsbHorizontal);
+  tbSetScrollPos(columns ? otsbHorizontal : otsbVertical);
 }
 
 void TVxCustomTable::SetColumns(std::unique_ptr<TVxTableColumns> value) {
@@ -908,6 +902,9 @@ void TVxCustomTable::SetBlockFont(const tk::Font* font) {
 
 void TVxCustomTable::Dispatch(tk::Message& message) {
   switch (message.Msg) {
+    case tk::WM_GETDLGCODE:
+      message.Result = tk::DLGC_WANTARROWS | tk::DLGC_WANTCHARS | (Has(otoTabToArrow) ? tk::DLGC_WANTTAB : 0);
+      return;
     case ctimQueryOptions:
       message.Result = options_.ToBits();
       return;

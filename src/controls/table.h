@@ -6,6 +6,7 @@
 //
 // Drawing goes to a client-sized surface that survives between paints: scrolling moves its pixels, and the
 // cells collected while redrawing is locked are drawn, in the next paint, when the last lock is released.
+// A paint event over anything else is a window paint request: the cells under it are drawn afresh.
 #include <QCursor>
 #include <QImage>
 #include <QPointer>
@@ -290,8 +291,8 @@ class TVxCustomTable : public TVxTableAncestor {
   void WMSetFocus();
   void WMKillFocus();
 
-  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void childEvent(QChildEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -330,6 +331,7 @@ class TVxCustomTable : public TVxTableAncestor {
   void tbRowsChanged(int RowNum1, int RowNum2, TVxTblActions Action);
   void tbAxisChanged(bool columns, int n1, int n2, TVxTblActions Action);
   void tbSetLocked(bool columns, int value);
+  void tbSetCount(bool columns, int value);
   void tbClampBlocks();
   void tbForgetCell(TVxBaseTableCell* cell);
   void InstallCompanionHandlers();
@@ -343,6 +345,14 @@ class TVxCustomTable : public TVxTableAncestor {
   void InvalidateDisplayed(int firstRowInx, int lastRowInx, int firstColInx, int lastColInx, TVxCellArray& into);
   void RequestDrawing(TVxCellArray& cells);
   void FlushDrawing();
+  // Shows what the surface holds there, now or at the next paint, without drawing it anew.
+  void ShowSurface(const QRegion& area, bool now);
+  // Where the cells, the unused area and the frame waiting in the draw queue lie.
+  QRegion QueuedRegion() const;
+  QRegion CellsRegion(const TVxCellArray& cells) const;
+  QRegion FrameRegion() const;
+  // A child window that shows, moves or goes uncovers what the surface still holds.
+  void NoteChildArea(QObject* watched, const QEvent* event);
   void EnsureSurface();
   void DrawCellArray(tk::Canvas& canvas, TVxCellArray& cells);
   void PaintRequest(tk::Canvas& canvas, const tk::Rect& clip);
@@ -384,6 +394,7 @@ class TVxCustomTable : public TVxTableAncestor {
   int SizeStart() const;
   void ShowSizeLine(bool shown);
   void ShowMoveLine(bool shown);
+  tk::Rect SizeLineRect() const;
   tk::Rect MoveLineRect() const;
   void EndSizing();
   void EndMoving();
@@ -453,6 +464,7 @@ class TVxCustomTable : public TVxTableAncestor {
   QScrollBar* horizontal_;
   QImage surface_;
   QRegion dirty_;             // parts of the surface that need a paint request
+  QRegion ownPaint_;          // what the table asked to show itself: a paint event there is no paint request
   TVxCellArray drawQueue_;    // cells to draw at the next paint, lock or no lock
   bool frameQueued_ = false;  // the active cell's frame too
   tk::Canvas* paintCanvas_ = nullptr;

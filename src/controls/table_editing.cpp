@@ -213,6 +213,7 @@ void TVxCustomTable::StartEditKey(std::uintptr_t wParam, std::intptr_t) {
 // focus
 
 bool TVxCustomTable::eventFilter(QObject* watched, QEvent* event) {
+  NoteChildArea(watched, event);
   // Shift+Tab out of the editor lands on the table first, the editor's parent in the focus chain.
   if (watched == editor_.data() && event->type() == QEvent::FocusOut && !movingFocus_)
     editorPassedFocus_ =

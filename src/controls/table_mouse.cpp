@@ -296,12 +296,17 @@ int TVxCustomTable::SizeStart() const {
 
 void TVxCustomTable::ShowSizeLine(bool shown) {
   sizeLineShown_ = shown;
-  update();
+  ShowSurface(SizeLineRect().ToQRect(), false);
 }
 
 void TVxCustomTable::ShowMoveLine(bool shown) {
   moveLineShown_ = shown;
-  update();
+  ShowSurface(MoveLineRect().ToQRect(), false);
+}
+
+tk::Rect TVxCustomTable::SizeLineRect() const {
+  if (state_.Contains(otsDoingRow)) return {0, sizeLinePos_, ClientWidth(), sizeLinePos_ + 1};
+  return {sizeLinePos_, 0, sizeLinePos_ + 1, ClientHeight()};
 }
 
 tk::Rect TVxCustomTable::MoveLineRect() const {

@@ -140,18 +140,6 @@ void TVxCustomTable::WMKeyDown(std::uint16_t key, tk::ShiftState shift) {
   }
 }
 
-bool TVxCustomTable::event(QEvent* event) {
-  // Tab is the table's own key only when it works as an arrow; otherwise it moves the focus on.
-  if (event->type() == QEvent::KeyPress && Has(otoTabToArrow)) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-      keyPressEvent(key);
-      return true;
-    }
-  }
-  return TVxTableAncestor::event(event);
-}
-
 void TVxCustomTable::keyPressEvent(QKeyEvent* event) {
   int qtKey = event->key();
   Qt::KeyboardModifiers modifiers = event->modifiers();

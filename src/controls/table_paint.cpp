@@ -1,9 +1,13 @@
 // The table's invalidation, redraw lock and painting.
+#include <QChildEvent>
+#include <QMoveEvent>
 #include <QPaintEvent>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <algorithm>
 #include <array>
 #include <span>
+#include <vector>
 
 #include "controls/table.h"
 #include "tk/exception_guard.h"
@@ -32,35 +36,50 @@ std::span<const int> PenPattern(tk::PenStyle style) {
   }
 }
 
-bool PatternOn(std::span<const int> pattern, int phase) {
-  if (pattern.empty()) return true;
-  int period = 0;
-  for (int run : pattern) period += run;
-  phase %= period;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (phase < pattern[i]) return i % 2 == 0;
-    phase -= pattern[i];
-  }
-  return true;
-}
+// A grid pen as pixels: its colours and pattern, the gaps in the table's colour (the platform fills them
+// opaquely).
+struct PixelPen {
+  PixelPen(const TVxGridPen& pen, tk::TColor back)
+      : Normal(tk::ToQColor(pen.NormalColor()).rgb()),
+        Second(tk::ToQColor(pen.SecondColor()).rgb()),
+        Back(tk::ToQColor(back).rgb()),
+        Pattern(PenPattern(pen.Style())),
+        Clear(pen.Style() == tk::PenStyle::psClear) {}
+  QRgb Normal, Second, Back;
+  std::span<const int> Pattern;
+  bool Clear;
+};
 
 // A horizontal or vertical line from `from` towards `to`, the end point left out, straight into the image:
-// the pen's pixels in `color`, the gaps of a styled pen in `back` (the platform fills them opaquely).
-// `phase` carries the pattern on into the next segment.
-void PutLine(QImage& image, tk::Point from, tk::Point to, tk::TColor color, tk::PenStyle style, tk::TColor back,
-             int& phase) {
-  if (style == tk::PenStyle::psClear) return;
+// `color` where the pen's pattern is on, its gap colour elsewhere. `phase` carries the pattern on into the
+// next segment.
+void PutLine(QImage& image, tk::Point from, tk::Point to, QRgb color, const PixelPen& pen, int& phase) {
+  if (pen.Clear) return;
   const int dx = (to.X > from.X) - (to.X < from.X);
   const int dy = (to.Y > from.Y) - (to.Y < from.Y);
   const int length = std::max(std::abs(to.X - from.X), std::abs(to.Y - from.Y));
-  const std::span<const int> pattern = PenPattern(style);
-  const QRgb on = tk::ToQColor(color).rgb();
-  const QRgb off = tk::ToQColor(back).rgb();
-  for (int k = 0; k < length; ++k, ++phase) {
-    const int x = from.X + k * dx;
-    const int y = from.Y + k * dy;
-    if (!image.valid(x, y)) continue;
-    reinterpret_cast<QRgb*>(image.scanLine(y))[x] = PatternOn(pattern, phase) ? on : off;
+  uchar* const bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
+  const int width = image.width();
+  const int height = image.height();
+  // Where the line starts in its pattern: the run, and how far into it.
+  std::size_t run = 0;
+  int into = 0;
+  if (!pen.Pattern.empty()) {
+    int period = 0;
+    for (int part : pen.Pattern) period += part;
+    into = phase % period;
+    while (into >= pen.Pattern[run]) into -= pen.Pattern[run++];
+  }
+  phase += length;
+  for (int k = 0, x = from.X, y = from.Y; k < length; ++k, x += dx, y += dy) {
+    const bool on = run % 2 == 0;
+    if (!pen.Pattern.empty() && ++into == pen.Pattern[run]) {
+      into = 0;
+      run = (run + 1) % pen.Pattern.size();
+    }
+    if (x >= 0 && y >= 0 && x < width && y < height)
+      reinterpret_cast<QRgb*>(bits + y * stride)[x] = on ? color : pen.Back;
   }
 }
 
@@ -214,8 +233,68 @@ void TVxCustomTable::RequestDrawing(TVxCellArray& cells) {
 void TVxCustomTable::FlushDrawing() {
   // Drawn now when the window shows; otherwise by the first paint that comes.
   if (inPaint_ || !isVisible()) return;
-  const int bw = BorderWidth();
-  repaint(QRect(bw, bw, ClientWidth(), ClientHeight()));
+  const QRegion area = QueuedRegion() | dirty_;
+  if (!area.isEmpty()) ShowSurface(area, true);
+}
+
+void TVxCustomTable::ShowSurface(const QRegion& area, bool now) {
+  ownPaint_ |= area;
+  const QRegion widgetArea = area.translated(BorderWidth(), BorderWidth());
+  if (now)
+    repaint(widgetArea);
+  else
+    update(widgetArea);
+}
+
+QRegion TVxCustomTable::CellsRegion(const TVxCellArray& cells) const {
+  QRegion region;
+  for (int i = 0; i < cells.Count(); ++i) {
+    TVxCellAddress cell;
+    cells.GetCellAddr(i, cell);
+    const int rowIndex = tbFindRowInx(cell.Row);
+    const int colIndex = tbFindColInx(cell.Col);
+    if (rowIndex >= 0 && colIndex >= 0) region |= layout_.CellRectAt(rowIndex, colIndex).ToQRect();
+  }
+  if (cells.MustDoUnusedBit()) {
+    const int colExtent = layout_.ColAxis().Extent();
+    const int rowExtent = layout_.RowAxis().Extent();
+    region |= tk::Rect{colExtent, 0, ClientWidth(), ClientHeight()}.ToQRect();
+    region |= tk::Rect{0, rowExtent, colExtent, ClientHeight()}.ToQRect();
+  }
+  return region;
+}
+
+QRegion TVxCustomTable::FrameRegion() const {
+  const int rowIndex = tbFindRowInx(activeRow_);
+  const int colIndex = tbFindColInx(activeCol_);
+  if (rowIndex < 0 || colIndex < 0) return {};
+  // The frame keeps within two pixels of the cell's edges.
+  const QRect cell = layout_.CellRectAt(rowIndex, colIndex).ToQRect();
+  return QRegion(cell) - QRegion(cell.adjusted(2, 2, -2, -2));
+}
+
+void TVxCustomTable::childEvent(QChildEvent* event) {
+  TVxTableAncestor::childEvent(event);
+  if (event->added() && event->child()->isWidgetType()) event->child()->installEventFilter(this);
+}
+
+void TVxCustomTable::NoteChildArea(QObject* watched, const QEvent* event) {
+  auto* child = qobject_cast<QWidget*>(watched);
+  if (!child || child->parentWidget() != this || child->isWindow()) return;
+  QRegion area = child->geometry();
+  if (event->type() == QEvent::Move)
+    area |= QRect(static_cast<const QMoveEvent*>(event)->oldPos(), child->size());
+  else if (event->type() == QEvent::Resize)
+    area |= QRect(child->pos(), static_cast<const QResizeEvent*>(event)->oldSize());
+  else if (event->type() != QEvent::Show && event->type() != QEvent::Hide)
+    return;
+  ownPaint_ |= area.translated(-BorderWidth(), -BorderWidth());
+}
+
+QRegion TVxCustomTable::QueuedRegion() const {
+  QRegion region = CellsRegion(drawQueue_);
+  if (frameQueued_) region |= FrameRegion();
+  return region;
 }
 
 // painting
@@ -234,9 +313,19 @@ void TVxCustomTable::EnsureSurface() {
   drawQueue_.Clear();
 }
 
-void TVxCustomTable::paintEvent(QPaintEvent*) {
+void TVxCustomTable::paintEvent(QPaintEvent* event) {
   inPaint_ = true;
   EnsureSurface();
+  const int bw = BorderWidth();
+  const QRegion painted = event->region().translated(-bw, -bw) & QRect(0, 0, ClientWidth(), ClientHeight());
+  // Beyond what the table asked to show itself, the window system or a caller asks for a paint; the editor
+  // covers its own part. A lock ignores the request unless a scroll happened in it.
+  QRegion asked = painted - ownPaint_;
+  ownPaint_ = QRegion();
+  if (QWidget* editor = EditorWidget(); editor && editor->isVisible() && editor->parentWidget() == this)
+    asked -= editor->geometry().translated(-bw, -bw);
+  if (!asked.isEmpty() && (redrawLock_ == 0 || scrolledDuringLock_)) dirty_ |= asked;
+  QRegion drawnLate;
   if (!surface_.isNull()) {
     tk::Canvas canvas(&surface_);
     paintCanvas_ = &canvas;
@@ -244,6 +333,7 @@ void TVxCustomTable::paintEvent(QPaintEvent*) {
       // Drawing fires events whose handlers may ask for more drawing; a few rounds take it in.
       for (int round = 0; round < 4; ++round) {
         bool drew = false;
+        if (round > 0) drawnLate |= QueuedRegion();
         if (!drawQueue_.Empty()) {
           TVxCellArray cells = drawQueue_;
           drawQueue_.Clear();
@@ -254,7 +344,7 @@ void TVxCustomTable::paintEvent(QPaintEvent*) {
           const QRegion pending = dirty_;
           if (redrawLock_ == 0) {
             dirty_ = QRegion();
-            for (const QRect& part : pending) PaintRequest(canvas, tk::Rect::FromQRect(part));
+            PaintRequest(canvas, tk::Rect::FromQRect(pending.boundingRect()));
             drew = true;
           } else if (scrolledDuringLock_) {
             // Inside a lock, only what a scroll uncovered is collected, for the last unlock to draw.
@@ -273,8 +363,10 @@ void TVxCustomTable::paintEvent(QPaintEvent*) {
     });
     paintCanvas_ = nullptr;
   }
+  // What handlers had drawn during this paint and lies outside it is shown by the next.
+  drawnLate -= painted;
+  if (!drawnLate.isEmpty()) ShowSurface(drawnLate, false);
   tk::Canvas frame(this);
-  const int bw = BorderWidth();
   if (!surface_.isNull()) {
     if (sizeLineShown_ || moveLineShown_) {
       QImage withLines = surface_.copy();
@@ -346,6 +438,13 @@ void TVxCustomTable::DrawRow(tk::Canvas& canvas, int rowIndex, int firstColIndex
   const int y = rows.OffsetAt(rowIndex);
   const int h = rows.EndAt(rowIndex) - y;
   DoEnteringRow(row);
+  // The grid lines go straight into the surface's pixels once the row's cells are painted; no cell paints
+  // over another's lines.
+  struct GridLines {
+    int X, Y, W, H;
+    const TVxGridPen* Pen;
+  };
+  std::vector<GridLines> lines;
   for (int ci = std::max(0, firstColIndex); ci <= lastColIndex && ci < cols.DisplayCount(); ++ci) {
     const int col = cols.NumberAt(ci);
     const int x = cols.OffsetAt(ci);
@@ -377,21 +476,29 @@ void TVxCustomTable::DrawRow(tk::Canvas& canvas, int rowIndex, int firstColIndex
       canvas.Brush = tk::Brush{attr.Color, tk::BrushStyle::Solid};
       canvas.FillRect(cellRect);
     }
-    if (pen.Effect() == geNone) continue;
-    canvas.Flush();
-    QImage& image = surface_;
+    if (pen.Effect() != geNone) lines.push_back({x, y, w, h, &pen});
+  }
+  if (lines.empty()) return;
+  canvas.Flush();
+  QImage& image = surface_;
+  const PixelPen normal(gridPenSet_.NormalGrid(), Color());
+  const PixelPen locked(gridPenSet_.LockedGrid(), Color());
+  for (const GridLines& cell : lines) {
+    const TGridEffect effect = cell.Pen->Effect();
+    const PixelPen& pen = cell.Pen == &gridPenSet_.LockedGrid() ? locked : normal;
+    const int x = cell.X, y = cell.Y, w = cell.W, h = cell.H;
     int phase = 0;
-    if (pen.Effect() == ge3D) {
-      PutLine(image, {x, y + h - 1}, {x, y}, pen.SecondColor(), pen.Style(), Color(), phase);
-      PutLine(image, {x, y}, {x + w, y}, pen.SecondColor(), pen.Style(), Color(), phase);
+    if (effect == ge3D) {
+      PutLine(image, {x, y + h - 1}, {x, y}, pen.Second, pen, phase);
+      PutLine(image, {x, y}, {x + w, y}, pen.Second, pen, phase);
     }
-    if (pen.Effect() != geHorizontal) {
+    if (effect != geHorizontal) {
       phase = 0;
-      PutLine(image, {x + w - 1, y}, {x + w - 1, y + h}, pen.NormalColor(), pen.Style(), Color(), phase);
+      PutLine(image, {x + w - 1, y}, {x + w - 1, y + h}, pen.Normal, pen, phase);
     }
-    if (pen.Effect() != geVertical) {
+    if (effect != geVertical) {
       phase = 0;
-      PutLine(image, {x, y + h - 1}, {x + w, y + h - 1}, pen.NormalColor(), pen.Style(), Color(), phase);
+      PutLine(image, {x, y + h - 1}, {x + w, y + h - 1}, pen.Normal, pen, phase);
     }
   }
 }
@@ -433,13 +540,14 @@ void TVxCustomTable::DrawActiveFrame(tk::Canvas& canvas) {
   const bool ends = effect == geHorizontal || effect == geBoth || effect == ge3D;
   canvas.Flush();
   QImage& image = surface_;
+  const PixelPen pixels(pen, Color());
   int phase = 0;
-  tk::TColor color = pen.NormalColor();
-  if (sides) PutLine(image, {left, top}, {left, bottom + 1}, color, pen.Style(), Color(), phase);
-  if (ends) PutLine(image, {left, top}, {right + 1, top}, color, pen.Style(), Color(), phase);
-  if (effect == ge3D) color = pen.SecondColor();
-  if (sides) PutLine(image, {right, top}, {right, bottom + 1}, color, pen.Style(), Color(), phase);
-  if (ends) PutLine(image, {left, bottom}, {right + 1, bottom}, color, pen.Style(), Color(), phase);
+  QRgb color = pixels.Normal;
+  if (sides) PutLine(image, {left, top}, {left, bottom + 1}, color, pixels, phase);
+  if (ends) PutLine(image, {left, top}, {right + 1, top}, color, pixels, phase);
+  if (effect == ge3D) color = pixels.Second;
+  if (sides) PutLine(image, {right, top}, {right, bottom + 1}, color, pixels, phase);
+  if (ends) PutLine(image, {left, bottom}, {right + 1, bottom}, color, pixels, phase);
 }
 
 void TVxCustomTable::PaintUnusedArea(tk::Canvas&) { DoPaintUnusedArea(); }

@@ -211,8 +211,10 @@ void TVxTimerPool::CalcNewInterval() {
   // 32-bit arithmetic as the original's: the interval is compared unsigned, the time left signed, so an
   // overdue trigger makes the period negative until the end.
   std::uint32_t p = UINT32_MAX;
+  bool anyEnabled = false;
   for (const auto& t : triggers_) {
     if (!t->Enabled) continue;
+    anyEnabled = true;
     if (t->Interval < p) p = t->Interval;
     const std::int64_t elapsed = TicksSince(t->LastFired, now);
     const auto left =
@@ -220,7 +222,8 @@ void TVxTimerPool::CalcNewInterval() {
     if (left < static_cast<std::int32_t>(p)) p = static_cast<std::uint32_t>(left);
   }
   if (p < MinInterval) p = MinInterval;
-  if (p == UINT32_MAX) {
+  // Told apart by the triggers, not by the value: one overdue by 1 ms leaves the largest value too.
+  if (!anyEnabled) {
     period_ = 0;
     return;
   }

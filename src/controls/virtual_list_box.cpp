@@ -64,6 +64,7 @@ TVxCustomVirtualListBox::TVxCustomVirtualListBox(tk::Component* owner, QWidget* 
       horizontal_(new QScrollBar(Qt::Horizontal, this)),
       autoScroll_(new QTimer(this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  repaintOnFocus_ = false;
   setFocusPolicy(Qt::StrongFocus);
   for (QScrollBar* bar : {vertical_, horizontal_}) {
     bar->setFocusPolicy(Qt::NoFocus);
@@ -422,7 +423,13 @@ void TVxCustomVirtualListBox::Repaint() {
 void TVxCustomVirtualListBox::UpdateWindow() {
   // Not from inside a paint: the platform would refuse a nested one.
   if (paintCanvas_ || !isVisible()) return;
-  repaint();
+  const QRegion waiting = dirty_ | ownPaint_;
+  if (!waiting.isEmpty()) repaint(waiting.translated(BorderWidth(), BorderWidth()));
+}
+
+void TVxCustomVirtualListBox::ShowSurface(const QRect& area) {
+  ownPaint_ |= area;
+  update(area.translated(BorderWidth(), BorderWidth()));
 }
 
 void TVxCustomVirtualListBox::InvalidateItem(std::int32_t index) {
@@ -442,6 +449,7 @@ void TVxCustomVirtualListBox::vlbValidateItem(std::int32_t index) {
       static_cast<std::int64_t>(index) >= static_cast<std::int64_t>(topIndex_) + rows_)
     return;
   dirty_ -= ItemRect(index).ToQRect();
+  ownPaint_ |= ItemRect(index).ToQRect();
 }
 
 void TVxCustomVirtualListBox::BeginUpdate() { ++updateCount_; }
@@ -451,13 +459,17 @@ void TVxCustomVirtualListBox::EndUpdate() {
   if (--updateCount_ == 0) Invalidate();
 }
 
-void TVxCustomVirtualListBox::paintEvent(QPaintEvent*) {
+void TVxCustomVirtualListBox::paintEvent(QPaintEvent* event) {
   if (surface_.size() != QSize(clientWidth_, clientHeight_)) {
     surface_ =
         clientWidth_ > 0 && clientHeight_ > 0 ? QImage(clientWidth_, clientHeight_, QImage::Format_RGB32) : QImage();
     if (!surface_.isNull()) surface_.fill(tk::ToQColor(Color()));
     dirty_ = QRegion(0, 0, clientWidth_, clientHeight_);
   }
+  // A paint event beyond what the control asked to show itself is the window's paint request.
+  const int bw = BorderWidth();
+  dirty_ |= (event->region().translated(-bw, -bw) & QRect(0, 0, clientWidth_, clientHeight_)) - ownPaint_;
+  ownPaint_ = QRegion();
   if (!Updating() && !blitOnly_ && !dirty_.isEmpty() && !surface_.isNull()) {
     const QRegion pending = dirty_;
     dirty_ = QRegion();
@@ -472,7 +484,6 @@ void TVxCustomVirtualListBox::paintEvent(QPaintEvent*) {
     paintCanvas_ = nullptr;
   }
   tk::Canvas frame(this);
-  const int bw = BorderWidth();
   if (!surface_.isNull()) frame.Draw(bw, bw, surface_);
   if (vertical_->isVisible() && horizontal_->isVisible()) {
     frame.Brush = tk::Brush{tk::clBtnFace, tk::BrushStyle::Solid};
@@ -622,7 +633,10 @@ void TVxCustomVirtualListBox::ScrollArea(tk::Rect area, int distance, bool smoot
     const QRect uncovered = sign > 0 ? QRect(box.left(), box.top(), box.width(), moved)
                                      : QRect(box.left(), box.bottom() + 1 - moved, box.width(), moved);
     QPainter(&surface_).fillRect(uncovered, background);
-    if (smooth && moved < magnitude) UpdateWindow();
+    if (smooth && moved < magnitude) {
+      ownPaint_ |= box;
+      UpdateWindow();
+    }
   }
   blitOnly_ = false;
   // What waited to be painted moved with the content.
@@ -631,8 +645,7 @@ void TVxCustomVirtualListBox::ScrollArea(tk::Rect area, int distance, bool smoot
   dirty_ |= inside.translated(0, distance) & box;
   InvalidateRect(sign > 0 ? tk::Rect{area.Left, area.Top, area.Right, area.Top + magnitude}
                           : tk::Rect{area.Left, area.Bottom - magnitude, area.Right, area.Bottom});
-  const int bw = BorderWidth();
-  update(box.translated(bw, bw));
+  ShowSurface(box);
 }
 
 // top index and scrolling
@@ -1268,6 +1281,9 @@ void TVxCustomVirtualListBox::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TVxCustomVirtualListBox::Dispatch(tk::Message& message) {
   switch (message.Msg) {
+    case tk::WM_GETDLGCODE:
+      message.Result = tk::DLGC_WANTARROWS | tk::DLGC_WANTCHARS;
+      return;
     case tk::CM_FONTCHANGED:
       vlbCalcFontFields();
       AfterResize();

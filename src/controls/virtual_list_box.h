@@ -6,7 +6,8 @@
 // and the platform's list-box query messages answered so that list-box code can talk to it.
 //
 // Painting goes to a client-sized surface that survives between paints: scrolling moves its pixels and only
-// the rows it uncovers are asked for again, as the original's screen scrolling did.
+// the rows it uncovers are asked for again, as the original's screen scrolling did. A paint event over
+// anything else is a window paint request: the rows under it are asked for afresh.
 #include <QImage>
 #include <QRegion>
 #include <cstdint>
@@ -256,6 +257,8 @@ class TVxCustomVirtualListBox : public TVxCustomControlEx {
   void HScroll(std::uint16_t code, int position);
   void StepTopIndex(std::int64_t delta);
   void SetHorizontalOffset(int offset);
+  // Shows what the surface holds there at the next paint, without painting it anew.
+  void ShowSurface(const QRect& area);
   // Moves the pixels of `area` by `distance` (positive: down) and leaves the uncovered part to repaint.
   void ScrollArea(tk::Rect area, int distance, bool smooth);
   tk::Rect ItemArea() const;
@@ -313,6 +316,7 @@ class TVxCustomVirtualListBox : public TVxCustomControlEx {
   QScrollBar* horizontal_;
   QImage surface_;
   QRegion dirty_;
+  QRegion ownPaint_;  // what the control asked to show itself: a paint event there is no paint request
   tk::Rect clipBox_;
   tk::Canvas* paintCanvas_ = nullptr;
   bool inLayout_ = false;

@@ -234,12 +234,11 @@ void TLkCustomTapiDevice::CleanUsageKey() {
     Registry registry(RootKey::CurrentUser);
     if (!registry.OpenKey(kTapiUsageKey, false)) return;
     for (const std::string& name : registry.GetValueNames()) {
-      // Only a handle left behind by a process that has ended is shut down for it and its value removed:
-      // another running copy of the program still uses its own.
+      // Every value goes; only the handle a process that has ended left behind is shut down for it.
       char* end = nullptr;
       const long pid = name.size() > 1 && name[0] == '$' ? std::strtol(name.c_str() + 1, &end, 16) : 0;
-      if (pid <= 0 || !end || *end != '\0' || ProcessExists(pid)) continue;
-      IgnoreFailures([&] { tuLineShutdown(static_cast<HLINEAPP>(registry.ReadInteger(name))); });
+      const bool running = pid > 0 && end && *end == '\0' && ProcessExists(pid);
+      if (!running) IgnoreFailures([&] { tuLineShutdown(static_cast<HLINEAPP>(registry.ReadInteger(name))); });
       IgnoreFailures([&] { registry.DeleteValue(name); });
     }
   });

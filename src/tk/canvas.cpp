@@ -217,8 +217,8 @@ int Canvas::DrawText(const std::string& text, Rect& r, std::uint32_t flags) {
   int q = QtTextFlags(flags);
   if (flags & DT_END_ELLIPSIS) s = fm.elidedText(s, Qt::ElideRight, r.Width(), q);
   QRect box = r.ToQRect();
-  QRect bounds = fm.boundingRect(box, q, s);
   if (flags & DT_CALCRECT) {
+    QRect bounds = fm.boundingRect(box, q, s);
     int width = s.isEmpty() ? 0 : bounds.width();
     int height = bounds.height();
     if (!(flags & DT_WORDBREAK)) {
@@ -234,12 +234,19 @@ int Canvas::DrawText(const std::string& text, Rect& r, std::uint32_t flags) {
     r.Bottom = r.Top + height;
     return height;
   }
-  if (Brush.Style == BrushStyle::Solid) P().fillRect(bounds.intersected(box), ToQColor(Brush.Color));
+  // Laying text out is what drawing it costs: the box it takes comes from drawing it, unless the
+  // background under it is filled first.
+  const bool fill = Brush.Style == BrushStyle::Solid;
+  QRect bounds;
+  if (fill) {
+    bounds = fm.boundingRect(box, q, s);
+    P().fillRect(bounds.intersected(box), ToQColor(Brush.Color));
+  }
   P().save();
   if (!(flags & DT_NOCLIP)) P().setClipRect(box);
   P().setFont(font);
   P().setPen(ToQColor(Font.Color()));
-  P().drawText(box, q, s);
+  P().drawText(box, q, s, fill ? nullptr : &bounds);
   P().restore();
   return bounds.height();
 }

@@ -241,8 +241,8 @@ GraphicControl::GraphicControl(Component* owner, QWidget* parent) : ControlT<QWi
 
 CustomControl::CustomControl(Component* owner, QWidget* parent) : ControlT<QWidget>(owner, parent) {
   setFocusPolicy(Qt::StrongFocus);
-  // The arrows and characters stay with the control unless it says otherwise; Tab is the form's.
-  dialogCodes_ = DLGC_WANTARROWS | DLGC_WANTCHARS;
+  // Tab, the arrows and characters are the form's unless the control asks for them.
+  dialogCodes_ = 0;
   // Made on a form that already shows, the control was shown by the base constructor, before it was what
   // it is: that show made no window. The window is made once the whole control exists.
   if (isVisible())

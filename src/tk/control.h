@@ -242,11 +242,11 @@ class ControlT : public W, public Component, public MessageTarget {
   // The word parameter names the other window by its handle: the one that lost the focus, or the one
   // taking it (FindControl gives it back).
   void focusInEvent(QFocusEvent* e) override {
-    W::focusInEvent(e);
+    if (repaintOnFocus_) W::focusInEvent(e);
     SendMessage(*this, WM_SETFOCUS, HandleOf(FocusPredecessor()));
   }
   void focusOutEvent(QFocusEvent* e) override {
-    W::focusOutEvent(e);
+    if (repaintOnFocus_) W::focusOutEvent(e);
     QWidget* taking = QApplication::focusWidget();
     SendMessage(*this, WM_KILLFOCUS, HandleOf(taking == this ? nullptr : taking));
   }
@@ -266,6 +266,9 @@ class ControlT : public W, public Component, public MessageTarget {
   TColor color_ = clBtnFace;
   int dialogCodes_ = -1;
   int cursor_ = crDefault;
+  // Qt repaints a plain widget whole when its focus changes. A control that redraws what the focus changes
+  // itself, and draws every paint request afresh, turns that off.
+  bool repaintOnFocus_ = true;
 };
 
 // A control without a window of its own: it paints on its parent's surface and takes no focus.

@@ -41,6 +41,7 @@ inline constexpr int DLGC_WANTARROWS = 0x0001;
 inline constexpr int DLGC_WANTTAB = 0x0002;
 inline constexpr int DLGC_WANTALLKEYS = 0x0004;
 inline constexpr int DLGC_WANTCHARS = 0x0080;
+inline constexpr int DLGC_STATIC = 0x0100;
 
 // The window procedure of anything messages can reach.
 class MessageTarget {

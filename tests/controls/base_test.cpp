@@ -4,9 +4,18 @@
 
 #include <QApplication>
 #include <QJsonArray>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QWindow>
+#include <functional>
 
+#include "controls/calculator.h"
+#include "controls/controller.h"
+#include "controls/entry_field_simple.h"
 #include "controls/exceptions.h"
 #include "controls/messages.h"
+#include "controls/notebook.h"
+#include "controls/outline.h"
 #include "tk/filer.h"
 
 namespace {
@@ -309,6 +318,40 @@ TEST(AttachedLabelStreams, AFormReadBackReattachesTheLabelToItsControl) {
   EXPECT_EQ(edit2->GetAttachedLabel(), label2);
   EXPECT_EQ(edit2->LabelInfo().OffsetX(), 5);
   EXPECT_EQ(edit2->LabelInfo().OffsetY(), -3);
+}
+
+// On a form, a windowed control keeps the arrow keys only when it asks for them; otherwise they move the
+// focus on to the next control. (The table's own tests send it its keys through the same routing.)
+TEST(WindowedControls, KeepTheArrowsOnlyWhenTheyAskForThem) {
+  struct Case {
+    const char* Name;
+    std::function<QWidget*(tk::Form*)> Make;
+    bool Keeps;
+  } cases[] = {
+      {"entry field", [](tk::Form* f) { return new TVxSimpleField(f); }, true},
+      {"list box", [](tk::Form* f) { return new TVxVirtualListBox(f); }, true},
+      {"outline", [](tk::Form* f) { return new TVxOutline(f); }, true},
+      {"notebook", [](tk::Form* f) { return new TVxNotebook(f); }, true},
+      {"calculator", [](tk::Form* f) { return new TVxCalculator(f); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    tk::Form form;
+    new TVxController(&form);
+    QWidget* control = c.Make(&form);
+    auto* next = new QLineEdit(&form);
+    control->setGeometry(10, 10, 200, 150);
+    next->setGeometry(10, 170, 100, 20);
+    form.resize(240, 200);
+    form.show();
+    form.activateWindow();
+    QApplication::processEvents();
+    control->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), control);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(form.windowHandle(), &press);
+    EXPECT_EQ(QApplication::focusWidget(), c.Keeps ? control : next);
+  }
 }
 
 }  // namespace

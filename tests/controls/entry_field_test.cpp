@@ -451,6 +451,18 @@ TEST_F(EntryField, DatesFromTheToolkitAndItsNoDate) {
   EXPECT_EQ(Field->LastError(), 0);
 }
 
+TEST_F(EntryField, BooleanAndYesNoFieldsTakeEitherTrueOrYesFromText) {
+  const TVxIntlSup& intl = Field->IntlSupport();
+  const std::string yes(1, intl.YesChar), truth(1, intl.TrueChar), no(1, intl.NoChar);
+  for (TVxFieldSubtype subtype : {fsubBoolean, fsubYesNo}) {
+    Field->SetDataType(subtype);
+    for (const auto& [text, value] : {std::pair{yes, true}, {truth, true}, {no, false}}) {
+      Field->SetAsStringValue(platform::LowerCase(text) + "ext");
+      EXPECT_EQ(Field->GetAsBoolean(), value) << int(subtype) << " " << text;
+    }
+  }
+}
+
 TEST_F(EntryField, VariantsSetWhatTheirTypeCanReach) {
   Field->SetDataType(fsubYesNo);
   Field->SetAsVariant(QVariant(true));

@@ -24,9 +24,11 @@ class TestImages : public tk::Component, public IVxImageList {
   int ImageHeight() const override { return 10; }
   int ImageCount() const override { return 2; }
   void DrawImage(tk::Canvas& canvas, int x, int y, int index, bool) const override {
+    ++Drawn;
     canvas.Brush = tk::Brush{index == 0 ? tk::clGreen : tk::clBlue, tk::BrushStyle::Solid};
     canvas.FillRect(tk::Bounds(x, y, 10, 10));
   }
+  mutable int Drawn = 0;
 };
 
 constexpr int kRow = 18;  // C = (18 - 4) div 2 = 7: a level-0 button is centred on (9, 9) of its line
@@ -255,6 +257,22 @@ TEST_F(Outline, PaintsLinesButtonsMarksAndImages) {
   EXPECT_TRUE(testing_support::Shoot(&form, "outline_checks.png"));
   outline->SetImages(nullptr);
   delete images;
+}
+
+TEST_F(Outline, AWindowPaintRequestDrawsItsLinesAgain) {
+  TestImages images(&form);
+  outline->SetImages(&images);
+  QApplication::processEvents();
+  for (bool now : {false, true}) {
+    images.Drawn = 0;
+    if (now)
+      outline->repaint();
+    else
+      outline->update();
+    // Colours and Options show a picture each.
+    EXPECT_TRUE(testing_support::ProcessUntil([&] { return images.Drawn >= 2; })) << "now " << now;
+  }
+  outline->SetImages(nullptr);
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,7 +64,10 @@ struct Rig {
       for (int c = 0; c < 12; ++c) SetShortString(data[{r, c}].data(), std::to_string(r) + ":" + std::to_string(c));
     table->OnGetCellData = [this](tk::Component*, int r, int c, void*& d, TVxCellDataPurpose purpose) {
       d = data[{r, c}].data();
-      if (purpose == cdpForPaint) ++painted;
+      if (purpose == cdpForPaint) {
+        ++painted;
+        paintedCells.insert({r, c});
+      }
       if (purpose != cdpForPaint) log.push_back(purpose == cdpForEdit ? "data for edit" : "data for save");
     };
     form->SetBounds(0, 0, width + 20, height + 50);
@@ -115,6 +120,7 @@ struct Rig {
   std::map<std::pair<int, int>, TVxShortString> data;
   std::vector<std::string> log;
   int painted = 0;
+  std::set<std::pair<int, int>> paintedCells;
 };
 
 QRgb Rgb(tk::TColor color) { return tk::ToQColor(color).rgb(); }
@@ -320,6 +326,21 @@ TEST(TableLayoutSetters, LockedCountsStayBelowTheCounts) {
   rig.table->SetColCount(8);
   EXPECT_EQ(rig.table->ColCount(), 8);
   EXPECT_EQ(rig.table->Layout().ColAxis().Last, 7);
+}
+
+TEST(TableLayoutSetters, ShrinkingPutsTheActiveCellAndAnchorOnTheNewLastLine) {
+  for (bool columns : {true, false}) {
+    SCOPED_TRACE(columns ? "columns" : "rows");
+    Rig rig;
+    rig.table->SetActiveCell(columns ? 3 : 25, columns ? 10 : 3);
+    if (columns)
+      rig.table->SetColCount(8);
+    else
+      rig.table->SetRowLimit(20);
+    const std::pair<int, int> last = columns ? std::pair{3, 7} : std::pair{19, 3};
+    EXPECT_EQ(rig.Active(), last);
+    EXPECT_EQ((std::pair{rig.table->SelectionAnchorRow(), rig.table->SelectionAnchorCol()}), last);
+  }
 }
 
 // Without a window the locked counts are checked too, and what a form stream read is checked once it is in:
@@ -712,6 +733,31 @@ TEST(TablePainting, OnlyTheLastUnlockDraws) {
   rig.table->SetAllowRedraw(true);
   EXPECT_TRUE(rig.table->AllowRedraw());
   EXPECT_EQ(rig.painted, 2);
+}
+
+// The window system's and the toolkit's paint requests draw the cells under them with their data as it is now.
+TEST(TablePainting, APaintRequestAsksForTheDataOfTheCellsUnderIt) {
+  struct Case {
+    const char* Name;
+    std::function<void(TVxTable*, const QRect&)> Ask;
+    bool WholeTable;
+  } cases[] = {
+      {"update", [](TVxTable* t, const QRect& r) { t->update(r); }, false},
+      {"repaint", [](TVxTable* t, const QRect& r) { t->repaint(r); }, false},
+      {"Invalidate", [](TVxTable* t, const QRect&) { t->Invalidate(); }, true},
+      {"Repaint", [](TVxTable* t, const QRect&) { t->Repaint(); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Rig rig;
+    SetShortString(rig.data[{4, 3}].data(), "new text");
+    rig.paintedCells.clear();
+    const tk::Rect cell = rig.table->Layout().CellRect(4, 3);
+    c.Ask(rig.table, QRect(rig.table->ClientToWidget({cell.Left, cell.Top}), QSize(cell.Width(), cell.Height())));
+    EXPECT_TRUE(testing_support::ProcessUntil([&] { return rig.paintedCells.count({4, 3}) == 1; }));
+    Flush();
+    EXPECT_EQ(rig.paintedCells.count({8, 5}) == 1, c.WholeTable);
+  }
 }
 
 TEST(TablePainting, ScrollingMovesPixelsAndDrawsOnlyWhatCameIntoView) {

@@ -65,11 +65,16 @@ TEST_F(TimerPool, PeriodIsTheLargestStepThatDividesTheIntervals) {
 }
 
 TEST_F(TimerPool, AnOverdueTriggerMakesTheTimerRunAtTheMinimum) {
-  std::int32_t h = Pool.Add(Recorder(), 1000);
-  Clock.Ticks = 5000;
-  Pool.SetTriggerEnabled(h, false);
-  Pool.SetTriggerEnabled(h, true);
-  EXPECT_EQ(Pool.Period(), 55u);
+  for (std::uint64_t overdue : {1, 4000}) {
+    TVxTimerPool pool(nullptr);
+    Clock.Ticks = 0;
+    std::int32_t h = pool.Add(Recorder(), 1000);
+    Clock.Ticks = 1000 + overdue;
+    pool.SetTriggerEnabled(h, false);
+    pool.SetTriggerEnabled(h, true);
+    EXPECT_EQ(pool.Period(), 55u) << "overdue by " << overdue;
+    EXPECT_TRUE(pool.TimerRunning()) << "overdue by " << overdue;
+  }
 }
 
 TEST_F(TimerPool, TimerRunsOnlyWhileATriggerIsEnabled) {

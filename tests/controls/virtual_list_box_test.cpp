@@ -118,6 +118,20 @@ TEST_F(ListBox, ArrowsAndPagesOfTheBarStepTheTopIndexAndReportIt) {
   EXPECT_EQ(bar->value(), 0);
 }
 
+TEST_F(ListBox, AWindowPaintRequestAsksForTheRowsUnderIt) {
+  for (bool now : {false, true}) {
+    asked.clear();
+    const QRect row(list->ClientToWidget({0, 2 * 17}), QSize(list->ClientWidth(), 17));
+    if (now)
+      list->repaint(row);
+    else
+      list->update(row);
+    EXPECT_TRUE(testing_support::ProcessUntil([&] { return !asked.empty(); })) << "now " << now;
+    QApplication::processEvents();
+    EXPECT_EQ(asked, std::vector<std::int32_t>{2}) << "now " << now;
+  }
+}
+
 TEST_F(ListBox, ScrollingAsksOnlyForTheRowsItUncovers) {
   list->Scroll(0, 10);
   for (bool smooth : {true, false}) {

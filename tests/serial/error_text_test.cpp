@@ -52,6 +52,7 @@ TEST(CheckException, ClassTextAndCodeForTheListedCodes) {
 
 // The modem, dialer, INI-database and telephony layers quote these texts with their codes.
 TEST(CheckException, TextsTheOtherLayersQuote) {
+  EXPECT_STREQ(Raised<ECannotUseWithWinSock>(-1009).what(), "Component not compatible with WinSock");
   EXPECT_STREQ(Raised<ENotDialing>(-4004).what(), "Dialer is not dialing");
   EXPECT_STREQ(Raised<EAlreadyDialing>(-4005).what(), "Dialer is already dialing");
   EXPECT_STREQ(Raised<EKeyTooLong>(-7001).what(), "Key string too long");

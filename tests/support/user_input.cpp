@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -123,6 +124,13 @@ bool Shoot(QWidget* window, const QString& file) {
   if (shot.isNull()) return false;
   const QByteArray dir = qgetenv("ZELTA_SCREENSHOTS");
   return dir.isEmpty() || shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(QFileInfo(file).fileName()));
+}
+
+bool ProcessUntil(const std::function<bool()>& done) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!done() && waited.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
 }
 
 }  // namespace testing_support

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QString>
 #include <Qt>
+#include <functional>
 
 class QAbstractItemView;
 class QLineEdit;
@@ -38,6 +39,9 @@ void TypeInCell(QAbstractItemView* view, const QString& text);
 
 // A key without text (Return, Escape, F2...) pressed and released, then the events it causes.
 void Key(QWidget* widget, Qt::Key key);
+
+// Runs the event loop until `done` holds or five seconds have passed; whether it holds.
+bool ProcessUntil(const std::function<bool()>& done);
 
 // Shows the window if it is not yet shown, lets it lay itself out and grabs what it shows; with
 // ZELTA_SCREENSHOTS set, saves it there under the file name of `file`, for a look by eye. False when

@@ -107,6 +107,14 @@ TEST_F(FocusKeys, TabAndTheArrowsMoveTheFocusUnlessTheControlWantsThem) {
   }
 }
 
+TEST_F(FocusKeys, AWindowedControlLeavesTheArrowsToItsFormUnlessItAsks) {
+  Box* d = new Box(&form);
+  d->setFocus();
+  Press(Qt::Key_Down);
+  EXPECT_EQ(Focused(), a) << "the form moved the focus on, past the last control to the first";
+  EXPECT_TRUE(d->Keys.empty());
+}
+
 TEST_F(FocusKeys, TabSkipsWhatIsNoTabStopOrCannotFocusAndFollowsTheTabOrder) {
   b->SetTabStop(false);
   a->setFocus();
@@ -151,6 +159,7 @@ TEST_F(FocusKeys, AcceleratorsReachTheFormsLabels) {
   Press(Qt::Key_N, Qt::AltModifier, "n");
   EXPECT_EQ(Focused(), c) << "Alt and the accelerator";
   a->setFocus();
+  a->SetDialogCodes(DLGC_WANTCHARS);
   Press(Qt::Key_N, Qt::NoModifier, "n");
   EXPECT_EQ(Focused(), a) << "a control that wants characters keeps them";
   EXPECT_EQ(a->Keys, (std::vector<int>{Qt::Key_N}));
@@ -164,6 +173,7 @@ TEST_F(FocusKeys, AcceleratorsReachTheFormsLabels) {
 
 TEST_F(FocusKeys, AControlKeepsTheShortcutsItWants) {
   a->setFocus();
+  a->SetDialogCodes(DLGC_WANTCHARS);
   a->SpecialKey = 'C';
   auto overridden = [&](Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text) {
     QKeyEvent e(QEvent::ShortcutOverride, key, modifiers, text);
