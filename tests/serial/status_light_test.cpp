@@ -164,14 +164,24 @@ TEST(StatusLightController, MonitoringFollowsThePortAcrossCloseAndOpen) {
   m.port.SetOpen(false);
   EXPECT_FALSE(m.controller.Monitoring());
   EXPECT_FALSE(m.rx.Lit());
+  // A close that meets a notification in progress ends, and the reopen follows, once that has run.
   m.port.SetOpen(true);
-  EXPECT_TRUE(m.controller.Monitoring());
+  ASSERT_TRUE(test::ProcessUntil([&] { return m.controller.Monitoring(); }));
   m.controller.SetMonitoring(false);
   EXPECT_FALSE(m.controller.Monitoring());
   chained = 0;
   ASSERT_TRUE(m.pty.WriteMaster({'b'}));
   ASSERT_TRUE(test::ProcessUntil([&] { return chained > 0; }));  // the port's event is back
   EXPECT_FALSE(m.rx.Lit());
+}
+
+// Switched off before the port opens (or while it is still closing), monitoring stays off once it opens.
+TEST(StatusLightController, SwitchedOffWhileClosedItStaysOffAtTheOpen) {
+  Monitored m;
+  m.controller.SetMonitoring(true);
+  m.controller.SetMonitoring(false);
+  m.port.SetOpen(true);
+  EXPECT_FALSE(m.controller.Monitoring());
 }
 
 // A port over a fake device (modem lines, line errors and breaks), run by its worker threads.
