@@ -4,13 +4,13 @@
 
 #include <QImage>
 #include <QWidget>
-#include <cstdlib>
 
 #include "serial/error_codes.h"
 #include "serial/lk_exception.h"
 #include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
 #include "support/serial_port_helpers.h"
+#include "support/user_input.h"
 
 namespace serial {
 namespace {
@@ -20,12 +20,10 @@ using testing_support::PtyPair;
 
 QRgb At(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
-// Saves a picture for a look by eye when ZELTA_SHOT_DIR names a directory.
+// A picture for a look by eye, four times the size.
 void Shot(QWidget& widget, const char* name) {
-  if (const char* dir = std::getenv("ZELTA_SHOT_DIR")) {
-    QImage image = widget.grab().toImage();
-    image.scaled(image.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(QString(dir) + "/" + name);
-  }
+  const QImage image = widget.grab().toImage();
+  testing_support::SaveShot(image.scaled(image.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation), name);
 }
 
 TEST(StatusLight, PlainLampIsRedWhenLitGreenWhenNotWithARaisedEdge) {

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -120,9 +121,12 @@ bool Shoot(QWidget* window, const QString& file) {
   window->show();
   QApplication::processEvents();
   const QPixmap shot = window->grab();
-  if (shot.isNull()) return false;
+  return !shot.isNull() && SaveShot(shot.toImage(), file);
+}
+
+bool SaveShot(const QImage& picture, const QString& file) {
   const QByteArray dir = qgetenv("ZELTA_SCREENSHOTS");
-  return dir.isEmpty() || shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(QFileInfo(file).fileName()));
+  return dir.isEmpty() || picture.save(QDir(QString::fromLocal8Bit(dir)).filePath(QFileInfo(file).fileName()));
 }
 
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 #include <Qt>
 
 class QAbstractItemView;
+class QImage;
 class QLineEdit;
 class QModelIndex;
 class QWidget;
@@ -43,5 +44,7 @@ void Key(QWidget* widget, Qt::Key key);
 // ZELTA_SCREENSHOTS set, saves it there under the file name of `file`, for a look by eye. False when
 // nothing could be grabbed or the file cannot be written.
 bool Shoot(QWidget* window, const QString& file);
+// A picture the test made itself, saved the same way; true when ZELTA_SCREENSHOTS is not set.
+bool SaveShot(const QImage& picture, const QString& file);
 
 }  // namespace testing_support

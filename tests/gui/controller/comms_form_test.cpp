@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,6 +22,7 @@
 #include "gui/controller/form_ticker.h"
 #include "platform/atomic_file.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 #include "telephony/get_number_form.h"
 #include "telephony/ini_database.h"
 #include "telephony/modal_driver.h"
@@ -186,8 +186,7 @@ TEST_F(CommsFormTest, AttachedToTheControllerItShowsItsModules) {
   EXPECT_EQ(form->StringGrid1->horizontalHeaderItem(19)->text(), "Data");
   EXPECT_TRUE(form->Label3->text().startsWith("Firmware: V8.20/"));
 
-  const QImage shot = form->grab().toImage();
-  EXPECT_TRUE(shot.save(QDir::temp().filePath("zelta_comms.png")));
+  EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms.png"));
   form->Engine->ParamsRequest = 0;  // the parameter read is not what this test looks at
   form->Engine->CloseRequest = 1;
   EXPECT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState == 0; }, 20));
@@ -224,7 +223,7 @@ TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   char first[3];
   std::snprintf(first, sizeof first, "%02X", record[48 * 256 % 6]);
   EXPECT_EQ(dump.item(0, 0)->text(), first);
-  EXPECT_TRUE(form->grab().toImage().save(QDir::temp().filePath("zelta_comms_download.png")));
+  EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_download.png"));
 
   ASSERT_TRUE(run([&] { return form->Engine->CommState == 110 && form->Engine->BlockIndex == 6; }));
   EXPECT_FALSE(form->FileMeter->isVisible());
