@@ -201,12 +201,16 @@ void TLkBaseDispatcher::CloseWakeFds() {
 
 void TLkBaseDispatcher::ClearTransmitRing() {
   std::unique_lock lock(OutputLock);
+  // Emptied at once, so that a writer just back from its device write finds nothing to send again. The
+  // positions meet where the next block goes, not at 0: a write still running (one past the bound) keeps
+  // its bytes until the ring has wrapped.
   ++TxGeneration;  // a write in flight no longer counts
-  Wake(outWake_);
-  writerIdle_.wait_for(lock, kFlushAckBound, [this] { return !writerBusy_; });
-  TxWritePos = TxReadPos = 0;
+  TxReadPos = TxWritePos;
   TxRingFull = false;
   txEmpty_.notify_all();  // the ring is empty: a rate change waiting for it goes on
+  Wake(outWake_);
+  // The device is purged after this: what the write in flight handed it goes with the purge.
+  writerIdle_.wait_for(lock, kFlushAckBound, [this] { return !writerBusy_; });
 }
 
 void TLkBaseDispatcher::RecheckTriggers(bool lines) {

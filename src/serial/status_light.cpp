@@ -163,7 +163,10 @@ void TLkCustomSLController::Loaded() {
 }
 
 void TLkCustomSLController::SetMonitoring(bool on) {
-  if (Designing() || Loading() || on == monitoring_) return;
+  if (Designing() || Loading()) return;
+  // Switched off while the port is closed or closing: no monitoring comes back when it opens.
+  if (!on) wish_ = false;
+  if (on == monitoring_) return;
   if (!port_) Check(ecPortNotAssigned);
   if (port_->PortState() != 2) {
     if (on) {
@@ -297,8 +300,9 @@ void TLkCustomSLController::StatPortClose(TLkCustomComPort*, bool opening) {
       SetMonitoring(true);
     }
   } else {
-    wish_ = monitoring_;
+    const bool was = monitoring_;
     SetMonitoring(false);
+    wish_ = was;
   }
 }
 

@@ -54,6 +54,7 @@ TEST_F(EngineTest, IdentifiesTheControllerAndPollsItsModules) {
 }
 
 TEST_F(EngineTest, RetriesAreLoggedOnlyWhileErrorsIsTicked) {
+  expectedRetries = 2;  // the two frames ignored
   Connect();
   sim.IgnoreNext(1);
   ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 1; }, 60));
@@ -67,6 +68,7 @@ TEST_F(EngineTest, RetriesAreLoggedOnlyWhileErrorsIsTicked) {
 }
 
 TEST_F(EngineTest, TheNinthRetryInARowDisconnectsWithLostConnection) {
+  expectedRetries = 9;
   Connect();
   view.Detail = true;
   sim.IgnoreNext(1000);
@@ -378,6 +380,7 @@ TEST_F(EngineTest, OperationsTakeTheTicksTheirStatesCount) {
 }
 
 TEST_F(EngineTest, ABadCrcIsRetriedAsSuch) {
+  expectedRetries = 1;  // the bad check
   Connect();
   view.Detail = true;
   sim.CorruptNextBlockReplies(1);

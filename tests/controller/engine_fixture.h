@@ -1,14 +1,13 @@
 #pragma once
 // The engine against the simulated controller over a real serial port on a pseudo-terminal. Ticks run
-// back to back: after each one the fixture lets the frame leave the port, the simulator take it and
-// answer, and the answer reach the port, so no wait state counts a tick it would not count at 250 ms.
+// back to back: after a tick that sent a frame the fixture waits until the simulator has taken it and its
+// answer is in the port, so no wait state counts a tick it would not count at 250 ms. At its end each test
+// checks that the engine retried exactly as often as the test meant it to.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -19,9 +18,10 @@
 #include "project/settings.h"
 #include "project/touch_screen_table.h"
 #include "serial/com_port.h"
-#include "support/serial_port_helpers.h"
 #include "support/scripted_ui.h"
+#include "support/serial_port_helpers.h"
 #include "support/sim_controller.h"
+#include "support/sim_exchange.h"
 
 namespace controller::test {
 
@@ -31,7 +31,10 @@ class RecordingView : public CommsView {
     Log.insert(Log.begin(), line);
     if (OnLog) OnLog();
   }
-  void SetText(CommsText which, const std::string& text) override { Texts[which] = text; }
+  void SetText(CommsText which, const std::string& text) override {
+    Texts[which] = text;
+    if (which == CommsText::State) inTick_ = false;  // the last thing a tick shows
+  }
   void SetCell(CommsGrid grid, int column, int row, const std::string& text) override {
     Cells[{grid, column, row}] = text;
   }
@@ -42,8 +45,16 @@ class RecordingView : public CommsView {
     auto& lines = Lists[list];
     lines.insert(lines.begin(), line);
   }
-  void SetLights(bool, bool) override {}
-  bool CommsDetail() const override { return Detail; }
+  // A tick sets the lights first; every send sets them again.
+  void SetLights(bool, bool) override {
+    if (inTick_) ++Sends;
+    inTick_ = true;
+  }
+  // Asked once by each retry.
+  bool CommsDetail() const override {
+    ++Retries;
+    return Detail;
+  }
   std::string InputText(CommsInput input, int index) const override {
     auto it = Inputs.find(input);
     return it == Inputs.end() ? std::string() : it->second(index);
@@ -70,6 +81,11 @@ class RecordingView : public CommsView {
   std::map<CommsCheck, bool> Checks;
   bool TimerStopped = false;
   std::function<void()> OnLog;  // runs inside the engine's tick, as a nested event loop would
+  int Sends = 0;                // frames the engine sent
+  mutable int Retries = 0;      // retries it counted
+
+ private:
+  bool inTick_ = false;
 };
 
 class FakeProject : public CommsProject {
@@ -102,34 +118,32 @@ class EngineTest : public ::testing::Test {
     sim.SetFirmwareVersion(820);
   }
   ~EngineTest() override { port.SetOpen(false); }
+  void TearDown() override {
+    EXPECT_EQ(view.Retries, expectedRetries) << "retries (time-outs, bad checks, refusals) the engine counted";
+  }
 
   testing_support::ScriptedUi& Ui() { return testing_support::TestUi(); }
 
-  // One tick, then the line settles: what the engine sent has been taken and answered, and the answer
-  // has reached the port's input.
+  // One tick, then what it sent has been taken and answered, and the answer has reached the port's input.
   void Step() {
+    exchange.Mark();
+    sendsMarked_ = view.Sends;
     engine.Tick();
     Settle();
   }
+  // Waits for the exchange of the frame sent since the last Step() or Settle(), if any.
   void Settle() {
-    // Only a tick that sent a frame (every send restarts WaitCount) leaves anything in flight.
-    if (!port.Open() || sim.HungUp() || engine.WaitCount != 0) return;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (port.OutBuffUsed() != 0 && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    sim.WaitUntilSettled(std::chrono::seconds(2), std::chrono::milliseconds(3));
-    // The answer is in the port once its input count stops growing.
-    std::int32_t last = -1;
-    for (int quiet = 0; quiet < 3 && std::chrono::steady_clock::now() < end;) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      const std::int32_t now = port.InBuffUsed();
-      quiet = now == last ? quiet + 1 : 0;
-      last = now;
+    if (lineFailed_) return;
+    const auto awaited = exchange.Await(view.Sends - sendsMarked_);
+    sendsMarked_ = view.Sends;
+    if (!awaited) {
+      lineFailed_ = true;
+      ADD_FAILURE() << awaited.message() << "; the engine is in state " << engine.CommState;
     }
   }
   // Ticks until `done` holds, at most `limit` ticks; false when it never did.
   bool RunUntil(const std::function<bool()>& done, int limit = 2000) {
-    for (int i = 0; i < limit; ++i) {
+    for (int i = 0; i < limit && !lineFailed_; ++i) {
       if (done()) return true;
       Step();
     }
@@ -155,6 +169,12 @@ class EngineTest : public ::testing::Test {
   NoDialUp noDialUp;
   FixedClock clock;
   CommsEngine engine{CommsParts{port, view, settings, project, noDialUp, clock}};
+  testing_support::SimExchange exchange{sim, port};
+  int expectedRetries = 0;  // a test that makes the engine retry says how often
+
+ private:
+  int sendsMarked_ = 0;
+  bool lineFailed_ = false;  // a frame or an answer went missing: the ticks that follow mean nothing
 };
 
 }  // namespace controller::test

@@ -124,6 +124,7 @@ TEST_F(ExecReloadTest, SendsTheFileInBlocksFromTheExecutiveStartAndMetersThem) {
 }
 
 TEST_F(ExecReloadTest, RefusedBlocksAreSentAgainAndCountedAsRetries) {
+  expectedRetries = 2;  // the two refusals; the noise costs none
   const auto bytes = WriteImage("FLASH512.BIN", 600);
   Connect();
   view.Detail = true;
@@ -152,6 +153,7 @@ TEST_F(ExecReloadTest, RefusedBlocksAreSentAgainAndCountedAsRetries) {
 }
 
 TEST_F(ExecReloadTest, AControllerThatKeepsRefusingOrADisconnectEndsTheResends) {
+  expectedRetries = 20;  // nine in each refusing case, two before the disconnect
   WriteImage("FLASH512.BIN", 600);
   const struct {
     const char* What;

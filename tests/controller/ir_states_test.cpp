@@ -401,6 +401,7 @@ TEST_F(IrImageTest, AFileLargerThanTheAddressesReachIsRefusedBeforeTheController
 }
 
 TEST_F(IrImageTest, ARefusedImageBlockIsSentAgainAtOnceAndCountedAsARetry) {
+  expectedRetries = 3;  // the three refusals
   const std::string path = dir.File("memory.ir");
   const std::string file = Pattern(768, 5);
   WriteFile(path, file);
@@ -418,6 +419,7 @@ TEST_F(IrImageTest, ARefusedImageBlockIsSentAgainAtOnceAndCountedAsARetry) {
 }
 
 TEST_F(IrImageTest, ARefusedBlockGoesAgainFromTheFileNotFromWhatAReplyLeftInTheFrame) {
+  expectedRetries = 1;  // the refusal
   const std::string path = dir.File("memory.ir");
   const std::string file = Pattern(512, 7);
   WriteFile(path, file);
@@ -434,6 +436,7 @@ TEST_F(IrImageTest, ARefusedBlockGoesAgainFromTheFileNotFromWhatAReplyLeftInTheF
 }
 
 TEST_F(IrImageTest, AControllerThatKeepsRefusingEndsTheConnection) {
+  expectedRetries = 18;  // nine in each case
   const struct {
     const char* What;
     bool Upload;
@@ -532,6 +535,7 @@ TEST_F(IrTest, AFailedWriteKeepsTheOldFileAndClaimsNoSuccess) {
 }
 
 TEST_F(IrTest, AnUploadCutShortByADisconnectLeavesTheOldFileAndNoOther) {
+  expectedRetries = 9;  // the silence, until the connection is lost
   const std::string path = dir.File("codes.lir");
   WriteFile(path, "the old codes");
   sim.SetParameter(122, 30);

@@ -76,6 +76,7 @@ TEST_F(PagerLoadTest, EachRowIsItsFirst64CharactersPaddedWithZeros) {
 }
 
 TEST_F(PagerLoadTest, ARefusedBlockIsSentAgainAfterTheTimeout) {
+  expectedRetries = 2;  // one refusal in each case
   for (int r = 0; r < 16; ++r) rows[static_cast<std::size_t>(r)] = "Row " + std::to_string(r);
   // The second block, and the last one: a refusal anywhere leaves the table incomplete.
   for (std::uint16_t refused : {0x7C00, 0x7E00}) {
@@ -144,6 +145,7 @@ TEST_F(AsciiLoadTest, TheTableGoesToTheControllerEightMessagesABlock) {
 }
 
 TEST_F(AsciiLoadTest, ARefusedTableBlockIsSentAgainBeforeItIsStored) {
+  expectedRetries = 1;  // the refusal
   Connect();
   engine.AsciiTableRequest = 1;
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 612 && engine.FileReadCount == 24; }, 200));
@@ -198,6 +200,7 @@ TEST_F(AsciiLoadTest, AModuleGetsEveryMessageWithAPauseAfterEachAndTheController
 }
 
 TEST_F(AsciiLoadTest, ARefusedModuleMessageIsSentAgainWithItsTag) {
+  expectedRetries = 2;  // the two refusals
   Connect();
   view.Detail = true;
   engine.RemoteAsciiModule = 4;

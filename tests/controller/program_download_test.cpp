@@ -66,6 +66,7 @@ TEST_F(ProgramDownloadTest, PutsTheProgramAndTheSunTableIntoFlashAndStartsIt) {
 }
 
 TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
+  expectedRetries = 3;  // a refusal, a bad check and a lost block
   Connect();
   view.Detail = true;
   ASSERT_TRUE(engine.RequestProgramDownload());

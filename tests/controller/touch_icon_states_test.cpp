@@ -77,6 +77,7 @@ TEST_F(TouchDownloadTest, SendsTheFirst256RecordsFourAtATimeAndRestarts) {
 }
 
 TEST_F(TouchDownloadTest, RefusalsAreRetriedWithTheSameRecords) {
+  expectedRetries = 3;  // the three refusals
   Connect();
   view.Detail = true;
   engine.TouchLoadRequest = 1;
@@ -113,6 +114,7 @@ class IconDownloadTest : public EngineTest {
 };
 
 TEST_F(IconDownloadTest, FlashesAll192BlocksAfterTheClockRead) {
+  expectedRetries = 1;  // the refusal
   Connect();
   std::fill(engine.ImageBuffer.begin(), engine.ImageBuffer.end(), 0x5A);  // left by an earlier transfer
   engine.FlashArg = 0;

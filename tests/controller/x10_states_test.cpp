@@ -85,6 +85,7 @@ TEST_F(X10Test, EachCommandGoesOutOnceAndTheEnginePollsAgain) {
 }
 
 TEST_F(X10Test, AnUnansweredSendIsSentAgain) {
+  expectedRetries = 1;  // the frame ignored
   Connect();
   sim.IgnoreNext(1);
   PostX10Send(engine, 1, 3, 2);
@@ -155,6 +156,7 @@ TEST_F(X10Test, ActivityRefreshesTheGrid) {
 }
 
 TEST_F(X10Test, AQuietControllerIsAskedAgainAfterTwelveTicks) {
+  expectedRetries = 1;  // the silence
   sim.SetX10QuietAnswer(std::chrono::seconds(30));
   Connect();
   engine.X10MonitorRequest = 1;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 
 #include "controls/controller.h"
 #include "controls/custom_edit.h"
@@ -44,7 +43,7 @@ TEST(DemoForm, AnEditAListBoxAndAMeterTakeKeysAndPaint) {
   EXPECT_GE(list->ItemIndex(), 0);
 
   QImage shot = form.grab().toImage();
-  ASSERT_TRUE(shot.save(QDir::temp().filePath("zelta_controls_demo_edits.png")));
+  EXPECT_TRUE(testing_support::SaveShot(shot, "zelta_controls_demo_edits.png"));
   // The chosen row shows in the highlight colour.
   const QColor highlight = tk::ToQColor(tk::clHighlight);
   int highlighted = 0;

@@ -2,13 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QPixmap>
 
 #include "controls/link_label.h"
 #include "controls/meter.h"
 #include "controls/styled_label.h"
 #include "fake_services.h"
+#include "support/user_input.h"
 
 namespace {
 
@@ -69,8 +69,7 @@ TEST(DemoForm, TheThreeControlsPaintAsTheWindowsSetThem) {
   form.show();
   QApplication::processEvents();
   QImage shot = form.grab().toImage();
-  QString path = QDir::temp().filePath("zelta_controls_demo_form.png");
-  ASSERT_TRUE(shot.save(path));
+  EXPECT_TRUE(testing_support::SaveShot(shot, "zelta_controls_demo_form.png"));
 
   // The letter: olive face with its yellow highlight up-left and black shadow down-right.
   QRect letterArea(10, 5, 80, 80);

@@ -325,7 +325,7 @@ TEST_F(SplashTest, Screenshot) {
   QImage shown = form->grab().toImage();
   EXPECT_EQ(tk::FromQColor(QColor(shown.pixel(0, 0))), tk::ColorToRGB(tk::clWindowFrame));
   EXPECT_EQ(tk::FromQColor(QColor(shown.pixel(1, 1))), 0x804000);
-  EXPECT_TRUE(shown.save("/tmp/splash_dialog.png"));
+  EXPECT_TRUE(testing_support::SaveShot(shown, "splash_dialog.png"));
 }
 
 }  // namespace

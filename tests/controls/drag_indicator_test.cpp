@@ -1,4 +1,5 @@
 #include "controls/drag_indicator.h"
+#include "support/user_input.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +79,7 @@ TEST(DragShow, CopiesTheAreaAndSeesThroughTheGivenColour) {
   painter.setClipRegion(drag.Shape().translated(window->pos() - strip.Origin));
   painter.drawPixmap(window->pos() - strip.Origin, window->grab());
   painter.end();
-  screen.save("/tmp/drag_indicator.png");
+  testing_support::SaveShot(screen, "drag_indicator.png");
   EXPECT_EQ(screen.pixelColor(155, 34), QColor(Qt::white));  // the button face lets what is under it show
   EXPECT_EQ(screen.pixelColor(249, 34), QColor(Qt::black));  // the dragged cell's grid line
 }

@@ -356,7 +356,7 @@ TEST(NotebookTabPainting, EachSideShowsTheActiveTabJoinedToItsFramedPage) {
     TVxNotebook& nb = *painted.notebook;
     QImage shot = painted.Shot();
     const char* names[] = {"top", "right", "bottom", "left"};
-    shot.save(QString("/tmp/notebook_%1.png").arg(names[static_cast<int>(side)]));
+    testing_support::SaveShot(shot, QString("notebook_%1.png").arg(names[static_cast<int>(side)]));
     SCOPED_TRACE(names[static_cast<int>(side)]);
     ASSERT_EQ(nb.RowsInUse(), 2);
     const int w = nb.Width(), h = nb.Height();
@@ -409,7 +409,7 @@ TEST(NotebookTabPainting, ClickingABackRowBringsItNextToThePage) {
   testing_support::ClickAt(&nb, QPoint(back.Left + 5, back.Top + 5));
   EXPECT_EQ(nb.PageIndex(), 3);
   QImage shot = painted.Shot();
-  shot.save("/tmp/notebook_top_row_moved.png");
+  testing_support::SaveShot(shot, "notebook_top_row_moved.png");
   EXPECT_EQ(nb.ActiveRow(), 1);
   EXPECT_GT(nb.GetTabRect(3).Top, nb.GetTabRect(1).Top);  // the rows swapped places
   EXPECT_EQ(nb.GetTabRect(3).Bottom, nb.Pages(3)->Top() - 1);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QWidget>
 
 #include "controls/controller.h"
@@ -203,7 +202,7 @@ TEST_F(Outline, AShortenedTextShowsInFullAfterTheMouseRests) {
   const QRect hint = outline->HintWindow()->geometry();
   EXPECT_EQ(hint.bottom() + 1, mouse.y() - 8);  // centred above the mouse
   EXPECT_LE(std::abs(hint.center().x() - mouse.x()), 1);
-  EXPECT_TRUE(outline->HintWindow()->grab().save(QDir::temp().filePath("outline_hint.png")));
+  EXPECT_TRUE(testing_support::SaveShot(outline->HintWindow()->grab().toImage(), "outline_hint.png"));
   for (int i = 0; i < 12; ++i) Tick(250);
   EXPECT_FALSE(outline->HintShowing());  // gone after three seconds
   Tick(250);

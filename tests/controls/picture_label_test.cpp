@@ -332,6 +332,22 @@ TEST_F(PictureLabel, Screenshot) {
   turned->SetAsString("zelta");
   EXPECT_EQ(turned->Caption(), "ZELTA ");
   EXPECT_TRUE(testing_support::Shoot(&board, "picture_label.png"));
+
+  // Each label is a white strip with its text in it; the turned one's text runs upwards.
+  const QImage shown = board.grab().toImage();
+  const auto ink = [&](const TVxPictureLabel& l) {
+    QRect found;
+    for (int y = l.Top(); y < l.Top() + l.Height(); ++y)
+      for (int x = l.Left(); x < l.Left() + l.Width(); ++x)
+        if (qGray(shown.pixel(x, y)) < 100) found |= QRect(x, y, 1, 1);
+    return found;
+  };
+  for (const auto& l : labels) {
+    EXPECT_EQ(shown.pixel(l->Left() + l->Width() - 1, l->Top()), qRgb(255, 255, 255)) << l->Caption();
+    EXPECT_FALSE(ink(*l).isEmpty()) << l->Caption();
+  }
+  const QRect up = ink(*turned);
+  EXPECT_GT(up.height(), 2 * up.width());
 }
 
 }  // namespace

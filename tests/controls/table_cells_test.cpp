@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -612,7 +611,7 @@ TEST(StringCell, Screenshot) {
     }
   }
   canvas.Flush();
-  EXPECT_TRUE(image.save(QDir::temp().filePath("table_cells.png")));
+  EXPECT_TRUE(testing_support::SaveShot(image, "table_cells.png"));
   colHead.SetTable(nullptr);
   rowHead.SetTable(nullptr);
 }
@@ -763,6 +762,24 @@ TEST(StringEditing, Screenshot) {
   memo.SetTable(rig.table);
   memo.StartEditing(1, 2, {120, 10, 260, 70}, rig.attr, tes3D, text);
   EXPECT_TRUE(testing_support::Shoot(rig.form, "table_editors.png"));
+
+  // Both editors stand in their cells on the cell's colour, the string's text on one line, the memo's on two
+  // (the table, 200 wide, cuts the memo off).
+  const QImage shown = rig.form->grab().toImage();
+  const struct {
+    QRect Place;
+    int Lines;
+  } editors[] = {{QRect(10, 10, 100, 30), 1}, {QRect(120, 10, 80, 60), 2}};
+  for (const auto& e : editors) {
+    EXPECT_EQ(shown.pixel(e.Place.bottomRight() - QPoint(3, 3)), qRgb(255, 255, 0)) << e.Lines;
+    QRect ink;
+    for (int y = e.Place.top() + 3; y < e.Place.bottom() - 2; ++y)
+      for (int x = e.Place.left() + 3; x < e.Place.right() - 2; ++x)
+        if (qGray(shown.pixel(x, y)) < 100) ink |= QRect(x, y, 1, 1);
+    EXPECT_GT(ink.width(), 40) << e.Lines;
+    EXPECT_GT(ink.height(), 8 * e.Lines) << e.Lines;
+    EXPECT_LT(ink.height(), 20 * e.Lines) << e.Lines;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <numeric>
 
 #include "support/scripted_ui.h"
+#include "support/user_input.h"
 
 namespace platform {
 namespace {
@@ -72,7 +73,7 @@ TEST(QtUi, FileDialogsOpenWideEnoughForTheirDetailColumns) {
     bool fits = std::equal(needed.begin(), needed.end(), shown.begin(), std::less_equal<>());
     if (!fits && ++ticks < 40) return;
     size = dialog->size();
-    dialog->grab().save("/tmp/zelta-file-dialog.png");
+    testing_support::SaveShot(dialog->grab().toImage(), "zelta-file-dialog.png");
     dialog->reject();
   });
   poll.start(50);

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "support/pty_pair.h"
 #include "support/scripted_ui.h"
 #include "support/serial_port_helpers.h"
+#include "support/user_input.h"
 #include "tk/modal.h"
 
 namespace serial {
@@ -108,10 +108,7 @@ TEST(PortSelectForm, ListsAvailablePortsUpToFiftyAndSelectsTheFirst) {
   EXPECT_EQ(form.SelectedComNum(), 5);
   form.PortsComboBox->setCurrentIndex(1);
   EXPECT_EQ(form.SelectedComNum(), 12);
-  if (const char* dir = std::getenv("ZELTA_SHOT_DIR")) {
-    form.show();
-    form.grab().save(QString(dir) + "/serial_port_select.png");
-  }
+  EXPECT_TRUE(testing_support::Shoot(&form, "serial_port_select.png"));
 }
 
 TEST(PortSelectForm, PortZeroOpensThePortTheUserPicks) {

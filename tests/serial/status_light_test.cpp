@@ -4,13 +4,13 @@
 
 #include <QImage>
 #include <QWidget>
-#include <cstdlib>
 
 #include "serial/error_codes.h"
 #include "serial/lk_exception.h"
 #include "support/fake_serial_device.h"
 #include "support/pty_pair.h"
 #include "support/serial_port_helpers.h"
+#include "support/user_input.h"
 
 namespace serial {
 namespace {
@@ -20,12 +20,10 @@ using testing_support::PtyPair;
 
 QRgb At(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
-// Saves a picture for a look by eye when ZELTA_SHOT_DIR names a directory.
+// A picture for a look by eye, four times the size.
 void Shot(QWidget& widget, const char* name) {
-  if (const char* dir = std::getenv("ZELTA_SHOT_DIR")) {
-    QImage image = widget.grab().toImage();
-    image.scaled(image.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(QString(dir) + "/" + name);
-  }
+  const QImage image = widget.grab().toImage();
+  testing_support::SaveShot(image.scaled(image.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation), name);
 }
 
 TEST(StatusLight, PlainLampIsRedWhenLitGreenWhenNotWithARaisedEdge) {
@@ -164,14 +162,24 @@ TEST(StatusLightController, MonitoringFollowsThePortAcrossCloseAndOpen) {
   m.port.SetOpen(false);
   EXPECT_FALSE(m.controller.Monitoring());
   EXPECT_FALSE(m.rx.Lit());
+  // A close that meets a notification in progress ends, and the reopen follows, once that has run.
   m.port.SetOpen(true);
-  EXPECT_TRUE(m.controller.Monitoring());
+  ASSERT_TRUE(test::ProcessUntil([&] { return m.controller.Monitoring(); }));
   m.controller.SetMonitoring(false);
   EXPECT_FALSE(m.controller.Monitoring());
   chained = 0;
   ASSERT_TRUE(m.pty.WriteMaster({'b'}));
   ASSERT_TRUE(test::ProcessUntil([&] { return chained > 0; }));  // the port's event is back
   EXPECT_FALSE(m.rx.Lit());
+}
+
+// Switched off before the port opens (or while it is still closing), monitoring stays off once it opens.
+TEST(StatusLightController, SwitchedOffWhileClosedItStaysOffAtTheOpen) {
+  Monitored m;
+  m.controller.SetMonitoring(true);
+  m.controller.SetMonitoring(false);
+  m.port.SetOpen(true);
+  EXPECT_FALSE(m.controller.Monitoring());
 }
 
 // A port over a fake device (modem lines, line errors and breaks), run by its worker threads.

@@ -2,7 +2,9 @@
 // ring, output reaches the line, flushes are bounded, closing always ends joined, and a dead line costs
 // no CPU.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -180,11 +182,56 @@ TEST(WorkerThreads, FlushDuringAStuckWriteIsBoundedAndTheWriteIsAbandoned) {
   Bytes next = Pattern(10, 5);
   ASSERT_EQ(d->PutBlock(next.data(), 10), 0);
   device->Release();
-  // The abandoned write does not count against what was queued after the flush.
+  // The abandoned write does not count against what was queued after the flush, and what was queued
+  // after it did not overwrite the bytes that write was still sending.
   ASSERT_TRUE(WaitFor([&] { return d->OutBuffUsed() == 0; }));
-  Bytes sent = device->TakeSent();
-  ASSERT_GE(sent.size(), 10u);
-  EXPECT_EQ(Bytes(sent.end() - 10, sent.end()), next);
+  Bytes both = block;
+  both.insert(both.end(), next.begin(), next.end());
+  EXPECT_EQ(device->TakeSent(), both);
+}
+
+// The far end reads as a controller does, the moment bytes arrive; each frame is flushed as soon as it
+// holds it, as the next send of a conversation does. A flush that meets the writer just back from its
+// device write must not let the writer send the frame again.
+TEST(WorkerThreads, AFlushRightAfterTheFarEndHoldsAFrameNeverSendsItAgain) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.Valid());
+  auto d = OpenPty(pty);
+  std::mutex mutex;
+  std::condition_variable arrived;
+  Bytes received;
+  std::jthread reader([&](std::stop_token stop) {
+    std::uint8_t buffer[4096];
+    while (!stop.stop_requested()) {
+      pollfd p{pty.Master(), POLLIN, 0};
+      if (::poll(&p, 1, 5) <= 0) continue;
+      const ssize_t n = ::read(pty.Master(), buffer, sizeof buffer);
+      if (n <= 0) continue;
+      std::lock_guard lock(mutex);
+      received.insert(received.end(), buffer, buffer + n);
+      arrived.notify_all();
+    }
+  });
+  constexpr int kFrames = 5000;
+  Bytes sent;
+  for (int i = 0; i < kFrames; ++i) {
+    Bytes frame = Pattern(8, static_cast<std::uint8_t>(i));
+    frame[0] = static_cast<std::uint8_t>(i & 0xFF);
+    frame[1] = static_cast<std::uint8_t>(i >> 8);
+    sent.insert(sent.end(), frame.begin(), frame.end());
+    ASSERT_EQ(d->PutBlock(frame.data(), 8), 0);
+    {
+      std::unique_lock lock(mutex);
+      ASSERT_TRUE(arrived.wait_for(lock, 2s, [&] { return received.size() >= sent.size(); }))
+          << "frame " << i << " never reached the far end";
+    }
+    ASSERT_EQ(d->FlushOutBuffer(), 0);
+  }
+  reader.request_stop();
+  reader.join();
+  const auto diverge = std::mismatch(received.begin(), received.end(), sent.begin(), sent.end()).first;
+  EXPECT_TRUE(received == sent) << "the far end's bytes go astray at frame " << (diverge - received.begin()) / 8
+                                << " of " << received.size() / 8;
 }
 
 TEST(WorkerThreads, PartialAndRefusedWritesKeepEveryByte) {

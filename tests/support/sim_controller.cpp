@@ -325,6 +325,7 @@ void SimController::TakeByte(std::uint8_t b, TimePoint now, std::vector<std::str
   frame.When = now;
   rx_.clear();
   Handle(frame, trace);
+  answered_ += frame.Answer.size();
   frames_.push_back(std::move(frame));
 }
 
@@ -1062,6 +1063,10 @@ std::vector<SimFrame> SimController::Frames() const {
 std::size_t SimController::ReceivedCount() const {
   std::lock_guard lock(mutex_);
   return frames_.size();
+}
+std::size_t SimController::BytesAnswered() const {
+  std::lock_guard lock(mutex_);
+  return answered_;
 }
 std::optional<SimFrame> SimController::LastFrame() const {
   std::lock_guard lock(mutex_);

@@ -21,7 +21,7 @@
 //
 // Timing: the engine discards its port's output before every send, and on a pseudo-terminal that also
 // discards what this end has not read yet. A test that ticks faster than 250 ms must let the simulator
-// take each frame before the next tick: WaitUntilReceived() or WaitUntilSettled().
+// take each frame before the next tick: SimExchange (support/sim_exchange.h) waits for exactly that.
 //
 // Every method is safe to call from any thread; every wait has a deadline.
 #include <array>
@@ -181,6 +181,7 @@ class SimController {
   // --- observation ---
   std::vector<SimFrame> Frames() const;
   std::size_t ReceivedCount() const;  // whole frames taken, good or bad
+  std::size_t BytesAnswered() const;  // bytes of the answers given at once to the frames taken
   std::optional<SimFrame> LastFrame() const;
   std::size_t NoiseBytes() const;  // bytes that started no frame
   int DroppedPartials() const;     // partial frames dropped after a silence
@@ -282,7 +283,7 @@ class SimController {
   std::deque<OutByte> out_;
   TimePoint lastDue_{};
   std::vector<SimFrame> frames_;
-  std::size_t noise_ = 0, sent_ = 0;
+  std::size_t noise_ = 0, sent_ = 0, answered_ = 0;
   int droppedPartials_ = 0;
   std::function<void(const std::string&)> trace_;
 

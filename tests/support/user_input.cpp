@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -121,9 +122,12 @@ bool Shoot(QWidget* window, const QString& file) {
   window->show();
   QApplication::processEvents();
   const QPixmap shot = window->grab();
-  if (shot.isNull()) return false;
+  return !shot.isNull() && SaveShot(shot.toImage(), file);
+}
+
+bool SaveShot(const QImage& picture, const QString& file) {
   const QByteArray dir = qgetenv("ZELTA_SCREENSHOTS");
-  return dir.isEmpty() || shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(QFileInfo(file).fileName()));
+  return dir.isEmpty() || picture.save(QDir(QString::fromLocal8Bit(dir)).filePath(QFileInfo(file).fileName()));
 }
 
 bool ProcessUntil(const std::function<bool()>& done) {

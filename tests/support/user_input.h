@@ -8,6 +8,7 @@
 #include <functional>
 
 class QAbstractItemView;
+class QImage;
 class QLineEdit;
 class QModelIndex;
 class QWidget;
@@ -47,5 +48,7 @@ bool ProcessUntil(const std::function<bool()>& done);
 // ZELTA_SCREENSHOTS set, saves it there under the file name of `file`, for a look by eye. False when
 // nothing could be grabbed or the file cannot be written.
 bool Shoot(QWidget* window, const QString& file);
+// A picture the test made itself, saved the same way; true when ZELTA_SCREENSHOTS is not set.
+bool SaveShot(const QImage& picture, const QString& file);
 
 }  // namespace testing_support

@@ -13,6 +13,7 @@
 #include "serial/error_text.h"
 #include "serial/lk_exception.h"
 #include "support/scripted_ui.h"
+#include "support/user_input.h"
 #include "telephony/dial_progress_form.h"
 
 namespace telephony_test {
@@ -82,7 +83,7 @@ TEST(DialProgress, ShowsTheAttemptTheResultAndTheWaitUntilAborted) {
                   [&](TDialerForm& f) {
                     shown = f.Lines();
                     EXPECT_EQ(f.windowTitle(), "Dial Progress");
-                    f.grab().save("/tmp/dial_progress.png");
+                    EXPECT_TRUE(testing_support::Shoot(&f, "dial_progress.png"));
                     f.AbortBtn->click();
                   });
   EXPECT_FALSE(line.dialog.Execute());

@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,8 +19,10 @@
 
 #include "controller/engine_fixture.h"
 #include "controls/meter.h"
+#include "gui/controller/form_ticker.h"
 #include "platform/atomic_file.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 #include "telephony/get_number_form.h"
 #include "telephony/ini_database.h"
 #include "telephony/modal_driver.h"
@@ -176,13 +177,8 @@ TEST_F(CommsFormTest, AttachedToTheControllerItShowsItsModules) {
   form->Settings.ComNum = 1;
   form->AttachEngine();
   EXPECT_TRUE(form->Timer1->isActive());
-  for (int i = 0; i < 200 && form->Engine->CommState != 114; ++i) {
-    form->Timer1Timer();
-    sim.WaitUntilSettled();
-    QApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(3));
-  }
-  ASSERT_EQ(form->Engine->CommState, 114);
+  gui_test::FormTicker ticker(*form, sim);
+  ASSERT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState == 114; }, 200));
   form->Engine->UpdateStatusPanel();
   EXPECT_EQ(Cell(2, 1), "KADO-16");
   EXPECT_EQ(Cell(2, 3), "ON");
@@ -190,12 +186,10 @@ TEST_F(CommsFormTest, AttachedToTheControllerItShowsItsModules) {
   EXPECT_EQ(form->StringGrid1->horizontalHeaderItem(19)->text(), "Data");
   EXPECT_TRUE(form->Label3->text().startsWith("Firmware: V8.20/"));
 
-  const QImage shot = form->grab().toImage();
-  EXPECT_TRUE(shot.save(QDir::temp().filePath("zelta_comms.png")));
+  EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms.png"));
   form->Engine->ParamsRequest = 0;  // the parameter read is not what this test looks at
   form->Engine->CloseRequest = 1;
-  for (int i = 0; i < 20 && form->Engine->CommState != 0; ++i) form->Timer1Timer();
-  EXPECT_EQ(form->Engine->CommState, 0);
+  EXPECT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState == 0; }, 20));
   EXPECT_FALSE(form->Timer1->isActive());
 }
 
@@ -215,14 +209,8 @@ TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   form->AttachGrid(controller::CommsGrid::Dump, &dump, false);
   form->Settings.ComNum = 1;
   form->AttachEngine();
-  auto run = [&](const std::function<bool()>& done) {
-    for (int i = 0; i < 2000 && !done(); ++i) {
-      form->Timer1Timer();
-      sim.WaitUntilSettled(std::chrono::seconds(2), std::chrono::milliseconds(2));
-      QApplication::processEvents();
-    }
-    return done();
-  };
+  gui_test::FormTicker ticker(*form, sim);
+  auto run = [&](const std::function<bool()>& done) { return ticker.RunUntil(done, 2000); };
   ASSERT_TRUE(run([&] { return form->Engine->CommState == 114; }));
   form->MenuItems["DownloadProgramtoVORMO1"]->trigger();
   ASSERT_TRUE(run([&] { return form->Engine->CommState == 516 && form->Engine->BlockIndex == 48; }));
@@ -235,7 +223,7 @@ TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   char first[3];
   std::snprintf(first, sizeof first, "%02X", record[48 * 256 % 6]);
   EXPECT_EQ(dump.item(0, 0)->text(), first);
-  EXPECT_TRUE(form->grab().toImage().save(QDir::temp().filePath("zelta_comms_download.png")));
+  EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_download.png"));
 
   ASSERT_TRUE(run([&] { return form->Engine->CommState == 110 && form->Engine->BlockIndex == 6; }));
   EXPECT_FALSE(form->FileMeter->isVisible());

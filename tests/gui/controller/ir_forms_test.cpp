@@ -14,6 +14,7 @@
 
 #include "controller/engine_fixture.h"
 #include "gui/controller/comms_form.h"
+#include "gui/controller/form_ticker.h"
 #include "gui/controller/ir_form.h"
 #include "gui/controller/remote_ir_form.h"
 #include "support/temp_dir.h"
@@ -181,15 +182,8 @@ TEST(IrLearnToDisk, ALearnedCodeIsSavedThroughTheCommsWindowsSaveDialog) {
   controller::CommsEngine& engine = *comms.Engine;
   comms.Settings.ComNum = 1;
   comms.AttachEngine();
-  comms.Timer1->stop();  // the test ticks
-  auto runUntil = [&](const std::function<bool()>& done) {
-    for (int i = 0; i < 400 && !done(); ++i) {
-      comms.Timer1Timer();
-      sim.WaitUntilSettled(std::chrono::seconds(2), std::chrono::milliseconds(3));
-      QApplication::processEvents();
-    }
-    return done();
-  };
+  gui_test::FormTicker ticker(comms, sim);
+  auto runUntil = [&](const std::function<bool()>& done) { return ticker.RunUntil(done, 400); };
   ASSERT_TRUE(runUntil([&] { return engine.CommState == 114 && !engine.ParamsRequest; }));
 
   comms.AttachShow("LearnInfraRedCommand1", [&] { ir.ShowLearnMode(); });
@@ -200,6 +194,7 @@ TEST(IrLearnToDisk, ALearnedCodeIsSavedThroughTheCommsWindowsSaveDialog) {
   ASSERT_TRUE(runUntil([&] { return engine.CommState == 564; }));
   EXPECT_TRUE(comms.Panel1->isVisibleTo(&comms));
   ASSERT_TRUE(sim.CompleteIrLearn());
+  ASSERT_TRUE(serial::test::WaitFor([&] { return comms.LkComPort1->InBuffUsed() == 1; })) << "the learn's end";
   ASSERT_TRUE(runUntil([&] { return engine.CommState == 114; }));
   EXPECT_FALSE(comms.Panel1->isVisibleTo(&comms));
   EXPECT_EQ(comms.ListBox1->findItems("Ir Learn Complete", Qt::MatchExactly).size(), 1);

@@ -20,6 +20,7 @@
 #include "gui/controller/change_timer_variable_form.h"
 #include "gui/controller/comms_form.h"
 #include "gui/controller/dump_form.h"
+#include "gui/controller/form_ticker.h"
 #include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/timer_variable_form.h"
 #include "support/temp_dir.h"
@@ -240,18 +241,11 @@ class AttachedFormsTest : public MaintenanceFormsTest {
     Engine().CloseRequest = 1;
     RunUntil([&] { return Engine().CommState == 0; });
   }
-  bool RunUntil(const std::function<bool()>& done, int limit = 400) {
-    for (int i = 0; i < limit && !done(); ++i) {
-      comms->Timer1Timer();
-      sim.WaitUntilSettled();
-      QApplication::processEvents();
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return done();
-  }
+  bool RunUntil(const std::function<bool()>& done, int limit = 400) { return ticker.RunUntil(done, limit); }
 
   testing_support::SimController sim;
   serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  gui_test::FormTicker ticker{*comms, sim};
 };
 
 TEST_F(AttachedFormsTest, TheDebugWindowShowsTheControllersValuesAndChangesOne) {

@@ -16,6 +16,7 @@
 #include "controller/engine_fixture.h"
 #include "gui/controller/change_param_form.h"
 #include "gui/controller/comms_form.h"
+#include "gui/controller/form_ticker.h"
 #include "gui/controller/manager_params_form.h"
 #include "gui/controller/manager_restart_form.h"
 #include "gui/controller/parameter_form.h"
@@ -65,20 +66,7 @@ class ParamFormsTest : public ::testing::Test {
   controller::CommsEngine& Engine() { return *comms->Engine; }
 
   // Ticks the communications window's engine, letting the simulator answer each frame.
-  bool Run(const std::function<bool()>& done, int limit) {
-    for (int i = 0; i < limit; ++i) {
-      if (done()) return true;
-      comms->Timer1Timer();
-      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-      while (comms->LkComPort1->Open() && comms->LkComPort1->OutBuffUsed() != 0 &&
-             std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-      sim.WaitUntilSettled(std::chrono::seconds(2), std::chrono::milliseconds(3));
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      QApplication::processEvents();
-    }
-    return done();
-  }
+  bool Run(const std::function<bool()>& done, int limit) { return ticker.RunUntil(done, limit); }
   void Connect() {
     comms->AttachEngine();
     ASSERT_TRUE(Run([&] { return Engine().CommState == 114 && !Engine().ParamsRequest; }, 300));
@@ -111,6 +99,7 @@ class ParamFormsTest : public ::testing::Test {
   std::unique_ptr<TChangeParam> change = std::make_unique<TChangeParam>(*comms->Engine);
   std::unique_ptr<TManagerParamsForm> managerParams = std::make_unique<TManagerParamsForm>(*comms->Engine);
   std::unique_ptr<TManagerRestart> restart = std::make_unique<TManagerRestart>();
+  gui_test::FormTicker ticker{*comms, sim};
 };
 
 TEST_F(ParamFormsTest, ProtectedParametersAreEditableOnlyWhileTheSettingAllowsIt) {

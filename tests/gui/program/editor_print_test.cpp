@@ -1,6 +1,5 @@
 // The printed listing: a print through the menu into a PDF file.
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QPushButton>
 #include <QStatusBar>
@@ -10,6 +9,7 @@
 #include "editor_test_fixture.h"
 #include "gui/program/listing_print.h"
 #include "platform/atomic_file.h"
+#include "support/user_input.h"
 
 namespace editor_test {
 namespace {
@@ -41,8 +41,7 @@ TEST_F(EditorTest, ScreenshotOfASmallProgram) {
   editor->show();
   QApplication::processEvents();
   QImage shot = editor->grab().toImage();
-  const QString path = QDir::temp().filePath("zelta_editor.png");
-  ASSERT_TRUE(shot.save(path));
+  EXPECT_TRUE(testing_support::SaveShot(shot, "zelta_editor.png"));
   EXPECT_EQ(shot.size(), editor->size() * shot.devicePixelRatio());
   // The grid shows the rendered text: some dark pixels inside the Program Text column of line 1.
   QRect cell = editor->StringGrid1->visualRect(editor->StringGrid1->model()->index(0, 1));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/user_input.h"
 #include "wizard_test_fixture.h"
 
 namespace wizard_test {
@@ -101,7 +102,7 @@ TEST_F(WizardTest, ScreenshotsOfAConditionAnActionAndAnX10Line) {
     ExpectLaidOut(P(), shot.File);
     const QPixmap picture = form->grab();
     EXPECT_EQ(picture.size(), form->size());
-    EXPECT_TRUE(picture.save(shot.File)) << shot.File;
+    EXPECT_TRUE(testing_support::SaveShot(picture.toImage(), shot.File)) << shot.File;
   }
 }
 
