@@ -146,6 +146,16 @@ class EngineTest : public ::testing::Test {
     engine.ParamsRequest = 0;
   }
 
+  // Every test ends with no protocol error at the simulator but those it provokes on purpose.
+  void TearDown() override {
+    const std::vector<std::string> errors = sim.Faults();
+    std::string all;
+    for (const std::string& e : errors) all += "\n  " + e;
+    EXPECT_EQ(static_cast<int>(errors.size()), expectedProtocolErrors_) << "protocol errors:" << all;
+  }
+  void ExpectProtocolErrors(int count) { expectedProtocolErrors_ = count; }
+  int expectedProtocolErrors_ = 0;
+
   testing_support::SimController sim;
   serial::test::ScopedComEnv com{1, sim.SlavePath()};
   serial::TLkComPort port{nullptr};
