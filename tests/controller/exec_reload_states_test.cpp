@@ -263,6 +263,38 @@ TEST_F(ExecReloadTest, TheRestartWaitEndsInIdentificationAndTheClockSet) {
   EXPECT_EQ(sim.Clock().Year, clock.Time.Year);
 }
 
+// The start block is not waited for, but a refusal of it within the restart wait's first twelve ticks
+// sends it again, and one that never stops ends the connection.
+TEST_F(ExecReloadTest, ARefusedStartBlockIsSentAgain) {
+  WriteImage("FLASH512.BIN", 10);
+  const struct {
+    const char* What;
+    std::function<void()> Request;
+    int Nth;
+    const char* Done;
+  } cases[] = {{"executive", [&] { engine.ReloadExecRequest = 1; }, 1, "Program Downloaded OK"},
+               {"touch screen", [&] { engine.TouchLoadRequest = 1; }, 1, "Touchscreen Data Downloaded OK"},
+               {"executive, always", [&] { engine.ReloadExecRequest = 1; }, 0, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    Ui().Clear();
+    Connect();
+    const int starts = sim.ControlStarts();
+    sim.RefuseCommand(testing_support::SimStartBlock, c.Nth);
+    c.Request();
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 0 || engine.CommState == 100; }, 1000));
+    if (c.Done) {
+      EXPECT_TRUE(view.Logged(c.Done));
+      EXPECT_EQ(sim.ControlStarts(), starts + 1);
+      EXPECT_TRUE(sim.InterpreterRunning());
+      EXPECT_LE(Ui().Messages().size(), 1u) << "the message is not shown again";
+    } else {
+      EXPECT_EQ(Ui().Messages().back(), "Lost Connection");
+      EXPECT_EQ(sim.ControlStarts(), starts);
+    }
+  }
+}
+
 // The restart wait is bounded: a disconnect asked for meanwhile is taken at the next idle pass, once the
 // controller has restarted, been identified and, after a reload, been given the clock.
 TEST_F(ExecReloadTest, ADisconnectDuringTheRestartWaitIsTakenAfterIt) {

@@ -332,13 +332,15 @@ void SimController::TakeByte(std::uint8_t b, TimePoint now, std::vector<std::str
     Handle(frame, trace);
   }
   frames_.push_back(std::move(frame));
-  if (hangUpIn_ && --*hangUpIn_ <= 0) {
-    hangUpIn_.reset();
-    hangUpAsked_ = true;
-  }
 }
 
 bool SimController::LostOnTheLine(const SimFrame& frame) {
+  // The line goes as the next frame comes, once the answers before it have been taken.
+  if (hangUpIn_ && --*hangUpIn_ < 0) {
+    hangUpIn_.reset();
+    hangUpAsked_ = true;
+    return true;
+  }
   if (silenceIn_ && --*silenceIn_ < 0) return true;
   const bool flashLoad = frame.Bytes[0] == CommandStart && frame.Bytes[1] == CmdFlashLoad;
   return dropEveryFrame_ > 0 && !flashLoad && ++framesSeen_ % dropEveryFrame_ == 0;

@@ -190,7 +190,7 @@ class SimController {
   void GarbleEveryNthReply(int n);  // a block reply's data or a short answer's first byte is flipped
   void DropEveryNthFrame(int n);    // lost on the line, unseen; flash loads are neither counted nor lost
   void SilenceAfter(int frames);    // after this many more frames nothing is done or answered
-  void HangUpAfter(int frames);     // after this many more frames the line is closed
+  void HangUpAfter(int frames);     // the frame after this many more closes the line
   // Closes the master, as an unplugged adapter does; nothing is read or sent afterwards.
   void HangUp();
   bool HungUp() const;
