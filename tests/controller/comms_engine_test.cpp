@@ -497,7 +497,10 @@ TEST_F(EngineTest, AReplyWholeOnTheTwelfthWaitTickIsTaken) {
     std::function<SimBytes(const SimBytes&)> Reply;
   } cases[] = {
       {"I/O poll", [] {}, 113, 114, blockReply},
-      {"relay", [&] { engine.RelayRequest = 2; }, 581, 110, [](const SimBytes&) { return SimBytes{Ack, 0, 0}; }},
+      {"relay", [&] { engine.RelayRequest = 2; }, 581, 110,
+       [](const SimBytes&) {
+         return SimBytes{Ack, 0, 0};
+       }},
   };
   Connect();
   view.Detail = true;

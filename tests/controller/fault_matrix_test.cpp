@@ -19,11 +19,19 @@ using namespace std::chrono_literals;
 using testing_support::SimBytes;
 using testing_support::SimController;
 
-enum class Fault { RefuseEvery3rdAck, RefuseChosen, GarbleEvery4thReply, DropEvery5thFrame, SilenceMidway,
-                   HangUpMidway, Late300ms, Paced9600 };
-constexpr Fault AllFaults[] = {Fault::RefuseEvery3rdAck,   Fault::RefuseChosen,  Fault::GarbleEvery4thReply,
-                               Fault::DropEvery5thFrame,   Fault::SilenceMidway, Fault::HangUpMidway,
-                               Fault::Late300ms,           Fault::Paced9600};
+enum class Fault {
+  RefuseEvery3rdAck,
+  RefuseChosen,
+  GarbleEvery4thReply,
+  DropEvery5thFrame,
+  SilenceMidway,
+  HangUpMidway,
+  Late300ms,
+  Paced9600
+};
+constexpr Fault AllFaults[] = {Fault::RefuseEvery3rdAck, Fault::RefuseChosen,  Fault::GarbleEvery4thReply,
+                               Fault::DropEvery5thFrame, Fault::SilenceMidway, Fault::HangUpMidway,
+                               Fault::Late300ms,         Fault::Paced9600};
 const char* const FaultNames[] = {"a_Refuse3rdAck", "b_RefuseChosen", "c_Garble4thReply", "d_Drop5thFrame",
                                   "e_Silence",      "f_HangUp",       "g_Late300ms",      "h_Paced9600"};
 
@@ -33,15 +41,15 @@ using Check = std::function<bool(FaultMatrixTest&)>;
 
 struct Operation {
   const char* Name;
-  int ChosenCode;  // what (b) refuses every time; -1: the operation sends no command
-  int FirstState;  // the operation has begun once the engine was here
-  int Midway;      // frames after which the line falls silent or is hung up
-  int Ticks;       // the bound
-  Action Prepare;  // before connecting
-  Action Start;    // posts the request
-  Check Exact;     // the controller holds what was meant
-  Check Claimed;   // a text says it succeeded (none: the operation has no such text)
-  Action User = nullptr;  // what the user does while it runs
+  int ChosenCode;              // what (b) refuses every time; -1: the operation sends no command
+  int FirstState;              // the operation has begun once the engine was here
+  int Midway;                  // frames after which the line falls silent or is hung up
+  int Ticks;                   // the bound
+  Action Prepare;              // before connecting
+  Action Start;                // posts the request
+  Check Exact;                 // the controller holds what was meant
+  Check Claimed;               // a text says it succeeded (none: the operation has no such text)
+  Action User = nullptr;       // what the user does while it runs
   Check ClaimHolds = nullptr;  // what that text says, where it says less than Exact checks
 };
 
@@ -62,13 +70,27 @@ class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<
 
   void Arm(Fault fault, const Operation& op) {
     switch (fault) {
-      case Fault::RefuseEvery3rdAck: sim.RefuseEveryNthAck(3); break;
-      case Fault::RefuseChosen: sim.RefuseCommand(op.ChosenCode); break;
-      case Fault::GarbleEvery4thReply: sim.GarbleEveryNthReply(4); break;
-      case Fault::DropEvery5thFrame: sim.DropEveryNthFrame(5); break;
-      case Fault::SilenceMidway: sim.SilenceAfter(op.Midway); break;
-      case Fault::HangUpMidway: sim.HangUpAfter(op.Midway); break;
-      case Fault::Late300ms: sim.SetReplyDelay(300ms); break;
+      case Fault::RefuseEvery3rdAck:
+        sim.RefuseEveryNthAck(3);
+        break;
+      case Fault::RefuseChosen:
+        sim.RefuseCommand(op.ChosenCode);
+        break;
+      case Fault::GarbleEvery4thReply:
+        sim.GarbleEveryNthReply(4);
+        break;
+      case Fault::DropEvery5thFrame:
+        sim.DropEveryNthFrame(5);
+        break;
+      case Fault::SilenceMidway:
+        sim.SilenceAfter(op.Midway);
+        break;
+      case Fault::HangUpMidway:
+        sim.HangUpAfter(op.Midway);
+        break;
+      case Fault::Late300ms:
+        sim.SetReplyDelay(300ms);
+        break;
       case Fault::Paced9600:
         sim.SetPacing(true);
         sim.SetReceivePacing(true);
@@ -84,8 +106,8 @@ class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<
     return e.CommState == 114 && queueEmpty && !e.ProgramDownloadRequest && !e.ReloadExecRequest &&
            !e.TouchLoadRequest && !e.IconLoadRequest && !e.IrDownloadRequest && !e.AsciiTableRequest &&
            !e.ModuleParamsRequest && !e.ParamChangeRequest && !e.ParamsRequest && !e.SetClockRequest &&
-           !e.ClockRequest && e.X10SendRequest < 0 && !e.ExtX10Request && e.IrLearnNumber == -1 &&
-           !e.RelayRequest && e.AutoAddressRequest == -1 && !e.DumpAddress && !e.RawCommandRequest;
+           !e.ClockRequest && e.X10SendRequest < 0 && !e.ExtX10Request && e.IrLearnNumber == -1 && !e.RelayRequest &&
+           e.AutoAddressRequest == -1 && !e.DumpAddress && !e.RawCommandRequest;
   }
   bool Told() const {
     const auto& messages = testing_support::TestUi().Messages();
@@ -109,8 +131,8 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
       {"ProgramDownload", CmdStartProgram, 499, 100, 4000,
        [](T& t) {
          for (int n = 1; n <= 4096; ++n)
-           t.project.Store.Lines[static_cast<std::size_t>(n)] =
-               ProgramLine{static_cast<std::uint16_t>(n), static_cast<std::uint16_t>(n * 7), static_cast<std::uint16_t>(n)};
+           t.project.Store.Lines[static_cast<std::size_t>(n)] = ProgramLine{
+               static_cast<std::uint16_t>(n), static_cast<std::uint16_t>(n * 7), static_cast<std::uint16_t>(n)};
          t.project.Store.Lines[4000] = ProgramLine::End();
          t.engine.Sun = BuildSunTable("33.75", "84.39", "-5");
        },
@@ -196,7 +218,10 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          return true;
        },
        nullptr},
-      {"ClockSet", testing_support::SimClockFrame, 530, 0, 300, [](T& t) { t.sim.SetClock({2001, 1, 1, 0, 0, 0, 1}); },
+      {"ClockSet", testing_support::SimClockFrame, 530, 0, 300,
+       [](T& t) {
+         t.sim.SetClock({2001, 1, 1, 0, 0, 0, 1});
+       },
        [](T& t) { t.engine.SetClockRequest = 1; },
        [](T& t) {
          const ClockFields c = t.sim.Clock();
@@ -215,7 +240,8 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
        [](T& t) {
          for (int module : {1, 3}) {
            t.sim.SetModule(module, 5);
-           for (int p = 0; p < 64; ++p) t.sim.SetModuleParameter(module, p, static_cast<std::uint16_t>(module * 1000 + p));
+           for (int p = 0; p < 64; ++p)
+             t.sim.SetModuleParameter(module, p, static_cast<std::uint16_t>(module * 1000 + p));
          }
          t.sim.SetManagerBusyPolls(0);
        },
@@ -335,7 +361,8 @@ TEST_P(FaultMatrixTest, EndsExactOrTold) {
     ++ticks;
     begun = begun || engine.CommState == op.FirstState;
   }
-  ASSERT_TRUE((begun || engine.CommState == 0) && Ended()) << "state " << engine.CommState << " after " << ticks << " ticks";
+  ASSERT_TRUE((begun || engine.CommState == 0) && Ended())
+      << "state " << engine.CommState << " after " << ticks << " ticks";
 
   const bool exact = op.Exact(*this), told = Told(), claimed = op.Claimed && op.Claimed(*this);
   EXPECT_TRUE(exact || told) << "wrong bytes, nothing told";
@@ -353,13 +380,12 @@ std::vector<std::tuple<int, Fault>> Cells() {
   return cells;
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, FaultMatrixTest, ::testing::ValuesIn(Cells()),
-                         [](const ::testing::TestParamInfo<std::tuple<int, Fault>>& info) {
-                           return std::string(FaultMatrixTest::Operations()[static_cast<std::size_t>(
-                                                                              std::get<0>(info.param))]
-                                                  .Name) +
-                                  "_" + FaultNames[static_cast<int>(std::get<1>(info.param))];
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Operations, FaultMatrixTest, ::testing::ValuesIn(Cells()),
+    [](const ::testing::TestParamInfo<std::tuple<int, Fault>>& info) {
+      return std::string(FaultMatrixTest::Operations()[static_cast<std::size_t>(std::get<0>(info.param))].Name) + "_" +
+             FaultNames[static_cast<int>(std::get<1>(info.param))];
+    });
 
 }  // namespace
 }  // namespace controller::test

@@ -107,7 +107,8 @@ TEST_F(ProgramDownloadTest, ARefusedStopDaylightSavingOrStartCommandIsSentAgain)
     ASSERT_TRUE(engine.RequestProgramDownload());
     ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
     EXPECT_EQ(sim.Commands(static_cast<Byte>(c.Code)).size() - before, c.Carried);
-    EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }), 1);
+    EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }),
+              1);
     EXPECT_TRUE(sim.InterpreterRunning());
   }
 }

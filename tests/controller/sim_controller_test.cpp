@@ -222,8 +222,11 @@ TEST_F(SimControllerTest, RecordsProtocolErrors) {
     return SimBytes(buffer.begin(), buffer.begin() + ClockFrameSize);
   };
   const SimBytes frames[] = {
-      Bytes(RequestFrame(0, 1, 0x8F, 0xB7, 0)), Bytes(RequestFrame(0, 0, 0x8F, 0xB7, 1)),
-      clock(13, 9, 0),  clock(3, 24, 0), clock(3, 9, 7),
+      Bytes(RequestFrame(0, 1, 0x8F, 0xB7, 0)),
+      Bytes(RequestFrame(0, 0, 0x8F, 0xB7, 1)),
+      clock(13, 9, 0),
+      clock(3, 24, 0),
+      clock(3, 9, 7),
       Bytes(CommandFrame(CmdLearnIr, 5, 0, 120)),  // parameter 17 is 0
       Bytes(CommandFrame(CmdFlashLoad, 0x50, 0, 0, 0)),
   };

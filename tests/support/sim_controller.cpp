@@ -350,16 +350,17 @@ bool SimController::RefusedOnPurpose(const SimFrame& frame) {
   const bool command = frame.Kind == SimFrameKind::Command;
   const bool startBlock = frame.Kind == SimFrameKind::Block && frame.Args[1] == 2 && frame.Args[2] == 0 &&
                           frame.Args[3] == 0x90 && frame.Args[4] == 2;
-  const int code = command ? frame.Code
+  const int code = command                             ? frame.Code
                    : frame.Kind == SimFrameKind::Clock ? SimClockFrame
-                   : startBlock ? SimStartBlock
-                                : -1;
+                   : startBlock                        ? SimStartBlock
+                                                       : -1;
   bool refused = false;
   for (Refusal& r : refusals_)
     if (r.Code == code) refused |= ++r.Seen == r.Nth || r.Nth == 0;
   // Requests, the clock read, the X10 wait and the flash loads get no acknowledgement to refuse.
-  const bool acknowledged = frame.Kind != SimFrameKind::Request &&
-                            !(command && (frame.Code == CmdFlashLoad || frame.Code == CmdReadClock || frame.Code == CmdWaitX10));
+  const bool acknowledged =
+      frame.Kind != SimFrameKind::Request &&
+      !(command && (frame.Code == CmdFlashLoad || frame.Code == CmdReadClock || frame.Code == CmdWaitX10));
   if (acknowledged && refuseEveryAck_ > 0 && ++acksSeen_ % refuseEveryAck_ == 0) refused = true;
   return refused;
 }
@@ -592,7 +593,8 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
     case CmdVoiceTransmit:
       return kAck;
     case CmdLearnIr:
-      if (Word(AddrControllerParams + 2 * 17) == 0) return Refuse(Format("IR learn of code %d before parameter 17 is set", n16));
+      if (Word(AddrControllerParams + 2 * 17) == 0)
+        return Refuse(Format("IR learn of code %d before parameter 17 is set", n16));
       learning_ = n16;
       learnFrequency_ = a[2];
       if (learnDelay_) learnUntil_ = SteadyClock::now() + *learnDelay_;

@@ -57,9 +57,12 @@ bool Number(const char* text, long low, long high, long& value) {
 
 // A command code, or "clock" / "start" for the clock frame and the control start block.
 bool RefusalCode(const std::string& text, long& code) {
-  if (text == "clock") code = testing_support::SimClockFrame;
-  else if (text == "start") code = testing_support::SimStartBlock;
-  else return Number(text.c_str(), 0, 255, code);
+  if (text == "clock")
+    code = testing_support::SimClockFrame;
+  else if (text == "start")
+    code = testing_support::SimStartBlock;
+  else
+    return Number(text.c_str(), 0, 255, code);
   return true;
 }
 

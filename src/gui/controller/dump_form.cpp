@@ -19,7 +19,6 @@ namespace {
 constexpr int GridSize = 16;
 constexpr int CellWidth = 28;
 
-
 QLineEdit* NewNumberEdit(QWidget* parent, const QString& name, int width) {
   auto* edit = new QLineEdit("0", parent);
   edit->setObjectName(name);

@@ -25,7 +25,6 @@ constexpr int HighestKHz = 470;
 constexpr int CarrierClock = 4608;  // the learn command carries (CarrierClock div kHz) - 1
 constexpr std::int32_t HighestIrNumber = 0xFFFF;
 
-
 QPushButton* NewButton(const char* caption, const char* name, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(name);

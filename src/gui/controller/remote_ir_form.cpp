@@ -15,7 +15,6 @@ TRemoteIRForm* RemoteIRForm = nullptr;
 
 namespace {
 
-
 QLineEdit* NewEdit(const char* name, QWidget* parent) {
   auto* edit = new QLineEdit("0", parent);
   edit->setObjectName(name);

@@ -19,7 +19,6 @@ TSetClearRelay* SetClearRelay = nullptr;
 
 namespace {
 
-
 std::uint8_t Low8(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
 }  // namespace

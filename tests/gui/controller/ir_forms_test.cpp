@@ -150,7 +150,10 @@ TEST_F(IrFormTest, TheRemoteWindowPostsCodeZoneAndModuleInTheirWidths) {
     const char* Zone;
     const char* Number;
     int Request, ZoneSent, NumberSent;
-  } cases[] = {{"7", "3", "513", 7, 3, 513}, {"263", "259", "65537", 7, 3, 1}, {"0", "2", "9", 0, 2, 9}, {"7a", "3 ", "513x", 7, 3, 513}};
+  } cases[] = {{"7", "3", "513", 7, 3, 513},
+               {"263", "259", "65537", 7, 3, 1},
+               {"0", "2", "9", 0, 2, 9},
+               {"7a", "3 ", "513x", 7, 3, 513}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Module);
     remote.Edit1->setText(c.Module);

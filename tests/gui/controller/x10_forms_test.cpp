@@ -42,7 +42,8 @@ TEST_F(X10FormsTest, SendPostsTheChosenCodesWithARepeatOf1To128) {
   const struct {
     const char* Typed;
     int Repeat;
-  } cases[] = {{"0", 1}, {"-3", 1}, {"500", 1}, {"abc", 1}, {"", 1}, {"128", 128}, {"1", 1}, {"64", 64}, {"12 times", 12}};
+  } cases[] = {{"0", 1},     {"-3", 1}, {"500", 1}, {"abc", 1},      {"", 1},
+               {"128", 128}, {"1", 1},  {"64", 64}, {"12 times", 12}};
   TSendX10 form(engine);
   form.show();
   EXPECT_TRUE(form.HouseGroupButtons->button(0)->isChecked());
