@@ -343,7 +343,7 @@ bool SimController::LostOnTheLine(const SimFrame& frame) {
   }
   if (silenceIn_ && --*silenceIn_ < 0) return true;
   const bool flashLoad = frame.Bytes[0] == CommandStart && frame.Bytes[1] == CmdFlashLoad;
-  return dropEveryFrame_ > 0 && !flashLoad && ++framesSeen_ % dropEveryFrame_ == 0;
+  return !flashLoad && dropFrame_.Now();
 }
 
 bool SimController::RefusedOnPurpose(const SimFrame& frame) {
@@ -361,7 +361,7 @@ bool SimController::RefusedOnPurpose(const SimFrame& frame) {
   const bool acknowledged =
       frame.Kind != SimFrameKind::Request &&
       !(command && (frame.Code == CmdFlashLoad || frame.Code == CmdReadClock || frame.Code == CmdWaitX10));
-  if (acknowledged && refuseEveryAck_ > 0 && ++acksSeen_ % refuseEveryAck_ == 0) refused = true;
+  if (acknowledged && refuseAck_.Now()) refused = true;
   return refused;
 }
 
@@ -407,7 +407,7 @@ void SimController::Send(const SimBytes& bytes, bool asReply) {
   // The frame answered took its time on the line before the controller could answer it.
   if (asReply && pacedIn_) at = std::max(at, rxStart_ + kByteTime * static_cast<int>(rxExpected_) + replyDelay_);
   SimBytes sent = bytes;
-  if (asReply && garbleEveryReply_ > 0 && ++repliesSeen_ % garbleEveryReply_ == 0)
+  if (asReply && garbleReply_.Now())
     sent[sent.size() == BlockReplySize ? BlockDataOffset + BlockDataSize / 2 : 0] ^= 0x10;
   for (auto b : sent) {
     out_.push_back({at, b});
@@ -1098,21 +1098,13 @@ void SimController::RefuseCommand(int code, int nth) {
   std::lock_guard lock(mutex_);
   refusals_.push_back({code, nth, 0});
 }
-void SimController::RefuseEveryNthAck(int n) {
+void SimController::SetPeriodic(Periodic& fault, int n) {
   std::lock_guard lock(mutex_);
-  refuseEveryAck_ = n;
-  acksSeen_ = 0;
+  fault = {n, 0};
 }
-void SimController::GarbleEveryNthReply(int n) {
-  std::lock_guard lock(mutex_);
-  garbleEveryReply_ = n;
-  repliesSeen_ = 0;
-}
-void SimController::DropEveryNthFrame(int n) {
-  std::lock_guard lock(mutex_);
-  dropEveryFrame_ = n;
-  framesSeen_ = 0;
-}
+void SimController::RefuseEveryNthAck(int n) { SetPeriodic(refuseAck_, n); }
+void SimController::GarbleEveryNthReply(int n) { SetPeriodic(garbleReply_, n); }
+void SimController::DropEveryNthFrame(int n) { SetPeriodic(dropFrame_, n); }
 void SimController::SilenceAfter(int frames) {
   std::lock_guard lock(mutex_);
   silenceIn_ = frames;

@@ -300,9 +300,13 @@ class SimController {
     int Seen = 0;
   };
   std::vector<Refusal> refusals_;
-  int refuseEveryAck_ = 0, acksSeen_ = 0;
-  int garbleEveryReply_ = 0, repliesSeen_ = 0;
-  int dropEveryFrame_ = 0, framesSeen_ = 0;
+  // Every nth of what it counts; 0: never.
+  struct Periodic {
+    int Every = 0, Seen = 0;
+    bool Now() { return Every > 0 && ++Seen % Every == 0; }
+  };
+  Periodic refuseAck_, garbleReply_, dropFrame_;
+  void SetPeriodic(Periodic& fault, int n);
   std::optional<int> silenceIn_, hangUpIn_;
 
   // The wire.
