@@ -68,8 +68,9 @@ void StoreTableBlock(CommsEngine& e) {
   e.CommState = 615;
 }
 
+// A refused store leaves the block in the staging area only: the store is sent again.
 void AwaitTableStored(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("flash save")) return;
   e.RetryCount = 0;
   e.CommState = e.FileReadCount >= AsciiMessages ? 110 : 611;
 }

@@ -25,6 +25,7 @@ void SetClock(CommsEngine& e) {
 
 void AwaitClockSet(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("Clock Set");
   e.SetClockRequest = 0;
   e.RetryCount = 0;
   e.CommState = 110;

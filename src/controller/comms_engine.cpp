@@ -153,10 +153,8 @@ void CommsEngine::SetBlockData(std::span<const std::uint8_t> data) {
 }
 
 bool CommsEngine::AwaitReply(int size, const char* text) {
-  if (WaitCount++ > TimeoutTicks) {
-    CommsRetry("timeout");
-    return false;
-  }
+  timedOut_ = WaitCount++ > TimeoutTicks;
+  if (timedOut_) CommsRetry("timeout");
   if (text) SetStep(text);
   const std::int32_t waiting = Port.InBuffUsed();
   if (waiting < size) return false;
@@ -164,16 +162,29 @@ bool CommsEngine::AwaitReply(int size, const char* text) {
   return true;
 }
 
+// A bad reply on the tick that timed out counts that one retry only.
 bool CommsEngine::BlockReplyChecked() {
   if (BlockReplyGood(std::span(FrameBuffer).first(BlockReplySize))) return true;
-  CommsRetry("crc");
+  if (!timedOut_) CommsRetry("crc");
   return false;
 }
 
 bool CommsEngine::Acknowledged(const std::string& tag) {
   if (FrameBuffer[0] == Ack) return true;
-  CommsRetry(tag);
+  if (!timedOut_) CommsRetry(tag);
   return false;
+}
+
+bool CommsEngine::RefusalRetried(const std::string& tag) {
+  if (FrameBuffer[0] != Nak) return false;
+  if (!timedOut_) CommsRetry(tag);
+  return true;
+}
+
+bool CommsEngine::RefusalLogged(const char* operation) {
+  if (FrameBuffer[0] != Nak) return false;
+  AddLogLine(std::string(operation) + " refused by the controller");
+  return true;
 }
 
 bool CommsEngine::ReadByte(Byte& b) {
@@ -201,6 +212,15 @@ void CommsEngine::BeginRestartWait() {
 }
 
 bool CommsEngine::RestartWaitDone() {
+  // A controller that restarts at once may not answer the start block at all; only a refusal counts.
+  if (RestartTicks < TimeoutTicks + 2 && Port.InBuffUsed() >= AckReplySize) {
+    Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min(Port.InBuffUsed(), BlockReplySize)));
+    if (FrameBuffer[0] == Nak) {
+      View.ShowWindow(CommsWindow::Restart, false);
+      CommsRetry("retry STOP");
+      return false;
+    }
+  }
   View.SetRestartPosition(RestartTicks / 3);
   if (++RestartTicks < 301) return false;
   View.ShowWindow(CommsWindow::Restart, false);

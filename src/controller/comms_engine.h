@@ -103,14 +103,19 @@ class CommsEngine : public RequestFields {
   Byte Data(int n) const { return FrameBuffer[static_cast<std::size_t>(BlockDataOffset + n)]; }
   std::uint16_t DataWord(int n) const { return static_cast<std::uint16_t>(Data(n) | Data(n + 1) << 8); }
 
-  // One tick of a wait state: counts the tick (a retry tagged "timeout" on the 12th after the send, which
-  // ends this tick's wait), shows `text` when given, and once `size` bytes are waiting takes them (at most
-  // 264) into FrameBuffer and returns true.
+  // One tick of a wait state: counts the tick (a retry tagged "timeout" on the 12th after the send), shows
+  // `text` when given, and once `size` bytes are waiting takes them (at most 264) into FrameBuffer and
+  // returns true. A reply whole on the 12th tick is still taken: the state that takes it moves on.
   bool AwaitReply(int size, const char* text = nullptr);
   // A block reply arrived: true when its CRC holds, else a retry tagged "crc".
   bool BlockReplyChecked();
   // An acknowledgement arrived: true when it says yes, else a retry with `tag`.
   bool Acknowledged(const std::string& tag);
+  // An answer taken as it comes, unless it is the controller's refusal (15 00 00): then a retry with
+  // `tag`, and true.
+  bool RefusalRetried(const std::string& tag);
+  // An answer taken as it comes; the controller's refusal is told in the log. True when refused.
+  bool RefusalLogged(const char* operation);
   // One byte of unsolicited input, when one is waiting.
   bool ReadByte(Byte& b);
 
@@ -122,7 +127,8 @@ class CommsEngine : public RequestFields {
   void ShowBlockInDump(std::span<const std::uint8_t> block, const char* format);
   // The restart wait's window at 0 and its tick count restarted.
   void BeginRestartWait();
-  // One tick of the restart wait: true once it has lasted 301 ticks (the window is then hidden).
+  // One tick of the restart wait: true once it has lasted 301 ticks (the window is then hidden). The start
+  // block is not waited for, but a refusal of it that comes within the first 12 ticks sends it again.
   bool RestartWaitDone();
   // Opens the port at the settings' number; false (after telling the user) when it cannot be opened.
   bool OpenPort();
@@ -204,6 +210,7 @@ class CommsEngine : public RequestFields {
 
   std::vector<StateHandler> handlers_;
   bool ticking_ = false;
+  bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
 };
 
 }  // namespace controller

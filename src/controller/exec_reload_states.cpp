@@ -137,7 +137,7 @@ void SendImageBlock(CommsEngine& e) {
 }
 
 void AwaitImageBlock(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("exec load data")) return;
+  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load data")) return;
   e.RetryCount = 0;
   e.BlockIndex += BlockDataSize;
   if (e.FileReadCount == BlockDataSize) {
@@ -160,23 +160,20 @@ void AwaitImageBlock(CommsEngine& e) {
   e.CommState = 135;
 }
 
-// Also where auto-addressing ends: it needs nothing of the reload's own fields.
+// Also where auto-addressing ends: it needs nothing of the reload's own fields. A start block sent again
+// after a refusal does not repeat the message.
 void StartExecutive(CommsEngine& e) {
   e.AddLogLine("Starting Executive");
   e.SendBlockFrame(StartHeader);
   e.CommState = 136;
   e.View.ShowWindow(CommsWindow::Restart, true);
-  platform::Ui().ShowMessage("Be sure to re-load your Program File");
+  if (e.RetryCount == 0) platform::Ui().ShowMessage("Be sure to re-load your Program File");
   e.BeginRestartWait();
 }
 
+// A disconnect asked for meanwhile waits for the next idle pass: the controller has restarted by then,
+// and its clock is set first.
 void AwaitRestart(CommsEngine& e) {
-  // A disconnect asked for during the restart need not wait for it.
-  if (e.CloseRequest) {
-    e.View.ShowWindow(CommsWindow::Restart, false);
-    e.CommState = 1001;
-    return;
-  }
   if (!e.RestartWaitDone()) return;
   e.AddLogLine("Program Downloaded OK");
   e.SetClockRequest = 1;

@@ -1,6 +1,7 @@
 // Single IR codes: learning one from a remote control held to the controller's receiver, clearing one,
 // transmitting one, and having a remote module transmit one in a zone.
 #include "controller/state_tables.h"
+#include "serial/com_port.h"
 
 namespace controller {
 
@@ -21,8 +22,9 @@ void StartLearnMode(CommsEngine& e) {
   e.CommState = 561;
 }
 
+// Parameter 17 must be set before the learn command goes out: a refusal sends it again.
 void AwaitLearnMode(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("flash save")) return;
   e.RetryCount = 0;
   e.CommState = 562;
 }
@@ -33,16 +35,28 @@ void SendLearn(CommsEngine& e) {
   e.CommState = 563;
 }
 
+// A refused learn ends as closing the learn window does: parameter 17 is cleared again.
 void AwaitLearnSent(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
   e.RetryCount = 0;
+  if (e.RefusalLogged("IR Learn")) {
+    e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+    e.CommState = 565;
+    return;
+  }
   e.SetStep("Learn Command Sent");
   e.CommState = 564;
 }
 
 // Waits for the user: no time-out. The learn ends when the code arrives, when the learn window is closed,
-// or when the disconnect is asked for; every way out switches the receiver back.
+// or when the disconnect is asked for; every way out switches the receiver back. A line that is gone
+// (an unplugged adapter) disconnects as any failed exchange does.
 void AwaitLearnt(CommsEngine& e) {
+  if (e.Port.LineBreak()) {
+    e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+    e.CommState = 1000;
+    return;
+  }
   Byte b = 0;
   if (e.ReadByte(b) && b == IrLearnt) {
     e.AddLogLine("Ir Learn Complete");
@@ -61,6 +75,7 @@ void EndLearnMode(CommsEngine& e) {
 
 void AwaitLearnModeEnded(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("IR Learn Cancel");
   e.IrLearnNumber = -1;
   e.RetryCount = 0;
   e.CommState = 110;

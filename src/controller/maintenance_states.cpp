@@ -1,26 +1,15 @@
 // Maintenance operations: switching one relay, giving bus addresses to new modules as the installer
 // presses their buttons, reading 256 bytes of controller memory for the dump window, and sending a
 // command typed by hand. The relay, addressing and raw commands take any 3-byte answer.
-#include <charconv>
 #include <cstdio>
-#include <string_view>
 
 #include "controller/state_tables.h"
+#include "controller/typed_number.h"
 #include "platform/text.h"
 
 namespace controller {
 
 namespace {
-
-// A number typed into an edit, read as a decimal integer; 0 when it is not one.
-int DecimalValue(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && !text.empty() ? value : 0;
-}
 
 Byte Low8(int value) { return static_cast<Byte>(value & 0xFF); }
 
@@ -34,6 +23,7 @@ void SendRelay(CommsEngine& e) {
 
 void AwaitRelay(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("Relay Command");
   e.RelayRequest = 0;
   e.RetryCount = 0;
   e.CommState = 110;
@@ -56,6 +46,7 @@ void FindModule(CommsEngine& e) {
 
 void AwaitFindModule(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("Auto Address Command");
   e.RetryCount = 0;
   e.CommState = 592;
 }
@@ -92,6 +83,7 @@ void SendLastModule(CommsEngine& e) {
 
 void AwaitLastModule(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("Last Module Number");
   e.AutoAddressRequest = -1;
   e.AbortRequest = 0;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, false);
@@ -120,13 +112,14 @@ void AwaitDump(CommsEngine& e) {
 
 void SendRawCommand(CommsEngine& e) {
   Byte bytes[6];
-  for (int i = 0; i < 6; ++i) bytes[i] = Low8(DecimalValue(e.View.InputText(CommsInput::RawCommandByte, i)));
+  for (int i = 0; i < 6; ++i) bytes[i] = Low8(DecimalPrefix(e.View.InputText(CommsInput::RawCommandByte, i)));
   e.SendCommandFrame(bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5]);
   e.CommState = 156;
 }
 
 void AwaitRawCommand(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("Raw Command");
   e.RawCommandRequest = 0;
   e.RetryCount = 0;
   e.CommState = 110;

@@ -32,8 +32,9 @@ void SendGather(CommsEngine& e) {
   e.CommState = 201;
 }
 
+// A refused gather leaves the previous parameter's values at 0xB48B: it is sent again.
 void AwaitGather(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("flash load")) return;
   e.RetryCount = 0;
   e.ManagerBusyPolls = 0;
   e.CommState = 202;
@@ -106,6 +107,7 @@ void SendParameter(CommsEngine& e) {
 
 void AwaitParameter(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("Module Parameter Change");
   e.ParamIndex = e.LastParamIndex = e.ParamNumber;
   e.RetryCount = 0;
   e.CommState = 220;

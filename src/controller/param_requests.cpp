@@ -1,24 +1,8 @@
 #include "controller/param_requests.h"
 
-#include <cctype>
-#include <climits>
 #include <cstdio>
 
 namespace controller {
-
-int DecimalPrefix(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-    if (value <= INT_MAX) value = value * 10 + (text[i] - '0');
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
-}
 
 bool ControllerParamRowEditable(int row, bool editProtected) { return row < FirstProtectedParamRow || editProtected; }
 
@@ -45,8 +29,9 @@ std::optional<ParamChangePrompt> ClickModuleParamCell(CommsEngine& engine, int c
                                                       const std::string& password) {
   engine.ModuleParamsStop = 1;
   if (!ModuleParamPasswordMatches(engine, password)) return std::nullopt;
-  // Only the modules the table keeps can be changed; the grid's lower rows stand for no module.
-  if (column < 1 || column > 64 || row < FirstParamModule || row > LastParamModule) return std::nullopt;
+  // Row 128 lies past the table's 128 rows (modules 0..127).
+  if (column < 1 || column > 64 || row < FirstParamModule || row >= static_cast<int>(engine.ModuleParamTable.size()))
+    return std::nullopt;
   engine.ParamNumber = static_cast<std::uint8_t>(column - 1);
   engine.ParamModule = static_cast<std::uint8_t>(row);
   char label[64];

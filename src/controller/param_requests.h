@@ -5,12 +5,9 @@
 #include <string>
 
 #include "controller/comms_engine.h"
+#include "controller/typed_number.h"
 
 namespace controller {
-
-// The system's reading of a number typed by the user: leading blanks, an optional sign and the digits up
-// to the first non-digit; 0 when no digit comes first. Saturates instead of overflowing.
-int DecimalPrefix(const std::string& text);
 
 // Rows 119..128 of the controller parameter grid hold the protected parameters 118..127: they are open to
 // editing only while the settings allow it; rows 1..118 always are.
@@ -35,7 +32,7 @@ struct ParamChangePrompt {
 
 // A click on a cell of the module parameter grid (column 1..64 = parameter 0..63, row = module): ends a
 // running read after the parameter in hand; with the right password it picks the cell for the change
-// dialog and returns what the dialog shows. Rows without a module of the table give no prompt.
+// dialog and returns what the dialog shows. Row 128, past the table, gives no prompt.
 std::optional<ParamChangePrompt> ClickModuleParamCell(CommsEngine& engine, int column, int row,
                                                       const std::string& password);
 

@@ -27,6 +27,7 @@ void SendQueuedCommand(CommsEngine& e) {
 void AwaitCommandAnswer(CommsEngine& e) {
   // Any answer will do: whether the value took shows in the next read of the table.
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("Parameter Change");
   Slot& slot = QueueSlot(e);
   if (slot == e.SentCommand) slot[0] = 0;
   e.RetryCount = 0;

@@ -27,8 +27,10 @@ void StopInterpreter(CommsEngine& e) {
   e.CommState = 501;
 }
 
+// The stop, daylight-saving and start commands take any answer but the controller's refusal, which sends
+// the command again: a refused start must not end under "Controller Program Started".
 void AwaitStopped(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
+  if (!e.AwaitReply(AckReplySize) || e.RefusalRetried("retry STOP")) return;
   e.RetryCount = 0;
   e.CommState = 512;
 }
@@ -76,7 +78,7 @@ void ConfigureDstEnabled(CommsEngine& e) {
 }
 
 void AwaitDstEnabled(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("flash save")) return;
   e.RetryCount = 0;
   e.BlockIndex = 0;
   e.CommState = 504;
@@ -89,7 +91,7 @@ void ConfigureDstNow(CommsEngine& e) {
 }
 
 void AwaitDstNow(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
+  if (!e.AwaitReply(AckReplySize) || e.RefusalRetried("flash save")) return;
   e.RetryCount = 0;
   e.CommState = 506;
 }
@@ -134,7 +136,7 @@ void StartProgram(CommsEngine& e) {
 }
 
 void AwaitStarted(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("retry STOP")) return;
   e.AddLogLine("Controller Program Started");
   e.FlashArg = 0;
   e.RetryCount = 0;

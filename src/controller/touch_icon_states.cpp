@@ -78,13 +78,8 @@ void StartTouchScreen(CommsEngine& e) {
   e.BeginRestartWait();
 }
 
+// A disconnect asked for meanwhile waits for the next idle pass, after the controller has restarted.
 void AwaitTouchRestart(CommsEngine& e) {
-  // A disconnect asked for during the restart need not wait for it.
-  if (e.CloseRequest) {
-    e.View.ShowWindow(CommsWindow::Restart, false);
-    e.CommState = 1001;
-    return;
-  }
   if (!e.RestartWaitDone()) return;
   e.CommState = 100;
   e.AddLogLine("Touchscreen Data Downloaded OK");

@@ -1,32 +1,19 @@
 #include "controller/transmit_request.h"
 
 #include <algorithm>
-#include <charconv>
 
-#include "platform/text.h"
+#include "controller/typed_number.h"
 #include "platform/ui.h"
 
 namespace controller {
 
-namespace {
-
-long long DecimalOrZero(const std::string& text) {
-  const std::string trimmed = platform::Trim(text);
-  long long value = 0;
-  const char* end = trimmed.data() + trimmed.size();
-  const auto [stop, error] = std::from_chars(trimmed.data(), end, value);
-  return error == std::errc() && stop == end ? value : 0;
-}
-
-}  // namespace
-
 TransmitPost PostTransmitRequest(RequestFields& requests, const std::string& moduleText, const std::string& messageText,
                                  int messageLimit, std::uint8_t code) {
   TransmitPost post;
-  const long long typed = DecimalOrZero(messageText);
-  post.Message = static_cast<int>(std::clamp<long long>(typed, 0, messageLimit));
+  const int typed = DecimalPrefix(messageText);
+  post.Message = std::clamp(typed, 0, messageLimit);
   post.Replaced = post.Message != typed;
-  const long long module = DecimalOrZero(moduleText);
+  const int module = DecimalPrefix(moduleText);
   if (module < 1 || module > HighestModule) {
     platform::Ui().Beep();
     return post;

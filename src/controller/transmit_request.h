@@ -20,7 +20,7 @@ struct TransmitPost {
   bool Replaced = false;  // the typed message number was out of range: the dialog shows Message instead
 };
 
-// Reads the dialog's module and message edits as decimal numbers (0 when not a number), holds the message
+// Reads the dialog's module and message edits by their leading digits (0 when none), holds the message
 // within 0..messageLimit and posts the request. A module outside 1..127 posts nothing (with a beep): its
 // low eight bits would name some other module.
 TransmitPost PostTransmitRequest(RequestFields& requests, const std::string& moduleText, const std::string& messageText,

@@ -1,25 +1,12 @@
 #include "controller/x10_requests.h"
 
-#include <charconv>
 #include <cstdio>
 
-#include "platform/text.h"
+#include "controller/typed_number.h"
 
 namespace controller {
 
 namespace {
-
-// A decimal integer with an optional sign, blanks around it allowed; nothing for anything else.
-std::optional<int> DecimalFromText(const std::string& text) {
-  std::string trimmed = platform::Trim(text);
-  const char* first = trimmed.data();
-  const char* last = first + trimmed.size();
-  if (first != last && *first == '+') ++first;
-  int value = 0;
-  const auto [end, error] = std::from_chars(first, last, value);
-  if (error != std::errc() || end != last || first == last) return std::nullopt;
-  return value;
-}
 
 std::uint8_t GroupByte(int group, std::uint8_t function) {
   return static_cast<std::uint8_t>(((group << 6) | (group >> 2) | function) & 0xFF);
@@ -28,8 +15,8 @@ std::uint8_t GroupByte(int group, std::uint8_t function) {
 }  // namespace
 
 int X10RepeatFromText(const std::string& text) {
-  const std::optional<int> repeat = DecimalFromText(text);
-  return repeat && *repeat >= 1 && *repeat <= X10MaxRepeat ? *repeat : 1;
+  const int repeat = DecimalPrefix(text);
+  return repeat >= 1 && repeat <= X10MaxRepeat ? repeat : 1;
 }
 
 void PostX10Send(RequestFields& requests, int house, int key, int repeat) {
@@ -65,8 +52,8 @@ std::array<std::uint8_t, 4> LevitonCommand(LevitonButton button, int house, int 
 }
 
 std::optional<int> LevitonGroupFromText(const std::string& text) {
-  const std::optional<int> group = DecimalFromText(text);
-  if (!group || *group < 0 || *group > LevitonMaxGroup) return std::nullopt;
+  const int group = DecimalPrefix(text);
+  if (group < 0 || group > LevitonMaxGroup) return std::nullopt;
   return group;
 }
 

@@ -32,6 +32,7 @@ void StartX10Send(CommsEngine& e) {
 
 void AwaitX10Sent(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  e.RefusalLogged("X10 Command");
   e.X10SendRequest = -1;
   e.X10Key = -1;
   e.RetryCount = 0;
@@ -51,6 +52,7 @@ void StartExtendedX10(CommsEngine& e) {
 
 void AwaitExtendedX10(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize)) return;
+  e.RefusalLogged("Extended X10 Command");
   e.RetryCount = 0;
   e.CommState = 110;
 }

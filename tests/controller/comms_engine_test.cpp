@@ -3,6 +3,7 @@
 #include "controller/comms_engine.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "engine_fixture.h"
 #include "support/serial_port_helpers.h"
@@ -416,6 +417,114 @@ TEST_F(EngineTest, AnUnpluggedLineEndsTheConnection) {
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
   EXPECT_FALSE(port.Open());
   EXPECT_TRUE(view.TimerStopped);
+}
+
+// What the Parts let pass as any answer is still told when the controller refuses it, and not sent again.
+TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
+  using testing_support::SimClockFrame;
+  struct Case {
+    const char* Operation;
+    int Code, Nth;
+    std::function<void(CommsEngine&)> Request;
+    int At = 0;  // in this state the user does what Then does
+    std::function<void(CommsEngine&)> Then = nullptr;
+  };
+  const Case cases[] = {
+      {"Clock Set", SimClockFrame, 1, [](CommsEngine& e) { e.SetClockRequest = 1; }},
+      {"Parameter Change", CmdSetControllerParam, 1,
+       [](CommsEngine& e) { e.CommandQueue[0] = {CmdSetControllerParam, 9, 0, 5, 0, 0}; }},
+      {"Module Parameter Change", CmdWriteModuleParam, 1,
+       [](CommsEngine& e) {
+         e.ParamModule = 2;
+         e.ParamNumber = 5;
+         e.ParamChangeRequest = 1;
+       }},
+      {"X10 Command", CmdSendX10, 1,
+       [](CommsEngine& e) {
+         e.X10Key = 18;
+         e.X10SendRequest = 2;
+       }},
+      {"Extended X10 Command", CmdExtendedX10, 1,
+       [](CommsEngine& e) {
+         e.ExtX10Command = {1, 2, 0x20, '1'};
+         e.ExtX10Request = 1;
+       }},
+      {"IR Learn Cancel", CmdSetControllerParam, 2, [](CommsEngine& e) { e.IrLearnNumber = 4; }, 564,
+       [](CommsEngine& e) { e.IrLearnNumber = -1; }},
+      {"Relay Command", CmdRelay, 1,
+       [](CommsEngine& e) {
+         e.RelayPoint = 3;
+         e.RelayRequest = 2;
+       }},
+      {"Raw Command", CmdStopInterpreter, 1, [](CommsEngine& e) { e.RawCommandRequest = 1; }},
+      {"Auto Address Command", CmdFindModule, 1, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, 592,
+       [](CommsEngine& e) { e.AbortRequest = 1; }},
+      {"Last Module Number", CmdSetControllerParam, 1, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, 592,
+       [](CommsEngine& e) { e.AbortRequest = 1; }},
+  };
+  view.Inputs[CommsInput::ChangeParamValue] = [](int) { return std::string("7"); };
+  view.Inputs[CommsInput::RawCommandByte] = [](int i) { return std::string(i == 0 ? "53" : "0"); };
+  Connect();
+  view.Detail = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Operation);
+    view.Log.clear();
+    sim.RefuseCommand(c.Code, c.Nth);
+    c.Request(engine);
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          if (c.Then && engine.CommState == c.At) c.Then(engine);
+          return view.Logged(std::string(c.Operation) + " refused by the controller") && engine.CommState == 110;
+        },
+        600));
+    EXPECT_EQ(CountLog(view, "Comms Retry"), 0);
+  }
+}
+
+// A reply that is whole on the twelfth wait tick is taken: the time-out's retry is counted, but the
+// exchange goes on instead of sending the frame again.
+TEST_F(EngineTest, AReplyWholeOnTheTwelfthWaitTickIsTaken) {
+  expectedRetries = 2;  // the time-out of each case
+  using testing_support::SimBytes;
+  const auto blockReply = [](const SimBytes& request) {
+    SimBytes reply(request.begin(), request.begin() + BlockDataOffset);
+    reply.resize(BlockReplySize - 2);
+    const std::uint16_t crc = Crc16(reply, BlockReplySize - 3);
+    reply.push_back(static_cast<Byte>(crc & 0xFF));
+    reply.push_back(static_cast<Byte>(crc >> 8));
+    return reply;
+  };
+  const struct {
+    const char* What;
+    std::function<void()> Request;
+    int Wait, Next;
+    std::function<SimBytes(const SimBytes&)> Reply;
+  } cases[] = {
+      {"I/O poll", [] {}, 113, 114, blockReply},
+      {"relay", [&] { engine.RelayRequest = 2; }, 581, 110,
+       [](const SimBytes&) {
+         return SimBytes{Ack, 0, 0};
+       }},
+  };
+  Connect();
+  view.Detail = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    c.Request();
+    ASSERT_TRUE(RunToState(c.Wait - 1, 40));
+    sim.IgnoreNext(1);
+    for (int tick = 0; tick < 12; ++tick) Step();  // the send and eleven ticks of waiting
+    ASSERT_EQ(engine.CommState, c.Wait);
+    const std::size_t frames = sim.ReceivedCount();
+    const SimBytes reply = c.Reply(sim.LastFrame()->Bytes);
+    sim.Push(reply);
+    ASSERT_TRUE(sim.WaitUntil([&] { return port.InBuffUsed() >= static_cast<std::int32_t>(reply.size()); }));
+    Step();
+    EXPECT_EQ(engine.CommState, c.Next);
+    EXPECT_EQ(engine.RetryCount, 0);
+    EXPECT_EQ(sim.ReceivedCount(), frames) << "nothing sent again";
+    EXPECT_EQ(view.Log.front().rfind("Comms Retry    timeout", 0), 0u);
+  }
 }
 
 }  // namespace

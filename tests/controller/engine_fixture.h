@@ -118,8 +118,13 @@ class EngineTest : public ::testing::Test {
     sim.SetFirmwareVersion(820);
   }
   ~EngineTest() override { port.SetOpen(false); }
+  // Every test ends having made the engine retry, and the simulator see protocol errors, exactly as often
+  // as it meant to.
   void TearDown() override {
     EXPECT_EQ(view.Retries, expectedRetries) << "retries (time-outs, bad checks, refusals) the engine counted";
+    std::string all;
+    for (const std::string& e : sim.Faults()) all += "\n  " + e;
+    EXPECT_EQ(static_cast<int>(sim.Faults().size()), expectedProtocolErrors) << "protocol errors:" << all;
   }
 
   testing_support::ScriptedUi& Ui() { return testing_support::TestUi(); }
@@ -170,7 +175,8 @@ class EngineTest : public ::testing::Test {
   FixedClock clock;
   CommsEngine engine{CommsParts{port, view, settings, project, noDialUp, clock}};
   testing_support::SimExchange exchange{sim, port};
-  int expectedRetries = 0;  // a test that makes the engine retry says how often
+  int expectedRetries = 0;         // a test that makes the engine retry says how often
+  int expectedProtocolErrors = 0;  // and one that sends the controller what it cannot take, how many
 
  private:
   int sendsMarked_ = 0;

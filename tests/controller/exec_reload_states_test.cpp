@@ -48,6 +48,18 @@ class ExecReloadTest : public EngineTest {
     ASSERT_TRUE(RunToState(135, 400)) << "state " << engine.CommState;
   }
 
+  // The downloads that end in the controller's restart wait.
+  struct Restarting {
+    const char* What;
+    std::function<void()> Request;
+    int Wait;
+    const char* Done;
+  };
+  std::vector<Restarting> RestartingDownloads() {
+    return {{"executive", [&] { engine.ReloadExecRequest = 1; }, 136, "Program Downloaded OK"},
+            {"touch screen", [&] { engine.TouchLoadRequest = 1; }, 908, "Touchscreen Data Downloaded OK"}};
+  }
+
   testing_support::TempDir temp;
   std::filesystem::path dataDir = temp.Path() / "a data directory whose path runs past sixty characters";
 };
@@ -148,7 +160,7 @@ TEST_F(ExecReloadTest, RefusedBlocksAreSentAgainAndCountedAsRetries) {
   EXPECT_EQ(blocks[2].Data(), blocks[1].Data());
   EXPECT_EQ(sim.ControlStops(), 1) << "the refused stop block was sent again";
   EXPECT_TRUE(view.Logged("Comms Retry retry STOP 132 RX0"));
-  EXPECT_TRUE(view.Logged("Comms Retry exec load data 134 RX0"));
+  EXPECT_TRUE(view.Logged("Comms Retry flash load data 134 RX0"));
   EXPECT_EQ(engine.RetryCount, 0) << "a taken block starts the count again";
 }
 
@@ -265,17 +277,51 @@ TEST_F(ExecReloadTest, TheRestartWaitEndsInIdentificationAndTheClockSet) {
   EXPECT_EQ(sim.Clock().Year, clock.Time.Year);
 }
 
-TEST_F(ExecReloadTest, ADisconnectEndsTheRestartWait) {
+// The start block is not waited for, but a refusal of it within the restart wait's first twelve ticks
+// sends it again, and one that never stops ends the connection.
+TEST_F(ExecReloadTest, ARefusedStartBlockIsSentAgain) {
+  expectedRetries = 2 + 9;  // one refusal per download, then nine to the lost connection
   WriteImage("FLASH512.BIN", 10);
+  for (const auto& d : RestartingDownloads()) {
+    SCOPED_TRACE(d.What);
+    Ui().Clear();
+    Connect();
+    const int starts = sim.ControlStarts();
+    sim.RefuseCommand(testing_support::SimStartBlock, 1);
+    d.Request();
+    ASSERT_TRUE(RunToState(100, 1000));
+    EXPECT_TRUE(view.Logged(d.Done));
+    EXPECT_EQ(sim.ControlStarts(), starts + 1);
+    EXPECT_TRUE(sim.InterpreterRunning());
+    EXPECT_LE(Ui().Messages().size(), 1u) << "the message is not shown again";
+  }
+  Ui().Clear();
   Connect();
-  ReloadToStart();
-  ASSERT_TRUE(RunToState(136, 5));
-  Step();
-  engine.CloseRequest = 1;
-  ASSERT_TRUE(RunToState(0, 10));
-  EXPECT_FALSE(view.IsShown(CommsWindow::Restart));
-  EXPECT_FALSE(view.Logged("Program Downloaded OK"));
-  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Be sure to re-load your Program File"});
+  sim.RefuseCommand(testing_support::SimStartBlock);
+  engine.ReloadExecRequest = 1;
+  ASSERT_TRUE(RunToState(0, 1000));
+  EXPECT_EQ(Ui().Messages().back(), "Lost Connection");
+  EXPECT_FALSE(sim.InterpreterRunning());
+}
+
+// The restart wait is bounded: a disconnect asked for meanwhile is taken at the next idle pass, once the
+// controller has restarted, been identified and, after a reload, been given the clock.
+TEST_F(ExecReloadTest, ADisconnectDuringTheRestartWaitIsTakenAfterIt) {
+  WriteImage("FLASH512.BIN", 10);
+  for (const auto& c : RestartingDownloads()) {
+    SCOPED_TRACE(c.What);
+    Connect();
+    c.Request();
+    ASSERT_TRUE(RunToState(c.Wait, 400));
+    Step();
+    engine.CloseRequest = 1;
+    const int clocks = sim.ClockFramesTaken();
+    ASSERT_TRUE(RunToState(0, 400));
+    EXPECT_TRUE(view.Logged(c.Done));
+    EXPECT_EQ(sim.ClockFramesTaken(), clocks + (c.Wait == 136 ? 1 : 0)) << "the clock is set after a reload";
+    EXPECT_FALSE(view.IsShown(CommsWindow::Restart));
+  }
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Be sure to re-load your Program File"}) << "no Lost Connection";
 }
 
 }  // namespace

@@ -160,6 +160,44 @@ TEST_F(IrTest, ALearnIsCancelledByClosingItsWindowOrByTheDisconnect) {
   }
 }
 
+// Parameter 17 is set before the learn command goes out, whatever was refused; a refused learn ends as
+// closing the window does.
+TEST_F(IrTest, RefusalsNeverLeaveALearnWithoutParameter17) {
+  expectedRetries = 1;  // the refused parameter 17; a refused learn is told, not sent again
+  const struct {
+    const char* What;
+    int Code;
+    bool Learnt;
+  } cases[] = {{"parameter 17 refused", CmdSetControllerParam, true}, {"learn refused", CmdLearnIr, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    Connect();
+    view.Log.clear();
+    sim.RefuseCommand(c.Code, 1);
+    engine.IrLearnNumber = 5;
+    if (c.Learnt) {
+      ASSERT_TRUE(RunToState(564, 60));
+      ASSERT_TRUE(sim.CompleteIrLearn());
+      ASSERT_TRUE(WaitForInput());
+    }
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 110 && engine.IrLearnNumber == -1; }, 100));
+    EXPECT_EQ(view.Logged("Ir Learn Complete"), c.Learnt);
+    EXPECT_EQ(view.Logged("IR Learn refused by the controller"), !c.Learnt);
+    EXPECT_EQ(sim.Parameter(17), 0) << "learning switched off again";
+    EXPECT_FALSE(view.IsShown(CommsWindow::IrLearnPanel));
+  }
+}
+
+TEST_F(IrTest, ALineGoneEndsTheLearnWait) {
+  Connect();
+  engine.IrLearnNumber = 5;
+  ASSERT_TRUE(RunToState(564, 40));
+  sim.HangUp();
+  ASSERT_TRUE(RunToState(0, 400));
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_FALSE(view.IsShown(CommsWindow::IrLearnPanel));
+}
+
 TEST_F(IrTest, TransmitClearAndRemoteSendTheirCommandAndFreeTheirRequest) {
   sim.SetIrCode(300, SimBytes(256, 0x11));
   const struct {

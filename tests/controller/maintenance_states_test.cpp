@@ -196,6 +196,7 @@ TEST_F(MaintenanceTest, TheRawCommandTakesTheLow8BitsOfTheSixEdits) {
       {{"53", "0", "0", "0", "0", "0"}, {0xC8, 0x35, 0, 0, 0, 0, 0, 0xFD}},
       {{"300", "-1", "x1", " 7 ", "+2", ""}, {0xC8, 0x2C, 0xFF, 0, 7, 2, 0, 0xFC}},
   };
+  expectedProtocolErrors = 1;  // 0x2C is no command of the controller's
   Connect();
   for (const auto& c : cases) {
     view.Inputs[CommsInput::RawCommandByte] = [&](int i) {

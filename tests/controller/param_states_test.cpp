@@ -152,6 +152,20 @@ TEST_F(ParamStatesTest, ReadsTheParametersOfTheModulesThatAreThere) {
   EXPECT_TRUE(sim.Faults().empty());
 }
 
+// A refused gather would leave the parameter before it in the manager's block.
+TEST_F(ParamStatesTest, ARefusedGatherIsSentAgain) {
+  expectedRetries = 1;
+  sim.SetModule(1, 5);
+  for (int p = 0; p < 64; ++p) sim.SetModuleParameter(1, p, static_cast<std::uint16_t>(500 + p));
+  Connect();
+  sim.RefuseCommand(CmdGatherModuleParam, 8);
+  engine.ModuleParamsRequest = 1;
+  ASSERT_TRUE(ModuleParamsReceived());
+  EXPECT_EQ(engine.ModuleParamTable[1][7], 507);
+  EXPECT_EQ(engine.ModuleParamTable[1][8], 508);
+  EXPECT_EQ(sim.Commands(CmdGatherModuleParam).size(), 64u);
+}
+
 TEST_F(ParamStatesTest, WritesOneParameterPausesAndReadsItBack) {
   for (int module = 1; module <= 3; ++module) sim.SetModule(module, 5);
   Connect();

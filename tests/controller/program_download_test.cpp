@@ -91,6 +91,30 @@ TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
   EXPECT_EQ(loads[95].Args[1], 11);
 }
 
+// Their answers are otherwise taken as they come, but a refusal sends the command again: the download
+// never ends under "Controller Program Started" with the interpreter stopped.
+TEST_F(ProgramDownloadTest, ARefusedStopDaylightSavingOrStartCommandIsSentAgain) {
+  expectedRetries = 3;  // one per case
+  const struct {
+    int Code, Nth;
+    std::size_t Carried;  // times the controller carried the command out
+  } cases[] = {{CmdStopInterpreter, 1, 1}, {CmdSetControllerParam, 2, 2}, {CmdStartProgram, 1, 1}};
+  Connect();
+  view.Detail = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Code);
+    const std::size_t before = sim.Commands(static_cast<Byte>(c.Code)).size();
+    view.Log.clear();
+    sim.RefuseCommand(c.Code, c.Nth);
+    ASSERT_TRUE(engine.RequestProgramDownload());
+    ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+    EXPECT_EQ(sim.Commands(static_cast<Byte>(c.Code)).size() - before, c.Carried);
+    EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }),
+              1);
+    EXPECT_TRUE(sim.InterpreterRunning());
+  }
+}
+
 TEST_F(ProgramDownloadTest, OnlyAProgramWithAnEndLineBeforeLine4096IsSent) {
   const struct {
     int EndAt;

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <functional>
 #include <thread>
 
 #include "serial/win32_dispatcher.h"
@@ -209,6 +210,73 @@ TEST_F(SimControllerTest, FlashLoadsOnlyWithTheArgumentFromTheClockReply) {
   const SimBytes program = sim.ProgramImage();
   EXPECT_EQ(program[(12 + 3) * 256], 0x40) << "bank 0x51 holds program blocks 12..23";
   EXPECT_EQ(program[(12 + 3) * 256 + 255], static_cast<Byte>(0x40 + 255));
+}
+
+// What a controller cannot take is recorded, so that the engine's tests see it.
+TEST_F(SimControllerTest, RecordsProtocolErrors) {
+  const auto clock = [](int month, int hour, int weekday) {
+    FrameBytes buffer{};
+    FillClockFrame(buffer, {2007, month, 4, hour, 5, 7, 0});
+    buffer[14] = static_cast<Byte>(weekday);
+    CompleteClockFrame(buffer);
+    return SimBytes(buffer.begin(), buffer.begin() + ClockFrameSize);
+  };
+  const SimBytes frames[] = {
+      Bytes(RequestFrame(0, 1, 0x8F, 0xB7, 0)),
+      Bytes(RequestFrame(0, 0, 0x8F, 0xB7, 1)),
+      clock(13, 9, 0),
+      clock(3, 24, 0),
+      clock(3, 9, 7),
+      Bytes(CommandFrame(CmdLearnIr, 5, 0, 120)),  // parameter 17 is 0
+      Bytes(CommandFrame(CmdFlashLoad, 0x50, 0, 0, 0)),
+  };
+  std::size_t expected = 0;
+  for (const SimBytes& frame : frames) {
+    pc.Send(frame);
+    ++expected;
+    EXPECT_TRUE(sim.WaitUntil([&] { return sim.Faults().size() == expected; })) << sim.Frames().back().Describe();
+  }
+  EXPECT_EQ(sim.ClockFramesTaken(), 0);
+}
+
+TEST_F(SimControllerTest, RefusesAChosenCommandEveryTimeOrTheNthTime) {
+  sim.RefuseCommand(CmdStartProgram, 2);
+  sim.RefuseCommand(testing_support::SimStartBlock);
+  for (const SimBytes& answer : {kAck, kNak, kAck}) {
+    pc.Send(CommandFrame(CmdStartProgram));
+    EXPECT_EQ(pc.Take(3), answer);
+  }
+  pc.Send(BlockFrame(StartHeader, 0));
+  EXPECT_EQ(pc.Take(3), kNak);
+  EXPECT_EQ(sim.ControlStarts(), 0);
+  EXPECT_EQ(sim.Commands(CmdStartProgram).size(), 2u);
+}
+
+// The periodic faults, over six relay commands: "A" acknowledged, "N" refused, "G" garbled, "-" nothing.
+TEST_F(SimControllerTest, InjectsPeriodicFaults) {
+  const struct {
+    const char* What;
+    std::function<void(SimController&)> Arm;
+    std::string Answers;
+  } cases[] = {
+      {"every 3rd acknowledgement refused", [](SimController& s) { s.RefuseEveryNthAck(3); }, "AANAAN"},
+      {"every 4th reply garbled", [](SimController& s) { s.GarbleEveryNthReply(4); }, "AAAGAA"},
+      {"every 5th frame dropped", [](SimController& s) { s.DropEveryNthFrame(5); }, "AAAA-A"},
+      {"silence after 2", [](SimController& s) { s.SilenceAfter(2); }, "AA----"},
+      {"hang-up after 2", [](SimController& s) { s.HangUpAfter(2); }, "AA----"},
+  };
+  for (const auto& c : cases) {
+    SimController fresh;
+    PcEnd end{fresh.SlavePath()};
+    c.Arm(fresh);
+    std::string answers;
+    for (int i = 0; i < 6; ++i) {
+      if (!fresh.HungUp()) end.Send(CommandFrame(CmdRelay, 1, static_cast<Byte>(i), 1));
+      const SimBytes got = end.Take(3, 150ms);
+      answers += got == kAck ? 'A' : got == kNak ? 'N' : got == SimBytes{0x16, 0, 0} ? 'G' : got.empty() ? '-' : '?';
+    }
+    EXPECT_EQ(answers, c.Answers) << c.What;
+  }
 }
 
 TEST(SimControllerHangUp, ReachesThePortAsAnError) {

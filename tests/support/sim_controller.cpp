@@ -317,6 +317,7 @@ void SimController::TakeByte(std::uint8_t b, TimePoint now, std::vector<std::str
       ++noise_;
       return;
     }
+    rxStart_ = now;
   }
   rx_.push_back(b);
   if (rx_.size() < rxExpected_) return;
@@ -324,9 +325,45 @@ void SimController::TakeByte(std::uint8_t b, TimePoint now, std::vector<std::str
   frame.Bytes = std::move(rx_);
   frame.When = now;
   rx_.clear();
-  Handle(frame, trace);
+  if (LostOnTheLine(frame)) {
+    frame.Ignored = true;
+    trace.push_back("lost on the line: " + Hex(frame.Bytes, 8));
+  } else {
+    Handle(frame, trace);
+  }
   answered_ += frame.Answer.size();
   frames_.push_back(std::move(frame));
+}
+
+bool SimController::LostOnTheLine(const SimFrame& frame) {
+  // The line goes as the next frame comes, once the answers before it have been taken.
+  if (hangUpIn_ && --*hangUpIn_ < 0) {
+    hangUpIn_.reset();
+    hangUpAsked_ = true;
+    return true;
+  }
+  if (silenceIn_ && --*silenceIn_ < 0) return true;
+  const bool flashLoad = frame.Bytes[0] == CommandStart && frame.Bytes[1] == CmdFlashLoad;
+  return !flashLoad && dropFrame_.Now();
+}
+
+bool SimController::RefusedOnPurpose(const SimFrame& frame) {
+  const bool command = frame.Kind == SimFrameKind::Command;
+  const bool startBlock = frame.Kind == SimFrameKind::Block && frame.Args[1] == 2 && frame.Args[2] == 0 &&
+                          frame.Args[3] == 0x90 && frame.Args[4] == 2;
+  const int code = command                             ? frame.Code
+                   : frame.Kind == SimFrameKind::Clock ? SimClockFrame
+                   : startBlock                        ? SimStartBlock
+                                                       : -1;
+  bool refused = false;
+  for (Refusal& r : refusals_)
+    if (r.Code == code) refused |= ++r.Seen == r.Nth || r.Nth == 0;
+  // Requests, the clock read, the X10 wait and the flash loads get no acknowledgement to refuse.
+  const bool acknowledged =
+      frame.Kind != SimFrameKind::Request &&
+      !(command && (frame.Code == CmdFlashLoad || frame.Code == CmdReadClock || frame.Code == CmdWaitX10));
+  if (acknowledged && refuseAck_.Now()) refused = true;
+  return refused;
 }
 
 void SimController::RunTimers(TimePoint now, std::vector<std::string>& trace) {
@@ -368,7 +405,12 @@ void SimController::Send(const SimBytes& bytes, bool asReply) {
   if (hungUp_ || bytes.empty()) return;
   const auto now = SteadyClock::now();
   auto at = std::max(now + (asReply ? replyDelay_ : milliseconds(0)), lastDue_);
-  for (auto b : bytes) {
+  // The frame answered took its time on the line before the controller could answer it.
+  if (asReply && pacedIn_) at = std::max(at, rxStart_ + kByteTime * static_cast<int>(rxExpected_) + replyDelay_);
+  SimBytes sent = bytes;
+  if (asReply && garbleReply_.Now())
+    sent[sent.size() == BlockReplySize ? BlockDataOffset + BlockDataSize / 2 : 0] ^= 0x10;
+  for (auto b : sent) {
     out_.push_back({at, b});
     if (paced_) at += kByteTime;
   }
@@ -418,6 +460,10 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
   } else if (ignoreNext_ > 0) {
     --ignoreNext_;
     frame.Ignored = true;
+  } else if (RefusedOnPurpose(frame)) {
+    frame.Refused = true;
+    frame.Answer = kNak;
+    Send(kNak, true);
   } else if (nakNext_ > 0 && !(frame.Kind == SimFrameKind::Command && frame.Code == CmdFlashLoad)) {
     --nakNext_;
     frame.Refused = true;
@@ -451,6 +497,9 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
 }
 
 std::optional<SimBytes> SimController::HandleRequest(SimFrame& frame) {
+  const auto& a = frame.Args;
+  if (a[0] != 0 || a[1] != 0 || a[4] != 0)
+    faults_.push_back(Format("request for %04X with address bytes %d, %d, %d", frame.Address, a[0], a[1], a[4]));
   SimBytes reply(frame.Bytes.begin(), frame.Bytes.begin() + BlockDataOffset);
   const SimBytes data = Load(frame.Address, BlockDataSize);
   reply.insert(reply.end(), data.begin(), data.end());
@@ -545,6 +594,8 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
     case CmdVoiceTransmit:
       return kAck;
     case CmdLearnIr:
+      if (Word(AddrControllerParams + 2 * 17) == 0)
+        return Refuse(Format("IR learn of code %d before parameter 17 is set", n16));
       learning_ = n16;
       learnFrequency_ = a[2];
       if (learnDelay_) learnUntil_ = SteadyClock::now() + *learnDelay_;
@@ -601,6 +652,9 @@ std::optional<SimBytes> SimController::HandleClock(SimFrame& frame) {
     if (f[static_cast<std::size_t>(i)] > 9) return Refuse(Format("clock frame digit %d at byte %d", f[i], i));
   if (f[1] != '=') return Refuse("clock frame without '='");
   const auto two = [&](int at) { return f[static_cast<std::size_t>(at)] + 10 * f[static_cast<std::size_t>(at + 1)]; };
+  const int month = two(10), day = two(8), hour = two(6), minute = two(4), weekday = f[14];
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || weekday > 6)
+    return Refuse(Format("clock frame month %d day %d %02d:%02d weekday %d", month, day, hour, minute, weekday));
   clock_ = {2000 + two(12), two(10), two(8), two(6), two(4), two(2), f[14]};
   ++clockFrames_;
   return kAck;
@@ -641,6 +695,10 @@ bool SimController::FlashLoad(const SimFrame& frame) {
   const int bank = frame.Args[0], block = frame.Args[1];
   const std::uint16_t argument = static_cast<std::uint16_t>(frame.Args[2] | frame.Args[3] << 8);
   const std::uint16_t expected = flashKey_ ? flashKey_ : 1;
+  if (argument == 0) {
+    faults_.push_back(Format("flash load of bank %02X block %d with argument 0", bank, block));
+    return false;
+  }
   if (argument != expected) {
     ++flashMismatches_;
     faults_.push_back(
@@ -1032,6 +1090,29 @@ void SimController::SetPacing(bool at9600Baud) {
 void SimController::SetSilenceLimit(std::chrono::milliseconds limit) {
   std::lock_guard lock(mutex_);
   silence_ = limit;
+}
+void SimController::SetReceivePacing(bool at9600Baud) {
+  std::lock_guard lock(mutex_);
+  pacedIn_ = at9600Baud;
+}
+void SimController::RefuseCommand(int code, int nth) {
+  std::lock_guard lock(mutex_);
+  refusals_.push_back({code, nth, 0});
+}
+void SimController::SetPeriodic(Periodic& fault, int n) {
+  std::lock_guard lock(mutex_);
+  fault = {n, 0};
+}
+void SimController::RefuseEveryNthAck(int n) { SetPeriodic(refuseAck_, n); }
+void SimController::GarbleEveryNthReply(int n) { SetPeriodic(garbleReply_, n); }
+void SimController::DropEveryNthFrame(int n) { SetPeriodic(dropFrame_, n); }
+void SimController::SilenceAfter(int frames) {
+  std::lock_guard lock(mutex_);
+  silenceIn_ = frames;
+}
+void SimController::HangUpAfter(int frames) {
+  std::lock_guard lock(mutex_);
+  hangUpIn_ = frames;
 }
 
 void SimController::HangUp() {

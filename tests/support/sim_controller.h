@@ -74,6 +74,10 @@ inline constexpr int InfoSubNumberAt = 8;
 inline constexpr int InfoTimerTableAt = 10;
 inline constexpr int InfoVariableTableAt = 12;
 
+// What RefuseCommand picks besides a command code.
+inline constexpr int SimClockFrame = 0x100;
+inline constexpr int SimStartBlock = 0x101;
+
 struct SimForwardedAscii {
   int Module = 0;
   int Message = 0;
@@ -146,8 +150,10 @@ class SimController {
   bool Relay(int module, int point) const;
   // The commands with this code that were carried out, in order.
   std::vector<SimFrame> Commands(std::uint8_t code) const;
-  // What the PC asked for that a controller cannot do (wrong flash argument, unknown command, a value
-  // out of range, an unknown block header); empty after a correct conversation.
+  // Protocol errors: what the PC sent that a controller cannot take (a wrong or zero flash argument, an
+  // unknown command, a value out of range, a request with address bytes 1, 2 or 5 not 0, a clock frame
+  // out of the calendar, an IR learn before parameter 17 is set, an unknown block header); empty after a
+  // correct conversation.
   std::vector<std::string> Faults() const;
 
   // --- events the test makes happen ---
@@ -174,6 +180,17 @@ class SimController {
   void SetReplyDelay(std::chrono::milliseconds delay);
   void SetPacing(bool at9600Baud);                        // send one byte per 10 bit times at 9600 baud
   void SetSilenceLimit(std::chrono::milliseconds limit);  // a partial frame older than this is dropped
+  // A frame is answered only once its bytes would have crossed a 9600-baud line.
+  void SetReceivePacing(bool at9600Baud);
+  // Commands with this code (or the clock frames, or the control "start" blocks) are refused (15 00 00,
+  // nothing done): every one (nth 0), or only the nth to arrive from now on.
+  void RefuseCommand(int code, int nth = 0);
+  // Periodic faults, counted from the call; 0 switches one off.
+  void RefuseEveryNthAck(int n);    // every nth frame that would be acknowledged is refused instead
+  void GarbleEveryNthReply(int n);  // a block reply's data or a short answer's first byte is flipped
+  void DropEveryNthFrame(int n);    // lost on the line, unseen; flash loads are neither counted nor lost
+  void SilenceAfter(int frames);    // after this many more frames nothing is done or answered
+  void HangUpAfter(int frames);     // the frame after this many more closes the line
   // Closes the master, as an unplugged adapter does; nothing is read or sent afterwards.
   void HangUp();
   bool HungUp() const;
@@ -224,6 +241,8 @@ class SimController {
   void ApplyX10(int house, int key);
   SimBytes X10Answer(int house, int key) const;
   SimBytes Refuse(const std::string& why);
+  bool RefusedOnPurpose(const SimFrame& frame);
+  bool LostOnTheLine(const SimFrame& frame);
   void Send(const SimBytes& bytes, bool asReply);
   void Changed();
 
@@ -275,10 +294,26 @@ class SimController {
   bool paced_ = false;
   std::chrono::milliseconds silence_{100};
   bool hangUpAsked_ = false, hungUp_ = false;
+  bool pacedIn_ = false;
+  struct Refusal {
+    int Code = 0;  // a command code, SimClockFrame or SimStartBlock
+    int Nth = 0;   // 0: every one
+    int Seen = 0;
+  };
+  std::vector<Refusal> refusals_;
+  // Every nth of what it counts; 0: never.
+  struct Periodic {
+    int Every = 0, Seen = 0;
+    bool Now() { return Every > 0 && ++Seen % Every == 0; }
+  };
+  Periodic refuseAck_, garbleReply_, dropFrame_;
+  void SetPeriodic(Periodic& fault, int n);
+  std::optional<int> silenceIn_, hangUpIn_;
 
   // The wire.
   SimBytes rx_;
   std::size_t rxExpected_ = 0;
+  TimePoint rxStart_{};
   TimePoint lastInput_{};
   std::deque<OutByte> out_;
   TimePoint lastDue_{};

@@ -41,15 +41,29 @@ const char* kUsage =
     "  --module N:T[:V]   module N of type T (version V); may be repeated (default 1:11, 2:13, 3:4)\n"
     "  --delay MS         answer every frame MS milliseconds late\n"
     "  --pace             send at the pace of a 9600-baud line\n"
+    "  --refuse CODE[:N]  refuse the command CODE (0x36: start the program; 'clock' the clock frame,\n"
+    "                     'start' the control start block) every time, or only the Nth time; may be repeated\n"
     "  --learn-after MS   an IR learn ends by itself after MS milliseconds (default 3000; 0: only 'learn')\n";
 
 const char* kCommands =
-    "commands: learn | press [type] | x10 HOUSE KEY | nak N | crc N | ignore N | hangup | faults | quit";
+    "commands: learn | press [type] | x10 HOUSE KEY | nak N | crc N | ignore N | refuse CODE [N] | hangup | faults |"
+    " quit";
 
 bool Number(const char* text, long low, long high, long& value) {
   char* end = nullptr;
   value = std::strtol(text, &end, 0);
   return end != text && *end == '\0' && value >= low && value <= high;
+}
+
+// A command code, or "clock" / "start" for the clock frame and the control start block.
+bool RefusalCode(const std::string& text, long& code) {
+  if (text == "clock")
+    code = testing_support::SimClockFrame;
+  else if (text == "start")
+    code = testing_support::SimStartBlock;
+  else
+    return Number(text.c_str(), 0, 255, code);
+  return true;
 }
 
 void Command(testing_support::SimController& sim, const std::string& line, bool& quit) {
@@ -72,6 +86,10 @@ void Command(testing_support::SimController& sim, const std::string& line, bool&
     if (word == "crc") sim.CorruptNextBlockReplies(static_cast<int>(a));
     if (word == "ignore") sim.IgnoreNext(static_cast<int>(a));
     Print("fault armed");
+  } else if (word == "refuse" && (in >> word) && RefusalCode(word, a)) {
+    if (!(in >> b) || b < 0) b = 0;
+    sim.RefuseCommand(static_cast<int>(a), static_cast<int>(b));
+    Print("refusal armed");
   } else if (word == "hangup") {
     sim.HangUp();
   } else if (word == "faults") {
@@ -91,6 +109,7 @@ int main(int argc, char** argv) {
   long com = 1, firmware = 820, app = 320, delay = 0, learnAfter = 3000;
   bool pace = false, modulesGiven = false;
   std::vector<std::array<long, 3>> modules;
+  std::vector<std::array<long, 2>> refusals;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -110,6 +129,13 @@ int main(int argc, char** argv) {
       ok = Number(argv[++i], 0, 60000, delay);
     } else if (arg == "--learn-after" && hasValue) {
       ok = Number(argv[++i], 0, 600000, learnAfter);
+    } else if (arg == "--refuse" && hasValue) {
+      const std::string value = argv[++i];
+      const std::size_t colon = value.find(':');
+      std::array<long, 2> r{0, 0};
+      ok = RefusalCode(value.substr(0, colon), r[0]) &&
+           (colon == std::string::npos || Number(value.c_str() + colon + 1, 1, 1000000, r[1]));
+      refusals.push_back(r);
     } else if (arg == "--module" && hasValue) {
       std::array<long, 3> m{0, 0, 1};
       char extra = 0;
@@ -148,6 +174,7 @@ int main(int argc, char** argv) {
     sim.SetTimer(k, static_cast<std::uint16_t>(100 * k));
     sim.SetVariable(k, static_cast<std::uint16_t>(k + 1));
   }
+  for (const auto& r : refusals) sim.RefuseCommand(static_cast<int>(r[0]), static_cast<int>(r[1]));
   sim.SetReplyDelay(std::chrono::milliseconds(delay));
   sim.SetPacing(pace);
   if (learnAfter > 0) sim.SetIrLearnDelay(std::chrono::milliseconds(learnAfter));

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "controller/comms_engine.h"
+#include "gui/controller/typed_number_edit.h"
 #include "platform/text.h"
 
 TDumpForm* DumpForm = nullptr;
@@ -17,9 +18,6 @@ namespace {
 
 constexpr int GridSize = 16;
 constexpr int CellWidth = 28;
-
-// A typed number, read as a decimal integer; 0 when it is not one.
-std::int32_t DecimalValue(const QLineEdit* edit) { return edit->text().toInt(); }
 
 QLineEdit* NewNumberEdit(QWidget* parent, const QString& name, int width) {
   auto* edit = new QLineEdit("0", parent);
@@ -93,10 +91,10 @@ std::int32_t TDumpForm::BlockAddress(std::int32_t address, int step) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(address) + static_cast<std::uint32_t>(step * 256));
 }
 
-void TDumpForm::BitBtn1Click() { engine_.DumpAddress = DecimalValue(Edit1); }
+void TDumpForm::BitBtn1Click() { engine_.DumpAddress = TypedNumber(Edit1); }
 
 void TDumpForm::StepBlock(int step) {
-  const std::int32_t address = BlockAddress(DecimalValue(Edit1), step);
+  const std::int32_t address = BlockAddress(TypedNumber(Edit1), step);
   Edit1->setText(QString::number(address));
   engine_.DumpAddress = address;
 }

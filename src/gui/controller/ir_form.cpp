@@ -12,6 +12,7 @@
 #include <string>
 
 #include "controller/comms_engine.h"
+#include "gui/controller/typed_number_edit.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 
@@ -23,9 +24,6 @@ constexpr int LowestKHz = 19;
 constexpr int HighestKHz = 470;
 constexpr int CarrierClock = 4608;  // the learn command carries (CarrierClock div kHz) - 1
 constexpr std::int32_t HighestIrNumber = 0xFFFF;
-
-// A typed number, read as a decimal integer; 0 when it is not one.
-long DecimalValue(const QLineEdit* edit) { return edit->text().trimmed().toLong(); }
 
 QPushButton* NewButton(const char* caption, const char* name, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
@@ -100,7 +98,7 @@ void TIrForm::ShowTransmitMode() {
 
 bool TIrForm::ReadNumber(std::int32_t& number) {
   // -1 means "no request" to the engine, and the wire carries 16 bits.
-  const long typed = DecimalValue(Edit1);
+  const long typed = TypedNumber(Edit1);
   if (typed < 0 || typed > HighestIrNumber) {
     platform::Ui().Beep();
     return false;
@@ -123,7 +121,7 @@ void TIrForm::BitBtn1Click() {
   }
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
-  const LearnCarrier carrier = CarrierFor(DecimalValue(Edit2));
+  const LearnCarrier carrier = CarrierFor(TypedNumber(Edit2));
   Edit2->setText(QString::number(carrier.KHz));
   engine_.IrLearnFrequency = carrier.Code;
   engine_.IrLearnNumber = number;

@@ -9,13 +9,11 @@
 #include <cstdint>
 
 #include "controller/comms_engine.h"
+#include "gui/controller/typed_number_edit.h"
 
 TRemoteIRForm* RemoteIRForm = nullptr;
 
 namespace {
-
-// A typed number, read as a decimal integer; 0 when it is not one.
-long DecimalValue(const QLineEdit* edit) { return edit->text().trimmed().toLong(); }
 
 QLineEdit* NewEdit(const char* name, QWidget* parent) {
   auto* edit = new QLineEdit("0", parent);
@@ -61,7 +59,7 @@ TRemoteIRForm::TRemoteIRForm(controller::CommsEngine& engine, QWidget* parent) :
 }
 
 void TRemoteIRForm::BitBtn1Click() {
-  engine_.RemoteIrNumber = static_cast<std::uint16_t>(DecimalValue(Edit3) & 0xFFFF);
-  engine_.RemoteIrZone = static_cast<std::uint8_t>(DecimalValue(Edit2) & 0xFF);
-  engine_.RemoteIrRequest = static_cast<std::uint8_t>(DecimalValue(Edit1) & 0xFF);
+  engine_.RemoteIrNumber = static_cast<std::uint16_t>(TypedNumber(Edit3) & 0xFFFF);
+  engine_.RemoteIrZone = static_cast<std::uint8_t>(TypedNumber(Edit2) & 0xFF);
+  engine_.RemoteIrRequest = static_cast<std::uint8_t>(TypedNumber(Edit1) & 0xFF);
 }

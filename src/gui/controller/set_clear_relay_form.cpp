@@ -13,13 +13,11 @@
 #include <cstdint>
 
 #include "controller/comms_engine.h"
+#include "gui/controller/typed_number_edit.h"
 
 TSetClearRelay* SetClearRelay = nullptr;
 
 namespace {
-
-// A typed number, read as a decimal integer; 0 when it is not one.
-int DecimalValue(const QLineEdit* edit) { return edit->text().toInt(); }
 
 std::uint8_t Low8(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
@@ -73,6 +71,6 @@ TSetClearRelay::TSetClearRelay(controller::CommsEngine& engine, QWidget* parent)
 
 void TSetClearRelay::BitBtn1Click() {
   engine_.RelayOn = static_cast<std::uint8_t>(std::max(0, RadioGroup1Buttons->checkedId()));
-  engine_.RelayPoint = Low8(DecimalValue(Edit2));
-  engine_.RelayRequest = Low8(DecimalValue(Edit1));
+  engine_.RelayPoint = Low8(TypedNumber(Edit2));
+  engine_.RelayRequest = Low8(TypedNumber(Edit1));
 }

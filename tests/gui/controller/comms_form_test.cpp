@@ -229,8 +229,19 @@ TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   EXPECT_FALSE(form->FileMeter->isVisible());
   EXPECT_EQ(form->ListBox1->item(0)->text(), "Controller Program Started");
   EXPECT_TRUE(sim.Faults().empty());
-  form->Engine->CloseRequest = 1;
+  EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_program_started.png"));
+
+  // A controller that refuses to start the program: with "Errors" ticked the retries show, then the
+  // connection is given up; the start is never claimed.
+  form->CommsDetailBox->setChecked(true);
+  sim.RefuseCommand(controller::CmdStartProgram);
+  form->MenuItems["DownloadProgramtoVORMO1"]->trigger();
   ASSERT_TRUE(run([&] { return form->Engine->CommState == 0; }));
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_EQ(form->ListBox1->findItems("Controller Program Started", Qt::MatchExactly).size(), 1);
+  EXPECT_EQ(form->ListBox1->findItems("Comms Retry retry STOP 511", Qt::MatchStartsWith).size(), 9);
+  EXPECT_FALSE(sim.InterpreterRunning());
+  EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_start_refused.png"));
 }
 
 }  // namespace

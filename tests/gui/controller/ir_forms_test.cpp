@@ -92,6 +92,9 @@ TEST_F(IrFormTest, TransmitAndClearPostTheNumberTypedAndRefuseOthers) {
   form.BitBtn4->click();
   EXPECT_EQ(engine.IrClearNumber, 7);
   EXPECT_EQ(view.Log.front(), "Clearing IR# 007");
+  Replace(form.Edit1, "8th");
+  form.BitBtn3->click();
+  EXPECT_EQ(engine.IrTransmitNumber, 8) << "the leading digits";
 
   engine.IrTransmitNumber = engine.IrClearNumber = -1;
   const std::size_t lines = view.Log.size();
@@ -148,7 +151,10 @@ TEST_F(IrFormTest, TheRemoteWindowPostsCodeZoneAndModuleInTheirWidths) {
     const char* Zone;
     const char* Number;
     int Request, ZoneSent, NumberSent;
-  } cases[] = {{"7", "3", "513", 7, 3, 513}, {"263", "259", "65537", 7, 3, 1}, {"0", "2", "9", 0, 2, 9}};
+  } cases[] = {{"7", "3", "513", 7, 3, 513},
+               {"263", "259", "65537", 7, 3, 1},
+               {"0", "2", "9", 0, 2, 9},
+               {"7a", "3 ", "513x", 7, 3, 513}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Module);
     remote.Edit1->setText(c.Module);

@@ -79,6 +79,7 @@ TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheLow8BitsAndNothingForModule0)
       {"5", "3", 1, 5, 3, 1},
       {"261", "x", 0, 5, 0, 0},
       {"0", "2", 1, 0, 2, 1},
+      {" 6a", "4b", 1, 6, 4, 1},  // the leading digits
   };
   relay->show();
   for (const auto& c : cases) {
@@ -104,9 +105,14 @@ TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
     const char* Shown;
     std::int32_t Asked;
   } cases[] = {
-      {"0", &TDumpForm::BitBtn1, "0", 0},        {"4660", &TDumpForm::BitBtn1, "4660", 4660},
-      {"0", &TDumpForm::Button2, "-256", -256},  {"65280", &TDumpForm::Button1, "65536", 65536},
-      {"junk", &TDumpForm::Button1, "256", 256}, {"2147483647", &TDumpForm::Button1, "-2147483393", -2147483393},
+      {"0", &TDumpForm::BitBtn1, "0", 0},
+      {"4660", &TDumpForm::BitBtn1, "4660", 4660},
+      {"0", &TDumpForm::Button2, "-256", -256},
+      {"65280", &TDumpForm::Button1, "65536", 65536},
+      {"junk", &TDumpForm::Button1, "256", 256},
+      {"2147483647", &TDumpForm::Button1, "-2147483393", -2147483393},
+      {"4660h", &TDumpForm::BitBtn1, "4660h", 4660},
+      {"512 up", &TDumpForm::Button1, "768", 768},
   };
   dump->show();
   for (const auto& c : cases) {

@@ -202,7 +202,8 @@ TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
     const char* Password;
     int Column, Row;
     bool Opens;
-  } cases[] = {{"", 6, 2, false}, {"4320", 6, 2, false}, {"4321", 6, 64, false}, {"4321", 6, 2, true}};
+  } cases[] = {
+      {"", 6, 2, false}, {"4320", 6, 2, false}, {"4321", 6, 128, false}, {"4321", 6, 127, true}, {"4321", 6, 2, true}};
   for (const auto& c : cases) {
     Engine().ModuleParamsStop = 0;
     parameters->Edit1->setText(c.Password);

@@ -1,0 +1,10 @@
+#pragma once
+// The number typed into a request window's edit, read the one way the request windows read numbers.
+#include <QLineEdit>
+
+#include "controller/typed_number.h"
+#include "platform/text.h"
+
+inline int TypedNumber(const QLineEdit* edit) {
+  return controller::DecimalPrefix(platform::FromQString(edit->text()).value_or(std::string()));
+}
