@@ -1,10 +1,13 @@
 #pragma once
 // The engine against the simulated controller over a real serial port on a pseudo-terminal. Ticks run
 // back to back: after a tick that sent a frame the fixture waits until the simulator has taken it and its
-// answer is in the port, so no wait state counts a tick it would not count at 250 ms. At its end each test
-// checks that the engine retried exactly as often as the test meant it to.
+// answer is in the port, so no wait state counts a tick it would not count at 250 ms. A test that drives
+// the simulator's line clock gets 250 ms of it per tick instead, and before the next tick exactly what the
+// line delivered by then. At its end each test checks that the engine retried exactly as often as the
+// test meant it to.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -134,18 +137,10 @@ class EngineTest : public ::testing::Test {
     exchange.Mark();
     sendsMarked_ = view.Sends;
     engine.Tick();
-    Settle();
+    Await(kTickTime);
   }
-  // Waits for the exchange of the frame sent since the last Step() or Settle(), if any.
-  void Settle() {
-    if (lineFailed_) return;
-    const auto awaited = exchange.Await(view.Sends - sendsMarked_);
-    sendsMarked_ = view.Sends;
-    if (!awaited) {
-      lineFailed_ = true;
-      ADD_FAILURE() << awaited.message() << "; the engine is in state " << engine.CommState;
-    }
-  }
+  // Waits for the exchange of the frame sent since the last Step() or Settle(), if any; no line time passes.
+  void Settle() { Await({}); }
   // Ticks until `done` holds, at most `limit` ticks; false when it never did.
   bool RunUntil(const std::function<bool()>& done, int limit = 2000) {
     for (int i = 0; i < limit && !lineFailed_; ++i) {
@@ -179,6 +174,18 @@ class EngineTest : public ::testing::Test {
   int expectedProtocolErrors = 0;  // and one that sends the controller what it cannot take, how many
 
  private:
+  static constexpr std::chrono::milliseconds kTickTime{250};
+
+  void Await(std::chrono::milliseconds elapse) {
+    if (lineFailed_) return;
+    const auto awaited = exchange.Await(view.Sends - sendsMarked_, elapse);
+    sendsMarked_ = view.Sends;
+    if (!awaited) {
+      lineFailed_ = true;
+      ADD_FAILURE() << awaited.message() << "; the engine is in state " << engine.CommState;
+    }
+  }
+
   int sendsMarked_ = 0;
   bool lineFailed_ = false;  // a frame or an answer went missing: the ticks that follow mean nothing
 };

@@ -2,7 +2,8 @@
 // silent, hangs up, answers late or at the pace of a 9600-baud line. Each cell ends within a bounded
 // number of ticks, with the controller holding exactly what the operation meant to put there or with the
 // failure told; none claims success over wrong bytes. Flash-load commands are never lost: nothing
-// confirms them.
+// confirms them. Each tick is 250 ms of the simulator's line clock, so a late or paced answer reaches the
+// engine at the tick a real line would bring it, however fast the ticks run.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -61,6 +62,7 @@ SimBytes Pattern(std::size_t size, int seed) {
 
 class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<std::tuple<int, Fault>> {
  public:
+  FaultMatrixTest() { sim.DriveLineClock(); }
   static const std::vector<Operation>& Operations();
   static std::map<std::string, std::map<int, std::string>>& Outcomes() {
     static std::map<std::string, std::map<int, std::string>> outcomes;

@@ -170,6 +170,28 @@ TEST_F(SimControllerTest, LateGarbledAndPacedAnswers) {
   EXPECT_GE(Clock::now() - start, 260ms);
 }
 
+// A driven line clock lets bytes out only as it reaches them: a paced reply partly at one step, the rest at
+// the next, however long each step really takes.
+TEST_F(SimControllerTest, DrivenLineClockSendsWhatIsDueOnly) {
+  sim.DriveLineClock();
+  sim.SetReplyDelay(1h);
+  sim.SetPacing(true);
+  pc.Send(RequestFrame(AddrInfoBlock));
+  ASSERT_TRUE(sim.WaitUntilReceived(1));
+  EXPECT_EQ(sim.BytesDue(), 0u);
+  // 100 ms of a 9600-baud line: bytes 0..96 of the reply.
+  sim.AdvanceLineClock(1h + 100ms);
+  EXPECT_EQ(sim.BytesDue(), 97u);
+  SimBytes reply = pc.Take(97);
+  ASSERT_EQ(reply.size(), 97u);
+  EXPECT_EQ(sim.BytesSent(), 97u) << "the rest is not due yet";
+  sim.AdvanceLineClock(250ms);
+  EXPECT_EQ(sim.BytesDue(), static_cast<std::size_t>(BlockReplySize));
+  const SimBytes rest = pc.Take(BlockReplySize - 97);
+  reply.insert(reply.end(), rest.begin(), rest.end());
+  EXPECT_TRUE(BlockReplyGood(reply));
+}
+
 TEST_F(SimControllerTest, DropsNoiseThatStartsNoFrame) {
   SimBytes line{0x00, 0x55, 0xFF, 0x06};
   const auto frame = CommandFrame(CmdStartProgram);

@@ -234,7 +234,7 @@ void SimController::Run(std::stop_token stop) {
         Changed();
       }
       if (!hungUp_) master = pty_->Master();
-      const auto now = SteadyClock::now();
+      const auto now = Now();
       timeout = PollTimeoutMs(now);
       wantWrite = WantsToWrite(now);
     }
@@ -249,7 +249,7 @@ void SimController::Run(std::stop_token stop) {
     bool noPeer = false;
     {
       std::lock_guard lock(mutex_);
-      const auto now = SteadyClock::now();
+      const auto now = Now();
       if (!hungUp_ && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) noPeer = !ReadInput(now, trace);
       if (!rx_.empty() && now - lastInput_ >= silence_) {
         trace.push_back(Format("dropped a partial frame of %d bytes after a silence", static_cast<int>(rx_.size())));
@@ -280,7 +280,11 @@ void SimController::Emit(std::vector<std::string>& lines) {
   lines.clear();
 }
 
+SimController::TimePoint SimController::Now() const { return lineClock_ ? *lineClock_ : SteadyClock::now(); }
+
 int SimController::PollTimeoutMs(TimePoint now) const {
+  // A driven clock moves only by AdvanceLineClock, which wakes the thread.
+  if (lineClock_) return 50;
   TimePoint until = now + milliseconds(50);
   if (!rx_.empty()) until = std::min(until, lastInput_ + silence_);
   if (!out_.empty()) until = std::min(until, out_.front().Due);
@@ -403,7 +407,7 @@ void SimController::WriteDue(TimePoint now) {
 
 void SimController::Send(const SimBytes& bytes, bool asReply) {
   if (hungUp_ || bytes.empty()) return;
-  const auto now = SteadyClock::now();
+  const auto now = Now();
   auto at = std::max(now + (asReply ? replyDelay_ : milliseconds(0)), lastDue_);
   // The frame answered took its time on the line before the controller could answer it.
   if (asReply && pacedIn_) at = std::max(at, rxStart_ + kByteTime * static_cast<int>(rxExpected_) + replyDelay_);
@@ -598,7 +602,7 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
         return Refuse(Format("IR learn of code %d before parameter 17 is set", n16));
       learning_ = n16;
       learnFrequency_ = a[2];
-      if (learnDelay_) learnUntil_ = SteadyClock::now() + *learnDelay_;
+      if (learnDelay_) learnUntil_ = Now() + *learnDelay_;
       return kAck;
     case CmdStoreIr:
       ir_[n16] = Load(AddrStaging, BlockDataSize);
@@ -614,7 +618,7 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
         x10Events_.pop_front();
         return X10Answer(event[0], event[1]);
       }
-      x10WaitUntil_ = SteadyClock::now() + x10Quiet_;
+      x10WaitUntil_ = Now() + x10Quiet_;
       return std::nullopt;
     case CmdExtendedX10:
       if (a[0] > 15 || a[1] > 15) return Refuse(Format("extended X10 house %d key %d", a[0], a[1]));
@@ -1028,7 +1032,7 @@ bool SimController::CompleteIrLearn() {
   {
     std::lock_guard lock(mutex_);
     if (!learning_) return false;
-    learnUntil_ = SteadyClock::now();  // the thread stores the code and answers
+    learnUntil_ = Now();  // the thread stores the code and answers
   }
   Wake();
   return true;
@@ -1094,6 +1098,27 @@ void SimController::SetSilenceLimit(std::chrono::milliseconds limit) {
 void SimController::SetReceivePacing(bool at9600Baud) {
   std::lock_guard lock(mutex_);
   pacedIn_ = at9600Baud;
+}
+void SimController::DriveLineClock() {
+  std::lock_guard lock(mutex_);
+  if (!lineClock_) lineClock_ = SteadyClock::now();
+}
+bool SimController::LineClockDriven() const {
+  std::lock_guard lock(mutex_);
+  return lineClock_.has_value();
+}
+void SimController::AdvanceLineClock(std::chrono::milliseconds by) {
+  std::vector<std::string> trace;
+  {
+    std::lock_guard lock(mutex_);
+    if (!lineClock_) return;
+    *lineClock_ += by;
+    // What the timers send is due now: queued before BytesDue() can be asked.
+    RunTimers(*lineClock_, trace);
+    Changed();
+  }
+  Emit(trace);
+  Wake();
 }
 void SimController::RefuseCommand(int code, int nth) {
   std::lock_guard lock(mutex_);
@@ -1165,6 +1190,14 @@ int SimController::DroppedPartials() const {
 std::size_t SimController::BytesSent() const {
   std::lock_guard lock(mutex_);
   return sent_;
+}
+
+std::size_t SimController::BytesDue() const {
+  std::lock_guard lock(mutex_);
+  const auto now = Now();
+  std::size_t due = sent_;
+  for (auto b = out_.begin(); b != out_.end() && b->Due <= now; ++b) ++due;
+  return due;
 }
 
 bool SimController::WaitUntilReceived(std::size_t count, std::chrono::milliseconds deadline) {

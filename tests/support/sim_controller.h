@@ -22,6 +22,8 @@
 // Timing: the engine discards its port's output before every send, and on a pseudo-terminal that also
 // discards what this end has not read yet. A test that ticks faster than 250 ms must let the simulator
 // take each frame before the next tick: SimExchange (support/sim_exchange.h) waits for exactly that.
+// Its time is the steady clock, unless a test drives its line clock: then a late or paced answer goes out
+// only as the test moves that clock on, so ticks run back to back still see what a real line delivers.
 //
 // Every method is safe to call from any thread; every wait has a deadline.
 #include <array>
@@ -182,6 +184,11 @@ class SimController {
   void SetSilenceLimit(std::chrono::milliseconds limit);  // a partial frame older than this is dropped
   // A frame is answered only once its bytes would have crossed a 9600-baud line.
   void SetReceivePacing(bool at9600Baud);
+  // From now on the simulator's time (when its bytes are due, its timers, its silences) is a line clock
+  // that stands still but for AdvanceLineClock; a byte goes out once that clock reaches it.
+  void DriveLineClock();
+  bool LineClockDriven() const;
+  void AdvanceLineClock(std::chrono::milliseconds by);
   // Commands with this code (or the clock frames, or the control "start" blocks) are refused (15 00 00,
   // nothing done): every one (nth 0), or only the nth to arrive from now on.
   void RefuseCommand(int code, int nth = 0);
@@ -203,6 +210,7 @@ class SimController {
   std::size_t NoiseBytes() const;  // bytes that started no frame
   int DroppedPartials() const;     // partial frames dropped after a silence
   std::size_t BytesSent() const;
+  std::size_t BytesDue() const;  // sent, or due to be sent by now
   bool WaitUntilReceived(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(2));
   // Until, for a quiet spell, nothing sent to it was unread, no partial frame was held and every answer
   // had gone out. Bytes still in the port's own transmit buffer are not seen: wait for those first.
@@ -224,6 +232,7 @@ class SimController {
   void Run(std::stop_token stop);
   void Wake();
   void Emit(std::vector<std::string>& lines);
+  TimePoint Now() const;  // the line clock's time when driven
   int PollTimeoutMs(TimePoint now) const;
   bool ReadInput(TimePoint now, std::vector<std::string>& trace);  // false: no one holds the slave
   void TakeByte(std::uint8_t b, TimePoint now, std::vector<std::string>& trace);
@@ -315,7 +324,8 @@ class SimController {
   std::size_t rxExpected_ = 0;
   TimePoint rxStart_{};
   TimePoint lastInput_{};
-  std::deque<OutByte> out_;
+  std::deque<OutByte> out_;  // in order of their due times
+  std::optional<TimePoint> lineClock_;
   TimePoint lastDue_{};
   std::vector<SimFrame> frames_;
   std::size_t noise_ = 0, sent_ = 0, answered_ = 0;

@@ -1,13 +1,16 @@
 #pragma once
 // What a tick of the communications engine set going on the line, waited for by what it is, not by a quiet
 // spell: a tick that sent a frame is over once the simulated controller has taken that frame, the port
-// has written all of it, and the port's input holds every byte the simulator answered at once. Bytes the
-// simulator sends later by itself (X10 events, a learnt IR code, an addressing press) are not part of it:
-// a test waits for those by what it expects.
+// has written all of it, and the port's input holds every byte the simulator answered at once. When the
+// simulator's line clock is driven, the tick's time passes on that clock once the frame is taken, and the
+// port's input must then hold every byte due by it: no more, since nothing else has gone out, and no fewer.
+// Bytes the simulator sends later by itself (X10 events, a learnt IR code, an addressing press) are not
+// part of it: a test waits for those by what it expects.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 
 #include "serial/com_port.h"
 #include "support/sim_controller.h"
@@ -20,15 +23,17 @@ class SimExchange {
 
   // Remembers how many frames the simulator has taken and how much it has answered: call before a tick.
   void Mark();
-  // After ticks that sent `sends` frames since Mark(): waits for their exchange as above, at most
-  // `deadline`, then marks again. A frame not taken or an answer not arrived in time fails, naming the
-  // frame. A closed port or a hung-up line has nothing to wait for.
-  ::testing::AssertionResult Await(int sends, std::chrono::milliseconds deadline = std::chrono::seconds(5));
+  // After ticks that sent `sends` frames since Mark(): waits for their exchange as above, `elapse` passing on
+  // a driven line clock, at most `deadline`, then marks again. A frame not taken or an answer not arrived in
+  // time fails, naming the frame. A closed port or a hung-up line has nothing to wait for.
+  ::testing::AssertionResult Await(int sends, std::chrono::milliseconds elapse = {},
+                                   std::chrono::milliseconds deadline = std::chrono::seconds(5));
 
  private:
   SimController& sim_;
   serial::TLkCustomComPort& port_;
-  std::size_t frames_ = 0, answered_ = 0;
+  std::size_t frames_ = 0, answered_ = 0, due_ = 0;
+  std::uint64_t arrived_ = 0;
 };
 
 }  // namespace testing_support
