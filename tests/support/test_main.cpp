@@ -15,6 +15,7 @@
 #endif
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "platform/ui.h"
 #include "support/scripted_ui.h"
@@ -61,12 +62,15 @@ int main(int argc, char** argv) {
     ::setenv("ZELTA_CONFIG_DIR", ownConfig.c_str(), 1);
   }
   // A private runtime directory: the single-instance lock of a Zelta the user runs meanwhile, or of another
-  // test program, is not this program's.
-  const std::filesystem::path runtime =
-      std::filesystem::temp_directory_path() / ("zelta-runtime-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(runtime);
-  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
-  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  // test program, is not this program's. A death test's child runs in its parent's.
+  std::filesystem::path runtime;
+  const char* inherited = ::getenv("XDG_RUNTIME_DIR");
+  if (!inherited || std::string_view(inherited).find("/zelta-runtime-") == std::string_view::npos) {
+    runtime = std::filesystem::temp_directory_path() / ("zelta-runtime-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  }
   ::testing::InitGoogleTest(&argc, argv);
 #ifdef ZELTA_TEST_NO_WIDGETS
   QGuiApplication application(argc, argv);
@@ -79,6 +83,6 @@ int main(int argc, char** argv) {
   ::testing::UnitTest::GetInstance()->listeners().Append(new testing_support::FreshUiPerTest);
   int result = RUN_ALL_TESTS();
   if (!ownConfig.empty()) std::filesystem::remove_all(ownConfig);
-  std::filesystem::remove_all(runtime);
+  if (!runtime.empty()) std::filesystem::remove_all(runtime);
   return result;
 }
