@@ -309,6 +309,9 @@ std::int32_t TLkBaseDispatcher::FlushInBuffer() {
     *late = RxUsedLocked();
     return 0;
   }
+  // A read in flight ends first, and what it brought goes with the flush. Were it left to run, one that
+  // looked at the ring before the flush and read the device after it would drop what arrived since.
+  std::lock_guard extract(extractMutex_);
   std::int32_t rc = FlushCom(1);
   bool wasFull;
   {
@@ -324,7 +327,6 @@ std::int32_t TLkBaseDispatcher::FlushInBuffer() {
       rxUnscanned_ = 0;
     }
     RxRingFull = false;
-    ++rxFlushGen_;
   }
   if (wasFull) Wake(comWake_);
   ResetDataTriggers();
@@ -482,13 +484,11 @@ bool TLkBaseDispatcher::MoveInput(bool wait, const platform::SerialStatus* known
     return true;
   std::uint8_t* ring;
   std::uint32_t w, first, wanted;
-  std::uint64_t generation;
   {
     std::lock_guard lock(RxLock);
     if (!RxRing) return false;
     if (RxRingFull) return true;
     ring = RxRing.get();
-    generation = rxFlushGen_;
     w = RxWritePos;
     const std::uint32_t r = RxReadPos;
     std::uint32_t room;
@@ -536,8 +536,6 @@ bool TLkBaseDispatcher::MoveInput(bool wait, const platform::SerialStatus* known
   std::vector<std::uint8_t> logged[2];
   {
     std::lock_guard lock(RxLock);
-    // A receive flush meanwhile drops what was read, as it drops what the ring held.
-    if (generation != rxFlushGen_ || RxRing.get() != ring) return true;
     if (LoggingOn) {
       logged[0].assign(ring + w, ring + w + counts[0]);
       logged[1].assign(ring, ring + counts[1]);

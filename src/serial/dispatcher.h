@@ -427,9 +427,9 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   bool handedUnmoved_ = false;    // a hand-over whose input the comm thread left to the pass
   bool inputMoved_ = false;       // dispatch thread only: this pass's input is in the ring already
   // One extraction at a time: the device is read into the ring's free space outside RxLock, so that
-  // readers of the ring never wait on a device read. Taken before RxLock, never with DataLock wanted.
+  // readers of the ring never wait on a device read. A receive flush holds it too: no extraction
+  // straddles a flush. Taken before RxLock, never with DataLock wanted.
   std::mutex extractMutex_;
-  std::uint64_t rxFlushGen_ = 0;           // bumped by a receive flush: input read meanwhile is dropped (RxLock)
   std::condition_variable writerIdle_;     // with OutputLock: the writer is not inside a device write
   bool writerBusy_ = false;                // OutputLock
   std::condition_variable txEmpty_;        // with OutputLock: the transmit ring emptied (or went)

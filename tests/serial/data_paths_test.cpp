@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -158,66 +159,108 @@ TEST(DataPaths, HandlerJoiningMidStreamTakesTheRestOnce) {
   EXPECT_TRUE(sink.Taken == second) << "the handler saw every byte once, in order";
 }
 
-// A device whose read waits, once, until the test has flushed the receive side from another thread.
-struct FlushingDevice : FakeSerialDevice {
+// A device that holds, once, the thread that reads it (in Read, after taking the bytes) or that asks how
+// much waits (in GetStatus, before looking), until the test lets it go.
+struct HoldingDevice : FakeSerialDevice {
   long Read(void* buffer, std::size_t size) override {
     long n = FakeSerialDevice::Read(buffer, size);
-    std::unique_lock lock(holdMutex);
-    if (hold) {
-      inRead = true;
-      changed.notify_all();
-      changed.wait_for(lock, 5s, [this] { return !hold; });
-    }
+    Hold(holdRead);
     return n;
+  }
+  int GetStatus(platform::SerialStatus& status) override {
+    Hold(holdStatus);
+    return FakeSerialDevice::GetStatus(status);
+  }
+  void Hold(bool& armed) {
+    std::unique_lock lock(holdMutex);
+    if (!armed) return;
+    armed = false;
+    held = true;
+    changed.notify_all();
+    changed.wait_for(lock, 5s, [this] { return !held; });
+  }
+  bool WaitHeld() {
+    std::unique_lock lock(holdMutex);
+    return changed.wait_for(lock, 5s, [this] { return held; });
+  }
+  void Release() {
+    std::lock_guard lock(holdMutex);
+    held = false;
+    changed.notify_all();
   }
   std::mutex holdMutex;
   std::condition_variable changed;
-  bool hold = false, inRead = false;
+  bool holdRead = false, holdStatus = false, held = false;
 };
 
-TEST(DataPaths, ReceiveFlushDuringADeviceReadDropsWhatTheReadBrought) {
-  FlushingDevice* device = nullptr;
-  auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr, [&device](const std::string&) {
-    platform::SerialOpenResult r;
-    auto owned = std::make_unique<FlushingDevice>();
-    device = owned.get();
-    r.Device = std::move(owned);
-    return r;
-  });
-  d->ManualPump = true;
-  ASSERT_EQ(d->InitPort("COM1", 9600, 0, 8, 1, 4096, 4096, 0x03), 0);
-
-  device->Receive(Pattern(300, 1));
-  ASSERT_TRUE(d->ExtractData());
-  EXPECT_EQ(d->InBuffUsed(), 300);
-
-  device->Receive(Pattern(500, 2));
-  device->hold = true;
-  std::thread reader([&] { d->ExtractData(); });
-  {
-    std::unique_lock lock(device->holdMutex);
-    ASSERT_TRUE(device->changed.wait_for(lock, 5s, [&] { return device->inRead; }));
+struct HoldingPort {
+  HoldingPort() {
+    d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr, [this](const std::string&) {
+      platform::SerialOpenResult r;
+      auto owned = std::make_unique<HoldingDevice>();
+      device = owned.get();
+      r.Device = std::move(owned);
+      return r;
+    });
+    d->ManualPump = true;
+    EXPECT_EQ(d->InitPort("COM1", 9600, 0, 8, 1, 4096, 4096, 0x03), 0);
   }
-  // The ring is readable while the device is being read, and the flush is not held up by the read.
-  EXPECT_EQ(d->InBuffUsed(), 300);
-  EXPECT_EQ(d->FlushInBuffer(), 0);
-  {
-    std::lock_guard lock(device->holdMutex);
-    device->hold = false;
+  ~HoldingPort() { d->DonePort(); }
+  // A receive flush on a thread of its own: true once it has returned.
+  std::future<void> Flush() {
+    return std::async(std::launch::async, [this] { EXPECT_EQ(d->FlushInBuffer(), 0); });
   }
-  device->changed.notify_all();
+  std::shared_ptr<TLkBaseDispatcher> d;
+  HoldingDevice* device = nullptr;
+};
+
+TEST(DataPaths, AReceiveFlushWaitsForTheReadInFlightAndDropsWhatItBrought) {
+  HoldingPort port;
+  port.device->Receive(Pattern(300, 1));
+  ASSERT_TRUE(port.d->ExtractData());
+  port.device->Receive(Pattern(500, 2));
+  port.device->holdRead = true;
+  std::thread reader([&] { port.d->ExtractData(); });
+  ASSERT_TRUE(port.device->WaitHeld());
+  EXPECT_EQ(port.d->InBuffUsed(), 300) << "the ring is readable while the device is being read";
+  auto flushed = port.Flush();
+  EXPECT_EQ(flushed.wait_for(100ms), std::future_status::timeout) << "the flush went by a read in flight";
+  port.device->Release();
   reader.join();
-  EXPECT_EQ(d->InBuffUsed(), 0) << "the flush empties the ring and what the read in flight brought";
-  std::uint8_t c;
-  EXPECT_NE(d->GetChar(c), 0);
+  flushed.get();
+  EXPECT_EQ(port.d->InBuffUsed(), 0) << "the flush empties the ring and what the read in flight brought";
 
   const Bytes after = Pattern(700, 3);
-  device->Receive(after);
-  ASSERT_TRUE(d->ExtractData());
+  port.device->Receive(after);
+  ASSERT_TRUE(port.d->ExtractData());
   Bytes got(700);
-  ASSERT_EQ(d->GetBlock(got.data(), 700), 0);
+  ASSERT_EQ(port.d->GetBlock(got.data(), 700), 0);
   EXPECT_EQ(got, after) << "input after the flush is kept";
-  d->DonePort();
+}
+
+// An extraction that looked at the ring before a flush and reads the device after it: what arrived after
+// the flush (the answer to what was sent after it) is kept.
+TEST(DataPaths, InputArrivingAfterAFlushIsKeptByAReadThatBeganBeforeIt) {
+  HoldingPort port;
+  port.device->holdStatus = true;
+  std::thread reader([&] { port.d->ExtractData(); });
+  ASSERT_TRUE(port.device->WaitHeld());
+  auto flushed = port.Flush();
+  const Bytes answer = Pattern(264, 4);
+  // The answer comes only once the flush is over, as it does on a line.
+  const bool early = flushed.wait_for(500ms) == std::future_status::ready;
+  if (early) port.device->Receive(answer);
+  port.device->Release();
+  reader.join();
+  flushed.get();
+  if (!early) {
+    port.device->Receive(answer);
+    port.d->ExtractData();
+  }
+  Bytes got(264);
+  ASSERT_EQ(port.d->InBuffUsed(), 264);
+  ASSERT_EQ(port.d->GetBlock(got.data(), 264), 0);
+  EXPECT_EQ(got, answer);
 }
 
 TEST(DataPaths, OutputQueuedBehindBusyBytesAndAfterIdleReachesTheLine) {

@@ -48,7 +48,12 @@ void SimExchange::Mark() {
       const auto last = sim_.LastFrame();
       return ::testing::AssertionFailure() << (driven ? "what was due after frame " : "the answer to frame ") << frame
                                            << " (" << (last ? last->Describe() : std::string("none"))
-                                           << ") reached the port with " << held << " of " << expected << " bytes";
+                                           << ") reached the port with " << held << " of " << expected
+                                           << " bytes (the simulator has written " << sim_.BytesSent() << " of "
+                                           << (driven ? sim_.BytesDue() : sim_.BytesAnswered())
+                                           << " bytes in all; the port holds " << d->InBuffUsed()
+                                           << (d->DeviceLost ? ", its line lost" : "") << ", line errors "
+                                           << d->LineErrors << ")";
     }
     d->WaitForInput(seen, std::chrono::milliseconds(20));
   }
