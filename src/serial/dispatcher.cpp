@@ -311,11 +311,11 @@ std::int32_t TLkBaseDispatcher::FlushInBuffer() {
   }
   // A read in flight ends first, and what it brought goes with the flush. Were it left to run, one that
   // looked at the ring before the flush and read the device after it would drop what arrived since.
-  std::lock_guard extract(extractMutex_);
-  std::int32_t rc = FlushCom(1);
+  std::int32_t rc;
   bool wasFull;
   {
-    std::lock_guard lock(RxLock);
+    std::scoped_lock lock(extractMutex_, RxLock);
+    rc = FlushCom(1);
     wasFull = RxRingFull;
     if (PeekMode && NotifyScope::Active(this)) {
       PeekMax = RxUsedLocked();  // everything held counts as consumed when the notification ends
