@@ -22,7 +22,7 @@ constexpr int FirstPauseState = 806;
 void PackMessage(CommsEngine& e, int n, int at) {
   const std::string& text = e.Project.AsciiMessages().Text(n);
   const std::size_t length = std::min<std::size_t>(text.size(), AsciiMessageBytes);
-  std::copy_n(text.begin(), length, e.FrameBuffer.begin() + BlockDataOffset + at);
+  std::copy_n(text.begin(), length, e.BlockData.begin() + at);
 }
 
 // The table into the controller
@@ -41,7 +41,7 @@ void PackTableBlock(CommsEngine& e) {
     return;
   }
   e.View.SetMeterPercent(e.FileReadCount * 100 / AsciiMessages);
-  e.FrameBuffer.fill(0);
+  e.BlockData.fill(0);
   for (int j = 0; j < MessagesPerBlock; ++j) {
     PackMessage(e, e.FileReadCount, j * AsciiMessageBytes);
     e.FileReadCount += 1;
@@ -51,14 +51,14 @@ void PackTableBlock(CommsEngine& e) {
 
 void SendTableBlock(CommsEngine& e) {
   e.AddLogLine(platform::FormatText("Sending %d bytes to %X - %d", BlockDataSize, e.BlockIndex, e.FileReadCount));
-  e.SendBlockFrame(StagingHeader);
+  e.SendBlockData(StagingHeader);
   e.CommState = 613;
 }
 
 void AwaitTableBlock(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize)) return;
   // Anything but yes waits for the time-out, which sends the block again.
-  if (e.FrameBuffer[0] != Ack) return;
+  if (e.Refused()) return;
   e.RetryCount = 0;
   e.CommState = 614;
 }
@@ -70,8 +70,7 @@ void StoreTableBlock(CommsEngine& e) {
 
 // A refused store leaves the block in the staging area only: the store is sent again.
 void AwaitTableStored(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("flash save")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("flash save", "Waiting for Response")) return;
   e.CommState = e.FileReadCount >= AsciiMessages ? 110 : 611;
 }
 
@@ -85,7 +84,7 @@ void BeginModule(CommsEngine& e) {
 
 void PackModuleMessage(CommsEngine& e) {
   e.View.SetMeterPercent(e.FileReadCount * 100 / AsciiMessages);
-  e.FrameBuffer.fill(0);
+  e.BlockData.fill(0);
   PackMessage(e, e.FileReadCount, 0);
   e.CommState = 802;
 }
@@ -93,14 +92,12 @@ void PackModuleMessage(CommsEngine& e) {
 void SendModuleMessage(CommsEngine& e) {
   e.SetStep(platform::FormatText("Loading Remote ASCII %d", e.FileReadCount));
   e.AddLogLine(platform::FormatText("Sending %d bytes to %X", BlockDataSize, AddrStaging));
-  e.SendBlockFrame(StagingHeader);
+  e.SendBlockData(StagingHeader);
   e.CommState = 803;
 }
 
 void AwaitModuleMessage(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("Ascii load data")) return;
-  e.RetryCount = 0;
-  e.CommState = 804;
+  if (e.AwaitAck("Ascii load data")) e.CommState = 804;
 }
 
 void ForwardMessage(CommsEngine& e) {
@@ -111,9 +108,7 @@ void ForwardMessage(CommsEngine& e) {
 }
 
 void AwaitForwarded(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash save")) return;
-  e.RetryCount = 0;
-  e.CommState = FirstPauseState;
+  if (e.AwaitAck("flash save")) e.CommState = FirstPauseState;
 }
 
 void PauseForModule(CommsEngine& e) {
@@ -146,10 +141,7 @@ void SendTransmit(CommsEngine& e) {
 }
 
 void AwaitTransmit(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.TransmitRequest = 0;
-  e.RetryCount = 0;
-  e.CommState = 110;
+  if (e.AwaitAnswer("Transmit Command", "Waiting for Response") != CommsEngine::Answer::Pending) e.TransmitRequest = 0;
 }
 
 constexpr StateEntry kStates[] = {

@@ -24,11 +24,7 @@ void SetClock(CommsEngine& e) {
 }
 
 void AwaitClockSet(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("Clock Set");
-  e.SetClockRequest = 0;
-  e.RetryCount = 0;
-  e.CommState = 110;
+  if (e.AwaitAnswer("Clock Set", "Waiting for Response") != CommsEngine::Answer::Pending) e.SetClockRequest = 0;
 }
 
 void ReadClock(CommsEngine& e) {
@@ -39,7 +35,6 @@ void ReadClock(CommsEngine& e) {
 void AwaitClock(CommsEngine& e) {
   if (!e.AwaitReply(ClockReplySize, "Waiting for Response")) return;
   const auto& f = e.FrameBuffer;
-  e.CommState = 110;
   std::string text = "Bad RTC Data";
   if (f[8] < 7) {
     char line[96];
@@ -48,9 +43,25 @@ void AwaitClock(CommsEngine& e) {
     text = line;
     // The controller's flash key rides in the clock reply; 0 would mean "none yet", so it is never used.
     const std::uint16_t key = static_cast<std::uint16_t>(f[1] | f[2] << 8);
-    e.FlashArg = key == 0 ? 1 : key;
-    e.BadClockReads = 0;
+    const bool confirmed = e.ClockKey == key, first = !e.ClockKey;
+    e.ClockKey = key;
+    if (confirmed) {
+      e.FlashArg = key == 0 ? 1 : key;
+      e.BadClockReads = 0;
+    } else if (e.ClockRequest == 2) {
+      // A flash download waits for this key: the clock is read again before the key is used (a reply
+      // whole on the tick that timed out is read again already). A first opinion costs no retry; one
+      // that disagrees with the last is a retry.
+      if (e.CommState == 541 && first) {
+        e.RetryCount = 0;
+        e.CommState = 540;
+      } else if (e.CommState == 541) {
+        e.CommsRetry("flash key");
+      }
+      return;
+    }
   }
+  e.CommState = 110;
   if (e.ClockRequest != 2) e.AddLogLine(text);
   const bool flashWaiting = e.FlashArg == 0 && (e.ProgramDownloadRequest || e.IconLoadRequest);
   if (f[8] >= 7 && flashWaiting && ++e.BadClockReads >= BadClockReadsBeforeDrop) {

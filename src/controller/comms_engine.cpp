@@ -148,6 +148,11 @@ void CommsEngine::SendBlockFrame(const BlockHeader& header) {
   Send(std::span(FrameBuffer).first(BlockFrameSize));
 }
 
+void CommsEngine::SendBlockData(const BlockHeader& header) {
+  SetBlockData(BlockData);
+  SendBlockFrame(header);
+}
+
 void CommsEngine::SetBlockData(std::span<const std::uint8_t> data) {
   std::copy_n(data.begin(), std::min<std::size_t>(data.size(), BlockDataSize), FrameBuffer.begin() + BlockDataOffset);
 }
@@ -169,27 +174,41 @@ bool CommsEngine::BlockReplyChecked() {
   return false;
 }
 
-bool CommsEngine::Acknowledged(const std::string& tag) {
-  if (FrameBuffer[0] == Ack) return true;
-  if (!timedOut_) CommsRetry(tag);
+bool CommsEngine::AwaitAck(const std::string& tag, const char* text) {
+  if (!AwaitReply(AckReplySize, text)) return false;
+  if (Refused()) {
+    if (!timedOut_) CommsRetry(tag);
+    return false;
+  }
+  RetryCount = 0;
+  return true;
+}
+
+CommsEngine::Answer CommsEngine::AwaitAnswer(const char* operation, const char* text, int next) {
+  if (!AwaitReply(AckReplySize, text)) return Answer::Pending;
+  const bool refused = Refused();
+  if (refused) AddLogLine(std::string(operation) + " refused by the controller");
+  RetryCount = 0;
+  CommState = next;
+  return refused ? Answer::Refused : Answer::Yes;
+}
+
+bool CommsEngine::AwaitSent() {
+  if (Port.OutputDrained()) return true;
+  if (WaitCount++ > TimeoutTicks) CommsRetry("timeout");
   return false;
-}
-
-bool CommsEngine::RefusalRetried(const std::string& tag) {
-  if (FrameBuffer[0] != Nak) return false;
-  if (!timedOut_) CommsRetry(tag);
-  return true;
-}
-
-bool CommsEngine::RefusalLogged(const char* operation) {
-  if (FrameBuffer[0] != Nak) return false;
-  AddLogLine(std::string(operation) + " refused by the controller");
-  return true;
 }
 
 bool CommsEngine::ReadByte(Byte& b) {
   if (Port.InBuffUsed() < 1) return false;
   Port.GetBlock(&b, 1);
+  return true;
+}
+
+bool CommsEngine::LineLost(CommsWindow window) {
+  if (!Port.LineBreak()) return false;
+  View.ShowWindow(window, false);
+  CommState = 1000;
   return true;
 }
 
@@ -215,7 +234,7 @@ bool CommsEngine::RestartWaitDone() {
   // A controller that restarts at once may not answer the start block at all; only a refusal counts.
   if (RestartTicks < TimeoutTicks + 2 && Port.InBuffUsed() >= AckReplySize) {
     Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min(Port.InBuffUsed(), BlockReplySize)));
-    if (FrameBuffer[0] == Nak) {
+    if (Refused()) {
       View.ShowWindow(CommsWindow::Restart, false);
       CommsRetry("retry STOP");
       return false;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -97,6 +98,8 @@ class CommsEngine : public RequestFields {
   void SendClockFrame();
   // FrameBuffer bytes 6-261 are written by the caller.
   void SendBlockFrame(const BlockHeader& header);
+  // A block frame carrying BlockData.
+  void SendBlockData(const BlockHeader& header);
   // Puts `data` (at most 256 bytes; the rest of the block keeps what it held) into the block's data bytes.
   void SetBlockData(std::span<const std::uint8_t> data);
   // Data byte n of the reply in FrameBuffer.
@@ -109,15 +112,25 @@ class CommsEngine : public RequestFields {
   bool AwaitReply(int size, const char* text = nullptr);
   // A block reply arrived: true when its CRC holds, else a retry tagged "crc".
   bool BlockReplyChecked();
-  // An acknowledgement arrived: true when it says yes, else a retry with `tag`.
-  bool Acknowledged(const std::string& tag);
-  // An answer taken as it comes, unless it is the controller's refusal (15 00 00): then a retry with
-  // `tag`, and true.
-  bool RefusalRetried(const std::string& tag);
-  // An answer taken as it comes; the controller's refusal is told in the log. True when refused.
-  bool RefusalLogged(const char* operation);
+  // The 3-byte answer in FrameBuffer is no acknowledgement: any first byte but 6 is a refusal, also one
+  // garbled on the line.
+  bool Refused() const { return FrameBuffer[0] != Ack; }
+  // One tick of a wait for an acknowledgement: true once it came (the retry count starts again); a
+  // refusal is a retry with `tag`.
+  bool AwaitAck(const std::string& tag, const char* text = nullptr);
+  enum class Answer { Pending, Yes, Refused };
+  // One tick of a wait for the answer that ends an operation: once it is in, a refusal is told in the log
+  // ("<operation> refused by the controller", no retry), the retry count starts again and the engine
+  // moves to `next`, polling unless said otherwise.
+  Answer AwaitAnswer(const char* operation, const char* text = nullptr, int next = 110);
+  // One tick of the state after a frame that gets no answer: true once the frame has left the port, so the
+  // next send's discard cannot drop it; a frame still held on the 12th tick is a "timeout" retry.
+  bool AwaitSent();
   // One byte of unsolicited input, when one is waiting.
   bool ReadByte(Byte& b);
+  // The line is gone (an unplugged adapter): the operation's window `window` is hidden and the engine
+  // disconnects. For the waits that have no time-out of their own.
+  bool LineLost(CommsWindow window);
 
   void AddLogLine(const std::string& line) { View.AddLogLine(line); }
   void SetStep(const std::string& text) { View.SetText(CommsText::Step, text); }
@@ -160,12 +173,18 @@ class CommsEngine : public RequestFields {
   std::array<std::uint8_t, 6> SentCommand{};
   std::vector<std::uint8_t> ImageBuffer = std::vector<std::uint8_t>(ImageBufferSize);
   std::uint16_t FlashArg = 0;  // 0: none built since it was last cleared
+  // The flash key of the connection's last good clock reply. The reply has no check of its own, so a key
+  // is trusted only when two replies agree on it.
+  std::optional<std::uint16_t> ClockKey;
   // Bad clock replies in a row while a flash download waits for its argument.
   std::int32_t BadClockReads = 0;
   std::uint8_t DstActive = 0;
   SunTable Sun;
 
   // Transfer fields of the downloads, the IR transfers, the pager and the ASCII loads.
+  // The data of the block on its way, kept apart from FrameBuffer: a long or noisy reply overwrites
+  // FrameBuffer before a refused or unanswered block is sent again.
+  std::array<std::uint8_t, BlockDataSize> BlockData{};
   std::uint16_t BlockIndex = 0;
   std::uint16_t FileReadCount = 0;
   std::string ImageFilePath;

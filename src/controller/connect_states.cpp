@@ -23,6 +23,8 @@ void Connect(CommsEngine& e) {
   e.TimerVarMonitorRequest = 0;
   // Nor the buttons of an addressing run that a lost connection cut short.
   e.SkipRequest = e.AbortRequest = 0;
+  // Nor a flash key: the controller at the end of this line confirms its own.
+  e.ClockKey.reset();
   e.CommsErrorKind = -1;
   e.Port.SetComNumber(e.Settings.ComNum);
   if (e.Settings.ComNum == 0) {

@@ -31,13 +31,9 @@ std::string ImagePath(const CommsEngine& e) {
   return platform::ResolveFileCase(platform::JoinPath(e.Settings.CurrentDirectory, ImageFileName(e)));
 }
 
-// The piece of the file the next block carries is kept apart from FrameBuffer, which a long or noisy
-// reply may overwrite before the block is sent again.
-std::span<std::uint8_t> Piece(CommsEngine& e) { return std::span(e.ImageBuffer).first(BlockDataSize); }
-
 // Reads the next piece; the block's bytes after a short piece are zero. -1 on a read error.
 int ReadPiece(CommsEngine& e) {
-  const auto piece = Piece(e);
+  auto& piece = e.BlockData;
   std::fill(piece.begin(), piece.end(), 0);
   std::size_t got = 0;
   while (got < piece.size()) {
@@ -82,10 +78,9 @@ void StopInterpreter(CommsEngine& e) {
   e.CommState = 129;
 }
 
+// A refused stop is sent again: the executive must not be replaced under a running interpreter.
 void AwaitInterpreterStopped(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RetryCount = 0;
-  e.CommState = 130;
+  if (e.AwaitAck("retry STOP", "Waiting for Response")) e.CommState = 130;
 }
 
 void OpenImage(CommsEngine& e) {
@@ -116,8 +111,7 @@ void StopController(CommsEngine& e) {
 // A refused stop or image block is sent again; the refusals count as retries, so a controller that never
 // takes it ends the connection instead of holding the engine here for ever.
 void AwaitControllerStopped(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("retry STOP")) return;
   const int n = ReadPiece(e);
   if (n <= 0) {  // the file was not empty when it was opened
     FileError(e);
@@ -131,14 +125,12 @@ void SendImageBlock(CommsEngine& e) {
   char step[48];
   std::snprintf(step, sizeof step, "Sending %d -> %X", e.FileReadCount, e.BlockIndex);
   e.SetStep(step);
-  e.SetBlockData(Piece(e));
-  e.SendBlockFrame(ImageHeader(e.BlockIndex));
+  e.SendBlockData(ImageHeader(e.BlockIndex));
   e.CommState = 134;
 }
 
 void AwaitImageBlock(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load data")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("flash load data")) return;
   e.BlockIndex += BlockDataSize;
   if (e.FileReadCount == BlockDataSize) {
     e.MeterBytes += BlockDataSize;

@@ -1,7 +1,6 @@
 // Single IR codes: learning one from a remote control held to the controller's receiver, clearing one,
 // transmitting one, and having a remote module transmit one in a zone.
 #include "controller/state_tables.h"
-#include "serial/com_port.h"
 
 namespace controller {
 
@@ -24,9 +23,7 @@ void StartLearnMode(CommsEngine& e) {
 
 // Parameter 17 must be set before the learn command goes out: a refusal sends it again.
 void AwaitLearnMode(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("flash save")) return;
-  e.RetryCount = 0;
-  e.CommState = 562;
+  if (e.AwaitAck("flash save", "Waiting for Response")) e.CommState = 562;
 }
 
 void SendLearn(CommsEngine& e) {
@@ -37,26 +34,20 @@ void SendLearn(CommsEngine& e) {
 
 // A refused learn ends as closing the learn window does: parameter 17 is cleared again.
 void AwaitLearnSent(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RetryCount = 0;
-  if (e.RefusalLogged("IR Learn")) {
+  const CommsEngine::Answer answer = e.AwaitAnswer("IR Learn", "Waiting for Response", 564);
+  if (answer == CommsEngine::Answer::Refused) {
     e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
     e.CommState = 565;
-    return;
+  } else if (answer == CommsEngine::Answer::Yes) {
+    e.SetStep("Learn Command Sent");
   }
-  e.SetStep("Learn Command Sent");
-  e.CommState = 564;
 }
 
 // Waits for the user: no time-out. The learn ends when the code arrives, when the learn window is closed,
 // or when the disconnect is asked for; every way out switches the receiver back. A line that is gone
 // (an unplugged adapter) disconnects as any failed exchange does.
 void AwaitLearnt(CommsEngine& e) {
-  if (e.Port.LineBreak()) {
-    e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
-    e.CommState = 1000;
-    return;
-  }
+  if (e.LineLost(CommsWindow::IrLearnPanel)) return;
   Byte b = 0;
   if (e.ReadByte(b) && b == IrLearnt) {
     e.AddLogLine("Ir Learn Complete");
@@ -74,11 +65,7 @@ void EndLearnMode(CommsEngine& e) {
 }
 
 void AwaitLearnModeEnded(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("IR Learn Cancel");
-  e.IrLearnNumber = -1;
-  e.RetryCount = 0;
-  e.CommState = 110;
+  if (e.AwaitAnswer("IR Learn Cancel", "Waiting for Response") != CommsEngine::Answer::Pending) e.IrLearnNumber = -1;
 }
 
 // Clear
@@ -89,10 +76,9 @@ void SendClear(CommsEngine& e) {
 }
 
 void AwaitCleared(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  e.CommState = 110;
-  e.RetryCount = 0;
-  e.SetStep("Clear IR Command Sent");
+  const CommsEngine::Answer answer = e.AwaitAnswer("IR Clear Command");
+  if (answer == CommsEngine::Answer::Pending) return;
+  if (answer == CommsEngine::Answer::Yes) e.SetStep("Clear IR Command Sent");
   e.IrClearNumber = -1;
 }
 
@@ -105,10 +91,7 @@ void SendTransmit(CommsEngine& e) {
 }
 
 void AwaitTransmitted(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  e.CommState = 110;
-  e.IrTransmitNumber = -1;
-  e.RetryCount = 0;
+  if (e.AwaitAnswer("IR Transmit Command") != CommsEngine::Answer::Pending) e.IrTransmitNumber = -1;
 }
 
 // Remote transmit
@@ -120,10 +103,7 @@ void SendRemoteTransmit(CommsEngine& e) {
 }
 
 void AwaitRemoteTransmitted(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  e.CommState = 110;
-  e.RemoteIrRequest = 0;
-  e.RetryCount = 0;
+  if (e.AwaitAnswer("Remote IR Command") != CommsEngine::Answer::Pending) e.RemoteIrRequest = 0;
 }
 
 constexpr StateEntry kStates[] = {

@@ -98,14 +98,10 @@ std::string WithReason(const CommsEngine& e, const char* what) {
   return FileLine(e, what) + ": " + std::strerror(errno);
 }
 
-// The piece of the file the next block carries, kept apart from FrameBuffer: a long or noisy reply may
-// overwrite FrameBuffer before a refused block is sent again.
-std::span<std::uint8_t> Piece(CommsEngine& e) { return std::span(e.ImageBuffer).first(BlockDataSize); }
-
 // Reads the next (at most) 256 bytes into the piece; bytes beyond a short read are zero. A read error is
 // logged and reads as the end of the file.
 void ReadBlock(CommsEngine& e) {
-  std::uint8_t* data = Piece(e).data();
+  std::uint8_t* data = e.BlockData.data();
   std::size_t count = 0;
   while (count < BlockDataSize && e.ImageFileHandle >= 0) {
     const ssize_t n = ::read(e.ImageFileHandle, data + count, BlockDataSize - count);
@@ -168,9 +164,7 @@ void StartInterpreterAfter(CommsEngine& e) {
 }
 
 void AwaitInterpreterStarted(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
-  e.RetryCount = 0;
-  e.CommState = 100;
+  if (e.AwaitAck("retry STOP")) e.CommState = 100;
 }
 
 void StopInterpreter(CommsEngine& e) {
@@ -213,24 +207,20 @@ void StopForRecordDownload(CommsEngine& e) {
 }
 
 void AwaitStoppedForRecordDownload(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
+  if (!e.AwaitAck("retry STOP")) return;
   ReadBlock(e);
-  e.RetryCount = 0;
   AfterRecordRead(e);
 }
 
 void SendRecord(CommsEngine& e) {
   e.SetStep(platform::FormatText("Loading IR Command %d", e.BlockIndex));
   AdvanceMeter(e);
-  e.SetBlockData(Piece(e));
-  e.SendBlockFrame(StagingHeader);
+  e.SendBlockData(StagingHeader);
   e.CommState = 144;
 }
 
 void AwaitRecordSent(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("ir load data")) return;
-  e.RetryCount = 0;
-  e.CommState = 145;
+  if (e.AwaitAck("ir load data")) e.CommState = 145;
 }
 
 void StoreRecord(CommsEngine& e) {
@@ -239,8 +229,7 @@ void StoreRecord(CommsEngine& e) {
 }
 
 void AwaitRecordStored(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash save")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("flash save")) return;
   e.BlockIndex += 1;
   ReadBlock(e);
   AfterRecordRead(e);
@@ -268,9 +257,7 @@ void StopForRecordUpload(CommsEngine& e) {
 }
 
 void AwaitStoppedForRecordUpload(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
-  e.RetryCount = 0;
-  e.CommState = 183;
+  if (e.AwaitAck("retry STOP")) e.CommState = 183;
 }
 
 void LoadRecord(CommsEngine& e) {
@@ -280,9 +267,7 @@ void LoadRecord(CommsEngine& e) {
 }
 
 void AwaitRecordLoaded(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load")) return;
-  e.RetryCount = 0;
-  e.CommState = 185;
+  if (e.AwaitAck("flash load")) e.CommState = 185;
 }
 
 void RequestRecord(CommsEngine& e) {
@@ -338,24 +323,21 @@ void StopControllerForImageDownload(CommsEngine& e) {
 }
 
 void AwaitStoppedForImageDownload(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("retry STOP")) return;
   ReadBlock(e);
   e.CommState = e.FileReadCount > 0 ? 163 : 165;  // an empty file sends no block
 }
 
 void SendImageBlock(CommsEngine& e) {
   e.AddLogLine(platform::FormatText("Sending %d bytes to %X", e.FileReadCount, e.BlockIndex));
-  e.SetBlockData(Piece(e));
-  e.SendBlockFrame(ImageHeader(e.BlockIndex));
+  e.SendBlockData(ImageHeader(e.BlockIndex));
   e.CommState = 164;
 }
 
 void AwaitImageBlockSent(CommsEngine& e) {
   // Refused: the same block again, counted as a retry so that a controller that never takes it ends the
   // connection.
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("ir load data")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("ir load data")) return;
   e.BlockIndex += BlockDataSize;
   // The size check keeps the address from wrapping; the wrap test only guards it.
   if (e.FileReadCount < BlockDataSize || e.BlockIndex == 0) {
@@ -399,9 +381,7 @@ void StopControllerForImageUpload(CommsEngine& e) {
 }
 
 void AwaitStoppedForImageUpload(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
-  e.RetryCount = 0;
-  e.CommState = 173;
+  if (e.AwaitAck("retry STOP")) e.CommState = 173;
 }
 
 void RequestImageBlock(CommsEngine& e) {

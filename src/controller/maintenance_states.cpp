@@ -22,11 +22,7 @@ void SendRelay(CommsEngine& e) {
 }
 
 void AwaitRelay(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("Relay Command");
-  e.RelayRequest = 0;
-  e.RetryCount = 0;
-  e.CommState = 110;
+  if (e.AwaitAnswer("Relay Command", "Waiting for Response") != CommsEngine::Answer::Pending) e.RelayRequest = 0;
 }
 
 // auto-addressing: AutoAddressRequest is the module number looked for
@@ -44,18 +40,15 @@ void FindModule(CommsEngine& e) {
   e.CommState = 591;
 }
 
-void AwaitFindModule(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("Auto Address Command");
-  e.RetryCount = 0;
-  e.CommState = 592;
-}
+void AwaitFindModule(CommsEngine& e) { e.AwaitAnswer("Auto Address Command", "Waiting for Response", 592); }
 
-// Waits for the installer, without a time-out: the controller sends each number it gives and goes on to
-// the next by itself.
+// Waits for the installer, without a time-out, until the line is gone: the controller sends each number
+// it gives and goes on to the next by itself. Only the number looked for counts: a late answer or noise is
+// no button pressed.
 void AwaitModules(CommsEngine& e) {
+  if (e.LineLost(CommsWindow::AutoAddressPanel)) return;
   Byte given = 0;
-  if (e.ReadByte(given)) {
+  if (e.ReadByte(given) && given == Low8(e.AutoAddressRequest)) {
     e.AddLogLine(platform::FormatText("Addressed Module %d", given));
     e.AutoAddressRequest += 1;
     ShowLookingFor(e);
@@ -81,15 +74,12 @@ void SendLastModule(CommsEngine& e) {
   e.CommState = 594;
 }
 
+// Then the executive reload's restart step: the controller starts again with its new modules.
 void AwaitLastModule(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("Last Module Number");
+  if (e.AwaitAnswer("Last Module Number", "Waiting for Response", 135) == CommsEngine::Answer::Pending) return;
   e.AutoAddressRequest = -1;
   e.AbortRequest = 0;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, false);
-  e.RetryCount = 0;
-  // The executive reload's restart step: the controller starts again with its new modules.
-  e.CommState = 135;
 }
 
 // memory dump
@@ -118,11 +108,7 @@ void SendRawCommand(CommsEngine& e) {
 }
 
 void AwaitRawCommand(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("Raw Command");
-  e.RawCommandRequest = 0;
-  e.RetryCount = 0;
-  e.CommState = 110;
+  if (e.AwaitAnswer("Raw Command", "Waiting for Response") != CommsEngine::Answer::Pending) e.RawCommandRequest = 0;
 }
 
 constexpr StateEntry kStates[] = {

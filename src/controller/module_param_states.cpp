@@ -34,8 +34,7 @@ void SendGather(CommsEngine& e) {
 
 // A refused gather leaves the previous parameter's values at 0xB48B: it is sent again.
 void AwaitGather(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("flash load")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("flash load", "Waiting for Response")) return;
   e.ManagerBusyPolls = 0;
   e.CommState = 202;
 }
@@ -106,11 +105,8 @@ void SendParameter(CommsEngine& e) {
 }
 
 void AwaitParameter(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("Module Parameter Change");
+  if (e.AwaitAnswer("Module Parameter Change", "Waiting for Response", 220) == CommsEngine::Answer::Pending) return;
   e.ParamIndex = e.LastParamIndex = e.ParamNumber;
-  e.RetryCount = 0;
-  e.CommState = 220;
 }
 
 void Pause(CommsEngine& e) {

@@ -26,11 +26,11 @@ void PackRows(CommsEngine& e) {
     e.CommState = 1001;
     return;
   }
-  e.FrameBuffer.fill(0);
+  e.BlockData.fill(0);
   for (int j = 0; j < RowsPerBlock; ++j) {
     const std::string text = e.View.InputText(CommsInput::PagerRow, e.FileReadCount);
     const std::size_t length = std::min<std::size_t>(text.size(), PagerRowBytes);
-    std::copy_n(text.begin(), length, e.FrameBuffer.begin() + BlockDataOffset + j * PagerRowBytes);
+    std::copy_n(text.begin(), length, e.BlockData.begin() + j * PagerRowBytes);
     e.FileReadCount += 1;
   }
   e.CommState = 602;
@@ -40,15 +40,14 @@ void SendBlock(CommsEngine& e) {
   char line[64];
   std::snprintf(line, sizeof line, "Sending %d bytes to %X", BlockDataSize, e.BlockIndex);
   e.AddLogLine(line);
-  e.SendBlockFrame(DirectHeader(e.BlockIndex));
+  e.SendBlockData(DirectHeader(e.BlockIndex));
   e.CommState = 603;
 }
 
 void AwaitBlock(CommsEngine& e) {
   if (!e.AwaitReply(AckReplySize)) return;
-  // A refused block, the last one too, waits here until the time-out sends it again: the reply left the
-  // block's data in FrameBuffer untouched.
-  if (e.FrameBuffer[0] != Ack) return;
+  // A refused block, the last one too, waits here until the time-out sends it again.
+  if (e.Refused()) return;
   e.RetryCount = 0;
   if (e.FileReadCount >= PagerRows) {
     e.CommState = 110;

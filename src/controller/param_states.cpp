@@ -24,14 +24,11 @@ void SendQueuedCommand(CommsEngine& e) {
   e.CommState = 121;
 }
 
+// A refusal is told; whether the value took shows in the next read of the table.
 void AwaitCommandAnswer(CommsEngine& e) {
-  // Any answer will do: whether the value took shows in the next read of the table.
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("Parameter Change");
+  if (e.AwaitAnswer("Parameter Change", "Waiting for Response") == CommsEngine::Answer::Pending) return;
   Slot& slot = QueueSlot(e);
   if (slot == e.SentCommand) slot[0] = 0;
-  e.RetryCount = 0;
-  e.CommState = 110;
 }
 
 void RequestParams(CommsEngine& e) {

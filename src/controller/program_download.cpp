@@ -27,12 +27,10 @@ void StopInterpreter(CommsEngine& e) {
   e.CommState = 501;
 }
 
-// The stop, daylight-saving and start commands take any answer but the controller's refusal, which sends
-// the command again: a refused start must not end under "Controller Program Started".
+// The stop, daylight-saving and start commands are sent again when refused: a refused start must not end
+// under "Controller Program Started".
 void AwaitStopped(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || e.RefusalRetried("retry STOP")) return;
-  e.RetryCount = 0;
-  e.CommState = 512;
+  if (e.AwaitAck("retry STOP")) e.CommState = 512;
 }
 
 void CopyProgram(CommsEngine& e) {
@@ -53,9 +51,7 @@ void SendProgramBlock(CommsEngine& e) {
 }
 
 void AwaitProgramBlock(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load data")) return;
-  e.RetryCount = 0;
-  e.CommState = 515;
+  if (e.AwaitAck("flash load data")) e.CommState = 515;
 }
 
 void FlashProgramBlock(CommsEngine& e) {
@@ -66,7 +62,9 @@ void FlashProgramBlock(CommsEngine& e) {
   e.CommState = 516;
 }
 
+// Nothing answers the flash load: it must have left the port before the next send discards its output.
 void NextProgramBlock(CommsEngine& e) {
+  if (!e.AwaitSent()) return;
   e.BlockIndex += 1;
   e.CommState = e.BlockIndex == ProgramBlocks ? 502 : 513;
 }
@@ -78,8 +76,7 @@ void ConfigureDstEnabled(CommsEngine& e) {
 }
 
 void AwaitDstEnabled(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("flash save")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("flash save", "Waiting for Response")) return;
   e.BlockIndex = 0;
   e.CommState = 504;
 }
@@ -91,9 +88,7 @@ void ConfigureDstNow(CommsEngine& e) {
 }
 
 void AwaitDstNow(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || e.RefusalRetried("flash save")) return;
-  e.RetryCount = 0;
-  e.CommState = 506;
+  if (e.AwaitAck("flash save")) e.CommState = 506;
 }
 
 void SendSunBlock(CommsEngine& e) {
@@ -111,9 +106,7 @@ void SendSunBlock(CommsEngine& e) {
 }
 
 void AwaitSunBlock(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load data")) return;
-  e.RetryCount = 0;
-  e.CommState = 508;
+  if (e.AwaitAck("flash load data")) e.CommState = 508;
 }
 
 void FlashSunBlock(CommsEngine& e) {
@@ -123,6 +116,7 @@ void FlashSunBlock(CommsEngine& e) {
 }
 
 void NextSunBlock(CommsEngine& e) {
+  if (!e.AwaitSent()) return;
   e.BlockIndex += 1;
   e.CommState = e.BlockIndex == SunBlocks ? 510 : 506;
 }
@@ -136,10 +130,9 @@ void StartProgram(CommsEngine& e) {
 }
 
 void AwaitStarted(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response") || e.RefusalRetried("retry STOP")) return;
+  if (!e.AwaitAck("retry STOP", "Waiting for Response")) return;
   e.AddLogLine("Controller Program Started");
   e.FlashArg = 0;
-  e.RetryCount = 0;
   e.CommState = 110;
 }
 

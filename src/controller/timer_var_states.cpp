@@ -62,11 +62,9 @@ void SendChange(CommsEngine& e) {
 }
 
 void AwaitChange(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
+  if (e.AwaitAnswer("Change Data", "Waiting for Response") == CommsEngine::Answer::Pending) return;
   // Cleared on the answer, not when sending: a retry must send the same change again, not "none".
   e.ChangeDataRequest = e.ChangeDataValue = e.ChangeDataKind = NoChangeData;
-  e.RetryCount = 0;
-  e.CommState = 110;
 }
 
 constexpr StateEntry kStates[] = {

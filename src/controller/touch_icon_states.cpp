@@ -35,9 +35,7 @@ void StopTouchScreen(CommsEngine& e) {
 }
 
 void AwaitTouchStopped(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("retry STOP")) return;
-  e.RetryCount = 0;
-  e.CommState = 903;
+  if (e.AwaitAck("retry STOP")) e.CommState = 903;
 }
 
 void SendTouchBlock(CommsEngine& e) {
@@ -54,9 +52,7 @@ void SendTouchBlock(CommsEngine& e) {
 }
 
 void AwaitTouchBlock(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("touchscreen load data")) return;
-  e.RetryCount = 0;
-  e.CommState = 905;
+  if (e.AwaitAck("touchscreen load data")) e.CommState = 905;
 }
 
 void StoreTouchBlock(CommsEngine& e) {
@@ -65,8 +61,7 @@ void StoreTouchBlock(CommsEngine& e) {
 }
 
 void AwaitTouchStored(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash save")) return;
-  e.RetryCount = 0;
+  if (!e.AwaitAck("flash save")) return;
   e.BlockIndex += TouchSlotsPerBlock;
   e.CommState = e.BlockIndex < TouchSlotsSent ? 903 : 907;
 }
@@ -109,9 +104,7 @@ void SendIconBlock(CommsEngine& e) {
 }
 
 void AwaitIconBlock(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize) || !e.Acknowledged("flash load data")) return;
-  e.RetryCount = 0;
-  e.CommState = 1103;
+  if (e.AwaitAck("flash load data")) e.CommState = 1103;
 }
 
 void FlashIconBlock(CommsEngine& e) {
@@ -126,7 +119,9 @@ void FlashIconBlock(CommsEngine& e) {
   e.CommState = 1104;
 }
 
+// Nothing answers the flash load: it must have left the port before the next send discards its output.
 void NextIconBlock(CommsEngine& e) {
+  if (!e.AwaitSent()) return;
   e.BlockIndex += 1;
   if (e.BlockIndex < IconBlocks) {
     e.CommState = 1101;

@@ -31,12 +31,9 @@ void StartX10Send(CommsEngine& e) {
 }
 
 void AwaitX10Sent(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize, "Waiting for Response")) return;
-  e.RefusalLogged("X10 Command");
+  if (e.AwaitAnswer("X10 Command", "Waiting for Response") == CommsEngine::Answer::Pending) return;
   e.X10SendRequest = -1;
   e.X10Key = -1;
-  e.RetryCount = 0;
-  e.CommState = 110;
 }
 
 // Extended X10
@@ -50,12 +47,7 @@ void StartExtendedX10(CommsEngine& e) {
   e.CommState = 451;
 }
 
-void AwaitExtendedX10(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  e.RefusalLogged("Extended X10 Command");
-  e.RetryCount = 0;
-  e.CommState = 110;
-}
+void AwaitExtendedX10(CommsEngine& e) { e.AwaitAnswer("Extended X10 Command"); }
 
 // Monitor, newer controllers
 
@@ -119,15 +111,22 @@ void StartEventReports(CommsEngine& e) {
   e.CommState = 521;
 }
 
+// A refused switch-on ends the monitor as its window's Close does: the switch-off still goes out, in
+// case the refusal was an acknowledgement garbled on the line.
 void AwaitEventReportsOn(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  e.RetryCount = 0;
-  e.CommState = 522;
+  if (e.AwaitAnswer("Monitor X10 Command", nullptr, 522) != CommsEngine::Answer::Refused) return;
+  e.X10MonitorRequest = 0;
+  e.View.ShowWindow(CommsWindow::X10Monitor, false);
+  e.CommState = 526;
 }
 
 // States 522-524 wait without a time-out: events come when they come, for as long as monitoring is
-// wanted.
+// wanted, or until the line is gone.
 void ReadEventByte(CommsEngine& e) {
+  if (e.LineLost(CommsWindow::X10Monitor)) {
+    e.X10MonitorRequest = 0;
+    return;
+  }
   Byte b = 0;
   if (e.ReadByte(b)) {
     if (e.CommState == 522) {
@@ -155,10 +154,9 @@ void StopEventReports(CommsEngine& e) {
   e.CommState = 527;
 }
 
+// A refused switch-off is sent again: the controller would go on sending events into later exchanges.
 void AwaitEventReportsOff(CommsEngine& e) {
-  if (!e.AwaitReply(AckReplySize)) return;
-  e.RetryCount = 0;
-  e.CommState = 110;
+  if (e.AwaitAck("flash save")) e.CommState = 110;
 }
 
 constexpr StateEntry kStates[] = {

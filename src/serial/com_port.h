@@ -214,6 +214,8 @@ class TLkCustomComPort : public TLkBaseQComponent {
   std::int32_t InBuffFree();
   std::int32_t OutBuffUsed();
   std::int32_t OutBuffFree();
+  // Nothing left to send, in the port or in the device (a closed port has nothing).
+  bool OutputDrained();
   std::uint16_t BaseAddress();
   void SetBaseAddress(std::uint16_t address);
   std::int32_t FlowState();

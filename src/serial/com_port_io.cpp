@@ -184,6 +184,11 @@ std::int32_t TLkCustomComPort::OutBuffUsed() {
   return d ? d->OutBuffUsed() : 0;
 }
 
+bool TLkCustomComPort::OutputDrained() {
+  auto d = ODispatcher();
+  return !d || d->OutputDrained();
+}
+
 std::int32_t TLkCustomComPort::OutBuffFree() {
   auto d = ODispatcher();
   return d ? d->OutBuffFree() : outSize_;

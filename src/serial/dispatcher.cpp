@@ -387,6 +387,14 @@ std::int32_t TLkBaseDispatcher::OutBuffUsed() {
   return static_cast<std::int32_t>(TxUsedLocked());
 }
 
+bool TLkBaseDispatcher::OutputDrained() {
+  platform::SerialStatus stat;
+  const std::uint32_t errors = GetDeviceErrors(stat);
+  LineErrors |= errors & 31;
+  std::lock_guard lock(OutputLock);
+  return TxUsedLocked() == 0 && stat.OutQueue == 0;
+}
+
 std::int32_t TLkBaseDispatcher::OutBuffFree() {
   std::int32_t used = OutBuffUsed();
   return static_cast<std::int32_t>(OutQueueSize) - used;

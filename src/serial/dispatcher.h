@@ -103,6 +103,8 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   std::int32_t PutString(const std::string& s) { return PutBlock(s.data(), static_cast<std::uint32_t>(s.size())); }
   std::int32_t OutBuffUsed();
   std::int32_t OutBuffFree();
+  // Whether everything queued has left: the ring is empty and the device holds none of it either.
+  bool OutputDrained();
   std::int32_t FlushOutBuffer() { return FlushCom(0); }
   void WaitTxSent();
   void BufferSizes(std::uint32_t& inSize, std::uint32_t& outSize) const;

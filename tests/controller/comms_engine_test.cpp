@@ -311,11 +311,17 @@ TEST_F(EngineTest, SettingTheClockSendsTheLocalTimeAndReadingItBuildsTheFlashArg
   EXPECT_EQ(sim.Clock().DayOfWeek, 6) << "the calendar's weekday";
   EXPECT_EQ(engine.SetClockRequest, 0);
 
+  // The key is the connection's first opinion after the first good reply, and trusted once a second
+  // good reply agrees with it.
   const struct {
     int ClockRequest;
     int DayOfWeek;
     const char* Logged;  // nullptr: nothing
-  } reads[] = {{1, 6, "Controller Clock: Saturday, 03/03/07  09:05"}, {1, 7, "Bad RTC Data"}, {2, 6, nullptr}};
+    std::uint16_t FlashArg;
+  } reads[] = {{1, 6, "Controller Clock: Saturday, 03/03/07  09:05", 0},
+               {1, 7, "Bad RTC Data", 0},
+               {2, 6, nullptr, 0x1234},
+               {1, 6, "Controller Clock: Saturday, 03/03/07  09:05", 0x1234}};
   sim.SetFlashKey(0x1234);
   for (const auto& read : reads) {
     sim.SetClock({2007, 3, 3, 9, 5, 7, read.DayOfWeek});
@@ -327,8 +333,9 @@ TEST_F(EngineTest, SettingTheClockSendsTheLocalTimeAndReadingItBuildsTheFlashArg
       EXPECT_EQ(view.Log.front(), read.Logged);
     else
       EXPECT_EQ(view.Log.size(), logged);
-    EXPECT_EQ(engine.FlashArg, read.DayOfWeek < 7 ? 0x1234 : 0);
+    EXPECT_EQ(engine.FlashArg, read.FlashArg);
   }
+  EXPECT_EQ(sim.Commands(CmdReadClock).size(), 4u) << "each read sent once";
 }
 
 // A clock that never answers well gives no flash argument: the pending downloads are dropped after a few
@@ -419,7 +426,7 @@ TEST_F(EngineTest, AnUnpluggedLineEndsTheConnection) {
   EXPECT_TRUE(view.TimerStopped);
 }
 
-// What the Parts let pass as any answer is still told when the controller refuses it, and not sent again.
+// Commands whose answers the conversation takes as they come are still told when refused, and not sent again.
 TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
   using testing_support::SimClockFrame;
   struct Case {

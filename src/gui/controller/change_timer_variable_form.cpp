@@ -7,20 +7,15 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <algorithm>
 
+#include "controller/change_data_request.h"
 #include "controller/comms_engine.h"
 #include "gui/controller/timer_variable_form.h"
 #include "gui/controller/up_down.h"
+#include "platform/text.h"
+#include "platform/ui.h"
 
 TForm32* Form32 = nullptr;
-
-namespace {
-
-// A typed number, read as a decimal integer; 0 when it is not one.
-int DecimalValue(const QLineEdit* edit) { return edit->text().toInt(); }
-
-}  // namespace
 
 TForm32::TForm32(controller::CommsEngine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
   setWindowTitle("Change Timer/Variable");
@@ -60,9 +55,13 @@ TForm32::TForm32(controller::CommsEngine& engine, QWidget* parent) : QDialog(par
 }
 
 void TForm32::BitBtn1Click() {
-  engine_.ChangeDataValue = DecimalValue(Edit2);
-  engine_.ChangeDataKind = TimerVariableForm && TimerVariableForm->CurrentColumn() == 2 ? 0 : 1;
-  engine_.ChangeDataRequest = DecimalValue(Edit1);
+  const int kind = TimerVariableForm && TimerVariableForm->CurrentColumn() == 2 ? 0 : 1;
+  const std::string refused = controller::PostChangeData(engine_, platform::FromQString(Edit1->text()).value_or(""),
+                                                         platform::FromQString(Edit2->text()).value_or(""), kind);
+  if (!refused.empty()) {
+    platform::Ui().ShowMessage(refused);
+    return;
+  }
   hide();
 }
 
