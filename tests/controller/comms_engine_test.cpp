@@ -426,6 +426,44 @@ TEST_F(EngineTest, AnUnpluggedLineEndsTheConnection) {
   EXPECT_TRUE(view.TimerStopped);
 }
 
+// The waits for the user or the controller have no time-out of their own: a line that is gone ends them
+// with the usual disconnect. They send nothing, so they see it once the port's thread has, not before.
+struct UntimedWait {
+  const char* Name;
+  int AppVersion, State;
+  void (*Request)(CommsEngine&);
+  CommsWindow Window;
+};
+const UntimedWait UntimedWaits[] = {
+    {"IrLearn", 400, 564, [](CommsEngine& e) { e.IrLearnNumber = 5; }, CommsWindow::IrLearnPanel},
+    {"OlderX10Monitor", 212, 522, [](CommsEngine& e) { e.X10MonitorRequest = 1; }, CommsWindow::X10Monitor},
+    {"AutoAddressing", 400, 592, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, CommsWindow::AutoAddressPanel},
+};
+
+void PrintTo(const UntimedWait& wait, std::ostream* out) { *out << wait.Name; }
+
+class LineGoneTest : public EngineTest, public ::testing::WithParamInterface<UntimedWait> {};
+
+TEST_P(LineGoneTest, EndsTheWaitWithTheUsualDisconnect) {
+  const UntimedWait& wait = GetParam();
+  Connect();
+  engine.AppVersion = wait.AppVersion;  // which X10 monitor runs
+  wait.Request(engine);
+  ASSERT_TRUE(RunToState(wait.State, 40));
+  ASSERT_TRUE(view.IsShown(wait.Window));
+  sim.HangUp();
+  ASSERT_TRUE(sim.WaitUntil([&] {
+    auto d = port.Dispatcher();
+    return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
+  }));
+  ASSERT_TRUE(RunToState(0, 40));
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_FALSE(view.IsShown(wait.Window));
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, LineGoneTest, ::testing::ValuesIn(UntimedWaits),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
 // Commands whose answers the conversation takes as they come are still told when refused, and not sent again.
 TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
   using testing_support::SimClockFrame;
@@ -464,6 +502,24 @@ TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
          e.RelayRequest = 2;
        }},
       {"Raw Command", CmdStopInterpreter, 1, [](CommsEngine& e) { e.RawCommandRequest = 1; }},
+      {"IR Transmit Command", CmdTransmitIr, 1, [](CommsEngine& e) { e.IrTransmitNumber = 3; }},
+      {"IR Clear Command", CmdClearIr, 1, [](CommsEngine& e) { e.IrClearNumber = 3; }},
+      {"Remote IR Command", CmdRemoteIr, 1,
+       [](CommsEngine& e) {
+         e.RemoteIrNumber = 3;
+         e.RemoteIrRequest = 2;
+       }},
+      {"Transmit Command", CmdVoiceTransmit, 1,
+       [](CommsEngine& e) {
+         e.TransmitCode = 4;
+         e.TransmitRequest = 2;
+       }},
+      {"Change Data", CmdChangeTimerVar, 1,
+       [](CommsEngine& e) {
+         e.ChangeDataValue = 5;
+         e.ChangeDataKind = 0;
+         e.ChangeDataRequest = 3;
+       }},
       {"Auto Address Command", CmdFindModule, 1, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, 592,
        [](CommsEngine& e) { e.AbortRequest = 1; }},
       {"Last Module Number", CmdSetControllerParam, 1, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, 592,
@@ -485,6 +541,7 @@ TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
         },
         600));
     EXPECT_EQ(CountLog(view, "Comms Retry"), 0);
+    EXPECT_NE(view.Texts[CommsText::Step], "Clear IR Command Sent");
   }
 }
 

@@ -135,13 +135,16 @@ TEST_F(ExecReloadTest, SendsTheFileInBlocksFromTheExecutiveStartAndMetersThem) {
   }
 }
 
-TEST_F(ExecReloadTest, RefusedBlocksAreSentAgainAndCountedAsRetries) {
-  expectedRetries = 2;  // the two refusals; the noise costs none
+TEST_F(ExecReloadTest, RefusedCommandsAndBlocksAreSentAgainAndCountedAsRetries) {
+  expectedRetries = 3;  // the three refusals; the noise costs none
   const auto bytes = WriteImage("FLASH512.BIN", 600);
   Connect();
   view.Detail = true;
+  sim.RefuseCommand(CmdStopInterpreter, 1);  // the executive is never replaced under a running interpreter
   engine.ReloadExecRequest = 1;
   ASSERT_TRUE(RunToState(131, 40));
+  EXPECT_EQ(sim.Commands(CmdStopInterpreter).size(), 1u);
+  EXPECT_TRUE(view.Logged("Comms Retry retry STOP 129 RX0"));
   sim.NakNext(1);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 133 && engine.BlockIndex == 0x1300; }, 40));
   sim.NakNext(1);

@@ -189,21 +189,6 @@ TEST_F(IrTest, RefusalsNeverLeaveALearnWithoutParameter17) {
   }
 }
 
-TEST_F(IrTest, ALineGoneEndsTheLearnWait) {
-  Connect();
-  engine.IrLearnNumber = 5;
-  ASSERT_TRUE(RunToState(564, 40));
-  sim.HangUp();
-  // The learn wait sends nothing: it sees the line gone once the port's thread has, not before.
-  ASSERT_TRUE(sim.WaitUntil([&] {
-    auto d = port.Dispatcher();
-    return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
-  }));
-  ASSERT_TRUE(RunToState(0, 40));
-  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
-  EXPECT_FALSE(view.IsShown(CommsWindow::IrLearnPanel));
-}
-
 TEST_F(IrTest, TransmitClearAndRemoteSendTheirCommandAndFreeTheirRequest) {
   sim.SetIrCode(300, SimBytes(256, 0x11));
   const struct {

@@ -110,6 +110,24 @@ TEST_F(MaintenanceTest, DumpAddressZeroStartsNothing) {
   EXPECT_FALSE(view.Cells.count(std::make_tuple(CommsGrid::Dump, 0, 0)));
 }
 
+// A late answer to the search command, or noise, is no button pressed: only the number looked for counts.
+TEST_F(MaintenanceTest, OnlyTheNumberLookedForCountsAsAnAddressedModule) {
+  Connect();
+  engine.AutoAddressRequest = 1;
+  ASSERT_TRUE(RunToState(592, 40));
+  sim.Push({Ack, 0, 0, 2});
+  ASSERT_TRUE(InputArrives(4));
+  for (int tick = 0; tick < 4; ++tick) Step();
+  EXPECT_EQ(port.InBuffUsed(), 0);
+  EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module 1");
+  PressButton(1);
+  engine.AbortRequest = 1;
+  ASSERT_TRUE(RunToState(135, 20));
+  EXPECT_EQ(sim.Parameter(3), 1);
+  EXPECT_EQ(
+      std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Addressed Module", 0) == 0; }), 1);
+}
+
 TEST_F(MaintenanceTest, AddressingTwoModulesThenAbortTellsTheLastNumberAndRestarts) {
   sim.SetParameter(3, 9);
   Connect();

@@ -2,6 +2,7 @@
 // command, against the simulated controller.
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <numeric>
 
 #include "controller/transmit_request.h"
@@ -214,6 +215,43 @@ TEST_F(AsciiLoadTest, ARefusedModuleMessageIsSentAgainWithItsTag) {
   const auto forwarded = sim.ForwardedAscii();
   ASSERT_EQ(forwarded.size(), 1u);
   EXPECT_EQ(forwarded[0].Text, "Message 0");
+}
+
+// A refusal with noise after it fills more of FrameBuffer than its 3 bytes: the block sent again is still
+// the one queued, in each of the three loads that send a refused block again.
+TEST_F(AsciiLoadTest, ABlockRefusedWithNoiseAfterItIsSentAgainAsQueued) {
+  expectedRetries = 3;  // the pager and table blocks wait for their time-out; the module message retries
+  view.Inputs[CommsInput::PagerRow] = [](int row) { return row == 0 ? std::string("4711") : std::string(); };
+  const struct {
+    const char* Load;
+    std::function<void()> Request;
+    int SendState, Done;
+    std::function<SimBytes()> Stored;  // the first bytes the controller holds of the first block
+    std::string Expected;
+  } cases[] = {
+      {"pager", [&] { engine.PagerLoadRequest = 1; }, 602, 110, [&] { return sim.Read(0x7B00, 4); }, "4711"},
+      {"table", [&] { engine.AsciiTableRequest = 1; }, 612, 110,
+       [&] { return sim.AsciiBlock(0).value_or(SimBytes(9)); }, "Message 0"},
+      {"module", [&] { engine.RemoteAsciiModule = 4; }, 802, 806,
+       [&] {
+         const auto forwarded = sim.ForwardedAscii();
+         return forwarded.empty() ? SimBytes() : SimBytes(forwarded[0].Text.begin(), forwarded[0].Text.end());
+       },
+       "Message 0"},
+  };
+  Connect();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Load);
+    c.Request();
+    ASSERT_TRUE(RunToState(c.SendState, 20));
+    sim.IgnoreNext(1);
+    Step();
+    sim.Push({Nak, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE});
+    ASSERT_TRUE(sim.WaitUntil([&] { return port.InBuffUsed() >= 7; }));
+    ASSERT_TRUE(RunToState(c.Done, 400));
+    const SimBytes stored = c.Stored();
+    EXPECT_EQ(std::string(stored.begin(), stored.begin() + std::min(stored.size(), c.Expected.size())), c.Expected);
+  }
 }
 
 TEST_F(AsciiLoadTest, ADisconnectDuringAModuleDownloadEndsItAtThePause) {

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "controller/engine_fixture.h"
@@ -23,6 +24,7 @@
 #include "gui/controller/form_ticker.h"
 #include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/timer_variable_form.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 #include "support/user_input.h"
 
@@ -217,6 +219,37 @@ TEST_F(MaintenanceFormsTest, TheArrowsStepWithinTheirLimitsButTypedTextIsFree) {
   change->Edit1->setText("3");
   Click(change->BitBtn1);
   EXPECT_EQ(Engine().ChangeDataValue, 40000);
+}
+
+// Typed numbers are read by their leading digits; one the controller's tables cannot hold would overwrite
+// some other timer or variable, so it is refused with a message and the window stays open.
+TEST_F(MaintenanceFormsTest, ANumberOrValueTheTablesCannotHoldIsRefused) {
+  const struct {
+    int Column;
+    const char* Number;
+    const char* Value;
+    const char* Message;  // "": posted
+  } cases[] = {
+      {2, "300", "1", "Variable# must be 0 to 255"}, {2, "-5", "1", "Variable# must be 0 to 255"},
+      {2, "-1", "1", "Variable# must be 0 to 255"},  {1, "64", "1", "Timer# must be 0 to 63"},
+      {2, "44", "65536", "Data must be 0 to 65535"}, {1, "3", "-1", "Data must be 0 to 65535"},
+      {2, "255", "65535", ""},                       {1, "63 ", "12abc", ""},
+  };
+  timerVars->show();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Number) + " / " + c.Value);
+    ClickCell(timerVars->TVGrid, c.Column, 1);
+    change->Edit1->setText(c.Number);
+    change->Edit2->setText(c.Value);
+    Engine().ChangeDataRequest = controller::NoChangeData;
+    testing_support::TestUi().Clear();
+    Click(change->BitBtn1);
+    const bool posted = *c.Message == '\0';
+    EXPECT_EQ(change->isVisible(), !posted);
+    EXPECT_EQ(testing_support::TestUi().Messages(), posted ? std::vector<std::string>{} : std::vector<std::string>{c.Message});
+    EXPECT_EQ(Engine().ChangeDataRequest, posted ? std::atoi(c.Number) : controller::NoChangeData);
+    if (posted) EXPECT_EQ(Engine().ChangeDataValue, std::atoi(c.Value));
+  }
 }
 
 TEST_F(MaintenanceFormsTest, HidingTheDebugWindowStopsTheRefresh) {
