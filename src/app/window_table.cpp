@@ -190,7 +190,8 @@ const std::vector<WindowEntry>& WindowTable() {
              *TouchScreenForm, [] { AsciiMessages->ShowForEditing(); }, [] { AsciiMessages->ClearAsciiMessages(); },
              [] {
                if (SysConfig) SysConfig->MapReplaced();
-             });
+             },
+             [] { return AsciiMessages->FormCloseQuery(); });
          EditorForm->SetProjectWindows(projectWindows.get());
          return TouchScreenForm;
        }},

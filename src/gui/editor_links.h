@@ -31,6 +31,9 @@ class ProjectWindowsLink {
   // Shows the ASCII message window for editing only: its "Send To:" button and list disabled.
   virtual void ShowAsciiMessagesForEditing() = 0;
   virtual void ClearAsciiMessages() = 0;
+  // Before the program ends: each window holding unsaved work asks its own close question, hidden ones
+  // too (their work is lost at exit all the same). False at the first Cancel.
+  virtual bool CloseQuery() = 0;
 };
 
 class NoWizard : public WizardLink {
@@ -48,6 +51,7 @@ class StandAloneProjectWindows : public ProjectWindowsLink {
   void ShowTouchScreenDesigner() override {}
   void ShowAsciiMessagesForEditing() override {}
   void ClearAsciiMessages() override {}
+  bool CloseQuery() override { return true; }
 };
 
 }  // namespace gui

@@ -9,19 +9,27 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "gui/controller/comms_form.h"
 #include "gui/program/editor_form.h"
+#include "gui/project/ascii_messages_form.h"
 #include "gui/project/sys_config.h"
+#include "gui/project/touch_screen_form.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
 
 namespace app {
 namespace {
@@ -132,6 +140,73 @@ TEST(StartUp, ClosingTheEditorEndsTheProgramAndTheCommunicationsLogIsSaved) {
   std::string log;
   EXPECT_TRUE(platform::ReadWholeFile(cwd.File("Zelta.log"), log));
   EXPECT_EQ(log, "Begin Program to Controller\r\n");
+}
+
+// Runs the real program in a folder of its own, taking `steps` one after another from its message loop as
+// the user's actions; how many were taken before the program ended.
+std::size_t StepsTaken(const std::vector<std::function<void()>>& steps) {
+  testing_support::TempDir cwd;
+  const std::string previous = platform::CurrentDir();
+  EXPECT_EQ(::chdir(cwd.Path().c_str()), 0);
+  std::size_t taken = 0;
+  auto last = std::chrono::steady_clock::now();
+  QTimer next;
+  QObject::connect(&next, &QTimer::timeout, [&] {
+    if (taken < steps.size()) {
+      steps[taken++]();
+      last = std::chrono::steady_clock::now();
+    } else if (std::chrono::steady_clock::now() - last > std::chrono::seconds(30)) {
+      ADD_FAILURE() << "the program did not end after the last step";
+      QCoreApplication::exit(1);
+    }
+  });
+  next.start(10);
+  EXPECT_EQ(StartUp(*qApp, WindowTable()), 0);
+  EXPECT_EQ(::chdir(previous.c_str()), 0);
+  return taken;
+}
+
+TEST(StartUp, ExitAsksEveryWindowHoldingUnsavedWorkAndCancelKeepsTheProgramRunning) {
+  using platform::MsgResult;
+  using testing_support::TestUi;
+  const struct {
+    const char* Question;
+    std::function<void()> Edit;
+  } cases[] = {
+      {"Ascii data has changed and not saved, Still close?",
+       [] {
+         EditorForm->AsciiMessages1->trigger();
+         QTableWidget* grid = AsciiMessages->StringGrid1;
+         grid->setCurrentCell(0, 1);
+         testing_support::TypeInCell(grid, "Hello");
+         testing_support::Key(grid->indexWidget(grid->currentIndex()), Qt::Key_Return);
+         // Closed, the window keeps the table: it is lost only at exit.
+         TestUi().QueueAnswer(MsgResult::Ok);
+         AsciiMessages->close();
+       }},
+      {"Touchscreen data has changed and not saved, Still close?",
+       [] {
+         TouchScreenForm->ShowTouchScreenDesigner();
+         testing_support::Click(TouchScreenForm->findChild<QPushButton*>("Button1"));
+       }},
+  };
+  for (const auto& c : cases) {
+    bool shownAfterCancel = false;
+    const std::size_t taken = StepsTaken({c.Edit,
+                                          [] {
+                                            TestUi().Clear();
+                                            TestUi().QueueAnswer(MsgResult::Cancel);
+                                            EditorForm->Exit1->trigger();
+                                          },
+                                          [&] {
+                                            shownAfterCancel = EditorForm->isVisible();
+                                            TestUi().QueueAnswer(MsgResult::Ok);
+                                            EditorForm->Exit1->trigger();
+                                          }});
+    EXPECT_EQ(taken, 3u) << c.Question << ": the program ended at the first Exit";
+    EXPECT_TRUE(shownAfterCancel) << c.Question;
+    EXPECT_EQ(TestUi().Messages(), (std::vector<std::string>{c.Question, c.Question}));
+  }
 }
 
 TEST(StartUp, AWindowThatFailsToBeCreatedEndsTheProgramAfterOneMessage) {

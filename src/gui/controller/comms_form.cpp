@@ -306,7 +306,11 @@ void TCommsForm::ShowWindow(CommsWindow window, bool visible) {
   auto it = windows_.find(window);
   if (it == windows_.end() || !it->second) return;
   it->second->setVisible(visible);
-  if (visible) it->second->raise();
+  if (!visible) return;
+  it->second->raise();
+  // Back from the controller, the editor is the user's window again: in front and active, not behind
+  // this one.
+  if (window == CommsWindow::Editor) it->second->activateWindow();
 }
 
 void TCommsForm::SetMeterPercent(int percent) { FileMeter->SetPercent(percent); }

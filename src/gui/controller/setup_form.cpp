@@ -107,6 +107,8 @@ TSetupForm::TSetupForm(project::Settings& settings, QWidget* parent) : QDialog(p
   GroupBox3->setObjectName("GroupBox3");
   Edit3 = NewEdit(GroupBox3, "Edit3");
   Edit3->setEchoMode(QLineEdit::Password);
+  // A star for each character, whatever mark the style would show.
+  Edit3->setStyleSheet("QLineEdit { lineedit-password-character: 42; }");
   (new QVBoxLayout(GroupBox3))->addWidget(Edit3);
   GroupBox3->setEnabled(false);
   Edit3->setEnabled(false);

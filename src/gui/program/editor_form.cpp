@@ -644,8 +644,11 @@ bool TEditorForm::FormCloseQuery() {
   if (project_.HasUnsavedChanges() && !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
     return false;
   // The System Map is saved only with the project: its edits would go without a word.
-  return !project_.MapChangedSinceSaved() ||
-         Confirm("System Map has changed and not saved, Still close?", platform::ApplicationTitle());
+  if (project_.MapChangedSinceSaved() &&
+      !Confirm("System Map has changed and not saved, Still close?", platform::ApplicationTitle()))
+    return false;
+  // Closing the editor ends the program, taking the other windows' unsaved work with it.
+  return ProjectWindows().CloseQuery();
 }
 
 void TEditorForm::closeEvent(QCloseEvent* event) {

@@ -170,11 +170,13 @@ class TouchScreenProjectWindows : public gui::ProjectWindowsLink {
  public:
   explicit TouchScreenProjectWindows(TTouchScreenForm& designer, std::function<void()> showAsciiForEditing = {},
                                      std::function<void()> clearAscii = {},
-                                     std::function<void()> systemMapReplaced = {})
+                                     std::function<void()> systemMapReplaced = {},
+                                     std::function<bool()> asciiCloseQuery = {})
       : designer_(designer),
         showAscii_(std::move(showAsciiForEditing)),
         clearAscii_(std::move(clearAscii)),
-        mapReplaced_(std::move(systemMapReplaced)) {}
+        mapReplaced_(std::move(systemMapReplaced)),
+        asciiCloseQuery_(std::move(asciiCloseQuery)) {}
   void SystemMapReplaced() override {
     if (mapReplaced_) mapReplaced_();
   }
@@ -186,10 +188,12 @@ class TouchScreenProjectWindows : public gui::ProjectWindowsLink {
   void ClearAsciiMessages() override {
     if (clearAscii_) clearAscii_();
   }
+  bool CloseQuery() override { return designer_.FormCloseQuery() && (!asciiCloseQuery_ || asciiCloseQuery_()); }
 
  private:
   TTouchScreenForm& designer_;
   std::function<void()> showAscii_;
   std::function<void()> clearAscii_;
   std::function<void()> mapReplaced_;
+  std::function<bool()> asciiCloseQuery_;
 };

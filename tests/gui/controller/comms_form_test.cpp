@@ -111,6 +111,23 @@ TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
   EXPECT_TRUE(editor.isVisible());
 }
 
+TEST_F(CommsFormTest, TheDisconnectBringsTheEditorToTheFront) {
+  // Hidden by the editor's attach, or left shown by the touch-screen designer's.
+  for (bool editorShown : {false, true}) {
+    QWidget editor;
+    form->AttachWindow(controller::CommsWindow::Editor, &editor);
+    editor.setVisible(editorShown);
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(testing_support::ProcessUntil([&] { return QApplication::activeWindow() == form.get(); }));
+    form->Engine->CommState = 1006;  // the disconnect's last state, which shows the editor
+    form->Timer1Timer();
+    EXPECT_EQ(form->Engine->CommState, 0);
+    EXPECT_TRUE(testing_support::ProcessUntil([&] { return QApplication::activeWindow() == &editor; })) << editorShown;
+    form->AttachWindow(controller::CommsWindow::Editor, nullptr);
+  }
+}
+
 TEST_F(CommsFormTest, TheLogIsSavedAtExitOnlyWhileErrorsIsTicked) {
   testing_support::TempDir dir;
   const auto previous = std::filesystem::current_path();
