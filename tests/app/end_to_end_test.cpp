@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -49,10 +50,11 @@ TEST(EndToEnd, AttachDownloadTheProgramAndDetach) {
   sim.SetModule(1, 11);
 
   ASSERT_EQ(StartUp(*qApp, WindowTable(), false), 0);
-  for (int n = 1; n < 30; ++n)
+  // Every block of the program differs from the others, so a block lost or sent twice shows.
+  for (int n = 1; n < 4095; ++n)
     EditorForm->Store.Lines[static_cast<std::size_t>(n)] =
-        ProgramLine{static_cast<std::uint16_t>(1 << 10 | n), static_cast<std::uint16_t>(n), 7};
-  EditorForm->Store.Lines[30] = ProgramLine::End();
+        ProgramLine{static_cast<std::uint16_t>(1 << 10 | n % 1024), static_cast<std::uint16_t>(n), 7};
+  EditorForm->Store.Lines[4095] = ProgramLine::End();
 
   EditorForm->AttachToController1->trigger();
   ASSERT_TRUE(CommsForm->isVisible());
@@ -65,6 +67,9 @@ TEST(EndToEnd, AttachDownloadTheProgramAndDetach) {
   for (int n = 0; n < 4096; ++n)
     EditorForm->Store.Lines[static_cast<std::size_t>(n)].Store(expected.data() + n * ProgramLine::kBytes);
   EXPECT_EQ(sim.ProgramImage(), expected);
+  const auto sun = CommsForm->Engine->Sun.ToBytes();
+  EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
+  EXPECT_EQ(sim.FlashLoads(), 96 + 6);
   EXPECT_TRUE(sim.Faults().empty());
 
   CommsForm->BitBtn1->click();  // "&Close"
