@@ -30,7 +30,7 @@ inline constexpr Byte CommandStart = 0xC8;
 inline constexpr Byte ClockStart = 0xF1;
 inline constexpr Byte BlockStart = 0xD5;
 inline constexpr Byte Ack = 6;
-inline constexpr Byte Nak = 0x15;  // the controller's refusal: nothing was done
+inline constexpr Byte Nak = 0x15;  // the refusal the controller sends; any first byte but Ack refuses
 
 // Command codes.
 enum : Byte {
