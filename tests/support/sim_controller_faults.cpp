@@ -12,9 +12,14 @@ bool SimController::LostOnTheLine(const SimFrame& frame) {
     hangUpAsked_ = true;
     return true;
   }
-  if (silenceIn_ && --*silenceIn_ < 0) return true;
+  if (silenceIn_ && --*silenceIn_ < 0) {
+    ++injected_.Silenced;
+    return true;
+  }
   const bool flashLoad = frame.Bytes[0] == CommandStart && frame.Bytes[1] == CmdFlashLoad;
-  return !flashLoad && dropFrame_.Now();
+  if (flashLoad || !dropFrame_.Now()) return false;
+  ++injected_.Dropped;
+  return true;
 }
 
 bool SimController::RefusedOnPurpose(const SimFrame& frame) {
@@ -33,8 +38,16 @@ bool SimController::RefusedOnPurpose(const SimFrame& frame) {
       frame.Kind != SimFrameKind::Request &&
       !(command && (frame.Code == CmdFlashLoad || frame.Code == CmdReadClock || frame.Code == CmdWaitX10));
   if (acknowledged && refuseAck_.Now()) refused = true;
+  // NakNext takes the next frame not refused already, but for a flash load.
+  if (!refused && nakNext_ > 0 && !(command && frame.Code == CmdFlashLoad)) {
+    --nakNext_;
+    refused = true;
+  }
+  if (refused) ++injected_.Refusals;
   return refused;
 }
+
+SimBytes SimController::RefusalAnswer() const { return {refusalByte_, 0, 0}; }
 
 void SimController::NakNext(int count) {
   std::lock_guard lock(mutex_);
@@ -86,6 +99,15 @@ void SimController::HangUp() {
   Wake();
   std::unique_lock lock(mutex_);
   changed_.wait_for(lock, std::chrono::seconds(2), [this] { return hungUp_; });
+}
+
+void SimController::SetRefusalByte(std::uint8_t first) {
+  std::lock_guard lock(mutex_);
+  refusalByte_ = first;
+}
+SimInjected SimController::Injected() const {
+  std::lock_guard lock(mutex_);
+  return injected_;
 }
 
 bool SimController::HungUp() const {

@@ -17,7 +17,6 @@ constexpr std::uint16_t kIrMemory = 0xC000;  // image blocks from here on are th
 constexpr int kTimers = 64;
 constexpr int kTouchSlots = 512, kTouchSlotSize = 64;
 const SimBytes kAck{Ack, 0, 0};
-const SimBytes kNak{0x15, 0, 0};
 
 bool ValidFlashBlock(int bank, int block) {
   if (bank >= 0x50 && bank <= 0x57) return block < 12;
@@ -89,21 +88,17 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
   if (!frame.CheckGood) {
     frame.Refused = true;
     if (frame.Kind != SimFrameKind::Request) {
-      frame.Answer = kNak;
-      Send(kNak, true);
+      frame.Answer = RefusalAnswer();
+      Send(frame.Answer, true);
     }
   } else if (ignoreNext_ > 0) {
     --ignoreNext_;
     frame.Ignored = true;
+    ++injected_.Dropped;
   } else if (RefusedOnPurpose(frame)) {
     frame.Refused = true;
-    frame.Answer = kNak;
-    Send(kNak, true);
-  } else if (nakNext_ > 0 && !(frame.Kind == SimFrameKind::Command && frame.Code == CmdFlashLoad)) {
-    --nakNext_;
-    frame.Refused = true;
-    frame.Answer = kNak;
-    Send(kNak, true);
+    frame.Answer = RefusalAnswer();
+    Send(frame.Answer, true);
   } else {
     // A controller waiting for X10 activity stops waiting when the PC says something else.
     x10WaitUntil_.reset();
@@ -123,7 +118,6 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
         break;
     }
     if (answer) {
-      if (*answer == kNak) frame.Refused = true;
       frame.Answer = *answer;
       Send(*answer, true);
     }
@@ -145,15 +139,17 @@ std::optional<SimBytes> SimController::HandleRequest(SimFrame& frame) {
     --corruptNext_;
     reply[BlockReplySize - 2] ^= 0xFF;
     reply[BlockReplySize - 1] ^= 0xFF;
+    ++injected_.Garbled;
   }
   if (Covers(frame.Address, AddrManagerReady) && managerPollsLeft_ > 0 && --managerPollsLeft_ == 0)
     memory_[AddrManagerReady] = 255;
   return reply;
 }
 
-SimBytes SimController::Refuse(const std::string& why) {
+SimBytes SimController::Refuse(SimFrame& frame, const std::string& why) {
   faults_.push_back(why);
-  return kNak;
+  frame.Refused = true;
+  return RefusalAnswer();
 }
 
 std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
@@ -161,19 +157,20 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
   const int n16 = a[0] | a[1] << 8;
   switch (frame.Code) {
     case CmdGatherModuleParam:
-      if (a[0] > 63) return Refuse(Format("gather of module parameter %d", a[0]));
+      if (a[0] > 63) return Refuse(frame, Format("gather of module parameter %d", a[0]));
       GatherModuleParameter(a[0]);
       return kAck;
     case CmdWriteModuleParam:
-      if (a[0] < 1 || a[0] > 127 || a[2] > 63) return Refuse(Format("module parameter %d of module %d", a[2], a[0]));
+      if (a[0] < 1 || a[0] > 127 || a[2] > 63)
+        return Refuse(frame, Format("module parameter %d of module %d", a[2], a[0]));
       moduleParams_[a[0]][a[2]] = static_cast<std::uint16_t>(a[1] | a[3] << 8);
       return kAck;
     case CmdFindModule:
-      if (a[0] < 1 || a[0] > 127) return Refuse(Format("auto-addressing from module %d", a[0]));
+      if (a[0] < 1 || a[0] > 127) return Refuse(frame, Format("auto-addressing from module %d", a[0]));
       addressingNext_ = a[0];
       return kAck;
     case CmdSetControllerParam: {
-      if (a[0] > 127) return Refuse(Format("controller parameter %d", a[0]));
+      if (a[0] > 127) return Refuse(frame, Format("controller parameter %d", a[0]));
       const std::uint16_t value = static_cast<std::uint16_t>(a[1] << 8 | a[2]);
       PutWord(static_cast<std::uint16_t>(AddrControllerParams + 2 * a[0]), value);
       if (a[0] == 3) addressingNext_ = -1;  // the last module number given: addressing is over
@@ -190,7 +187,7 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
       } else if (a[3] == 0) {
         PutWord(static_cast<std::uint16_t>(Word(AddrInfoBlock + InfoVariableTableAt) + 2 * a[0]), value);
       } else {
-        return Refuse(Format("change of %s %d", a[3] == 1 ? "timer" : "kind", a[0]));
+        return Refuse(frame, Format("change of %s %d", a[3] == 1 ? "timer" : "kind", a[0]));
       }
       return kAck;
     }
@@ -209,7 +206,7 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
       interpreterRunning_ = true;
       return kAck;
     case CmdSendX10:
-      if (a[0] > 15 || a[1] > 31) return Refuse(Format("X10 house %d key %d", a[0], a[1]));
+      if (a[0] > 15 || a[1] > 31) return Refuse(frame, Format("X10 house %d key %d", a[0], a[1]));
       ApplyX10(a[0], a[1]);
       return kAck;
     case CmdReadClock: {
@@ -230,7 +227,7 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
       return kAck;
     case CmdLearnIr:
       if (Word(AddrControllerParams + 2 * 17) == 0)
-        return Refuse(Format("IR learn of code %d before parameter 17 is set", n16));
+        return Refuse(frame, Format("IR learn of code %d before parameter 17 is set", n16));
       learning_ = n16;
       learnFrequency_ = a[2];
       if (learnDelay_) learnUntil_ = Now() + *learnDelay_;
@@ -252,17 +249,17 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
       x10WaitUntil_ = Now() + x10Quiet_;
       return std::nullopt;
     case CmdExtendedX10:
-      if (a[0] > 15 || a[1] > 15) return Refuse(Format("extended X10 house %d key %d", a[0], a[1]));
+      if (a[0] > 15 || a[1] > 15) return Refuse(frame, Format("extended X10 house %d key %d", a[0], a[1]));
       return kAck;
     case CmdClearIr:
       ir_.erase(n16);
       return kAck;
     case CmdStoreAscii:
-      if (a[0] > 15) return Refuse(Format("ASCII block %d", a[0]));
+      if (a[0] > 15) return Refuse(frame, Format("ASCII block %d", a[0]));
       ascii_[a[0]] = Load(AddrStaging, BlockDataSize);
       return kAck;
     case CmdStoreTouch: {
-      if (n16 + 4 > kTouchSlots) return Refuse(Format("touch objects from slot %d", n16));
+      if (n16 + 4 > kTouchSlots) return Refuse(frame, Format("touch objects from slot %d", n16));
       const SimBytes staging = Load(AddrStaging, BlockDataSize);
       std::copy(staging.begin(), staging.end(), touch_.begin() + n16 * kTouchSlotSize);
       return kAck;
@@ -277,19 +274,19 @@ std::optional<SimBytes> SimController::HandleCommand(SimFrame& frame) {
       return kAck;
     }
     default:
-      return Refuse(Format("unknown command %02X", frame.Code));
+      return Refuse(frame, Format("unknown command %02X", frame.Code));
   }
 }
 
 std::optional<SimBytes> SimController::HandleClock(SimFrame& frame) {
   const SimBytes& f = frame.Bytes;
   for (int i = 2; i <= 13; ++i)
-    if (f[static_cast<std::size_t>(i)] > 9) return Refuse(Format("clock frame digit %d at byte %d", f[i], i));
-  if (f[1] != '=') return Refuse("clock frame without '='");
+    if (f[static_cast<std::size_t>(i)] > 9) return Refuse(frame, Format("clock frame digit %d at byte %d", f[i], i));
+  if (f[1] != '=') return Refuse(frame, "clock frame without '='");
   const auto two = [&](int at) { return f[static_cast<std::size_t>(at)] + 10 * f[static_cast<std::size_t>(at + 1)]; };
   const int month = two(10), day = two(8), hour = two(6), minute = two(4), weekday = f[14];
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || weekday > 6)
-    return Refuse(Format("clock frame month %d day %d %02d:%02d weekday %d", month, day, hour, minute, weekday));
+    return Refuse(frame, Format("clock frame month %d day %d %02d:%02d weekday %d", month, day, hour, minute, weekday));
   clock_ = {2000 + two(12), two(10), two(8), two(6), two(4), two(2), f[14]};
   ++clockFrames_;
   return kAck;
@@ -298,19 +295,19 @@ std::optional<SimBytes> SimController::HandleClock(SimFrame& frame) {
 std::optional<SimBytes> SimController::HandleBlock(SimFrame& frame) {
   const auto& a = frame.Args;
   const SimBytes data = frame.Data();
-  if (a[0] != 0) return Refuse(Format("block header a1 = %d", a[0]));
+  if (a[0] != 0) return Refuse(frame, Format("block header a1 = %d", a[0]));
   if (a[2] == 0x00 && a[3] == 0x90 && a[4] == 2) {
     if (a[1] == 2) {
       ++controlStarts_;
       interpreterRunning_ = true;
       return kAck;
     }
-    if (a[1] > 2) return Refuse(Format("control block a2 = %d", a[1]));
+    if (a[1] > 2) return Refuse(frame, Format("control block a2 = %d", a[1]));
     ++controlStops_;
     interpreterRunning_ = false;
     return kAck;
   }
-  if (a[4] != 0) return Refuse(Format("block header a5 = %d", a[4]));
+  if (a[4] != 0) return Refuse(frame, Format("block header a5 = %d", a[4]));
   if (a[1] == 1) {
     ++imageBlocks_;
     if (frame.Address >= kIrMemory) {
@@ -321,7 +318,7 @@ std::optional<SimBytes> SimController::HandleBlock(SimFrame& frame) {
     }
     return kAck;
   }
-  if (a[1] != 0) return Refuse(Format("block header a2 = %d", a[1]));
+  if (a[1] != 0) return Refuse(frame, Format("block header a2 = %d", a[1]));
   Store(frame.Address, data);  // the staging area, or straight to memory (the pager table)
   return kAck;
 }

@@ -194,8 +194,12 @@ void SimController::Send(const SimBytes& bytes, bool asReply) {
   // The frame answered took its time on the line before the controller could answer it.
   if (asReply && pacedIn_) at = std::max(at, rxStart_ + kByteTime * static_cast<int>(rxExpected_) + replyDelay_);
   SimBytes sent = bytes;
-  if (asReply && garbleReply_.Now())
-    sent[sent.size() == BlockReplySize ? BlockDataOffset + BlockDataSize / 2 : 0] ^= 0x10;
+  if (asReply && garbleReply_.Now()) {
+    const bool block = sent.size() == BlockReplySize;
+    // A reply whose CRC CorruptNextBlockReplies spoilt was counted there.
+    if (!block || BlockReplyGood(sent)) ++injected_.Garbled;
+    sent[block ? BlockDataOffset + BlockDataSize / 2 : 0] ^= 0x10;
+  }
   for (auto b : sent) {
     out_.push_back({at, b});
     if (paced_) at += kByteTime;
