@@ -3,7 +3,6 @@
 #include "support/sim_controller.h"
 
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -194,27 +193,6 @@ std::size_t SimController::BytesDue() const {
 bool SimController::WaitUntilReceived(std::size_t count, std::chrono::milliseconds deadline) {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, deadline, [&] { return frames_.size() >= count; });
-}
-
-bool SimController::WaitUntilSettled(std::chrono::milliseconds deadline, std::chrono::milliseconds quiet) {
-  // Bytes written to the slave reach the master a little later: only a quiet spell counts.
-  const auto end = SteadyClock::now() + deadline;
-  std::optional<TimePoint> since;
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    int unread = 0;
-    if (!hungUp_) ::ioctl(pty_->Master(), FIONREAD, &unread);
-    const auto now = SteadyClock::now();
-    if (!(rx_.empty() && (out_.empty() || hungUp_) && unread == 0)) {
-      since.reset();
-    } else if (!since) {
-      since = now;
-    } else if (now - *since >= quiet) {
-      return true;
-    }
-    if (now >= end) return false;
-    changed_.wait_for(lock, milliseconds(2));
-  }
 }
 
 bool SimController::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {

@@ -235,10 +235,6 @@ class SimController {
   std::size_t BytesDue() const;  // sent, or due to be sent by now
   SimInjected Injected() const;
   bool WaitUntilReceived(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(2));
-  // Until, for a quiet spell, nothing sent to it was unread, no partial frame was held and every answer
-  // had gone out. Bytes still in the port's own transmit buffer are not seen: wait for those first.
-  bool WaitUntilSettled(std::chrono::milliseconds deadline = std::chrono::seconds(2),
-                        std::chrono::milliseconds quiet = std::chrono::milliseconds(20));
   // Until `done` (called with no lock of the simulator held) returns true.
   bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline = std::chrono::seconds(2));
   // A line for each frame, answer, push, drop and noise, called on the simulator's thread.
