@@ -12,10 +12,7 @@
 
 namespace testing_support {
 
-using namespace controller;
 using namespace sim;
-using SteadyClock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
 
 namespace {
 

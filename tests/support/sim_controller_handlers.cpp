@@ -8,7 +8,6 @@
 
 namespace testing_support {
 
-using namespace controller;
 using namespace sim;
 
 namespace {

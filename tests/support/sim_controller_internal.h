@@ -1,6 +1,7 @@
 #pragma once
-// What the simulated controller's source files share: the trace lines' formatting and the type byte of an
-// empty module slot.
+// What the simulated controller's source files share: the names they use, the type byte of an empty module
+// slot and the trace lines' formatting.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -8,6 +9,10 @@
 #include "support/sim_controller.h"
 
 namespace testing_support::sim {
+
+using namespace controller;
+using SteadyClock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 inline constexpr std::uint8_t kNoModule = 200;
 
