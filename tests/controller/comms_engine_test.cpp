@@ -582,7 +582,7 @@ TEST_F(EngineTest, AReplyWholeOnTheTwelfthWaitTickIsTaken) {
     const std::size_t frames = sim.ReceivedCount();
     const SimBytes reply = c.Reply(sim.LastFrame()->Bytes);
     sim.Push(reply);
-    ASSERT_TRUE(sim.WaitUntil([&] { return port.InBuffUsed() >= static_cast<std::int32_t>(reply.size()); }));
+    ASSERT_TRUE(serial::test::PumpIn(port, static_cast<std::int32_t>(reply.size())));
     Step();
     EXPECT_EQ(engine.CommState, c.Next);
     EXPECT_EQ(engine.RetryCount, 0);

@@ -135,12 +135,14 @@ class EngineTest : public ::testing::Test {
   // One tick, then what it sent has been taken and answered, and the answer has reached the port's input.
   void Step() {
     exchange.Mark();
-    sendsMarked_ = view.Sends;
+    const int sends = view.Sends;
     engine.Tick();
-    Await(kTickTime);
+    if (lineFailed_) return;
+    if (const auto awaited = exchange.Await(view.Sends - sends, kTickTime); !awaited) {
+      lineFailed_ = true;
+      ADD_FAILURE() << awaited.message() << "; the engine is in state " << engine.CommState;
+    }
   }
-  // Waits for the exchange of the frame sent since the last Step() or Settle(), if any; no line time passes.
-  void Settle() { Await({}); }
   // Ticks until `done` holds, at most `limit` ticks; false when it never did.
   bool RunUntil(const std::function<bool()>& done, int limit = 2000) {
     for (int i = 0; i < limit && !lineFailed_; ++i) {
@@ -176,17 +178,6 @@ class EngineTest : public ::testing::Test {
  private:
   static constexpr std::chrono::milliseconds kTickTime{250};
 
-  void Await(std::chrono::milliseconds elapse) {
-    if (lineFailed_) return;
-    const auto awaited = exchange.Await(view.Sends - sendsMarked_, elapse);
-    sendsMarked_ = view.Sends;
-    if (!awaited) {
-      lineFailed_ = true;
-      ADD_FAILURE() << awaited.message() << "; the engine is in state " << engine.CommState;
-    }
-  }
-
-  int sendsMarked_ = 0;
   bool lineFailed_ = false;  // a frame or an answer went missing: the ticks that follow mean nothing
 };
 

@@ -2,9 +2,7 @@
 // programming mode, its blocks at their addresses, the meter, refused blocks sent again, a file that
 // cannot be sent, and the restart wait that ends in a new identification and the clock set.
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "engine_fixture.h"
 #include "support/temp_dir.h"
@@ -151,8 +149,7 @@ TEST_F(ExecReloadTest, RefusedCommandsAndBlocksAreSentAgainAndCountedAsRetries) 
   Step();
   // Noise after the refusal lands in the frame buffer: the block sent again must still be the file's.
   sim.Push(testing_support::SimBytes(40, 0xEE));
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (port.InBuffUsed() < 43 && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+  ASSERT_TRUE(serial::test::PumpIn(port, 43));
   ASSERT_TRUE(RunToState(135, 100));
 
   EXPECT_EQ(Executive(0x1200, 600), bytes);

@@ -118,9 +118,6 @@ class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<
              return line.find(" refused by the controller") != std::string::npos;
            });
   }
-  bool WaitForInput(std::int32_t bytes = 1) {
-    return sim.WaitUntil([&] { return port.InBuffUsed() >= bytes; });
-  }
 
   testing_support::TempDir dir;
   SimBytes data;  // what the operation sends, where it sends a file or an image
@@ -290,7 +287,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          // The user holds the remote to the receiver once the controller waits for it.
          if (t.engine.CommState == 564 && t.presses == 0 && t.sim.CompleteIrLearn()) {
            t.presses = 1;
-           t.WaitForInput();
+           serial::test::PumpIn(t.port, 1);
          }
        },
        [](T& t) { return t.sim.IrCode(5).has_value(); }},  // the code is learnt; switching back is told apart
@@ -311,7 +308,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          // The installer presses two modules' buttons, then "Abort".
          if (t.engine.CommState != 592 || t.engine.AbortRequest) return;
          if (t.presses < 2 && t.engine.AutoAddressRequest == 1 + t.presses) {
-           if (t.sim.PressModuleButton(5) < 0 || !t.WaitForInput()) t.engine.AbortRequest = 1;
+           if (t.sim.PressModuleButton(5) < 0 || !serial::test::PumpIn(t.port, 1)) t.engine.AbortRequest = 1;
            ++t.presses;
          } else if (t.presses == 2 && t.engine.AutoAddressRequest == 3) {
            t.engine.AbortRequest = 1;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <thread>
 
 #include "engine_fixture.h"
 #include "serial/dispatcher.h"
@@ -90,12 +89,6 @@ class IrTest : public EngineTest {
     std::sort(names.begin(), names.end());
     return names;
   }
-  bool WaitForInput() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (port.InBuffUsed() == 0 && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return port.InBuffUsed() > 0;
-  }
 
   testing_support::TempDir dir;
 };
@@ -114,11 +107,11 @@ TEST_F(IrTest, ALearnWaitsWithoutTimeOutUntilTheControllerSendsFD) {
   EXPECT_EQ(engine.RetryCount, 0);
 
   sim.Push({0x41});  // stray bytes are dropped
-  ASSERT_TRUE(WaitForInput());
+  ASSERT_TRUE(serial::test::PumpIn(port, 1));
   Step();
   EXPECT_EQ(engine.CommState, 564);
   ASSERT_TRUE(sim.CompleteIrLearn());
-  ASSERT_TRUE(WaitForInput());
+  ASSERT_TRUE(serial::test::PumpIn(port, 1));
   ASSERT_TRUE(BackToPolling());
 
   EXPECT_TRUE(view.Logged("Ir Learn Complete"));
@@ -179,7 +172,7 @@ TEST_F(IrTest, RefusalsNeverLeaveALearnWithoutParameter17) {
     if (c.Learnt) {
       ASSERT_TRUE(RunToState(564, 60));
       ASSERT_TRUE(sim.CompleteIrLearn());
-      ASSERT_TRUE(WaitForInput());
+      ASSERT_TRUE(serial::test::PumpIn(port, 1));
     }
     ASSERT_TRUE(RunUntil([&] { return engine.CommState == 110 && engine.IrLearnNumber == -1; }, 100));
     EXPECT_EQ(view.Logged("Ir Learn Complete"), c.Learnt);

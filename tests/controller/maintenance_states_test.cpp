@@ -2,9 +2,7 @@
 // relay, auto-addressing, memory dump, raw command, the debug grid's refresh and a change.
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "engine_fixture.h"
 
@@ -17,18 +15,11 @@ using testing_support::SimFrameKind;
 
 class MaintenanceTest : public EngineTest {
  protected:
-  // Bytes the controller sends by itself reach the port without a tick.
-  bool InputArrives(std::int32_t count = 1) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (port.InBuffUsed() < count && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return port.InBuffUsed() >= count;
-  }
   // Presses the next module's button and lets the engine take the number.
   void PressButton(int expected) {
     const std::size_t lines = view.Log.size();
     ASSERT_EQ(sim.PressModuleButton(), expected);
-    ASSERT_TRUE(InputArrives());
+    ASSERT_TRUE(serial::test::PumpIn(port, 1));
     Step();
     ASSERT_EQ(view.Log.size(), lines + 1);
     EXPECT_EQ(view.Log.front(), "Addressed Module " + std::to_string(expected));

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "serial/com_port.h"
 #include "support/serial_port_helpers.h"
 #include "support/pty_pair.h"
@@ -33,9 +30,7 @@ class PagerModemSetupTest : public ::testing::Test {
   // The modem answers; the port holds the answer once its input count reaches `total`.
   void Answer(const std::string& reply, std::int32_t total) {
     ASSERT_TRUE(modem.WriteMaster(Bytes(reply)));
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (port.InBuffUsed() < total && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(serial::test::PumpIn(port, total));
     ASSERT_EQ(port.InBuffUsed(), total);
   }
 

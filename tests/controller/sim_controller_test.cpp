@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <functional>
 #include <thread>
 
@@ -274,30 +275,106 @@ TEST_F(SimControllerTest, RefusesAChosenCommandEveryTimeOrTheNthTime) {
   EXPECT_EQ(sim.Commands(CmdStartProgram).size(), 2u);
 }
 
-// The periodic faults, over six relay commands: "A" acknowledged, "N" refused, "G" garbled, "-" nothing.
+// Every refusal, asked for or the controller's own, starts with the byte chosen.
+TEST_F(SimControllerTest, RefusesWithTheChosenByte) {
+  sim.SetRefusalByte(0x95);
+  sim.RefuseCommand(CmdStartProgram);
+  sim.NakNext(1);  // passed over by the start refused already: the relay's
+  SimBytes badSum = Bytes(CommandFrame(CmdRelay, 2, 3, 1));
+  badSum[7] ^= 1;
+  for (const SimBytes& frame : {Bytes(CommandFrame(CmdStartProgram)), Bytes(CommandFrame(CmdRelay, 2, 3, 1)), badSum,
+                                Bytes(CommandFrame(0x99))}) {
+    pc.Send(frame);
+    EXPECT_EQ(pc.Take(3), (SimBytes{0x95, 0, 0})) << sim.LastFrame()->Describe();
+  }
+  EXPECT_FALSE(sim.Relay(2, 3));
+}
+
+// Counted: a frame refused by two switches once, a reply spoilt by two switches once; not counted: the
+// controller's own refusals, a flash load that a drop passes over.
+TEST_F(SimControllerTest, CountsWhatItInjectedOnPurpose) {
+  std::size_t taken = 0;
+  const auto send = [&](const SimBytes& frame) {
+    pc.Send(frame);
+    ASSERT_TRUE(sim.WaitUntilReceived(++taken));
+  };
+  const SimBytes relay = Bytes(CommandFrame(CmdRelay, 2, 3, 1));
+  SimBytes badSum = relay;
+  badSum[7] ^= 1;
+  const std::uint16_t key = sim.FlashKey();
+  const SimBytes flashLoad =
+      Bytes(CommandFrame(CmdFlashLoad, 0x50, 0, static_cast<Byte>(key & 0xFF), static_cast<Byte>(key >> 8)));
+
+  sim.RefuseCommand(CmdStartProgram);
+  sim.NakNext(1);
+  send(Bytes(CommandFrame(CmdStartProgram)));
+  send(relay);  // NakNext's
+  send(badSum);
+  send(Bytes(CommandFrame(0x99)));
+  sim.CorruptNextBlockReplies(1);
+  sim.GarbleEveryNthReply(1);
+  send(Bytes(RequestFrame(AddrInfoBlock)));
+  sim.GarbleEveryNthReply(0);
+  sim.DropEveryNthFrame(1);
+  send(flashLoad);
+  sim.IgnoreNext(1);
+  send(flashLoad);
+  send(relay);  // DropEveryNthFrame's
+  sim.DropEveryNthFrame(0);
+  sim.SilenceAfter(0);
+  send(relay);
+  const auto injected = sim.Injected();
+  EXPECT_EQ((std::array{injected.Refusals, injected.Garbled, injected.Dropped, injected.Silenced}),
+            (std::array{2, 1, 2, 1}))
+      << "refusals, garbled, dropped, silenced";
+  EXPECT_EQ(sim.FlashLoads(), 1);
+}
+
+// The periodic faults, over six relay commands: "A" acknowledged, "N" refused, "R" refused with 0x95, "G"
+// garbled, "-" nothing. Each frame's answer is read once the simulator has taken it, as long as it said.
 TEST_F(SimControllerTest, InjectsPeriodicFaults) {
   const struct {
     const char* What;
     std::function<void(SimController&)> Arm;
     std::string Answers;
+    std::array<int, 4> Injected;  // refusals, garbled, dropped, silenced
+    bool HangsUp;
   } cases[] = {
-      {"every 3rd acknowledgement refused", [](SimController& s) { s.RefuseEveryNthAck(3); }, "AANAAN"},
-      {"every 4th reply garbled", [](SimController& s) { s.GarbleEveryNthReply(4); }, "AAAGAA"},
-      {"every 5th frame dropped", [](SimController& s) { s.DropEveryNthFrame(5); }, "AAAA-A"},
-      {"silence after 2", [](SimController& s) { s.SilenceAfter(2); }, "AA----"},
-      {"hang-up after 2", [](SimController& s) { s.HangUpAfter(2); }, "AA----"},
+      {"every 3rd ack refused", [](SimController& s) { s.RefuseEveryNthAck(3); }, "AANAAN", {2, 0, 0, 0}, false},
+      {"every 3rd ack refused with 0x95",
+       [](SimController& s) {
+         s.SetRefusalByte(0x95);
+         s.RefuseEveryNthAck(3);
+       },
+       "AARAAR",
+       {2, 0, 0, 0},
+       false},
+      {"every 4th reply garbled", [](SimController& s) { s.GarbleEveryNthReply(4); }, "AAAGAA", {0, 1, 0, 0}, false},
+      {"every 5th frame dropped", [](SimController& s) { s.DropEveryNthFrame(5); }, "AAAA-A", {0, 0, 1, 0}, false},
+      {"silence after 2", [](SimController& s) { s.SilenceAfter(2); }, "AA----", {0, 0, 0, 4}, false},
+      {"hang-up after 2", [](SimController& s) { s.HangUpAfter(2); }, "AA-", {0, 0, 0, 0}, true},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
     SimController fresh;
     PcEnd end{fresh.SlavePath()};
     c.Arm(fresh);
     std::string answers;
-    for (int i = 0; i < 6; ++i) {
-      if (!fresh.HungUp()) end.Send(CommandFrame(CmdRelay, 1, static_cast<Byte>(i), 1));
-      const SimBytes got = end.Take(3, 150ms);
-      answers += got == kAck ? 'A' : got == kNak ? 'N' : got == SimBytes{0x16, 0, 0} ? 'G' : got.empty() ? '-' : '?';
+    for (std::size_t i = 0; i < c.Answers.size(); ++i) {
+      end.Send(CommandFrame(CmdRelay, 1, static_cast<Byte>(i), 1));
+      ASSERT_TRUE(fresh.WaitUntilReceived(i + 1));
+      const SimBytes got = end.Take(fresh.Frames()[i].Answer.size());
+      answers += got == kAck                   ? 'A'
+                 : got == kNak                 ? 'N'
+                 : got == SimBytes{0x95, 0, 0} ? 'R'
+                 : got == SimBytes{0x16, 0, 0} ? 'G'
+                 : got.empty()                 ? '-'
+                                               : '?';
     }
-    EXPECT_EQ(answers, c.Answers) << c.What;
+    EXPECT_EQ(answers, c.Answers);
+    const auto injected = fresh.Injected();
+    EXPECT_EQ((std::array{injected.Refusals, injected.Garbled, injected.Dropped, injected.Silenced}), c.Injected);
+    EXPECT_TRUE(fresh.WaitUntil([&] { return fresh.HungUp() == c.HangsUp; }));
   }
 }
 

@@ -2,7 +2,6 @@
 // status grid and activity log, the older controllers' event reports, and how each monitor ends.
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "controller/x10_requests.h"
 #include "engine_fixture.h"
@@ -17,13 +16,6 @@ SimBytes Bytes(const std::array<Byte, CommandFrameSize>& frame) { return {frame.
 
 class X10Test : public EngineTest {
  protected:
-  // Until the port holds `count` bytes the controller sent by itself.
-  void AwaitInput(int count) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (port.InBuffUsed() < count && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    ASSERT_GE(port.InBuffUsed(), count);
-  }
   std::size_t StatusReads() const {
     const auto frames = sim.Frames();
     return static_cast<std::size_t>(std::count_if(frames.begin(), frames.end(), [](const auto& f) {
@@ -34,7 +26,7 @@ class X10Test : public EngineTest {
   void ReportActivity(int house, int key) {
     ASSERT_TRUE(RunToState(304, 40)) << engine.CommState;
     sim.InjectX10Event(house, key);
-    AwaitInput(X10ActivityReplySize);
+    ASSERT_TRUE(serial::test::PumpIn(port, X10ActivityReplySize));
     Step();
     ASSERT_NE(engine.CommState, 304);
   }
@@ -196,7 +188,7 @@ TEST_F(X10Test, OlderMonitorLogsReportedEventsAndSwitchesReportsOff) {
   sim.Push({0x00, 0x41});  // not an event
   sim.InjectX10Event(3, 18, 0xFE);
   sim.InjectX10Event(4, 2, 0xFB);
-  AwaitInput(8);
+  ASSERT_TRUE(serial::test::PumpIn(port, 8));
   ASSERT_TRUE(RunUntil([&] { return Events().size() == 2 && engine.CommState == 522; }, 20));
   EXPECT_EQ(Events(), (std::vector<std::string>{"Received X10  4/ 2", "Received X10  3/18"}));
   EXPECT_EQ(port.InBuffUsed(), 0);
@@ -239,7 +231,7 @@ TEST_F(X10Test, OlderMonitorStopsInTheMiddleOfAnEvent) {
   engine.X10MonitorRequest = 1;
   ASSERT_TRUE(RunToState(522, 20));
   sim.Push({0xFE, 7});
-  AwaitInput(2);
+  ASSERT_TRUE(serial::test::PumpIn(port, 2));
   ASSERT_TRUE(RunToState(524, 5));
   engine.X10MonitorRequest = 0;
   Step();

@@ -51,7 +51,8 @@ std::shared_ptr<TLkWin32Dispatcher> OpenPty(const testing_support::PtyPair& pty,
 void PumpOut(TLkCustomComPort& port);
 
 // Moves device input into the receive ring until `count` bytes are held or 2 s passed; with worker
-// threads running it only waits for them.
+// threads running it only waits for them. The wait for bytes the far end sends by itself (a simulated
+// controller's pushed, event or learnt-code bytes, a modem's answer).
 bool PumpIn(TLkBaseDispatcher& d, std::int32_t count);
 bool PumpIn(TLkCustomComPort& port, std::int32_t count);
 

@@ -7,10 +7,11 @@
 // Answers:
 // - a request gets a 264-byte block reply (header = the request's bytes 0-5, 256 bytes of memory, CRC
 //   low byte first); a request with a bad CRC gets no answer (the engine's wait times out);
-// - a command, clock or block frame gets 06 00 00, or 15 00 00 when its sum or CRC is bad, when it asks
-//   for something out of range, or for an unknown command; the flash-load command gets no answer at all,
-//   the clock read 9 bytes and the X10 wait 5 bytes;
-// - a negative answer means nothing was done.
+// - a command, clock or block frame gets 06 00 00, or a refusal (15 00 00, or the byte SetRefusalByte chose
+//   followed by 00 00) when its sum or CRC is bad, when it asks for something out of range, or for an
+//   unknown command; the flash-load command gets no answer at all, the clock read 9 bytes and the X10
+//   wait 5 bytes;
+// - a refusal means nothing was done.
 //
 // Memory: one 64 KiB space that requests read, holding the info block, module types and versions, the
 // firmware version, the I/O words, the parameters at 0x7F00, the module-parameter block, the manager-ready
@@ -55,7 +56,7 @@ struct SimFrame {
   SimBytes Bytes;                      // the whole frame
   bool CheckGood = true;               // its CRC or sum held
   bool Ignored = false;                // dropped on purpose (IgnoreNext)
-  bool Refused = false;                // answered 15 00 00, a bad request unanswered, a flash load not done
+  bool Refused = false;                // answered with a refusal, a bad request unanswered, a flash load not done
   std::uint8_t Code = 0;               // command code (commands)
   std::array<std::uint8_t, 5> Args{};  // a1..a5 (requests, blocks) or b1..b5 (commands)
   std::uint16_t Address = 0;           // a3 + 256 x a4 (requests, blocks)
@@ -79,6 +80,25 @@ inline constexpr int InfoVariableTableAt = 12;
 // What RefuseCommand picks besides a command code.
 inline constexpr int SimClockFrame = 0x100;
 inline constexpr int SimStartBlock = 0x101;
+
+// What the simulator did on purpose because a fault switch asked, counted from its making. What a
+// controller does by itself is not counted: refusing a frame whose check fails (GarbleNextReceived's too) or
+// that it cannot take (Faults()).
+struct SimInjected {
+  // Frames answered with a refusal by RefuseCommand, RefuseEveryNthAck or NakNext, once a frame whichever
+  // switches chose it. NakNext passes over flash loads.
+  int Refusals = 0;
+  // Answers sent spoilt: block replies given a wrong CRC (CorruptNextBlockReplies) and answers with a byte
+  // flipped (GarbleEveryNthReply; refusals too, which then count here and as refusals), once an answer
+  // whichever switches spoilt it.
+  int Garbled = 0;
+  // Frames whose check held, neither done nor answered by DropEveryNthFrame or IgnoreNext. DropEveryNthFrame
+  // neither drops nor counts a flash load; IgnoreNext drops and counts it.
+  int Dropped = 0;
+  // Frames taken, neither done nor answered, after SilenceAfter's count ran out, flash loads too. The frame
+  // on which HangUpAfter closes the line counts nowhere; after the hang-up nothing is taken.
+  int Silenced = 0;
+};
 
 struct SimForwardedAscii {
   int Module = 0;
@@ -175,7 +195,7 @@ class SimController {
   void Push(const SimBytes& bytes);
 
   // --- faults ---
-  void NakNext(int count);                  // the next answers are 15 00 00 (nothing done)
+  void NakNext(int count);                  // the next answers are refusals (nothing done)
   void CorruptNextBlockReplies(int count);  // the next block replies carry a wrong CRC
   void IgnoreNext(int count);               // the next good frames are neither done nor answered
   void GarbleNextReceived(int count);       // the next frames arrive with a byte flipped: their check fails
@@ -189,8 +209,8 @@ class SimController {
   void DriveLineClock();
   bool LineClockDriven() const;
   void AdvanceLineClock(std::chrono::milliseconds by);
-  // Commands with this code (or the clock frames, or the control "start" blocks) are refused (15 00 00,
-  // nothing done): every one (nth 0), or only the nth to arrive from now on.
+  // Commands with this code (or the clock frames, or the control "start" blocks) are refused (nothing
+  // done): every one (nth 0), or only the nth to arrive from now on.
   void RefuseCommand(int code, int nth = 0);
   // Periodic faults, counted from the call; 0 switches one off.
   void RefuseEveryNthAck(int n);    // every nth frame that would be acknowledged is refused instead
@@ -198,6 +218,8 @@ class SimController {
   void DropEveryNthFrame(int n);    // lost on the line, unseen; flash loads are neither counted nor lost
   void SilenceAfter(int frames);    // after this many more frames nothing is done or answered
   void HangUpAfter(int frames);     // the frame after this many more closes the line
+  // Every refusal from now on, asked for or not, is `first`, 00 00 (the default 0x15).
+  void SetRefusalByte(std::uint8_t first);
   // Closes the master, as an unplugged adapter does; nothing is read or sent afterwards.
   void HangUp();
   bool HungUp() const;
@@ -211,11 +233,8 @@ class SimController {
   int DroppedPartials() const;     // partial frames dropped after a silence
   std::size_t BytesSent() const;
   std::size_t BytesDue() const;  // sent, or due to be sent by now
+  SimInjected Injected() const;
   bool WaitUntilReceived(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(2));
-  // Until, for a quiet spell, nothing sent to it was unread, no partial frame was held and every answer
-  // had gone out. Bytes still in the port's own transmit buffer are not seen: wait for those first.
-  bool WaitUntilSettled(std::chrono::milliseconds deadline = std::chrono::seconds(2),
-                        std::chrono::milliseconds quiet = std::chrono::milliseconds(20));
   // Until `done` (called with no lock of the simulator held) returns true.
   bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline = std::chrono::seconds(2));
   // A line for each frame, answer, push, drop and noise, called on the simulator's thread.
@@ -249,7 +268,8 @@ class SimController {
   void GatherModuleParameter(int p);
   void ApplyX10(int house, int key);
   SimBytes X10Answer(int house, int key) const;
-  SimBytes Refuse(const std::string& why);
+  SimBytes Refuse(SimFrame& frame, const std::string& why);  // a frame the controller cannot take
+  SimBytes RefusalAnswer() const;
   bool RefusedOnPurpose(const SimFrame& frame);
   bool LostOnTheLine(const SimFrame& frame);
   void Send(const SimBytes& bytes, bool asReply);
@@ -299,6 +319,7 @@ class SimController {
 
   // Faults asked for.
   int nakNext_ = 0, corruptNext_ = 0, ignoreNext_ = 0, garbleNext_ = 0;
+  std::uint8_t refusalByte_ = 0x15;
   std::chrono::milliseconds replyDelay_{0};
   bool paced_ = false;
   std::chrono::milliseconds silence_{100};
@@ -318,6 +339,7 @@ class SimController {
   Periodic refuseAck_, garbleReply_, dropFrame_;
   void SetPeriodic(Periodic& fault, int n);
   std::optional<int> silenceIn_, hangUpIn_;
+  SimInjected injected_;
 
   // The wire.
   SimBytes rx_;

@@ -43,11 +43,22 @@ const char* kUsage =
     "  --pace             send at the pace of a 9600-baud line\n"
     "  --refuse CODE[:N]  refuse the command CODE (0x36: start the program; 'clock' the clock frame,\n"
     "                     'start' the control start block) every time, or only the Nth time; may be repeated\n"
+    "  --refusal-byte B   refuse with B 00 00 (default 0x15)\n"
     "  --learn-after MS   an IR learn ends by itself after MS milliseconds (default 3000; 0: only 'learn')\n";
 
 const char* kCommands =
-    "commands: learn | press [type] | x10 HOUSE KEY | nak N | crc N | ignore N | refuse CODE [N] | hangup | faults |"
-    " quit";
+    "typed commands, one a line:\n"
+    "  learn              end the IR learn in progress with a learnt code\n"
+    "  press [TYPE]       press the next module's addressing button (its slot becomes TYPE)\n"
+    "  x10 HOUSE KEY      report X10 traffic (house 0-15, key 0-31)\n"
+    "  nak N              refuse the next N frames\n"
+    "  crc N              give the next N block replies a wrong CRC\n"
+    "  ignore N           neither do nor answer the next N frames\n"
+    "  refuse CODE [N]    as --refuse CODE:N\n"
+    "  refusal B          refuse with B 00 00 from now on\n"
+    "  hangup             close the line, as an unplugged adapter does\n"
+    "  faults             list what Zelta sent that a controller cannot take\n"
+    "  quit               end the simulator\n";
 
 bool Number(const char* text, long low, long high, long& value) {
   char* end = nullptr;
@@ -86,6 +97,9 @@ void Command(testing_support::SimController& sim, const std::string& line, bool&
     if (word == "crc") sim.CorruptNextBlockReplies(static_cast<int>(a));
     if (word == "ignore") sim.IgnoreNext(static_cast<int>(a));
     Print("fault armed");
+  } else if (word == "refusal" && (in >> word) && Number(word.c_str(), 0, 255, a)) {
+    sim.SetRefusalByte(static_cast<std::uint8_t>(a));
+    Print("refusal byte set");
   } else if (word == "refuse" && (in >> word) && RefusalCode(word, a)) {
     if (!(in >> b) || b < 0) b = 0;
     sim.RefuseCommand(static_cast<int>(a), static_cast<int>(b));
@@ -99,14 +113,16 @@ void Command(testing_support::SimController& sim, const std::string& line, bool&
   } else if (word == "quit") {
     quit = true;
   } else {
-    Print(kCommands);
+    std::lock_guard lock(printing);
+    std::fputs(kCommands, stdout);
+    std::fflush(stdout);
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  long com = 1, firmware = 820, app = 320, delay = 0, learnAfter = 3000;
+  long com = 1, firmware = 820, app = 320, delay = 0, learnAfter = 3000, refusalByte = 0x15;
   bool pace = false, modulesGiven = false;
   std::vector<std::array<long, 3>> modules;
   std::vector<std::array<long, 2>> refusals;
@@ -115,7 +131,7 @@ int main(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     bool ok = true;
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      std::printf("%s\n%s", kUsage, kCommands);
       return 0;
     } else if (arg == "--pace") {
       pace = true;
@@ -127,6 +143,8 @@ int main(int argc, char** argv) {
       ok = Number(argv[++i], 1, 65535, app);
     } else if (arg == "--delay" && hasValue) {
       ok = Number(argv[++i], 0, 60000, delay);
+    } else if (arg == "--refusal-byte" && hasValue) {
+      ok = Number(argv[++i], 0, 255, refusalByte);
     } else if (arg == "--learn-after" && hasValue) {
       ok = Number(argv[++i], 0, 600000, learnAfter);
     } else if (arg == "--refuse" && hasValue) {
@@ -175,6 +193,7 @@ int main(int argc, char** argv) {
     sim.SetVariable(k, static_cast<std::uint16_t>(k + 1));
   }
   for (const auto& r : refusals) sim.RefuseCommand(static_cast<int>(r[0]), static_cast<int>(r[1]));
+  sim.SetRefusalByte(static_cast<std::uint8_t>(refusalByte));
   sim.SetReplyDelay(std::chrono::milliseconds(delay));
   sim.SetPacing(pace);
   if (learnAfter > 0) sim.SetIrLearnDelay(std::chrono::milliseconds(learnAfter));
@@ -182,7 +201,7 @@ int main(int argc, char** argv) {
 
   std::printf("Simulated controller on %s (flash key %04X)\n", sim.SlavePath().c_str(), sim.FlashKey());
   std::printf("Point Zelta at it:  ZELTA_COM%ld=%s scripts/run\n", com, sim.SlavePath().c_str());
-  std::printf("and choose COM%ld in the settings. Ctrl-C ends the simulator.\n%s\n\n", com, kCommands);
+  std::printf("and choose COM%ld in the settings. Ctrl-C ends the simulator.\n%s\n", com, kCommands);
   std::fflush(stdout);
 
   std::signal(SIGINT, OnSignal);

@@ -5,7 +5,7 @@
 // simulator's line clock is driven, the tick's time passes on that clock once the frame is taken, and the
 // port's input must then hold every byte due by it: no more, since nothing else has gone out, and no fewer.
 // Bytes the simulator sends later by itself (X10 events, a learnt IR code, an addressing press) are not
-// part of it: a test waits for those by what it expects.
+// part of it: a test waits for those by their count (serial::test::PumpIn).
 #include <gtest/gtest.h>
 
 #include <chrono>

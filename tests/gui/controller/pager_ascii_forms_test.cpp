@@ -10,8 +10,6 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <chrono>
-#include <thread>
 
 #include "controller/engine_fixture.h"
 #include "controller/transmit_request.h"
@@ -207,12 +205,6 @@ TEST_F(TransmitDialogsTest, RecordReachesTheVoiceModule) {
 class PagerFormTest : public controller::test::EngineTest {
  protected:
   PagerFormTest() { form.show(); }
-  bool AwaitInput(std::int32_t count) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (port.InBuffUsed() < count && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return port.InBuffUsed() >= count;
-  }
   std::vector<QString> ListLines() const {
     std::vector<QString> lines;
     for (int i = 0; i < form.ListBox1->count(); ++i) lines.push_back(form.ListBox1->item(i)->text());
@@ -241,10 +233,10 @@ TEST_F(PagerFormTest, ConfiguresTheModemOnTheChosenPortEveryThreeSeconds) {
   EXPECT_EQ(modem.ReadMaster(23), std::vector<std::uint8_t>(std::begin("AT&F0&K0Q0&D0Q0V0E0&W1\r"),
                                                             std::end("AT&F0&K0Q0&D0Q0V0E0&W1\r") - 1));
   ASSERT_TRUE(modem.WriteMaster({'O', 'K', '\r', '\n'}));
-  ASSERT_TRUE(AwaitInput(4));
+  ASSERT_TRUE(serial::test::PumpIn(port, 4));
   form.Timer1Timer();
   ASSERT_TRUE(modem.WriteMaster({'0', '\r'}));
-  ASSERT_TRUE(AwaitInput(2));
+  ASSERT_TRUE(serial::test::PumpIn(port, 2));
   form.Timer1Timer();
   form.Timer1Timer();
   EXPECT_FALSE(form.Timer1->isActive());
