@@ -107,7 +107,7 @@ TEST_F(MaintenanceTest, OnlyTheNumberLookedForCountsAsAnAddressedModule) {
   engine.AutoAddressRequest = 1;
   ASSERT_TRUE(RunToState(592, 40));
   sim.Push({Ack, 0, 0, 2});
-  ASSERT_TRUE(InputArrives(4));
+  ASSERT_TRUE(serial::test::PumpIn(port, 4));
   for (int tick = 0; tick < 4; ++tick) Step();
   EXPECT_EQ(port.InBuffUsed(), 0);
   EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module 1");

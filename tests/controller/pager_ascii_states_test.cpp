@@ -247,7 +247,7 @@ TEST_F(AsciiLoadTest, ABlockRefusedWithNoiseAfterItIsSentAgainAsQueued) {
     sim.IgnoreNext(1);
     Step();
     sim.Push({Nak, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE});
-    ASSERT_TRUE(sim.WaitUntil([&] { return port.InBuffUsed() >= 7; }));
+    ASSERT_TRUE(serial::test::PumpIn(port, 7));
     ASSERT_TRUE(RunToState(c.Done, 400));
     const SimBytes stored = c.Stored();
     EXPECT_EQ(std::string(stored.begin(), stored.begin() + std::min(stored.size(), c.Expected.size())), c.Expected);
