@@ -529,8 +529,10 @@ TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
   view.Inputs[CommsInput::RawCommandByte] = [](int i) { return std::string(i == 0 ? "53" : "0"); };
   Connect();
   view.Detail = true;
+  for (Byte refusal : Refusals)
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.Operation);
+    SCOPED_TRACE(std::string(c.Operation) + " refused with " + std::to_string(refusal));
+    sim.SetRefusalByte(refusal);
     view.Log.clear();
     sim.RefuseCommand(c.Code, c.Nth);
     c.Request(engine);

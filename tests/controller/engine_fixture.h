@@ -112,6 +112,10 @@ class FixedClock : public platform::Clock {
   platform::LocalTime Time{2007, 3, 4, 9, 5, 7, 0};
 };
 
+// The refusals a line brings: the controller's own, and two garbled on the way. Any first byte but 6
+// refuses.
+inline constexpr Byte Refusals[] = {Nak, 0x05, 0x95};
+
 class EngineTest : public ::testing::Test {
  protected:
   EngineTest() {

@@ -138,6 +138,7 @@ TEST_F(ExecReloadTest, RefusedCommandsAndBlocksAreSentAgainAndCountedAsRetries) 
   const auto bytes = WriteImage("FLASH512.BIN", 600);
   Connect();
   view.Detail = true;
+  sim.SetRefusalByte(0x95);                  // garbled on the line, still refusals
   sim.RefuseCommand(CmdStopInterpreter, 1);  // the executive is never replaced under a running interpreter
   engine.ReloadExecRequest = 1;
   ASSERT_TRUE(RunToState(131, 40));
@@ -280,10 +281,12 @@ TEST_F(ExecReloadTest, TheRestartWaitEndsInIdentificationAndTheClockSet) {
 // The start block is not waited for, but a refusal of it within the restart wait's first twelve ticks
 // sends it again, and one that never stops ends the connection.
 TEST_F(ExecReloadTest, ARefusedStartBlockIsSentAgain) {
-  expectedRetries = 2 + 9;  // one refusal per download, then nine to the lost connection
+  expectedRetries = 2 * 3 + 9;  // one refusal per download and refusal byte, then nine to the lost connection
   WriteImage("FLASH512.BIN", 10);
+  for (Byte refusal : Refusals)
   for (const auto& d : RestartingDownloads()) {
-    SCOPED_TRACE(d.What);
+    SCOPED_TRACE(d.What + std::string(" refused with ") + std::to_string(refusal));
+    sim.SetRefusalByte(refusal);
     Ui().Clear();
     Connect();
     const int starts = sim.ControlStarts();

@@ -157,14 +157,16 @@ TEST_F(IrTest, ALearnIsCancelledByClosingItsWindowOrByTheDisconnect) {
 // Parameter 17 is set before the learn command goes out, whatever was refused; a refused learn ends as
 // closing the window does.
 TEST_F(IrTest, RefusalsNeverLeaveALearnWithoutParameter17) {
-  expectedRetries = 1;  // the refused parameter 17; a refused learn is told, not sent again
+  expectedRetries = 3;  // each refused parameter 17; a refused learn is told, not sent again
   const struct {
     const char* What;
     int Code;
     bool Learnt;
   } cases[] = {{"parameter 17 refused", CmdSetControllerParam, true}, {"learn refused", CmdLearnIr, false}};
+  for (Byte refusal : Refusals)
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.What);
+    SCOPED_TRACE(std::string(c.What) + " with " + std::to_string(refusal));
+    sim.SetRefusalByte(refusal);
     Connect();
     view.Log.clear();
     sim.RefuseCommand(c.Code, 1);

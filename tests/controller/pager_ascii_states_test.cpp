@@ -158,6 +158,23 @@ TEST_F(AsciiLoadTest, ARefusedTableBlockIsSentAgainBeforeItIsStored) {
   EXPECT_EQ(SimBytes(third.begin(), third.begin() + 32), Field("Message 16", 32));
 }
 
+// A refused store leaves the block in the staging area only: the store goes out again.
+TEST_F(AsciiLoadTest, ARefusedStoreIsSentAgain) {
+  expectedRetries = 3;  // one per refusal
+  Connect();
+  for (Byte refusal : Refusals) {
+    SCOPED_TRACE(refusal);
+    sim.SetRefusalByte(refusal);
+    const std::size_t stores = sim.Commands(CmdStoreAscii).size();
+    sim.RefuseCommand(CmdStoreAscii, 2);
+    engine.AsciiTableRequest = 1;
+    ASSERT_TRUE(RunUntil([&] { return engine.AsciiTableRequest == 0 && engine.CommState == 110; }, 400));
+    const auto stored = sim.Commands(CmdStoreAscii);
+    ASSERT_EQ(stored.size() - stores, 16u);
+    EXPECT_EQ(stored[stores + 1].Args[0], 1) << "the refused store, sent again";
+  }
+}
+
 TEST_F(AsciiLoadTest, AModuleGetsEveryMessageWithAPauseAfterEachAndTheControllerIsIdentifiedAgain) {
   project.Ascii.SetText(3, std::string(40, 'q'));
   Connect();

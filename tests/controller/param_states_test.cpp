@@ -154,16 +154,23 @@ TEST_F(ParamStatesTest, ReadsTheParametersOfTheModulesThatAreThere) {
 
 // A refused gather would leave the parameter before it in the manager's block.
 TEST_F(ParamStatesTest, ARefusedGatherIsSentAgain) {
-  expectedRetries = 1;
+  expectedRetries = 3;  // one per refusal
   sim.SetModule(1, 5);
   for (int p = 0; p < 64; ++p) sim.SetModuleParameter(1, p, static_cast<std::uint16_t>(500 + p));
   Connect();
-  sim.RefuseCommand(CmdGatherModuleParam, 8);
-  engine.ModuleParamsRequest = 1;
-  ASSERT_TRUE(ModuleParamsReceived());
-  EXPECT_EQ(engine.ModuleParamTable[1][7], 507);
-  EXPECT_EQ(engine.ModuleParamTable[1][8], 508);
-  EXPECT_EQ(sim.Commands(CmdGatherModuleParam).size(), 64u);
+  for (Byte refusal : Refusals) {
+    SCOPED_TRACE(refusal);
+    sim.SetRefusalByte(refusal);
+    const std::size_t gathers = sim.Commands(CmdGatherModuleParam).size();
+    engine.ModuleParamTable[1][8] = 0;
+    view.Texts[CommsText::ModuleParamStatus].clear();
+    sim.RefuseCommand(CmdGatherModuleParam, 8);
+    engine.ModuleParamsRequest = 1;
+    ASSERT_TRUE(ModuleParamsReceived());
+    EXPECT_EQ(engine.ModuleParamTable[1][7], 507);
+    EXPECT_EQ(engine.ModuleParamTable[1][8], 508);
+    EXPECT_EQ(sim.Commands(CmdGatherModuleParam).size() - gathers, 64u);
+  }
 }
 
 TEST_F(ParamStatesTest, WritesOneParameterPausesAndReadsItBack) {

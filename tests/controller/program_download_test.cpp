@@ -97,15 +97,17 @@ TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
 // Their answers are otherwise taken as they come, but a refusal sends the command again: the download
 // never ends under "Controller Program Started" with the interpreter stopped.
 TEST_F(ProgramDownloadTest, ARefusedStopDaylightSavingOrStartCommandIsSentAgain) {
-  expectedRetries = 3;  // one per case
+  expectedRetries = 3 * 3;  // one per case and refusal
   const struct {
     int Code, Nth;
     std::size_t Carried;  // times the controller carried the command out
   } cases[] = {{CmdStopInterpreter, 1, 1}, {CmdSetControllerParam, 2, 2}, {CmdStartProgram, 1, 1}};
   Connect();
   view.Detail = true;
+  for (Byte refusal : Refusals)
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.Code);
+    SCOPED_TRACE(std::to_string(c.Code) + " refused with " + std::to_string(refusal));
+    sim.SetRefusalByte(refusal);
     const std::size_t before = sim.Commands(static_cast<Byte>(c.Code)).size();
     view.Log.clear();
     sim.RefuseCommand(c.Code, c.Nth);

@@ -208,6 +208,7 @@ TEST_F(X10Test, OlderMonitorEndsOnARefusedSwitchOnAndSendsARefusedSwitchOffAgain
   expectedRetries = 1;  // the refused switch-off
   ConnectOlder(212);
   view.Detail = true;
+  sim.SetRefusalByte(0x05);  // garbled on the line, still refusals
   sim.RefuseCommand(CmdSetControllerParam, 1);
   engine.X10MonitorRequest = 1;
   ASSERT_TRUE(RunToState(110, 20));
@@ -219,6 +220,7 @@ TEST_F(X10Test, OlderMonitorEndsOnARefusedSwitchOnAndSendsARefusedSwitchOffAgain
   engine.X10MonitorRequest = 1;
   ASSERT_TRUE(RunToState(522, 20));
   EXPECT_EQ(sim.Parameter(15), 1);
+  sim.SetRefusalByte(0x95);
   sim.RefuseCommand(CmdSetControllerParam, 1);
   engine.X10MonitorRequest = 0;
   ASSERT_TRUE(RunToState(110, 40));
