@@ -56,6 +56,7 @@ struct SimFrame {
   SimBytes Bytes;                      // the whole frame
   bool CheckGood = true;               // its CRC or sum held
   bool Ignored = false;                // dropped on purpose (IgnoreNext)
+  bool Garbled = false;                // its answer went out with a byte flipped (GarbleEveryNthReply)
   bool Refused = false;                // answered with a refusal, a bad request unanswered, a flash load not done
   std::uint8_t Code = 0;               // command code (commands)
   std::array<std::uint8_t, 5> Args{};  // a1..a5 (requests, blocks) or b1..b5 (commands)
@@ -272,7 +273,8 @@ class SimController {
   SimBytes RefusalAnswer() const;
   bool RefusedOnPurpose(const SimFrame& frame);
   bool LostOnTheLine(const SimFrame& frame);
-  void Send(const SimBytes& bytes, bool asReply);
+  // True when the answer went out garbled.
+  bool Send(const SimBytes& bytes, bool asReply);
   void Changed();
 
   SimBytes Load(std::uint16_t address, std::size_t count) const;

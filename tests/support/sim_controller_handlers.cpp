@@ -88,7 +88,7 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
     frame.Refused = true;
     if (frame.Kind != SimFrameKind::Request) {
       frame.Answer = RefusalAnswer();
-      Send(frame.Answer, true);
+      frame.Garbled = Send(frame.Answer, true);
     }
   } else if (ignoreNext_ > 0) {
     --ignoreNext_;
@@ -97,7 +97,7 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
   } else if (RefusedOnPurpose(frame)) {
     frame.Refused = true;
     frame.Answer = RefusalAnswer();
-    Send(frame.Answer, true);
+    frame.Garbled = Send(frame.Answer, true);
   } else {
     // A controller waiting for X10 activity stops waiting when the PC says something else.
     x10WaitUntil_.reset();
@@ -118,7 +118,7 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
     }
     if (answer) {
       frame.Answer = *answer;
-      Send(*answer, true);
+      frame.Garbled = Send(*answer, true);
     }
   }
   trace.push_back(frame.Describe());

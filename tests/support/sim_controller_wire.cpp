@@ -184,14 +184,15 @@ void SimController::WriteDue(TimePoint now) {
   }
 }
 
-void SimController::Send(const SimBytes& bytes, bool asReply) {
-  if (hungUp_ || bytes.empty()) return;
+bool SimController::Send(const SimBytes& bytes, bool asReply) {
+  if (hungUp_ || bytes.empty()) return false;
   const auto now = Now();
   auto at = std::max(now + (asReply ? replyDelay_ : milliseconds(0)), lastDue_);
   // The frame answered took its time on the line before the controller could answer it.
   if (asReply && pacedIn_) at = std::max(at, rxStart_ + kByteTime * static_cast<int>(rxExpected_) + replyDelay_);
   SimBytes sent = bytes;
-  if (asReply && garbleReply_.Now()) {
+  const bool garbled = asReply && garbleReply_.Now();
+  if (garbled) {
     const bool block = sent.size() == BlockReplySize;
     // A reply whose CRC CorruptNextBlockReplies spoilt was counted there.
     if (!block || BlockReplyGood(sent)) ++injected_.Garbled;
@@ -202,6 +203,7 @@ void SimController::Send(const SimBytes& bytes, bool asReply) {
     if (paced_) at += kByteTime;
   }
   lastDue_ = at;
+  return garbled;
 }
 
 void SimController::Push(const SimBytes& bytes) {
