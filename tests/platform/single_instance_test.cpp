@@ -90,11 +90,12 @@ TEST(SingleInstanceLock, AnotherProcessSeesTheLockHeldUntilItsHolderEnds) {
 
 TEST(SingleInstanceLock, AnotherUsersCopyInASharedFolderLeavesThisUserToTheirOwnLock) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can run a copy as another user";
-  testing_support::TempDir dir;
-  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
-  OtherCopy other(dir.Path().string(), 4321);
+  auto dir = testing_support::TempDirOthersReach();
+  if (!dir) GTEST_SKIP() << "no temporary folder another user can reach";
+  std::filesystem::permissions(dir->Path(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+  OtherCopy other(dir->Path().string(), 4321);
   ASSERT_TRUE(other.Holds);
-  EXPECT_EQ(SingleInstanceLock(dir.Path().string()).State(), InstanceLock::Taken);
+  EXPECT_EQ(SingleInstanceLock(dir->Path().string()).State(), InstanceLock::Taken);
 }
 
 TEST(SingleInstanceLock, ALockFileThatCannotBeTrustedOrMadeIsUnavailable) {
