@@ -309,8 +309,8 @@ class Session {
     }
     if (!lockError_.empty())
       throw RegistryError("Cannot save the settings: cannot lock " + file_ + ".lock: " + lockError_);
-    // The store holds the network-access password.
-    std::string error = WriteFileAtomically(file_, Serialize(store), AtomicFileWriter::PrivateFileMode);
+    // The store holds the network-access password: private even where an earlier version left it open.
+    std::string error = WriteFileAtomically(file_, Serialize(store), AtomicFileWriter::Access::Private);
     if (!error.empty()) throw RegistryError("Cannot save the settings: " + error);
   }
 

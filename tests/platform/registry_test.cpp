@@ -174,13 +174,19 @@ TEST_F(RegistryTest, TheFolderNameFromTheEnvironmentIsTakenAsText) {
   EXPECT_NE(::access(omega.c_str(), F_OK), 0);
 }
 
-TEST_F(RegistryTest, TheStoreIsReadableByItsOwnerOnly) {
+TEST_F(RegistryTest, TheStoreIsReadableByItsOwnerOnlyAfterEverySave) {
   Registry reg(RootKey::LocalMachine);
   ASSERT_TRUE(reg.OpenKey("SOFTWARE\\QRN\\VORMO\\Config", true));
-  reg.WriteInteger("Delete", 1234);
-  struct stat st {};
-  ASSERT_EQ(::stat(RegistryFilePath().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  for (const bool leftOpenBefore : {false, true}) {
+    // As an earlier version left it.
+    if (leftOpenBefore) {
+      ASSERT_EQ(::chmod(RegistryFilePath().c_str(), 0644), 0);
+    }
+    reg.WriteInteger("Delete", 1234);
+    struct stat st {};
+    ASSERT_EQ(::stat(RegistryFilePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << leftOpenBefore;
+  }
 }
 
 TEST_F(RegistryTest, WithoutAHomeVariableTheFolderIsInTheHomeThePasswordDatabaseGives) {
