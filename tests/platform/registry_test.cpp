@@ -155,6 +155,19 @@ TEST_F(RegistryTest, LinesNotUnderstoodAreKeptThroughASave) {
       << testing_support::TestUi().Messages()[0];
 }
 
+TEST_F(RegistryTest, AKeptLineKeepsItsOwnLineEndThroughEverySave) {
+  // A comment whose text ends in a carriage return, before its CR LF.
+  const std::string comment =
+      testing_support::ReadFile(std::string(ZELTA_TEST_DATA_DIR) + "/damaged/registry-kept-line-trailing-cr.ini");
+  testing_support::WriteFile(RegistryFilePath(), comment);
+  Registry reg(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenKey("Soft", true));
+  for (int save = 0; save < 2; ++save) {
+    reg.WriteInteger("ComNum", save);
+    EXPECT_NE(testing_support::ReadFile(RegistryFilePath()).find(comment), std::string::npos) << "save " << save;
+  }
+}
+
 TEST_F(RegistryTest, TheFolderNameFromTheEnvironmentIsTakenAsText) {
   const std::string native = config.Dir().File("K\303\274che");  // "Küche" in UTF-8
   ::setenv("ZELTA_CONFIG_DIR", native.c_str(), 1);               // the fixture restores it
