@@ -106,7 +106,10 @@ TEST(SingleInstanceLock, ALockFileThatCannotBeTrustedOrMadeIsUnavailable) {
   std::filesystem::create_symlink(target, dir.File("linked/" + InstanceLockName()));
   std::filesystem::create_directory(dir.File("folder"));
   std::filesystem::create_directory(dir.File("folder/" + InstanceLockName()));
-  for (const std::string sub : {"missing", "linked", "folder"}) {
+  // Another user who may write in the folder could hard-link a file of this user's there.
+  std::filesystem::create_directory(dir.File("hard-linked"));
+  std::filesystem::create_hard_link(target, dir.File("hard-linked/" + InstanceLockName()));
+  for (const std::string sub : {"missing", "linked", "folder", "hard-linked"}) {
     SingleInstanceLock lock(dir.File(sub));
     EXPECT_EQ(lock.State(), InstanceLock::Unavailable) << sub;
     EXPECT_NE(lock.Error().find(dir.File(sub)), std::string::npos) << lock.Error();
