@@ -1,5 +1,9 @@
 #include "app/startup.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QEvent>
 #include <QSettings>
@@ -10,6 +14,7 @@
 
 #include "app/zelta_application.h"
 #include "gui/qt_ui.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -57,6 +62,16 @@ class MainWindowClose : public QObject {
 
 void KeepToolkitState() {
   const std::string folder = platform::UsableConfigDirectory();
+  // The dialogs' history names the user's files and folders: the file is made the user's alone, and Qt
+  // keeps the mode of the file it replaces.
+  if (!folder.empty()) {
+    const std::string conf = platform::NativePath(platform::JoinPath(folder, "QtProject.conf"));
+    const int fd = ::open(conf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::fchmod(fd, 0600);  // whatever the umask
+      ::close(fd);
+    }
+  }
   // Nothing can be made below a device file: with the settings in memory, the dialogs keep nothing.
   const QString path = folder.empty() ? QStringLiteral("/dev/null") : platform::ToQString(folder);
   for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})

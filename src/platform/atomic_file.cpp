@@ -21,11 +21,23 @@ std::atomic<AtomicFileWriter::SyncFunction> syncFunction{::fsync};
 
 std::string FolderOf(const std::string& native) { return native.substr(0, native.rfind('/') + 1); }
 
-// The file a save replaces: the end of the chain of symbolic links at `native`, or `native` itself.
+// The kernel's rule for links in shared folders (fs.protected_symlinks), which it cannot apply to a chain
+// resolved here: in a sticky folder all may write, only the user's own links and those of the folder's
+// owner are followed.
+bool MayFollow(const struct stat& link, const std::string& folder) {
+  if (link.st_uid == ::geteuid()) return true;
+  struct stat dir {};
+  if (::stat(folder.empty() ? "." : folder.c_str(), &dir) != 0) return false;
+  const bool shared = (dir.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+  return !shared || link.st_uid == dir.st_uid;
+}
+
+// The file a save replaces: the end of the chain of symbolic links at `native`, or `native` itself, or
+// the first link of the chain that is not to be followed.
 std::string SaveTarget(std::string native) {
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st {};
-    if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || !MayFollow(st, FolderOf(native))) break;
     std::vector<char> buf(static_cast<size_t>(st.st_size) + 1);
     const ssize_t n = ::readlink(native.c_str(), buf.data(), buf.size());
     if (n <= 0 || static_cast<size_t>(n) >= buf.size()) break;
@@ -56,21 +68,23 @@ AtomicFileWriter::SyncFunction AtomicFileWriter::SetSyncFunction(SyncFunction sy
   return syncFunction.exchange(sync ? sync : ::fsync);
 }
 
-AtomicFileWriter::AtomicFileWriter(std::string path, WriteFunction write, mode_t newFileMode)
+AtomicFileWriter::AtomicFileWriter(std::string path, WriteFunction write, Access access)
     : path_(std::move(path)), write_(std::move(write)) {
   if (!write_) write_ = [](int fd, const void* data, size_t size) { return ::write(fd, data, size); };
   target_ = SaveTarget(NativePath(path_));
-  // The old file's mode is kept; until it is set, the bytes are the owner's alone.
+  // The old file's mode is kept; until it is set, the bytes are the owner's alone. A link replaced
+  // itself has no mode to keep.
   struct stat old {};
-  const bool replacing = ::stat(target_.c_str(), &old) == 0;
+  const bool replacing = ::lstat(target_.c_str(), &old) == 0 && !S_ISLNK(old.st_mode);
+  const bool usual = access == Access::Usual;
   std::string temp;
-  fd_ = CreateBeside(target_, replacing ? PrivateFileMode : newFileMode, temp);
+  fd_ = CreateBeside(target_, replacing || !usual ? PrivateFileMode : NewFileMode, temp);
   if (fd_ < 0) {
     Fail("cannot create a file in the folder of " + path_);
     return;
   }
   tempPath_ = temp;
-  if (replacing) ::fchmod(fd_, old.st_mode & 07777);
+  if (replacing || !usual) ::fchmod(fd_, usual ? old.st_mode & 07777 : PrivateFileMode);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -118,17 +132,19 @@ bool AtomicFileWriter::Commit() {
     return false;
   }
   committed_ = true;
-  // The rename itself lasts through a power cut only once the folder is on disk too.
+  // The rename itself lasts through a power cut only once the folder is on disk too. A folder this user
+  // may write in but not read cannot be opened for that: the file is saved all the same.
   const std::string folder = FolderOf(target_);
   const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  const bool synced = dir >= 0 && (syncFunction.load()(dir) == 0 || errno == EINVAL);  // EINVAL: not supported
+  if (dir < 0) return true;
+  const bool synced = syncFunction.load()(dir) == 0 || errno == EINVAL;  // EINVAL: not supported
   if (!synced) Fail("cannot write the folder of " + path_);
-  if (dir >= 0) ::close(dir);
+  ::close(dir);
   return synced;
 }
 
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode) {
-  AtomicFileWriter w(path, {}, newFileMode);
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes, AtomicFileWriter::Access access) {
+  AtomicFileWriter w(path, {}, access);
   w.Write(bytes);
   w.Commit();
   return w.Error();

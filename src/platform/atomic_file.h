@@ -1,10 +1,16 @@
 #pragma once
 // Replaces a user's file safely: the bytes go to a temporary file in the same directory, every write is
 // checked, the file is flushed to disk and renamed over the old one only on Commit(), and the folder is
-// flushed after it. Anything short of a successful Commit() leaves the old file exactly as it was.
+// flushed after it where this user may open it. Anything short of a successful Commit() leaves the old
+// file exactly as it was.
 //
-// A path that is a symbolic link saves into the file the link leads to; the link stays. The file keeps
-// its mode; a new one is made as any new file is (its mode less the umask).
+// A path that is a symbolic link saves into the file the link leads to; the link stays. Each link of the
+// chain is followed only where the kernel would follow it in a shared folder (fs.protected_symlinks): a
+// link that another user left in a sticky folder all may write, unless that user owns the folder, is
+// replaced itself, so that it cannot turn a save into one over a file of the user's choosing.
+//
+// The file keeps its mode; a new one is made as any new file is (its mode less the umask). A private file
+// is the owner's alone after every save, whatever mode it had.
 #include <sys/types.h>
 
 #include <functional>
@@ -21,11 +27,12 @@ class AtomicFileWriter {
   using SyncFunction = int (*)(int fd);
   static SyncFunction SetSyncFunction(SyncFunction sync);
 
-  // A new file's mode, less the umask; a file that holds secrets is made readable by its owner only.
+  // A new file's mode, less the umask; a file that holds secrets is read and written by its owner only.
   static constexpr mode_t NewFileMode = 0666;
   static constexpr mode_t PrivateFileMode = 0600;
+  enum class Access { Usual, Private };
 
-  explicit AtomicFileWriter(std::string path, WriteFunction write = {}, mode_t newFileMode = NewFileMode);
+  explicit AtomicFileWriter(std::string path, WriteFunction write = {}, Access access = Access::Usual);
   ~AtomicFileWriter();  // discards the temporary file unless committed
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -54,7 +61,7 @@ class AtomicFileWriter {
 
 // Writes the whole content at once; returns "" or the error text.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes,
-                                mode_t newFileMode = AtomicFileWriter::NewFileMode);
+                                AtomicFileWriter::Access access = AtomicFileWriter::Access::Usual);
 // Reads a whole file; false when it cannot be opened or read, with errno saying why.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 // Reads at most `limit` bytes of a file opened for update, as the original's data files were: a file the

@@ -1,7 +1,5 @@
 #include "platform/profile.h"
 
-#include <sys/stat.h>
-
 #include <mutex>
 #include <optional>
 
@@ -34,7 +32,7 @@ struct Line {
   std::string Text;
   std::string Name;   // section name or key, trimmed
   std::string Value;  // entry value, trimmed
-  std::string End;    // the line's own end ("\r\n" or "\n"); none for a new line or an unended last one
+  std::string End;    // the line's own end ("\r\n" or "\n"); none for a new line or an unended one without CR
 };
 
 struct Document {
@@ -103,7 +101,8 @@ Document Load(const std::string& path) {
     const bool cr = !text.empty() && text.back() == '\r';
     if (cr) text.pop_back();
     Line line = ParseLine(std::move(text));
-    if (ended) line.End = cr ? "\r\n" : "\n";
+    // An unended last line whose carriage return was taken for its end gets CR LF, and keeps its text.
+    if (ended || cr) line.End = cr ? "\r\n" : "\n";
     doc.Lines.push_back(std::move(line));
     start = end + 1;
   }
@@ -116,6 +115,7 @@ bool Fail(const std::string& why) {
 }
 
 bool Save(const std::string& path, const Document& doc) {
+  if (path.empty()) return Fail("the settings folder is not used, so a file named without a folder is not kept");
   std::string bytes;
   for (const Line& line : doc.Lines) bytes += line.Text + (line.End.empty() ? doc.LineEnd : line.End);
   AtomicFileWriter::WriteFunction write;
@@ -148,20 +148,13 @@ bool IsBareName(const std::string& name) { return name.find_first_of("/\\") == s
 
 }  // namespace
 
-std::string WindowsDirectory() {
-  std::string dir = ConfigDirectory();
-  std::string partial;
-  for (std::size_t i = 0; i <= dir.size(); ++i) {
-    if (i == dir.size() || dir[i] == '/') {
-      if (!partial.empty()) ::mkdir(NativePath(partial).c_str(), 0700);
-    }
-    if (i < dir.size()) partial += dir[i];
-  }
-  return dir;
-}
+// A folder another user may change is no more trusted with these files than with the settings.
+std::string WindowsDirectory() { return UsableConfigDirectory(); }
 
 std::string ProfilePath(const std::string& name) {
-  return ResolveFileCase(IsBareName(name) ? JoinPath(WindowsDirectory(), name) : name);
+  if (!IsBareName(name)) return ResolveFileCase(name);
+  const std::string dir = WindowsDirectory();
+  return dir.empty() ? "" : ResolveFileCase(JoinPath(dir, name));
 }
 
 std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,

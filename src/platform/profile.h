@@ -19,11 +19,14 @@
 
 namespace platform {
 
-// Stands in for the Windows directory: the configuration directory (made when missing).
+// Stands in for the Windows directory: the configuration directory (made when missing); "" when it is not
+// used (another user owns it or others may change it), and a bare name then reads as a missing file and
+// cannot be written.
 std::string WindowsDirectory();
 
 // The file a profile name stands for: a bare name in the Windows directory, any other as it is; the
-// existing file whose name differs only in case when the exact one does not exist.
+// existing file whose name differs only in case when the exact one does not exist. "" for a bare name
+// without a Windows directory.
 std::string ProfilePath(const std::string& name);
 
 // The value of `key`, trimmed; `defaultValue` when the file, the section or the key is missing.

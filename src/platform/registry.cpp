@@ -39,7 +39,7 @@ struct Value {
 struct Key {
   std::string path;                     // root name, '\', key path; as first written
   std::map<std::string, Value> values;  // by upper-case name
-  std::vector<std::string> kept;        // lines read but not understood, written back as they were
+  std::vector<std::string> kept;        // lines read but not understood, with their ends, written back as they were
 };
 
 // Whole store, by upper-case full path ("HKEY_LOCAL_MACHINE\SOFTWARE\..."). The entry with the empty
@@ -131,7 +131,10 @@ Parsed Parse(const std::string& bytes) {
   std::istringstream in(bytes);
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // A kept line keeps its own end, so that a carriage return of its text (before CR LF) stays. An
+    // unended last line whose CR was taken for its end gets CR LF.
+    const bool cr = !line.empty() && line.back() == '\r';
+    if (cr) line.pop_back();
     if (line.empty() || line == kHeader) continue;
     if (line.size() > 2 && line[0] == '[' && line.back() == ']') {
       std::string path = line.substr(1, line.size() - 2);
@@ -145,7 +148,7 @@ Parsed Parse(const std::string& bytes) {
       continue;
     }
     // Kept so that saving never drops what someone wrote there.
-    (current ? current : &store[""])->kept.push_back(line);
+    (current ? current : &store[""])->kept.push_back(line + (cr ? "\r\n" : "\n"));
     if (line[0] != ';' && result.firstUnknownLine == 0) result.firstUnknownLine = number;
   }
   return result;
@@ -155,7 +158,7 @@ std::string Serialize(const Store& store) {
   std::string out = std::string(kHeader) + "\n";
   for (const auto& [upper, key] : store) {
     if (!upper.empty()) out += "\n[" + key.path + "]\n";
-    for (const auto& line : key.kept) out += line + "\n";
+    for (const auto& line : key.kept) out += line;
     for (const auto& [n, v] : key.values) {
       out += Quote(v.name) + "=";
       if (v.isInteger) {
@@ -309,8 +312,8 @@ class Session {
     }
     if (!lockError_.empty())
       throw RegistryError("Cannot save the settings: cannot lock " + file_ + ".lock: " + lockError_);
-    // The store holds the network-access password.
-    std::string error = WriteFileAtomically(file_, Serialize(store), AtomicFileWriter::PrivateFileMode);
+    // The store holds the network-access password: private even where an earlier version left it open.
+    std::string error = WriteFileAtomically(file_, Serialize(store), AtomicFileWriter::Access::Private);
     if (!error.empty()) throw RegistryError("Cannot save the settings: " + error);
   }
 

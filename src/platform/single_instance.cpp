@@ -35,9 +35,11 @@ SingleInstanceLock::SingleInstanceLock(const std::string& directory) : path_(Joi
     error_ = path_ + ": " + std::strerror(errno);
     return;
   }
+  // A file with another name too may be one of this user's that another user linked here: locking it
+  // would let them keep this user's copy from starting.
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
-    error_ = path_ + ": not a file of this user";
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || info.st_nlink != 1) {
+    error_ = path_ + ": not a file of this user alone";
     ::close(fd_);
     fd_ = -1;
     return;

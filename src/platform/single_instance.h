@@ -17,7 +17,8 @@ std::string InstanceLockDirectory();
 enum class InstanceLock {
   Taken,          // this process holds the lock
   HeldElsewhere,  // another process holds it: another copy runs
-  Unavailable     // the lock file could not be made or opened; nothing is known about other copies
+  Unavailable     // the lock file could not be made or opened, or is not this user's alone (another owner, a link,
+                  // other names); nothing is known about other copies
 };
 
 class SingleInstanceLock {

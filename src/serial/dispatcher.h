@@ -255,6 +255,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   std::uint32_t TxWritePos = 0, TxReadPos = 0;
   bool TxRingFull = false;
   std::uint64_t TxGeneration = 0;  // bumped by a transmit flush: a write in flight is then void
+  std::atomic<std::uint64_t> OutputWakes{0};  // wake-ups the output thread has taken, each counted once
   std::unique_ptr<std::uint8_t[]> RxRing;
   std::uint32_t RxWritePos = 0, RxReadPos = 0;
   bool RxRingFull = false;

@@ -89,10 +89,11 @@ Deleters& TheDeleters() {
   return deleters;
 }
 
-void Drain(int fd) {
-  std::uint64_t value;
-  while (::read(fd, &value, sizeof value) > 0) {
-  }
+// The wake-ups taken: an eventfd adds up those given since it was last read.
+std::uint64_t Drain(int fd) {
+  std::uint64_t value, taken = 0;
+  while (::read(fd, &value, sizeof value) > 0) taken += value;
+  return taken;
 }
 
 int MakeEventFd() { return ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
@@ -481,7 +482,7 @@ void TLkBaseDispatcher::OutThreadLoop() {
       timeout = pollDevice ? kWriterFullMs : kWriterStalledMs;
     }
     ::poll(fds, 2, timeout);
-    if (fds[0].revents & POLLIN) Drain(outWake_);
+    if (fds[0].revents & POLLIN) OutputWakes += Drain(outWake_);
   }
 }
 

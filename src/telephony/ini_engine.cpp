@@ -116,8 +116,8 @@ bool IsRecordCount(std::int32_t count) { return count >= 0 && count <= MaxDBRecs
 bool FileExistsAsProfile(const std::string& name) {
   if (platform::FileExists(platform::ResolveFileCase(name))) return true;
   const bool bare = name.find_first_of("/\\") == std::string::npos;
-  return bare &&
-         platform::FileExists(platform::ResolveFileCase(platform::JoinPath(platform::WindowsDirectory(), name)));
+  const std::string path = bare ? platform::ProfilePath(name) : "";
+  return !path.empty() && platform::FileExists(path);
 }
 
 std::int32_t AddField(TIniDatabase& db, const std::string& name, std::int32_t size, bool isString, bool isIndex) {

@@ -248,17 +248,26 @@ TEST(StartUp, AnExceptionInAnEventHandlerIsShownAndTheLoopGoesOn) {
   EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{"handler failed"});
 }
 
-TEST(StartUp, QtsFileDialogsKeepTheirStateInTheSettingsFolderOrNowhere) {
+TEST(StartUp, QtsFileDialogsKeepTheirStateInTheSettingsFolderForTheUsersEyesOnlyOrNowhere) {
   testing_support::TempDir xdg;
   testing_support::ScopedEnv qtsChoice("XDG_CONFIG_HOME", xdg.Path().string());
+  const mode_t umask = ::umask(022);  // a new file would be readable by all
   for (bool ownFolder : {true, false}) {
     testing_support::ScopedConfigDir config;
     if (!ownFolder) ::chmod(config.Dir().Path().c_str(), 0757);  // the settings live in memory
     KeepToolkitState();
     delete new QFileDialog;  // it keeps its history as it goes
-    EXPECT_EQ(std::filesystem::exists(config.Dir().File("QtProject.conf")), ownFolder);
+    const std::string conf = config.Dir().File("QtProject.conf");
+    EXPECT_EQ(std::filesystem::exists(conf), ownFolder);
+    struct stat st {};
+    if (ownFolder) {
+      EXPECT_EQ(::stat(conf.c_str(), &st), 0);
+      EXPECT_GT(st.st_size, 0) << "the dialog wrote there";
+      EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
     EXPECT_TRUE(std::filesystem::is_empty(xdg.Path())) << ownFolder;
   }
+  ::umask(umask);
 }
 
 }  // namespace

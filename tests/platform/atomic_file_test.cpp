@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,24 +88,26 @@ mode_t ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
-TEST(AtomicFileWriter, ANewFileTakesItsModeLessTheUmaskAndAnOldOneKeepsItsOwn) {
+TEST(AtomicFileWriter, ANewFileTakesItsModeLessTheUmaskAnOldOneKeepsItsOwnAndAPrivateOneIsTheOwners) {
+  using Access = AtomicFileWriter::Access;
   const struct {
     mode_t Umask;
-    mode_t NewFileMode;
-    mode_t Expected;
-  } cases[] = {{022, AtomicFileWriter::NewFileMode, 0644},
-               {002, AtomicFileWriter::NewFileMode, 0664},
-               {077, AtomicFileWriter::NewFileMode, 0600},
-               {0, AtomicFileWriter::PrivateFileMode, 0600}};
+    Access Kind;
+    mode_t New, Replaced;  // the mode of a new file, and of one that was 0640
+  } cases[] = {{022, Access::Usual, 0644, 0640},
+               {002, Access::Usual, 0664, 0640},
+               {077, Access::Usual, 0600, 0640},
+               {0, Access::Private, 0600, 0600},
+               {0277, Access::Private, 0600, 0600}};
   for (const auto& c : cases) {
     testing_support::TempDir dir;
     const mode_t previous = ::umask(c.Umask);
     const std::string path = dir.File("a.pgm");
-    EXPECT_EQ(WriteFileAtomically(path, "new", c.NewFileMode), "");
-    EXPECT_EQ(ModeOf(path), c.Expected) << std::oct << c.Umask << " " << c.NewFileMode;
+    EXPECT_EQ(WriteFileAtomically(path, "new", c.Kind), "");
+    EXPECT_EQ(ModeOf(path), c.New) << std::oct << c.Umask;
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    EXPECT_EQ(WriteFileAtomically(path, "again", c.NewFileMode), "");
-    EXPECT_EQ(ModeOf(path), 0640u);
+    EXPECT_EQ(WriteFileAtomically(path, "again", c.Kind), "");
+    EXPECT_EQ(ModeOf(path), c.Replaced) << std::oct << c.Umask;
     ::umask(previous);
   }
 }
@@ -120,6 +123,79 @@ TEST(AtomicFileWriter, SavingOverALinkReplacesTheFileItLeadsTo) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("near.pgm")));
   EXPECT_EQ(ReadFile(dir.File("data/a.pgm")), "new");
   EXPECT_EQ(FilesIn(dir.File("data")), 1u);
+}
+
+// A save follows a link only where the kernel would in a shared folder (fs.protected_symlinks): elsewhere
+// another user's link could make it replace, or create, any file of this user's.
+TEST(AtomicFileWriter, ALinkInAStickyFolderOthersMayWriteIsFollowedOnlyWhereTheKernelWouldFollowIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a link to another user";
+  const uid_t me = ::geteuid(), other = 65534;
+  const struct {
+    const char* What;
+    uid_t LinkOwner, FolderOwner;
+    mode_t FolderMode;
+    const char* LeadsTo;
+    bool Followed;
+  } cases[] = {
+      {"another user's link", other, me, 01777, "target", false},
+      {"another user's dangling link", other, me, 01777, "missing", false},
+      {"the user's own link", me, other, 01777, "target", true},
+      {"a link in a folder that is not sticky", other, me, 0777, "target", true},
+      {"a link in a folder others may not write", other, me, 01755, "target", true},
+      {"a link of the folder's owner", other, other, 01777, "target", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    testing_support::TempDir dir;
+    testing_support::WriteFile(dir.File("target"), "old");
+    const std::string link = dir.File("shared/a.pgm");
+    ASSERT_EQ(::mkdir(dir.File("shared").c_str(), 0700), 0);
+    std::filesystem::create_symlink(dir.File(c.LeadsTo), link);
+    ASSERT_EQ(::lchown(link.c_str(), c.LinkOwner, c.LinkOwner), 0);
+    ASSERT_EQ(::chown(dir.File("shared").c_str(), c.FolderOwner, c.FolderOwner), 0);
+    ASSERT_EQ(::chmod(dir.File("shared").c_str(), c.FolderMode), 0);
+    ASSERT_EQ(WriteFileAtomically(link, "new"), "");
+    EXPECT_EQ(std::filesystem::is_symlink(link), c.Followed);
+    EXPECT_EQ(ReadFile(c.Followed ? dir.File(c.LeadsTo) : link), "new");
+    EXPECT_EQ(ReadFile(dir.File("target")), c.Followed ? "new" : "old");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+  }
+  // Along a chain, each link is judged where it lies: the user's own link is followed, the stranger's it
+  // leads to is replaced.
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir.File("target"), "old");
+  ASSERT_EQ(::mkdir(dir.File("shared").c_str(), 01777), 0);
+  ASSERT_EQ(::chmod(dir.File("shared").c_str(), 01777), 0);
+  std::filesystem::create_symlink(dir.File("target"), dir.File("shared/planted"));
+  ASSERT_EQ(::lchown(dir.File("shared/planted").c_str(), other, other), 0);
+  std::filesystem::create_symlink(dir.File("shared/planted"), dir.File("mine"));
+  ASSERT_EQ(WriteFileAtomically(dir.File("mine"), "new"), "");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("mine")));
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File("shared/planted")));
+  EXPECT_EQ(ReadFile(dir.File("shared/planted")), "new");
+  EXPECT_EQ(ReadFile(dir.File("target")), "old");
+}
+
+// The rename has replaced the file by then: a folder that will not open for its flush (write and search
+// but no read) is no failed save.
+TEST(AtomicFileWriter, AFolderThatCannotBeOpenedForItsFlushAfterTheRenameIsNoFailedSave) {
+  auto dir = testing_support::TempDirOthersReach();
+  if (!dir) GTEST_SKIP() << "no temporary folder another user can reach";
+  const std::string folder = dir->File("write-only"), path = dir->File("write-only/a.pgm");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(folder.c_str(), testing_support::OrdinaryUser::Id(), static_cast<gid_t>(-1)), 0);
+  std::string error;
+  {
+    testing_support::OrdinaryUser user;
+    ASSERT_EQ(WriteFileAtomically(path, "old"), "");
+    ASSERT_EQ(::chmod(folder.c_str(), 0300), 0);
+    ASSERT_LT(::open(folder.c_str(), O_RDONLY | O_DIRECTORY), 0) << "the folder opens after all";
+    error = WriteFileAtomically(path, "new");
+    ::chmod(folder.c_str(), 0700);
+  }
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(ReadFile(path), "new");
+  EXPECT_EQ(FilesIn(folder), 1u);
 }
 
 std::vector<ino_t> synced;

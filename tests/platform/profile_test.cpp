@@ -72,7 +72,10 @@ TEST_F(ProfileTest, AFileKeepsItsLineEndsAndANewFileGetsCarriageReturnLineFeeds)
 }
 
 TEST_F(ProfileTest, WritingAnEntryChangesNoOtherLineWhateverItsLineEnd) {
-  const std::string crValue = ReadFile(std::string(ZELTA_TEST_DATA_DIR) + "/damaged/profile-value-trailing-cr.ini");
+  const std::string damaged = std::string(ZELTA_TEST_DATA_DIR) + "/damaged/";
+  const std::string crValue = ReadFile(damaged + "profile-value-trailing-cr.ini");
+  // The same value on an unended last line: the end it is given keeps the carriage return in the text.
+  const std::string crLast = ReadFile(damaged + "profile-last-line-trailing-cr.ini");
   struct Case {
     std::string Before;
     const char* Section;
@@ -80,13 +83,17 @@ TEST_F(ProfileTest, WritingAnEntryChangesNoOtherLineWhateverItsLineEnd) {
   } cases[] = {
       {crValue, "a", crValue + "n=1\n"},
       {crValue, "b", crValue + "[b]\nn=1\n"},
+      {crLast, "a", crLast + "\nn=1\n"},
+      {crLast, "b", crLast + "\n[b]\nn=1\n"},
       {"[A]\r\nn=0\n[B]\r\ny=2\r\r\n", "A", "[A]\r\nn=1\n[B]\r\ny=2\r\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Before);
     WriteFile(file, c.Before);
+    const std::string k = ReadProfileString(file, "a", "k", "");
     ASSERT_TRUE(WriteProfileString(file, c.Section, "n", "1"));
     EXPECT_EQ(ReadFile(file), c.After);
+    EXPECT_EQ(ReadProfileString(file, "a", "k", ""), k);
   }
 }
 
@@ -178,6 +185,27 @@ TEST(ProfileFiles, ABareNameLivesInTheWindowsDirectory) {
   ASSERT_TRUE(WriteProfileString("LWMODEM.INI", "Defaults", "_Entries", "0"));
   EXPECT_EQ(ReadFile(config.Dir().File("LWMODEM.INI")), "[Defaults]\r\n_Entries=0\r\n");
   EXPECT_EQ(ProfilePath("LWMODEM.INI"), config.Dir().File("LWMODEM.INI"));
+}
+
+TEST(ProfileFiles, ABareNameInAFolderAnotherUserOwnsOrOthersMayChangeIsNeitherReadNorWritten) {
+  const struct {
+    const char* What;
+    int (*Make)(const char* dir);
+  } cases[] = {{"others may write in it", [](const char* dir) { return ::chmod(dir, 0757); }},
+               // Only root can give a folder away; for another user the case is not made.
+               {"another user's", [](const char* dir) { return ::chown(dir, 4321, 4321); }}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    testing_support::ScopedConfigDir config;
+    const std::string planted = config.Dir().File("win.ini");
+    WriteFile(planted, "[a]\nk=planted\n");
+    if (c.Make(config.Dir().Path().c_str()) != 0) continue;
+    EXPECT_EQ(ReadProfileString("win.ini", "a", "k", "none"), "none");
+    EXPECT_FALSE(WriteProfileString("win.ini", "a", "k", "written"));
+    EXPECT_FALSE(LastProfileError().empty());
+    EXPECT_EQ(ReadFile(planted), "[a]\nk=planted\n");
+    EXPECT_FALSE(std::filesystem::exists("win.ini")) << "nor is it written where the program runs";
+  }
 }
 
 TEST(ProfileFiles, AFileIsFoundWhenItsNameDiffersOnlyInCase) {

@@ -155,6 +155,19 @@ TEST_F(RegistryTest, LinesNotUnderstoodAreKeptThroughASave) {
       << testing_support::TestUi().Messages()[0];
 }
 
+TEST_F(RegistryTest, AKeptLineKeepsItsOwnLineEndThroughEverySave) {
+  // A comment whose text ends in a carriage return, before its CR LF.
+  const std::string comment =
+      testing_support::ReadFile(std::string(ZELTA_TEST_DATA_DIR) + "/damaged/registry-kept-line-trailing-cr.ini");
+  testing_support::WriteFile(RegistryFilePath(), comment);
+  Registry reg(RootKey::LocalMachine);
+  ASSERT_TRUE(reg.OpenKey("Soft", true));
+  for (int save = 0; save < 2; ++save) {
+    reg.WriteInteger("ComNum", save);
+    EXPECT_NE(testing_support::ReadFile(RegistryFilePath()).find(comment), std::string::npos) << "save " << save;
+  }
+}
+
 TEST_F(RegistryTest, TheFolderNameFromTheEnvironmentIsTakenAsText) {
   const std::string native = config.Dir().File("K\303\274che");  // "Küche" in UTF-8
   ::setenv("ZELTA_CONFIG_DIR", native.c_str(), 1);               // the fixture restores it
@@ -174,13 +187,19 @@ TEST_F(RegistryTest, TheFolderNameFromTheEnvironmentIsTakenAsText) {
   EXPECT_NE(::access(omega.c_str(), F_OK), 0);
 }
 
-TEST_F(RegistryTest, TheStoreIsReadableByItsOwnerOnly) {
+TEST_F(RegistryTest, TheStoreIsReadableByItsOwnerOnlyAfterEverySave) {
   Registry reg(RootKey::LocalMachine);
   ASSERT_TRUE(reg.OpenKey("SOFTWARE\\QRN\\VORMO\\Config", true));
-  reg.WriteInteger("Delete", 1234);
-  struct stat st {};
-  ASSERT_EQ(::stat(RegistryFilePath().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  for (const bool leftOpenBefore : {false, true}) {
+    // As an earlier version left it.
+    if (leftOpenBefore) {
+      ASSERT_EQ(::chmod(RegistryFilePath().c_str(), 0644), 0);
+    }
+    reg.WriteInteger("Delete", 1234);
+    struct stat st {};
+    ASSERT_EQ(::stat(RegistryFilePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << leftOpenBefore;
+  }
 }
 
 TEST_F(RegistryTest, WithoutAHomeVariableTheFolderIsInTheHomeThePasswordDatabaseGives) {

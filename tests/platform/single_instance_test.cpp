@@ -90,11 +90,12 @@ TEST(SingleInstanceLock, AnotherProcessSeesTheLockHeldUntilItsHolderEnds) {
 
 TEST(SingleInstanceLock, AnotherUsersCopyInASharedFolderLeavesThisUserToTheirOwnLock) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can run a copy as another user";
-  testing_support::TempDir dir;
-  std::filesystem::permissions(dir.Path(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
-  OtherCopy other(dir.Path().string(), 4321);
+  auto dir = testing_support::TempDirOthersReach();
+  if (!dir) GTEST_SKIP() << "no temporary folder another user can reach";
+  std::filesystem::permissions(dir->Path(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+  OtherCopy other(dir->Path().string(), 4321);
   ASSERT_TRUE(other.Holds);
-  EXPECT_EQ(SingleInstanceLock(dir.Path().string()).State(), InstanceLock::Taken);
+  EXPECT_EQ(SingleInstanceLock(dir->Path().string()).State(), InstanceLock::Taken);
 }
 
 TEST(SingleInstanceLock, ALockFileThatCannotBeTrustedOrMadeIsUnavailable) {
@@ -105,7 +106,10 @@ TEST(SingleInstanceLock, ALockFileThatCannotBeTrustedOrMadeIsUnavailable) {
   std::filesystem::create_symlink(target, dir.File("linked/" + InstanceLockName()));
   std::filesystem::create_directory(dir.File("folder"));
   std::filesystem::create_directory(dir.File("folder/" + InstanceLockName()));
-  for (const std::string sub : {"missing", "linked", "folder"}) {
+  // Another user who may write in the folder could hard-link a file of this user's there.
+  std::filesystem::create_directory(dir.File("hard-linked"));
+  std::filesystem::create_hard_link(target, dir.File("hard-linked/" + InstanceLockName()));
+  for (const std::string sub : {"missing", "linked", "folder", "hard-linked"}) {
     SingleInstanceLock lock(dir.File(sub));
     EXPECT_EQ(lock.State(), InstanceLock::Unavailable) << sub;
     EXPECT_NE(lock.Error().find(dir.File(sub)), std::string::npos) << lock.Error();

@@ -1,7 +1,6 @@
 #include "project/ascii_messages.h"
 
 #include <gtest/gtest.h>
-#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,12 +17,6 @@ using project::AsciiMessageTable;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
-
-// File permissions do not stop root: while this lives, files are opened with an ordinary user's rights.
-struct OrdinaryUser {
-  OrdinaryUser() { ::setfsuid(::geteuid() == 0 ? 65534 : ::geteuid()); }
-  ~OrdinaryUser() { ::setfsuid(::geteuid()); }
-};
 
 std::string Record(const std::string& text) {
   std::string r = text.substr(0, 32);
@@ -123,18 +116,20 @@ TEST_F(AsciiMessagesTest, FailedWriteLeavesTheOldFile) {
 
 TEST_F(AsciiMessagesTest, FailedLoadsLeaveTheTableAndReadOnlyFilesLoad) {
   Fill("before");
-  ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
-  WriteFile(dir.File("ro.asc"), Record("read only"));
-  ASSERT_EQ(::chmod(dir.File("ro.asc").c_str(), 0444), 0);
-  WriteFile(dir.File("unreadable.asc"), Record("not loaded"));
-  ASSERT_EQ(::chmod(dir.File("unreadable.asc").c_str(), 0200), 0);
+  auto shared = testing_support::TempDirOthersReach();
+  if (!shared) GTEST_SKIP() << "no temporary folder another user can reach";
+  ASSERT_EQ(::chmod(shared->Path().c_str(), 0755), 0);
+  WriteFile(shared->File("ro.asc"), Record("read only"));
+  ASSERT_EQ(::chmod(shared->File("ro.asc").c_str(), 0444), 0);
+  WriteFile(shared->File("unreadable.asc"), Record("not loaded"));
+  ASSERT_EQ(::chmod(shared->File("unreadable.asc").c_str(), 0200), 0);
   {
-    OrdinaryUser user;
-    EXPECT_EQ(table.Load(dir.File("unreadable.asc")), "File Open Error");
-    EXPECT_EQ(table.Load(dir.File("none.asc")), "File Open Error");
-    EXPECT_EQ(table.Load(dir.Path().string()), "File Open Error");  // a directory
+    testing_support::OrdinaryUser user;
+    EXPECT_EQ(table.Load(shared->File("unreadable.asc")), "File Open Error");
+    EXPECT_EQ(table.Load(shared->File("none.asc")), "File Open Error");
+    EXPECT_EQ(table.Load(shared->Path().string()), "File Open Error");  // a directory
     for (int n = 0; n < AsciiMessageTable::kMessages; ++n) ASSERT_EQ(table.Text(n), "before" + std::to_string(n));
-    EXPECT_EQ(table.Load(dir.File("ro.asc")), "");
+    EXPECT_EQ(table.Load(shared->File("ro.asc")), "");
   }
   EXPECT_EQ(table.Text(0), "read only");
 }

@@ -2,10 +2,12 @@
 // anyone to notify, a handler joining in the middle of a stream, a receive flush that lands while the
 // device is being read, and output queued behind bytes the writer is still busy with.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -193,6 +195,14 @@ struct HoldingDevice : FakeSerialDevice {
   bool holdRead = false, holdStatus = false, held = false;
 };
 
+// The thread sleeps in the kernel: here, that it waits for a lock another thread holds.
+bool AsleepInTheKernel(pid_t thread) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+  const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::size_t name = line.rfind(')');  // the state follows the thread's name
+  return name != std::string::npos && name + 2 < line.size() && line[name + 2] == 'S';
+}
+
 struct HoldingPort {
   HoldingPort() {
     d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr, [this](const std::string&) {
@@ -208,9 +218,21 @@ struct HoldingPort {
   ~HoldingPort() { d->DonePort(); }
   // A receive flush on a thread of its own: true once it has returned.
   std::future<void> Flush() {
-    return std::async(std::launch::async, [this] { EXPECT_EQ(d->FlushInBuffer(), 0); });
+    return std::async(std::launch::async, [this] {
+      flusher = ::gettid();
+      EXPECT_EQ(d->FlushInBuffer(), 0);
+    });
+  }
+  // True when the flush waits (asleep, for a lock), false when it went by and returned.
+  bool FlushWaits(const std::future<void>& flushed) {
+    for (auto end = Clock::now() + 10s; Clock::now() < end; std::this_thread::yield()) {
+      if (flushed.wait_for(0s) == std::future_status::ready) return false;
+      if (flusher != 0 && AsleepInTheKernel(flusher)) return true;
+    }
+    return false;
   }
   std::shared_ptr<TLkBaseDispatcher> d;
+  std::atomic<pid_t> flusher{0};
   HoldingDevice* device = nullptr;
 };
 
@@ -224,7 +246,7 @@ TEST(DataPaths, AReceiveFlushWaitsForTheReadInFlightAndDropsWhatItBrought) {
   ASSERT_TRUE(port.device->WaitHeld());
   EXPECT_EQ(port.d->InBuffUsed(), 300) << "the ring is readable while the device is being read";
   auto flushed = port.Flush();
-  EXPECT_EQ(flushed.wait_for(100ms), std::future_status::timeout) << "the flush went by a read in flight";
+  EXPECT_TRUE(port.FlushWaits(flushed)) << "the flush went by a read in flight";
   port.device->Release();
   reader.join();
   flushed.get();
@@ -239,24 +261,20 @@ TEST(DataPaths, AReceiveFlushWaitsForTheReadInFlightAndDropsWhatItBrought) {
 }
 
 // An extraction that looked at the ring before a flush and reads the device after it: what arrived after
-// the flush (the answer to what was sent after it) is kept.
+// the flush (the answer to what was sent after it) is kept, because the flush waits for that read.
 TEST(DataPaths, InputArrivingAfterAFlushIsKeptByAReadThatBeganBeforeIt) {
   HoldingPort port;
   port.device->holdStatus = true;
   std::thread reader([&] { port.d->ExtractData(); });
   ASSERT_TRUE(port.device->WaitHeld());
   auto flushed = port.Flush();
-  const Bytes answer = Pattern(264, 4);
-  // The answer comes only once the flush is over, as it does on a line.
-  const bool early = flushed.wait_for(500ms) == std::future_status::ready;
-  if (early) port.device->Receive(answer);
+  EXPECT_TRUE(port.FlushWaits(flushed)) << "the flush went by the read in flight";
   port.device->Release();
   reader.join();
   flushed.get();
-  if (!early) {
-    port.device->Receive(answer);
-    port.d->ExtractData();
-  }
+  const Bytes answer = Pattern(264, 4);
+  port.device->Receive(answer);
+  ASSERT_TRUE(port.d->ExtractData());
   Bytes got(264);
   ASSERT_EQ(port.d->InBuffUsed(), 264);
   ASSERT_EQ(port.d->GetBlock(got.data(), 264), 0);
@@ -278,14 +296,20 @@ TEST(DataPaths, OutputQueuedBehindBusyBytesAndAfterIdleReachesTheLine) {
   }
   EXPECT_EQ(pty.ReadMaster(expected.size()), expected);
 
-  // A block put into an empty ring wakes the idle writer at once, not at its next look.
+  // A block put into an empty ring wakes the idle writer, which would otherwise sleep on: each such block
+  // gives the writer a wake-up of its own.
+  auto waitFor = [](auto done) {
+    for (auto end = Clock::now() + 10s; !done() && Clock::now() < end;) std::this_thread::yield();
+    return done();
+  };
   for (int i = 0; i < 5; ++i) {
-    std::this_thread::sleep_for(30ms);
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(waitFor([&] { return d->OutBuffUsed() == 0; }));
+    const std::uint64_t wakes = d->OutputWakes;
     const Bytes block = Pattern(10, static_cast<std::uint8_t>(100 + i));
-    auto start = Clock::now();
     ASSERT_EQ(d->PutBlock(block.data(), 10), 0);
-    EXPECT_EQ(pty.ReadMaster(10, 1000ms), block);
-    EXPECT_LT(Clock::now() - start, 100ms) << "round " << i;
+    EXPECT_EQ(pty.ReadMaster(10, 10000ms), block);
+    EXPECT_TRUE(waitFor([&] { return d->OutputWakes > wakes; })) << "the put woke the writer";
   }
   d->DonePort();
 }

@@ -1,6 +1,9 @@
 #pragma once
 // A fresh directory for one test, removed with everything in it afterwards.
+#include <sys/types.h>
+
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -8,7 +11,7 @@ namespace testing_support {
 
 class TempDir {
  public:
-  TempDir();
+  explicit TempDir(const std::filesystem::path& parent = std::filesystem::temp_directory_path());
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -18,6 +21,22 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// A fresh directory, 0711, that another user can reach: in the temporary folder when others may search it
+// and every folder above it, else in /tmp or /var/tmp (a private TMPDIR, as `mktemp -d` makes, shuts them
+// out). Null when there is none: the test then skips.
+std::unique_ptr<TempDir> TempDirOthersReach();
+
+// File permissions do not stop root: while this lives, this thread opens files with an ordinary user's
+// rights, nobody's when run as root.
+class OrdinaryUser {
+ public:
+  static uid_t Id();
+  OrdinaryUser();
+  ~OrdinaryUser();
+  OrdinaryUser(const OrdinaryUser&) = delete;
+  OrdinaryUser& operator=(const OrdinaryUser&) = delete;
 };
 
 // A whole file's bytes; the test fails when it cannot be read.

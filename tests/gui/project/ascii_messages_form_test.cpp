@@ -1,7 +1,6 @@
 #include "gui/project/ascii_messages_form.h"
 
 #include <gtest/gtest.h>
-#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,12 +44,6 @@ class ScopedCurrentDir {
 
  private:
   std::filesystem::path previous_;
-};
-
-// File permissions do not stop root: while this lives, files are opened with an ordinary user's rights.
-struct OrdinaryUser {
-  OrdinaryUser() { ::setfsuid(::geteuid() == 0 ? 65534 : ::geteuid()); }
-  ~OrdinaryUser() { ::setfsuid(::geteuid()); }
 };
 
 struct RecordingComms : gui::DetachedCommsLink {
@@ -269,10 +262,12 @@ TEST_F(AsciiMessagesFormTest, OpenCancelledInTheDialogKeepsModified) {
 }
 
 TEST_F(AsciiMessagesFormTest, AReadOnlyFileOpensAndAFailedOpenKeepsTheTable) {
+  auto shared = testing_support::TempDirOthersReach();
+  if (!shared) GTEST_SKIP() << "no temporary folder another user can reach";
   TypeMessage(0, "kept");
-  ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
-  WriteFile(dir.File("ro.asc"), Record("read only"));
-  ASSERT_EQ(::chmod(dir.File("ro.asc").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(shared->Path().c_str(), 0755), 0);
+  WriteFile(shared->File("ro.asc"), Record("read only"));
+  ASSERT_EQ(::chmod(shared->File("ro.asc").c_str(), 0444), 0);
   TestUi().QueueAnswer(MsgResult::Ok);
   TestUi().QueueOpenFile(dir.File("none.asc"));
   window->Open1Click();
@@ -282,9 +277,9 @@ TEST_F(AsciiMessagesFormTest, AReadOnlyFileOpensAndAFailedOpenKeepsTheTable) {
   EXPECT_TRUE(window->Modified);
 
   TestUi().QueueAnswer(MsgResult::Ok);
-  TestUi().QueueOpenFile(dir.File("ro.asc"));
+  TestUi().QueueOpenFile(shared->File("ro.asc"));
   {
-    OrdinaryUser user;
+    testing_support::OrdinaryUser user;
     window->Open1Click();
   }
   EXPECT_EQ(Cell(0, 1), "read only");
