@@ -224,6 +224,8 @@ class SimController {
   // Closes the master, as an unplugged adapter does; nothing is read or sent afterwards.
   void HangUp();
   bool HungUp() const;
+  // The frame that closes the line was taken, and the line is not closed yet.
+  bool HangingUp() const;
 
   // --- observation ---
   std::vector<SimFrame> Frames() const;

@@ -115,4 +115,9 @@ bool SimController::HungUp() const {
   return hungUp_;
 }
 
+bool SimController::HangingUp() const {
+  std::lock_guard lock(mutex_);
+  return hangUpAsked_ && !hungUp_;
+}
+
 }  // namespace testing_support
