@@ -17,6 +17,7 @@
 #include "gui/controller/comms_form.h"
 #include "gui/program/editor_form.h"
 #include "platform/paths.h"
+#include "serial/com_port.h"
 #include "support/serial_port_helpers.h"
 #include "support/scripted_ui.h"
 #include "support/sim_controller.h"
@@ -34,6 +35,27 @@ bool LoopUntil(const std::function<bool()>& done, std::chrono::seconds deadline)
   }
   return true;
 }
+
+// Ticking 25 times faster than the real timer, a tick may come before the simulated controller has read
+// the last frame; on a pseudo-terminal the next send's discard would still reach it, as it never does on
+// a real line, where the frame left long before. The window's timer ticks only once the port has nothing
+// left to send and the simulator has read all it was sent.
+class TicksOnceTaken : public QObject {
+ public:
+  TicksOnceTaken(QTimer& timer, serial::TLkCustomComPort& port, const testing_support::SimController& sim)
+      : timer_(timer), port_(port), sim_(sim) {
+    timer_.installEventFilter(this);
+  }
+  ~TicksOnceTaken() override { timer_.removeEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    return event->type() == QEvent::Timer && (port_.OutBuffUsed() != 0 || sim_.UnreadInput() != 0);
+  }
+
+ private:
+  QTimer& timer_;
+  serial::TLkCustomComPort& port_;
+  const testing_support::SimController& sim_;
+};
 
 bool Logged(const std::string& line) {
   return !CommsForm->ListBox1->findItems(QString::fromStdString(line), Qt::MatchExactly).isEmpty();
@@ -59,6 +81,7 @@ TEST(EndToEnd, AttachDownloadTheProgramAndDetach) {
   EditorForm->AttachToController1->trigger();
   ASSERT_TRUE(CommsForm->isVisible());
   CommsForm->Timer1->setInterval(10);
+  TicksOnceTaken held(*CommsForm->Timer1, *CommsForm->LkComPort1, sim);
   ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 114; }, std::chrono::seconds(30)));
 
   CommsForm->MenuItems["DownloadProgramtoVORMO1"]->trigger();

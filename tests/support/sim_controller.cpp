@@ -3,6 +3,7 @@
 #include "support/sim_controller.h"
 
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -177,6 +178,13 @@ int SimController::DroppedPartials() const {
 std::size_t SimController::BytesSent() const {
   std::lock_guard lock(mutex_);
   return sent_;
+}
+
+std::size_t SimController::UnreadInput() const {
+  std::lock_guard lock(mutex_);
+  int unread = 0;
+  if (hungUp_ || ::ioctl(pty_->Master(), FIONREAD, &unread) != 0) return 0;
+  return static_cast<std::size_t>(unread);
 }
 
 std::size_t SimController::BytesDue() const {

@@ -236,6 +236,9 @@ class SimController {
   int DroppedPartials() const;     // partial frames dropped after a silence
   std::size_t BytesSent() const;
   std::size_t BytesDue() const;  // sent, or due to be sent by now
+  // Bytes the PC sent that wait in the terminal, unread: a discard of the PC's output still reaches them
+  // on a pseudo-terminal, as it never does on a real line.
+  std::size_t UnreadInput() const;
   SimInjected Injected() const;
   bool WaitUntilReceived(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(2));
   // Until `done` (called with no lock of the simulator held) returns true.
