@@ -186,7 +186,8 @@ TEST_F(ProgramDownloadTest, AFlashLoadHeldInThePortIsNotDiscardedByTheNextSend) 
   for (int tick = 0; tick < 4; ++tick) engine.Tick();  // the flash load, and three ticks it stays queued
   EXPECT_EQ(engine.CommState, 516);
   tty->Held = false;
-  ASSERT_TRUE(sim.WaitUntil([&] { return sim.FlashLoads() == loads + 1; }, std::chrono::seconds(5)));
+  // Ticks run back to back here: the next waits until the writer has counted the frame written.
+  ASSERT_TRUE(sim.WaitUntil([&] { return sim.FlashLoads() == loads + 1 && port.OutputDrained(); }));
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
   EXPECT_EQ(sim.FlashLoads(), 96 + 6);
   EXPECT_EQ(sim.ProgramImage(), ProgramBytes());
