@@ -138,8 +138,9 @@ TEST_F(SimControllerTest, InjectedFaultsTakeTheNextAnswersOnly) {
   EXPECT_TRUE(BlockReplyGood(pc.Take(BlockReplySize)));
 
   sim.IgnoreNext(1);
+  const std::size_t taken = sim.ReceivedCount();
   pc.Send(CommandFrame(CmdStopInterpreter));
-  ASSERT_TRUE(sim.WaitUntilReceived(sim.ReceivedCount() + 1));
+  ASSERT_TRUE(sim.WaitUntilReceived(taken + 1));
   EXPECT_TRUE(sim.LastFrame()->Ignored);
   EXPECT_TRUE(sim.InterpreterRunning());
   pc.Send(CommandFrame(CmdStopInterpreter));
