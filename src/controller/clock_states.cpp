@@ -1,5 +1,6 @@
 // Setting the controller's clock from the PC, and reading it back: shown in the log, or silently to
 // build the flash-load argument that every flash write carries.
+#include <algorithm>
 #include <cstdio>
 
 #include "controller/name_tables.h"
@@ -13,6 +14,8 @@ namespace {
 // A controller whose clock keeps answering badly never gives a flash argument: after this many bad reads
 // the flash downloads waiting for one are dropped, instead of re-reading the clock on every idle pass.
 constexpr int BadClockReadsBeforeDrop = 3;
+// Replies of the connection kept to agree with a later one.
+constexpr std::size_t MaxClockKeys = 9;
 
 void SetClock(CommsEngine& e) {
   e.SetStep("Setting Controller RTC");
@@ -43,8 +46,13 @@ void AwaitClock(CommsEngine& e) {
     text = line;
     // The controller's flash key rides in the clock reply; 0 would mean "none yet", so it is never used.
     const std::uint16_t key = static_cast<std::uint16_t>(f[1] | f[2] << 8);
-    const bool confirmed = e.ClockKey == key, first = !e.ClockKey;
-    e.ClockKey = key;
+    auto& keys = e.ClockKeys;
+    const bool confirmed = std::find(keys.begin(), keys.end(), key) != keys.end(), first = keys.empty();
+    // A key agreeing with any earlier reply of the connection is trusted: one garbled reply between good
+    // ones costs one read more, not two.
+    if (confirmed) keys.clear();
+    if (keys.size() == MaxClockKeys) keys.erase(keys.begin());
+    keys.push_back(key);
     if (confirmed) {
       e.FlashArg = key == 0 ? 1 : key;
       e.BadClockReads = 0;

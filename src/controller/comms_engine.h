@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -171,11 +170,14 @@ class CommsEngine : public RequestFields {
   // The queued command on its way. A slot rewritten while its command waits for the answer holds a newer
   // command and stays queued.
   std::array<std::uint8_t, 6> SentCommand{};
+  // The timer or variable change on its way (number, value, kind): one posted while it waits for the
+  // answer is newer and stays posted.
+  std::array<std::int32_t, 3> SentChange{};
   std::vector<std::uint8_t> ImageBuffer = std::vector<std::uint8_t>(ImageBufferSize);
   std::uint16_t FlashArg = 0;  // 0: none built since it was last cleared
-  // The flash key of the connection's last good clock reply. The reply has no check of its own, so a key
-  // is trusted only when two replies agree on it.
-  std::optional<std::uint16_t> ClockKey;
+  // The flash keys of the connection's good clock replies since a key was last trusted. The reply has no
+  // check of its own, so a key is trusted only when two replies agree on it.
+  std::vector<std::uint16_t> ClockKeys;
   // Bad clock replies in a row while a flash download waits for its argument.
   std::int32_t BadClockReads = 0;
   std::uint8_t DstActive = 0;
@@ -205,6 +207,8 @@ class CommsEngine : public RequestFields {
   std::array<std::array<std::uint16_t, 64>, 128> ModuleParamTable{};
 
   std::uint8_t X10EventHouse = 0, X10EventKey = 0;
+  // The auto-addressing wait held the waiting bytes a tick: they may be the start of a late answer.
+  bool AddressByteHeld = false;
 
   // The parts the engine works with.
   serial::TLkCustomComPort& Port;

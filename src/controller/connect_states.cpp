@@ -23,8 +23,11 @@ void Connect(CommsEngine& e) {
   e.TimerVarMonitorRequest = 0;
   // Nor the buttons of an addressing run that a lost connection cut short.
   e.SkipRequest = e.AbortRequest = 0;
-  // Nor a flash key: the controller at the end of this line confirms its own.
-  e.ClockKey.reset();
+  // Nor a flash key: another site may have been dialled or the controller swapped, so the controller at
+  // the end of this line confirms its own.
+  e.FlashArg = 0;
+  e.ClockKeys.clear();
+  e.BadClockReads = 0;
   e.CommsErrorKind = -1;
   e.Port.SetComNumber(e.Settings.ComNum);
   if (e.Settings.ComNum == 0) {

@@ -64,8 +64,12 @@ void EndLearnMode(CommsEngine& e) {
   e.CommState = 566;
 }
 
+// A receiver left learning would store the next code it sees under the number whose learn was cancelled:
+// a refusal sends the switch-off again.
 void AwaitLearnModeEnded(CommsEngine& e) {
-  if (e.AwaitAnswer("IR Learn Cancel", "Waiting for Response") != CommsEngine::Answer::Pending) e.IrLearnNumber = -1;
+  if (!e.AwaitAck("flash save", "Waiting for Response")) return;
+  e.IrLearnNumber = -1;
+  e.CommState = 110;
 }
 
 // Clear

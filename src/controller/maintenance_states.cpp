@@ -1,11 +1,13 @@
 // Maintenance operations: switching one relay, giving bus addresses to new modules as the installer
 // presses their buttons, reading 256 bytes of controller memory for the dump window, and sending a
 // command typed by hand. The relay, addressing and raw commands take any 3-byte answer.
+#include <algorithm>
 #include <cstdio>
 
 #include "controller/state_tables.h"
 #include "controller/typed_number.h"
 #include "platform/text.h"
+#include "serial/com_port.h"
 
 namespace controller {
 
@@ -33,6 +35,7 @@ void ShowLookingFor(CommsEngine& e) {
 
 void FindModule(CommsEngine& e) {
   e.AbortRequest = 0;
+  e.AddressByteHeld = false;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, true);
   ShowLookingFor(e);
   e.SetStep("Sending Auto Address Command");
@@ -42,13 +45,38 @@ void FindModule(CommsEngine& e) {
 
 void AwaitFindModule(CommsEngine& e) { e.AwaitAnswer("Auto Address Command", "Waiting for Response", 592); }
 
+// A press of a module's button brings its number alone; a late answer to the search command (an
+// acknowledgement or a refusal) is a byte followed by 00 00. Bytes that may still be the start of such an
+// answer wait one tick for the rest before they count as a press.
+enum class AddressInput { None, LateAnswer, Press };
+
+AddressInput TakeAddressInput(CommsEngine& e, Byte& given) {
+  const int waiting = e.Port.InBuffUsed();
+  if (waiting < 1) return AddressInput::None;
+  Byte head[3] = {};
+  e.Port.PeekBlock(head, static_cast<std::uint16_t>(std::min(waiting, 3)));
+  const bool answerShaped = (waiting < 2 || head[1] == 0) && (waiting < 3 || head[2] == 0);
+  if (answerShaped && waiting < 3 && !e.AddressByteHeld) {
+    e.AddressByteHeld = true;
+    return AddressInput::None;
+  }
+  e.AddressByteHeld = false;
+  if (answerShaped && waiting >= 3) {
+    e.Port.GetBlock(head, 3);
+    return AddressInput::LateAnswer;
+  }
+  e.Port.GetBlock(&given, 1);
+  return AddressInput::Press;
+}
+
 // Waits for the installer, without a time-out, until the line is gone: the controller sends each number
 // it gives and goes on to the next by itself. Only the number looked for counts: a late answer or noise is
 // no button pressed.
 void AwaitModules(CommsEngine& e) {
   if (e.LineLost(CommsWindow::AutoAddressPanel)) return;
   Byte given = 0;
-  if (e.ReadByte(given) && given == Low8(e.AutoAddressRequest)) {
+  for (AddressInput in; (in = TakeAddressInput(e, given)) != AddressInput::None;) {
+    if (in != AddressInput::Press || given != Low8(e.AutoAddressRequest)) continue;
     e.AddLogLine(platform::FormatText("Addressed Module %d", given));
     e.AutoAddressRequest += 1;
     ShowLookingFor(e);

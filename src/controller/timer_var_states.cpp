@@ -55,6 +55,7 @@ void AwaitMoreVariables(CommsEngine& e) {
 
 void SendChange(CommsEngine& e) {
   e.AddLogLine("Changing Data");
+  e.SentChange = {e.ChangeDataRequest, e.ChangeDataValue, e.ChangeDataKind};
   e.SendCommandFrame(CmdChangeTimerVar, static_cast<Byte>(e.ChangeDataRequest & 0xFF),
                      static_cast<Byte>(e.ChangeDataValue & 0xFF), static_cast<Byte>(e.ChangeDataValue >> 8 & 0xFF),
                      static_cast<Byte>(e.ChangeDataKind & 0xFF));
@@ -63,8 +64,10 @@ void SendChange(CommsEngine& e) {
 
 void AwaitChange(CommsEngine& e) {
   if (e.AwaitAnswer("Change Data", "Waiting for Response") == CommsEngine::Answer::Pending) return;
-  // Cleared on the answer, not when sending: a retry must send the same change again, not "none".
-  e.ChangeDataRequest = e.ChangeDataValue = e.ChangeDataKind = NoChangeData;
+  // Cleared on the answer, not when sending: a retry must send the same change again, not "none". A change
+  // posted meanwhile is a new one and stays for the next idle pass.
+  if (e.SentChange == std::array{e.ChangeDataRequest, e.ChangeDataValue, e.ChangeDataKind})
+    e.ChangeDataRequest = e.ChangeDataValue = e.ChangeDataKind = NoChangeData;
 }
 
 constexpr StateEntry kStates[] = {

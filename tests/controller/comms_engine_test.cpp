@@ -494,8 +494,6 @@ TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
          e.ExtX10Command = {1, 2, 0x20, '1'};
          e.ExtX10Request = 1;
        }},
-      {"IR Learn Cancel", CmdSetControllerParam, 2, [](CommsEngine& e) { e.IrLearnNumber = 4; }, 564,
-       [](CommsEngine& e) { e.IrLearnNumber = -1; }},
       {"Relay Command", CmdRelay, 1,
        [](CommsEngine& e) {
          e.RelayPoint = 3;

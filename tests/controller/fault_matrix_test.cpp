@@ -325,7 +325,8 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          t.engine.ExtX10Request = 1;
        },
        [](T& t) { return !t.sim.Commands(CmdExtendedX10).empty(); }, nullptr},
-      {"IrLearn", CmdLearnIr, "IR Learn refused by the controller", 560, 1, 600, nullptr, [](T& t) { t.engine.IrLearnNumber = 5; },
+      {"IrLearn", CmdLearnIr, "IR Learn refused by the controller", 560, 1, 600, nullptr,
+       [](T& t) { t.engine.IrLearnNumber = 5; },
        [](T& t) { return t.sim.IrCode(5).has_value() && t.sim.Parameter(17) == 0; },
        [](T& t) { return t.view.Logged("Ir Learn Complete"); },
        [](T& t) {
@@ -335,9 +336,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
            serial::test::PumpIn(t.port, 1);
          }
        },
-       [](T& t) { return t.sim.IrCode(5).has_value(); },  // the code is learnt; switching back is told apart
-       // the third acknowledgement switches learning off: parameter 17 stays set, and the user is told
-       "IR Learn Cancel refused by the controller"},
+       [](T& t) { return t.sim.IrCode(5).has_value(); }},  // what "Ir Learn Complete" claims
       {"Relay", CmdRelay, "Relay Command refused by the controller", 580, 0, 300, nullptr,
        [](T& t) {
          t.engine.RelayPoint = 3;
@@ -345,7 +344,8 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          t.engine.RelayRequest = 2;
        },
        [](T& t) { return t.sim.Relay(2, 3); }, nullptr},
-      {"AutoAddress", CmdFindModule, "Auto Address Command refused by the controller", 590, 1, 1500, nullptr, [](T& t) { t.engine.AutoAddressRequest = 1; },
+      {"AutoAddress", CmdFindModule, "Auto Address Command refused by the controller", 590, 1, 1500, nullptr,
+       [](T& t) { t.engine.AutoAddressRequest = 1; },
        [](T& t) {
          return t.sim.Parameter(3) == 2 && t.sim.ModuleType(1) == 5 && t.sim.ModuleType(2) == 5 &&
                 t.sim.InterpreterRunning();

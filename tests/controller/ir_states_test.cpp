@@ -155,30 +155,36 @@ TEST_F(IrTest, ALearnIsCancelledByClosingItsWindowOrByTheDisconnect) {
 }
 
 // Parameter 17 is set before the learn command goes out, whatever was refused; a refused learn ends as
-// closing the window does.
+// closing the window does; a refused switch-off is sent again, so no cancelled learn stores a code later.
 TEST_F(IrTest, RefusalsNeverLeaveALearnWithoutParameter17) {
-  expectedRetries = 3;  // each refused parameter 17; a refused learn is told, not sent again
+  expectedRetries = 3 * 2;  // each refused parameter 17; a refused learn is told, not sent again
+  enum class End { Learnt, Refused, Cancelled };
   const struct {
     const char* What;
-    int Code;
-    bool Learnt;
-  } cases[] = {{"parameter 17 refused", CmdSetControllerParam, true}, {"learn refused", CmdLearnIr, false}};
+    int Code, Nth;
+    End Ends;
+  } cases[] = {{"parameter 17 refused", CmdSetControllerParam, 1, End::Learnt},
+               {"learn refused", CmdLearnIr, 1, End::Refused},
+               {"switch-off refused after a cancel", CmdSetControllerParam, 2, End::Cancelled}};
   for (Byte refusal : Refusals)
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.What) + " with " + std::to_string(refusal));
     sim.SetRefusalByte(refusal);
     Connect();
     view.Log.clear();
-    sim.RefuseCommand(c.Code, 1);
+    sim.RefuseCommand(c.Code, c.Nth);
     engine.IrLearnNumber = 5;
-    if (c.Learnt) {
+    if (c.Ends != End::Refused) {
       ASSERT_TRUE(RunToState(564, 60));
+    }
+    if (c.Ends == End::Learnt) {
       ASSERT_TRUE(sim.CompleteIrLearn());
       ASSERT_TRUE(serial::test::PumpIn(port, 1));
     }
+    if (c.Ends == End::Cancelled) engine.IrLearnNumber = -1;
     ASSERT_TRUE(RunUntil([&] { return engine.CommState == 110 && engine.IrLearnNumber == -1; }, 100));
-    EXPECT_EQ(view.Logged("Ir Learn Complete"), c.Learnt);
-    EXPECT_EQ(view.Logged("IR Learn refused by the controller"), !c.Learnt);
+    EXPECT_EQ(view.Logged("Ir Learn Complete"), c.Ends == End::Learnt);
+    EXPECT_EQ(view.Logged("IR Learn refused by the controller"), c.Ends == End::Refused);
     EXPECT_EQ(sim.Parameter(17), 0) << "learning switched off again";
     EXPECT_FALSE(view.IsShown(CommsWindow::IrLearnPanel));
   }

@@ -123,23 +123,85 @@ TEST_F(ProgramDownloadTest, ARefusedStopDaylightSavingOrStartCommandIsSentAgain)
 // The clock reply carries the flash key without a check of its own: a key garbled in one reply is read
 // again rather than flashed with, and a later download of the same connection reads the clock once.
 TEST_F(ProgramDownloadTest, AFlashKeyIsTrustedOnlyOnceTwoClockRepliesAgree) {
-  expectedRetries = 1;  // the reply that disagrees with the first
-  sim.SetFlashKey(0x1234 ^ 0x0100);
-  Connect();
-  ASSERT_TRUE(engine.RequestProgramDownload());
-  ASSERT_TRUE(RunUntil([&] { return sim.Commands(CmdReadClock).size() == 1; }, 40));
-  sim.SetFlashKey(0x1234);
-  ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
-  EXPECT_EQ(sim.Commands(CmdReadClock).size(), 3u);
-  EXPECT_EQ(sim.FlashArgMismatches(), 0);
-  EXPECT_EQ(sim.FlashLoads(), 96 + 6);
-  EXPECT_EQ(sim.ProgramImage(), ProgramBytes());
+  constexpr std::uint16_t K = 0x1234, G = K ^ 0x0100;
+  const struct {
+    const char* Replies;
+    std::uint16_t Keys[3];  // the key in each clock reply
+  } cases[] = {{"garbled first", {G, K, K}}, {"garbled between good ones", {K, G, K}}};
+  expectedRetries = 2;  // the reply that disagrees, once a case
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Replies);
+    sim.SetFlashKey(c.Keys[0]);
+    Connect();
+    view.Log.clear();
+    const std::size_t reads = sim.Commands(CmdReadClock).size();
+    const int loads = sim.FlashLoads();
+    ASSERT_TRUE(engine.RequestProgramDownload());
+    for (std::size_t k = 1; k < 3; ++k) {
+      ASSERT_TRUE(RunUntil([&] { return sim.Commands(CmdReadClock).size() == reads + k; }, 40));
+      sim.SetFlashKey(c.Keys[k]);
+    }
+    ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+    EXPECT_EQ(sim.Commands(CmdReadClock).size(), reads + 3);
+    EXPECT_EQ(sim.FlashArgMismatches(), 0);
+    EXPECT_EQ(sim.FlashLoads(), loads + 96 + 6);
+    EXPECT_EQ(sim.ProgramImage(), ProgramBytes());
 
-  view.Log.clear();
-  ASSERT_TRUE(engine.RequestProgramDownload());
-  ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
-  EXPECT_EQ(sim.Commands(CmdReadClock).size(), 4u);
-  EXPECT_EQ(sim.FlashLoads(), 2 * (96 + 6));
+    view.Log.clear();
+    ASSERT_TRUE(engine.RequestProgramDownload());
+    ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+    EXPECT_EQ(sim.Commands(CmdReadClock).size(), reads + 4);
+    EXPECT_EQ(sim.FlashLoads(), loads + 2 * (96 + 6));
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 40));
+  }
+}
+
+// Another site dialled or the controller swapped: a key an earlier connection trusted is never flashed
+// with, whether it came from clock reads or from a download cut short.
+TEST_F(ProgramDownloadTest, EveryConnectionConfirmsItsOwnFlashKey) {
+  const struct {
+    const char* Earlier;
+    bool CutShort;
+  } cases[] = {{"two clock reads", false}, {"a download cut short", true}};
+  expectedRetries = 9;  // the line lost under the download cut short
+  std::uint16_t key = 0x1111;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Earlier);
+    sim.SetFlashKey(key);
+    Connect();
+    if (c.CutShort) {
+      ASSERT_TRUE(engine.RequestProgramDownload());
+      ASSERT_TRUE(RunUntil([&] { return engine.CommState == 513 && engine.BlockIndex == 2; }, 400));
+      sim.IgnoreNext(9);
+      ASSERT_TRUE(RunToState(0, 200));
+      EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+    } else {
+      for (int read = 0; read < 2; ++read) {
+        engine.ClockRequest = 1;
+        ASSERT_TRUE(RunUntil([&] { return engine.ClockRequest == 0 && engine.CommState == 114; }, 40));
+      }
+    }
+    ASSERT_EQ(engine.FlashArg, key);
+    if (!c.CutShort) {
+      engine.CloseRequest = 1;
+      ASSERT_TRUE(RunToState(0, 40));
+    }
+
+    key += 0x1111;
+    sim.SetFlashKey(key);
+    Connect();
+    view.Log.clear();
+    const std::size_t reads = sim.Commands(CmdReadClock).size();
+    ASSERT_TRUE(engine.RequestProgramDownload());
+    ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+    EXPECT_EQ(sim.Commands(CmdReadClock).size(), reads + 2);
+    EXPECT_EQ(sim.FlashArgMismatches(), 0);
+    EXPECT_EQ(sim.ProgramImage(), ProgramBytes());
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 40));
+    key += 0x1111;
+  }
 }
 
 // A tty whose writes the test holds back, as a loaded machine holds back the port's writer.
