@@ -180,11 +180,15 @@ TEST_F(ProfileTest, AWriteIntoAFolderThatDoesNotExistFails) {
   EXPECT_FALSE(WriteProfileString(dir.File("no/such/folder.ini"), "A", "x", "1"));
 }
 
-TEST(ProfileFiles, ABareNameLivesInTheWindowsDirectory) {
+TEST(ProfileFiles, ABareNameLivesInTheWindowsDirectoryWhichAReadDoesNotMake) {
   testing_support::ScopedConfigDir config;
+  const std::string folder = config.Dir().File("zelta");
+  testing_support::ScopedEnv notMadeYet("ZELTA_CONFIG_DIR", folder);
+  EXPECT_EQ(ReadProfileString("LWMODEM.INI", "Defaults", "_Entries", "none"), "none");
+  EXPECT_FALSE(std::filesystem::exists(folder));
   ASSERT_TRUE(WriteProfileString("LWMODEM.INI", "Defaults", "_Entries", "0"));
-  EXPECT_EQ(ReadFile(config.Dir().File("LWMODEM.INI")), "[Defaults]\r\n_Entries=0\r\n");
-  EXPECT_EQ(ProfilePath("LWMODEM.INI"), config.Dir().File("LWMODEM.INI"));
+  EXPECT_EQ(ReadFile(folder + "/LWMODEM.INI"), "[Defaults]\r\n_Entries=0\r\n");
+  EXPECT_EQ(ProfilePath("LWMODEM.INI"), folder + "/LWMODEM.INI");
 }
 
 TEST(ProfileFiles, ABareNameInAFolderAnotherUserOwnsOrOthersMayChangeIsNeitherReadNorWritten) {
