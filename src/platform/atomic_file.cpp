@@ -133,13 +133,14 @@ bool AtomicFileWriter::Commit() {
   }
   committed_ = true;
   // The rename itself lasts through a power cut only once the folder is on disk too. A folder this user
-  // may write in but not read cannot be opened for that: the file is saved all the same.
+  // may write in but not read cannot be opened for that: the file is saved all the same. Any other
+  // failure to open it (no descriptor left, say) leaves the save unsure, as a failed flush does.
   const std::string folder = FolderOf(target_);
   const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return true;
-  const bool synced = syncFunction.load()(dir) == 0 || errno == EINVAL;  // EINVAL: not supported
+  if (dir < 0 && (errno == EACCES || errno == EPERM)) return true;
+  const bool synced = dir >= 0 && (syncFunction.load()(dir) == 0 || errno == EINVAL);  // EINVAL: not supported
   if (!synced) Fail("cannot write the folder of " + path_);
-  ::close(dir);
+  if (dir >= 0) ::close(dir);
   return synced;
 }
 

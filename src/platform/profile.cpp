@@ -114,8 +114,12 @@ bool Fail(const std::string& why) {
   return false;
 }
 
-bool Save(const std::string& path, const Document& doc) {
-  if (path.empty()) return Fail("the settings folder is not used, so a file named without a folder is not kept");
+bool IsBareName(const std::string& name) { return name.find_first_of("/\\") == std::string::npos; }
+
+// `path` is where `file` lives; a bare name's folder is made here, by the write, never by a read.
+bool Save(const std::string& file, const std::string& path, const Document& doc) {
+  if (path.empty() || (IsBareName(file) && UsableConfigDirectory().empty()))
+    return Fail("the settings folder is not used, so a file named without a folder is not kept");
   std::string bytes;
   for (const Line& line : doc.Lines) bytes += line.Text + (line.End.empty() ? doc.LineEnd : line.End);
   AtomicFileWriter::WriteFunction write;
@@ -144,12 +148,10 @@ std::optional<std::string> CheckedKey(const std::string& key) {
   return name;
 }
 
-bool IsBareName(const std::string& name) { return name.find_first_of("/\\") == std::string::npos; }
-
 }  // namespace
 
 // A folder another user may change is no more trusted with these files than with the settings.
-std::string WindowsDirectory() { return UsableConfigDirectory(); }
+std::string WindowsDirectory() { return CheckedConfigDirectory(); }
 
 std::string ProfilePath(const std::string& name) {
   if (!IsBareName(name)) return ResolveFileCase(name);
@@ -252,7 +254,7 @@ bool WriteProfileString(const std::string& file, const std::string& section, con
   const std::string path = ProfilePath(file);
   Document doc = Load(path);
   if (std::string why = SetEntry(doc, section, key, value); !why.empty()) return Fail(why);
-  return Save(path, doc);
+  return Save(file, path, doc);
 }
 
 bool WriteProfileInteger(const std::string& file, const std::string& section, const std::string& key,
@@ -264,23 +266,25 @@ bool DeleteProfileKey(const std::string& file, const std::string& section, const
   const std::string path = ProfilePath(file);
   Document doc = Load(path);
   lastError.clear();
-  return !RemoveKey(doc, section, key) || Save(path, doc);
+  return !RemoveKey(doc, section, key) || Save(file, path, doc);
 }
 
 bool DeleteProfileSection(const std::string& file, const std::string& section) {
   const std::string path = ProfilePath(file);
   Document doc = Load(path);
   lastError.clear();
-  return !RemoveSection(doc, section) || Save(path, doc);
+  return !RemoveSection(doc, section) || Save(file, path, doc);
 }
 
 struct ProfileImage::State {
+  std::string File;
   std::string Path;
   Document Doc;
   bool Changed = false;
 };
 
 ProfileImage::ProfileImage(const std::string& file) : state_(std::make_unique<State>()) {
+  state_->File = file;
   state_->Path = ProfilePath(file);
   state_->Doc = Load(state_->Path);
 }
@@ -319,7 +323,7 @@ void ProfileImage::DeleteSection(const std::string& section) {
 
 bool ProfileImage::Save() {
   if (!state_->Changed) return true;
-  if (!platform::Save(state_->Path, state_->Doc)) return false;
+  if (!platform::Save(state_->File, state_->Path, state_->Doc)) return false;
   state_->Changed = false;
   return true;
 }

@@ -19,9 +19,9 @@
 
 namespace platform {
 
-// Stands in for the Windows directory: the configuration directory (made when missing); "" when it is not
-// used (another user owns it or others may change it), and a bare name then reads as a missing file and
-// cannot be written.
+// Stands in for the Windows directory: the configuration directory; "" when it is not used (another user
+// owns it or others may change it), and a bare name then reads as a missing file and cannot be written.
+// A read makes no folder; the first write of a bare name makes it when missing.
 std::string WindowsDirectory();
 
 // The file a profile name stands for: a bare name in the Windows directory, any other as it is; the

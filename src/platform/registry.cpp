@@ -391,6 +391,11 @@ std::string UsableConfigDirectory() {
   return ForeignFolder(folder.Path).empty() ? folder.Path : "";
 }
 
+std::string CheckedConfigDirectory() {
+  const ConfigFolder folder = LocateConfigFolder();
+  return !folder.Path.empty() && ForeignFolder(folder.Path).empty() ? folder.Path : "";
+}
+
 Registry::Registry(RootKey root) : root_(root) {}
 
 void Registry::SetRoot(RootKey root) {

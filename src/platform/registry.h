@@ -39,6 +39,8 @@ std::string ConfigDirectory();  // LocateConfigFolder().Path
 std::string RegistryFilePath();
 // The settings folder, made when missing, when the settings are kept there; "" when they live in memory.
 std::string UsableConfigDirectory();
+// The same check, making nothing: a folder not made yet is used, and holds no file.
+std::string CheckedConfigDirectory();
 
 class Registry {
  public:

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,6 +197,31 @@ TEST(AtomicFileWriter, AFolderThatCannotBeOpenedForItsFlushAfterTheRenameIsNoFai
   EXPECT_EQ(error, "");
   EXPECT_EQ(ReadFile(path), "new");
   EXPECT_EQ(FilesIn(folder), 1u);
+}
+
+// As the file is flushed, the descriptor limit drops to the file's own descriptor. Every one below it is
+// in use (it was the lowest free), so once the file is closed the folder finds none.
+rlimit descriptorLimit{};
+int SyncLeavingNoDescriptorForTheFolder(int fd) {
+  rlimit low = descriptorLimit;
+  low.rlim_cur = static_cast<rlim_t>(fd);
+  ::setrlimit(RLIMIT_NOFILE, &low);
+  return ::fsync(fd);
+}
+
+// Only a refused open means a folder that cannot be flushed by this user at all.
+TEST(AtomicFileWriter, AFolderThatWillNotOpenForItsFlushForAnotherReasonFailsTheSave) {
+  testing_support::TempDir dir;
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &descriptorLimit), 0);
+  const AtomicFileWriter::SyncFunction previous =
+      AtomicFileWriter::SetSyncFunction(SyncLeavingNoDescriptorForTheFolder);
+  AtomicFileWriter w(dir.File("a.pgm"));
+  w.Write("new");
+  const bool saved = w.Commit();
+  ::setrlimit(RLIMIT_NOFILE, &descriptorLimit);
+  AtomicFileWriter::SetSyncFunction(previous);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(w.ErrorNumber(), EMFILE) << w.Error();
 }
 
 std::vector<ino_t> synced;
