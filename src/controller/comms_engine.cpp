@@ -298,4 +298,31 @@ void CommsEngine::TapiPortClose() {
   if (CommState != 0 && CommState < 1000) CommState = 1000;
 }
 
+bool CommsEngine::DownloadRunning() const {
+  struct Range {
+    int First, Last;
+  };
+  static constexpr Range kTransfers[] = {
+      {128, 136},    // executive reload
+      {140, 148},    // IR records to the controller
+      {160, 166},    // IR image to the controller
+      {170, 176},    // IR image from the controller
+      {180, 188},    // IR records from the controller
+      {499, 516},    // program
+      {600, 603},    // pager table
+      {610, 615},    // ASCII table
+      {800, 826},    // ASCII table to a module
+      {900, 908},    // touch screen
+      {1100, 1104},  // icons
+  };
+  for (const Range& r : kTransfers)
+    if (CommState >= r.First && CommState <= r.Last) return true;
+  // Connected and not parked: a transfer asked for starts at one of the next idle passes.
+  const bool connected = CommState >= 100 && CommState < 1000 && CommState != 299;
+  const bool asked = ProgramDownloadRequest || ReloadExecRequest || TouchLoadRequest || IconLoadRequest ||
+                     PagerLoadRequest || AsciiTableRequest || RemoteAsciiModule != 0 || IrDownloadRequest ||
+                     IrUploadRequest;
+  return connected && asked;
+}
+
 }  // namespace controller

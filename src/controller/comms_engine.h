@@ -150,6 +150,11 @@ class CommsEngine : public RequestFields {
   // among lines 1 to 4095; otherwise the user is told and false returned.
   bool RequestProgramDownload();
 
+  // A transfer that writes the controller (program, executive, touch screen, icons, pager or ASCII tables,
+  // IR codes) or reads its IR codes is under way, or one is asked for while connected, as between the
+  // parts of a project download. Cut short, it leaves the controller stopped or half written.
+  bool DownloadRunning() const;
+
   // Engine fields.
   std::int32_t CommState = 0;  // 0: not attached
   std::int32_t WaitCount = 0;

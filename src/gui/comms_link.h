@@ -25,6 +25,8 @@ class CommsLink {
   virtual bool CommsDetail() const = 0;
   // Whether the engine runs (its state is not 0).
   virtual bool Attached() const = 0;
+  // Whether a transfer to or from the controller is under way (or asked for while connected).
+  virtual bool DownloadRunning() const = 0;
   // The touch-screen download at the engine's next idle pass.
   virtual void RequestTouchLoad() = 0;
   // The ASCII table to the master controller (destination 0) or to module 1..127.
@@ -41,6 +43,7 @@ class DetachedCommsLink : public CommsLink {
   void ShowSetup() override {}
   bool CommsDetail() const override { return false; }
   bool Attached() const override { return false; }
+  bool DownloadRunning() const override { return false; }
   void RequestTouchLoad() override {}
   void RequestAsciiTable(int) override {}
 };

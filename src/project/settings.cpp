@@ -1,7 +1,11 @@
 #include "project/settings.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 
 #include "platform/paths.h"
 #include "platform/registry.h"
@@ -25,7 +29,43 @@ std::int32_t SeededInteger(platform::Registry& registry, const char* name, std::
   return registry.ReadInteger(name);
 }
 
+// A decimal number (`whole`: an integer) with blanks around it allowed; nothing for any other text,
+// exponents included.
+std::optional<double> TypedNumber(std::string_view text, bool whole) {
+  const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  int digits = 0, points = 0;
+  for (char c : text) {
+    if (std::isdigit(static_cast<unsigned char>(c)))
+      ++digits;
+    else if (c == '.' && !whole)
+      ++points;
+    else
+      return std::nullopt;
+  }
+  if (digits == 0 || points > 1) return std::nullopt;
+  double value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
+  return negative ? -value : value;
+}
+
+bool Within(std::optional<double> value, double low, double high) { return value && *value >= low && *value <= high; }
+
 }  // namespace
+
+std::string TimeSettingsError(const std::string& latitude, const std::string& longitude, const std::string& timeZone) {
+  if (!Within(TypedNumber(latitude, false), -90, 90)) return "Latitude must be a decimal number from -90 to 90";
+  if (!Within(TypedNumber(longitude, false), -180, 180)) return "Longitude must be a decimal number from -180 to 180";
+  if (!Within(TypedNumber(timeZone, true), -12, 14)) return "Time Zone must be a whole number of hours from -12 to 14";
+  return {};
+}
 
 Settings::Settings(SettingsLinks* links) : links_(links ? links : &ownLinks_) {}
 

@@ -42,6 +42,12 @@ class NoTelephonyLinks : public SettingsLinks {
   std::string PhonebookFileName;
 };
 
+// The location as typed in the window, checked before the window stores it: empty when the latitude is a
+// decimal number from -90 to 90, the longitude one from -180 to 180 and the time zone a whole number of
+// hours from -12 to 14, else the message that names the first field that is not. Blanks around a number
+// and a leading sign are allowed, as the sun table reads them.
+std::string TimeSettingsError(const std::string& latitude, const std::string& longitude, const std::string& timeZone);
+
 class Settings {
  public:
   // Registry keys (local machine root) and the phone book's file name.

@@ -166,7 +166,7 @@ std::size_t StepsTaken(const std::vector<std::function<void()>>& steps) {
   return taken;
 }
 
-TEST(StartUp, ExitAsksEveryWindowHoldingUnsavedWorkAndCancelKeepsTheProgramRunning) {
+TEST(StartUp, ExitAsksEveryWindowHoldingUnsavedWorkOrARunningDownloadAndCancelKeepsTheProgramRunning) {
   using platform::MsgResult;
   using testing_support::TestUi;
   const struct {
@@ -189,6 +189,9 @@ TEST(StartUp, ExitAsksEveryWindowHoldingUnsavedWorkAndCancelKeepsTheProgramRunni
          TouchScreenForm->ShowTouchScreenDesigner();
          testing_support::Click(TouchScreenForm->findChild<QPushButton*>("Button1"));
        }},
+      {"A download to the controller is running: closing now leaves the controller with its program stopped. "
+       "Still close?",
+       [] { CommsForm->Engine->CommState = 514; }},  // a program block on its way
   };
   for (const auto& c : cases) {
     bool shownAfterCancel = false;

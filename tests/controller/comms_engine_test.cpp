@@ -300,6 +300,44 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
   }
 }
 
+TEST_F(EngineTest, ADownloadRunsInTheTransferStatesAndWhileOneIsAskedForConnected) {
+  const auto program = [](CommsEngine& e) { e.ProgramDownloadRequest = 1; };
+  const struct {
+    const char* Name;
+    int State;
+    std::function<void(CommsEngine&)> Set;
+    bool Running;
+  } cases[] = {
+      {"detached", 0, {}, false},
+      {"polling", 112, {}, false},
+      {"learning IR", 561, {}, false},
+      {"executive image block", 134, {}, true},
+      {"executive restart wait", 136, {}, true},
+      {"IR records down", 146, {}, true},
+      {"IR image down", 163, {}, true},
+      {"IR image up", 174, {}, true},
+      {"IR records up", 186, {}, true},
+      {"program stopped", 501, {}, true},
+      {"program flash load", 516, {}, true},
+      {"pager table", 603, {}, true},
+      {"ASCII table", 615, {}, true},
+      {"ASCII table to a module", 825, {}, true},
+      {"touch screen", 908, {}, true},
+      {"icons", 1104, {}, true},
+      {"clock read before the program", 540, program, true},
+      {"touch screen next in a project download", 110, [](CommsEngine& e) { e.TouchLoadRequest = 1; }, true},
+      {"asked while dialling", 3, program, false},
+      {"asked while parked", 299, program, false},
+      {"asked while disconnecting", 1003, program, false},
+  };
+  for (const auto& c : cases) {
+    CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
+    if (c.Set) c.Set(fresh);
+    fresh.CommState = c.State;
+    EXPECT_EQ(fresh.DownloadRunning(), c.Running) << c.Name;
+  }
+}
+
 TEST_F(EngineTest, SettingTheClockSendsTheLocalTimeAndReadingItBuildsTheFlashArgument) {
   Connect();
   engine.ParamsRequest = 0;

@@ -375,6 +375,26 @@ TEST_F(SettingsTest, StoredChoicesOutOfRangeShowTheLastItem) {
   EXPECT_EQ(settings.ProgrammingMode, 1);
 }
 
+TEST(TimeSettings, ALocationTheSunTableCannotUseIsRefusedNamingItsField) {
+  const std::string latitude = "Latitude must be a decimal number from -90 to 90";
+  const std::string longitude = "Longitude must be a decimal number from -180 to 180";
+  const std::string zone = "Time Zone must be a whole number of hours from -12 to 14";
+  const struct {
+    const char *Latitude, *Longitude, *TimeZone;
+    const std::string& Error;
+  } cases[] = {
+      {"33.75", "84.39", "-5", {}},      {"-90", "180", "14", {}},          {"90", "-180", "-12", {}},
+      {" +47.6 ", "122.33", " -8 ", {}}, {"90.01", "84", "-5", latitude},   {"abc", "84", "-5", latitude},
+      {"", "84", "-5", latitude},        {"33", "999", "-5", longitude},    {"33", "-180.5", "-5", longitude},
+      {"33", "1e2", "-5", longitude},    {"33", "84.3.9", "-5", longitude}, {"33", "84", "5.5", zone},
+      {"33", "84", "15", zone},          {"33", "84", "-13", zone},         {"33", "84", "", zone},
+      {"abc", "999", "x", latitude},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TimeSettingsError(c.Latitude, c.Longitude, c.TimeZone), c.Error)
+        << c.Latitude << " / " << c.Longitude << " / " << c.TimeZone;
+}
+
 TEST_F(SettingsTest, AFailedWriteIsReported) {
   ASSERT_TRUE(settings.ReadConfigFile());
   // A directory where the store's lock belongs: no save can take the lock.

@@ -5,6 +5,7 @@
 namespace testing_support {
 
 PdfPrinterSetupFunction PdfPrinterSetup = nullptr;
+ModalBoxOpenedFunction ModalBoxOpened = nullptr;
 
 using platform::MsgButtons;
 using platform::MsgResult;
@@ -12,13 +13,18 @@ using platform::MsgResult;
 MsgResult ScriptedUi::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                                  platform::MsgKind kind) {
   asked_.push_back({AskedEntry::Kind::Message, text, caption, buttons, kind, {}});
-  if (buttons == MsgButtons::Ok && (answers_.empty() || answers_.front() != MsgResult::Ok)) return MsgResult::Ok;
-  if (answers_.empty()) {
+  const std::function<void()> closed = ModalBoxOpened ? ModalBoxOpened() : nullptr;
+  MsgResult answer = MsgResult::Ok;
+  if (buttons == MsgButtons::Ok && (answers_.empty() || answers_.front() != MsgResult::Ok)) {
+    answer = MsgResult::Ok;
+  } else if (answers_.empty()) {
     ADD_FAILURE() << "unexpected question: \"" << text << "\" (" << caption << ")";
-    return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+    answer = buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+  } else {
+    answer = answers_.front();
+    answers_.pop_front();
   }
-  MsgResult answer = answers_.front();
-  answers_.pop_front();
+  if (closed) closed();
   return answer;
 }
 

@@ -60,6 +60,13 @@ class ScriptedUi : public platform::UiSeam {
   int beeps_ = 0;
 };
 
+// What the windowing system does around a modal box: the box belongs to the window active when it opens
+// (the Qt seam makes that window its parent), and when it closes that window is active and in front again.
+// Called as a box opens; what it returns is run as the box closes. Set by the entry point of test programs
+// with widgets.
+using ModalBoxOpenedFunction = std::function<void()> (*)();
+extern ModalBoxOpenedFunction ModalBoxOpened;
+
 // The seam installed for the running test (a fresh one for every test).
 ScriptedUi& TestUi();
 

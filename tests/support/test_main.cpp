@@ -9,11 +9,14 @@
 #include <QGuiApplication>
 #else
 #include <QApplication>
+#include <QPointer>
 #include <QPrinter>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QWidget>
 #endif
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -45,6 +48,16 @@ namespace {
 void PrintToPdf(QPrinter& printer, const std::string& pdfPath) {
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(QString::fromStdString(pdfPath));
+}
+
+// The offscreen platform has no window manager to give the focus back when a box closes.
+std::function<void()> ReturnToBoxOwner() {
+  QPointer<QWidget> owner = QApplication::activeWindow();
+  return [owner] {
+    if (!owner || !owner->isVisible()) return;
+    owner->raise();
+    owner->activateWindow();
+  };
 }
 }  // namespace
 #endif
@@ -79,6 +92,7 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setPalette(QApplication::style()->standardPalette());
   testing_support::PdfPrinterSetup = testing_support::PrintToPdf;
+  testing_support::ModalBoxOpened = testing_support::ReturnToBoxOwner;
 #endif
   ::testing::UnitTest::GetInstance()->listeners().Append(new testing_support::FreshUiPerTest);
   int result = RUN_ALL_TESTS();

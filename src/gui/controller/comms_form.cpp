@@ -1,6 +1,7 @@
 #include "gui/controller/comms_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGuiApplication>
@@ -310,7 +311,11 @@ void TCommsForm::ShowWindow(CommsWindow window, bool visible) {
   it->second->raise();
   // Back from the controller, the editor is the user's window again: in front and active, not behind
   // this one.
-  if (window == CommsWindow::Editor) it->second->activateWindow();
+  if (window != CommsWindow::Editor) return;
+  it->second->activateWindow();
+  // At once, not when the window system gets round to it: a box shown next ("Lost Connection") belongs
+  // to the active window, which gets the focus back when the box closes.
+  QApplication::setActiveWindow(it->second);
 }
 
 void TCommsForm::SetMeterPercent(int percent) { FileMeter->SetPercent(percent); }

@@ -152,6 +152,7 @@ class TCommsForm : public QMainWindow,
   void ShowDownloadProject() override;
   void ShowSetup() override;
   bool Attached() const override { return Engine->CommState != 0; }
+  bool DownloadRunning() const override { return Engine->DownloadRunning(); }
   void RequestTouchLoad() override { Engine->TouchLoadRequest = 1; }
   void RequestAsciiTable(int destination) override;
 

@@ -272,12 +272,22 @@ void TSetupForm::Edit5Click() {
   ShowSettings();
 }
 
+bool TSetupForm::TimeSettingsRefused() {
+  const std::string error = project::TimeSettingsError(settings_.Latitude, settings_.Longitude, settings_.TimeZone);
+  if (error.empty()) return false;
+  platform::Ui().ShowMessage(error);
+  return true;
+}
+
 void TSetupForm::BitBtn1Click() {
+  if (TimeSettingsRefused()) return;
   settings_.OkOrClose();
   done(QDialog::Accepted);
 }
 
 void TSetupForm::BitBtn3Click() {
+  // The window closes after the phone book, storing the settings: a location it would refuse is told first.
+  if (TimeSettingsRefused()) return;
   if (PhonebookEditor)
     PhonebookEditor();
   else
@@ -292,8 +302,10 @@ void TSetupForm::BitBtn2Click() {
 void TSetupForm::FormClose() { settings_.OkOrClose(); }
 
 void TSetupForm::done(int result) {
-  // Hiding a window that is not shown is no close: nothing to store.
+  // Hiding a window that is not shown is no close: nothing to store. A location the sun table cannot
+  // use keeps the window open.
   if (!closing_ && isVisible()) {
+    if (TimeSettingsRefused()) return;
     closing_ = true;
     FormClose();
     closing_ = false;

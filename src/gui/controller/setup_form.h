@@ -73,6 +73,8 @@ class TSetupForm : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Tells the user and gives true when the typed location is not one the sun table can use.
+  bool TimeSettingsRefused();
   // A typed text that the settings can hold (Latin-1), or nothing after a beep and the old text restored.
   void TextEdited(QLineEdit* edit, std::string& field);
   static void CheckButton(QButtonGroup* group, int index);

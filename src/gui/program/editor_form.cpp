@@ -641,6 +641,12 @@ void TEditorForm::PrintToFile1Click() {
 void TEditorForm::Exit1Click() { close(); }
 
 bool TEditorForm::FormCloseQuery() {
+  // Closing ends the program, and the transfer with it: the controller would stay stopped.
+  if (Comms().DownloadRunning() &&
+      !Confirm("A download to the controller is running: closing now leaves the controller with its program "
+               "stopped. Still close?",
+               platform::ApplicationTitle()))
+    return false;
   if (project_.HasUnsavedChanges() && !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
     return false;
   // The System Map is saved only with the project: its edits would go without a word.

@@ -112,20 +112,24 @@ TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
 }
 
 TEST_F(CommsFormTest, TheDisconnectBringsTheEditorToTheFront) {
-  // Hidden by the editor's attach, or left shown by the touch-screen designer's.
-  for (bool editorShown : {false, true}) {
-    QWidget editor;
-    form->AttachWindow(controller::CommsWindow::Editor, &editor);
-    editor.setVisible(editorShown);
-    form->show();
-    form->activateWindow();
-    ASSERT_TRUE(testing_support::ProcessUntil([&] { return QApplication::activeWindow() == form.get(); }));
-    form->Engine->CommState = 1006;  // the disconnect's last state, which shows the editor
-    form->Timer1Timer();
-    EXPECT_EQ(form->Engine->CommState, 0);
-    EXPECT_TRUE(testing_support::ProcessUntil([&] { return QApplication::activeWindow() == &editor; })) << editorShown;
-    form->AttachWindow(controller::CommsWindow::Editor, nullptr);
-  }
+  // Hidden by the editor's attach, or left shown by the touch-screen designer's. The user's close shows no
+  // box; a lost connection and a failed dial do, and the focus goes back to the box's owner when it closes.
+  for (bool editorShown : {false, true})
+    for (int errorKind : {-1, 1, 2}) {
+      QWidget editor;
+      form->AttachWindow(controller::CommsWindow::Editor, &editor);
+      editor.setVisible(editorShown);
+      form->show();
+      form->activateWindow();
+      ASSERT_TRUE(testing_support::ProcessUntil([&] { return QApplication::activeWindow() == form.get(); }));
+      form->Engine->CommsErrorKind = errorKind;
+      form->Engine->CommState = 1006;  // the disconnect's last state, which shows the editor
+      form->Timer1Timer();
+      EXPECT_EQ(form->Engine->CommState, 0);
+      EXPECT_TRUE(testing_support::ProcessUntil([&] { return QApplication::activeWindow() == &editor; }))
+          << editorShown << " " << errorKind;
+      form->AttachWindow(controller::CommsWindow::Editor, nullptr);
+    }
 }
 
 TEST_F(CommsFormTest, TheLogIsSavedAtExitOnlyWhileErrorsIsTicked) {

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <functional>
 
 #include "platform/registry.h"
 #include "support/scripted_ui.h"
@@ -123,6 +124,24 @@ TEST_F(SetupFormTest, ClosingStoresTheTypedLocation) {
   platform::Registry registry(platform::RootKey::LocalMachine);
   ASSERT_TRUE(registry.OpenKey(Settings::TimeKey, false));
   EXPECT_EQ(registry.ReadBool("DST"), form->CheckBox2->isChecked());
+}
+
+TEST_F(SetupFormTest, ALongitudeTheSunTableCannotUseKeepsTheWindowOpenAndStoresNothing) {
+  const std::string store = config.Dir().File("registry.ini");
+  const std::string before = testing_support::ReadFile(store);
+  int phoneBooks = 0;
+  form->PhonebookEditor = [&] { ++phoneBooks; };
+  Replace(form->Edit2, "999");
+  const std::function<void()> paths[] = {[&] { Click(form->BitBtn1); }, [&] { form->close(); },
+                                         [&] { Click(form->BitBtn3); }};
+  for (const auto& path : paths) {
+    TestUi().Clear();
+    path();
+    EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"Longitude must be a decimal number from -180 to 180"});
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(testing_support::ReadFile(store), before);
+  }
+  EXPECT_EQ(phoneBooks, 0);
 }
 
 TEST_F(SetupFormTest, TextOutsideLatin1IsRefused) {
