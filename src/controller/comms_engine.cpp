@@ -311,7 +311,7 @@ bool CommsEngine::DownloadRunning() const {
       {499, 516},    // program
       {600, 603},    // pager table
       {610, 615},    // ASCII table
-      {800, 826},    // ASCII table to a module
+      {800, 805},    // ASCII table to a module
       {900, 908},    // touch screen
       {1100, 1104},  // icons
   };
