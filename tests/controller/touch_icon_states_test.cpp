@@ -160,6 +160,31 @@ TEST_F(IconDownloadTest, FlashesAll192BlocksAfterTheClockRead) {
   EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
 }
 
+// Nothing answers an icon block's flash load: while the device still holds it, the next block's send would
+// discard it. The engine moves on once it has gone.
+TEST_F(IconDownloadTest, AFlashLoadHeldInTheDeviceIsNotDiscardedByTheNextSend) {
+  using Hold = serial::test::HeldTty::Hold;
+  serial::test::HeldTty* tty = nullptr;
+  serial::test::UseHeldTty(port, tty);
+  Connect();
+  engine.IconLoadRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 1103 && engine.BlockIndex == 20; }, 200));
+  const int loads = sim.FlashLoads(), sends = view.Sends;
+  tty->SetHold(Hold::InDevice);
+  engine.Tick();  // the flash load
+  ASSERT_TRUE(
+      serial::test::WaitFor([&] { return port.OutBuffUsed() == 0 && tty->HeldInDevice() == CommandFrameSize; }));
+  for (int tick = 0; tick < 3; ++tick) engine.Tick();
+  EXPECT_EQ(engine.CommState, 1104);
+  EXPECT_EQ(view.Sends, sends + 1) << "nothing sent while the flash load waits";
+  tty->SetHold(Hold::None);
+  ASSERT_TRUE(sim.WaitUntil([&] { return sim.FlashLoads() == loads + 1 && port.OutputDrained(); }));
+  ASSERT_TRUE(RunToState(110, 1000));
+  EXPECT_EQ(sim.FlashLoads(), 192);
+  const auto image = sim.IconImage();
+  EXPECT_TRUE(std::equal(icons.begin(), icons.end(), image.begin()));
+}
+
 // The line drops halfway through a download: the connection ends once, with its message and no success.
 class UnplugTest : public IconDownloadTest, public ::testing::WithParamInterface<bool> {};
 
