@@ -481,6 +481,7 @@ std::int32_t TLkBaseDispatcher::WriteOutput() {
     }
     if (n < 0) return n;
     written += n;
+    BytesWritten += static_cast<std::uint64_t>(n);
     if (advance < count) return written;  // the device is full: the writer waits for room
   }
 }

@@ -230,6 +230,7 @@ TEST(Dispatcher, TransmitRingRoomWrapAndPartialWrites) {
   EXPECT_EQ(d.FlushOutBuffer(), 0);
   EXPECT_EQ(d.OutBuffUsed(), 0);
   EXPECT_EQ(d.WriteOutput(), 0);
+  EXPECT_EQ(d.BytesWritten, 1700u) << "what the device took, and not the flushed bytes";
   EXPECT_EQ(port.fake->PurgeCount(true), 1);
   EXPECT_EQ(d.PutBlock(nullptr, 0), 0);
 }

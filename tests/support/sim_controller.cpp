@@ -3,7 +3,6 @@
 #include "support/sim_controller.h"
 
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -180,11 +179,9 @@ std::size_t SimController::BytesSent() const {
   return sent_;
 }
 
-std::size_t SimController::UnreadInput() const {
+std::size_t SimController::BytesRead() const {
   std::lock_guard lock(mutex_);
-  int unread = 0;
-  if (hungUp_ || ::ioctl(pty_->Master(), FIONREAD, &unread) != 0) return 0;
-  return static_cast<std::size_t>(unread);
+  return read_;
 }
 
 std::size_t SimController::BytesDue() const {
