@@ -10,10 +10,9 @@
 namespace controller::test {
 namespace {
 
+using testing_support::IsControlBlock;
 using testing_support::SimFrame;
 using testing_support::SimFrameKind;
-
-bool IsControlBlock(const SimFrame& f) { return f.Args[2] == 0x00 && f.Args[3] == 0x90 && f.Args[4] == 2; }
 
 // Executive image blocks (refused ones included), in the order they came.
 std::vector<SimFrame> ImageBlocks(const std::vector<SimFrame>& frames) {

@@ -8,10 +8,9 @@
 namespace controller::test {
 namespace {
 
+using testing_support::IsControlBlock;
 using testing_support::SimFrame;
 using testing_support::SimFrameKind;
-
-bool IsControlBlock(const SimFrame& f) { return f.Args[2] == 0x00 && f.Args[3] == 0x90 && f.Args[4] == 2; }
 
 // Index in `frames` of the first frame that `match` accepts; frames.size() when none does.
 std::size_t FirstFrame(const std::vector<SimFrame>& frames, const std::function<bool(const SimFrame&)>& match) {
@@ -50,13 +49,13 @@ TEST_F(TouchDownloadTest, SendsTheFirst256RecordsFourAtATimeAndRestarts) {
     EXPECT_EQ(stores[n].Args[0] | stores[n].Args[1] << 8, static_cast<int>(4 * n));
 
   const auto frames = sim.Frames();
-  const std::size_t stop = FirstFrame(
-      frames, [](const SimFrame& f) { return f.Kind == SimFrameKind::Block && IsControlBlock(f) && f.Args[1] == 0; });
+  const std::size_t stop =
+      FirstFrame(frames, [](const SimFrame& f) { return IsControlBlock(f) && f.Args[1] == TouchStopHeader.A2; });
   const std::size_t firstStore =
       FirstFrame(frames, [](const SimFrame& f) { return f.Kind == SimFrameKind::Command && f.Code == CmdStoreTouch; });
   EXPECT_LT(stop, firstStore) << "the touch screen is stopped first";
   EXPECT_EQ(sim.ControlStarts(), 1);
-  EXPECT_TRUE(frames.back().Kind == SimFrameKind::Block && IsControlBlock(frames.back()) && frames.back().Args[1] == 2);
+  EXPECT_TRUE(testing_support::IsStartBlock(frames.back()));
 
   EXPECT_EQ(view.Cell(CommsGrid::Dump, 0, 0), "ff") << "the first block, lower-case";
   EXPECT_EQ(view.Cell(CommsGrid::Dump, 6, 4), "ab") << "record 1's X";

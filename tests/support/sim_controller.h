@@ -70,6 +70,12 @@ struct SimFrame {
   std::string Describe() const;
 };
 
+// A control block: header (0, a2, 0x00, 0x90, 2), where a2 says which (1 the stop, 0 the touch screen's
+// stop, 2 the start).
+bool IsControlBlock(const SimFrame& frame);
+// The control block "start", (0, 2, 0x00, 0x90, 2): the one the simulator and every test take for it.
+bool IsStartBlock(const SimFrame& frame);
+
 // Where the info block keeps its fields: data byte n of a reply is reply byte n + 6, and the engine reads
 // the application version from reply bytes 8-9, the firmware sub-number from 14 and the timer and
 // variable table addresses from 16-17 and 18-19.
