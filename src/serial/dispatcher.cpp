@@ -388,11 +388,16 @@ std::int32_t TLkBaseDispatcher::OutBuffUsed() {
 }
 
 bool TLkBaseDispatcher::OutputDrained() {
+  // The ring first: a write that ends after this look has put its bytes into the device's queue before
+  // the device is asked. Looked at the other way round, such bytes would be in neither. The writer
+  // leaves what it is writing in the ring until the device has taken it.
+  {
+    std::lock_guard lock(OutputLock);
+    if (TxUsedLocked() != 0) return false;
+  }
   platform::SerialStatus stat;
-  const std::uint32_t errors = GetDeviceErrors(stat);
-  LineErrors |= errors & 31;
-  std::lock_guard lock(OutputLock);
-  return TxUsedLocked() == 0 && stat.OutQueue == 0;
+  LineErrors |= GetDeviceErrors(stat) & 31;
+  return stat.OutQueue == 0;
 }
 
 std::int32_t TLkBaseDispatcher::OutBuffFree() {
@@ -476,6 +481,7 @@ std::int32_t TLkBaseDispatcher::WriteOutput() {
     }
     if (n < 0) return n;
     written += n;
+    BytesWritten += static_cast<std::uint64_t>(n);
     if (advance < count) return written;  // the device is full: the writer waits for room
   }
 }

@@ -110,7 +110,7 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   void BufferSizes(std::uint32_t& inSize, std::uint32_t& outSize) const;
 
   // waiting for input (a string wait)
-  // Counts every move of input into the receive ring.
+  // Bytes moved into the receive ring so far (a flush takes none of them back).
   std::uint64_t InputArrivals() const { return rxTotal_; }
   // Waits until input arrives after `seen` (an InputArrivals value), the port stops, or `bound` passes.
   void WaitForInput(std::uint64_t seen, std::chrono::milliseconds bound);
@@ -256,6 +256,8 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   bool TxRingFull = false;
   std::uint64_t TxGeneration = 0;  // bumped by a transmit flush: a write in flight is then void
   std::atomic<std::uint64_t> OutputWakes{0};  // wake-ups the output thread has taken, each counted once
+  // Bytes the device has taken from the ring since the dispatcher was made (none of a write a flush voided).
+  std::atomic<std::uint64_t> BytesWritten{0};
   std::unique_ptr<std::uint8_t[]> RxRing;
   std::uint32_t RxWritePos = 0, RxReadPos = 0;
   bool RxRingFull = false;

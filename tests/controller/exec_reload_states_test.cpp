@@ -10,10 +10,9 @@
 namespace controller::test {
 namespace {
 
+using testing_support::IsControlBlock;
 using testing_support::SimFrame;
 using testing_support::SimFrameKind;
-
-bool IsControlBlock(const SimFrame& f) { return f.Args[2] == 0x00 && f.Args[3] == 0x90 && f.Args[4] == 2; }
 
 // Executive image blocks (refused ones included), in the order they came.
 std::vector<SimFrame> ImageBlocks(const std::vector<SimFrame>& frames) {
@@ -134,35 +133,41 @@ TEST_F(ExecReloadTest, SendsTheFileInBlocksFromTheExecutiveStartAndMetersThem) {
 }
 
 TEST_F(ExecReloadTest, RefusedCommandsAndBlocksAreSentAgainAndCountedAsRetries) {
-  expectedRetries = 3;  // the three refusals; the noise costs none
+  expectedRetries = 3 * 3;  // the three refusals with each refusal byte; the noise costs none
   const auto bytes = WriteImage("FLASH512.BIN", 600);
-  Connect();
-  view.Detail = true;
-  sim.SetRefusalByte(0x95);                  // garbled on the line, still refusals
-  sim.RefuseCommand(CmdStopInterpreter, 1);  // the executive is never replaced under a running interpreter
-  engine.ReloadExecRequest = 1;
-  ASSERT_TRUE(RunToState(131, 40));
-  EXPECT_EQ(sim.Commands(CmdStopInterpreter).size(), 1u);
-  EXPECT_TRUE(view.Logged("Comms Retry retry STOP 129 RX0"));
-  sim.NakNext(1);
-  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 133 && engine.BlockIndex == 0x1300; }, 40));
-  sim.NakNext(1);
-  Step();
-  // Noise after the refusal lands in the frame buffer: the block sent again must still be the file's.
-  sim.Push(testing_support::SimBytes(40, 0xEE));
-  ASSERT_TRUE(serial::test::PumpIn(port, 43));
-  ASSERT_TRUE(RunToState(135, 100));
+  for (Byte refusal : Refusals) {
+    SCOPED_TRACE("refused with " + std::to_string(refusal));
+    Connect();
+    view.Detail = true;
+    view.Log.clear();
+    sim.SetRefusalByte(refusal);
+    const std::size_t stops = sim.Commands(CmdStopInterpreter).size(), sent = ImageBlocks(sim.Frames()).size();
+    const int controlStops = sim.ControlStops();
+    sim.RefuseCommand(CmdStopInterpreter, 1);  // the executive is never replaced under a running interpreter
+    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(RunToState(131, 40));
+    EXPECT_EQ(sim.Commands(CmdStopInterpreter).size(), stops + 1);
+    EXPECT_TRUE(view.Logged("Comms Retry retry STOP 129 RX0"));
+    sim.NakNext(1);
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 133 && engine.BlockIndex == 0x1300; }, 40));
+    sim.NakNext(1);
+    Step();
+    // Noise after the refusal lands in the frame buffer: the block sent again must still be the file's.
+    sim.Push(testing_support::SimBytes(40, 0xEE));
+    ASSERT_TRUE(serial::test::PumpIn(port, 43));
+    ASSERT_TRUE(RunToState(135, 100));
 
-  EXPECT_EQ(Executive(0x1200, 600), bytes);
-  const auto blocks = ImageBlocks(sim.Frames());
-  ASSERT_EQ(blocks.size(), 4u);
-  EXPECT_TRUE(blocks[1].Refused);
-  EXPECT_EQ(blocks[2].Address, 0x1300);
-  EXPECT_EQ(blocks[2].Data(), blocks[1].Data());
-  EXPECT_EQ(sim.ControlStops(), 1) << "the refused stop block was sent again";
-  EXPECT_TRUE(view.Logged("Comms Retry retry STOP 132 RX0"));
-  EXPECT_TRUE(view.Logged("Comms Retry flash load data 134 RX0"));
-  EXPECT_EQ(engine.RetryCount, 0) << "a taken block starts the count again";
+    EXPECT_EQ(Executive(0x1200, 600), bytes);
+    const auto blocks = ImageBlocks(sim.Frames());
+    ASSERT_EQ(blocks.size(), sent + 4);
+    EXPECT_TRUE(blocks[sent + 1].Refused);
+    EXPECT_EQ(blocks[sent + 2].Address, 0x1300);
+    EXPECT_EQ(blocks[sent + 2].Data(), blocks[sent + 1].Data());
+    EXPECT_EQ(sim.ControlStops(), controlStops + 1) << "the refused stop block was sent again";
+    EXPECT_TRUE(view.Logged("Comms Retry retry STOP 132 RX0"));
+    EXPECT_TRUE(view.Logged("Comms Retry flash load data 134 RX0"));
+    EXPECT_EQ(engine.RetryCount, 0) << "a taken block starts the count again";
+  }
 }
 
 TEST_F(ExecReloadTest, AControllerThatKeepsRefusingOrADisconnectEndsTheResends) {

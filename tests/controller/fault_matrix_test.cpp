@@ -145,7 +145,7 @@ class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<
     for (std::size_t i = armedAt; i < frames.size(); ++i) {
       const SimFrame& f = frames[i];
       const bool answerLookedAt = !(IsCommand(f, CmdReadClock) || IsCommand(f, CmdWaitX10));
-      const bool answerAwaited = !(IsCommand(f, CmdFlashLoad) || IsStartBlock(f));
+      const bool answerAwaited = !(IsCommand(f, CmdFlashLoad) || testing_support::IsStartBlock(f));
       if (f.Refused || (f.Garbled && answerLookedAt) || (f.Ignored && answerAwaited)) ++owed;
     }
     const auto told = Told();
@@ -155,9 +155,6 @@ class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<
   }
   static bool IsCommand(const SimFrame& f, Byte code) {
     return f.Bytes.size() == CommandFrameSize && f.Bytes[0] == CommandStart && f.Bytes[1] == code;
-  }
-  static bool IsStartBlock(const SimFrame& f) {
-    return f.Bytes.size() == BlockFrameSize && f.Bytes[0] == BlockStart && f.Bytes[2] == 2 && f.Bytes[4] == 0x90;
   }
 
   std::size_t armedAt = 0;

@@ -1,12 +1,9 @@
 // The program download against the simulated controller: the program and the sun table in flash, the
 // daylight-saving set-up and the program started; a refused block sent again.
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 
 #include "engine_fixture.h"
-#include "platform/posix_tty.h"
-#include "serial/com_dispatcher.h"
 
 namespace controller::test {
 namespace {
@@ -204,52 +201,35 @@ TEST_F(ProgramDownloadTest, EveryConnectionConfirmsItsOwnFlashKey) {
   }
 }
 
-// A tty whose writes the test holds back, as a loaded machine holds back the port's writer.
-class HeldTty : public platform::SerialDevice {
- public:
-  explicit HeldTty(std::unique_ptr<platform::SerialDevice> tty) : tty_(std::move(tty)) {}
-  std::atomic<bool> Held = false;
-
-  long Write(const void* data, std::size_t size) override { return Held ? 0 : tty_->Write(data, size); }
-  int Descriptor() const override { return tty_->Descriptor(); }
-  void Close() override { tty_->Close(); }
-  int GetSettings(platform::SerialLineSettings& s) override { return tty_->GetSettings(s); }
-  int SetSettings(const platform::SerialLineSettings& s) override { return tty_->SetSettings(s); }
-  long Read(void* buffer, std::size_t size) override { return tty_->Read(buffer, size); }
-  int GetStatus(platform::SerialStatus& status) override { return tty_->GetStatus(status); }
-  int Purge(bool transmit, bool receive) override { return tty_->Purge(transmit, receive); }
-  int SetDtr(bool on) override { return tty_->SetDtr(on); }
-  int SetRts(bool on) override { return tty_->SetRts(on); }
-  int GetModemLines(std::uint8_t& lines) override { return tty_->GetModemLines(lines); }
-  int SetBreak(bool on) override { return tty_->SetBreak(on); }
-
- private:
-  std::unique_ptr<platform::SerialDevice> tty_;
-};
-
-// Nothing answers a flash load: a send that discarded it while it still waited in the port would lose a
-// block unseen. The engine moves on only once it has left.
-TEST_F(ProgramDownloadTest, AFlashLoadHeldInThePortIsNotDiscardedByTheNextSend) {
-  HeldTty* tty = nullptr;
-  port.DispatcherFactory = [&](serial::TLkCustomComPort& p) {
-    return serial::TLkBaseDispatcher::Create<serial::TLkComDispatcher>(&p, [&](const std::string& path) {
-      platform::SerialOpenResult opened = platform::PosixTty::Open(path);
-      auto held = std::make_unique<HeldTty>(std::move(opened.Device));
-      tty = held.get();
-      opened.Device = std::move(held);
-      return opened;
-    });
-  };
+// Nothing answers a flash load: a send that discarded it while it still waited, in the port or in the
+// device, would lose a block unseen. The engine moves on only once it has left both.
+TEST_F(ProgramDownloadTest, AFlashLoadHeldInThePortOrTheDeviceIsNotDiscardedByTheNextSend) {
+  using Hold = serial::test::HeldTty::Hold;
+  serial::test::HeldTty* tty = nullptr;
+  serial::test::UseHeldTty(port, tty);
+  const struct {
+    int SendState, Block;
+    Hold Where;
+  } holds[] = {{515, 5, Hold::InPort}, {515, 7, Hold::InDevice}, {508, 2, Hold::InDevice}};
   Connect();
   ASSERT_TRUE(engine.RequestProgramDownload());
-  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 515 && engine.BlockIndex == 5; }, 400));
-  const int loads = sim.FlashLoads();
-  tty->Held = true;
-  for (int tick = 0; tick < 4; ++tick) engine.Tick();  // the flash load, and three ticks it stays queued
-  EXPECT_EQ(engine.CommState, 516);
-  tty->Held = false;
-  // Ticks run back to back here: the next waits until the writer has counted the frame written.
-  ASSERT_TRUE(sim.WaitUntil([&] { return sim.FlashLoads() == loads + 1 && port.OutputDrained(); }));
+  for (const auto& h : holds) {
+    SCOPED_TRACE("flash load of state " + std::to_string(h.SendState) + ", block " + std::to_string(h.Block));
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == h.SendState && engine.BlockIndex == h.Block; }, 400));
+    const int loads = sim.FlashLoads(), sends = view.Sends;
+    tty->SetHold(h.Where);
+    engine.Tick();  // the flash load
+    if (h.Where == Hold::InDevice) {
+      ASSERT_TRUE(
+          serial::test::WaitFor([&] { return port.OutBuffUsed() == 0 && tty->HeldInDevice() == CommandFrameSize; }));
+    }
+    for (int tick = 0; tick < 3; ++tick) engine.Tick();
+    EXPECT_EQ(engine.CommState, h.SendState + 1);
+    EXPECT_EQ(view.Sends, sends + 1) << "nothing sent while the flash load waits";
+    tty->SetHold(Hold::None);
+    // Ticks run back to back here: the next waits until the port has counted the frame gone.
+    ASSERT_TRUE(sim.WaitUntil([&] { return sim.FlashLoads() == loads + 1 && port.OutputDrained(); }));
+  }
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
   EXPECT_EQ(sim.FlashLoads(), 96 + 6);
   EXPECT_EQ(sim.ProgramImage(), ProgramBytes());

@@ -274,6 +274,11 @@ TEST_F(SimControllerTest, RefusesAChosenCommandEveryTimeOrTheNthTime) {
   }
   pc.Send(BlockFrame(StartHeader, 0));
   EXPECT_EQ(pc.Take(3), kNak);
+  // Not the start block: a block no controller takes, refused as such and not on purpose.
+  pc.Send(BlockFrame({1, 2, 0x00, 0x90, 2}, 0));
+  EXPECT_EQ(pc.Take(3), kNak);
+  EXPECT_EQ(sim.Injected().Refusals, 2);
+  EXPECT_EQ(sim.Faults().size(), 1u);
   EXPECT_EQ(sim.ControlStarts(), 0);
   EXPECT_EQ(sim.Commands(CmdStartProgram).size(), 2u);
 }

@@ -8,10 +8,9 @@
 namespace controller::test {
 namespace {
 
+using testing_support::IsControlBlock;
 using testing_support::SimFrame;
 using testing_support::SimFrameKind;
-
-bool IsControlBlock(const SimFrame& f) { return f.Args[2] == 0x00 && f.Args[3] == 0x90 && f.Args[4] == 2; }
 
 // Index in `frames` of the first frame that `match` accepts; frames.size() when none does.
 std::size_t FirstFrame(const std::vector<SimFrame>& frames, const std::function<bool(const SimFrame&)>& match) {
@@ -50,13 +49,13 @@ TEST_F(TouchDownloadTest, SendsTheFirst256RecordsFourAtATimeAndRestarts) {
     EXPECT_EQ(stores[n].Args[0] | stores[n].Args[1] << 8, static_cast<int>(4 * n));
 
   const auto frames = sim.Frames();
-  const std::size_t stop = FirstFrame(
-      frames, [](const SimFrame& f) { return f.Kind == SimFrameKind::Block && IsControlBlock(f) && f.Args[1] == 0; });
+  const std::size_t stop =
+      FirstFrame(frames, [](const SimFrame& f) { return IsControlBlock(f) && f.Args[1] == TouchStopHeader.A2; });
   const std::size_t firstStore =
       FirstFrame(frames, [](const SimFrame& f) { return f.Kind == SimFrameKind::Command && f.Code == CmdStoreTouch; });
   EXPECT_LT(stop, firstStore) << "the touch screen is stopped first";
   EXPECT_EQ(sim.ControlStarts(), 1);
-  EXPECT_TRUE(frames.back().Kind == SimFrameKind::Block && IsControlBlock(frames.back()) && frames.back().Args[1] == 2);
+  EXPECT_TRUE(testing_support::IsStartBlock(frames.back()));
 
   EXPECT_EQ(view.Cell(CommsGrid::Dump, 0, 0), "ff") << "the first block, lower-case";
   EXPECT_EQ(view.Cell(CommsGrid::Dump, 6, 4), "ab") << "record 1's X";
@@ -158,6 +157,31 @@ TEST_F(IconDownloadTest, FlashesAll192BlocksAfterTheClockRead) {
   EXPECT_EQ(view.Texts[CommsText::Step], "Bank 65, Block 15");
   EXPECT_EQ(view.Meter.back(), 99);
   EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
+}
+
+// Nothing answers an icon block's flash load: while the device still holds it, the next block's send would
+// discard it. The engine moves on once it has gone.
+TEST_F(IconDownloadTest, AFlashLoadHeldInTheDeviceIsNotDiscardedByTheNextSend) {
+  using Hold = serial::test::HeldTty::Hold;
+  serial::test::HeldTty* tty = nullptr;
+  serial::test::UseHeldTty(port, tty);
+  Connect();
+  engine.IconLoadRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 1103 && engine.BlockIndex == 20; }, 200));
+  const int loads = sim.FlashLoads(), sends = view.Sends;
+  tty->SetHold(Hold::InDevice);
+  engine.Tick();  // the flash load
+  ASSERT_TRUE(
+      serial::test::WaitFor([&] { return port.OutBuffUsed() == 0 && tty->HeldInDevice() == CommandFrameSize; }));
+  for (int tick = 0; tick < 3; ++tick) engine.Tick();
+  EXPECT_EQ(engine.CommState, 1104);
+  EXPECT_EQ(view.Sends, sends + 1) << "nothing sent while the flash load waits";
+  tty->SetHold(Hold::None);
+  ASSERT_TRUE(sim.WaitUntil([&] { return sim.FlashLoads() == loads + 1 && port.OutputDrained(); }));
+  ASSERT_TRUE(RunToState(110, 1000));
+  EXPECT_EQ(sim.FlashLoads(), 192);
+  const auto image = sim.IconImage();
+  EXPECT_TRUE(std::equal(icons.begin(), icons.end(), image.begin()));
 }
 
 // The line drops halfway through a download: the connection ends once, with its message and no success.

@@ -205,27 +205,30 @@ TEST_F(X10Test, OlderMonitorLogsReportedEventsAndSwitchesReportsOff) {
 // A refused switch-on ends the monitor as its Close does; a refused switch-off is sent again, or the
 // controller would go on sending events into later exchanges.
 TEST_F(X10Test, OlderMonitorEndsOnARefusedSwitchOnAndSendsARefusedSwitchOffAgain) {
-  expectedRetries = 1;  // the refused switch-off
-  ConnectOlder(212);
-  view.Detail = true;
-  sim.SetRefusalByte(0x05);  // garbled on the line, still refusals
-  sim.RefuseCommand(CmdSetControllerParam, 1);
-  engine.X10MonitorRequest = 1;
-  ASSERT_TRUE(RunToState(110, 20));
-  EXPECT_TRUE(view.Logged("Monitor X10 Command refused by the controller"));
-  EXPECT_FALSE(view.IsShown(CommsWindow::X10Monitor));
-  EXPECT_EQ(engine.X10MonitorRequest, 0);
-  EXPECT_EQ(sim.Parameter(15), 0);
+  expectedRetries = 3;  // the refused switch-off, once per refusal byte
+  for (Byte refusal : Refusals) {
+    SCOPED_TRACE("refused with " + std::to_string(refusal));
+    ConnectOlder(212);
+    view.Detail = true;
+    view.Log.clear();
+    sim.SetRefusalByte(refusal);
+    sim.RefuseCommand(CmdSetControllerParam, 1);
+    engine.X10MonitorRequest = 1;
+    ASSERT_TRUE(RunToState(110, 20));
+    EXPECT_TRUE(view.Logged("Monitor X10 Command refused by the controller"));
+    EXPECT_FALSE(view.IsShown(CommsWindow::X10Monitor));
+    EXPECT_EQ(engine.X10MonitorRequest, 0);
+    EXPECT_EQ(sim.Parameter(15), 0);
 
-  engine.X10MonitorRequest = 1;
-  ASSERT_TRUE(RunToState(522, 20));
-  EXPECT_EQ(sim.Parameter(15), 1);
-  sim.SetRefusalByte(0x95);
-  sim.RefuseCommand(CmdSetControllerParam, 1);
-  engine.X10MonitorRequest = 0;
-  ASSERT_TRUE(RunToState(110, 40));
-  EXPECT_EQ(sim.Parameter(15), 0);
-  EXPECT_TRUE(view.Logged("Comms Retry flash save 527 RX0"));
+    engine.X10MonitorRequest = 1;
+    ASSERT_TRUE(RunToState(522, 20));
+    EXPECT_EQ(sim.Parameter(15), 1);
+    sim.RefuseCommand(CmdSetControllerParam, 1);
+    engine.X10MonitorRequest = 0;
+    ASSERT_TRUE(RunToState(110, 40));
+    EXPECT_EQ(sim.Parameter(15), 0);
+    EXPECT_TRUE(view.Logged("Comms Retry flash save 527 RX0"));
+  }
 }
 
 TEST_F(X10Test, OlderMonitorStopsInTheMiddleOfAnEvent) {

@@ -230,8 +230,44 @@ TEST(Dispatcher, TransmitRingRoomWrapAndPartialWrites) {
   EXPECT_EQ(d.FlushOutBuffer(), 0);
   EXPECT_EQ(d.OutBuffUsed(), 0);
   EXPECT_EQ(d.WriteOutput(), 0);
+  EXPECT_EQ(d.BytesWritten, 1700u) << "what the device took, and not the flushed bytes";
   EXPECT_EQ(port.fake->PurgeCount(true), 1);
   EXPECT_EQ(d.PutBlock(nullptr, 0), 0);
+}
+
+// What was queued has left only once neither the ring nor the device's own queue holds any of it. The
+// writer keeps the bytes it is writing in the ring, and the ring is looked at before the device: bytes
+// handed over between the two looks are then seen in the device.
+TEST(Dispatcher, OutputHasDrainedOnlyOnceTheRingAndTheDeviceAreEmpty) {
+  FakePort port;
+  TLkBaseDispatcher& d = *port.d;
+  FakeSerialDevice& fake = *port.fake;
+  fake.HoldOutput(true);
+  ASSERT_EQ(d.PutString("abc"), 0);
+  EXPECT_FALSE(d.OutputDrained()) << "in the ring";
+  bool drainedInWrite = true;
+  fake.OnWrite([&] { drainedInWrite = d.OutputDrained(); });
+  ASSERT_EQ(d.WriteOutput(), 3);
+  fake.OnWrite({});
+  EXPECT_FALSE(drainedInWrite) << "taken from the ring, not yet by the device";
+  ASSERT_EQ(d.OutBuffUsed(), 0);
+  EXPECT_FALSE(d.OutputDrained()) << "in the device";
+  fake.HoldOutput(false);
+  EXPECT_TRUE(d.OutputDrained());
+
+  ASSERT_EQ(d.PutString("def"), 0);
+  fake.HoldOutput(true);
+  fake.AfterStatus([&] {
+    fake.AfterStatus({});
+    d.WriteOutput();
+  });
+  EXPECT_FALSE(d.OutputDrained()) << "handed to the device between the two looks";
+  fake.AfterStatus({});
+  d.WriteOutput();
+  EXPECT_FALSE(d.OutputDrained());
+  fake.HoldOutput(false);
+  EXPECT_TRUE(d.OutputDrained());
+  EXPECT_EQ(fake.TakeSent(), (Bytes{'a', 'b', 'c', 'd', 'e', 'f'}));
 }
 
 TEST(Dispatcher, PeekModeReadsWithoutConsuming) {

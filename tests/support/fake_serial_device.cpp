@@ -57,6 +57,24 @@ void FakeSerialDevice::SetWriteRoom(std::size_t room) {
   writeRoom_ = room;
 }
 
+void FakeSerialDevice::HoldOutput(bool on) {
+  std::lock_guard lock(mutex_);
+  holdOutput_ = on;
+  if (on) return;
+  sent_.insert(sent_.end(), held_.begin(), held_.end());
+  held_.clear();
+}
+
+void FakeSerialDevice::OnWrite(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  onWrite_ = std::move(hook);
+}
+
+void FakeSerialDevice::AfterStatus(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  afterStatus_ = std::move(hook);
+}
+
 void FakeSerialDevice::Vanish() {
   std::lock_guard lock(mutex_);
   vanished_ = true;
@@ -133,28 +151,42 @@ long FakeSerialDevice::Read(void* buffer, std::size_t size) {
 }
 
 long FakeSerialDevice::Write(const void* data, std::size_t size) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  if (const auto hook = onWrite_) {
+    lock.unlock();
+    hook();
+    lock.lock();
+  }
   if (closed_ || vanished_) return -EIO;
   std::size_t n = std::min(size, writeRoom_);
   if (writeRoom_ != SIZE_MAX) writeRoom_ -= n;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
-  sent_.insert(sent_.end(), bytes, bytes + n);
+  auto& to = holdOutput_ ? held_ : sent_;
+  to.insert(to.end(), bytes, bytes + n);
   return static_cast<long>(n);
 }
 
 int FakeSerialDevice::GetStatus(platform::SerialStatus& status) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   if (closed_ || vanished_) return -EIO;
   status = {};
   status.Errors = std::exchange(errors_, 0);
   status.Holds = holds_;
   status.InQueue = static_cast<std::uint32_t>(input_.size());
+  status.OutQueue = static_cast<std::uint32_t>(held_.size());
+  if (const auto hook = afterStatus_) {
+    lock.unlock();
+    hook();
+  }
   return static_cast<int>(status.InQueue);
 }
 
 int FakeSerialDevice::Purge(bool transmit, bool receive) {
   std::lock_guard lock(mutex_);
-  if (transmit) ++purgeTx_;
+  if (transmit) {
+    ++purgeTx_;
+    held_.clear();
+  }
   if (receive) {
     ++purgeRx_;
     input_.clear();

@@ -1,7 +1,9 @@
 #pragma once
 // A serial device for tests of what pseudo-terminals cannot do: modem lines, line errors, break, hold
-// states, a transmit side that fills up, and a device that vanishes. Safe to use from several threads.
+// states, a transmit side that fills up or holds what it took, and a device that vanishes. Safe to use
+// from several threads.
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -21,6 +23,13 @@ class FakeSerialDevice : public platform::SerialDevice {
   void AddLineErrors(std::uint32_t errors);              // SerialStatus error flags, reported once
   void SetHolds(std::uint32_t holds);                    // SerialStatus hold flags
   void SetWriteRoom(std::size_t room);                   // bytes Write() takes before it reports full
+  // While on, what Write() takes stays in the device's transmit queue (its status counts it) instead of
+  // going out; off sends what was held. A transmit purge drops what is held.
+  void HoldOutput(bool on);
+  // Run outside the device's lock: at the start of each Write(), before it takes anything, and at the end
+  // of each GetStatus(), after it has looked. A test acts there between two looks of the code under test.
+  void OnWrite(std::function<void()> hook);
+  void AfterStatus(std::function<void()> hook);
   void Vanish();                                         // reads and writes fail with EIO from now on
 
   // --- what the code under test did ---
@@ -52,7 +61,9 @@ class FakeSerialDevice : public platform::SerialDevice {
   int event_ = -1;  // eventfd: readable while input waits
   bool closed_ = false, vanished_ = false;
   std::deque<std::uint8_t> input_;
-  std::vector<std::uint8_t> sent_;
+  std::vector<std::uint8_t> sent_, held_;
+  bool holdOutput_ = false;
+  std::function<void()> onWrite_, afterStatus_;
   std::size_t writeRoom_ = SIZE_MAX;
   std::uint8_t lines_ = 0;
   std::uint32_t errors_ = 0, holds_ = 0;

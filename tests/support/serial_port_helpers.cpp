@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "platform/posix_tty.h"
+#include "serial/com_dispatcher.h"
 
 namespace serial::test {
 
@@ -22,6 +23,59 @@ void NoPorts::Point(int number, const std::string& path) {
   auto& slot = env_.at(static_cast<std::size_t>(number - 1));
   slot.reset();  // unsets before the new value is set
   slot = std::make_unique<ScopedComEnv>(number, path);
+}
+
+void HeldTty::SetHold(Hold hold) {
+  std::lock_guard lock(mutex_);
+  hold_ = hold;
+  if (hold == Hold::InDevice) return;
+  // A pseudo-terminal takes a few frames at once.
+  for (std::size_t sent = 0; sent < held_.size();) {
+    const long n = tty_->Write(held_.data() + sent, held_.size() - sent);
+    if (n < 0) break;
+    sent += static_cast<std::size_t>(n);
+  }
+  held_.clear();
+}
+
+std::size_t HeldTty::HeldInDevice() const {
+  std::lock_guard lock(mutex_);
+  return held_.size();
+}
+
+long HeldTty::Write(const void* data, std::size_t size) {
+  std::lock_guard lock(mutex_);
+  if (hold_ == Hold::InPort) return 0;
+  if (hold_ == Hold::None) return tty_->Write(data, size);
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  held_.insert(held_.end(), bytes, bytes + size);
+  return static_cast<long>(size);
+}
+
+int HeldTty::GetStatus(platform::SerialStatus& status) {
+  std::lock_guard lock(mutex_);
+  const int rc = tty_->GetStatus(status);
+  status.OutQueue += static_cast<std::uint32_t>(held_.size());
+  return rc;
+}
+
+int HeldTty::Purge(bool transmit, bool receive) {
+  std::lock_guard lock(mutex_);
+  if (transmit) held_.clear();
+  return tty_->Purge(transmit, receive);
+}
+
+void UseHeldTty(TLkCustomComPort& port, HeldTty*& tty) {
+  port.DispatcherFactory = [&tty](TLkCustomComPort& p) {
+    return TLkBaseDispatcher::Create<TLkComDispatcher>(&p, [&tty](const std::string& path) {
+      platform::SerialOpenResult opened = platform::PosixTty::Open(path);
+      if (!opened.Device) return opened;
+      auto held = std::make_unique<HeldTty>(std::move(opened.Device));
+      tty = held.get();
+      opened.Device = std::move(held);
+      return opened;
+    });
+  };
 }
 
 Bytes Pattern(std::size_t n, std::uint8_t seed) {

@@ -1,11 +1,14 @@
 #pragma once
 // What the tests of the serial library and of the layers above it share: COM numbers pointed at
-// pseudo-terminals or at nothing, ports and dispatchers opened on a pseudo-terminal, byte patterns, the
-// manual pumping of a dispatcher whose worker threads do not run, and waits to a deadline.
+// pseudo-terminals or at nothing, ports and dispatchers opened on a pseudo-terminal, a pseudo-terminal
+// whose output the test holds back, byte patterns, the manual pumping of a dispatcher whose worker
+// threads do not run, and waits to a deadline.
 #include <QCoreApplication>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +42,42 @@ class NoPorts {
  private:
   std::vector<std::unique_ptr<ScopedComEnv>> env_;
 };
+
+// A pseudo-terminal whose output the test holds back: in the port, as a loaded machine holds back the
+// port's writer (the device takes nothing, the bytes stay in the transmit ring), or in the device, as a
+// slow line does (the device takes them and reports them queued until they go out; a transmit purge drops
+// them).
+class HeldTty : public platform::SerialDevice {
+ public:
+  enum class Hold { None, InPort, InDevice };
+  explicit HeldTty(std::unique_ptr<platform::SerialDevice> tty) : tty_(std::move(tty)) {}
+  // Ending a hold in the device sends what it held.
+  void SetHold(Hold hold);
+  std::size_t HeldInDevice() const;
+
+  long Write(const void* data, std::size_t size) override;
+  int GetStatus(platform::SerialStatus& status) override;
+  int Purge(bool transmit, bool receive) override;
+  int Descriptor() const override { return tty_->Descriptor(); }
+  void Close() override { tty_->Close(); }
+  int GetSettings(platform::SerialLineSettings& s) override { return tty_->GetSettings(s); }
+  int SetSettings(const platform::SerialLineSettings& s) override { return tty_->SetSettings(s); }
+  long Read(void* buffer, std::size_t size) override { return tty_->Read(buffer, size); }
+  int SetDtr(bool on) override { return tty_->SetDtr(on); }
+  int SetRts(bool on) override { return tty_->SetRts(on); }
+  int GetModemLines(std::uint8_t& lines) override { return tty_->GetModemLines(lines); }
+  int SetBreak(bool on) override { return tty_->SetBreak(on); }
+
+ private:
+  std::unique_ptr<platform::SerialDevice> tty_;
+  mutable std::mutex mutex_;
+  Hold hold_ = Hold::None;
+  Bytes held_;
+};
+
+// Makes `port` open its device (the COM number's pseudo-terminal) as a HeldTty; `tty` points at it
+// while the port is open.
+void UseHeldTty(TLkCustomComPort& port, HeldTty*& tty);
 
 // `n` bytes of a pattern that moves with the seed and drifts along the block, so that a lost, doubled or
 // reordered byte shows.

@@ -3,7 +3,6 @@
 #include "support/sim_controller.h"
 
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,6 +74,14 @@ const char* CommandName(std::uint8_t code) {
 
 }  // namespace
 
+bool IsControlBlock(const SimFrame& frame) {
+  const auto& a = frame.Args;
+  return frame.Kind == SimFrameKind::Block && a[0] == StartHeader.A1 && a[2] == StartHeader.A3 &&
+         a[3] == StartHeader.A4 && a[4] == StartHeader.A5;
+}
+
+bool IsStartBlock(const SimFrame& frame) { return IsControlBlock(frame) && frame.Args[1] == StartHeader.A2; }
+
 SimBytes SimFrame::Data() const {
   if (Kind != SimFrameKind::Block || Bytes.size() < static_cast<std::size_t>(BlockFrameSize)) return {};
   return SimBytes(Bytes.begin() + BlockDataOffset, Bytes.begin() + BlockDataOffset + BlockDataSize);
@@ -95,8 +102,8 @@ std::string SimFrame::Describe() const {
                  Bytes[8], Bytes[7], Bytes[6], Bytes[5], Bytes[4], Bytes[3], Bytes[2], Bytes[14]);
       break;
     case SimFrameKind::Block:
-      if (Args[3] == 0x90 && Args[2] == 0 && Args[4] == 2)
-        s = Args[1] == 2 ? "block start" : Args[1] == 1 ? "block stop" : "block stop (touch screen)";
+      if (IsControlBlock(*this))
+        s = IsStartBlock(*this) ? "block start" : Args[1] == 1 ? "block stop" : "block stop (touch screen)";
       else if (Args[1] == 1)
         s = Format("block image %04X", Address);
       else if (Address == AddrStaging)
@@ -180,11 +187,9 @@ std::size_t SimController::BytesSent() const {
   return sent_;
 }
 
-std::size_t SimController::UnreadInput() const {
+std::size_t SimController::BytesRead() const {
   std::lock_guard lock(mutex_);
-  int unread = 0;
-  if (hungUp_ || ::ioctl(pty_->Master(), FIONREAD, &unread) != 0) return 0;
-  return static_cast<std::size_t>(unread);
+  return read_;
 }
 
 std::size_t SimController::BytesDue() const {

@@ -70,6 +70,12 @@ struct SimFrame {
   std::string Describe() const;
 };
 
+// A control block: header (0, a2, 0x00, 0x90, 2), where a2 says which (1 the stop, 0 the touch screen's
+// stop, 2 the start).
+bool IsControlBlock(const SimFrame& frame);
+// The control block "start", (0, 2, 0x00, 0x90, 2): the one the simulator and every test take for it.
+bool IsStartBlock(const SimFrame& frame);
+
 // Where the info block keeps its fields: data byte n of a reply is reply byte n + 6, and the engine reads
 // the application version from reply bytes 8-9, the firmware sub-number from 14 and the timer and
 // variable table addresses from 16-17 and 18-19.
@@ -236,9 +242,9 @@ class SimController {
   int DroppedPartials() const;     // partial frames dropped after a silence
   std::size_t BytesSent() const;
   std::size_t BytesDue() const;  // sent, or due to be sent by now
-  // Bytes the PC sent that wait in the terminal, unread: a discard of the PC's output still reaches them
-  // on a pseudo-terminal, as it never does on a real line.
-  std::size_t UnreadInput() const;
+  // Bytes read from the line, frames and noise alike. Until it has read all the PC's port wrote, a discard
+  // of the port's output can still drop some on a pseudo-terminal, as it never does on a real line.
+  std::size_t BytesRead() const;
   SimInjected Injected() const;
   bool WaitUntilReceived(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(2));
   // Until `done` (called with no lock of the simulator held) returns true.
@@ -357,7 +363,7 @@ class SimController {
   std::optional<TimePoint> lineClock_;
   TimePoint lastDue_{};
   std::vector<SimFrame> frames_;
-  std::size_t noise_ = 0, sent_ = 0, answered_ = 0;
+  std::size_t noise_ = 0, sent_ = 0, answered_ = 0, read_ = 0;
   int droppedPartials_ = 0;
   std::function<void(const std::string&)> trace_;
 

@@ -24,11 +24,9 @@ bool SimController::LostOnTheLine(const SimFrame& frame) {
 
 bool SimController::RefusedOnPurpose(const SimFrame& frame) {
   const bool command = frame.Kind == SimFrameKind::Command;
-  const bool startBlock = frame.Kind == SimFrameKind::Block && frame.Args[1] == 2 && frame.Args[2] == 0 &&
-                          frame.Args[3] == 0x90 && frame.Args[4] == 2;
   const int code = command                             ? frame.Code
                    : frame.Kind == SimFrameKind::Clock ? SimClockFrame
-                   : startBlock                        ? SimStartBlock
+                   : IsStartBlock(frame)               ? SimStartBlock
                                                        : -1;
   bool refused = false;
   for (Refusal& r : refusals_)

@@ -295,8 +295,8 @@ std::optional<SimBytes> SimController::HandleBlock(SimFrame& frame) {
   const auto& a = frame.Args;
   const SimBytes data = frame.Data();
   if (a[0] != 0) return Refuse(frame, Format("block header a1 = %d", a[0]));
-  if (a[2] == 0x00 && a[3] == 0x90 && a[4] == 2) {
-    if (a[1] == 2) {
+  if (IsControlBlock(frame)) {
+    if (IsStartBlock(frame)) {
       ++controlStarts_;
       interpreterRunning_ = true;
       return kAck;

@@ -138,6 +138,7 @@ bool SimController::ReadInput(TimePoint now, std::vector<std::string>& trace) {
       break;
     }
     lastInput_ = now;
+    read_ += static_cast<std::size_t>(n);
     for (ssize_t i = 0; i < n; ++i) TakeByte(buffer[i], now, trace);
   }
   if (noise_ != noiseBefore) trace.push_back(Format("noise: %d bytes dropped", static_cast<int>(noise_ - noiseBefore)));
