@@ -33,8 +33,13 @@ std::vector<std::uint8_t> Record(const Contact& c) {
 
 Contact FromRecord(const std::vector<std::uint8_t>& r) {
   Contact c;
-  c.Name = reinterpret_cast<const char*>(r.data());
-  c.Number = reinterpret_cast<const char*>(r.data() + 22);
+  // A record the engine did not fill has no terminator: read no further than the field.
+  const auto text = [&](std::size_t at) {
+    const char* p = reinterpret_cast<const char*>(r.data() + at);
+    return std::string(p, ::strnlen(p, 22));
+  };
+  c.Name = text(0);
+  c.Number = text(22);
   std::memcpy(&c.Rings, r.data() + 44, 4);
   return c;
 }
