@@ -30,7 +30,6 @@ struct ModemOnLine : ModemLine {
     return Until([&] { return log.Lines().size() >= expected.size(); }, deadline) && log.Lines() == expected;
   }
   TLkModem modem{nullptr};
-  EventLog log;
 };
 
 TEST(ModemComponent, ADialThatConnectsRaisesItsEventsInOrderOffTheWindowThread) {

@@ -42,7 +42,6 @@ struct DialerOnLine : ModemLine {
   }
   TLkModem modem{nullptr};
   TLkModemDialer dialer{nullptr};
-  EventLog log, app;
 };
 
 TEST(ModemDialer, AConnectionOnTheFirstAttemptGivesBackWhatItBorrowed) {

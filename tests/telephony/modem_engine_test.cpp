@@ -70,7 +70,6 @@ struct EngineLine : ModemLine {
   }
 
   TModemRec* rec = nullptr;
-  EventLog log;
 };
 
 TEST(ModemCommandText, CaretsControlAndTildesPause) {

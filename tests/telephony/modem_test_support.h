@@ -69,6 +69,9 @@ struct ModemLine {
   }
   ~ModemLine() { port.SetOpen(false); }
 
+  // What the tests' handlers write to: made first, so that they outlast the port, whose close still
+  // delivers what its worker threads raised.
+  EventLog log, app;
   testing_support::SimModem sim;
   serial::test::ScopedComEnv env;
   serial::TLkComPort port{nullptr};
