@@ -115,7 +115,9 @@ TEST_F(SimControllerTest, RefusesFramesWhoseCheckFails) {
     ASSERT_TRUE(sim.WaitUntilReceived(before + 1));
     EXPECT_FALSE(sim.LastFrame()->CheckGood);
     EXPECT_EQ(sim.LastFrame()->Answer, c.answer);
-    if (!c.answer.empty()) EXPECT_EQ(pc.Take(3), c.answer);
+    if (!c.answer.empty()) {
+      EXPECT_EQ(pc.Take(3), c.answer);
+    }
   }
   EXPECT_EQ(sim.Parameter(7), 0) << "a refused frame does nothing";
   EXPECT_EQ(sim.Read(0x7B00, 1)[0], 0);

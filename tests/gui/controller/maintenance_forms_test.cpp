@@ -248,7 +248,9 @@ TEST_F(MaintenanceFormsTest, ANumberOrValueTheTablesCannotHoldIsRefused) {
     EXPECT_EQ(change->isVisible(), !posted);
     EXPECT_EQ(testing_support::TestUi().Messages(), posted ? std::vector<std::string>{} : std::vector<std::string>{c.Message});
     EXPECT_EQ(Engine().ChangeDataRequest, posted ? std::atoi(c.Number) : controller::NoChangeData);
-    if (posted) EXPECT_EQ(Engine().ChangeDataValue, std::atoi(c.Value));
+    if (posted) {
+      EXPECT_EQ(Engine().ChangeDataValue, std::atoi(c.Value));
+    }
   }
 }
 
