@@ -384,16 +384,14 @@ std::string RegistryFilePath() {
   return dir.empty() ? std::string() : JoinPath(dir, "registry.ini");
 }
 
-std::string UsableConfigDirectory() {
-  const ConfigFolder folder = LocateConfigFolder();
-  if (folder.Path.empty()) return "";
-  MakeDirectories(folder.Path);
-  return ForeignFolder(folder.Path).empty() ? folder.Path : "";
-}
-
 std::string CheckedConfigDirectory() {
   const ConfigFolder folder = LocateConfigFolder();
   return !folder.Path.empty() && ForeignFolder(folder.Path).empty() ? folder.Path : "";
+}
+
+std::string UsableConfigDirectory() {
+  if (const std::string path = ConfigDirectory(); !path.empty()) MakeDirectories(path);
+  return CheckedConfigDirectory();
 }
 
 Registry::Registry(RootKey root) : root_(root) {}
