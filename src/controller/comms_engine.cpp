@@ -247,7 +247,7 @@ bool CommsEngine::RestartWaitDone() {
 }
 
 bool CommsEngine::OpenPort() {
-  const int number = Settings.ComNum;
+  const int number = Connection.ComNum;
   std::string message;
   try {
     Port.SetOpen(true);

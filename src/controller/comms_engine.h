@@ -147,13 +147,22 @@ class CommsEngine : public RequestFields {
   bool HasProgramEnd() const;
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line
-  // among lines 1 to 4095; otherwise the user is told and false returned.
+  // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
+  // false returned.
   bool RequestProgramDownload();
 
   // A transfer that writes the controller (program, executive, touch screen, icons, pager or ASCII tables,
   // IR codes) or reads its IR codes is under way, or one is asked for while connected, as between the
   // parts of a project download. Cut short, it leaves the controller stopped or half written.
   bool DownloadRunning() const;
+
+  // How the running connection reaches the controller, taken from the settings as it starts: settings
+  // stored while it runs are the next connection's.
+  struct Road {
+    std::uint8_t ComNum = 0;
+    std::uint8_t Method = 0;
+    std::uint8_t NonTapi = 0;
+  } Connection;
 
   // Engine fields.
   std::int32_t CommState = 0;  // 0: not attached
@@ -212,8 +221,8 @@ class CommsEngine : public RequestFields {
   std::array<std::array<std::uint16_t, 64>, 128> ModuleParamTable{};
 
   std::uint8_t X10EventHouse = 0, X10EventKey = 0;
-  // The auto-addressing wait held the waiting bytes a tick: they may be the start of a late answer.
-  bool AddressByteHeld = false;
+  // Ticks the auto-addressing wait has held the waiting bytes: they may be the start of a late answer.
+  std::int32_t AddressHeldTicks = 0;
 
   // The parts the engine works with.
   serial::TLkCustomComPort& Port;

@@ -29,8 +29,9 @@ void Connect(CommsEngine& e) {
   e.ClockKeys.clear();
   e.BadClockReads = 0;
   e.CommsErrorKind = -1;
-  e.Port.SetComNumber(e.Settings.ComNum);
-  if (e.Settings.ComNum == 0) {
+  e.Connection = {e.Settings.ComNum, e.Settings.Method, e.Settings.NonTapi};
+  e.Port.SetComNumber(e.Connection.ComNum);
+  if (e.Connection.ComNum == 0) {
     e.CommState = 2;
     return;
   }
@@ -40,7 +41,7 @@ void Connect(CommsEngine& e) {
     e.CommState = 0;
     return;
   }
-  e.CommState = e.Settings.NonTapi ? 10 : 4;
+  e.CommState = e.Connection.NonTapi ? 10 : 4;
 }
 
 void DialTelephony(CommsEngine& e) {
@@ -84,9 +85,9 @@ void Parked(CommsEngine& e) {
 }
 
 void ChooseMethod(CommsEngine& e) {
-  if (e.Settings.Method == 1)
+  if (e.Connection.Method == 1)
     e.CommState = 94;
-  else if (e.Settings.Method == 0)
+  else if (e.Connection.Method == 0)
     e.CommState = 299;
 }
 
@@ -213,11 +214,11 @@ void EndConnection(CommsEngine& e) {
   e.CommState = 1002;
   // A transfer cut short leaves no file open behind it.
   e.CloseImageFile();
-  if (e.Settings.ComNum == 0) {
+  if (e.Connection.ComNum == 0) {
     e.Dial->TapiCancelCall();
     return;
   }
-  if (e.Settings.NonTapi) e.Dial->ModemHangup();
+  if (e.Connection.NonTapi) e.Dial->ModemHangup();
   e.Port.SetOpen(false);
 }
 

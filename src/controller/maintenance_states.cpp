@@ -35,7 +35,7 @@ void ShowLookingFor(CommsEngine& e) {
 
 void FindModule(CommsEngine& e) {
   e.AbortRequest = 0;
-  e.AddressByteHeld = false;
+  e.AddressHeldTicks = 0;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, true);
   ShowLookingFor(e);
   e.SetStep("Sending Auto Address Command");
@@ -47,22 +47,25 @@ void AwaitFindModule(CommsEngine& e) { e.AwaitAnswer("Auto Address Command", "Wa
 
 // A press of a module's button brings its number alone; a late answer to the search command (an
 // acknowledgement or a refusal) is a byte followed by 00 00. Bytes that may still be the start of such an
-// answer wait one tick for the rest before they count as a press.
+// answer wait for the rest, two ticks at most (a modem link may bring them a tick apart). Then, or at once
+// when `settle`, a lone byte is a press and a byte followed by 00 is an answer.
 enum class AddressInput { None, LateAnswer, Press };
+constexpr int AddressHoldTicks = 2;
 
-AddressInput TakeAddressInput(CommsEngine& e, Byte& given) {
+AddressInput TakeAddressInput(CommsEngine& e, Byte& given, bool settle) {
   const int waiting = e.Port.InBuffUsed();
   if (waiting < 1) return AddressInput::None;
   Byte head[3] = {};
-  e.Port.PeekBlock(head, static_cast<std::uint16_t>(std::min(waiting, 3)));
+  const int peeked = std::min(waiting, 3);
+  e.Port.PeekBlock(head, static_cast<std::uint16_t>(peeked));
   const bool answerShaped = (waiting < 2 || head[1] == 0) && (waiting < 3 || head[2] == 0);
-  if (answerShaped && waiting < 3 && !e.AddressByteHeld) {
-    e.AddressByteHeld = true;
+  if (answerShaped && waiting < 3 && !settle && e.AddressHeldTicks < AddressHoldTicks) {
+    ++e.AddressHeldTicks;
     return AddressInput::None;
   }
-  e.AddressByteHeld = false;
-  if (answerShaped && waiting >= 3) {
-    e.Port.GetBlock(head, 3);
+  e.AddressHeldTicks = 0;
+  if (answerShaped && waiting > 1) {
+    e.Port.GetBlock(head, static_cast<std::uint16_t>(peeked));
     return AddressInput::LateAnswer;
   }
   e.Port.GetBlock(&given, 1);
@@ -74,16 +77,17 @@ AddressInput TakeAddressInput(CommsEngine& e, Byte& given) {
 // no button pressed.
 void AwaitModules(CommsEngine& e) {
   if (e.LineLost(CommsWindow::AutoAddressPanel)) return;
+  // Hiding the window ends the addressing the way "Abort" does, so the controller still learns the last
+  // number given. Before either, or "&Skip", what waits is settled: the next send would drop it.
+  const bool ending = e.AbortRequest || e.CloseRequest;
   Byte given = 0;
-  for (AddressInput in; (in = TakeAddressInput(e, given)) != AddressInput::None;) {
+  for (AddressInput in; (in = TakeAddressInput(e, given, ending || e.SkipRequest)) != AddressInput::None;) {
     if (in != AddressInput::Press || given != Low8(e.AutoAddressRequest)) continue;
     e.AddLogLine(platform::FormatText("Addressed Module %d", given));
     e.AutoAddressRequest += 1;
     ShowLookingFor(e);
   }
-  // Hiding the window ends the addressing the way "Abort" does, so the controller still learns the last
-  // number given.
-  if (e.AbortRequest || e.CloseRequest) {
+  if (ending) {
     e.SkipRequest = 0;
     // The last number given, taken here rather than in the send state so that a retry sends it again.
     e.AutoAddressRequest -= 1;

@@ -167,6 +167,13 @@ bool CommsEngine::RequestProgramDownload() {
     platform::Ui().ShowMessage("Program Has NO End Statment, Download Aborted");
     return false;
   }
+  // The sun table goes with the program: a stored location the settings window would refuse (an older
+  // store, one edited by hand) would put impossible times into the controller.
+  const std::string location = project::TimeSettingsError(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
+  if (!location.empty()) {
+    platform::Ui().ShowMessage(location + ": correct it in Comms Setup. Download Aborted");
+    return false;
+  }
   ProgramDownloadRequest = 1;
   return true;
 }

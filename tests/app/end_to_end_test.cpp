@@ -1,20 +1,24 @@
 // The whole program as a user drives it against the simulated controller: attach from the editor, let the
 // communications window identify the controller, download the program, close the window. The engine's
-// timer runs through the event loop, far faster than its 250 ms so the test stays short.
+// timer runs through the event loop, far faster than its 250 ms so the tests stay short.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "app/startup.h"
 #include "gui/controller/comms_form.h"
+#include "gui/controller/setup_form.h"
 #include "gui/program/editor_form.h"
 #include "platform/paths.h"
 #include "serial/com_port.h"
@@ -23,9 +27,14 @@
 #include "support/serial_port_helpers.h"
 #include "support/sim_controller.h"
 #include "support/temp_dir.h"
+#include "support/user_input.h"
+#include "tk/modal.h"
 
 namespace app {
 namespace {
+
+using testing_support::SimController;
+using testing_support::TestUi;
 
 bool LoopUntil(const std::function<bool()>& done, std::chrono::seconds deadline) {
   const auto end = std::chrono::steady_clock::now() + deadline;
@@ -41,72 +50,179 @@ bool LoopUntil(const std::function<bool()>& done, std::chrono::seconds deadline)
 // the last frame; on a pseudo-terminal the next send's discard would still reach it, as it never does on
 // a real line, where the frame left long before. The window's timer ticks only once the simulator has read
 // every byte the port wrote, and the port has received every byte the simulator sent (a wait state's
-// twelve ticks are a mere 12 ms here). The port opens once here. A frame the port has not written yet is
-// the engine's own to wait for: ticks this fast find a flash load still in the port now and then.
+// twelve ticks are a mere 12 ms here). A frame the port has not written yet is the engine's own to wait
+// for: ticks this fast find a flash load still in the port now and then. Made before the port opens: the
+// port counts from its opening, the simulator from its start.
 class TicksOnceTaken : public QObject {
  public:
-  TicksOnceTaken(QTimer& timer, serial::TLkCustomComPort& port, const testing_support::SimController& sim)
-      : timer_(timer), port_(port), sim_(sim) {
+  TicksOnceTaken(QTimer& timer, serial::TLkCustomComPort& port, const SimController& sim)
+      : timer_(timer), port_(port), sim_(sim), read_(sim.BytesRead()), sent_(sim.BytesSent()) {
     timer_.installEventFilter(this);
   }
   ~TicksOnceTaken() override { timer_.removeEventFilter(this); }
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() != QEvent::Timer) return false;
     const auto d = port_.Dispatcher();
-    return d && (sim_.BytesRead() < d->BytesWritten || d->InputArrivals() < sim_.BytesSent());
+    return d && (sim_.BytesRead() - read_ < d->BytesWritten || d->InputArrivals() < sim_.BytesSent() - sent_);
   }
 
  private:
   QTimer& timer_;
   serial::TLkCustomComPort& port_;
-  const testing_support::SimController& sim_;
+  const SimController& sim_;
+  const std::uint64_t read_, sent_;
 };
 
 bool Logged(const std::string& line) {
   return !CommsForm->ListBox1->findItems(QString::fromStdString(line), Qt::MatchExactly).isEmpty();
 }
 
-TEST(EndToEnd, AttachDownloadTheProgramAndDetach) {
-  testing_support::TempDir cwd;
-  const std::string previous = platform::CurrentDir();
-  ASSERT_EQ(::chdir(cwd.Path().c_str()), 0);
-  testing_support::SimController sim;
-  serial::test::ScopedComEnv com{1, sim.SlavePath()};
-  sim.SetAppVersion(400);
-  sim.SetFirmwareVersion(820);
-  sim.SetModule(1, 11);
+std::size_t InfoRequests(const SimController& sim) {
+  const auto frames = sim.Frames();
+  return static_cast<std::size_t>(std::count_if(frames.begin(), frames.end(), [](const auto& f) {
+    return f.Kind == testing_support::SimFrameKind::Request && f.Address == controller::AddrInfoBlock;
+  }));
+}
 
-  ASSERT_EQ(StartUp(*qApp, WindowTable(), false), 0);
-  // Every block of the program differs from the others, so a block lost or sent twice shows.
-  for (int n = 1; n < 4095; ++n)
-    EditorForm->Store.Lines[static_cast<std::size_t>(n)] =
-        ProgramLine{static_cast<std::uint16_t>(1 << 10 | n % 1024), static_cast<std::uint16_t>(n), 7};
-  EditorForm->Store.Lines[4095] = ProgramLine::End();
+const char* const kAttachQuestion =
+    "A download to the controller is running: attaching again now leaves the controller with its program "
+    "stopped. Still attach?";
 
-  EditorForm->AttachToController1->trigger();
-  ASSERT_TRUE(CommsForm->isVisible());
-  CommsForm->Timer1->setInterval(1);
-  TicksOnceTaken held(*CommsForm->Timer1, *CommsForm->LkComPort1, sim);
-  ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 114; }, std::chrono::seconds(30)));
+class EndToEnd : public ::testing::Test {
+ protected:
+  EndToEnd() {
+    EXPECT_EQ(::chdir(cwd_.Path().c_str()), 0);
+    for (SimController* s : {&sim, &sim2}) {
+      s->SetAppVersion(400);
+      s->SetFirmwareVersion(820);
+      s->SetModule(1, 11);
+    }
+  }
+  ~EndToEnd() override {
+    gate_.reset();
+    if (EditorForm) EditorForm->hide();
+    EXPECT_EQ(::chdir(previous_.c_str()), 0);
+  }
+  void SetUp() override {
+    ASSERT_EQ(StartUp(*qApp, WindowTable(), false), 0);
+    // Every block of the program differs from the others, so a block lost or sent twice shows.
+    for (int n = 1; n < 4095; ++n)
+      EditorForm->Store.Lines[static_cast<std::size_t>(n)] =
+          ProgramLine{static_cast<std::uint16_t>(1 << 10 | n % 1024), static_cast<std::uint16_t>(n), 7};
+    EditorForm->Store.Lines[4095] = ProgramLine::End();
+  }
 
+  // "Attach to Controller" from the editor, then the engine idles connected to `peer`.
+  void AttachTo(const SimController& peer) {
+    gate_.reset();
+    EditorForm->AttachToController1->trigger();
+    ASSERT_TRUE(CommsForm->isVisible());
+    CommsForm->Timer1->setInterval(1);
+    gate_.emplace(*CommsForm->Timer1, *CommsForm->LkComPort1, peer);
+    ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 114; }, std::chrono::seconds(30)));
+  }
+  // The program download started, a few blocks in the controller, then "&Close": the editor is back and
+  // the transfer runs on until the engine's next idle pass.
+  void DownloadThenClose() {
+    const int loads = sim.FlashLoads();
+    CommsForm->MenuItems["DownloadProgramtoVORMO1"]->trigger();
+    ASSERT_TRUE(LoopUntil([&] { return sim.FlashLoads() >= loads + 4; }, std::chrono::seconds(30)));
+    CommsForm->BitBtn1->click();
+    ASSERT_TRUE(EditorForm->isVisible());
+    ASSERT_TRUE(CommsForm->Engine->DownloadRunning());
+  }
+  void ExpectTheWholeProgramIn(const SimController& peer) {
+    std::vector<std::uint8_t> expected(4096 * ProgramLine::kBytes);
+    for (int n = 0; n < 4096; ++n)
+      EditorForm->Store.Lines[static_cast<std::size_t>(n)].Store(expected.data() + n * ProgramLine::kBytes);
+    EXPECT_EQ(peer.ProgramImage(), expected);
+    const auto sun = CommsForm->Engine->Sun.ToBytes();
+    EXPECT_TRUE(std::equal(sun.begin(), sun.end(), peer.SunTableImage().begin()));
+    EXPECT_EQ(peer.FlashLoads(), 96 + 6);
+    EXPECT_EQ(peer.Commands(controller::CmdStartProgram).size(), 1u);
+    EXPECT_TRUE(peer.Faults().empty());
+  }
+  void CloseAndWait() {
+    CommsForm->BitBtn1->click();  // "&Close"
+    ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(30)));
+  }
+
+  testing_support::ScopedConfigDir config;  // a test here stores a port
+  SimController sim, sim2;
+  serial::test::ScopedComEnv com1{1, sim.SlavePath()}, com2{2, sim2.SlavePath()};
+
+ private:
+  testing_support::TempDir cwd_;
+  const std::string previous_ = platform::CurrentDir();
+  std::optional<TicksOnceTaken> gate_;
+};
+
+TEST_F(EndToEnd, AttachDownloadTheProgramAndDetach) {
+  AttachTo(sim);
   CommsForm->MenuItems["DownloadProgramtoVORMO1"]->trigger();
   ASSERT_TRUE(LoopUntil([] { return Logged("Controller Program Started"); }, std::chrono::seconds(90)));
-  std::vector<std::uint8_t> expected(4096 * ProgramLine::kBytes);
-  for (int n = 0; n < 4096; ++n)
-    EditorForm->Store.Lines[static_cast<std::size_t>(n)].Store(expected.data() + n * ProgramLine::kBytes);
-  EXPECT_EQ(sim.ProgramImage(), expected);
-  const auto sun = CommsForm->Engine->Sun.ToBytes();
-  EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
-  EXPECT_EQ(sim.FlashLoads(), 96 + 6);
-  EXPECT_TRUE(sim.Faults().empty());
+  ExpectTheWholeProgramIn(sim);
 
-  CommsForm->BitBtn1->click();  // "&Close"
-  ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(10)));
+  CloseAndWait();
   EXPECT_FALSE(CommsForm->Timer1->isActive());
   EXPECT_TRUE(EditorForm->isVisible());
-  EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{});
-  EditorForm->hide();
-  ASSERT_EQ(::chdir(previous.c_str()), 0);
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{});
+}
+
+// The editor's Attach restarts the connection; while a transfer runs on after "&Close" it asks first, and
+// Cancel lets the transfer end.
+TEST_F(EndToEnd, AttachAsksBeforeItCutsARunningDownloadShort) {
+  AttachTo(sim);
+  DownloadThenClose();
+  std::size_t infos = InfoRequests(sim);
+  TestUi().QueueAnswer(platform::MsgResult::Cancel);
+  EditorForm->AttachToController1->trigger();
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{kAttachQuestion});
+  EXPECT_FALSE(CommsForm->isVisible());
+  ASSERT_TRUE(LoopUntil([&] { return CommsForm->Engine->CommState == 0 || InfoRequests(sim) > infos; },
+                        std::chrono::seconds(90)));
+  EXPECT_EQ(InfoRequests(sim), infos) << "the download was cut short by a new connection";
+  EXPECT_TRUE(Logged("Controller Program Started"));
+  ExpectTheWholeProgramIn(sim);
+
+  // Nothing running: Attach attaches at once. With a transfer running, OK attaches as asked.
+  AttachTo(sim);
+  DownloadThenClose();
+  infos = InfoRequests(sim);
+  TestUi().QueueAnswer(platform::MsgResult::Ok);
+  EditorForm->AttachToController1->trigger();
+  EXPECT_EQ(TestUi().Messages(), (std::vector<std::string>{kAttachQuestion, kAttachQuestion}));
+  EXPECT_TRUE(CommsForm->isVisible());
+  EXPECT_FALSE(EditorForm->isVisible());
+  ASSERT_TRUE(LoopUntil([&] { return InfoRequests(sim) > infos; }, std::chrono::seconds(30)));
+  EXPECT_EQ(sim.Commands(controller::CmdStartProgram).size(), 1u) << "the second download never started the program";
+  CloseAndWait();
+}
+
+// COM2 chosen in Comms Setup while a download to the controller on COM1 runs on: that controller gets the
+// whole download, the one on COM2 nothing until the next attach.
+TEST_F(EndToEnd, APortChosenDuringADownloadIsTheNextConnections) {
+  AttachTo(sim);
+  DownloadThenClose();
+  TestUi().QueueModal("TSetupForm", [](platform::ModalWindow& window) {
+    auto& setup = tk::DialogOf<TSetupForm>(window);
+    setup.show();
+    testing_support::Click(setup.RadioGroup1Buttons->button(2));
+    testing_support::Click(setup.BitBtn1);
+    return setup.result();
+  });
+  EditorForm->CommsSetup1->trigger();
+  ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(90)));
+  EXPECT_TRUE(Logged("Controller Program Started"));
+  ExpectTheWholeProgramIn(sim);
+  EXPECT_TRUE(sim2.Frames().empty());
+
+  const std::size_t seen = sim.Frames().size();
+  AttachTo(sim2);
+  EXPECT_EQ(InfoRequests(sim2), 1u);
+  EXPECT_EQ(sim.Frames().size(), seen);
+  CloseAndWait();
+  EXPECT_TRUE(TestUi().Messages().empty());
 }
 
 }  // namespace

@@ -229,6 +229,48 @@ TEST_F(EngineTest, AUserWhoGivesUpWaitingForADialUpConnectionDisconnectsOnce) {
   EXPECT_TRUE(Ui().Messages().empty());
 }
 
+// Settings stored while a connection runs are for the next one: the running connection is ended the way
+// it was made, and one still dialling goes on by the access method it started with.
+TEST_F(EngineTest, AConnectionKeepsTheRoadItWasMadeOnWhateverIsStoredMeanwhile) {
+  ScriptedDialUp dial;
+  dial.Number = "5550100";
+  engine.Dial = &dial;
+  const struct {
+    const char* Name;
+    std::uint8_t AuxModem;
+    std::function<void(project::Settings&)> Change;
+    int Hangups;
+  } cases[] = {
+      {"direct, then the telephony modem", 0, [](project::Settings& s) { s.ComNum = 0; }, 0},
+      {"direct, then the AUX modem", 0, [](project::Settings& s) { s.NonTapi = 1; }, 0},
+      {"AUX modem, then direct by the network access method", 1,
+       [](project::Settings& s) {
+         s.NonTapi = 0;
+         s.Method = 0;
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    settings.ComNum = 1;
+    settings.Method = 1;
+    settings.NonTapi = c.AuxModem;
+    dial.Cancels = dial.Hangups = 0;
+    engine.CommState = 1;
+    ASSERT_TRUE(RunToState(c.AuxModem ? 11 : 100, 10));
+    c.Change(settings);
+    if (c.AuxModem) engine.ModemConnect();
+    ASSERT_TRUE(RunToState(114, 100));
+    engine.ParamsRequest = 0;
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 40));
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(dial.Cancels, 0);
+    EXPECT_EQ(dial.Hangups, c.Hangups);
+  }
+  engine.Dial = &noDialUp;
+}
+
 struct IdleCase {
   const char* Name;
   std::function<void(CommsEngine&)> Set;

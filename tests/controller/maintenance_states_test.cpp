@@ -20,8 +20,8 @@ class MaintenanceTest : public EngineTest {
     const std::size_t lines = view.Log.size();
     ASSERT_EQ(sim.PressModuleButton(), expected);
     ASSERT_TRUE(serial::test::PumpIn(port, 1));
-    // A lone byte may be the start of a late answer: it waits a tick for the rest.
-    ASSERT_TRUE(RunUntil([&] { return view.Log.size() > lines; }, 2));
+    // A lone byte may be the start of a late answer: it waits two ticks for the rest.
+    ASSERT_TRUE(RunUntil([&] { return view.Log.size() > lines; }, 3));
     ASSERT_EQ(view.Log.size(), lines + 1);
     EXPECT_EQ(view.Log.front(), "Addressed Module " + std::to_string(expected));
   }
@@ -103,24 +103,26 @@ TEST_F(MaintenanceTest, DumpAddressZeroStartsNothing) {
 }
 
 // A late answer to the search command (a byte and 00 00, whatever the byte), or noise, is no button
-// pressed: only the number looked for counts, and only when it comes alone.
+// pressed: only the number looked for counts, and only when it comes alone. An answer may come in parts a
+// tick apart (a modem link buffers).
 TEST_F(MaintenanceTest, OnlyTheNumberLookedForCountsAsAnAddressedModule) {
   const struct {
     int LookedFor;
-    Bytes Input;
-  } cases[] = {{1, {Ack, 0, 0, 2}}, {6, {Ack, 0, 0}}, {5, {0x05, 0, 0}}, {21, {Nak, 0, 0}}, {21, {Nak, 0}}};
+    std::vector<Bytes> Parts;  // a tick apart
+  } cases[] = {{1, {{Ack, 0, 0, 2}}}, {6, {{Ack, 0, 0}}},    {5, {{0x05, 0, 0}}},
+               {21, {{Nak, 0, 0}}},   {21, {{Nak, 0}, {0}}}, {21, {{Nak}, {0}, {0}}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.LookedFor);
     Connect();
     view.Log.clear();
     engine.AutoAddressRequest = c.LookedFor;
     ASSERT_TRUE(RunToState(592, 40));
-    sim.Push(c.Input);
-    ASSERT_TRUE(serial::test::PumpIn(port, static_cast<int>(c.Input.size())));
-    if (c.Input.size() < 3) {  // the rest of the answer comes late
-      Step();
-      sim.Push(Bytes(3 - c.Input.size(), 0));
-      ASSERT_TRUE(serial::test::PumpIn(port, 3));
+    int pushed = 0;
+    for (const Bytes& part : c.Parts) {
+      if (pushed) Step();
+      sim.Push(part);
+      pushed += static_cast<int>(part.size());
+      ASSERT_TRUE(serial::test::PumpIn(port, pushed));
     }
     for (int tick = 0; tick < 4; ++tick) Step();
     EXPECT_EQ(port.InBuffUsed(), 0);
@@ -133,6 +135,47 @@ TEST_F(MaintenanceTest, OnlyTheNumberLookedForCountsAsAnAddressedModule) {
         std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Addressed Module", 0) == 0; }),
         1);
     ASSERT_TRUE(RunToState(114, 600));
+  }
+}
+
+// "Abort", "&Skip" or the window's close seen while bytes wait: a lone byte is a press and is told before
+// they act, a byte followed by 00 is an answer and is dropped.
+TEST_F(MaintenanceTest, WhatWaitsWhenAbortSkipOrTheCloseIsSeenIsSettledFirst) {
+  enum class Act { Abort, Skip, Close };
+  const struct {
+    Act Does;
+    bool Press;  // else a late refusal, 15 00
+    int LookedFor;
+    int Told;  // parameter 3 after Abort or the close; the number asked for next after Skip
+  } cases[] = {{Act::Abort, true, 3, 3},
+               {Act::Skip, true, 3, 5},
+               {Act::Close, true, 3, 3},
+               {Act::Abort, false, 21, 20},
+               {Act::Skip, false, 21, 22}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.Does) * 2 + c.Press);
+    Connect();
+    view.Log.clear();
+    engine.AutoAddressRequest = c.LookedFor;
+    ASSERT_TRUE(RunToState(592, 40));
+    if (c.Press) {
+      ASSERT_EQ(sim.PressModuleButton(), c.LookedFor);
+    } else {
+      sim.Push({Nak, 0});
+    }
+    ASSERT_TRUE(serial::test::PumpIn(port, c.Press ? 1 : 2));
+    (c.Does == Act::Abort ? engine.AbortRequest : c.Does == Act::Skip ? engine.SkipRequest : engine.CloseRequest) = 1;
+    Step();
+    EXPECT_EQ(view.Logged("Addressed Module " + std::to_string(c.LookedFor)), c.Press);
+    if (c.Does == Act::Skip) {
+      ASSERT_TRUE(RunToState(592, 40));
+      EXPECT_EQ(sim.Commands(CmdFindModule).back().Args[0], c.Told);
+      engine.AbortRequest = 1;
+    } else {
+      ASSERT_TRUE(RunToState(135, 20));
+      EXPECT_EQ(sim.Parameter(3), c.Told);
+    }
+    ASSERT_TRUE(RunToState(c.Does == Act::Close ? 0 : 114, 800));
   }
 }
 

@@ -251,5 +251,38 @@ TEST_F(ProgramDownloadTest, OnlyAProgramWithAnEndLineBeforeLine4096IsSent) {
   EXPECT_EQ(Ui().Messages().back(), "Program Has NO End Statment, Download Aborted");
 }
 
+// A stored location the settings window refuses (an older registry, one edited by hand) would put a sun
+// table of impossible times into the controller: the download does not start and says which field to mend.
+TEST_F(ProgramDownloadTest, AStoredLocationTheSettingsWindowRefusesStartsNoDownload) {
+  const struct {
+    const char* Latitude;
+    const char* Longitude;
+    const char* TimeZone;
+    const char* Field;
+  } cases[] = {
+      {"91", "84.39", "-5", "Latitude"}, {"33.75", "999", "-5", "Longitude"}, {"33.75", "84.39", "-5.5", "Time Zone"}};
+  Connect();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Field);
+    settings.Latitude = c.Latitude;
+    settings.Longitude = c.Longitude;
+    settings.TimeZone = c.TimeZone;
+    Ui().Clear();
+    EXPECT_FALSE(engine.RequestProgramDownload());
+    EXPECT_EQ(engine.ProgramDownloadRequest, 0);
+    ASSERT_EQ(Ui().Messages().size(), 1u);
+    EXPECT_EQ(Ui().Messages()[0].rfind(c.Field, 0), 0u) << Ui().Messages()[0];
+    EXPECT_NE(Ui().Messages()[0].find("Comms Setup"), std::string::npos) << Ui().Messages()[0];
+  }
+  for (int tick = 0; tick < 20; ++tick) Step();
+  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty()) << "the controller is not stopped";
+  EXPECT_EQ(sim.FlashLoads(), 0);
+
+  settings.Latitude = "-33.9";
+  settings.Longitude = "-18.4";
+  settings.TimeZone = "2";
+  EXPECT_TRUE(engine.RequestProgramDownload());
+}
+
 }  // namespace
 }  // namespace controller::test

@@ -348,10 +348,34 @@ bool TCommsForm::IsChecked(CommsCheck check) const {
 
 void TCommsForm::StopTimer() { Timer1->stop(); }
 
-void TCommsForm::SetPortNumber(int comNum) { LkComPort1->SetComNumber(static_cast<std::uint16_t>(comNum)); }
+// A new number closes and reopens an open port: a running connection would go on on another line,
+// mid-transfer. It keeps its line; state 1 gives the port the stored number when the next one starts.
+void TCommsForm::SetPortNumber(int comNum) {
+  if (Engine->CommState == 0) LkComPort1->SetComNumber(static_cast<std::uint16_t>(comNum));
+}
+
 std::string TCommsForm::SelectedDevice() const { return LkTapiDevice1->SelectedDevice(); }
 void TCommsForm::SetSelectedDevice(const std::string& name) { LkTapiDevice1->SetSelectedDevice(name); }
-void TCommsForm::SelectDevice() { LkTapiDevice1->SelectDevice(); }
+
+void TCommsForm::SelectDevice() {
+  if (Engine->CommState == 0) {
+    LkTapiDevice1->SelectDevice();
+    return;
+  }
+  // A port picked in the selection goes to the device's port component, which would move the running
+  // connection: while it runs, the pick goes to a closed port of its own and is gone with it.
+  serial::TLkComPort picked(nullptr);
+  picked.SetTapiMode(LkComPort1->TapiMode());
+  picked.SetComNumber(LkComPort1->ComNumber());
+  LkTapiDevice1->SetComPort(&picked);
+  struct Restore {
+    telephony::TLkTapiDevice* Device;
+    serial::TLkComPort* Port;
+    ~Restore() { Device->SetComPort(Port); }
+  } restore{LkTapiDevice1, LkComPort1};
+  LkTapiDevice1->SelectDevice();
+}
+
 void TCommsForm::SetPhonebookFileName(const std::string& path) { LkPhonebook1->SetFileName(path); }
 
 void TCommsForm::EditPhonebook() {
@@ -387,8 +411,10 @@ void TCommsForm::FormShow() {
   Engine->Sun = controller::BuildSunTable(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
   const controller::TodaysSun today = controller::SunForToday(Engine->Sun, clock_.Now(), Settings.UseDaylightSaving);
   Engine->DstActive = today.DstActive ? 1 : 0;
-  Label10->setText(Q(today.SunriseText));
-  Label11->setText(Q(today.SunsetText));
+  // Times from a stored location the settings window refuses would be nonsense ("Sunrise 56:29 PM").
+  const bool usable = project::TimeSettingsError(Settings.Latitude, Settings.Longitude, Settings.TimeZone).empty();
+  Label10->setText(usable ? Q(today.SunriseText) : QString());
+  Label11->setText(usable ? Q(today.SunsetText) : QString());
 }
 
 void TCommsForm::FormHide() {

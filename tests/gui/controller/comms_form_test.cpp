@@ -28,6 +28,8 @@
 #include "telephony/modal_driver.h"
 #include "telephony/phone_book.h"
 #include "telephony/tapi_device.h"
+#include "telephony/tapi_device_selection_form.h"
+#include "tk/modal.h"
 
 namespace {
 
@@ -109,6 +111,12 @@ TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
   form->hide();
   EXPECT_EQ(form->Engine->CloseRequest, 1);
   EXPECT_TRUE(editor.isVisible());
+
+  // A stored longitude the settings window refuses gives no times at all, not "Sunrise 56:29 PM".
+  form->Settings.Longitude = "999";
+  form->show();
+  EXPECT_EQ(form->Label10->text(), "");
+  EXPECT_EQ(form->Label11->text(), "");
 }
 
 TEST_F(CommsFormTest, TheDisconnectBringsTheEditorToTheFront) {
@@ -212,6 +220,42 @@ TEST_F(CommsFormTest, AttachedToTheControllerItShowsItsModules) {
   form->Engine->CloseRequest = 1;
   EXPECT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState == 0; }, 20));
   EXPECT_FALSE(form->Timer1->isActive());
+}
+
+// While connected, the settings window's OK and its device selection keep the connection on its line; the
+// port stored is the next connection's.
+TEST_F(CommsFormTest, SettingsStoredWhileConnectedLeaveTheConnectionOnItsPort) {
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  serial::test::ScopedComEnv com2{2, "/nonexistent/zelta-tty"};
+  sim.SetAppVersion(400);
+  sim.SetFirmwareVersion(820);
+  ASSERT_TRUE(form->ReadConfigFile());
+  form->AttachEngine();
+  gui_test::FormTicker ticker(*form, sim);
+  ASSERT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState == 114; }, 200));
+
+  form->Settings.SelectComNum(2);
+  ASSERT_TRUE(form->Settings.WriteConfigFile());
+  // "Direct to COM2" picked in the telephony device's selection.
+  Ui().QueueModal("TDeviceSelectionForm", [](platform::ModalWindow& window) {
+    auto& selection = tk::DialogOf<telephony::TDeviceSelectionForm>(window);
+    selection.TapiMode = serial::tmOff;
+    selection.ComNumber = 2;
+    return static_cast<int>(QDialog::Accepted);
+  });
+  form->SelectDevice();
+  EXPECT_EQ(form->LkComPort1->ComNumber(), 1);
+  EXPECT_TRUE(form->LkComPort1->Open());
+  EXPECT_EQ(form->LkTapiDevice1->ComPort(), form->LkComPort1);
+  const std::size_t frames = sim.Frames().size();
+  ASSERT_TRUE(ticker.RunUntil([&] { return sim.Frames().size() > frames + 1; }, 40)) << "the poll goes on";
+
+  form->Engine->ParamsRequest = 0;
+  form->Engine->CloseRequest = 1;
+  ASSERT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState == 0; }, 20));
+  ASSERT_TRUE(form->ReadConfigFile());
+  EXPECT_EQ(form->LkComPort1->ComNumber(), 2) << "the next connection's port";
 }
 
 // A download as the window shows it: the meter climbs, each block goes through the memory-dump grid, the
