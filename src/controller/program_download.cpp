@@ -169,7 +169,7 @@ bool CommsEngine::RequestProgramDownload() {
   }
   // The sun table goes with the program: a stored location the settings window would refuse (an older
   // store, one edited by hand) would put impossible times into the controller.
-  const std::string location = project::TimeSettingsError(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
+  const std::string location = Settings.LocationError();
   if (!location.empty()) {
     platform::Ui().ShowMessage(location + ": correct it in Comms Setup. Download Aborted");
     return false;

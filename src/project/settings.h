@@ -87,6 +87,9 @@ class Settings {
   void SetNonTapi(bool ticked);  // CheckBox1 "A&UX  Modem"
   void SelectDevice();           // clicking Edit5
 
+  // TimeSettingsError of the location the fields hold: empty when the sun table can use it.
+  std::string LocationError() const { return TimeSettingsError(Latitude, Longitude, TimeZone); }
+
   // Fields of the window.
   std::uint8_t ComNum = 1;  // 0 = modem through the telephony device, 1..8 = COM1..COM8
   std::uint8_t Method = 1;  // 1 = the controller directly, 0 = through the Kivra network access product

@@ -412,7 +412,7 @@ void TCommsForm::FormShow() {
   const controller::TodaysSun today = controller::SunForToday(Engine->Sun, clock_.Now(), Settings.UseDaylightSaving);
   Engine->DstActive = today.DstActive ? 1 : 0;
   // Times from a stored location the settings window refuses would be nonsense ("Sunrise 56:29 PM").
-  const bool usable = project::TimeSettingsError(Settings.Latitude, Settings.Longitude, Settings.TimeZone).empty();
+  const bool usable = Settings.LocationError().empty();
   Label10->setText(usable ? Q(today.SunriseText) : QString());
   Label11->setText(usable ? Q(today.SunsetText) : QString());
 }

@@ -273,7 +273,7 @@ void TSetupForm::Edit5Click() {
 }
 
 bool TSetupForm::TimeSettingsRefused() {
-  const std::string error = project::TimeSettingsError(settings_.Latitude, settings_.Longitude, settings_.TimeZone);
+  const std::string error = settings_.LocationError();
   if (error.empty()) return false;
   platform::Ui().ShowMessage(error);
   return true;
