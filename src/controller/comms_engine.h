@@ -147,8 +147,8 @@ class CommsEngine : public RequestFields {
   bool HasProgramEnd() const;
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line
-  // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
-  // false returned.
+  // among lines 1 to 4095 and a stored location the sun table can use, and the table is built anew from
+  // that location; otherwise the user is told and false returned.
   bool RequestProgramDownload();
 
   // A transfer that writes the controller (program, executive, touch screen, icons, pager or ASCII tables,

@@ -174,6 +174,9 @@ bool CommsEngine::RequestProgramDownload() {
     platform::Ui().ShowMessage(location + ": correct it in Comms Setup. Download Aborted");
     return false;
   }
+  // The window built its table when it was shown, perhaps from a location mended since: what goes out is
+  // the table of the location just checked.
+  Sun = BuildSunTable(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
   ProgramDownloadRequest = 1;
   return true;
 }
