@@ -380,7 +380,8 @@ class TLkBaseDispatcher : public std::enable_shared_from_this<TLkBaseDispatcher>
   bool LinesWatched();
 
   // Worker threads.
-  void ComThreadLoop();
+  // `lines`: the modem lines as the port started.
+  void ComThreadLoop(std::uint8_t lines);
   void DispThreadLoop();
   void OutThreadLoop();
   void StatusTriggerLoop(bool& leave);

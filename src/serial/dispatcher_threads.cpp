@@ -145,13 +145,16 @@ void TLkBaseDispatcher::StartThreads() {
     handedUnmoved_ = false;
     doneSeq_ = handedSeq_;
   }
+  // The lines as the port starts, read here: a change from now on is an event, however late the comm thread
+  // first runs.
+  const std::uint8_t lines = DeviceLost || PollDescriptor() < 0 ? 0 : ReadModemLines();
   ThreadCount = 3;
   auto gone = [this] {
     if (--ThreadCount == 0) Started = false;
   };
-  comThread_ = std::jthread([this, gone] {
+  comThread_ = std::jthread([this, gone, lines] {
     workerOf = this;
-    ComThreadLoop();
+    ComThreadLoop(lines);
     gone();
   });
   dispThread_ = std::jthread([this, gone] {
@@ -245,10 +248,9 @@ bool TLkBaseDispatcher::LinesWatched() {
 
 // Comm-event thread
 
-void TLkBaseDispatcher::ComThreadLoop() {
+void TLkBaseDispatcher::ComThreadLoop(std::uint8_t lastLines) {
   const int fd = PollDescriptor();
   bool lost = DeviceLost || fd < 0;
-  std::uint8_t lastLines = lost ? 0 : ReadModemLines();
   int stale = 0;      // input reported ready but none could be read
   bool owed = false;  // input handed over whose pass the dispatch thread has not been woken for
   Clock::time_point lastWake{};

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -41,12 +42,13 @@ double ProcessCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-// A dispatcher over a device the test supplies.
+// A dispatcher over a device the test supplies, `prepare`d before the port starts with it.
 template <typename Device>
-std::shared_ptr<TLkWin32Dispatcher> OpenDevice(Device*& device) {
-  auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr, [&device](const std::string&) {
+std::shared_ptr<TLkWin32Dispatcher> OpenDevice(Device*& device, const std::function<void(Device&)>& prepare = {}) {
+  auto d = TLkBaseDispatcher::Create<TLkWin32Dispatcher>(nullptr, [&device, &prepare](const std::string&) {
     platform::SerialOpenResult r;
     auto owned = std::make_unique<Device>();
+    if (prepare) prepare(*owned);
     device = owned.get();
     r.Device = std::move(owned);
     return r;
@@ -324,6 +326,45 @@ TEST(WorkerThreads, ModemLineChangesReachStatusTriggers) {
   device->AddLineErrors(platform::SerialStatus::Framing);
   ASSERT_TRUE(WaitFor([&] { return fired == static_cast<std::uint32_t>(line); }));
   EXPECT_EQ(d->GetLineError(), 4);
+}
+
+// A line that changes once the port is open reaches its trigger however late the comm thread first looks
+// at the lines: that first look is held here until the line has changed.
+TEST(WorkerThreads, ALineChangeBeforeTheCommThreadFirstLooksReachesItsTrigger) {
+  const auto opener = std::this_thread::get_id();
+  std::mutex m;
+  std::condition_variable cv;
+  bool changed = false;
+  std::atomic<bool> held{false};
+  auto release = [&] {
+    {
+      std::lock_guard lock(m);
+      changed = true;
+    }
+    cv.notify_all();
+  };
+  FakeSerialDevice* device = nullptr;
+  auto d = OpenDevice<FakeSerialDevice>(device, [&](FakeSerialDevice& fresh) {
+    fresh.BeforeModemLines([&] {
+      if (std::this_thread::get_id() == opener || held.exchange(true)) return;
+      std::unique_lock lock(m);
+      cv.wait(lock, [&] { return changed; });
+    });
+  });
+  struct Released {
+    std::function<void()> Release;
+    ~Released() { Release(); }
+  } released{release};  // also when an assertion ends the test: the port's close joins the thread
+  const std::int32_t cts = d->AddStatusTrigger(stModem);
+  ASSERT_EQ(d->SetStatusTrigger(cts, platform::LineCts, true), 0);
+  static std::atomic<std::uint32_t> fired;
+  fired = 0;
+  d->RegisterProcTriggerHandler([](std::uint32_t msg, std::uint32_t trigger, std::uint32_t) {
+    if (msg == kMsgStatusTrigger) fired = trigger;
+  });
+  device->SetModemLines(platform::LineCts);
+  release();
+  EXPECT_TRUE(WaitFor([&] { return fired == static_cast<std::uint32_t>(cts); }));
 }
 
 // An open port with nothing to do leaves its three threads asleep, and still fires a timer on time.

@@ -75,6 +75,11 @@ void FakeSerialDevice::AfterStatus(std::function<void()> hook) {
   afterStatus_ = std::move(hook);
 }
 
+void FakeSerialDevice::BeforeModemLines(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  beforeModemLines_ = std::move(hook);
+}
+
 void FakeSerialDevice::Vanish() {
   std::lock_guard lock(mutex_);
   vanished_ = true;
@@ -208,6 +213,12 @@ int FakeSerialDevice::SetRts(bool on) {
 }
 
 int FakeSerialDevice::GetModemLines(std::uint8_t& lines) {
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = beforeModemLines_;
+  }
+  if (hook) hook();
   std::lock_guard lock(mutex_);
   lines = lines_;
   return 0;

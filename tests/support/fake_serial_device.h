@@ -30,6 +30,8 @@ class FakeSerialDevice : public platform::SerialDevice {
   // of each GetStatus(), after it has looked. A test acts there between two looks of the code under test.
   void OnWrite(std::function<void()> hook);
   void AfterStatus(std::function<void()> hook);
+  // Run outside the device's lock at the start of each GetModemLines().
+  void BeforeModemLines(std::function<void()> hook);
   void Vanish();                                         // reads and writes fail with EIO from now on
 
   // --- what the code under test did ---
@@ -63,7 +65,7 @@ class FakeSerialDevice : public platform::SerialDevice {
   std::deque<std::uint8_t> input_;
   std::vector<std::uint8_t> sent_, held_;
   bool holdOutput_ = false;
-  std::function<void()> onWrite_, afterStatus_;
+  std::function<void()> onWrite_, afterStatus_, beforeModemLines_;
   std::size_t writeRoom_ = SIZE_MAX;
   std::uint8_t lines_ = 0;
   std::uint32_t errors_ = 0, holds_ = 0;
