@@ -157,13 +157,13 @@ void CommsEngine::SetBlockData(std::span<const std::uint8_t> data) {
   std::copy_n(data.begin(), std::min<std::size_t>(data.size(), BlockDataSize), FrameBuffer.begin() + BlockDataOffset);
 }
 
-bool CommsEngine::AwaitReply(int size, const char* text) {
+bool CommsEngine::AwaitReply(int size, const char* text, int take) {
   timedOut_ = WaitCount++ > TimeoutTicks;
   if (timedOut_) CommsRetry("timeout");
   if (text) SetStep(text);
   const std::int32_t waiting = Port.InBuffUsed();
   if (waiting < size) return false;
-  Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min(waiting, BlockReplySize)));
+  Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min({waiting, BlockReplySize, take})));
   return true;
 }
 
@@ -184,8 +184,8 @@ bool CommsEngine::AwaitAck(const std::string& tag, const char* text) {
   return true;
 }
 
-CommsEngine::Answer CommsEngine::AwaitAnswer(const char* operation, const char* text, int next) {
-  if (!AwaitReply(AckReplySize, text)) return Answer::Pending;
+CommsEngine::Answer CommsEngine::AwaitAnswer(const char* operation, const char* text, int next, int take) {
+  if (!AwaitReply(AckReplySize, text, take)) return Answer::Pending;
   const bool refused = Refused();
   if (refused) AddLogLine(std::string(operation) + " refused by the controller");
   RetryCount = 0;
@@ -296,6 +296,25 @@ void CommsEngine::TapiFail() {
 
 void CommsEngine::TapiPortClose() {
   if (CommState != 0 && CommState < 1000) CommState = 1000;
+}
+
+void CommsEngine::DropRequests() {
+  std::string notSent;
+  const auto tell = [&](bool asked, const char* what) {
+    if (!asked) return;
+    const std::string line = std::string(what) + " not sent";
+    AddLogLine(line);
+    notSent += (notSent.empty() ? "" : "\n") + line;
+  };
+  tell(ProgramDownloadRequest, "Program Download");
+  tell(ReloadExecRequest, "Executive Reload");
+  tell(TouchLoadRequest, "Touch Screen Download");
+  tell(IconLoadRequest, "Icon Download");
+  tell(IrDownloadRequest, "Infra-Red File Download");
+  tell(PagerLoadRequest, "Pager Messages");
+  tell(AsciiTableRequest || RemoteAsciiModule != 0, "ASCII Messages");
+  static_cast<RequestFields&>(*this) = RequestFields{};
+  if (!notSent.empty() && !View.Showing()) platform::Ui().ShowMessage(notSent);
 }
 
 bool CommsEngine::DownloadRunning() const {

@@ -107,8 +107,9 @@ class CommsEngine : public RequestFields {
 
   // One tick of a wait state: counts the tick (a retry tagged "timeout" on the 12th after the send), shows
   // `text` when given, and once `size` bytes are waiting takes them (at most 264) into FrameBuffer and
-  // returns true. A reply whole on the 12th tick is still taken: the state that takes it moves on.
-  bool AwaitReply(int size, const char* text = nullptr);
+  // returns true. A reply whole on the 12th tick is still taken: the state that takes it moves on. At most
+  // `take` bytes are taken, to leave what follows the reply in the port.
+  bool AwaitReply(int size, const char* text = nullptr, int take = BlockReplySize);
   // A block reply arrived: true when its CRC holds, else a retry tagged "crc".
   bool BlockReplyChecked();
   // The 3-byte answer in FrameBuffer is no acknowledgement: any first byte but 6 is a refusal, also one
@@ -120,8 +121,8 @@ class CommsEngine : public RequestFields {
   enum class Answer { Pending, Yes, Refused };
   // One tick of a wait for the answer that ends an operation: once it is in, a refusal is told in the log
   // ("<operation> refused by the controller", no retry), the retry count starts again and the engine
-  // moves to `next`, polling unless said otherwise.
-  Answer AwaitAnswer(const char* operation, const char* text = nullptr, int next = 110);
+  // moves to `next`, polling unless said otherwise. At most `take` of the waiting bytes are taken.
+  Answer AwaitAnswer(const char* operation, const char* text = nullptr, int next = 110, int take = BlockReplySize);
   // One tick of the state after a frame that gets no answer: true once the frame has left the port, so the
   // next send's discard cannot drop it; a frame still held on the 12th tick is a "timeout" retry.
   bool AwaitSent();
@@ -147,9 +148,17 @@ class CommsEngine : public RequestFields {
   bool HasProgramEnd() const;
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line
-  // among lines 1 to 4095 and a stored location the sun table can use, and the table is built anew from
-  // that location; otherwise the user is told and false returned.
+  // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
+  // false returned.
   bool RequestProgramDownload();
+  // The stored location is one the sun table can use, as the settings window checks it; the user is told
+  // of one it refuses.
+  bool LocationUsable() const;
+
+  // The connection has ended: every request it was asked for and has not started is dropped, so the next
+  // connection, perhaps to another controller, does only what is asked of it then. A transfer among them
+  // is told in the log, and in a message too when Controller Access is not on the screen.
+  void DropRequests();
 
   // A transfer that writes the controller (program, executive, touch screen, icons, pager or ASCII tables,
   // IR codes) or reads its IR codes is under way, or one is asked for while connected, as between the

@@ -67,6 +67,8 @@ class CommsView : public project::CommsLog {
   virtual bool IsChecked(CommsCheck check) const = 0;
   // Stops the engine's timer.
   virtual void StopTimer() = 0;
+  // Controller Access is on the screen, its log with it.
+  virtual bool Showing() const = 0;
 };
 
 }  // namespace controller

@@ -39,6 +39,7 @@ void Connect(CommsEngine& e) {
   if (e.Port.TapiMode() == serial::tmOn) e.Port.SetTapiMode(serial::tmAuto);
   if (!e.OpenPort()) {
     e.CommState = 0;
+    e.DropRequests();
     return;
   }
   e.CommState = e.Connection.NonTapi ? 10 : 4;
@@ -52,6 +53,7 @@ void DialTelephony(CommsEngine& e) {
     e.Dial->TapiDial(number);
   } else {
     e.CommState = 0;
+    e.DropRequests();
   }
 }
 
@@ -60,6 +62,7 @@ void DialModem(CommsEngine& e) {
   std::string number;
   if (!e.Dial->SelectNumber(number)) {
     e.CommState = 0;
+    e.DropRequests();
     return;
   }
   // A dialer that gave up sends no connect event: end as a failed call does, unless the user is leaving.
@@ -237,6 +240,7 @@ void Detach(CommsEngine& e) {
   else if (e.CommsErrorKind == 2)
     platform::Ui().MessageBox("Failed Modem Connection Attempt", "Dial Error", platform::MsgButtons::Ok,
                               platform::MsgKind::Error);
+  e.DropRequests();
 }
 
 constexpr StateEntry kStates[] = {

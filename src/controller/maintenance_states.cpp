@@ -43,13 +43,17 @@ void FindModule(CommsEngine& e) {
   e.CommState = 591;
 }
 
-void AwaitFindModule(CommsEngine& e) { e.AwaitAnswer("Auto Address Command", "Waiting for Response", 592); }
+// The answer's own three bytes only: a press that reached the port with them is the addressing wait's.
+void AwaitFindModule(CommsEngine& e) {
+  e.AwaitAnswer("Auto Address Command", "Waiting for Response", 592, AckReplySize);
+}
 
 // A press of a module's button brings its number alone; a late answer to the search command (an
 // acknowledgement or a refusal) is a byte followed by 00 00. Bytes that may still be the start of such an
 // answer wait for the rest, two ticks at most (a modem link may bring them a tick apart). Then, or at once
 // when `settle`, a lone byte is a press and a byte followed by 00 is an answer.
 enum class AddressInput { None, LateAnswer, Press };
+constexpr int LastModuleAddress = 127;
 constexpr int AddressHoldTicks = 2;
 
 AddressInput TakeAddressInput(CommsEngine& e, Byte& given, bool settle) {
@@ -73,8 +77,10 @@ AddressInput TakeAddressInput(CommsEngine& e, Byte& given, bool settle) {
 }
 
 // Waits for the installer, without a time-out, until the line is gone: the controller sends each number
-// it gives and goes on to the next by itself. Only the number looked for counts: a late answer or noise is
-// no button pressed.
+// it gives and goes on to the next by itself. The number looked for counts, and so does a later one: the
+// controller went on from a press missed here, and the count follows it, or the last number told at the
+// end would give one number twice. A late answer, a number below the one looked for, or a byte that is
+// no module address is no button pressed.
 void AwaitModules(CommsEngine& e) {
   if (e.LineLost(CommsWindow::AutoAddressPanel)) return;
   // Hiding the window ends the addressing the way "Abort" does, so the controller still learns the last
@@ -82,9 +88,9 @@ void AwaitModules(CommsEngine& e) {
   const bool ending = e.AbortRequest || e.CloseRequest;
   Byte given = 0;
   for (AddressInput in; (in = TakeAddressInput(e, given, ending || e.SkipRequest)) != AddressInput::None;) {
-    if (in != AddressInput::Press || given != Low8(e.AutoAddressRequest)) continue;
+    if (in != AddressInput::Press || given < e.AutoAddressRequest || given > LastModuleAddress) continue;
     e.AddLogLine(platform::FormatText("Addressed Module %d", given));
-    e.AutoAddressRequest += 1;
+    e.AutoAddressRequest = given + 1;
     ShowLookingFor(e);
   }
   if (ending) {

@@ -15,9 +15,17 @@ namespace {
 constexpr int ProgramBlocks = 96;
 constexpr int SunBlocks = 6;
 
+// The location is checked again: a download that waited (behind the clock read, another transfer or a
+// reconnection) may find it changed since it was asked for. The sun table that goes out is the one of the
+// location just checked, not the one the window built when it was shown.
 void Begin(CommsEngine& e) {
-  e.AddLogLine("Begin Program to Controller");
   e.ProgramDownloadRequest = 0;
+  if (!e.LocationUsable()) {
+    e.CommState = 110;
+    return;
+  }
+  e.Sun = BuildSunTable(e.Settings.Latitude, e.Settings.Longitude, e.Settings.TimeZone);
+  e.AddLogLine("Begin Program to Controller");
   e.ShowMeter(0);
   e.CommState = 500;
 }
@@ -167,18 +175,18 @@ bool CommsEngine::RequestProgramDownload() {
     platform::Ui().ShowMessage("Program Has NO End Statment, Download Aborted");
     return false;
   }
-  // The sun table goes with the program: a stored location the settings window would refuse (an older
-  // store, one edited by hand) would put impossible times into the controller.
-  const std::string location = Settings.LocationError();
-  if (!location.empty()) {
-    platform::Ui().ShowMessage(location + ": correct it in Comms Setup. Download Aborted");
-    return false;
-  }
-  // The window built its table when it was shown, perhaps from a location mended since: what goes out is
-  // the table of the location just checked.
-  Sun = BuildSunTable(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
+  if (!LocationUsable()) return false;
   ProgramDownloadRequest = 1;
   return true;
+}
+
+// The sun table goes with the program: a stored location the settings window would refuse (an older
+// store, one edited by hand) would put impossible times into the controller.
+bool CommsEngine::LocationUsable() const {
+  const std::string location = Settings.LocationError();
+  if (location.empty()) return true;
+  platform::Ui().ShowMessage(location + ": correct it in Comms Setup. Download Aborted");
+  return false;
 }
 
 }  // namespace controller

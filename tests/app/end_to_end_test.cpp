@@ -18,6 +18,7 @@
 
 #include "app/startup.h"
 #include "gui/controller/comms_form.h"
+#include "gui/controller/download_project_form.h"
 #include "gui/controller/setup_form.h"
 #include "gui/program/editor_form.h"
 #include "platform/paths.h"
@@ -77,12 +78,14 @@ bool Logged(const std::string& line) {
   return !CommsForm->ListBox1->findItems(QString::fromStdString(line), Qt::MatchExactly).isEmpty();
 }
 
-std::size_t InfoRequests(const SimController& sim) {
+std::size_t Requests(const SimController& sim, std::uint16_t address) {
   const auto frames = sim.Frames();
-  return static_cast<std::size_t>(std::count_if(frames.begin(), frames.end(), [](const auto& f) {
-    return f.Kind == testing_support::SimFrameKind::Request && f.Address == controller::AddrInfoBlock;
+  return static_cast<std::size_t>(std::count_if(frames.begin(), frames.end(), [&](const auto& f) {
+    return f.Kind == testing_support::SimFrameKind::Request && f.Address == address;
   }));
 }
+
+std::size_t InfoRequests(const SimController& sim) { return Requests(sim, controller::AddrInfoBlock); }
 
 const char* const kAttachQuestion =
     "A download to the controller is running: attaching again now leaves the controller with its program "
@@ -100,11 +103,20 @@ class EndToEnd : public ::testing::Test {
   }
   ~EndToEnd() override {
     gate_.reset();
-    if (EditorForm) EditorForm->hide();
+    // The windows go with their test, last first as at exit: one that fails leaves nothing running (a
+    // timer, a connection, a port) for the next.
+    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) delete *it;
     EXPECT_EQ(::chdir(previous_.c_str()), 0);
   }
   void SetUp() override {
-    ASSERT_EQ(StartUp(*qApp, WindowTable(), false), 0);
+    std::vector<WindowEntry> table = WindowTable();
+    for (WindowEntry& entry : table)
+      entry.Create = [this, create = entry.Create] {
+        QWidget* window = create();
+        if (window) windows_.push_back(window);
+        return window;
+      };
+    ASSERT_EQ(StartUp(*qApp, table, false), 0);
     // Every block of the program differs from the others, so a block lost or sent twice shows.
     for (int n = 1; n < 4095; ++n)
       EditorForm->Store.Lines[static_cast<std::size_t>(n)] =
@@ -142,6 +154,17 @@ class EndToEnd : public ::testing::Test {
     EXPECT_EQ(peer.Commands(controller::CmdStartProgram).size(), 1u);
     EXPECT_TRUE(peer.Faults().empty());
   }
+  // COM`number` chosen in Comms Setup and stored with OK.
+  void ChoosePortInSetup(int number) {
+    TestUi().QueueModal("TSetupForm", [number](platform::ModalWindow& window) {
+      auto& setup = tk::DialogOf<TSetupForm>(window);
+      setup.show();
+      testing_support::Click(setup.RadioGroup1Buttons->button(number));
+      testing_support::Click(setup.BitBtn1);
+      return setup.result();
+    });
+    EditorForm->CommsSetup1->trigger();
+  }
   void CloseAndWait() {
     CommsForm->BitBtn1->click();  // "&Close"
     ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(30)));
@@ -155,6 +178,7 @@ class EndToEnd : public ::testing::Test {
   testing_support::TempDir cwd_;
   const std::string previous_ = platform::CurrentDir();
   std::optional<TicksOnceTaken> gate_;
+  std::vector<QWidget*> windows_;
 };
 
 TEST_F(EndToEnd, AttachDownloadTheProgramAndDetach) {
@@ -204,14 +228,7 @@ TEST_F(EndToEnd, AttachAsksBeforeItCutsARunningDownloadShort) {
 TEST_F(EndToEnd, APortChosenDuringADownloadIsTheNextConnections) {
   AttachTo(sim);
   DownloadThenClose();
-  TestUi().QueueModal("TSetupForm", [](platform::ModalWindow& window) {
-    auto& setup = tk::DialogOf<TSetupForm>(window);
-    setup.show();
-    testing_support::Click(setup.RadioGroup1Buttons->button(2));
-    testing_support::Click(setup.BitBtn1);
-    return setup.result();
-  });
-  EditorForm->CommsSetup1->trigger();
+  ChoosePortInSetup(2);
   ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(90)));
   EXPECT_TRUE(Logged("Controller Program Started"));
   ExpectTheWholeProgramIn(sim);
@@ -223,6 +240,29 @@ TEST_F(EndToEnd, APortChosenDuringADownloadIsTheNextConnections) {
   EXPECT_EQ(sim.Frames().size(), seen);
   CloseAndWait();
   EXPECT_TRUE(TestUi().Messages().empty());
+}
+
+// "&Close" during a project download's icons: the icons and the touch pages, ahead of the close in the
+// engine's order, go on; the program, whose turn never came, is said not to be sent. The next connection,
+// to another controller on COM2, stops nothing and loads nothing.
+TEST_F(EndToEnd, AProjectDownloadClosedDuringItsIconsLeavesNothingForTheNextConnection) {
+  AttachTo(sim);
+  Form3->show();
+  Form3->BitBtn1->click();  // "Begin Download", all four parts ticked
+  ASSERT_TRUE(LoopUntil([&] { return sim.FlashLoads() >= 4; }, std::chrono::seconds(30)));
+  CommsForm->BitBtn1->click();  // "&Close"
+  ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(90)));
+  EXPECT_EQ(sim.Commands(controller::CmdStoreTouch).size(), 64u);
+  EXPECT_TRUE(sim.Commands(controller::CmdStopInterpreter).empty());
+  EXPECT_TRUE(Logged("Program Download not sent"));
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"Program Download not sent"});
+
+  ChoosePortInSetup(2);
+  AttachTo(sim2);
+  ASSERT_TRUE(LoopUntil([&] { return Requests(sim2, controller::AddrIoStates) >= 8; }, std::chrono::seconds(30)));
+  EXPECT_TRUE(sim2.Commands(controller::CmdStopInterpreter).empty());
+  EXPECT_EQ(sim2.FlashLoads(), 0);
+  CloseAndWait();
 }
 
 }  // namespace

@@ -84,12 +84,62 @@ TEST_F(EngineTest, TheNinthRetryInARowDisconnectsWithLostConnection) {
 
 TEST_F(EngineTest, AUserDisconnectShowsNoMessage) {
   Connect();
-  engine.ProgramDownloadRequest = 1;
   engine.CloseRequest = 1;
   ASSERT_TRUE(RunToState(0, 40));
   EXPECT_TRUE(Ui().Messages().empty());
   EXPECT_FALSE(port.Open());
-  EXPECT_EQ(engine.ProgramDownloadRequest, 1) << "the disconnect wins; the download stays asked for";
+}
+
+// What a connection was asked to do ends with it, however it ends: the next connection, perhaps to another
+// controller, starts none of it. The transfers among the requests are told, in a message too when
+// Controller Access is not on the screen.
+TEST_F(EngineTest, ARequestDoesNotOutliveItsConnection) {
+  enum class End { UserClose, LostLine, FailedOpen };
+  const struct {
+    End How;
+    bool Showing;
+    std::vector<std::string> Messages;
+  } cases[] = {
+      {End::UserClose, false, {"Program Download not sent\nExecutive Reload not sent\nPager Messages not sent"}},
+      {End::UserClose, true, {}},
+      {End::LostLine, true, {"Lost Connection"}},
+      {End::FailedOpen, true, {"COM2 Port Does Not Exist"}},
+  };
+  serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"};
+  for (const auto& c : cases) {
+    settings.ComNum = 1;
+    SCOPED_TRACE(static_cast<int>(c.How) * 2 + c.Showing);
+    // A connection that fails to open ends as it starts, with what the attach asked for.
+    if (c.How != End::FailedOpen) Connect();
+    Ui().Clear();
+    view.Log.clear();
+    view.Visible = c.Showing;
+    if (c.How == End::LostLine) {
+      ASSERT_TRUE(RunToState(112, 20));
+      sim.IgnoreNext(9);
+      expectedRetries += 9;
+    }
+    engine.ProgramDownloadRequest = engine.ReloadExecRequest = engine.PagerLoadRequest = 1;
+    engine.RelayRequest = 5;
+    engine.DumpAddress = 0x1234;
+    if (c.How == End::UserClose) engine.CloseRequest = 1;
+    if (c.How == End::FailedOpen) {
+      settings.ComNum = 2;
+      engine.CommState = 1;
+    }
+    ASSERT_TRUE(RunToState(0, 400));
+    EXPECT_EQ(Ui().Messages(), c.Messages);
+    for (const char* what : {"Program Download", "Executive Reload", "Pager Messages"})
+      EXPECT_TRUE(view.Logged(std::string(what) + " not sent")) << what;
+    EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest,
+              0);
+    EXPECT_EQ(engine.DumpAddress, 0);
+  }
+  settings.ComNum = 1;
+  Connect();
+  for (int tick = 0; tick < 20; ++tick) Step();
+  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
+  EXPECT_TRUE(sim.Commands(CmdRelay).empty());
 }
 
 TEST_F(EngineTest, AnOldExecutiveAsksOncePerIdentificationWhetherToLoadTheNewOne) {

@@ -64,6 +64,7 @@ class RecordingView : public CommsView {
   }
   bool IsChecked(CommsCheck check) const override { return Checks.count(check) && Checks.at(check); }
   void StopTimer() override { TimerStopped = true; }
+  bool Showing() const override { return Visible; }
 
   std::string Cell(CommsGrid grid, int column, int row) const {
     auto it = Cells.find({grid, column, row});
@@ -83,6 +84,7 @@ class RecordingView : public CommsView {
   std::map<CommsInput, std::function<std::string(int)>> Inputs;
   std::map<CommsCheck, bool> Checks;
   bool TimerStopped = false;
+  bool Visible = true;          // Controller Access on the screen
   std::function<void()> OnLog;  // runs inside the engine's tick, as a nested event loop would
   int Sends = 0;                // frames the engine sent
   mutable int Retries = 0;      // retries it counted

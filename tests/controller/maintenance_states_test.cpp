@@ -102,17 +102,28 @@ TEST_F(MaintenanceTest, DumpAddressZeroStartsNothing) {
   EXPECT_FALSE(view.Cells.count(std::make_tuple(CommsGrid::Dump, 0, 0)));
 }
 
-// A late answer to the search command (a byte and 00 00, whatever the byte), or noise, is no button
-// pressed: only the number looked for counts, and only when it comes alone. An answer may come in parts a
-// tick apart (a modem link buffers).
-TEST_F(MaintenanceTest, OnlyTheNumberLookedForCountsAsAnAddressedModule) {
+// A press brings the module's number alone. The number looked for counts, and so does a later one (the
+// controller went on from a press the engine missed): the count follows it. A late answer to the search
+// command (a byte and 00 00, whatever the byte), a number below the one looked for, or a byte that is no
+// module number is no press. An answer may come in parts ticks apart (a modem link buffers).
+TEST_F(MaintenanceTest, APressOfTheNumberLookedForOrALaterOneCountsAndTheCountFollowsIt) {
   const struct {
     int LookedFor;
-    std::vector<Bytes> Parts;  // a tick apart
-  } cases[] = {{1, {{Ack, 0, 0, 2}}}, {6, {{Ack, 0, 0}}},    {5, {{0x05, 0, 0}}},
-               {21, {{Nak, 0, 0}}},   {21, {{Nak, 0}, {0}}}, {21, {{Nak}, {0}, {0}}}};
+    std::vector<Bytes> Parts;  // a tick apart; an empty part is a tick with nothing
+    int Given;                 // the number the engine counts as given, 0 for none
+  } cases[] = {{1, {{Ack, 0, 0, 2}}, 2},
+               {6, {{Ack, 0, 0}}, 0},
+               {5, {{0x05, 0, 0}}, 0},
+               {21, {{Nak, 0, 0}}, 0},
+               {21, {{Nak, 0}, {0}}, 0},
+               {21, {{Nak}, {0}, {0}}, 0},
+               {21, {{Nak}, {}, {0, 0}}, 0},
+               {3, {{5}}, 5},
+               {3, {{3}}, 3},
+               {3, {{2}}, 0},
+               {3, {{200}}, 0}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.LookedFor);
+    SCOPED_TRACE(c.LookedFor * 1000 + c.Given);
     Connect();
     view.Log.clear();
     engine.AutoAddressRequest = c.LookedFor;
@@ -120,20 +131,51 @@ TEST_F(MaintenanceTest, OnlyTheNumberLookedForCountsAsAnAddressedModule) {
     int pushed = 0;
     for (const Bytes& part : c.Parts) {
       if (pushed) Step();
+      if (part.empty()) continue;
       sim.Push(part);
       pushed += static_cast<int>(part.size());
       ASSERT_TRUE(serial::test::PumpIn(port, pushed));
     }
     for (int tick = 0; tick < 4; ++tick) Step();
     EXPECT_EQ(port.InBuffUsed(), 0);
-    EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module " + std::to_string(c.LookedFor));
-    PressButton(c.LookedFor);
-    engine.AbortRequest = 1;
-    ASSERT_TRUE(RunToState(135, 20));
-    EXPECT_EQ(sim.Parameter(3), c.LookedFor);
+    const int next = c.Given ? c.Given + 1 : c.LookedFor;
+    EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module " + std::to_string(next));
     EXPECT_EQ(
         std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Addressed Module", 0) == 0; }),
-        1);
+        c.Given ? 1 : 0);
+    if (c.Given) {
+      EXPECT_TRUE(view.Logged("Addressed Module " + std::to_string(c.Given)));
+    }
+    engine.AbortRequest = 1;
+    ASSERT_TRUE(RunToState(135, 20));
+    EXPECT_EQ(sim.Parameter(3), next - 1);
+    ASSERT_TRUE(RunToState(114, 600));
+  }
+}
+
+// The search command's answer is three bytes: a press that reaches the port with it is the addressing
+// wait's, as the search starts and after "&Skip".
+TEST_F(MaintenanceTest, APressThatComesWithTheSearchCommandsAnswerCounts) {
+  for (const bool afterSkip : {false, true}) {
+    SCOPED_TRACE(afterSkip);
+    Connect();
+    view.Log.clear();
+    engine.AutoAddressRequest = 4;
+    if (afterSkip) {
+      ASSERT_TRUE(RunToState(592, 40));
+      engine.SkipRequest = 1;
+    }
+    ASSERT_TRUE(RunToState(590, 40));
+    Step();  // the search command out and its answer in the port
+    ASSERT_EQ(engine.CommState, 591);
+    const int pressed = afterSkip ? 5 : 4;
+    ASSERT_EQ(sim.PressModuleButton(), pressed);
+    ASSERT_TRUE(serial::test::PumpIn(port, AckReplySize + 1));
+    ASSERT_TRUE(RunUntil([&] { return view.Logged("Addressed Module " + std::to_string(pressed)); }, 6));
+    EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module " + std::to_string(pressed + 1));
+    engine.AbortRequest = 1;
+    ASSERT_TRUE(RunToState(135, 20));
+    EXPECT_EQ(sim.Parameter(3), pressed);
     ASSERT_TRUE(RunToState(114, 600));
   }
 }

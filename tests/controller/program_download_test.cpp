@@ -289,5 +289,26 @@ TEST_F(ProgramDownloadTest, AStoredLocationTheSettingsWindowRefusesStartsNoDownl
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
 }
 
+// A download waits behind the clock read for its flash key: the location is checked again as it starts. One
+// refused meanwhile starts nothing; one changed meanwhile is the one whose sun table goes out.
+TEST_F(ProgramDownloadTest, TheLocationIsCheckedAgainAsTheDownloadStarts) {
+  Connect();
+  ASSERT_TRUE(engine.RequestProgramDownload());
+  settings.Longitude = "999";
+  ASSERT_TRUE(RunUntil([&] { return engine.ProgramDownloadRequest == 0 && engine.CommState == 110; }, 100));
+  for (int tick = 0; tick < 20; ++tick) Step();
+  ASSERT_EQ(Ui().Messages().size(), 1u);
+  EXPECT_EQ(Ui().Messages()[0].rfind("Longitude", 0), 0u) << Ui().Messages()[0];
+  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty()) << "the controller is not stopped";
+  EXPECT_EQ(sim.FlashLoads(), 0);
+
+  settings.Longitude = "84.39";
+  ASSERT_TRUE(engine.RequestProgramDownload());
+  settings.Latitude = "-33.9";
+  ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+  const auto sun = BuildSunTable("-33.9", "84.39", settings.TimeZone).ToBytes();
+  EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
+}
+
 }  // namespace
 }  // namespace controller::test

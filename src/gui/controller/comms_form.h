@@ -135,6 +135,7 @@ class TCommsForm : public QMainWindow,
   std::string InputText(controller::CommsInput input, int index) const override;
   bool IsChecked(controller::CommsCheck check) const override;
   void StopTimer() override;
+  bool Showing() const override { return isVisible(); }
 
   // project::SettingsLinks: the port, the telephony device and the phone book get what the settings hold.
   void SetPortNumber(int comNum) override;

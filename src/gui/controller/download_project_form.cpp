@@ -42,12 +42,15 @@ TForm3::TForm3(controller::CommsEngine& engine, gui::CommsLink& link, QWidget* p
 }
 
 void TForm3::BitBtn1Click() {
-  if (engine_.CommState == 0) {
-    if (!link_.ReadConfigFile()) return;
-    link_.Attach();
-  } else {
+  const bool attached = engine_.CommState != 0;
+  if (!attached && !link_.ReadConfigFile()) return;
+  // The program goes with the sun table of the stored location: with one the sun table cannot use, nothing
+  // starts, rather than restart the controller with its pages and icons and leave out its program.
+  if (CheckBox2->isChecked() && !engine_.LocationUsable()) return;
+  if (attached)
     engine_.ReconnectRequest = 1;
-  }
+  else
+    link_.Attach();
   engine_.ClockRequest = 1;
   if (CheckBox1->isChecked()) engine_.IconLoadRequest = 1;
   if (CheckBox4->isChecked()) engine_.TouchLoadRequest = 1;

@@ -149,6 +149,31 @@ TEST_F(DownloadProjectFormTest, WhileAttachedAllFourPartsFollowAReconnectionInOn
   EXPECT_TRUE(Ui().Messages().empty());
 }
 
+// The program goes with the sun table of the stored location: with one the settings window refuses, the
+// dialog starts nothing, rather than restart the controller without its program.
+TEST_F(DownloadProjectFormTest, ARefusedLocationWithTheProgramTickedStartsNothing) {
+  project.Store.Lines[12] = ProgramLine::End();
+  settings.Longitude = "999";
+  for (const bool attached : {false, true}) {
+    SCOPED_TRACE(attached);
+    engine.CommState = attached ? 114 : 0;
+    Ui().Clear();
+    form.show();
+    Click(form.BitBtn1);
+    EXPECT_EQ(link.Attaches, 0);
+    EXPECT_EQ(engine.ReconnectRequest + engine.ClockRequest + engine.IconLoadRequest + engine.TouchLoadRequest +
+                  engine.ProgramDownloadRequest,
+              0);
+    ASSERT_EQ(Ui().Messages().size(), 1u);
+    EXPECT_NE(Ui().Messages()[0].find("Comms Setup"), std::string::npos) << Ui().Messages()[0];
+    EXPECT_TRUE(form.isVisible());
+  }
+  Click(form.CheckBox2);
+  Click(form.BitBtn1);
+  EXPECT_EQ(engine.ReconnectRequest, 1) << "without the program the other parts go";
+  EXPECT_EQ(engine.IconLoadRequest, 1);
+}
+
 TEST_F(DownloadProjectFormTest, AFailedSettingsReloadAsksForNothing) {
   link.ReadSucceeds = false;
   Click(form.BitBtn1);
