@@ -11,8 +11,8 @@ inline constexpr int HighestVariable = 255;
 inline constexpr int HighestDataValue = 65535;
 
 // Reads the typed number and value by their leading digits and posts the change (kind 0 variable, 1
-// timer). A number or value the controller's tables cannot hold posts nothing: the text returned says
-// why (empty when posted). Their low bits would overwrite some other timer, variable or value.
+// timer). No number, or one the controller's tables cannot hold, posts nothing: the text returned says
+// why (empty when posted).
 std::string PostChangeData(RequestFields& requests, const std::string& numberText, const std::string& valueText,
                            int kind);
 

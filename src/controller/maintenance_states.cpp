@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controller/raw_command_request.h"
 #include "controller/state_tables.h"
-#include "controller/typed_number.h"
 #include "platform/text.h"
 #include "serial/com_port.h"
 
@@ -139,9 +139,14 @@ void AwaitDump(CommsEngine& e) {
 // raw command: code and five arguments from the dump window's six edits
 
 void SendRawCommand(CommsEngine& e) {
-  Byte bytes[6];
-  for (int i = 0; i < 6; ++i) bytes[i] = Low8(DecimalPrefix(e.View.InputText(CommsInput::RawCommandByte, i)));
-  e.SendCommandFrame(bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5]);
+  const auto bytes = ReadRawCommand([&e](int i) { return e.View.InputText(CommsInput::RawCommandByte, i); });
+  if (!bytes) {
+    e.RawCommandRequest = 0;
+    e.CommState = 110;
+    return;
+  }
+  const auto& b = *bytes;
+  e.SendCommandFrame(b[0], b[1], b[2], b[3], b[4], b[5]);
   e.CommState = 156;
 }
 

@@ -96,11 +96,17 @@ void AwaitValues(CommsEngine& e) {
 
 void SendParameter(CommsEngine& e) {
   e.ParamChangeRequest = 0;
+  // The dialog checked the value at OK; its text is read again here.
+  const std::optional<int> v =
+      ReadTypedNumberOrRefuse(e.View.InputText(CommsInput::ChangeParamValue), ModuleParamValueField(e));
+  if (!v) {
+    e.CommState = 110;
+    return;
+  }
   e.SetStep("Sending Parameter");
-  const int v = DecimalPrefix(e.View.InputText(CommsInput::ChangeParamValue));
   // The parameter number sits between the value's two bytes.
-  e.SendCommandFrame(CmdWriteModuleParam, e.ParamModule, static_cast<Byte>(v & 0xFF), e.ParamNumber,
-                     static_cast<Byte>((v >> 8) & 0xFF), 0);
+  e.SendCommandFrame(CmdWriteModuleParam, e.ParamModule, static_cast<Byte>(*v & 0xFF), e.ParamNumber,
+                     static_cast<Byte>(*v >> 8), 0);
   e.CommState = 207;
 }
 

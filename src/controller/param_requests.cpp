@@ -2,23 +2,29 @@
 
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace controller {
 
 bool ControllerParamRowEditable(int row, bool editProtected) { return row < FirstProtectedParamRow || editProtected; }
 
-void QueueControllerParamChange(CommsEngine& engine, int row, const std::string& text) {
+bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string& text) {
   const int p = row - 1;
-  const int v = DecimalPrefix(text);
+  const std::optional<int> v = ReadTypedNumberOrRefuse(text, {platform::FormatText("Parameter %d", p), 0, 0xFFFF});
+  if (!v) return false;
   engine.CommandQueue[0] = {CmdSetControllerParam,
                             static_cast<std::uint8_t>(p),
-                            static_cast<std::uint8_t>(v >> 8),
-                            static_cast<std::uint8_t>(v),
+                            static_cast<std::uint8_t>(*v >> 8),
+                            static_cast<std::uint8_t>(*v),
                             0,
                             0};
   engine.ParamsRequest = 1;
-  char line[64];
-  std::snprintf(line, sizeof line, "Change Parameter %d to ", p);
-  engine.AddLogLine(line + text);
+  engine.AddLogLine(platform::FormatText("Change Parameter %d to ", p) + text);
+  return true;
+}
+
+TypedField ModuleParamValueField(const CommsEngine& engine) {
+  return {platform::FormatText("Parameter %d on Module %d", engine.ParamNumber, engine.ParamModule), 0, 0xFFFF};
 }
 
 bool ModuleParamPasswordMatches(const CommsEngine& engine, const std::string& password) {

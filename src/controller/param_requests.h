@@ -15,8 +15,9 @@ inline constexpr int FirstProtectedParamRow = 119;
 bool ControllerParamRowEditable(int row, bool editProtected);
 
 // An edited cell's text: queues "set parameter row - 1 to the text's value" in slot 0 (replacing what
-// waited there), asks for the table again so the grid shows what the controller took, and logs it.
-void QueueControllerParamChange(CommsEngine& engine, int row, const std::string& text);
+// waited there), asks for the table again so the grid shows what the controller took, and logs it. A text
+// that is no number 0..65535 queues nothing and is refused with a message: false.
+bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string& text);
 
 // The modules whose parameters the window shows and the read fills.
 inline constexpr int FirstParamModule = 1;
@@ -24,6 +25,10 @@ inline constexpr int LastParamModule = 63;
 
 // The parameter password is the value the controller holds as parameter 6 of module 1.
 bool ModuleParamPasswordMatches(const CommsEngine& engine, const std::string& password);
+
+// The value typed for the module parameter the click picked, read when OK is pressed and again when the
+// engine writes it.
+TypedField ModuleParamValueField(const CommsEngine& engine);
 
 struct ParamChangePrompt {
   std::string Label;  // "Change Parameter %d on Module %d to:"

@@ -51,11 +51,9 @@ std::array<std::uint8_t, 4> LevitonCommand(LevitonButton button, int house, int 
   return {static_cast<std::uint8_t>(house), static_cast<std::uint8_t>(key), data, static_cast<std::uint8_t>(command)};
 }
 
-std::optional<int> LevitonGroupFromText(const std::string& text) {
-  const int group = DecimalPrefix(text);
-  if (group < 0 || group > LevitonMaxGroup) return std::nullopt;
-  return group;
-}
+TypedField LevitonGroupField() { return {"Group Number", 0, LevitonMaxGroup}; }
+
+std::optional<int> LevitonGroupFromText(const std::string& text) { return ReadTypedNumber(text, LevitonGroupField()); }
 
 std::string LevitonLevelText(int position) {
   char text[32];

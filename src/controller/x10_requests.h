@@ -7,6 +7,7 @@
 #include <string>
 
 #include "controller/request_fields.h"
+#include "controller/typed_number.h"
 
 namespace controller {
 
@@ -35,6 +36,7 @@ std::array<std::uint8_t, 4> LevitonCommand(LevitonButton button, int house, int 
 
 // The group number typed, read as its leading digits: 0..63, or nothing (a larger number would spill into
 // the function bits).
+TypedField LevitonGroupField();
 std::optional<int> LevitonGroupFromText(const std::string& text);
 
 // The level label for a scroll position 0..63: "%4.1f%%" of the position in percent.

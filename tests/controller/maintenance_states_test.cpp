@@ -299,28 +299,33 @@ TEST_F(MaintenanceTest, HidingTheWindowEndsTheAddressingLikeAbort) {
   EXPECT_EQ(Args3(sim.Commands(CmdSetControllerParam).back()), (std::array<std::uint8_t, 3>{3, 0, 1}));
 }
 
-TEST_F(MaintenanceTest, TheRawCommandTakesTheLow8BitsOfTheSixEdits) {
+// The edits are read as the engine takes the request: one that no longer fits a byte sends nothing.
+TEST_F(MaintenanceTest, TheRawCommandSendsTheSixEditsWhenEachFitsAByte) {
   const struct {
     std::array<const char*, 6> Edits;
-    Bytes Frame;
+    Bytes Frame;  // none: refused
+    const char* Message;
   } cases[] = {
-      {{"53", "0", "0", "0", "0", "0"}, {0xC8, 0x35, 0, 0, 0, 0, 0, 0xFD}},
-      {{"300", "-1", "x1", " 7 ", "+2", ""}, {0xC8, 0x2C, 0xFF, 0, 7, 2, 0, 0xFC}},
+      {{"300", "0", "0", "0", "0", "0"}, {}, "Command byte 1 must be a whole number from 0 to 255"},
+      {{"53", "-1", "0", "0", "0", "0"}, {}, "Command byte 2 must be a whole number from 0 to 255"},
+      {{"53", "0", "0", "0", "0", ""}, {}, "Command byte 6 must be a whole number from 0 to 255"},
+      {{"53", "255", "x1", "0", "0", "0"}, {}, "Command byte 3 must be a whole number from 0 to 255"},
+      {{"53", "0", " 7 ", "+2", "12abc", "255"}, {0xC8, 0x35, 0, 7, 2, 12, 255, 0x11}, ""},
   };
-  expectedProtocolErrors = 1;  // 0x2C is no command of the controller's
   Connect();
   for (const auto& c : cases) {
     view.Inputs[CommsInput::RawCommandByte] = [&](int i) {
       return std::string(c.Edits.at(static_cast<std::size_t>(i)));
     };
     const std::size_t from = sim.Frames().size();
+    Ui().Clear();
     engine.RawCommandRequest = 1;
     ASSERT_TRUE(RunUntil([&] { return engine.RawCommandRequest == 0 && engine.CommState == 110; }, 40));
     const auto frames = sim.Frames();
     const auto raw = std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
                                   [](const SimFrame& f) { return f.Kind == SimFrameKind::Command; });
-    ASSERT_NE(raw, frames.end());
-    EXPECT_EQ(raw->Bytes, c.Frame) << c.Edits[0];
+    EXPECT_EQ(raw == frames.end() ? Bytes{} : raw->Bytes, c.Frame) << c.Message;
+    EXPECT_EQ(Ui().Messages(), *c.Message ? std::vector<std::string>{c.Message} : std::vector<std::string>{});
   }
   EXPECT_FALSE(sim.InterpreterRunning()) << "0x35 stops the interpreter";
 }

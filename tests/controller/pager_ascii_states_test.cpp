@@ -295,10 +295,11 @@ TEST_F(EngineTest, TransmitSendsTheModuleTheMessageAndWhatToDo) {
       {"7", "70", VoiceMessageLimit, TransmitRecord, true, 50, true},
       {"7", "12", VoiceMessageLimit, TransmitPlay, true, 12, false},
       {"127", "200", AsciiMessageLimit, TransmitPlay, true, 127, true},
-      {" 3 ", "-5", AsciiMessageLimit, TransmitPlay, true, 0, true},
-      {"2", "abc", AsciiMessageLimit, TransmitPlay, true, 0, false},
-      {"0", "5", AsciiMessageLimit, TransmitPlay, false, 5, false},
-      {"300", "5", AsciiMessageLimit, TransmitPlay, false, 5, false},
+      {" 3 ", "+5", AsciiMessageLimit, TransmitPlay, true, 5, false},
+      {" 3 ", "-5", AsciiMessageLimit, TransmitPlay, false, 0, false},
+      {"2", "abc", AsciiMessageLimit, TransmitPlay, false, 0, false},
+      {"0", "5", AsciiMessageLimit, TransmitPlay, false, 0, false},
+      {"300", "5", AsciiMessageLimit, TransmitPlay, false, 0, false},
   };
   Connect();
   for (const auto& c : cases) {
@@ -320,7 +321,9 @@ TEST_F(EngineTest, TransmitSendsTheModuleTheMessageAndWhatToDo) {
     EXPECT_EQ(sent.back().Args[2], c.Code);
     EXPECT_EQ(view.Texts[CommsText::Step], "Waiting for Response");
   }
-  EXPECT_EQ(Ui().Beeps(), 2) << "a module number that starts nothing beeps";
+  const std::string message = "Message# must be a whole number from 0 to 127";
+  const std::string module = "Module# must be a whole number from 1 to 127";
+  EXPECT_EQ(Ui().Messages(), (std::vector<std::string>{message, message, module, module}));
 }
 
 }  // namespace

@@ -115,9 +115,11 @@ TEST_F(ParamStatesTest, CellTextIsReadAsTheDigitsItStartsWith) {
                {"-99999999999", INT_MIN}};
   for (const auto& c : cases) EXPECT_EQ(DecimalPrefix(c.Text), c.Value) << c.Text;
 
-  QueueControllerParamChange(engine, 1, "x");
-  EXPECT_EQ(engine.CommandQueue[0], (std::array<std::uint8_t, 6>{0x28, 0, 0, 0, 0, 0})) << "not a number sends 0";
-  EXPECT_EQ(view.Log.front(), "Change Parameter 0 to x");
+  EXPECT_FALSE(QueueControllerParamChange(engine, 1, "x"));
+  EXPECT_EQ(engine.CommandQueue[0][0], 0) << "not a number queues nothing";
+  EXPECT_EQ(engine.ParamsRequest, 0);
+  EXPECT_TRUE(view.Log.empty());
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Parameter 0 must be a whole number from 0 to 65535"});
 }
 
 TEST_F(ParamStatesTest, ReadsTheParametersOfTheModulesThatAreThere) {
@@ -199,6 +201,23 @@ TEST_F(ParamStatesTest, WritesOneParameterPausesAndReadsItBack) {
   EXPECT_EQ(engine.ModuleParamTable[2][5], 1000);
   EXPECT_EQ(view.Cell(CommsGrid::ModuleParams, 6, 2), "1000");
   EXPECT_EQ(engine.ParamChangeRequest, 0);
+}
+
+// The value's edit is read again as the write starts: one that no longer fits writes nothing.
+TEST_F(ParamStatesTest, AValueThatDoesNotFitIsNotWritten) {
+  Connect();
+  ASSERT_TRUE(ClickModuleParamCell(engine, 6, 2, "0"));
+  for (const char* typed : {"70000", "-5", "abc"}) {
+    SCOPED_TRACE(typed);
+    Ui().Clear();
+    view.Inputs[CommsInput::ChangeParamValue] = [typed](int) { return std::string(typed); };
+    engine.ParamChangeRequest = 1;
+    ASSERT_TRUE(RunUntil([&] { return engine.ParamChangeRequest == 0 && engine.CommState == 110; }, 10));
+    EXPECT_EQ(Ui().Messages(),
+              std::vector<std::string>{"Parameter 5 on Module 2 must be a whole number from 0 to 65535"});
+  }
+  EXPECT_TRUE(sim.Commands(CmdWriteModuleParam).empty());
+  EXPECT_TRUE(sim.Commands(CmdGatherModuleParam).empty()) << "nothing is read back";
 }
 
 TEST_F(ParamStatesTest, AStopEndsTheReadAfterTheParameterInHand) {

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "controller/param_requests.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 
@@ -60,6 +61,7 @@ TChangeParam::TChangeParam(controller::CommsEngine& engine, QWidget* parent) : Q
 }
 
 void TChangeParam::BitBtn1Click() {
+  if (!controller::ReadTypedNumberOrRefuse(Value(), controller::ModuleParamValueField(engine_))) return;
   engine_.ParamChangeRequest = 1;
   accept();
 }

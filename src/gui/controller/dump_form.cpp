@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "controller/comms_engine.h"
+#include "controller/raw_command_request.h"
 #include "gui/controller/typed_number_edit.h"
 #include "platform/text.h"
 
@@ -102,7 +103,9 @@ void TDumpForm::StepBlock(int step) {
 void TDumpForm::Button1Click() { StepBlock(1); }
 void TDumpForm::Button2Click() { StepBlock(-1); }
 
-void TDumpForm::BitBtn3Click() { engine_.RawCommandRequest = 1; }
+void TDumpForm::BitBtn3Click() {
+  if (controller::ReadRawCommand([this](int i) { return CommandText(i); })) engine_.RawCommandRequest = 1;
+}
 
 std::string TDumpForm::CommandText(int index) const {
   if (index < 0 || index >= static_cast<int>(CommandEdits.size())) return {};

@@ -169,7 +169,7 @@ void TEx10Form::Post(controller::LevitonButton button) {
     // A group beyond 63 would run into the function bits of the data byte: such a command is not sent.
     const std::optional<int> typed = controller::LevitonGroupFromText(EditText(Edit1));
     if (!typed) {
-      platform::Ui().Beep();
+      platform::Ui().ShowMessage(controller::TypedNumberRefusal(controller::LevitonGroupField()));
       return;
     }
     group = *typed;

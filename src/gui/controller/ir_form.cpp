@@ -23,7 +23,7 @@ namespace {
 constexpr int LowestKHz = 19;
 constexpr int HighestKHz = 470;
 constexpr int CarrierClock = 4608;  // the learn command carries (CarrierClock div kHz) - 1
-constexpr std::int32_t HighestIrNumber = 0xFFFF;
+constexpr int HighestIrNumber = 0xFFFF;
 
 QPushButton* NewButton(const char* caption, const char* name, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
@@ -98,12 +98,9 @@ void TIrForm::ShowTransmitMode() {
 
 bool TIrForm::ReadNumber(std::int32_t& number) {
   // -1 means "no request" to the engine, and the wire carries 16 bits.
-  const long typed = TypedNumber(Edit1);
-  if (typed < 0 || typed > HighestIrNumber) {
-    platform::Ui().Beep();
-    return false;
-  }
-  number = static_cast<std::int32_t>(typed);
+  const std::optional<int> typed = TypedNumber(Edit1, {"Ir Number", 0, HighestIrNumber});
+  if (!typed) return false;
+  number = *typed;
   return true;
 }
 

@@ -25,10 +25,10 @@ constexpr int RowHeight = 20;
 
 // A value cell's editor whose text goes to the engine only when the edit is committed (Return, or leaving
 // the cell), never keystroke by keystroke: a half-typed value must not reach the controller. Until then
-// the engine's rewrites of the grid leave the typing alone.
+// the engine's rewrites of the grid leave the typing alone. A text the engine refuses stays out of the cell.
 class CommitDelegate : public gui::Latin1CellDelegate {
  public:
-  using Committed = std::function<void(int row, const std::string& text)>;
+  using Committed = std::function<bool(int row, const std::string& text)>;
   CommitDelegate(QObject* parent, Committed committed)
       : gui::Latin1CellDelegate(parent, [](const QModelIndex&, const std::string&) {}),
         committed_(std::move(committed)) {}
@@ -37,14 +37,18 @@ class CommitDelegate : public gui::Latin1CellDelegate {
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (!line) return;
     const QString text = line->text();
-    // An edit that changed nothing sends nothing.
-    if (text == index.data(Qt::EditRole).toString()) return;
-    model->setData(index, text, Qt::EditRole);
-    committed_(index.row(), platform::FromQString(text).value_or(std::string()));
+    // An edit that changed nothing sends nothing. A refusal's box takes the focus: a commit that comes
+    // meanwhile is this one again.
+    if (text == index.data(Qt::EditRole).toString() || committing_) return;
+    committing_ = true;
+    const bool taken = committed_(index.row(), platform::FromQString(text).value_or(std::string()));
+    committing_ = false;
+    if (taken) model->setData(index, text, Qt::EditRole);
   }
 
  private:
   Committed committed_;
+  mutable bool committing_ = false;
 };
 
 }  // namespace
@@ -77,7 +81,7 @@ TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget*
     StringGrid1->setItem(r, 1, value);
   }
   StringGrid1->setItemDelegate(new CommitDelegate(
-      StringGrid1, [this](int row, const std::string& text) { StringGrid1SetEditText(1, row + 1, text); }));
+      StringGrid1, [this](int row, const std::string& text) { return StringGrid1SetEditText(1, row + 1, text); }));
   StringGrid1->installEventFilter(this);
   connect(StringGrid1, &QTableWidget::currentCellChanged, this,
           [this](int row, int column) { StringGrid1SelectCell(column, row + 1); });
@@ -103,6 +107,6 @@ bool TManagerParamsForm::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-void TManagerParamsForm::StringGrid1SetEditText(int /*column*/, int row, const std::string& text) {
-  controller::QueueControllerParamChange(engine_, row, text);
+bool TManagerParamsForm::StringGrid1SetEditText(int /*column*/, int row, const std::string& text) {
+  return controller::QueueControllerParamChange(engine_, row, text);
 }

@@ -18,8 +18,8 @@ class TManagerParamsForm : public QDialog {
   // Handlers, named as the window's events, in the grid's coordinates (row 0 and column 0 are fixed).
   // Before a cell is selected: switches the grid's editing on or off for it.
   void StringGrid1SelectCell(int column, int row);
-  // A committed edit of a value cell.
-  void StringGrid1SetEditText(int column, int row, const std::string& text);
+  // A committed edit of a value cell; false when its text was refused.
+  bool StringGrid1SetEditText(int column, int row, const std::string& text);
 
   // Whether the grid takes edits (as the last selection switched it).
   bool Editing() const { return editing_; }

@@ -59,7 +59,14 @@ TRemoteIRForm::TRemoteIRForm(controller::CommsEngine& engine, QWidget* parent) :
 }
 
 void TRemoteIRForm::BitBtn1Click() {
-  engine_.RemoteIrNumber = static_cast<std::uint16_t>(TypedNumber(Edit3) & 0xFFFF);
-  engine_.RemoteIrZone = static_cast<std::uint8_t>(TypedNumber(Edit2) & 0xFF);
-  engine_.RemoteIrRequest = static_cast<std::uint8_t>(TypedNumber(Edit1) & 0xFF);
+  const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 0, 255});
+  if (!module) return;
+  const std::optional<int> zone = TypedNumber(Edit2, {"Zone Number", 0, 255});
+  if (!zone) return;
+  const std::optional<int> number = TypedNumber(Edit3, {"Ir Number", 0, 0xFFFF});
+  if (!number) return;
+  engine_.RemoteIrNumber = static_cast<std::uint16_t>(*number);
+  engine_.RemoteIrZone = static_cast<std::uint8_t>(*zone);
+  // Module 0 starts nothing.
+  engine_.RemoteIrRequest = static_cast<std::uint8_t>(*module);
 }

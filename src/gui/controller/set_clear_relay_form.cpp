@@ -17,12 +17,6 @@
 
 TSetClearRelay* SetClearRelay = nullptr;
 
-namespace {
-
-std::uint8_t Low8(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
-
-}  // namespace
-
 TSetClearRelay::TSetClearRelay(controller::CommsEngine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
   setWindowTitle("Set/Clear Relay");
   setObjectName("SetClearRelay");
@@ -70,7 +64,12 @@ TSetClearRelay::TSetClearRelay(controller::CommsEngine& engine, QWidget* parent)
 }
 
 void TSetClearRelay::BitBtn1Click() {
+  const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 0, 255});
+  if (!module) return;
+  const std::optional<int> point = TypedNumber(Edit2, {"I/O Point", 0, 255});
+  if (!point) return;
   engine_.RelayOn = static_cast<std::uint8_t>(std::max(0, RadioGroup1Buttons->checkedId()));
-  engine_.RelayPoint = Low8(TypedNumber(Edit2));
-  engine_.RelayRequest = Low8(TypedNumber(Edit1));
+  engine_.RelayPoint = static_cast<std::uint8_t>(*point);
+  // Module 0 starts nothing.
+  engine_.RelayRequest = static_cast<std::uint8_t>(*module);
 }

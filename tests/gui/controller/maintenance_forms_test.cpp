@@ -72,16 +72,15 @@ class MaintenanceFormsTest : public ::testing::Test {
   std::unique_ptr<TForm32> change = std::make_unique<TForm32>(*comms->Engine);
 };
 
-TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheLow8BitsAndNothingForModule0) {
+TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndNothingForModule0) {
   const struct {
     const char *Module, *Point;
     int Radio;
     std::uint8_t Request, AtPoint, On;
   } cases[] = {
       {"5", "3", 1, 5, 3, 1},
-      {"261", "x", 0, 5, 0, 0},
-      {"0", "2", 1, 0, 2, 1},
-      {" 6a", "4b", 1, 6, 4, 1},  // the leading digits
+      {"0", "2", 1, 0, 2, 1},     // starts nothing
+      {" 6a", "4b", 0, 6, 4, 0},  // the leading digits
   };
   relay->show();
   for (const auto& c : cases) {
@@ -94,6 +93,7 @@ TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheLow8BitsAndNothingForModule0)
     EXPECT_EQ(Engine().RelayPoint, c.AtPoint) << c.Module;
     EXPECT_EQ(Engine().RelayOn, c.On) << c.Module;
   }
+  EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{}) << "module 0 is no mistake";
   EXPECT_TRUE(relay->isVisible()) << "sending leaves the window open";
   EXPECT_TRUE(Shoot(relay.get(), "zelta_set_clear_relay.png"));
   Click(relay->CloseButton);
@@ -230,10 +230,15 @@ TEST_F(MaintenanceFormsTest, ANumberOrValueTheTablesCannotHoldIsRefused) {
     const char* Value;
     const char* Message;  // "": posted
   } cases[] = {
-      {2, "300", "1", "Variable# must be 0 to 255"}, {2, "-5", "1", "Variable# must be 0 to 255"},
-      {2, "-1", "1", "Variable# must be 0 to 255"},  {1, "64", "1", "Timer# must be 0 to 63"},
-      {2, "44", "65536", "Data must be 0 to 65535"}, {1, "3", "-1", "Data must be 0 to 65535"},
-      {2, "255", "65535", ""},                       {1, "63 ", "12abc", ""},
+      {2, "300", "1", "Variable# must be a whole number from 0 to 255"},
+      {2, "-5", "1", "Variable# must be a whole number from 0 to 255"},
+      {2, "-1", "1", "Variable# must be a whole number from 0 to 255"},
+      {1, "64", "1", "Timer# must be a whole number from 0 to 63"},
+      {1, "abc", "1", "Timer# must be a whole number from 0 to 63"},
+      {2, "44", "65536", "Data must be a whole number from 0 to 65535"},
+      {1, "3", "-1", "Data must be a whole number from 0 to 65535"},
+      {2, "255", "65535", ""},
+      {1, "63 ", "12abc", ""},
   };
   timerVars->show();
   for (const auto& c : cases) {

@@ -115,14 +115,14 @@ TEST_F(X10FormsTest, LevitonButtonsComposeTheDataByte) {
   EXPECT_EQ(Ui().Beeps(), 0);
 }
 
-TEST_F(X10FormsTest, AGroupOutside0To63IsNotSent) {
+TEST_F(X10FormsTest, AGroupOutside0To63OrNoNumberIsNotSent) {
   TEx10Form form(engine);
-  for (const char* typed : {"64", "-1", "100", "64x"}) {
+  for (const char* typed : {"64", "-1", "100", "64x", "abc"}) {
     form.Edit1->setText(typed);
     form.Button2->click();
     EXPECT_EQ(engine.ExtX10Request, 0) << typed;
   }
-  EXPECT_EQ(Ui().Beeps(), 4);
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>(5, "Group Number must be a whole number from 0 to 63"));
 }
 
 TEST_F(X10FormsTest, TheLevelLabelFollowsTheEndOfAScroll) {

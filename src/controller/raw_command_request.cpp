@@ -1,0 +1,18 @@
+#include "controller/raw_command_request.h"
+
+#include "controller/typed_number.h"
+
+namespace controller {
+
+std::optional<std::array<std::uint8_t, 6>> ReadRawCommand(const std::function<std::string(int index)>& typed) {
+  std::array<std::uint8_t, 6> bytes{};
+  for (int i = 0; i < 6; ++i) {
+    const std::optional<int> byte =
+        ReadTypedNumberOrRefuse(typed(i), {"Command byte " + std::to_string(i + 1), 0, 255});
+    if (!byte) return std::nullopt;
+    bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(*byte);
+  }
+  return bytes;
+}
+
+}  // namespace controller

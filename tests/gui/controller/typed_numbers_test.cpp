@@ -1,0 +1,145 @@
+// A number typed into a request window that does not fit where it goes asks the engine for nothing and
+// the user is told the entry and its range; one that fits is posted as typed, by its leading digits.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "controller/engine_fixture.h"
+#include "gui/controller/change_param_form.h"
+#include "gui/controller/dump_form.h"
+#include "gui/controller/manager_params_form.h"
+#include "gui/controller/murmex_form.h"
+#include "gui/controller/remote_ir_form.h"
+#include "gui/controller/set_clear_relay_form.h"
+#include "gui/controller/transmit_ascii_form.h"
+#include "support/user_input.h"
+
+namespace {
+
+using Posted = std::optional<long>;
+using Slot = std::array<std::uint8_t, 6>;
+constexpr std::nullopt_t None = std::nullopt;  // nothing asked for
+
+// As a real box, the refusal's takes the focus: the cell's editor, losing it, must not be committed twice.
+std::function<void()> BoxTakesTheFocus() {
+  if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+  return nullptr;
+}
+
+// Where a number is typed, and what the engine has been asked for since (nothing: nullopt).
+struct Entry {
+  std::string Name;
+  const char* Range;
+  QLineEdit* Edit;  // none: the controller parameter grid's cell
+  QAbstractButton* Button;
+  std::function<Posted()> Asked;
+};
+
+class TypedNumbersTest : public controller::test::EngineTest {
+ protected:
+  TypedNumbersTest() {
+    testing_support::ModalBoxOpened = BoxTakesTheFocus;
+    engine.ParamNumber = 5;  // as a click on the module parameter grid picks them
+    engine.ParamModule = 2;
+  }
+  ~TypedNumbersTest() override { testing_support::ModalBoxOpened = ownerBox_; }
+
+  // The window's other edits hold 1; `text` is typed into `edit` and `button` pressed. Without an edit,
+  // `text` is committed in the cell of controller parameter 5, which showed 12.
+  void Enter(QLineEdit* edit, QAbstractButton* button, const QString& text) {
+    if (!edit) {
+      grid.show();
+      grid.StringGrid1->item(5, 1)->setText("12");
+      grid.StringGrid1->setCurrentCell(5, 1);
+      testing_support::TypeInCell(grid.StringGrid1, text);
+      testing_support::Key(grid.StringGrid1->indexWidget(grid.StringGrid1->currentIndex()), Qt::Key_Return);
+      return;
+    }
+    edit->window()->show();
+    for (QLineEdit* other : edit->window()->findChildren<QLineEdit*>()) other->setText("1");
+    testing_support::Replace(edit, text);
+    testing_support::Click(button);
+  }
+  static Posted If(bool armed, long value) { return armed ? Posted(value) : std::nullopt; }
+
+  static constexpr Slot Waiting{0x28, 9, 0, 7, 0, 0};  // a change to parameter 9 queued before
+  TSetClearRelay relay{engine};
+  TRemoteIRForm remote{engine};
+  TChangeParam change{engine};
+  TDumpForm dump{engine};
+  TMurmexForm voice{engine};
+  TTransmitASCIIForm ascii{engine};
+  TManagerParamsForm grid{engine};
+
+ private:
+  testing_support::ModalBoxOpenedFunction ownerBox_ = testing_support::ModalBoxOpened;
+};
+
+TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
+  auto& e = engine;
+  using E = const Entry;
+  E relayModule{"Module Number", "0 to 255", relay.Edit1, relay.BitBtn1,
+                [&] { return If(e.RelayRequest, e.RelayRequest); }};
+  E relayPoint{"I/O Point", "0 to 255", relay.Edit2, relay.BitBtn1, [&] { return If(e.RelayRequest, e.RelayPoint); }};
+  E remoteModule{"Module Number", "0 to 255", remote.Edit1, remote.BitBtn1,
+                 [&] { return If(e.RemoteIrRequest, e.RemoteIrRequest); }};
+  E zone{"Zone Number", "0 to 255", remote.Edit2, remote.BitBtn1,
+         [&] { return If(e.RemoteIrRequest, e.RemoteIrZone); }};
+  E remoteIr{"Ir Number", "0 to 65535", remote.Edit3, remote.BitBtn1,
+             [&] { return If(e.RemoteIrRequest, e.RemoteIrNumber); }};
+  E param{"Parameter 5 on Module 2", "0 to 65535", change.Edit1, change.BitBtn1, [&] {
+            EXPECT_NE(change.isVisible(), e.ParamChangeRequest == 1) << "a refusal keeps the dialog open";
+            return If(e.ParamChangeRequest, change.Edit1->text().toLong());
+          }};
+  const auto typedByte = [&](int i) { return If(e.RawCommandRequest, dump.CommandEdits[i]->text().toLong()); };
+  E byte1{"Command byte 1", "0 to 255", dump.CommandEdits[0], dump.BitBtn3, [&] { return typedByte(0); }};
+  E byte6{"Command byte 6", "0 to 255", dump.CommandEdits[5], dump.BitBtn3, [&] { return typedByte(5); }};
+  E module{"Module#", "1 to 127", voice.Edit1, voice.BitBtn2, [&] { return If(e.TransmitRequest, e.TransmitRequest); }};
+  E voiceMessage{"Message#", "0 to 50", voice.Edit2, voice.BitBtn2,
+                 [&] { return If(e.TransmitRequest, e.TransmitMessage); }};
+  E asciiMessage{"Message#", "0 to 127", ascii.Edit2, ascii.BitBtn2,
+                 [&] { return If(e.TransmitRequest, e.TransmitMessage); }};
+  E cell{"Parameter 5", "0 to 65535", nullptr, nullptr, [&] {
+           const Slot& slot = e.CommandQueue[0];
+           if (slot != Waiting || e.ParamsRequest) return If(slot[1] == 5, slot[2] << 8 | slot[3]);
+           EXPECT_EQ(grid.StringGrid1->item(5, 1)->text(), "12") << "the cell keeps its text";
+           return Posted();
+         }};
+  const struct {
+    const Entry& At;
+    std::vector<std::pair<const char*, Posted>> Typed;
+  } cases[] = {
+      {relayModule, {{"300", None}, {"-1", None}, {"255", 255}}},
+      {relayPoint, {{"abc", None}, {"12abc", 12}}},
+      {remoteModule, {{"300", None}}},
+      {zone, {{"-1", None}}},
+      {remoteIr, {{"70000", None}, {"abc", None}, {"65535", 65535}}},
+      {param, {{"70000", None}, {"-5", None}, {"abc", None}, {"65535", 65535}}},
+      {byte1, {{"300", None}}},
+      {byte6, {{"abc", None}, {"+5", 5}}},
+      {module, {{"300", None}, {"127", 127}}},
+      {voiceMessage, {{"-5", None}, {"abc", None}}},
+      {asciiMessage, {{"127", 127}}},
+      {cell, {{"70000", None}, {"-5", None}, {"abc", None}, {"99999999999", None}, {"0", 0}}},
+  };
+  for (const auto& c : cases) {
+    for (const auto& [typed, asked] : c.Typed) {
+      SCOPED_TRACE(c.At.Name + " \"" + typed + "\"");
+      static_cast<controller::RequestFields&>(engine) = {};
+      engine.CommandQueue[0] = Waiting;
+      view.Log.clear();
+      Ui().Clear();
+      Enter(c.At.Edit, c.At.Button, typed);
+      EXPECT_EQ(c.At.Asked(), asked);
+      if (asked) continue;
+      EXPECT_EQ(Ui().Messages(), std::vector<std::string>{c.At.Name + " must be a whole number from " + c.At.Range});
+      EXPECT_EQ(Ui().Beeps(), 0);
+      EXPECT_TRUE(view.Log.empty()) << view.Log.front();
+    }
+  }
+}
+
+}  // namespace
