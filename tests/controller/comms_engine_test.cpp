@@ -82,17 +82,9 @@ TEST_F(EngineTest, TheNinthRetryInARowDisconnectsWithLostConnection) {
   EXPECT_FALSE(port.Open());
 }
 
-TEST_F(EngineTest, AUserDisconnectShowsNoMessage) {
-  Connect();
-  engine.CloseRequest = 1;
-  ASSERT_TRUE(RunToState(0, 40));
-  EXPECT_TRUE(Ui().Messages().empty());
-  EXPECT_FALSE(port.Open());
-}
-
 // What a connection was asked to do ends with it, however it ends: the next connection, perhaps to another
 // controller, starts none of it. The transfers among the requests are told, in a message too when
-// Controller Access is not on the screen.
+// Controller Access is not on the screen; else the user's own disconnect shows none.
 TEST_F(EngineTest, ARequestDoesNotOutliveItsConnection) {
   enum class End { UserClose, LostLine, FailedOpen };
   const struct {
