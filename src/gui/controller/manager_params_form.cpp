@@ -37,18 +37,14 @@ class CommitDelegate : public gui::Latin1CellDelegate {
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (!line) return;
     const QString text = line->text();
-    // An edit that changed nothing sends nothing. A refusal's box takes the focus: a commit that comes
-    // meanwhile is this one again.
-    if (text == index.data(Qt::EditRole).toString() || committing_) return;
-    committing_ = true;
-    const bool taken = committed_(index.row(), platform::FromQString(text).value_or(std::string()));
-    committing_ = false;
-    if (taken) model->setData(index, text, Qt::EditRole);
+    // An edit that changed nothing sends nothing.
+    if (text == index.data(Qt::EditRole).toString()) return;
+    if (committed_(index.row(), platform::FromQString(text).value_or(std::string())))
+      model->setData(index, text, Qt::EditRole);
   }
 
  private:
   Committed committed_;
-  mutable bool committing_ = false;
 };
 
 }  // namespace

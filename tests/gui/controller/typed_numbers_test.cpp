@@ -2,7 +2,6 @@
 // the user is told the entry and its range; one that fits is posted as typed, by its leading digits.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -23,12 +22,6 @@ using Posted = std::optional<long>;
 using Slot = std::array<std::uint8_t, 6>;
 constexpr std::nullopt_t None = std::nullopt;  // nothing asked for
 
-// As a real box, the refusal's takes the focus: the cell's editor, losing it, must not be committed twice.
-std::function<void()> BoxTakesTheFocus() {
-  if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
-  return nullptr;
-}
-
 // Where a number is typed, and what the engine has been asked for since (nothing: nullopt).
 struct Entry {
   std::string Name;
@@ -41,11 +34,9 @@ struct Entry {
 class TypedNumbersTest : public controller::test::EngineTest {
  protected:
   TypedNumbersTest() {
-    testing_support::ModalBoxOpened = BoxTakesTheFocus;
     engine.ParamNumber = 5;  // as a click on the module parameter grid picks them
     engine.ParamModule = 2;
   }
-  ~TypedNumbersTest() override { testing_support::ModalBoxOpened = ownerBox_; }
 
   // The window's other edits hold 1; `text` is typed into `edit` and `button` pressed. Without an edit,
   // `text` is committed in the cell of controller parameter 5, which showed 12.
@@ -73,9 +64,6 @@ class TypedNumbersTest : public controller::test::EngineTest {
   TMurmexForm voice{engine};
   TTransmitASCIIForm ascii{engine};
   TManagerParamsForm grid{engine};
-
- private:
-  testing_support::ModalBoxOpenedFunction ownerBox_ = testing_support::ModalBoxOpened;
 };
 
 TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
