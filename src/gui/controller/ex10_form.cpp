@@ -167,11 +167,9 @@ void TEx10Form::Post(controller::LevitonButton button) {
   int group = 0;
   if (button != controller::LevitonButton::SetLightLevel) {
     // A group beyond 63 would run into the function bits of the data byte: such a command is not sent.
-    const std::optional<int> typed = controller::LevitonGroupFromText(EditText(Edit1));
-    if (!typed) {
-      platform::Ui().ShowMessage(controller::TypedNumberRefusal(controller::LevitonGroupField()));
-      return;
-    }
+    const std::optional<int> typed =
+        controller::ReadTypedNumberOrRefuse(EditText(Edit1), controller::LevitonGroupField());
+    if (!typed) return;
     group = *typed;
   }
   controller::PostExtendedX10(
