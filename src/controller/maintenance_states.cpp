@@ -76,27 +76,30 @@ AddressInput TakeAddressInput(CommsEngine& e, Byte& given, bool settle) {
   return AddressInput::Press;
 }
 
-// Waits for the installer, without a time-out, until the line is gone: the controller sends each number
-// it gives and goes on to the next by itself. The number looked for counts, and so does a later one: the
-// controller went on from a press missed here, and the count follows it, or the last number told at the
-// end would give one number twice. A late answer, a number below the one looked for, or a byte that is
-// no module address is no button pressed.
-void AwaitModules(CommsEngine& e) {
-  if (e.LineLost(CommsWindow::AutoAddressPanel)) return;
-  // Hiding the window ends the addressing the way "Abort" does, so the controller still learns the last
-  // number given. Before either, or "&Skip", what waits is settled: the next send would drop it.
-  const bool ending = e.AbortRequest || e.CloseRequest;
+// Takes what waits, settled as TakeAddressInput says. The number looked for counts, and so does a later
+// one: the controller went on from a press missed here, and the count follows it, or the last number told
+// at the end would give one number twice. A late answer, a number below the one looked for, or a byte that
+// is no module address is no button pressed.
+void TakePresses(CommsEngine& e, bool settle) {
   Byte given = 0;
-  for (AddressInput in; (in = TakeAddressInput(e, given, ending || e.SkipRequest)) != AddressInput::None;) {
+  for (AddressInput in; (in = TakeAddressInput(e, given, settle)) != AddressInput::None;) {
     if (in != AddressInput::Press || given < e.AutoAddressRequest || given > LastModuleAddress) continue;
     e.AddLogLine(platform::FormatText("Addressed Module %d", given));
     e.AutoAddressRequest = given + 1;
     ShowLookingFor(e);
   }
+}
+
+// Waits for the installer, without a time-out, until the line is gone: the controller sends each number
+// it gives and goes on to the next by itself.
+void AwaitModules(CommsEngine& e) {
+  if (e.LineLost(CommsWindow::AutoAddressPanel)) return;
+  // Hiding the window ends the addressing the way "Abort" does, so the controller still learns the last
+  // number given. Before either, or "&Skip", what waits is settled: the next send would drop it.
+  const bool ending = e.AbortRequest || e.CloseRequest;
+  TakePresses(e, ending || e.SkipRequest);
   if (ending) {
     e.SkipRequest = 0;
-    // The last number given, taken here rather than in the send state so that a retry sends it again.
-    e.AutoAddressRequest -= 1;
     e.CommState = 593;
     return;
   }
@@ -107,8 +110,11 @@ void AwaitModules(CommsEngine& e) {
   }
 }
 
+// A press that reached the PC since Abort was seen is counted too: the controller is told the last number
+// it gave.
 void SendLastModule(CommsEngine& e) {
-  e.SendCommandFrame(CmdSetControllerParam, 3, 0, Low8(e.AutoAddressRequest));
+  TakePresses(e, true);
+  e.SendCommandFrame(CmdSetControllerParam, 3, 0, Low8(e.AutoAddressRequest - 1));
   e.CommState = 594;
 }
 

@@ -181,34 +181,40 @@ TEST_F(MaintenanceTest, APressThatComesWithTheSearchCommandsAnswerCounts) {
 }
 
 // "Abort", "&Skip" or the window's close seen while bytes wait: a lone byte is a press and is told before
-// they act, a byte followed by 00 is an answer and is dropped.
+// they act, a byte followed by 00 is an answer and is dropped. A press that reaches the PC after Abort or
+// the close was seen is told before the last number is.
 TEST_F(MaintenanceTest, WhatWaitsWhenAbortSkipOrTheCloseIsSeenIsSettledFirst) {
   enum class Act { Abort, Skip, Close };
   const struct {
     Act Does;
     bool Press;  // else a late refusal, 15 00
+    bool Late;   // it arrives after the tick that saw the act
     int LookedFor;
     int Told;  // parameter 3 after Abort or the close; the number asked for next after Skip
-  } cases[] = {{Act::Abort, true, 3, 3},
-               {Act::Skip, true, 3, 5},
-               {Act::Close, true, 3, 3},
-               {Act::Abort, false, 21, 20},
-               {Act::Skip, false, 21, 22}};
+  } cases[] = {{Act::Abort, true, false, 3, 3},   {Act::Skip, true, false, 3, 5},    {Act::Close, true, false, 3, 3},
+               {Act::Abort, false, false, 21, 20}, {Act::Skip, false, false, 21, 22}, {Act::Abort, true, true, 6, 6},
+               {Act::Close, true, true, 2, 2}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.Does) * 2 + c.Press);
+    SCOPED_TRACE(static_cast<int>(c.Does) * 4 + c.Press * 2 + c.Late);
     Connect();
     view.Log.clear();
     engine.AutoAddressRequest = c.LookedFor;
     ASSERT_TRUE(RunToState(592, 40));
-    if (c.Press) {
-      ASSERT_EQ(sim.PressModuleButton(), c.LookedFor);
-    } else {
-      sim.Push({Nak, 0});
-    }
-    ASSERT_TRUE(serial::test::PumpIn(port, c.Press ? 1 : 2));
+    const auto arrive = [&] {
+      if (c.Press) {
+        ASSERT_EQ(sim.PressModuleButton(), c.LookedFor);
+      } else {
+        sim.Push({Nak, 0});
+      }
+      ASSERT_TRUE(serial::test::PumpIn(port, c.Press ? 1 : 2));
+    };
+    if (!c.Late) arrive();
     (c.Does == Act::Abort ? engine.AbortRequest : c.Does == Act::Skip ? engine.SkipRequest : engine.CloseRequest) = 1;
     Step();
-    EXPECT_EQ(view.Logged("Addressed Module " + std::to_string(c.LookedFor)), c.Press);
+    if (c.Late) {
+      ASSERT_EQ(engine.CommState, 593);
+      arrive();
+    }
     if (c.Does == Act::Skip) {
       ASSERT_TRUE(RunToState(592, 40));
       EXPECT_EQ(sim.Commands(CmdFindModule).back().Args[0], c.Told);
@@ -217,6 +223,7 @@ TEST_F(MaintenanceTest, WhatWaitsWhenAbortSkipOrTheCloseIsSeenIsSettledFirst) {
       ASSERT_TRUE(RunToState(135, 20));
       EXPECT_EQ(sim.Parameter(3), c.Told);
     }
+    EXPECT_EQ(view.Logged("Addressed Module " + std::to_string(c.LookedFor)), c.Press);
     ASSERT_TRUE(RunToState(c.Does == Act::Close ? 0 : 114, 800));
   }
 }
