@@ -14,16 +14,9 @@ inline constexpr int HighestModule = 127;
 
 enum : std::uint8_t { TransmitRecord = 3, TransmitPlay = 4 };  // play also means transmit
 
-struct TransmitPost {
-  bool Posted = false;    // false: a number was refused
-  int Message = 0;        // the message number sent
-  bool Replaced = false;  // the typed message number was above the limit: the dialog shows Message instead
-};
-
-// Reads the dialog's module and message edits by their leading digits, takes a message number above
-// messageLimit as messageLimit and posts the request. No module number 1..127, or no message number 0 or
-// more, posts nothing and is refused with a message.
-TransmitPost PostTransmitRequest(RequestFields& requests, const std::string& moduleText, const std::string& messageText,
-                                 int messageLimit, std::uint8_t code);
+// Reads the dialog's module and message edits by their leading digits and posts the request. No module
+// number 1..127, or no message number 0..messageLimit, posts nothing and is refused with a message: false.
+bool PostTransmitRequest(RequestFields& requests, const std::string& moduleText, const std::string& messageText,
+                         int messageLimit, std::uint8_t code);
 
 }  // namespace controller

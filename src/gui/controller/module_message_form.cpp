@@ -66,7 +66,5 @@ QPushButton* ModuleMessageForm::AddButton(const char* name, const char* caption)
 }
 
 void ModuleMessageForm::Post(std::uint8_t code) {
-  const controller::TransmitPost post =
-      controller::PostTransmitRequest(engine_, EditText(Edit1), EditText(Edit2), messageLimit_, code);
-  if (post.Replaced) Edit2->setText(QString::number(post.Message));
+  controller::PostTransmitRequest(engine_, EditText(Edit1), EditText(Edit2), messageLimit_, code);
 }

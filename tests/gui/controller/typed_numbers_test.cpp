@@ -109,8 +109,8 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
       {byte1, {{"300", None}}},
       {byte6, {{"abc", None}, {"+5", 5}}},
       {module, {{"300", None}, {"127", 127}}},
-      {voiceMessage, {{"-5", None}, {"abc", None}}},
-      {asciiMessage, {{"127", 127}}},
+      {voiceMessage, {{"-5", None}, {"abc", None}, {"51", None}, {"300", None}, {"50", 50}}},
+      {asciiMessage, {{"128", None}, {"127", 127}}},
       {cell, {{"70000", None}, {"-5", None}, {"abc", None}, {"99999999999", None}, {"0", 0}}},
   };
   for (const auto& c : cases) {
