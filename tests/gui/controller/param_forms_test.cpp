@@ -189,6 +189,31 @@ TEST_F(ParamFormsTest, TheGridShowsTheControllersParametersAndSendsAnEdit) {
   EXPECT_TRUE(Shoot(managerParams.get(), "zelta_manager_params.png"));
 }
 
+// A second edit of a parameter, on whichever tick of the engine's round it comes, ends with the grid
+// showing what the controller holds: the table is read back after the last write.
+TEST_F(ParamFormsTest, ASecondEditOnAnyTickEndsWithTheGridShowingTheControllersValue) {
+  Connect();
+  managerParams->show();
+  const auto commit = [&](int value) {
+    QLineEdit* editor = TypeIntoParam(8, QString::number(value));
+    ASSERT_NE(editor, nullptr);
+    Key(editor, Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  };
+  // Two edits a write and a read apart, and more, from the poll cycle on.
+  for (int apart = 0; apart < 20; ++apart) {
+    SCOPED_TRACE(apart);
+    commit(3000 + apart);
+    int ticks = 0;
+    Run([&] { return ticks++ == apart; }, apart + 1);
+    commit(4000 + apart);
+    ASSERT_TRUE(
+        Run([&] { return Engine().CommState == 110 && !Engine().ParamsRequest && !Engine().CommandQueue[0][0]; }, 60));
+    EXPECT_EQ(sim.Parameter(7), 4000 + apart);
+    EXPECT_EQ(ParamCell(1, 8), QString::number(4000 + apart));
+  }
+}
+
 TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
   Engine().ModuleParamTable[1][6] = 4321;
   Engine().ModuleParamTable[2][5] = 77;
