@@ -313,7 +313,7 @@ void CommsEngine::DropRequests() {
   tell(IrDownloadRequest, "Infra-Red File Download");
   tell(PagerLoadRequest, "Pager Messages");
   tell(AsciiTableRequest || RemoteAsciiModule != 0, "ASCII Messages");
-  static_cast<RequestFields&>(*this) = RequestFields{};
+  static_cast<Requests&>(*this) = Requests{};
   if (!notSent.empty() && !View.Showing()) platform::Ui().ShowMessage(notSent);
 }
 

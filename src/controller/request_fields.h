@@ -1,5 +1,5 @@
 #pragma once
-// The mailbox through which every window asks the engine for work. A poster writes a request's parameters
+// The mailbox through which every window asks the engine for work. A poster writes a request's values
 // and then sets its flag or number; the engine's idle state takes one request per pass. Posters and the
 // engine all run on the window thread, so nothing here needs a lock.
 #include <array>
@@ -13,24 +13,22 @@ inline constexpr int ImageBufferSize = 0xE000;  // the staging image: 57,344 byt
 // No timer or variable change asked for. (255 would leave variable 255 unchangeable.)
 inline constexpr std::int32_t NoChangeData = -1;
 
-struct RequestFields {
+// What a connection is asked to do: each request's flag or number. They end with the connection.
+struct Requests {
   // In the order the idle state tests them.
   std::int32_t RemoteAsciiModule = 0;
   std::uint8_t RawCommandRequest = 0;
   std::uint8_t TimerVarMonitorRequest = 0;
-  std::int32_t ChangeDataRequest = NoChangeData, ChangeDataValue = NoChangeData,
-               ChangeDataKind = NoChangeData;  // kind 0 variable, 1 timer
+  std::int32_t ChangeDataRequest = NoChangeData;
   std::uint8_t AsciiTableRequest = 0;
   std::uint8_t PagerLoadRequest = 0;
   std::int32_t AutoAddressRequest = -1;
-  std::uint8_t RelayRequest = 0, RelayPoint = 0, RelayOn = 0;
-  std::uint8_t TransmitRequest = 0, TransmitMessage = 0, TransmitCode = 0;  // code 3 record, 4 play or transmit
-  std::uint8_t RemoteIrRequest = 0, RemoteIrZone = 0;
-  std::uint16_t RemoteIrNumber = 0;
+  std::uint8_t RelayRequest = 0;
+  std::uint8_t TransmitRequest = 0;
+  std::uint8_t RemoteIrRequest = 0;
   std::uint8_t IrUploadRequest = 0;
   std::uint8_t IrDownloadRequest = 0;
   std::int32_t IrLearnNumber = -1;
-  std::uint8_t IrLearnFrequency = 0;
   std::int32_t IrClearNumber = -1;
   std::int32_t IrTransmitNumber = -1;
   std::int32_t DumpAddress = 0;
@@ -39,10 +37,9 @@ struct RequestFields {
   std::uint8_t ModuleParamsRequest = 0;
   std::uint8_t CloseRequest = 0;
   std::uint8_t ParamChangeRequest = 0;
-  std::int32_t X10SendRequest = -1, X10Key = -1, X10Repeat = 1;  // any house 0 or more is a request
+  std::int32_t X10SendRequest = -1;  // any house 0 or more is a request
   std::uint8_t X10MonitorRequest = 0;
   std::uint8_t ExtX10Request = 0;
-  std::array<std::uint8_t, 4> ExtX10Command{};  // house, key, data byte, command character
   std::uint8_t SetClockRequest = 0;
   std::uint8_t ParamsRequest = 0;
   // Slots of command bytes 1-6 (code, b1..b5); a code of 0 marks the slot free.
@@ -54,8 +51,23 @@ struct RequestFields {
 
   // Buttons of the auto-addressing panel.
   std::uint8_t SkipRequest = 0, AbortRequest = 0;
+};
+
+// The values a request carries. They outlast the connection: a learn's carrier is the one a later clear
+// sends.
+struct RequestValues {
+  std::int32_t ChangeDataValue = NoChangeData, ChangeDataKind = NoChangeData;  // kind 0 variable, 1 timer
+  std::uint8_t RelayPoint = 0, RelayOn = 0;
+  std::uint8_t TransmitMessage = 0, TransmitCode = 0;  // code 3 record, 4 play or transmit
+  std::uint8_t RemoteIrZone = 0;
+  std::uint16_t RemoteIrNumber = 0;
+  std::uint8_t IrLearnFrequency = 0;
+  std::int32_t X10Key = -1, X10Repeat = 1;
+  std::array<std::uint8_t, 4> ExtX10Command{};  // house, key, data byte, command character
   // The IR file the open or save dialog chose for the next transfer.
   std::string IrFileName;
 };
+
+struct RequestFields : Requests, RequestValues {};
 
 }  // namespace controller
