@@ -62,11 +62,18 @@ void CommsEngine::FormCreate() {
   for (auto& slot : CommandQueue) slot.fill(0);
 }
 
+namespace {
+
+bool Disconnecting(int state) { return state >= 1000 && state <= 1006; }
+
+}  // namespace
+
 void CommsEngine::Tick() {
   if (ticking_) return;
   Reentry guard(ticking_);
   if (++StatusTick > 10) UpdateStatusPanel();
   View.SetLights(Port.OutBuffUsed() != 0, Port.InBuffUsed() != 0);
+  const int before = CommState;
   try {
     RunState();
   } catch (const serial::ELkException& e) {
@@ -78,6 +85,9 @@ void CommsEngine::Tick() {
     else if (CommState != 0)
       CommState = 1000;
   }
+  // The tick that decides the end (the user's close taken, a lost line, a failed dial) ends the requests
+  // too: an Attach before the disconnect's last state must not carry them into its connection.
+  if (!Disconnecting(before) && Disconnecting(CommState)) DropRequests();
   View.SetText(CommsText::State, std::to_string(CommState));
 }
 
@@ -290,21 +300,24 @@ void CommsEngine::ModemConnect() {
 // must not start the disconnect over again.
 void CommsEngine::TapiFail() {
   if (CommState >= 1000) return;
-  if (CommState != 0) CommState = 1000;
   CommsErrorKind = 2;
+  if (CommState == 0) return;
+  CommState = 1000;
+  DropRequests();
 }
 
 void CommsEngine::TapiPortClose() {
-  if (CommState != 0 && CommState < 1000) CommState = 1000;
+  if (CommState == 0 || CommState >= 1000) return;
+  CommState = 1000;
+  DropRequests();
 }
 
 void CommsEngine::DropRequests() {
-  std::string notSent;
   const auto tell = [&](bool asked, const char* what) {
     if (!asked) return;
     const std::string line = std::string(what) + " not sent";
     AddLogLine(line);
-    notSent += (notSent.empty() ? "" : "\n") + line;
+    notSent_ += (notSent_.empty() ? "" : "\n") + line;
   };
   tell(ProgramDownloadRequest, "Program Download");
   tell(ReloadExecRequest, "Executive Reload");
@@ -314,7 +327,11 @@ void CommsEngine::DropRequests() {
   tell(PagerLoadRequest, "Pager Messages");
   tell(AsciiTableRequest || RemoteAsciiModule != 0, "ASCII Messages");
   static_cast<Requests&>(*this) = Requests{};
-  if (!notSent.empty() && !View.Showing()) platform::Ui().ShowMessage(notSent);
+}
+
+void CommsEngine::TellNotSent() {
+  if (!notSent_.empty() && !View.Showing()) platform::Ui().ShowMessage(notSent_);
+  notSent_.clear();
 }
 
 bool CommsEngine::DownloadRunning() const {

@@ -156,9 +156,12 @@ class CommsEngine : public RequestFields {
   bool LocationUsable() const;
 
   // The connection has ended: every request it was asked for and has not started is dropped, so the next
-  // connection, perhaps to another controller, does only what is asked of it then. A transfer among them
-  // is told in the log, and in a message too when Controller Access is not on the screen.
+  // connection, perhaps to another controller, does only what is asked of it then; the values they carried
+  // stay. A transfer among them is told in the log, and kept for TellNotSent.
   void DropRequests();
+  // Shows the transfers DropRequests dropped in a message when Controller Access is not on the screen (its
+  // log tells them otherwise), once.
+  void TellNotSent();
 
   // A transfer that writes the controller (program, executive, touch screen, icons, pager or ASCII tables,
   // IR codes) or reads its IR codes is under way, or one is asked for while connected, as between the
@@ -255,6 +258,7 @@ class CommsEngine : public RequestFields {
   void Send(std::span<const Byte> frame);
 
   std::vector<StateHandler> handlers_;
+  std::string notSent_;  // the transfers dropped with the last connection, a line each
   bool ticking_ = false;
   bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
 };

@@ -13,7 +13,16 @@ namespace {
 
 void Next(CommsEngine& e) { e.CommState += 1; }
 
+// A port that would not open or a number selector cancelled: what the attach asked for ends here.
+void NeverConnected(CommsEngine& e) {
+  e.CommState = 0;
+  e.DropRequests();
+  e.TellNotSent();
+}
+
 void Connect(CommsEngine& e) {
+  // What the last connection's end dropped and told only in the log: the attach shows that log.
+  e.TellNotSent();
   // A new connection inherits none of these.
   e.ChangeDataRequest = e.ChangeDataValue = e.ChangeDataKind = NoChangeData;
   e.RawCommandRequest = 0;
@@ -38,8 +47,7 @@ void Connect(CommsEngine& e) {
   // The port of an earlier telephony call would wait for a call's handle and refuse to open.
   if (e.Port.TapiMode() == serial::tmOn) e.Port.SetTapiMode(serial::tmAuto);
   if (!e.OpenPort()) {
-    e.CommState = 0;
-    e.DropRequests();
+    NeverConnected(e);
     return;
   }
   e.CommState = e.Connection.NonTapi ? 10 : 4;
@@ -52,8 +60,7 @@ void DialTelephony(CommsEngine& e) {
     e.Port.SetTapiMode(serial::tmOn);
     e.Dial->TapiDial(number);
   } else {
-    e.CommState = 0;
-    e.DropRequests();
+    NeverConnected(e);
   }
 }
 
@@ -61,8 +68,7 @@ void DialModem(CommsEngine& e) {
   e.CommState = 11;
   std::string number;
   if (!e.Dial->SelectNumber(number)) {
-    e.CommState = 0;
-    e.DropRequests();
+    NeverConnected(e);
     return;
   }
   // A dialer that gave up sends no connect event: end as a failed call does, unless the user is leaving.
@@ -240,7 +246,9 @@ void Detach(CommsEngine& e) {
   else if (e.CommsErrorKind == 2)
     platform::Ui().MessageBox("Failed Modem Connection Attempt", "Dial Error", platform::MsgButtons::Ok,
                               platform::MsgKind::Error);
+  // Those posted while the connection was ending end with it too.
   e.DropRequests();
+  e.TellNotSent();
 }
 
 constexpr StateEntry kStates[] = {

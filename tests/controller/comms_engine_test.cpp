@@ -82,27 +82,57 @@ TEST_F(EngineTest, TheNinthRetryInARowDisconnectsWithLostConnection) {
   EXPECT_FALSE(port.Open());
 }
 
-// What a connection was asked to do ends with it, however it ends: the next connection, perhaps to another
-// controller, starts none of it. The transfers among the requests are told, in a message too when
-// Controller Access is not on the screen; else the user's own disconnect shows none.
+class ScriptedDialUp : public DialUp {
+ public:
+  bool SelectNumber(std::string& number) override {
+    number = Number;
+    return !Number.empty();
+  }
+  void TapiDial(const std::string& number) override { Dialled = number; }
+  void TapiCancelCall() override { ++Cancels; }
+  bool RunDialer(const std::string& number) override {
+    Dialled = number;
+    return DialerConnects;
+  }
+  void ModemHangup() override { ++Hangups; }
+  std::string Number, Dialled;
+  int Cancels = 0, Hangups = 0;
+  bool DialerConnects = true;
+};
+
+// What a connection was asked to do ends with it, however it ends, as the engine decides the end: the next
+// connection, perhaps to another controller, starts none of it, even one attached before the disconnect
+// has run its course. The transfers among the requests are told, in a message too when Controller Access
+// is not on the screen; else the user's own disconnect shows none. A reconnection is no end. The values
+// the requests carried stay: a clear sends the last learn's carrier.
 TEST_F(EngineTest, ARequestDoesNotOutliveItsConnection) {
-  enum class End { UserClose, LostLine, FailedOpen };
+  enum class End { UserClose, LostLine, FailedOpen, TelephonyCancelled, ModemCancelled, AttachWhileEnding, Reconnect };
+  const std::string notSent = "Program Download not sent\nExecutive Reload not sent\nPager Messages not sent";
   const struct {
     End How;
     bool Showing;
     std::vector<std::string> Messages;
   } cases[] = {
-      {End::UserClose, false, {"Program Download not sent\nExecutive Reload not sent\nPager Messages not sent"}},
+      {End::UserClose, false, {notSent}},
       {End::UserClose, true, {}},
       {End::LostLine, true, {"Lost Connection"}},
       {End::FailedOpen, true, {"COM2 Port Does Not Exist"}},
+      {End::TelephonyCancelled, false, {notSent}},
+      {End::ModemCancelled, true, {}},
+      {End::AttachWhileEnding, true, {}},
+      {End::Reconnect, true, {}},  // then the user's close ends it
   };
   serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"};
+  ScriptedDialUp cancelled;
+  engine.Dial = &cancelled;
+  engine.IrLearnFrequency = 77;
   for (const auto& c : cases) {
     settings.ComNum = 1;
+    settings.NonTapi = 0;
     SCOPED_TRACE(static_cast<int>(c.How) * 2 + c.Showing);
-    // A connection that fails to open ends as it starts, with what the attach asked for.
-    if (c.How != End::FailedOpen) Connect();
+    // A connection that never connects ends as it starts, with what the attach asked for.
+    const bool connects = c.How != End::FailedOpen && c.How != End::TelephonyCancelled && c.How != End::ModemCancelled;
+    if (connects) Connect();
     Ui().Clear();
     view.Log.clear();
     view.Visible = c.Showing;
@@ -114,10 +144,20 @@ TEST_F(EngineTest, ARequestDoesNotOutliveItsConnection) {
     engine.ProgramDownloadRequest = engine.ReloadExecRequest = engine.PagerLoadRequest = 1;
     engine.RelayRequest = 5;
     engine.DumpAddress = 0x1234;
-    if (c.How == End::UserClose) engine.CloseRequest = 1;
-    if (c.How == End::FailedOpen) {
-      settings.ComNum = 2;
-      engine.CommState = 1;
+    if (c.How == End::UserClose || c.How == End::AttachWhileEnding) engine.CloseRequest = 1;
+    if (c.How == End::FailedOpen) settings.ComNum = 2;
+    if (c.How == End::TelephonyCancelled) settings.ComNum = 0;
+    if (c.How == End::ModemCancelled) settings.NonTapi = 1;
+    if (!connects) engine.CommState = 1;
+    if (c.How == End::AttachWhileEnding) {
+      ASSERT_TRUE(RunToState(1002, 20));
+    }
+    if (c.How == End::AttachWhileEnding || c.How == End::Reconnect) {
+      engine.CommState = 1;  // the editor's Attach
+      ASSERT_TRUE(RunToState(114, 200));
+      EXPECT_EQ(engine.ProgramDownloadRequest == 1, c.How == End::Reconnect);
+      EXPECT_EQ(view.Logged("Program Download not sent"), c.How == End::AttachWhileEnding);
+      engine.CloseRequest = 1;
     }
     ASSERT_TRUE(RunToState(0, 400));
     EXPECT_EQ(Ui().Messages(), c.Messages);
@@ -127,11 +167,18 @@ TEST_F(EngineTest, ARequestDoesNotOutliveItsConnection) {
               0);
     EXPECT_EQ(engine.DumpAddress, 0);
   }
+  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
+  EXPECT_TRUE(sim.Commands(CmdRelay).empty());
   settings.ComNum = 1;
+  settings.NonTapi = 0;
   Connect();
   for (int tick = 0; tick < 20; ++tick) Step();
   EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
   EXPECT_TRUE(sim.Commands(CmdRelay).empty());
+  engine.IrClearNumber = 9;
+  ASSERT_TRUE(RunUntil([&] { return engine.IrClearNumber == -1 && engine.CommState == 110; }, 40));
+  ASSERT_EQ(sim.Commands(CmdClearIr).size(), 1u);
+  EXPECT_EQ(sim.Commands(CmdClearIr)[0].Args[2], 77);
 }
 
 TEST_F(EngineTest, AnOldExecutiveAsksOncePerIdentificationWhetherToLoadTheNewOne) {
@@ -163,24 +210,6 @@ TEST_F(EngineTest, APortThatCannotBeOpenedIsReportedAndLeavesTheEngineDetached) 
   EXPECT_EQ(engine.CommState, 0);
   EXPECT_EQ(Ui().Messages().back(), "COM1 Port Already In Use");
 }
-
-class ScriptedDialUp : public DialUp {
- public:
-  bool SelectNumber(std::string& number) override {
-    number = Number;
-    return !Number.empty();
-  }
-  void TapiDial(const std::string& number) override { Dialled = number; }
-  void TapiCancelCall() override { ++Cancels; }
-  bool RunDialer(const std::string& number) override {
-    Dialled = number;
-    return DialerConnects;
-  }
-  void ModemHangup() override { ++Hangups; }
-  std::string Number, Dialled;
-  int Cancels = 0, Hangups = 0;
-  bool DialerConnects = true;
-};
 
 // Waits with no reply of their own to time out still end on the way out: the user's disconnect ends them
 // quietly, a dialer that gives up ends them as a failed call.
