@@ -49,11 +49,12 @@ bool LoopUntil(const std::function<bool()>& done, std::chrono::seconds deadline)
 
 // Ticking 250 times faster than the real timer, a tick may come before the simulated controller has read
 // the last frame; on a pseudo-terminal the next send's discard would still reach it, as it never does on
-// a real line, where the frame left long before. The window's timer ticks only once the simulator has read
-// every byte the port wrote, and the port has received every byte the simulator sent (a wait state's
-// twelve ticks are a mere 12 ms here). A frame the port has not written yet is the engine's own to wait
-// for: ticks this fast find a flash load still in the port now and then. Made before the port opens: the
-// port counts from its opening, the simulator from its start.
+// a real line, where the frame left long before. The window's timer ticks only once the port has written
+// all it was given, the simulator has read every byte the port wrote (and so answered it), and the port
+// has received every byte the simulator sent. A wait state's twelve ticks are a mere 12 ms here: a loaded
+// machine that holds the port's writer back longer would otherwise time the answer out, and one retry
+// while closing disconnects. Made before the port opens: the port counts from its opening, the simulator
+// from its start.
 class TicksOnceTaken : public QObject {
  public:
   TicksOnceTaken(QTimer& timer, serial::TLkCustomComPort& port, const SimController& sim)
@@ -64,7 +65,8 @@ class TicksOnceTaken : public QObject {
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() != QEvent::Timer) return false;
     const auto d = port_.Dispatcher();
-    return d && (sim_.BytesRead() - read_ < d->BytesWritten || d->InputArrivals() < sim_.BytesSent() - sent_);
+    return d && (!d->OutputDrained() || sim_.BytesRead() - read_ < d->BytesWritten ||
+                 d->InputArrivals() < sim_.BytesSent() - sent_);
   }
 
  private:
