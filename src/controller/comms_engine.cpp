@@ -62,18 +62,11 @@ void CommsEngine::FormCreate() {
   for (auto& slot : CommandQueue) slot.fill(0);
 }
 
-namespace {
-
-bool Disconnecting(int state) { return state >= 1000 && state <= 1006; }
-
-}  // namespace
-
 void CommsEngine::Tick() {
   if (ticking_) return;
   Reentry guard(ticking_);
   if (++StatusTick > 10) UpdateStatusPanel();
   View.SetLights(Port.OutBuffUsed() != 0, Port.InBuffUsed() != 0);
-  const int before = CommState;
   try {
     RunState();
   } catch (const serial::ELkException& e) {
@@ -85,9 +78,6 @@ void CommsEngine::Tick() {
     else if (CommState != 0)
       CommState = 1000;
   }
-  // The tick that decides the end (the user's close taken, a lost line, a failed dial) ends the requests
-  // too: an Attach before the disconnect's last state must not carry them into its connection.
-  if (!Disconnecting(before) && Disconnecting(CommState)) DropRequests();
   View.SetText(CommsText::State, std::to_string(CommState));
 }
 
@@ -303,13 +293,38 @@ void CommsEngine::TapiFail() {
   CommsErrorKind = 2;
   if (CommState == 0) return;
   CommState = 1000;
-  DropRequests();
 }
 
 void CommsEngine::TapiPortClose() {
   if (CommState == 0 || CommState >= 1000) return;
   CommState = 1000;
+}
+
+CommsEngine::Road CommsEngine::StoredRoad() const { return {Settings.ComNum, Settings.Method, Settings.NonTapi}; }
+
+bool CommsEngine::Reconnects() const {
+  const bool running = CommState != 0 && CommState < 1000 && !CloseRequest && !AttachRequest;
+  return running && Connection == StoredRoad();
+}
+
+void CommsEngine::Attach() {
+  // State 1 has not run yet: nothing is on the line.
+  if (CommState <= 1 || Reconnects()) {
+    CommState = 1;
+    return;
+  }
+  // Once the user has closed a connection, or another road is stored, the controller at the end of the
+  // next line gets nothing asked of the last one.
   DropRequests();
+  HideConnectionWindows();
+  AttachRequest = 1;
+  if (CommState < 1000) CommState = 1001;
+}
+
+void CommsEngine::HideConnectionWindows() {
+  for (CommsWindow window : {CommsWindow::ControllerParams, CommsWindow::ModuleParams, CommsWindow::IrLearnPanel,
+                             CommsWindow::AutoAddressPanel, CommsWindow::Restart})
+    View.ShowWindow(window, false);
 }
 
 void CommsEngine::DropRequests() {
@@ -324,8 +339,25 @@ void CommsEngine::DropRequests() {
   tell(TouchLoadRequest, "Touch Screen Download");
   tell(IconLoadRequest, "Icon Download");
   tell(IrDownloadRequest, "Infra-Red File Download");
+  tell(IrUploadRequest, "Infra-Red File Upload");
   tell(PagerLoadRequest, "Pager Messages");
   tell(AsciiTableRequest || RemoteAsciiModule != 0, "ASCII Messages");
+  // The commands that would change the controller, named as their answers are.
+  tell(RawCommandRequest, "Raw Command");
+  tell(ChangeDataRequest != NoChangeData, "Change Data");
+  tell(AutoAddressRequest != -1, "Auto Address Command");
+  tell(RelayRequest, "Relay Command");
+  tell(TransmitRequest, "Transmit Command");
+  tell(RemoteIrRequest, "Remote IR Command");
+  tell(IrLearnNumber != -1, "IR Learn");
+  tell(IrClearNumber != -1, "IR Clear Command");
+  tell(IrTransmitNumber != -1, "IR Transmit Command");
+  tell(ParamChangeRequest == 1, "Module Parameter Change");
+  tell(X10SendRequest >= 0, "X10 Command");
+  tell(SetClockRequest, "Clock Set");
+  tell(ExtX10Request, "Extended X10 Command");
+  tell(std::any_of(CommandQueue.begin(), CommandQueue.end(), [](const auto& slot) { return slot[0] != 0; }),
+       "Parameter Change");
   static_cast<Requests&>(*this) = Requests{};
 }
 

@@ -155,10 +155,21 @@ class CommsEngine : public RequestFields {
   // of one it refuses.
   bool LocationUsable() const;
 
+  // Whether an attach now goes on with the running connection: it runs on the road the settings name and
+  // the user has not closed it. Its requests then go on.
+  bool Reconnects() const;
+  // An attach (the editor's, the touch-screen designer's, the project download dialog's): state 1, at once
+  // when nothing runs or for a reconnection. Otherwise a new connection: what runs is cut, the closed
+  // connection's requests are dropped and its windows hidden now, and its end runs whole (line closed,
+  // modem hung up) before state 1. What is asked after the attach is the new connection's.
+  void Attach();
+
   // The connection has ended: every request it was asked for and has not started is dropped, so the next
   // connection, perhaps to another controller, does only what is asked of it then; the values they carried
-  // stay. A transfer among them is told in the log, and kept for TellNotSent.
+  // stay. Each is told in the log, and kept for TellNotSent.
   void DropRequests();
+  // The windows and panels that show one connection's controller: hidden when it ends.
+  void HideConnectionWindows();
   // Shows the transfers DropRequests dropped in a message when Controller Access is not on the screen (its
   // log tells them otherwise), once.
   void TellNotSent();
@@ -174,7 +185,11 @@ class CommsEngine : public RequestFields {
     std::uint8_t ComNum = 0;
     std::uint8_t Method = 0;
     std::uint8_t NonTapi = 0;
+    bool operator==(const Road&) const = default;
   } Connection;
+  Road StoredRoad() const;
+  // An attach after the user's close waits for the closed connection's end, then starts the next.
+  std::uint8_t AttachRequest = 0;
 
   // Engine fields.
   std::int32_t CommState = 0;  // 0: not attached

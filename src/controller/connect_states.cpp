@@ -232,21 +232,24 @@ void EndConnection(CommsEngine& e) {
 }
 
 void Detach(CommsEngine& e) {
-  e.View.ShowWindow(CommsWindow::Editor, true);
   e.RetryCount = 0;
-  e.View.ShowWindow(CommsWindow::ControllerParams, false);
-  e.View.ShowWindow(CommsWindow::ModuleParams, false);
-  // Panels of an operation the disconnect cut short.
-  e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
-  e.View.ShowWindow(CommsWindow::AutoAddressPanel, false);
-  e.View.StopTimer();
-  e.CommState = 0;
+  // Attached again after the close, and not closed since: the next connection starts now, with what was
+  // asked of it meanwhile. The attach hid this one's windows.
+  const bool next = e.AttachRequest && !e.CloseRequest;
+  e.AttachRequest = 0;
+  if (!next) {
+    e.View.ShowWindow(CommsWindow::Editor, true);
+    e.HideConnectionWindows();
+    e.View.StopTimer();
+  }
+  e.CommState = next ? 1 : 0;
   if (e.CommsErrorKind == 1)
     platform::Ui().MessageBox("Lost Connection", "Comms Error", platform::MsgButtons::Ok, platform::MsgKind::Error);
   else if (e.CommsErrorKind == 2)
     platform::Ui().MessageBox("Failed Modem Connection Attempt", "Dial Error", platform::MsgButtons::Ok,
                               platform::MsgKind::Error);
-  // Those posted while the connection was ending end with it too.
+  if (next) return;
+  // What the connection was asked for ends with it, with what was posted while it ended.
   e.DropRequests();
   e.TellNotSent();
 }

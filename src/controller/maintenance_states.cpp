@@ -111,9 +111,12 @@ void AwaitModules(CommsEngine& e) {
 }
 
 // A press that reached the PC since Abort was seen is counted too: the controller is told the last number
-// it gave.
+// it gave. Sent again after no answer (a retry), a byte that waits is most likely the start of that answer,
+// late, or of a refusal: it counts only when it cannot be one.
 void SendLastModule(CommsEngine& e) {
-  TakePresses(e, true);
+  const bool again = e.RetryCount > 0;
+  if (again) e.AddressHeldTicks = 0;
+  TakePresses(e, !again);
   e.SendCommandFrame(CmdSetControllerParam, 3, 0, Low8(e.AutoAddressRequest - 1));
   e.CommState = 594;
 }

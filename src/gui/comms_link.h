@@ -15,7 +15,8 @@ class CommsLink {
   virtual bool ReadConfigFile() = 0;
   // The data directory from the last settings reload.
   virtual std::string CurrentDirectory() const = 0;
-  // Shows the communications window, starts its connect sequence and its timer, whatever its state.
+  // Shows the communications window, starts its connect sequence and its timer, whatever its state: a
+  // connection the user has closed, or one on another road than the stored one, ends first.
   virtual void Attach() = 0;
   // Shows the project download window, which starts the download.
   virtual void ShowDownloadProject() = 0;
@@ -32,6 +33,10 @@ class CommsLink {
   // The ASCII table to the master controller (destination 0) or to module 1..127.
   virtual void RequestAsciiTable(int destination) = 0;
 };
+
+// Attaching cuts what runs short: with a transfer running (perhaps on after "&Close"), the user is asked
+// first, as the controller would be left with its program stopped.
+bool AttachAllowed(const CommsLink& link);
 
 // Used until the communications window installs itself.
 class DetachedCommsLink : public CommsLink {

@@ -19,6 +19,7 @@
 #include "app/startup.h"
 #include "gui/controller/comms_form.h"
 #include "gui/controller/download_project_form.h"
+#include "gui/controller/manager_params_form.h"
 #include "gui/controller/setup_form.h"
 #include "gui/program/editor_form.h"
 #include "platform/paths.h"
@@ -53,27 +54,36 @@ bool LoopUntil(const std::function<bool()>& done, std::chrono::seconds deadline)
 // all it was given, the simulator has read every byte the port wrote (and so answered it), and the port
 // has received every byte the simulator sent. A wait state's twelve ticks are a mere 12 ms here: a loaded
 // machine that holds the port's writer back longer would otherwise time the answer out, and one retry
-// while closing disconnects. Made before the port opens: the port counts from its opening, the simulator
-// from its start.
+// while closing disconnects. Both sides are counted from the tick that first sees the port's opening (the
+// tick that opens a port sends nothing), or the gate's own, for a port open before it.
 class TicksOnceTaken : public QObject {
  public:
   TicksOnceTaken(QTimer& timer, serial::TLkCustomComPort& port, const SimController& sim)
-      : timer_(timer), port_(port), sim_(sim), read_(sim.BytesRead()), sent_(sim.BytesSent()) {
+      : timer_(timer), port_(port), sim_(sim) {
     timer_.installEventFilter(this);
   }
   ~TicksOnceTaken() override { timer_.removeEventFilter(this); }
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() != QEvent::Timer) return false;
     const auto d = port_.Dispatcher();
-    return d && (!d->OutputDrained() || sim_.BytesRead() - read_ < d->BytesWritten ||
-                 d->InputArrivals() < sim_.BytesSent() - sent_);
+    if (!d) return false;
+    if (counted_.owner_before(d) || d.owner_before(counted_)) {
+      counted_ = d;
+      read_ = sim_.BytesRead();
+      sent_ = sim_.BytesSent();
+      written_ = d->BytesWritten;
+      arrived_ = d->InputArrivals();
+    }
+    return !d->OutputDrained() || sim_.BytesRead() - read_ < d->BytesWritten - written_ ||
+           d->InputArrivals() - arrived_ < sim_.BytesSent() - sent_;
   }
 
  private:
   QTimer& timer_;
   serial::TLkCustomComPort& port_;
   const SimController& sim_;
-  const std::uint64_t read_, sent_;
+  std::weak_ptr<serial::TLkBaseDispatcher> counted_;  // the opening counted from
+  std::uint64_t read_ = 0, sent_ = 0, written_ = 0, arrived_ = 0;
 };
 
 bool Logged(const std::string& line) {
@@ -242,6 +252,25 @@ TEST_F(EndToEnd, APortChosenDuringADownloadIsTheNextConnections) {
   EXPECT_EQ(sim.Frames().size(), seen);
   CloseAndWait();
   EXPECT_TRUE(TestUi().Messages().empty());
+}
+
+// "&Close", COM2 chosen and Attach at once, before the idle pass has taken the close: the first connection
+// ends whole (line closed, its parameter window hidden) and the controller on COM2 gets nothing asked of
+// the first.
+TEST_F(EndToEnd, AnAttachRightAfterTheCloseStartsANewConnection) {
+  AttachTo(sim);
+  CommsForm->MenuItems["RetrieveVORMOParameters1"]->trigger();
+  ASSERT_TRUE(ManagerParamsForm->isVisible());
+  CommsForm->Engine->RelayRequest = 5;  // as "Set/Clear Relay" posts it
+  CommsForm->BitBtn1->click();          // "&Close"
+  ChoosePortInSetup(2);
+  AttachTo(sim2);
+  EXPECT_FALSE(ManagerParamsForm->isVisible());
+  EXPECT_TRUE(Logged("Relay Command not sent"));
+  ASSERT_TRUE(LoopUntil([&] { return Requests(sim2, controller::AddrIoStates) >= 8; }, std::chrono::seconds(30)));
+  EXPECT_TRUE(sim2.Commands(controller::CmdRelay).empty());
+  EXPECT_TRUE(sim.Commands(controller::CmdRelay).empty());
+  CloseAndWait();
 }
 
 // "&Close" during a project download's icons: the icons and the touch pages, ahead of the close in the

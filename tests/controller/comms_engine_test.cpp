@@ -100,83 +100,157 @@ class ScriptedDialUp : public DialUp {
   bool DialerConnects = true;
 };
 
-// What a connection was asked to do ends with it, however it ends, as the engine decides the end: the next
-// connection, perhaps to another controller, starts none of it, even one attached before the disconnect
-// has run its course. The transfers among the requests are told, in a message too when Controller Access
-// is not on the screen; else the user's own disconnect shows none. A reconnection is no end. The values
-// the requests carried stay: a clear sends the last learn's carrier.
+// What a connection was asked to do ends with it, however it ends: the next connection, perhaps to another
+// controller, starts none of it, nor what was posted while it ended, even when attached before the end
+// has run its course; that end runs whole first (line closed, call cancelled, windows hidden, retries
+// forgotten). What is dropped is told, in a message too when Controller Access is not on the screen; else
+// the user's own disconnect shows none. A reconnection is no end. The values the requests carried stay: a
+// clear sends the last learn's carrier.
 TEST_F(EngineTest, ARequestDoesNotOutliveItsConnection) {
-  enum class End { UserClose, LostLine, FailedOpen, TelephonyCancelled, ModemCancelled, AttachWhileEnding, Reconnect };
-  const std::string notSent = "Program Download not sent\nExecutive Reload not sent\nPager Messages not sent";
+  enum class End {
+    Connected,          // not ended: the attach decides
+    UserClose,          // the idle pass takes the close
+    CloseWhileWaiting,  // the close waits for the answer in hand
+    RetryWhileClosing,  // that answer never comes
+    LostLine,
+    TapiFail,
+    TapiPortClose,
+    FailedOpen,
+    TelephonyCancelled,
+    ModemCancelled,
+    Unplugged  // last: nothing is read from that controller afterwards
+  };
+  // Attach: as soon as the end is decided; two ticks into it, after a request window's Send, and perhaps
+  // close again; on another port, to the same controller; or as a reconnection.
+  enum class Then { Nothing, AttachAtOnce, AttachWhileEnding, CloseAgain, AttachOnAnotherPort, Reconnect };
+  // The idle pass sends the queued edit before it takes the close, in the engine's order.
+  const std::string told = "Program Download not sent\nExecutive Reload not sent\nPager Messages not sent\n"
+                           "Relay Command not sent\n";
   const struct {
     End How;
+    Then Next;
     bool Showing;
     std::vector<std::string> Messages;
   } cases[] = {
-      {End::UserClose, false, {notSent}},
-      {End::UserClose, true, {}},
-      {End::LostLine, true, {"Lost Connection"}},
-      {End::FailedOpen, true, {"COM2 Port Does Not Exist"}},
-      {End::TelephonyCancelled, false, {notSent}},
-      {End::ModemCancelled, true, {}},
-      {End::AttachWhileEnding, true, {}},
-      {End::Reconnect, true, {}},  // then the user's close ends it
+      {End::UserClose, Then::Nothing, false, {told + "Transmit Command not sent"}},
+      {End::UserClose, Then::Nothing, true, {}},
+      {End::LostLine, Then::Nothing, true, {"Lost Connection"}},
+      {End::FailedOpen, Then::Nothing, true, {"COM2 Port Does Not Exist"}},
+      {End::TelephonyCancelled, Then::Nothing, false, {told + "Parameter Change not sent"}},
+      {End::ModemCancelled, Then::Nothing, true, {}},
+      {End::CloseWhileWaiting, Then::AttachAtOnce, true, {}},
+      {End::RetryWhileClosing, Then::AttachAtOnce, true, {"Lost Connection"}},
+      {End::TapiFail, Then::AttachAtOnce, true, {"Failed Modem Connection Attempt"}},
+      {End::TapiPortClose, Then::AttachAtOnce, true, {"Lost Connection"}},
+      {End::UserClose, Then::AttachWhileEnding, false, {}},  // nor, later, what was told in the log
+      {End::UserClose, Then::CloseAgain, true, {}},
+      {End::Connected, Then::AttachOnAnotherPort, true, {}},
+      {End::Connected, Then::Reconnect, true, {}},  // then the user's close ends it
+      {End::Unplugged, Then::AttachAtOnce, true, {"Lost Connection", "COM2 Port Does Not Exist"}},
   };
-  serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"};
-  ScriptedDialUp cancelled;
-  engine.Dial = &cancelled;
+  serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"}, com3{3, sim.SlavePath()};
+  ScriptedDialUp dial;
+  engine.Dial = &dial;
   engine.IrLearnFrequency = 77;
+  const std::vector<CommsWindow> windows = {CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel,
+                                            CommsWindow::Restart};
   for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
     settings.ComNum = 1;
     settings.NonTapi = 0;
-    SCOPED_TRACE(static_cast<int>(c.How) * 2 + c.Showing);
+    if (c.How == End::Unplugged) {
+      // Nothing of all that ended reached the controller.
+      Connect();
+      for (int tick = 0; tick < 20; ++tick) Step();
+      EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
+      EXPECT_TRUE(sim.Commands(CmdRelay).empty());
+      engine.IrClearNumber = 9;
+      ASSERT_TRUE(RunUntil([&] { return engine.IrClearNumber == -1 && engine.CommState == 110; }, 40));
+      ASSERT_EQ(sim.Commands(CmdClearIr).size(), 1u);
+      EXPECT_EQ(sim.Commands(CmdClearIr)[0].Args[2], 77);
+    }
+    const bool telephony = c.How == End::TapiFail || c.How == End::TapiPortClose;
+    dial.Number = telephony ? "5550100" : "";
+    dial.Cancels = 0;
     // A connection that never connects ends as it starts, with what the attach asked for.
-    const bool connects = c.How != End::FailedOpen && c.How != End::TelephonyCancelled && c.How != End::ModemCancelled;
+    const bool connects = !telephony && c.How != End::FailedOpen && c.How != End::TelephonyCancelled &&
+                          c.How != End::ModemCancelled;
     if (connects) Connect();
     Ui().Clear();
     view.Log.clear();
     view.Visible = c.Showing;
-    if (c.How == End::LostLine) {
+    if (c.How == End::LostLine || c.How == End::CloseWhileWaiting || c.How == End::RetryWhileClosing) {
       ASSERT_TRUE(RunToState(112, 20));
-      sim.IgnoreNext(9);
-      expectedRetries += 9;
+      sim.IgnoreNext(c.How == End::LostLine ? 9 : 1);
+      expectedRetries += c.How == End::LostLine ? 9 : c.How == End::RetryWhileClosing;
     }
     engine.ProgramDownloadRequest = engine.ReloadExecRequest = engine.PagerLoadRequest = 1;
     engine.RelayRequest = 5;
     engine.DumpAddress = 0x1234;
-    if (c.How == End::UserClose || c.How == End::AttachWhileEnding) engine.CloseRequest = 1;
+    engine.CommandQueue[0] = {0x28, 15, 0x10, 0xE1, 0, 0};
+    for (CommsWindow w : windows) view.Shown[w] = connects || telephony;
+    if (c.How == End::UserClose || c.How == End::RetryWhileClosing) engine.CloseRequest = 1;
     if (c.How == End::FailedOpen) settings.ComNum = 2;
-    if (c.How == End::TelephonyCancelled) settings.ComNum = 0;
+    if (c.How == End::TelephonyCancelled || telephony) settings.ComNum = 0;
     if (c.How == End::ModemCancelled) settings.NonTapi = 1;
     if (!connects) engine.CommState = 1;
-    if (c.How == End::AttachWhileEnding) {
-      ASSERT_TRUE(RunToState(1002, 20));
-    }
-    if (c.How == End::AttachWhileEnding || c.How == End::Reconnect) {
-      engine.CommState = 1;  // the editor's Attach
-      ASSERT_TRUE(RunToState(114, 200));
-      EXPECT_EQ(engine.ProgramDownloadRequest == 1, c.How == End::Reconnect);
-      EXPECT_EQ(view.Logged("Program Download not sent"), c.How == End::AttachWhileEnding);
+    if (c.How == End::CloseWhileWaiting) {
+      Step();
+      ASSERT_EQ(engine.CommState, 113);
       engine.CloseRequest = 1;
+      engine.RetryCount = 5;  // a noisy line
+    }
+    if (telephony) {
+      ASSERT_TRUE(RunToState(3, 3));
+      c.How == End::TapiFail ? engine.TapiFail() : engine.TapiPortClose();
+    }
+    if (c.How == End::Unplugged) sim.HangUp();
+    if (c.How == End::RetryWhileClosing || c.How == End::Unplugged) {
+      ASSERT_TRUE(RunToState(1000, 20));
+    }
+    if (c.How == End::UserClose) {
+      ASSERT_TRUE(RunToState(1002, 20));
+      engine.TransmitRequest = 3;  // a request window's Send
+    }
+    if (c.Next != Then::Nothing) {
+      settings.ComNum = c.How == End::Unplugged ? 2 : c.Next == Then::AttachOnAnotherPort ? 3 : 1;
+      view.Visible = true;
+      engine.Attach();
+      // The end runs first, and nothing asked of the closed connection waits for the next.
+      EXPECT_EQ(engine.CommState >= 1000, c.Next != Then::Reconnect);
+      EXPECT_EQ(engine.ProgramDownloadRequest, c.Next == Then::Reconnect);
+      for (CommsWindow w : windows) EXPECT_EQ(view.IsShown(w), c.Next == Then::Reconnect);
+      if (c.Next != Then::Reconnect) {
+        ASSERT_TRUE(RunToState(1002, 20));
+        EXPECT_FALSE(port.Open());
+        EXPECT_EQ(dial.Cancels, telephony ? 1 : 0);
+      }
+      if (c.Next == Then::CloseAgain) engine.CloseRequest = 1;
+    }
+    if (c.Next != Then::Nothing && c.Next != Then::CloseAgain) {
+      ASSERT_TRUE(RunToState(1, 20));
+      EXPECT_EQ(engine.RetryCount, 0);
+      if (c.How != End::Unplugged) {
+        ASSERT_TRUE(RunToState(114, 200));
+        const int carried = engine.ProgramDownloadRequest + engine.RelayRequest + engine.TransmitRequest +
+                            engine.CommandQueue[0][0] + (engine.DumpAddress != 0);
+        EXPECT_EQ(carried, c.Next == Then::Reconnect ? 1 + 5 + 0x28 + 1 : 0);
+        view.Visible = c.Showing;
+        engine.CloseRequest = 1;
+      }
     }
     ASSERT_TRUE(RunToState(0, 400));
     EXPECT_EQ(Ui().Messages(), c.Messages);
-    for (const char* what : {"Program Download", "Executive Reload", "Pager Messages"})
+    for (const char* what : {"Program Download", "Executive Reload", "Pager Messages", "Relay Command"})
       EXPECT_TRUE(view.Logged(std::string(what) + " not sent")) << what;
-    EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest,
+    EXPECT_EQ(view.Logged("Transmit Command not sent"), c.How == End::UserClose);
+    EXPECT_EQ(view.Logged("Parameter Change not sent"), c.How != End::UserClose && c.Next != Then::Reconnect);
+    EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest +
+                  engine.TransmitRequest + engine.CommandQueue[0][0],
               0);
     EXPECT_EQ(engine.DumpAddress, 0);
+    for (CommsWindow w : windows) EXPECT_FALSE(view.IsShown(w));
   }
-  settings.ComNum = 1;
-  settings.NonTapi = 0;
-  Connect();
-  for (int tick = 0; tick < 20; ++tick) Step();
-  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
-  EXPECT_TRUE(sim.Commands(CmdRelay).empty());
-  engine.IrClearNumber = 9;
-  ASSERT_TRUE(RunUntil([&] { return engine.IrClearNumber == -1 && engine.CommState == 110; }, 40));
-  ASSERT_EQ(sim.Commands(CmdClearIr).size(), 1u);
-  EXPECT_EQ(sim.Commands(CmdClearIr)[0].Args[2], 77);
 }
 
 TEST_F(EngineTest, AnOldExecutiveAsksOncePerIdentificationWhetherToLoadTheNewOne) {

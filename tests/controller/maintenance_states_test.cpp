@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 
 #include "engine_fixture.h"
 
@@ -280,20 +281,34 @@ TEST_F(MaintenanceTest, SkipLeavesTheNumberFreeAndAsksForTheNext) {
   EXPECT_EQ(Args3(sim.Commands(CmdSetControllerParam).back()), (std::array<std::uint8_t, 3>{3, 0, 5}));
 }
 
+// What waits when the last number goes again is most likely the start of its late answer or of a refusal,
+// not a press.
 TEST_F(MaintenanceTest, ARetriedLastNumberIsTheSameNumber) {
-  expectedRetries = 1;  // the frame ignored
-  Connect();
-  engine.AutoAddressRequest = 1;
-  ASSERT_TRUE(RunToState(592, 40));
-  PressButton(1);
-  PressButton(2);
-  sim.IgnoreNext(1);
-  engine.AbortRequest = 1;
-  ASSERT_TRUE(RunToState(135, 40));
-  const auto sent = FramesWithCode(CmdSetControllerParam);
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_TRUE(sent[0].Ignored);
-  for (const SimFrame& f : sent) EXPECT_EQ(Args3(f), (std::array<std::uint8_t, 3>{3, 0, 2}));
+  for (const std::optional<Byte> waiting : {std::optional<Byte>{}, std::optional<Byte>{Ack}, std::optional<Byte>{Nak}}) {
+    SCOPED_TRACE(static_cast<int>(waiting.value_or(0)));
+    expectedRetries += 1;  // the frame ignored
+    Connect();
+    const std::size_t before = FramesWithCode(CmdSetControllerParam).size();
+    engine.AutoAddressRequest = 1;
+    ASSERT_TRUE(RunToState(592, 40));
+    PressButton(1);
+    PressButton(2);
+    sim.IgnoreNext(1);
+    engine.AbortRequest = 1;
+    ASSERT_TRUE(RunToState(594, 3));
+    ASSERT_TRUE(RunToState(593, 20));
+    if (waiting) {
+      sim.Push({*waiting});
+      ASSERT_TRUE(serial::test::PumpIn(port, 1));
+    }
+    ASSERT_TRUE(RunToState(135, 40));
+    const auto sent = FramesWithCode(CmdSetControllerParam);
+    ASSERT_EQ(sent.size(), before + 2);
+    EXPECT_TRUE(sent[before].Ignored);
+    for (std::size_t i = before; i < sent.size(); ++i) EXPECT_EQ(Args3(sent[i]), (std::array<std::uint8_t, 3>{3, 0, 2}));
+    EXPECT_FALSE(view.Logged("Addressed Module " + std::to_string(waiting.value_or(0))));
+    ASSERT_TRUE(RunToState(114, 800));
+  }
 }
 
 TEST_F(MaintenanceTest, HidingTheWindowEndsTheAddressingLikeAbort) {

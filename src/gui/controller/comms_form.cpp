@@ -391,7 +391,7 @@ void TCommsForm::EditPhonebook() {
 void TCommsForm::AttachEngine() {
   show();
   raise();
-  Engine->CommState = 1;
+  Engine->Attach();
   Timer1->start();
 }
 

@@ -42,12 +42,14 @@ TForm3::TForm3(controller::CommsEngine& engine, gui::CommsLink& link, QWidget* p
 }
 
 void TForm3::BitBtn1Click() {
-  const bool attached = engine_.CommState != 0;
-  if (!attached && !link_.ReadConfigFile()) return;
+  // A running connection reconnects, with what is asked here; one the user has closed, or one on another
+  // road than the stored one, ends and a new one is attached.
+  const bool reconnect = engine_.Reconnects();
+  if (!reconnect && (!gui::AttachAllowed(link_) || !link_.ReadConfigFile())) return;
   // The program goes with the sun table of the stored location: with one the sun table cannot use, nothing
   // starts, rather than restart the controller with its pages and icons and leave out its program.
   if (CheckBox2->isChecked() && !engine_.LocationUsable()) return;
-  if (attached)
+  if (reconnect)
     engine_.ReconnectRequest = 1;
   else
     link_.Attach();

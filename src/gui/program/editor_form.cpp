@@ -788,14 +788,7 @@ void TEditorForm::TouchScreenSetup1Click() {
 void TEditorForm::AsciiMessages1Click() { ProjectWindows().ShowAsciiMessagesForEditing(); }
 
 void TEditorForm::AttachToController1Click() {
-  // Attaching starts the connection over, whatever it is doing: after "&Close" a transfer runs on until it
-  // ends, and cut short it would leave the controller stopped with half a program.
-  if (Comms().DownloadRunning() &&
-      !Confirm("A download to the controller is running: attaching again now leaves the controller with its "
-               "program stopped. Still attach?",
-               platform::ApplicationTitle()))
-    return;
-  if (!Comms().ReadConfigFile()) return;
+  if (!gui::AttachAllowed(Comms()) || !Comms().ReadConfigFile()) return;
   Comms().Attach();
   hide();
 }

@@ -30,7 +30,7 @@ class RecordingLink : public gui::DetachedCommsLink {
   }
   void Attach() override {
     ++Attaches;
-    engine_.CommState = 1;
+    engine_.Attach();
   }
 
   int Reads = 0;
@@ -49,6 +49,12 @@ class DownloadProjectFormTest : public controller::test::EngineTest {
         std::find_if(frames.begin(), frames.end(),
                      [&](const SimFrame& f) { return f.Kind == SimFrameKind::Command && f.Code == code; }) -
         frames.begin());
+  }
+
+  // Connected on the road the settings name.
+  void Running() {
+    engine.CommState = 114;
+    engine.Connection = engine.StoredRoad();
   }
 
   RecordingLink link{engine};
@@ -104,7 +110,7 @@ TEST_F(DownloadProjectFormTest, AConnectedEngineReconnectsAndGetsOnlyTheTickedPa
     bool Icons, Program, Touch;
   } cases[] = {{true, true, true}, {false, true, false}, {true, false, false}, {false, false, true}};
   for (const auto& c : cases) {
-    engine.CommState = 114;
+    Running();
     engine.ReconnectRequest = engine.ClockRequest = 0;
     engine.IconLoadRequest = engine.ProgramDownloadRequest = engine.TouchLoadRequest = 0;
     form.show();
@@ -149,6 +155,28 @@ TEST_F(DownloadProjectFormTest, WhileAttachedAllFourPartsFollowAReconnectionInOn
   EXPECT_TRUE(Ui().Messages().empty());
 }
 
+// A connection the user has closed, or one on another port than the stored one, is not reconnected: it
+// ends, and what is asked here is the next connection's.
+TEST_F(DownloadProjectFormTest, AClosedConnectionOrAnotherPortAttachesANewOne) {
+  project.Store.Lines[12] = ProgramLine::End();
+  for (const bool closed : {true, false}) {
+    SCOPED_TRACE(closed);
+    Running();
+    engine.RelayRequest = 5;
+    if (closed)
+      engine.CloseRequest = 1;
+    else
+      settings.ComNum = 2;
+    form.show();
+    Click(form.BitBtn1);
+    EXPECT_EQ(link.Attaches, closed ? 1 : 2);
+    EXPECT_EQ(engine.CommState, 1001) << "the end runs first";
+    EXPECT_EQ(engine.ReconnectRequest + engine.RelayRequest, 0);
+    EXPECT_EQ(engine.ClockRequest + engine.IconLoadRequest + engine.TouchLoadRequest + engine.ProgramDownloadRequest, 4);
+    settings.ComNum = 1;
+  }
+}
+
 // The program goes with the sun table of the stored location: with one the settings window refuses, the
 // dialog starts nothing, rather than restart the controller without its program.
 TEST_F(DownloadProjectFormTest, ARefusedLocationWithTheProgramTickedStartsNothing) {
@@ -156,7 +184,7 @@ TEST_F(DownloadProjectFormTest, ARefusedLocationWithTheProgramTickedStartsNothin
   settings.Longitude = "999";
   for (const bool attached : {false, true}) {
     SCOPED_TRACE(attached);
-    engine.CommState = attached ? 114 : 0;
+    attached ? Running() : void(engine.CommState = 0);
     Ui().Clear();
     form.show();
     Click(form.BitBtn1);
