@@ -1,7 +1,6 @@
 #include "gui/controller/manager_params_form.h"
 
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -47,6 +46,23 @@ class CommitDelegate : public gui::Latin1CellDelegate {
   Committed committed_;
 };
 
+// A key goes to the current cell's editor or nowhere: a search would move the grid to another row. A click
+// on the selected cell opens its editor at once: Qt would first wait out the double-click interval, and keys
+// typed meanwhile went to a search or were lost under the late editor.
+class ParamGrid : public QTableWidget {
+ public:
+  using QTableWidget::QTableWidget;
+
+  void keyboardSearch(const QString&) override {}
+
+ protected:
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+    if (trigger == SelectedClicked && (editTriggers() & SelectedClicked))
+      trigger = AllEditTriggers;  // opens it now, as edit(index) does
+    return QTableWidget::edit(index, trigger, event);
+  }
+};
+
 }  // namespace
 
 TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget* parent)
@@ -54,7 +70,7 @@ TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget*
   setWindowTitle("Contoller");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
-  StringGrid1 = new QTableWidget(ParamRows, 2, this);
+  StringGrid1 = new ParamGrid(ParamRows, 2, this);
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->verticalHeader()->hide();
   StringGrid1->verticalHeader()->setDefaultSectionSize(RowHeight);
@@ -78,7 +94,6 @@ TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget*
   }
   StringGrid1->setItemDelegate(new CommitDelegate(
       StringGrid1, [this](int row, const std::string& text) { return StringGrid1SetEditText(1, row + 1, text); }));
-  StringGrid1->installEventFilter(this);
   connect(StringGrid1, &QTableWidget::currentCellChanged, this,
           [this](int row, int column) { StringGrid1SelectCell(column, row + 1); });
 
@@ -93,14 +108,6 @@ void TManagerParamsForm::StringGrid1SelectCell(int /*column*/, int row) {
   StringGrid1->setEditTriggers(editing_ ? QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                                               QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed
                                         : QAbstractItemView::NoEditTriggers);
-}
-
-bool TManagerParamsForm::eventFilter(QObject* watched, QEvent* event) {
-  // A grid closed to editing ignores typing instead of jumping to a row that starts with the key.
-  if (watched == StringGrid1 && event->type() == QEvent::KeyPress && !editing_ &&
-      !static_cast<QKeyEvent*>(event)->text().isEmpty() && static_cast<QKeyEvent*>(event)->text()[0].isPrint())
-    return true;
-  return QDialog::eventFilter(watched, event);
 }
 
 bool TManagerParamsForm::StringGrid1SetEditText(int /*column*/, int row, const std::string& text) {

@@ -27,9 +27,6 @@ class TManagerParamsForm : public QDialog {
   // The grid's fixed row is the table's header; table row r is grid row r + 1.
   QTableWidget* StringGrid1;
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   controller::CommsEngine& engine_;
   bool editing_ = false;

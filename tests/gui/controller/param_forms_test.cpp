@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QWindow>
 #include <chrono>
 #include <thread>
 
@@ -30,6 +32,7 @@ using controller::CommsGrid;
 using controller::CommsWindow;
 using controller::test::FakeProject;
 using controller::test::FixedClock;
+using testing_support::ClickCell;
 using testing_support::Key;
 using testing_support::Shoot;
 using testing_support::Type;
@@ -110,6 +113,7 @@ TEST_F(ParamFormsTest, ProtectedParametersAreEditableOnlyWhileTheSettingAllowsIt
     bool Editable;
   } cases[] = {{1, false, true},  {118, false, true}, {119, false, false}, {128, false, false},
                {119, true, true}, {128, true, true},  {1, true, true}};
+  managerParams->StringGrid1->item(50, 1)->setText("95");  // where a search for the key would move to
   for (const auto& c : cases) {
     comms->Settings.EditProtectedParams = c.Protected;
     Engine().CommandQueue[0].fill(0);
@@ -211,6 +215,53 @@ TEST_F(ParamFormsTest, ASecondEditOnAnyTickEndsWithTheGridShowingTheControllersV
         Run([&] { return Engine().CommState == 110 && !Engine().ParamsRequest && !Engine().CommandQueue[0][0]; }, 60));
     EXPECT_EQ(sim.Parameter(7), 4000 + apart);
     EXPECT_EQ(ParamCell(1, 8), QString::number(4000 + apart));
+  }
+}
+
+// Keys typed at once after a click on the selected value cell go, whole, to that cell's parameter: none
+// searches the grid for a row nor is lost under an editor opening late, also when the engine's read-back
+// rewrites the cell between the click and the keys.
+TEST_F(ParamFormsTest, KeysTypedAtOnceAfterAClickOnTheSelectedCellGoWholeToItsParameter) {
+  sim.SetParameter(10, 400);  // rows a search for the first key would move to
+  sim.SetParameter(11, 7);
+  sim.SetParameter(12, 800);
+  Connect();
+  managerParams->show();
+  managerParams->activateWindow();
+  QTableWidget* grid = managerParams->StringGrid1;
+  grid->setFocus();
+  // Keys go to the window, which hands them to its focus, as the keyboard's do.
+  const auto press = [&](int key, const QString& text) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(managerParams->windowHandle(), &event);
+  };
+  const auto type = [&](const QString& text, bool enter) {
+    for (QChar ch : text) press(ch.unicode(), ch);
+    if (enter) press(Qt::Key_Return, {});
+    QApplication::processEvents();
+  };
+  const struct {
+    std::uint8_t P;
+    const char* Typed;
+    std::uint8_t High, Low;
+    bool ReadBackBetween;
+  } cases[] = {{9, "8502", 0x21, 0x36, false}, {11, "4002", 0x0F, 0xA2, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Typed);
+    const QModelIndex cell = grid->model()->index(c.P, 1);
+    ClickCell(grid, cell);
+    type("1000", true);
+    // The controller keeps its value, so the read-back rewrites the cell.
+    if (c.ReadBackBetween) sim.RefuseCommand(0x28, 1);
+    ClickCell(grid, cell);
+    if (c.ReadBackBetween) {
+      ASSERT_TRUE(Run([&] { return ParamCell(1, c.P + 1) == QString::number(sim.Parameter(c.P)); }, 60));
+    }
+    type(c.Typed, false);
+    EXPECT_TRUE(Shoot(managerParams.get(), QString("zelta_params_typed_%1.png").arg(c.Typed)));
+    type("", true);
+    EXPECT_EQ(grid->currentRow(), c.P) << "no key moves the grid";
+    EXPECT_EQ(Engine().CommandQueue[0], (Slot{0x28, c.P, c.High, c.Low, 0, 0}));
   }
 }
 
