@@ -459,8 +459,8 @@ TEST(ComPortWaits, WaitsSleepRatherThanPoll) {
   };
   auto sendOk = [&] { t.pty.WriteMaster(B("OK")); };
   const Case cases[] = {
-      {"string", [&] { EXPECT_TRUE(t.port.WaitForString("OK", 18, false, false)); }, sendOk},
-      {"string, yielding", [&] { EXPECT_TRUE(t.port.WaitForString("OK", 18, true, false)); }, sendOk},
+      {"string", [&] { EXPECT_TRUE(t.port.WaitForString("OK", 91, false, false)); }, sendOk},
+      {"string, yielding", [&] { EXPECT_TRUE(t.port.WaitForString("OK", 91, true, false)); }, sendOk},
       {"delay", [] { DelayTicks(5, false); }, {}},
       {"delay, yielding", [] { DelayTicks(5, true); }, {}},
       {"rate change behind queued output",

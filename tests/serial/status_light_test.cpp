@@ -137,7 +137,7 @@ TEST(StatusLightController, LightsComeOnWithTrafficAndGoOutAfterTheirTick) {
   EXPECT_TRUE(m.rx.Lit());
   char buf[2];
   m.port.GetBlock(buf, 2);
-  EXPECT_TRUE(test::ProcessUntil([&] { return !m.rx.Lit(); }, std::chrono::milliseconds(1000)));
+  EXPECT_TRUE(test::ProcessUntil([&] { return !m.rx.Lit(); }, std::chrono::seconds(5)));
 
   bool sawTx = false;
   m.port.PutString("hello");

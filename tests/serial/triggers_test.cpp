@@ -96,6 +96,7 @@ class FakeWindow : public NotifyTarget {
   void Post(std::shared_ptr<Delivery> delivery) override {
     std::lock_guard lock(mutex_);
     queue_.push_back(std::move(delivery));
+    ++Posted;
     cv_.notify_all();
   }
   // While held, deliveries queue up and run only when released (a hung window).
@@ -105,7 +106,7 @@ class FakeWindow : public NotifyTarget {
     cv_.notify_all();
   }
   std::function<void(const Delivery&)> OnMessage;
-  std::atomic<int> Ran{0};
+  std::atomic<int> Posted{0}, Ran{0};
 
  private:
   void Loop() {
@@ -570,13 +571,12 @@ TEST(Delivery, AWindowThatAnswersLateConsumesNothing) {
   d.ExtractData();
   auto start = Clock::now();
   EXPECT_FALSE(d.CheckReceiveTriggers()) << "nothing was taken within the bound";
-  EXPECT_GE(Clock::now() - start, 100ms);
-  EXPECT_LT(Clock::now() - start, 1000ms);
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, 100ms);
+  EXPECT_LT(took, kWindowDeliveryBound) << "the bound given, not the usual one";
   window.Hold(false);
-  ASSERT_TRUE([&] {
-    for (int i = 0; i < 200 && window.Ran == 0; ++i) std::this_thread::sleep_for(5ms);
-    return window.Ran == 1;
-  }());
+  ASSERT_TRUE(test::WaitFor([&] { return window.Ran != 0; }, 5s));
+  ASSERT_EQ(window.Ran, 1);
   EXPECT_EQ(d.InBuffUsed(), 4) << "the late handler read, but took nothing";
   EXPECT_EQ(journal.Take().size(), 1u);
 
@@ -619,7 +619,7 @@ void StampProc(std::uint32_t m, std::uint32_t, std::uint32_t) {
   if (m == kMsgDataTrigger) matchedAt = Clock::now().time_since_epoch().count();
 }
 
-TEST(ThreadedTriggers, AStringFromTheLineIsMatchedWithinSixtyMilliseconds) {
+TEST(ThreadedTriggers, AStringFromTheLineIsMatchedAsItArrives) {
   PtyPair pty;
   ASSERT_TRUE(pty.Valid());
   auto d = OpenPty(pty);
@@ -630,11 +630,13 @@ TEST(ThreadedTriggers, AStringFromTheLineIsMatchedWithinSixtyMilliseconds) {
     matchedAt = 0;
     auto sent = Clock::now();
     ASSERT_TRUE(pty.WriteMaster({'x', 'C', 'O', 'N', 'N', 'E', 'C', 'T', '\r'}));
-    auto end = sent + 1s;
+    auto end = sent + 5s;
     while (matchedAt == 0 && Clock::now() < end) std::this_thread::sleep_for(1ms);
     ASSERT_NE(matchedAt, 0) << "round " << round;
     auto latency = Clock::time_point(Clock::duration(matchedAt.load())) - sent;
-    EXPECT_LT(latency, 60ms) << "round " << round;
+    // A string left for the dispatch thread's own look, 2 s after its last pass, would wait about that
+    // long from the second round on.
+    EXPECT_LT(latency, 1s) << "round " << round;
   }
   journal.Port = nullptr;
 }
@@ -647,13 +649,15 @@ TEST(ThreadedTriggers, TimerFiresOnAnIdleLine) {
   std::int32_t t = d->AddTimerTrigger();
   auto start = Clock::now();
   ASSERT_EQ(d->SetTimerTrigger(t, 2, true), 0);
-  while (journal.Count() == 0 && Clock::now() - start < 2s) std::this_thread::sleep_for(1ms);
+  while (journal.Count() == 0 && Clock::now() - start < 5s) std::this_thread::sleep_for(1ms);
   auto took = Clock::now() - start;
   std::vector<Note> seen = journal.Take();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].Trigger, static_cast<std::uint32_t>(t));
   EXPECT_GE(took, 105ms) << "not before its ticks have passed";
-  EXPECT_LT(took, 2 * 55ms + 55ms + 60ms) << "within a tick and a dispatch wait of its expiry";
+  // Without a wake-up at its expiry it would wait for the dispatch thread's own look, 2 s after the pass
+  // the arming asked for.
+  EXPECT_LT(took, 2s) << "the dispatch thread woke for the timer";
   journal.Port = nullptr;
 }
 
@@ -777,15 +781,16 @@ TEST(ThreadedTriggers, StoppingDoesNotWaitForAHungWindow) {
   auto d = OpenPty(pty);
   auto window = std::make_unique<FakeWindow>("w");
   window->Hold(true);
+  d->WindowDeliveryBound = 20s;  // far beyond the bound below: a stop that waited it out shows
   d->RegisterWndTriggerHandler(window.get());
   d->UpdateHandlerFlags(1);
   d->ChangeLengthTrigger(1);
   ASSERT_TRUE(pty.WriteMaster({'?'}));
-  std::this_thread::sleep_for(100ms);  // the dispatch thread now waits on the window
+  ASSERT_TRUE(test::WaitFor([&] { return window->Posted == 1; }));  // the dispatch thread waits on the window
   auto start = Clock::now();
   d->DonePort();  // a notification is in progress: the close is left to finish
   d.reset();      // destruction ends joined
-  EXPECT_LT(Clock::now() - start, 500ms);
+  EXPECT_LT(Clock::now() - start, 5s);
   window.reset();  // the late delivery runs against nothing it may consume
   journal.Port = nullptr;
 }
