@@ -290,20 +290,19 @@ void CommsEngine::ModemConnect() {
 // must not start the disconnect over again.
 void CommsEngine::TapiFail() {
   if (CommState >= 1000) return;
+  if (CommState != 0) CommState = 1000;
   CommsErrorKind = 2;
-  if (CommState == 0) return;
-  CommState = 1000;
 }
 
 void CommsEngine::TapiPortClose() {
-  if (CommState == 0 || CommState >= 1000) return;
-  CommState = 1000;
+  if (CommState != 0 && CommState < 1000) CommState = 1000;
 }
 
 CommsEngine::Road CommsEngine::StoredRoad() const { return {Settings.ComNum, Settings.Method, Settings.NonTapi}; }
 
 bool CommsEngine::Reconnects() const {
-  const bool running = CommState != 0 && CommState < 1000 && !CloseRequest && !AttachRequest;
+  // An attach waiting for the end has the engine in its disconnect states.
+  const bool running = CommState != 0 && CommState < 1000 && !CloseRequest;
   return running && Connection == StoredRoad();
 }
 

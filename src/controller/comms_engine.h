@@ -170,8 +170,8 @@ class CommsEngine : public RequestFields {
   void DropRequests();
   // The windows and panels that show one connection's controller: hidden when it ends.
   void HideConnectionWindows();
-  // Shows the transfers DropRequests dropped in a message when Controller Access is not on the screen (its
-  // log tells them otherwise), once.
+  // Shows what DropRequests dropped in a message when Controller Access is not on the screen (its log tells
+  // it otherwise), once.
   void TellNotSent();
 
   // A transfer that writes the controller (program, executive, touch screen, icons, pager or ASCII tables,
@@ -273,7 +273,7 @@ class CommsEngine : public RequestFields {
   void Send(std::span<const Byte> frame);
 
   std::vector<StateHandler> handlers_;
-  std::string notSent_;  // the transfers dropped with the last connection, a line each
+  std::string notSent_;  // the requests dropped with the last connection, a line each
   bool ticking_ = false;
   bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
 };
