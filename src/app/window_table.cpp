@@ -145,6 +145,7 @@ const std::vector<WindowEntry>& WindowTable() {
        [] {
          DumpForm = new TDumpForm(Engine());
          CommsForm->AttachGrid(CommsGrid::Dump, DumpForm->StringGrid1, false);
+         CommsForm->AttachEdit(CommsText::DumpAddress, DumpForm->Edit1);
          CommsForm->AttachInput(CommsInput::RawCommandByte, [](int i) { return DumpForm->CommandText(i); });
          CommsForm->AttachShow("VORMOMemoryDump1", [] { Shown(DumpForm); });
          return DumpForm;

@@ -36,10 +36,6 @@ void BeginTable(CommsEngine& e) {
 }
 
 void PackTableBlock(CommsEngine& e) {
-  if (e.CloseRequest) {
-    e.CommState = 1001;
-    return;
-  }
   e.View.SetMeterPercent(e.FileReadCount * 100 / AsciiMessages);
   e.BlockData.fill(0);
   for (int j = 0; j < MessagesPerBlock; ++j) {
@@ -111,16 +107,7 @@ void AwaitForwarded(CommsEngine& e) {
   if (e.AwaitAck("flash save")) e.CommState = FirstPauseState;
 }
 
-void PauseForModule(CommsEngine& e) {
-  // The download runs for over ten minutes without visiting the idle state: a disconnect asked for in the
-  // meantime ends it here, and the unfinished request goes with it.
-  if (e.CloseRequest) {
-    e.RemoteAsciiModule = 0;
-    e.CommState = 1001;
-    return;
-  }
-  e.CommState += 1;
-}
+void PauseForModule(CommsEngine& e) { e.CommState += 1; }
 
 void NextModuleMessage(CommsEngine& e) {
   e.FileReadCount += 1;

@@ -27,7 +27,9 @@ void SetClock(CommsEngine& e) {
 }
 
 void AwaitClockSet(CommsEngine& e) {
-  if (e.AwaitAnswer("Clock Set", "Waiting for Response") != CommsEngine::Answer::Pending) e.SetClockRequest = 0;
+  if (e.AwaitAnswer("Clock Set", "Waiting for Response") == CommsEngine::Answer::Pending) return;
+  e.SetClockRequest = 0;
+  e.ReloadClock = 0;
 }
 
 void ReadClock(CommsEngine& e) {

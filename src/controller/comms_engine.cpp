@@ -88,21 +88,25 @@ void CommsEngine::RunState() {
 
 void CommsEngine::CommsRetry(const std::string& tag) {
   if (View.CommsDetail())
-    AddLogLine(platform::FormatText("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
+    AddLogLine(
+        platform::FormatText("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
   CommState -= 1;
   if (++RetryCount > 8) CommState = 1000;
-  if (CloseRequest) CommState = 1000;
+  // A transfer left half way would leave the controller stopped or half written: it keeps its retries.
+  if (CloseRequest && !TransferRunning()) CommState = 1000;
 }
 
 void CommsEngine::UpdateStatusPanel() {
   static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   StatusTick = 0;
-  View.SetText(CommsText::Firmware,
-               platform::FormatText("Firmware: V%d.%02d/%d", FirmwareVersion / 100, FirmwareVersion % 100, FirmwareSubNumber));
-  View.SetText(CommsText::Application, platform::FormatText("Application: V%d.%02d", AppVersion / 100, AppVersion % 100));
+  View.SetText(CommsText::Firmware, platform::FormatText("Firmware: V%d.%02d/%d", FirmwareVersion / 100,
+                                                         FirmwareVersion % 100, FirmwareSubNumber));
+  View.SetText(CommsText::Application,
+               platform::FormatText("Application: V%d.%02d", AppVersion / 100, AppVersion % 100));
   const platform::LocalTime now = Clock.Now();
-  View.SetText(CommsText::Date, platform::FormatText("%s %02d %04d", kMonths[(now.Month + 11) % 12], now.Day, now.Year));
+  View.SetText(CommsText::Date,
+               platform::FormatText("%s %02d %04d", kMonths[(now.Month + 11) % 12], now.Day, now.Year));
   View.SetText(CommsText::Time, platform::FormatText("%d:%02d:%02d", now.Hour, now.Minute, now.Second));
   View.ShowWindow(CommsWindow::DstLabel, DstActive != 0);
   for (int k = 0; k < ModuleSlots; ++k) {
@@ -125,8 +129,8 @@ void CommsEngine::Send(std::span<const Byte> frame) {
 void CommsEngine::SendRequestFrame(Byte a1, Byte a2, Byte a3, Byte a4, Byte a5) {
   const auto frame = RequestFrame(a1, a2, a3, a4, a5);
   if (CommState == 550)
-    AddLogLine(platform::FormatText("%2x, %2x, %2x, %2x, %2x, %2x, %2x, %2x", frame[0], frame[1], frame[2], frame[3], frame[4],
-                      frame[5], frame[6], frame[7]));
+    AddLogLine(platform::FormatText("%2x, %2x, %2x, %2x, %2x, %2x, %2x, %2x", frame[0], frame[1], frame[2], frame[3],
+                                    frame[4], frame[5], frame[6], frame[7]));
   Send(frame);
 }
 
@@ -157,10 +161,14 @@ void CommsEngine::SetBlockData(std::span<const std::uint8_t> data) {
   std::copy_n(data.begin(), std::min<std::size_t>(data.size(), BlockDataSize), FrameBuffer.begin() + BlockDataOffset);
 }
 
-bool CommsEngine::AwaitReply(int size, const char* text, int take) {
+void CommsEngine::WaitTick(const char* text) {
   timedOut_ = WaitCount++ > TimeoutTicks;
   if (timedOut_) CommsRetry("timeout");
   if (text) SetStep(text);
+}
+
+bool CommsEngine::AwaitReply(int size, const char* text, int take) {
+  WaitTick(text);
   const std::int32_t waiting = Port.InBuffUsed();
   if (waiting < size) return false;
   Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min({waiting, BlockReplySize, take})));
@@ -219,9 +227,10 @@ void CommsEngine::ShowMeter(int percent) {
 
 void CommsEngine::HideMeter() { View.ShowWindow(CommsWindow::Meter, false); }
 
-void CommsEngine::ShowBlockInDump(std::span<const std::uint8_t> block, const char* format) {
+void CommsEngine::ShowBlockInDump(std::span<const std::uint8_t> block, const char* format, std::int32_t address) {
   for (int i = 0; i < static_cast<int>(block.size()) && i < BlockDataSize; ++i)
     View.SetCell(CommsGrid::Dump, i % 16, i / 16, platform::FormatText(format, block[static_cast<std::size_t>(i)]));
+  View.SetText(CommsText::DumpAddress, std::to_string(address));
 }
 
 void CommsEngine::BeginRestartWait() {
@@ -303,35 +312,116 @@ CommsEngine::Road CommsEngine::StoredRoad() const { return {Settings.ComNum, Set
 bool CommsEngine::Reconnects() const {
   // An attach waiting for the end has the engine in its disconnect states.
   const bool running = CommState != 0 && CommState < 1000 && !CloseRequest;
-  return running && Connection == StoredRoad();
+  const bool dialled = Connection.ComNum == 0 || Connection.NonTapi;
+  return running && !dialled && Connection == StoredRoad();
 }
 
 void CommsEngine::Attach() {
+  if (CommState == 0) ForgetController();
   // State 1 has not run yet: nothing is on the line.
-  if (CommState <= 1 || Reconnects()) {
+  if (CommState <= 1) {
     CommState = 1;
     return;
   }
-  // Once the user has closed a connection, or another road is stored, the controller at the end of the
-  // next line gets nothing asked of the last one.
+  if (Reconnects()) {
+    ClearForReconnection();
+    CommState = 1;
+    return;
+  }
+  // Once the user has closed a connection, or another road is stored, or a number was dialled, the
+  // controller at the end of the next line gets nothing asked of the last one.
   DropRequests();
   HideConnectionWindows();
+  ForgetController();
   AttachRequest = 1;
   if (CommState < 1000) CommState = 1001;
 }
 
+bool CommsEngine::RequestAllowed(const std::string& what) {
+  if (CommState != 0) return true;
+  platform::Ui().ShowMessage("Not attached to a controller: " + what + " not sent");
+  return false;
+}
+
 void CommsEngine::HideConnectionWindows() {
   for (CommsWindow window : {CommsWindow::ControllerParams, CommsWindow::ModuleParams, CommsWindow::IrLearnPanel,
-                             CommsWindow::AutoAddressPanel, CommsWindow::Restart})
+                             CommsWindow::AutoAddressPanel, CommsWindow::Restart, CommsWindow::X10Grid,
+                             CommsWindow::X10Monitor, CommsWindow::TimerVars})
     View.ShowWindow(window, false);
 }
 
-void CommsEngine::DropRequests() {
+void CommsEngine::TellDropped(const std::string& what) {
+  const std::string line = what + " not sent";
+  AddLogLine(line);
+  notSent_ += (notSent_.empty() ? "" : "\n") + line;
+}
+
+void CommsEngine::ClearForReconnection() {
   const auto tell = [&](bool asked, const char* what) {
-    if (!asked) return;
-    const std::string line = std::string(what) + " not sent";
-    AddLogLine(line);
-    notSent_ += (notSent_.empty() ? "" : "\n") + line;
+    if (asked) TellDropped(what);
+  };
+  tell(ChangeDataRequest != NoChangeData, "Change Data");
+  tell(RawCommandRequest, "Raw Command");
+  tell(IrTransmitNumber != -1, "IR Transmit Command");
+  tell(IrLearnNumber != -1, "IR Learn");
+  tell(IrClearNumber != -1, "IR Clear Command");
+  tell(AutoAddressRequest != -1, "Auto Address Command");
+  tell(X10SendRequest >= 0, "X10 Command");
+  tell(TimerVarMonitorRequest, "Timers and Variables Monitor");
+  // Their windows would wait for what no longer comes.
+  if (IrLearnNumber != -1) View.ShowWindow(CommsWindow::IrLearnPanel, false);
+  if (AutoAddressRequest != -1) View.ShowWindow(CommsWindow::AutoAddressPanel, false);
+  if (TimerVarMonitorRequest) View.ShowWindow(CommsWindow::TimerVars, false);
+  ChangeDataRequest = ChangeDataValue = ChangeDataKind = NoChangeData;
+  RawCommandRequest = 0;
+  IrTransmitNumber = IrLearnNumber = IrClearNumber = AutoAddressRequest = -1;
+  X10SendRequest = X10Key = -1;
+  TimerVarMonitorRequest = 0;
+}
+
+void CommsEngine::ClearModuleGrid() {
+  for (int r = 1; r <= ModuleSlots; ++r) {
+    View.SetCell(CommsGrid::Modules, 0, r, std::to_string(r));
+    for (int c = 1; c < 20; ++c) View.SetCell(CommsGrid::Modules, c, r, "");
+  }
+}
+
+void CommsEngine::ForgetController() {
+  FirmwareVersion = AppVersion = FirmwareSubNumber = 0;
+  ModuleTypes.fill(NoModule);
+  ModuleVersions.fill(0);
+  IoStates.fill(0);
+  ClearModuleGrid();
+  UpdateStatusPanel();
+  HideMeter();
+  SetStep("");
+  for (int k = 1; k <= 128; ++k) View.SetCell(CommsGrid::ControllerParams, 1, k, "");
+  // The values stay (the window keeps the last read), but none is shown or checked until read again.
+  for (auto& read : ModuleParamRead) read.reset();
+  for (int k = 1; k < static_cast<int>(ModuleParamRead.size()); ++k)
+    for (int p = 0; p < 64; ++p) View.SetCell(CommsGrid::ModuleParams, p + 1, k, "");
+  View.SetText(CommsText::ModuleParamStatus, "");
+  for (int k = 0; k < 256; ++k) {
+    if (k < 64) View.SetCell(CommsGrid::TimerVars, 1, k + 1, "");
+    View.SetCell(CommsGrid::TimerVars, 2, k + 1, "");
+  }
+  for (int house = 1; house <= 16; ++house)
+    for (int unit = 1; unit <= 16; ++unit) View.SetCell(CommsGrid::X10Status, house, unit, "");
+  View.ClearList(CommsList::X10Activity);
+  View.ClearList(CommsList::X10Events);
+  for (int i = 0; i < BlockDataSize; ++i) View.SetCell(CommsGrid::Dump, i % 16, i / 16, "");
+}
+
+void CommsEngine::ShowEnded() {
+  HideMeter();
+  SetStep("");
+  View.SetText(CommsText::Date, "");
+  View.SetText(CommsText::Time, "");
+}
+
+void CommsEngine::DropRequests() {
+  const auto tell = [&](bool asked, const std::string& what) {
+    if (asked) TellDropped(what);
   };
   tell(ProgramDownloadRequest, "Program Download");
   tell(ReloadExecRequest, "Executive Reload");
@@ -344,7 +434,12 @@ void CommsEngine::DropRequests() {
   // The commands that would change the controller, named as their answers are.
   tell(RawCommandRequest, "Raw Command");
   tell(ChangeDataRequest != NoChangeData, "Change Data");
-  tell(AutoAddressRequest != -1, "Auto Address Command");
+  // Ended while it told the controller the last number it gave: the controller goes on from that number.
+  if (AutoAddressRequest != -1 && LastNumberWrites > 0) {
+    TellDropped(platform::FormatText("Last Module Number %d", AutoAddressRequest - 1));
+    tellAlways_ = true;
+  } else
+    tell(AutoAddressRequest != -1, "Auto Address Command");
   tell(RelayRequest, "Relay Command");
   tell(TransmitRequest, "Transmit Command");
   tell(RemoteIrRequest, "Remote IR Command");
@@ -358,32 +453,53 @@ void CommsEngine::DropRequests() {
   tell(std::any_of(CommandQueue.begin(), CommandQueue.end(), [](const auto& slot) { return slot[0] != 0; }),
        "Parameter Change");
   static_cast<Requests&>(*this) = Requests{};
+  SkippedModule = 0;
+  LastNumberWrites = 0;
+  LastNumberAnswered = 0;
 }
 
 void CommsEngine::TellNotSent() {
-  if (!notSent_.empty() && !View.Showing()) platform::Ui().ShowMessage(notSent_);
+  if (!notSent_.empty() && (!View.Showing() || tellAlways_)) platform::Ui().ShowMessage(notSent_);
   notSent_.clear();
+  tellAlways_ = false;
+}
+
+namespace {
+
+struct Transfer {
+  int First, Last;
+  const char* Name;
+};
+constexpr Transfer kTransfers[] = {
+    {128, 136, "Executive Reload"},      {140, 148, "Infra-Red File Download"}, {160, 166, "Infra-Red File Download"},
+    {170, 176, "Infra-Red File Upload"}, {180, 188, "Infra-Red File Upload"},   {499, 516, "Program Download"},
+    {593, 594, "Last Module Number"},    {600, 603, "Pager Messages"},          {610, 615, "ASCII Messages"},
+    {800, 826, "ASCII Messages"},        {900, 908, "Touch Screen Download"},   {1100, 1104, "Icon Download"},
+};
+// The restart waits: the controller starts again and nothing is sent.
+constexpr int kRestartWaits[] = {136, 166, 176, 908};
+
+const Transfer* TransferIn(int state) {
+  for (const Transfer& t : kTransfers)
+    if (state >= t.First && state <= t.Last) return &t;
+  return nullptr;
+}
+
+}  // namespace
+
+bool CommsEngine::TransferRunning() const {
+  return TransferIn(CommState) != nullptr || (ReloadClock && (CommState == 530 || CommState == 531));
+}
+
+std::string CommsEngine::TransferWriting() const {
+  const Transfer* t = TransferIn(CommState);
+  if (!t || std::find(std::begin(kRestartWaits), std::end(kRestartWaits), CommState) != std::end(kRestartWaits))
+    return {};
+  return t->Name;
 }
 
 bool CommsEngine::DownloadRunning() const {
-  struct Range {
-    int First, Last;
-  };
-  static constexpr Range kTransfers[] = {
-      {128, 136},    // executive reload
-      {140, 148},    // IR records to the controller
-      {160, 166},    // IR image to the controller
-      {170, 176},    // IR image from the controller
-      {180, 188},    // IR records from the controller
-      {499, 516},    // program
-      {600, 603},    // pager table
-      {610, 615},    // ASCII table
-      {800, 805},    // ASCII table to a module
-      {900, 908},    // touch screen
-      {1100, 1104},  // icons
-  };
-  for (const Range& r : kTransfers)
-    if (CommState >= r.First && CommState <= r.Last) return true;
+  if (TransferRunning()) return true;
   // Connected and not parked: a transfer asked for starts at one of the next idle passes.
   const bool connected = CommState >= 100 && CommState < 1000 && CommState != 299;
   const bool asked = ProgramDownloadRequest || ReloadExecRequest || TouchLoadRequest || IconLoadRequest ||

@@ -8,6 +8,7 @@
 // The engine needs no window: it drives the serial port component, shows through a CommsView and reads
 // the settings, the project and the clock it is given.
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -110,6 +111,8 @@ class CommsEngine : public RequestFields {
   // returns true. A reply whole on the 12th tick is still taken: the state that takes it moves on. At most
   // `take` bytes are taken, to leave what follows the reply in the port.
   bool AwaitReply(int size, const char* text = nullptr, int take = BlockReplySize);
+  // The counting part of a wait's tick, for a wait that reads what comes its own way.
+  void WaitTick(const char* text);
   // A block reply arrived: true when its CRC holds, else a retry tagged "crc".
   bool BlockReplyChecked();
   // The 3-byte answer in FrameBuffer is no acknowledgement: any first byte but 6 is a refusal, also one
@@ -136,8 +139,9 @@ class CommsEngine : public RequestFields {
   void SetStep(const std::string& text) { View.SetText(CommsText::Step, text); }
   void ShowMeter(int percent);
   void HideMeter();
-  // Writes a downloaded block into the memory-dump window's grid, with `format` per byte.
-  void ShowBlockInDump(std::span<const std::uint8_t> block, const char* format);
+  // Writes a block into the memory-dump window's grid, with `format` per byte, and the address the bytes
+  // are at beside them.
+  void ShowBlockInDump(std::span<const std::uint8_t> block, const char* format, std::int32_t address);
   // The restart wait's window at 0 and its tick count restarted.
   void BeginRestartWait();
   // One tick of the restart wait: true once it has lasted 301 ticks (the window is then hidden). The start
@@ -155,29 +159,46 @@ class CommsEngine : public RequestFields {
   // of one it refuses.
   bool LocationUsable() const;
 
-  // Whether an attach now goes on with the running connection: it runs on the road the settings name and
-  // the user has not closed it. Its requests then go on.
+  // Whether an attach now goes on with the running connection: it runs on the road the settings name, that
+  // road is a line of its own (on a dial-up road the controller is the number dialled) and the user has not
+  // closed it. Its requests then go on.
   bool Reconnects() const;
   // An attach (the editor's, the touch-screen designer's, the project download dialog's): state 1, at once
   // when nothing runs or for a reconnection. Otherwise a new connection: what runs is cut, the closed
   // connection's requests are dropped and its windows hidden now, and its end runs whole (line closed,
-  // modem hung up) before state 1. What is asked after the attach is the new connection's.
+  // modem hung up) before state 1. What is asked after the attach is the new connection's, and no window
+  // shows the last controller's values until this connection has read them.
   void Attach();
+  // A reconnection restarts at state 1: the requests a new start must not inherit are cleared, and told.
+  void ClearForReconnection();
+  // With no connection running, a request window asks for nothing: false, and the user is told that `what`
+  // was not sent. Nothing waits for whichever controller comes next.
+  bool RequestAllowed(const std::string& what);
 
   // The connection has ended: every request it was asked for and has not started is dropped, so the next
   // connection, perhaps to another controller, does only what is asked of it then; the values they carried
   // stay. Each is told in the log, and kept for TellNotSent.
   void DropRequests();
-  // The windows and panels that show one connection's controller: hidden when it ends.
+  // The windows and panels that show one connection's controller, or an operation of it: hidden when it
+  // ends.
   void HideConnectionWindows();
-  // Shows what DropRequests dropped in a message when Controller Access is not on the screen (its log tells
-  // it otherwise), once.
+  // Shows what was dropped in a message when Controller Access is not on the screen (its log tells it
+  // otherwise), once.
   void TellNotSent();
 
-  // A transfer that writes the controller (program, executive, touch screen, icons, pager or ASCII tables,
-  // IR codes) or reads its IR codes is under way, or one is asked for while connected, as between the
-  // parts of a project download. Cut short, it leaves the controller stopped or half written.
+  // A transfer (program, executive, touch screen, icons, pager or ASCII tables, IR codes, the last module
+  // number) is in its states: it runs to its end, with its retries, whatever the user closes meanwhile.
+  bool TransferRunning() const;
+  // The transfer in its states that an attach now would cut while it writes the controller, by name; empty
+  // when none (nothing runs, or a restart wait, when nothing is sent).
+  std::string TransferWriting() const;
+  // A transfer is in its states, or one is asked for while connected, as between the parts of a project
+  // download. Cut short, it leaves the controller stopped or half written.
   bool DownloadRunning() const;
+  // The module grid empty but for its slot numbers and headers.
+  void ClearModuleGrid();
+  // The connection has ended: no step, meter or clock shows it as running.
+  void ShowEnded();
 
   // How the running connection reaches the controller, taken from the settings as it starts: settings
   // stored while it runs are the next connection's.
@@ -247,9 +268,19 @@ class CommsEngine : public RequestFields {
   std::uint8_t ParamNumber = 0, ParamModule = 0;
   std::array<std::array<std::uint16_t, 64>, 128> ModuleParamTable{};
 
+  // The module parameters this connection has read: only these are shown or checked (the password).
+  std::array<std::bitset<64>, 128> ModuleParamRead{};
+
   std::uint8_t X10EventHouse = 0, X10EventKey = 0;
   // Ticks the auto-addressing wait has held the waiting bytes: they may be the start of a late answer.
   std::int32_t AddressHeldTicks = 0;
+  // The number "&Skip" left free (0: none) until the controller has the search for the next: it may still
+  // give it meanwhile.
+  std::int32_t SkippedModule = 0;
+  // Writes of the last module number sent since the addressing ended: a later one may cross the answer of
+  // an earlier one on the line.
+  std::int32_t LastNumberWrites = 0;
+  std::uint8_t LastNumberAnswered = 0;  // the last write's answer is in; what followed it waits to be settled
 
   // The parts the engine works with.
   serial::TLkCustomComPort& Port;
@@ -271,9 +302,15 @@ class CommsEngine : public RequestFields {
  private:
   void RunState();
   void Send(std::span<const Byte> frame);
+  // Logs "<what> not sent" and keeps it for TellNotSent.
+  void TellDropped(const std::string& what);
+  // A new connection: nothing of the last controller stays on show or is checked against.
+  void ForgetController();
 
   std::vector<StateHandler> handlers_;
   std::string notSent_;  // the requests dropped with the last connection, a line each
+  // Among them a number the controller gave and was not told: the next addressing run would give it twice.
+  bool tellAlways_ = false;
   bool ticking_ = false;
   bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
 };

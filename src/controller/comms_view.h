@@ -8,14 +8,15 @@
 namespace controller {
 
 enum class CommsText {
-  Step,               // the current step
-  State,              // the state number
-  Firmware,           // "Firmware: V%d.%02d/%d"
-  Application,        // "Application: V%d.%02d"
-  Date,               // the PC's date
-  Time,               // the PC's time
-  ModuleParamStatus,  // the module-parameter window's status line
-  AutoAddressCaption  // the auto-addressing panel's caption
+  Step,                // the current step
+  State,               // the state number
+  Firmware,            // "Firmware: V%d.%02d/%d"
+  Application,         // "Application: V%d.%02d"
+  Date,                // the PC's date
+  Time,                // the PC's time
+  ModuleParamStatus,   // the module-parameter window's status line
+  AutoAddressCaption,  // the auto-addressing panel's caption
+  DumpAddress          // the address of the bytes in the memory-dump window
 };
 
 enum class CommsGrid {
@@ -60,6 +61,7 @@ class CommsView : public project::CommsLog {
   virtual void SetRestartPosition(int position) = 0;
   // Inserts a line at the top of one of the monitoring lists.
   virtual void AddListLine(CommsList list, const std::string& line) = 0;
+  virtual void ClearList(CommsList list) = 0;
   virtual void SetLights(bool transmitting, bool receiving) = 0;
   // The log's "Errors" box: retries are logged only while it is ticked.
   virtual bool CommsDetail() const = 0;

@@ -13,23 +13,27 @@ namespace {
 
 void Next(CommsEngine& e) { e.CommState += 1; }
 
-// A port that would not open or a number selector cancelled: what the attach asked for ends here.
+// A port that would not open or a number selector cancelled: what the attach asked for ends here, and the
+// AT modem's port opened for the dial is closed again.
 void NeverConnected(CommsEngine& e) {
+  if (e.Port.Open()) e.Port.SetOpen(false);
+  e.ShowEnded();
   e.CommState = 0;
   e.DropRequests();
   e.TellNotSent();
 }
 
+// What is asked after an attach is the connection's it starts: nothing here clears a request. A
+// reconnection cleared and told what it drops when it was taken.
 void Connect(CommsEngine& e) {
   // What the last connection's end dropped and told only in the log: the attach shows that log.
   e.TellNotSent();
-  // A new connection inherits none of these.
-  e.ChangeDataRequest = e.ChangeDataValue = e.ChangeDataKind = NoChangeData;
-  e.RawCommandRequest = 0;
-  e.IrTransmitNumber = e.IrLearnNumber = e.IrClearNumber = e.AutoAddressRequest = -1;
-  e.X10SendRequest = e.X10Key = -1;
-  e.CloseRequest = 0;
-  e.TimerVarMonitorRequest = 0;
+  // Closed before it started: the close wins. Only a reconnection has a line open.
+  if (e.CloseRequest) {
+    e.CommsErrorKind = -1;
+    e.CommState = e.Port.Open() ? 1001 : 1006;
+    return;
+  }
   // Nor the buttons of an addressing run that a lost connection cut short.
   e.SkipRequest = e.AbortRequest = 0;
   // Nor a flash key: another site may have been dialled or the controller swapped, so the controller at
@@ -105,12 +109,8 @@ void RequestInfo(CommsEngine& e) {
   e.ParamsRequest = 1;
   e.ModuleTypes.fill(NoModule);
   e.ModuleVersions.fill(0);
+  e.ClearModuleGrid();
   char text[16];
-  for (int r = 1; r <= ModuleSlots; ++r) {
-    std::snprintf(text, sizeof text, "%d", r);
-    e.View.SetCell(CommsGrid::Modules, 0, r, text);
-    for (int c = 1; c < 20; ++c) e.View.SetCell(CommsGrid::Modules, c, r, "");
-  }
   e.View.SetCell(CommsGrid::Modules, 0, 0, "Mod#");
   e.View.SetCell(CommsGrid::Modules, 1, 0, "Type");
   e.View.SetCell(CommsGrid::Modules, 2, 0, "Vers");
@@ -240,6 +240,7 @@ void Detach(CommsEngine& e) {
   if (!next) {
     e.View.ShowWindow(CommsWindow::Editor, true);
     e.HideConnectionWindows();
+    e.ShowEnded();
     e.View.StopTimer();
   }
   e.CommState = next ? 1 : 0;

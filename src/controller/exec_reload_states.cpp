@@ -164,11 +164,12 @@ void StartExecutive(CommsEngine& e) {
 }
 
 // A disconnect asked for meanwhile waits for the next idle pass: the controller has restarted by then,
-// and its clock is set first.
+// and its clock is set first, the last step of the transfer.
 void AwaitRestart(CommsEngine& e) {
   if (!e.RestartWaitDone()) return;
   e.AddLogLine("Program Downloaded OK");
   e.SetClockRequest = 1;
+  e.ReloadClock = 1;
   e.CommState = 100;
 }
 

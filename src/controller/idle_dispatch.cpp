@@ -1,5 +1,6 @@
 // The idle state: every request is tested in a fixed order and each one that is set overrides those
-// before it, so the last set request in this order starts now and the others wait for later passes.
+// before it, so the last set request in this order starts now and the others wait for later passes. The
+// user's close comes before them all.
 #include "controller/state_tables.h"
 
 namespace controller {
@@ -7,6 +8,12 @@ namespace controller {
 namespace {
 
 void Idle(CommsEngine& e) {
+  // The user's close wins over whatever was posted around it: nothing goes to a closed connection, and its
+  // end tells what it drops.
+  if (e.CloseRequest) {
+    e.CommState = e.ReloadClock && e.SetClockRequest ? 530 : 1001;
+    return;
+  }
   int next = 110;
   if (e.RemoteAsciiModule != 0) next = 800;
   if (e.RawCommandRequest) next = 155;
@@ -30,7 +37,6 @@ void Idle(CommsEngine& e) {
   }
   if (e.ReloadExecRequest) next = 128;
   if (e.ModuleParamsRequest) next = 199;
-  if (e.CloseRequest) next = 1001;
   if (e.ParamChangeRequest == 1) next = 206;
   if (e.X10SendRequest >= 0) next = 518;
   if (e.X10MonitorRequest) next = e.AppVersion > 212 ? 300 : 520;
@@ -55,6 +61,7 @@ void Idle(CommsEngine& e) {
   if (e.ReconnectRequest) {
     next = 1;
     e.ReconnectRequest = 0;
+    e.ClearForReconnection();
   }
   e.CommState = next;
 }

@@ -33,26 +33,11 @@ void ShowLookingFor(CommsEngine& e) {
   e.View.SetText(CommsText::AutoAddressCaption, platform::FormatText("Looking for Module %d", e.AutoAddressRequest));
 }
 
-void FindModule(CommsEngine& e) {
-  e.AbortRequest = 0;
-  e.AddressHeldTicks = 0;
-  e.View.ShowWindow(CommsWindow::AutoAddressPanel, true);
-  ShowLookingFor(e);
-  e.SetStep("Sending Auto Address Command");
-  e.SendCommandFrame(CmdFindModule, Low8(e.AutoAddressRequest));
-  e.CommState = 591;
-}
-
-// The answer's own three bytes only: a press that reached the port with them is the addressing wait's.
-void AwaitFindModule(CommsEngine& e) {
-  e.AwaitAnswer("Auto Address Command", "Waiting for Response", 592, AckReplySize);
-}
-
-// A press of a module's button brings its number alone; a late answer to the search command (an
-// acknowledgement or a refusal) is a byte followed by 00 00. Bytes that may still be the start of such an
-// answer wait for the rest, two ticks at most (a modem link may bring them a tick apart). Then, or at once
-// when `settle`, a lone byte is a press and a byte followed by 00 is an answer.
-enum class AddressInput { None, LateAnswer, Press };
+// A press of a module's button brings its number alone; an answer to a command (an acknowledgement or a
+// refusal) is a byte followed by 00 00. Bytes that may still be the start of such an answer wait for the
+// rest, two ticks at most (a modem link may bring them a tick apart). Then, or at once when `settle`, a
+// lone byte is a press and a byte followed by 00 is an answer, whose first byte is `given`.
+enum class AddressInput { None, Answer, Press };
 constexpr int LastModuleAddress = 127;
 constexpr int AddressHoldTicks = 2;
 
@@ -68,26 +53,73 @@ AddressInput TakeAddressInput(CommsEngine& e, Byte& given, bool settle) {
     return AddressInput::None;
   }
   e.AddressHeldTicks = 0;
+  given = head[0];
   if (answerShaped && waiting > 1) {
     e.Port.GetBlock(head, static_cast<std::uint16_t>(peeked));
-    return AddressInput::LateAnswer;
+    return AddressInput::Answer;
   }
   e.Port.GetBlock(&given, 1);
   return AddressInput::Press;
 }
 
-// Takes what waits, settled as TakeAddressInput says. The number looked for counts, and so does a later
-// one: the controller went on from a press missed here, and the count follows it, or the last number told
-// at the end would give one number twice. A late answer, a number below the one looked for, or a byte that
-// is no module address is no button pressed.
+// The number looked for counts, and so does a later one: the controller went on from a press missed here,
+// and the count follows it, or the last number told at the end would give one number twice. Until the
+// controller has taken a "&Skip", the number skipped is still the one it gives. A lower number, or a byte
+// that is no module address, is no button pressed.
+int LowestPress(const CommsEngine& e) { return e.SkippedModule ? e.SkippedModule : e.AutoAddressRequest; }
+
+void CountPress(CommsEngine& e, Byte given) {
+  if (given < LowestPress(e) || given > LastModuleAddress) return;
+  e.AddLogLine(platform::FormatText("Addressed Module %d", given));
+  e.AutoAddressRequest = std::max<int>(e.AutoAddressRequest, given + 1);
+  ShowLookingFor(e);
+}
+
+// Takes what waits, settled as TakeAddressInput says; an answer that comes late is no press.
 void TakePresses(CommsEngine& e, bool settle) {
   Byte given = 0;
-  for (AddressInput in; (in = TakeAddressInput(e, given, settle)) != AddressInput::None;) {
-    if (in != AddressInput::Press || given < e.AutoAddressRequest || given > LastModuleAddress) continue;
-    e.AddLogLine(platform::FormatText("Addressed Module %d", given));
-    e.AutoAddressRequest = given + 1;
-    ShowLookingFor(e);
+  for (AddressInput in; (in = TakeAddressInput(e, given, settle)) != AddressInput::None;)
+    if (in == AddressInput::Press) CountPress(e, given);
+}
+
+// The answer to a command of the addressing run, with the presses that cross it on the line, before or
+// after it: each is counted. True once the answer is in; `refused` tells what it said. What follows the
+// answer is held as before it: an earlier command's answer may follow.
+bool TakeAddressAnswer(CommsEngine& e, bool& refused) {
+  bool answered = false;
+  Byte given = 0;
+  for (AddressInput in; (in = TakeAddressInput(e, given, false)) != AddressInput::None;) {
+    if (in == AddressInput::Press) {
+      CountPress(e, given);
+    } else if (!answered) {
+      answered = true;
+      refused = given != Ack;
+    }
   }
+  return answered;
+}
+
+void FindModule(CommsEngine& e) {
+  // A press between the click on "&Skip" and this search: the send would drop it.
+  if (e.SkippedModule) TakePresses(e, true);
+  e.AbortRequest = 0;
+  e.AddressHeldTicks = 0;
+  e.LastNumberWrites = 0;
+  e.View.ShowWindow(CommsWindow::AutoAddressPanel, true);
+  ShowLookingFor(e);
+  e.SetStep("Sending Auto Address Command");
+  e.SendCommandFrame(CmdFindModule, Low8(e.AutoAddressRequest));
+  e.CommState = 591;
+}
+
+void AwaitFindModule(CommsEngine& e) {
+  e.WaitTick("Waiting for Response");
+  bool refused = false;
+  if (!TakeAddressAnswer(e, refused)) return;
+  if (refused) e.AddLogLine("Auto Address Command refused by the controller");
+  e.SkippedModule = 0;  // the controller has the number looked for now
+  e.RetryCount = 0;
+  e.CommState = 592;
 }
 
 // Waits for the installer, without a time-out, until the line is gone: the controller sends each number
@@ -100,33 +132,58 @@ void AwaitModules(CommsEngine& e) {
   TakePresses(e, ending || e.SkipRequest);
   if (ending) {
     e.SkipRequest = 0;
+    e.LastNumberWrites = 0;
     e.CommState = 593;
     return;
   }
   if (e.SkipRequest) {
     e.SkipRequest = 0;
+    e.SkippedModule = e.AutoAddressRequest;
     e.AutoAddressRequest += 1;
     e.CommState = 590;
   }
 }
 
-// A press that reached the PC since Abort was seen is counted too: the controller is told the last number
-// it gave. Sent again after no answer (a retry), a byte that waits is most likely the start of that answer,
-// late, or of a refusal: it counts only when it cannot be one.
+// The controller is told the last number it gave. A press that reached the PC since Abort was seen is
+// counted first. Sent again (no answer, or a press that crossed it), what waits may be an earlier write's
+// answer: a byte that may start it waits for the rest, and only one that stays alone is a press.
 void SendLastModule(CommsEngine& e) {
-  const bool again = e.RetryCount > 0;
-  if (again) e.AddressHeldTicks = 0;
-  TakePresses(e, !again);
+  TakePresses(e, e.LastNumberWrites == 0);
+  if (e.Port.InBuffUsed() > 0) return;  // held for the next tick
   e.SendCommandFrame(CmdSetControllerParam, 3, 0, Low8(e.AutoAddressRequest - 1));
+  e.LastNumberWrites += 1;
+  e.LastNumberAnswered = 0;
+  e.AddressHeldTicks = 0;
   e.CommState = 594;
 }
 
-// Then the executive reload's restart step: the controller starts again with its new modules.
+// Then the executive reload's restart step: the controller starts again with its new modules. What
+// follows the answer is settled first: the restart's send would drop a press in it.
 void AwaitLastModule(CommsEngine& e) {
-  if (e.AwaitAnswer("Last Module Number", "Waiting for Response", 135) == CommsEngine::Answer::Pending) return;
+  e.WaitTick("Waiting for Response");
+  if (e.CommState != 594) e.AddressHeldTicks = 0;  // sent again: 593 settles what waits afresh
+  const int told = e.AutoAddressRequest;
+  bool refused = false;
+  if (e.LastNumberAnswered) {
+    TakePresses(e, false);
+  } else if (TakeAddressAnswer(e, refused)) {
+    e.LastNumberAnswered = 1;
+    if (refused) e.AddLogLine("Last Module Number refused by the controller");
+  }
+  // A press crossed the write: the controller gave another number, and is told that one.
+  if (e.AutoAddressRequest != told) {
+    e.AddressHeldTicks = 0;
+    e.CommState = 593;
+    return;
+  }
+  if (!e.LastNumberAnswered || e.Port.InBuffUsed() > 0) return;
+  e.RetryCount = 0;
+  e.LastNumberWrites = 0;
+  e.LastNumberAnswered = 0;
   e.AutoAddressRequest = -1;
   e.AbortRequest = 0;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, false);
+  e.CommState = 135;
 }
 
 // memory dump
@@ -139,8 +196,8 @@ void RequestDump(CommsEngine& e) {
 
 void AwaitDump(CommsEngine& e) {
   if (!e.AwaitReply(BlockReplySize, "Waiting for Data") || !e.BlockReplyChecked()) return;
+  e.ShowBlockInDump(std::span(e.FrameBuffer).subspan(BlockDataOffset, BlockDataSize), "%02x", e.DumpAddress);
   e.DumpAddress = 0;
-  e.ShowBlockInDump(std::span(e.FrameBuffer).subspan(BlockDataOffset, BlockDataSize), "%02x");
   e.RetryCount = 0;
   e.CommState = 110;
 }

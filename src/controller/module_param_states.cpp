@@ -78,6 +78,7 @@ void AwaitValues(CommsEngine& e) {
     if (e.ModuleTypes[static_cast<std::size_t>(k - 1)] >= NoModule) continue;
     const std::uint16_t value = e.DataWord(2 * (k - 1));
     e.ModuleParamTable[static_cast<std::size_t>(k)][static_cast<std::size_t>(p)] = value;
+    e.ModuleParamRead[static_cast<std::size_t>(k)].set(static_cast<std::size_t>(p));
     e.View.SetCell(CommsGrid::ModuleParams, p + 1, k, std::to_string(value));
   }
   e.RetryCount = 0;

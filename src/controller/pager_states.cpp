@@ -22,10 +22,6 @@ void Begin(CommsEngine& e) {
 }
 
 void PackRows(CommsEngine& e) {
-  if (e.CloseRequest) {
-    e.CommState = 1001;
-    return;
-  }
   e.BlockData.fill(0);
   for (int j = 0; j < RowsPerBlock; ++j) {
     const std::string text = e.View.InputText(CommsInput::PagerRow, e.FileReadCount);

@@ -9,6 +9,7 @@ namespace controller {
 bool ControllerParamRowEditable(int row, bool editProtected) { return row < FirstProtectedParamRow || editProtected; }
 
 bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string& text) {
+  if (!engine.RequestAllowed("Parameter Change")) return false;
   const int p = row - 1;
   const std::optional<int> v = ReadTypedNumberOrRefuse(text, {platform::FormatText("Parameter %d", p), 0, 0xFFFF});
   if (!v) return false;
@@ -27,8 +28,9 @@ TypedField ModuleParamValueField(const CommsEngine& engine) {
   return {platform::FormatText("Parameter %d on Module %d", engine.ParamNumber, engine.ParamModule), 0, 0xFFFF};
 }
 
+// Only against the password this connection read: the last controller's is no key to this one.
 bool ModuleParamPasswordMatches(const CommsEngine& engine, const std::string& password) {
-  return DecimalPrefix(password) == engine.ModuleParamTable[1][6];
+  return engine.ModuleParamRead[1][6] && DecimalPrefix(password) == engine.ModuleParamTable[1][6];
 }
 
 std::optional<ParamChangePrompt> ClickModuleParamCell(CommsEngine& engine, int column, int row,
@@ -42,7 +44,10 @@ std::optional<ParamChangePrompt> ClickModuleParamCell(CommsEngine& engine, int c
   engine.ParamModule = static_cast<std::uint8_t>(row);
   char label[64];
   std::snprintf(label, sizeof label, "Change Parameter %d on Module %d to:", engine.ParamNumber, engine.ParamModule);
-  return ParamChangePrompt{label, std::to_string(engine.ModuleParamTable[engine.ParamModule][engine.ParamNumber])};
+  // A value this connection has not read is none of this controller's.
+  const bool read = engine.ModuleParamRead[engine.ParamModule][engine.ParamNumber];
+  return ParamChangePrompt{
+      label, read ? std::to_string(engine.ModuleParamTable[engine.ParamModule][engine.ParamNumber]) : std::string()};
 }
 
 }  // namespace controller

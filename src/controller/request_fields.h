@@ -41,6 +41,9 @@ struct Requests {
   std::uint8_t X10MonitorRequest = 0;
   std::uint8_t ExtX10Request = 0;
   std::uint8_t SetClockRequest = 0;
+  // The clock set that ends an executive reload (or an addressing run) is still part of it: a close waits
+  // for it.
+  std::uint8_t ReloadClock = 0;
   std::uint8_t ParamsRequest = 0;
   // Slots of command bytes 1-6 (code, b1..b5); a code of 0 marks the slot free.
   std::array<std::array<std::uint8_t, 6>, CommandQueueSlots> CommandQueue{};

@@ -6,9 +6,11 @@
 namespace gui {
 
 bool AttachAllowed(const CommsLink& link) {
-  return !link.DownloadRunning() ||
-         platform::Ui().MessageBox("A download to the controller is running: attaching again now leaves the controller "
-                                   "with its program stopped. Still attach?",
+  const std::string running = link.TransferWriting();
+  return running.empty() ||
+         platform::Ui().MessageBox("The " + running +
+                                       " is running: attaching again now cuts it short and may leave the controller "
+                                       "stopped or half written. Still attach?",
                                    platform::ApplicationTitle(), platform::MsgButtons::OkCancel,
                                    platform::MsgKind::Question) == platform::MsgResult::Ok;
 }

@@ -28,14 +28,18 @@ class CommsLink {
   virtual bool Attached() const = 0;
   // Whether a transfer to or from the controller is under way (or asked for while connected).
   virtual bool DownloadRunning() const = 0;
+  // The transfer an attach now would cut while it writes the controller, by name; empty when none.
+  virtual std::string TransferWriting() const = 0;
+  // Whether an attach now goes on with the running connection (see CommsEngine::Reconnects).
+  virtual bool Reconnects() const = 0;
   // The touch-screen download at the engine's next idle pass.
   virtual void RequestTouchLoad() = 0;
   // The ASCII table to the master controller (destination 0) or to module 1..127.
   virtual void RequestAsciiTable(int destination) = 0;
 };
 
-// Attaching cuts what runs short: with a transfer running (perhaps on after "&Close"), the user is asked
-// first, as the controller would be left with its program stopped.
+// Attaching cuts what runs short: with a transfer writing the controller (perhaps on after "&Close"), the
+// user is asked first, naming it, as the controller would be left stopped or half written.
 bool AttachAllowed(const CommsLink& link);
 
 // Used until the communications window installs itself.
@@ -49,6 +53,8 @@ class DetachedCommsLink : public CommsLink {
   bool CommsDetail() const override { return false; }
   bool Attached() const override { return false; }
   bool DownloadRunning() const override { return false; }
+  std::string TransferWriting() const override { return {}; }
+  bool Reconnects() const override { return false; }
   void RequestTouchLoad() override {}
   void RequestAsciiTable(int) override {}
 };

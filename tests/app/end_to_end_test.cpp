@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -19,9 +21,12 @@
 #include "app/startup.h"
 #include "gui/controller/comms_form.h"
 #include "gui/controller/download_project_form.h"
+#include "gui/controller/dump_form.h"
 #include "gui/controller/manager_params_form.h"
+#include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/setup_form.h"
 #include "gui/program/editor_form.h"
+#include "gui/project/touch_screen_form.h"
 #include "platform/paths.h"
 #include "serial/com_port.h"
 #include "serial/dispatcher.h"
@@ -100,8 +105,8 @@ std::size_t Requests(const SimController& sim, std::uint16_t address) {
 std::size_t InfoRequests(const SimController& sim) { return Requests(sim, controller::AddrInfoBlock); }
 
 const char* const kAttachQuestion =
-    "A download to the controller is running: attaching again now leaves the controller with its program "
-    "stopped. Still attach?";
+    "The Program Download is running: attaching again now cuts it short and may leave the controller stopped or "
+    "half written. Still attach?";
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -141,9 +146,14 @@ class EndToEnd : public ::testing::Test {
     gate_.reset();
     EditorForm->AttachToController1->trigger();
     ASSERT_TRUE(CommsForm->isVisible());
+    TickFor(peer);
+    ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 114; }, std::chrono::seconds(30)));
+  }
+  // The engine's timer, fast, ticks as `peer` takes what is sent.
+  void TickFor(const SimController& peer) {
+    gate_.reset();
     CommsForm->Timer1->setInterval(1);
     gate_.emplace(*CommsForm->Timer1, *CommsForm->LkComPort1, peer);
-    ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 114; }, std::chrono::seconds(30)));
   }
   // The program download started, a few blocks in the controller, then "&Close": the editor is back and
   // the transfer runs on until the engine's next idle pass.
@@ -273,9 +283,9 @@ TEST_F(EndToEnd, AnAttachRightAfterTheCloseStartsANewConnection) {
   CloseAndWait();
 }
 
-// "&Close" during a project download's icons: the icons and the touch pages, ahead of the close in the
-// engine's order, go on; the program, whose turn never came, is said not to be sent. The next connection,
-// to another controller on COM2, stops nothing and loads nothing.
+// "&Close" during a project download's icons: the icons, running at the close, run to their end; the touch
+// pages and the program, whose turn never came, are said not to be sent. The next connection, to another
+// controller on COM2, stops nothing and loads nothing.
 TEST_F(EndToEnd, AProjectDownloadClosedDuringItsIconsLeavesNothingForTheNextConnection) {
   AttachTo(sim);
   Form3->show();
@@ -283,16 +293,64 @@ TEST_F(EndToEnd, AProjectDownloadClosedDuringItsIconsLeavesNothingForTheNextConn
   ASSERT_TRUE(LoopUntil([&] { return sim.FlashLoads() >= 4; }, std::chrono::seconds(30)));
   CommsForm->BitBtn1->click();  // "&Close"
   ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(90)));
-  EXPECT_EQ(sim.Commands(controller::CmdStoreTouch).size(), 64u);
+  EXPECT_EQ(sim.FlashLoads(), 192) << "every icon block";
+  EXPECT_TRUE(sim.Commands(controller::CmdStoreTouch).empty());
   EXPECT_TRUE(sim.Commands(controller::CmdStopInterpreter).empty());
-  EXPECT_TRUE(Logged("Program Download not sent"));
-  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"Program Download not sent"});
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"Program Download not sent\nTouch Screen Download not sent"});
 
   ChoosePortInSetup(2);
   AttachTo(sim2);
   ASSERT_TRUE(LoopUntil([&] { return Requests(sim2, controller::AddrIoStates) >= 8; }, std::chrono::seconds(30)));
   EXPECT_TRUE(sim2.Commands(controller::CmdStopInterpreter).empty());
   EXPECT_EQ(sim2.FlashLoads(), 0);
+  CloseAndWait();
+}
+
+// "&Close" wins over what was posted around it: the project download dialog's reconnection posted just
+// before it, and the touch-screen designer's Load just after it with COM2 chosen meanwhile, send nothing to
+// the closed controller. The Load goes to the next connection's.
+TEST_F(EndToEnd, NothingPostedAroundTheCloseGoesToTheClosedController) {
+  AttachTo(sim);
+  Form3->CheckBox1->setChecked(false);  // icons
+  Form3->CheckBox2->setChecked(false);  // program
+  Form3->show();
+  Form3->BitBtn1->click();      // "Begin Download": a reconnection, the clock and the touch pages
+  CommsForm->BitBtn1->click();  // "&Close", before the idle pass takes the reconnection
+  ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(30)));
+  EXPECT_EQ(InfoRequests(sim), 1u) << "no reconnection";
+  EXPECT_TRUE(sim.Commands(controller::CmdReadClock).empty());
+  EXPECT_TRUE(sim.Commands(controller::CmdStoreTouch).empty());
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"Touch Screen Download not sent"});
+
+  AttachTo(sim);
+  const std::size_t seen = sim.Frames().size();
+  CommsForm->BitBtn1->click();  // "&Close"
+  ChoosePortInSetup(2);
+  TouchScreenForm->Load1->trigger();
+  TickFor(sim2);
+  ASSERT_TRUE(
+      LoopUntil([&] { return sim2.Commands(controller::CmdStoreTouch).size() == 64u; }, std::chrono::seconds(60)));
+  EXPECT_EQ(sim.Frames().size(), seen);
+  CloseAndWait();
+}
+
+// With no connection running, a request window asks for nothing and says so: none of it waits for the
+// next controller.
+TEST_F(EndToEnd, ARequestAskedWhileDetachedIsToldAndNeverReachesTheNextController) {
+  AttachTo(sim);
+  CloseAndWait();
+  SetClearRelay->Edit1->setText("2");
+  SetClearRelay->Edit2->setText("12");
+  SetClearRelay->BitBtn1->click();  // "&Send"
+  DumpForm->Edit1->setText("4660");
+  DumpForm->BitBtn1->click();  // "Get Dump"
+  EXPECT_EQ(TestUi().Messages(), (std::vector<std::string>{"Not attached to a controller: Relay Command not sent",
+                                                           "Not attached to a controller: Memory Dump not sent"}));
+  ChoosePortInSetup(2);
+  AttachTo(sim2);
+  ASSERT_TRUE(LoopUntil([&] { return Requests(sim2, controller::AddrIoStates) >= 8; }, std::chrono::seconds(30)));
+  EXPECT_TRUE(sim2.Commands(controller::CmdRelay).empty());
+  EXPECT_EQ(Requests(sim2, 4660), 0u);
   CloseAndWait();
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "controller/param_requests.h"
 #include "engine_fixture.h"
 #include "support/serial_port_helpers.h"
 
@@ -103,149 +104,266 @@ class ScriptedDialUp : public DialUp {
 // What a connection was asked to do ends with it, however it ends: the next connection, perhaps to another
 // controller, starts none of it, nor what was posted while it ended, even when attached before the end
 // has run its course; that end runs whole first (line closed, call cancelled, windows hidden, retries
-// forgotten). What is dropped is told, in a message too when Controller Access is not on the screen; else
-// the user's own disconnect shows none. A reconnection is no end. The values the requests carried stay: a
-// clear sends the last learn's carrier.
-TEST_F(EngineTest, ARequestDoesNotOutliveItsConnection) {
-  enum class End {
-    Connected,          // not ended: the attach decides
-    UserClose,          // the idle pass takes the close
-    CloseWhileWaiting,  // the close waits for the answer in hand
-    RetryWhileClosing,  // that answer never comes
-    LostLine,
-    TapiFail,
-    TapiPortClose,
-    FailedOpen,
-    TelephonyCancelled,
-    ModemCancelled,
-    Unplugged  // last: nothing is read from that controller afterwards
-  };
-  // Attach: as soon as the end is decided; two ticks into it, after a request window's Send, and perhaps
-  // close again; on another port, to the same controller; or as a reconnection.
-  enum class Then { Nothing, AttachAtOnce, AttachWhileEnding, CloseAgain, AttachOnAnotherPort, Reconnect };
-  // The idle pass sends the queued edit before it takes the close, in the engine's order.
-  const std::string told = "Program Download not sent\nExecutive Reload not sent\nPager Messages not sent\n"
-                           "Relay Command not sent\n";
-  const struct {
-    End How;
-    Then Next;
-    bool Showing;
-    std::vector<std::string> Messages;
-  } cases[] = {
-      {End::UserClose, Then::Nothing, false, {told + "Transmit Command not sent"}},
-      {End::UserClose, Then::Nothing, true, {}},
-      {End::LostLine, Then::Nothing, true, {"Lost Connection"}},
-      {End::FailedOpen, Then::Nothing, true, {"COM2 Port Does Not Exist"}},
-      {End::TelephonyCancelled, Then::Nothing, false, {told + "Parameter Change not sent"}},
-      {End::ModemCancelled, Then::Nothing, true, {}},
-      {End::CloseWhileWaiting, Then::AttachAtOnce, true, {}},
-      {End::RetryWhileClosing, Then::AttachAtOnce, true, {"Lost Connection"}},
-      {End::TapiFail, Then::AttachAtOnce, true, {"Failed Modem Connection Attempt"}},
-      {End::TapiPortClose, Then::AttachAtOnce, true, {"Lost Connection"}},
-      {End::UserClose, Then::AttachWhileEnding, false, {}},  // nor, later, what was told in the log
-      {End::UserClose, Then::CloseAgain, true, {}},
-      {End::Connected, Then::AttachOnAnotherPort, true, {}},
-      {End::Connected, Then::Reconnect, true, {}},  // then the user's close ends it
-      {End::Unplugged, Then::AttachAtOnce, true, {"Lost Connection", "COM2 Port Does Not Exist"}},
-  };
-  serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"}, com3{3, sim.SlavePath()};
-  ScriptedDialUp dial;
-  engine.Dial = &dial;
-  engine.IrLearnFrequency = 77;
-  const std::vector<CommsWindow> windows = {CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel,
-                                            CommsWindow::Restart};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    settings.ComNum = 1;
-    settings.NonTapi = 0;
-    if (c.How == End::Unplugged) {
-      // Before the line goes: the values the requests carried stay.
-      Connect();
-      engine.IrClearNumber = 9;
-      ASSERT_TRUE(RunUntil([&] { return engine.IrClearNumber == -1 && engine.CommState == 110; }, 40));
-      ASSERT_EQ(sim.Commands(CmdClearIr).size(), 1u);
-      EXPECT_EQ(sim.Commands(CmdClearIr)[0].Args[2], 77);
-    }
-    const bool telephony = c.How == End::TapiFail || c.How == End::TapiPortClose;
-    dial.Number = telephony ? "5550100" : "";
-    dial.Cancels = 0;
-    // A connection that never connects ends as it starts, with what the attach asked for.
-    const bool connects = !telephony && c.How != End::FailedOpen && c.How != End::TelephonyCancelled &&
-                          c.How != End::ModemCancelled;
-    if (connects) Connect();
-    Ui().Clear();
-    view.Log.clear();
-    view.Visible = c.Showing;
-    if (c.How == End::LostLine || c.How == End::CloseWhileWaiting || c.How == End::RetryWhileClosing) {
-      ASSERT_TRUE(RunToState(112, 20));
-      sim.IgnoreNext(c.How == End::LostLine ? 9 : 1);
-      expectedRetries += c.How == End::LostLine ? 9 : c.How == End::RetryWhileClosing;
-    }
-    engine.ProgramDownloadRequest = engine.ReloadExecRequest = engine.PagerLoadRequest = 1;
-    engine.RelayRequest = 5;
-    engine.DumpAddress = 0x1234;
-    engine.CommandQueue[0] = {0x28, 15, 0x10, 0xE1, 0, 0};
-    for (CommsWindow w : windows) view.Shown[w] = connects || telephony;
-    if (c.How == End::UserClose || c.How == End::RetryWhileClosing) engine.CloseRequest = 1;
-    if (c.How == End::FailedOpen) settings.ComNum = 2;
-    if (c.How == End::TelephonyCancelled || telephony) settings.ComNum = 0;
-    if (c.How == End::ModemCancelled) settings.NonTapi = 1;
-    if (!connects) engine.CommState = 1;
-    if (c.How == End::CloseWhileWaiting) {
-      Step();
-      ASSERT_EQ(engine.CommState, 113);
-      engine.CloseRequest = 1;
-      engine.RetryCount = 5;  // a noisy line
-    }
-    if (telephony) {
-      ASSERT_TRUE(RunToState(3, 3));
-      c.How == End::TapiFail ? engine.TapiFail() : engine.TapiPortClose();
-    }
-    if (c.How == End::Unplugged) sim.HangUp();
-    if (c.How == End::RetryWhileClosing || c.How == End::Unplugged) {
-      ASSERT_TRUE(RunToState(1000, 20));
-    }
-    if (c.How == End::UserClose) {
-      ASSERT_TRUE(RunToState(1002, 20));
-      engine.TransmitRequest = 3;  // a request window's Send
-    }
-    if (c.Next != Then::Nothing) {
-      settings.ComNum = c.How == End::Unplugged ? 2 : c.Next == Then::AttachOnAnotherPort ? 3 : 1;
-      view.Visible = true;
-      engine.Attach();
-      // The end runs first, and nothing asked of the closed connection waits for the next.
-      EXPECT_EQ(engine.CommState >= 1000, c.Next != Then::Reconnect);
-      EXPECT_EQ(engine.ProgramDownloadRequest, c.Next == Then::Reconnect);
-      for (CommsWindow w : windows) EXPECT_EQ(view.IsShown(w), c.Next == Then::Reconnect);
-      if (c.Next != Then::Reconnect) {
-        ASSERT_TRUE(RunToState(1002, 20));
-        EXPECT_FALSE(port.Open());
-        EXPECT_EQ(dial.Cancels, telephony ? 1 : 0);
-      }
-      if (c.Next == Then::CloseAgain) engine.CloseRequest = 1;
-    }
-    if (c.Next != Then::Nothing && c.Next != Then::CloseAgain) {
-      ASSERT_TRUE(RunToState(1, 20));
-      EXPECT_EQ(engine.RetryCount, 0);
-      if (c.How != End::Unplugged) {
-        ASSERT_TRUE(RunToState(114, 200));
-        view.Visible = c.Showing;
-        engine.CloseRequest = 1;
-      }
-    }
-    ASSERT_TRUE(RunToState(0, 400));
-    EXPECT_EQ(Ui().Messages(), c.Messages);
-    for (const char* what : {"Program Download", "Executive Reload", "Pager Messages", "Relay Command"})
-      EXPECT_TRUE(view.Logged(std::string(what) + " not sent")) << what;
-    EXPECT_EQ(view.Logged("Transmit Command not sent"), c.How == End::UserClose);
-    EXPECT_EQ(view.Logged("Parameter Change not sent"), c.How != End::UserClose && c.Next != Then::Reconnect);
-    EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest +
-                  engine.TransmitRequest + engine.CommandQueue[0][0],
-              0);
-    EXPECT_EQ(engine.DumpAddress, 0);
-    for (CommsWindow w : windows) EXPECT_FALSE(view.IsShown(w));
-  }
+// forgotten), and no window shows the last controller's values. What is dropped is told, in a message too
+// when Controller Access is not on the screen; else the user's own disconnect shows none. The user's close
+// wins over what was posted around it. A reconnection is no end; what it clears is told. What is asked
+// after an attach is the next connection's. The values the requests carried stay: a clear sends the last
+// learn's carrier.
+enum class End {
+  Connected,          // not ended: the attach decides
+  UserClose,          // the idle pass takes the close
+  CloseWhileWaiting,  // the close waits for the answer in hand
+  RetryWhileClosing,  // that answer never comes
+  LostLine,
+  TapiFail,
+  TapiPortClose,
+  FailedOpen,
+  TelephonyCancelled,
+  ModemCancelled,
+  Unplugged  // nothing is read from that controller afterwards
+};
+enum class Then {
+  Nothing,
+  AttachAtOnce,         // as soon as the end is decided
+  AttachWhileEnding,    // two ticks into the end, after a request window's Send
+  CloseAgain,           // the same, then closed again
+  AttachOnAnotherPort,  // to the same controller
+  Reconnect,
+  AskAfterAttach,      // requests posted after an attach while the end runs
+  ReconnectThenClose,  // the download dialog's reconnection, then "&Close" before the idle pass
+  AttachOnTheModem,    // the AT modem road, connected: the number dialled is the controller
+  CloseBeforeItStarts  // attached anew, closed before state 1 ran
+};
+struct EndCase {
+  const char* Name;
+  End How;
+  Then Next;
+  bool Showing;  // Controller Access on the screen
+  std::vector<std::string> Messages;
+};
+
+// What each end drops, in the engine's order.
+std::string Told(bool transmit) {
+  return std::string("Program Download not sent\nExecutive Reload not sent\nInfra-Red File Upload not sent\n") +
+         "Pager Messages not sent\nRelay Command not sent\n" + (transmit ? "Transmit Command not sent\n" : "") +
+         "X10 Command not sent\nParameter Change not sent";
 }
+
+const EndCase kEndCases[] = {
+    {"UserCloseHidden", End::UserClose, Then::Nothing, false, {Told(true)}},
+    {"UserCloseShown", End::UserClose, Then::Nothing, true, {}},
+    {"LostLine", End::LostLine, Then::Nothing, true, {"Lost Connection"}},
+    {"FailedOpen", End::FailedOpen, Then::Nothing, true, {"COM2 Port Does Not Exist"}},
+    {"TelephonyCancelledHidden", End::TelephonyCancelled, Then::Nothing, false, {Told(false)}},
+    {"ModemCancelled", End::ModemCancelled, Then::Nothing, true, {}},
+    {"CloseWhileWaitingThenAttach", End::CloseWhileWaiting, Then::AttachAtOnce, true, {}},
+    {"RetryWhileClosingThenAttach", End::RetryWhileClosing, Then::AttachAtOnce, true, {"Lost Connection"}},
+    {"TapiFailThenAttach", End::TapiFail, Then::AttachAtOnce, true, {"Failed Modem Connection Attempt"}},
+    {"TapiPortCloseThenAttach", End::TapiPortClose, Then::AttachAtOnce, true, {"Lost Connection"}},
+    {"AttachWhileEndingHidden", End::UserClose, Then::AttachWhileEnding, false, {}},
+    {"AttachThenCloseAgain", End::UserClose, Then::CloseAgain, true, {}},
+    {"AttachOnAnotherPort", End::Connected, Then::AttachOnAnotherPort, true, {}},
+    {"Reconnect", End::Connected, Then::Reconnect, true, {}},
+    {"UnpluggedThenAttach", End::Unplugged, Then::AttachAtOnce, true, {"Lost Connection", "COM2 Port Does Not Exist"}},
+    {"AskedAfterTheAttach", End::UserClose, Then::AskAfterAttach, true, {}},
+    {"CloseAfterAPostedReconnection", End::Connected, Then::ReconnectThenClose, true, {}},
+    {"AttachOnTheModemRoad", End::Connected, Then::AttachOnTheModem, true, {}},
+    {"CloseBeforeTheAttachStarts",
+     End::UserClose,
+     Then::CloseBeforeItStarts,
+     false,
+     {Told(false), "Relay Command not sent\nTransmit Command not sent"}},
+};
+
+class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {
+ protected:
+  ConnectionEndTest() { engine.Dial = &dial; }
+
+  // Connects on the stored road, the AT modem's too.
+  void ConnectOnRoad() {
+    engine.CommState = 1;
+    if (settings.NonTapi) {
+      ASSERT_TRUE(RunToState(11, 5));
+      engine.ModemConnect();
+    }
+    ASSERT_TRUE(RunToState(114, 200)) << "state " << engine.CommState;
+    engine.ParamsRequest = 0;
+  }
+  // The last controller's values, on show in the windows or held to check against.
+  void ShowLastControllersValues() {
+    view.SetCell(CommsGrid::Modules, 19, 1, "65535");
+    view.SetCell(CommsGrid::ControllerParams, 1, 5, "1234");
+    view.SetCell(CommsGrid::ModuleParams, 7, 1, "4321");
+    engine.ModuleParamTable[1][6] = 4321;
+    engine.ModuleParamRead[1].set(6);
+    view.SetCell(CommsGrid::TimerVars, 2, 3, "9");
+    view.SetCell(CommsGrid::X10Status, 1, 1, "ON");
+    view.AddListLine(CommsList::X10Activity, "A1 ON");
+    view.SetCell(CommsGrid::Dump, 0, 0, "ab");
+    engine.ShowMeter(30);
+    engine.SetStep("Requesting ir Data");
+  }
+  void ExpectValuesShown(bool shown) {
+    for (const auto& [grid, column, row] : {std::tuple{CommsGrid::Modules, 19, 1},
+                                            {CommsGrid::ControllerParams, 1, 5},
+                                            {CommsGrid::ModuleParams, 7, 1},
+                                            {CommsGrid::TimerVars, 2, 3},
+                                            {CommsGrid::X10Status, 1, 1},
+                                            {CommsGrid::Dump, 0, 0}})
+      EXPECT_EQ(view.Cell(grid, column, row).empty(), !shown) << static_cast<int>(grid);
+    EXPECT_EQ(view.Lists[CommsList::X10Activity].empty(), !shown);
+    EXPECT_EQ(ModuleParamPasswordMatches(engine, "4321"), shown) << "the password checked";
+    EXPECT_EQ(engine.FirmwareVersion != 0, shown);
+  }
+
+  ScriptedDialUp dial;
+  const std::vector<CommsWindow> windows = {CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel,
+                                            CommsWindow::IrLearnPanel,     CommsWindow::Restart,
+                                            CommsWindow::X10Grid,          CommsWindow::TimerVars};
+};
+
+TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
+  const EndCase& c = GetParam();
+  serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"}, com3{3, sim.SlavePath()};
+  engine.IrLearnFrequency = 77;
+  settings.NonTapi = c.Next == Then::AttachOnTheModem;
+  if (c.How == End::Unplugged) {
+    // Before the line goes: the values the requests carried stay.
+    ConnectOnRoad();
+    engine.IrClearNumber = 9;
+    ASSERT_TRUE(RunUntil([&] { return engine.IrClearNumber == -1 && engine.CommState == 110; }, 40));
+    ASSERT_EQ(sim.Commands(CmdClearIr).size(), 1u);
+    EXPECT_EQ(sim.Commands(CmdClearIr)[0].Args[2], 77);
+  }
+  const bool telephony = c.How == End::TapiFail || c.How == End::TapiPortClose;
+  dial.Number = telephony || settings.NonTapi ? "5550100" : "";
+  // A connection that never connects ends as it starts, with what the attach asked for.
+  const bool connects =
+      !telephony && c.How != End::FailedOpen && c.How != End::TelephonyCancelled && c.How != End::ModemCancelled;
+  if (connects) ConnectOnRoad();
+  Ui().Clear();
+  view.Log.clear();
+  view.Visible = c.Showing;
+  if (c.How == End::LostLine || c.How == End::CloseWhileWaiting || c.How == End::RetryWhileClosing) {
+    ASSERT_TRUE(RunToState(112, 20));
+    sim.IgnoreNext(c.How == End::LostLine ? 9 : 1);
+    expectedRetries += c.How == End::LostLine ? 9 : c.How == End::RetryWhileClosing;
+  }
+  ShowLastControllersValues();
+  engine.ProgramDownloadRequest = engine.ReloadExecRequest = engine.IrUploadRequest = engine.PagerLoadRequest = 1;
+  engine.RelayRequest = 5;
+  engine.X10SendRequest = 2;
+  engine.DumpAddress = 0x1234;
+  engine.CommandQueue[0] = {0x28, 15, 0x10, 0xE1, 0, 0};
+  for (CommsWindow w : windows) view.Shown[w] = connects || telephony;
+  if (c.How == End::UserClose || c.How == End::RetryWhileClosing) engine.CloseRequest = 1;
+  if (c.How == End::FailedOpen) settings.ComNum = 2;
+  if (c.How == End::TelephonyCancelled || telephony) settings.ComNum = 0;
+  if (c.How == End::ModemCancelled) settings.NonTapi = 1;
+  if (!connects) engine.CommState = 1;
+  if (c.How == End::CloseWhileWaiting) {
+    Step();
+    ASSERT_EQ(engine.CommState, 113);
+    engine.CloseRequest = 1;
+    engine.RetryCount = 5;  // a noisy line
+  }
+  if (telephony) {
+    ASSERT_TRUE(RunToState(3, 3));
+    c.How == End::TapiFail ? engine.TapiFail() : engine.TapiPortClose();
+  }
+  if (c.How == End::Unplugged) sim.HangUp();
+  if (c.How == End::RetryWhileClosing || c.How == End::Unplugged) {
+    ASSERT_TRUE(RunToState(1000, 20));
+  }
+  if (c.How == End::UserClose) {
+    ASSERT_TRUE(RunToState(c.Next == Then::CloseBeforeItStarts ? 0 : 1002, 20));
+    engine.TransmitRequest = 3;  // a request window's Send
+  }
+
+  const bool attaches = c.Next != Then::Nothing && c.Next != Then::ReconnectThenClose;
+  const bool reconnects = c.Next == Then::Reconnect;
+  if (attaches) {
+    settings.ComNum = c.How == End::Unplugged ? 2 : c.Next == Then::AttachOnAnotherPort ? 3 : 1;
+    view.Visible = c.Showing || c.Next != Then::CloseBeforeItStarts;
+    engine.Attach();
+    // The end runs first, and nothing asked of the closed connection waits for the next, nor is anything
+    // of its controller on show.
+    EXPECT_EQ(engine.CommState >= 1000, !reconnects && c.Next != Then::CloseBeforeItStarts);
+    EXPECT_EQ(engine.ProgramDownloadRequest, reconnects);
+    EXPECT_EQ(engine.X10SendRequest, -1) << "a reconnection clears it, told";
+    EXPECT_TRUE(view.Logged("X10 Command not sent"));
+    for (CommsWindow w : windows) EXPECT_EQ(view.IsShown(w), reconnects) << static_cast<int>(w);
+    ExpectValuesShown(reconnects);
+    if (!reconnects && c.Next != Then::CloseBeforeItStarts) {
+      ASSERT_TRUE(RunToState(1002, 20));
+      EXPECT_FALSE(port.Open());
+      EXPECT_EQ(dial.Cancels, telephony ? 1 : 0);
+      EXPECT_EQ(dial.Hangups, settings.NonTapi ? 1 : 0) << "the call ends before the next dial";
+    }
+  }
+  switch (c.Next) {
+    case Then::CloseAgain:
+      engine.CloseRequest = 1;
+      break;
+    case Then::AskAfterAttach:
+      engine.IrClearNumber = 9;
+      engine.RelayRequest = 6;
+      break;
+    case Then::ReconnectThenClose:
+      engine.ReconnectRequest = 1;
+      engine.CloseRequest = 1;
+      break;
+    case Then::CloseBeforeItStarts:
+      engine.RelayRequest = 6;
+      engine.CloseRequest = 1;
+      break;
+    default:
+      break;
+  }
+  const std::size_t framesBefore = sim.Frames().size();
+  view.TimerStopped = false;
+  if (attaches && c.Next != Then::CloseAgain && c.Next != Then::CloseBeforeItStarts) {
+    ASSERT_TRUE(RunToState(1, 20));
+    EXPECT_EQ(engine.RetryCount, 0);
+    if (c.How != End::Unplugged) {
+      if (settings.NonTapi) {
+        ASSERT_TRUE(RunToState(11, 5));
+        engine.ModemConnect();
+      }
+      ASSERT_TRUE(RunToState(114, 200));
+      if (c.Next == Then::AskAfterAttach) {
+        ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && engine.RelayRequest == 0; }, 40));
+        ASSERT_TRUE(RunUntil([&] { return engine.IrClearNumber == -1 && engine.CommState == 114; }, 40));
+        EXPECT_EQ(sim.Commands(CmdClearIr).size(), 1u) << "asked after the attach: the next connection's";
+        ASSERT_EQ(sim.Commands(CmdRelay).size(), 1u);
+        EXPECT_EQ(sim.Commands(CmdRelay)[0].Args[0], 6);
+      }
+      view.Visible = c.Showing;
+      engine.CloseRequest = 1;
+    }
+  }
+  ASSERT_TRUE(RunToState(0, 400));
+  if (c.Next == Then::ReconnectThenClose || c.Next == Then::CloseBeforeItStarts) {
+    EXPECT_EQ(sim.Frames().size(), framesBefore) << "nothing goes to the closed connection";
+    EXPECT_TRUE(view.TimerStopped);
+  }
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(Ui().Messages(), c.Messages);
+  for (const char* what : {"Program Download", "Executive Reload", "Infra-Red File Upload", "Pager Messages",
+                           "Relay Command", "Parameter Change"})
+    EXPECT_TRUE(view.Logged(std::string(what) + " not sent")) << what;
+  EXPECT_EQ(view.Logged("Transmit Command not sent"), c.How == End::UserClose);
+  EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest +
+                engine.TransmitRequest + engine.CommandQueue[0][0],
+            0);
+  EXPECT_EQ(engine.DumpAddress, 0);
+  for (CommsWindow w : windows) EXPECT_FALSE(view.IsShown(w));
+  EXPECT_TRUE(view.Texts[CommsText::Step].empty()) << "no operation shows as running";
+  EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, ConnectionEndTest, ::testing::ValuesIn(kEndCases),
+                         [](const ::testing::TestParamInfo<EndCase>& info) { return info.param.Name; });
 
 TEST_F(EngineTest, AnOldExecutiveAsksOncePerIdentificationWhetherToLoadTheNewOne) {
   sim.SetAppVersion(317);
@@ -452,7 +570,17 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
          e.AppVersion = 212;
        },
        520},
-      {"a reconnection beats everything", [](CommsEngine& e) { e.ReconnectRequest = e.CloseRequest = 1; }, 1},
+      {"a reconnection beats every request", [](CommsEngine& e) { e.ReconnectRequest = e.SetClockRequest = 1; }, 1},
+      {"the user's close wins over a posted reconnection",
+       [](CommsEngine& e) { e.ReconnectRequest = e.CloseRequest = 1; }, 1001},
+      {"and over a request posted around it",
+       [](CommsEngine& e) {
+         e.TouchLoadRequest = e.CloseRequest = 1;
+         e.CommandQueue[0][0] = 0x28;
+       },
+       1001},
+      {"but for the clock set that ends a reload",
+       [](CommsEngine& e) { e.SetClockRequest = e.ReloadClock = e.CloseRequest = 1; }, 530},
       {"variable 255", [](CommsEngine& e) { e.ChangeDataRequest = 255; }, 710},
       {"a change before the refresh",
        [](CommsEngine& e) {
@@ -476,36 +604,77 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
     if (c.Next == 1) {
       EXPECT_EQ(fresh.ReconnectRequest, 0);
     }
+    if (c.Next == 1001) {
+      EXPECT_EQ(fresh.CloseRequest, 1) << "its end drops and tells the rest";
+    }
   }
 }
 
-TEST_F(EngineTest, ADownloadRunsInTheTransferStatesAndWhileOneIsAskedForConnected) {
+// A transfer in its states runs to its end whatever is closed meanwhile; one that writes the controller
+// is what an attach would cut, and the question names it. Exit also asks for one asked for while connected.
+TEST_F(EngineTest, ATransferRunsInItsStatesAndWritesTheControllerBetweenItsRestarts) {
   const auto program = [](CommsEngine& e) { e.ProgramDownloadRequest = 1; };
   const struct {
     const char* Name;
     int State;
     std::function<void(CommsEngine&)> Set;
-    bool Running;
+    bool Running;     // exit asks
+    const char* Cut;  // an attach asks, naming it
   } cases[] = {
-      {"detached", 0, {}, false},
-      {"polling", 112, {}, false},
-      {"learning IR", 561, {}, false},
-      {"executive image block", 134, {}, true},
-      {"IR image up", 174, {}, true},
-      {"program flash load", 516, {}, true},
-      {"ASCII table", 615, {}, true},
-      {"ASCII table to a module", 803, {}, true},
-      {"icons", 1104, {}, true},
-      {"clock read before the program", 540, program, true},
-      {"touch screen next in a project download", 110, [](CommsEngine& e) { e.TouchLoadRequest = 1; }, true},
-      {"asked while parked", 299, program, false},
-      {"asked while disconnecting", 1003, program, false},
+      {"detached", 0, {}, false, ""},
+      {"polling", 112, {}, false, ""},
+      {"learning IR", 561, {}, false, ""},
+      {"executive image block", 134, {}, true, "Executive Reload"},
+      {"executive restart wait", 136, {}, true, ""},
+      {"IR image up", 174, {}, true, "Infra-Red File Upload"},
+      {"program flash load", 516, {}, true, "Program Download"},
+      {"last module number", 594, {}, true, "Last Module Number"},
+      {"ASCII table", 615, {}, true, "ASCII Messages"},
+      {"ASCII table to a module, in its pause", 810, {}, true, "ASCII Messages"},
+      {"touch screen restart wait", 908, {}, true, ""},
+      {"icons", 1104, {}, true, "Icon Download"},
+      {"clock read before the program", 540, program, true, ""},
+      {"touch screen next in a project download", 110, [](CommsEngine& e) { e.TouchLoadRequest = 1; }, true, ""},
+      {"asked while parked", 299, program, false, ""},
+      {"asked while disconnecting", 1003, program, false, ""},
   };
   for (const auto& c : cases) {
     CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
     if (c.Set) c.Set(fresh);
     fresh.CommState = c.State;
     EXPECT_EQ(fresh.DownloadRunning(), c.Running) << c.Name;
+    EXPECT_EQ(fresh.TransferWriting(), c.Cut) << c.Name;
+  }
+}
+
+// An attach goes on with the running connection only on the road it was made on, a line of its own:
+// port, access method and AUX modem alike. On a dial-up road the controller is the number dialled, and a
+// connection the user has closed is over.
+TEST_F(EngineTest, AnAttachReconnectsOnlyOnTheLineTheConnectionRuns) {
+  const CommsEngine::Road direct{1, 1, 0};
+  const struct {
+    const char* Name;
+    CommsEngine::Road Running, Stored;
+    bool Closed;
+    bool Reconnects;
+  } cases[] = {
+      {"the same line", direct, direct, false, true},
+      {"another port", direct, {3, 1, 0}, false, false},
+      {"another access method", direct, {1, 0, 0}, false, false},
+      {"the AUX modem", direct, {1, 1, 1}, false, false},
+      {"through the AUX modem", {1, 1, 1}, {1, 1, 1}, false, false},
+      {"through the telephony modem", {0, 1, 0}, {0, 1, 0}, false, false},
+      {"closed", direct, direct, true, false},
+  };
+  for (const auto& c : cases) {
+    CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
+    fresh.CommState = 112;
+    fresh.Connection = c.Running;
+    fresh.CloseRequest = c.Closed;
+    settings.ComNum = c.Stored.ComNum;
+    settings.Method = c.Stored.Method;
+    settings.NonTapi = c.Stored.NonTapi;
+    EXPECT_EQ(fresh.Reconnects(), c.Reconnects) << c.Name;
   }
 }
 
@@ -737,21 +906,21 @@ TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
   Connect();
   view.Detail = true;
   for (Byte refusal : Refusals)
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.Operation) + " refused with " + std::to_string(refusal));
-    sim.SetRefusalByte(refusal);
-    view.Log.clear();
-    sim.RefuseCommand(c.Code, c.Nth);
-    c.Request(engine);
-    ASSERT_TRUE(RunUntil(
-        [&] {
-          if (c.Then && engine.CommState == c.At) c.Then(engine);
-          return view.Logged(std::string(c.Operation) + " refused by the controller") && engine.CommState == 110;
-        },
-        600));
-    EXPECT_EQ(CountLog(view, "Comms Retry"), 0);
-    EXPECT_NE(view.Texts[CommsText::Step], "Clear IR Command Sent");
-  }
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.Operation) + " refused with " + std::to_string(refusal));
+      sim.SetRefusalByte(refusal);
+      view.Log.clear();
+      sim.RefuseCommand(c.Code, c.Nth);
+      c.Request(engine);
+      ASSERT_TRUE(RunUntil(
+          [&] {
+            if (c.Then && engine.CommState == c.At) c.Then(engine);
+            return view.Logged(std::string(c.Operation) + " refused by the controller") && engine.CommState == 110;
+          },
+          600));
+      EXPECT_EQ(CountLog(view, "Comms Retry"), 0);
+      EXPECT_NE(view.Texts[CommsText::Step], "Clear IR Command Sent");
+    }
 }
 
 // A reply that is whole on the twelfth wait tick is taken: the time-out's retry is counted, but the

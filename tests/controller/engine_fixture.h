@@ -48,6 +48,7 @@ class RecordingView : public CommsView {
     auto& lines = Lists[list];
     lines.insert(lines.begin(), line);
   }
+  void ClearList(CommsList list) override { Lists[list].clear(); }
   // A tick sets the lights first; every send sets them again.
   void SetLights(bool, bool) override {
     if (inTick_) ++Sends;

@@ -170,38 +170,46 @@ TEST_F(ExecReloadTest, RefusedCommandsAndBlocksAreSentAgainAndCountedAsRetries) 
   }
 }
 
-TEST_F(ExecReloadTest, AControllerThatKeepsRefusingOrADisconnectEndsTheResends) {
-  expectedRetries = 20;  // nine in each refusing case, two before the disconnect
-  WriteImage("FLASH512.BIN", 600);
+// Nine refusals in a row end a dead line, told, also after the user's close. "&Close" while a block is
+// refused or unanswered leaves the reload its retries: it runs to its start block and restart, then ends.
+TEST_F(ExecReloadTest, AControllerThatKeepsRefusingEndsTheResendsAndTheCloseWaitsForTheReload) {
+  const auto image = WriteImage("FLASH512.BIN", 600);
+  enum class Fault { Refused, Unanswered };
   const struct {
     const char* What;
-    int RefusedState;
-    bool Disconnect;
-  } cases[] = {{"stop block", 131, false}, {"image block", 133, false}, {"image block, disconnect", 133, true}};
+    int FaultyState;
+    Fault How;
+    int Times;
+    bool Close;
+  } cases[] = {{"stop block refused", 131, Fault::Refused, 9, false},
+               {"image block refused", 133, Fault::Refused, 9, false},
+               {"image block refused, closed", 133, Fault::Refused, 9, true},
+               {"image block refused twice, closed", 133, Fault::Refused, 2, true},
+               {"image block unanswered, closed", 133, Fault::Unanswered, 1, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
+    expectedRetries += c.Times;
     Ui().Clear();
+    view.Log.clear();
     Connect();
+    const int starts = sim.ControlStarts();
     engine.ReloadExecRequest = 1;
-    ASSERT_TRUE(RunToState(c.RefusedState, 60));
-    const int sentBefore = c.RefusedState == 131 ? sim.ControlStops() : static_cast<int>(ImageBlocks(sim.Frames()).size());
-    sim.NakNext(c.Disconnect ? 100 : 9);
-    if (c.Disconnect) {
-      Step();
-      Step();
-      engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(c.FaultyState, 60));
+    c.How == Fault::Refused ? sim.NakNext(c.Times) : sim.IgnoreNext(c.Times);
+    Step();
+    if (c.Close) engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 1000));
+    const bool dead = c.Times == 9;
+    EXPECT_EQ(Ui().Messages(), dead ? std::vector<std::string>{"Lost Connection"}
+                                    : std::vector<std::string>{"Be sure to re-load your Program File"});
+    EXPECT_EQ(sim.ControlStarts(), starts + (dead ? 0 : 1));
+    if (!dead) {
+      EXPECT_EQ(Executive(0x1200, 600), image) << "the whole image";
+      EXPECT_TRUE(view.Logged("Program Downloaded OK"));
     }
-    ASSERT_TRUE(RunToState(0, 100));
-    const int sent = (c.RefusedState == 131 ? sim.ControlStops() : static_cast<int>(ImageBlocks(sim.Frames()).size())) -
-                     sentBefore;
-    EXPECT_LE(sent, 9);
     EXPECT_EQ(engine.ImageFileHandle, -1);
-    if (!c.Disconnect) {
-      EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
-    }
     sim.NakNext(0);
   }
-  EXPECT_EQ(sim.ControlStarts(), 0);
 }
 
 TEST_F(ExecReloadTest, AFileThatCannotBeSentEndsTheConnection) {
@@ -289,20 +297,20 @@ TEST_F(ExecReloadTest, ARefusedStartBlockIsSentAgain) {
   expectedRetries = 2 * 3 + 9;  // one refusal per download and refusal byte, then nine to the lost connection
   WriteImage("FLASH512.BIN", 10);
   for (Byte refusal : Refusals)
-  for (const auto& d : RestartingDownloads()) {
-    SCOPED_TRACE(d.What + std::string(" refused with ") + std::to_string(refusal));
-    sim.SetRefusalByte(refusal);
-    Ui().Clear();
-    Connect();
-    const int starts = sim.ControlStarts();
-    sim.RefuseCommand(testing_support::SimStartBlock, 1);
-    d.Request();
-    ASSERT_TRUE(RunToState(100, 1000));
-    EXPECT_TRUE(view.Logged(d.Done));
-    EXPECT_EQ(sim.ControlStarts(), starts + 1);
-    EXPECT_TRUE(sim.InterpreterRunning());
-    EXPECT_LE(Ui().Messages().size(), 1u) << "the message is not shown again";
-  }
+    for (const auto& d : RestartingDownloads()) {
+      SCOPED_TRACE(d.What + std::string(" refused with ") + std::to_string(refusal));
+      sim.SetRefusalByte(refusal);
+      Ui().Clear();
+      Connect();
+      const int starts = sim.ControlStarts();
+      sim.RefuseCommand(testing_support::SimStartBlock, 1);
+      d.Request();
+      ASSERT_TRUE(RunToState(100, 1000));
+      EXPECT_TRUE(view.Logged(d.Done));
+      EXPECT_EQ(sim.ControlStarts(), starts + 1);
+      EXPECT_TRUE(sim.InterpreterRunning());
+      EXPECT_LE(Ui().Messages().size(), 1u) << "the message is not shown again";
+    }
   Ui().Clear();
   Connect();
   sim.RefuseCommand(testing_support::SimStartBlock);

@@ -50,18 +50,19 @@ constexpr const char* Lost = "Lost Connection";
 // than time; silence or a hang-up loses the connection; refusals end as the row says.
 struct Operation {
   const char* Name;
-  int ChosenCode;              // what (b, j) refuses every time; -1: the operation sends no command
-  const char* ChosenRefused;   // what (b, j) end in
-  int FirstState;              // the operation has begun once the engine was here
-  int Midway;                  // frames after which the line falls silent or is hung up
-  int Ticks;                   // the bound
-  Action Prepare;              // before connecting
-  Action Start;                // posts the request
-  Check Exact;                 // the controller holds what was meant
-  Check Claimed;               // a text says it succeeded (none: the operation has no such text)
-  Action User = nullptr;       // what the user does while it runs
-  Check ClaimHolds = nullptr;  // what that text says, where it says less than Exact checks
+  int ChosenCode;                      // what (b, j) refuses every time; -1: the operation sends no command
+  const char* ChosenRefused;           // what (b, j) end in
+  int FirstState;                      // the operation has begun once the engine was here
+  int Midway;                          // frames after which the line falls silent or is hung up
+  int Ticks;                           // the bound
+  Action Prepare;                      // before connecting
+  Action Start;                        // posts the request
+  Check Exact;                         // the controller holds what was meant
+  Check Claimed;                       // a text says it succeeded (none: the operation has no such text)
+  Action User = nullptr;               // what the user does while it runs
+  Check ClaimHolds = nullptr;          // what that text says, where it says less than Exact checks
   const char* ThirdRefused = "exact";  // what (a, i) end in
+  const char* LostTold = Lost;         // what a line gone midway ends in
 };
 
 SimBytes Pattern(std::size_t size, int seed) {
@@ -357,7 +358,10 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          } else if (t.presses == 2 && t.engine.AutoAddressRequest == 3) {
            t.engine.AbortRequest = 1;
          }
-       }},
+       },
+       nullptr, "exact",
+       // The line goes as the last number is written: the controller gave 2 and was never told.
+       "Lost Connection; Last Module Number 2 not sent"},
       {"MemoryDump", -1, nullptr, 550, 0, 300, [](T& t) { t.sim.Write(0x1234, Pattern(256, 9)); },
        [](T& t) { t.engine.DumpAddress = 0x1234; },
        [](T& t) {
@@ -398,7 +402,7 @@ std::string Expected(const Operation& op, Fault fault) {
       return op.ChosenRefused;
     case Fault::SilenceMidway:
     case Fault::HangUpMidway:
-      return Lost;
+      return op.LostTold;
     default:
       return "exact";
   }

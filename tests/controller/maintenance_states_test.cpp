@@ -183,7 +183,8 @@ TEST_F(MaintenanceTest, APressThatComesWithTheSearchCommandsAnswerCounts) {
 
 // "Abort", "&Skip" or the window's close seen while bytes wait: a lone byte is a press and is told before
 // they act, a byte followed by 00 is an answer and is dropped. A press that reaches the PC after Abort or
-// the close was seen is told before the last number is.
+// the close was seen is told before the last number is; one after "&Skip" was seen, before its search goes
+// out (the controller still gave the number skipped).
 TEST_F(MaintenanceTest, WhatWaitsWhenAbortSkipOrTheCloseIsSeenIsSettledFirst) {
   enum class Act { Abort, Skip, Close };
   const struct {
@@ -192,9 +193,9 @@ TEST_F(MaintenanceTest, WhatWaitsWhenAbortSkipOrTheCloseIsSeenIsSettledFirst) {
     bool Late;   // it arrives after the tick that saw the act
     int LookedFor;
     int Told;  // parameter 3 after Abort or the close; the number asked for next after Skip
-  } cases[] = {{Act::Abort, true, false, 3, 3},   {Act::Skip, true, false, 3, 5},    {Act::Close, true, false, 3, 3},
+  } cases[] = {{Act::Abort, true, false, 3, 3},    {Act::Skip, true, false, 3, 5},    {Act::Close, true, false, 3, 3},
                {Act::Abort, false, false, 21, 20}, {Act::Skip, false, false, 21, 22}, {Act::Abort, true, true, 6, 6},
-               {Act::Close, true, true, 2, 2}};
+               {Act::Close, true, true, 2, 2},     {Act::Skip, true, true, 3, 4}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.Does) * 4 + c.Press * 2 + c.Late);
     Connect();
@@ -213,7 +214,7 @@ TEST_F(MaintenanceTest, WhatWaitsWhenAbortSkipOrTheCloseIsSeenIsSettledFirst) {
     (c.Does == Act::Abort ? engine.AbortRequest : c.Does == Act::Skip ? engine.SkipRequest : engine.CloseRequest) = 1;
     Step();
     if (c.Late) {
-      ASSERT_EQ(engine.CommState, 593);
+      ASSERT_EQ(engine.CommState, c.Does == Act::Skip ? 590 : 593);
       arrive();
     }
     if (c.Does == Act::Skip) {
@@ -281,33 +282,74 @@ TEST_F(MaintenanceTest, SkipLeavesTheNumberFreeAndAsksForTheNext) {
   EXPECT_EQ(Args3(sim.Commands(CmdSetControllerParam).back()), (std::array<std::uint8_t, 3>{3, 0, 5}));
 }
 
-// What waits when the last number goes again is most likely the start of its late answer or of a refusal,
-// not a press.
-TEST_F(MaintenanceTest, ARetriedLastNumberIsTheSameNumber) {
-  for (const std::optional<Byte> waiting : {std::optional<Byte>{}, std::optional<Byte>{Ack}, std::optional<Byte>{Nak}}) {
-    SCOPED_TRACE(static_cast<int>(waiting.value_or(0)));
-    expectedRetries += 1;  // the frame ignored
+// Whatever crosses the write that tells the controller its last number (a lost write and its retry, a
+// press before or after the answer, a late answer in two parts), with Abort or the user's close, the
+// controller ends told the number it gave, and the log names each module given.
+TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
+  enum class Then {
+    Nothing,          // the retry finds nothing waiting
+    PressInTheWait,   // the controller, still addressing, gives the next number
+    SplitLateAnswer,  // the first write's answer: one byte at the retry, the rest a tick later
+    PressThenAnswer,  // the write crossed a press on the line
+    AnswerThenPress
+  };
+  const struct {
+    const char* What;
+    Then After;
+    bool Close;
+    int Told;
+  } cases[] = {{"retried", Then::Nothing, false, 2},
+               {"a press while unanswered", Then::PressInTheWait, false, 3},
+               {"a press while unanswered, closed", Then::PressInTheWait, true, 3},
+               {"a late answer in two parts", Then::SplitLateAnswer, false, 2},
+               {"a press before the answer", Then::PressThenAnswer, false, 3},
+               {"a press after the answer", Then::AnswerThenPress, true, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
     Connect();
-    const std::size_t before = FramesWithCode(CmdSetControllerParam).size();
+    view.Log.clear();
     engine.AutoAddressRequest = 1;
     ASSERT_TRUE(RunToState(592, 40));
     PressButton(1);
     PressButton(2);
     sim.IgnoreNext(1);
-    engine.AbortRequest = 1;
+    expectedRetries += c.After == Then::Nothing || c.After == Then::SplitLateAnswer;  // the write timed out
+    (c.Close ? engine.CloseRequest : engine.AbortRequest) = 1;
     ASSERT_TRUE(RunToState(594, 3));
-    ASSERT_TRUE(RunToState(593, 20));
-    if (waiting) {
-      sim.Push({*waiting});
-      ASSERT_TRUE(serial::test::PumpIn(port, 1));
+    const auto push = [&](const Bytes& bytes) {
+      const int before = port.InBuffUsed();
+      sim.Push(bytes);
+      ASSERT_TRUE(serial::test::PumpIn(port, before + static_cast<int>(bytes.size())));
+    };
+    switch (c.After) {
+      case Then::PressInTheWait:
+        Step();
+        ASSERT_EQ(sim.PressModuleButton(), 3);
+        ASSERT_TRUE(serial::test::PumpIn(port, 1));
+        break;
+      case Then::SplitLateAnswer:
+        ASSERT_TRUE(RunToState(593, 20));
+        push({Ack});
+        Step();
+        push({0, 0});
+        break;
+      case Then::PressThenAnswer:
+        push({3, Ack, 0, 0});
+        break;
+      case Then::AnswerThenPress:
+        push({Ack, 0, 0, 3});
+        break;
+      case Then::Nothing:
+        break;
     }
     ASSERT_TRUE(RunToState(135, 40));
-    const auto sent = FramesWithCode(CmdSetControllerParam);
-    ASSERT_EQ(sent.size(), before + 2);
-    EXPECT_TRUE(sent[before].Ignored);
-    for (std::size_t i = before; i < sent.size(); ++i) EXPECT_EQ(Args3(sent[i]), (std::array<std::uint8_t, 3>{3, 0, 2}));
-    EXPECT_FALSE(view.Logged("Addressed Module " + std::to_string(waiting.value_or(0))));
-    ASSERT_TRUE(RunToState(114, 800));
+    EXPECT_EQ(sim.Parameter(3), c.Told);
+    for (int m = 1; m <= c.Told; ++m) EXPECT_TRUE(view.Logged("Addressed Module " + std::to_string(m))) << m;
+    EXPECT_FALSE(view.Logged("Addressed Module " + std::to_string(c.Told + 1)));
+    EXPECT_FALSE(view.Logged("Last Module Number refused by the controller"));
+    ASSERT_TRUE(RunToState(c.Close ? 0 : 114, 800));
+    EXPECT_TRUE(Ui().Messages().size() == 1u) << "only the restart's reminder";
+    Ui().Clear();
   }
 }
 

@@ -271,15 +271,60 @@ TEST_F(AsciiLoadTest, ABlockRefusedWithNoiseAfterItIsSentAgainAsQueued) {
   }
 }
 
-TEST_F(AsciiLoadTest, ADisconnectDuringAModuleDownloadEndsItAtThePause) {
-  Connect();
-  engine.RemoteAsciiModule = 4;
-  ASSERT_TRUE(RunToState(810, 40));
-  engine.CloseRequest = 1;
-  ASSERT_TRUE(RunToState(0, 20));
-  EXPECT_EQ(engine.RemoteAsciiModule, 0) << "the next connection does not start it again";
-  EXPECT_EQ(sim.ForwardedAscii().size(), 1u);
-  EXPECT_FALSE(port.Open());
+// "&Close" while a table goes out lets it run to its end, with its retries: neither the controller nor
+// a module is left with a table half old, half new. Then the connection ends, with nothing to tell.
+TEST_F(AsciiLoadTest, ATableRunningAtTheCloseRunsToItsEnd) {
+  view.Inputs[CommsInput::PagerRow] = [](int row) { return "Row " + std::to_string(row); };
+  // Counted from the row's start: the simulator keeps what earlier rows sent.
+  int storedBefore = 0, forwardedBefore = 0, pagerBefore = 0;
+  const auto stored = [&] { return static_cast<int>(sim.Commands(CmdStoreAscii).size()) - storedBefore; };
+  const auto forwarded = [&] { return static_cast<int>(sim.ForwardedAscii().size()) - forwardedBefore; };
+  const auto pagerBlocks = [&] {
+    const auto blocks = Blocks(sim);
+    return static_cast<int>(
+               std::count_if(blocks.begin(), blocks.end(), [](const SimFrame& f) { return f.Address >= 0x7B00; })) -
+           pagerBefore;
+  };
+  const struct {
+    const char* What;
+    std::function<void()> Ask;
+    std::function<bool()> CloseWhen;
+    bool RefusedAtTheClose;
+    std::function<bool()> Whole;
+  } cases[] = {
+      {"table, after 3 blocks", [&] { engine.AsciiTableRequest = 1; }, [&] { return stored() == 3; }, false,
+       [&] {
+         const SimBytes last = sim.AsciiBlock(15).value_or(SimBytes(256));
+         return stored() == 16 && SimBytes(last.begin(), last.begin() + 32) == Field("Message 120", 32);
+       }},
+      {"table, after 8 blocks, the next refused", [&] { engine.AsciiTableRequest = 1; }, [&] { return stored() == 8; },
+       true, [&] { return stored() == 16; }},
+      {"module, in the pause after 4 messages", [&] { engine.RemoteAsciiModule = 4; },
+       [&] { return forwarded() == 4 && engine.CommState > 805; }, false, [&] { return forwarded() == 128; }},
+      {"pager, after 1 block", [&] { engine.PagerLoadRequest = 1; }, [&] { return pagerBlocks() == 1; }, false,
+       [&] { return pagerBlocks() == 4 && sim.Read(0x7B00 + 64 * 15, 64) == Field("Row 15", 64); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    Connect();
+    view.Log.clear();
+    storedBefore = forwardedBefore = pagerBefore = 0;
+    storedBefore = stored();
+    forwardedBefore = forwarded();
+    pagerBefore = pagerBlocks();
+    c.Ask();
+    ASSERT_TRUE(RunUntil(c.CloseWhen, 800));
+    if (c.RefusedAtTheClose) {
+      sim.NakNext(1);
+      expectedRetries += 1;
+    }
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 4000));
+    EXPECT_TRUE(c.Whole());
+    EXPECT_TRUE(Ui().Messages().empty());
+    EXPECT_TRUE(std::none_of(view.Log.begin(), view.Log.end(), [](auto& l) { return l.ends_with(" not sent"); }));
+    EXPECT_FALSE(port.Open());
+  }
 }
 
 TEST_F(EngineTest, TransmitSendsTheModuleTheMessageAndWhatToDo) {

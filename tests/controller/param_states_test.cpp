@@ -115,6 +115,7 @@ TEST_F(ParamStatesTest, CellTextIsReadAsTheDigitsItStartsWith) {
                {"-99999999999", INT_MIN}};
   for (const auto& c : cases) EXPECT_EQ(DecimalPrefix(c.Text), c.Value) << c.Text;
 
+  engine.CommState = 110;
   EXPECT_FALSE(QueueControllerParamChange(engine, 1, "x"));
   EXPECT_EQ(engine.CommandQueue[0][0], 0) << "not a number queues nothing";
   EXPECT_EQ(engine.ParamsRequest, 0);
@@ -179,6 +180,7 @@ TEST_F(ParamStatesTest, WritesOneParameterPausesAndReadsItBack) {
   for (int module = 1; module <= 3; ++module) sim.SetModule(module, 5);
   Connect();
   engine.ModuleParamTable[1][6] = 4321;
+  engine.ModuleParamRead[1].set(6);  // as this connection read it
   ASSERT_TRUE(ClickModuleParamCell(engine, 6, 2, "4321"));
   view.Inputs[CommsInput::ChangeParamValue] = [](int) { return std::string("1000"); };
   engine.ParamChangeRequest = 1;
@@ -206,6 +208,7 @@ TEST_F(ParamStatesTest, WritesOneParameterPausesAndReadsItBack) {
 // The value's edit is read again as the write starts: one that no longer fits writes nothing.
 TEST_F(ParamStatesTest, AValueThatDoesNotFitIsNotWritten) {
   Connect();
+  engine.ModuleParamRead[1].set(6);
   ASSERT_TRUE(ClickModuleParamCell(engine, 6, 2, "0"));
   for (const char* typed : {"70000", "-5", "abc"}) {
     SCOPED_TRACE(typed);

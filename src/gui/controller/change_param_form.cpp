@@ -61,6 +61,7 @@ TChangeParam::TChangeParam(controller::CommsEngine& engine, QWidget* parent) : Q
 }
 
 void TChangeParam::BitBtn1Click() {
+  if (!engine_.RequestAllowed("Module Parameter Change")) return;
   if (!controller::ReadTypedNumberOrRefuse(Value(), controller::ModuleParamValueField(engine_))) return;
   engine_.ParamChangeRequest = 1;
   accept();

@@ -55,6 +55,7 @@ TForm32::TForm32(controller::CommsEngine& engine, QWidget* parent) : QDialog(par
 }
 
 void TForm32::BitBtn1Click() {
+  if (!engine_.RequestAllowed("Change Data")) return;
   const int kind = TimerVariableForm && TimerVariableForm->CurrentColumn() == 2 ? 0 : 1;
   const std::string refused = controller::PostChangeData(engine_, platform::FromQString(Edit1->text()).value_or(""),
                                                          platform::FromQString(Edit2->text()).value_or(""), kind);

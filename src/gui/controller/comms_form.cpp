@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -264,6 +265,7 @@ void TCommsForm::BuildMenus() {
 void TCommsForm::AttachGrid(CommsGrid grid, QTableWidget* table, bool headerRow) { grids_[grid] = {table, headerRow}; }
 void TCommsForm::AttachWindow(CommsWindow window, QWidget* widget) { windows_[window] = widget; }
 void TCommsForm::AttachLabel(CommsText text, QLabel* label) { labels_[text] = label; }
+void TCommsForm::AttachEdit(CommsText text, QLineEdit* edit) { labels_[text] = edit; }
 void TCommsForm::AttachRestartBar(QProgressBar* bar) { restartBar_ = bar; }
 void TCommsForm::AttachList(CommsList list, QListWidget* widget) { lists_[list] = widget; }
 void TCommsForm::AttachInput(CommsInput input, std::function<std::string(int)> read) {
@@ -285,7 +287,11 @@ void TCommsForm::AddLogLine(const std::string& line) { AddNewest(ListBox1, line)
 
 void TCommsForm::SetText(CommsText which, const std::string& text) {
   auto it = labels_.find(which);
-  if (it != labels_.end() && it->second) it->second->setText(Q(text));
+  if (it == labels_.end() || !it->second) return;
+  if (auto* label = qobject_cast<QLabel*>(it->second.data()))
+    label->setText(Q(text));
+  else if (auto* edit = qobject_cast<QLineEdit*>(it->second.data()))
+    edit->setText(Q(text));
 }
 
 void TCommsForm::SetCell(CommsGrid grid, int column, int row, const std::string& text) {
@@ -327,6 +333,11 @@ void TCommsForm::SetRestartPosition(int position) {
 void TCommsForm::AddListLine(CommsList list, const std::string& line) {
   auto it = lists_.find(list);
   if (it != lists_.end() && it->second) AddNewest(it->second, line);
+}
+
+void TCommsForm::ClearList(CommsList list) {
+  auto it = lists_.find(list);
+  if (it != lists_.end() && it->second) it->second->clear();
 }
 
 void TCommsForm::SetLights(bool transmitting, bool receiving) {
@@ -443,6 +454,7 @@ std::string TCommsForm::IrFilter() const {
 }
 
 void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
+  if (!Engine->RequestAllowed("Infra-Red File Download")) return;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return;
   platform::FileDialogOptions options;
@@ -457,6 +469,7 @@ void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
 }
 
 bool TCommsForm::SaveIrFileDialog() {
+  if (!Engine->RequestAllowed("Infra-Red File Upload")) return false;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return false;
   platform::FileDialogOptions options;
@@ -479,13 +492,24 @@ void TCommsForm::UploadInfraRedFilefromVORMO1Click() {
 }
 
 void TCommsForm::SendX101Click() { Show("SendX101"); }
-void TCommsForm::Monitor1Click() { Engine->X10MonitorRequest = 1; }
+void TCommsForm::Monitor1Click() {
+  if (Engine->RequestAllowed("Monitor X10")) Engine->X10MonitorRequest = 1;
+}
 void TCommsForm::Send1Click() { Show("Send1"); }
-void TCommsForm::DownloadProgramtoVORMO1Click() { Engine->RequestProgramDownload(); }
-void TCommsForm::Set1Click() { Engine->SetClockRequest = 1; }
-void TCommsForm::GetCPUClock1Click() { Engine->ClockRequest = 1; }
+void TCommsForm::DownloadProgramtoVORMO1Click() {
+  if (Engine->RequestAllowed("Program Download")) Engine->RequestProgramDownload();
+}
+
+void TCommsForm::Set1Click() {
+  if (Engine->RequestAllowed("Clock Set")) Engine->SetClockRequest = 1;
+}
+
+void TCommsForm::GetCPUClock1Click() {
+  if (Engine->RequestAllowed("Get Controller Clock")) Engine->ClockRequest = 1;
+}
 
 void TCommsForm::ReloadVORMOExecutive1Click() {
+  if (!Engine->RequestAllowed("Executive Reload")) return;
   Engine->ReloadExecRequest = 1;
   Engine->FlashArg = 0;
   AddLogLine("Download Controller Program Command");
@@ -494,6 +518,7 @@ void TCommsForm::ReloadVORMOExecutive1Click() {
 void TCommsForm::VORMOMemoryDump1Click() { Show("VORMOMemoryDump1"); }
 
 void TCommsForm::RetrieveVORMOParameters1Click() {
+  if (!Engine->RequestAllowed("Retrieve Controller Parameters")) return;
   if (auto it = windows_.find(CommsWindow::ControllerParams); it != windows_.end() && it->second) {
     QWidget* params = it->second;
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -508,14 +533,18 @@ void TCommsForm::RetrieveVORMOParameters1Click() {
   AddLogLine("Edit Manager Params");
 }
 
-void TCommsForm::AutoAddressModules1Click() { Engine->AutoAddressRequest = 1; }
+void TCommsForm::AutoAddressModules1Click() {
+  if (Engine->RequestAllowed("Auto Address Command")) Engine->AutoAddressRequest = 1;
+}
 
 void TCommsForm::DebugTimersandVariables1Click() {
+  if (!Engine->RequestAllowed("Debug Timers and Variables")) return;
   Engine->TimerVarMonitorRequest = 1;
   ShowWindow(CommsWindow::TimerVars, true);
 }
 
 void TCommsForm::RetrieveModuleParameters1Click() {
+  if (!Engine->RequestAllowed("Retrieve Module Parameters")) return;
   Engine->ModuleParamsRequest = 1;
   AddLogLine("Upload Module Params Command");
 }
@@ -535,6 +564,7 @@ void TCommsForm::ShowDownloadProject() { Show("DownloadProject"); }
 void TCommsForm::ShowSetup() { Show("CommsSetup"); }
 
 void TCommsForm::RequestAsciiTable(int destination) {
+  if (!Engine->RequestAllowed("ASCII Messages")) return;
   if (destination == 0)
     Engine->AsciiTableRequest = 1;
   else

@@ -18,6 +18,7 @@
 class QAction;
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -80,6 +81,7 @@ class TCommsForm : public QMainWindow,
   void AttachGrid(controller::CommsGrid grid, QTableWidget* table, bool headerRow);
   void AttachWindow(controller::CommsWindow window, QWidget* widget);
   void AttachLabel(controller::CommsText text, QLabel* label);
+  void AttachEdit(controller::CommsText text, QLineEdit* edit);
   void AttachRestartBar(QProgressBar* bar);
   void AttachList(controller::CommsList list, QListWidget* widget);
   void AttachInput(controller::CommsInput input, std::function<std::string(int index)> read);
@@ -130,6 +132,7 @@ class TCommsForm : public QMainWindow,
   void SetMeterPercent(int percent) override;
   void SetRestartPosition(int position) override;
   void AddListLine(controller::CommsList list, const std::string& line) override;
+  void ClearList(controller::CommsList list) override;
   void SetLights(bool transmitting, bool receiving) override;
   bool CommsDetail() const override;
   std::string InputText(controller::CommsInput input, int index) const override;
@@ -154,6 +157,8 @@ class TCommsForm : public QMainWindow,
   void ShowSetup() override;
   bool Attached() const override { return Engine->CommState != 0; }
   bool DownloadRunning() const override { return Engine->DownloadRunning(); }
+  std::string TransferWriting() const override { return Engine->TransferWriting(); }
+  bool Reconnects() const override { return Engine->Reconnects(); }
   void RequestTouchLoad() override { Engine->TouchLoadRequest = 1; }
   void RequestAsciiTable(int destination) override;
 
@@ -204,7 +209,7 @@ class TCommsForm : public QMainWindow,
   };
   std::map<controller::CommsGrid, GridTarget> grids_;
   std::map<controller::CommsWindow, QPointer<QWidget>> windows_;
-  std::map<controller::CommsText, QPointer<QLabel>> labels_;
+  std::map<controller::CommsText, QPointer<QWidget>> labels_;
   QPointer<QProgressBar> restartBar_;
   std::map<controller::CommsList, QPointer<QListWidget>> lists_;
   std::map<controller::CommsInput, std::function<std::string(int)>> inputs_;

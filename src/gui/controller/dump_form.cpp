@@ -92,11 +92,23 @@ std::int32_t TDumpForm::BlockAddress(std::int32_t address, int step) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(address) + static_cast<std::uint32_t>(step * 256));
 }
 
-void TDumpForm::BitBtn1Click() { engine_.DumpAddress = TypedNumber(Edit1); }
+void TDumpForm::BitBtn1Click() {
+  if (!engine_.RequestAllowed("Memory Dump")) return;
+  Ask(TypedNumber(Edit1));
+}
 
 void TDumpForm::StepBlock(int step) {
+  if (!engine_.RequestAllowed("Memory Dump")) return;
   const std::int32_t address = BlockAddress(TypedNumber(Edit1), step);
   Edit1->setText(QString::number(address));
+  Ask(address);
+}
+
+// The bytes shown are another address's: they go until the engine brings this one's (0 brings none).
+void TDumpForm::Ask(std::int32_t address) {
+  for (int row = 0; row < StringGrid1->rowCount(); ++row)
+    for (int column = 0; column < StringGrid1->columnCount(); ++column)
+      if (QTableWidgetItem* item = StringGrid1->item(row, column)) item->setText(QString());
   engine_.DumpAddress = address;
 }
 
@@ -104,6 +116,7 @@ void TDumpForm::Button1Click() { StepBlock(1); }
 void TDumpForm::Button2Click() { StepBlock(-1); }
 
 void TDumpForm::BitBtn3Click() {
+  if (!engine_.RequestAllowed("Raw Command")) return;
   if (controller::ReadRawCommand([this](int i) { return CommandText(i); })) engine_.RawCommandRequest = 1;
 }
 

@@ -42,6 +42,7 @@ class TDumpForm : public QDialog {
 
  private:
   void StepBlock(int step);
+  void Ask(std::int32_t address);
 
   controller::CommsEngine& engine_;
 };

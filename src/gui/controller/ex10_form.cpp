@@ -164,6 +164,7 @@ void TEx10Form::UpDown1Click(int by) {
 }
 
 void TEx10Form::Post(controller::LevitonButton button) {
+  if (!engine_.RequestAllowed("Extended X10 Command")) return;
   int group = 0;
   if (button != controller::LevitonButton::SetLightLevel) {
     // A group beyond 63 would run into the function bits of the data byte: such a command is not sent.

@@ -105,6 +105,7 @@ bool TIrForm::ReadNumber(std::int32_t& number) {
 }
 
 void TIrForm::Transmit() {
+  if (!engine_.RequestAllowed("IR Transmit Command")) return;
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
   engine_.IrTransmitNumber = number;
@@ -116,6 +117,7 @@ void TIrForm::BitBtn1Click() {
     Transmit();
     return;
   }
+  if (!engine_.RequestAllowed("IR Learn")) return;
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
   const LearnCarrier carrier = CarrierFor(TypedNumber(Edit2));
@@ -128,6 +130,7 @@ void TIrForm::BitBtn1Click() {
 void TIrForm::BitBtn3Click() { Transmit(); }
 
 void TIrForm::BitBtn4Click() {
+  if (!engine_.RequestAllowed("IR Clear Command")) return;
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
   engine_.IrClearNumber = number;

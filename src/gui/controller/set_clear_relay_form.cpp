@@ -64,6 +64,7 @@ TSetClearRelay::TSetClearRelay(controller::CommsEngine& engine, QWidget* parent)
 }
 
 void TSetClearRelay::BitBtn1Click() {
+  if (!engine_.RequestAllowed("Relay Command")) return;
   const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 0, 255});
   if (!module) return;
   const std::optional<int> point = TypedNumber(Edit2, {"I/O Point", 0, 255});

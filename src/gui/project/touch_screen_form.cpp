@@ -603,9 +603,11 @@ void TTouchScreenForm::SaveAs1Click() {
     Ui().ShowMessage(error);
 }
 
+// A running connection takes the load. One the user has closed, or one on another road or dialled,
+// ends first: the load is the next connection's, as after the editor's attach.
 void TTouchScreenForm::Load1Click() {
-  if (!Comms().Attached()) {
-    if (!Comms().ReadConfigFile()) return;
+  if (!Comms().Reconnects()) {
+    if (!gui::AttachAllowed(Comms()) || !Comms().ReadConfigFile()) return;
     Comms().Attach();
   }
   Comms().RequestTouchLoad();

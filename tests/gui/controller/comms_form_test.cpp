@@ -51,26 +51,45 @@ class CommsFormTest : public ::testing::Test {
   std::unique_ptr<TCommsForm> form = std::make_unique<TCommsForm>(project, clock);
 };
 
-TEST_F(CommsFormTest, MenusSetTheirRequests) {
+// Connected, each menu sets its request. With no connection running (the window stays up after "Lost
+// Connection"), it asks for nothing and says so: nothing waits for the next controller.
+TEST_F(CommsFormTest, MenusSetTheirRequestsOnlyWhileAConnectionRuns) {
   const struct {
     const char* Item;
+    const char* What;
     std::function<bool(const controller::CommsEngine&)> Set;
   } cases[] = {
-      {"Monitor1", [](auto& e) { return e.X10MonitorRequest == 1; }},
-      {"Set1", [](auto& e) { return e.SetClockRequest == 1; }},
-      {"GetCPUClock1", [](auto& e) { return e.ClockRequest == 1; }},
-      {"ReloadVORMOExecutive1", [](auto& e) { return e.ReloadExecRequest == 1 && e.FlashArg == 0; }},
-      {"AutoAddressModules1", [](auto& e) { return e.AutoAddressRequest == 1; }},
-      {"DebugTimersandVariables1", [](auto& e) { return e.TimerVarMonitorRequest == 1; }},
-      {"RetrieveModuleParameters1", [](auto& e) { return e.ModuleParamsRequest == 1; }},
-      {"RetrieveVORMOParameters1", [](auto& e) { return e.ParamsRequest == 1; }},
+      {"Monitor1", "Monitor X10", [](auto& e) { return e.X10MonitorRequest == 1; }},
+      {"Set1", "Clock Set", [](auto& e) { return e.SetClockRequest == 1; }},
+      {"GetCPUClock1", "Get Controller Clock", [](auto& e) { return e.ClockRequest == 1; }},
+      {"ReloadVORMOExecutive1", "Executive Reload",
+       [](auto& e) { return e.ReloadExecRequest == 1 && e.FlashArg == 0; }},
+      {"AutoAddressModules1", "Auto Address Command", [](auto& e) { return e.AutoAddressRequest == 1; }},
+      {"DebugTimersandVariables1", "Debug Timers and Variables", [](auto& e) { return e.TimerVarMonitorRequest == 1; }},
+      {"RetrieveModuleParameters1", "Retrieve Module Parameters", [](auto& e) { return e.ModuleParamsRequest == 1; }},
+      {"RetrieveVORMOParameters1", "Retrieve Controller Parameters", [](auto& e) { return e.ParamsRequest == 1; }},
+      {"DownloadInfraRedFiletoVORMO1", "Infra-Red File Download", [](auto& e) { return e.ParamsRequest == 1; }},
+      {"UploadInfraRedFilefromVORMO1", "Infra-Red File Upload", [](auto& e) { return e.ParamsRequest == 1; }},
   };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(form->MenuItems.count(c.Item)) << c.Item;
-    form->Engine->FlashArg = 5;
-    form->MenuItems[c.Item]->trigger();
-    EXPECT_TRUE(c.Set(*form->Engine)) << c.Item;
+  for (const bool connected : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.Item);
+      ASSERT_TRUE(form->MenuItems.count(c.Item));
+      static_cast<controller::RequestFields&>(*form->Engine) = {};
+      form->Engine->CommState = connected ? 110 : 0;
+      form->Engine->FlashArg = 5;
+      Ui().Clear();
+      Ui().QueueOpenFile(std::nullopt);
+      Ui().QueueSaveFile(std::nullopt);
+      form->MenuItems[c.Item]->trigger();
+      EXPECT_EQ(c.Set(*form->Engine), connected);
+      if (!connected) {
+        EXPECT_EQ(Ui().Messages(),
+                  std::vector<std::string>{std::string("Not attached to a controller: ") + c.What + " not sent"});
+      }
+    }
   }
+  Ui().Clear();
   EXPECT_EQ(form->ListBox1->item(0)->text(), "Edit Manager Params");
 
   // The program download needs an END line.
@@ -82,6 +101,7 @@ TEST_F(CommsFormTest, MenusSetTheirRequests) {
 }
 
 TEST_F(CommsFormTest, TheIrFileDialogsFollowTheFirmwareAndArmTheirRequest) {
+  form->Engine->CommState = 110;
   form->Engine->FirmwareVersion = 819;
   Ui().QueueOpenFile("/data/codes.ir");
   form->MenuItems["DownloadInfraRedFiletoVORMO1"]->trigger();

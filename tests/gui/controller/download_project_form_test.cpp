@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
+#include <optional>
 
 #include "controller/engine_fixture.h"
 #include "gui/comms_link.h"
@@ -15,6 +16,7 @@
 
 namespace {
 
+using platform::MsgResult;
 using testing_support::Click;
 using testing_support::Shoot;
 using testing_support::SimFrame;
@@ -32,6 +34,7 @@ class RecordingLink : public gui::DetachedCommsLink {
     ++Attaches;
     engine_.Attach();
   }
+  std::string TransferWriting() const override { return engine_.TransferWriting(); }
 
   int Reads = 0;
   int Attaches = 0;
@@ -137,7 +140,8 @@ TEST_F(DownloadProjectFormTest, WhileAttachedAllFourPartsFollowAReconnectionInOn
   Click(form.BitBtn1);
   Step();
   EXPECT_EQ(engine.CommState, 1) << "the reconnection comes first";
-  ASSERT_TRUE(RunUntil([&] { return view.Logged("Controller Program Started"); }, 4000)) << "state " << engine.CommState;
+  ASSERT_TRUE(RunUntil([&] { return view.Logged("Controller Program Started"); }, 4000))
+      << "state " << engine.CommState;
 
   auto frames = sim.Frames();
   frames.erase(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(before));
@@ -155,26 +159,48 @@ TEST_F(DownloadProjectFormTest, WhileAttachedAllFourPartsFollowAReconnectionInOn
   EXPECT_TRUE(Ui().Messages().empty());
 }
 
-// A connection the user has closed, or one on another port than the stored one, is not reconnected: it
-// ends, and what is asked here is the next connection's.
-TEST_F(DownloadProjectFormTest, AClosedConnectionOrAnotherPortAttachesANewOne) {
+// A connection the user has closed, one on another port than the stored one, or one through a dial-up
+// modem (the controller is the number dialled) is not reconnected: it ends, and what is asked here is the
+// next connection's. Cutting a transfer that writes the controller is asked first, naming it.
+TEST_F(DownloadProjectFormTest, AClosedConnectionOrAnotherRoadAttachesANewOne) {
   project.Store.Lines[12] = ProgramLine::End();
-  for (const bool closed : {true, false}) {
-    SCOPED_TRACE(closed);
+  enum class Why { Closed, AnotherPort, AuxModem, ClosedMidTransfer };
+  const struct {
+    Why Is;
+    std::optional<MsgResult> Answer;  // to the question before a transfer is cut
+  } cases[] = {{Why::Closed, {}},
+               {Why::AnotherPort, {}},
+               {Why::AuxModem, {}},
+               {Why::ClosedMidTransfer, MsgResult::Cancel},
+               {Why::ClosedMidTransfer, MsgResult::Ok}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.Is) * 10 + c.Answer.has_value());
+    settings.NonTapi = c.Is == Why::AuxModem;
     Running();
+    Ui().Clear();
+    link.Attaches = 0;
     engine.RelayRequest = 5;
-    if (closed)
-      engine.CloseRequest = 1;
-    else
-      settings.ComNum = 2;
+    engine.ClockRequest = 0;
+    if (c.Is == Why::Closed || c.Is == Why::ClosedMidTransfer) engine.CloseRequest = 1;
+    if (c.Is == Why::AnotherPort) settings.ComNum = 2;
+    if (c.Is == Why::ClosedMidTransfer) engine.CommState = 515;  // a program block's flash load
+    if (c.Answer) Ui().QueueAnswer(*c.Answer);
     form.show();
     Click(form.BitBtn1);
-    EXPECT_EQ(link.Attaches, closed ? 1 : 2);
-    EXPECT_EQ(engine.CommState, 1001) << "the end runs first";
-    EXPECT_EQ(engine.ReconnectRequest + engine.RelayRequest, 0);
-    EXPECT_EQ(engine.ClockRequest + engine.IconLoadRequest + engine.TouchLoadRequest + engine.ProgramDownloadRequest, 4);
+    const bool attaches = c.Answer != MsgResult::Cancel;
+    EXPECT_EQ(Ui().Messages().size(), c.Answer ? 1u : 0u);
+    if (c.Answer) {
+      EXPECT_NE(Ui().Messages()[0].find("The Program Download is running"), std::string::npos) << Ui().Messages()[0];
+    }
+    EXPECT_EQ(link.Attaches, attaches ? 1 : 0);
+    EXPECT_EQ(engine.CommState, attaches ? 1001 : 515) << "the end runs first";
+    EXPECT_EQ(engine.ReconnectRequest, 0);
+    EXPECT_EQ(engine.RelayRequest, attaches ? 0 : 5);
+    EXPECT_EQ(engine.ClockRequest, attaches ? 1 : 0);
     settings.ComNum = 1;
+    engine.CloseRequest = 0;
   }
+  settings.NonTapi = 0;
 }
 
 // The program goes with the sun table of the stored location: with one the settings window refuses, the

@@ -30,6 +30,7 @@ using testing_support::Shoot;
 class IrFormTest : public controller::test::EngineTest {
  protected:
   IrFormTest() {
+    engine.CommState = 110;  // the window posts to a running connection
     form.SaveIrFileDialog = [this] { return ++saves, true; };
   }
 
@@ -151,9 +152,7 @@ TEST_F(IrFormTest, TheRemoteWindowPostsCodeZoneAndModule) {
     const char* Zone;
     const char* Number;
     int Request, ZoneSent, NumberSent;
-  } cases[] = {{"7", "3", "513", 7, 3, 513},
-               {"0", "2", "9", 0, 2, 9},
-               {"7a", "3 ", "513x", 7, 3, 513}};
+  } cases[] = {{"7", "3", "513", 7, 3, 513}, {"0", "2", "9", 0, 2, 9}, {"7a", "3 ", "513x", 7, 3, 513}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Module);
     remote.Edit1->setText(c.Module);

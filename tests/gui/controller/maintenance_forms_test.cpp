@@ -49,6 +49,7 @@ std::string Text(const QTableWidget* grid, int column, int row) {
 class MaintenanceFormsTest : public ::testing::Test {
  protected:
   MaintenanceFormsTest() {
+    comms->Engine->CommState = 110;  // the windows post to a running connection
     DumpForm = dump.get();
     SetClearRelay = relay.get();
     TimerVariableForm = timerVars.get();
@@ -251,7 +252,8 @@ TEST_F(MaintenanceFormsTest, ANumberOrValueTheTablesCannotHoldIsRefused) {
     Click(change->BitBtn1);
     const bool posted = *c.Message == '\0';
     EXPECT_EQ(change->isVisible(), !posted);
-    EXPECT_EQ(testing_support::TestUi().Messages(), posted ? std::vector<std::string>{} : std::vector<std::string>{c.Message});
+    EXPECT_EQ(testing_support::TestUi().Messages(),
+              posted ? std::vector<std::string>{} : std::vector<std::string>{c.Message});
     EXPECT_EQ(Engine().ChangeDataRequest, posted ? std::atoi(c.Number) : controller::NoChangeData);
     if (posted) {
       EXPECT_EQ(Engine().ChangeDataValue, std::atoi(c.Value));
@@ -275,10 +277,12 @@ class AttachedFormsTest : public MaintenanceFormsTest {
     sim.SetAppVersion(400);
     sim.SetFirmwareVersion(820);
     comms->AttachGrid(CommsGrid::Dump, dump->StringGrid1, false);
+    comms->AttachEdit(controller::CommsText::DumpAddress, dump->Edit1);
     comms->AttachGrid(CommsGrid::TimerVars, timerVars->TVGrid, true);
     comms->AttachWindow(controller::CommsWindow::TimerVars, timerVars.get());
     comms->AttachInput(controller::CommsInput::RawCommandByte, [this](int i) { return dump->CommandText(i); });
     comms->Settings.ComNum = 1;
+    Engine().CommState = 0;
     comms->AttachEngine();
     EXPECT_TRUE(RunUntil([&] { return Engine().CommState == 114; }));
     Engine().ParamsRequest = 0;
@@ -325,7 +329,10 @@ TEST_F(AttachedFormsTest, TheDebugWindowShowsTheControllersValuesAndChangesOne) 
   EXPECT_EQ(Engine().TimerVarMonitorRequest, 0);
 }
 
-TEST_F(AttachedFormsTest, PreviousBlockFromZeroShowsTheBlockAt0xFF00) {
+// The window shows an address only with that address's bytes: "Previous Block" from 0 shows the block at
+// 0xFF00; a download's block in the grid is the staging area's; an address asked for shows none of the
+// last one's bytes, also when its dump keeps failing.
+TEST_F(AttachedFormsTest, TheDumpShowsAnAddressOnlyWithItsBytes) {
   std::vector<std::uint8_t> block(256);
   for (int i = 0; i < 256; ++i) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(255 - i);
   sim.Write(0xFF00, block);
@@ -336,11 +343,24 @@ TEST_F(AttachedFormsTest, PreviousBlockFromZeroShowsTheBlockAt0xFF00) {
     const QTableWidgetItem* item = dump->StringGrid1->item(row, column);
     return item ? item->text().toStdString() : std::string();
   };
+  EXPECT_EQ(dump->Edit1->text(), "-256");
   EXPECT_EQ(cell(0, 0), "ff");
   EXPECT_EQ(cell(15, 0), "f0");
   EXPECT_EQ(cell(5, 10), "5a");
   EXPECT_EQ(cell(15, 15), "00");
   EXPECT_TRUE(Shoot(dump.get(), "zelta_memory_dump.png"));
+
+  Engine().TouchLoadRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 905; }));
+  EXPECT_EQ(dump->Edit1->text(), QString::number(controller::AddrStaging));
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 114; }, 800));
+
+  sim.CorruptNextBlockReplies(100);
+  Click(dump->Button1);  // "Next Block"
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 0; }));
+  EXPECT_EQ(testing_support::TestUi().Messages().back(), "Lost Connection");
+  EXPECT_EQ(dump->Edit1->text(), QString::number(controller::AddrStaging + 256));
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(cell(i % 16, i / 16), "") << i;
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ void EditCell(QTableWidget* grid, int row, int column, const QString& text) {
 class PagerMessagesTest : public controller::test::EngineTest {
  protected:
   PagerMessagesTest() {
+    engine.CommState = 110;  // the window posts to a running connection
     form.show();
     view.Inputs[CommsInput::PagerRow] = [this](int row) { return form.RowText(row); };
   }
@@ -115,6 +116,7 @@ struct DialogCase {
 
 class TransmitDialogsTest : public controller::test::EngineTest {
  protected:
+  TransmitDialogsTest() { engine.CommState = 110; }  // the windows post to a running connection
   std::vector<DialogCase> Cases() {
     return {
         {"Record", [](auto& e) { return new TMurmexForm(e); },

@@ -106,6 +106,7 @@ class ParamFormsTest : public ::testing::Test {
 };
 
 TEST_F(ParamFormsTest, ProtectedParametersAreEditableOnlyWhileTheSettingAllowsIt) {
+  Engine().CommState = 110;
   managerParams->show();
   const struct {
     int Row;
@@ -134,6 +135,7 @@ TEST_F(ParamFormsTest, ProtectedParametersAreEditableOnlyWhileTheSettingAllowsIt
 // A half-typed value never reaches the controller: the change is queued when the edit is committed, with
 // one log line, and an edit given up (Escape) queues nothing.
 TEST_F(ParamFormsTest, AnEditIsQueuedWhenCommittedNotOnEveryKeystroke) {
+  Engine().CommState = 110;
   managerParams->show();
   QTableWidget* grid = managerParams->StringGrid1;
   grid->setCurrentCell(5, 1);
@@ -268,6 +270,8 @@ TEST_F(ParamFormsTest, KeysTypedAtOnceAfterAClickOnTheSelectedCellGoWholeToItsPa
 TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
   Engine().ModuleParamTable[1][6] = 4321;
   Engine().ModuleParamTable[2][5] = 77;
+  Engine().ModuleParamRead[1].set(6);  // as this connection read them
+  Engine().ModuleParamRead[2].set(5);
   parameters->show();
   EXPECT_EQ(parameters->StringGrid1->horizontalHeaderItem(0)->text(), "Mod#");
   EXPECT_EQ(parameters->StringGrid1->horizontalHeaderItem(64)->text(), "Param 63");
@@ -308,6 +312,7 @@ TEST_F(ParamFormsTest, TheChangedValueIsWrittenToTheModuleAndReadBack) {
   sim.SetModuleParameter(2, 5, 77);
   Connect();
   Engine().ModuleParamTable[1][6] = 4321;
+  Engine().ModuleParamRead[1].set(6);
   parameters->show();
   parameters->Edit1->setText("4321");
   ClickModuleCell(6, 2);

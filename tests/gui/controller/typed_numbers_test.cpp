@@ -34,6 +34,7 @@ struct Entry {
 class TypedNumbersTest : public controller::test::EngineTest {
  protected:
   TypedNumbersTest() {
+    engine.CommState = 110;  // the windows post to a running connection
     engine.ParamNumber = 5;  // as a click on the module parameter grid picks them
     engine.ParamModule = 2;
   }

@@ -36,7 +36,10 @@ std::string Cell(const QTableWidget* grid, int column, int row) {
   return item ? item->text().toStdString() : std::string();
 }
 
-class X10FormsTest : public controller::test::EngineTest {};
+class X10FormsTest : public controller::test::EngineTest {
+ protected:
+  X10FormsTest() { engine.CommState = 110; }  // the windows post to a running connection
+};
 
 TEST_F(X10FormsTest, SendPostsTheChosenCodesWithARepeatOf1To128) {
   const struct {

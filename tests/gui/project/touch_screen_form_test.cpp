@@ -48,12 +48,16 @@ class FakeComms : public gui::DetachedCommsLink {
   void Attach() override {
     ++Attaches;
     IsAttached = true;
+    Closed = false;
   }
   bool Attached() const override { return IsAttached; }
+  bool Reconnects() const override { return IsAttached && !Closed; }
+  std::string TransferWriting() const override { return Writing; }
   void RequestTouchLoad() override { ++TouchLoads; }
 
   std::string Directory;
-  bool IsAttached = false;
+  bool IsAttached = false, Closed = false;
+  std::string Writing;
   int Reads = 0, Attaches = 0, TouchLoads = 0;
 };
 
@@ -562,7 +566,9 @@ TEST_F(TouchScreenFormTest, NewFileFreesEveryObjectWithoutAQuestion) {
   EXPECT_TRUE(form->Designer.Modified) << "a new file is a change";
 }
 
-TEST_F(TouchScreenFormTest, LoadTessaroAttachesADetachedWindowAndRequestsTheDownload) {
+// A running connection takes the load; a detached window, or a connection the user has closed, is
+// attached anew first, asking before it cuts a transfer.
+TEST_F(TouchScreenFormTest, LoadTessaroAttachesADetachedOrClosedConnectionAndRequestsTheDownload) {
   form->Load1->trigger();
   EXPECT_EQ(comms.Reads, 1);
   EXPECT_EQ(comms.Attaches, 1);
@@ -571,6 +577,19 @@ TEST_F(TouchScreenFormTest, LoadTessaroAttachesADetachedWindowAndRequestsTheDown
   EXPECT_EQ(comms.Reads, 1);
   EXPECT_EQ(comms.Attaches, 1);
   EXPECT_EQ(comms.TouchLoads, 2);
+
+  comms.Closed = true;
+  comms.Writing = "Program Download";
+  TestUi().QueueAnswer(platform::MsgResult::Cancel);
+  form->Load1->trigger();
+  EXPECT_EQ(TestUi().Messages().size(), 1u) << "the cut is asked first";
+  EXPECT_EQ(comms.Attaches, 1);
+  EXPECT_EQ(comms.TouchLoads, 2);
+  comms.Writing.clear();
+  form->Load1->trigger();
+  EXPECT_EQ(comms.Reads, 2);
+  EXPECT_EQ(comms.Attaches, 2);
+  EXPECT_EQ(comms.TouchLoads, 3);
 }
 
 TEST_F(TouchScreenFormTest, CloseAsksOnlyWhenModified) {
