@@ -19,7 +19,7 @@ bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string&
                             0,
                             0};
   engine.ParamsRequest = 1;
-  engine.AddLogLine(platform::FormatText("Change Parameter %d to ", p) + text);
+  engine.AddLogLine(platform::FormatText("Change Parameter %d to %d", p, *v));
   return true;
 }
 
@@ -28,7 +28,7 @@ TypedField ModuleParamValueField(const CommsEngine& engine) {
 }
 
 bool ModuleParamPasswordMatches(const CommsEngine& engine, const std::string& password) {
-  return DecimalPrefix(password) == engine.ModuleParamTable[1][6];
+  return ReadWholeNumber(password) == engine.ModuleParamTable[1][6];
 }
 
 std::optional<ParamChangePrompt> ClickModuleParamCell(CommsEngine& engine, int column, int row,

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "controller/comms_engine.h"
 #include "controller/raw_command_request.h"
@@ -19,6 +20,9 @@ namespace {
 
 constexpr int GridSize = 16;
 constexpr int CellWidth = 28;
+// Any 32-bit address: its low 16 bits reach the wire.
+const controller::TypedField AddressField{"Address", std::numeric_limits<std::int32_t>::min(),
+                                          std::numeric_limits<std::int32_t>::max()};
 
 QLineEdit* NewNumberEdit(QWidget* parent, const QString& name, int width) {
   auto* edit = new QLineEdit("0", parent);
@@ -92,10 +96,14 @@ std::int32_t TDumpForm::BlockAddress(std::int32_t address, int step) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(address) + static_cast<std::uint32_t>(step * 256));
 }
 
-void TDumpForm::BitBtn1Click() { engine_.DumpAddress = TypedNumber(Edit1); }
+void TDumpForm::BitBtn1Click() {
+  if (const std::optional<int> address = TypedNumber(Edit1, AddressField)) engine_.DumpAddress = *address;
+}
 
 void TDumpForm::StepBlock(int step) {
-  const std::int32_t address = BlockAddress(TypedNumber(Edit1), step);
+  const std::optional<int> typed = TypedNumber(Edit1, AddressField);
+  if (!typed) return;
+  const std::int32_t address = BlockAddress(*typed, step);
   Edit1->setText(QString::number(address));
   engine_.DumpAddress = address;
 }
