@@ -10,7 +10,7 @@ inline constexpr int HighestTimer = 63;
 inline constexpr int HighestVariable = 255;
 inline constexpr int HighestDataValue = 65535;
 
-// Reads the typed number and value by their leading digits and posts the change (kind 0 variable, 1
+// Reads the typed number and value as whole numbers and posts the change (kind 0 variable, 1
 // timer). No number, or one the controller's tables cannot hold, posts nothing: the text returned says
 // why (empty when posted).
 std::string PostChangeData(RequestFields& requests, const std::string& numberText, const std::string& valueText,

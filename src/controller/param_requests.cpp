@@ -20,7 +20,7 @@ bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string&
                             0,
                             0};
   engine.ParamsRequest = 1;
-  engine.AddLogLine(platform::FormatText("Change Parameter %d to ", p) + text);
+  engine.AddLogLine(platform::FormatText("Change Parameter %d to %d", p, *v));
   return true;
 }
 
@@ -30,7 +30,7 @@ TypedField ModuleParamValueField(const CommsEngine& engine) {
 
 // Only against the password this connection read: the last controller's is no key to this one.
 bool ModuleParamPasswordMatches(const CommsEngine& engine, const std::string& password) {
-  return engine.ModuleParamRead[1][6] && DecimalPrefix(password) == engine.ModuleParamTable[1][6];
+  return engine.ModuleParamRead[1][6] && ReadWholeNumber(password) == engine.ModuleParamTable[1][6];
 }
 
 std::optional<ParamChangePrompt> ClickModuleParamCell(CommsEngine& engine, int column, int row,

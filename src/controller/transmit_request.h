@@ -14,7 +14,7 @@ inline constexpr int HighestModule = 127;
 
 enum : std::uint8_t { TransmitRecord = 3, TransmitPlay = 4 };  // play also means transmit
 
-// Reads the dialog's module and message edits by their leading digits and posts the request. No module
+// Reads the dialog's module and message edits as whole numbers and posts the request. No module
 // number 1..127, or no message number 0..messageLimit, posts nothing and is refused with a message: false.
 bool PostTransmitRequest(RequestFields& requests, const std::string& moduleText, const std::string& messageText,
                          int messageLimit, std::uint8_t code);

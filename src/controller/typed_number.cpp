@@ -7,29 +7,28 @@
 
 namespace controller {
 
-namespace {
-
-std::optional<int> LeadingNumber(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+std::optional<int> ReadWholeNumber(const std::string& text) {
+  const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && blank(text[begin])) ++begin;
+  while (end > begin && blank(text[end - 1])) --end;
   bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  if (i == text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
+  if (begin < end && (text[begin] == '-' || text[begin] == '+')) negative = text[begin++] == '-';
+  if (begin == end) return std::nullopt;
   long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-    if (value <= INT_MAX) value = value * 10 + (text[i] - '0');
+  for (std::size_t i = begin; i < end; ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) return std::nullopt;
+  }
   if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
+  if (value > INT_MAX) return std::nullopt;
   return static_cast<int>(value);
 }
 
-}  // namespace
-
-int DecimalPrefix(const std::string& text) { return LeadingNumber(text).value_or(0); }
-
 std::optional<int> ReadTypedNumber(const std::string& text, const TypedField& field) {
-  const std::optional<int> value = LeadingNumber(text);
+  const std::optional<int> value = ReadWholeNumber(text);
   if (!value || *value < field.Lowest || *value > field.Highest) return std::nullopt;
   return value;
 }
@@ -41,6 +40,12 @@ std::string TypedNumberRefusal(const TypedField& field) {
 
 std::optional<int> ReadTypedNumberOrRefuse(const std::string& text, const TypedField& field) {
   const std::optional<int> value = ReadTypedNumber(text, field);
+  if (!value) platform::Ui().ShowMessage(TypedNumberRefusal(field));
+  return value;
+}
+
+std::optional<int> ReadWholeNumberOrRefuse(const std::string& text, const TypedField& field) {
+  const std::optional<int> value = ReadWholeNumber(text);
   if (!value) platform::Ui().ShowMessage(TypedNumberRefusal(field));
   return value;
 }

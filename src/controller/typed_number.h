@@ -5,9 +5,9 @@
 
 namespace controller {
 
-// Leading blanks, an optional sign and the digits up to the first non-digit; 0 when no digit comes first.
-// Saturates instead of overflowing.
-int DecimalPrefix(const std::string& text);
+// The whole text as a number: an optional sign and digits, with spaces around them aside. Nothing for any
+// other text ("0x10", "12abc", "1 2", ""), nor for a number too large for an int.
+std::optional<int> ReadWholeNumber(const std::string& text);
 
 // Where a typed number goes: the entry as the user knows it and the numbers it can hold. Its low bits
 // would name some other module, point or value.
@@ -17,11 +17,14 @@ struct TypedField {
   int Highest;
 };
 
-// The number typed, read as DecimalPrefix reads it; nothing when no digit comes first or it does not fit.
+// The number typed, read as ReadWholeNumber reads it; nothing when it is no number or does not fit.
 std::optional<int> ReadTypedNumber(const std::string& text, const TypedField& field);
 // "<Entry> must be a whole number from <Lowest> to <Highest>"
 std::string TypedNumberRefusal(const TypedField& field);
 // As ReadTypedNumber, and a number that does not fit is refused with that message.
 std::optional<int> ReadTypedNumberOrRefuse(const std::string& text, const TypedField& field);
+// For an entry that brings any number into its range itself: the number typed, whatever its size; a text
+// that is no number is refused with the message of `field`.
+std::optional<int> ReadWholeNumberOrRefuse(const std::string& text, const TypedField& field);
 
 }  // namespace controller

@@ -14,9 +14,10 @@ std::uint8_t GroupByte(int group, std::uint8_t function) {
 
 }  // namespace
 
-int X10RepeatFromText(const std::string& text) {
-  const int repeat = DecimalPrefix(text);
-  return repeat >= 1 && repeat <= X10MaxRepeat ? repeat : 1;
+std::optional<int> X10RepeatFromText(const std::string& text) {
+  const std::optional<int> repeat = ReadWholeNumberOrRefuse(text, {"Repeat", 1, X10MaxRepeat});
+  if (!repeat) return std::nullopt;
+  return *repeat >= 1 && *repeat <= X10MaxRepeat ? *repeat : 1;
 }
 
 void PostX10Send(RequestFields& requests, int house, int key, int repeat) {

@@ -15,8 +15,9 @@ inline constexpr int X10MaxRepeat = 128;
 inline constexpr int LevitonMaxLevel = 63;
 inline constexpr int LevitonMaxGroup = 63;
 
-// The repeat typed in the send window, read as its leading digits: 1..128 as typed, anything else 1.
-int X10RepeatFromText(const std::string& text);
+// The repeat typed in the send window: 1..128 as typed, any other number 1. A text that is no number is
+// refused with a message: nothing.
+std::optional<int> X10RepeatFromText(const std::string& text);
 
 // Posts one X10 command. The house goes in last: it is what arms the request.
 void PostX10Send(RequestFields& requests, int house, int key, int repeat);
@@ -34,8 +35,7 @@ enum class LevitonButton {
 // carries the group's two low bits in bits 7-6, the function in bits 5-4 and its four high bits in 3-0.
 std::array<std::uint8_t, 4> LevitonCommand(LevitonButton button, int house, int key, int group, int level);
 
-// The group number typed, read as its leading digits: 0..63, or nothing (a larger number would spill into
-// the function bits).
+// The group number typed: 0..63, or nothing (a larger number would spill into the function bits).
 TypedField LevitonGroupField();
 std::optional<int> LevitonGroupFromText(const std::string& text);
 

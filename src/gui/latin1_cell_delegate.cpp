@@ -11,6 +11,7 @@ namespace gui {
 namespace {
 constexpr const char* kAccepted = "acceptedText";
 constexpr const char* kFilled = "filled";
+constexpr const char* kTyped = "typed";
 }  // namespace
 
 Latin1CellDelegate::Latin1CellDelegate(QObject* parent, Edited edited)
@@ -30,11 +31,14 @@ QWidget* Latin1CellDelegate::createEditor(QWidget* parent, const QStyleOptionVie
       const QString kept = line->property(kAccepted).toString();
       const int caret = line->cursorPosition() - static_cast<int>(text.size() - kept.size());
       line->setText(kept);
+      // setText forgets that the user typed; what was typed before the refused key still counts.
+      line->setModified(line->property(kTyped).toBool());
       line->setCursorPosition(std::max(0, caret));
       platform::Ui().Beep();
       return;
     }
     line->setProperty(kAccepted, text);
+    line->setProperty(kTyped, true);
     if (self->edited_)
       self->edited_(cell, *latin1);
     else

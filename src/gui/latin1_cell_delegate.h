@@ -1,9 +1,9 @@
 #pragma once
 // The editor of a grid cell that holds one of the system's 8-bit texts. A keystroke that brings a character
-// outside Latin-1 is refused with a beep, the text and caret as they were before it. Every accepted
-// keystroke goes on at once (to the cell, or to the `Edited` hook when one is given), so a save, a close or
-// the engine in the middle of typing sees what is typed. While the editor is open, what is written into
-// its cell meanwhile does not replace the typing.
+// outside Latin-1 is refused with a beep, the text, caret and modified flag as they were before it. Every
+// accepted keystroke goes on at once (to the cell, or to the `Edited` hook when one is given), so a save, a
+// close or the engine in the middle of typing sees what is typed. While the editor is open, what is written
+// into its cell meanwhile does not replace the typing.
 #include <QStyledItemDelegate>
 #include <functional>
 #include <string>

@@ -374,7 +374,8 @@ TEST_F(MaintenanceTest, TheRawCommandSendsTheSixEditsWhenEachFitsAByte) {
       {{"53", "-1", "0", "0", "0", "0"}, {}, "Command byte 2 must be a whole number from 0 to 255"},
       {{"53", "0", "0", "0", "0", ""}, {}, "Command byte 6 must be a whole number from 0 to 255"},
       {{"53", "255", "x1", "0", "0", "0"}, {}, "Command byte 3 must be a whole number from 0 to 255"},
-      {{"53", "0", " 7 ", "+2", "12abc", "255"}, {0xC8, 0x35, 0, 7, 2, 12, 255, 0x11}, ""},
+      {{"53", "0", "0", "0", "12abc", "0"}, {}, "Command byte 5 must be a whole number from 0 to 255"},
+      {{"53", "0", " 7 ", "+2", "12", "255"}, {0xC8, 0x35, 0, 7, 2, 12, 255, 0x11}, ""},
   };
   Connect();
   for (const auto& c : cases) {

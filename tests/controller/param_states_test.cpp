@@ -68,10 +68,10 @@ TEST_F(ParamStatesTest, TheReadFillsTheTableAndTheGrid) {
 TEST_F(ParamStatesTest, AnEditIsSentBeforeTheReadAndFreesItsSlot) {
   sim.SetParameter(5, 7);
   Connect();
-  QueueControllerParamChange(engine, 6, "300");
+  ASSERT_TRUE(QueueControllerParamChange(engine, 6, " 300 "));
   EXPECT_EQ(engine.CommandQueue[0], (std::array<std::uint8_t, 6>{0x28, 5, 0x01, 0x2C, 0, 0}));
   EXPECT_EQ(engine.ParamsRequest, 1);
-  EXPECT_EQ(view.Log.front(), "Change Parameter 5 to 300");
+  EXPECT_EQ(view.Log.front(), "Change Parameter 5 to 300") << "the number written";
   ASSERT_TRUE(ParamsSettled());
 
   EXPECT_EQ(sim.Parameter(5), 300);
@@ -100,20 +100,24 @@ TEST_F(ParamStatesTest, AKeystrokeWhileTheCommandIsOnTheWayIsSentToo) {
   EXPECT_EQ(view.Cell(CommsGrid::ControllerParams, 1, 6), "300");
 }
 
-TEST_F(ParamStatesTest, CellTextIsReadAsTheDigitsItStartsWith) {
+TEST_F(ParamStatesTest, CellTextIsANumberOnlyWhenItIsTheWholeText) {
   const struct {
     const char* Text;
-    int Value;
+    std::optional<int> Value;
   } cases[] = {{"300", 300},
-               {"12ab", 12},
-               {"abc", 0},
-               {"", 0},
-               {"  7", 7},
+               {" 7 ", 7},
                {"-1", -1},
                {"+4", 4},
-               {"99999999999", INT_MAX},
-               {"-99999999999", INT_MIN}};
-  for (const auto& c : cases) EXPECT_EQ(DecimalPrefix(c.Text), c.Value) << c.Text;
+               {"12ab", std::nullopt},
+               {"0x10", std::nullopt},
+               {"1 2", std::nullopt},
+               {"abc", std::nullopt},
+               {"", std::nullopt},
+               {"-", std::nullopt},
+               {"-2147483648", INT_MIN},
+               {"2147483648", std::nullopt},
+               {"-99999999999", std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(ReadTypedNumber(c.Text, {"N", INT_MIN, INT_MAX}), c.Value) << c.Text;
 
   engine.CommState = 110;
   EXPECT_FALSE(QueueControllerParamChange(engine, 1, "x"));

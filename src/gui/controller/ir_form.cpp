@@ -120,7 +120,9 @@ void TIrForm::BitBtn1Click() {
   if (!engine_.RequestAllowed("IR Learn")) return;
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
-  const LearnCarrier carrier = CarrierFor(TypedNumber(Edit2));
+  const std::optional<int> kHz = TypedWholeNumber(Edit2, {"Ir Frequency", LowestKHz, HighestKHz});
+  if (!kHz) return;
+  const LearnCarrier carrier = CarrierFor(*kHz);
   Edit2->setText(QString::number(carrier.KHz));
   engine_.IrLearnFrequency = carrier.Code;
   engine_.IrLearnNumber = number;

@@ -36,8 +36,9 @@ class CommitDelegate : public gui::Latin1CellDelegate {
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (!line) return;
     const QString text = line->text();
-    // An edit that changed nothing sends nothing.
-    if (text == index.data(Qt::EditRole).toString()) return;
+    // Only what the user typed goes: an editor left as it opened holds a value the engine may have
+    // rewritten since. Typing back the cell's value changes nothing either.
+    if (!line->isModified() || text == index.data(Qt::EditRole).toString()) return;
     if (committed_(index.row(), platform::FromQString(text).value_or(std::string())))
       model->setData(index, text, Qt::EditRole);
   }

@@ -76,8 +76,10 @@ TSendX10::TSendX10(controller::CommsEngine& engine, QWidget* parent) : QDialog(p
 
 void TSendX10::BitBtn1Click() {
   if (!engine_.RequestAllowed("X10 Command")) return;
-  // Text outside Latin-1 is no number either: it sends the default repeat like any other bad entry.
-  const int repeat = controller::X10RepeatFromText(platform::FromQString(Edit1->text()).value_or(std::string()));
-  Edit1->setText(QString::number(repeat));
-  controller::PostX10Send(engine_, HouseGroupButtons->checkedId(), KeyGroupButtons->checkedId(), repeat);
+  // Text outside Latin-1 is no number either.
+  const std::optional<int> repeat =
+      controller::X10RepeatFromText(platform::FromQString(Edit1->text()).value_or(std::string()));
+  if (!repeat) return;
+  Edit1->setText(QString::number(*repeat));
+  controller::PostX10Send(engine_, HouseGroupButtons->checkedId(), KeyGroupButtons->checkedId(), *repeat);
 }

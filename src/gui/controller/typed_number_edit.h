@@ -6,11 +6,13 @@
 #include "controller/typed_number.h"
 #include "platform/text.h"
 
-inline int TypedNumber(const QLineEdit* edit) {
-  return controller::DecimalPrefix(platform::FromQString(edit->text()).value_or(std::string()));
-}
-
 // The number typed when it fits `field`; otherwise nothing, and the user has been told.
 inline std::optional<int> TypedNumber(const QLineEdit* edit, const controller::TypedField& field) {
   return controller::ReadTypedNumberOrRefuse(platform::FromQString(edit->text()).value_or(std::string()), field);
+}
+
+// The number typed for an entry that brings any number into `field` itself; nothing when the text is no
+// number, and the user has been told.
+inline std::optional<int> TypedWholeNumber(const QLineEdit* edit, const controller::TypedField& field) {
+  return controller::ReadWholeNumberOrRefuse(platform::FromQString(edit->text()).value_or(std::string()), field);
 }

@@ -78,23 +78,27 @@ TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndNothingForModule
     const char *Module, *Point;
     int Radio;
     std::uint8_t Request, AtPoint, On;
+    const char* Told = "";
   } cases[] = {
       {"5", "3", 1, 5, 3, 1},
-      {"0", "2", 1, 0, 2, 1},     // starts nothing
-      {" 6a", "4b", 0, 6, 4, 0},  // the leading digits
+      {"0", "2", 1, 0, 2, 1},  // starts nothing, and is no mistake
+      {" 6a", "4b", 0, 0, 0, 0, "Module Number must be a whole number from 0 to 255"},
   };
   relay->show();
   for (const auto& c : cases) {
-    Engine().RelayRequest = 0;
+    SCOPED_TRACE(c.Module);
+    testing_support::TestUi().Clear();
+    Engine().RelayRequest = Engine().RelayPoint = Engine().RelayOn = 0;
     relay->Edit1->setText(c.Module);
     relay->Edit2->setText(c.Point);
     relay->RadioGroup1Buttons->button(c.Radio)->setChecked(true);
     Click(relay->BitBtn1);
-    EXPECT_EQ(Engine().RelayRequest, c.Request) << c.Module;
-    EXPECT_EQ(Engine().RelayPoint, c.AtPoint) << c.Module;
-    EXPECT_EQ(Engine().RelayOn, c.On) << c.Module;
+    EXPECT_EQ(Engine().RelayRequest, c.Request);
+    EXPECT_EQ(Engine().RelayPoint, c.AtPoint);
+    EXPECT_EQ(Engine().RelayOn, c.On);
+    EXPECT_EQ(testing_support::TestUi().Messages(),
+              *c.Told ? std::vector<std::string>{c.Told} : std::vector<std::string>{});
   }
-  EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{}) << "module 0 is no mistake";
   EXPECT_TRUE(relay->isVisible()) << "sending leaves the window open";
   EXPECT_TRUE(Shoot(relay.get(), "zelta_set_clear_relay.png"));
   Click(relay->CloseButton);
@@ -102,6 +106,7 @@ TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndNothingForModule
 }
 
 TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
+  constexpr std::int32_t Before = 7;  // asked before; a text that is no address asks nothing
   const struct {
     const char* Typed;
     QPushButton* TDumpForm::*Button;
@@ -112,18 +117,23 @@ TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
       {"4660", &TDumpForm::BitBtn1, "4660", 4660},
       {"0", &TDumpForm::Button2, "-256", -256},
       {"65280", &TDumpForm::Button1, "65536", 65536},
-      {"junk", &TDumpForm::Button1, "256", 256},
+      {"junk", &TDumpForm::Button1, "junk", Before},
       {"2147483647", &TDumpForm::Button1, "-2147483393", -2147483393},
-      {"4660h", &TDumpForm::BitBtn1, "4660h", 4660},
-      {"512 up", &TDumpForm::Button1, "768", 768},
+      {"4660h", &TDumpForm::BitBtn1, "4660h", Before},
+      {"512 up", &TDumpForm::Button1, "512 up", Before},
+      {"99999999999", &TDumpForm::Button2, "99999999999", Before},
   };
   dump->show();
   for (const auto& c : cases) {
-    Engine().DumpAddress = 7;
+    SCOPED_TRACE(c.Typed);
+    testing_support::TestUi().Clear();
+    Engine().DumpAddress = Before;
     dump->Edit1->setText(c.Typed);
     Click(dump.get()->*c.Button);
-    EXPECT_EQ(dump->Edit1->text().toStdString(), c.Shown) << c.Typed;
-    EXPECT_EQ(Engine().DumpAddress, c.Asked) << c.Typed;
+    EXPECT_EQ(dump->Edit1->text().toStdString(), c.Shown);
+    EXPECT_EQ(Engine().DumpAddress, c.Asked);
+    const std::vector<std::string> told{"Address must be a whole number from -2147483648 to 2147483647"};
+    EXPECT_EQ(testing_support::TestUi().Messages(), c.Asked == Before ? told : std::vector<std::string>{});
   }
 }
 
@@ -239,7 +249,7 @@ TEST_F(MaintenanceFormsTest, ANumberOrValueTheTablesCannotHoldIsRefused) {
       {2, "44", "65536", "Data must be a whole number from 0 to 65535"},
       {1, "3", "-1", "Data must be a whole number from 0 to 65535"},
       {2, "255", "65535", ""},
-      {1, "63 ", "12abc", ""},
+      {1, "63 ", "12abc", "Data must be a whole number from 0 to 65535"},
   };
   timerVars->show();
   for (const auto& c : cases) {

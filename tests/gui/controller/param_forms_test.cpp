@@ -267,6 +267,42 @@ TEST_F(ParamFormsTest, KeysTypedAtOnceAfterAClickOnTheSelectedCellGoWholeToItsPa
   }
 }
 
+// A click on the selected value cell opens its editor holding the cell's text; a click on another cell then
+// writes only what was typed there: not the editor's old text once the engine's read-back has rewritten the
+// cell, and what was typed also when a key outside Latin-1 was refused after it.
+TEST_F(ParamFormsTest, AClickAwayWritesOnlyWhatWasTypedInTheEditor) {
+  sim.SetParameter(11, 7);
+  Connect();
+  managerParams->show();
+  QTableWidget* grid = managerParams->StringGrid1;
+  const QModelIndex cell = grid->model()->index(11, 1);
+  const struct {
+    const char* What;
+    QString Typed;
+    std::optional<std::uint16_t> Written;
+  } cases[] = {{"nothing typed", "", std::nullopt}, {"a key refused", "4002" + QString(QChar(0x20AC)), 4002}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    ClickCell(grid, grid->model()->index(20, 1));
+    ClickCell(grid, cell);
+    ClickCell(grid, cell);
+    auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), ParamCell(1, 12));
+    Type(editor, c.Typed);
+    // The controller's value changes; the read-back rewrites the cell under the open editor.
+    sim.SetParameter(11, static_cast<std::uint16_t>(sim.Parameter(11) + 1));
+    Engine().ParamsRequest = 1;
+    ASSERT_TRUE(Run([&] { return ParamCell(1, 12) == QString::number(sim.Parameter(11)); }, 60));
+    ClickCell(grid, grid->model()->index(12, 1));
+    if (c.Written)
+      EXPECT_EQ(Engine().CommandQueue[0], (Slot{0x28, 11, static_cast<std::uint8_t>(*c.Written >> 8),
+                                                static_cast<std::uint8_t>(*c.Written), 0, 0}));
+    else
+      EXPECT_EQ(Engine().CommandQueue[0][0], 0) << "nothing queued";
+  }
+}
+
 TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
   Engine().ModuleParamTable[1][6] = 4321;
   Engine().ModuleParamTable[2][5] = 77;
@@ -282,8 +318,8 @@ TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
     const char* Password;
     int Column, Row;
     bool Opens;
-  } cases[] = {
-      {"", 6, 2, false}, {"4320", 6, 2, false}, {"4321", 6, 128, false}, {"4321", 6, 127, true}, {"4321", 6, 2, true}};
+  } cases[] = {{"", 6, 2, false},       {"4320", 6, 2, false},  {"4321x", 6, 2, false},
+               {"4321", 6, 128, false}, {"4321", 6, 127, true}, {"4321", 6, 2, true}};
   for (const auto& c : cases) {
     Engine().ModuleParamsStop = 0;
     parameters->Edit1->setText(c.Password);

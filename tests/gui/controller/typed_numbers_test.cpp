@@ -1,5 +1,6 @@
 // A number typed into a request window that does not fit where it goes asks the engine for nothing and
-// the user is told the entry and its range; one that fits is posted as typed, by its leading digits.
+// the user is told the entry and its range; one that fits is posted as typed. A number is the whole text,
+// spaces around it aside.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -81,7 +82,7 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
              [&] { return If(e.RemoteIrRequest, e.RemoteIrNumber); }};
   E param{"Parameter 5 on Module 2", "0 to 65535", change.Edit1, change.BitBtn1, [&] {
             EXPECT_NE(change.isVisible(), e.ParamChangeRequest == 1) << "a refusal keeps the dialog open";
-            return If(e.ParamChangeRequest, change.Edit1->text().toLong());
+            return If(e.ParamChangeRequest, change.Edit1->text().trimmed().toLong());
           }};
   const auto typedByte = [&](int i) { return If(e.RawCommandRequest, dump.CommandEdits[i]->text().toLong()); };
   E byte1{"Command byte 1", "0 to 255", dump.CommandEdits[0], dump.BitBtn3, [&] { return typedByte(0); }};
@@ -101,18 +102,26 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
     const Entry& At;
     std::vector<std::pair<const char*, Posted>> Typed;
   } cases[] = {
-      {relayModule, {{"300", None}, {"-1", None}, {"255", 255}}},
-      {relayPoint, {{"abc", None}, {"12abc", 12}}},
+      {relayModule, {{"300", None}, {"-1", None}, {"255", 255}, {" 7 ", 7}}},
+      {relayPoint, {{"abc", None}, {"12abc", None}, {"0x10", None}}},
       {remoteModule, {{"300", None}}},
       {zone, {{"-1", None}}},
-      {remoteIr, {{"70000", None}, {"abc", None}, {"65535", 65535}}},
-      {param, {{"70000", None}, {"-5", None}, {"abc", None}, {"65535", 65535}}},
+      {remoteIr, {{"70000", None}, {"abc", None}, {"65535", 65535}, {"0x10", None}}},
+      {param, {{"70000", None}, {"-5", None}, {"abc", None}, {"65535", 65535}, {"12abc", None}, {" 7 ", 7}}},
       {byte1, {{"300", None}}},
-      {byte6, {{"abc", None}, {"+5", 5}}},
+      {byte6, {{"abc", None}, {"+5", 5}, {"12abc", None}}},
       {module, {{"300", None}, {"127", 127}}},
       {voiceMessage, {{"-5", None}, {"abc", None}, {"51", None}, {"300", None}, {"50", 50}}},
       {asciiMessage, {{"128", None}, {"127", 127}}},
-      {cell, {{"70000", None}, {"-5", None}, {"abc", None}, {"99999999999", None}, {"0", 0}}},
+      {cell,
+       {{"70000", None},
+        {"-5", None},
+        {"abc", None},
+        {"99999999999", None},
+        {"0", 0},
+        {"0x10", None},
+        {"12abc", None},
+        {" 7 ", 7}}},
   };
   for (const auto& c : cases) {
     for (const auto& [typed, asked] : c.Typed) {

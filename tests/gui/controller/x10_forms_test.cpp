@@ -44,9 +44,16 @@ class X10FormsTest : public controller::test::EngineTest {
 TEST_F(X10FormsTest, SendPostsTheChosenCodesWithARepeatOf1To128) {
   const struct {
     const char* Typed;
-    int Repeat;
-  } cases[] = {{"0", 1},     {"-3", 1}, {"500", 1}, {"abc", 1},      {"", 1},
-               {"128", 128}, {"1", 1},  {"64", 64}, {"12 times", 12}};
+    std::optional<int> Repeat;  // nothing: refused, nothing sent
+  } cases[] = {{"0", 1},
+               {"-3", 1},
+               {"500", 1},
+               {"128", 128},
+               {"1", 1},
+               {"64", 64},
+               {"abc", std::nullopt},
+               {"", std::nullopt},
+               {"12 times", std::nullopt}};
   TSendX10 form(engine);
   form.show();
   EXPECT_TRUE(form.HouseGroupButtons->button(0)->isChecked());
@@ -55,11 +62,19 @@ TEST_F(X10FormsTest, SendPostsTheChosenCodesWithARepeatOf1To128) {
   form.HouseGroupButtons->button(2)->click();
   form.KeyGroupButtons->button(18)->click();
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.Typed);
+    Ui().Clear();
     engine.X10SendRequest = -1;
     form.Edit1->setText(c.Typed);
     form.BitBtn1->click();
-    EXPECT_EQ(engine.X10Repeat, c.Repeat) << c.Typed;
-    EXPECT_EQ(Text(form.Edit1), std::to_string(c.Repeat)) << c.Typed;
+    if (!c.Repeat) {
+      EXPECT_EQ(engine.X10SendRequest, -1);
+      EXPECT_EQ(Text(form.Edit1), c.Typed);
+      EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Repeat must be a whole number from 1 to 128"});
+      continue;
+    }
+    EXPECT_EQ(engine.X10Repeat, *c.Repeat);
+    EXPECT_EQ(Text(form.Edit1), std::to_string(*c.Repeat));
     EXPECT_EQ(engine.X10Key, 18);
     EXPECT_EQ(engine.X10SendRequest, 2);
   }
