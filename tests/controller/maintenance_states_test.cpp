@@ -299,6 +299,7 @@ TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
     bool Close;
     int Told;
   } cases[] = {{"retried", Then::Nothing, false, 2},
+               {"retried, closed", Then::Nothing, true, 2},
                {"a press while unanswered", Then::PressInTheWait, false, 3},
                {"a press while unanswered, closed", Then::PressInTheWait, true, 3},
                {"a late answer in two parts", Then::SplitLateAnswer, false, 2},
