@@ -54,6 +54,8 @@ struct Requests {
 
   // Buttons of the auto-addressing panel.
   std::uint8_t SkipRequest = 0, AbortRequest = 0;
+
+  bool operator==(const Requests&) const = default;
 };
 
 // The values a request carries. They outlast the connection: a learn's carrier is the one a later clear

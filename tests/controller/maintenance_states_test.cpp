@@ -154,31 +154,40 @@ TEST_F(MaintenanceTest, APressOfTheNumberLookedForOrALaterOneCountsAndTheCountFo
   }
 }
 
-// The search command's answer is three bytes: a press that reaches the port with it is the addressing
-// wait's, as the search starts and after "&Skip".
+// The search command's answer is three bytes: a press that reaches the port with it, after it or before
+// it (the search crossed the press on the line), is the addressing wait's, as the search starts and after
+// "&Skip".
 TEST_F(MaintenanceTest, APressThatComesWithTheSearchCommandsAnswerCounts) {
-  for (const bool afterSkip : {false, true}) {
-    SCOPED_TRACE(afterSkip);
-    Connect();
-    view.Log.clear();
-    engine.AutoAddressRequest = 4;
-    if (afterSkip) {
-      ASSERT_TRUE(RunToState(592, 40));
-      engine.SkipRequest = 1;
+  for (const bool afterSkip : {false, true})
+    for (const bool pressFirst : {false, true}) {
+      SCOPED_TRACE(afterSkip * 2 + pressFirst);
+      Connect();
+      view.Log.clear();
+      engine.AutoAddressRequest = 4;
+      if (afterSkip) {
+        ASSERT_TRUE(RunToState(592, 40));
+        engine.SkipRequest = 1;
+      }
+      ASSERT_TRUE(RunToState(590, 40));
+      const int pressed = afterSkip ? 5 : 4;
+      if (pressFirst) {
+        sim.IgnoreNext(1);  // its answer comes late, after the press
+        Step();
+        ASSERT_EQ(engine.CommState, 591);
+        sim.Push({static_cast<Byte>(pressed), Ack, 0, 0});
+      } else {
+        Step();  // the search command out and its answer in the port
+        ASSERT_EQ(engine.CommState, 591);
+        ASSERT_EQ(sim.PressModuleButton(), pressed);
+      }
+      ASSERT_TRUE(serial::test::PumpIn(port, AckReplySize + 1));
+      ASSERT_TRUE(RunUntil([&] { return view.Logged("Addressed Module " + std::to_string(pressed)); }, 6));
+      EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module " + std::to_string(pressed + 1));
+      engine.AbortRequest = 1;
+      ASSERT_TRUE(RunToState(135, 20));
+      EXPECT_EQ(sim.Parameter(3), pressed);
+      ASSERT_TRUE(RunToState(114, 600));
     }
-    ASSERT_TRUE(RunToState(590, 40));
-    Step();  // the search command out and its answer in the port
-    ASSERT_EQ(engine.CommState, 591);
-    const int pressed = afterSkip ? 5 : 4;
-    ASSERT_EQ(sim.PressModuleButton(), pressed);
-    ASSERT_TRUE(serial::test::PumpIn(port, AckReplySize + 1));
-    ASSERT_TRUE(RunUntil([&] { return view.Logged("Addressed Module " + std::to_string(pressed)); }, 6));
-    EXPECT_EQ(view.Texts[CommsText::AutoAddressCaption], "Looking for Module " + std::to_string(pressed + 1));
-    engine.AbortRequest = 1;
-    ASSERT_TRUE(RunToState(135, 20));
-    EXPECT_EQ(sim.Parameter(3), pressed);
-    ASSERT_TRUE(RunToState(114, 600));
-  }
 }
 
 // "Abort", "&Skip" or the window's close seen while bytes wait: a lone byte is a press and is told before
@@ -289,6 +298,7 @@ TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
   enum class Then {
     Nothing,          // the retry finds nothing waiting
     PressInTheWait,   // the controller, still addressing, gives the next number
+    PressAtTheRetry,  // the same, just as the write goes again
     SplitLateAnswer,  // the first write's answer: one byte at the retry, the rest a tick later
     PressThenAnswer,  // the write crossed a press on the line
     AnswerThenPress
@@ -302,6 +312,7 @@ TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
                {"retried, closed", Then::Nothing, true, 2},
                {"a press while unanswered", Then::PressInTheWait, false, 3},
                {"a press while unanswered, closed", Then::PressInTheWait, true, 3},
+               {"a press as the write goes again", Then::PressAtTheRetry, false, 3},
                {"a late answer in two parts", Then::SplitLateAnswer, false, 2},
                {"a press before the answer", Then::PressThenAnswer, false, 3},
                {"a press after the answer", Then::AnswerThenPress, true, 3}};
@@ -314,7 +325,8 @@ TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
     PressButton(1);
     PressButton(2);
     sim.IgnoreNext(1);
-    expectedRetries += c.After == Then::Nothing || c.After == Then::SplitLateAnswer;  // the write timed out
+    // The write timed out.
+    expectedRetries += c.After == Then::Nothing || c.After == Then::PressAtTheRetry || c.After == Then::SplitLateAnswer;
     (c.Close ? engine.CloseRequest : engine.AbortRequest) = 1;
     ASSERT_TRUE(RunToState(594, 3));
     const auto push = [&](const Bytes& bytes) {
@@ -325,6 +337,11 @@ TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
     switch (c.After) {
       case Then::PressInTheWait:
         Step();
+        ASSERT_EQ(sim.PressModuleButton(), 3);
+        ASSERT_TRUE(serial::test::PumpIn(port, 1));
+        break;
+      case Then::PressAtTheRetry:
+        ASSERT_TRUE(RunToState(593, 20));
         ASSERT_EQ(sim.PressModuleButton(), 3);
         ASSERT_TRUE(serial::test::PumpIn(port, 1));
         break;

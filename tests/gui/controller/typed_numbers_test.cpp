@@ -10,9 +10,13 @@
 #include "controller/engine_fixture.h"
 #include "gui/controller/change_param_form.h"
 #include "gui/controller/dump_form.h"
+#include "gui/controller/ex10_form.h"
+#include "gui/controller/ir_form.h"
 #include "gui/controller/manager_params_form.h"
 #include "gui/controller/murmex_form.h"
+#include "gui/controller/pager_messages_form.h"
 #include "gui/controller/remote_ir_form.h"
+#include "gui/controller/send_x10_form.h"
 #include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/transmit_ascii_form.h"
 #include "support/user_input.h"
@@ -137,6 +141,44 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
       EXPECT_EQ(Ui().Beeps(), 0);
       EXPECT_TRUE(view.Log.empty()) << view.Log.front();
     }
+  }
+}
+
+// With no connection running, a request window's Send asks for nothing and says so: nothing of it waits for
+// whichever controller comes next.
+TEST_F(TypedNumbersTest, ASendWithNoConnectionRunningAsksForNothingAndSaysSo) {
+  TIrForm ir{engine};
+  TEx10Form ex10{engine};
+  TSendX10 x10{engine};
+  TPagerMessages pager{engine};
+  const struct {
+    const char* What;
+    QAbstractButton* Send;
+  } cases[] = {{"Relay Command", relay.BitBtn1},
+               {"Remote IR Command", remote.BitBtn1},
+               {"Module Parameter Change", change.BitBtn1},
+               {"Memory Dump", dump.BitBtn1},
+               {"Memory Dump", dump.Button2},
+               {"Raw Command", dump.BitBtn3},
+               {"Transmit Command", voice.BitBtn2},
+               {"IR Transmit Command", ir.BitBtn3},
+               {"IR Clear Command", ir.BitBtn4},
+               {"Extended X10 Command", ex10.Button4},
+               {"X10 Command", x10.BitBtn1},
+               {"Pager Messages", pager.BitBtn1}};
+  engine.CommState = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    static_cast<controller::RequestFields&>(engine) = {};
+    Ui().Clear();
+    view.Log.clear();
+    c.Send->window()->show();
+    for (QLineEdit* edit : c.Send->window()->findChildren<QLineEdit*>()) edit->setText("2");
+    testing_support::Click(c.Send);
+    EXPECT_EQ(Ui().Messages(),
+              std::vector<std::string>{std::string("Not attached to a controller: ") + c.What + " not sent"});
+    EXPECT_EQ(static_cast<const controller::Requests&>(engine), controller::Requests{});
+    EXPECT_TRUE(view.Log.empty()) << view.Log.front();
   }
 }
 
