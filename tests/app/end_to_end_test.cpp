@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -21,9 +20,7 @@
 #include "app/startup.h"
 #include "gui/controller/comms_form.h"
 #include "gui/controller/download_project_form.h"
-#include "gui/controller/dump_form.h"
 #include "gui/controller/manager_params_form.h"
-#include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/setup_form.h"
 #include "gui/program/editor_form.h"
 #include "gui/project/touch_screen_form.h"
@@ -331,26 +328,6 @@ TEST_F(EndToEnd, NothingPostedAroundTheCloseGoesToTheClosedController) {
   ASSERT_TRUE(
       LoopUntil([&] { return sim2.Commands(controller::CmdStoreTouch).size() == 64u; }, std::chrono::seconds(60)));
   EXPECT_EQ(sim.Frames().size(), seen);
-  CloseAndWait();
-}
-
-// With no connection running, a request window asks for nothing and says so: none of it waits for the
-// next controller.
-TEST_F(EndToEnd, ARequestAskedWhileDetachedIsToldAndNeverReachesTheNextController) {
-  AttachTo(sim);
-  CloseAndWait();
-  SetClearRelay->Edit1->setText("2");
-  SetClearRelay->Edit2->setText("12");
-  SetClearRelay->BitBtn1->click();  // "&Send"
-  DumpForm->Edit1->setText("4660");
-  DumpForm->BitBtn1->click();  // "Get Dump"
-  EXPECT_EQ(TestUi().Messages(), (std::vector<std::string>{"Not attached to a controller: Relay Command not sent",
-                                                           "Not attached to a controller: Memory Dump not sent"}));
-  ChoosePortInSetup(2);
-  AttachTo(sim2);
-  ASSERT_TRUE(LoopUntil([&] { return Requests(sim2, controller::AddrIoStates) >= 8; }, std::chrono::seconds(30)));
-  EXPECT_TRUE(sim2.Commands(controller::CmdRelay).empty());
-  EXPECT_EQ(Requests(sim2, 4660), 0u);
   CloseAndWait();
 }
 

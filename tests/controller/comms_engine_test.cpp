@@ -659,10 +659,8 @@ TEST_F(EngineTest, AnAttachReconnectsOnlyOnTheLineTheConnectionRuns) {
     bool Reconnects;
   } cases[] = {
       {"the same line", direct, direct, false, true},
-      {"another port", direct, {3, 1, 0}, false, false},
       {"another access method", direct, {1, 0, 0}, false, false},
       {"the AUX modem", direct, {1, 1, 1}, false, false},
-      {"through the AUX modem", {1, 1, 1}, {1, 1, 1}, false, false},
       {"through the telephony modem", {0, 1, 0}, {0, 1, 0}, false, false},
       {"closed", direct, direct, true, false},
   };
