@@ -301,25 +301,12 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
       EXPECT_EQ(dial.Hangups, settings.NonTapi ? 1 : 0) << "the call ends before the next dial";
     }
   }
-  switch (c.Next) {
-    case Then::CloseAgain:
-      engine.CloseRequest = 1;
-      break;
-    case Then::AskAfterAttach:
-      engine.IrClearNumber = 9;
-      engine.RelayRequest = 6;
-      break;
-    case Then::ReconnectThenClose:
-      engine.ReconnectRequest = 1;
-      engine.CloseRequest = 1;
-      break;
-    case Then::CloseBeforeItStarts:
-      engine.RelayRequest = 6;
-      engine.CloseRequest = 1;
-      break;
-    default:
-      break;
-  }
+  // What is asked after the attach, or instead of one.
+  if (c.Next == Then::AskAfterAttach || c.Next == Then::CloseBeforeItStarts) engine.RelayRequest = 6;
+  if (c.Next == Then::AskAfterAttach) engine.IrClearNumber = 9;
+  if (c.Next == Then::ReconnectThenClose) engine.ReconnectRequest = 1;
+  if (c.Next == Then::CloseAgain || c.Next == Then::ReconnectThenClose || c.Next == Then::CloseBeforeItStarts)
+    engine.CloseRequest = 1;
   const std::size_t framesBefore = sim.Frames().size();
   view.TimerStopped = false;
   if (attaches && c.Next != Then::CloseAgain && c.Next != Then::CloseBeforeItStarts) {
