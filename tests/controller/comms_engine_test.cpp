@@ -190,26 +190,19 @@ class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterfac
     engine.ParamsRequest = 0;
   }
   // The last controller's values, on show in the windows or held to check against.
+  static constexpr std::tuple<CommsGrid, int, int> kValueCells[] = {
+      {CommsGrid::Modules, 19, 1},  {CommsGrid::ControllerParams, 1, 5}, {CommsGrid::ModuleParams, 7, 1},
+      {CommsGrid::TimerVars, 2, 3}, {CommsGrid::X10Status, 1, 1},        {CommsGrid::Dump, 0, 0}};
   void ShowLastControllersValues() {
-    view.SetCell(CommsGrid::Modules, 19, 1, "65535");
-    view.SetCell(CommsGrid::ControllerParams, 1, 5, "1234");
-    view.SetCell(CommsGrid::ModuleParams, 7, 1, "4321");
+    for (const auto& [grid, column, row] : kValueCells) view.SetCell(grid, column, row, "77");
+    view.AddListLine(CommsList::X10Activity, "A1 ON");
     engine.ModuleParamTable[1][6] = 4321;
     engine.ModuleParamRead[1].set(6);
-    view.SetCell(CommsGrid::TimerVars, 2, 3, "9");
-    view.SetCell(CommsGrid::X10Status, 1, 1, "ON");
-    view.AddListLine(CommsList::X10Activity, "A1 ON");
-    view.SetCell(CommsGrid::Dump, 0, 0, "ab");
     engine.ShowMeter(30);
     engine.SetStep("Requesting ir Data");
   }
   void ExpectValuesShown(bool shown) {
-    for (const auto& [grid, column, row] : {std::tuple{CommsGrid::Modules, 19, 1},
-                                            {CommsGrid::ControllerParams, 1, 5},
-                                            {CommsGrid::ModuleParams, 7, 1},
-                                            {CommsGrid::TimerVars, 2, 3},
-                                            {CommsGrid::X10Status, 1, 1},
-                                            {CommsGrid::Dump, 0, 0}})
+    for (const auto& [grid, column, row] : kValueCells)
       EXPECT_EQ(view.Cell(grid, column, row).empty(), !shown) << static_cast<int>(grid);
     EXPECT_EQ(view.Lists[CommsList::X10Activity].empty(), !shown);
     EXPECT_EQ(ModuleParamPasswordMatches(engine, "4321"), shown) << "the password checked";

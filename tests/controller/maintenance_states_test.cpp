@@ -295,27 +295,27 @@ TEST_F(MaintenanceTest, SkipLeavesTheNumberFreeAndAsksForTheNext) {
 // press before or after the answer, a late answer in two parts), with Abort or the user's close, the
 // controller ends told the number it gave, and the log names each module given.
 TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
-  enum class Then {
-    Nothing,          // the retry finds nothing waiting
-    PressInTheWait,   // the controller, still addressing, gives the next number
-    PressAtTheRetry,  // the same, just as the write goes again
-    SplitLateAnswer,  // the first write's answer: one byte at the retry, the rest a tick later
-    PressThenAnswer,  // the write crossed a press on the line
-    AnswerThenPress
-  };
   const struct {
     const char* What;
-    Then After;
     bool Close;
+    int At;       // where the line brings what follows: 594 as the write waits, 593 as it goes again
+    bool Press;   // the controller, still addressing, gives the next number
+    Bytes Now;    // bytes the line brings then
+    Bytes Later;  // and a tick later
     int Told;
-  } cases[] = {{"retried", Then::Nothing, false, 2},
-               {"retried, closed", Then::Nothing, true, 2},
-               {"a press while unanswered", Then::PressInTheWait, false, 3},
-               {"a press while unanswered, closed", Then::PressInTheWait, true, 3},
-               {"a press as the write goes again", Then::PressAtTheRetry, false, 3},
-               {"a late answer in two parts", Then::SplitLateAnswer, false, 2},
-               {"a press before the answer", Then::PressThenAnswer, false, 3},
-               {"a press after the answer", Then::AnswerThenPress, true, 3}};
+  } cases[] = {{"retried", false, 593, false, {}, {}, 2},
+               {"retried, closed", true, 593, false, {}, {}, 2},
+               {"a press while unanswered", false, 594, true, {}, {}, 3},
+               {"a press while unanswered, closed", true, 594, true, {}, {}, 3},
+               {"a press as the write goes again", false, 593, true, {}, {}, 3},
+               {"a late answer in two parts", false, 593, false, {Ack}, {0, 0}, 2},
+               {"a press before the answer", false, 594, false, {3, Ack, 0, 0}, {}, 3},
+               {"a press after the answer, closed", true, 594, false, {Ack, 0, 0, 3}, {}, 3}};
+  const auto push = [&](const Bytes& bytes) {
+    const int before = port.InBuffUsed();
+    sim.Push(bytes);
+    ASSERT_TRUE(serial::test::PumpIn(port, before + static_cast<int>(bytes.size())));
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     Connect();
@@ -325,40 +325,22 @@ TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
     PressButton(1);
     PressButton(2);
     sim.IgnoreNext(1);
-    // The write timed out.
-    expectedRetries += c.After == Then::Nothing || c.After == Then::PressAtTheRetry || c.After == Then::SplitLateAnswer;
+    expectedRetries += c.At == 593;  // the write timed out
     (c.Close ? engine.CloseRequest : engine.AbortRequest) = 1;
     ASSERT_TRUE(RunToState(594, 3));
-    const auto push = [&](const Bytes& bytes) {
-      const int before = port.InBuffUsed();
-      sim.Push(bytes);
-      ASSERT_TRUE(serial::test::PumpIn(port, before + static_cast<int>(bytes.size())));
-    };
-    switch (c.After) {
-      case Then::PressInTheWait:
-        Step();
-        ASSERT_EQ(sim.PressModuleButton(), 3);
-        ASSERT_TRUE(serial::test::PumpIn(port, 1));
-        break;
-      case Then::PressAtTheRetry:
-        ASSERT_TRUE(RunToState(593, 20));
-        ASSERT_EQ(sim.PressModuleButton(), 3);
-        ASSERT_TRUE(serial::test::PumpIn(port, 1));
-        break;
-      case Then::SplitLateAnswer:
-        ASSERT_TRUE(RunToState(593, 20));
-        push({Ack});
-        Step();
-        push({0, 0});
-        break;
-      case Then::PressThenAnswer:
-        push({3, Ack, 0, 0});
-        break;
-      case Then::AnswerThenPress:
-        push({Ack, 0, 0, 3});
-        break;
-      case Then::Nothing:
-        break;
+    if (c.At == 593) {
+      ASSERT_TRUE(RunToState(593, 20));
+    } else if (c.Press) {
+      Step();
+    }
+    if (c.Press) {
+      ASSERT_EQ(sim.PressModuleButton(), 3);
+      ASSERT_TRUE(serial::test::PumpIn(port, 1));
+    }
+    if (!c.Now.empty()) push(c.Now);
+    if (!c.Later.empty()) {
+      Step();
+      push(c.Later);
     }
     ASSERT_TRUE(RunToState(135, 40));
     EXPECT_EQ(sim.Parameter(3), c.Told);
@@ -366,7 +348,7 @@ TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
     EXPECT_FALSE(view.Logged("Addressed Module " + std::to_string(c.Told + 1)));
     EXPECT_FALSE(view.Logged("Last Module Number refused by the controller"));
     ASSERT_TRUE(RunToState(c.Close ? 0 : 114, 800));
-    EXPECT_TRUE(Ui().Messages().size() == 1u) << "only the restart's reminder";
+    EXPECT_EQ(Ui().Messages().size(), 1u) << "only the restart's reminder";
     Ui().Clear();
   }
 }
