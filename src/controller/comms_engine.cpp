@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "controller/name_tables.h"
+#include "controller/param_requests.h"
 #include "controller/state_tables.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -398,7 +399,7 @@ void CommsEngine::ForgetController() {
   for (int k = 1; k <= 128; ++k) View.SetCell(CommsGrid::ControllerParams, 1, k, "");
   // The values stay (the window keeps the last read), but none is shown or checked until read again.
   for (auto& read : ModuleParamRead) read.reset();
-  for (int k = 1; k < static_cast<int>(ModuleParamRead.size()); ++k)
+  for (int k = FirstParamModule; k <= LastParamModule; ++k)
     for (int p = 0; p < 64; ++p) View.SetCell(CommsGrid::ModuleParams, p + 1, k, "");
   View.SetText(CommsText::ModuleParamStatus, "");
   for (int k = 0; k < 256; ++k) {
@@ -438,8 +439,9 @@ void CommsEngine::DropRequests() {
   if (AutoAddressRequest != -1 && LastNumberWrites > 0) {
     TellDropped(platform::FormatText("Last Module Number %d", AutoAddressRequest - 1));
     tellAlways_ = true;
-  } else
+  } else {
     tell(AutoAddressRequest != -1, "Auto Address Command");
+  }
   tell(RelayRequest, "Relay Command");
   tell(TransmitRequest, "Transmit Command");
   tell(RemoteIrRequest, "Remote IR Command");
