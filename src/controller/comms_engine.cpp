@@ -436,7 +436,7 @@ void CommsEngine::DropRequests() {
   tell(RawCommandRequest, "Raw Command");
   tell(ChangeDataRequest != NoChangeData, "Change Data");
   // Ended while it told the controller the last number it gave: the controller goes on from that number.
-  if (AutoAddressRequest != -1 && LastNumberWrites > 0) {
+  if (AutoAddressRequest != -1 && LastNumberSent) {
     TellDropped(platform::FormatText("Last Module Number %d", AutoAddressRequest - 1));
     tellAlways_ = true;
   } else {
@@ -456,7 +456,7 @@ void CommsEngine::DropRequests() {
        "Parameter Change");
   static_cast<Requests&>(*this) = Requests{};
   SkippedModule = 0;
-  LastNumberWrites = 0;
+  LastNumberSent = 0;
   LastNumberAnswered = 0;
 }
 

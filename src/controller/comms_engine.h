@@ -277,9 +277,9 @@ class CommsEngine : public RequestFields {
   // The number "&Skip" left free (0: none) until the controller has the search for the next: it may still
   // give it meanwhile.
   std::int32_t SkippedModule = 0;
-  // Writes of the last module number sent since the addressing ended: a later one may cross the answer of
-  // an earlier one on the line.
-  std::int32_t LastNumberWrites = 0;
+  // The last module number has been written since the addressing ended: a write sent again may cross the
+  // answer of the one before on the line.
+  std::uint8_t LastNumberSent = 0;
   std::uint8_t LastNumberAnswered = 0;  // the last write's answer is in; what followed it waits to be settled
 
   // The parts the engine works with.

@@ -104,7 +104,7 @@ void FindModule(CommsEngine& e) {
   if (e.SkippedModule) TakePresses(e, true);
   e.AbortRequest = 0;
   e.AddressHeldTicks = 0;
-  e.LastNumberWrites = 0;
+  e.LastNumberSent = 0;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, true);
   ShowLookingFor(e);
   e.SetStep("Sending Auto Address Command");
@@ -132,7 +132,6 @@ void AwaitModules(CommsEngine& e) {
   TakePresses(e, ending || e.SkipRequest);
   if (ending) {
     e.SkipRequest = 0;
-    e.LastNumberWrites = 0;
     e.CommState = 593;
     return;
   }
@@ -148,10 +147,10 @@ void AwaitModules(CommsEngine& e) {
 // counted first. Sent again (no answer, or a press that crossed it), what waits may be an earlier write's
 // answer: a byte that may start it waits for the rest, and only one that stays alone is a press.
 void SendLastModule(CommsEngine& e) {
-  TakePresses(e, e.LastNumberWrites == 0);
+  TakePresses(e, !e.LastNumberSent);
   if (e.Port.InBuffUsed() > 0) return;  // held for the next tick
   e.SendCommandFrame(CmdSetControllerParam, 3, 0, Low8(e.AutoAddressRequest - 1));
-  e.LastNumberWrites += 1;
+  e.LastNumberSent = 1;
   e.LastNumberAnswered = 0;
   e.AddressHeldTicks = 0;
   e.CommState = 594;
@@ -178,7 +177,7 @@ void AwaitLastModule(CommsEngine& e) {
   }
   if (!e.LastNumberAnswered || e.Port.InBuffUsed() > 0) return;
   e.RetryCount = 0;
-  e.LastNumberWrites = 0;
+  e.LastNumberSent = 0;
   e.LastNumberAnswered = 0;
   e.AutoAddressRequest = -1;
   e.AbortRequest = 0;
