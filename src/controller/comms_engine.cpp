@@ -23,6 +23,7 @@ namespace {
 
 constexpr int MaxState = 1200;
 constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retries
+constexpr int ReloadRestartWait = 136;
 
 // RAII for the re-entry guard of Tick.
 class Reentry {
@@ -318,7 +319,13 @@ bool CommsEngine::Reconnects() const {
 }
 
 void CommsEngine::Attach() {
+  // With nothing on the line, a close asked meanwhile (Controller Access closed after "Lost Connection")
+  // closes nothing: this attach connects.
+  if (CommState == 0 || (CommState == 1 && !Port.Open())) CloseRequest = 0;
   if (CommState == 0) ForgetController();
+  // The restart wait of an executive reload ends in its clock set: a reconnection sets the clock after its
+  // own identification, and a new connection tells that it was not sent.
+  if (CommState == ReloadRestartWait) SetClockRequest = ReloadClock = 1;
   // State 1 has not run yet: nothing is on the line.
   if (CommState <= 1) {
     CommState = 1;
@@ -339,8 +346,13 @@ void CommsEngine::Attach() {
 }
 
 bool CommsEngine::RequestAllowed(const std::string& what) {
-  if (CommState != 0) return true;
-  platform::Ui().ShowMessage("Not attached to a controller: " + what + " not sent");
+  // Once the user has closed, or the end is decided, nothing more goes to this connection; an attach since
+  // has dropped the close, and what is asked now is the next connection's.
+  const bool closing = CloseRequest || (CommState >= 1000 && !AttachRequest);
+  if (CommState != 0 && !closing) return true;
+  platform::Ui().ShowMessage(
+      std::string(CommState == 0 ? "Not attached to a controller: " : "The connection is closing: ") + what +
+      " not sent");
   return false;
 }
 
@@ -411,6 +423,7 @@ void CommsEngine::ForgetController() {
   View.ClearList(CommsList::X10Activity);
   View.ClearList(CommsList::X10Events);
   for (int i = 0; i < BlockDataSize; ++i) View.SetCell(CommsGrid::Dump, i % 16, i / 16, "");
+  View.SetText(CommsText::DumpAddress, "");
 }
 
 void CommsEngine::ShowEnded() {
@@ -458,6 +471,7 @@ void CommsEngine::DropRequests() {
   SkippedModule = 0;
   LastNumberSent = 0;
   LastNumberAnswered = 0;
+  LastNumberHeldTicks = 0;
 }
 
 void CommsEngine::TellNotSent() {
@@ -475,7 +489,7 @@ struct Transfer {
 constexpr Transfer kTransfers[] = {
     {128, 136, "Executive Reload"},      {140, 148, "Infra-Red File Download"}, {160, 166, "Infra-Red File Download"},
     {170, 176, "Infra-Red File Upload"}, {180, 188, "Infra-Red File Upload"},   {499, 516, "Program Download"},
-    {593, 594, "Last Module Number"},    {600, 603, "Pager Messages"},          {610, 615, "ASCII Messages"},
+    {593, 594, "Auto Addressing"},       {600, 603, "Pager Messages"},          {610, 615, "ASCII Messages"},
     {800, 826, "ASCII Messages"},        {900, 908, "Touch Screen Download"},   {1100, 1104, "Icon Download"},
 };
 // The restart waits: the controller starts again and nothing is sent.
@@ -490,7 +504,10 @@ const Transfer* TransferIn(int state) {
 }  // namespace
 
 bool CommsEngine::TransferRunning() const {
-  return TransferIn(CommState) != nullptr || (ReloadClock && (CommState == 530 || CommState == 531));
+  // A reload ends with the identification after its restart and the clock set.
+  const bool reloadEnd =
+      ReloadClock && ((CommState >= 100 && CommState <= 113) || CommState == 530 || CommState == 531);
+  return TransferIn(CommState) != nullptr || reloadEnd;
 }
 
 std::string CommsEngine::TransferWriting() const {

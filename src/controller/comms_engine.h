@@ -235,6 +235,9 @@ class CommsEngine : public RequestFields {
   // The timer or variable change on its way (number, value, kind): one posted while it waits for the
   // answer is newer and stays posted.
   std::array<std::int32_t, 3> SentChange{};
+  // The dump address on its way: the bytes that come are that address's, and one asked meanwhile is read
+  // after them.
+  std::int32_t SentDumpAddress = 0;
   std::vector<std::uint8_t> ImageBuffer = std::vector<std::uint8_t>(ImageBufferSize);
   std::uint16_t FlashArg = 0;  // 0: none built since it was last cleared
   // The flash keys of the connection's good clock replies since a key was last trusted. The reply has no
@@ -281,6 +284,9 @@ class CommsEngine : public RequestFields {
   // answer of the one before on the line.
   std::uint8_t LastNumberSent = 0;
   std::uint8_t LastNumberAnswered = 0;  // the last write's answer is in; what followed it waits to be settled
+  // Ticks the write sent again has waited for the bytes before it to settle: bytes that keep coming hold it
+  // a few ticks at most.
+  std::int32_t LastNumberHeldTicks = 0;
 
   // The parts the engine works with.
   serial::TLkCustomComPort& Port;

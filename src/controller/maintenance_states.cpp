@@ -105,6 +105,7 @@ void FindModule(CommsEngine& e) {
   e.AbortRequest = 0;
   e.AddressHeldTicks = 0;
   e.LastNumberSent = 0;
+  e.LastNumberHeldTicks = 0;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, true);
   ShowLookingFor(e);
   e.SetStep("Sending Auto Address Command");
@@ -147,8 +148,14 @@ void AwaitModules(CommsEngine& e) {
 // counted first. Sent again (no answer, or a press that crossed it), what waits may be an earlier write's
 // answer: a byte that may start it waits for the rest, and only one that stays alone is a press.
 void SendLastModule(CommsEngine& e) {
-  TakePresses(e, !e.LastNumberSent);
-  if (e.Port.InBuffUsed() > 0) return;  // held for the next tick
+  // Bytes that keep coming would hold the write for good: past the hold a late answer is whole, so what
+  // waits is settled as it stands.
+  TakePresses(e, !e.LastNumberSent || e.LastNumberHeldTicks > AddressHoldTicks);
+  if (e.Port.InBuffUsed() > 0) {
+    ++e.LastNumberHeldTicks;  // held for the next tick
+    return;
+  }
+  e.LastNumberHeldTicks = 0;
   e.SendCommandFrame(CmdSetControllerParam, 3, 0, Low8(e.AutoAddressRequest - 1));
   e.LastNumberSent = 1;
   e.LastNumberAnswered = 0;
@@ -189,14 +196,17 @@ void AwaitLastModule(CommsEngine& e) {
 
 void RequestDump(CommsEngine& e) {
   e.SetStep("Requesting Memory");
+  e.SentDumpAddress = e.DumpAddress;
   e.SendRequestFrame(static_cast<std::uint16_t>(e.DumpAddress & 0xFFFF));
   e.CommState = 551;
 }
 
+// The bytes show with the address the controller read them from: the low 16 bits of the one asked.
 void AwaitDump(CommsEngine& e) {
   if (!e.AwaitReply(BlockReplySize, "Waiting for Data") || !e.BlockReplyChecked()) return;
-  e.ShowBlockInDump(std::span(e.FrameBuffer).subspan(BlockDataOffset, BlockDataSize), "%02x", e.DumpAddress);
-  e.DumpAddress = 0;
+  e.ShowBlockInDump(std::span(e.FrameBuffer).subspan(BlockDataOffset, BlockDataSize), "%02x",
+                    e.SentDumpAddress & 0xFFFF);
+  if (e.DumpAddress == e.SentDumpAddress) e.DumpAddress = 0;
   e.RetryCount = 0;
   e.CommState = 110;
 }

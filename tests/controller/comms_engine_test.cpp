@@ -129,10 +129,12 @@ enum class Then {
   CloseAgain,           // the same, then closed again
   AttachOnAnotherPort,  // to the same controller
   Reconnect,
-  AskAfterAttach,      // requests posted after an attach while the end runs
-  ReconnectThenClose,  // the download dialog's reconnection, then "&Close" before the idle pass
-  AttachOnTheModem,    // the AT modem road, connected: the number dialled is the controller
-  CloseBeforeItStarts  // attached anew, closed before state 1 ran
+  AskAfterAttach,           // requests posted after an attach while the end runs
+  ReconnectThenClose,       // the download dialog's reconnection, then "&Close" before the idle pass
+  AttachOnTheModem,         // the AT modem road, connected: the number dialled is the controller
+  CloseBeforeItStarts,      // attached anew, closed before state 1 ran
+  ReconnectTakenThenClose,  // the reconnection taken by the idle pass, closed before state 1 ran
+  CloseWhenEndedThenAttach  // Controller Access closed once the end has run, then attached
 };
 struct EndCase {
   const char* Name;
@@ -173,6 +175,8 @@ const EndCase kEndCases[] = {
      Then::CloseBeforeItStarts,
      false,
      {Told(false), "Relay Command not sent\nTransmit Command not sent"}},
+    {"CloseAfterATakenReconnection", End::Connected, Then::ReconnectTakenThenClose, true, {}},
+    {"LostLineThenClosedThenAttach", End::LostLine, Then::CloseWhenEndedThenAttach, true, {"Lost Connection"}},
 };
 
 class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {
@@ -192,10 +196,14 @@ class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterfac
   // The last controller's values, on show in the windows or held to check against.
   static constexpr std::tuple<CommsGrid, int, int> kValueCells[] = {
       {CommsGrid::Modules, 19, 1},  {CommsGrid::ControllerParams, 1, 5}, {CommsGrid::ModuleParams, 7, 1},
-      {CommsGrid::TimerVars, 2, 3}, {CommsGrid::X10Status, 1, 1},        {CommsGrid::Dump, 0, 0}};
+      {CommsGrid::TimerVars, 1, 3}, {CommsGrid::TimerVars, 2, 3},        {CommsGrid::X10Status, 1, 1},
+      {CommsGrid::Dump, 0, 0}};
+  static constexpr CommsText kValueTexts[] = {CommsText::DumpAddress, CommsText::ModuleParamStatus};
+  static constexpr CommsList kValueLists[] = {CommsList::X10Activity, CommsList::X10Events};
   void ShowLastControllersValues() {
     for (const auto& [grid, column, row] : kValueCells) view.SetCell(grid, column, row, "77");
-    view.AddListLine(CommsList::X10Activity, "A1 ON");
+    for (CommsText text : kValueTexts) view.SetText(text, "45959");
+    for (CommsList list : kValueLists) view.AddListLine(list, "A1 ON");
     engine.ModuleParamTable[1][6] = 4321;
     engine.ModuleParamRead[1].set(6);
     engine.ShowMeter(30);
@@ -203,16 +211,17 @@ class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterfac
   }
   void ExpectValuesShown(bool shown) {
     for (const auto& [grid, column, row] : kValueCells)
-      EXPECT_EQ(view.Cell(grid, column, row).empty(), !shown) << static_cast<int>(grid);
-    EXPECT_EQ(view.Lists[CommsList::X10Activity].empty(), !shown);
+      EXPECT_EQ(view.Cell(grid, column, row).empty(), !shown) << static_cast<int>(grid) << " column " << column;
+    for (CommsText text : kValueTexts) EXPECT_EQ(view.Texts[text].empty(), !shown) << static_cast<int>(text);
+    for (CommsList list : kValueLists) EXPECT_EQ(view.Lists[list].empty(), !shown) << static_cast<int>(list);
     EXPECT_EQ(ModuleParamPasswordMatches(engine, "4321"), shown) << "the password checked";
     EXPECT_EQ(engine.FirmwareVersion != 0, shown);
   }
 
   ScriptedDialUp dial;
-  const std::vector<CommsWindow> windows = {CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel,
-                                            CommsWindow::IrLearnPanel,     CommsWindow::Restart,
-                                            CommsWindow::X10Grid,          CommsWindow::TimerVars};
+  const std::vector<CommsWindow> windows = {
+      CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel, CommsWindow::IrLearnPanel, CommsWindow::Restart,
+      CommsWindow::X10Grid,          CommsWindow::X10Monitor,       CommsWindow::TimerVars};
 };
 
 TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
@@ -273,21 +282,28 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
     engine.TransmitRequest = 3;  // a request window's Send
   }
 
-  const bool attaches = c.Next != Then::Nothing && c.Next != Then::ReconnectThenClose;
+  if (c.Next == Then::CloseWhenEndedThenAttach) {
+    ASSERT_TRUE(RunToState(0, 400));
+    engine.CloseRequest = 1;  // closes nothing: no connection runs
+  }
+
+  const bool attaches =
+      c.Next != Then::Nothing && c.Next != Then::ReconnectThenClose && c.Next != Then::ReconnectTakenThenClose;
   const bool reconnects = c.Next == Then::Reconnect;
+  const bool ended = engine.CommState == 0;
   if (attaches) {
     settings.ComNum = c.How == End::Unplugged ? 2 : c.Next == Then::AttachOnAnotherPort ? 3 : 1;
     view.Visible = c.Showing || c.Next != Then::CloseBeforeItStarts;
     engine.Attach();
     // The end runs first, and nothing asked of the closed connection waits for the next, nor is anything
     // of its controller on show.
-    EXPECT_EQ(engine.CommState >= 1000, !reconnects && c.Next != Then::CloseBeforeItStarts);
+    EXPECT_EQ(engine.CommState >= 1000, !reconnects && !ended);
     EXPECT_EQ(engine.ProgramDownloadRequest, reconnects);
     EXPECT_EQ(engine.X10SendRequest, -1) << "a reconnection clears it, told";
     EXPECT_TRUE(view.Logged("X10 Command not sent"));
     for (CommsWindow w : windows) EXPECT_EQ(view.IsShown(w), reconnects) << static_cast<int>(w);
     ExpectValuesShown(reconnects);
-    if (!reconnects && c.Next != Then::CloseBeforeItStarts) {
+    if (!reconnects && !ended) {
       ASSERT_TRUE(RunToState(1002, 20));
       EXPECT_FALSE(port.Open());
       EXPECT_EQ(dial.Cancels, telephony ? 1 : 0);
@@ -297,9 +313,13 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   // What is asked after the attach, or instead of one.
   if (c.Next == Then::AskAfterAttach || c.Next == Then::CloseBeforeItStarts) engine.RelayRequest = 6;
   if (c.Next == Then::AskAfterAttach) engine.IrClearNumber = 9;
-  if (c.Next == Then::ReconnectThenClose) engine.ReconnectRequest = 1;
-  if (c.Next == Then::CloseAgain || c.Next == Then::ReconnectThenClose || c.Next == Then::CloseBeforeItStarts)
-    engine.CloseRequest = 1;
+  const bool closedAtOnce = c.Next == Then::ReconnectThenClose || c.Next == Then::ReconnectTakenThenClose ||
+                            c.Next == Then::CloseBeforeItStarts;
+  if (c.Next == Then::ReconnectThenClose || c.Next == Then::ReconnectTakenThenClose) engine.ReconnectRequest = 1;
+  if (c.Next == Then::ReconnectTakenThenClose) {
+    ASSERT_TRUE(RunToState(1, 20));
+  }
+  if (c.Next == Then::CloseAgain || closedAtOnce) engine.CloseRequest = 1;
   const std::size_t framesBefore = sim.Frames().size();
   view.TimerStopped = false;
   if (attaches && c.Next != Then::CloseAgain && c.Next != Then::CloseBeforeItStarts) {
@@ -323,7 +343,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
     }
   }
   ASSERT_TRUE(RunToState(0, 400));
-  if (c.Next == Then::ReconnectThenClose || c.Next == Then::CloseBeforeItStarts) {
+  if (closedAtOnce) {
     EXPECT_EQ(sim.Frames().size(), framesBefore) << "nothing goes to the closed connection";
     EXPECT_TRUE(view.TimerStopped);
   }
@@ -608,7 +628,7 @@ TEST_F(EngineTest, ATransferRunsInItsStatesAndWritesTheControllerBetweenItsResta
       {"executive restart wait", 136, {}, true, ""},
       {"IR image up", 174, {}, true, "Infra-Red File Upload"},
       {"program flash load", 516, {}, true, "Program Download"},
-      {"last module number", 594, {}, true, "Last Module Number"},
+      {"last module number", 594, {}, true, "Auto Addressing"},
       {"ASCII table", 615, {}, true, "ASCII Messages"},
       {"ASCII table to a module, in its pause", 810, {}, true, "ASCII Messages"},
       {"touch screen restart wait", 908, {}, true, ""},

@@ -340,5 +340,46 @@ TEST_F(ExecReloadTest, ADisconnectDuringTheRestartWaitIsTakenAfterIt) {
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Be sure to re-load your Program File"}) << "no Lost Connection";
 }
 
+// The restart, the identification and the clock set that end a reload are the reload: after "&Close" a
+// frame lost in that identification is sent again, and an attach in the restart wait either sets the clock
+// after its own identification (a reconnection) or says it was not sent (a new connection, after the close).
+TEST_F(ExecReloadTest, TheClockSetThatEndsAReloadIsSetOrTold) {
+  WriteImage("FLASH512.BIN", 10);
+  enum class Then { CloseAndLoseAFrame, Attach, CloseThenAttach };
+  const struct {
+    const char* What;
+    Then Does;
+    bool Set;
+  } cases[] = {{"closed, a frame of the identification lost", Then::CloseAndLoseAFrame, true},
+               {"attached again", Then::Attach, true},
+               {"closed, then attached", Then::CloseThenAttach, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    Ui().Clear();
+    view.Log.clear();
+    Connect();
+    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(RunToState(136, 400));
+    Step();
+    const int clocks = sim.ClockFramesTaken();
+    if (c.Does != Then::Attach) engine.CloseRequest = 1;
+    if (c.Does == Then::CloseAndLoseAFrame) {
+      ASSERT_TRUE(RunToState(101, 400));
+      sim.IgnoreNext(1);
+      expectedRetries += 1;
+    } else {
+      engine.Attach();
+      ASSERT_TRUE(RunToState(114, 400)) << "identified on the next line";
+      engine.ParamsRequest = 0;
+      ASSERT_TRUE(RunUntil([&] { return engine.CommState == 110 && engine.SetClockRequest == 0; }, 40));
+      engine.CloseRequest = 1;
+    }
+    ASSERT_TRUE(RunToState(0, 400));
+    EXPECT_EQ(sim.ClockFramesTaken(), clocks + (c.Set ? 1 : 0));
+    EXPECT_EQ(view.Logged("Clock Set not sent"), !c.Set);
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Be sure to re-load your Program File"});
+  }
+}
+
 }  // namespace
 }  // namespace controller::test

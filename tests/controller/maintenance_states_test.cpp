@@ -65,11 +65,12 @@ TEST_F(MaintenanceTest, ARefusedRelayCommandIsNotRetried) {
   EXPECT_TRUE(std::none_of(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }));
 }
 
+// The bytes come under the address the controller read them from.
 TEST_F(MaintenanceTest, TheDumpShowsTheBlockAtTheLow16BitsOfItsAddress) {
   const struct {
     std::int32_t Address;
     std::uint16_t Sent;
-  } cases[] = {{0x1234, 0x1234}, {-256, 0xFF00}, {0x10000, 0x0000}};
+  } cases[] = {{0x1234, 0x1234}, {-256, 0xFF00}, {70000, 4464}, {0x10000, 0x0000}};
   Connect();
   for (const auto& c : cases) {
     Bytes block(256);
@@ -86,6 +87,7 @@ TEST_F(MaintenanceTest, TheDumpShowsTheBlockAtTheLow16BitsOfItsAddress) {
       std::snprintf(hex, sizeof hex, "%02x", block[static_cast<std::size_t>(i)]);
       EXPECT_EQ(view.Cell(CommsGrid::Dump, i % 16, i / 16), hex) << c.Address << " byte " << i;
     }
+    EXPECT_EQ(view.Texts[CommsText::DumpAddress], std::to_string(c.Sent));
   }
   // The request frame of the last one is in the log as the sender wrote it.
   const auto frame = RequestFrame(0x0000);
@@ -93,6 +95,24 @@ TEST_F(MaintenanceTest, TheDumpShowsTheBlockAtTheLow16BitsOfItsAddress) {
   std::snprintf(line, sizeof line, "%2x, %2x, %2x, %2x, %2x, %2x, %2x, %2x", frame[0], frame[1], frame[2], frame[3],
                 frame[4], frame[5], frame[6], frame[7]);
   EXPECT_TRUE(view.Logged(line)) << line;
+}
+
+// "Next Block" while the last block's answer is coming: that block shows under its own address, and the
+// next is read after it.
+TEST_F(MaintenanceTest, ADumpAskedWhileOneIsAnsweredIsReadAfterIt) {
+  const std::uint16_t first = 0x2000, next = 0x2100;
+  sim.Write(first, Bytes(256, 0x11));
+  sim.Write(next, Bytes(256, 0x22));
+  Connect();
+  engine.DumpAddress = first;
+  ASSERT_TRUE(RunToState(551, 40));
+  engine.DumpAddress = next;
+  ASSERT_TRUE(RunUntil([&] { return !view.Texts[CommsText::DumpAddress].empty(); }, 40));
+  EXPECT_EQ(view.Texts[CommsText::DumpAddress], std::to_string(first));
+  EXPECT_EQ(view.Cell(CommsGrid::Dump, 0, 0), "11");
+  ASSERT_TRUE(RunUntil([&] { return engine.DumpAddress == 0 && engine.CommState == 110; }, 40));
+  EXPECT_EQ(view.Texts[CommsText::DumpAddress], std::to_string(next));
+  EXPECT_EQ(view.Cell(CommsGrid::Dump, 15, 15), "22");
 }
 
 TEST_F(MaintenanceTest, DumpAddressZeroStartsNothing) {
@@ -351,6 +371,31 @@ TEST_F(MaintenanceTest, TheControllerIsToldTheLastNumberItGave) {
     EXPECT_EQ(Ui().Messages().size(), 1u) << "only the restart's reminder";
     Ui().Clear();
   }
+}
+
+// Bytes that keep coming as the last-number write goes again hold it a few ticks at most.
+TEST_F(MaintenanceTest, NoiseHoldsTheLastNumberWrittenAgainAFewTicksAtMost) {
+  expectedRetries = 1;  // the write lost
+  Connect();
+  engine.AutoAddressRequest = 1;
+  ASSERT_TRUE(RunToState(592, 40));
+  PressButton(1);
+  sim.IgnoreNext(1);
+  engine.AbortRequest = 1;
+  ASSERT_TRUE(RunToState(593, 40));
+  ASSERT_TRUE(RunToState(594, 3));
+  ASSERT_TRUE(RunToState(593, 20));
+  const std::size_t writes = sim.Commands(CmdSetControllerParam).size();
+  int ticks = 0;
+  for (; sim.Commands(CmdSetControllerParam).size() == writes && ticks < 12; ++ticks) {
+    const int before = port.InBuffUsed();
+    sim.Push({0xEE});
+    ASSERT_TRUE(serial::test::PumpIn(port, before + 1));
+    Step();
+  }
+  EXPECT_LE(ticks, 4);
+  ASSERT_TRUE(RunToState(135, 40));
+  EXPECT_EQ(sim.Parameter(3), 1);
 }
 
 TEST_F(MaintenanceTest, HidingTheWindowEndsTheAddressingLikeAbort) {

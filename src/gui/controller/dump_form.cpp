@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <limits>
 
 #include "controller/comms_engine.h"
 #include "controller/raw_command_request.h"
@@ -20,9 +19,8 @@ namespace {
 
 constexpr int GridSize = 16;
 constexpr int CellWidth = 28;
-// Any 32-bit address: its low 16 bits reach the wire.
-const controller::TypedField AddressField{"Address", std::numeric_limits<std::int32_t>::min(),
-                                          std::numeric_limits<std::int32_t>::max()};
+// The controller's addresses. Any whole number is taken: its low 16 bits reach the wire.
+const controller::TypedField AddressField{"Address", 0, 0xFFFF};
 
 QLineEdit* NewNumberEdit(QWidget* parent, const QString& name, int width) {
   auto* edit = new QLineEdit("0", parent);
@@ -98,12 +96,12 @@ std::int32_t TDumpForm::BlockAddress(std::int32_t address, int step) {
 
 void TDumpForm::BitBtn1Click() {
   if (!engine_.RequestAllowed("Memory Dump")) return;
-  if (const std::optional<int> address = TypedNumber(Edit1, AddressField)) Ask(*address);
+  if (const std::optional<int> address = TypedWholeNumber(Edit1, AddressField)) Ask(*address);
 }
 
 void TDumpForm::StepBlock(int step) {
   if (!engine_.RequestAllowed("Memory Dump")) return;
-  const std::optional<int> typed = TypedNumber(Edit1, AddressField);
+  const std::optional<int> typed = TypedWholeNumber(Edit1, AddressField);
   if (!typed) return;
   const std::int32_t address = BlockAddress(*typed, step);
   Edit1->setText(QString::number(address));

@@ -52,7 +52,8 @@ class CommsFormTest : public ::testing::Test {
 };
 
 // Connected, each menu sets its request. With no connection running (the window stays up after "Lost
-// Connection"), it asks for nothing and says so: nothing waits for the next controller.
+// Connection"), or once the user has closed the one that only finishes its transfer, it asks for nothing
+// and says so at once: nothing waits for the next controller.
 TEST_F(CommsFormTest, MenusSetTheirRequestsOnlyWhileAConnectionRuns) {
   const struct {
     const char* Item;
@@ -71,24 +72,32 @@ TEST_F(CommsFormTest, MenusSetTheirRequestsOnlyWhileAConnectionRuns) {
       {"DownloadInfraRedFiletoVORMO1", "Infra-Red File Download", [](auto& e) { return e.ParamsRequest == 1; }},
       {"UploadInfraRedFilefromVORMO1", "Infra-Red File Upload", [](auto& e) { return e.ParamsRequest == 1; }},
   };
-  for (const bool connected : {false, true}) {
+  const struct {
+    int State;
+    bool Closed;
+    const char* Told;  // nullptr: the request is set
+  } connections[] = {{0, false, "Not attached to a controller: "},
+                     {810, true, "The connection is closing: "},  // an ASCII download to a module runs on
+                     {110, false, nullptr}};
+  for (const auto& connection : connections) {
     for (const auto& c : cases) {
-      SCOPED_TRACE(c.Item);
+      SCOPED_TRACE(std::string(c.Item) + " in state " + std::to_string(connection.State));
       ASSERT_TRUE(form->MenuItems.count(c.Item));
       static_cast<controller::RequestFields&>(*form->Engine) = {};
-      form->Engine->CommState = connected ? 110 : 0;
+      form->Engine->CommState = connection.State;
+      form->Engine->CloseRequest = connection.Closed;
       form->Engine->FlashArg = 5;
       Ui().Clear();
       Ui().QueueOpenFile(std::nullopt);
       Ui().QueueSaveFile(std::nullopt);
       form->MenuItems[c.Item]->trigger();
-      EXPECT_EQ(c.Set(*form->Engine), connected);
-      if (!connected) {
-        EXPECT_EQ(Ui().Messages(),
-                  std::vector<std::string>{std::string("Not attached to a controller: ") + c.What + " not sent"});
+      EXPECT_EQ(c.Set(*form->Engine), !connection.Told);
+      if (connection.Told) {
+        EXPECT_EQ(Ui().Messages(), std::vector<std::string>{connection.Told + std::string(c.What) + " not sent"});
       }
     }
   }
+  form->Engine->CloseRequest = 0;
   Ui().Clear();
   EXPECT_EQ(form->ListBox1->item(0)->text(), "Edit Manager Params");
 

@@ -132,7 +132,7 @@ TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
     Click(dump.get()->*c.Button);
     EXPECT_EQ(dump->Edit1->text().toStdString(), c.Shown);
     EXPECT_EQ(Engine().DumpAddress, c.Asked);
-    const std::vector<std::string> told{"Address must be a whole number from -2147483648 to 2147483647"};
+    const std::vector<std::string> told{"Address must be a whole number from 0 to 65535"};
     EXPECT_EQ(testing_support::TestUi().Messages(), c.Asked == Before ? told : std::vector<std::string>{});
   }
 }
@@ -339,21 +339,23 @@ TEST_F(AttachedFormsTest, TheDebugWindowShowsTheControllersValuesAndChangesOne) 
   EXPECT_EQ(Engine().TimerVarMonitorRequest, 0);
 }
 
-// The window shows an address only with that address's bytes: "Previous Block" from 0 shows the block at
-// 0xFF00; a download's block in the grid is the staging area's; an address asked for shows none of the
-// last one's bytes, also when its dump keeps failing.
+// The window shows an address only with that address's bytes, as the controller numbers it: "Previous
+// Block" from 0 shows the block at 0xFF00 under 65280; a download's block in the grid is the staging
+// area's; an address asked for shows none of the last one's bytes, also when its dump keeps failing.
 TEST_F(AttachedFormsTest, TheDumpShowsAnAddressOnlyWithItsBytes) {
   std::vector<std::uint8_t> block(256);
   for (int i = 0; i < 256; ++i) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(255 - i);
   sim.Write(0xFF00, block);
   dump->show();
+  EXPECT_EQ(dump->Edit1->text(), "") << "a new connection shows no address";
+  testing_support::Replace(dump->Edit1, "0");
   Click(dump->Button2);
   ASSERT_TRUE(RunUntil([&] { return Engine().DumpAddress == 0 && Engine().CommState == 110; }));
   const auto cell = [&](int column, int row) {
     const QTableWidgetItem* item = dump->StringGrid1->item(row, column);
     return item ? item->text().toStdString() : std::string();
   };
-  EXPECT_EQ(dump->Edit1->text(), "-256");
+  EXPECT_EQ(dump->Edit1->text(), "65280");
   EXPECT_EQ(cell(0, 0), "ff");
   EXPECT_EQ(cell(15, 0), "f0");
   EXPECT_EQ(cell(5, 10), "5a");

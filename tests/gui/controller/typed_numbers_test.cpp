@@ -144,8 +144,9 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
   }
 }
 
-// With no connection running, a request window's Send asks for nothing and says so: nothing of it waits for
-// whichever controller comes next.
+// With no connection running, or once the user has closed the one that only finishes its transfer, a
+// request window's Send asks for nothing and says so at once: nothing of it waits for whichever controller
+// comes next. A value typed into the parameter grid is told at its Enter.
 TEST_F(TypedNumbersTest, ASendWithNoConnectionRunningAsksForNothingAndSaysSo) {
   TIrForm ir{engine};
   TEx10Form ex10{engine};
@@ -165,21 +166,34 @@ TEST_F(TypedNumbersTest, ASendWithNoConnectionRunningAsksForNothingAndSaysSo) {
                {"IR Clear Command", ir.BitBtn4},
                {"Extended X10 Command", ex10.Button4},
                {"X10 Command", x10.BitBtn1},
-               {"Pager Messages", pager.BitBtn1}};
-  engine.CommState = 0;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.What);
-    static_cast<controller::RequestFields&>(engine) = {};
-    Ui().Clear();
-    view.Log.clear();
-    c.Send->window()->show();
-    for (QLineEdit* edit : c.Send->window()->findChildren<QLineEdit*>()) edit->setText("2");
-    testing_support::Click(c.Send);
-    EXPECT_EQ(Ui().Messages(),
-              std::vector<std::string>{std::string("Not attached to a controller: ") + c.What + " not sent"});
-    EXPECT_EQ(static_cast<const controller::Requests&>(engine), controller::Requests{});
-    EXPECT_TRUE(view.Log.empty()) << view.Log.front();
-  }
+               {"Pager Messages", pager.BitBtn1},
+               {"Parameter Change", nullptr}};
+  const struct {
+    int State;
+    bool Closed;
+    const char* Told;
+  } connections[] = {{0, false, "Not attached to a controller: "},
+                     {810, true, "The connection is closing: "}};  // an ASCII download to a module runs on
+  for (const auto& connection : connections)
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.What) + " in state " + std::to_string(connection.State));
+      static_cast<controller::RequestFields&>(engine) = {};
+      engine.CommState = connection.State;
+      engine.CloseRequest = connection.Closed;
+      const controller::Requests before = engine;
+      Ui().Clear();
+      view.Log.clear();
+      if (c.Send) {
+        c.Send->window()->show();
+        for (QLineEdit* edit : c.Send->window()->findChildren<QLineEdit*>()) edit->setText("2");
+        testing_support::Click(c.Send);
+      } else {
+        Enter(nullptr, nullptr, "2");
+      }
+      EXPECT_EQ(Ui().Messages(), std::vector<std::string>{connection.Told + std::string(c.What) + " not sent"});
+      EXPECT_EQ(static_cast<const controller::Requests&>(engine), before);
+      EXPECT_TRUE(view.Log.empty()) << view.Log.front();
+    }
 }
 
 }  // namespace
