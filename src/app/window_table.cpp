@@ -172,7 +172,10 @@ const std::vector<WindowEntry>& WindowTable() {
        }},
       {"TPagerForm",
        [] {
-         PagerForm = new TPagerForm(Engine());
+         // A window of Setup's: in front of it and not blocked by it while it is modal. It closes with Setup
+         // rather than stay behind, holding a port, once the editor is back.
+         PagerForm = new TPagerForm(Engine(), SetupForm);
+         QObject::connect(SetupForm, &QDialog::finished, PagerForm, &QWidget::close);
          SetupForm->PagerSetup = [] { Shown(PagerForm); };
          return PagerForm;
        }},

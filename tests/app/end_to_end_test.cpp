@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "gui/controller/comms_form.h"
 #include "gui/controller/download_project_form.h"
 #include "gui/controller/manager_params_form.h"
+#include "gui/controller/pager_form.h"
 #include "gui/controller/setup_form.h"
 #include "gui/program/editor_form.h"
 #include "gui/project/touch_screen_form.h"
@@ -210,6 +212,26 @@ TEST_F(EndToEnd, AttachDownloadTheProgramAndDetach) {
   EXPECT_FALSE(CommsForm->Timer1->isActive());
   EXPECT_TRUE(EditorForm->isVisible());
   EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{});
+}
+
+// Pager Setup, opened from the modal Setup, is in front of it and takes the user's clicks and keys; Setup's OK
+// closes both.
+TEST_F(EndToEnd, PagerSetupWorksInFrontOfSetupAndGoesWithIt) {
+  TestUi().QueueModal("TSetupForm", [](platform::ModalWindow& window) {
+    auto& setup = tk::DialogOf<TSetupForm>(window);
+    setup.show();
+    testing_support::Click(setup.BitBtn2);
+    EXPECT_TRUE(PagerForm->isVisible());
+    testing_support::ClickThroughWindow(PagerForm->Edit1);
+    testing_support::TypeThroughWindow(PagerForm->Edit1, "5551234");
+    EXPECT_EQ(PagerForm->Edit1->text(), "5551234");
+    testing_support::ClickThroughWindow(setup.BitBtn1);
+    EXPECT_FALSE(setup.isVisible());
+    EXPECT_FALSE(PagerForm->isVisible());
+    return setup.result();
+  });
+  EditorForm->CommsSetup1->trigger();
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 // The editor's Attach restarts the connection; while a transfer runs on after "&Close" it asks first, and

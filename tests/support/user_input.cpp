@@ -17,6 +17,8 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTest>
+#include <QWindow>
 
 namespace testing_support {
 
@@ -109,6 +111,21 @@ void TypeInCell(QAbstractItemView* view, const QString& text) {
     QKeyEvent release(QEvent::KeyRelease, KeyOf(c), Qt::NoModifier, QString(c));
     QApplication::sendEvent(target(), &release);
   }
+}
+
+void ClickThroughWindow(QWidget* widget) {
+  if (!Present(widget, "ClickThroughWindow")) return;
+  QWidget* window = widget->window();
+  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                    widget->mapTo(window, WhereAUserClicks(widget)));
+  QApplication::processEvents();
+}
+
+void TypeThroughWindow(QWidget* widget, const QString& text) {
+  if (!Present(widget, "TypeThroughWindow")) return;
+  for (QChar c : text)
+    QTest::sendKeyEvent(QTest::Click, widget->window()->windowHandle(), static_cast<Qt::Key>(KeyOf(c)), QString(c),
+                        Qt::NoModifier);
 }
 
 void Key(QWidget* widget, Qt::Key key) {

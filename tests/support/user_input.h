@@ -38,6 +38,11 @@ void Replace(QLineEdit* edit, const QString& text);
 // (where the first one opens it).
 void TypeInCell(QAbstractItemView* view, const QString& text);
 
+// A click on the widget, or keys to the focus of its window, as the windowing system hands them to the window:
+// none reaches a window that a modal one blocks.
+void ClickThroughWindow(QWidget* widget);
+void TypeThroughWindow(QWidget* widget, const QString& text);
+
 // A key without text (Return, Escape, F2...) pressed and released, then the events it causes.
 void Key(QWidget* widget, Qt::Key key);
 
