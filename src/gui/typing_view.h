@@ -6,7 +6,10 @@
 // goes to the cell being edited or, where the view's triggers let typing start an edit, opens the current
 // cell's editor with it; never to a search.
 #include <QAbstractItemView>
+#include <QCoreApplication>
 #include <QModelIndex>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QString>
 
 namespace gui {
@@ -24,8 +27,61 @@ class TypingView : public View {
     if (trigger != QAbstractItemView::SelectedClicked || !(this->editTriggers() & QAbstractItemView::SelectedClicked))
       return View::edit(index, trigger, event);
     // As edit(index) does: now, with no wait for a double click.
-    return View::edit(index, QAbstractItemView::AllEditTriggers, event);
+    if (!View::edit(index, QAbstractItemView::AllEditTriggers, event)) return false;
+    Forget();
+    clickOpened_ = this->indexWidget(index);
+    if (clickOpened_) clickOpened_->installEventFilter(this);
+    return true;
   }
+
+  // A double click whose first click opened the editor is still the view's (Qt's DoubleClicked trigger, a
+  // tree node opening): once it ends, the editor, still untyped, closes and the view gets the double click as
+  // it would have with no editor over the cell.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!clickOpened_ || watched != clickOpened_) return View::eventFilter(watched, event);
+    switch (event->type()) {
+      case QEvent::MouseButtonDblClick:
+        doubled_ = true;
+        return true;
+      case QEvent::MouseButtonRelease:
+        if (doubled_) {
+          HandBack(*static_cast<QMouseEvent*>(event));
+          return true;
+        }
+        Forget();  // a click of its own inside the editor
+        break;
+      case QEvent::KeyPress:
+        Forget();
+        break;
+      default:
+        break;
+    }
+    return View::eventFilter(watched, event);
+  }
+
+ private:
+  void Forget() {
+    if (clickOpened_) clickOpened_->removeEventFilter(this);
+    clickOpened_ = nullptr;
+    doubled_ = false;
+  }
+
+  void HandBack(const QMouseEvent& release) {
+    QWidget* editor = clickOpened_;
+    Forget();
+    this->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QWidget* viewport = this->viewport();
+    const QPointF global = release.globalPosition();
+    const QPointF at = viewport->mapFromGlobal(global);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+      const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : release.button();
+      QMouseEvent replayed(type, at, global, release.button(), held, release.modifiers());
+      QCoreApplication::sendEvent(viewport, &replayed);
+    }
+  }
+
+  QPointer<QWidget> clickOpened_;  // the editor a click on the selected cell opened, until it is typed in
+  bool doubled_ = false;           // that click's double click came, its release not yet
 };
 
 }  // namespace gui

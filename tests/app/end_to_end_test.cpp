@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -436,6 +437,50 @@ TEST_F(EndToEnd, KeysTypedAtOnceAfterAClickOnTheSelectedCellLandWholeInIt) {
     EXPECT_EQ(cellText(cell).toStdString(), row.Typed.toStdString());
   }
   CloseAndWait();
+}
+
+// A double click on the selected cell is still the view's, though its first click opens the editor at once:
+// Qt's DoubleClicked trigger opens the editor holding the whole text, selected, and a tree node opens.
+TEST_F(EndToEnd, ADoubleClickOnTheSelectedCellIsTheViews) {
+  using testing_support::ClickInWindow;
+  const struct {
+    const char* Window;
+    std::function<Cell()> Open;  // shows the window and selects the cell
+    std::function<bool(const Cell&)> Done;
+  } rows[] = {
+      {"ascii_messages",
+       [] {
+         EditorForm->AsciiMessages1->trigger();
+         const Cell cell{AsciiMessages->StringGrid1, AsciiMessages->StringGrid1->model()->index(3, 1)};
+         ClickInWindow(cell.View->viewport(), cell.Centre());
+         testing_support::TypeInWindow(AsciiMessages, "HELLO WORLD");
+         testing_support::KeyInWindow(AsciiMessages, Qt::Key_Return);
+         return cell;
+       },
+       [](const Cell& cell) {
+         auto* editor = qobject_cast<QLineEdit*>(cell.View->indexWidget(cell.Index));
+         return editor && editor->selectedText() == "HELLO WORLD";
+       }},
+      {"system_map",
+       [] {
+         EditorForm->SystemMap1->trigger();
+         SysConfig->Tessaro1Click();  // "Icons": a header the user may rename, so the click opens its editor
+         const Cell cell{SysConfig->TreeView1, SysConfig->Model->IndexAt(project::IconsHeader)};
+         ClickInWindow(cell.View->viewport(), cell.Centre());
+         return cell;
+       },
+       [](const Cell& cell) {
+         return static_cast<QTreeView*>(cell.View)->isExpanded(cell.Index) && !cell.View->indexWidget(cell.Index);
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Window);
+    const Cell cell = row.Open();
+    ASSERT_TRUE(cell.View->selectionModel()->isSelected(cell.Index));
+    ASSERT_EQ(cell.View->indexWidget(cell.Index), nullptr);
+    testing_support::DoubleClickInWindow(cell.View->viewport(), cell.Centre());
+    EXPECT_TRUE(row.Done(cell));
+  }
 }
 
 }  // namespace

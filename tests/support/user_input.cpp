@@ -106,6 +106,12 @@ void ClickInWindow(QWidget* widget, QPoint at) {
   MouseInWindow(widget, at, {QEvent::MouseButtonPress, QEvent::MouseButtonRelease});
 }
 
+void DoubleClickInWindow(QWidget* widget, QPoint at) {
+  MouseInWindow(widget, at,
+                {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+                 QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease});
+}
+
 void Type(QWidget* widget, const QString& text) {
   if (!Present(widget, "Type")) return;
   for (QChar c : text) PressAndRelease(widget, KeyOf(c), QString(c));

@@ -31,6 +31,8 @@ void ClickCell(QAbstractItemView* view, const QModelIndex& index);
 // A left click at `at` in `widget` as the windowing system delivers it: to the widget's window, which hands it
 // to whatever is shown under the pointer there (an editor open over a cell takes it), then the events it causes.
 void ClickInWindow(QWidget* widget, QPoint at);
+// The same for a double click, as Qt delivers it: press, release, press, double click, release.
+void DoubleClickInWindow(QWidget* widget, QPoint at);
 
 // Each character pressed and released on `widget` as the keyboard sends it; nothing is focused or selected.
 void Type(QWidget* widget, const QString& text);
