@@ -1,6 +1,7 @@
 // The whole program as a user drives it against the simulated controller: attach from the editor, let the
-// communications window identify the controller, download the program, close the window. The engine's
-// timer runs through the event loop, far faster than its 250 ms so the tests stay short.
+// communications window identify the controller, download the program, close the window; and its windows'
+// grids and trees as the user types into them. The engine's timer runs through the event loop, far faster
+// than its 250 ms so the tests stay short.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,7 +13,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
 #include <QTimer>
+#include <QTreeView>
 #include <algorithm>
 #include <chrono>
 #include <optional>
@@ -23,8 +27,12 @@
 #include "gui/controller/download_project_form.h"
 #include "gui/controller/manager_params_form.h"
 #include "gui/controller/pager_form.h"
+#include "gui/controller/pager_messages_form.h"
 #include "gui/controller/setup_form.h"
 #include "gui/program/editor_form.h"
+#include "gui/project/ascii_messages_form.h"
+#include "gui/project/sys_config.h"
+#include "gui/project/system_map_model.h"
 #include "gui/project/touch_screen_form.h"
 #include "platform/paths.h"
 #include "serial/com_port.h"
@@ -102,6 +110,18 @@ std::size_t Requests(const SimController& sim, std::uint16_t address) {
 }
 
 std::size_t InfoRequests(const SimController& sim) { return Requests(sim, controller::AddrInfoBlock); }
+
+// A cell of a grid or tree.
+struct Cell {
+  QAbstractItemView* View;
+  QModelIndex Index;
+  // Where the user points at it, scrolled into view first.
+  QPoint Centre() const {
+    View->scrollTo(Index);
+    QApplication::processEvents();  // the view's layout decides where the cell is
+    return View->visualRect(Index).center();
+  }
+};
 
 const char* const kAttachQuestion =
     "The Program Download is running: attaching again now cuts it short and may leave the controller stopped or "
@@ -222,10 +242,10 @@ TEST_F(EndToEnd, PagerSetupWorksInFrontOfSetupAndGoesWithIt) {
     setup.show();
     testing_support::Click(setup.BitBtn2);
     EXPECT_TRUE(PagerForm->isVisible());
-    testing_support::ClickThroughWindow(PagerForm->Edit1);
-    testing_support::TypeThroughWindow(PagerForm->Edit1, "5551234");
+    testing_support::ClickInWindow(PagerForm->Edit1, PagerForm->Edit1->rect().center());
+    testing_support::TypeInWindow(PagerForm, "5551234");
     EXPECT_EQ(PagerForm->Edit1->text(), "5551234");
-    testing_support::ClickThroughWindow(setup.BitBtn1);
+    testing_support::ClickInWindow(setup.BitBtn1, setup.BitBtn1->rect().center());
     EXPECT_FALSE(setup.isVisible());
     EXPECT_FALSE(PagerForm->isVisible());
     return setup.result();
@@ -351,6 +371,137 @@ TEST_F(EndToEnd, NothingPostedAroundTheCloseGoesToTheClosedController) {
       LoopUntil([&] { return sim2.Commands(controller::CmdStoreTouch).size() == 64u; }, std::chrono::seconds(60)));
   EXPECT_EQ(sim.Frames().size(), seen);
   CloseAndWait();
+}
+
+// Text typed at once after a click on the selected cell lands whole in that cell, in every grid and tree the
+// user types into: no key goes to a search that moves the selection or is lost before a late editor opens,
+// also when the window rewrites or repaints itself between the click and the keys.
+TEST_F(EndToEnd, KeysTypedAtOnceAfterAClickOnTheSelectedCellLandWholeInIt) {
+  using testing_support::ClickInWindow;
+  using testing_support::KeyInWindow;
+  using testing_support::TypeInWindow;
+  constexpr int kParam = 11;
+  constexpr int kVariable = project::FirstVariable + 7;
+  const auto cellText = [](const Cell& cell) { return cell.Index.data().toString(); };
+  const struct {
+    const char* Window;
+    std::function<Cell()> Open;     // shows the window; the cell typed into
+    std::function<void()> Between;  // what the window gets between the click and the keys
+    QString Typed;
+    std::function<QString()> Stored;
+  } rows[] = {
+      {"ascii_messages",
+       [] {
+         EditorForm->AsciiMessages1->trigger();
+         return Cell{AsciiMessages->StringGrid1, AsciiMessages->StringGrid1->model()->index(7, 1)};
+       },
+       [] { AsciiMessages->StringGrid1KeyUp(); },  // the size column rewritten
+       "ABC SEVEN", [] { return QString::fromStdString(AsciiMessages->Messages.Text(7)); }},
+      {"system_map",
+       [] {
+         EditorForm->SystemMap1->trigger();
+         return Cell{SysConfig->TreeView1, SysConfig->Model->IndexAt(kVariable)};
+       },
+       // Another node's rename lands: the tree changes under the view.
+       [] { SysConfig->Model->setData(SysConfig->Model->IndexAt(kVariable + 1), "Boiler"); }, "PumpRoom",
+       [] { return QString::fromStdString(SysConfig->Tree.NodeAt(kVariable)->Text()); }},
+      {"pager_messages",
+       [] {
+         CommsForm->MenuItems["PagerMessages2"]->trigger();
+         return Cell{PagerMessages->StringGrid1, PagerMessages->StringGrid1->model()->index(7, 1)};
+       },
+       [] { PagerMessages->StringGrid1->viewport()->repaint(); }, "CALL HOME",
+       [] { return QString::fromStdString(PagerMessages->RowText(7)); }},
+      {"editor_comments",
+       [] {
+         EditorForm->show();
+         return Cell{EditorForm->StringGrid1, EditorForm->Listing->index(6, program::ListingModel::ColumnComment)};
+       },
+       [] { EditorForm->StringGrid1->viewport()->repaint(); }, "pump on",
+       [] { return QString::fromStdString(EditorForm->Store.Comments.at(7)); }},
+      {"controller_params",
+       [&] {
+         sim.SetParameter(kParam, 7);
+         AttachTo(sim);
+         CommsForm->MenuItems["RetrieveVORMOParameters1"]->trigger();
+         const Cell cell{ManagerParamsForm->StringGrid1, ManagerParamsForm->StringGrid1->model()->index(kParam, 1)};
+         EXPECT_TRUE(LoopUntil([&] { return cellText(cell) == "7"; }, std::chrono::seconds(30)));
+         return cell;
+       },
+       // The controller's value changes and the engine's read-back rewrites the cell.
+       [&] {
+         sim.SetParameter(kParam, 4321);
+         CommsForm->Engine->ParamsRequest = 1;
+         EXPECT_TRUE(LoopUntil([&] { return ManagerParamsForm->StringGrid1->item(kParam, 1)->text() == "4321"; },
+                               std::chrono::seconds(30)));
+       },
+       "8502", [&] { return QString::number(sim.Parameter(kParam)); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Window);
+    const Cell cell = row.Open();
+    QWidget* window = cell.View->window();
+    const auto click = [&] { ClickInWindow(cell.View->viewport(), cell.Centre()); };
+    click();
+    KeyInWindow(window, Qt::Key_Return);  // closes an editor the click opened
+    ASSERT_TRUE(cell.View->selectionModel()->isSelected(cell.Index));
+    ASSERT_EQ(cell.View->indexWidget(cell.Index), nullptr);
+    click();
+    row.Between();
+    TypeInWindow(window, row.Typed.left(3));
+    EXPECT_TRUE(testing_support::Shoot(window, QString("zelta_typing_%1.png").arg(row.Window)));
+    TypeInWindow(window, row.Typed.mid(3));
+    KeyInWindow(window, Qt::Key_Return);
+    EXPECT_EQ(cell.View->currentIndex(), cell.Index) << "no key moves the selection";
+    EXPECT_TRUE(LoopUntil([&] { return row.Stored() == row.Typed; }, std::chrono::seconds(10)))
+        << row.Stored().toStdString();
+    EXPECT_EQ(cellText(cell).toStdString(), row.Typed.toStdString());
+  }
+  CloseAndWait();
+}
+
+// A double click on the selected cell is still the view's, though its first click opens the editor at once:
+// Qt's DoubleClicked trigger opens the editor holding the whole text, selected, and a tree node opens.
+TEST_F(EndToEnd, ADoubleClickOnTheSelectedCellIsTheViews) {
+  using testing_support::ClickInWindow;
+  const struct {
+    const char* Window;
+    std::function<Cell()> Open;  // shows the window and selects the cell
+    std::function<bool(const Cell&)> Done;
+  } rows[] = {
+      {"ascii_messages",
+       [] {
+         EditorForm->AsciiMessages1->trigger();
+         const Cell cell{AsciiMessages->StringGrid1, AsciiMessages->StringGrid1->model()->index(3, 1)};
+         ClickInWindow(cell.View->viewport(), cell.Centre());
+         testing_support::TypeInWindow(AsciiMessages, "HELLO WORLD");
+         testing_support::KeyInWindow(AsciiMessages, Qt::Key_Return);
+         return cell;
+       },
+       [](const Cell& cell) {
+         auto* editor = qobject_cast<QLineEdit*>(cell.View->indexWidget(cell.Index));
+         return editor && editor->selectedText() == "HELLO WORLD";
+       }},
+      {"system_map",
+       [] {
+         EditorForm->SystemMap1->trigger();
+         SysConfig->Tessaro1Click();  // "Icons": a header the user may rename, so the click opens its editor
+         const Cell cell{SysConfig->TreeView1, SysConfig->Model->IndexAt(project::IconsHeader)};
+         ClickInWindow(cell.View->viewport(), cell.Centre());
+         return cell;
+       },
+       [](const Cell& cell) {
+         return static_cast<QTreeView*>(cell.View)->isExpanded(cell.Index) && !cell.View->indexWidget(cell.Index);
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Window);
+    const Cell cell = row.Open();
+    ASSERT_TRUE(cell.View->selectionModel()->isSelected(cell.Index));
+    ASSERT_EQ(cell.View->indexWidget(cell.Index), nullptr);
+    testing_support::DoubleClickInWindow(cell.View->viewport(), cell.Centre());
+    EXPECT_TRUE(row.Done(cell));
+  }
 }
 
 }  // namespace

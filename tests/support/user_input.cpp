@@ -17,8 +17,8 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTest>
 #include <QWindow>
+#include <initializer_list>
 
 namespace testing_support {
 
@@ -48,13 +48,28 @@ int KeyOf(QChar c) {
 }
 
 // A press and its release; no release reaches a widget the press destroyed.
-void PressAndRelease(QWidget* widget, int key, const QString& text) {
-  QPointer<QWidget> target(widget);
+void PressAndRelease(QObject* receiver, int key, const QString& text) {
+  QPointer<QObject> target(receiver);
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-  QApplication::sendEvent(widget, &press);
+  QApplication::sendEvent(receiver, &press);
   if (!target) return;
   QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-  QApplication::sendEvent(widget, &release);
+  QApplication::sendEvent(receiver, &release);
+}
+
+// Left-button events at `at` in `widget`, each sent to the widget's window, which hands it to what is under the
+// pointer then; then the events they cause.
+void MouseInWindow(QWidget* widget, QPoint at, std::initializer_list<QEvent::Type> types) {
+  if (!Present(widget, "MouseInWindow")) return;
+  QWidget* window = widget->window();
+  const QPoint inWindow = widget->mapTo(window, at);
+  const QPoint global = widget->mapToGlobal(at);
+  for (QEvent::Type type : types) {
+    QMouseEvent event(type, QPointF(inWindow), QPointF(global), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->windowHandle(), &event);
+  }
+  QApplication::processEvents();
 }
 
 }  // namespace
@@ -87,6 +102,16 @@ void ClickCell(QAbstractItemView* view, const QModelIndex& index) {
   ClickAt(view->viewport(), view->visualRect(index).center());
 }
 
+void ClickInWindow(QWidget* widget, QPoint at) {
+  MouseInWindow(widget, at, {QEvent::MouseButtonPress, QEvent::MouseButtonRelease});
+}
+
+void DoubleClickInWindow(QWidget* widget, QPoint at) {
+  MouseInWindow(widget, at,
+                {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+                 QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease});
+}
+
 void Type(QWidget* widget, const QString& text) {
   if (!Present(widget, "Type")) return;
   for (QChar c : text) PressAndRelease(widget, KeyOf(c), QString(c));
@@ -113,24 +138,23 @@ void TypeInCell(QAbstractItemView* view, const QString& text) {
   }
 }
 
-void ClickThroughWindow(QWidget* widget) {
-  if (!Present(widget, "ClickThroughWindow")) return;
-  QWidget* window = widget->window();
-  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                    widget->mapTo(window, WhereAUserClicks(widget)));
-  QApplication::processEvents();
-}
-
-void TypeThroughWindow(QWidget* widget, const QString& text) {
-  if (!Present(widget, "TypeThroughWindow")) return;
-  for (QChar c : text)
-    QTest::sendKeyEvent(QTest::Click, widget->window()->windowHandle(), static_cast<Qt::Key>(KeyOf(c)), QString(c),
-                        Qt::NoModifier);
-}
-
 void Key(QWidget* widget, Qt::Key key) {
   if (!Present(widget, "Key")) return;
   PressAndRelease(widget, key, QString());
+  QApplication::processEvents();
+}
+
+void TypeInWindow(QWidget* window, const QString& text) {
+  if (!Present(window, "TypeInWindow")) return;
+  for (QChar c : text) {
+    PressAndRelease(window->windowHandle(), KeyOf(c), QString(c));
+    QApplication::processEvents();
+  }
+}
+
+void KeyInWindow(QWidget* window, Qt::Key key) {
+  if (!Present(window, "KeyInWindow")) return;
+  PressAndRelease(window->windowHandle(), key, QString());
   QApplication::processEvents();
 }
 

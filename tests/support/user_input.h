@@ -28,6 +28,13 @@ void Click(QWidget* widget);
 // A click in the middle of a cell, scrolled into view first.
 void ClickCell(QAbstractItemView* view, const QModelIndex& index);
 
+// A left click at `at` in `widget` as the windowing system delivers it: to the widget's window, which hands it
+// to whatever is shown under the pointer there (an editor open over a cell takes it), then the events it causes.
+// A window that a modal one blocks gets none of these, nor the keys below.
+void ClickInWindow(QWidget* widget, QPoint at);
+// The same for a double click, as Qt delivers it: press, release, press, double click, release.
+void DoubleClickInWindow(QWidget* widget, QPoint at);
+
 // Each character pressed and released on `widget` as the keyboard sends it; nothing is focused or selected.
 void Type(QWidget* widget, const QString& text);
 
@@ -38,13 +45,13 @@ void Replace(QLineEdit* edit, const QString& text);
 // (where the first one opens it).
 void TypeInCell(QAbstractItemView* view, const QString& text);
 
-// A click on the widget, or keys to the focus of its window, as the windowing system hands them to the window:
-// none reaches a window that a modal one blocks.
-void ClickThroughWindow(QWidget* widget);
-void TypeThroughWindow(QWidget* widget, const QString& text);
-
 // A key without text (Return, Escape, F2...) pressed and released, then the events it causes.
 void Key(QWidget* widget, Qt::Key key);
+
+// Keys as the keyboard delivers them: to `window`, which hands each to the widget that has the focus when it
+// is typed; then the events they cause.
+void TypeInWindow(QWidget* window, const QString& text);
+void KeyInWindow(QWidget* window, Qt::Key key);
 
 // Runs the event loop until `done` holds or five seconds have passed; whether it holds.
 bool ProcessUntil(const std::function<bool()>& done);

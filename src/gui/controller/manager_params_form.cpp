@@ -11,6 +11,7 @@
 
 #include "controller/param_requests.h"
 #include "gui/latin1_cell_delegate.h"
+#include "gui/typing_view.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 #include "project/settings.h"
@@ -47,23 +48,6 @@ class CommitDelegate : public gui::Latin1CellDelegate {
   Committed committed_;
 };
 
-// A key goes to the current cell's editor or nowhere: a search would move the grid to another row. A click
-// on the selected cell opens its editor at once: Qt would first wait out the double-click interval, and keys
-// typed meanwhile went to a search or were lost under the late editor.
-class ParamGrid : public QTableWidget {
- public:
-  using QTableWidget::QTableWidget;
-
-  void keyboardSearch(const QString&) override {}
-
- protected:
-  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
-    if (trigger == SelectedClicked && (editTriggers() & SelectedClicked))
-      trigger = AllEditTriggers;  // opens it now, as edit(index) does
-    return QTableWidget::edit(index, trigger, event);
-  }
-};
-
 }  // namespace
 
 TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget* parent)
@@ -71,7 +55,7 @@ TManagerParamsForm::TManagerParamsForm(controller::CommsEngine& engine, QWidget*
   setWindowTitle("Contoller");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
-  StringGrid1 = new ParamGrid(ParamRows, 2, this);
+  StringGrid1 = new gui::TypingView<QTableWidget>(ParamRows, 2, this);
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->verticalHeader()->hide();
   StringGrid1->verticalHeader()->setDefaultSectionSize(RowHeight);

@@ -9,6 +9,7 @@
 
 #include "controller/comms_engine.h"
 #include "gui/latin1_cell_delegate.h"
+#include "gui/typing_view.h"
 #include "platform/text.h"
 #include "platform/ui.h"
 
@@ -26,7 +27,7 @@ TPagerMessages::TPagerMessages(controller::CommsEngine& engine, QWidget* parent)
   setWindowTitle("Pager Messages");
   setObjectName("PagerMessages");
 
-  StringGrid1 = new QTableWidget(Rows, 2, this);
+  StringGrid1 = new gui::TypingView<QTableWidget>(Rows, 2, this);
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->horizontalHeader()->hide();
   StringGrid1->verticalHeader()->hide();

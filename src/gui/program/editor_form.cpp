@@ -27,6 +27,7 @@
 #include "gui/latin1_cell_delegate.h"
 #include "gui/program/listing_print.h"
 #include "gui/project/sys_config.h"
+#include "gui/typing_view.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -187,7 +188,7 @@ void TEditorForm::BuildControls() {
   Listing = new ListingModel(this);
   Listing->ReferenceSelectable = [this] { return Comms().CommsDetail(); };
   Listing->CommentEdited = [this](int line, const std::string& text) { StringGrid1SetEditText(line, text); };
-  StringGrid1 = new QTableView(client);
+  StringGrid1 = new gui::TypingView<QTableView>(client);
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->setModel(Listing);
   auto* delegate = new CommentCellDelegate(StringGrid1);
@@ -198,8 +199,7 @@ void TEditorForm::BuildControls() {
     // A double click on a comment being typed is still the grid's own.
     if (event->type() == QEvent::MouseButtonDblClick) StringGrid1DblClick();
     // Escape drops the typing; the keystrokes already reached the program, so it is put back there too.
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-        commentEdit_) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && commentEdit_) {
       Store.Comments.at(commentEdit_->Line) = commentEdit_->Comment;
       Listing->SetComment(commentEdit_->Line, commentEdit_->Cell);
       project_.Unsaved = commentEdit_->Unsaved;
@@ -544,7 +544,8 @@ void TEditorForm::NewProgram1Click() {
 }
 
 void TEditorForm::OpenProgram1Click() {
-  if (project_.HasUnsavedChanges() && !Confirm("Program has changed and not saved, Still Open?", platform::ApplicationTitle()))
+  if (project_.HasUnsavedChanges() &&
+      !Confirm("Program has changed and not saved, Still Open?", platform::ApplicationTitle()))
     return;
   Store.Modified = false;
   if (!Comms().ReadConfigFile()) return;
@@ -647,7 +648,8 @@ bool TEditorForm::FormCloseQuery() {
                "stopped. Still close?",
                platform::ApplicationTitle()))
     return false;
-  if (project_.HasUnsavedChanges() && !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
+  if (project_.HasUnsavedChanges() &&
+      !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
     return false;
   // The System Map is saved only with the project: its edits would go without a word.
   if (project_.MapChangedSinceSaved() &&

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "gui/latin1_cell_delegate.h"
+#include "gui/typing_view.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -83,7 +84,7 @@ void TAsciiMessages::BuildControls() {
   auto* client = new QWidget(this);
   setCentralWidget(client);
 
-  StringGrid1 = new QTableWidget(project::AsciiMessageTable::kMessages, 3, client);
+  StringGrid1 = new gui::TypingView<QTableWidget>(project::AsciiMessageTable::kMessages, 3, client);
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->horizontalHeader()->hide();
   StringGrid1->verticalHeader()->hide();

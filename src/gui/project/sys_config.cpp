@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "gui/project/system_map_model.h"
+#include "gui/typing_view.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -30,9 +31,9 @@ constexpr int kClientHeight = kButtonTop + 28 + kMargin;
 constexpr int kCaptionGap = 18;
 
 // The tree view, telling whether a node is being edited in place.
-class SystemMapView : public QTreeView {
+class SystemMapView : public gui::TypingView<QTreeView> {
  public:
-  using QTreeView::QTreeView;
+  using gui::TypingView<QTreeView>::TypingView;
   bool IsEditing() const { return state() == EditingState; }
 };
 }  // namespace

@@ -1,0 +1,87 @@
+#pragma once
+// The view behaviour every grid and tree the user types into shares, so that text typed right after a click
+// lands whole in the cell clicked. Qt opens the editor of a click on the selected cell only once the
+// double-click interval has passed; keys typed meanwhile went to a keyboard search, which can move the
+// selection, and were lost to the editor opening late. Here such a click opens the editor at once, and a key
+// goes to the cell being edited or, where the view's triggers let typing start an edit, opens the current
+// cell's editor with it; never to a search.
+#include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QModelIndex>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QString>
+
+namespace gui {
+
+template <class View>
+class TypingView : public View {
+ public:
+  using View::View;
+
+  void keyboardSearch(const QString&) override {}
+
+ protected:
+  using View::edit;
+  bool edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger, QEvent* event) override {
+    if (trigger != QAbstractItemView::SelectedClicked || !(this->editTriggers() & QAbstractItemView::SelectedClicked))
+      return View::edit(index, trigger, event);
+    // As edit(index) does: now, with no wait for a double click.
+    if (!View::edit(index, QAbstractItemView::AllEditTriggers, event)) return false;
+    Forget();
+    clickOpened_ = this->indexWidget(index);
+    if (clickOpened_) clickOpened_->installEventFilter(this);
+    return true;
+  }
+
+  // A double click whose first click opened the editor is still the view's (Qt's DoubleClicked trigger, a
+  // tree node opening): once it ends, the editor, still untyped, closes and the view gets the double click as
+  // it would have with no editor over the cell.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!clickOpened_ || watched != clickOpened_) return View::eventFilter(watched, event);
+    switch (event->type()) {
+      case QEvent::MouseButtonDblClick:
+        doubled_ = true;
+        return true;
+      case QEvent::MouseButtonRelease:
+        if (doubled_) {
+          HandBack(*static_cast<QMouseEvent*>(event));
+          return true;
+        }
+        Forget();  // a click of its own inside the editor
+        break;
+      case QEvent::KeyPress:
+        Forget();
+        break;
+      default:
+        break;
+    }
+    return View::eventFilter(watched, event);
+  }
+
+ private:
+  void Forget() {
+    if (clickOpened_) clickOpened_->removeEventFilter(this);
+    clickOpened_ = nullptr;
+    doubled_ = false;
+  }
+
+  void HandBack(const QMouseEvent& release) {
+    QWidget* editor = clickOpened_;
+    Forget();
+    this->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QWidget* viewport = this->viewport();
+    const QPointF global = release.globalPosition();
+    const QPointF at = viewport->mapFromGlobal(global);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+      const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : release.button();
+      QMouseEvent replayed(type, at, global, release.button(), held, release.modifiers());
+      QCoreApplication::sendEvent(viewport, &replayed);
+    }
+  }
+
+  QPointer<QWidget> clickOpened_;  // the editor a click on the selected cell opened, until it is typed in
+  bool doubled_ = false;           // that click's double click came, its release not yet
+};
+
+}  // namespace gui
