@@ -167,12 +167,14 @@ class CommsEngine : public RequestFields {
   // when nothing runs or for a reconnection. Otherwise a new connection: what runs is cut, the closed
   // connection's requests are dropped and its windows hidden now, and its end runs whole (line closed,
   // modem hung up) before state 1. What is asked after the attach is the new connection's, and no window
-  // shows the last controller's values until this connection has read them.
+  // shows the last controller's values until this connection has read them. A close asked while nothing
+  // ran closes nothing: this attach connects.
   void Attach();
   // A reconnection restarts at state 1: the requests a new start must not inherit are cleared, and told.
   void ClearForReconnection();
-  // With no connection running, a request window asks for nothing: false, and the user is told that `what`
-  // was not sent. Nothing waits for whichever controller comes next.
+  // With no connection running, or once the running one is closing (the user's close, or its end decided),
+  // a request window asks for nothing: false, and the user is told at once that `what` was not sent. Nothing
+  // waits for whichever controller comes next.
   bool RequestAllowed(const std::string& what);
 
   // The connection has ended: every request it was asked for and has not started is dropped, so the next
