@@ -471,7 +471,6 @@ void CommsEngine::DropRequests() {
   SkippedModule = 0;
   LastNumberSent = 0;
   LastNumberAnswered = 0;
-  LastNumberHeldTicks = 0;
 }
 
 void CommsEngine::TellNotSent() {

@@ -105,7 +105,6 @@ void FindModule(CommsEngine& e) {
   e.AbortRequest = 0;
   e.AddressHeldTicks = 0;
   e.LastNumberSent = 0;
-  e.LastNumberHeldTicks = 0;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, true);
   ShowLookingFor(e);
   e.SetStep("Sending Auto Address Command");
