@@ -1,14 +1,20 @@
 #pragma once
 // The view behaviour every grid and tree the user types into shares, so that text typed right after a click
-// lands whole in the cell clicked. Qt opens the editor of a click on the selected cell only once the
-// double-click interval has passed; keys typed meanwhile went to a keyboard search, which can move the
-// selection, and were lost to the editor opening late. Here such a click opens the editor at once, and a key
-// goes to the cell being edited or, where the view's triggers let typing start an edit, opens the current
+// lands whole in the cell clicked, and only there. Qt opens the editor of a click on the selected cell only
+// once the double-click interval has passed; keys typed meanwhile went to a keyboard search, which can move
+// the selection, and were lost to the editor opening late. Here such a click opens the editor at once, and a
+// key goes to the cell being edited or, where the view's triggers let typing start an edit, opens the current
 // cell's editor with it; never to a search.
+//
+// An open editor writes only into the cell it was opened on: whatever rewrites or moves the lines under it
+// ends the edit first (EndEdit), on that cell. The view does so itself when its model announces a reset or a
+// new layout; a window whose own rewrites the model cannot announce calls EndEdit before them. Return in an
+// editor ends the edit and goes no further (not to a default button).
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QModelIndex>
 #include <QMouseEvent>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QString>
 
@@ -21,17 +27,32 @@ class TypingView : public View {
 
   void keyboardSearch(const QString&) override {}
 
+  // Ends the open edit, if there is one, on the cell it was opened on, writing nothing more: what is typed
+  // reached that cell keystroke by keystroke, and a value that goes only once confirmed (a controller
+  // parameter) is not confirmed by the lines changing.
+  void EndEdit() {
+    if (QWidget* editor = OpenEditor()) this->closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+
  protected:
   using View::edit;
   bool edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger, QEvent* event) override {
     if (trigger != QAbstractItemView::SelectedClicked || !(this->editTriggers() & QAbstractItemView::SelectedClicked))
-      return View::edit(index, trigger, event);
+      return Opened(index, View::edit(index, trigger, event));
     // As edit(index) does: now, with no wait for a double click.
-    if (!View::edit(index, QAbstractItemView::AllEditTriggers, event)) return false;
+    if (!Opened(index, View::edit(index, QAbstractItemView::AllEditTriggers, event))) return false;
     Forget();
     clickOpened_ = this->indexWidget(index);
     if (clickOpened_) clickOpened_->installEventFilter(this);
     return true;
+  }
+
+  // The release that opened an editor leaves the view in no state, as if nothing were edited: Return would
+  // then pass the editor by, to the window's default button.
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    View::mouseReleaseEvent(event);
+    if (OpenEditor() && this->state() != QAbstractItemView::EditingState)
+      this->setState(QAbstractItemView::EditingState);
   }
 
   // A double click whose first click opened the editor is still the view's (Qt's DoubleClicked trigger, a
@@ -60,6 +81,24 @@ class TypingView : public View {
   }
 
  private:
+  QWidget* OpenEditor() const { return editing_.isValid() ? this->indexWidget(editing_) : nullptr; }
+
+  bool Opened(const QModelIndex& index, bool opened) {
+    if (!opened) return false;
+    editing_ = index;
+    WatchModel();
+    return true;
+  }
+
+  // Rows about to be reset or laid out anew may take other lines' places under the editor.
+  void WatchModel() {
+    QAbstractItemModel* model = this->model();
+    if (!model || model == watched_) return;
+    watched_ = model;
+    QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { EndEdit(); });
+    QObject::connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { EndEdit(); });
+  }
+
   void Forget() {
     if (clickOpened_) clickOpened_->removeEventFilter(this);
     clickOpened_ = nullptr;
@@ -80,6 +119,8 @@ class TypingView : public View {
     }
   }
 
+  QPersistentModelIndex editing_;  // the cell the last editor was opened on
+  QPointer<QAbstractItemModel> watched_;
   QPointer<QWidget> clickOpened_;  // the editor a click on the selected cell opened, until it is typed in
   bool doubled_ = false;           // that click's double click came, its release not yet
 };

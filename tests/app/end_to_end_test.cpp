@@ -504,5 +504,153 @@ TEST_F(EndToEnd, ADoubleClickOnTheSelectedCellIsTheViews) {
   }
 }
 
+// An open cell editor writes only into its own line: whatever rewrites or moves the lines under it (a line
+// command by mnemonic or by click, a re-render or read-back, a table opened, the window shown again) ends the
+// edit first, on the line it was opened on. The Return that follows ends nothing more and presses no default
+// button: the typed text stays on its line and no other line changes.
+TEST_F(EndToEnd, AnOpenCellEditorWritesOnlyIntoItsOwnLine) {
+  using testing_support::ClickInWindow;
+  using testing_support::KeyInWindow;
+  using testing_support::MnemonicInWindow;
+  using testing_support::TypeInWindow;
+  using Lines = std::vector<std::pair<int, QString>>;
+  constexpr int kParam = 11;
+  constexpr int kVariable = project::FirstVariable + 7;
+  const auto comment = [](int n) { return QString::fromStdString(EditorForm->Store.Comments.at(n)).trimmed(); };
+  const auto message = [](int n) { return QString::fromStdString(AsciiMessages->Messages.Text(n)); };
+  const auto pagerRow = [](int n) { return QString::fromStdString(PagerMessages->RowText(n)); };
+  const auto parameter = [&](int p) { return QString::number(sim.Parameter(p)); };
+  const auto node = [](int position) { return QString::fromStdString(SysConfig->Tree.NodeAt(position)->Text()); };
+  // Line 9 typed into, between two lines with comments of their own.
+  const auto editorLine9 = [] {
+    EditorForm->show();
+    for (int n = 7; n < 13; ++n) EditorForm->Store.Comments[n] = n == 8 ? "eight" : n == 10 ? "ten" : "";
+    EditorForm->UpdateListing();
+    return Cell{EditorForm->StringGrid1, EditorForm->Listing->index(8, program::ListingModel::ColumnComment)};
+  };
+  const auto asciiMessage3 = [] {
+    EditorForm->AsciiMessages1->trigger();
+    for (int n : {2, 4}) AsciiMessages->StringGrid1->item(n, 1)->setText(QString("message %1").arg(n));
+    return Cell{AsciiMessages->StringGrid1, AsciiMessages->StringGrid1->model()->index(3, 1)};
+  };
+  struct Row {
+    const char* What;
+    std::function<Cell()> Open;  // shows the window and fills the lines around the cell typed into
+    QString Typed;
+    std::function<void()> Rewrite;  // what rewrites or moves the lines while the editor is open
+    std::function<QString(int)> Line;
+    Lines Expected;
+  };
+  const auto editorRow = [&](const char* what, std::function<void()> rewrite, Lines expected) {
+    return Row{what, editorLine9, "OR-A", std::move(rewrite), comment, std::move(expected)};
+  };
+  const auto asciiRow = [&](const char* what, std::function<void()> rewrite, Lines expected) {
+    return Row{what, asciiMessage3, "TYPED", std::move(rewrite), message, std::move(expected)};
+  };
+  const std::vector<Row> rows = {
+      editorRow("editor: Alt+I", [] { MnemonicInWindow(EditorForm, Qt::Key_I); },
+                {{8, "eight"}, {9, ""}, {10, "OR-A"}, {11, "ten"}}),
+      editorRow("editor: Insert Line clicked",
+                [] { ClickInWindow(EditorForm->BitBtn5, EditorForm->BitBtn5->rect().center()); },
+                {{8, "eight"}, {9, ""}, {10, "OR-A"}, {11, "ten"}}),
+      editorRow("editor: Alt+D",
+                [] {
+                  TestUi().QueueAnswer(platform::MsgResult::Ok);
+                  MnemonicInWindow(EditorForm, Qt::Key_D);
+                },
+                {{8, "eight"}, {9, "ten"}, {10, ""}}),
+      // The Comms menu shares Alt+C: the key only moves the focus, which ends the edit.
+      editorRow("editor: Alt+C", [] { MnemonicInWindow(EditorForm, Qt::Key_C); },
+                {{8, "eight"}, {9, "OR-A"}, {10, "ten"}}),
+      editorRow("editor: re-rendered", [] { EditorForm->UpdateListing(); }, {{8, "eight"}, {9, "OR-A"}, {10, "ten"}}),
+      asciiRow("ascii: a table opened",
+               [] {
+                 project::AsciiMessageTable file;
+                 for (int n : {2, 3, 4}) file.SetText(n, "from file " + std::to_string(n));
+                 ASSERT_EQ(file.Save("house.asc"), "");
+                 TestUi().QueueAnswer(platform::MsgResult::Ok);  // "Ascii data has changed and not saved, Still Open?"
+                 TestUi().QueueOpenFile("house.asc");
+                 AsciiMessages->Open1->trigger();
+               },
+               {{2, "from file 2"}, {3, "from file 3"}, {4, "from file 4"}}),
+      asciiRow("ascii: shown again after New Project",
+               [] {
+                 AsciiMessages->hide();
+                 AsciiMessages->ClearAsciiMessages();
+                 EditorForm->AsciiMessages1->trigger();
+               },
+               {{2, ""}, {3, ""}, {4, ""}}),
+      Row{"system map: another node renamed, Collapse All clicked",
+          [] {
+            EditorForm->SystemMap1->trigger();
+            return Cell{SysConfig->TreeView1, SysConfig->Model->IndexAt(kVariable)};
+          },
+          "PumpRoom",
+          [] {
+            SysConfig->Model->setData(SysConfig->Model->IndexAt(kVariable + 1), "Boiler");
+            ClickInWindow(SysConfig->BitBtn7, SysConfig->BitBtn7->rect().center());
+          },
+          node,
+          {{kVariable - 1, node(kVariable - 1)}, {kVariable, "PumpRoom"}, {kVariable + 1, "Boiler"}}},
+      // Return in the pager's cell editor is the editor's, not the window's "Load Messages".
+      Row{"pager: shown again, then Return",
+          [&] {
+            AttachTo(sim);
+            CommsForm->MenuItems["PagerMessages2"]->trigger();
+            ClickInWindow(PagerMessages->CloseButton, PagerMessages->CloseButton->rect().center());
+            CommsForm->MenuItems["PagerMessages2"]->trigger();
+            PagerMessages->StringGrid1->item(6, 1)->setText("six");
+            PagerMessages->StringGrid1->setCurrentCell(7, 1);
+            return Cell{PagerMessages->StringGrid1, PagerMessages->StringGrid1->model()->index(7, 1)};
+          },
+          "HURRY",
+          [] {},
+          pagerRow,
+          {{6, "six"}, {7, "HURRY"}, {8, ""}}},
+      Row{"controller parameters: read back",
+          [&] {
+            sim.SetParameter(kParam - 1, 10);
+            sim.SetParameter(kParam, 7);
+            CommsForm->MenuItems["RetrieveVORMOParameters1"]->trigger();
+            const Cell cell{ManagerParamsForm->StringGrid1, ManagerParamsForm->StringGrid1->model()->index(kParam, 1)};
+            EXPECT_TRUE(LoopUntil([&] { return cell.Index.data().toString() == "7"; }, std::chrono::seconds(30)));
+            return cell;
+          },
+          "8502",
+          [&] {
+            sim.SetParameter(kParam, 4321);
+            CommsForm->Engine->ParamsRequest = 1;
+            EXPECT_TRUE(LoopUntil([&] { return ManagerParamsForm->StringGrid1->item(kParam, 1)->text() == "4321"; },
+                                  std::chrono::seconds(30)));
+          },
+          parameter,
+          {{kParam - 1, "10"}, {kParam, "8502"}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.What);
+    const Cell cell = row.Open();
+    QWidget* window = cell.View->window();
+    const auto click = [&] { ClickInWindow(cell.View->viewport(), cell.Centre()); };
+    click();
+    KeyInWindow(window, Qt::Key_Return);  // ends an edit the click opened, and nothing else
+    ASSERT_TRUE(window->isVisible());
+    ASSERT_EQ(cell.View->indexWidget(cell.Index), nullptr);
+    click();
+    TypeInWindow(window, row.Typed);
+    ASSERT_NE(cell.View->indexWidget(cell.Index), nullptr);
+    row.Rewrite();
+    KeyInWindow(window, Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    for (const auto& [line, text] : row.Expected)
+      EXPECT_TRUE(LoopUntil([&] { return row.Line(line) == text; }, std::chrono::seconds(10)))
+          << "line " << line << ": " << row.Line(line).toStdString();
+  }
+  const auto frames = sim.Frames();
+  EXPECT_TRUE(std::none_of(frames.begin(), frames.end(), [](const auto& f) {
+    return f.Kind == testing_support::SimFrameKind::Block;
+  })) << "the pager table was sent";
+  CloseAndWait();
+}
+
 }  // namespace
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
@@ -18,7 +19,13 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QWindow>
+#include <algorithm>
 #include <initializer_list>
+
+// What the window system's key delivery asks of the shortcuts before the key goes to a widget (Qt's own
+// test library drives it the same way).
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text, bool autorep, ushort count);
 
 namespace testing_support {
 
@@ -156,6 +163,24 @@ void KeyInWindow(QWidget* window, Qt::Key key) {
   if (!Present(window, "KeyInWindow")) return;
   PressAndRelease(window->windowHandle(), key, QString());
   QApplication::processEvents();
+}
+
+void MnemonicInWindow(QWidget* window, Qt::Key key) {
+  if (!Present(window, "MnemonicInWindow")) return;
+  // The keyboard types into the active window; the offscreen platform activates none by itself.
+  if (QApplication::activeWindow() != window) QApplication::setActiveWindow(window);
+  QWidget* focus = QApplication::focusWidget();
+  QObject* target = focus ? static_cast<QObject*>(focus) : window->windowHandle();
+  if (!qt_sendShortcutOverrideEvent(target, 0, key, Qt::AltModifier, QString(), false, 1)) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::AltModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::AltModifier);
+    QApplication::sendEvent(target, &release);
+  }
+  const QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();
+  ProcessUntil([&] {
+    return std::none_of(buttons.begin(), buttons.end(), [](const QAbstractButton* b) { return b->isDown(); });
+  });
 }
 
 bool Shoot(QWidget* window, const QString& file) {

@@ -83,11 +83,7 @@ std::string TPagerMessages::RowText(int row) const {
 void TPagerMessages::BitBtn1Click() {
   if (!engine_.RequestAllowed("Pager Messages")) return;
   // A cell still being edited counts with what it shows.
-  if (QWidget* editor = StringGrid1->indexWidget(StringGrid1->currentIndex())) {
-    QAbstractItemDelegate* delegate = StringGrid1->itemDelegateForColumn(1);
-    emit delegate->commitData(editor);
-    emit delegate->closeEditor(editor);
-  }
+  StringGrid1->EndEdit();
   engine_.PagerLoadRequest = 1;
   hide();
 }

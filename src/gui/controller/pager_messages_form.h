@@ -2,10 +2,12 @@
 // The "Pager Messages" window: the user's PIN and 15 pager messages, which "Load Messages" has the engine
 // write into the controller. The engine reads the rows through RowText when it packs them.
 #include <QDialog>
+#include <QTableWidget>
 #include <string>
 
+#include "gui/typing_view.h"
+
 class QPushButton;
-class QTableWidget;
 
 namespace controller {
 class CommsEngine;
@@ -25,7 +27,7 @@ class TPagerMessages : public QDialog {
   void FormCreate();
   void BitBtn1Click();  // "Load Messages"
 
-  QTableWidget* StringGrid1;
+  gui::TypingView<QTableWidget>* StringGrid1;
   QPushButton* BitBtn1;
   QPushButton* CloseButton;
 

@@ -32,9 +32,12 @@ void ListingModel::Changed(int n, int column) {
   emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::EditRole});
 }
 
+void ListingModel::BeginUpdate() {
+  if (updating_++ == 0) emit layoutAboutToBeChanged();
+}
+
 void ListingModel::EndUpdate() {
-  if (updating_ > 0 && --updating_ == 0)
-    emit dataChanged(index(0, ColumnText), index(kLines - 1, ColumnReference), {Qt::DisplayRole, Qt::EditRole});
+  if (updating_ > 0 && --updating_ == 0) emit layoutChanged();
 }
 
 int ListingModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kLines; }

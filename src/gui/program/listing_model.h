@@ -30,8 +30,9 @@ class ListingModel : public QAbstractTableModel {
   const std::vector<std::string>& Texts() const { return texts_; }
   const std::vector<std::string>& Comments() const { return comments_; }
 
-  // Between these, cell writes are not announced one by one; EndUpdate announces every cell once.
-  void BeginUpdate() { ++updating_; }
+  // Between these, cell writes are not announced one by one. A re-render may move every line, so the views
+  // hear of it as a new layout: an open cell editor ends on its own line before any is rewritten.
+  void BeginUpdate();
   void EndUpdate();
 
   // Whether the Reference column may be selected (the log's "Errors" box).

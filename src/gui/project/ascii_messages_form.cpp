@@ -180,6 +180,7 @@ void TAsciiMessages::SetCell(int row, int column, const std::string& text) {
 }
 
 void TAsciiMessages::ShowTexts() {
+  StringGrid1->EndEdit();
   for (int row = 0; row < project::AsciiMessageTable::kMessages; ++row) SetCell(row, 1, Messages.Text(row));
 }
 

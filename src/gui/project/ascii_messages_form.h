@@ -4,18 +4,19 @@
 // the master controller or one module. The texts are the project's table (`Messages`); the grid shows and
 // edits them, and the engine reads the table itself when it sends it.
 #include <QMainWindow>
+#include <QTableWidget>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "gui/comms_link.h"
+#include "gui/typing_view.h"
 #include "project/ascii_messages.h"
 
 class QAction;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QTableWidget;
 
 class TAsciiMessages : public QMainWindow {
   Q_OBJECT
@@ -54,7 +55,7 @@ class TAsciiMessages : public QMainWindow {
   project::AsciiMessageTable& Messages;
   bool Modified = false;  // "Ascii data has changed and not saved"
 
-  QTableWidget* StringGrid1 = nullptr;
+  gui::TypingView<QTableWidget>* StringGrid1 = nullptr;
   QLabel* Label1 = nullptr;        // "Message Text"
   QLabel* Label2 = nullptr;        // "Message Size"
   QLabel* Label3 = nullptr;        // the help text below the grid
