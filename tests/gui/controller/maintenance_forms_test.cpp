@@ -73,7 +73,8 @@ class MaintenanceFormsTest : public ::testing::Test {
   std::unique_ptr<TForm32> change = std::make_unique<TForm32>(*comms->Engine);
 };
 
-TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndNothingForModule0) {
+// Module 0 is never sent: it is refused and told, as a number that does not fit is.
+TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndRefusesModule0) {
   const struct {
     const char *Module, *Point;
     int Radio;
@@ -81,8 +82,8 @@ TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndNothingForModule
     const char* Told = "";
   } cases[] = {
       {"5", "3", 1, 5, 3, 1},
-      {"0", "2", 1, 0, 2, 1},  // starts nothing, and is no mistake
-      {" 6a", "4b", 0, 0, 0, 0, "Module Number must be a whole number from 0 to 255"},
+      {"0", "2", 1, 0, 0, 0, "Module Number must be a whole number from 1 to 255"},
+      {" 6a", "4b", 0, 0, 0, 0, "Module Number must be a whole number from 1 to 255"},
   };
   relay->show();
   for (const auto& c : cases) {

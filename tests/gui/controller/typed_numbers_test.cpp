@@ -75,7 +75,7 @@ class TypedNumbersTest : public controller::test::EngineTest {
 TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
   auto& e = engine;
   using E = const Entry;
-  E relayModule{"Module Number", "0 to 255", relay.Edit1, relay.BitBtn1,
+  E relayModule{"Module Number", "1 to 255", relay.Edit1, relay.BitBtn1,
                 [&] { return If(e.RelayRequest, e.RelayRequest); }};
   E relayPoint{"I/O Point", "0 to 255", relay.Edit2, relay.BitBtn1, [&] { return If(e.RelayRequest, e.RelayPoint); }};
   E remoteModule{"Module Number", "0 to 255", remote.Edit1, remote.BitBtn1,
