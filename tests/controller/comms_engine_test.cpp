@@ -256,6 +256,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   engine.RelayRequest = 5;
   engine.X10SendRequest = 2;
   engine.DumpAddress = 0x1234;
+  engine.DumpRequest = 1;
   engine.CommandQueue[0] = {0x28, 15, 0x10, 0xE1, 0, 0};
   for (CommsWindow w : windows) view.Shown[w] = connects || telephony;
   if (c.How == End::UserClose || c.How == End::RetryWhileClosing) engine.CloseRequest = 1;
@@ -356,7 +357,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest +
                 engine.TransmitRequest + engine.CommandQueue[0][0],
             0);
-  EXPECT_EQ(engine.DumpAddress, 0);
+  EXPECT_EQ(engine.DumpRequest, 0);
   for (CommsWindow w : windows) EXPECT_FALSE(view.IsShown(w));
   EXPECT_TRUE(view.Texts[CommsText::Step].empty()) << "no operation shows as running";
   EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
