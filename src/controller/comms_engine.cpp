@@ -319,15 +319,18 @@ bool CommsEngine::Reconnects() const {
 }
 
 void CommsEngine::Attach() {
+  // Nothing runs, or state 1 has not run yet. A reconnection waiting for state 1 has its line open.
+  const bool lineClosed = CommState == 0 || (CommState == 1 && !Port.Open());
   // With nothing on the line, a close asked meanwhile (Controller Access closed after "Lost Connection")
   // closes nothing: this attach connects.
-  if (CommState == 0 || (CommState == 1 && !Port.Open())) CloseRequest = 0;
+  if (lineClosed) CloseRequest = 0;
   if (CommState == 0) ForgetController();
   // The restart wait of an executive reload ends in its clock set: a reconnection sets the clock after its
   // own identification, and a new connection tells that it was not sent.
   if (CommState == ReloadRestartWait) SetClockRequest = ReloadClock = 1;
-  // State 1 has not run yet: nothing is on the line.
-  if (CommState <= 1) {
+  // State 1 has not run yet: nothing is on the line, or a reconnection goes on. One the user has closed
+  // ends first, as a running connection does.
+  if (lineClosed || (CommState == 1 && !CloseRequest)) {
     CommState = 1;
     return;
   }
@@ -503,9 +506,11 @@ const Transfer* TransferIn(int state) {
 }  // namespace
 
 bool CommsEngine::TransferRunning() const {
-  // A reload ends with the identification after its restart and the clock set.
+  // A reload ends with the identification after its restart, the parameter read that identification asks
+  // for (the idle pass takes it before the clock set) and the clock set.
+  const bool paramRead = SetClockRequest && (CommState == 150 || CommState == 151);
   const bool reloadEnd =
-      ReloadClock && ((CommState >= 100 && CommState <= 113) || CommState == 530 || CommState == 531);
+      ReloadClock && ((CommState >= 100 && CommState <= 113) || paramRead || CommState == 530 || CommState == 531);
   return TransferIn(CommState) != nullptr || reloadEnd;
 }
 

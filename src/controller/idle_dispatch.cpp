@@ -30,7 +30,7 @@ void Idle(CommsEngine& e) {
   if (e.IrLearnNumber != -1) next = 560;
   if (e.IrClearNumber != -1) next = 567;
   if (e.IrTransmitNumber != -1) next = 570;
-  if (e.DumpAddress != 0) next = 550;
+  if (e.DumpRequest) next = 550;
   if (e.ProgramDownloadRequest) {
     next = 499;
     if (e.FlashArg == 0) e.ClockRequest = 2;

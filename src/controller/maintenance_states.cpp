@@ -205,7 +205,7 @@ void AwaitDump(CommsEngine& e) {
   if (!e.AwaitReply(BlockReplySize, "Waiting for Data") || !e.BlockReplyChecked()) return;
   e.ShowBlockInDump(std::span(e.FrameBuffer).subspan(BlockDataOffset, BlockDataSize), "%02x",
                     e.SentDumpAddress & 0xFFFF);
-  if (e.DumpAddress == e.SentDumpAddress) e.DumpAddress = 0;
+  if (e.DumpAddress == e.SentDumpAddress) e.DumpRequest = 0;
   e.RetryCount = 0;
   e.CommState = 110;
 }

@@ -31,7 +31,7 @@ struct Requests {
   std::int32_t IrLearnNumber = -1;
   std::int32_t IrClearNumber = -1;
   std::int32_t IrTransmitNumber = -1;
-  std::int32_t DumpAddress = 0;
+  std::uint8_t DumpRequest = 0;  // a dump of DumpAddress is asked
   std::uint8_t ProgramDownloadRequest = 0;
   std::uint8_t ReloadExecRequest = 0;
   std::uint8_t ModuleParamsRequest = 0;
@@ -66,6 +66,7 @@ struct RequestValues {
   std::uint8_t TransmitMessage = 0, TransmitCode = 0;  // code 3 record, 4 play or transmit
   std::uint8_t RemoteIrZone = 0;
   std::uint16_t RemoteIrNumber = 0;
+  std::int32_t DumpAddress = 0;  // only its low 16 bits reach the wire
   std::uint8_t IrLearnFrequency = 0;
   std::int32_t X10Key = -1, X10Repeat = 1;
   std::array<std::uint8_t, 4> ExtX10Command{};  // house, key, data byte, command character

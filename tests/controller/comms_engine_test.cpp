@@ -129,12 +129,14 @@ enum class Then {
   CloseAgain,           // the same, then closed again
   AttachOnAnotherPort,  // to the same controller
   Reconnect,
-  AskAfterAttach,           // requests posted after an attach while the end runs
-  ReconnectThenClose,       // the download dialog's reconnection, then "&Close" before the idle pass
-  AttachOnTheModem,         // the AT modem road, connected: the number dialled is the controller
-  CloseBeforeItStarts,      // attached anew, closed before state 1 ran
-  ReconnectTakenThenClose,  // the reconnection taken by the idle pass, closed before state 1 ran
-  CloseWhenEndedThenAttach  // Controller Access closed once the end has run, then attached
+  AskAfterAttach,                   // requests posted after an attach while the end runs
+  ReconnectThenClose,               // the download dialog's reconnection, then "&Close" before the idle pass
+  AttachOnTheModem,                 // the AT modem road, connected: the number dialled is the controller
+  CloseBeforeItStarts,              // attached anew, closed before state 1 ran
+  ReconnectTakenThenClose,          // the reconnection taken by the idle pass, closed before state 1 ran
+  CloseWhenEndedThenAttach,         // Controller Access closed once the end has run, then attached
+  CloseAndAttachBeforeItStarts,     // attached once the end has run, closed and attached again before state 1 ran
+  ReconnectTakenThenCloseAndAttach  // the reconnection taken, closed and attached before state 1 ran
 };
 struct EndCase {
   const char* Name;
@@ -177,6 +179,8 @@ const EndCase kEndCases[] = {
      {Told(false), "Relay Command not sent\nTransmit Command not sent"}},
     {"CloseAfterATakenReconnection", End::Connected, Then::ReconnectTakenThenClose, true, {}},
     {"LostLineThenClosedThenAttach", End::LostLine, Then::CloseWhenEndedThenAttach, true, {"Lost Connection"}},
+    {"AttachCloseAttachBeforeItStarts", End::LostLine, Then::CloseAndAttachBeforeItStarts, true, {"Lost Connection"}},
+    {"ReconnectCloseAttachBeforeItStarts", End::Connected, Then::ReconnectTakenThenCloseAndAttach, true, {}},
 };
 
 class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {
@@ -256,6 +260,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   engine.RelayRequest = 5;
   engine.X10SendRequest = 2;
   engine.DumpAddress = 0x1234;
+  engine.DumpRequest = 1;
   engine.CommandQueue[0] = {0x28, 15, 0x10, 0xE1, 0, 0};
   for (CommsWindow w : windows) view.Shown[w] = connects || telephony;
   if (c.How == End::UserClose || c.How == End::RetryWhileClosing) engine.CloseRequest = 1;
@@ -282,13 +287,15 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
     engine.TransmitRequest = 3;  // a request window's Send
   }
 
-  if (c.Next == Then::CloseWhenEndedThenAttach) {
+  if (c.Next == Then::CloseWhenEndedThenAttach || c.Next == Then::CloseAndAttachBeforeItStarts) {
     ASSERT_TRUE(RunToState(0, 400));
-    engine.CloseRequest = 1;  // closes nothing: no connection runs
   }
+  if (c.Next == Then::CloseWhenEndedThenAttach) engine.CloseRequest = 1;  // closes nothing: no connection runs
 
-  const bool attaches =
-      c.Next != Then::Nothing && c.Next != Then::ReconnectThenClose && c.Next != Then::ReconnectTakenThenClose;
+  // The reconnection taken and closed is attached later.
+  const bool reconnectsFirst = c.Next == Then::ReconnectThenClose || c.Next == Then::ReconnectTakenThenClose ||
+                               c.Next == Then::ReconnectTakenThenCloseAndAttach;
+  const bool attaches = c.Next != Then::Nothing && !reconnectsFirst;
   const bool reconnects = c.Next == Then::Reconnect;
   const bool ended = engine.CommState == 0;
   if (attaches) {
@@ -315,14 +322,21 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   if (c.Next == Then::AskAfterAttach) engine.IrClearNumber = 9;
   const bool closedAtOnce = c.Next == Then::ReconnectThenClose || c.Next == Then::ReconnectTakenThenClose ||
                             c.Next == Then::CloseBeforeItStarts;
-  if (c.Next == Then::ReconnectThenClose || c.Next == Then::ReconnectTakenThenClose) engine.ReconnectRequest = 1;
-  if (c.Next == Then::ReconnectTakenThenClose) {
+  if (reconnectsFirst) engine.ReconnectRequest = 1;
+  if (c.Next == Then::ReconnectTakenThenClose || c.Next == Then::ReconnectTakenThenCloseAndAttach) {
     ASSERT_TRUE(RunToState(1, 20));
   }
   if (c.Next == Then::CloseAgain || closedAtOnce) engine.CloseRequest = 1;
+  // Attached again: this attach connects.
+  const bool attachesAgain =
+      c.Next == Then::CloseAndAttachBeforeItStarts || c.Next == Then::ReconnectTakenThenCloseAndAttach;
+  if (attachesAgain) {
+    engine.CloseRequest = 1;
+    engine.Attach();
+  }
   const std::size_t framesBefore = sim.Frames().size();
   view.TimerStopped = false;
-  if (attaches && c.Next != Then::CloseAgain && c.Next != Then::CloseBeforeItStarts) {
+  if ((attaches || attachesAgain) && c.Next != Then::CloseAgain && c.Next != Then::CloseBeforeItStarts) {
     ASSERT_TRUE(RunToState(1, 20));
     EXPECT_EQ(engine.RetryCount, 0);
     if (c.How != End::Unplugged) {
@@ -356,7 +370,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest +
                 engine.TransmitRequest + engine.CommandQueue[0][0],
             0);
-  EXPECT_EQ(engine.DumpAddress, 0);
+  EXPECT_EQ(engine.DumpRequest, 0);
   for (CommsWindow w : windows) EXPECT_FALSE(view.IsShown(w));
   EXPECT_TRUE(view.Texts[CommsText::Step].empty()) << "no operation shows as running";
   EXPECT_FALSE(view.IsShown(CommsWindow::Meter));

@@ -340,17 +340,19 @@ TEST_F(ExecReloadTest, ADisconnectDuringTheRestartWaitIsTakenAfterIt) {
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Be sure to re-load your Program File"}) << "no Lost Connection";
 }
 
-// The restart, the identification and the clock set that end a reload are the reload: after "&Close" a
-// frame lost in that identification is sent again, and an attach in the restart wait either sets the clock
-// after its own identification (a reconnection) or says it was not sent (a new connection, after the close).
+// The restart, the identification, the parameter read it asks for and the clock set that end a reload are
+// the reload: after "&Close" a frame lost in that identification or read is sent again, and an attach in the
+// restart wait either sets the clock after its own identification (a reconnection) or says it was not sent
+// (a new connection, after the close).
 TEST_F(ExecReloadTest, TheClockSetThatEndsAReloadIsSetOrTold) {
   WriteImage("FLASH512.BIN", 10);
-  enum class Then { CloseAndLoseAFrame, Attach, CloseThenAttach };
+  enum class Then { CloseAndLoseAFrame, CloseInTheParamReadAndLoseAFrame, Attach, CloseThenAttach };
   const struct {
     const char* What;
     Then Does;
     bool Set;
   } cases[] = {{"closed, a frame of the identification lost", Then::CloseAndLoseAFrame, true},
+               {"closed in the parameter read, a frame lost", Then::CloseInTheParamReadAndLoseAFrame, true},
                {"attached again", Then::Attach, true},
                {"closed, then attached", Then::CloseThenAttach, false}};
   for (const auto& c : cases) {
@@ -362,9 +364,14 @@ TEST_F(ExecReloadTest, TheClockSetThatEndsAReloadIsSetOrTold) {
     ASSERT_TRUE(RunToState(136, 400));
     Step();
     const int clocks = sim.ClockFramesTaken();
+    if (c.Does == Then::CloseInTheParamReadAndLoseAFrame) {
+      ASSERT_TRUE(RunToState(150, 400)) << "the identification asks for the parameters";
+    }
     if (c.Does != Then::Attach) engine.CloseRequest = 1;
     if (c.Does == Then::CloseAndLoseAFrame) {
       ASSERT_TRUE(RunToState(101, 400));
+    }
+    if (c.Does == Then::CloseAndLoseAFrame || c.Does == Then::CloseInTheParamReadAndLoseAFrame) {
       sim.IgnoreNext(1);
       expectedRetries += 1;
     } else {

@@ -127,7 +127,7 @@ class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<
            !e.TouchLoadRequest && !e.IconLoadRequest && !e.IrDownloadRequest && !e.AsciiTableRequest &&
            !e.ModuleParamsRequest && !e.ParamChangeRequest && !e.ParamsRequest && !e.SetClockRequest &&
            !e.ClockRequest && e.X10SendRequest < 0 && !e.ExtX10Request && e.IrLearnNumber == -1 && !e.RelayRequest &&
-           e.AutoAddressRequest == -1 && !e.DumpAddress && !e.RawCommandRequest;
+           e.AutoAddressRequest == -1 && !e.DumpRequest && !e.RawCommandRequest;
   }
   // What the user was told: the messages shown and the refusals logged, in the order they came. The
   // restart's own reminder tells of no fault.
@@ -363,7 +363,10 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
        // The line goes as the last number is written: the controller gave 2 and was never told.
        "Lost Connection; Last Module Number 2 not sent"},
       {"MemoryDump", -1, nullptr, 550, 0, 300, [](T& t) { t.sim.Write(0x1234, Pattern(256, 9)); },
-       [](T& t) { t.engine.DumpAddress = 0x1234; },
+       [](T& t) {
+         t.engine.DumpAddress = 0x1234;
+         t.engine.DumpRequest = 1;
+       },
        [](T& t) {
          const SimBytes memory = t.sim.Read(0x1234, 256);
          for (int i = 0; i < 256; ++i) {

@@ -65,12 +65,12 @@ TEST_F(MaintenanceTest, ARefusedRelayCommandIsNotRetried) {
   EXPECT_TRUE(std::none_of(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }));
 }
 
-// The bytes come under the address the controller read them from.
+// The bytes come under the address the controller read them from. Address 0 is read like any other.
 TEST_F(MaintenanceTest, TheDumpShowsTheBlockAtTheLow16BitsOfItsAddress) {
   const struct {
     std::int32_t Address;
     std::uint16_t Sent;
-  } cases[] = {{0x1234, 0x1234}, {-256, 0xFF00}, {70000, 4464}, {0x10000, 0x0000}};
+  } cases[] = {{0, 0x0000}, {0x1234, 0x1234}, {-256, 0xFF00}, {70000, 4464}, {0x10000, 0x0000}};
   Connect();
   for (const auto& c : cases) {
     Bytes block(256);
@@ -78,7 +78,8 @@ TEST_F(MaintenanceTest, TheDumpShowsTheBlockAtTheLow16BitsOfItsAddress) {
     sim.Write(c.Sent, block);
     const std::size_t from = sim.Frames().size();
     engine.DumpAddress = c.Address;
-    ASSERT_TRUE(RunUntil([&] { return engine.DumpAddress == 0 && engine.CommState == 110; }, 40)) << c.Address;
+    engine.DumpRequest = 1;
+    ASSERT_TRUE(RunUntil([&] { return engine.DumpRequest == 0 && engine.CommState == 110; }, 40)) << c.Address;
     std::vector<std::uint16_t> asked = RequestedAddresses(from);
     std::erase(asked, AddrIoStates);
     EXPECT_EQ(asked, std::vector<std::uint16_t>{c.Sent}) << c.Address;
@@ -105,22 +106,15 @@ TEST_F(MaintenanceTest, ADumpAskedWhileOneIsAnsweredIsReadAfterIt) {
   sim.Write(next, Bytes(256, 0x22));
   Connect();
   engine.DumpAddress = first;
+  engine.DumpRequest = 1;
   ASSERT_TRUE(RunToState(551, 40));
   engine.DumpAddress = next;
   ASSERT_TRUE(RunUntil([&] { return !view.Texts[CommsText::DumpAddress].empty(); }, 40));
   EXPECT_EQ(view.Texts[CommsText::DumpAddress], std::to_string(first));
   EXPECT_EQ(view.Cell(CommsGrid::Dump, 0, 0), "11");
-  ASSERT_TRUE(RunUntil([&] { return engine.DumpAddress == 0 && engine.CommState == 110; }, 40));
+  ASSERT_TRUE(RunUntil([&] { return engine.DumpRequest == 0 && engine.CommState == 110; }, 40));
   EXPECT_EQ(view.Texts[CommsText::DumpAddress], std::to_string(next));
   EXPECT_EQ(view.Cell(CommsGrid::Dump, 15, 15), "22");
-}
-
-TEST_F(MaintenanceTest, DumpAddressZeroStartsNothing) {
-  Connect();
-  const std::size_t from = sim.Frames().size();
-  ASSERT_TRUE(RunUntil([&] { return RequestedAddresses(from).size() >= 4; }, 60));
-  for (std::uint16_t address : RequestedAddresses(from)) EXPECT_EQ(address, AddrIoStates);
-  EXPECT_FALSE(view.Cells.count(std::make_tuple(CommsGrid::Dump, 0, 0)));
 }
 
 // A press brings the module's number alone. The number looked for counts, and so does a later one (the

@@ -99,21 +99,28 @@ void TDumpForm::BitBtn1Click() {
   if (const std::optional<int> address = TypedWholeNumber(Edit1, AddressField)) Ask(*address);
 }
 
+// While a dump asked waits to be read, the edit may show an older block that has landed since: the step is
+// from the newest address asked. An address the user has typed since is the one to step from.
 void TDumpForm::StepBlock(int step) {
   if (!engine_.RequestAllowed("Memory Dump")) return;
-  const std::optional<int> typed = TypedWholeNumber(Edit1, AddressField);
-  if (!typed) return;
-  const std::int32_t address = BlockAddress(*typed, step);
+  std::int32_t from = engine_.DumpAddress;
+  if (Edit1->isModified() || !engine_.DumpRequest) {
+    const std::optional<int> typed = TypedWholeNumber(Edit1, AddressField);
+    if (!typed) return;
+    from = *typed;
+  }
+  const std::int32_t address = BlockAddress(from, step);
   Edit1->setText(QString::number(address));
   Ask(address);
 }
 
-// The bytes shown are another address's: they go until the engine brings this one's (0 brings none).
+// The bytes shown are another address's: they go until the engine brings this one's.
 void TDumpForm::Ask(std::int32_t address) {
   for (int row = 0; row < StringGrid1->rowCount(); ++row)
     for (int column = 0; column < StringGrid1->columnCount(); ++column)
       if (QTableWidgetItem* item = StringGrid1->item(row, column)) item->setText(QString());
   engine_.DumpAddress = address;
+  engine_.DumpRequest = 1;
 }
 
 void TDumpForm::Button1Click() { StepBlock(1); }

@@ -65,12 +65,12 @@ TSetClearRelay::TSetClearRelay(controller::CommsEngine& engine, QWidget* parent)
 
 void TSetClearRelay::BitBtn1Click() {
   if (!engine_.RequestAllowed("Relay Command")) return;
-  const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 0, 255});
+  // Module 0 is no request: it would go nowhere, so it is refused as a number out of range is.
+  const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 1, 255});
   if (!module) return;
   const std::optional<int> point = TypedNumber(Edit2, {"I/O Point", 0, 255});
   if (!point) return;
   engine_.RelayOn = static_cast<std::uint8_t>(std::max(0, RadioGroup1Buttons->checkedId()));
   engine_.RelayPoint = static_cast<std::uint8_t>(*point);
-  // Module 0 starts nothing.
   engine_.RelayRequest = static_cast<std::uint8_t>(*module);
 }

@@ -18,7 +18,7 @@ class TSetClearRelay : public QDialog {
  public:
   explicit TSetClearRelay(controller::CommsEngine& engine, QWidget* parent = nullptr);
 
-  // "&Send": the point and the state, then the module number, which arms the request (0 asks nothing).
+  // "&Send": the point and the state, then the module number (1 to 255), which arms the request.
   void BitBtn1Click();
 
   QLabel* Label1;

@@ -73,7 +73,8 @@ class MaintenanceFormsTest : public ::testing::Test {
   std::unique_ptr<TForm32> change = std::make_unique<TForm32>(*comms->Engine);
 };
 
-TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndNothingForModule0) {
+// Module 0 is never sent: it is refused and told, as a number that does not fit is.
+TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndRefusesModule0) {
   const struct {
     const char *Module, *Point;
     int Radio;
@@ -81,8 +82,8 @@ TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndNothingForModule
     const char* Told = "";
   } cases[] = {
       {"5", "3", 1, 5, 3, 1},
-      {"0", "2", 1, 0, 2, 1},  // starts nothing, and is no mistake
-      {" 6a", "4b", 0, 0, 0, 0, "Module Number must be a whole number from 0 to 255"},
+      {"0", "2", 1, 0, 0, 0, "Module Number must be a whole number from 1 to 255"},
+      {" 6a", "4b", 0, 0, 0, 0, "Module Number must be a whole number from 1 to 255"},
   };
   relay->show();
   for (const auto& c : cases) {
@@ -105,6 +106,7 @@ TEST_F(MaintenanceFormsTest, TheRelayWindowSendsTheTypedPointAndNothingForModule
   EXPECT_FALSE(relay->isVisible());
 }
 
+// An address typed is the one the buttons step from, also while a dump asked before waits to be read.
 TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
   constexpr std::int32_t Before = 7;  // asked before; a text that is no address asks nothing
   const struct {
@@ -112,8 +114,10 @@ TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
     QPushButton* TDumpForm::*Button;
     const char* Shown;
     std::int32_t Asked;
+    bool Waiting = false;  // the dump asked before is still to be read
   } cases[] = {
       {"0", &TDumpForm::BitBtn1, "0", 0},
+      {"8192", &TDumpForm::Button1, "8448", 8448, true},
       {"4660", &TDumpForm::BitBtn1, "4660", 4660},
       {"0", &TDumpForm::Button2, "-256", -256},
       {"65280", &TDumpForm::Button1, "65536", 65536},
@@ -128,10 +132,12 @@ TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
     SCOPED_TRACE(c.Typed);
     testing_support::TestUi().Clear();
     Engine().DumpAddress = Before;
-    dump->Edit1->setText(c.Typed);
+    Engine().DumpRequest = c.Waiting;
+    testing_support::Replace(dump->Edit1, c.Typed);
     Click(dump.get()->*c.Button);
     EXPECT_EQ(dump->Edit1->text().toStdString(), c.Shown);
     EXPECT_EQ(Engine().DumpAddress, c.Asked);
+    EXPECT_EQ(Engine().DumpRequest, c.Waiting || c.Asked != Before);
     const std::vector<std::string> told{"Address must be a whole number from 0 to 65535"};
     EXPECT_EQ(testing_support::TestUi().Messages(), c.Asked == Before ? told : std::vector<std::string>{});
   }
@@ -350,7 +356,7 @@ TEST_F(AttachedFormsTest, TheDumpShowsAnAddressOnlyWithItsBytes) {
   EXPECT_EQ(dump->Edit1->text(), "") << "a new connection shows no address";
   testing_support::Replace(dump->Edit1, "0");
   Click(dump->Button2);
-  ASSERT_TRUE(RunUntil([&] { return Engine().DumpAddress == 0 && Engine().CommState == 110; }));
+  ASSERT_TRUE(RunUntil([&] { return !Engine().DumpRequest && Engine().CommState == 110; }));
   const auto cell = [&](int column, int row) {
     const QTableWidgetItem* item = dump->StringGrid1->item(row, column);
     return item ? item->text().toStdString() : std::string();
@@ -373,6 +379,23 @@ TEST_F(AttachedFormsTest, TheDumpShowsAnAddressOnlyWithItsBytes) {
   EXPECT_EQ(testing_support::TestUi().Messages().back(), "Lost Connection");
   EXPECT_EQ(dump->Edit1->text(), QString::number(controller::AddrStaging + 256));
   for (int i = 0; i < 256; ++i) EXPECT_EQ(cell(i % 16, i / 16), "") << i;
+}
+
+// "Next Block" steps from the newest address asked, also once an older block has landed and shows under
+// its own address: clicked again after that, it reads two blocks on.
+TEST_F(AttachedFormsTest, NextBlockStepsFromTheNewestAddressAsked) {
+  for (int block : {0x1000, 0x1100, 0x1200}) sim.Write(block, std::vector<std::uint8_t>(256, block >> 8));
+  dump->show();
+  testing_support::Replace(dump->Edit1, "4096");
+  Click(dump->BitBtn1);
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 551; }));
+  Click(dump->Button1);
+  ASSERT_TRUE(RunUntil([&] { return dump->Edit1->text() == "4096"; })) << "the first block lands";
+  Click(dump->Button1);
+  ASSERT_TRUE(RunUntil([&] { return !Engine().DumpRequest && Engine().CommState == 110; }));
+  EXPECT_EQ(dump->Edit1->text(), "4608");
+  ASSERT_TRUE(dump->StringGrid1->item(0, 0));
+  EXPECT_EQ(dump->StringGrid1->item(0, 0)->text(), "12");
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ class TypedNumbersTest : public controller::test::EngineTest {
 TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
   auto& e = engine;
   using E = const Entry;
-  E relayModule{"Module Number", "0 to 255", relay.Edit1, relay.BitBtn1,
+  E relayModule{"Module Number", "1 to 255", relay.Edit1, relay.BitBtn1,
                 [&] { return If(e.RelayRequest, e.RelayRequest); }};
   E relayPoint{"I/O Point", "0 to 255", relay.Edit2, relay.BitBtn1, [&] { return If(e.RelayRequest, e.RelayPoint); }};
   E remoteModule{"Module Number", "0 to 255", remote.Edit1, remote.BitBtn1,
@@ -144,9 +144,9 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
   }
 }
 
-// With no connection running, or once the user has closed the one that only finishes its transfer, a
-// request window's Send asks for nothing and says so at once: nothing of it waits for whichever controller
-// comes next. A value typed into the parameter grid is told at its Enter.
+// With no connection running, once the user has closed the one that only finishes its transfer, or while a
+// lost line's end runs, a request window's Send asks for nothing and says so at once: nothing of it waits for
+// whichever controller comes next. A value typed into the parameter grid is told at its Enter.
 TEST_F(TypedNumbersTest, ASendWithNoConnectionRunningAsksForNothingAndSaysSo) {
   TIrForm ir{engine};
   TEx10Form ex10{engine};
@@ -173,7 +173,8 @@ TEST_F(TypedNumbersTest, ASendWithNoConnectionRunningAsksForNothingAndSaysSo) {
     bool Closed;
     const char* Told;
   } connections[] = {{0, false, "Not attached to a controller: "},
-                     {810, true, "The connection is closing: "}};  // an ASCII download to a module runs on
+                     {810, true, "The connection is closing: "},  // an ASCII download to a module runs on
+                     {1003, false, "The connection is closing: "}};
   for (const auto& connection : connections)
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.What) + " in state " + std::to_string(connection.State));
