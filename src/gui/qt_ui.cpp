@@ -101,8 +101,8 @@ std::optional<std::string> RunFileDialog(const FileDialogOptions& o, bool save) 
   }
   if (!o.DefaultExt.empty()) dialog.setDefaultSuffix(ToQString(o.DefaultExt));
   if (!o.FileName.empty()) dialog.selectFile(ToQString(o.FileName));
-  // The original asks before overwriting only where the command asks for it.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, !o.OverwritePrompt);
+  // A save asks itself, about the names it will really write: the dialog knows only the name typed.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return ChosenFileName(dialog.selectedFiles().first());
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdio>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -47,6 +48,18 @@ UiSeam* SetUi(UiSeam* seam) {
   UiSeam* previous = installed;
   installed = seam;
   return previous;
+}
+
+bool ConfirmReplace(const std::vector<std::string>& paths, const std::string& caption) {
+  std::vector<std::string> existing;
+  for (const std::string& path : paths)
+    if (FileExists(path)) existing.push_back(path);
+  if (existing.empty()) return true;
+  std::string names;
+  for (const std::string& path : existing) names += (names.empty() ? "" : "\n") + path;
+  const std::string text = existing.size() == 1 ? names + " already exists.\nDo you want to replace it?"
+                                                : names + "\nalready exist.\nDo you want to replace them?";
+  return Ui().MessageBox(text, caption, MsgButtons::YesNo, MsgKind::Warning) == MsgResult::Yes;
 }
 
 std::optional<std::string> ChosenFileName(const QString& name) {

@@ -4,6 +4,7 @@
 // one that answers from a queue and records what was asked.
 #include <optional>
 #include <string>
+#include <vector>
 
 class QPrinter;
 class QString;
@@ -22,7 +23,6 @@ struct FileDialogOptions {
   std::string FileName;    // proposed name
   std::string DefaultExt;  // without the dot; added when the chosen name has no extension
   bool MustExist = false;
-  bool OverwritePrompt = false;
 };
 
 // A window of the program run modally through the seam, so that tests can script it like a message box.
@@ -62,6 +62,10 @@ class UiSeam {
 UiSeam& Ui();
 // Installs a seam (not owned) and returns the previous one; nullptr restores the default.
 UiSeam* SetUi(UiSeam* seam);
+
+// Before a save replaces files: asks nothing when none of `paths` exists, else one Yes/No question, titled
+// `caption`, naming each that does. True to go on with the save.
+bool ConfirmReplace(const std::vector<std::string>& paths, const std::string& caption);
 
 // A file name the user chose, as program text; nothing, once the user has been told, when program text
 // cannot hold it (projects and settings store their paths as 8-bit text).

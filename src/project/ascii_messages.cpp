@@ -40,8 +40,10 @@ std::string AsciiMessageTable::Record(int n) const {
   return record;
 }
 
+std::string AsciiMessageTable::FilePath(const std::string& path) { return platform::ResolveFileCase(path); }
+
 std::string AsciiMessageTable::Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write) const {
-  platform::AtomicFileWriter writer(platform::ResolveFileCase(path), std::move(write));
+  platform::AtomicFileWriter writer(FilePath(path), std::move(write));
   for (int n = 0; n < kMessages; ++n) writer.Write(Record(n));
   return writer.Commit() ? std::string() : std::string("File Error");
 }
@@ -49,7 +51,7 @@ std::string AsciiMessageTable::Save(const std::string& path, platform::AtomicFil
 std::string AsciiMessageTable::Load(const std::string& path) {
   std::string file;
   // Read only: a file the user may not change still opens.
-  if (!platform::ReadWholeFile(platform::ResolveFileCase(path), file)) return "File Open Error";
+  if (!platform::ReadWholeFile(FilePath(path), file)) return "File Open Error";
   file.resize(kFileBytes, '\0');
   // The unread tail stays NUL, so a record cut short by the end of the file keeps the bytes it has.
   for (int n = 0; n < kMessages; ++n) {

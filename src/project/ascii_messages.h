@@ -29,6 +29,8 @@ class AsciiMessageTable {
   std::string Load(const std::string& path);
   // Replaces the file (or the one whose name differs only in case): "File Error" leaves the old file.
   std::string Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write = {}) const;
+  // The file both use for `path`: the one whose name differs only in case when none has it exactly.
+  static std::string FilePath(const std::string& path);
 
   // The 32 bytes message n takes in the file and in the controller's store.
   std::string Record(int n) const;

@@ -20,16 +20,14 @@ void PutWord(std::uint8_t* p, std::uint16_t value) {
   p[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-// The name with ".TCH" forced on it, found whatever its case. A name that already ends in ".tch" in some case
-// is the file picked, even beside another that differs from it only in case.
-std::string TchFile(const std::string& name) {
-  const std::string named = platform::ChangeFileExt(name, ".TCH");
-  return platform::SameText(named, name) && platform::FileExists(name) ? name : platform::ResolveFileCase(named);
-}
-
 }  // namespace
 
 TouchScreenTable::TouchScreenTable() { ClearAllObjects(); }
+
+std::string TouchScreenTable::FilePath(const std::string& name) {
+  const std::string named = platform::ChangeFileExt(name, ".TCH");
+  return platform::SameText(named, name) && platform::FileExists(name) ? name : platform::ResolveFileCase(named);
+}
 
 std::uint8_t* TouchScreenTable::Record(int record) {
   if (record < 0 || record >= kRecords) throw std::out_of_range("touch-screen record out of range");
@@ -107,13 +105,13 @@ void TouchScreenTable::ClearAllObjects() {
 std::string TouchScreenTable::SaveTchFile(const std::string& name,
                                           platform::AtomicFileWriter::WriteFunction write) const {
   // An existing file of the name in another case is replaced rather than joined by a second one.
-  platform::AtomicFileWriter writer(TchFile(name), std::move(write));
+  platform::AtomicFileWriter writer(FilePath(name), std::move(write));
   writer.Write(bytes_.data(), bytes_.size());
   return writer.Commit() ? std::string() : std::string("File Error");
 }
 
 std::string TouchScreenTable::LoadTchFile(const std::string& name) {
-  const std::string path = TchFile(name);
+  const std::string path = FilePath(name);
   if (!platform::FileExists(path)) return "TCH File Not Found";
   std::string file;
   // Read only: a file the user may not change still opens.

@@ -85,6 +85,9 @@ class TouchScreenTable {
   // to 32,768 bytes of the file over the table from byte 0, so a short file leaves the records past its end free.
   std::string SaveTchFile(const std::string& name, platform::AtomicFileWriter::WriteFunction write = {}) const;
   std::string LoadTchFile(const std::string& name);
+  // The file both use for `name`: ".TCH" forced on it, found whatever its case. A name that already ends in
+  // ".tch" in some case is the file picked, even beside another that differs from it only in case.
+  static std::string FilePath(const std::string& name);
 
  private:
   std::uint8_t* Record(int record);

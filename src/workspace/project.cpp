@@ -57,9 +57,10 @@ std::string Project::NewProject(const std::string& path) {
 }
 
 std::vector<std::string> Project::Save() {
+  // The names the save question was asked about, so the two cannot part.
+  const std::vector<std::string> paths = Files.SavePaths();
   std::vector<std::string> errors;
-  for (std::string error : {SaveProgram(Files.PgmSavePath()), TouchTable.SaveTchFile(Files.TchSavePath()),
-                            SaveMap(Files.PrjPath())})
+  for (std::string error : {SaveProgram(paths[0]), TouchTable.SaveTchFile(paths[1]), SaveMap(paths[2])})
     if (!error.empty()) errors.push_back(std::move(error));
   return errors;
 }

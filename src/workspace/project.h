@@ -66,7 +66,8 @@ class Project {
   // map cannot be written only the map is new (GenerateDefaultMap) and its error comes back.
   std::string NewProject(const std::string& path);
   // Save Project: the program (.pgm), the touch-screen objects (.tch) and the map (.prj), in that order,
-  // each attempted whatever became of the one before. The errors come back in that order.
+  // to the names of Files.SavePaths(), each attempted whatever became of the one before. The errors come
+  // back in that order.
   std::vector<std::string> Save();
   // Open Project: the map first (an error there stops everything), then the touch-screen objects (an
   // error leaves the table as it was and the program is still read), then the program when its file

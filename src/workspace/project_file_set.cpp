@@ -1,5 +1,7 @@
 #include "workspace/project_file_set.h"
 
+#include <filesystem>
+
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -21,9 +23,11 @@ std::string ProjectFileSet::PgmSavePath() const {
   const std::string existing = PgmReadPath();
   return platform::FileExists(existing) ? existing : platform::ChangeFileExt(ProjectPath, ".pgm");
 }
-std::string ProjectFileSet::TchSavePath() const {
-  const std::string existing = TchReadPath();
-  return platform::FileExists(existing) ? existing : platform::ChangeFileExt(ProjectPath, ".tch");
+std::string ProjectFileSet::TchSavePath() const { return TchReadPath(); }
+std::vector<std::string> ProjectFileSet::SavePaths() const { return {PgmSavePath(), TchSavePath(), PrjPath()}; }
+bool ProjectFileSet::SameProject(const ProjectFileSet& other) const {
+  std::error_code error;
+  return std::filesystem::equivalent(platform::NativePath(PrjPath()), platform::NativePath(other.PrjPath()), error);
 }
 std::string ProjectFileSet::PgmReadPath() const {
   return platform::ResolveFileCase(platform::ChangeFileExt(ProjectPath, ".PGM"));

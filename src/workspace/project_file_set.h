@@ -4,6 +4,7 @@
 // that name exists in another case, which they replace; reads look for ".PGM" and ".TCH" and find the file
 // whatever the case of its name.
 #include <string>
+#include <vector>
 
 struct ProjectFileSet {
   std::string ProjectPath;  // full path of the .prj file
@@ -19,8 +20,12 @@ struct ProjectFileSet {
   // a save replaces the file of the name in whatever case it exists.
   std::string PrjPath() const;
   std::string PgmSavePath() const;
-  // The file TchReadPath finds, when it exists, else ".tch" (the table's writer turns it into ".TCH").
+  // The name the table's writer uses: the file TchReadPath finds, when it exists, else ".TCH".
   std::string TchSavePath() const;
+  // Every file a project save writes, in the order it writes them: .pgm, .tch, .prj.
+  std::vector<std::string> SavePaths() const;
+  // Whether a save of `other` goes over this project's own files (its .prj is the same file).
+  bool SameProject(const ProjectFileSet& other) const;
   // The existing file named with ".PGM" / ".TCH" in any case, else that name itself.
   std::string PgmReadPath() const;
   std::string TchReadPath() const;

@@ -19,7 +19,7 @@ TEST(ProjectFileSet, ProjectFilesShareOneBaseName) {
   EXPECT_EQ(set.ProjectName, "House.prj");
   EXPECT_EQ(set.ProjectDir, dir.Path().string() + "/");
   EXPECT_EQ(set.PgmSavePath(), dir.File("House.pgm"));
-  EXPECT_EQ(set.TchSavePath(), dir.File("House.tch"));
+  EXPECT_EQ(set.TchSavePath(), dir.File("House.TCH"));
   EXPECT_EQ(set.PrjPath(), dir.File("House.prj"));
   EXPECT_EQ(set.ListingName(), "House.txt");
   // Reads look for ".PGM"/".TCH" and find the file in any case.

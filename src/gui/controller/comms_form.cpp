@@ -478,9 +478,8 @@ bool TCommsForm::SaveIrFileDialog() {
   options.DefaultExt = Engine->FirmwareVersion < 820 ? "ir" : "lir";
   options.FileName = "Untitled";
   options.InitialDir = Settings.CurrentDirectory;
-  options.OverwritePrompt = true;
   std::optional<std::string> path = platform::Ui().SaveFileName(options);
-  if (!path) return false;
+  if (!path || !platform::ConfirmReplace({*path}, options.Title)) return false;
   Engine->IrFileName = *path;
   Engine->IrUploadRequest = 1;
   return true;

@@ -567,9 +567,8 @@ void TEditorForm::SaveProgramAs1Click() {
   options.DefaultExt = "pgm";
   options.InitialDir = Comms().CurrentDirectory();
   options.FileName = Store.FileName;
-  options.OverwritePrompt = true;
   std::optional<std::string> path = Ui().SaveFileName(options);
-  if (!path) return;
+  if (!path || !platform::ConfirmReplace({*path}, options.Title)) return;
   std::string error = project_.SaveProgram(*path);
   if (!error.empty()) Ui().ShowMessage(error);
 }
@@ -584,9 +583,8 @@ void TEditorForm::SaveCodeSnippet1Click() {
   options.DefaultExt = "snp";
   options.InitialDir = Comms().CurrentDirectory();
   options.FileName = "Untitled";
-  options.OverwritePrompt = true;
   std::optional<std::string> path = Ui().SaveFileName(options);
-  if (!path) return;
+  if (!path || !platform::ConfirmReplace({*path}, options.Title)) return;
   std::string error = SaveSnippetFile(Store, *path, first, last);
   if (!error.empty()) Ui().ShowMessage(error);
 }
@@ -627,13 +625,12 @@ void TEditorForm::PrintToFile1Click() {
   options.Title = "Print to File";
   options.Filter = "Program files (*.txt)|*.TXT";
   options.DefaultExt = "txt";
-  options.OverwritePrompt = true;
   if (!project_.Files.ProjectPath.empty()) {
     options.InitialDir = project_.Files.ProjectDir;
     options.FileName = project_.Files.ListingName();
   }
   std::optional<std::string> path = Ui().SaveFileName(options);
-  if (!path) return;
+  if (!path || !platform::ConfirmReplace({*path}, options.Title)) return;
   // Built in memory: the communications log is not touched.
   std::string error = WriteListingFile(*path, ListingLines(Store, Listing->Texts(), Listing->Comments()));
   if (!error.empty()) Ui().ShowMessage(error);
@@ -723,12 +720,15 @@ void TEditorForm::SaveProjectAs1Click() {
   options.Filter = kProjectFilter;
   options.DefaultExt = "prj";
   options.InitialDir = Comms().CurrentDirectory();
-  options.OverwritePrompt = true;
   if (std::optional<std::string> path = Ui().SaveFileName(options)) {
-    project_.SetProjectPath(*path);
-    if (!project_.Files.ProjectPath.empty()) {
-      SaveProject1->setEnabled(true);
-      SaveProject1Click();
+    // The project's own files are saved over unasked, as Save Project does; No is the dialog's Cancel.
+    const ProjectFileSet chosen(*path);
+    if (chosen.SameProject(project_.Files) || platform::ConfirmReplace(chosen.SavePaths(), options.Title)) {
+      project_.SetProjectPath(*path);
+      if (!project_.Files.ProjectPath.empty()) {
+        SaveProject1->setEnabled(true);
+        SaveProject1Click();
+      }
     }
   }
   SetProjectStatus();

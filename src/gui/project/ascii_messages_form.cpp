@@ -267,8 +267,11 @@ void TAsciiMessages::SaveAs1Click() {
   options.Filter = kFilter;
   options.DefaultExt = "asc";
   options.InitialDir = comms_->CurrentDirectory();
-  if (std::optional<std::string> name = Ui().SaveFileName(options))
-    if (SaveAsciiFile(platform::ChangeFileExt(*name, ".asc"))) Modified = false;
+  std::optional<std::string> name = Ui().SaveFileName(options);
+  if (!name) return;
+  // Asked about the file the table writes, not the name the dialog was given.
+  const std::string path = project::AsciiMessageTable::FilePath(platform::ChangeFileExt(*name, ".asc"));
+  if (platform::ConfirmReplace({path}, options.Title) && SaveAsciiFile(path)) Modified = false;
 }
 
 void TAsciiMessages::Save1Click() {

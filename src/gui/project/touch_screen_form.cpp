@@ -592,10 +592,12 @@ void TTouchScreenForm::SaveAs1Click() {
   options.FileName = project_.Program.FileName;
   options.DefaultExt = "tch";
   options.InitialDir = Comms().CurrentDirectory();
-  options.OverwritePrompt = true;
-  std::optional<std::string> path = Ui().SaveFileName(options);
-  if (!path) return;
-  const std::string error = Table.SaveTchFile(*path);
+  std::optional<std::string> name = Ui().SaveFileName(options);
+  if (!name) return;
+  // Asked about the file the table writes, not the name the dialog was given.
+  const std::string path = TouchScreenTable::FilePath(*name);
+  if (!platform::ConfirmReplace({path}, options.Title)) return;
+  const std::string error = Table.SaveTchFile(path);
   // Nothing reached the disk on an error: the close question must still ask.
   if (error.empty())
     Designer.Modified = false;

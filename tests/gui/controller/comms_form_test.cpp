@@ -127,6 +127,20 @@ TEST_F(CommsFormTest, TheIrFileDialogsFollowTheFirmwareAndArmTheirRequest) {
   EXPECT_EQ(save.Options.FileName, "Untitled");
   EXPECT_EQ(Ui().Beeps(), 1);
   EXPECT_EQ(form->Engine->IrUploadRequest, 0) << "cancelled";
+
+  // Onto an existing file: asked once, and No is the dialog's Cancel.
+  testing_support::TempDir dir;
+  const std::string existing = dir.File("codes.lir");
+  testing_support::WriteFile(existing, "old");
+  using platform::MsgResult;
+  for (const MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+    Ui().Clear();
+    Ui().QueueSaveFile(existing);
+    Ui().QueueAnswer(answer);
+    form->MenuItems["UploadInfraRedFilefromVORMO1"]->trigger();
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{existing + " already exists.\nDo you want to replace it?"});
+    EXPECT_EQ(form->Engine->IrUploadRequest, answer == MsgResult::Yes);
+  }
 }
 
 TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {

@@ -1,13 +1,27 @@
 // The editor's file commands: program and snippet files, the text listing, and the project commands with
 // their three files, driven through the menus with the scripted dialogs.
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 
 #include "editor_test_fixture.h"
+#include "gui/project/ascii_messages_form.h"
+#include "gui/project/touch_screen_form.h"
+#include "gui/qt_ui.h"
 #include "platform/atomic_file.h"
 #include "program/program_files.h"
+#include "support/user_input.h"
 
 namespace editor_test {
 namespace {
@@ -283,6 +297,139 @@ TEST_F(EditorTest, SaveProjectReportsAFailedWriterInsteadOfBeeping) {
   EXPECT_EQ(Ui().Beeps(), 0);
   EXPECT_TRUE(platform::FileExists(path)) << "the other writers still ran";
   EXPECT_TRUE(project.Unsaved);
+}
+
+// Each file in `folder` with its bytes.
+std::map<std::string, std::string> Files(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder))
+    files[entry.path().filename().string()] = ReadFile(entry.path().string());
+  return files;
+}
+
+std::string ReplaceQuestion(const std::vector<std::string>& paths) {
+  std::string names;
+  for (const std::string& path : paths) names += (names.empty() ? "" : "\n") + path;
+  return paths.size() == 1 ? names + " already exists.\nDo you want to replace it?"
+                           : names + "\nalready exist.\nDo you want to replace them?";
+}
+
+TEST_F(EditorTest, SaveAsAsksOnceAboutTheExistingFilesItWritesAndNoWritesNothing) {
+  LoadSmallProgram();
+  TAsciiMessages ascii(project.AsciiMessages, [] { return std::string(); });
+  ascii.SetCommsLink(&comms);
+  TTouchScreenForm designer(project);
+  designer.SetCommsLink(&comms);
+  const std::vector<std::string> projectFiles = {"home.pgm", "home.TCH", "home.prj"};
+  const struct {
+    std::function<void()> Command;
+    const char* DefaultExt;  // what the dialog adds to a name typed without an extension
+    std::vector<std::string> Existing;
+    const char* Typed;  // nullptr: no dialog
+    std::vector<std::string> Writes;
+    bool OpenProject = false;  // the existing files are the project's own
+  } cases[] = {
+      {[&] { editor->SaveProgramAs1->trigger(); }, "pgm", {"prog.pgm"}, "prog", {"prog.pgm"}},
+      {[&] { editor->SaveProgramAs1->trigger(); }, "pgm", {"prog.PGM"}, "prog.PGM", {"prog.PGM"}},
+      {[&] { editor->SaveProgramAs1->trigger(); }, "pgm", {}, "prog", {"prog.pgm"}},
+      {[&] { editor->SaveCodeSnippet1->trigger(); }, "snp", {"block.snp"}, "block", {"block.snp"}},
+      {[&] { editor->PrintToFile1->trigger(); }, "txt", {"list.txt"}, "list.txt", {"list.txt"}},
+      {[&] { editor->SaveProjectAs1->trigger(); }, "prj", {"home.pgm"}, "home", projectFiles},
+      {[&] { editor->SaveProjectAs1->trigger(); }, "prj", {"home.TCH"}, "home.prj", projectFiles},
+      {[&] { editor->SaveProjectAs1->trigger(); },
+       "prj",
+       {"home.PGM", "home.tch", "home.prj"},
+       "home",
+       {"home.PGM", "home.tch", "home.prj"}},
+      {[&] { editor->SaveProjectAs1->trigger(); }, "prj", {}, "home", projectFiles},
+      {[&] { editor->SaveProjectAs1->trigger(); }, "prj", projectFiles, "home", projectFiles, true},
+      {[&] { editor->SaveProject1Click(); }, "", projectFiles, nullptr, projectFiles, true},
+      {[&] { ascii.SaveAs1->trigger(); }, "asc", {"house.asc"}, "house", {"house.asc"}},
+      {[&] { ascii.SaveAs1->trigger(); }, "asc", {"house.asc"}, "house.txt", {"house.asc"}},
+      {[&] { designer.SaveAs1->trigger(); }, "tch", {"page1.TCH"}, "page1", {"page1.TCH"}},
+      {[&] { designer.SaveAs1->trigger(); }, "tch", {"page1.TCH"}, "page1.TCH", {"page1.TCH"}},
+      {[&] { designer.SaveAs1->trigger(); }, "tch", {}, "page1", {"page1.TCH"}},
+  };
+  int row = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE("row " + std::to_string(row));
+    const fs::path folder = dir.Path() / std::to_string(row++);
+    fs::create_directory(folder);
+    for (const std::string& name : c.Existing) testing_support::WriteFile((folder / name).string(), "old");
+    project.SetProjectPath(c.OpenProject ? (folder / "home.prj").string() : "temp.prj");
+    const std::string projectPath = project.Files.ProjectPath;
+    std::string chosen;
+    if (c.Typed) {
+      chosen = (folder / c.Typed).string();
+      if (platform::ExtractFileExt(chosen).empty()) chosen += std::string(".") + c.DefaultExt;
+    }
+    std::vector<std::string> replaced;
+    for (const std::string& name : c.Writes)
+      if (!c.OpenProject && std::count(c.Existing.begin(), c.Existing.end(), name))
+        replaced.push_back((folder / name).string());
+    const std::vector<std::string> asked =
+        replaced.empty() ? std::vector<std::string>() : std::vector<std::string>{ReplaceQuestion(replaced)};
+
+    if (!replaced.empty()) {
+      const auto before = Files(folder);
+      Ui().Clear();
+      Ui().QueueSaveFile(chosen);
+      Ui().QueueAnswer(MsgResult::No);
+      c.Command();
+      EXPECT_EQ(Ui().Messages(), asked);
+      EXPECT_TRUE(Files(folder) == before) << "No writes nothing";
+      EXPECT_EQ(project.Files.ProjectPath, projectPath);
+    }
+    Ui().Clear();
+    if (c.Typed) Ui().QueueSaveFile(chosen);
+    if (!replaced.empty()) Ui().QueueAnswer(MsgResult::Yes);
+    c.Command();
+    EXPECT_EQ(Ui().Messages(), asked);
+    EXPECT_TRUE(Ui().AllAnswersUsed());
+    const auto after = Files(folder);
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : after) {
+      names.push_back(name);
+      EXPECT_NE(bytes, "old") << name << " is written";
+    }
+    std::vector<std::string> written = c.Writes;
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(names, written) << "exactly the files named";
+  }
+}
+
+// The file dialog asks nothing itself: the one question is the save's, about the name it writes.
+TEST_F(EditorTest, TheSaveDialogLeavesTheQuestionToTheSave) {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.Path().string()));
+  testing_support::WriteFile(dir.File("prog.pgm"), "old");
+  platform::QtUi qt;
+  platform::UiSeam* scripted = platform::SetUi(&qt);
+  std::vector<std::string> boxes;
+  bool typed = false;
+  const QDeadlineTimer deadline(20000);
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      boxes.push_back(box->text().toStdString());
+      EXPECT_TRUE(testing_support::SaveShot(box->grab().toImage(), "zelta-replace-question.png"));
+      box->button(QMessageBox::No)->click();
+    } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+      // Typed once without its extension; shown again, the dialog is cancelled.
+      if (typed || deadline.hasExpired()) {
+        dialog->reject();
+        return;
+      }
+      typed = true;
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText("prog");
+      QTimer::singleShot(0, dialog, &QDialog::accept);
+    }
+  });
+  poll.start(20);
+  editor->SaveProgramAs1->trigger();
+  platform::SetUi(scripted);
+  EXPECT_EQ(boxes, std::vector<std::string>{ReplaceQuestion({dir.File("prog.pgm")})});
+  EXPECT_EQ(ReadFile(dir.File("prog.pgm")), "old");
 }
 
 TEST_F(EditorTest, CancellingSaveProjectAsStillShowsTheProjectPath) {
