@@ -257,23 +257,6 @@ bool CommsEngine::RestartWaitDone() {
   return true;
 }
 
-bool CommsEngine::OpenPort() {
-  const int number = Connection.ComNum;
-  std::string message;
-  try {
-    Port.SetOpen(true);
-    return true;
-  } catch (const serial::EAlreadyOpen&) {
-    message = platform::FormatText("COM%d Port Already In Use", number);
-  } catch (const serial::EBadId&) {
-    message = platform::FormatText("COM%d Port Does Not Exist", number);
-  } catch (const serial::ELkException& e) {
-    message = e.what();
-  }
-  platform::Ui().MessageBox(message, "COM ERROR", platform::MsgButtons::Ok, platform::MsgKind::Error);
-  return false;
-}
-
 bool CommsEngine::HasProgramEnd() const {
   const ProgramStore& store = Project.Program();
   for (int n = 1; n <= 4095; ++n)

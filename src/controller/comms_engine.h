@@ -147,8 +147,6 @@ class CommsEngine : public RequestFields {
   // One tick of the restart wait: true once it has lasted 301 ticks (the window is then hidden). The start
   // block is not waited for, but a refusal of it that comes within the first 12 ticks sends it again.
   bool RestartWaitDone();
-  // Opens the port at the settings' number; false (after telling the user) when it cannot be opened.
-  bool OpenPort();
   bool HasProgramEnd() const;
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line

@@ -2,6 +2,7 @@
 // state of the network access method, and the disconnect.
 #include <cstdio>
 
+#include "controller/direct_port.h"
 #include "controller/state_tables.h"
 #include "platform/ui.h"
 #include "project/settings.h"
@@ -48,9 +49,7 @@ void Connect(CommsEngine& e) {
     e.CommState = 2;
     return;
   }
-  // The port of an earlier telephony call would wait for a call's handle and refuse to open.
-  if (e.Port.TapiMode() == serial::tmOn) e.Port.SetTapiMode(serial::tmAuto);
-  if (!e.OpenPort()) {
+  if (!OpenDirect(e.Port, e.Connection.ComNum)) {
     NeverConnected(e);
     return;
   }

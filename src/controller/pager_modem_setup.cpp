@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
+#include "controller/direct_port.h"
 #include "platform/ui.h"
 #include "serial/com_port.h"
 #include "serial/lk_exception.h"
@@ -13,16 +13,9 @@ namespace controller {
 namespace {
 
 constexpr char Cr = 13;
-const char* const ErrorCaption = "COM ERROR";
 
 void Tell(const std::string& text) {
-  platform::Ui().MessageBox(text, ErrorCaption, platform::MsgButtons::Ok, platform::MsgKind::Error);
-}
-
-std::string ComText(const char* format, int number) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, number);
-  return text;
+  platform::Ui().MessageBox(text, "COM ERROR", platform::MsgButtons::Ok, platform::MsgKind::Error);
 }
 
 }  // namespace
@@ -37,19 +30,7 @@ bool PagerModemSetup::Begin(int comNumber) {
   }
   step_ = 0;
   running_ = false;
-  try {
-    port_.SetComNumber(static_cast<std::uint16_t>(comNumber));
-    port_.SetOpen(true);
-  } catch (const serial::EAlreadyOpen&) {
-    Tell(ComText("COM%d Port Already In Use", comNumber));
-    return false;
-  } catch (const serial::EBadId&) {
-    Tell(ComText("COM%d Port Does Not Exist", comNumber));
-    return false;
-  } catch (const serial::ELkException& e) {
-    Tell(e.what());
-    return false;
-  }
+  if (!OpenDirect(port_, static_cast<std::uint16_t>(comNumber))) return false;
   step_ = 1;
   running_ = true;
   return true;

@@ -3,8 +3,9 @@
 // the communications window's port is opened there and, one step every three seconds, three AT command
 // lines go out, each followed by what the modem answered. The replies are shown, not checked.
 //
-// The port is the one the controller connection uses: the set-up refuses to start while a connection
-// runs, and stops without touching the port when one starts meanwhile.
+// The port is the one the controller connection uses: the set-up opens it as a connection does (taken back
+// from the telephony device), refuses to start while a connection runs, and stops without touching the port
+// when one starts meanwhile.
 #include <functional>
 #include <string>
 
@@ -27,7 +28,7 @@ class PagerModemSetup {
   // One step (the window's timer): sends the next command line, after reading the reply to the last one.
   // False once the set-up is over; the port is then closed.
   bool ConfigureModemStep(const std::string& serviceNumber);
-  // The window closed before the end: the port the set-up opened is closed again.
+  // The window hidden before the end: the port the set-up opened is closed again.
   void Cancel();
 
   int Step() const { return step_; }

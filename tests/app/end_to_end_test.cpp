@@ -40,6 +40,7 @@
 #include "support/scripted_ui.h"
 #include "support/serial_port_helpers.h"
 #include "support/sim_controller.h"
+#include "support/sim_modem.h"
 #include "support/temp_dir.h"
 #include "support/user_input.h"
 #include "tk/modal.h"
@@ -252,6 +253,47 @@ TEST_F(EndToEnd, PagerSetupWorksInFrontOfSetupAndGoesWithIt) {
   });
   EditorForm->CommsSetup1->trigger();
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// "Configure Modem" right after start-up, on the port the telephony device took: the modem hears the three
+// command lines in order. Setup's OK while they go out lets them end; the pager window goes then.
+TEST_F(EndToEnd, PagerSetupConfiguresTheModemFromAFreshStartAndSetupsOkLetsItEnd) {
+  const struct {
+    const char* Name;
+    int StepsBeforeOk;
+  } cases[] = {{"from a fresh start, OK once it ended", 4}, {"OK after the first command", 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testing_support::SimModem modem;
+    serial::test::ScopedComEnv com{1, modem.SlavePath()};
+    // The steps are the test's: the window's own timer waits far longer than the test.
+    PagerForm->Timer1->setInterval(std::chrono::hours(1));
+    std::size_t steps = 0;
+    const auto step = [&] {
+      PagerForm->Timer1Timer();
+      if (++steps <= 3) {
+        EXPECT_TRUE(modem.WaitForCommands(steps));
+      }
+    };
+    TestUi().QueueModal("TSetupForm", [&](platform::ModalWindow& window) {
+      auto& setup = tk::DialogOf<TSetupForm>(window);
+      setup.show();
+      testing_support::Click(setup.BitBtn2);
+      testing_support::Replace(PagerForm->Edit1, "5551234");
+      testing_support::ClickInWindow(PagerForm->BitBtn1, PagerForm->BitBtn1->rect().center());
+      while (steps < static_cast<std::size_t>(c.StepsBeforeOk)) step();
+      testing_support::ClickInWindow(setup.BitBtn1, setup.BitBtn1->rect().center());
+      EXPECT_EQ(PagerForm->isVisible(), steps < 4);
+      return setup.result();
+    });
+    EditorForm->CommsSetup1->trigger();
+    while (steps < 4) step();
+    EXPECT_EQ(modem.Commands(),
+              (std::vector<std::string>{"AT&F0&K0Q0&D0Q0V0E0&W1", "AT&Z0=5551234", "AT&F0S0=6&K0Q0&D0Q1&W0"}));
+    EXPECT_FALSE(PagerForm->isVisible());
+    EXPECT_FALSE(CommsForm->LkComPort1->Open());
+    EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{});
+  }
 }
 
 // The editor's Attach restarts the connection; while a transfer runs on after "&Close" it asks first, and

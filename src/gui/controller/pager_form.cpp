@@ -58,7 +58,7 @@ TPagerForm::TPagerForm(controller::CommsEngine& engine, QWidget* parent)
   CloseButton = new QPushButton("&Close", this);
   CloseButton->setObjectName("CloseButton");
   CloseButton->setAutoDefault(false);
-  connect(CloseButton, &QPushButton::clicked, this, &QWidget::hide);
+  connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(controller::PagerModemSetup::StepMilliseconds);
@@ -86,13 +86,27 @@ void TPagerForm::BitBtn1Click() {
 }
 
 void TPagerForm::Timer1Timer() {
-  if (!Setup.ConfigureModemStep(platform::FromQString(Edit1->text()).value_or(std::string()))) Timer1->stop();
+  if (Setup.ConfigureModemStep(platform::FromQString(Edit1->text()).value_or(std::string()))) return;
+  Timer1->stop();
+  if (!closeWhenDone_) return;
+  closeWhenDone_ = false;
+  QDialog::done(QDialog::Rejected);
+}
+
+void TPagerForm::done(int result) {
+  // A modem left with half its commands is set up wrong without a word: a close while the steps run, the
+  // user's or Setup's, lets them end first.
+  if (Setup.Running()) {
+    closeWhenDone_ = true;
+    return;
+  }
+  QDialog::done(result);
 }
 
 void TPagerForm::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
   if (event->spontaneous()) return;
-  // Closed halfway: the port goes back closed, as the last step would have left it.
+  // Hidden halfway other than by a close: the port goes back closed, as the last step would have left it.
   Timer1->stop();
   Setup.Cancel();
 }

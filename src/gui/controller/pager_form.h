@@ -26,6 +26,8 @@ class TPagerForm : public QDialog {
 
   void BitBtn1Click();  // "Configure &Modem"
   void Timer1Timer();
+  // Closing ("&Close", Setup's close, the window's own) while the set-up runs waits for its last step.
+  void done(int result) override;
 
   controller::PagerModemSetup Setup;
 
@@ -45,6 +47,7 @@ class TPagerForm : public QDialog {
   void TextEdited();
 
   QString accepted_;  // Edit1's last text the port can carry
+  bool closeWhenDone_ = false;
 };
 
 extern TPagerForm* PagerForm;
