@@ -490,10 +490,9 @@ const Transfer* TransferIn(int state) {
 
 bool CommsEngine::TransferRunning() const {
   // A reload ends with the identification after its restart, the parameter read that identification asks
-  // for (the idle pass takes it before the clock set) and the clock set.
-  const bool paramRead = SetClockRequest && (CommState == 150 || CommState == 151);
-  const bool reloadEnd =
-      ReloadClock && ((CommState >= 100 && CommState <= 113) || paramRead || CommState == 530 || CommState == 531);
+  // for (the idle pass takes it before the clock set) and the clock set, which clears ReloadClock.
+  const bool reloadEnd = ReloadClock && ((CommState >= 100 && CommState <= 113) || CommState == 150 ||
+                                         CommState == 151 || CommState == 530 || CommState == 531);
   return TransferIn(CommState) != nullptr || reloadEnd;
 }
 
