@@ -331,11 +331,15 @@ void CommsEngine::Attach() {
   if (CommState < 1000) CommState = 1001;
 }
 
-bool CommsEngine::RequestAllowed(const std::string& what) {
+bool CommsEngine::RequestAllowed(const std::string& what, bool sameAsked) {
   // Once the user has closed, or the end is decided, nothing more goes to this connection; an attach since
   // has dropped the close, and what is asked now is the next connection's.
   const bool closing = CloseRequest || (CommState >= 1000 && !AttachRequest);
-  if (CommState != 0 && !closing) return true;
+  if (CommState != 0 && !closing) {
+    if (!sameAsked) return true;
+    platform::Ui().ShowMessage(what + " not sent: the last one asked has not ended yet");
+    return false;
+  }
   platform::Ui().ShowMessage(
       std::string(CommState == 0 ? "Not attached to a controller: " : "The connection is closing: ") + what +
       " not sent");

@@ -172,8 +172,9 @@ class CommsEngine : public RequestFields {
   void ClearForReconnection();
   // With no connection running, or once the running one is closing (the user's close, or its end decided),
   // a request window asks for nothing: false, and the user is told at once that `what` was not sent. Nothing
-  // waits for whichever controller comes next.
-  bool RequestAllowed(const std::string& what);
+  // waits for whichever controller comes next. `sameAsked`: the same request waits or runs already; the new
+  // one is refused and told rather than merged into it or put in its place.
+  bool RequestAllowed(const std::string& what, bool sameAsked = false);
 
   // The connection has ended: every request it was asked for and has not started is dropped, so the next
   // connection, perhaps to another controller, does only what is asked of it then; the values they carried
