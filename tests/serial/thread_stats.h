@@ -1,6 +1,8 @@
 #pragma once
-// What threads cost while they wait: CPU time and wake-ups (context switches), for the tests and the
-// benchmarks of waits that must sleep until something happens rather than poll.
+// What threads cost while they wait: CPU time and wake-ups, for the tests and the benchmarks of waits that
+// must sleep until something happens rather than poll. A wake-up is a sleep of the thread's own (a voluntary
+// context switch); the machine taking the core away from a busy thread is not one, and a loaded machine does
+// that at will.
 #include <dirent.h>
 #include <sys/resource.h>
 
@@ -22,13 +24,13 @@ inline std::vector<int> ThreadIds() {
   return ids;
 }
 
-// Context switches of thread `tid` so far, voluntary and not: each is a wake-up.
+// Wake-ups of thread `tid` so far.
 inline long WakeUpsOf(int tid) {
   std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
-  long total = 0;
+  const std::string key = "voluntary_ctxt_switches:";
   for (std::string line; std::getline(status, line);)
-    if (line.find("ctxt_switches:") != std::string::npos) total += std::atol(line.c_str() + line.find(':') + 1);
-  return total;
+    if (line.starts_with(key)) return std::atol(line.c_str() + key.size());
+  return 0;
 }
 
 inline long WakeUpsOf(const std::vector<int>& tids) {
@@ -48,7 +50,7 @@ inline ThreadCost CurrentThreadCost() {
   rusage ru{};
   ::getrusage(RUSAGE_THREAD, &ru);
   auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-  return {seconds(ru.ru_utime) + seconds(ru.ru_stime), ru.ru_nvcsw + ru.ru_nivcsw};
+  return {seconds(ru.ru_utime) + seconds(ru.ru_stime), ru.ru_nvcsw};
 }
 
 }  // namespace serial::test
