@@ -37,6 +37,7 @@ void AwaitLearnSent(CommsEngine& e) {
   const CommsEngine::Answer answer = e.AwaitAnswer("IR Learn", "Waiting for Response", 564);
   if (answer == CommsEngine::Answer::Refused) {
     e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+    e.IrLearnNumber = -1;
     e.CommState = 565;
   } else if (answer == CommsEngine::Answer::Yes) {
     e.SetStep("Learn Command Sent");
@@ -54,8 +55,11 @@ void AwaitLearnt(CommsEngine& e) {
     e.CommState = 565;
   }
   if (e.IrLearnNumber == -1 || e.CloseRequest) e.CommState = 565;
-  // A cancelled learn must not leave "Waiting for IR Learn" standing either.
-  if (e.CommState == 565) e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+  if (e.CommState != 565) return;
+  // A cancelled learn must not leave "Waiting for IR Learn" standing either. The learn is over: one asked
+  // while the receiver is switched back is the next, and goes after.
+  e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+  e.IrLearnNumber = -1;
 }
 
 void EndLearnMode(CommsEngine& e) {
@@ -67,9 +71,7 @@ void EndLearnMode(CommsEngine& e) {
 // A receiver left learning would store the next code it sees under the number whose learn was cancelled:
 // a refusal sends the switch-off again.
 void AwaitLearnModeEnded(CommsEngine& e) {
-  if (!e.AwaitAck("flash save", "Waiting for Response")) return;
-  e.IrLearnNumber = -1;
-  e.CommState = 110;
+  if (e.AwaitAck("flash save", "Waiting for Response")) e.CommState = 110;
 }
 
 // Clear

@@ -9,16 +9,19 @@ namespace controller {
 bool ControllerParamRowEditable(int row, bool editProtected) { return row < FirstProtectedParamRow || editProtected; }
 
 bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string& text) {
-  if (!engine.RequestAllowed("Parameter Change")) return false;
+  // After the last change waiting: the queue is sent from its first slot on.
+  int slot = CommandQueueSlots;
+  while (slot > 0 && engine.CommandQueue[static_cast<std::size_t>(slot - 1)][0] == 0) --slot;
+  if (!engine.RequestAllowed("Parameter Change", slot == CommandQueueSlots)) return false;
   const int p = row - 1;
   const std::optional<int> v = ReadTypedNumberOrRefuse(text, {platform::FormatText("Parameter %d", p), 0, 0xFFFF});
   if (!v) return false;
-  engine.CommandQueue[0] = {CmdSetControllerParam,
-                            static_cast<std::uint8_t>(p),
-                            static_cast<std::uint8_t>(*v >> 8),
-                            static_cast<std::uint8_t>(*v),
-                            0,
-                            0};
+  engine.CommandQueue[static_cast<std::size_t>(slot)] = {CmdSetControllerParam,
+                                                         static_cast<std::uint8_t>(p),
+                                                         static_cast<std::uint8_t>(*v >> 8),
+                                                         static_cast<std::uint8_t>(*v),
+                                                         0,
+                                                         0};
   engine.ParamsRequest = 1;
   engine.AddLogLine(platform::FormatText("Change Parameter %d to %d", p, *v));
   return true;

@@ -14,9 +14,9 @@ namespace controller {
 inline constexpr int FirstProtectedParamRow = 119;
 bool ControllerParamRowEditable(int row, bool editProtected);
 
-// An edited cell's text: queues "set parameter row - 1 to the text's value" in slot 0 (replacing what
-// waited there), asks for the table again so the grid shows what the controller took, and logs it. A text
-// that is no number 0..65535 queues nothing and is refused with a message: false.
+// An edited cell's text: queues "set parameter row - 1 to the text's value" after the changes waiting, asks
+// for the table again so the grid shows what the controller took, and logs it. A text that is no number
+// 0..65535, or a queue full to its last slot, queues nothing and is refused with a message: false.
 bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string& text);
 
 // The modules whose parameters the window shows and the read fills.

@@ -2,6 +2,10 @@
 // The mailbox through which every window asks the engine for work. A poster writes a request's values
 // and then sets its flag or number; the engine's idle state takes one request per pass. Posters and the
 // engine all run on the window thread, so nothing here needs a lock.
+//
+// A request carries what the user confirmed until it is sent: the same request asked while one waits or
+// runs is refused and told (RequestAllowed's `sameAsked`), never written over it. Controller parameter
+// changes queue instead, and go in the order entered.
 #include <array>
 #include <cstdint>
 #include <string>

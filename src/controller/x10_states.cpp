@@ -39,7 +39,6 @@ void AwaitX10Sent(CommsEngine& e) {
 // Extended X10
 
 void StartExtendedX10(CommsEngine& e) {
-  e.ExtX10Request = 0;
   const auto& c = e.ExtX10Command;
   e.AddLogLine(platform::FormatText("Sending Extended X10  %d/%d  %d/%d", c[0], c[1], c[2], c[3]));
   e.SetStep("Sending Extended X10");
@@ -47,7 +46,10 @@ void StartExtendedX10(CommsEngine& e) {
   e.CommState = 451;
 }
 
-void AwaitExtendedX10(CommsEngine& e) { e.AwaitAnswer("Extended X10 Command"); }
+// Set until its answer is in, so a command sent again after a lost answer is still the one asked.
+void AwaitExtendedX10(CommsEngine& e) {
+  if (e.AwaitAnswer("Extended X10 Command") != CommsEngine::Answer::Pending) e.ExtX10Request = 0;
+}
 
 // Monitor, newer controllers
 

@@ -533,7 +533,8 @@ void TCommsForm::RetrieveVORMOParameters1Click() {
 }
 
 void TCommsForm::AutoAddressModules1Click() {
-  if (Engine->RequestAllowed("Auto Address Command")) Engine->AutoAddressRequest = 1;
+  // A second click would start the running search over from module 1.
+  if (Engine->RequestAllowed("Auto Address Command", Engine->AutoAddressRequest != -1)) Engine->AutoAddressRequest = 1;
 }
 
 void TCommsForm::DebugTimersandVariables1Click() {
@@ -563,7 +564,8 @@ void TCommsForm::ShowDownloadProject() { Show("DownloadProject"); }
 void TCommsForm::ShowSetup() { Show("CommsSetup"); }
 
 void TCommsForm::RequestAsciiTable(int destination) {
-  if (!Engine->RequestAllowed("ASCII Messages")) return;
+  // The module is read for each message the load sends.
+  if (!Engine->RequestAllowed("ASCII Messages", destination != 0 && Engine->RemoteAsciiModule != 0)) return;
   if (destination == 0)
     Engine->AsciiTableRequest = 1;
   else

@@ -183,6 +183,39 @@ TEST_F(IrFormTest, TheRemoteWindowPostsCodeZoneAndModule) {
   EXPECT_FALSE(remote.isVisible());
 }
 
+// A learn clicked again with another number while the first waits for its code is refused and told: the code
+// lands under the first number. One clicked while a closed learn switches the receiver back goes after it.
+TEST_F(IrFormTest, ALearnAskedWhileOneRunsIsRefusedAndOneAskedAsItEndsGoesAfter) {
+  Connect();
+  form.ShowLearnMode();
+  const auto learn = [&](const char* number) {
+    Replace(form.Edit1, number);
+    testing_support::Click(form.BitBtn1);
+  };
+  const auto learnt = [&] { return sim.CompleteIrLearn() && serial::test::PumpIn(port, 1) && RunToState(110, 20); };
+  learn("1");
+  ASSERT_TRUE(RunToState(564, 20));
+  learn("2");
+  EXPECT_FALSE(view.Logged("Learning IR# 002 F/120 (38KHz)"));
+  ASSERT_TRUE(learnt());
+  EXPECT_TRUE(sim.IrCode(1).has_value());
+  EXPECT_FALSE(sim.IrCode(2).has_value());
+
+  learn("3");
+  ASSERT_TRUE(RunToState(564, 20));
+  Ui().QueueAnswer(MsgResult::No);
+  testing_support::Click(form.BitBtn2);
+  ASSERT_TRUE(RunToState(566, 5));
+  form.ShowLearnMode();
+  learn("4");
+  ASSERT_TRUE(RunToState(564, 20));
+  ASSERT_TRUE(learnt());
+  EXPECT_FALSE(sim.IrCode(3).has_value());
+  EXPECT_TRUE(sim.IrCode(4).has_value());
+  EXPECT_EQ(Ui().Messages(), (std::vector<std::string>{"IR Learn not sent: the last one asked has not ended yet",
+                                                       "Do you want to save learned Ir to disk?"}));
+}
+
 // The user learns a code, closes the learn window and keeps the codes in a file.
 TEST(IrLearnToDisk, ALearnedCodeIsSavedThroughTheCommsWindowsSaveDialog) {
   testing_support::ScopedConfigDir config;

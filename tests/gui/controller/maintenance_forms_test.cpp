@@ -398,4 +398,38 @@ TEST_F(AttachedFormsTest, NextBlockStepsFromTheNewestAddressAsked) {
   EXPECT_EQ(dump->StringGrid1->item(0, 0)->text(), "12");
 }
 
+// "Auto Address Modules" clicked again while the addressing runs does not start it over: it is refused and
+// told, and Abort tells the controller the last number it gave.
+TEST_F(AttachedFormsTest, AutoAddressAskedAgainWhileItRunsIsRefusedAndAbortTellsTheLastNumber) {
+  comms->show();
+  comms->MenuItems["AutoAddressModules1"]->trigger();
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 592; }));
+  for (int module : {1, 2}) {
+    ASSERT_EQ(sim.PressModuleButton(), module);
+    ASSERT_TRUE(serial::test::WaitFor([&] { return comms->LkComPort1->InBuffUsed() == 1; }));
+    ASSERT_TRUE(RunUntil([&] { return comms->LkComPort1->InBuffUsed() == 0; }));
+  }
+  comms->MenuItems["AutoAddressModules1"]->trigger();
+  Click(comms->BitBtn4);
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 135; }));
+  EXPECT_EQ(sim.Parameter(3), 2);
+  EXPECT_EQ(testing_support::TestUi().Messages(),
+            std::vector<std::string>{"Auto Address Command not sent: the last one asked has not ended yet"});
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 114; }, 800));
+}
+
+// "Send To:" a module while the ASCII messages go to another: the load keeps its module to its end; the
+// second is refused and told.
+TEST_F(AttachedFormsTest, ASendToDuringARemoteAsciiLoadIsRefusedAndTheLoadKeepsItsModule) {
+  comms->RequestAsciiTable(5);
+  ASSERT_TRUE(RunUntil([&] { return sim.ForwardedAscii().size() == 2; }));
+  comms->RequestAsciiTable(7);
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 114; }, 128 * 40));
+  const auto forwarded = sim.ForwardedAscii();
+  EXPECT_EQ(forwarded.size(), 128u);
+  EXPECT_TRUE(std::all_of(forwarded.begin(), forwarded.end(), [](const auto& f) { return f.Module == 5; }));
+  EXPECT_EQ(testing_support::TestUi().Messages(),
+            std::vector<std::string>{"ASCII Messages not sent: the last one asked has not ended yet"});
+}
+
 }  // namespace

@@ -97,8 +97,9 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
   E asciiMessage{"Message#", "0 to 127", ascii.Edit2, ascii.BitBtn2,
                  [&] { return If(e.TransmitRequest, e.TransmitMessage); }};
   E cell{"Parameter 5", "0 to 65535", nullptr, nullptr, [&] {
-           const Slot& slot = e.CommandQueue[0];
-           if (slot != Waiting || e.ParamsRequest) return If(slot[1] == 5, slot[2] << 8 | slot[3]);
+           EXPECT_EQ(e.CommandQueue[0], Waiting) << "the change queued before stays first";
+           const Slot& slot = e.CommandQueue[1];
+           if (slot[0] || e.ParamsRequest) return If(slot[1] == 5, slot[2] << 8 | slot[3]);
            EXPECT_EQ(grid.StringGrid1->item(5, 1)->text(), "12") << "the cell keeps its text";
            return Posted();
          }};

@@ -17,8 +17,13 @@
 #include "controller/engine_fixture.h"
 #include "gui/controller/comms_form.h"
 #include "gui/controller/ex10_form.h"
+#include "gui/controller/ir_form.h"
+#include "gui/controller/manager_params_form.h"
 #include "gui/controller/monitor_x10_form.h"
+#include "gui/controller/remote_ir_form.h"
 #include "gui/controller/send_x10_form.h"
+#include "gui/controller/set_clear_relay_form.h"
+#include "gui/controller/transmit_ascii_form.h"
 #include "gui/controller/x10_grid_form.h"
 #include "support/temp_dir.h"
 #include "support/user_input.h"
@@ -27,6 +32,8 @@ namespace {
 
 using controller::CmdExtendedX10;
 using controller::CmdSendX10;
+using testing_support::Click;
+using testing_support::Replace;
 using testing_support::Shoot;
 
 std::string Text(const QLabel* label) { return label->text().toStdString(); }
@@ -244,6 +251,104 @@ TEST_F(X10FormsTest, TheGridWindowShowsWhatTheEngineWrites) {
 
   grid.Button1->click();
   EXPECT_EQ(grid.ListBox1->count(), 0);
+}
+
+// Each request asked again before the first went (an older controller's X10 monitor holds the engine from its
+// idle pass), and again while the first is sent again after a lost answer: the controller gets what was
+// confirmed first; the others are refused and told, or, for the parameter grid, sent after it in order.
+TEST_F(X10FormsTest, ARequestAskedAgainBeforeTheFirstWentIsRefusedOrSentAfterIt) {
+  using namespace controller;
+  using Args = std::array<std::uint8_t, 5>;
+  sim.SetAppVersion(212);                         // its monitor waits for events without a time-out
+  Ui().QueueAnswer(platform::MsgResult::Cancel);  // no executive update
+  Connect();
+  TSetClearRelay relay(engine);
+  TRemoteIRForm remote(engine);
+  TIrForm ir(engine);
+  TTransmitASCIIForm ascii(engine);
+  TSendX10 send(engine);
+  TEx10Form leviton(engine);
+  TManagerParamsForm params(engine);
+  TMonitorX10 monitor(engine);
+  ir.ShowLearnMode();
+  for (QWidget* window : std::initializer_list<QWidget*>{&relay, &remote, &ascii, &send, &leviton, &params})
+    window->show();
+  // The k-th time each control is given its number + k: an edit types it, a radio group's button of that
+  // index is clicked, the parameter grid types it into the value of that parameter.
+  const auto enter = [&](QObject* at, int number) {
+    if (auto* edit = qobject_cast<QLineEdit*>(at)) return Replace(edit, QString::number(number));
+    if (auto* group = qobject_cast<QButtonGroup*>(at)) return Click(group->button(number));
+    params.StringGrid1->setCurrentCell(number, 1);
+    testing_support::TypeInCell(params.StringGrid1, QString::number(number));
+    testing_support::Key(params.StringGrid1->indexWidget(params.StringGrid1->currentIndex()), Qt::Key_Return);
+  };
+  const struct {
+    const char* What;  // none: sent after the first
+    std::vector<std::pair<QObject*, int>> Numbers;
+    QWidget* Button;
+    Byte Code;
+    std::vector<Args> Sent;
+  } cases[] = {
+      {"Relay Command", {{relay.Edit1, 3}, {relay.Edit2, 1}}, relay.BitBtn1, CmdRelay, {{3, 1, 0}}},
+      {"Remote IR Command",
+       {{remote.Edit1, 4}, {remote.Edit2, 1}, {remote.Edit3, 7}},
+       remote.BitBtn1,
+       CmdRemoteIr,
+       {{4, 1, 7, 0}}},
+      {"IR Transmit Command", {{ir.Edit1, 5}}, ir.BitBtn3, CmdTransmitIr, {{5, 0}}},
+      {"IR Clear Command", {{ir.Edit1, 5}}, ir.BitBtn4, CmdClearIr, {{5, 0, 0}}},
+      {"Transmit Command", {{ascii.Edit1, 2}, {ascii.Edit2, 3}}, ascii.BitBtn2, CmdVoiceTransmit, {{2, 3, 4}}},
+      {"X10 Command",
+       {{send.HouseGroupButtons, 2}, {send.KeyGroupButtons, 5}, {send.Edit1, 1}},
+       send.BitBtn1,
+       CmdSendX10,
+       {{2, 5, 1}}},
+      {"Extended X10 Command",
+       {{leviton.RadioGroup1Buttons, 4}, {leviton.RadioGroup2Buttons, 9}, {leviton.Edit1, 5}},
+       leviton.Button2,
+       CmdExtendedX10,
+       {{4, 9, 0x51, '0'}}},
+      {nullptr, {{params.StringGrid1, 5}}, nullptr, CmdSetControllerParam, {{5, 0, 5}, {6, 0, 6}, {7, 0, 7}}},
+  };
+  // Nothing asked waits any more: every flag and number at none, every queue slot free.
+  const auto settled = [&] {
+    Requests asked = engine;
+    for (auto& slot : asked.CommandQueue)
+      if (!slot[0]) slot = {};
+    return engine.CommState == 110 && asked == Requests{};
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.Code));
+    // The monitor's own switch of parameter 15 aside.
+    const auto sent = [&] {
+      std::vector<Args> args;
+      for (const testing_support::SimFrame& f : sim.Commands(c.Code))
+        if (f.Code != CmdSetControllerParam || f.Args[0] != 15) args.push_back(f.Args);
+      return args;
+    };
+    const std::size_t before = sent().size();
+    Ui().Clear();
+    engine.X10MonitorRequest = 1;  // "Monitor X10"
+    monitor.show();
+    ASSERT_TRUE(RunToState(522, 20));
+    const auto ask = [&](int k) {
+      for (const auto& [at, number] : c.Numbers) enter(at, number + k);
+      if (c.Button) Click(c.Button);
+    };
+    ask(0);
+    ask(1);
+    Click(monitor.CloseButton);
+    ASSERT_TRUE(RunToState(114, 20));
+    sim.IgnoreNext(1);
+    expectedRetries += 1;
+    ASSERT_TRUE(RunUntil([&] { return sim.Frames().back().Ignored; }, 5));
+    ask(2);
+    ASSERT_TRUE(RunUntil(settled, 80));
+    const std::vector<Args> all = sent();
+    EXPECT_EQ(std::vector<Args>(all.begin() + static_cast<long>(before), all.end()), c.Sent);
+    const std::string told = std::string(c.What ? c.What : "") + " not sent: the last one asked has not ended yet";
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>(c.What ? 2 : 0, told));
+  }
 }
 
 }  // namespace
