@@ -111,7 +111,6 @@ const std::vector<WindowEntry>& WindowTable() {
       {"TChangeParam",
        [] {
          ChangeParam = new TChangeParam(Engine());
-         CommsForm->AttachInput(CommsInput::ChangeParamValue, [](int) { return ChangeParam->Value(); });
          return ChangeParam;
        }},
       {"TManagerParamsForm",
@@ -146,7 +145,6 @@ const std::vector<WindowEntry>& WindowTable() {
          DumpForm = new TDumpForm(Engine());
          CommsForm->AttachGrid(CommsGrid::Dump, DumpForm->StringGrid1, false);
          CommsForm->AttachEdit(CommsText::DumpAddress, DumpForm->Edit1);
-         CommsForm->AttachInput(CommsInput::RawCommandByte, [](int i) { return DumpForm->CommandText(i); });
          CommsForm->AttachShow("VORMOMemoryDump1", [] { Shown(DumpForm); });
          return DumpForm;
        }},

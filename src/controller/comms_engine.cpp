@@ -500,6 +500,12 @@ bool CommsEngine::TransferRunning() const {
   return TransferIn(CommState) != nullptr || reloadEnd;
 }
 
+bool CommsEngine::IrFileTransferAsked(bool upload) const {
+  const Transfer* t = TransferIn(CommState);
+  const std::string name = upload ? "Infra-Red File Upload" : "Infra-Red File Download";
+  return (upload ? IrUploadRequest : IrDownloadRequest) || (t && t->Name == name);
+}
+
 std::string CommsEngine::TransferWriting() const {
   const Transfer* t = TransferIn(CommState);
   if (!t || std::find(std::begin(kRestartWaits), std::end(kRestartWaits), CommState) != std::end(kRestartWaits))

@@ -190,6 +190,8 @@ class CommsEngine : public RequestFields {
   // A transfer (program, executive, touch screen, icons, pager or ASCII tables, IR codes, the last module
   // number) is in its states: it runs to its end, with its retries, whatever the user closes meanwhile.
   bool TransferRunning() const;
+  // An IR file upload (or download) is asked for or in its states: another asked now would take its file.
+  bool IrFileTransferAsked(bool upload) const;
   // The transfer in its states that an attach now would cut while it writes the controller, by name; empty
   // when none (nothing runs, or a restart wait, when nothing is sent).
   std::string TransferWriting() const;

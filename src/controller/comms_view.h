@@ -1,5 +1,5 @@
 #pragma once
-// Everything the engine shows, and the few texts it reads from the windows when it takes a request. The
+// Everything the engine shows, and the pager rows it reads from their grid as each step sends them. The
 // communications window implements it for itself and the small windows around it; tests record it.
 #include <string>
 
@@ -45,9 +45,7 @@ enum class CommsWindow {
 enum class CommsList { X10Activity, X10Events };
 
 enum class CommsInput {
-  ChangeParamValue,  // the value typed in "Change Parameter Data"
-  RawCommandByte,    // the memory-dump window's six command edits, index 0..5
-  PagerRow           // pager grid row 0..15
+  PagerRow  // pager grid row 0..15
 };
 
 enum class CommsCheck { X10UseNames };

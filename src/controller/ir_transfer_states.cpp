@@ -41,7 +41,7 @@ bool StopsInterpreter(const CommsEngine& e) { return e.ControllerParams[StopInte
 // Opens the chosen file for reading; a failure ends the connection.
 bool OpenDownloadFile(CommsEngine& e) {
   e.CloseImageFile();
-  e.ImageFilePath = e.IrFileName;  // held whole, however long the dialog's path
+  e.ImageFilePath = e.IrDownloadFileName;  // held whole, however long the dialog's path
   e.AddLogLine("Opening File: " + e.ImageFilePath);
   e.ImageFileHandle = ::open(platform::NativePath(e.ImageFilePath).c_str(), O_RDONLY | O_CLOEXEC);
   if (e.ImageFileHandle < 0) {
@@ -56,7 +56,7 @@ bool OpenDownloadFile(CommsEngine& e) {
 // Creates the upload's file; a failure ends the connection.
 bool CreateUploadFile(CommsEngine& e) {
   e.CloseImageFile();
-  e.ImageFilePath = e.IrFileName;
+  e.ImageFilePath = e.IrUploadFileName;
   e.AddLogLine("Opening File: " + e.ImageFilePath);
   // A folder of that name could never be replaced by the finished file.
   e.UploadFile = std::make_unique<platform::AtomicFileWriter>(e.ImageFilePath);

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "controller/raw_command_request.h"
 #include "controller/state_tables.h"
 #include "platform/text.h"
 #include "serial/com_port.h"
@@ -210,16 +209,10 @@ void AwaitDump(CommsEngine& e) {
   e.CommState = 110;
 }
 
-// raw command: code and five arguments from the dump window's six edits
+// raw command: code and five arguments as the dump window's Send read them
 
 void SendRawCommand(CommsEngine& e) {
-  const auto bytes = ReadRawCommand([&e](int i) { return e.View.InputText(CommsInput::RawCommandByte, i); });
-  if (!bytes) {
-    e.RawCommandRequest = 0;
-    e.CommState = 110;
-    return;
-  }
-  const auto& b = *bytes;
+  const auto& b = e.RawCommand;
   e.SendCommandFrame(b[0], b[1], b[2], b[3], b[4], b[5]);
   e.CommState = 156;
 }

@@ -95,24 +95,23 @@ void AwaitValues(CommsEngine& e) {
   }
 }
 
+// The change as OK took it. The request stays set until the answer: a retry sends the same change, and
+// another asked meanwhile is refused rather than put in its place.
 void SendParameter(CommsEngine& e) {
-  e.ParamChangeRequest = 0;
-  // The dialog checked the value at OK; its text is read again here.
-  const std::optional<int> v =
-      ReadTypedNumberOrRefuse(e.View.InputText(CommsInput::ChangeParamValue), ModuleParamValueField(e));
-  if (!v) {
-    e.CommState = 110;
-    return;
-  }
+  e.ParamModule = e.ParamChangeModule;
+  e.ParamNumber = e.ParamChangeNumber;
+  const int v = e.ParamChangeValue;
   e.SetStep("Sending Parameter");
   // The parameter number sits between the value's two bytes.
-  e.SendCommandFrame(CmdWriteModuleParam, e.ParamModule, static_cast<Byte>(*v & 0xFF), e.ParamNumber,
-                     static_cast<Byte>(*v >> 8), 0);
+  e.SendCommandFrame(CmdWriteModuleParam, e.ParamModule, static_cast<Byte>(v & 0xFF), e.ParamNumber,
+                     static_cast<Byte>(v >> 8), 0);
   e.CommState = 207;
 }
 
+// The read-back is the written parameter's, whatever is asked meanwhile.
 void AwaitParameter(CommsEngine& e) {
   if (e.AwaitAnswer("Module Parameter Change", "Waiting for Response", 220) == CommsEngine::Answer::Pending) return;
+  e.ParamChangeRequest = 0;
   e.ParamIndex = e.LastParamIndex = e.ParamNumber;
 }
 

@@ -27,8 +27,16 @@ bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string&
   return true;
 }
 
-TypedField ModuleParamValueField(const CommsEngine& engine) {
-  return {platform::FormatText("Parameter %d on Module %d", engine.ParamNumber, engine.ParamModule), 0, 0xFFFF};
+bool PostModuleParamChange(CommsEngine& engine, int module, int number, const std::string& text) {
+  if (!engine.RequestAllowed("Module Parameter Change", engine.ParamChangeRequest == 1)) return false;
+  const std::optional<int> v =
+      ReadTypedNumberOrRefuse(text, {platform::FormatText("Parameter %d on Module %d", number, module), 0, 0xFFFF});
+  if (!v) return false;
+  engine.ParamChangeModule = static_cast<std::uint8_t>(module);
+  engine.ParamChangeNumber = static_cast<std::uint8_t>(number);
+  engine.ParamChangeValue = static_cast<std::uint16_t>(*v);
+  engine.ParamChangeRequest = 1;
+  return true;
 }
 
 // Only against the password this connection read: the last controller's is no key to this one.
@@ -43,14 +51,14 @@ std::optional<ParamChangePrompt> ClickModuleParamCell(CommsEngine& engine, int c
   // Row 128 lies past the table's 128 rows (modules 0..127).
   if (column < 1 || column > 64 || row < FirstParamModule || row >= static_cast<int>(engine.ModuleParamTable.size()))
     return std::nullopt;
-  engine.ParamNumber = static_cast<std::uint8_t>(column - 1);
-  engine.ParamModule = static_cast<std::uint8_t>(row);
+  const auto number = static_cast<std::uint8_t>(column - 1);
+  const auto module = static_cast<std::uint8_t>(row);
   char label[64];
-  std::snprintf(label, sizeof label, "Change Parameter %d on Module %d to:", engine.ParamNumber, engine.ParamModule);
+  std::snprintf(label, sizeof label, "Change Parameter %d on Module %d to:", number, module);
   // A value this connection has not read is none of this controller's.
-  const bool read = engine.ModuleParamRead[engine.ParamModule][engine.ParamNumber];
-  return ParamChangePrompt{
-      label, read ? std::to_string(engine.ModuleParamTable[engine.ParamModule][engine.ParamNumber]) : std::string()};
+  const bool read = engine.ModuleParamRead[module][number];
+  return ParamChangePrompt{label, read ? std::to_string(engine.ModuleParamTable[module][number]) : std::string(),
+                           module, number};
 }
 
 }  // namespace controller

@@ -26,19 +26,22 @@ inline constexpr int LastParamModule = 63;
 // The parameter password is the value the controller holds as parameter 6 of module 1.
 bool ModuleParamPasswordMatches(const CommsEngine& engine, const std::string& password);
 
-// The value typed for the module parameter the click picked, read when OK is pressed and again when the
-// engine writes it.
-TypedField ModuleParamValueField(const CommsEngine& engine);
-
 struct ParamChangePrompt {
   std::string Label;  // "Change Parameter %d on Module %d to:"
   std::string Value;  // the table's value, the edit's starting text
+  std::uint8_t Module = 0, Number = 0;  // the cell picked
 };
 
 // A click on a cell of the module parameter grid (column 1..64 = parameter 0..63, row = module): ends a
 // running read after the parameter in hand; with the right password it picks the cell for the change
-// dialog and returns what the dialog shows. Row 128, past the table, gives no prompt.
+// dialog and returns what the dialog shows. Row 128, past the table, gives no prompt. A change asked
+// before keeps its own cell.
 std::optional<ParamChangePrompt> ClickModuleParamCell(CommsEngine& engine, int column, int row,
                                                       const std::string& password);
+
+// OK in the change dialog: asks for `text` to be written to parameter `number` of module `module`, kept
+// with the request until it is sent. A text that is no number 0..65535, or a change asked while the last
+// one has not ended, asks for nothing and the user is told: false.
+bool PostModuleParamChange(CommsEngine& engine, int module, int number, const std::string& text);
 
 }  // namespace controller

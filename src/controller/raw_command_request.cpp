@@ -1,5 +1,6 @@
 #include "controller/raw_command_request.h"
 
+#include "controller/comms_engine.h"
 #include "controller/typed_number.h"
 
 namespace controller {
@@ -13,6 +14,15 @@ std::optional<std::array<std::uint8_t, 6>> ReadRawCommand(const std::function<st
     bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(*byte);
   }
   return bytes;
+}
+
+bool PostRawCommand(CommsEngine& engine, const std::function<std::string(int index)>& typed) {
+  if (!engine.RequestAllowed("Raw Command", engine.RawCommandRequest != 0)) return false;
+  const auto bytes = ReadRawCommand(typed);
+  if (!bytes) return false;
+  engine.RawCommand = *bytes;
+  engine.RawCommandRequest = 1;
+  return true;
 }
 
 }  // namespace controller

@@ -8,9 +8,15 @@
 
 namespace controller {
 
+class CommsEngine;
+
 // The six bytes from the six edits' texts (index 0 the code); nothing when one is no number 0..255, and
-// the user has been told which. Read by "Send", and again when the engine takes the request, as the
-// window stays open meanwhile.
+// the user has been told which.
 std::optional<std::array<std::uint8_t, 6>> ReadRawCommand(const std::function<std::string(int index)>& typed);
+
+// "Send": the six bytes read now and kept with the request until it is sent, whatever the edits hold by
+// then. Bytes that do not fit, or a command asked while the last one has not ended, ask for nothing and
+// the user is told: false.
+bool PostRawCommand(CommsEngine& engine, const std::function<std::string(int index)>& typed);
 
 }  // namespace controller

@@ -74,8 +74,13 @@ struct RequestValues {
   std::uint8_t IrLearnFrequency = 0;
   std::int32_t X10Key = -1, X10Repeat = 1;
   std::array<std::uint8_t, 4> ExtX10Command{};  // house, key, data byte, command character
-  // The IR file the open or save dialog chose for the next transfer.
-  std::string IrFileName;
+  // The module parameter change as OK took it: module, parameter number and value.
+  std::uint8_t ParamChangeModule = 0, ParamChangeNumber = 0;
+  std::uint16_t ParamChangeValue = 0;
+  // The command typed in the memory-dump window as Send read it: code, then five arguments.
+  std::array<std::uint8_t, 6> RawCommand{};
+  // The files the save and open dialogs chose, one for each transfer.
+  std::string IrUploadFileName, IrDownloadFileName;
 };
 
 struct RequestFields : Requests, RequestValues {};

@@ -870,8 +870,9 @@ TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
        [](CommsEngine& e) { e.CommandQueue[0] = {CmdSetControllerParam, 9, 0, 5, 0, 0}; }},
       {"Module Parameter Change", CmdWriteModuleParam, 1,
        [](CommsEngine& e) {
-         e.ParamModule = 2;
-         e.ParamNumber = 5;
+         e.ParamChangeModule = 2;
+         e.ParamChangeNumber = 5;
+         e.ParamChangeValue = 7;
          e.ParamChangeRequest = 1;
        }},
       {"X10 Command", CmdSendX10, 1,
@@ -889,7 +890,11 @@ TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
          e.RelayPoint = 3;
          e.RelayRequest = 2;
        }},
-      {"Raw Command", CmdStopInterpreter, 1, [](CommsEngine& e) { e.RawCommandRequest = 1; }},
+      {"Raw Command", CmdStopInterpreter, 1,
+       [](CommsEngine& e) {
+         e.RawCommand = {CmdStopInterpreter, 0, 0, 0, 0, 0};
+         e.RawCommandRequest = 1;
+       }},
       {"IR Transmit Command", CmdTransmitIr, 1, [](CommsEngine& e) { e.IrTransmitNumber = 3; }},
       {"IR Clear Command", CmdClearIr, 1, [](CommsEngine& e) { e.IrClearNumber = 3; }},
       {"Remote IR Command", CmdRemoteIr, 1,
@@ -913,8 +918,6 @@ TEST_F(EngineTest, ARefusedSingleCommandIsLoggedAndNotSentAgain) {
       {"Last Module Number", CmdSetControllerParam, 1, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, 592,
        [](CommsEngine& e) { e.AbortRequest = 1; }},
   };
-  view.Inputs[CommsInput::ChangeParamValue] = [](int) { return std::string("7"); };
-  view.Inputs[CommsInput::RawCommandByte] = [](int i) { return std::string(i == 0 ? "53" : "0"); };
   Connect();
   view.Detail = true;
   for (Byte refusal : Refusals)

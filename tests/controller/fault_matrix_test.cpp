@@ -233,7 +233,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          testing_support::WriteFile(t.dir.File("codes.lir"), std::string(t.data.begin(), t.data.end()));
        },
        [](T& t) {
-         t.engine.IrFileName = t.dir.File("codes.lir");
+         t.engine.IrDownloadFileName = t.dir.File("codes.lir");
          t.engine.ParamsRequest = 1;
          t.engine.IrDownloadRequest = 1;
        },
@@ -298,13 +298,11 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
        },
        [](T& t) { return t.view.Texts[CommsText::ModuleParamStatus] == "Parameters Received"; }},
       {"ModuleParamWrite", CmdWriteModuleParam, "Module Parameter Change refused by the controller", 206, 0, 600,
+       [](T& t) { t.sim.SetModule(2, 5); },
        [](T& t) {
-         t.sim.SetModule(2, 5);
-         t.view.Inputs[CommsInput::ChangeParamValue] = [](int) { return std::string("1000"); };
-       },
-       [](T& t) {
-         t.engine.ParamModule = 2;
-         t.engine.ParamNumber = 5;
+         t.engine.ParamChangeModule = 2;
+         t.engine.ParamChangeNumber = 5;
+         t.engine.ParamChangeValue = 1000;
          t.engine.ParamChangeRequest = 1;
        },
        [](T& t) { return t.sim.ModuleParameter(2, 5) == 1000 && t.engine.ModuleParamTable[2][5] == 1000; },
@@ -377,9 +375,12 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          return true;
        },
        nullptr},
-      {"RawCommand", CmdStopInterpreter, "Raw Command refused by the controller", 155, 0, 300,
-       [](T& t) { t.view.Inputs[CommsInput::RawCommandByte] = [](int i) { return std::string(i ? "0" : "53"); }; },
-       [](T& t) { t.engine.RawCommandRequest = 1; }, [](T& t) { return !t.sim.InterpreterRunning(); }, nullptr},
+      {"RawCommand", CmdStopInterpreter, "Raw Command refused by the controller", 155, 0, 300, nullptr,
+       [](T& t) {
+         t.engine.RawCommand = {CmdStopInterpreter, 0, 0, 0, 0, 0};
+         t.engine.RawCommandRequest = 1;
+       },
+       [](T& t) { return !t.sim.InterpreterRunning(); }, nullptr},
   };
   return ops;
 }

@@ -59,12 +59,12 @@ class IrTest : public EngineTest {
   }
   // What the IR file dialogs do: fresh parameters, then the transfer.
   void RequestDownload(const std::string& path) {
-    engine.IrFileName = path;
+    engine.IrDownloadFileName = path;
     engine.ParamsRequest = 1;
     engine.IrDownloadRequest = 1;
   }
   void RequestUpload(const std::string& path) {
-    engine.IrFileName = path;
+    engine.IrUploadFileName = path;
     engine.ParamsRequest = 1;
     engine.IrUploadRequest = 1;
   }
@@ -514,7 +514,7 @@ TEST_F(IrTest, AFileThatCannotBeOpenedIsLoggedAndEndsTheConnection) {
     view.Log.clear();
     engine.ParamsRequest = 0;
     c.Upload ? (engine.IrUploadRequest = 1) : (engine.IrDownloadRequest = 1);
-    engine.IrFileName = c.Path;
+    (c.Upload ? engine.IrUploadFileName : engine.IrDownloadFileName) = c.Path;
     ASSERT_TRUE(RunUntil([&] { return engine.CommState == (c.Upload ? 180 : 140); }, 40));
     {
       std::optional<testing_support::NoFreeDescriptors> none;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "controller/raw_command_request.h"
 #include "engine_fixture.h"
 
 namespace controller::test {
@@ -402,7 +403,7 @@ TEST_F(MaintenanceTest, HidingTheWindowEndsTheAddressingLikeAbort) {
   EXPECT_EQ(Args3(sim.Commands(CmdSetControllerParam).back()), (std::array<std::uint8_t, 3>{3, 0, 1}));
 }
 
-// The edits are read as the engine takes the request: one that no longer fits a byte sends nothing.
+// The edits are read as Send is clicked: one that does not fit a byte asks for nothing.
 TEST_F(MaintenanceTest, TheRawCommandSendsTheSixEditsWhenEachFitsAByte) {
   const struct {
     std::array<const char*, 6> Edits;
@@ -418,12 +419,9 @@ TEST_F(MaintenanceTest, TheRawCommandSendsTheSixEditsWhenEachFitsAByte) {
   };
   Connect();
   for (const auto& c : cases) {
-    view.Inputs[CommsInput::RawCommandByte] = [&](int i) {
-      return std::string(c.Edits.at(static_cast<std::size_t>(i)));
-    };
     const std::size_t from = sim.Frames().size();
     Ui().Clear();
-    engine.RawCommandRequest = 1;
+    PostRawCommand(engine, [&](int i) { return std::string(c.Edits.at(static_cast<std::size_t>(i))); });
     ASSERT_TRUE(RunUntil([&] { return engine.RawCommandRequest == 0 && engine.CommState == 110; }, 40));
     const auto frames = sim.Frames();
     const auto raw = std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),

@@ -60,11 +60,15 @@ TChangeParam::TChangeParam(controller::CommsEngine& engine, QWidget* parent) : Q
     move(screen->availableGeometry().center() - rect().center());
 }
 
+void TChangeParam::Prompt(const controller::ParamChangePrompt& prompt) {
+  module_ = prompt.Module;
+  number_ = prompt.Number;
+  Label1->setText(platform::ToQString(prompt.Label));
+  Edit1->setText(platform::ToQString(prompt.Value));
+}
+
 void TChangeParam::BitBtn1Click() {
-  if (!engine_.RequestAllowed("Module Parameter Change")) return;
-  if (!controller::ReadTypedNumberOrRefuse(Value(), controller::ModuleParamValueField(engine_))) return;
-  engine_.ParamChangeRequest = 1;
-  accept();
+  if (controller::PostModuleParamChange(engine_, module_, number_, Value())) accept();
 }
 
 std::string TChangeParam::Value() const { return platform::FromQString(Edit1->text()).value_or(std::string()); }

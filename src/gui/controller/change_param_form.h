@@ -1,11 +1,10 @@
 #pragma once
 // "Change Parameter Data": the new value for the module parameter picked in the module parameter window.
-// OK only asks the engine for the write; the engine reads the value from the edit when it takes the
-// request.
+// OK asks the engine for the write of that cell and value, which the request keeps until it is sent.
 #include <QDialog>
 #include <string>
 
-#include "controller/comms_engine.h"
+#include "controller/param_requests.h"
 
 class QLabel;
 class QLineEdit;
@@ -17,9 +16,11 @@ class TChangeParam : public QDialog {
  public:
   explicit TChangeParam(controller::CommsEngine& engine, QWidget* parent = nullptr);
 
+  // What the window shows for the cell a click picked; OK writes that cell.
+  void Prompt(const controller::ParamChangePrompt& prompt);
   void BitBtn1Click();  // OK
 
-  // The value as typed (the engine's ChangeParamValue input).
+  // The value as typed.
   std::string Value() const;
 
   QLabel* Label1;
@@ -29,6 +30,7 @@ class TChangeParam : public QDialog {
 
  private:
   controller::CommsEngine& engine_;
+  int module_ = 0, number_ = 0;  // the cell picked
   QString accepted_;  // the edit's last text that the system can hold
 };
 

@@ -10,7 +10,6 @@
 
 #include "controller/change_data_request.h"
 #include "controller/comms_engine.h"
-#include "gui/controller/timer_variable_form.h"
 #include "gui/controller/up_down.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -54,11 +53,19 @@ TForm32::TForm32(controller::CommsEngine& engine, QWidget* parent) : QDialog(par
   layout->addLayout(buttons);
 }
 
+void TForm32::ShowFor(bool variable, int number) {
+  kind_ = variable ? 0 : 1;
+  Label1->setText(variable ? "Variable#" : "Timer#");
+  Edit1->setText(QString::number(number));
+  Edit2->setText("0");
+  show();
+  raise();
+}
+
 void TForm32::BitBtn1Click() {
-  if (!engine_.RequestAllowed("Change Data")) return;
-  const int kind = TimerVariableForm && TimerVariableForm->CurrentColumn() == 2 ? 0 : 1;
+  if (!engine_.RequestAllowed("Change Data", engine_.ChangeDataRequest != controller::NoChangeData)) return;
   const std::string refused = controller::PostChangeData(engine_, platform::FromQString(Edit1->text()).value_or(""),
-                                                         platform::FromQString(Edit2->text()).value_or(""), kind);
+                                                         platform::FromQString(Edit2->text()).value_or(""), kind_);
   if (!refused.empty()) {
     platform::Ui().ShowMessage(refused);
     return;

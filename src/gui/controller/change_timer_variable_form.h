@@ -18,7 +18,11 @@ class TForm32 : public QDialog {
  public:
   explicit TForm32(controller::CommsEngine& engine, QWidget* parent = nullptr);
 
-  // "OK": value and kind (by the debug grid's current column), then the number, which arms the request.
+  // Shown for the timer (or variable) `number` the debug grid's click picked: that kind is the one OK
+  // writes, whatever the grid shows by then.
+  void ShowFor(bool variable, int number);
+  // "OK": value and kind, then the number, which arms the request. Refused and told while the last change
+  // asked has not ended.
   void BitBtn1Click();
   void BitBtn2Click();  // "Cancel"
 
@@ -35,6 +39,7 @@ class TForm32 : public QDialog {
 
  private:
   controller::CommsEngine& engine_;
+  int kind_ = 1;  // 0 variable, 1 timer: what Label1 names
 };
 
 extern TForm32* Form32;

@@ -454,7 +454,7 @@ std::string TCommsForm::IrFilter() const {
 }
 
 void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
-  if (!Engine->RequestAllowed("Infra-Red File Download")) return;
+  if (!Engine->RequestAllowed("Infra-Red File Download", Engine->IrFileTransferAsked(false))) return;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return;
   platform::FileDialogOptions options;
@@ -463,13 +463,13 @@ void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
   options.InitialDir = Settings.CurrentDirectory;
   options.MustExist = true;
   if (std::optional<std::string> path = platform::Ui().OpenFileName(options)) {
-    Engine->IrFileName = *path;
+    Engine->IrDownloadFileName = *path;
     Engine->IrDownloadRequest = 1;
   }
 }
 
 bool TCommsForm::SaveIrFileDialog() {
-  if (!Engine->RequestAllowed("Infra-Red File Upload")) return false;
+  if (!Engine->RequestAllowed("Infra-Red File Upload", Engine->IrFileTransferAsked(true))) return false;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return false;
   platform::FileDialogOptions options;
@@ -480,7 +480,7 @@ bool TCommsForm::SaveIrFileDialog() {
   options.InitialDir = Settings.CurrentDirectory;
   std::optional<std::string> path = platform::Ui().SaveFileName(options);
   if (!path || !platform::ConfirmReplace({*path}, options.Title)) return false;
-  Engine->IrFileName = *path;
+  Engine->IrUploadFileName = *path;
   Engine->IrUploadRequest = 1;
   return true;
 }

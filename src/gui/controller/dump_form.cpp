@@ -127,8 +127,7 @@ void TDumpForm::Button1Click() { StepBlock(1); }
 void TDumpForm::Button2Click() { StepBlock(-1); }
 
 void TDumpForm::BitBtn3Click() {
-  if (!engine_.RequestAllowed("Raw Command")) return;
-  if (controller::ReadRawCommand([this](int i) { return CommandText(i); })) engine_.RawCommandRequest = 1;
+  controller::PostRawCommand(engine_, [this](int i) { return CommandText(i); });
 }
 
 std::string TDumpForm::CommandText(int index) const {

@@ -1,7 +1,7 @@
 #pragma once
 // The "VORMO Memory Dump" window: 256 bytes of controller memory in a 16 x 16 grid, read block by block
-// from a typed address, and six edits for sending any command by hand. The engine fills the grid and
-// reads the six edits when it takes the command.
+// from a typed address, and six edits for sending any command by hand, read when Send is clicked. The
+// engine fills the grid.
 #include <QDialog>
 #include <array>
 #include <cstdint>
@@ -28,7 +28,7 @@ class TDumpForm : public QDialog {
   void Button1Click();  // "Next Block"
   void Button2Click();  // "Previous Block"
   void BitBtn3Click();  // "Send"
-  // The text of command edit `index` (0 the code, 1..5 its arguments), for the engine.
+  // The text of command edit `index` (0 the code, 1..5 its arguments).
   std::string CommandText(int index) const;
 
   QTableWidget* StringGrid1;

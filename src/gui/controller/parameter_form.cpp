@@ -139,8 +139,7 @@ void TParameterForm::StringGrid1Click(int column, int row) {
   const std::optional<controller::ParamChangePrompt> prompt =
       controller::ClickModuleParamCell(engine_, column, row, password);
   if (!prompt || !ChangeParam) return;
-  ChangeParam->Label1->setText(platform::ToQString(prompt->Label));
-  ChangeParam->Edit1->setText(platform::ToQString(prompt->Value));
+  ChangeParam->Prompt(*prompt);
   // Modal, without a nested loop: nothing here waits for the answer; OK posts the request itself.
   ChangeParam->setModal(true);
   ChangeParam->show();

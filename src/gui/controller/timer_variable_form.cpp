@@ -21,8 +21,8 @@ constexpr int GridRows = 257;  // with the header row
 constexpr int Timers = 64;
 constexpr int NumberedRows = 128;
 
-// A cell of the fixed column: shown, but never current, since the change window reads its kind from the
-// current column.
+// A cell of the fixed column: shown, but never current, since a click opens the change window on the
+// current cell.
 QTableWidgetItem* FixedItem(const QString& text) {
   auto* item = new QTableWidgetItem(text);
   item->setFlags(Qt::NoItemFlags);
@@ -79,11 +79,7 @@ void TTimerVariableForm::TVGridClick() {
   const int column = CurrentColumn();
   const int row = CurrentRow();
   if (!OpensChange(column, row) || !Form32) return;
-  Form32->Label1->setText(column == 2 ? "Variable#" : "Timer#");
-  Form32->Edit1->setText(QString::number(row - 1));
-  Form32->Edit2->setText("0");
-  Form32->show();
-  Form32->raise();
+  Form32->ShowFor(column == 2, row - 1);
 }
 
 void TTimerVariableForm::FormHide() { engine_.TimerVarMonitorRequest = 0; }

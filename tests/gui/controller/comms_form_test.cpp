@@ -116,7 +116,7 @@ TEST_F(CommsFormTest, TheIrFileDialogsFollowTheFirmwareAndArmTheirRequest) {
   form->MenuItems["DownloadInfraRedFiletoVORMO1"]->trigger();
   EXPECT_EQ(Ui().Asked().back().Options.Filter, "Program files (*.ir)|*.IR");
   EXPECT_EQ(form->Engine->IrDownloadRequest, 1);
-  EXPECT_EQ(form->Engine->IrFileName, "/data/codes.ir");
+  EXPECT_EQ(form->Engine->IrDownloadFileName, "/data/codes.ir");
   EXPECT_EQ(form->Engine->ParamsRequest, 1);
 
   form->Engine->FirmwareVersion = 820;

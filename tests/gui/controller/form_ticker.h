@@ -10,8 +10,10 @@
 #include <QTimer>
 #include <functional>
 
+#include "controller/frames.h"
 #include "gui/controller/comms_form.h"
 #include "serial/status_light.h"
+#include "support/serial_port_helpers.h"
 #include "support/sim_exchange.h"
 
 namespace gui_test {
@@ -19,7 +21,7 @@ namespace gui_test {
 class FormTicker {
  public:
   FormTicker(TCommsForm& form, testing_support::SimController& sim)
-      : form_(form), exchange_(sim, *form.LkComPort1), held_(*form.Timer1) {}
+      : form_(form), sim_(sim), exchange_(sim, *form.LkComPort1), held_(*form.Timer1) {}
 
   // Ticks until `done` holds, at most `limit` ticks; false when it never did or a frame went missing.
   bool RunUntil(const std::function<bool()>& done, int limit) {
@@ -38,8 +40,23 @@ class FormTicker {
     return done();
   }
 
+  // The X10 monitor opened from the menu, as a user leaves it open: the engine waits for X10 activity and
+  // takes no request meanwhile.
+  bool OpenX10Monitor() {
+    form_.Monitor1Click();
+    return RunUntil([&] { return form_.Engine->CommState == 304; }, 40);
+  }
+  // Closed as its windows close it: the wait ends with the controller's next answer.
+  bool CloseX10Monitor() {
+    form_.Engine->X10MonitorRequest = 0;
+    sim_.InjectX10Event(0, 0);
+    return serial::test::PumpIn(*form_.LkComPort1, controller::X10ActivityReplySize) &&
+           RunUntil([&] { return form_.Engine->CommState != 304; }, 1);
+  }
+
  private:
   TCommsForm& form_;
+  testing_support::SimController& sim_;
   testing_support::SimExchange exchange_;
   QSignalBlocker held_;
 };

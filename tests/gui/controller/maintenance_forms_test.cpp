@@ -148,7 +148,7 @@ TEST_F(MaintenanceFormsTest, SendArmsTheRawCommandFromTheSixEdits) {
   for (int i = 0; i < 6; ++i) dump->CommandEdits[static_cast<std::size_t>(i)]->setText(typed[i]);
   Click(dump->BitBtn3);
   EXPECT_EQ(Engine().RawCommandRequest, 1);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(dump->CommandText(i), typed[i]);
+  EXPECT_EQ(Engine().RawCommand, (std::array<std::uint8_t, 6>{53, 1, 2, 3, 4, 5}));
 }
 
 TEST_F(MaintenanceFormsTest, TheDebugGridNumbersItsRowsAndMarksMissingTimers) {
@@ -296,7 +296,6 @@ class AttachedFormsTest : public MaintenanceFormsTest {
     comms->AttachEdit(controller::CommsText::DumpAddress, dump->Edit1);
     comms->AttachGrid(CommsGrid::TimerVars, timerVars->TVGrid, true);
     comms->AttachWindow(controller::CommsWindow::TimerVars, timerVars.get());
-    comms->AttachInput(controller::CommsInput::RawCommandByte, [this](int i) { return dump->CommandText(i); });
     comms->Settings.ComNum = 1;
     Engine().CommState = 0;
     comms->AttachEngine();
@@ -343,6 +342,87 @@ TEST_F(AttachedFormsTest, TheDebugWindowShowsTheControllersValuesAndChangesOne) 
 
   Click(timerVars->BitBtn1);
   EXPECT_EQ(Engine().TimerVarMonitorRequest, 0);
+}
+
+// Each request carries what the user confirmed, the engine in the X10 monitor meanwhile: the kind the change
+// window opened on, whatever cell of the debug grid is current at OK; the bytes as Send read them; each IR
+// file transfer its own file. The same asked again while the first waits is refused and told.
+TEST_F(AttachedFormsTest, WhatTheUserConfirmedIsSentAndASecondAskedWhileItWaitsIsRefused) {
+  testing_support::TempDir dir;
+  const std::string house = dir.File("house.lir"), fresh = dir.File("new.lir"), codes(256, 'h');
+  testing_support::WriteFile(house, codes);
+  QTableWidget* grid = timerVars->TVGrid;
+  const auto open = [&](int column, int row, const char* data) {
+    ClickCell(grid, column, row);
+    testing_support::Replace(change->Edit2, data);
+  };
+  const auto command = [&](const char* code) {
+    for (int i = 0; i < 6; ++i) dump->CommandEdits[static_cast<std::size_t>(i)]->setText(i ? "0" : code);
+    Click(dump->BitBtn3);
+  };
+  const auto menu = [&](const char* item) { comms->MenuItems[item]->trigger(); };
+  const std::string waits = " not sent: the last one asked has not ended yet";
+  const struct {
+    const char* Name;
+    std::function<void()> Do;
+    std::function<bool()> Sent;
+    std::vector<std::string> Told;
+  } cases[] = {
+      {"Variable# 5, then a Timers cell clicked, then a second change",
+       [&] {
+         open(2, 6, "321");
+         ClickCell(grid, 1, 74);
+         Click(change->BitBtn1);
+         open(2, 7, "9");
+         Click(change->BitBtn1);
+       },
+       [&] { return sim.Variable(5) == 321 && sim.Timer(5) == 1 && sim.Variable(6) == 1; },
+       {"Change Data" + waits}},
+      {"Timer# 2, then the Right arrow",
+       [&] {
+         open(1, 3, "77");
+         testing_support::Key(grid, Qt::Key_Right);
+         Click(change->BitBtn1);
+       },
+       [&] { return sim.Timer(2) == 77 && sim.Variable(2) == 1; },
+       {}},
+      {"a raw command, its edits changed and sent again",
+       [&] {
+         command("53");
+         command("54");
+       },
+       [&] { return sim.Commands(controller::CmdStopInterpreter).size() == 1 && !sim.InterpreterRunning(); },
+       {"Raw Command" + waits}},
+      {"an upload, then a download, each asked again",
+       [&] {
+         testing_support::TestUi().QueueSaveFile(fresh);
+         menu("UploadInfraRedFilefromVORMO1");
+         testing_support::TestUi().QueueOpenFile(house);
+         menu("DownloadInfraRedFiletoVORMO1");
+         menu("UploadInfraRedFilefromVORMO1");
+         menu("DownloadInfraRedFiletoVORMO1");
+       },
+       [&] { return testing_support::ReadFile(house) == codes && testing_support::ReadFile(fresh) == codes; },
+       {"Infra-Red File Upload" + waits, "Infra-Red File Download" + waits}},
+  };
+  timerVars->show();
+  dump->show();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (int k : {2, 5, 6}) sim.SetVariable(k, 1);
+    for (int k : {2, 5}) sim.SetTimer(k, 1);
+    testing_support::TestUi().Clear();
+    ASSERT_TRUE(ticker.OpenX10Monitor());
+    c.Do();
+    ASSERT_TRUE(ticker.CloseX10Monitor());
+    ASSERT_TRUE(RunUntil([&] {
+      const controller::CommsEngine& e = Engine();
+      return e.CommState == 110 && e.ChangeDataRequest == controller::NoChangeData && !e.RawCommandRequest &&
+             !e.IrUploadRequest && !e.IrDownloadRequest && !e.ParamsRequest && !e.UploadFile;
+    }));
+    EXPECT_TRUE(c.Sent());
+    EXPECT_EQ(testing_support::TestUi().Messages(), c.Told);
+  }
 }
 
 // The window shows an address only with that address's bytes, as the controller numbers it: "Previous

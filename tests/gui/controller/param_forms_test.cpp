@@ -55,7 +55,6 @@ class ParamFormsTest : public ::testing::Test {
     comms->AttachGrid(CommsGrid::ModuleParams, parameters->StringGrid1, true);
     comms->AttachWindow(CommsWindow::ModuleParams, parameters.get());
     comms->AttachLabel(controller::CommsText::ModuleParamStatus, parameters->Label1);
-    comms->AttachInput(controller::CommsInput::ChangeParamValue, [](int) { return ChangeParam->Value(); });
     comms->AttachWindow(CommsWindow::Restart, restart.get());
     comms->AttachRestartBar(restart->ProgressBar1);
   }
@@ -74,6 +73,15 @@ class ParamFormsTest : public ::testing::Test {
   void Connect() {
     comms->AttachEngine();
     ASSERT_TRUE(Run([&] { return Engine().CommState == 114 && !Engine().ParamsRequest; }, 300));
+  }
+
+  // Connected, the module parameter window open with the password, as this connection read it, typed in.
+  void OpenWithPassword() {
+    Connect();
+    Engine().ModuleParamTable[1][6] = 4321;
+    Engine().ModuleParamRead[1].set(6);
+    parameters->show();
+    parameters->Edit1->setText("4321");
   }
 
   // The controller grid's cell in grid coordinates (row 0 is the header).
@@ -334,8 +342,6 @@ TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
   EXPECT_TRUE(change->isModal());
   EXPECT_EQ(change->Label1->text(), "Change Parameter 5 on Module 2 to:");
   EXPECT_EQ(change->Edit1->text(), "77");
-  EXPECT_EQ(Engine().ParamNumber, 5);
-  EXPECT_EQ(Engine().ParamModule, 2);
   EXPECT_TRUE(Shoot(change.get(), "zelta_change_param.png"));
 
   change->BitBtn2->click();
@@ -350,11 +356,7 @@ TEST_F(ParamFormsTest, AClickWithThePasswordOpensTheChangeDialog) {
 TEST_F(ParamFormsTest, TheChangedValueIsWrittenToTheModuleAndReadBack) {
   for (int module = 1; module <= 3; ++module) sim.SetModule(module, 5);
   sim.SetModuleParameter(2, 5, 77);
-  Connect();
-  Engine().ModuleParamTable[1][6] = 4321;
-  Engine().ModuleParamRead[1].set(6);
-  parameters->show();
-  parameters->Edit1->setText("4321");
+  OpenWithPassword();
   ClickModuleCell(6, 2);
   ASSERT_TRUE(change->isVisible());
   change->Edit1->clear();
@@ -369,6 +371,30 @@ TEST_F(ParamFormsTest, TheChangedValueIsWrittenToTheModuleAndReadBack) {
   EXPECT_EQ(parameters->StringGrid1->item(0, 6)->text(), "0");
   parameters->StringGrid1->scrollToTop();
   EXPECT_TRUE(Shoot(parameters.get(), "zelta_module_params.png"));
+}
+
+// The module, parameter and value go as OK took them, the engine in the X10 monitor meanwhile: a click on
+// another cell opens the window there and retargets nothing, a second OK is refused and told, and Cancel
+// withdraws nothing.
+TEST_F(ParamFormsTest, AChangeWritesWhatOKTookWhateverIsClickedWhileItWaits) {
+  for (int module : {2, 7}) sim.SetModule(module, 5);
+  sim.SetModuleParameter(7, 5, 70);
+  OpenWithPassword();
+  ASSERT_TRUE(ticker.OpenX10Monitor());
+  ClickModuleCell(6, 2);
+  testing_support::Replace(change->Edit1, "1000");
+  change->BitBtn1->click();
+  ClickModuleCell(6, 7);
+  EXPECT_EQ(change->Label1->text(), "Change Parameter 5 on Module 7 to:");
+  testing_support::Replace(change->Edit1, "55");
+  change->BitBtn1->click();
+  change->BitBtn2->click();
+  ASSERT_TRUE(ticker.CloseX10Monitor());
+  ASSERT_TRUE(Run([&] { return Engine().CommState == 110 && !Engine().ParamChangeRequest; }, 200));
+  EXPECT_EQ(sim.ModuleParameter(2, 5), 1000);
+  EXPECT_EQ(sim.ModuleParameter(7, 5), 70);
+  EXPECT_EQ(Ui().Messages(),
+            std::vector<std::string>{"Module Parameter Change not sent: the last one asked has not ended yet"});
 }
 
 TEST_F(ParamFormsTest, TheRestartWindowFollowsTheEnginesWait) {

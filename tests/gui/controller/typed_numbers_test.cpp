@@ -40,8 +40,7 @@ class TypedNumbersTest : public controller::test::EngineTest {
  protected:
   TypedNumbersTest() {
     engine.CommState = 110;  // the windows post to a running connection
-    engine.ParamNumber = 5;  // as a click on the module parameter grid picks them
-    engine.ParamModule = 2;
+    change.Prompt({"", "", 2, 5});  // as a click on the module parameter grid picks it
   }
 
   // The window's other edits hold 1; `text` is typed into `edit` and `button` pressed. Without an edit,
