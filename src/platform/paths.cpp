@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QString>
+#include <filesystem>
 
 #include "platform/text.h"
 
@@ -63,6 +64,11 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext) {
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(NativePath(a), NativePath(b), error);
 }
 
 bool DirectoryExists(const std::string& path) {

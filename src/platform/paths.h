@@ -24,6 +24,8 @@ std::string ExtractFileExt(std::string_view path);
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
 
 bool FileExists(const std::string& path);
+// Whether both names reach one existing file (through links or other spellings of its path).
+bool SameFile(const std::string& a, const std::string& b);
 bool DirectoryExists(const std::string& path);
 // The exact path when it exists; otherwise the one entry of its directory whose name matches ignoring
 // ASCII case; otherwise the path unchanged (so that opening it reports "not found" as usual).

@@ -32,6 +32,7 @@ std::string AsciiMessageTable::SizeText(int n) const {
 
 void AsciiMessageTable::Clear() {
   for (std::string& text : texts_) text.clear();
+  file_.clear();
 }
 
 std::string AsciiMessageTable::Record(int n) const {
@@ -42,16 +43,23 @@ std::string AsciiMessageTable::Record(int n) const {
 
 std::string AsciiMessageTable::FilePath(const std::string& path) { return platform::ResolveFileCase(path); }
 
-std::string AsciiMessageTable::Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write) const {
+bool AsciiMessageTable::IsOwnFile(const std::string& path) const {
+  return !file_.empty() && platform::SameFile(file_, FilePath(path));
+}
+
+std::string AsciiMessageTable::Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write) {
   platform::AtomicFileWriter writer(FilePath(path), std::move(write));
   for (int n = 0; n < kMessages; ++n) writer.Write(Record(n));
-  return writer.Commit() ? std::string() : std::string("File Error");
+  if (!writer.Commit()) return "File Error";
+  file_ = FilePath(path);
+  return {};
 }
 
 std::string AsciiMessageTable::Load(const std::string& path) {
   std::string file;
   // Read only: a file the user may not change still opens.
   if (!platform::ReadWholeFile(FilePath(path), file)) return "File Open Error";
+  file_ = FilePath(path);
   file.resize(kFileBytes, '\0');
   // The unread tail stays NUL, so a record cut short by the end of the file keeps the bytes it has.
   for (int n = 0; n < kMessages; ++n) {

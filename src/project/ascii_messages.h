@@ -22,21 +22,26 @@ class AsciiMessageTable {
   void SetText(int n, std::string text);
   // What the size column shows for message n: its length in characters, "" for an empty text.
   std::string SizeText(int n) const;
+  // Every text empty; the table no longer holds any file's messages.
   void Clear();
 
   // Both return "" or the message the window shows. Load reads the file (one the user may not change
   // too); "File Open Error" when it cannot be read, and the table is then as it was. A short file leaves the messages wholly past its end empty; bytes after record 127 are ignored.
   std::string Load(const std::string& path);
   // Replaces the file (or the one whose name differs only in case): "File Error" leaves the old file.
-  std::string Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write = {}) const;
+  std::string Save(const std::string& path, platform::AtomicFileWriter::WriteFunction write = {});
   // The file both use for `path`: the one whose name differs only in case when none has it exactly.
   static std::string FilePath(const std::string& path);
+  // Whether `path` is the file the table was last read from or written to: the one file a save replaces
+  // without asking.
+  bool IsOwnFile(const std::string& path) const;
 
   // The 32 bytes message n takes in the file and in the controller's store.
   std::string Record(int n) const;
 
  private:
   std::array<std::string, kMessages> texts_;
+  std::string file_;
 };
 
 }  // namespace project

@@ -10,6 +10,11 @@ namespace workspace {
 
 Project::Project(project::NameTable& names) : names_(names) {}
 
+void Project::SetProjectPath(const std::string& path) {
+  if (!ProjectFileSet(path).SameProject(Files)) UnreadFiles.clear();
+  Files.SetPath(path);
+}
+
 bool Project::HasUnsavedChanges() const {
   return Unsaved || Program.Lines != savedLines_ || Program.Comments != savedComments_;
 }
@@ -49,6 +54,7 @@ std::string Project::NewProject(const std::string& path) {
   SetProjectPath(path);
   std::string error = GenerateDefaultMap();
   if (!error.empty()) return error;
+  UnreadFiles.clear();
   Program.ClearProgram();
   Unsaved = true;
   TouchTable.ClearAllObjects();
@@ -59,9 +65,14 @@ std::string Project::NewProject(const std::string& path) {
 std::vector<std::string> Project::Save() {
   // The names the save question was asked about, so the two cannot part.
   const std::vector<std::string> paths = Files.SavePaths();
+  const std::string results[] = {SaveProgram(paths[0]), TouchTable.SaveTchFile(paths[1]), SaveMap(paths[2])};
   std::vector<std::string> errors;
-  for (std::string error : {SaveProgram(paths[0]), TouchTable.SaveTchFile(paths[1]), SaveMap(paths[2])})
-    if (!error.empty()) errors.push_back(std::move(error));
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (results[i].empty())
+      std::erase(UnreadFiles, paths[i]);
+    else
+      errors.push_back(results[i]);
+  }
   return errors;
 }
 
@@ -69,12 +80,17 @@ Project::OpenResult Project::Open(const std::string& path) {
   OpenResult result;
   result.MapError = LoadMap(platform::ResolveFileCase(path));
   if (!result.MapError.empty()) return result;
-  result.TouchError = TouchTable.LoadTchFile(Files.TchReadPath());
+  const std::string touch = Files.TchReadPath();
+  result.TouchError = TouchTable.LoadTchFile(touch);
   const std::string program = Files.PgmReadPath();
   if (platform::FileExists(program)) {
     result.ProgramRead = true;
     result.ProgramError = LoadProgram(program);
   }
+  // In the order a save writes them.
+  UnreadFiles.clear();
+  if (!result.ProgramError.empty()) UnreadFiles.push_back(program);
+  if (!result.TouchError.empty() && platform::FileExists(touch)) UnreadFiles.push_back(touch);
   return result;
 }
 

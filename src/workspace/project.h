@@ -37,7 +37,11 @@ class Project {
 
   project::NameTable& Names() const { return names_; }
   void RefreshNames() { project::RefreshNameTable(Tree, names_); }
-  void SetProjectPath(const std::string& path) { Files.SetPath(path); }
+  // A move to another project's files forgets UnreadFiles.
+  void SetProjectPath(const std::string& path);
+  // Files of the project that the open could not read: they hold what the user never saw here, so a save
+  // replaces them only once the user agreed. A file leaves the list when a save has written it.
+  std::vector<std::string> UnreadFiles;
 
   // Set by every change to the program and cleared only by a successful save or load of it. The close
   // and open questions ask through HasUnsavedChanges; `Program.Modified` keeps its narrower meaning for
@@ -62,8 +66,9 @@ class Project {
   std::string SaveMap(const std::string& path);
 
   // New Project: the project moves to `path`, its default map is written there, and the program, the
-  // touch-screen objects and the ASCII messages are emptied, the program counting as unsaved. When the
-  // map cannot be written only the map is new (GenerateDefaultMap) and its error comes back.
+  // touch-screen objects and the ASCII messages are emptied, the program counting as unsaved. The caller
+  // has asked about the files of `path` already. When the map cannot be written only the map is new
+  // (GenerateDefaultMap) and its error comes back.
   std::string NewProject(const std::string& path);
   // Save Project: the program (.pgm), the touch-screen objects (.tch) and the map (.prj), in that order,
   // to the names of Files.SavePaths(), each attempted whatever became of the one before. The errors come
@@ -71,7 +76,8 @@ class Project {
   std::vector<std::string> Save();
   // Open Project: the map first (an error there stops everything), then the touch-screen objects (an
   // error leaves the table as it was and the program is still read), then the program when its file
-  // exists (an error leaves the program as it was).
+  // exists (an error leaves the program as it was). A file there that could not be read goes into
+  // UnreadFiles.
   struct OpenResult {
     std::string MapError;
     std::string TouchError;

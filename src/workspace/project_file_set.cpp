@@ -1,7 +1,5 @@
 #include "workspace/project_file_set.h"
 
-#include <filesystem>
-
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -26,8 +24,7 @@ std::string ProjectFileSet::PgmSavePath() const {
 std::string ProjectFileSet::TchSavePath() const { return TchReadPath(); }
 std::vector<std::string> ProjectFileSet::SavePaths() const { return {PgmSavePath(), TchSavePath(), PrjPath()}; }
 bool ProjectFileSet::SameProject(const ProjectFileSet& other) const {
-  std::error_code error;
-  return std::filesystem::equivalent(platform::NativePath(PrjPath()), platform::NativePath(other.PrjPath()), error);
+  return platform::SameFile(PrjPath(), other.PrjPath());
 }
 std::string ProjectFileSet::PgmReadPath() const {
   return platform::ResolveFileCase(platform::ChangeFileExt(ProjectPath, ".PGM"));

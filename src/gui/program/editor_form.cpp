@@ -679,10 +679,11 @@ void TEditorForm::NewProject1Click() {
   options.InitialDir = Comms().CurrentDirectory();
   std::optional<std::string> path = Ui().OpenFileName(options);
   if (!path) return;
-  // The dialog lets an existing project be chosen; its files are not replaced without asking.
-  if (platform::FileExists(*path) &&
-      !Confirm(*path + " already exists.\nDo you want to replace it?", "New Project File"))
-    return;
+  // The map goes to the name chosen now, the project's files with the next Save Project: each of them that
+  // exists is asked about, once, before anything is cleared.
+  std::vector<std::string> files = ProjectFileSet(*path).SavePaths();
+  if (std::find(files.begin(), files.end(), *path) == files.end()) files.push_back(*path);
+  if (!platform::ConfirmReplace(files, options.Title)) return;
   const std::string error = project_.NewProject(*path);
   ProjectWindows().SystemMapReplaced();
   if (!error.empty()) {
@@ -707,6 +708,8 @@ bool TEditorForm::SaveProjectFiles() {
 
 void TEditorForm::SaveProject1Click() {
   if (project_.Files.ProjectPath.empty()) return;
+  // A file the open could not read holds what the user never saw here; No writes none of the files.
+  if (!platform::ConfirmReplace(project_.UnreadFiles, "Save Project")) return;
   SetProjectStatus();
   const bool ok = SaveProjectFiles();
   SaveProject1->setEnabled(true);

@@ -280,8 +280,11 @@ void TAsciiMessages::Save1Click() {
     Ui().ShowMessage("No Project Loaded");
     return;
   }
+  // Only the file the table came from or went to is the user's own here: any other is asked about first.
+  const std::string path = project::AsciiMessageTable::FilePath(platform::ChangeFileExt(project, ".asc"));
+  if (!Messages.IsOwnFile(path) && !platform::ConfirmReplace({path}, "Save Ascii Message File")) return;
   // A failed write keeps the table marked as changed: the data is still only here.
-  if (SaveAsciiFile(platform::ChangeFileExt(project, ".asc"))) Modified = false;
+  if (SaveAsciiFile(path)) Modified = false;
 }
 
 // ---- Sending ----

@@ -185,7 +185,7 @@ TEST_F(EditorTest, NewProjectAsksBeforeReplacingAnExistingProject) {
   { std::ofstream(existing) << "Marvik\r\n"; }
   Ui().QueueAnswer(MsgResult::Ok);
   Ui().QueueOpenFile(existing);
-  Ui().QueueAnswer(MsgResult::Cancel);
+  Ui().QueueAnswer(MsgResult::No);
   editor->NewProject1->trigger();
   ASSERT_GE(Ui().Asked().size(), 3u);
   EXPECT_EQ(Ui().Asked()[0].Text, "This will clear your program areas... are you sure?");
@@ -197,7 +197,7 @@ TEST_F(EditorTest, NewProjectAsksBeforeReplacingAnExistingProject) {
   EXPECT_EQ(dialog->Options.Filter, "Project files (*.prj)|*.PRJ");
   EXPECT_EQ(Ui().Asked()[2].Caption, "New Project File");
   EXPECT_EQ(Ui().Asked()[2].Text, existing + " already exists.\nDo you want to replace it?");
-  EXPECT_EQ(ReadFile(existing), "Marvik\r\n") << "kept after Cancel";
+  EXPECT_EQ(ReadFile(existing), "Marvik\r\n") << "kept after No";
   EXPECT_EQ(project.Files.ProjectPath, "temp.prj");
   EXPECT_FALSE(Store().Lines[1].IsEmpty());
 
@@ -395,6 +395,59 @@ TEST_F(EditorTest, SaveAsAsksOnceAboutTheExistingFilesItWritesAndNoWritesNothing
     std::vector<std::string> written = c.Writes;
     std::sort(written.begin(), written.end());
     EXPECT_EQ(names, written) << "exactly the files named";
+  }
+}
+
+// Files New Project names, or an open could not read: asked about once; No keeps them and the program.
+TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidSo) {
+  auto shared = testing_support::TempDirOthersReach();
+  if (!shared) GTEST_SKIP() << "no temporary folder another user can reach";
+  const struct {
+    bool Open;  // Open Project of house.prj (a map), else New Project "house.prj"
+    std::vector<std::pair<const char*, int>> Existing;  // names and modes
+    std::vector<std::string> Asked;
+  } cases[] = {{false, {{"house.pgm", 0644}}, {"house.pgm"}},
+               {false, {{"house.TCH", 0644}, {"house.prj", 0644}}, {"house.TCH", "house.prj"}},
+               {false, {}, {}},
+               {true, {{"house.prj", 0644}, {"house.PGM", 0}}, {"house.PGM"}},
+               {true, {{"house.prj", 0644}, {"house.TCH", 0}}, {"house.TCH"}},
+               {true, {{"house.prj", 0644}, {"house.TCH", 0644}}, {}}};
+  for (std::size_t row = 0; row < std::size(cases); ++row) {
+    const auto& c = cases[row];
+    SCOPED_TRACE("row " + std::to_string(row));
+    const fs::path folder = shared->Path() / std::to_string(row);
+    fs::create_directory(folder);
+    fs::permissions(folder, static_cast<fs::perms>(0755));
+    for (const auto& [name, mode] : c.Existing) testing_support::WriteFile((folder / name).string(), "old");
+    ASSERT_TRUE(!c.Open || sysConfig->SaveProject((folder / "house.prj").string()).empty());
+    for (const auto& [name, mode] : c.Existing) fs::permissions(folder / name, static_cast<fs::perms>(mode));
+    std::vector<std::string> asked;
+    for (const std::string& name : c.Asked) asked.push_back((folder / name).string());
+    if (!asked.empty()) asked = {ReplaceQuestion(asked)};
+    for (int pass = asked.empty() ? 1 : 0; pass < 3; ++pass) {  // No, Yes, then a save that asks nothing
+      LoadSmallProgram();
+      const auto before = Files(folder);
+      Ui().Clear();
+      if (pass < 2) {
+        Ui().QueueAnswer(MsgResult::Ok);
+        Ui().QueueOpenFile((folder / "house.prj").string());
+        if (!asked.empty()) Ui().QueueAnswer(pass == 0 ? MsgResult::No : MsgResult::Yes);
+        std::optional<testing_support::OrdinaryUser> user;
+        if (c.Open) user.emplace();  // as a user the unreadable file shuts out
+        (c.Open ? editor->OpenProject1 : editor->NewProject1)->trigger();
+      }
+      if (c.Open || pass > 0) editor->SaveProject1Click();
+      std::vector<std::string> questions;
+      for (const auto& entry : Ui().Asked())
+        if (entry.Buttons == platform::MsgButtons::YesNo) questions.push_back(entry.Text);
+      EXPECT_EQ(questions, pass < 2 ? asked : std::vector<std::string>{});
+      const auto after = Files(folder);
+      EXPECT_TRUE(pass > 0 || after == before) << "No writes nothing";
+      EXPECT_TRUE(pass > 0 || Text(5) == "End Program") << "and keeps the program";
+      if (pass == 0) continue;
+      EXPECT_EQ(after.size(), 3u);
+      for (const auto& [name, bytes] : after) EXPECT_NE(bytes, "old") << name;
+    }
   }
 }
 

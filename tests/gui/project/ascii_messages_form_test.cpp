@@ -220,6 +220,44 @@ TEST_F(AsciiMessagesFormTest, SaveNeedsAProjectAndKeepsTheChangeWhenItFails) {
   EXPECT_TRUE(window->Modified) << "nothing was written";
 }
 
+// Save writes the project's ".asc", over a file the window neither opened nor saved only once the user agreed.
+TEST_F(AsciiMessagesFormTest, SaveAsksBeforeReplacingAFileTheWindowNeitherOpenedNorSaved) {
+  const struct {
+    const char* Opened;  // from the File menu first, then emptied by New Project when Cleared
+    bool Cleared, HouseExists, Asked;
+  } cases[] = {{nullptr, false, true, true},
+               {"other.asc", false, true, true},
+               {"house.asc", true, true, true},
+               {"house.asc", false, true, false},
+               {nullptr, false, false, false}};
+  for (int row = 0; row < static_cast<int>(std::size(cases)); ++row) {
+    const auto& c = cases[row];
+    SCOPED_TRACE(row);
+    const std::string folder = dir.File(std::to_string(row)) + "/", house = folder + "house.asc", old(4096, 'h');
+    std::filesystem::create_directory(folder);
+    if (c.HouseExists) WriteFile(house, old);
+    WriteFile(folder + "other.asc", old);
+    projectPath = folder + "house.prj";
+    if (c.Opened) {
+      if (window->Modified) TestUi().QueueAnswer(MsgResult::Ok);
+      TestUi().QueueOpenFile(folder + c.Opened);
+      window->Open1->trigger();
+    }
+    if (c.Cleared) window->ClearAsciiMessages();
+    TypeMessage(row + 1, "typed");
+    const std::vector<std::string> question{house + " already exists.\nDo you want to replace it?"};
+    for (int pass = c.Asked ? 0 : 1; pass < 3; ++pass) {  // No, Yes, then a Save that asks nothing
+      TestUi().Clear();
+      if (c.Asked && pass < 2) TestUi().QueueAnswer(pass == 0 ? MsgResult::No : MsgResult::Yes);
+      window->Save1->trigger();
+      EXPECT_EQ(TestUi().Messages(), c.Asked && pass < 2 ? question : std::vector<std::string>{});
+      EXPECT_EQ(window->Modified, pass == 0) << "No keeps the change";
+      EXPECT_EQ(ReadFile(house).substr(32 * (row + 1), 32), Record(pass == 0 ? old : "typed")) << "No writes nothing";
+    }
+    EXPECT_TRUE(ReadFile(folder + "other.asc") == old) << "Save writes the project's file";
+  }
+}
+
 TEST_F(AsciiMessagesFormTest, AGridClickMakesCloseAndOpenAsk) {
   ClickCell(5, 1);
   EXPECT_TRUE(window->Modified);
