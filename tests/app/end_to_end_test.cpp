@@ -273,6 +273,15 @@ class EndToEnd : public ::testing::Test {
          "8502", [this] { return QString::number(sim.Parameter(kParam)); }},
     };
   }
+  // The view's window shown, its cell clicked and selected, no editor open.
+  static Cell Selected(const TypingView& row) {
+    const Cell cell = row.Open();
+    testing_support::ClickInWindow(cell.View->viewport(), cell.Centre());
+    testing_support::KeyInWindow(cell.View->window(), Qt::Key_Return);  // closes an editor the click opened
+    EXPECT_TRUE(cell.View->selectionModel()->isSelected(cell.Index));
+    EXPECT_EQ(cell.View->indexWidget(cell.Index), nullptr);
+    return cell;
+  }
   static QString CellText(const Cell& cell) { return cell.Index.data().toString(); }
   // The connection polls with nothing asked of it but its clock's count-down: what was asked has gone.
   static bool Quiet() {
@@ -505,14 +514,9 @@ TEST_F(EndToEnd, KeysTypedAtOnceAfterAClickOnTheSelectedCellLandWholeInIt) {
   using testing_support::TypeInWindow;
   for (const auto& row : TypingViews()) {
     SCOPED_TRACE(row.Window);
-    const Cell cell = row.Open();
+    const Cell cell = Selected(row);
     QWidget* window = cell.View->window();
-    const auto click = [&] { ClickInWindow(cell.View->viewport(), cell.Centre()); };
-    click();
-    KeyInWindow(window, Qt::Key_Return);  // closes an editor the click opened
-    ASSERT_TRUE(cell.View->selectionModel()->isSelected(cell.Index));
-    ASSERT_EQ(cell.View->indexWidget(cell.Index), nullptr);
-    click();
+    ClickInWindow(cell.View->viewport(), cell.Centre());
     row.Between();
     TypeInWindow(window, row.Typed.left(3));
     EXPECT_TRUE(testing_support::Shoot(window, QString("zelta_typing_%1.png").arg(row.Window)));
@@ -540,11 +544,9 @@ TEST_F(EndToEnd, EscapeGivesTheCellAndItsTableTheTextTheyHad) {
   AttachTo(sim);  // anything sent would reach the controller
   for (const auto& row : TypingViews()) {
     SCOPED_TRACE(row.Window);
-    const Cell cell = row.Open();
+    const Cell cell = Selected(row);
     QWidget* window = cell.View->window();
     const auto click = [&] { ClickInWindow(cell.View->viewport(), cell.Centre()); };
-    click();
-    KeyInWindow(window, Qt::Key_Return);
     click();
     TypeInWindow(window, row.Typed);
     KeyInWindow(window, Qt::Key_Return);
