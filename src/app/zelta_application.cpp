@@ -2,11 +2,14 @@
 
 #include <exception>
 
+#include "gui/alt_keys.h"
 #include "tk/exception_guard.h"
 
 namespace app {
 
-ZeltaApplication::ZeltaApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+ZeltaApplication::ZeltaApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  gui::InstallAltKeysTypeNothing(*this);
+}
 
 bool ZeltaApplication::notify(QObject* receiver, QEvent* event) {
   try {

@@ -10,6 +10,12 @@
 // ends the edit first (EndEdit), on that cell. The view does so itself when its model announces a reset or a
 // new layout; a window whose own rewrites the model cannot announce calls EndEdit before them. Return in an
 // editor ends the edit and goes no further (not to a default button).
+//
+// Escape in an editor is the user's cancel: the edit ends and the cell gets back the text it had when the
+// edit opened, also where the typing reached it (and the table behind it) keystroke by keystroke. What else
+// the typing changed (the window's "changed" mark, a table the cell cannot give back alone) the window keeps
+// through KeepForCancel.
+#include <QAbstractItemDelegate>
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QModelIndex>
@@ -17,6 +23,9 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QString>
+#include <QVariant>
+#include <functional>
+#include <utility>
 
 namespace gui {
 
@@ -34,9 +43,19 @@ class TypingView : public View {
     if (QWidget* editor = OpenEditor()) this->closeEditor(editor, QAbstractItemDelegate::NoHint);
   }
 
+  // Called as an edit of `cell` opens: keeps what the typing may change besides the cell and gives what puts
+  // it back, which Escape calls once the cell has its text again.
+  std::function<std::function<void()>(const QModelIndex& cell)> KeepForCancel;
+
  protected:
   using View::edit;
   bool edit(const QModelIndex& index, QAbstractItemView::EditTrigger trigger, QEvent* event) override {
+    // Taken before the editor opens: the key that opens it may already write into the cell.
+    if (this->state() != QAbstractItemView::EditingState && !OpenEditor() && (index.flags() & Qt::ItemIsEditable)) {
+      openedText_ = index.data(Qt::EditRole);
+      giveBack_ = KeepForCancel ? KeepForCancel(index) : nullptr;
+      written_ = false;
+    }
     if (trigger != QAbstractItemView::SelectedClicked || !(this->editTriggers() & QAbstractItemView::SelectedClicked))
       return Opened(index, View::edit(index, trigger, event));
     // As edit(index) does: now, with no wait for a double click.
@@ -45,6 +64,22 @@ class TypingView : public View {
     clickOpened_ = this->indexWidget(index);
     if (clickOpened_) clickOpened_->installEventFilter(this);
     return true;
+  }
+
+  void commitData(QWidget* editor) override {
+    written_ = true;
+    View::commitData(editor);
+  }
+
+  // The delegate's cancel (Escape) ends the edit without writing; what the typing wrote goes back.
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
+    const bool open = editor && editor == OpenEditor();
+    View::closeEditor(editor, hint);
+    if (!open) return;
+    const std::function<void()> giveBack = std::exchange(giveBack_, nullptr);
+    if (hint != QAbstractItemDelegate::RevertModelCache) return;
+    if (written_ && editing_.isValid()) this->model()->setData(editing_, openedText_, Qt::EditRole);
+    if (giveBack) giveBack();
   }
 
   // The release that opened an editor leaves the view in no state, as if nothing were edited: Return would
@@ -119,7 +154,10 @@ class TypingView : public View {
     }
   }
 
-  QPersistentModelIndex editing_;  // the cell the last editor was opened on
+  QPersistentModelIndex editing_;   // the cell the last editor was opened on
+  QVariant openedText_;             // its text then
+  std::function<void()> giveBack_;  // puts back what else the typing changes
+  bool written_ = false;            // the editor wrote into the cell
   QPointer<QAbstractItemModel> watched_;
   QPointer<QWidget> clickOpened_;  // the editor a click on the selected cell opened, until it is typed in
   bool doubled_ = false;           // that click's double click came, its release not yet

@@ -124,6 +124,9 @@ struct Cell {
   }
 };
 
+constexpr int kParam = 11;
+constexpr int kVariable = project::FirstVariable + 7;
+
 const char* const kAttachQuestion =
     "The Program Download is running: attaching again now cuts it short and may leave the controller stopped or "
     "half written. Still attach?";
@@ -210,6 +213,91 @@ class EndToEnd : public ::testing::Test {
   void CloseAndWait() {
     CommsForm->BitBtn1->click();  // "&Close"
     ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 0; }, std::chrono::seconds(30)));
+  }
+
+  // A grid or tree the user types into.
+  struct TypingView {
+    const char* Window;
+    std::function<Cell()> Open;     // shows the window; the cell typed into
+    std::function<void()> Between;  // what the window gets between a click and the keys
+    QString Typed;
+    std::function<QString()> Stored;  // where the typing is kept: the table saved or sent
+  };
+  std::vector<TypingView> TypingViews() {
+    return {
+        {"ascii_messages",
+         [] {
+           EditorForm->AsciiMessages1->trigger();
+           return Cell{AsciiMessages->StringGrid1, AsciiMessages->StringGrid1->model()->index(7, 1)};
+         },
+         [] { AsciiMessages->StringGrid1KeyUp(); },  // the size column rewritten
+         "ABC SEVEN", [] { return QString::fromStdString(AsciiMessages->Messages.Text(7)); }},
+        {"system_map",
+         [] {
+           EditorForm->SystemMap1->trigger();
+           return Cell{SysConfig->TreeView1, SysConfig->Model->IndexAt(kVariable)};
+         },
+         // Another node's rename lands: the tree changes under the view.
+         [] { SysConfig->Model->setData(SysConfig->Model->IndexAt(kVariable + 1), "Boiler"); }, "PumpRoom",
+         [] { return QString::fromStdString(SysConfig->Tree.NodeAt(kVariable)->Text()); }},
+        {"pager_messages",
+         [] {
+           CommsForm->MenuItems["PagerMessages2"]->trigger();
+           return Cell{PagerMessages->StringGrid1, PagerMessages->StringGrid1->model()->index(7, 1)};
+         },
+         [] { PagerMessages->StringGrid1->viewport()->repaint(); }, "CALL HOME",
+         [] { return QString::fromStdString(PagerMessages->RowText(7)); }},
+        {"editor_comments",
+         [] {
+           EditorForm->show();
+           return Cell{EditorForm->StringGrid1, EditorForm->Listing->index(6, program::ListingModel::ColumnComment)};
+         },
+         [] { EditorForm->StringGrid1->viewport()->repaint(); }, "pump on",
+         [] { return QString::fromStdString(EditorForm->Store.Comments.at(7)); }},
+        {"controller_params",
+         [this] {
+           sim.SetParameter(kParam, 7);
+           AttachTo(sim);
+           CommsForm->MenuItems["RetrieveVORMOParameters1"]->trigger();
+           const Cell cell{ManagerParamsForm->StringGrid1, ManagerParamsForm->StringGrid1->model()->index(kParam, 1)};
+           EXPECT_TRUE(LoopUntil([&] { return CellText(cell) == "7"; }, std::chrono::seconds(30)));
+           return cell;
+         },
+         // The controller's value changes and the engine's read-back rewrites the cell.
+         [this] {
+           sim.SetParameter(kParam, 4321);
+           CommsForm->Engine->ParamsRequest = 1;
+           EXPECT_TRUE(LoopUntil([&] { return ManagerParamsForm->StringGrid1->item(kParam, 1)->text() == "4321"; },
+                                 std::chrono::seconds(30)));
+         },
+         "8502", [this] { return QString::number(sim.Parameter(kParam)); }},
+    };
+  }
+  // The view's window shown, its cell clicked and selected, no editor open.
+  static Cell Selected(const TypingView& row) {
+    const Cell cell = row.Open();
+    testing_support::ClickInWindow(cell.View->viewport(), cell.Centre());
+    testing_support::KeyInWindow(cell.View->window(), Qt::Key_Return);  // closes an editor the click opened
+    EXPECT_TRUE(cell.View->selectionModel()->isSelected(cell.Index));
+    EXPECT_EQ(cell.View->indexWidget(cell.Index), nullptr);
+    return cell;
+  }
+  static QString CellText(const Cell& cell) { return cell.Index.data().toString(); }
+  // The connection polls with nothing asked of it but its clock's count-down: what was asked has gone.
+  static bool Quiet() {
+    controller::Requests asked = *CommsForm->Engine;
+    asked.ClockRequest = 0;
+    for (auto& slot : asked.CommandQueue)
+      if (slot[0] == 0) slot.fill(0);  // a free slot keeps the bytes it sent
+    const int state = CommsForm->Engine->CommState;
+    return state >= 110 && state <= 114 && asked == controller::Requests{};
+  }
+  // The commands and blocks the controller got: what the requests send.
+  std::size_t Sent() const {
+    const auto frames = sim.Frames();
+    return static_cast<std::size_t>(std::count_if(frames.begin(), frames.end(), [](const auto& f) {
+      return f.Kind == testing_support::SimFrameKind::Command || f.Kind == testing_support::SimFrameKind::Block;
+    }));
   }
 
   testing_support::ScopedConfigDir config;  // a test here stores a port
@@ -417,87 +505,63 @@ TEST_F(EndToEnd, NothingPostedAroundTheCloseGoesToTheClosedController) {
 
 // Text typed at once after a click on the selected cell lands whole in that cell, in every grid and tree the
 // user types into: no key goes to a search that moves the selection or is lost before a late editor opens,
-// also when the window rewrites or repaints itself between the click and the keys.
+// also when the window rewrites or repaints itself between the click and the keys. Keys typed with Alt held
+// (no mnemonic there) type nothing.
 TEST_F(EndToEnd, KeysTypedAtOnceAfterAClickOnTheSelectedCellLandWholeInIt) {
   using testing_support::ClickInWindow;
   using testing_support::KeyInWindow;
+  using testing_support::MnemonicInWindow;
   using testing_support::TypeInWindow;
-  constexpr int kParam = 11;
-  constexpr int kVariable = project::FirstVariable + 7;
-  const auto cellText = [](const Cell& cell) { return cell.Index.data().toString(); };
-  const struct {
-    const char* Window;
-    std::function<Cell()> Open;     // shows the window; the cell typed into
-    std::function<void()> Between;  // what the window gets between the click and the keys
-    QString Typed;
-    std::function<QString()> Stored;
-  } rows[] = {
-      {"ascii_messages",
-       [] {
-         EditorForm->AsciiMessages1->trigger();
-         return Cell{AsciiMessages->StringGrid1, AsciiMessages->StringGrid1->model()->index(7, 1)};
-       },
-       [] { AsciiMessages->StringGrid1KeyUp(); },  // the size column rewritten
-       "ABC SEVEN", [] { return QString::fromStdString(AsciiMessages->Messages.Text(7)); }},
-      {"system_map",
-       [] {
-         EditorForm->SystemMap1->trigger();
-         return Cell{SysConfig->TreeView1, SysConfig->Model->IndexAt(kVariable)};
-       },
-       // Another node's rename lands: the tree changes under the view.
-       [] { SysConfig->Model->setData(SysConfig->Model->IndexAt(kVariable + 1), "Boiler"); }, "PumpRoom",
-       [] { return QString::fromStdString(SysConfig->Tree.NodeAt(kVariable)->Text()); }},
-      {"pager_messages",
-       [] {
-         CommsForm->MenuItems["PagerMessages2"]->trigger();
-         return Cell{PagerMessages->StringGrid1, PagerMessages->StringGrid1->model()->index(7, 1)};
-       },
-       [] { PagerMessages->StringGrid1->viewport()->repaint(); }, "CALL HOME",
-       [] { return QString::fromStdString(PagerMessages->RowText(7)); }},
-      {"editor_comments",
-       [] {
-         EditorForm->show();
-         return Cell{EditorForm->StringGrid1, EditorForm->Listing->index(6, program::ListingModel::ColumnComment)};
-       },
-       [] { EditorForm->StringGrid1->viewport()->repaint(); }, "pump on",
-       [] { return QString::fromStdString(EditorForm->Store.Comments.at(7)); }},
-      {"controller_params",
-       [&] {
-         sim.SetParameter(kParam, 7);
-         AttachTo(sim);
-         CommsForm->MenuItems["RetrieveVORMOParameters1"]->trigger();
-         const Cell cell{ManagerParamsForm->StringGrid1, ManagerParamsForm->StringGrid1->model()->index(kParam, 1)};
-         EXPECT_TRUE(LoopUntil([&] { return cellText(cell) == "7"; }, std::chrono::seconds(30)));
-         return cell;
-       },
-       // The controller's value changes and the engine's read-back rewrites the cell.
-       [&] {
-         sim.SetParameter(kParam, 4321);
-         CommsForm->Engine->ParamsRequest = 1;
-         EXPECT_TRUE(LoopUntil([&] { return ManagerParamsForm->StringGrid1->item(kParam, 1)->text() == "4321"; },
-                               std::chrono::seconds(30)));
-       },
-       "8502", [&] { return QString::number(sim.Parameter(kParam)); }},
-  };
-  for (const auto& row : rows) {
+  for (const auto& row : TypingViews()) {
     SCOPED_TRACE(row.Window);
-    const Cell cell = row.Open();
+    const Cell cell = Selected(row);
     QWidget* window = cell.View->window();
-    const auto click = [&] { ClickInWindow(cell.View->viewport(), cell.Centre()); };
-    click();
-    KeyInWindow(window, Qt::Key_Return);  // closes an editor the click opened
-    ASSERT_TRUE(cell.View->selectionModel()->isSelected(cell.Index));
-    ASSERT_EQ(cell.View->indexWidget(cell.Index), nullptr);
-    click();
+    ClickInWindow(cell.View->viewport(), cell.Centre());
     row.Between();
     TypeInWindow(window, row.Typed.left(3));
     EXPECT_TRUE(testing_support::Shoot(window, QString("zelta_typing_%1.png").arg(row.Window)));
+    for (Qt::Key key : {Qt::Key_Z, Qt::Key_Q, Qt::Key_5}) MnemonicInWindow(window, key);
     TypeInWindow(window, row.Typed.mid(3));
     KeyInWindow(window, Qt::Key_Return);
     EXPECT_EQ(cell.View->currentIndex(), cell.Index) << "no key moves the selection";
     EXPECT_TRUE(LoopUntil([&] { return row.Stored() == row.Typed; }, std::chrono::seconds(10)))
         << row.Stored().toStdString();
-    EXPECT_EQ(cellText(cell).toStdString(), row.Typed.toStdString());
+    EXPECT_EQ(CellText(cell).toStdString(), row.Typed.toStdString());
+  }
+  CloseAndWait();
+}
+
+// Escape in a cell editor is the user's cancel: the cell, and the table behind it, get back the text they had
+// when the edit opened, though the typing reached them keystroke by keystroke; the edit ends, and nothing
+// is sent.
+TEST_F(EndToEnd, EscapeGivesTheCellAndItsTableTheTextTheyHad) {
+  using testing_support::ClickInWindow;
+  using testing_support::KeyInWindow;
+  using testing_support::TypeInWindow;
+  AttachTo(sim);  // anything sent would reach the controller
+  for (const auto& row : TypingViews()) {
+    SCOPED_TRACE(row.Window);
+    const Cell cell = Selected(row);
+    QWidget* window = cell.View->window();
+    const auto click = [&] { ClickInWindow(cell.View->viewport(), cell.Centre()); };
+    click();
+    TypeInWindow(window, row.Typed);
+    KeyInWindow(window, Qt::Key_Return);
+    ASSERT_TRUE(LoopUntil([&] { return row.Stored() == row.Typed && Quiet(); }, std::chrono::seconds(30)));
+    const std::size_t sent = Sent();
+    click();
+    TypeInWindow(window, "OOPS");
+    auto* editor = qobject_cast<QLineEdit*>(cell.View->indexWidget(cell.Index));
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(editor->text(), "OOPS");
+    KeyInWindow(window, Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(cell.View->indexWidget(cell.Index), nullptr);
+    EXPECT_EQ(CellText(cell).toStdString(), row.Typed.toStdString());
+    EXPECT_EQ(row.Stored().toStdString(), row.Typed.toStdString());
+    EXPECT_TRUE(testing_support::Shoot(window, QString("zelta_escape_%1.png").arg(row.Window)));
+    EXPECT_TRUE(LoopUntil(Quiet, std::chrono::seconds(10)));
+    EXPECT_EQ(Sent(), sent);
   }
   CloseAndWait();
 }
@@ -556,8 +620,6 @@ TEST_F(EndToEnd, AnOpenCellEditorWritesOnlyIntoItsOwnLine) {
   using testing_support::MnemonicInWindow;
   using testing_support::TypeInWindow;
   using Lines = std::vector<std::pair<int, QString>>;
-  constexpr int kParam = 11;
-  constexpr int kVariable = project::FirstVariable + 7;
   const auto comment = [](int n) { return QString::fromStdString(EditorForm->Store.Comments.at(n)).trimmed(); };
   const auto message = [](int n) { return QString::fromStdString(AsciiMessages->Messages.Text(n)); };
   const auto pagerRow = [](int n) { return QString::fromStdString(PagerMessages->RowText(n)); };

@@ -14,6 +14,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
+
+#include "gui/alt_keys.h"
 #endif
 #include <filesystem>
 #include <functional>
@@ -39,9 +41,12 @@ class FreshUiPerTest : public ::testing::EmptyTestEventListener {
 ScriptedUi& TestUi() { return *current; }
 
 #ifndef ZELTA_TEST_NO_WIDGETS
-// A test program that needs the program's own application object defines this.
+// A test program that needs the program's own application object defines this. The windows get the key
+// handling the program's application gives them.
 __attribute__((weak)) QApplication* CreateTestApplication(int& argc, char** argv) {
-  return new QApplication(argc, argv);
+  auto* application = new QApplication(argc, argv);
+  gui::InstallAltKeysTypeNothing(*application);
+  return application;
 }
 
 namespace {

@@ -171,10 +171,12 @@ void MnemonicInWindow(QWidget* window, Qt::Key key) {
   if (QApplication::activeWindow() != window) QApplication::setActiveWindow(window);
   QWidget* focus = QApplication::focusWidget();
   QObject* target = focus ? static_cast<QObject*>(focus) : window->windowHandle();
-  if (!qt_sendShortcutOverrideEvent(target, 0, key, Qt::AltModifier, QString(), false, 1)) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::AltModifier);
+  // The keyboard gives the key's character along, Alt held or not.
+  const QString text = key < 0x80 && QChar(key).isLetterOrNumber() ? QString(QChar(key).toLower()) : QString();
+  if (!qt_sendShortcutOverrideEvent(target, 0, key, Qt::AltModifier, text, false, 1)) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::AltModifier, text);
     QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::AltModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::AltModifier, text);
     QApplication::sendEvent(target, &release);
   }
   const QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();

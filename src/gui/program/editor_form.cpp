@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -49,21 +48,6 @@ const char* const kSnippetFilter = "Snippet files (*.snp)|*.SNP";
 const char* const kProjectFilter = "Project files (*.prj)|*.PRJ";
 const char* const kMakerAddress = "http://www.vormo-controls.example";
 const char* const kMakerCaption = "www.vormo-controls.example";
-
-// The comment cell's editor: no longer than the program file keeps, and telling when typing starts.
-class CommentCellDelegate : public gui::Latin1CellDelegate {
- public:
-  explicit CommentCellDelegate(QObject* parent) : Latin1CellDelegate(parent) {
-    MaxLength = static_cast<int>(kMaxCommentLength);
-  }
-  std::function<void(int line)> EditStarted;
-
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QWidget* editor = Latin1CellDelegate::createEditor(parent, option, index);
-    if (EditStarted) EditStarted(index.row() + 1);
-    return editor;
-  }
-};
 
 bool Confirm(const std::string& text, const std::string& caption) {
   return Ui().MessageBox(text, caption, platform::MsgButtons::OkCancel, platform::MsgKind::Question) ==
@@ -188,23 +172,24 @@ void TEditorForm::BuildControls() {
   Listing = new ListingModel(this);
   Listing->ReferenceSelectable = [this] { return Comms().CommsDetail(); };
   Listing->CommentEdited = [this](int line, const std::string& text) { StringGrid1SetEditText(line, text); };
-  StringGrid1 = new gui::TypingView<QTableView>(client);
+  auto* grid = new gui::TypingView<QTableView>(client);
+  StringGrid1 = grid;
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->setModel(Listing);
-  auto* delegate = new CommentCellDelegate(StringGrid1);
-  delegate->EditStarted = [this](int line) {
-    commentEdit_ = CommentEdit{line, Store.Comments.at(line), Listing->Comment(line), project_.Unsaved};
+  // The cell shows an empty comment as a blank: Escape gives the program its own text back, and the mark.
+  grid->KeepForCancel = [this](const QModelIndex& cell) {
+    const int line = cell.row() + 1;
+    return [this, line, comment = Store.Comments.at(line), unsaved = project_.Unsaved] {
+      Store.Comments.at(line) = comment;
+      project_.Unsaved = unsaved;
+    };
   };
+  // No longer than the program file keeps.
+  auto* delegate = new gui::Latin1CellDelegate(StringGrid1);
+  delegate->MaxLength = static_cast<int>(kMaxCommentLength);
   delegate->EditorEvent = [this](QEvent* event) {
     // A double click on a comment being typed is still the grid's own.
     if (event->type() == QEvent::MouseButtonDblClick) StringGrid1DblClick();
-    // Escape drops the typing; the keystrokes already reached the program, so it is put back there too.
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && commentEdit_) {
-      Store.Comments.at(commentEdit_->Line) = commentEdit_->Comment;
-      Listing->SetComment(commentEdit_->Line, commentEdit_->Cell);
-      project_.Unsaved = commentEdit_->Unsaved;
-      commentEdit_.reset();
-    }
   };
   StringGrid1->setItemDelegate(delegate);
   StringGrid1->setGeometry(8, 86, 731, 418);

@@ -7,7 +7,6 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -169,14 +168,6 @@ class TEditorForm : public QMainWindow {
   gui::WizardLink* wizard_ = nullptr;
   gui::ProjectWindowsLink* projectWindows_ = nullptr;
   bool movingCursor_ = false;
-  // The comment cell being typed in, as it was when the typing started (for Escape).
-  struct CommentEdit {
-    int Line;
-    std::string Comment;  // the program's
-    std::string Cell;     // the grid's (" " for an empty comment)
-    bool Unsaved;
-  };
-  std::optional<CommentEdit> commentEdit_;
 };
 
 extern TEditorForm* EditorForm;

@@ -104,6 +104,10 @@ void TAsciiMessages::BuildControls() {
     if (event->type() == QEvent::KeyRelease) StringGrid1KeyUp();
   };
   StringGrid1->setItemDelegate(delegate);
+  // The table follows the cell; Escape gives the mark back too.
+  StringGrid1->KeepForCancel = [this](const QModelIndex&) {
+    return [this, modified = Modified] { Modified = modified; };
+  };
   StringGrid1->installEventFilter(this);
   StringGrid1->viewport()->installEventFilter(this);
   connect(StringGrid1, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {

@@ -188,6 +188,21 @@ TEST_F(AsciiMessagesFormTest, TypedTextsReachTheTableAndTheSizeColumn) {
   }
 }
 
+// Escape gives up an edit the keyboard opened: the table, the cell, its size and the window's mark are as they
+// were before it, though every keystroke reached them.
+TEST_F(AsciiMessagesFormTest, EscapeGivesTheTextItsSizeAndTheMarkBack) {
+  WriteFile(dir.File("kept.asc"), Record("KEEPME"));
+  ASSERT_TRUE(window->LoadAsciiFile(dir.File("kept.asc")));
+  Grid()->setFocus();
+  Type("OOPS");
+  ASSERT_EQ(messages.Text(0), "OOPS");
+  testing_support::KeyInWindow(window.get(), Qt::Key_Escape);
+  EXPECT_EQ(messages.Text(0), "KEEPME");
+  EXPECT_EQ(Cell(0, 1), "KEEPME");
+  EXPECT_EQ(Cell(0, 2), "6");
+  EXPECT_FALSE(window->Modified);
+}
+
 TEST_F(AsciiMessagesFormTest, SaveWithTheDefaultProjectWritesTheTableBesideIt) {
   window->hide();
   window->ShowForEditing();
