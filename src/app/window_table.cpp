@@ -174,7 +174,7 @@ const std::vector<WindowEntry>& WindowTable() {
          // rather than stay behind, holding a port, once the editor is back.
          PagerForm = new TPagerForm(Engine(), SetupForm);
          QObject::connect(SetupForm, &QDialog::finished, PagerForm, &QWidget::close);
-         SetupForm->PagerSetup = [] { Shown(PagerForm); };
+         SetupForm->PagerSetup = [] { PagerForm->ShowFromSetup(); };
          return PagerForm;
        }},
       {"TPagerMessages",

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "controller/name_tables.h"
+#include "controller/pager_modem_setup.h"
 #include "controller/param_requests.h"
 #include "controller/state_tables.h"
 #include "platform/clock.h"
@@ -302,6 +303,7 @@ bool CommsEngine::Reconnects() const {
 }
 
 void CommsEngine::Attach() {
+  if (PortWork) PortWork->Cut();
   // Nothing runs, or state 1 has not run yet. A reconnection waiting for state 1 has its line open.
   const bool lineClosed = CommState == 0 || (CommState == 1 && !Port.Open());
   // With nothing on the line, a close asked meanwhile (Controller Access closed after "Lost Connection")

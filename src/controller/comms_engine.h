@@ -50,6 +50,7 @@ class CommsProject {
 };
 
 class CommsEngine;
+class PagerModemSetup;
 using StateHandler = void (*)(CommsEngine& engine);
 // The states First..Last run Handler.
 struct StateEntry {
@@ -298,6 +299,9 @@ class CommsEngine : public RequestFields {
   CommsProject& Project;
   DialUp* Dial;  // replaced when the telephony components arrive
   const platform::Clock& Clock;
+  // Work that holds Port outside a connection (the pager's modem set-up; its window sets it): an attach
+  // cuts it short first, once the user has agreed.
+  PagerModemSetup* PortWork = nullptr;
 
   // Events of the dial-up components.
   void TapiConnect();

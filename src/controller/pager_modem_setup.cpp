@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "controller/direct_port.h"
 #include "platform/ui.h"
@@ -77,6 +78,12 @@ void PagerModemSetup::Cancel() {
   Stop(!(controllerConnected_ && controllerConnected_()));
 }
 
+void PagerModemSetup::Cut() {
+  if (!running_) return;
+  Show(CutLine);
+  Stop(true, true);
+}
+
 void PagerModemSetup::Send(const std::string& line) {
   port_.PutString(line);
   Show(line);
@@ -90,14 +97,18 @@ void PagerModemSetup::ReadReply() {
   Show(std::string(reply.data(), static_cast<std::size_t>(waiting)));
 }
 
-void PagerModemSetup::Stop(bool closePort) {
+void PagerModemSetup::Stop(bool closePort, bool cut) {
   running_ = false;
-  if (!closePort) return;
-  try {
-    port_.SetOpen(false);
-  } catch (const serial::ELkException& e) {
-    Show(e.what());
+  const std::optional<int> held = std::exchange(heldPortNumber_, std::nullopt);
+  if (closePort) {
+    try {
+      port_.SetOpen(false);
+      if (held) port_.SetComNumber(static_cast<std::uint16_t>(*held));
+    } catch (const serial::ELkException& e) {
+      Show(e.what());
+    }
   }
+  if (Ended) Ended(cut);
 }
 
 void PagerModemSetup::Show(const std::string& line) {

@@ -4,9 +4,13 @@
 // lines go out, each followed by what the modem answered. The replies are shown, not checked.
 //
 // The port is the one the controller connection uses: the set-up opens it as a connection does (taken back
-// from the telephony device), refuses to start while a connection runs, and stops without touching the port
-// when one starts meanwhile.
+// from the telephony device) and refuses to start while a connection runs. Once started it owns the port
+// until its last step: an attach, or the program's end, asks the user first, naming it, and on OK cuts it
+// short (Cut), which its list says; a port number the settings give meanwhile waits for its end
+// (HoldPortNumber). A connection that starts anyway takes the port over: the set-up stops without touching
+// it.
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace serial {
@@ -19,6 +23,8 @@ class PagerModemSetup {
  public:
   static constexpr int MaxReplyBytes = 28;  // read of one reply
   static constexpr int StepMilliseconds = 3000;
+  static constexpr const char* Name = "Pager Modem Setup";  // what the questions call it
+  static constexpr const char* CutLine = "Modem Setup cut short";
 
   PagerModemSetup(serial::TLkCustomComPort& port, std::function<bool()> controllerConnected);
 
@@ -30,23 +36,30 @@ class PagerModemSetup {
   bool ConfigureModemStep(const std::string& serviceNumber);
   // The window hidden before the end: the port the set-up opened is closed again.
   void Cancel();
+  // Whatever takes the port (the user agreed) ends the set-up first: the port is closed and the list says so.
+  void Cut();
+  // A port number given to the port while the set-up holds it: the port takes it once the set-up has ended.
+  void HoldPortNumber(int comNum) { heldPortNumber_ = comNum; }
 
   int Step() const { return step_; }
   bool Running() const { return running_; }
 
   // Each line sent and each reply read, as it went over the line (the window's list).
   std::function<void(const std::string& line)> AddLine;
+  // The set-up has ended, however: by its last step, a failing port, a cut (`cut`) or the window hidden.
+  std::function<void(bool cut)> Ended;
 
  private:
   void Send(const std::string& line);
   void ReadReply();
-  void Stop(bool closePort);
+  void Stop(bool closePort, bool cut = false);
   void Show(const std::string& line);
 
   serial::TLkCustomComPort& port_;
   std::function<bool()> controllerConnected_;
   int step_ = 0;
   bool running_ = false;
+  std::optional<int> heldPortNumber_;
 };
 
 }  // namespace controller

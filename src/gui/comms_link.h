@@ -32,6 +32,11 @@ class CommsLink {
   virtual std::string TransferWriting() const = 0;
   // Whether an attach now goes on with the running connection (see CommsEngine::Reconnects).
   virtual bool Reconnects() const = 0;
+  // The work that holds the port outside a connection (the pager's modem set-up), by name while it runs;
+  // empty when none. An attach cuts it short.
+  virtual std::string PortWorkRunning() const = 0;
+  // Cuts that work short (the user agreed); its window says so.
+  virtual void CutPortWork() = 0;
   // The touch-screen download at the engine's next idle pass.
   virtual void RequestTouchLoad() = 0;
   // The ASCII table to the master controller (destination 0) or to module 1..127.
@@ -39,8 +44,12 @@ class CommsLink {
 };
 
 // Attaching cuts what runs short: with a transfer writing the controller (perhaps on after "&Close"), the
-// user is asked first, naming it, as the controller would be left stopped or half written.
+// user is asked first, naming it, as the controller would be left stopped or half written; the same with work
+// holding the port (PortWorkMayEnd).
 bool AttachAllowed(const CommsLink& link);
+// With work holding the port running, asks whether `doing` ("attaching", "closing") may cut it short, naming it;
+// `verb` ends the question ("Still attach?"). True when nothing runs or the user agreed.
+bool PortWorkMayEnd(const CommsLink& link, const std::string& doing, const std::string& verb);
 
 // Used until the communications window installs itself.
 class DetachedCommsLink : public CommsLink {
@@ -55,6 +64,8 @@ class DetachedCommsLink : public CommsLink {
   bool DownloadRunning() const override { return false; }
   std::string TransferWriting() const override { return {}; }
   bool Reconnects() const override { return false; }
+  std::string PortWorkRunning() const override { return {}; }
+  void CutPortWork() override {}
   void RequestTouchLoad() override {}
   void RequestAsciiTable(int) override {}
 };

@@ -43,6 +43,7 @@
 #include "support/sim_modem.h"
 #include "support/temp_dir.h"
 #include "support/user_input.h"
+#include "telephony/tapi_device_selection_form.h"
 #include "tk/modal.h"
 
 namespace app {
@@ -754,6 +755,135 @@ TEST_F(EndToEnd, AnOpenCellEditorWritesOnlyIntoItsOwnLine) {
     return f.Kind == testing_support::SimFrameKind::Block;
   })) << "the pager table was sent";
   CloseAndWait();
+}
+
+// ---- The pager's modem set-up owns its port until its last step ----
+
+const std::vector<std::string> kModemLines = {"AT&F0&K0Q0&D0Q0V0E0&W1", "AT&Z0=5551234", "AT&F0S0=6&K0Q0&D0Q1&W0"};
+
+// Setup on COM1 (the first start's), Pager Setup on the modem's port, "Configure Modem", its first line at the
+// modem, Setup's OK. The steps are the test's: the pager window's timer, and the engine's, wait far longer.
+class ModemSetupRunning : public EndToEnd {
+ protected:
+  void SetUp() override {
+    EndToEnd::SetUp();
+    EditorForm->Store.Lines.fill(ProgramLine{});  // nothing unsaved to ask about
+    EditorForm->show();                           // as the message loop shows it
+  }
+  void ConfigureModemThenSetupsOk(int modemCom) {
+    modemCom_.emplace(modemCom, modem.SlavePath());
+    PagerForm->Timer1->setInterval(std::chrono::hours(1));
+    CommsForm->Timer1->setInterval(std::chrono::hours(1));
+    SetupAgain([&](TSetupForm& setup) {
+      testing_support::Click(setup.BitBtn2);
+      testing_support::Replace(PagerForm->Edit1, "5551234");
+      testing_support::Click(PagerForm->ComNumButtons->button(modemCom - 1));
+      testing_support::ClickInWindow(PagerForm->BitBtn1, PagerForm->BitBtn1->rect().center());
+      Step();
+    });
+  }
+  // Comms Setup: `act` in the window, then its OK.
+  static void SetupAgain(const std::function<void(TSetupForm& setup)>& act) {
+    TestUi().QueueModal("TSetupForm", [act](platform::ModalWindow& window) {
+      auto& setup = tk::DialogOf<TSetupForm>(window);
+      setup.show();
+      act(setup);
+      testing_support::ClickInWindow(setup.BitBtn1, setup.BitBtn1->rect().center());
+      return setup.result();
+    });
+    EditorForm->CommsSetup1->trigger();
+  }
+  void Step() {
+    PagerForm->Timer1Timer();
+    EXPECT_TRUE(modem.WaitForCommands(++steps_, std::chrono::seconds(30)));
+  }
+  // The remaining lines, then the tick that reads the last reply and ends the set-up.
+  void StepToTheEnd() {
+    while (steps_ < kModemLines.size()) Step();
+    PagerForm->Timer1Timer();
+  }
+
+  testing_support::SimModem modem;
+
+ private:
+  std::optional<serial::test::ScopedComEnv> modemCom_;
+  std::size_t steps_ = 0;
+};
+
+// What would take the set-up's port: an Attach from each window that attaches, and the program's end.
+const struct PortTaker {
+  const char* Name;
+  void (*Take)();
+  const char* Doing;
+  const char* Verb;
+} kPortTakers[] = {
+    {"EditorAttach", [] { EditorForm->AttachToController1->trigger(); }, "attaching", "attach"},
+    {"DesignerLoad", [] { TouchScreenForm->Load1->trigger(); }, "attaching", "attach"},
+    {"ProjectDownload",
+     [] {
+       Form3->CheckBox2->setChecked(false);  // no program to send
+       Form3->BitBtn1->click();              // "Begin Download"
+     },
+     "attaching", "attach"},
+    {"Exit", [] { EditorForm->Exit1->trigger(); }, "closing", "close"},
+};
+
+class ModemSetupTaken : public ModemSetupRunning,
+                        public ::testing::WithParamInterface<std::tuple<PortTaker, int, platform::MsgResult>> {};
+
+// Asked, naming the set-up. Cancel: nothing is taken and the modem hears all three lines. OK: the set-up is cut
+// before its port is taken, and its window stays to say so.
+TEST_P(ModemSetupTaken, AsksAndCancelLetsTheSetUpEnd) {
+  const auto& [taker, modemCom, answer] = GetParam();
+  const bool ok = answer == platform::MsgResult::Ok;
+  ConfigureModemThenSetupsOk(modemCom);
+  TestUi().QueueAnswer(answer);
+  taker.Take();
+  EXPECT_EQ(TestUi().Messages(),
+            std::vector<std::string>{"The Pager Modem Setup is running: " + std::string(taker.Doing) +
+                                     " now cuts it short and leaves the modem with part of its commands. Still " +
+                                     taker.Verb + "?"});
+  EXPECT_EQ(CommsForm->Engine->CommState != 0 || !EditorForm->isVisible(), ok);
+  if (!ok) StepToTheEnd();
+  EXPECT_EQ(modem.Commands(), ok ? std::vector<std::string>{kModemLines[0]} : kModemLines);
+  EXPECT_EQ(PagerForm->ListBox1->findItems("Modem Setup cut short", Qt::MatchExactly).size(), ok ? 1 : 0);
+  EXPECT_FALSE(PagerForm->Setup.Running());
+  EXPECT_FALSE(CommsForm->LkComPort1->Open()) << "the engine has not ticked";
+  EXPECT_EQ(PagerForm->isVisible(), ok) << "a set-up cut short stays in view";
+}
+
+std::string TakenName(const ::testing::TestParamInfo<ModemSetupTaken::ParamType>& info) {
+  const auto& [taker, modemCom, answer] = info.param;
+  return taker.Name + std::string(modemCom == 1 ? "OnSetupsPort" : "OnAnother") +
+         (answer == platform::MsgResult::Ok ? "Ok" : "Cancel");
+}
+INSTANTIATE_TEST_SUITE_P(TakersOnEachPort, ModemSetupTaken,
+                         ::testing::Combine(::testing::ValuesIn(kPortTakers), ::testing::Values(1, 2),
+                                            ::testing::Values(platform::MsgResult::Cancel, platform::MsgResult::Ok)),
+                         TakenName);
+
+// While the set-up runs on COM2: Comms Setup again, then again with a modem device chosen and "Pager Setup"
+// clicked. Nothing is asked; the port number stored (COM1) waits for the set-up's end, which leaves the
+// window the user has just opened again; Setup's OK closes it.
+TEST_F(ModemSetupRunning, TheSettingsWaitForItsEnd) {
+  ConfigureModemThenSetupsOk(2);
+  SetupAgain([](TSetupForm&) {});
+  SetupAgain([this](TSetupForm& setup) {
+    TestUi().QueueModal("TDeviceSelectionForm", [](platform::ModalWindow& window) {
+      auto& selection = tk::DialogOf<telephony::TDeviceSelectionForm>(window);
+      selection.TapiMode = serial::tmOff;
+      selection.ComNumber = 1;
+      return static_cast<int>(QDialog::Accepted);
+    });
+    testing_support::ClickInWindow(setup.Edit5, setup.Edit5->rect().center());
+    testing_support::Click(setup.BitBtn2);
+    StepToTheEnd();
+    EXPECT_EQ(CommsForm->LkComPort1->ComNumber(), 1);
+    EXPECT_TRUE(PagerForm->isVisible());
+  });
+  EXPECT_EQ(modem.Commands(), kModemLines);
+  EXPECT_FALSE(PagerForm->isVisible());
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{});
 }
 
 }  // namespace

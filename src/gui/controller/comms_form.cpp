@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "controller/pager_modem_setup.h"
 #include "controller/sun_table.h"
 #include "controls/meter.h"
 #include "gui/controller/component_dial_up.h"
@@ -360,21 +361,26 @@ bool TCommsForm::IsChecked(CommsCheck check) const {
 void TCommsForm::StopTimer() { Timer1->stop(); }
 
 // A new number closes and reopens an open port: a running connection would go on on another line,
-// mid-transfer. It keeps its line; state 1 gives the port the stored number when the next one starts.
+// mid-transfer, and a modem set-up would send its last lines to another device. Each keeps its line; state 1
+// gives the port the stored number when the next connection starts, the set-up's end when it ends.
 void TCommsForm::SetPortNumber(int comNum) {
-  if (Engine->CommState == 0) LkComPort1->SetComNumber(static_cast<std::uint16_t>(comNum));
+  if (Engine->CommState != 0) return;
+  if (!PortWorkRunning().empty())
+    Engine->PortWork->HoldPortNumber(comNum);
+  else
+    LkComPort1->SetComNumber(static_cast<std::uint16_t>(comNum));
 }
 
 std::string TCommsForm::SelectedDevice() const { return LkTapiDevice1->SelectedDevice(); }
 void TCommsForm::SetSelectedDevice(const std::string& name) { LkTapiDevice1->SetSelectedDevice(name); }
 
 void TCommsForm::SelectDevice() {
-  if (Engine->CommState == 0) {
+  if (Engine->CommState == 0 && PortWorkRunning().empty()) {
     LkTapiDevice1->SelectDevice();
     return;
   }
   // A port picked in the selection goes to the device's port component, which would move the running
-  // connection: while it runs, the pick goes to a closed port of its own and is gone with it.
+  // connection or modem set-up: while one runs, the pick goes to a closed port of its own and is gone with it.
   serial::TLkComPort picked(nullptr);
   picked.SetTapiMode(LkComPort1->TapiMode());
   picked.SetComNumber(LkComPort1->ComNumber());
@@ -562,6 +568,14 @@ std::string TCommsForm::CurrentDirectory() const { return Settings.CurrentDirect
 void TCommsForm::Attach() { AttachEngine(); }
 void TCommsForm::ShowDownloadProject() { Show("DownloadProject"); }
 void TCommsForm::ShowSetup() { Show("CommsSetup"); }
+
+std::string TCommsForm::PortWorkRunning() const {
+  return Engine->PortWork && Engine->PortWork->Running() ? controller::PagerModemSetup::Name : "";
+}
+
+void TCommsForm::CutPortWork() {
+  if (Engine->PortWork) Engine->PortWork->Cut();
+}
 
 void TCommsForm::RequestAsciiTable(int destination) {
   // The module is read for each message the load sends.

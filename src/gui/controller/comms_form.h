@@ -159,6 +159,8 @@ class TCommsForm : public QMainWindow,
   bool DownloadRunning() const override { return Engine->DownloadRunning(); }
   std::string TransferWriting() const override { return Engine->TransferWriting(); }
   bool Reconnects() const override { return Engine->Reconnects(); }
+  std::string PortWorkRunning() const override;
+  void CutPortWork() override;
   void RequestTouchLoad() override { Engine->TouchLoadRequest = 1; }
   void RequestAsciiTable(int destination) override;
 

@@ -29,7 +29,8 @@ QString ListText(const std::string& line) {
 }  // namespace
 
 TPagerForm::TPagerForm(controller::CommsEngine& engine, QWidget* parent)
-    : QDialog(parent), Setup(engine.Port, [&engine] { return engine.CommState != 0; }) {
+    : QDialog(parent), Setup(engine.Port, [&engine] { return engine.CommState != 0; }), engine_(engine) {
+  engine_.PortWork = &Setup;
   setWindowTitle("Pager Setup");
   setObjectName("PagerForm");
 
@@ -64,6 +65,7 @@ TPagerForm::TPagerForm(controller::CommsEngine& engine, QWidget* parent)
   Timer1->setInterval(controller::PagerModemSetup::StepMilliseconds);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   Setup.AddLine = [this](const std::string& line) { ListBox1->addItem(ListText(line)); };
+  Setup.Ended = [this](bool cut) { SetUpEnded(cut); };
 
   auto* number = new QVBoxLayout;
   number->addWidget(Label1);
@@ -81,16 +83,30 @@ TPagerForm::TPagerForm(controller::CommsEngine& engine, QWidget* parent)
   layout->addLayout(bottom);
 }
 
+TPagerForm::~TPagerForm() {
+  if (engine_.PortWork == &Setup) engine_.PortWork = nullptr;
+}
+
+void TPagerForm::ShowFromSetup() {
+  closeWhenDone_ = false;
+  show();
+  raise();
+}
+
 void TPagerForm::BitBtn1Click() {
   if (Setup.Begin(ComNumButtons->checkedId() + 1)) Timer1->start();
 }
 
 void TPagerForm::Timer1Timer() {
-  if (Setup.ConfigureModemStep(platform::FromQString(Edit1->text()).value_or(std::string()))) return;
+  Setup.ConfigureModemStep(platform::FromQString(Edit1->text()).value_or(std::string()));
+}
+
+void TPagerForm::SetUpEnded(bool cut) {
   Timer1->stop();
-  if (!closeWhenDone_) return;
+  // A set-up cut short stays in view, saying so.
+  const bool close = closeWhenDone_ && !cut && isVisible();
   closeWhenDone_ = false;
-  QDialog::done(QDialog::Rejected);
+  if (close) QDialog::done(QDialog::Rejected);
 }
 
 void TPagerForm::done(int result) {

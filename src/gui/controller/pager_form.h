@@ -22,8 +22,13 @@ class TPagerForm : public QDialog {
   Q_OBJECT
 
  public:
+  // The set-up is the engine's port work while the window exists.
   explicit TPagerForm(controller::CommsEngine& engine, QWidget* parent = nullptr);
+  ~TPagerForm() override;
 
+  // Setup's "Pager &Setup". A window the user opens again stays when the running set-up ends, though Setup's
+  // close had it wait to close then.
+  void ShowFromSetup();
   void BitBtn1Click();  // "Configure &Modem"
   void Timer1Timer();
   // Closing ("&Close", Setup's close, the window's own) while the set-up runs waits for its last step.
@@ -45,7 +50,9 @@ class TPagerForm : public QDialog {
 
  private:
   void TextEdited();
+  void SetUpEnded(bool cut);
 
+  controller::CommsEngine& engine_;
   QString accepted_;  // Edit1's last text the port can carry
   bool closeWhenDone_ = false;
 };

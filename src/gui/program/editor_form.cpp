@@ -630,6 +630,7 @@ bool TEditorForm::FormCloseQuery() {
                "stopped. Still close?",
                platform::ApplicationTitle()))
     return false;
+  if (!gui::PortWorkMayEnd(Comms(), "closing", "close")) return false;
   if (project_.HasUnsavedChanges() &&
       !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
     return false;
@@ -642,10 +643,13 @@ bool TEditorForm::FormCloseQuery() {
 }
 
 void TEditorForm::closeEvent(QCloseEvent* event) {
-  if (FormCloseQuery())
-    event->accept();
-  else
+  if (!FormCloseQuery()) {
     event->ignore();
+    return;
+  }
+  // Ended here, as agreed, rather than unsaid with the program.
+  Comms().CutPortWork();
+  event->accept();
 }
 
 // ---- Projects ----
