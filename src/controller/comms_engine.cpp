@@ -303,7 +303,11 @@ bool CommsEngine::Reconnects() const {
 }
 
 void CommsEngine::Attach() {
-  if (PortWork) PortWork->Cut();
+  if (PortWork && PortWork->Running()) {
+    PortWork->Cut();
+    // Controller Access comes up over the set-up's window: its log tells the cut too.
+    AddLogLine(std::string(PagerModemSetup::Name) + " cut short");
+  }
   // Nothing runs, or state 1 has not run yet. A reconnection waiting for state 1 has its line open.
   const bool lineClosed = CommState == 0 || (CommState == 1 && !Port.Open());
   // With nothing on the line, a close asked meanwhile (Controller Access closed after "Lost Connection")

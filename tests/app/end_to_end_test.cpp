@@ -847,6 +847,9 @@ TEST_P(ModemSetupTaken, AsksAndCancelLetsTheSetUpEnd) {
   if (!ok) StepToTheEnd();
   EXPECT_EQ(modem.Commands(), ok ? std::vector<std::string>{kModemLines[0]} : kModemLines);
   EXPECT_EQ(PagerForm->ListBox1->findItems("Modem Setup cut short", Qt::MatchExactly).size(), ok ? 1 : 0);
+  // The attach shows Controller Access over the pager window: its log says it too.
+  const bool attached = ok && std::string(taker.Name) != "Exit";
+  EXPECT_EQ(CommsForm->ListBox1->findItems("Pager Modem Setup cut short", Qt::MatchExactly).size(), attached ? 1 : 0);
   EXPECT_FALSE(PagerForm->Setup.Running());
   EXPECT_FALSE(CommsForm->LkComPort1->Open()) << "the engine has not ticked";
   EXPECT_EQ(PagerForm->isVisible(), ok) << "a set-up cut short stays in view";
