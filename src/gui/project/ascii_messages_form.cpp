@@ -265,6 +265,8 @@ void TAsciiMessages::Open1Click() {
 }
 
 void TAsciiMessages::SaveAs1Click() {
+  // A menu leaves the cell's editor open: what it shows is what is saved, and no Escape takes it back after.
+  StringGrid1->EndEdit();
   if (!comms_->ReadConfigFile()) return;
   platform::FileDialogOptions options;
   options.Title = "Save Ascii Message File";
@@ -279,6 +281,7 @@ void TAsciiMessages::SaveAs1Click() {
 }
 
 void TAsciiMessages::Save1Click() {
+  StringGrid1->EndEdit();
   const std::string project = projectPath_ ? projectPath_() : std::string();
   if (project.empty()) {
     Ui().ShowMessage("No Project Loaded");

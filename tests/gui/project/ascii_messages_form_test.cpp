@@ -203,6 +203,31 @@ TEST_F(AsciiMessagesFormTest, EscapeGivesTheTextItsSizeAndTheMarkBack) {
   EXPECT_FALSE(window->Modified);
 }
 
+// A save takes the cell as it shows, ending its edit: an Escape after it has nothing left to give back, so the
+// window never shows one text while its file holds another.
+TEST_F(AsciiMessagesFormTest, ASaveEndsTheEditItWrites) {
+  for (const bool saveAs : {false, true}) {
+    SCOPED_TRACE(saveAs ? "Save As" : "Save");
+    const std::string file = dir.File("kept.asc");
+    WriteFile(file, Record("KEEPME"));
+    ASSERT_TRUE(window->LoadAsciiFile(file));
+    window->Modified = false;
+    projectPath = dir.File("kept.prj");  // Save writes the window's own file, unasked
+    Grid()->setFocus();
+    Type("OOPS");
+    if (saveAs) {
+      TestUi().QueueSaveFile(file);
+      TestUi().QueueAnswer(MsgResult::Yes);
+    }
+    (saveAs ? window->SaveAs1 : window->Save1)->trigger();
+    testing_support::KeyInWindow(window.get(), Qt::Key_Escape);
+    EXPECT_EQ(ReadFile(file).substr(0, 32), Record("OOPS"));
+    EXPECT_EQ(messages.Text(0), "OOPS");
+    EXPECT_EQ(Cell(0, 1), "OOPS");
+    EXPECT_FALSE(window->Modified);
+  }
+}
+
 TEST_F(AsciiMessagesFormTest, SaveWithTheDefaultProjectWritesTheTableBesideIt) {
   window->hide();
   window->ShowForEditing();
