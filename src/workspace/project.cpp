@@ -30,9 +30,15 @@ std::string Project::GenerateDefaultMap() {
   const std::string error = project::SavePrjFile(tree, Files.ProjectPath, ' ');
   Tree.Assign(std::move(tree));
   RefreshNames();
-  if (error.empty()) return error;
-  SetProjectPath("");
-  return "File Error: " + error;
+  if (!error.empty()) {
+    SetProjectPath("");
+    return "File Error: " + error;
+  }
+  // Nothing was read from the project's other files: any of them that exists holds what the user never saw.
+  UnreadFiles.clear();
+  for (const std::string& file : {Files.PgmSavePath(), Files.TchSavePath()})
+    if (platform::FileExists(file)) UnreadFiles.push_back(file);
+  return error;
 }
 
 std::string Project::LoadMap(const std::string& path) {
@@ -69,7 +75,7 @@ std::vector<std::string> Project::Save() {
   std::vector<std::string> errors;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     if (results[i].empty())
-      std::erase(UnreadFiles, paths[i]);
+      std::erase_if(UnreadFiles, [&](const std::string& file) { return platform::SameFile(file, paths[i]); });
     else
       errors.push_back(results[i]);
   }
@@ -91,6 +97,9 @@ Project::OpenResult Project::Open(const std::string& path) {
   UnreadFiles.clear();
   if (!result.ProgramError.empty()) UnreadFiles.push_back(program);
   if (!result.TouchError.empty() && platform::FileExists(touch)) UnreadFiles.push_back(touch);
+  // A map opened under another name leaves the project's own .prj unread.
+  const std::string map = Files.PrjPath();
+  if (platform::FileExists(map) && !platform::SameFile(map, Files.ProjectPath)) UnreadFiles.push_back(map);
   return result;
 }
 

@@ -39,8 +39,9 @@ class Project {
   void RefreshNames() { project::RefreshNameTable(Tree, names_); }
   // A move to another project's files forgets UnreadFiles.
   void SetProjectPath(const std::string& path);
-  // Files of the project that the open could not read: they hold what the user never saw here, so a save
-  // replaces them only once the user agreed. A file leaves the list when a save has written it.
+  // Files of the project that were not read (the open failed on them, or the start-up or another name was
+  // opened): they hold what the user never saw here, so a save replaces them only once the user agreed. A file
+  // leaves the list when a save has written it.
   std::vector<std::string> UnreadFiles;
 
   // Set by every change to the program and cleared only by a successful save or load of it. The close
@@ -77,7 +78,7 @@ class Project {
   // Open Project: the map first (an error there stops everything), then the touch-screen objects (an
   // error leaves the table as it was and the program is still read), then the program when its file
   // exists (an error leaves the program as it was). A file there that could not be read goes into
-  // UnreadFiles.
+  // UnreadFiles, and so does the project's .prj when the map was opened under another name.
   struct OpenResult {
     std::string MapError;
     std::string TouchError;

@@ -403,15 +403,17 @@ TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidS
   auto shared = testing_support::TempDirOthersReach();
   if (!shared) GTEST_SKIP() << "no temporary folder another user can reach";
   const struct {
-    bool Open;  // Open Project of house.prj (a map), else New Project "house.prj"
+    bool Open;  // Open Project of Chosen (a map), else New Project "house.prj"
     std::vector<std::pair<const char*, int>> Existing;  // names and modes
     std::vector<std::string> Asked;
+    const char* Chosen = "house.prj";
   } cases[] = {{false, {{"house.pgm", 0644}}, {"house.pgm"}},
                {false, {{"house.TCH", 0644}, {"house.prj", 0644}}, {"house.TCH", "house.prj"}},
                {false, {}, {}},
                {true, {{"house.prj", 0644}, {"house.PGM", 0}}, {"house.PGM"}},
                {true, {{"house.prj", 0644}, {"house.TCH", 0}}, {"house.TCH"}},
-               {true, {{"house.prj", 0644}, {"house.TCH", 0644}}, {}}};
+               {true, {{"house.prj", 0644}, {"house.TCH", 0644}}, {}},
+               {true, {{"house.prj", 0644}}, {"house.prj"}, "house.bak"}};  // a map kept under another name
   for (std::size_t row = 0; row < std::size(cases); ++row) {
     const auto& c = cases[row];
     SCOPED_TRACE("row " + std::to_string(row));
@@ -419,7 +421,7 @@ TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidS
     fs::create_directory(folder);
     fs::permissions(folder, static_cast<fs::perms>(0755));
     for (const auto& [name, mode] : c.Existing) testing_support::WriteFile((folder / name).string(), "old");
-    ASSERT_TRUE(!c.Open || sysConfig->SaveProject((folder / "house.prj").string()).empty());
+    ASSERT_TRUE(!c.Open || sysConfig->SaveProject((folder / c.Chosen).string()).empty());
     for (const auto& [name, mode] : c.Existing) fs::permissions(folder / name, static_cast<fs::perms>(mode));
     std::vector<std::string> asked;
     for (const std::string& name : c.Asked) asked.push_back((folder / name).string());
@@ -430,7 +432,7 @@ TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidS
       Ui().Clear();
       if (pass < 2) {
         Ui().QueueAnswer(MsgResult::Ok);
-        Ui().QueueOpenFile((folder / "house.prj").string());
+        Ui().QueueOpenFile((folder / c.Chosen).string());
         if (!asked.empty()) Ui().QueueAnswer(pass == 0 ? MsgResult::No : MsgResult::Yes);
         std::optional<testing_support::OrdinaryUser> user;
         if (c.Open) user.emplace();  // as a user the unreadable file shuts out
@@ -445,10 +447,31 @@ TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidS
       EXPECT_TRUE(pass > 0 || after == before) << "No writes nothing";
       EXPECT_TRUE(pass > 0 || Text(5) == "End Program") << "and keeps the program";
       if (pass == 0) continue;
-      EXPECT_EQ(after.size(), 3u);
+      EXPECT_EQ(after.size(), std::string(c.Chosen) == "house.prj" ? 3u : 4u) << "the three, and the map read";
       for (const auto& [name, bytes] : after) EXPECT_NE(bytes, "old") << name;
     }
   }
+}
+
+// The start-up project reads none of its files: a program and touch objects an earlier session left under its
+// name are asked about before a save to it replaces them.
+TEST_F(EditorTest, SaveProjectAsOntoTheStartUpProjectAsksAboutTheFilesItNeverRead) {
+  for (const char* name : {"temp.pgm", "temp.TCH"}) testing_support::WriteFile(dir.File(name), "old");
+  sysConfig = std::make_unique<TSysConfig>(project);
+  SysConfig = sysConfig.get();
+  LoadSmallProgram();
+  for (const MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+    Ui().Clear();
+    Ui().QueueSaveFile(dir.File("temp.prj"));
+    Ui().QueueAnswer(answer);
+    editor->SaveProjectAs1->trigger();
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{ReplaceQuestion({"temp.pgm", "temp.TCH"})});
+    EXPECT_EQ(ReadFile(dir.File("temp.pgm")) == "old", answer == MsgResult::No);
+    EXPECT_EQ(ReadFile(dir.File("temp.TCH")) == "old", answer == MsgResult::No);
+  }
+  Ui().Clear();
+  editor->SaveProject1Click();
+  EXPECT_TRUE(Ui().Messages().empty()) << "the files are the project's own once it wrote them";
 }
 
 // The file dialog asks nothing itself: the one question is the save's, about the name it writes.
