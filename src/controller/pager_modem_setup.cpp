@@ -25,6 +25,11 @@ PagerModemSetup::PagerModemSetup(serial::TLkCustomComPort& port, std::function<b
     : port_(port), controllerConnected_(std::move(controllerConnected)) {}
 
 bool PagerModemSetup::Begin(int comNumber) {
+  // A running set-up keeps its port and its steps: another start would move the port under them.
+  if (running_) {
+    platform::Ui().ShowMessage(std::string("The ") + Name + " is running: Configure Modem again once it has ended");
+    return false;
+  }
   if (controllerConnected_ && controllerConnected_()) {
     Tell("Disconnect From The Controller Before Pager Setup");
     return false;

@@ -28,8 +28,8 @@ class PagerModemSetup {
 
   PagerModemSetup(serial::TLkCustomComPort& port, std::function<bool()> controllerConnected);
 
-  // "Configure Modem" on port COM`comNumber`: true when the steps start. When the port cannot be opened,
-  // or a controller connection holds it, the user is told and false returned.
+  // "Configure Modem" on port COM`comNumber`: true when the steps start. When the set-up runs already, the
+  // port cannot be opened, or a controller connection holds it, the user is told and false returned.
   bool Begin(int comNumber);
   // One step (the window's timer): sends the next command line, after reading the reply to the last one.
   // False once the set-up is over; the port is then closed.
