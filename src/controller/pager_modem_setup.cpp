@@ -71,9 +71,10 @@ bool PagerModemSetup::ConfigureModemStep(const std::string& serviceNumber) {
         break;
     }
   } catch (const serial::ELkException& e) {
-    // A port that fails (an unplugged adapter) ends the set-up instead of failing every three seconds.
+    // A port that fails (an unplugged adapter) ends the set-up instead of failing every three seconds; as
+    // a cut, so a window waiting to close stays with the failure in view.
     Show(e.what());
-    Stop(true);
+    Stop(true, true);
   }
   return running_;
 }

@@ -46,7 +46,8 @@ class PagerModemSetup {
 
   // Each line sent and each reply read, as it went over the line (the window's list).
   std::function<void(const std::string& line)> AddLine;
-  // The set-up has ended, however: by its last step, a failing port, a cut (`cut`) or the window hidden.
+  // The set-up has ended, however: by its last step, the window hidden, or short of it (`cut`: a cut or a
+  // failing port, which the list says).
   std::function<void(bool cut)> Ended;
 
  private:

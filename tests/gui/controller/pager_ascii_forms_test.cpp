@@ -291,6 +291,20 @@ TEST_F(PagerFormTest, ClosingTheWindowHalfwayLetsTheSetUpEnd) {
   EXPECT_FALSE(port.Open());
 }
 
+// A port that fails under the set-up after the window's Close ends it as a cut: the window stays with the
+// failure in its list.
+TEST_F(PagerFormTest, APortThatFailsAfterCloseKeepsTheWindowInView) {
+  port.SetOutSize(16);  // no room for a command line
+  Click(form.ComNumButtons->button(2));
+  Click(form.BitBtn1);
+  Click(form.CloseButton);
+  form.Timer1Timer();
+  EXPECT_FALSE(form.Timer1->isActive());
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(ListLines(), std::vector<QString>{"Failed to put entire block"});
+  EXPECT_TRUE(form.isVisible());
+}
+
 // "Configure Modem" again while the set-up runs, on another port or on one that does not exist, after the
 // window's Close or not: refused and told; the first modem gets all three lines and the window closes as
 // asked.
