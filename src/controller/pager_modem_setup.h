@@ -4,11 +4,10 @@
 // lines go out, each followed by what the modem answered. The replies are shown, not checked.
 //
 // The port is the one the controller connection uses: the set-up opens it as a connection does (taken back
-// from the telephony device) and refuses to start while a connection runs. Once started it owns the port
-// until its last step: an attach, or the program's end, asks the user first, naming it, and on OK cuts it
-// short (Cut), which its list says; a port number the settings give meanwhile waits for its end
-// (HoldPortNumber). A connection that starts anyway takes the port over: the set-up stops without touching
-// it.
+// from the telephony device) and refuses to start while a connection runs, or while it runs itself. Once
+// started it owns the port until its last step: an attach, or the program's end, asks the user first,
+// naming it, and on OK cuts it short (Cut) before the connection starts, which its list says; a port number
+// the settings give meanwhile waits for its end (HoldPortNumber).
 #include <functional>
 #include <optional>
 #include <string>
@@ -53,7 +52,7 @@ class PagerModemSetup {
  private:
   void Send(const std::string& line);
   void ReadReply();
-  void Stop(bool closePort, bool cut = false);
+  void Stop(bool cut = false);
   void Show(const std::string& line);
 
   serial::TLkCustomComPort& port_;
