@@ -25,6 +25,9 @@ namespace {
 constexpr int MaxState = 1200;
 constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retries
 constexpr int ReloadRestartWait = 136;
+// The older X10 monitor: from the switch-on's wait the controller may be reporting events; the switch-off
+// and its wait follow.
+constexpr int EventReportsOnWait = 521, EventReportsOff = 526, EventReportsOffWait = 527;
 
 // RAII for the re-entry guard of Tick.
 class Reentry {
@@ -334,7 +337,13 @@ void CommsEngine::Attach() {
   HideConnectionWindows();
   ForgetController();
   AttachRequest = 1;
-  if (CommState < 1000) CommState = 1001;
+  // A controller left reporting X10 events would send them into the next connection's exchanges: the
+  // monitor switches them off first, and the switch-off's end goes on to the disconnect.
+  const bool switchingOff = CommState == EventReportsOff || CommState == EventReportsOffWait;
+  if (CommState >= EventReportsOnWait && CommState < EventReportsOff)
+    CommState = EventReportsOff;
+  else if (CommState < 1000 && !switchingOff)
+    CommState = 1001;
 }
 
 bool CommsEngine::RequestAllowed(const std::string& what, bool sameAsked) {

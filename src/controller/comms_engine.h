@@ -163,11 +163,11 @@ class CommsEngine : public RequestFields {
   // closed it. Its requests then go on.
   bool Reconnects() const;
   // An attach (the editor's, the touch-screen designer's, the project download dialog's): state 1, at once
-  // when nothing runs or for a reconnection. Otherwise a new connection: what runs is cut, the closed
-  // connection's requests are dropped and its windows hidden now, and its end runs whole (line closed,
-  // modem hung up) before state 1. What is asked after the attach is the new connection's, and no window
-  // shows the last controller's values until this connection has read them. A close asked while nothing
-  // ran closes nothing: this attach connects.
+  // when nothing runs or for a reconnection. Otherwise a new connection: what runs is cut (an older
+  // controller's X10 event reports are switched off first), the closed connection's requests are dropped
+  // and its windows hidden now, and its end runs whole (line closed, modem hung up) before state 1. What is
+  // asked after the attach is the new connection's, and no window shows the last controller's values until
+  // this connection has read them. A close asked while nothing ran closes nothing: this attach connects.
   void Attach();
   // A reconnection restarts at state 1: the requests a new start must not inherit are cleared, and told.
   void ClearForReconnection();

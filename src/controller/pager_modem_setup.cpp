@@ -25,6 +25,11 @@ PagerModemSetup::PagerModemSetup(serial::TLkCustomComPort& port, std::function<b
     : port_(port), controllerConnected_(std::move(controllerConnected)) {}
 
 bool PagerModemSetup::Begin(int comNumber) {
+  // A running set-up keeps its port and its steps: another start would move the port under them.
+  if (running_) {
+    platform::Ui().ShowMessage(std::string("The ") + Name + " is running: Configure Modem again once it has ended");
+    return false;
+  }
   if (controllerConnected_ && controllerConnected_()) {
     Tell("Disconnect From The Controller Before Pager Setup");
     return false;
@@ -39,11 +44,6 @@ bool PagerModemSetup::Begin(int comNumber) {
 
 bool PagerModemSetup::ConfigureModemStep(const std::string& serviceNumber) {
   if (!running_) return false;
-  if (controllerConnected_ && controllerConnected_()) {
-    // A connection took the port over: it is the connection's now.
-    Stop(false);
-    return false;
-  }
   try {
     switch (step_) {
       case 1:
@@ -62,11 +62,12 @@ bool PagerModemSetup::ConfigureModemStep(const std::string& serviceNumber) {
         break;
       default:
         ReadReply();
-        Stop(true);
+        Stop();
         break;
     }
   } catch (const serial::ELkException& e) {
-    // A port that fails (an unplugged adapter) ends the set-up instead of failing every three seconds.
+    // A port that fails (an unplugged adapter) ends the set-up instead of failing every three seconds; as
+    // a cut, so a window waiting to close stays with the failure in view.
     Show(e.what());
     Stop(true);
   }
@@ -75,13 +76,13 @@ bool PagerModemSetup::ConfigureModemStep(const std::string& serviceNumber) {
 
 void PagerModemSetup::Cancel() {
   if (!running_) return;
-  Stop(!(controllerConnected_ && controllerConnected_()));
+  Stop();
 }
 
 void PagerModemSetup::Cut() {
   if (!running_) return;
   Show(CutLine);
-  Stop(true, true);
+  Stop(true);
 }
 
 void PagerModemSetup::Send(const std::string& line) {
@@ -97,16 +98,14 @@ void PagerModemSetup::ReadReply() {
   Show(std::string(reply.data(), static_cast<std::size_t>(waiting)));
 }
 
-void PagerModemSetup::Stop(bool closePort, bool cut) {
+void PagerModemSetup::Stop(bool cut) {
   running_ = false;
   const std::optional<int> held = std::exchange(heldPortNumber_, std::nullopt);
-  if (closePort) {
-    try {
-      port_.SetOpen(false);
-      if (held) port_.SetComNumber(static_cast<std::uint16_t>(*held));
-    } catch (const serial::ELkException& e) {
-      Show(e.what());
-    }
+  try {
+    port_.SetOpen(false);
+    if (held) port_.SetComNumber(static_cast<std::uint16_t>(*held));
+  } catch (const serial::ELkException& e) {
+    Show(e.what());
   }
   if (Ended) Ended(cut);
 }

@@ -4,11 +4,10 @@
 // lines go out, each followed by what the modem answered. The replies are shown, not checked.
 //
 // The port is the one the controller connection uses: the set-up opens it as a connection does (taken back
-// from the telephony device) and refuses to start while a connection runs. Once started it owns the port
-// until its last step: an attach, or the program's end, asks the user first, naming it, and on OK cuts it
-// short (Cut), which its list says; a port number the settings give meanwhile waits for its end
-// (HoldPortNumber). A connection that starts anyway takes the port over: the set-up stops without touching
-// it.
+// from the telephony device) and refuses to start while a connection runs, or while it runs itself. Once
+// started it owns the port until its last step: an attach, or the program's end, asks the user first,
+// naming it, and on OK cuts it short (Cut) before the connection starts, which its list says; a port number
+// the settings give meanwhile waits for its end (HoldPortNumber).
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,8 +27,8 @@ class PagerModemSetup {
 
   PagerModemSetup(serial::TLkCustomComPort& port, std::function<bool()> controllerConnected);
 
-  // "Configure Modem" on port COM`comNumber`: true when the steps start. When the port cannot be opened,
-  // or a controller connection holds it, the user is told and false returned.
+  // "Configure Modem" on port COM`comNumber`: true when the steps start. When the set-up runs already, the
+  // port cannot be opened, or a controller connection holds it, the user is told and false returned.
   bool Begin(int comNumber);
   // One step (the window's timer): sends the next command line, after reading the reply to the last one.
   // False once the set-up is over; the port is then closed.
@@ -46,13 +45,14 @@ class PagerModemSetup {
 
   // Each line sent and each reply read, as it went over the line (the window's list).
   std::function<void(const std::string& line)> AddLine;
-  // The set-up has ended, however: by its last step, a failing port, a cut (`cut`) or the window hidden.
+  // The set-up has ended, however: by its last step, the window hidden, or short of it (`cut`: a cut or a
+  // failing port, which the list says).
   std::function<void(bool cut)> Ended;
 
  private:
   void Send(const std::string& line);
   void ReadReply();
-  void Stop(bool closePort, bool cut = false);
+  void Stop(bool cut = false);
   void Show(const std::string& line);
 
   serial::TLkCustomComPort& port_;

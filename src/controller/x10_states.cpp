@@ -156,9 +156,10 @@ void StopEventReports(CommsEngine& e) {
   e.CommState = 527;
 }
 
-// A refused switch-off is sent again: the controller would go on sending events into later exchanges.
+// A refused switch-off is sent again: the controller would go on sending events into later exchanges. An
+// attach that cut the monitor waits for it, then ends the connection.
 void AwaitEventReportsOff(CommsEngine& e) {
-  if (e.AwaitAck("flash save")) e.CommState = 110;
+  if (e.AwaitAck("flash save")) e.CommState = e.AttachRequest ? 1001 : 110;
 }
 
 constexpr StateEntry kStates[] = {

@@ -110,17 +110,18 @@ TEST_F(PagerModemSetupTest, AControllerConnectionKeepsThePort) {
   EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"Disconnect From The Controller Before Pager Setup"});
   EXPECT_FALSE(port.Open());
 
-  // A connection that starts while the set-up runs takes the port over: the set-up stops, sends nothing more
-  // and leaves the port open.
+  // A connection starts only through an attach, which cuts the set-up first: the port is closed, the list
+  // says so and nothing more is sent.
   connected = false;
+  std::optional<bool> cut;
+  setup.Ended = [&](bool c) { cut = c; };
   ASSERT_TRUE(setup.Begin(ModemCom));
   EXPECT_TRUE(setup.ConfigureModemStep("1"));
-  connected = true;
+  setup.Cut();
+  EXPECT_EQ(cut, true);
+  EXPECT_FALSE(port.Open());
   EXPECT_FALSE(setup.ConfigureModemStep("1"));
-  EXPECT_TRUE(port.Open());
-  EXPECT_EQ(lines.size(), 1u);
-  setup.Cancel();
-  EXPECT_TRUE(port.Open());
+  EXPECT_EQ(lines, (std::vector<std::string>{"AT&F0&K0Q0&D0Q0V0E0&W1\r", PagerModemSetup::CutLine}));
 }
 
 TEST_F(PagerModemSetupTest, AnUnpluggedModemEndsTheSetUpOnTime) {

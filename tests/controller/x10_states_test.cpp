@@ -268,5 +268,35 @@ TEST_F(X10Test, ADisconnectEndsEitherMonitor) {
   }
 }
 
+// An attach that starts a new connection while the older monitor runs switches event reports off first, or
+// the controller would send events into the new connection's exchanges; on a dead line the switch-off's
+// retries end it.
+TEST_F(X10Test, AnAttachSwitchesTheOlderMonitorsReportsOffFirst) {
+  serial::test::ScopedComEnv com3{3, sim.SlavePath()};
+  const struct {
+    const char* Name;
+    int State;
+    int Ignored;  // switch-offs the line loses
+  } cases[] = {{"switch-on sent", 521, 0}, {"waiting", 522, 0}, {"dead line", 522, 9}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Ui().Clear();
+    settings.ComNum = 1;
+    ConnectOlder(212);
+    engine.X10MonitorRequest = 1;
+    ASSERT_TRUE(RunToState(c.State, 20));
+    sim.IgnoreNext(c.Ignored);
+    expectedRetries += c.Ignored;
+    settings.ComNum = 3;  // another road: a new connection
+    engine.Attach();
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && engine.Connection.ComNum == 3; }, 400))
+        << engine.CommState;
+    EXPECT_EQ(sim.Parameter(15), c.Ignored ? 1 : 0);
+    EXPECT_EQ(Ui().Messages(), c.Ignored ? std::vector<std::string>{"Lost Connection"} : std::vector<std::string>{});
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 40));
+  }
+}
+
 }  // namespace
 }  // namespace controller::test

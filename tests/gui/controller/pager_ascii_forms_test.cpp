@@ -291,4 +291,53 @@ TEST_F(PagerFormTest, ClosingTheWindowHalfwayLetsTheSetUpEnd) {
   EXPECT_FALSE(port.Open());
 }
 
+// A port that fails under the set-up after the window's Close ends it as a cut: the window stays with the
+// failure in its list.
+TEST_F(PagerFormTest, APortThatFailsAfterCloseKeepsTheWindowInView) {
+  port.SetOutSize(16);  // no room for a command line
+  Click(form.ComNumButtons->button(2));
+  Click(form.BitBtn1);
+  Click(form.CloseButton);
+  form.Timer1Timer();
+  EXPECT_FALSE(form.Timer1->isActive());
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(ListLines(), std::vector<QString>{"Failed to put entire block"});
+  EXPECT_TRUE(form.isVisible());
+}
+
+// "Configure Modem" again while the set-up runs, on another port or on one that does not exist, after the
+// window's Close or not: refused and told; the first modem gets all three lines and the window closes as
+// asked.
+TEST_F(PagerFormTest, ConfigureModemAgainWhileItRunsIsRefused) {
+  testing_support::PtyPair other;
+  serial::test::ScopedComEnv otherCom{4, other.SlavePath()}, missing{5, "/nonexistent/zelta-modem"};
+  const struct {
+    int Com;
+    bool CloseFirst;
+  } cases[] = {{4, false}, {5, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Com);
+    Ui().Clear();
+    form.show();
+    Click(form.ComNumButtons->button(2));
+    Click(form.BitBtn1);
+    form.Timer1Timer();
+    if (c.CloseFirst) Click(form.CloseButton);
+    Click(form.ComNumButtons->button(c.Com - 1));
+    Click(form.BitBtn1);
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"The Pager Modem Setup is running: Configure Modem again "
+                                                        "once it has ended"});
+    EXPECT_EQ(port.ComNumber(), 3);
+    form.Timer1Timer();
+    form.Timer1Timer();
+    const std::string lines = "AT&F0&K0Q0&D0Q0V0E0&W1\rAT&Z0=\rAT&F0S0=6&K0Q0&D0Q1&W0\r";
+    const auto heard = modem.ReadMaster(lines.size());
+    EXPECT_EQ(std::string(heard.begin(), heard.end()), lines);
+    form.Timer1Timer();
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(form.isVisible(), !c.CloseFirst);
+  }
+}
+
 }  // namespace
