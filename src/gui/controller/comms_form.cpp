@@ -516,7 +516,6 @@ void TCommsForm::GetCPUClock1Click() {
 void TCommsForm::ReloadVORMOExecutive1Click() {
   if (!Engine->RequestAllowed("Executive Reload")) return;
   Engine->ReloadExecRequest = 1;
-  Engine->FlashArg = 0;
   AddLogLine("Download Controller Program Command");
 }
 

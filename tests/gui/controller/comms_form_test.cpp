@@ -64,7 +64,7 @@ TEST_F(CommsFormTest, MenusSetTheirRequestsOnlyWhileAConnectionRuns) {
       {"Set1", "Clock Set", [](auto& e) { return e.SetClockRequest == 1; }},
       {"GetCPUClock1", "Get Controller Clock", [](auto& e) { return e.ClockRequest == 1; }},
       {"ReloadVORMOExecutive1", "Executive Reload",
-       [](auto& e) { return e.ReloadExecRequest == 1 && e.FlashArg == 0; }},
+       [](auto& e) { return e.ReloadExecRequest == 1 && e.FlashArg == 5; }},
       {"AutoAddressModules1", "Auto Address Command", [](auto& e) { return e.AutoAddressRequest == 1; }},
       {"DebugTimersandVariables1", "Debug Timers and Variables", [](auto& e) { return e.TimerVarMonitorRequest == 1; }},
       {"RetrieveModuleParameters1", "Retrieve Module Parameters", [](auto& e) { return e.ModuleParamsRequest == 1; }},
@@ -302,7 +302,8 @@ TEST_F(CommsFormTest, SettingsStoredWhileConnectedLeaveTheConnectionOnItsPort) {
 }
 
 // A download as the window shows it: the meter climbs, each block goes through the memory-dump grid, the
-// step and state labels follow the engine.
+// step and state labels follow the engine. "Reload Controller Executive" clicked meanwhile leaves the
+// download its flash key and runs after it.
 TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   testing_support::SimController sim;
   serial::test::ScopedComEnv com{1, sim.SlavePath()};
@@ -315,6 +316,9 @@ TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   project.Store.Lines[4000] = ProgramLine::End();
   QTableWidget dump(16, 16);
   form->AttachGrid(controller::CommsGrid::Dump, &dump, false);
+  testing_support::TempDir data;
+  testing_support::WriteFile(data.File("FLASH512.BIN"), std::string(300, 'x'));
+  form->Settings.CurrentDirectory = data.Path().string();
   form->Settings.ComNum = 1;
   form->AttachEngine();
   gui_test::FormTicker ticker(*form, sim);
@@ -332,12 +336,21 @@ TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   std::snprintf(first, sizeof first, "%02X", record[48 * 256 % 6]);
   EXPECT_EQ(dump.item(0, 0)->text(), first);
   EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_download.png"));
+  form->MenuItems["ReloadVORMOExecutive1"]->trigger();
 
   ASSERT_TRUE(run([&] { return form->Engine->CommState == 110 && form->Engine->BlockIndex == 6; }));
   EXPECT_FALSE(form->FileMeter->isVisible());
   EXPECT_EQ(form->ListBox1->item(0)->text(), "Controller Program Started");
   EXPECT_TRUE(sim.Faults().empty());
   EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_program_started.png"));
+  ASSERT_TRUE(run([&] {
+    const controller::CommsEngine& e = *form->Engine;
+    return e.CommState == 114 && !e.ReloadExecRequest && !e.ReloadClock;
+  }));
+  EXPECT_EQ(form->ListBox1->findItems("Program Downloaded OK", Qt::MatchExactly).size(), 1);
+  EXPECT_EQ(sim.ExecutiveImage()[0x1200], 'x');
+  EXPECT_EQ(form->Engine->FlashArg, 0) << "the next download reads the key again";
+  Ui().Clear();
 
   // A controller that refuses to start the program: with "Errors" ticked the retries show, then the
   // connection is given up; the start is never claimed.
