@@ -83,7 +83,7 @@ void AwaitLearnModeEnded(CommsEngine& e) {
 // Clear
 
 void SendClear(CommsEngine& e) {
-  e.SendCommandFrame(CmdClearIr, Low(e.IrClearNumber), High(e.IrClearNumber), e.IrLearnFrequency);
+  e.SendCommandFrame(CmdClearIr, Low(e.IrClearNumber), High(e.IrClearNumber), e.IrClearFrequency);
   e.CommState = 568;
 }
 

@@ -72,6 +72,7 @@ struct RequestValues {
   std::uint16_t RemoteIrNumber = 0;
   std::int32_t DumpAddress = 0;  // only its low 16 bits reach the wire
   std::uint8_t IrLearnFrequency = 0;
+  std::uint8_t IrClearFrequency = 0;  // the last learn's carrier when the clear was asked
   std::int32_t X10Key = -1, X10Repeat = 1;
   std::array<std::uint8_t, 4> ExtX10Command{};  // house, key, data byte, command character
   // The module parameter change as OK took it: module, parameter number and value.

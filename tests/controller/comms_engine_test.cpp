@@ -107,8 +107,8 @@ class ScriptedDialUp : public DialUp {
 // forgotten), and no window shows the last controller's values. What is dropped is told, in a message too
 // when Controller Access is not on the screen; else the user's own disconnect shows none. The user's close
 // wins over what was posted around it. A reconnection is no end; what it clears is told. What is asked
-// after an attach is the next connection's. The values the requests carried stay: a clear sends the last
-// learn's carrier.
+// after an attach is the next connection's. The values the requests carried stay: a clear sends the carrier
+// it was asked with.
 enum class End {
   Connected,          // not ended: the attach decides
   UserClose,          // the idle pass takes the close
@@ -231,7 +231,7 @@ class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterfac
 TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   const EndCase& c = GetParam();
   serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"}, com3{3, sim.SlavePath()};
-  engine.IrLearnFrequency = 77;
+  engine.IrClearFrequency = 77;
   settings.NonTapi = c.Next == Then::AttachOnTheModem;
   if (c.How == End::Unplugged) {
     // Before the line goes: the values the requests carried stay.

@@ -214,7 +214,7 @@ TEST_F(IrTest, TransmitClearAndRemoteSendTheirCommandAndFreeTheirRequest) {
        "Sending Transmit Command"},
       {"clear",
        [](auto& e) {
-         e.IrLearnFrequency = 120;
+         e.IrClearFrequency = 120;
          e.IrClearNumber = 300;
        },
        CmdClearIr,
