@@ -468,7 +468,9 @@ void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
   options.Filter = IrFilter();
   options.InitialDir = Settings.CurrentDirectory;
   options.MustExist = true;
-  if (std::optional<std::string> path = platform::Ui().OpenFileName(options)) {
+  std::optional<std::string> path = platform::Ui().OpenFileName(options);
+  // The connection may have ended while the dialog was open: the next controller gets none of it.
+  if (path && Engine->RequestAllowed("Infra-Red File Download", Engine->IrFileTransferAsked(false))) {
     Engine->IrDownloadFileName = *path;
     Engine->IrDownloadRequest = 1;
   }
@@ -486,6 +488,8 @@ bool TCommsForm::SaveIrFileDialog() {
   options.InitialDir = Settings.CurrentDirectory;
   std::optional<std::string> path = platform::Ui().SaveFileName(options);
   if (!path || !platform::ConfirmReplace({*path}, options.Title)) return false;
+  // The connection may have ended while the dialog or the question was open.
+  if (!Engine->RequestAllowed("Infra-Red File Upload", Engine->IrFileTransferAsked(true))) return false;
   Engine->IrUploadFileName = *path;
   Engine->IrUploadRequest = 1;
   return true;

@@ -143,6 +143,35 @@ TEST_F(CommsFormTest, TheIrFileDialogsFollowTheFirmwareAndArmTheirRequest) {
   }
 }
 
+// A connection that ends while the user picks the file, or answers the replace question, gets no transfer,
+// and none waits for the next controller: the user is told.
+TEST_F(CommsFormTest, AnIrFileChosenAsTheConnectionEndsIsNotSent) {
+  testing_support::TempDir dir;
+  const std::string existing = dir.File("codes.lir");
+  testing_support::WriteFile(existing, "old");
+  const struct {
+    const char* Item;
+    const char* What;
+    int Skip;  // the questions before the one the connection ends under
+  } cases[] = {{"DownloadInfraRedFiletoVORMO1", "Infra-Red File Download", 0},
+               {"UploadInfraRedFilefromVORMO1", "Infra-Red File Upload", 0},
+               {"UploadInfraRedFilefromVORMO1", "Infra-Red File Upload", 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Item) + " skip " + std::to_string(c.Skip));
+    static_cast<controller::RequestFields&>(*form->Engine) = {};
+    form->Engine->CommState = 110;
+    Ui().Clear();
+    Ui().QueueOpenFile(existing);
+    Ui().QueueSaveFile(existing);
+    Ui().QueueAnswer(platform::MsgResult::Yes);
+    Ui().WhileAsked([&] { form->Engine->CommState = 0; }, c.Skip);
+    form->MenuItems[c.Item]->trigger();
+    EXPECT_FALSE(form->Engine->IrDownloadRequest || form->Engine->IrUploadRequest);
+    const std::vector<std::string> told = Ui().Messages();
+    EXPECT_EQ(told.empty() ? "" : told.back(), "Not attached to a controller: " + std::string(c.What) + " not sent");
+  }
+}
+
 TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
   QWidget editor;
   form->AttachWindow(controller::CommsWindow::Editor, &editor);
