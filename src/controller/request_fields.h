@@ -80,8 +80,10 @@ struct RequestValues {
   std::uint16_t ParamChangeValue = 0;
   // The command typed in the memory-dump window as Send read it: code, then five arguments.
   std::array<std::uint8_t, 6> RawCommand{};
-  // The files the save and open dialogs chose, one for each transfer.
+  // The files the save and open dialogs chose, one for each transfer, and the format each dialog offered:
+  // .lir records (firmware 8.20 and later) or .ir memory.
   std::string IrUploadFileName, IrDownloadFileName;
+  bool IrUploadLir = false, IrDownloadLir = false;
 };
 
 struct RequestFields : Requests, RequestValues {};

@@ -257,6 +257,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   }
   ShowLastControllersValues();
   engine.ProgramDownloadRequest = engine.ReloadExecRequest = engine.IrUploadRequest = engine.PagerLoadRequest = 1;
+  engine.IrUploadLir = true;
   engine.RelayRequest = 5;
   engine.X10SendRequest = 2;
   engine.DumpAddress = 0x1234;
@@ -569,6 +570,7 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
       {"IR upload, 8.20",
        [](CommsEngine& e) {
          e.IrUploadRequest = 1;
+         e.IrUploadLir = true;
          e.FirmwareVersion = 820;
        },
        180},

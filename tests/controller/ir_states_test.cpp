@@ -57,14 +57,16 @@ class IrTest : public EngineTest {
   bool BackToPolling() {
     return RunUntil([&] { return engine.CommState == 114 && !engine.ParamsRequest; }, 2000);
   }
-  // What the IR file dialogs do: fresh parameters, then the transfer.
+  // What the IR file dialogs do: fresh parameters, then the transfer in the format the firmware takes.
   void RequestDownload(const std::string& path) {
     engine.IrDownloadFileName = path;
+    engine.IrDownloadLir = engine.FirmwareVersion >= 820;
     engine.ParamsRequest = 1;
     engine.IrDownloadRequest = 1;
   }
   void RequestUpload(const std::string& path) {
     engine.IrUploadFileName = path;
+    engine.IrUploadLir = engine.FirmwareVersion >= 820;
     engine.ParamsRequest = 1;
     engine.IrUploadRequest = 1;
   }
@@ -521,6 +523,7 @@ TEST_F(IrTest, AFileThatCannotBeOpenedIsLoggedAndEndsTheConnection) {
     engine.ParamsRequest = 0;
     c.Upload ? (engine.IrUploadRequest = 1) : (engine.IrDownloadRequest = 1);
     (c.Upload ? engine.IrUploadFileName : engine.IrDownloadFileName) = c.Path;
+    (c.Upload ? engine.IrUploadLir : engine.IrDownloadLir) = true;
     ASSERT_TRUE(RunUntil([&] { return engine.CommState == (c.Upload ? 180 : 140); }, 40));
     {
       std::optional<testing_support::NoFreeDescriptors> none;

@@ -172,6 +172,37 @@ TEST_F(CommsFormTest, AnIrFileChosenAsTheConnectionEndsIsNotSent) {
   }
 }
 
+// Chosen before identification ends, the dialogs offer the .ir format; a controller that turns out to take
+// .lir gets neither transfer, and the user is told.
+TEST_F(CommsFormTest, AnIrFileIsSentOnlyInTheFormatItsDialogOffered) {
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  sim.SetAppVersion(400);
+  sim.SetFirmwareVersion(820);
+  testing_support::TempDir dir;
+  const std::string codes = dir.File("codes.IR"), saved = dir.File("saved.IR");
+  testing_support::WriteFile(codes, std::string(512, 'c'));
+  form->Settings.ComNum = 1;
+  form->AttachEngine();
+  gui_test::FormTicker ticker(*form, sim);
+  ASSERT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState != 1; }, 1));
+  Ui().QueueOpenFile(codes);
+  form->MenuItems["DownloadInfraRedFiletoVORMO1"]->trigger();
+  Ui().QueueSaveFile(saved);
+  form->MenuItems["UploadInfraRedFilefromVORMO1"]->trigger();
+  EXPECT_EQ(Ui().Asked()[0].Options.Filter, "Program files (*.ir)|*.IR");
+  const controller::CommsEngine& e = *form->Engine;
+  ASSERT_TRUE(ticker.RunUntil(
+      [&] { return e.CommState == 114 && !e.IrDownloadRequest && !e.IrUploadRequest && !e.ParamsRequest; }, 400));
+  EXPECT_FALSE(sim.IrCode(0).has_value());
+  EXPECT_FALSE(std::filesystem::exists(saved));
+  const std::string takes = " not sent: this controller's firmware takes .lir files";
+  EXPECT_EQ(Ui().Messages(),
+            (std::vector<std::string>{"Infra-Red File Upload" + takes, "Infra-Red File Download" + takes}));
+  form->Engine->CloseRequest = 1;
+  EXPECT_TRUE(ticker.RunUntil([&] { return e.CommState == 0; }, 20));
+}
+
 TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
   QWidget editor;
   form->AttachWindow(controller::CommsWindow::Editor, &editor);
