@@ -63,6 +63,8 @@ bool OpenImageFile(CommsEngine& e, long& length) {
 }
 
 void StopInterpreter(CommsEngine& e) {
+  // The flash key goes here, not at the click: a download running then still flashes with it.
+  e.FlashArg = 0;
   // An image the addresses cannot hold is refused while the controller still runs untouched.
   struct stat st {};
   const std::string path = ImagePath(e);

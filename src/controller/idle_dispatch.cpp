@@ -2,10 +2,21 @@
 // before it, so the last set request in this order starts now and the others wait for later passes. The
 // user's close comes before them all.
 #include "controller/state_tables.h"
+#include "platform/ui.h"
 
 namespace controller {
 
 namespace {
+
+// The file dialog offered the format of the firmware known when it opened (none before identification
+// ends): a file in the format this controller does not take is not sent.
+void DropIrFileOfOtherFormat(CommsEngine& e, std::uint8_t& request, bool lir, const std::string& what) {
+  if (!request || lir == (e.FirmwareVersion >= 820)) return;
+  request = 0;
+  const std::string line = what + " not sent: this controller's firmware takes " + (lir ? ".ir" : ".lir") + " files";
+  e.AddLogLine(line);
+  platform::Ui().ShowMessage(line);
+}
 
 void Idle(CommsEngine& e) {
   // The user's close wins over whatever was posted around it: nothing goes to a closed connection, and its
@@ -25,6 +36,8 @@ void Idle(CommsEngine& e) {
   if (e.RelayRequest) next = 580;
   if (e.TransmitRequest) next = 210;
   if (e.RemoteIrRequest) next = 575;
+  DropIrFileOfOtherFormat(e, e.IrUploadRequest, e.IrUploadLir, "Infra-Red File Upload");
+  DropIrFileOfOtherFormat(e, e.IrDownloadRequest, e.IrDownloadLir, "Infra-Red File Download");
   if (e.IrUploadRequest) next = e.FirmwareVersion >= 820 ? 180 : 170;
   if (e.IrDownloadRequest) next = e.FirmwareVersion >= 820 ? 140 : 160;
   if (e.IrLearnNumber != -1) next = 560;

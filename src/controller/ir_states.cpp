@@ -27,6 +27,12 @@ void AwaitLearnMode(CommsEngine& e) {
 }
 
 void SendLearn(CommsEngine& e) {
+  // Closed before the learn went out: nothing is learnt (the number is gone), the receiver is switched back.
+  if (e.IrLearnNumber == -1) {
+    e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+    e.CommState = 565;
+    return;
+  }
   e.SetStep("Sending Learn Command");
   e.SendCommandFrame(CmdLearnIr, Low(e.IrLearnNumber), High(e.IrLearnNumber), e.IrLearnFrequency);
   e.CommState = 563;
@@ -77,7 +83,7 @@ void AwaitLearnModeEnded(CommsEngine& e) {
 // Clear
 
 void SendClear(CommsEngine& e) {
-  e.SendCommandFrame(CmdClearIr, Low(e.IrClearNumber), High(e.IrClearNumber), e.IrLearnFrequency);
+  e.SendCommandFrame(CmdClearIr, Low(e.IrClearNumber), High(e.IrClearNumber), e.IrClearFrequency);
   e.CommState = 568;
 }
 

@@ -72,6 +72,7 @@ struct RequestValues {
   std::uint16_t RemoteIrNumber = 0;
   std::int32_t DumpAddress = 0;  // only its low 16 bits reach the wire
   std::uint8_t IrLearnFrequency = 0;
+  std::uint8_t IrClearFrequency = 0;  // the last learn's carrier when the clear was asked
   std::int32_t X10Key = -1, X10Repeat = 1;
   std::array<std::uint8_t, 4> ExtX10Command{};  // house, key, data byte, command character
   // The module parameter change as OK took it: module, parameter number and value.
@@ -79,8 +80,10 @@ struct RequestValues {
   std::uint16_t ParamChangeValue = 0;
   // The command typed in the memory-dump window as Send read it: code, then five arguments.
   std::array<std::uint8_t, 6> RawCommand{};
-  // The files the save and open dialogs chose, one for each transfer.
+  // The files the save and open dialogs chose, one for each transfer, and the format each dialog offered:
+  // .lir records (firmware 8.20 and later) or .ir memory.
   std::string IrUploadFileName, IrDownloadFileName;
+  bool IrUploadLir = false, IrDownloadLir = false;
 };
 
 struct RequestFields : Requests, RequestValues {};

@@ -107,8 +107,8 @@ class ScriptedDialUp : public DialUp {
 // forgotten), and no window shows the last controller's values. What is dropped is told, in a message too
 // when Controller Access is not on the screen; else the user's own disconnect shows none. The user's close
 // wins over what was posted around it. A reconnection is no end; what it clears is told. What is asked
-// after an attach is the next connection's. The values the requests carried stay: a clear sends the last
-// learn's carrier.
+// after an attach is the next connection's. The values the requests carried stay: a clear sends the carrier
+// it was asked with.
 enum class End {
   Connected,          // not ended: the attach decides
   UserClose,          // the idle pass takes the close
@@ -231,7 +231,7 @@ class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterfac
 TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   const EndCase& c = GetParam();
   serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"}, com3{3, sim.SlavePath()};
-  engine.IrLearnFrequency = 77;
+  engine.IrClearFrequency = 77;
   settings.NonTapi = c.Next == Then::AttachOnTheModem;
   if (c.How == End::Unplugged) {
     // Before the line goes: the values the requests carried stay.
@@ -257,6 +257,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   }
   ShowLastControllersValues();
   engine.ProgramDownloadRequest = engine.ReloadExecRequest = engine.IrUploadRequest = engine.PagerLoadRequest = 1;
+  engine.IrUploadLir = true;
   engine.RelayRequest = 5;
   engine.X10SendRequest = 2;
   engine.DumpAddress = 0x1234;
@@ -569,6 +570,7 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
       {"IR upload, 8.20",
        [](CommsEngine& e) {
          e.IrUploadRequest = 1;
+         e.IrUploadLir = true;
          e.FirmwareVersion = 820;
        },
        180},

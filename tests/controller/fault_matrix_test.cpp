@@ -234,6 +234,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
        },
        [](T& t) {
          t.engine.IrDownloadFileName = t.dir.File("codes.lir");
+         t.engine.IrDownloadLir = true;
          t.engine.ParamsRequest = 1;
          t.engine.IrDownloadRequest = 1;
        },

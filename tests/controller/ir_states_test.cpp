@@ -57,14 +57,16 @@ class IrTest : public EngineTest {
   bool BackToPolling() {
     return RunUntil([&] { return engine.CommState == 114 && !engine.ParamsRequest; }, 2000);
   }
-  // What the IR file dialogs do: fresh parameters, then the transfer.
+  // What the IR file dialogs do: fresh parameters, then the transfer in the format the firmware takes.
   void RequestDownload(const std::string& path) {
     engine.IrDownloadFileName = path;
+    engine.IrDownloadLir = engine.FirmwareVersion >= 820;
     engine.ParamsRequest = 1;
     engine.IrDownloadRequest = 1;
   }
   void RequestUpload(const std::string& path) {
     engine.IrUploadFileName = path;
+    engine.IrUploadLir = engine.FirmwareVersion >= 820;
     engine.ParamsRequest = 1;
     engine.IrUploadRequest = 1;
   }
@@ -127,18 +129,23 @@ TEST_F(IrTest, ALearnWaitsWithoutTimeOutUntilTheControllerSendsFD) {
   EXPECT_EQ(learn[0].Args, (std::array<std::uint8_t, 5>{5, 0, 120, 0, 0}));
 }
 
+// Closed before the learn command went out, the learn is not sent (not as IR# 65535 either).
 TEST_F(IrTest, ALearnIsCancelledByClosingItsWindowOrByTheDisconnect) {
   const struct {
     const char* How;
     bool Disconnect;
     int EndState;
-  } cases[] = {{"learn window closed", false, 114}, {"disconnect asked for", true, 0}};
+    int CancelIn = 564;
+  } cases[] = {{"learn window closed", false, 114},
+               {"disconnect asked for", true, 0},
+               {"learn window closed before the learn went out", false, 114, 561}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.How);
     if (engine.CommState != 114) Connect();
     const std::size_t before = sim.Commands(CmdSetControllerParam).size();
+    const std::size_t learns = sim.Commands(CmdLearnIr).size();
     engine.IrLearnNumber = 9;
-    ASSERT_TRUE(RunToState(564, 40));
+    ASSERT_TRUE(RunToState(c.CancelIn, 40));
     if (c.Disconnect)
       engine.CloseRequest = 1;
     else
@@ -151,6 +158,7 @@ TEST_F(IrTest, ALearnIsCancelledByClosingItsWindowOrByTheDisconnect) {
     EXPECT_FALSE(view.Logged("Ir Learn Complete"));
     EXPECT_FALSE(sim.IrCode(9).has_value());
     EXPECT_EQ(engine.IrLearnNumber, -1);
+    EXPECT_EQ(sim.Commands(CmdLearnIr).size(), learns + (c.CancelIn == 564));
   }
 }
 
@@ -208,7 +216,7 @@ TEST_F(IrTest, TransmitClearAndRemoteSendTheirCommandAndFreeTheirRequest) {
        "Sending Transmit Command"},
       {"clear",
        [](auto& e) {
-         e.IrLearnFrequency = 120;
+         e.IrClearFrequency = 120;
          e.IrClearNumber = 300;
        },
        CmdClearIr,
@@ -515,6 +523,7 @@ TEST_F(IrTest, AFileThatCannotBeOpenedIsLoggedAndEndsTheConnection) {
     engine.ParamsRequest = 0;
     c.Upload ? (engine.IrUploadRequest = 1) : (engine.IrDownloadRequest = 1);
     (c.Upload ? engine.IrUploadFileName : engine.IrDownloadFileName) = c.Path;
+    (c.Upload ? engine.IrUploadLir : engine.IrDownloadLir) = true;
     ASSERT_TRUE(RunUntil([&] { return engine.CommState == (c.Upload ? 180 : 140); }, 40));
     {
       std::optional<testing_support::NoFreeDescriptors> none;

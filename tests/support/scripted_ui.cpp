@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace testing_support {
 
 PdfPrinterSetupFunction PdfPrinterSetup = nullptr;
@@ -13,6 +15,7 @@ using platform::MsgResult;
 MsgResult ScriptedUi::MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons,
                                  platform::MsgKind kind) {
   asked_.push_back({AskedEntry::Kind::Message, text, caption, buttons, kind, {}});
+  Meanwhile();
   const std::function<void()> closed = ModalBoxOpened ? ModalBoxOpened() : nullptr;
   MsgResult answer = MsgResult::Ok;
   if (buttons == MsgButtons::Ok && (answers_.empty() || answers_.front() != MsgResult::Ok)) {
@@ -26,6 +29,12 @@ MsgResult ScriptedUi::MessageBox(const std::string& text, const std::string& cap
   }
   if (closed) closed();
   return answer;
+}
+
+void ScriptedUi::Meanwhile() {
+  if (!meanwhile_ || meanwhileSkip_-- > 0) return;
+  std::function<void()> act = std::exchange(meanwhile_, nullptr);
+  act();
 }
 
 namespace {
@@ -43,11 +52,13 @@ std::optional<std::string> Take(std::deque<std::optional<std::string>>& queue, c
 
 std::optional<std::string> ScriptedUi::OpenFileName(const platform::FileDialogOptions& options) {
   asked_.push_back({AskedEntry::Kind::OpenFile, "", options.Title, MsgButtons::Ok, {}, options});
+  Meanwhile();
   return Take(openFiles_, "open dialog", options.Title);
 }
 
 std::optional<std::string> ScriptedUi::SaveFileName(const platform::FileDialogOptions& options) {
   asked_.push_back({AskedEntry::Kind::SaveFile, "", options.Title, MsgButtons::Ok, {}, options});
+  Meanwhile();
   return Take(saveFiles_, "save dialog", options.Title);
 }
 
@@ -102,6 +113,7 @@ void ScriptedUi::Clear() {
   inputs_.clear();
   prints_.clear();
   modals_.clear();
+  meanwhile_ = nullptr;
   beeps_ = 0;
 }
 

@@ -45,6 +45,12 @@ class ScriptedUi : public platform::UiSeam {
   // The next modal window named `name` is handed to `act`, which fills it in and gives its result.
   using ModalAction = std::function<int(platform::ModalWindow&)>;
   void QueueModal(std::string name, ModalAction act) { modals_.push_back({std::move(name), std::move(act)}); }
+  // Runs `act` while a question or file dialog is open, the one after `skip` others: what goes on meanwhile
+  // (the engine's timer ticks under a dialog).
+  void WhileAsked(std::function<void()> act, int skip = 0) {
+    meanwhile_ = std::move(act);
+    meanwhileSkip_ = skip;
+  }
 
   const std::vector<AskedEntry>& Asked() const { return asked_; }
   std::vector<std::string> Messages() const;  // texts of the message boxes, in order
@@ -58,6 +64,9 @@ class ScriptedUi : public platform::UiSeam {
   std::deque<std::optional<std::string>> openFiles_, saveFiles_, inputs_, prints_;
   std::deque<std::pair<std::string, ModalAction>> modals_;
   int beeps_ = 0;
+  std::function<void()> meanwhile_;
+  int meanwhileSkip_ = 0;
+  void Meanwhile();
 };
 
 // What the windowing system does around a modal box: the box belongs to the window active when it opens

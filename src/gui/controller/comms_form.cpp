@@ -455,21 +455,24 @@ void TCommsForm::LearnInfraRedCommand1Click() { Show("LearnInfraRedCommand1"); }
 void TCommsForm::TransmitInfraRedCommand1Click() { Show("TransmitInfraRedCommand1"); }
 void TCommsForm::TransmitRemoteInfraRedCommand1Click() { Show("TransmitRemoteInfraRedCommand1"); }
 
-std::string TCommsForm::IrFilter() const {
-  return Engine->FirmwareVersion < 820 ? "Program files (*.ir)|*.IR" : "Program files (*.lir)|*.LIR";
-}
+std::string TCommsForm::IrFilter(bool lir) { return lir ? "Program files (*.lir)|*.LIR" : "Program files (*.ir)|*.IR"; }
 
 void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
   if (!Engine->RequestAllowed("Infra-Red File Download", Engine->IrFileTransferAsked(false))) return;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return;
+  // The format offered goes with the request: the engine sends no file in the other.
+  const bool lir = Engine->FirmwareVersion >= 820;
   platform::FileDialogOptions options;
   options.Title = "Open ir Data File";
-  options.Filter = IrFilter();
+  options.Filter = IrFilter(lir);
   options.InitialDir = Settings.CurrentDirectory;
   options.MustExist = true;
-  if (std::optional<std::string> path = platform::Ui().OpenFileName(options)) {
+  std::optional<std::string> path = platform::Ui().OpenFileName(options);
+  // The connection may have ended while the dialog was open: the next controller gets none of it.
+  if (path && Engine->RequestAllowed("Infra-Red File Download", Engine->IrFileTransferAsked(false))) {
     Engine->IrDownloadFileName = *path;
+    Engine->IrDownloadLir = lir;
     Engine->IrDownloadRequest = 1;
   }
 }
@@ -478,15 +481,19 @@ bool TCommsForm::SaveIrFileDialog() {
   if (!Engine->RequestAllowed("Infra-Red File Upload", Engine->IrFileTransferAsked(true))) return false;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return false;
+  const bool lir = Engine->FirmwareVersion >= 820;
   platform::FileDialogOptions options;
   options.Title = "Save ir Data File";
-  options.Filter = IrFilter();
-  options.DefaultExt = Engine->FirmwareVersion < 820 ? "ir" : "lir";
+  options.Filter = IrFilter(lir);
+  options.DefaultExt = lir ? "lir" : "ir";
   options.FileName = "Untitled";
   options.InitialDir = Settings.CurrentDirectory;
   std::optional<std::string> path = platform::Ui().SaveFileName(options);
   if (!path || !platform::ConfirmReplace({*path}, options.Title)) return false;
+  // The connection may have ended while the dialog or the question was open.
+  if (!Engine->RequestAllowed("Infra-Red File Upload", Engine->IrFileTransferAsked(true))) return false;
   Engine->IrUploadFileName = *path;
+  Engine->IrUploadLir = lir;
   Engine->IrUploadRequest = 1;
   return true;
 }
@@ -516,7 +523,6 @@ void TCommsForm::GetCPUClock1Click() {
 void TCommsForm::ReloadVORMOExecutive1Click() {
   if (!Engine->RequestAllowed("Executive Reload")) return;
   Engine->ReloadExecRequest = 1;
-  Engine->FlashArg = 0;
   AddLogLine("Download Controller Program Command");
 }
 

@@ -198,7 +198,7 @@ class TCommsForm : public QMainWindow,
   void BuildControls();
   void BuildMenus();
   void Show(const std::string& handler);
-  std::string IrFilter() const;
+  static std::string IrFilter(bool lir);
 
   controller::CommsProject& project_;
   const platform::Clock& clock_;

@@ -135,6 +135,8 @@ void TIrForm::BitBtn4Click() {
   if (!engine_.RequestAllowed("IR Clear Command", engine_.IrClearNumber != -1)) return;
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
+  // A learn asked before the clear goes must not change its carrier.
+  engine_.IrClearFrequency = engine_.IrLearnFrequency;
   engine_.IrClearNumber = number;
   engine_.AddLogLine(platform::FormatText("Clearing IR# %03d", number));
 }

@@ -64,7 +64,7 @@ TEST_F(CommsFormTest, MenusSetTheirRequestsOnlyWhileAConnectionRuns) {
       {"Set1", "Clock Set", [](auto& e) { return e.SetClockRequest == 1; }},
       {"GetCPUClock1", "Get Controller Clock", [](auto& e) { return e.ClockRequest == 1; }},
       {"ReloadVORMOExecutive1", "Executive Reload",
-       [](auto& e) { return e.ReloadExecRequest == 1 && e.FlashArg == 0; }},
+       [](auto& e) { return e.ReloadExecRequest == 1 && e.FlashArg == 5; }},
       {"AutoAddressModules1", "Auto Address Command", [](auto& e) { return e.AutoAddressRequest == 1; }},
       {"DebugTimersandVariables1", "Debug Timers and Variables", [](auto& e) { return e.TimerVarMonitorRequest == 1; }},
       {"RetrieveModuleParameters1", "Retrieve Module Parameters", [](auto& e) { return e.ModuleParamsRequest == 1; }},
@@ -141,6 +141,66 @@ TEST_F(CommsFormTest, TheIrFileDialogsFollowTheFirmwareAndArmTheirRequest) {
     EXPECT_EQ(Ui().Messages(), std::vector<std::string>{existing + " already exists.\nDo you want to replace it?"});
     EXPECT_EQ(form->Engine->IrUploadRequest, answer == MsgResult::Yes);
   }
+}
+
+// A connection that ends while the user picks the file, or answers the replace question, gets no transfer,
+// and none waits for the next controller: the user is told.
+TEST_F(CommsFormTest, AnIrFileChosenAsTheConnectionEndsIsNotSent) {
+  testing_support::TempDir dir;
+  const std::string existing = dir.File("codes.lir");
+  testing_support::WriteFile(existing, "old");
+  const struct {
+    const char* Item;
+    const char* What;
+    int Skip;  // the questions before the one the connection ends under
+  } cases[] = {{"DownloadInfraRedFiletoVORMO1", "Infra-Red File Download", 0},
+               {"UploadInfraRedFilefromVORMO1", "Infra-Red File Upload", 0},
+               {"UploadInfraRedFilefromVORMO1", "Infra-Red File Upload", 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Item) + " skip " + std::to_string(c.Skip));
+    static_cast<controller::RequestFields&>(*form->Engine) = {};
+    form->Engine->CommState = 110;
+    Ui().Clear();
+    Ui().QueueOpenFile(existing);
+    Ui().QueueSaveFile(existing);
+    Ui().QueueAnswer(platform::MsgResult::Yes);
+    Ui().WhileAsked([&] { form->Engine->CommState = 0; }, c.Skip);
+    form->MenuItems[c.Item]->trigger();
+    EXPECT_FALSE(form->Engine->IrDownloadRequest || form->Engine->IrUploadRequest);
+    const std::vector<std::string> told = Ui().Messages();
+    EXPECT_EQ(told.empty() ? "" : told.back(), "Not attached to a controller: " + std::string(c.What) + " not sent");
+  }
+}
+
+// Chosen before identification ends, the dialogs offer the .ir format; a controller that turns out to take
+// .lir gets neither transfer, and the user is told.
+TEST_F(CommsFormTest, AnIrFileIsSentOnlyInTheFormatItsDialogOffered) {
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  sim.SetAppVersion(400);
+  sim.SetFirmwareVersion(820);
+  testing_support::TempDir dir;
+  const std::string codes = dir.File("codes.IR"), saved = dir.File("saved.IR");
+  testing_support::WriteFile(codes, std::string(512, 'c'));
+  form->Settings.ComNum = 1;
+  form->AttachEngine();
+  gui_test::FormTicker ticker(*form, sim);
+  ASSERT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState != 1; }, 1));
+  Ui().QueueOpenFile(codes);
+  form->MenuItems["DownloadInfraRedFiletoVORMO1"]->trigger();
+  Ui().QueueSaveFile(saved);
+  form->MenuItems["UploadInfraRedFilefromVORMO1"]->trigger();
+  EXPECT_EQ(Ui().Asked()[0].Options.Filter, "Program files (*.ir)|*.IR");
+  const controller::CommsEngine& e = *form->Engine;
+  ASSERT_TRUE(ticker.RunUntil(
+      [&] { return e.CommState == 114 && !e.IrDownloadRequest && !e.IrUploadRequest && !e.ParamsRequest; }, 400));
+  EXPECT_FALSE(sim.IrCode(0).has_value());
+  EXPECT_FALSE(std::filesystem::exists(saved));
+  const std::string takes = " not sent: this controller's firmware takes .lir files";
+  EXPECT_EQ(Ui().Messages(),
+            (std::vector<std::string>{"Infra-Red File Upload" + takes, "Infra-Red File Download" + takes}));
+  form->Engine->CloseRequest = 1;
+  EXPECT_TRUE(ticker.RunUntil([&] { return e.CommState == 0; }, 20));
 }
 
 TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
@@ -302,7 +362,8 @@ TEST_F(CommsFormTest, SettingsStoredWhileConnectedLeaveTheConnectionOnItsPort) {
 }
 
 // A download as the window shows it: the meter climbs, each block goes through the memory-dump grid, the
-// step and state labels follow the engine.
+// step and state labels follow the engine. "Reload Controller Executive" clicked meanwhile leaves the
+// download its flash key and runs after it.
 TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   testing_support::SimController sim;
   serial::test::ScopedComEnv com{1, sim.SlavePath()};
@@ -315,6 +376,9 @@ TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   project.Store.Lines[4000] = ProgramLine::End();
   QTableWidget dump(16, 16);
   form->AttachGrid(controller::CommsGrid::Dump, &dump, false);
+  testing_support::TempDir data;
+  testing_support::WriteFile(data.File("FLASH512.BIN"), std::string(300, 'x'));
+  form->Settings.CurrentDirectory = data.Path().string();
   form->Settings.ComNum = 1;
   form->AttachEngine();
   gui_test::FormTicker ticker(*form, sim);
@@ -332,12 +396,21 @@ TEST_F(CommsFormTest, ADownloadShowsItsProgress) {
   std::snprintf(first, sizeof first, "%02X", record[48 * 256 % 6]);
   EXPECT_EQ(dump.item(0, 0)->text(), first);
   EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_download.png"));
+  form->MenuItems["ReloadVORMOExecutive1"]->trigger();
 
   ASSERT_TRUE(run([&] { return form->Engine->CommState == 110 && form->Engine->BlockIndex == 6; }));
   EXPECT_FALSE(form->FileMeter->isVisible());
   EXPECT_EQ(form->ListBox1->item(0)->text(), "Controller Program Started");
   EXPECT_TRUE(sim.Faults().empty());
   EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_program_started.png"));
+  ASSERT_TRUE(run([&] {
+    const controller::CommsEngine& e = *form->Engine;
+    return e.CommState == 114 && !e.ReloadExecRequest && !e.ReloadClock;
+  }));
+  EXPECT_EQ(form->ListBox1->findItems("Program Downloaded OK", Qt::MatchExactly).size(), 1);
+  EXPECT_EQ(sim.ExecutiveImage()[0x1200], 'x');
+  EXPECT_EQ(form->Engine->FlashArg, 0) << "the next download reads the key again";
+  Ui().Clear();
 
   // A controller that refuses to start the program: with "Errors" ticked the retries show, then the
   // connection is given up; the start is never claimed.

@@ -216,6 +216,23 @@ TEST_F(IrFormTest, ALearnAskedWhileOneRunsIsRefusedAndOneAskedAsItEndsGoesAfter)
                                                        "Do you want to save learned Ir to disk?"}));
 }
 
+// A clear carries the carrier of the last learn asked before it, not of one asked after it that goes later.
+TEST_F(IrFormTest, AClearKeepsTheCarrierItWasAskedWith) {
+  Connect();
+  engine.IrLearnFrequency = 120;  // the last learn's, at 38 kHz
+  form.ShowLearnMode();
+  Replace(form.Edit1, "6");
+  testing_support::Click(form.BitBtn4);
+  Replace(form.Edit2, "56");
+  testing_support::Click(form.BitBtn1);
+  ASSERT_TRUE(RunToState(564, 40));
+  const auto clears = sim.Commands(controller::CmdClearIr), learns = sim.Commands(controller::CmdLearnIr);
+  ASSERT_EQ(clears.size(), 1u);
+  EXPECT_EQ(clears[0].Args[2], 120);
+  ASSERT_EQ(learns.size(), 1u);
+  EXPECT_EQ(learns[0].Args[2], 81);
+}
+
 // The user learns a code, closes the learn window and keeps the codes in a file.
 TEST(IrLearnToDisk, ALearnedCodeIsSavedThroughTheCommsWindowsSaveDialog) {
   testing_support::ScopedConfigDir config;
