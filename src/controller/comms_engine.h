@@ -224,6 +224,8 @@ class CommsEngine : public RequestFields {
   FrameBytes FrameBuffer{};
   std::int32_t CommsErrorKind = -1;  // -1 none, 1 lost connection, 2 failed modem connection
   std::int32_t FirmwareVersion = 0;  // x 100
+  // IR codes travel as .lir records from firmware 8.20 on, as .ir memory before.
+  bool TakesLirFiles() const { return FirmwareVersion >= 820; }
   std::int32_t AppVersion = 0;       // x 100
   std::int32_t FirmwareSubNumber = 0;
   std::uint16_t TimerTableAddress = 0, VariableTableAddress = 0;

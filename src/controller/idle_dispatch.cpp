@@ -11,7 +11,7 @@ namespace {
 // The file dialog offered the format of the firmware known when it opened (none before identification
 // ends): a file in the format this controller does not take is not sent.
 void DropIrFileOfOtherFormat(CommsEngine& e, std::uint8_t& request, bool lir, const std::string& what) {
-  if (!request || lir == (e.FirmwareVersion >= 820)) return;
+  if (!request || lir == e.TakesLirFiles()) return;
   request = 0;
   const std::string line = what + " not sent: this controller's firmware takes " + (lir ? ".ir" : ".lir") + " files";
   e.AddLogLine(line);
@@ -38,8 +38,8 @@ void Idle(CommsEngine& e) {
   if (e.RemoteIrRequest) next = 575;
   DropIrFileOfOtherFormat(e, e.IrUploadRequest, e.IrUploadLir, "Infra-Red File Upload");
   DropIrFileOfOtherFormat(e, e.IrDownloadRequest, e.IrDownloadLir, "Infra-Red File Download");
-  if (e.IrUploadRequest) next = e.FirmwareVersion >= 820 ? 180 : 170;
-  if (e.IrDownloadRequest) next = e.FirmwareVersion >= 820 ? 140 : 160;
+  if (e.IrUploadRequest) next = e.TakesLirFiles() ? 180 : 170;
+  if (e.IrDownloadRequest) next = e.TakesLirFiles() ? 140 : 160;
   if (e.IrLearnNumber != -1) next = 560;
   if (e.IrClearNumber != -1) next = 567;
   if (e.IrTransmitNumber != -1) next = 570;

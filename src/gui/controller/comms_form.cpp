@@ -462,7 +462,7 @@ void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return;
   // The format offered goes with the request: the engine sends no file in the other.
-  const bool lir = Engine->FirmwareVersion >= 820;
+  const bool lir = Engine->TakesLirFiles();
   platform::FileDialogOptions options;
   options.Title = "Open ir Data File";
   options.Filter = IrFilter(lir);
@@ -481,7 +481,7 @@ bool TCommsForm::SaveIrFileDialog() {
   if (!Engine->RequestAllowed("Infra-Red File Upload", Engine->IrFileTransferAsked(true))) return false;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return false;
-  const bool lir = Engine->FirmwareVersion >= 820;
+  const bool lir = Engine->TakesLirFiles();
   platform::FileDialogOptions options;
   options.Title = "Save ir Data File";
   options.Filter = IrFilter(lir);
