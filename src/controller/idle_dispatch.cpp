@@ -20,9 +20,13 @@ void DropIrFileOfOtherFormat(CommsEngine& e, std::uint8_t& request, bool lir, co
 
 void Idle(CommsEngine& e) {
   // The user's close wins over whatever was posted around it: nothing goes to a closed connection, and its
-  // end tells what it drops.
+  // end tells what it drops. An attach that starts a new connection ends this one once its work has ended.
   if (e.CloseRequest) {
     e.CommState = e.ReloadClock && e.SetClockRequest ? 530 : 1001;
+    return;
+  }
+  if (e.AttachRequest) {
+    e.CommState = 1001;
     return;
   }
   int next = 110;

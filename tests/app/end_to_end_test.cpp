@@ -129,8 +129,8 @@ constexpr int kParam = 11;
 constexpr int kVariable = project::FirstVariable + 7;
 
 const char* const kAttachQuestion =
-    "The Program Download is running: attaching again now cuts it short and may leave the controller stopped or "
-    "half written. Still attach?";
+    "The Program Download is running: attaching now cuts it short and leaves the controller with its program "
+    "stopped. Still attach?";
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -187,7 +187,7 @@ class EndToEnd : public ::testing::Test {
     ASSERT_TRUE(LoopUntil([&] { return sim.FlashLoads() >= loads + 4; }, std::chrono::seconds(30)));
     CommsForm->BitBtn1->click();
     ASSERT_TRUE(EditorForm->isVisible());
-    ASSERT_TRUE(CommsForm->Engine->DownloadRunning());
+    ASSERT_TRUE(CommsForm->Engine->TransferRunning());
   }
   void ExpectTheWholeProgramIn(const SimController& peer) {
     std::vector<std::uint8_t> expected(4096 * ProgramLine::kBytes);

@@ -626,40 +626,86 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
   }
 }
 
-// A transfer in its states runs to its end whatever is closed meanwhile; one that writes the controller
-// is what an attach would cut, and the question names it. Exit also asks for one asked for while connected.
-TEST_F(EngineTest, ATransferRunsInItsStatesAndWritesTheControllerBetweenItsRestarts) {
+// The running work is named by its states, with what ending it does: a transfer is cut, a mode ends
+// through its end step, a restart is waited for, a command counts once it went. A mode's first state and a
+// command's send state have sent nothing: they are only asked for. The program's end also asks about a
+// transfer asked for while connected.
+TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
   const auto program = [](CommsEngine& e) { e.ProgramDownloadRequest = 1; };
   const struct {
     const char* Name;
     int State;
     std::function<void(CommsEngine&)> Set;
-    bool Running;     // exit asks
-    const char* Cut;  // an attach asks, naming it
+    const char* Work;  // "" none
+    bool KeepsRetries;
   } cases[] = {
-      {"detached", 0, {}, false, ""},
-      {"polling", 112, {}, false, ""},
-      {"learning IR", 561, {}, false, ""},
-      {"executive image block", 134, {}, true, "Executive Reload"},
-      {"executive restart wait", 136, {}, true, ""},
-      {"IR image up", 174, {}, true, "Infra-Red File Upload"},
-      {"program flash load", 516, {}, true, "Program Download"},
-      {"last module number", 594, {}, true, "Auto Addressing"},
-      {"ASCII table", 615, {}, true, "ASCII Messages"},
-      {"ASCII table to a module, in its pause", 810, {}, true, "ASCII Messages"},
-      {"touch screen restart wait", 908, {}, true, ""},
-      {"icons", 1104, {}, true, "Icon Download"},
-      {"clock read before the program", 540, program, true, ""},
-      {"touch screen next in a project download", 110, [](CommsEngine& e) { e.TouchLoadRequest = 1; }, true, ""},
-      {"asked while parked", 299, program, false, ""},
-      {"asked while disconnecting", 1003, program, false, ""},
+      {"detached", 0, {}, "", false},
+      {"polling", 112, {}, "", false},
+      {"learn asked", 560, {}, "", false},
+      {"receiver switched to learning", 561, {}, "IR Learn", true},
+      {"receiver switched back", 566, {}, "IR Learn", true},
+      {"addressing asked", 590, {}, "", false},
+      {"addressing after a skip", 590, [](CommsEngine& e) { e.SkippedModule = 4; }, "Auto Address", true},
+      {"last module number", 594, {}, "Auto Address", true},
+      {"addressing's restart", 136, [](CommsEngine& e) { e.AddressingRestart = 1; }, "Auto Address", true},
+      {"older X10 monitor reporting", 523, {}, "X10 Monitor", true},
+      {"executive image block", 134, {}, "Executive Reload", true},
+      {"executive restart wait", 136, {}, "Executive Reload", true},
+      {"IR image up", 174, {}, "Infra-Red File Upload", true},
+      {"program flash load", 516, {}, "Program Download", true},
+      {"ASCII table to a module, in its pause", 810, {}, "ASCII Messages", true},
+      {"touch screen restart wait", 908, {}, "Touch Screen Download", true},
+      {"relay asked", 580, {}, "", false},
+      {"relay on the line", 581, {}, "Relay Command", false},
+      {"relay sent again", 580, [](CommsEngine& e) { e.RetryCount = 1; }, "Relay Command", false},
+      {"clock read before the program", 540, program, "", false},
+      {"disconnecting", 1003, {}, "", false},
   };
   for (const auto& c : cases) {
     CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
     if (c.Set) c.Set(fresh);
     fresh.CommState = c.State;
-    EXPECT_EQ(fresh.DownloadRunning(), c.Running) << c.Name;
-    EXPECT_EQ(fresh.TransferWriting(), c.Cut) << c.Name;
+    const RunningWork* work = fresh.Running();
+    EXPECT_EQ(work ? work->Name : "", std::string(c.Work)) << c.Name;
+    fresh.CloseRequest = 1;
+    fresh.RetryCount = 0;
+    fresh.CommsRetry("timeout");
+    EXPECT_EQ(fresh.CommState, c.KeepsRetries ? c.State - 1 : 1000) << c.Name << ": a retry after the close";
+    ++expectedRetries;
+  }
+
+  const struct {
+    const char* Name;
+    int State;
+    std::function<void(CommsEngine&)> Set;
+    Ending How;
+    const char* Question;
+  } questions[] = {
+      {"a transfer", 516, {}, Ending::Attach,
+       "The Program Download is running: attaching now cuts it short and leaves the controller with its program "
+       "stopped. Still attach?"},
+      {"a mode", 564, {}, Ending::Exit,
+       "The IR Learn is running: closing now ends it first, and the controller's IR receiver is switched back, and "
+       "no code is learnt. Still close?"},
+      {"a mode, the download's reconnection", 592, {}, Ending::Reconnection,
+       "The Auto Address is running: attaching now ends it first, and the controller is told the last module "
+       "number given, and restarts (about 75 seconds). Still attach?"},
+      {"a restart", 908, {}, Ending::Attach,
+       "The controller is restarting after the Touch Screen Download: attaching now waits for the restart to end "
+       "first (about 75 seconds). Still attach?"},
+      {"a restart, the download's reconnection", 908, {}, Ending::Reconnection, ""},
+      {"a transfer, the download's reconnection", 516, {}, Ending::Reconnection, ""},
+      {"a command on the line", 581, {}, Ending::Exit, ""},
+      {"a transfer not started", 110, program, Ending::Exit,
+       "The Program Download has not started yet: closing now drops it, and it is not sent. Still close?"},
+      {"a transfer not started, attaching", 110, program, Ending::Attach, ""},
+      {"a transfer asked while parked", 299, program, Ending::Exit, ""},
+  };
+  for (const auto& q : questions) {
+    CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
+    if (q.Set) q.Set(fresh);
+    fresh.CommState = q.State;
+    EXPECT_EQ(fresh.EndQuestion(q.How), q.Question) << q.Name;
   }
 }
 

@@ -15,8 +15,8 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
+#include <utility>
 
-#include "controller/pager_modem_setup.h"
 #include "controller/sun_table.h"
 #include "controls/meter.h"
 #include "gui/controller/component_dial_up.h"
@@ -365,7 +365,7 @@ void TCommsForm::StopTimer() { Timer1->stop(); }
 // gives the port the stored number when the next connection starts, the set-up's end when it ends.
 void TCommsForm::SetPortNumber(int comNum) {
   if (Engine->CommState != 0) return;
-  if (!PortWorkRunning().empty())
+  if (PortWorkRunning())
     Engine->PortWork->HoldPortNumber(comNum);
   else
     LkComPort1->SetComNumber(static_cast<std::uint16_t>(comNum));
@@ -375,7 +375,7 @@ std::string TCommsForm::SelectedDevice() const { return LkTapiDevice1->SelectedD
 void TCommsForm::SetSelectedDevice(const std::string& name) { LkTapiDevice1->SetSelectedDevice(name); }
 
 void TCommsForm::SelectDevice() {
-  if (Engine->CommState == 0 && PortWorkRunning().empty()) {
+  if (Engine->CommState == 0 && !PortWorkRunning()) {
     LkTapiDevice1->SelectDevice();
     return;
   }
@@ -412,7 +412,11 @@ void TCommsForm::AttachEngine() {
   Timer1->start();
 }
 
-void TCommsForm::Timer1Timer() { Engine->Tick(); }
+void TCommsForm::Timer1Timer() {
+  Engine->Tick();
+  // Once ended, with its last words said (a message box shown inside the tick has closed).
+  if (exitWhenEnded_ && Engine->CommState == 0) std::exchange(exitWhenEnded_, nullptr)();
+}
 
 void TCommsForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
@@ -575,12 +579,21 @@ void TCommsForm::Attach() { AttachEngine(); }
 void TCommsForm::ShowDownloadProject() { Show("DownloadProject"); }
 void TCommsForm::ShowSetup() { Show("CommsSetup"); }
 
-std::string TCommsForm::PortWorkRunning() const {
-  return Engine->PortWork && Engine->PortWork->Running() ? controller::PagerModemSetup::Name : "";
+bool TCommsForm::PortWorkRunning() const { return Engine->PortWork && Engine->PortWork->Running(); }
+
+std::string TCommsForm::EndQuestion(bool exit) const {
+  return Engine->EndQuestion(exit ? controller::Ending::Exit : controller::Ending::Attach);
 }
 
-void TCommsForm::CutPortWork() {
-  if (Engine->PortWork) Engine->PortWork->Cut();
+bool TCommsForm::EndForExit(std::function<void()> ended) {
+  if (PortWorkRunning()) Engine->PortWork->Cut();
+  if (Engine->CommState == 0) return false;
+  exitWhenEnded_ = std::move(ended);
+  // As "&Close" ends it; the transfer the user agreed to cut is cut. The engine ticks until it has ended.
+  Engine->EndForExit();
+  hide();
+  if (!Timer1->isActive()) Timer1->start();
+  return true;
 }
 
 void TCommsForm::RequestAsciiTable(int destination) {

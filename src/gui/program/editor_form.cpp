@@ -1,6 +1,7 @@
 #include "gui/program/editor_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -624,13 +625,9 @@ void TEditorForm::PrintToFile1Click() {
 void TEditorForm::Exit1Click() { close(); }
 
 bool TEditorForm::FormCloseQuery() {
-  // Closing ends the program, and the transfer with it: the controller would stay stopped.
-  if (Comms().DownloadRunning() &&
-      !Confirm("A download to the controller is running: closing now leaves the controller with its program "
-               "stopped. Still close?",
-               platform::ApplicationTitle()))
-    return false;
-  if (!gui::PortWorkMayEnd(Comms(), "closing", "close")) return false;
+  // Closing ends the program, and the connection first: what runs on it is asked about, naming what ending
+  // it does.
+  if (!gui::EndAllowed(Comms(), true)) return false;
   if (project_.HasUnsavedChanges() &&
       !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
     return false;
@@ -643,12 +640,20 @@ bool TEditorForm::FormCloseQuery() {
 }
 
 void TEditorForm::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery()) {
+  if (!exiting_ && !FormCloseQuery()) {
     event->ignore();
     return;
   }
-  // Ended here, as agreed, rather than unsaid with the program.
-  Comms().CutPortWork();
+  exiting_ = true;
+  // The program ends once the connection has ended as "&Close" ends it: its running work through its own
+  // end, the line closed or the call ended, and what never started told. Nothing is changed meanwhile.
+  if (Comms().EndForExit([this] { close(); })) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+      if (window->isVisible()) window->setEnabled(false);
+    StatusBar1->showMessage("Closing: waiting for the connection to the controller to end");
+    event->ignore();
+    return;
+  }
   event->accept();
 }
 

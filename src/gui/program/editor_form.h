@@ -168,6 +168,7 @@ class TEditorForm : public QMainWindow {
   gui::WizardLink* wizard_ = nullptr;
   gui::ProjectWindowsLink* projectWindows_ = nullptr;
   bool movingCursor_ = false;
+  bool exiting_ = false;  // the user agreed to end the program: it waits for the connection's end
 };
 
 extern TEditorForm* EditorForm;

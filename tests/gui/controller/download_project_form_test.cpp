@@ -34,7 +34,9 @@ class RecordingLink : public gui::DetachedCommsLink {
     ++Attaches;
     engine_.Attach();
   }
-  std::string TransferWriting() const override { return engine_.TransferWriting(); }
+  std::string EndQuestion(bool exit) const override {
+    return engine_.EndQuestion(exit ? controller::Ending::Exit : controller::Ending::Attach);
+  }
 
   int Reads = 0;
   int Attaches = 0;
