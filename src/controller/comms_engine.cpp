@@ -382,13 +382,13 @@ void CommsEngine::HideConnectionWindows() {
     if (window != CommsWindow::Restart || !restarting) View.ShowWindow(window, false);
 }
 
-void CommsEngine::Tell(const std::string& line) {
+void CommsEngine::TellDropped(const std::string& what) {
+  const std::string line = what + " not sent";
   AddLogLine(line);
   notSent_ += (notSent_.empty() ? "" : "\n") + line;
 }
 
-void CommsEngine::TellDropped(const std::string& what) { Tell(what + " not sent"); }
-void CommsEngine::TellCut(const std::string& what) { Tell(what + " cut short"); }
+void CommsEngine::TellCut(const std::string& what) { AddLogLine(what + " cut short"); }
 void CommsEngine::TellEnded(const std::string& what) { AddLogLine(what + " ended"); }
 
 void CommsEngine::ClearForReconnection() {
@@ -551,10 +551,10 @@ std::string CommsEngine::EndQuestion(Ending how) const {
 void CommsEngine::EndForExit() {
   if (CommState == 0) return;
   CloseRequest = 1;
-  // The user agreed to the cut: the log says it.
+  // The user agreed to the cut.
   const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
   if (!work || work->Kind != WorkKind::Transfer) return;
-  AddLogLine(std::string(work->Name) + " cut short");
+  TellCut(work->Name);
   CommState = 1001;
 }
 

@@ -187,12 +187,12 @@ class CommsEngine : public RequestFields {
   // The windows and panels that show one connection's controller, or an operation of it: hidden when it
   // ends. A restart running out keeps its window.
   void HideConnectionWindows();
-  // Shows what was dropped or cut short in a message when Controller Access is not on the screen (its log
-  // tells it otherwise), once.
+  // Shows what was dropped in a message when Controller Access is not on the screen (its log tells it
+  // otherwise), once.
   void TellNotSent();
-  // Logs "<what> not sent" (a request that never started) or "<what> cut short" (one that went or ran, and
-  // was ended before its own end), and keeps it for TellNotSent.
+  // Logs "<what> not sent", a request that never started, and keeps it for TellNotSent.
   void TellDropped(const std::string& what);
+  // Logs "<what> cut short": it went or ran, and was ended before its own end by what the user asked.
   void TellCut(const std::string& what);
   // Logs "<what> ended": a read or monitor that ran and ends with the connection.
   void TellEnded(const std::string& what);
@@ -335,7 +335,6 @@ class CommsEngine : public RequestFields {
  private:
   void RunState();
   void Send(std::span<const Byte> frame);
-  void Tell(const std::string& line);
   // The work of the current state: transfers, modes and restart waits, and a command once it went.
   const RunningWork* StateWork() const;
   // Keeps its retries while the connection closes: a transfer, a restart and a mode's end.

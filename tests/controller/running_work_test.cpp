@@ -207,7 +207,7 @@ TEST_F(RunningWorkTest, ADeadLineEndsTheEndStepWithinItsRetries) {
     ASSERT_TRUE(RunToState(0, 9 * 13 + 20));
     // The controller was not told the last number it gave: that is told even with Controller Access shown.
     std::vector<std::string> told = {"Lost Connection"};
-    if (work == &addressing) told.push_back("Auto Address cut short\nLast Module Number 1 not sent");
+    if (work == &addressing) told.push_back("Last Module Number 1 not sent");
     EXPECT_EQ(Ui().Messages(), told);
     sim.IgnoreNext(0);
   }
