@@ -373,6 +373,13 @@ bool CommsEngine::RequestAllowed(const std::string& what, bool sameAsked) {
   return false;
 }
 
+bool CommsEngine::RequestAllowed(RequestKind kind, bool sameAsked, std::uint32_t writes) {
+  if (!RequestAllowed(RequestName(kind), sameAsked)) return false;
+  const std::optional<std::string> refusal = OutOfOrder(*this, kind, writes);
+  if (refusal) platform::Ui().ShowMessage(*refusal);
+  return !refusal;
+}
+
 void CommsEngine::HideConnectionWindows() {
   const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
   const bool restarting = work && work->Kind == WorkKind::RestartWait;

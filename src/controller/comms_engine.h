@@ -19,6 +19,7 @@
 #include "controller/dial_up.h"
 #include "controller/frames.h"
 #include "controller/request_fields.h"
+#include "controller/request_order.h"
 #include "controller/running_work.h"
 #include "controller/sun_table.h"
 #include "platform/atomic_file.h"
@@ -178,6 +179,9 @@ class CommsEngine : public RequestFields {
   // waits for whichever controller comes next. `sameAsked`: the same request waits or runs already; the new
   // one is refused and told rather than merged into it or put in its place.
   bool RequestAllowed(const std::string& what, bool sameAsked = false);
+  // The same for a request of `kind`, which also runs in the order asked (request_order.h) or is refused
+  // and told. `writes` narrows what it writes, as OutOfOrder says.
+  bool RequestAllowed(RequestKind kind, bool sameAsked = false, std::uint32_t writes = 0);
 
   // The connection has ended: every request it was asked for and has not started is dropped, so the next
   // connection, perhaps to another controller, does only what is asked of it then; the values they carried

@@ -1,6 +1,8 @@
-// The idle state: every request is tested in a fixed order and each one that is set overrides those
-// before it, so the last set request in this order starts now and the others wait for later passes. The
-// user's close comes before them all.
+// The idle state: the user's close comes before everything. Otherwise an IR file in the format this
+// controller does not take is dropped and told, then every request is tested in a fixed order and each one
+// that is set overrides those before it, so the last set request in this order starts now and the others
+// wait for later passes. A flash download without its key has the clock read first. The gate that posts
+// requests keeps those on the same data in the order asked (request_order.h).
 #include "controller/state_tables.h"
 #include "platform/ui.h"
 
@@ -16,6 +18,11 @@ void DropIrFileOfOtherFormat(CommsEngine& e, std::uint8_t& request, bool lir, co
   const std::string line = what + " not sent: this controller's firmware takes " + (lir ? ".ir" : ".lir") + " files";
   e.AddLogLine(line);
   platform::Ui().ShowMessage(line);
+}
+
+// A read the user asked for is shown, and builds the key as well as a silent one.
+void NeedFlashKey(CommsEngine& e) {
+  if (e.FlashArg == 0 && e.ClockRequest != 1) e.ClockRequest = 2;
 }
 
 void Idle(CommsEngine& e) {
@@ -50,7 +57,7 @@ void Idle(CommsEngine& e) {
   if (e.DumpRequest) next = 550;
   if (e.ProgramDownloadRequest) {
     next = 499;
-    if (e.FlashArg == 0) e.ClockRequest = 2;
+    NeedFlashKey(e);
   }
   if (e.ReloadExecRequest) next = 128;
   if (e.ModuleParamsRequest) next = 199;
@@ -69,7 +76,7 @@ void Idle(CommsEngine& e) {
   if (e.TouchLoadRequest) next = 900;
   if (e.IconLoadRequest) {
     next = 1100;
-    if (e.FlashArg == 0) e.ClockRequest = 2;
+    NeedFlashKey(e);
   }
   if (e.ClockRequest == 1 || e.ClockRequest == 2)
     next = 540;

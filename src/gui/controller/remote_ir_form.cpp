@@ -59,7 +59,7 @@ TRemoteIRForm::TRemoteIRForm(controller::CommsEngine& engine, QWidget* parent) :
 }
 
 void TRemoteIRForm::BitBtn1Click() {
-  if (!engine_.RequestAllowed("Remote IR Command", engine_.RemoteIrRequest != 0)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::RemoteIr, engine_.RemoteIrRequest != 0)) return;
   const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 0, 255});
   if (!module) return;
   const std::optional<int> zone = TypedNumber(Edit2, {"Zone Number", 0, 255});
