@@ -528,8 +528,8 @@ const RunningWork* CommsEngine::StateWork() const {
   }
   // A mode in its first state has sent nothing yet: it is only asked for. "&Skip" starts the search
   // again from there, in the running mode.
-  const bool notStarted = CommState == LearnStart || CommState == EventReportsStart ||
-                          (CommState == FindModuleStart && !SkippedModule);
+  const bool notStarted =
+      CommState == LearnStart || CommState == EventReportsStart || (CommState == FindModuleStart && !SkippedModule);
   return work->Kind == WorkKind::Mode && notStarted ? nullptr : work;
 }
 
@@ -542,15 +542,19 @@ std::string CommsEngine::EndQuestion(Ending how) const {
   if (const RunningWork* work = Running()) return controller::EndQuestion(*work, how);
   if (how != Ending::Exit || CommState < 100 || CommState >= 1000 || CommState == 299) return {};
   // Connected: a transfer asked for starts at one of the next idle passes.
-  const char* waiting = ProgramDownloadRequest ? "Program Download"
-                        : ReloadExecRequest    ? "Executive Reload"
-                        : TouchLoadRequest     ? "Touch Screen Download"
-                        : IconLoadRequest      ? "Icon Download"
-                        : PagerLoadRequest     ? "Pager Messages"
-                        : AsciiTableRequest || RemoteAsciiModule != 0 ? "ASCII Messages"
-                        : IrDownloadRequest    ? "Infra-Red File Download"
-                        : IrUploadRequest      ? "Infra-Red File Upload"
-                                               : nullptr;
+  const std::pair<bool, const char*> transfers[] = {
+      {ProgramDownloadRequest != 0, "Program Download"},
+      {ReloadExecRequest != 0, "Executive Reload"},
+      {TouchLoadRequest != 0, "Touch Screen Download"},
+      {IconLoadRequest != 0, "Icon Download"},
+      {PagerLoadRequest != 0, "Pager Messages"},
+      {AsciiTableRequest || RemoteAsciiModule != 0, "ASCII Messages"},
+      {IrDownloadRequest != 0, "Infra-Red File Download"},
+      {IrUploadRequest != 0, "Infra-Red File Upload"},
+  };
+  const char* waiting = nullptr;
+  for (const auto& [asked, name] : transfers)
+    if (asked && !waiting) waiting = name;
   if (!waiting) return {};
   return std::string("The ") + waiting + " has not started yet: closing now drops it, and it is not sent. Still close?";
 }

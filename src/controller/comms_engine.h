@@ -158,6 +158,8 @@ class CommsEngine : public RequestFields {
   // The stored location is one the sun table can use, as the settings window checks it; the user is told
   // of one it refuses.
   bool LocationUsable() const;
+  // IR codes travel as .lir records from firmware 8.20 on, as .ir memory before.
+  bool TakesLirFiles() const { return FirmwareVersion >= 820; }
 
   // Whether an attach now goes on with the running connection: it runs on the road the settings name, that
   // road is a line of its own (on a dial-up road the controller is the number dialled) and the user has not
@@ -232,8 +234,6 @@ class CommsEngine : public RequestFields {
     bool operator==(const Road&) const = default;
   } Connection;
   Road StoredRoad() const;
-  // IR codes travel as .lir records from firmware 8.20 on, as .ir memory before.
-  bool TakesLirFiles() const { return FirmwareVersion >= 820; }
   // An attach that starts a new connection waits for the running work's end and the closed connection's,
   // then starts the next.
   std::uint8_t AttachRequest = 0;

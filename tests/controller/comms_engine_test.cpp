@@ -129,14 +129,15 @@ enum class Then {
   CloseAgain,           // the same, then closed again
   AttachOnAnotherPort,  // to the same controller
   Reconnect,
-  AskAfterAttach,                   // requests posted after an attach while the end runs
-  ReconnectThenClose,               // the download dialog's reconnection, then "&Close" before the idle pass
-  AttachOnTheModem,                 // the AT modem road, connected: the number dialled is the controller
-  CloseBeforeItStarts,              // attached anew, closed before state 1 ran
-  ReconnectTakenThenClose,          // the reconnection taken by the idle pass, closed before state 1 ran
-  CloseWhenEndedThenAttach,         // Controller Access closed once the end has run, then attached
-  CloseAndAttachBeforeItStarts,     // attached once the end has run, closed and attached again before state 1 ran
-  ReconnectTakenThenCloseAndAttach  // the reconnection taken, closed and attached before state 1 ran
+  AskAfterAttach,                    // requests posted after an attach while the end runs
+  ReconnectThenClose,                // the download dialog's reconnection, then "&Close" before the idle pass
+  AttachOnTheModem,                  // the AT modem road, connected: the number dialled is the controller
+  CloseBeforeItStarts,               // attached anew, closed before state 1 ran
+  ReconnectTakenThenClose,           // the reconnection taken by the idle pass, closed before state 1 ran
+  CloseWhenEndedThenAttach,          // Controller Access closed once the end has run, then attached
+  CloseAndAttachBeforeItStarts,      // attached once the end has run, closed and attached again before state 1 ran
+  ReconnectTakenThenCloseAndAttach,  // the reconnection taken, closed and attached before state 1 ran
+  ExitOnTheModem                     // the program's end, connected on the AT modem road
 };
 struct EndCase {
   const char* Name;
@@ -181,6 +182,7 @@ const EndCase kEndCases[] = {
     {"LostLineThenClosedThenAttach", End::LostLine, Then::CloseWhenEndedThenAttach, true, {"Lost Connection"}},
     {"AttachCloseAttachBeforeItStarts", End::LostLine, Then::CloseAndAttachBeforeItStarts, true, {"Lost Connection"}},
     {"ReconnectCloseAttachBeforeItStarts", End::Connected, Then::ReconnectTakenThenCloseAndAttach, true, {}},
+    {"ExitOnTheModemRoad", End::Connected, Then::ExitOnTheModem, false, {Told(true)}},
 };
 
 class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {
@@ -232,7 +234,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   const EndCase& c = GetParam();
   serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"}, com3{3, sim.SlavePath()};
   engine.IrClearFrequency = 77;
-  settings.NonTapi = c.Next == Then::AttachOnTheModem;
+  settings.NonTapi = c.Next == Then::AttachOnTheModem || c.Next == Then::ExitOnTheModem;
   if (c.How == End::Unplugged) {
     // Before the line goes: the values the requests carried stay.
     ConnectOnRoad();
@@ -296,7 +298,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   // The reconnection taken and closed is attached later.
   const bool reconnectsFirst = c.Next == Then::ReconnectThenClose || c.Next == Then::ReconnectTakenThenClose ||
                                c.Next == Then::ReconnectTakenThenCloseAndAttach;
-  const bool attaches = c.Next != Then::Nothing && !reconnectsFirst;
+  const bool attaches = c.Next != Then::Nothing && c.Next != Then::ExitOnTheModem && !reconnectsFirst;
   const bool reconnects = c.Next == Then::Reconnect;
   const bool ended = engine.CommState == 0;
   if (attaches) {
@@ -337,6 +339,10 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   }
   const std::size_t framesBefore = sim.Frames().size();
   view.TimerStopped = false;
+  if (c.Next == Then::ExitOnTheModem) {
+    engine.TransmitRequest = 3;
+    engine.EndForExit();
+  }
   if ((attaches || attachesAgain) && c.Next != Then::CloseAgain && c.Next != Then::CloseBeforeItStarts) {
     ASSERT_TRUE(RunToState(1, 20));
     EXPECT_EQ(engine.RetryCount, 0);
@@ -363,11 +369,12 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
     EXPECT_TRUE(view.TimerStopped);
   }
   EXPECT_FALSE(port.Open());
+  if (c.Next == Then::ExitOnTheModem) EXPECT_EQ(dial.Hangups, 1) << "the call ends with the program";
   EXPECT_EQ(Ui().Messages(), c.Messages);
   for (const char* what : {"Program Download", "Executive Reload", "Infra-Red File Upload", "Pager Messages",
                            "Relay Command", "Parameter Change"})
     EXPECT_TRUE(view.Logged(std::string(what) + " not sent")) << what;
-  EXPECT_EQ(view.Logged("Transmit Command not sent"), c.How == End::UserClose);
+  EXPECT_EQ(view.Logged("Transmit Command not sent"), c.How == End::UserClose || c.Next == Then::ExitOnTheModem);
   EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest +
                 engine.TransmitRequest + engine.CommandQueue[0][0],
             0);
@@ -681,16 +688,28 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
     Ending How;
     const char* Question;
   } questions[] = {
-      {"a transfer", 516, {}, Ending::Attach,
+      {"a transfer",
+       516,
+       {},
+       Ending::Attach,
        "The Program Download is running: attaching now cuts it short and leaves the controller with its program "
        "stopped. Still attach?"},
-      {"a mode", 564, {}, Ending::Exit,
+      {"a mode",
+       564,
+       {},
+       Ending::Exit,
        "The IR Learn is running: closing now ends it first, and the controller's IR receiver is switched back, and "
        "no code is learnt. Still close?"},
-      {"a mode, the download's reconnection", 592, {}, Ending::Reconnection,
+      {"a mode, the download's reconnection",
+       592,
+       {},
+       Ending::Reconnection,
        "The Auto Address is running: attaching now ends it first, and the controller is told the last module "
        "number given, and restarts (about 75 seconds). Still attach?"},
-      {"a restart", 908, {}, Ending::Attach,
+      {"a restart",
+       908,
+       {},
+       Ending::Attach,
        "The controller is restarting after the Touch Screen Download: attaching now waits for the restart to end "
        "first (about 75 seconds). Still attach?"},
       {"a restart, the download's reconnection", 908, {}, Ending::Reconnection, ""},

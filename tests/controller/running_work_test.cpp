@@ -175,21 +175,23 @@ TEST_P(RunningWorkTest, EndsThroughItsOwnEndBeforeTheNextConnectionOrThePrograms
   }
   // Controller Access is on the screen: its log tells the rest.
   const bool addressing = std::string(work.Named) == "Auto Address";
-  EXPECT_EQ(Ui().Messages(), addressing ? std::vector<std::string>{"Be sure to re-load your Program File"}
-                                        : std::vector<std::string>{});
+  EXPECT_EQ(Ui().Messages(),
+            addressing ? std::vector<std::string>{"Be sure to re-load your Program File"} : std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Works, RunningWorkTest,
-    ::testing::Combine(::testing::Range(0, RunningWorkTest::WorkCount),
-                       ::testing::Values(Road::Reconnection, Road::NewConnection, Road::Exit)),
-    [](const ::testing::TestParamInfo<std::tuple<int, Road>>& info) {
-      std::string name = RunningWorkTest::Works()[static_cast<std::size_t>(std::get<0>(info.param))].Row;
-      for (char& ch : name)
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      const Road road = std::get<1>(info.param);
-      return name + (road == Road::Reconnection ? "_reconnection" : road == Road::NewConnection ? "_new" : "_exit");
-    });
+INSTANTIATE_TEST_SUITE_P(Works, RunningWorkTest,
+                         ::testing::Combine(::testing::Range(0, RunningWorkTest::WorkCount),
+                                            ::testing::Values(Road::Reconnection, Road::NewConnection, Road::Exit)),
+                         [](const ::testing::TestParamInfo<std::tuple<int, Road>>& info) {
+                           std::string name =
+                               RunningWorkTest::Works()[static_cast<std::size_t>(std::get<0>(info.param))].Row;
+                           for (char& ch : name)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           const Road road = std::get<1>(info.param);
+                           return name + (road == Road::Reconnection    ? "_reconnection"
+                                          : road == Road::NewConnection ? "_new"
+                                                                        : "_exit");
+                         });
 
 // A dead line during the end step: the end keeps its retries, then the program ends with "Lost Connection",
 // never a hang.
@@ -228,8 +230,7 @@ TEST_F(RunningWorkTest, AReconnectionDoesNotSendACommandThatWentAgain) {
          e.X10Key = 3;
          e.X10SendRequest = 2;
        },
-       519,
-       [](const testing_support::SimController& s) { return s.Commands(CmdSendX10).size(); }},
+       519, [](const testing_support::SimController& s) { return s.Commands(CmdSendX10).size(); }},
       {"extended X10", [](CommsEngine& e) { e.ExtX10Request = 1; }, 451,
        [](const testing_support::SimController& s) { return s.Commands(CmdExtendedX10).size(); }},
       {"remote IR", [](CommsEngine& e) { e.RemoteIrRequest = 4; }, 576,
@@ -260,6 +261,38 @@ TEST_F(RunningWorkTest, AReconnectionDoesNotSendACommandThatWentAgain) {
     engine.CloseRequest = 1;
     ASSERT_TRUE(RunToState(0, 400));
   }
+}
+
+// A read or a monitor that ran says it ended when an attach ends it; it was not "not sent".
+TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
+  sim.SetModule(1, 11);
+  sim.SetManagerBusyPolls(1000);  // the module read polls the busy manager
+  const struct {
+    const char* Name;
+    std::function<void(CommsEngine&)> Ask;
+    int Running;
+    const char* Ended;
+  } cases[] = {
+      {"timers and variables", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 703,
+       "Timers and Variables Monitor ended"},
+      {"module parameters", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 203, "Module Parameter Read ended"},
+  };
+  for (const auto& c : cases)
+    for (Road road : {Road::Reconnection, Road::NewConnection}) {
+      SCOPED_TRACE(std::string(c.Name) + (road == Road::Reconnection ? ", reconnection" : ", new connection"));
+      settings.ComNum = 1;
+      Connect();
+      view.Log.clear();
+      c.Ask(engine);
+      ASSERT_TRUE(RunToState(c.Running, 40));
+      if (road == Road::NewConnection) settings.ComNum = 3;
+      engine.Attach();
+      EXPECT_TRUE(view.Logged(c.Ended));
+      for (const std::string& line : view.Log) EXPECT_FALSE(line.ends_with(" not sent")) << line;
+      ASSERT_TRUE(RunToState(114, 400));
+      engine.CloseRequest = 1;
+      ASSERT_TRUE(RunToState(0, 400));
+    }
 }
 
 }  // namespace
