@@ -233,6 +233,13 @@ TEST_F(RunningWorkTest, AReconnectionDoesNotSendACommandThatWentAgain) {
        519, [](const testing_support::SimController& s) { return s.Commands(CmdSendX10).size(); }},
       {"extended X10", [](CommsEngine& e) { e.ExtX10Request = 1; }, 451,
        [](const testing_support::SimController& s) { return s.Commands(CmdExtendedX10).size(); }},
+      {"module message",
+       [](CommsEngine& e) {
+         e.TransmitMessage = 2;
+         e.TransmitCode = 4;
+         e.TransmitRequest = 3;
+       },
+       211, [](const testing_support::SimController& s) { return s.Commands(CmdVoiceTransmit).size(); }},
       {"remote IR", [](CommsEngine& e) { e.RemoteIrRequest = 4; }, 576,
        [](const testing_support::SimController& s) { return s.Commands(CmdRemoteIr).size(); }},
       {"clock set", [](CommsEngine& e) { e.SetClockRequest = 1; }, 531,
