@@ -526,11 +526,15 @@ const RunningWork* CommsEngine::StateWork() const {
     const bool sent = WorkOfState(CommState - 1, false) == work || RetryCount > 0;
     return sent ? work : nullptr;
   }
-  // A mode in its first state has sent nothing yet: it is only asked for. "&Skip" starts the search
+  return work->Kind == WorkKind::Mode && ModeNotStarted() ? nullptr : work;
+}
+
+bool CommsEngine::ModeNotStarted() const {
+  // Sent again after a retry, its first frame may have reached the controller. "&Skip" starts the search
   // again from there, in the running mode.
-  const bool notStarted =
+  const bool first =
       CommState == LearnStart || CommState == EventReportsStart || (CommState == FindModuleStart && !SkippedModule);
-  return work->Kind == WorkKind::Mode && notStarted ? nullptr : work;
+  return first && RetryCount == 0;
 }
 
 const RunningWork* CommsEngine::Running() const {

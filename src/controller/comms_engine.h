@@ -212,6 +212,9 @@ class CommsEngine : public RequestFields {
   // The connection is closing or about to start again (the user's close, an attach, a posted reconnection):
   // work that waits for the user ends through its end step now.
   bool WorkEnding() const { return CloseRequest || AttachRequest || ReconnectRequest; }
+  // A mode (a learn, auto-addressing, the older X10 monitor) in its first state that has sent nothing yet:
+  // it is only asked for, and ending the connection drops it.
+  bool ModeNotStarted() const;
   // The program ends, as "&Close" ends the connection: running work ends through its end step, a transfer is
   // cut (the user agreed), the line is closed or the call ended and what has not started is told not sent.
   void EndForExit();

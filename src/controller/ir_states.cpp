@@ -25,7 +25,7 @@ void EndLearn(CommsEngine& e, bool cut) {
 
 void StartLearnMode(CommsEngine& e) {
   // Taken as the connection ends: nothing has gone yet, and nothing goes.
-  if (e.WorkEnding()) {
+  if (e.WorkEnding() && e.ModeNotStarted()) {
     e.CommState = 110;
     return;
   }

@@ -101,7 +101,7 @@ bool TakeAddressAnswer(CommsEngine& e, bool& refused) {
 void FindModule(CommsEngine& e) {
   // Taken as the connection ends: no search has started, and none starts. After "&Skip" the search runs,
   // and ends as it does.
-  if (e.WorkEnding() && !e.SkippedModule) {
+  if (e.WorkEnding() && e.ModeNotStarted()) {
     e.CommState = 110;
     return;
   }

@@ -109,7 +109,7 @@ void AwaitX10Activity(CommsEngine& e) {
 
 void StartEventReports(CommsEngine& e) {
   // Taken as the connection ends: the reports are not switched on.
-  if (e.WorkEnding()) {
+  if (e.WorkEnding() && e.ModeNotStarted()) {
     StopMonitorForDisconnect(e, CommsWindow::X10Monitor);
     e.CommState = 110;
     return;

@@ -649,13 +649,16 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
       {"detached", 0, {}, "", false},
       {"polling", 112, {}, "", false},
       {"learn asked", 560, {}, "", false},
+      {"learn's switch-on sent again", 560, [](CommsEngine& e) { e.RetryCount = 1; }, "IR Learn", true},
       {"receiver switched to learning", 561, {}, "IR Learn", true},
       {"receiver switched back", 566, {}, "IR Learn", true},
       {"addressing asked", 590, {}, "", false},
       {"addressing after a skip", 590, [](CommsEngine& e) { e.SkippedModule = 4; }, "Auto Address", true},
       {"last module number", 594, {}, "Auto Address", true},
       {"addressing's restart", 136, [](CommsEngine& e) { e.AddressingRestart = 1; }, "Auto Address", true},
-      {"older X10 monitor reporting", 523, {}, "X10 Monitor", true},
+      {"older X10 monitor switching reports on", 521, {}, "X10 Monitor", true},
+      {"older X10 monitor switching them off", 527, {}, "X10 Monitor", true},
+      {"addressing search on the line", 591, {}, "Auto Address", true},
       {"executive image block", 134, {}, "Executive Reload", true},
       {"executive restart wait", 136, {}, "Executive Reload", true},
       {"IR image up", 174, {}, "Infra-Red File Upload", true},
@@ -675,7 +678,6 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
     const RunningWork* work = fresh.Running();
     EXPECT_EQ(work ? work->Name : "", std::string(c.Work)) << c.Name;
     fresh.CloseRequest = 1;
-    fresh.RetryCount = 0;
     fresh.CommsRetry("timeout");
     EXPECT_EQ(fresh.CommState, c.KeepsRetries ? c.State - 1 : 1000) << c.Name << ": a retry after the close";
     ++expectedRetries;
