@@ -46,12 +46,12 @@ const WorkStates kWork[] = {
     {520, 527, {WorkKind::Mode, "X10 Monitor", "the controller's X10 event reports are switched off"}},
     {560,
      566,
-     {WorkKind::Mode, "IR Learn", "the controller's IR receiver is switched back, and no code is learnt",
+     {WorkKind::Mode, "IR Learn", "the controller's IR receiver is switched back and no code is learnt",
       Keep<&Requests::IrLearnNumber>}},
     {590,
      594,
      {WorkKind::Mode, "Auto Address",
-      "the controller is told the last module number given, and restarts (about 75 seconds)",
+      "the controller is told the last module number given and restarts (about 75 seconds)",
       Keep<&Requests::AutoAddressRequest>}},
 
     {120, 121, {WorkKind::Command, "Parameter Change", "", KeepSentSlot}},
@@ -86,7 +86,7 @@ std::string EndQuestion(const RunningWork& work, Ending how) {
   const std::string name = work.Name;
   switch (work.Kind) {
     case WorkKind::Mode:
-      return "The " + name + " is running: " + doing + " now ends it first, and " + work.Ends + "." + still;
+      return "The " + name + " is running: " + doing + " now ends it first: " + work.Ends + "." + still;
     // A posted reconnection is taken once these have ended.
     case WorkKind::Transfer:
     case WorkKind::PortWork:

@@ -437,8 +437,8 @@ const RunningCase kRunning[] = {
        testing_support::Click(IrForm->BitBtn1);
      },
      564,
-     "The IR Learn is running: attaching now ends it first, and the controller's IR receiver is switched back, and "
-     "no code is learnt. Still attach?",
+     "The IR Learn is running: attaching now ends it first: the controller's IR receiver is switched back and no "
+     "code is learnt. Still attach?",
      [](const SimController& sim) { EXPECT_EQ(sim.Parameter(17), 0); }},
     {"AutoAddress",
      [](SimController& sim) {
@@ -448,8 +448,8 @@ const RunningCase kRunning[] = {
        ASSERT_TRUE(LoopUntil([] { return Logged("Addressed Module 1"); }, std::chrono::seconds(30)));
      },
      592,
-     "The Auto Address is running: attaching now ends it first, and the controller is told the last module number "
-     "given, and restarts (about 75 seconds). Still attach?",
+     "The Auto Address is running: attaching now ends it first: the controller is told the last module number "
+     "given and restarts (about 75 seconds). Still attach?",
      [](const SimController& sim) {
        EXPECT_EQ(sim.Parameter(3), 1);
        EXPECT_EQ(sim.ControlStarts(), 2) << "the touch screen's, then the addressing's";

@@ -700,14 +700,14 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
        564,
        {},
        Ending::Exit,
-       "The IR Learn is running: closing now ends it first, and the controller's IR receiver is switched back, and "
-       "no code is learnt. Still close?"},
+       "The IR Learn is running: closing now ends it first: the controller's IR receiver is switched back and no "
+       "code is learnt. Still close?"},
       {"a mode, the download's reconnection",
        592,
        {},
        Ending::Reconnection,
-       "The Auto Address is running: attaching now ends it first, and the controller is told the last module "
-       "number given, and restarts (about 75 seconds). Still attach?"},
+       "The Auto Address is running: attaching now ends it first: the controller is told the last module "
+       "number given and restarts (about 75 seconds). Still attach?"},
       {"a restart",
        908,
        {},

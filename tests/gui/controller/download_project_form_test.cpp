@@ -170,8 +170,8 @@ TEST_F(DownloadProjectFormTest, ALearnWaitingIsAskedAboutAndEndedBeforeTheReconn
   engine.IrLearnNumber = 5;
   ASSERT_TRUE(RunToState(564, 40));
   const std::string question =
-      "The IR Learn is running: attaching now ends it first, and the controller's IR receiver is switched back, and "
-      "no code is learnt. Still attach?";
+      "The IR Learn is running: attaching now ends it first: the controller's IR receiver is switched back and no "
+      "code is learnt. Still attach?";
   for (platform::MsgResult answer : {platform::MsgResult::Cancel, platform::MsgResult::Ok}) {
     Ui().QueueAnswer(answer);
     form.show();
