@@ -172,12 +172,12 @@ void TEditorForm::BuildControls() {
   Listing = new ListingModel(this);
   Listing->ReferenceSelectable = [this] { return Comms().CommsDetail(); };
   Listing->CommentEdited = [this](int line, const std::string& text) { StringGrid1SetEditText(line, text); };
-  auto* grid = new gui::TypingView<QTableView>(client);
-  StringGrid1 = grid;
+  grid_ = new gui::TypingView<QTableView>(client);
+  StringGrid1 = grid_;
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->setModel(Listing);
   // The cell shows an empty comment as a blank: Escape gives the program its own text back, and the mark.
-  grid->KeepForCancel = [this](const QModelIndex& cell) {
+  grid_->KeepForCancel = [this](const QModelIndex& cell) {
     const int line = cell.row() + 1;
     return [this, line, comment = Store.Comments.at(line), unsaved = project_.Unsaved] {
       Store.Comments.at(line) = comment;
@@ -545,6 +545,8 @@ void TEditorForm::OpenProgram1Click() {
 }
 
 void TEditorForm::SaveProgramAs1Click() {
+  // A menu leaves the comment's editor open: what it shows is what is written, and no Escape takes it back after.
+  grid_->EndEdit();
   if (!Comms().ReadConfigFile()) return;
   platform::FileDialogOptions options;
   options.Title = "Save Program File";
@@ -559,6 +561,7 @@ void TEditorForm::SaveProgramAs1Click() {
 }
 
 void TEditorForm::SaveCodeSnippet1Click() {
+  grid_->EndEdit();
   int first, last;
   SelectionBlock(first, last);
   if (!Comms().ReadConfigFile()) return;
@@ -598,6 +601,7 @@ void TEditorForm::LoadCodeSnippet1Click() {
 }
 
 void TEditorForm::Print1Click() {
+  grid_->EndEdit();
   QPrinter printer;
   if (!Ui().PrintSetup(printer)) return;
   if (!program::PrintListing(printer, platform::FromQString(font().family()).value_or(""), Store, Listing->Texts(),
@@ -606,6 +610,7 @@ void TEditorForm::Print1Click() {
 }
 
 void TEditorForm::PrintToFile1Click() {
+  grid_->EndEdit();
   platform::FileDialogOptions options;
   options.Title = "Print to File";
   options.Filter = "Program files (*.txt)|*.TXT";
@@ -696,6 +701,7 @@ bool TEditorForm::SaveProjectFiles() {
 }
 
 void TEditorForm::SaveProject1Click() {
+  grid_->EndEdit();
   if (project_.Files.ProjectPath.empty()) return;
   // A file the open could not read holds what the user never saw here; No writes none of the files.
   if (!platform::ConfirmReplace(project_.UnreadFiles, "Save Project")) return;
@@ -707,6 +713,7 @@ void TEditorForm::SaveProject1Click() {
 }
 
 void TEditorForm::SaveProjectAs1Click() {
+  grid_->EndEdit();
   platform::FileDialogOptions options;
   options.Title = "Save Project File As";
   options.Filter = kProjectFilter;
