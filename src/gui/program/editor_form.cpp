@@ -720,7 +720,8 @@ void TEditorForm::SaveProjectAs1Click() {
   options.DefaultExt = "prj";
   options.InitialDir = Comms().CurrentDirectory();
   if (std::optional<std::string> path = Ui().SaveFileName(options)) {
-    // The project's own files are saved over unasked, as Save Project does; No is the dialog's Cancel.
+    // Another project's existing files are asked about here, once; the open project's own go to Save Project,
+    // which asks only about those it never read. No is the dialog's Cancel.
     const ProjectFileSet chosen(*path);
     if (chosen.SameProject(project_.Files) || platform::ConfirmReplace(chosen.SavePaths(), options.Title)) {
       project_.SetProjectPath(*path);
