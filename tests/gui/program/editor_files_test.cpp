@@ -422,7 +422,6 @@ TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidS
     fs::permissions(folder, static_cast<fs::perms>(0755));
     for (const auto& [name, mode] : c.Existing) testing_support::WriteFile((folder / name).string(), "old");
     ASSERT_TRUE(!c.Open || sysConfig->SaveProject((folder / c.Chosen).string()).empty());
-    for (const auto& [name, mode] : c.Existing) fs::permissions(folder / name, static_cast<fs::perms>(mode));
     std::vector<std::string> asked;
     for (const std::string& name : c.Asked) asked.push_back((folder / name).string());
     if (!asked.empty()) asked = {ReplaceQuestion(asked)};
@@ -434,9 +433,14 @@ TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidS
         Ui().QueueAnswer(MsgResult::Ok);
         Ui().QueueOpenFile((folder / c.Chosen).string());
         if (!asked.empty()) Ui().QueueAnswer(pass == 0 ? MsgResult::No : MsgResult::Yes);
-        std::optional<testing_support::OrdinaryUser> user;
-        if (c.Open) user.emplace();  // as a user the unreadable file shuts out
-        (c.Open ? editor->OpenProject1 : editor->NewProject1)->trigger();
+        // Unreadable for the open alone: the test reads every file, and only root reads a file of mode 0.
+        for (const auto& [name, mode] : c.Existing) fs::permissions(folder / name, static_cast<fs::perms>(mode));
+        {
+          std::optional<testing_support::OrdinaryUser> user;
+          if (c.Open) user.emplace();  // as a user the unreadable file shuts out
+          (c.Open ? editor->OpenProject1 : editor->NewProject1)->trigger();
+        }
+        for (const auto& [name, mode] : c.Existing) fs::permissions(folder / name, static_cast<fs::perms>(0644));
       }
       if (c.Open || pass > 0) editor->SaveProject1Click();
       std::vector<std::string> questions;
