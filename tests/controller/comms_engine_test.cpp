@@ -369,7 +369,9 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
     EXPECT_TRUE(view.TimerStopped);
   }
   EXPECT_FALSE(port.Open());
-  if (c.Next == Then::ExitOnTheModem) EXPECT_EQ(dial.Hangups, 1) << "the call ends with the program";
+  if (c.Next == Then::ExitOnTheModem) {
+    EXPECT_EQ(dial.Hangups, 1) << "the call ends with the program";
+  }
   EXPECT_EQ(Ui().Messages(), c.Messages);
   for (const char* what : {"Program Download", "Executive Reload", "Infra-Red File Upload", "Pager Messages",
                            "Relay Command", "Parameter Change"})

@@ -164,8 +164,11 @@ TEST_P(RunningWorkTest, EndsThroughItsOwnEndBeforeTheNextConnectionOrThePrograms
   work.Ended(*this);
   // Only what never started is told not sent: the clock set that ends a reload, when the next connection's
   // controller may be another.
-  for (const std::string& line : view.Log)
-    if (line.ends_with(" not sent")) EXPECT_TRUE(line == "Clock Set not sent" && road == Road::NewConnection) << line;
+  for (const std::string& line : view.Log) {
+    if (line.ends_with(" not sent")) {
+      EXPECT_TRUE(line == "Clock Set not sent" && road == Road::NewConnection) << line;
+    }
+  }
   EXPECT_EQ(view.Logged(std::string(work.Named) + " cut short"), work.CutShort);
   if (road != Road::Exit) {
     ASSERT_TRUE(RunToState(114, 400));
