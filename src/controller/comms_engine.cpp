@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 #include "controller/name_tables.h"
-#include "controller/pager_modem_setup.h"
 #include "controller/param_requests.h"
 #include "controller/state_tables.h"
 #include "platform/clock.h"
@@ -24,10 +23,10 @@ namespace {
 
 constexpr int MaxState = 1200;
 constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retries
-constexpr int ReloadRestartWait = 136;
-// The older X10 monitor: from the switch-on's wait the controller may be reporting events; the switch-off
-// and its wait follow.
-constexpr int EventReportsOnWait = 521, EventReportsOff = 526, EventReportsOffWait = 527;
+// A module parameter read between its parameters.
+constexpr int FirstModuleRead = 199, LastModuleRead = 205;
+// The first states of the modes.
+constexpr int LearnStart = 560, EventReportsStart = 520, FindModuleStart = 590;
 
 // RAII for the re-entry guard of Tick.
 class Reentry {
@@ -96,10 +95,19 @@ void CommsEngine::CommsRetry(const std::string& tag) {
   if (View.CommsDetail())
     AddLogLine(
         platform::FormatText("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
+  // A transfer left half way would leave the controller stopped or half written, and a mode's end the
+  // controller in its mode: they keep their retries. A command the closed connection had on the line is
+  // not sent again.
+  const bool keeps = KeepsRetries();
   CommState -= 1;
-  if (++RetryCount > 8) CommState = 1000;
-  // A transfer left half way would leave the controller stopped or half written: it keeps its retries.
-  if (CloseRequest && !TransferRunning()) CommState = 1000;
+  if (++RetryCount > 8)
+    CommState = 1000;
+  else if (keeps)
+    return;
+  else if (CloseRequest)
+    CommState = 1000;
+  else if (AttachRequest)
+    CommState = 1001;
 }
 
 void CommsEngine::UpdateStatusPanel() {
@@ -309,7 +317,7 @@ void CommsEngine::Attach() {
   if (PortWork && PortWork->Running()) {
     PortWork->Cut();
     // Controller Access comes up over the set-up's window: its log tells the cut too.
-    AddLogLine(std::string(PagerModemSetup::Name) + " cut short");
+    AddLogLine(std::string(PortWork->Work().Name) + " cut short");
   }
   // Nothing runs, or state 1 has not run yet. A reconnection waiting for state 1 has its line open.
   const bool lineClosed = CommState == 0 || (CommState == 1 && !Port.Open());
@@ -317,33 +325,37 @@ void CommsEngine::Attach() {
   // closes nothing: this attach connects.
   if (lineClosed) CloseRequest = 0;
   if (CommState == 0) ForgetController();
-  // The restart wait of an executive reload ends in its clock set: a reconnection sets the clock after its
-  // own identification, and a new connection tells that it was not sent.
-  if (CommState == ReloadRestartWait) SetClockRequest = ReloadClock = 1;
   // State 1 has not run yet: nothing is on the line, or a reconnection goes on. One the user has closed
   // ends first, as a running connection does.
   if (lineClosed || (CommState == 1 && !CloseRequest)) {
     CommState = 1;
     return;
   }
+  // Ended already, or ending: its end goes on to the next connection.
+  const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
+  const bool cut = work && work->Kind == WorkKind::Transfer;
+  if (cut) TellCut(work->Name);
+  // The rest ends through its own end before the attach takes effect.
+  const bool endsFirst = work && !cut;
   if (Reconnects()) {
+    // The idle pass takes the reconnection once the work has ended.
+    if (endsFirst) {
+      ReconnectRequest = 1;
+      return;
+    }
     ClearForReconnection();
     CommState = 1;
     return;
   }
   // Once the user has closed a connection, or another road is stored, or a number was dialled, the
   // controller at the end of the next line gets nothing asked of the last one.
+  if (TimerVarMonitorRequest) TellEnded("Timers and Variables Monitor");
+  if (CommState >= FirstModuleRead && CommState <= LastModuleRead) TellEnded("Module Parameter Read");
   DropRequests();
   HideConnectionWindows();
   ForgetController();
   AttachRequest = 1;
-  // A controller left reporting X10 events would send them into the next connection's exchanges: the
-  // monitor switches them off first, and the switch-off's end goes on to the disconnect.
-  const bool switchingOff = CommState == EventReportsOff || CommState == EventReportsOffWait;
-  if (CommState >= EventReportsOnWait && CommState < EventReportsOff)
-    CommState = EventReportsOff;
-  else if (CommState < 1000 && !switchingOff)
-    CommState = 1001;
+  if (!endsFirst && CommState < 1000) CommState = 1001;
 }
 
 bool CommsEngine::RequestAllowed(const std::string& what, bool sameAsked) {
@@ -361,11 +373,20 @@ bool CommsEngine::RequestAllowed(const std::string& what, bool sameAsked) {
   return false;
 }
 
+bool CommsEngine::RequestAllowed(RequestKind kind, bool sameAsked, std::uint32_t writes) {
+  if (!RequestAllowed(RequestName(kind), sameAsked)) return false;
+  const std::optional<std::string> refusal = OutOfOrder(*this, kind, writes);
+  if (refusal) platform::Ui().ShowMessage(*refusal);
+  return !refusal;
+}
+
 void CommsEngine::HideConnectionWindows() {
+  const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
+  const bool restarting = work && work->Kind == WorkKind::RestartWait;
   for (CommsWindow window : {CommsWindow::ControllerParams, CommsWindow::ModuleParams, CommsWindow::IrLearnPanel,
                              CommsWindow::AutoAddressPanel, CommsWindow::Restart, CommsWindow::X10Grid,
                              CommsWindow::X10Monitor, CommsWindow::TimerVars})
-    View.ShowWindow(window, false);
+    if (window != CommsWindow::Restart || !restarting) View.ShowWindow(window, false);
 }
 
 void CommsEngine::TellDropped(const std::string& what) {
@@ -373,6 +394,9 @@ void CommsEngine::TellDropped(const std::string& what) {
   AddLogLine(line);
   notSent_ += (notSent_.empty() ? "" : "\n") + line;
 }
+
+void CommsEngine::TellCut(const std::string& what) { AddLogLine(what + " cut short"); }
+void CommsEngine::TellEnded(const std::string& what) { AddLogLine(what + " ended"); }
 
 void CommsEngine::ClearForReconnection() {
   const auto tell = [&](bool asked, const char* what) {
@@ -385,7 +409,9 @@ void CommsEngine::ClearForReconnection() {
   tell(IrClearNumber != -1, "IR Clear Command");
   tell(AutoAddressRequest != -1, "Auto Address Command");
   tell(X10SendRequest >= 0, "X10 Command");
-  tell(TimerVarMonitorRequest, "Timers and Variables Monitor");
+  // These ran: they end with the connection, and start again only when asked again.
+  if (TimerVarMonitorRequest) TellEnded("Timers and Variables Monitor");
+  if (CommState >= FirstModuleRead && CommState <= LastModuleRead) TellEnded("Module Parameter Read");
   // Their windows would wait for what no longer comes.
   if (IrLearnNumber != -1) View.ShowWindow(CommsWindow::IrLearnPanel, false);
   if (AutoAddressRequest != -1) View.ShowWindow(CommsWindow::AutoAddressPanel, false);
@@ -439,43 +465,51 @@ void CommsEngine::ShowEnded() {
 }
 
 void CommsEngine::DropRequests() {
-  const auto tell = [&](bool asked, const std::string& what) {
-    if (asked) TellDropped(what);
+  const Requests asked = *this;
+  static_cast<Requests&>(*this) = Requests{};
+  // The running work reads its own request until its end, which clears it.
+  const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
+  if (work && work->Keep) work->Keep(*this, asked);
+  const auto tell = [&](bool dropped, const std::string& what) {
+    if (dropped) TellDropped(what);
   };
-  tell(ProgramDownloadRequest, "Program Download");
-  tell(ReloadExecRequest, "Executive Reload");
-  tell(TouchLoadRequest, "Touch Screen Download");
-  tell(IconLoadRequest, "Icon Download");
-  tell(IrDownloadRequest, "Infra-Red File Download");
-  tell(IrUploadRequest, "Infra-Red File Upload");
-  tell(PagerLoadRequest, "Pager Messages");
-  tell(AsciiTableRequest || RemoteAsciiModule != 0, "ASCII Messages");
+  tell(asked.ProgramDownloadRequest, "Program Download");
+  tell(asked.ReloadExecRequest, "Executive Reload");
+  tell(asked.TouchLoadRequest, "Touch Screen Download");
+  tell(asked.IconLoadRequest, "Icon Download");
+  tell(asked.IrDownloadRequest, "Infra-Red File Download");
+  tell(asked.IrUploadRequest, "Infra-Red File Upload");
+  tell(asked.PagerLoadRequest, "Pager Messages");
+  tell(asked.AsciiTableRequest || asked.RemoteAsciiModule != 0, "ASCII Messages");
   // The commands that would change the controller, named as their answers are.
-  tell(RawCommandRequest, "Raw Command");
-  tell(ChangeDataRequest != NoChangeData, "Change Data");
+  tell(asked.RawCommandRequest && !RawCommandRequest, "Raw Command");
+  tell(asked.ChangeDataRequest != NoChangeData && ChangeDataRequest == NoChangeData, "Change Data");
   // Ended while it told the controller the last number it gave: the controller goes on from that number.
-  if (AutoAddressRequest != -1 && LastNumberSent) {
-    TellDropped(platform::FormatText("Last Module Number %d", AutoAddressRequest - 1));
+  if (asked.AutoAddressRequest != -1 && AutoAddressRequest == -1 && LastNumberSent) {
+    TellDropped(platform::FormatText("Last Module Number %d", asked.AutoAddressRequest - 1));
     tellAlways_ = true;
   } else {
-    tell(AutoAddressRequest != -1, "Auto Address Command");
+    tell(asked.AutoAddressRequest != -1 && AutoAddressRequest == -1, "Auto Address Command");
   }
-  tell(RelayRequest, "Relay Command");
-  tell(TransmitRequest, "Transmit Command");
-  tell(RemoteIrRequest, "Remote IR Command");
-  tell(IrLearnNumber != -1, "IR Learn");
-  tell(IrClearNumber != -1, "IR Clear Command");
-  tell(IrTransmitNumber != -1, "IR Transmit Command");
-  tell(ParamChangeRequest == 1, "Module Parameter Change");
-  tell(X10SendRequest >= 0, "X10 Command");
-  tell(SetClockRequest, "Clock Set");
-  tell(ExtX10Request, "Extended X10 Command");
-  tell(std::any_of(CommandQueue.begin(), CommandQueue.end(), [](const auto& slot) { return slot[0] != 0; }),
-       "Parameter Change");
-  static_cast<Requests&>(*this) = Requests{};
-  SkippedModule = 0;
-  LastNumberSent = 0;
-  LastNumberAnswered = 0;
+  tell(asked.RelayRequest && !RelayRequest, "Relay Command");
+  tell(asked.TransmitRequest && !TransmitRequest, "Transmit Command");
+  tell(asked.RemoteIrRequest && !RemoteIrRequest, "Remote IR Command");
+  tell(asked.IrLearnNumber != -1 && IrLearnNumber == -1, "IR Learn");
+  tell(asked.IrClearNumber != -1 && IrClearNumber == -1, "IR Clear Command");
+  tell(asked.IrTransmitNumber != -1 && IrTransmitNumber == -1, "IR Transmit Command");
+  tell(asked.ParamChangeRequest == 1 && ParamChangeRequest != 1, "Module Parameter Change");
+  tell(asked.X10SendRequest >= 0 && X10SendRequest < 0, "X10 Command");
+  tell(asked.SetClockRequest && !SetClockRequest, "Clock Set");
+  tell(asked.ExtX10Request && !ExtX10Request, "Extended X10 Command");
+  bool queueDropped = false;
+  for (std::size_t slot = 0; slot < CommandQueue.size(); ++slot)
+    queueDropped = queueDropped || (asked.CommandQueue[slot][0] != 0 && CommandQueue[slot][0] == 0);
+  tell(queueDropped, "Parameter Change");
+  if (AutoAddressRequest == -1) {
+    SkippedModule = 0;
+    LastNumberSent = 0;
+    LastNumberAnswered = 0;
+  }
 }
 
 void CommsEngine::TellNotSent() {
@@ -484,58 +518,80 @@ void CommsEngine::TellNotSent() {
   tellAlways_ = false;
 }
 
-namespace {
-
-struct Transfer {
-  int First, Last;
-  const char* Name;
-};
-constexpr Transfer kTransfers[] = {
-    {128, 136, "Executive Reload"},      {140, 148, "Infra-Red File Download"}, {160, 166, "Infra-Red File Download"},
-    {170, 176, "Infra-Red File Upload"}, {180, 188, "Infra-Red File Upload"},   {499, 516, "Program Download"},
-    {593, 594, "Auto Addressing"},       {600, 603, "Pager Messages"},          {610, 615, "ASCII Messages"},
-    {800, 826, "ASCII Messages"},        {900, 908, "Touch Screen Download"},   {1100, 1104, "Icon Download"},
-};
-// The restart waits: the controller starts again and nothing is sent.
-constexpr int kRestartWaits[] = {136, 166, 176, 908};
-
-const Transfer* TransferIn(int state) {
-  for (const Transfer& t : kTransfers)
-    if (state >= t.First && state <= t.Last) return &t;
-  return nullptr;
+const RunningWork* CommsEngine::StateWork() const {
+  const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
+  if (!work) return nullptr;
+  if (work->Kind == WorkKind::Command) {
+    // A command in its send state has not gone yet, unless this is its retry.
+    const bool sent = WorkOfState(CommState - 1, false) == work || RetryCount > 0;
+    return sent ? work : nullptr;
+  }
+  return work->Kind == WorkKind::Mode && ModeNotStarted() ? nullptr : work;
 }
 
-}  // namespace
+bool CommsEngine::ModeNotStarted() const {
+  // Sent again after a retry, its first frame may have reached the controller. "&Skip" starts the search
+  // again from there, in the running mode.
+  const bool first =
+      CommState == LearnStart || CommState == EventReportsStart || (CommState == FindModuleStart && !SkippedModule);
+  return first && RetryCount == 0;
+}
+
+const RunningWork* CommsEngine::Running() const {
+  if (PortWork && PortWork->Running()) return &PortWork->Work();
+  return CommState > 0 && CommState < 1000 ? StateWork() : nullptr;
+}
+
+std::string CommsEngine::EndQuestion(Ending how) const {
+  if (const RunningWork* work = Running()) return controller::EndQuestion(*work, how);
+  if (how != Ending::Exit || CommState < 100 || CommState >= 1000 || CommState == 299) return {};
+  // Connected: a transfer asked for starts at one of the next idle passes.
+  const std::pair<bool, const char*> transfers[] = {
+      {ProgramDownloadRequest != 0, "Program Download"},
+      {ReloadExecRequest != 0, "Executive Reload"},
+      {TouchLoadRequest != 0, "Touch Screen Download"},
+      {IconLoadRequest != 0, "Icon Download"},
+      {PagerLoadRequest != 0, "Pager Messages"},
+      {AsciiTableRequest || RemoteAsciiModule != 0, "ASCII Messages"},
+      {IrDownloadRequest != 0, "Infra-Red File Download"},
+      {IrUploadRequest != 0, "Infra-Red File Upload"},
+  };
+  const char* waiting = nullptr;
+  for (const auto& [asked, name] : transfers)
+    if (asked && !waiting) waiting = name;
+  if (!waiting) return {};
+  return std::string("The ") + waiting + " has not started yet: closing now drops it, and it is not sent. Still close?";
+}
+
+void CommsEngine::EndForExit() {
+  if (CommState == 0) return;
+  CloseRequest = 1;
+  // The user agreed to the cut.
+  const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
+  if (!work || work->Kind != WorkKind::Transfer) return;
+  TellCut(work->Name);
+  CommState = 1001;
+}
 
 bool CommsEngine::TransferRunning() const {
+  const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
+  const bool transfer = work && (work->Kind == WorkKind::Transfer || work->Kind == WorkKind::RestartWait);
   // A reload ends with the identification after its restart, the parameter read that identification asks
   // for (the idle pass takes it before the clock set) and the clock set, which clears ReloadClock.
   const bool reloadEnd = ReloadClock && ((CommState >= 100 && CommState <= 113) || CommState == 150 ||
                                          CommState == 151 || CommState == 530 || CommState == 531);
-  return TransferIn(CommState) != nullptr || reloadEnd;
+  return transfer || reloadEnd;
+}
+
+bool CommsEngine::KeepsRetries() const {
+  const RunningWork* work = StateWork();
+  return TransferRunning() || (work && work->Kind == WorkKind::Mode);
 }
 
 bool CommsEngine::IrFileTransferAsked(bool upload) const {
-  const Transfer* t = TransferIn(CommState);
+  const RunningWork* work = WorkOfState(CommState, false);
   const std::string name = upload ? "Infra-Red File Upload" : "Infra-Red File Download";
-  return (upload ? IrUploadRequest : IrDownloadRequest) || (t && t->Name == name);
-}
-
-std::string CommsEngine::TransferWriting() const {
-  const Transfer* t = TransferIn(CommState);
-  if (!t || std::find(std::begin(kRestartWaits), std::end(kRestartWaits), CommState) != std::end(kRestartWaits))
-    return {};
-  return t->Name;
-}
-
-bool CommsEngine::DownloadRunning() const {
-  if (TransferRunning()) return true;
-  // Connected and not parked: a transfer asked for starts at one of the next idle passes.
-  const bool connected = CommState >= 100 && CommState < 1000 && CommState != 299;
-  const bool asked = ProgramDownloadRequest || ReloadExecRequest || TouchLoadRequest || IconLoadRequest ||
-                     PagerLoadRequest || AsciiTableRequest || RemoteAsciiModule != 0 || IrDownloadRequest ||
-                     IrUploadRequest;
-  return connected && asked;
+  return (upload ? IrUploadRequest : IrDownloadRequest) || (work && work->Name == name);
 }
 
 }  // namespace controller

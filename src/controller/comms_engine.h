@@ -19,6 +19,8 @@
 #include "controller/dial_up.h"
 #include "controller/frames.h"
 #include "controller/request_fields.h"
+#include "controller/request_order.h"
+#include "controller/running_work.h"
 #include "controller/sun_table.h"
 #include "platform/atomic_file.h"
 
@@ -50,7 +52,6 @@ class CommsProject {
 };
 
 class CommsEngine;
-class PagerModemSetup;
 using StateHandler = void (*)(CommsEngine& engine);
 // The states First..Last run Handler.
 struct StateEntry {
@@ -157,17 +158,21 @@ class CommsEngine : public RequestFields {
   // The stored location is one the sun table can use, as the settings window checks it; the user is told
   // of one it refuses.
   bool LocationUsable() const;
+  // IR codes travel as .lir records from firmware 8.20 on, as .ir memory before.
+  bool TakesLirFiles() const { return FirmwareVersion >= 820; }
 
   // Whether an attach now goes on with the running connection: it runs on the road the settings name, that
   // road is a line of its own (on a dial-up road the controller is the number dialled) and the user has not
   // closed it. Its requests then go on.
   bool Reconnects() const;
   // An attach (the editor's, the touch-screen designer's, the project download dialog's): state 1, at once
-  // when nothing runs or for a reconnection. Otherwise a new connection: what runs is cut (an older
-  // controller's X10 event reports are switched off first), the closed connection's requests are dropped
-  // and its windows hidden now, and its end runs whole (line closed, modem hung up) before state 1. What is
-  // asked after the attach is the new connection's, and no window shows the last controller's values until
-  // this connection has read them. A close asked while nothing ran closes nothing: this attach connects.
+  // when nothing runs. Otherwise what runs ends as its kind says (RunningWork): a transfer is cut where it
+  // stands, told; a mode runs its end step, a restart wait runs out and a command on the line gets its
+  // answer, and only then does the attach take effect. A reconnection then restarts at state 1, with the
+  // requests that have not started. A new connection drops those at once, told, hides the closed
+  // connection's windows and runs its end whole (line closed, modem hung up) before state 1: what is asked
+  // after the attach is the new connection's, and no window shows the last controller's values until this
+  // connection has read them. A close asked while nothing ran closes nothing: this attach connects.
   void Attach();
   // A reconnection restarts at state 1: the requests a new start must not inherit are cleared, and told.
   void ClearForReconnection();
@@ -176,29 +181,48 @@ class CommsEngine : public RequestFields {
   // waits for whichever controller comes next. `sameAsked`: the same request waits or runs already; the new
   // one is refused and told rather than merged into it or put in its place.
   bool RequestAllowed(const std::string& what, bool sameAsked = false);
+  // The same for a request of `kind`, which also runs in the order asked (request_order.h) or is refused
+  // and told. `writes` narrows what it writes, as OutOfOrder says.
+  bool RequestAllowed(RequestKind kind, bool sameAsked = false, std::uint32_t writes = 0);
 
   // The connection has ended: every request it was asked for and has not started is dropped, so the next
   // connection, perhaps to another controller, does only what is asked of it then; the values they carried
-  // stay. Each is told in the log, and kept for TellNotSent.
+  // stay. Each is told in the log, and kept for TellNotSent. The running work's own request stays for its
+  // end (RunningWork::Keep).
   void DropRequests();
   // The windows and panels that show one connection's controller, or an operation of it: hidden when it
-  // ends.
+  // ends. A restart running out keeps its window.
   void HideConnectionWindows();
   // Shows what was dropped in a message when Controller Access is not on the screen (its log tells it
   // otherwise), once.
   void TellNotSent();
+  // Logs "<what> not sent", a request that never started, and keeps it for TellNotSent.
+  void TellDropped(const std::string& what);
+  // Logs "<what> cut short": it went or ran, and was ended before its own end by what the user asked.
+  void TellCut(const std::string& what);
+  // Logs "<what> ended": a read or monitor that ran and ends with the connection.
+  void TellEnded(const std::string& what);
 
-  // A transfer (program, executive, touch screen, icons, pager or ASCII tables, IR codes, the last module
-  // number) is in its states: it runs to its end, with its retries, whatever the user closes meanwhile.
+  // The work running now (RunningWork): the engine's, or what holds the port outside a connection; nullptr
+  // when none. A command counts once it has gone on the line.
+  const RunningWork* Running() const;
+  // The question an attach (`how`) or the program's end asks before it ends what runs, naming it and what
+  // ending it does; at the program's end also a transfer asked for that has not started. Empty: nothing to ask.
+  std::string EndQuestion(Ending how) const;
+  // The connection is closing or about to start again (the user's close, an attach, a posted reconnection):
+  // work that waits for the user ends through its end step now.
+  bool WorkEnding() const { return CloseRequest || AttachRequest || ReconnectRequest; }
+  // A mode (a learn, auto-addressing, the older X10 monitor) in its first state that has sent nothing yet:
+  // it is only asked for, and ending the connection drops it.
+  bool ModeNotStarted() const;
+  // The program ends, as "&Close" ends the connection: running work ends through its end step, a transfer is
+  // cut (the user agreed), the line is closed or the call ended and what has not started is told not sent.
+  void EndForExit();
+  // A transfer (program, executive, touch screen, icons, pager or ASCII tables, IR codes) or a restart wait
+  // after one is in its states: it runs to its end, with its retries, whatever the user closes meanwhile.
   bool TransferRunning() const;
   // An IR file upload (or download) is asked for or in its states: another asked now would take its file.
   bool IrFileTransferAsked(bool upload) const;
-  // The transfer in its states that an attach now would cut while it writes the controller, by name; empty
-  // when none (nothing runs, or a restart wait, when nothing is sent).
-  std::string TransferWriting() const;
-  // A transfer is in its states, or one is asked for while connected, as between the parts of a project
-  // download. Cut short, it leaves the controller stopped or half written.
-  bool DownloadRunning() const;
   // The module grid empty but for its slot numbers and headers.
   void ClearModuleGrid();
   // The connection has ended: no step, meter or clock shows it as running.
@@ -213,7 +237,8 @@ class CommsEngine : public RequestFields {
     bool operator==(const Road&) const = default;
   } Connection;
   Road StoredRoad() const;
-  // An attach after the user's close waits for the closed connection's end, then starts the next.
+  // An attach that starts a new connection waits for the running work's end and the closed connection's,
+  // then starts the next.
   std::uint8_t AttachRequest = 0;
 
   // Engine fields.
@@ -224,8 +249,6 @@ class CommsEngine : public RequestFields {
   FrameBytes FrameBuffer{};
   std::int32_t CommsErrorKind = -1;  // -1 none, 1 lost connection, 2 failed modem connection
   std::int32_t FirmwareVersion = 0;  // x 100
-  // IR codes travel as .lir records from firmware 8.20 on, as .ir memory before.
-  bool TakesLirFiles() const { return FirmwareVersion >= 820; }
   std::int32_t AppVersion = 0;       // x 100
   std::int32_t FirmwareSubNumber = 0;
   std::uint16_t TimerTableAddress = 0, VariableTableAddress = 0;
@@ -281,6 +304,8 @@ class CommsEngine : public RequestFields {
   std::array<std::bitset<64>, 128> ModuleParamRead{};
 
   std::uint8_t X10EventHouse = 0, X10EventKey = 0;
+  // The executive reload's restart (states 135 and 136) is auto-addressing's end.
+  std::uint8_t AddressingRestart = 0;
   // Ticks the auto-addressing wait has held the waiting bytes: they may be the start of a late answer.
   std::int32_t AddressHeldTicks = 0;
   // The number "&Skip" left free (0: none) until the controller has the search for the next: it may still
@@ -303,7 +328,7 @@ class CommsEngine : public RequestFields {
   const platform::Clock& Clock;
   // Work that holds Port outside a connection (the pager's modem set-up; its window sets it): an attach
   // cuts it short first, once the user has agreed.
-  PagerModemSetup* PortWork = nullptr;
+  PortHoldingWork* PortWork = nullptr;
 
   // Events of the dial-up components.
   void TapiConnect();
@@ -317,8 +342,10 @@ class CommsEngine : public RequestFields {
  private:
   void RunState();
   void Send(std::span<const Byte> frame);
-  // Logs "<what> not sent" and keeps it for TellNotSent.
-  void TellDropped(const std::string& what);
+  // The work of the current state: transfers, modes and restart waits, and a command once it went.
+  const RunningWork* StateWork() const;
+  // Keeps its retries while the connection closes: a transfer, a restart and a mode's end.
+  bool KeepsRetries() const;
   // A new connection: nothing of the last controller stays on show or is checked against.
   void ForgetController();
 

@@ -189,9 +189,10 @@ void AwaitVersions(CommsEngine& e) {
   e.CommState = 108;
 }
 
+// The work a new connection's attach waited for has ended: nothing more is read from this controller.
 void BeginPoll(CommsEngine& e) {
   e.HideMeter();
-  e.CommState = 111;
+  e.CommState = e.AttachRequest ? 1001 : 111;
 }
 
 void RequestIo(CommsEngine& e) {

@@ -65,6 +65,7 @@ bool OpenImageFile(CommsEngine& e, long& length) {
 void StopInterpreter(CommsEngine& e) {
   // The flash key goes here, not at the click: a download running then still flashes with it.
   e.FlashArg = 0;
+  e.AddressingRestart = 0;
   // An image the addresses cannot hold is refused while the controller still runs untouched.
   struct stat st {};
   const std::string path = ImagePath(e);
@@ -166,10 +167,16 @@ void StartExecutive(CommsEngine& e) {
 }
 
 // A disconnect asked for meanwhile waits for the next idle pass: the controller has restarted by then,
-// and its clock is set first, the last step of the transfer.
+// and its clock is set first, the last step of the transfer. A new connection's controller may be another:
+// its clock is not set.
 void AwaitRestart(CommsEngine& e) {
   if (!e.RestartWaitDone()) return;
   e.AddLogLine("Program Downloaded OK");
+  if (e.AttachRequest) {
+    e.TellDropped("Clock Set");
+    e.CommState = 1001;
+    return;
+  }
   e.SetClockRequest = 1;
   e.ReloadClock = 1;
   e.CommState = 100;

@@ -1,6 +1,9 @@
-// The idle state: every request is tested in a fixed order and each one that is set overrides those
-// before it, so the last set request in this order starts now and the others wait for later passes. The
-// user's close comes before them all.
+// The idle state: the user's close, and an attach that starts a new connection, come before everything.
+// Otherwise an IR file in the format this
+// controller does not take is dropped and told, then every request is tested in a fixed order and each one
+// that is set overrides those before it, so the last set request in this order starts now and the others
+// wait for later passes. A flash download without its key has the clock read first. The gate that posts
+// requests keeps those on the same data in the order asked (request_order.h).
 #include "controller/state_tables.h"
 #include "platform/ui.h"
 
@@ -18,11 +21,20 @@ void DropIrFileOfOtherFormat(CommsEngine& e, std::uint8_t& request, bool lir, co
   platform::Ui().ShowMessage(line);
 }
 
+// A read the user asked for is shown, and builds the key as well as a silent one.
+void NeedFlashKey(CommsEngine& e) {
+  if (e.FlashArg == 0 && e.ClockRequest != 1) e.ClockRequest = 2;
+}
+
 void Idle(CommsEngine& e) {
   // The user's close wins over whatever was posted around it: nothing goes to a closed connection, and its
-  // end tells what it drops.
+  // end tells what it drops. An attach that starts a new connection ends this one once its work has ended.
   if (e.CloseRequest) {
     e.CommState = e.ReloadClock && e.SetClockRequest ? 530 : 1001;
+    return;
+  }
+  if (e.AttachRequest) {
+    e.CommState = 1001;
     return;
   }
   int next = 110;
@@ -46,7 +58,7 @@ void Idle(CommsEngine& e) {
   if (e.DumpRequest) next = 550;
   if (e.ProgramDownloadRequest) {
     next = 499;
-    if (e.FlashArg == 0) e.ClockRequest = 2;
+    NeedFlashKey(e);
   }
   if (e.ReloadExecRequest) next = 128;
   if (e.ModuleParamsRequest) next = 199;
@@ -65,7 +77,7 @@ void Idle(CommsEngine& e) {
   if (e.TouchLoadRequest) next = 900;
   if (e.IconLoadRequest) {
     next = 1100;
-    if (e.FlashArg == 0) e.ClockRequest = 2;
+    NeedFlashKey(e);
   }
   if (e.ClockRequest == 1 || e.ClockRequest == 2)
     next = 540;

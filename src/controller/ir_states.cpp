@@ -14,7 +14,21 @@ Byte High(std::int32_t n) { return static_cast<Byte>((n >> 8) & 0xFF); }
 
 // Learn
 
+// The learn is over: `cut` ends it before its code came (the connection closes or starts again), which
+// is told. The receiver is switched back next.
+void EndLearn(CommsEngine& e, bool cut) {
+  if (cut) e.TellCut("IR Learn");
+  e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
+  e.IrLearnNumber = -1;
+  e.CommState = 565;
+}
+
 void StartLearnMode(CommsEngine& e) {
+  // Taken as the connection ends: nothing has gone yet, and nothing goes.
+  if (e.WorkEnding() && e.ModeNotStarted()) {
+    e.CommState = 110;
+    return;
+  }
   e.View.ShowWindow(CommsWindow::IrLearnPanel, true);
   e.SetStep("Sending Wait for IR Command");
   e.SendCommandFrame(CmdSetControllerParam, LearnModeParam, 0, 1);
@@ -28,9 +42,8 @@ void AwaitLearnMode(CommsEngine& e) {
 
 void SendLearn(CommsEngine& e) {
   // Closed before the learn went out: nothing is learnt (the number is gone), the receiver is switched back.
-  if (e.IrLearnNumber == -1) {
-    e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
-    e.CommState = 565;
+  if (e.IrLearnNumber == -1 || e.WorkEnding()) {
+    EndLearn(e, e.IrLearnNumber != -1);
     return;
   }
   e.SetStep("Sending Learn Command");
@@ -42,30 +55,26 @@ void SendLearn(CommsEngine& e) {
 void AwaitLearnSent(CommsEngine& e) {
   const CommsEngine::Answer answer = e.AwaitAnswer("IR Learn", "Waiting for Response", 564);
   if (answer == CommsEngine::Answer::Refused) {
-    e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
-    e.IrLearnNumber = -1;
-    e.CommState = 565;
+    EndLearn(e, false);
   } else if (answer == CommsEngine::Answer::Yes) {
     e.SetStep("Learn Command Sent");
   }
 }
 
 // Waits for the user: no time-out. The learn ends when the code arrives, when the learn window is closed,
-// or when the disconnect is asked for; every way out switches the receiver back. A line that is gone
-// (an unplugged adapter) disconnects as any failed exchange does.
+// or when the connection closes or starts again; each of these switches the receiver back. A line that is
+// gone (an unplugged adapter) disconnects as any failed exchange does, and nothing reaches the receiver.
 void AwaitLearnt(CommsEngine& e) {
   if (e.LineLost(CommsWindow::IrLearnPanel)) return;
   Byte b = 0;
   if (e.ReadByte(b) && b == IrLearnt) {
     e.AddLogLine("Ir Learn Complete");
-    e.CommState = 565;
+    // One asked while the receiver is switched back is the next, and goes after.
+    EndLearn(e, false);
+  } else if (e.IrLearnNumber == -1 || e.WorkEnding()) {
+    // A cancelled learn must not leave "Waiting for IR Learn" standing either.
+    EndLearn(e, e.IrLearnNumber != -1);
   }
-  if (e.IrLearnNumber == -1 || e.CloseRequest) e.CommState = 565;
-  if (e.CommState != 565) return;
-  // A cancelled learn must not leave "Waiting for IR Learn" standing either. The learn is over: one asked
-  // while the receiver is switched back is the next, and goes after.
-  e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
-  e.IrLearnNumber = -1;
 }
 
 void EndLearnMode(CommsEngine& e) {

@@ -360,7 +360,7 @@ void StartControllerAfterImageDownload(CommsEngine& e) {
 void AwaitRestartAfterImageDownload(CommsEngine& e) {
   if (!e.RestartWaitDone()) return;
   if (!e.ImageFilePath.empty()) e.AddLogLine("Ir Data Downloaded OK");
-  e.CommState = 100;
+  e.CommState = e.AttachRequest ? 1001 : 100;
 }
 
 // Upload of the memory image (170-176)
@@ -414,7 +414,7 @@ void StartControllerAfterImageUpload(CommsEngine& e) {
 void AwaitRestartAfterImageUpload(CommsEngine& e) {
   if (!e.RestartWaitDone()) return;
   if (!e.ImageFilePath.empty()) e.AddLogLine("Ir Data Uploaded OK");
-  e.CommState = 100;
+  e.CommState = e.AttachRequest ? 1001 : 100;
 }
 
 constexpr StateEntry kStates[] = {

@@ -99,6 +99,12 @@ bool TakeAddressAnswer(CommsEngine& e, bool& refused) {
 }
 
 void FindModule(CommsEngine& e) {
+  // Taken as the connection ends: no search has started, and none starts. After "&Skip" the search runs,
+  // and ends as it does.
+  if (e.WorkEnding() && e.ModeNotStarted()) {
+    e.CommState = 110;
+    return;
+  }
   // A press between the click on "&Skip" and this search: the send would drop it.
   if (e.SkippedModule) TakePresses(e, true);
   e.AbortRequest = 0;
@@ -125,11 +131,12 @@ void AwaitFindModule(CommsEngine& e) {
 // it gives and goes on to the next by itself.
 void AwaitModules(CommsEngine& e) {
   if (e.LineLost(CommsWindow::AutoAddressPanel)) return;
-  // Hiding the window ends the addressing the way "Abort" does, so the controller still learns the last
+  // Closing or attaching ends the addressing the way "Abort" does, so the controller still learns the last
   // number given. Before either, or "&Skip", what waits is settled: the next send would drop it.
-  const bool ending = e.AbortRequest || e.CloseRequest;
+  const bool ending = e.AbortRequest || e.WorkEnding();
   TakePresses(e, ending || e.SkipRequest);
   if (ending) {
+    if (!e.AbortRequest) e.TellCut("Auto Address");
     e.SkipRequest = 0;
     e.CommState = 593;
     return;
@@ -187,6 +194,7 @@ void AwaitLastModule(CommsEngine& e) {
   e.AutoAddressRequest = -1;
   e.AbortRequest = 0;
   e.View.ShowWindow(CommsWindow::AutoAddressPanel, false);
+  e.AddressingRestart = 1;
   e.CommState = 135;
 }
 

@@ -17,6 +17,13 @@ constexpr int PauseEnd = 229;  // states 220..228: nine ticks for the manager af
 // A stop lets the parameter in hand finish; a manager still busy after this many polls is given up.
 constexpr int StopGracePolls = 8;
 
+// Ended before its last parameter: a reconnection says so.
+void EndRead(CommsEngine& e) {
+  if (e.ReconnectRequest && !e.ModuleParamsStop) e.TellEnded("Module Parameter Read");
+  e.ModuleParamsStop = 0;
+  e.CommState = 110;
+}
+
 void StartRead(CommsEngine& e) {
   e.View.ShowWindow(CommsWindow::ModuleParams, true);
   e.ModuleParamsStop = 0;
@@ -54,11 +61,10 @@ void AwaitReady(CommsEngine& e) {
   e.RetryCount = 0;
   if (e.Data(0) == ManagerReady) {
     e.CommState = 204;
-  } else if (e.CloseRequest || (e.ModuleParamsStop && ++e.ManagerBusyPolls > StopGracePolls)) {
-    // The poll has no limit of its own: a disconnect ends it, and so does a stop (a click, hiding the
-    // window) once the parameter in hand has had its chance.
-    e.ModuleParamsStop = 0;
-    e.CommState = 110;
+  } else if (e.WorkEnding() || (e.ModuleParamsStop && ++e.ManagerBusyPolls > StopGracePolls)) {
+    // The poll has no limit of its own: a disconnect or a reconnection ends it, and so does a stop (a
+    // click, hiding the window) once the parameter in hand has had its chance.
+    EndRead(e);
   } else {
     e.CommState = 202;
   }
@@ -86,8 +92,10 @@ void AwaitValues(CommsEngine& e) {
   if (e.ParamIndex > e.LastParamIndex) {
     e.View.SetText(CommsText::ModuleParamStatus, "Parameters Received");
     e.CommState = 110;
+  } else if (e.WorkEnding()) {
+    EndRead(e);
   } else {
-    e.CommState = e.CloseRequest ? 110 : 200;
+    e.CommState = 200;
   }
   if (e.ModuleParamsStop) {
     e.ModuleParamsStop = 0;
@@ -110,7 +118,9 @@ void SendParameter(CommsEngine& e) {
 
 // The read-back is the written parameter's, whatever is asked meanwhile.
 void AwaitParameter(CommsEngine& e) {
-  if (e.AwaitAnswer("Module Parameter Change", "Waiting for Response", 220) == CommsEngine::Answer::Pending) return;
+  // A new connection's attach waited for the answer only: the read-back would show this controller's value.
+  const int next = e.AttachRequest ? 110 : 220;
+  if (e.AwaitAnswer("Module Parameter Change", "Waiting for Response", next) == CommsEngine::Answer::Pending) return;
   e.ParamChangeRequest = 0;
   e.ParamIndex = e.LastParamIndex = e.ParamNumber;
 }

@@ -24,6 +24,11 @@ void Tell(const std::string& text) {
 PagerModemSetup::PagerModemSetup(serial::TLkCustomComPort& port, std::function<bool()> controllerConnected)
     : port_(port), controllerConnected_(std::move(controllerConnected)) {}
 
+const RunningWork& PagerModemSetup::Work() const {
+  static const RunningWork work{WorkKind::PortWork, Name, "leaves the modem with part of its commands"};
+  return work;
+}
+
 bool PagerModemSetup::Begin(int comNumber) {
   // A running set-up keeps its port and its steps: another start would move the port under them.
   if (running_) {

@@ -12,13 +12,15 @@
 #include <optional>
 #include <string>
 
+#include "controller/running_work.h"
+
 namespace serial {
 class TLkCustomComPort;
 }
 
 namespace controller {
 
-class PagerModemSetup {
+class PagerModemSetup : public PortHoldingWork {
  public:
   static constexpr int MaxReplyBytes = 28;  // read of one reply
   static constexpr int StepMilliseconds = 3000;
@@ -36,12 +38,13 @@ class PagerModemSetup {
   // The window hidden before the end: the port the set-up opened is closed again.
   void Cancel();
   // Whatever takes the port (the user agreed) ends the set-up first: the port is closed and the list says so.
-  void Cut();
+  void Cut() override;
   // A port number given to the port while the set-up holds it: the port takes it once the set-up has ended.
-  void HoldPortNumber(int comNum) { heldPortNumber_ = comNum; }
+  void HoldPortNumber(int comNum) override { heldPortNumber_ = comNum; }
 
   int Step() const { return step_; }
-  bool Running() const { return running_; }
+  bool Running() const override { return running_; }
+  const RunningWork& Work() const override;
 
   // Each line sent and each reply read, as it went over the line (the window's list).
   std::function<void(const std::string& line)> AddLine;

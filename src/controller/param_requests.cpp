@@ -12,8 +12,9 @@ bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string&
   // After the last change waiting: the queue is sent from its first slot on.
   int slot = CommandQueueSlots;
   while (slot > 0 && engine.CommandQueue[static_cast<std::size_t>(slot - 1)][0] == 0) --slot;
-  if (!engine.RequestAllowed("Parameter Change", slot == CommandQueueSlots)) return false;
   const int p = row - 1;
+  if (!engine.RequestAllowed(RequestKind::CommandQueue, slot == CommandQueueSlots, ControllerParamData(p)))
+    return false;
   const std::optional<int> v = ReadTypedNumberOrRefuse(text, {platform::FormatText("Parameter %d", p), 0, 0xFFFF});
   if (!v) return false;
   engine.CommandQueue[static_cast<std::size_t>(slot)] = {CmdSetControllerParam,
@@ -28,7 +29,7 @@ bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string&
 }
 
 bool PostModuleParamChange(CommsEngine& engine, int module, int number, const std::string& text) {
-  if (!engine.RequestAllowed("Module Parameter Change", engine.ParamChangeRequest == 1)) return false;
+  if (!engine.RequestAllowed(RequestKind::ParamChange, engine.ParamChangeRequest == 1)) return false;
   const std::optional<int> v =
       ReadTypedNumberOrRefuse(text, {platform::FormatText("Parameter %d on Module %d", number, module), 0, 0xFFFF});
   if (!v) return false;

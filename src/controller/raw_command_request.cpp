@@ -10,7 +10,7 @@
 namespace controller {
 
 bool PostRawCommand(CommsEngine& engine, const std::function<std::string(int index)>& typed) {
-  if (!engine.RequestAllowed("Raw Command", engine.RawCommandRequest != 0)) return false;
+  if (!engine.RequestAllowed(RequestKind::RawCommand, engine.RawCommandRequest != 0)) return false;
   std::array<std::uint8_t, 6> bytes{};
   for (int i = 0; i < 6; ++i) {
     const std::optional<int> byte =

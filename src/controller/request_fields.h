@@ -5,7 +5,8 @@
 //
 // A request carries what the user confirmed until it is sent: the same request asked while one waits or
 // runs is refused and told (RequestAllowed's `sameAsked`), never written over it. Controller parameter
-// changes queue instead, and go in the order entered.
+// changes queue instead, and go in the order entered. Requests on the same controller data keep the order
+// they were asked in (request_order.h).
 #include <array>
 #include <cstdint>
 #include <string>

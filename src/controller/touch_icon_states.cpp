@@ -73,10 +73,11 @@ void StartTouchScreen(CommsEngine& e) {
   e.BeginRestartWait();
 }
 
-// A disconnect asked for meanwhile waits for the next idle pass, after the controller has restarted.
+// A disconnect asked for meanwhile waits for the next idle pass, after the controller has restarted; a
+// new connection's attach ends this one then.
 void AwaitTouchRestart(CommsEngine& e) {
   if (!e.RestartWaitDone()) return;
-  e.CommState = 100;
+  e.CommState = e.AttachRequest ? 1001 : 100;
   e.AddLogLine("Touchscreen Data Downloaded OK");
 }
 

@@ -53,10 +53,11 @@ void AwaitExtendedX10(CommsEngine& e) {
 
 // Monitor, newer controllers
 
-// The monitor never passes the idle state while it is wanted, so it takes the disconnect request
-// itself: monitoring ends and its window closes, and the idle state then disconnects.
+// The monitor never passes the idle state while it is wanted, so it takes the disconnect request, and a
+// new connection's attach, itself: monitoring ends and its window closes, and the idle state then
+// disconnects. A reconnection passes the idle state too, and monitoring goes on after it.
 bool StopMonitorForDisconnect(CommsEngine& e, CommsWindow window) {
-  if (!e.CloseRequest) return false;
+  if (!e.CloseRequest && !e.AttachRequest) return false;
   e.X10MonitorRequest = 0;
   e.View.ShowWindow(window, false);
   return true;
@@ -92,7 +93,7 @@ void AwaitX10Activity(CommsEngine& e) {
   if (!e.AwaitReply(X10ActivityReplySize, "Waiting for Response")) return;
   e.RetryCount = 0;
   StopMonitorForDisconnect(e, CommsWindow::X10Grid);
-  e.CommState = e.X10MonitorRequest ? 301 : 114;
+  e.CommState = e.X10MonitorRequest && !e.WorkEnding() ? 301 : 114;
   const Byte house = e.FrameBuffer[3], key = e.FrameBuffer[4];
   if (house == NoX10Activity) return;
   if (!e.View.IsChecked(CommsCheck::X10UseNames)) {
@@ -107,6 +108,12 @@ void AwaitX10Activity(CommsEngine& e) {
 // Monitor, older controllers
 
 void StartEventReports(CommsEngine& e) {
+  // Taken as the connection ends: the reports are not switched on.
+  if (e.WorkEnding() && e.ModeNotStarted()) {
+    StopMonitorForDisconnect(e, CommsWindow::X10Monitor);
+    e.CommState = 110;
+    return;
+  }
   e.View.ShowWindow(CommsWindow::X10Monitor, true);
   e.SetStep("Sending Monitor X10 Command");
   e.SendCommandFrame(CmdSetControllerParam, ReportX10Events, 0, 1);
@@ -142,7 +149,7 @@ void ReadEventByte(CommsEngine& e) {
     }
   }
   StopMonitorForDisconnect(e, CommsWindow::X10Monitor);
-  if (!e.X10MonitorRequest) e.CommState = 526;
+  if (!e.X10MonitorRequest || e.WorkEnding()) e.CommState = 526;
 }
 
 void ShowEvent(CommsEngine& e) {
@@ -156,10 +163,9 @@ void StopEventReports(CommsEngine& e) {
   e.CommState = 527;
 }
 
-// A refused switch-off is sent again: the controller would go on sending events into later exchanges. An
-// attach that cut the monitor waits for it, then ends the connection.
+// A refused switch-off is sent again: the controller would go on sending events into later exchanges.
 void AwaitEventReportsOff(CommsEngine& e) {
-  if (e.AwaitAck("flash save")) e.CommState = e.AttachRequest ? 1001 : 110;
+  if (e.AwaitAck("flash save")) e.CommState = 110;
 }
 
 constexpr StateEntry kStates[] = {

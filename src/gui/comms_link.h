@@ -4,6 +4,7 @@
 // they post, the project download dialog, the settings window and the log's "Errors" box. The
 // communications window implements it; until one is installed a stand-in reloads nothing, uses the current
 // directory and posts nothing.
+#include <functional>
 #include <string>
 
 namespace gui {
@@ -26,30 +27,28 @@ class CommsLink {
   virtual bool CommsDetail() const = 0;
   // Whether the engine runs (its state is not 0).
   virtual bool Attached() const = 0;
-  // Whether a transfer to or from the controller is under way (or asked for while connected).
-  virtual bool DownloadRunning() const = 0;
-  // The transfer an attach now would cut while it writes the controller, by name; empty when none.
-  virtual std::string TransferWriting() const = 0;
+  // What an attach (or, `exit`, the program's end) must ask before it ends the work running on the
+  // connection or holding its port, naming it and what ending it does; empty when nothing needs asking.
+  virtual std::string EndQuestion(bool exit) const = 0;
   // Whether an attach now goes on with the running connection (see CommsEngine::Reconnects).
   virtual bool Reconnects() const = 0;
-  // The work that holds the port outside a connection (the pager's modem set-up), by name while it runs;
-  // empty when none. An attach cuts it short.
-  virtual std::string PortWorkRunning() const = 0;
-  // Cuts that work short (the user agreed); its window says so.
-  virtual void CutPortWork() = 0;
+  // The program ends (the user agreed): the connection ends as "&Close" ends it, its running work through its
+  // own end, and work holding the port is cut. False when nothing runs; else `ended` is called once the
+  // connection has ended.
+  virtual bool EndForExit(std::function<void()> ended) = 0;
   // The touch-screen download at the engine's next idle pass.
   virtual void RequestTouchLoad() = 0;
   // The ASCII table to the master controller (destination 0) or to module 1..127.
   virtual void RequestAsciiTable(int destination) = 0;
 };
 
-// Attaching cuts what runs short: with a transfer writing the controller (perhaps on after "&Close"), the
-// user is asked first, naming it, as the controller would be left stopped or half written; the same with work
-// holding the port (PortWorkMayEnd).
+// Attaching, or the program's end (`exit`), ends what runs first: the user is asked, naming it and what
+// ending it does (a transfer cut short, a mode's end step, a restart waited for). True when nothing needs
+// asking or the user agreed.
+bool EndAllowed(const CommsLink& link, bool exit);
+// The question asked with OK and Cancel: true on OK, or when there is no question.
+bool Agreed(const std::string& question);
 bool AttachAllowed(const CommsLink& link);
-// With work holding the port running, asks whether `doing` ("attaching", "closing") may cut it short, naming it;
-// `verb` ends the question ("Still attach?"). True when nothing runs or the user agreed.
-bool PortWorkMayEnd(const CommsLink& link, const std::string& doing, const std::string& verb);
 
 // Used until the communications window installs itself.
 class DetachedCommsLink : public CommsLink {
@@ -61,11 +60,9 @@ class DetachedCommsLink : public CommsLink {
   void ShowSetup() override {}
   bool CommsDetail() const override { return false; }
   bool Attached() const override { return false; }
-  bool DownloadRunning() const override { return false; }
-  std::string TransferWriting() const override { return {}; }
+  std::string EndQuestion(bool) const override { return {}; }
   bool Reconnects() const override { return false; }
-  std::string PortWorkRunning() const override { return {}; }
-  void CutPortWork() override {}
+  bool EndForExit(std::function<void()>) override { return false; }
   void RequestTouchLoad() override {}
   void RequestAsciiTable(int) override {}
 };

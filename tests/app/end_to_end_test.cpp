@@ -20,11 +20,13 @@
 #include <algorithm>
 #include <chrono>
 #include <optional>
+#include <regex>
 #include <thread>
 
 #include "app/startup.h"
 #include "gui/controller/comms_form.h"
 #include "gui/controller/download_project_form.h"
+#include "gui/controller/ir_form.h"
 #include "gui/controller/manager_params_form.h"
 #include "gui/controller/pager_form.h"
 #include "gui/controller/pager_messages_form.h"
@@ -129,8 +131,8 @@ constexpr int kParam = 11;
 constexpr int kVariable = project::FirstVariable + 7;
 
 const char* const kAttachQuestion =
-    "The Program Download is running: attaching again now cuts it short and may leave the controller stopped or "
-    "half written. Still attach?";
+    "The Program Download is running: attaching now cuts it short and leaves the controller with its program "
+    "stopped. Still attach?";
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -187,7 +189,7 @@ class EndToEnd : public ::testing::Test {
     ASSERT_TRUE(LoopUntil([&] { return sim.FlashLoads() >= loads + 4; }, std::chrono::seconds(30)));
     CommsForm->BitBtn1->click();
     ASSERT_TRUE(EditorForm->isVisible());
-    ASSERT_TRUE(CommsForm->Engine->DownloadRunning());
+    ASSERT_TRUE(CommsForm->Engine->TransferRunning());
   }
   void ExpectTheWholeProgramIn(const SimController& peer) {
     std::vector<std::uint8_t> expected(4096 * ProgramLine::kBytes);
@@ -414,6 +416,103 @@ TEST_F(EndToEnd, AttachAsksBeforeItCutsARunningDownloadShort) {
   EXPECT_EQ(sim.Commands(controller::CmdStartProgram).size(), 1u) << "the second download never started the program";
   CloseAndWait();
 }
+
+// The connection started by the touch-screen designer's Load leaves the editor in reach. Its Attach, and
+// Exit, ask first while work runs that an end would cut, naming it and what ending it does: Cancel lets it
+// run on; OK runs its end first (parameter 17 or 15 back to 0, the last module number told and the
+// controller restarted) before the next identification or the program's end.
+enum class Ends { Attach, Exit };
+struct RunningCase {
+  const char* Name;
+  std::function<void(SimController&)> Start;  // from polling
+  int Waiting;                                // the state the work waits in
+  const char* Question;                       // asked of the attach; the exit's says "closing" and "close"
+  std::function<void(const SimController&)> Ended;
+};
+const RunningCase kRunning[] = {
+    {"Learn",
+     [](SimController&) {
+       CommsForm->MenuItems["LearnInfraRedCommand1"]->trigger();
+       IrForm->Edit1->setText("5");
+       testing_support::Click(IrForm->BitBtn1);
+     },
+     564,
+     "The IR Learn is running: attaching now ends it first: the controller's IR receiver is switched back and no "
+     "code is learnt. Still attach?",
+     [](const SimController& sim) { EXPECT_EQ(sim.Parameter(17), 0); }},
+    {"AutoAddress",
+     [](SimController& sim) {
+       CommsForm->MenuItems["AutoAddressModules1"]->trigger();
+       ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 592; }, std::chrono::seconds(30)));
+       ASSERT_EQ(sim.PressModuleButton(), 1);
+       ASSERT_TRUE(LoopUntil([] { return Logged("Addressed Module 1"); }, std::chrono::seconds(30)));
+     },
+     592,
+     "The Auto Address is running: attaching now ends it first: the controller is told the last module number "
+     "given and restarts (about 75 seconds). Still attach?",
+     [](const SimController& sim) {
+       EXPECT_EQ(sim.Parameter(3), 1);
+       EXPECT_EQ(sim.ControlStarts(), 2) << "the touch screen's, then the addressing's";
+     }},
+};
+
+class RunningWorkEnds : public EndToEnd, public ::testing::WithParamInterface<std::tuple<RunningCase, Ends>> {};
+
+TEST_P(RunningWorkEnds, AfterTheQuestionAndBeforeWhatComesNext) {
+  const auto& [c, ends] = GetParam();
+  const bool exit = ends == Ends::Exit;
+  EditorForm->show();
+  TouchScreenForm->Load1->trigger();
+  TickFor(sim);
+  EXPECT_TRUE(EditorForm->isVisible());
+  ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 908; }, std::chrono::seconds(60)));
+  TestUi().QueueAnswer(platform::MsgResult::Cancel);
+  EditorForm->AttachToController1->trigger();
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"The controller is restarting after the Touch Screen "
+                                                          "Download: attaching now waits for the restart to end first "
+                                                          "(about 75 seconds). Still attach?"});
+  ASSERT_TRUE(LoopUntil([] { return Logged("Touchscreen Data Downloaded OK") && Quiet(); }, std::chrono::seconds(60)));
+
+  c.Start(sim);
+  ASSERT_TRUE(LoopUntil([&] { return CommsForm->Engine->CommState == c.Waiting; }, std::chrono::seconds(30)));
+  std::string question = c.Question;
+  if (exit)
+    question = std::regex_replace(std::regex_replace(question, std::regex("attaching"), "closing"),
+                                  std::regex("Still attach"), "Still close");
+  const auto run = [&] { exit ? EditorForm->Exit1->trigger() : EditorForm->AttachToController1->trigger(); };
+  TestUi().Clear();
+  TestUi().QueueAnswer(platform::MsgResult::Cancel);
+  run();
+  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{question});
+  EXPECT_EQ(CommsForm->Engine->CommState, c.Waiting) << "it runs on";
+  EXPECT_TRUE(EditorForm->isVisible());
+
+  const std::size_t infos = InfoRequests(sim);
+  TestUi().QueueAnswer(platform::MsgResult::Ok);
+  if (exit) TestUi().QueueAnswer(platform::MsgResult::Ok);  // the program's own question
+  run();
+  if (exit) {
+    EXPECT_TRUE(EditorForm->isVisible()) << "until the connection has ended";
+    ASSERT_TRUE(LoopUntil([] { return !EditorForm->isVisible(); }, std::chrono::seconds(60)));
+    EXPECT_EQ(CommsForm->Engine->CommState, 0);
+    EXPECT_FALSE(CommsForm->LkComPort1->Open());
+  } else {
+    ASSERT_TRUE(LoopUntil([&] { return InfoRequests(sim) > infos; }, std::chrono::seconds(60)));
+  }
+  c.Ended(sim);
+  std::vector<std::string> told = {question, question};
+  if (exit) told.push_back("Program has changed and not saved, Still close?");
+  if (c.Waiting == 592) told.push_back("Be sure to re-load your Program File");  // the restart's own
+  EXPECT_EQ(TestUi().Messages(), told);
+  if (!exit) CloseAndWait();
+}
+
+INSTANTIATE_TEST_SUITE_P(Works, RunningWorkEnds,
+                         ::testing::Combine(::testing::ValuesIn(kRunning), ::testing::Values(Ends::Attach, Ends::Exit)),
+                         [](const ::testing::TestParamInfo<RunningWorkEnds::ParamType>& info) {
+                           return std::string(std::get<0>(info.param).Name) +
+                                  (std::get<1>(info.param) == Ends::Exit ? "Exit" : "Attach");
+                         });
 
 // COM2 chosen in Comms Setup while a download to the controller on COM1 runs on: that controller gets the
 // whole download, the one on COM2 nothing until the next attach.

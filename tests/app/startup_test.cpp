@@ -189,8 +189,8 @@ TEST(StartUp, ExitAsksEveryWindowHoldingUnsavedWorkOrARunningDownloadAndCancelKe
          TouchScreenForm->ShowTouchScreenDesigner();
          testing_support::Click(TouchScreenForm->findChild<QPushButton*>("Button1"));
        }},
-      {"A download to the controller is running: closing now leaves the controller with its program stopped. "
-       "Still close?",
+      {"The Program Download is running: closing now cuts it short and leaves the controller with its program "
+       "stopped. Still close?",
        [] { CommsForm->Engine->CommState = 514; }},  // a program block on its way
   };
   for (const auto& c : cases) {

@@ -129,14 +129,15 @@ enum class Then {
   CloseAgain,           // the same, then closed again
   AttachOnAnotherPort,  // to the same controller
   Reconnect,
-  AskAfterAttach,                   // requests posted after an attach while the end runs
-  ReconnectThenClose,               // the download dialog's reconnection, then "&Close" before the idle pass
-  AttachOnTheModem,                 // the AT modem road, connected: the number dialled is the controller
-  CloseBeforeItStarts,              // attached anew, closed before state 1 ran
-  ReconnectTakenThenClose,          // the reconnection taken by the idle pass, closed before state 1 ran
-  CloseWhenEndedThenAttach,         // Controller Access closed once the end has run, then attached
-  CloseAndAttachBeforeItStarts,     // attached once the end has run, closed and attached again before state 1 ran
-  ReconnectTakenThenCloseAndAttach  // the reconnection taken, closed and attached before state 1 ran
+  AskAfterAttach,                    // requests posted after an attach while the end runs
+  ReconnectThenClose,                // the download dialog's reconnection, then "&Close" before the idle pass
+  AttachOnTheModem,                  // the AT modem road, connected: the number dialled is the controller
+  CloseBeforeItStarts,               // attached anew, closed before state 1 ran
+  ReconnectTakenThenClose,           // the reconnection taken by the idle pass, closed before state 1 ran
+  CloseWhenEndedThenAttach,          // Controller Access closed once the end has run, then attached
+  CloseAndAttachBeforeItStarts,      // attached once the end has run, closed and attached again before state 1 ran
+  ReconnectTakenThenCloseAndAttach,  // the reconnection taken, closed and attached before state 1 ran
+  ExitOnTheModem                     // the program's end, connected on the AT modem road
 };
 struct EndCase {
   const char* Name;
@@ -181,6 +182,7 @@ const EndCase kEndCases[] = {
     {"LostLineThenClosedThenAttach", End::LostLine, Then::CloseWhenEndedThenAttach, true, {"Lost Connection"}},
     {"AttachCloseAttachBeforeItStarts", End::LostLine, Then::CloseAndAttachBeforeItStarts, true, {"Lost Connection"}},
     {"ReconnectCloseAttachBeforeItStarts", End::Connected, Then::ReconnectTakenThenCloseAndAttach, true, {}},
+    {"ExitOnTheModemRoad", End::Connected, Then::ExitOnTheModem, false, {Told(true)}},
 };
 
 class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {
@@ -232,7 +234,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   const EndCase& c = GetParam();
   serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"}, com3{3, sim.SlavePath()};
   engine.IrClearFrequency = 77;
-  settings.NonTapi = c.Next == Then::AttachOnTheModem;
+  settings.NonTapi = c.Next == Then::AttachOnTheModem || c.Next == Then::ExitOnTheModem;
   if (c.How == End::Unplugged) {
     // Before the line goes: the values the requests carried stay.
     ConnectOnRoad();
@@ -296,7 +298,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   // The reconnection taken and closed is attached later.
   const bool reconnectsFirst = c.Next == Then::ReconnectThenClose || c.Next == Then::ReconnectTakenThenClose ||
                                c.Next == Then::ReconnectTakenThenCloseAndAttach;
-  const bool attaches = c.Next != Then::Nothing && !reconnectsFirst;
+  const bool attaches = c.Next != Then::Nothing && c.Next != Then::ExitOnTheModem && !reconnectsFirst;
   const bool reconnects = c.Next == Then::Reconnect;
   const bool ended = engine.CommState == 0;
   if (attaches) {
@@ -337,6 +339,10 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   }
   const std::size_t framesBefore = sim.Frames().size();
   view.TimerStopped = false;
+  if (c.Next == Then::ExitOnTheModem) {
+    engine.TransmitRequest = 3;
+    engine.EndForExit();
+  }
   if ((attaches || attachesAgain) && c.Next != Then::CloseAgain && c.Next != Then::CloseBeforeItStarts) {
     ASSERT_TRUE(RunToState(1, 20));
     EXPECT_EQ(engine.RetryCount, 0);
@@ -363,11 +369,14 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
     EXPECT_TRUE(view.TimerStopped);
   }
   EXPECT_FALSE(port.Open());
+  if (c.Next == Then::ExitOnTheModem) {
+    EXPECT_EQ(dial.Hangups, 1) << "the call ends with the program";
+  }
   EXPECT_EQ(Ui().Messages(), c.Messages);
   for (const char* what : {"Program Download", "Executive Reload", "Infra-Red File Upload", "Pager Messages",
                            "Relay Command", "Parameter Change"})
     EXPECT_TRUE(view.Logged(std::string(what) + " not sent")) << what;
-  EXPECT_EQ(view.Logged("Transmit Command not sent"), c.How == End::UserClose);
+  EXPECT_EQ(view.Logged("Transmit Command not sent"), c.How == End::UserClose || c.Next == Then::ExitOnTheModem);
   EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest +
                 engine.TransmitRequest + engine.CommandQueue[0][0],
             0);
@@ -626,40 +635,100 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
   }
 }
 
-// A transfer in its states runs to its end whatever is closed meanwhile; one that writes the controller
-// is what an attach would cut, and the question names it. Exit also asks for one asked for while connected.
-TEST_F(EngineTest, ATransferRunsInItsStatesAndWritesTheControllerBetweenItsRestarts) {
+// The running work is named by its states, with what ending it does: a transfer is cut, a mode ends
+// through its end step, a restart is waited for, a command counts once it went. A mode's first state and a
+// command's send state have sent nothing: they are only asked for. The program's end also asks about a
+// transfer asked for while connected.
+TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
   const auto program = [](CommsEngine& e) { e.ProgramDownloadRequest = 1; };
   const struct {
     const char* Name;
     int State;
     std::function<void(CommsEngine&)> Set;
-    bool Running;     // exit asks
-    const char* Cut;  // an attach asks, naming it
+    const char* Work;  // "" none
+    bool KeepsRetries;
   } cases[] = {
-      {"detached", 0, {}, false, ""},
-      {"polling", 112, {}, false, ""},
-      {"learning IR", 561, {}, false, ""},
-      {"executive image block", 134, {}, true, "Executive Reload"},
-      {"executive restart wait", 136, {}, true, ""},
-      {"IR image up", 174, {}, true, "Infra-Red File Upload"},
-      {"program flash load", 516, {}, true, "Program Download"},
-      {"last module number", 594, {}, true, "Auto Addressing"},
-      {"ASCII table", 615, {}, true, "ASCII Messages"},
-      {"ASCII table to a module, in its pause", 810, {}, true, "ASCII Messages"},
-      {"touch screen restart wait", 908, {}, true, ""},
-      {"icons", 1104, {}, true, "Icon Download"},
-      {"clock read before the program", 540, program, true, ""},
-      {"touch screen next in a project download", 110, [](CommsEngine& e) { e.TouchLoadRequest = 1; }, true, ""},
-      {"asked while parked", 299, program, false, ""},
-      {"asked while disconnecting", 1003, program, false, ""},
+      {"detached", 0, {}, "", false},
+      {"polling", 112, {}, "", false},
+      {"learn asked", 560, {}, "", false},
+      {"learn's switch-on sent again", 560, [](CommsEngine& e) { e.RetryCount = 1; }, "IR Learn", true},
+      {"receiver switched to learning", 561, {}, "IR Learn", true},
+      {"receiver switched back", 566, {}, "IR Learn", true},
+      {"addressing asked", 590, {}, "", false},
+      {"addressing after a skip", 590, [](CommsEngine& e) { e.SkippedModule = 4; }, "Auto Address", true},
+      {"last module number", 594, {}, "Auto Address", true},
+      {"addressing's restart", 136, [](CommsEngine& e) { e.AddressingRestart = 1; }, "Auto Address", true},
+      {"older X10 monitor switching reports on", 521, {}, "X10 Monitor", true},
+      {"older X10 monitor switching them off", 527, {}, "X10 Monitor", true},
+      {"addressing search on the line", 591, {}, "Auto Address", true},
+      {"executive image block", 134, {}, "Executive Reload", true},
+      {"executive restart wait", 136, {}, "Executive Reload", true},
+      {"IR image up", 174, {}, "Infra-Red File Upload", true},
+      {"program flash load", 516, {}, "Program Download", true},
+      {"ASCII table to a module, in its pause", 810, {}, "ASCII Messages", true},
+      {"touch screen restart wait", 908, {}, "Touch Screen Download", true},
+      {"relay asked", 580, {}, "", false},
+      {"relay on the line", 581, {}, "Relay Command", false},
+      {"relay sent again", 580, [](CommsEngine& e) { e.RetryCount = 1; }, "Relay Command", false},
+      {"clock read before the program", 540, program, "", false},
+      {"disconnecting", 1003, {}, "", false},
   };
   for (const auto& c : cases) {
     CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
     if (c.Set) c.Set(fresh);
     fresh.CommState = c.State;
-    EXPECT_EQ(fresh.DownloadRunning(), c.Running) << c.Name;
-    EXPECT_EQ(fresh.TransferWriting(), c.Cut) << c.Name;
+    const RunningWork* work = fresh.Running();
+    EXPECT_EQ(work ? work->Name : "", std::string(c.Work)) << c.Name;
+    fresh.CloseRequest = 1;
+    fresh.CommsRetry("timeout");
+    EXPECT_EQ(fresh.CommState, c.KeepsRetries ? c.State - 1 : 1000) << c.Name << ": a retry after the close";
+    ++expectedRetries;
+  }
+
+  const struct {
+    const char* Name;
+    int State;
+    std::function<void(CommsEngine&)> Set;
+    Ending How;
+    const char* Question;
+  } questions[] = {
+      {"a transfer",
+       516,
+       {},
+       Ending::Attach,
+       "The Program Download is running: attaching now cuts it short and leaves the controller with its program "
+       "stopped. Still attach?"},
+      {"a mode",
+       564,
+       {},
+       Ending::Exit,
+       "The IR Learn is running: closing now ends it first: the controller's IR receiver is switched back and no "
+       "code is learnt. Still close?"},
+      {"a mode, the download's reconnection",
+       592,
+       {},
+       Ending::Reconnection,
+       "The Auto Address is running: attaching now ends it first: the controller is told the last module "
+       "number given and restarts (about 75 seconds). Still attach?"},
+      {"a restart",
+       908,
+       {},
+       Ending::Attach,
+       "The controller is restarting after the Touch Screen Download: attaching now waits for the restart to end "
+       "first (about 75 seconds). Still attach?"},
+      {"a restart, the download's reconnection", 908, {}, Ending::Reconnection, ""},
+      {"a transfer, the download's reconnection", 516, {}, Ending::Reconnection, ""},
+      {"a command on the line", 581, {}, Ending::Exit, ""},
+      {"a transfer not started", 110, program, Ending::Exit,
+       "The Program Download has not started yet: closing now drops it, and it is not sent. Still close?"},
+      {"a transfer not started, attaching", 110, program, Ending::Attach, ""},
+      {"a transfer asked while parked", 299, program, Ending::Exit, ""},
+  };
+  for (const auto& q : questions) {
+    CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
+    if (q.Set) q.Set(fresh);
+    fresh.CommState = q.State;
+    EXPECT_EQ(fresh.EndQuestion(q.How), q.Question) << q.Name;
   }
 }
 

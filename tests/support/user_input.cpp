@@ -169,7 +169,9 @@ void MnemonicInWindow(QWidget* window, Qt::Key key) {
   if (!Present(window, "MnemonicInWindow")) return;
   // The keyboard types into the active window; the offscreen platform activates none by itself.
   if (QApplication::activeWindow() != window) QApplication::setActiveWindow(window);
-  QWidget* focus = QApplication::focusWidget();
+  // An open menu takes the keys while it is open.
+  QWidget* popup = QApplication::activePopupWidget();
+  QWidget* focus = popup ? popup : QApplication::focusWidget();
   QObject* target = focus ? static_cast<QObject*>(focus) : window->windowHandle();
   // The keyboard gives the key's character along, Alt held or not.
   const QString text = key < 0x80 && QChar(key).isLetterOrNumber() ? QString(QChar(key).toLower()) : QString();

@@ -55,7 +55,8 @@ void KeyInWindow(QWidget* window, Qt::Key key);
 
 // Alt+`key` as the keyboard delivers it, with the key's character: the window's shortcuts take it first, so a
 // button's mnemonic clicks the button (after the short press it shows) and the focus stays where it was; a
-// key no shortcut takes goes to the focus widget. Returns once no button is held down any more.
+// key no shortcut takes goes to the focus widget, or to the menu open. Returns once no button is held down any
+// more.
 void MnemonicInWindow(QWidget* window, Qt::Key key);
 
 // Runs the event loop until `done` holds or five seconds have passed; whether it holds.

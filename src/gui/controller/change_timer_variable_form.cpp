@@ -63,7 +63,9 @@ void TForm32::ShowFor(bool variable, int number) {
 }
 
 void TForm32::BitBtn1Click() {
-  if (!engine_.RequestAllowed("Change Data", engine_.ChangeDataRequest != controller::NoChangeData)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::ChangeData,
+                              engine_.ChangeDataRequest != controller::NoChangeData))
+    return;
   const std::string refused = controller::PostChangeData(engine_, platform::FromQString(Edit1->text()).value_or(""),
                                                          platform::FromQString(Edit2->text()).value_or(""), kind_);
   if (!refused.empty()) {

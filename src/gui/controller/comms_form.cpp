@@ -15,8 +15,8 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
+#include <utility>
 
-#include "controller/pager_modem_setup.h"
 #include "controller/sun_table.h"
 #include "controls/meter.h"
 #include "gui/controller/component_dial_up.h"
@@ -46,6 +46,7 @@ using controller::CommsInput;
 using controller::CommsList;
 using controller::CommsText;
 using controller::CommsWindow;
+using controller::RequestKind;
 
 namespace {
 
@@ -365,7 +366,7 @@ void TCommsForm::StopTimer() { Timer1->stop(); }
 // gives the port the stored number when the next connection starts, the set-up's end when it ends.
 void TCommsForm::SetPortNumber(int comNum) {
   if (Engine->CommState != 0) return;
-  if (!PortWorkRunning().empty())
+  if (PortWorkRunning())
     Engine->PortWork->HoldPortNumber(comNum);
   else
     LkComPort1->SetComNumber(static_cast<std::uint16_t>(comNum));
@@ -375,7 +376,7 @@ std::string TCommsForm::SelectedDevice() const { return LkTapiDevice1->SelectedD
 void TCommsForm::SetSelectedDevice(const std::string& name) { LkTapiDevice1->SetSelectedDevice(name); }
 
 void TCommsForm::SelectDevice() {
-  if (Engine->CommState == 0 && PortWorkRunning().empty()) {
+  if (Engine->CommState == 0 && !PortWorkRunning()) {
     LkTapiDevice1->SelectDevice();
     return;
   }
@@ -412,7 +413,11 @@ void TCommsForm::AttachEngine() {
   Timer1->start();
 }
 
-void TCommsForm::Timer1Timer() { Engine->Tick(); }
+void TCommsForm::Timer1Timer() {
+  Engine->Tick();
+  // Once ended, with its last words said (a message box shown inside the tick has closed).
+  if (exitWhenEnded_ && Engine->CommState == 0) std::exchange(exitWhenEnded_, nullptr)();
+}
 
 void TCommsForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
@@ -458,7 +463,7 @@ void TCommsForm::TransmitRemoteInfraRedCommand1Click() { Show("TransmitRemoteInf
 std::string TCommsForm::IrFilter(bool lir) { return lir ? "Program files (*.lir)|*.LIR" : "Program files (*.ir)|*.IR"; }
 
 void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
-  if (!Engine->RequestAllowed("Infra-Red File Download", Engine->IrFileTransferAsked(false))) return;
+  if (!Engine->RequestAllowed(RequestKind::IrDownload, Engine->IrFileTransferAsked(false))) return;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return;
   // The format offered goes with the request: the engine sends no file in the other.
@@ -470,7 +475,7 @@ void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
   options.MustExist = true;
   std::optional<std::string> path = platform::Ui().OpenFileName(options);
   // The connection may have ended while the dialog was open: the next controller gets none of it.
-  if (path && Engine->RequestAllowed("Infra-Red File Download", Engine->IrFileTransferAsked(false))) {
+  if (path && Engine->RequestAllowed(RequestKind::IrDownload, Engine->IrFileTransferAsked(false))) {
     Engine->IrDownloadFileName = *path;
     Engine->IrDownloadLir = lir;
     Engine->IrDownloadRequest = 1;
@@ -478,7 +483,7 @@ void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
 }
 
 bool TCommsForm::SaveIrFileDialog() {
-  if (!Engine->RequestAllowed("Infra-Red File Upload", Engine->IrFileTransferAsked(true))) return false;
+  if (!Engine->RequestAllowed(RequestKind::IrUpload, Engine->IrFileTransferAsked(true))) return false;
   Engine->ParamsRequest = 1;
   if (!ReadConfigFile()) return false;
   const bool lir = Engine->TakesLirFiles();
@@ -491,7 +496,7 @@ bool TCommsForm::SaveIrFileDialog() {
   std::optional<std::string> path = platform::Ui().SaveFileName(options);
   if (!path || !platform::ConfirmReplace({*path}, options.Title)) return false;
   // The connection may have ended while the dialog or the question was open.
-  if (!Engine->RequestAllowed("Infra-Red File Upload", Engine->IrFileTransferAsked(true))) return false;
+  if (!Engine->RequestAllowed(RequestKind::IrUpload, Engine->IrFileTransferAsked(true))) return false;
   Engine->IrUploadFileName = *path;
   Engine->IrUploadLir = lir;
   Engine->IrUploadRequest = 1;
@@ -505,23 +510,23 @@ void TCommsForm::UploadInfraRedFilefromVORMO1Click() {
 
 void TCommsForm::SendX101Click() { Show("SendX101"); }
 void TCommsForm::Monitor1Click() {
-  if (Engine->RequestAllowed("Monitor X10")) Engine->X10MonitorRequest = 1;
+  if (Engine->RequestAllowed(RequestKind::X10Monitor)) Engine->X10MonitorRequest = 1;
 }
 void TCommsForm::Send1Click() { Show("Send1"); }
 void TCommsForm::DownloadProgramtoVORMO1Click() {
-  if (Engine->RequestAllowed("Program Download")) Engine->RequestProgramDownload();
+  if (Engine->RequestAllowed(RequestKind::ProgramDownload)) Engine->RequestProgramDownload();
 }
 
 void TCommsForm::Set1Click() {
-  if (Engine->RequestAllowed("Clock Set")) Engine->SetClockRequest = 1;
+  if (Engine->RequestAllowed(RequestKind::SetClock)) Engine->SetClockRequest = 1;
 }
 
 void TCommsForm::GetCPUClock1Click() {
-  if (Engine->RequestAllowed("Get Controller Clock")) Engine->ClockRequest = 1;
+  if (Engine->RequestAllowed(RequestKind::Clock)) Engine->ClockRequest = 1;
 }
 
 void TCommsForm::ReloadVORMOExecutive1Click() {
-  if (!Engine->RequestAllowed("Executive Reload")) return;
+  if (!Engine->RequestAllowed(RequestKind::ReloadExec)) return;
   Engine->ReloadExecRequest = 1;
   AddLogLine("Download Controller Program Command");
 }
@@ -529,7 +534,7 @@ void TCommsForm::ReloadVORMOExecutive1Click() {
 void TCommsForm::VORMOMemoryDump1Click() { Show("VORMOMemoryDump1"); }
 
 void TCommsForm::RetrieveVORMOParameters1Click() {
-  if (!Engine->RequestAllowed("Retrieve Controller Parameters")) return;
+  if (!Engine->RequestAllowed(RequestKind::Params)) return;
   if (auto it = windows_.find(CommsWindow::ControllerParams); it != windows_.end() && it->second) {
     QWidget* params = it->second;
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -546,17 +551,18 @@ void TCommsForm::RetrieveVORMOParameters1Click() {
 
 void TCommsForm::AutoAddressModules1Click() {
   // A second click would start the running search over from module 1.
-  if (Engine->RequestAllowed("Auto Address Command", Engine->AutoAddressRequest != -1)) Engine->AutoAddressRequest = 1;
+  if (Engine->RequestAllowed(RequestKind::AutoAddress, Engine->AutoAddressRequest != -1))
+    Engine->AutoAddressRequest = 1;
 }
 
 void TCommsForm::DebugTimersandVariables1Click() {
-  if (!Engine->RequestAllowed("Debug Timers and Variables")) return;
+  if (!Engine->RequestAllowed(RequestKind::TimerVarMonitor)) return;
   Engine->TimerVarMonitorRequest = 1;
   ShowWindow(CommsWindow::TimerVars, true);
 }
 
 void TCommsForm::RetrieveModuleParameters1Click() {
-  if (!Engine->RequestAllowed("Retrieve Module Parameters")) return;
+  if (!Engine->RequestAllowed(RequestKind::ModuleParams)) return;
   Engine->ModuleParamsRequest = 1;
   AddLogLine("Upload Module Params Command");
 }
@@ -575,17 +581,28 @@ void TCommsForm::Attach() { AttachEngine(); }
 void TCommsForm::ShowDownloadProject() { Show("DownloadProject"); }
 void TCommsForm::ShowSetup() { Show("CommsSetup"); }
 
-std::string TCommsForm::PortWorkRunning() const {
-  return Engine->PortWork && Engine->PortWork->Running() ? controller::PagerModemSetup::Name : "";
+bool TCommsForm::PortWorkRunning() const { return Engine->PortWork && Engine->PortWork->Running(); }
+
+std::string TCommsForm::EndQuestion(bool exit) const {
+  return Engine->EndQuestion(exit ? controller::Ending::Exit : controller::Ending::Attach);
 }
 
-void TCommsForm::CutPortWork() {
-  if (Engine->PortWork) Engine->PortWork->Cut();
+bool TCommsForm::EndForExit(std::function<void()> ended) {
+  if (PortWorkRunning()) Engine->PortWork->Cut();
+  if (Engine->CommState == 0) return false;
+  exitWhenEnded_ = std::move(ended);
+  // As "&Close" ends it; the transfer the user agreed to cut is cut. The engine ticks until it has ended.
+  Engine->EndForExit();
+  hide();
+  if (!Timer1->isActive()) Timer1->start();
+  return true;
 }
 
 void TCommsForm::RequestAsciiTable(int destination) {
   // The module is read for each message the load sends.
-  if (!Engine->RequestAllowed("ASCII Messages", destination != 0 && Engine->RemoteAsciiModule != 0)) return;
+  if (!Engine->RequestAllowed(destination ? RequestKind::RemoteAscii : RequestKind::AsciiTable,
+                              destination != 0 && Engine->RemoteAsciiModule != 0))
+    return;
   if (destination == 0)
     Engine->AsciiTableRequest = 1;
   else

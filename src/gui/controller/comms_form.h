@@ -156,11 +156,9 @@ class TCommsForm : public QMainWindow,
   void ShowDownloadProject() override;
   void ShowSetup() override;
   bool Attached() const override { return Engine->CommState != 0; }
-  bool DownloadRunning() const override { return Engine->DownloadRunning(); }
-  std::string TransferWriting() const override { return Engine->TransferWriting(); }
+  std::string EndQuestion(bool exit) const override;
   bool Reconnects() const override { return Engine->Reconnects(); }
-  std::string PortWorkRunning() const override;
-  void CutPortWork() override;
+  bool EndForExit(std::function<void()> ended) override;
   void RequestTouchLoad() override { Engine->TouchLoadRequest = 1; }
   void RequestAsciiTable(int destination) override;
 
@@ -199,6 +197,7 @@ class TCommsForm : public QMainWindow,
   void BuildMenus();
   void Show(const std::string& handler);
   static std::string IrFilter(bool lir);
+  bool PortWorkRunning() const;
 
   controller::CommsProject& project_;
   const platform::Clock& clock_;
@@ -217,6 +216,7 @@ class TCommsForm : public QMainWindow,
   std::map<controller::CommsInput, std::function<std::string(int)>> inputs_;
   std::map<controller::CommsCheck, std::function<bool()>> checks_;
   std::map<std::string, std::function<void()>> shows_;
+  std::function<void()> exitWhenEnded_;  // the program's end waits for the connection's
 };
 
 extern TCommsForm* CommsForm;

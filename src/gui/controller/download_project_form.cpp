@@ -46,6 +46,8 @@ void TForm3::BitBtn1Click() {
   // road than the stored one, ends and a new one is attached.
   const bool reconnect = engine_.Reconnects();
   if (!reconnect && (!gui::AttachAllowed(link_) || !link_.ReadConfigFile())) return;
+  // The reconnection waits for a transfer or a restart, and ends a mode first: that is asked.
+  if (reconnect && !gui::Agreed(engine_.EndQuestion(controller::Ending::Reconnection))) return;
   // The program goes with the sun table of the stored location: with one the sun table cannot use, nothing
   // starts, rather than restart the controller with its pages and icons and leave out its program.
   if (CheckBox2->isChecked() && !engine_.LocationUsable()) return;

@@ -95,14 +95,14 @@ std::int32_t TDumpForm::BlockAddress(std::int32_t address, int step) {
 }
 
 void TDumpForm::BitBtn1Click() {
-  if (!engine_.RequestAllowed("Memory Dump")) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::Dump)) return;
   if (const std::optional<int> address = TypedWholeNumber(Edit1, AddressField)) Ask(*address);
 }
 
 // While a dump asked waits to be read, the edit may show an older block that has landed since: the step is
 // from the newest address asked. An address the user has typed since is the one to step from.
 void TDumpForm::StepBlock(int step) {
-  if (!engine_.RequestAllowed("Memory Dump")) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::Dump)) return;
   std::int32_t from = engine_.DumpAddress;
   if (Edit1->isModified() || !engine_.DumpRequest) {
     const std::optional<int> typed = TypedWholeNumber(Edit1, AddressField);

@@ -164,7 +164,7 @@ void TEx10Form::UpDown1Click(int by) {
 }
 
 void TEx10Form::Post(controller::LevitonButton button) {
-  if (!engine_.RequestAllowed("Extended X10 Command", engine_.ExtX10Request != 0)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::ExtX10, engine_.ExtX10Request != 0)) return;
   int group = 0;
   if (button != controller::LevitonButton::SetLightLevel) {
     // A group beyond 63 would run into the function bits of the data byte: such a command is not sent.

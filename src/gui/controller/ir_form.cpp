@@ -105,7 +105,7 @@ bool TIrForm::ReadNumber(std::int32_t& number) {
 }
 
 void TIrForm::Transmit() {
-  if (!engine_.RequestAllowed("IR Transmit Command", engine_.IrTransmitNumber != -1)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::IrTransmit, engine_.IrTransmitNumber != -1)) return;
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
   engine_.IrTransmitNumber = number;
@@ -117,7 +117,7 @@ void TIrForm::BitBtn1Click() {
     Transmit();
     return;
   }
-  if (!engine_.RequestAllowed("IR Learn", engine_.IrLearnNumber != -1)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::IrLearn, engine_.IrLearnNumber != -1)) return;
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
   const std::optional<int> kHz = TypedWholeNumber(Edit2, {"Ir Frequency", LowestKHz, HighestKHz});
@@ -132,7 +132,7 @@ void TIrForm::BitBtn1Click() {
 void TIrForm::BitBtn3Click() { Transmit(); }
 
 void TIrForm::BitBtn4Click() {
-  if (!engine_.RequestAllowed("IR Clear Command", engine_.IrClearNumber != -1)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::IrClear, engine_.IrClearNumber != -1)) return;
   std::int32_t number = 0;
   if (!ReadNumber(number)) return;
   // A learn asked before the clear goes must not change its carrier.

@@ -66,6 +66,6 @@ QPushButton* ModuleMessageForm::AddButton(const char* name, const char* caption)
 }
 
 void ModuleMessageForm::Post(std::uint8_t code) {
-  if (!engine_.RequestAllowed("Transmit Command", engine_.TransmitRequest != 0)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::Transmit, engine_.TransmitRequest != 0)) return;
   controller::PostTransmitRequest(engine_, EditText(Edit1), EditText(Edit2), messageLimit_, code);
 }

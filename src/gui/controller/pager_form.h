@@ -31,7 +31,9 @@ class TPagerForm : public QDialog {
   void ShowFromSetup();
   void BitBtn1Click();  // "Configure &Modem"
   void Timer1Timer();
-  // Closing ("&Close", Setup's close, the window's own) while the set-up runs waits for its last step.
+  // Closing ("&Close", Setup's close, the window's own) while the set-up runs closes the window once the
+  // set-up has ended by its last step; a set-up cut short, or ended by a failing port, leaves it in view,
+  // saying so.
   void done(int result) override;
 
   controller::PagerModemSetup Setup;

@@ -59,8 +59,9 @@ TRemoteIRForm::TRemoteIRForm(controller::CommsEngine& engine, QWidget* parent) :
 }
 
 void TRemoteIRForm::BitBtn1Click() {
-  if (!engine_.RequestAllowed("Remote IR Command", engine_.RemoteIrRequest != 0)) return;
-  const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 0, 255});
+  if (!engine_.RequestAllowed(controller::RequestKind::RemoteIr, engine_.RemoteIrRequest != 0)) return;
+  // Module 0, the window's default, would arm nothing and say nothing: it is refused as a number out of range.
+  const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 1, 255});
   if (!module) return;
   const std::optional<int> zone = TypedNumber(Edit2, {"Zone Number", 0, 255});
   if (!zone) return;
@@ -68,6 +69,5 @@ void TRemoteIRForm::BitBtn1Click() {
   if (!number) return;
   engine_.RemoteIrNumber = static_cast<std::uint16_t>(*number);
   engine_.RemoteIrZone = static_cast<std::uint8_t>(*zone);
-  // Module 0 starts nothing.
   engine_.RemoteIrRequest = static_cast<std::uint8_t>(*module);
 }

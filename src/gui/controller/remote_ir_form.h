@@ -16,7 +16,7 @@ class TRemoteIRForm : public QDialog {
  public:
   explicit TRemoteIRForm(controller::CommsEngine& engine, QWidget* parent = nullptr);
 
-  // "OK": the code and the zone, then the module, which arms the request (module 0 asks nothing).
+  // "OK": the code and the zone, then the module (1 to 255), which arms the request.
   void BitBtn1Click();
 
   QLabel* Label3;

@@ -75,7 +75,7 @@ TSendX10::TSendX10(controller::CommsEngine& engine, QWidget* parent) : QDialog(p
 }
 
 void TSendX10::BitBtn1Click() {
-  if (!engine_.RequestAllowed("X10 Command", engine_.X10SendRequest >= 0)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::X10Send, engine_.X10SendRequest >= 0)) return;
   // Text outside Latin-1 is no number either.
   const std::optional<int> repeat =
       controller::X10RepeatFromText(platform::FromQString(Edit1->text()).value_or(std::string()));

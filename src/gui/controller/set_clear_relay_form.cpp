@@ -64,7 +64,7 @@ TSetClearRelay::TSetClearRelay(controller::CommsEngine& engine, QWidget* parent)
 }
 
 void TSetClearRelay::BitBtn1Click() {
-  if (!engine_.RequestAllowed("Relay Command", engine_.RelayRequest != 0)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::Relay, engine_.RelayRequest != 0)) return;
   // Module 0 is no request: it would go nowhere, so it is refused as a number out of range is.
   const std::optional<int> module = TypedNumber(Edit1, {"Module Number", 1, 255});
   if (!module) return;

@@ -1,6 +1,7 @@
 #include "gui/program/editor_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -172,12 +173,12 @@ void TEditorForm::BuildControls() {
   Listing = new ListingModel(this);
   Listing->ReferenceSelectable = [this] { return Comms().CommsDetail(); };
   Listing->CommentEdited = [this](int line, const std::string& text) { StringGrid1SetEditText(line, text); };
-  auto* grid = new gui::TypingView<QTableView>(client);
-  StringGrid1 = grid;
+  grid_ = new gui::TypingView<QTableView>(client);
+  StringGrid1 = grid_;
   StringGrid1->setObjectName("StringGrid1");
   StringGrid1->setModel(Listing);
   // The cell shows an empty comment as a blank: Escape gives the program its own text back, and the mark.
-  grid->KeepForCancel = [this](const QModelIndex& cell) {
+  grid_->KeepForCancel = [this](const QModelIndex& cell) {
     const int line = cell.row() + 1;
     return [this, line, comment = Store.Comments.at(line), unsaved = project_.Unsaved] {
       Store.Comments.at(line) = comment;
@@ -545,6 +546,8 @@ void TEditorForm::OpenProgram1Click() {
 }
 
 void TEditorForm::SaveProgramAs1Click() {
+  // A menu leaves the comment's editor open: what it shows is what is written, and no Escape takes it back after.
+  grid_->EndEdit();
   if (!Comms().ReadConfigFile()) return;
   platform::FileDialogOptions options;
   options.Title = "Save Program File";
@@ -559,6 +562,7 @@ void TEditorForm::SaveProgramAs1Click() {
 }
 
 void TEditorForm::SaveCodeSnippet1Click() {
+  grid_->EndEdit();
   int first, last;
   SelectionBlock(first, last);
   if (!Comms().ReadConfigFile()) return;
@@ -598,6 +602,7 @@ void TEditorForm::LoadCodeSnippet1Click() {
 }
 
 void TEditorForm::Print1Click() {
+  grid_->EndEdit();
   QPrinter printer;
   if (!Ui().PrintSetup(printer)) return;
   if (!program::PrintListing(printer, platform::FromQString(font().family()).value_or(""), Store, Listing->Texts(),
@@ -606,6 +611,7 @@ void TEditorForm::Print1Click() {
 }
 
 void TEditorForm::PrintToFile1Click() {
+  grid_->EndEdit();
   platform::FileDialogOptions options;
   options.Title = "Print to File";
   options.Filter = "Program files (*.txt)|*.TXT";
@@ -624,13 +630,9 @@ void TEditorForm::PrintToFile1Click() {
 void TEditorForm::Exit1Click() { close(); }
 
 bool TEditorForm::FormCloseQuery() {
-  // Closing ends the program, and the transfer with it: the controller would stay stopped.
-  if (Comms().DownloadRunning() &&
-      !Confirm("A download to the controller is running: closing now leaves the controller with its program "
-               "stopped. Still close?",
-               platform::ApplicationTitle()))
-    return false;
-  if (!gui::PortWorkMayEnd(Comms(), "closing", "close")) return false;
+  // Closing ends the program, and the connection first: what runs on it is asked about, naming what ending
+  // it does.
+  if (!gui::EndAllowed(Comms(), true)) return false;
   if (project_.HasUnsavedChanges() &&
       !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
     return false;
@@ -643,12 +645,20 @@ bool TEditorForm::FormCloseQuery() {
 }
 
 void TEditorForm::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery()) {
+  if (!exiting_ && !FormCloseQuery()) {
     event->ignore();
     return;
   }
-  // Ended here, as agreed, rather than unsaid with the program.
-  Comms().CutPortWork();
+  exiting_ = true;
+  // The program ends once the connection has ended as "&Close" ends it: its running work through its own
+  // end, the line closed or the call ended, and what never started told. Nothing is changed meanwhile.
+  if (Comms().EndForExit([this] { close(); })) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+      if (window->isVisible()) window->setEnabled(false);
+    StatusBar1->showMessage("Closing: waiting for the connection to the controller to end");
+    event->ignore();
+    return;
+  }
   event->accept();
 }
 
@@ -696,6 +706,7 @@ bool TEditorForm::SaveProjectFiles() {
 }
 
 void TEditorForm::SaveProject1Click() {
+  grid_->EndEdit();
   if (project_.Files.ProjectPath.empty()) return;
   // A file the open could not read holds what the user never saw here; No writes none of the files.
   if (!platform::ConfirmReplace(project_.UnreadFiles, "Save Project")) return;
@@ -707,13 +718,15 @@ void TEditorForm::SaveProject1Click() {
 }
 
 void TEditorForm::SaveProjectAs1Click() {
+  grid_->EndEdit();
   platform::FileDialogOptions options;
   options.Title = "Save Project File As";
   options.Filter = kProjectFilter;
   options.DefaultExt = "prj";
   options.InitialDir = Comms().CurrentDirectory();
   if (std::optional<std::string> path = Ui().SaveFileName(options)) {
-    // The project's own files are saved over unasked, as Save Project does; No is the dialog's Cancel.
+    // Another project's existing files are asked about here, once; the open project's own go to Save Project,
+    // which asks only about those it never read. No is the dialog's Cancel.
     const ProjectFileSet chosen(*path);
     if (chosen.SameProject(project_.Files) || platform::ConfirmReplace(chosen.SavePaths(), options.Title)) {
       project_.SetProjectPath(*path);

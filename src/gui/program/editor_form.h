@@ -26,6 +26,10 @@ class QMenu;
 class QPushButton;
 class QStatusBar;
 class QTableView;
+namespace gui {
+template <class View>
+class TypingView;
+}
 
 class TEditorForm : public QMainWindow {
   Q_OBJECT
@@ -167,7 +171,10 @@ class TEditorForm : public QMainWindow {
   gui::CommsLink* comms_ = nullptr;
   gui::WizardLink* wizard_ = nullptr;
   gui::ProjectWindowsLink* projectWindows_ = nullptr;
+  // StringGrid1 as the typing view it is: a command that writes the comments out ends its edit first.
+  gui::TypingView<QTableView>* grid_ = nullptr;
   bool movingCursor_ = false;
+  bool exiting_ = false;  // the user agreed to end the program: it waits for the connection's end
 };
 
 extern TEditorForm* EditorForm;

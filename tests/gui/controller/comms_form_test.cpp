@@ -203,6 +203,51 @@ TEST_F(CommsFormTest, AnIrFileIsSentOnlyInTheFormatItsDialogOffered) {
   EXPECT_TRUE(ticker.RunUntil([&] { return e.CommState == 0; }, 20));
 }
 
+// The same IR file transfer asked again once the first runs, its request taken, is refused and told, with no
+// dialog; the first runs to its end with its own file (the upload takes the code the download left).
+TEST_F(CommsFormTest, ASecondIrFileTransferAskedWhileTheFirstRunsIsRefused) {
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  sim.SetAppVersion(400);
+  sim.SetFirmwareVersion(820);
+  const testing_support::SimBytes codes(256, 'c');
+  testing_support::TempDir dir;
+  const std::string house = dir.File("house.lir"), saved = dir.File("saved.lir");
+  testing_support::WriteFile(house, std::string(codes.begin(), codes.end()));
+  form->Settings.ComNum = 1;
+  form->AttachEngine();
+  gui_test::FormTicker ticker(*form, sim);
+  const controller::CommsEngine& e = *form->Engine;
+  ASSERT_TRUE(ticker.RunUntil([&] { return e.CommState == 114; }, 200));
+  const struct {
+    const char* Item;
+    const char* What;
+    std::function<void()> Choose;
+  } cases[] = {{"DownloadInfraRedFiletoVORMO1", "Infra-Red File Download", [&] { Ui().QueueOpenFile(house); }},
+               {"UploadInfraRedFilefromVORMO1", "Infra-Red File Upload", [&] { Ui().QueueSaveFile(saved); }}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    c.Choose();
+    form->MenuItems[c.Item]->trigger();
+    ASSERT_TRUE(ticker.RunUntil(
+        [&] {
+          const controller::RunningWork* work = e.Running();
+          return work && work->Name == std::string(c.What) && !e.IrDownloadRequest && !e.IrUploadRequest;
+        },
+        100));
+    Ui().Clear();
+    form->MenuItems[c.Item]->trigger();
+    EXPECT_EQ(Ui().Messages(),
+              std::vector<std::string>{c.What + std::string(" not sent: the last one asked has not ended yet")});
+    ASSERT_TRUE(ticker.RunUntil(
+        [&] { return e.CommState == 114 && !e.IrDownloadRequest && !e.IrUploadRequest && !e.ParamsRequest; }, 400));
+  }
+  EXPECT_EQ(sim.IrCode(0), codes);
+  EXPECT_EQ(testing_support::ReadFile(saved), std::string(codes.begin(), codes.end()));
+  form->Engine->CloseRequest = 1;
+  EXPECT_TRUE(ticker.RunUntil([&] { return e.CommState == 0; }, 20));
+}
+
 TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
   QWidget editor;
   form->AttachWindow(controller::CommsWindow::Editor, &editor);

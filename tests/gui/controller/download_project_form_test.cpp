@@ -34,7 +34,9 @@ class RecordingLink : public gui::DetachedCommsLink {
     ++Attaches;
     engine_.Attach();
   }
-  std::string TransferWriting() const override { return engine_.TransferWriting(); }
+  std::string EndQuestion(bool exit) const override {
+    return engine_.EndQuestion(exit ? controller::Ending::Exit : controller::Ending::Attach);
+  }
 
   int Reads = 0;
   int Attaches = 0;
@@ -157,6 +159,32 @@ TEST_F(DownloadProjectFormTest, WhileAttachedAllFourPartsFollowAReconnectionInOn
   EXPECT_EQ(sim.Commands(controller::CmdStoreTouch).size(), 64u);
   EXPECT_EQ(link.Attaches, 0);
   EXPECT_TRUE(Ui().Messages().empty());
+}
+
+// A learn waiting for its code would hold the reconnection back for as long as the user lets it wait: the
+// dialog asks first. Cancel asks for nothing; OK ends the learn (the receiver switched back) before the
+// reconnection.
+TEST_F(DownloadProjectFormTest, ALearnWaitingIsAskedAboutAndEndedBeforeTheReconnection) {
+  project.Store.Lines[12] = ProgramLine::End();
+  Connect();
+  engine.IrLearnNumber = 5;
+  ASSERT_TRUE(RunToState(564, 40));
+  const std::string question =
+      "The IR Learn is running: attaching now ends it first: the controller's IR receiver is switched back and no "
+      "code is learnt. Still attach?";
+  for (platform::MsgResult answer : {platform::MsgResult::Cancel, platform::MsgResult::Ok}) {
+    Ui().QueueAnswer(answer);
+    form.show();
+    Click(form.BitBtn1);
+    EXPECT_EQ(Ui().Messages().back(), question);
+    const int asked = engine.ReconnectRequest + engine.ClockRequest + engine.IconLoadRequest + engine.TouchLoadRequest +
+                      engine.ProgramDownloadRequest;
+    EXPECT_EQ(asked, answer == platform::MsgResult::Ok ? 5 : 0);
+  }
+  ASSERT_TRUE(RunToState(1, 40));
+  EXPECT_EQ(sim.Parameter(17), 0);
+  engine.CloseRequest = 1;
+  ASSERT_TRUE(RunToState(0, 400));
 }
 
 // A connection the user has closed, one on another port than the stored one, or one through a dial-up

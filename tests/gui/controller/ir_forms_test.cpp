@@ -161,8 +161,8 @@ TEST_F(IrFormTest, TheRemoteWindowPostsCodeZoneAndModule) {
     int Request, ZoneSent, NumberSent;
     const char* Told = "";
   } cases[] = {{"7", "3", "513", 7, 3, 513},
-               {"0", "2", "9", 0, 2, 9},  // module 0 is no mistake
-               {"7a", "3 ", "513x", 0, 0, 0, "Module Number must be a whole number from 0 to 255"}};
+               {"0", "2", "9", 0, 0, 0, "Module Number must be a whole number from 1 to 255"},  // the default
+               {"7a", "3 ", "513x", 0, 0, 0, "Module Number must be a whole number from 1 to 255"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Module);
     Ui().Clear();

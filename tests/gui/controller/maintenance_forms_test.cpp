@@ -8,20 +8,28 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "controller/engine_fixture.h"
+#include "controller/param_requests.h"
 #include "gui/controller/change_timer_variable_form.h"
 #include "gui/controller/comms_form.h"
 #include "gui/controller/dump_form.h"
+#include "gui/controller/ex10_form.h"
 #include "gui/controller/form_ticker.h"
+#include "gui/controller/ir_form.h"
+#include "gui/controller/send_x10_form.h"
 #include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/timer_variable_form.h"
 #include "support/scripted_ui.h"
@@ -307,6 +315,29 @@ class AttachedFormsTest : public MaintenanceFormsTest {
     RunUntil([&] { return Engine().CommState == 0; });
   }
   bool RunUntil(const std::function<bool()>& done, int limit = 400) { return ticker.RunUntil(done, limit); }
+  void Menu(const char* item) { comms->MenuItems[item]->trigger(); }
+  void RawCommand(std::array<const char*, 6> bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) dump->CommandEdits[i]->setText(bytes[i]);
+    Click(dump->BitBtn3);
+  }
+  // Asks while the X10 monitor keeps the engine busy, closes the monitor, and runs until all that was asked
+  // has gone.
+  void AskWhileBusy(const std::function<void()>& ask, int limit = 400) {
+    ASSERT_TRUE(ticker.OpenX10Monitor());
+    ask();
+    ASSERT_TRUE(ticker.CloseX10Monitor());
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          controller::Requests asked = Engine();
+          // A slot sent keeps its bytes: only its code marks it used.
+          const bool queued = std::any_of(asked.CommandQueue.begin(), asked.CommandQueue.end(),
+                                          [](const auto& slot) { return slot[0] != 0; });
+          asked.CommandQueue = {};
+          return Engine().CommState == 110 && !queued && asked == controller::Requests{} && !Engine().UploadFile;
+        },
+        limit))
+        << "state " << Engine().CommState;
+  }
 
   testing_support::SimController sim;
   serial::test::ScopedComEnv com{1, sim.SlavePath()};
@@ -356,11 +387,6 @@ TEST_F(AttachedFormsTest, WhatTheUserConfirmedIsSentAndASecondAskedWhileItWaitsI
     ClickCell(grid, column, row);
     testing_support::Replace(change->Edit2, data);
   };
-  const auto command = [&](const char* code) {
-    for (int i = 0; i < 6; ++i) dump->CommandEdits[static_cast<std::size_t>(i)]->setText(i ? "0" : code);
-    Click(dump->BitBtn3);
-  };
-  const auto menu = [&](const char* item) { comms->MenuItems[item]->trigger(); };
   const std::string waits = " not sent: the last one asked has not ended yet";
   const struct {
     const char* Name;
@@ -388,22 +414,22 @@ TEST_F(AttachedFormsTest, WhatTheUserConfirmedIsSentAndASecondAskedWhileItWaitsI
        {}},
       {"a raw command, its edits changed and sent again",
        [&] {
-         command("53");
-         command("54");
+         RawCommand({"53", "0", "0", "0", "0", "0"});
+         RawCommand({"54", "0", "0", "0", "0", "0"});
        },
        [&] { return sim.Commands(controller::CmdStopInterpreter).size() == 1 && !sim.InterpreterRunning(); },
        {"Raw Command" + waits}},
-      {"an upload, then a download, each asked again",
+      {"a download, then an upload, each asked again",
        [&] {
-         testing_support::TestUi().QueueSaveFile(fresh);
-         menu("UploadInfraRedFilefromVORMO1");
          testing_support::TestUi().QueueOpenFile(house);
-         menu("DownloadInfraRedFiletoVORMO1");
-         menu("UploadInfraRedFilefromVORMO1");
-         menu("DownloadInfraRedFiletoVORMO1");
+         Menu("DownloadInfraRedFiletoVORMO1");
+         testing_support::TestUi().QueueSaveFile(fresh);
+         Menu("UploadInfraRedFilefromVORMO1");
+         Menu("DownloadInfraRedFiletoVORMO1");
+         Menu("UploadInfraRedFilefromVORMO1");
        },
        [&] { return testing_support::ReadFile(house) == codes && testing_support::ReadFile(fresh) == codes; },
-       {"Infra-Red File Upload" + waits, "Infra-Red File Download" + waits}},
+       {"Infra-Red File Download" + waits, "Infra-Red File Upload" + waits}},
   };
   timerVars->show();
   dump->show();
@@ -412,16 +438,126 @@ TEST_F(AttachedFormsTest, WhatTheUserConfirmedIsSentAndASecondAskedWhileItWaitsI
     for (int k : {2, 5, 6}) sim.SetVariable(k, 1);
     for (int k : {2, 5}) sim.SetTimer(k, 1);
     testing_support::TestUi().Clear();
-    ASSERT_TRUE(ticker.OpenX10Monitor());
-    c.Do();
-    ASSERT_TRUE(ticker.CloseX10Monitor());
-    ASSERT_TRUE(RunUntil([&] {
-      const controller::CommsEngine& e = Engine();
-      return e.CommState == 110 && e.ChangeDataRequest == controller::NoChangeData && !e.RawCommandRequest &&
-             !e.IrUploadRequest && !e.IrDownloadRequest && !e.ParamsRequest && !e.UploadFile;
-    }));
+    AskWhileBusy(c.Do);
     EXPECT_TRUE(c.Sent());
     EXPECT_EQ(testing_support::TestUi().Messages(), c.Told);
+  }
+}
+
+// Requests that touch the same controller data, asked while the X10 monitor keeps the engine busy, run in
+// the order asked: one the dispatch would take before an earlier one is refused and told, and one that
+// would wait behind the timers refresh until its window closes too. A change and the read that shows it keep
+// the dispatch's order.
+TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
+  testing_support::TempDir dir;
+  const std::string house = dir.File("base.lir"), backup = dir.File("backup.lir");
+  const testing_support::SimBytes held(256, 'c'), based(256, 'b');
+  testing_support::WriteFile(house, std::string(based.begin(), based.end()));
+  TIrForm ir{Engine()};
+  TSendX10 x10{Engine()};
+  TEx10Form extended{Engine()};
+  project.Store.Lines[4095] = ProgramLine::End();
+  using Step = std::function<void()>;
+  const auto menu = [&](const char* item) -> Step { return [this, item] { Menu(item); }; };
+  const auto edit = [&](int p) -> Step {
+    return [&, p] { controller::QueueControllerParamChange(Engine(), p + 1, "77"); };
+  };
+  const auto dumpAt = [&](int address) -> Step {
+    return [&, address] {
+      testing_support::Replace(dump->Edit1, QString::number(address));
+      Click(dump->BitBtn1);
+    };
+  };
+  const Step upload = [&] {
+    testing_support::TestUi().QueueSaveFile(backup);
+    Menu("UploadInfraRedFilefromVORMO1");
+  };
+  const Step download = [&] {
+    testing_support::TestUi().QueueOpenFile(house);
+    Menu("DownloadInfraRedFiletoVORMO1");
+  };
+  const Step program = menu("DownloadProgramtoVORMO1"), params = menu("RetrieveVORMOParameters1");
+  const Step getClock = menu("GetCPUClock1");
+  const Step learn = [&] { ir.BitBtn1->click(); };
+  const Step clear = [&] { ir.BitBtn4->click(); };
+  const Step raw = [&] { RawCommand({"40", "9", "0", "5", "0", "0"}); };  // parameter 9 to 5
+  const Step debug = [&] { comms->DebugTimersandVariables1Click(); };
+  const Step variable5 = [&] {
+    ClickCell(timerVars->TVGrid, 2, 6);
+    testing_support::Replace(change->Edit2, "321");
+    Click(change->BitBtn1);
+  };
+  const auto logged = [&](const char* text) { return !comms->ListBox1->findItems(text, Qt::MatchStartsWith).empty(); };
+  const auto before = [](const char* what, const char* earlier) {
+    return std::string(what) + " not sent: " + earlier + ", asked before it, has not been sent yet";
+  };
+  const struct {
+    const char* Name;
+    std::vector<Step> Asked;
+    std::vector<std::string> Told;
+    std::function<bool()> Ends;
+  } cases[] = {
+      {"an IR upload, then a download, a learn and a clear",
+       {upload, download, learn, clear},
+       {before("Infra-Red File Download", "Infra-Red File Upload"), before("IR Learn", "Infra-Red File Upload"),
+        before("IR Clear Command", "Infra-Red File Upload")},
+       [&] {
+         return testing_support::ReadFile(backup) == std::string(held.begin(), held.end()) && sim.IrCode(0) == held;
+       }},
+      {"an IR download, then a learn and a clear",
+       {download, learn, clear},
+       {before("IR Learn", "Infra-Red File Download"), before("IR Clear Command", "Infra-Red File Download")},
+       [&] { return sim.IrCode(0) == based; }},
+      {"a program download, then a parameter read and edits of parameters 4 and 10",
+       {program, params, edit(4), edit(10)},
+       {before("Retrieve Controller Parameters", "Program Download"), before("Parameter Change", "Program Download")},
+       [&] { return sim.Parameter(4) != 77 && sim.Parameter(10) == 77 && sim.FlashLoads() == 102; }},
+      {"Get Controller Clock while a program download waits for its flash key",
+       {program, getClock},
+       {},
+       [&] { return logged("Controller Clock: "); }},
+      {"a raw command, then a parameter read, an edit, a dump and a Change Timer/Variable",
+       {raw, params, edit(9), dumpAt(0x7F00), variable5},
+       {before("Retrieve Controller Parameters", "Raw Command"), before("Parameter Change", "Raw Command"),
+        before("Memory Dump", "Raw Command"), before("Change Data", "Raw Command")},
+       [&] { return sim.Parameter(9) == 5 && sim.Variable(5) == 1; }},
+      {"a raw command while the timers refresh, and the refresh asked behind one",
+       {debug, raw, [&] { Click(timerVars->BitBtn1); }, raw, debug},
+       {"Raw Command not sent: it would wait behind Debug Timers and Variables until that window closes",
+        before("Debug Timers and Variables", "Raw Command")},
+       [&] { return sim.Parameter(9) == 5 && !timerVars->isVisible(); }},
+      {"Set Controller Clock, then Get Controller Clock",
+       {menu("Set1"), getClock},
+       {before("Get Controller Clock", "Clock Set")},
+       [&] { return sim.Clock().Year == 2007 && !logged("Controller Clock: "); }},
+      {"a Change Timer/Variable, then a dump of the variables",
+       {variable5, dumpAt(sim.VariableTableAddress())},
+       {before("Memory Dump", "Change Data")},
+       [&] { return sim.Variable(5) == 321; }},
+      {"an X10 command, then an extended one",
+       {[&] { x10.BitBtn1->click(); }, [&] { extended.Button5->click(); }},
+       {before("Extended X10 Command", "X10 Command")},
+       [&] { return sim.X10Unit(0, 0) && sim.Commands(controller::CmdExtendedX10).empty(); }},
+      {"a parameter read, then an edit: the edit goes first and the read shows it",
+       {params, edit(10)},
+       {},
+       [&] { return sim.Parameter(10) == 77 && Engine().ControllerParams[10] == 77; }},
+  };
+  ir.ShowLearnMode();
+  testing_support::Replace(ir.Edit1, "0");
+  x10.KeyGroupButtons->button(17)->setChecked(true);  // all lights on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    sim.SetIrCode(0, held);
+    sim.SetParameter(10, 0);
+    sim.SetVariable(5, 1);
+    sim.SetClock({2010, 1, 1, 0, 0, 0, 5});
+    std::filesystem::remove(backup);
+    comms->ListBox1->clear();
+    testing_support::TestUi().Clear();
+    AskWhileBusy([&] { std::ranges::for_each(c.Asked, [](const Step& ask) { ask(); }); }, 2000);
+    EXPECT_EQ(testing_support::TestUi().Messages(), c.Told);
+    EXPECT_TRUE(c.Ends());
   }
 }
 

@@ -373,28 +373,45 @@ TEST_F(ParamFormsTest, TheChangedValueIsWrittenToTheModuleAndReadBack) {
   EXPECT_TRUE(Shoot(parameters.get(), "zelta_module_params.png"));
 }
 
-// The module, parameter and value go as OK took them, the engine in the X10 monitor meanwhile: a click on
-// another cell opens the window there and retargets nothing, a second OK is refused and told, and Cancel
-// withdraws nothing.
+// The module, parameter and value go as OK took them, while the change waits (the engine in the X10 monitor)
+// and while it is on the line, sent and not yet answered: a click on another cell opens the window there and
+// retargets nothing, a second OK is refused and told, and Cancel withdraws nothing. A retry sends the first.
 TEST_F(ParamFormsTest, AChangeWritesWhatOKTookWhateverIsClickedWhileItWaits) {
   for (int module : {2, 7}) sim.SetModule(module, 5);
-  sim.SetModuleParameter(7, 5, 70);
   OpenWithPassword();
-  ASSERT_TRUE(ticker.OpenX10Monitor());
-  ClickModuleCell(6, 2);
-  testing_support::Replace(change->Edit1, "1000");
-  change->BitBtn1->click();
-  ClickModuleCell(6, 7);
-  EXPECT_EQ(change->Label1->text(), "Change Parameter 5 on Module 7 to:");
-  testing_support::Replace(change->Edit1, "55");
-  change->BitBtn1->click();
-  change->BitBtn2->click();
-  ASSERT_TRUE(ticker.CloseX10Monitor());
-  ASSERT_TRUE(Run([&] { return Engine().CommState == 110 && !Engine().ParamChangeRequest; }, 200));
-  EXPECT_EQ(sim.ModuleParameter(2, 5), 1000);
-  EXPECT_EQ(sim.ModuleParameter(7, 5), 70);
-  EXPECT_EQ(Ui().Messages(),
-            std::vector<std::string>{"Module Parameter Change not sent: the last one asked has not ended yet"});
+  const auto none = [] { return true; };
+  const auto onTheLine = [&] {
+    if (!Run([&] { return Engine().CommState == 206; }, 40)) return false;
+    sim.IgnoreNext(1);  // unanswered: the wait times out and the change goes again
+    return Run([&] { return Engine().CommState == 207; }, 1);
+  };
+  const struct {
+    const char* While;
+    std::function<bool()> BeforeOK, AfterOK, Release;
+  } moments[] = {{"waiting", [&] { return ticker.OpenX10Monitor(); }, none, [&] { return ticker.CloseX10Monitor(); }},
+                 {"on the line", none, onTheLine, none}};
+  for (const auto& m : moments) {
+    SCOPED_TRACE(m.While);
+    sim.SetModuleParameter(2, 5, 20);
+    sim.SetModuleParameter(7, 5, 70);
+    Ui().Clear();
+    ASSERT_TRUE(m.BeforeOK());
+    ClickModuleCell(6, 2);
+    testing_support::Replace(change->Edit1, "1000");
+    change->BitBtn1->click();
+    ASSERT_TRUE(m.AfterOK());
+    ClickModuleCell(6, 7);
+    EXPECT_EQ(change->Label1->text(), "Change Parameter 5 on Module 7 to:");
+    testing_support::Replace(change->Edit1, "55");
+    change->BitBtn1->click();
+    change->BitBtn2->click();
+    ASSERT_TRUE(m.Release());
+    ASSERT_TRUE(Run([&] { return Engine().CommState == 110 && !Engine().ParamChangeRequest; }, 200));
+    EXPECT_EQ(sim.ModuleParameter(2, 5), 1000);
+    EXPECT_EQ(sim.ModuleParameter(7, 5), 70);
+    EXPECT_EQ(Ui().Messages(),
+              std::vector<std::string>{"Module Parameter Change not sent: the last one asked has not ended yet"});
+  }
 }
 
 TEST_F(ParamFormsTest, TheRestartWindowFollowsTheEnginesWait) {

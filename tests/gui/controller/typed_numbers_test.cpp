@@ -77,7 +77,7 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
   E relayModule{"Module Number", "1 to 255", relay.Edit1, relay.BitBtn1,
                 [&] { return If(e.RelayRequest, e.RelayRequest); }};
   E relayPoint{"I/O Point", "0 to 255", relay.Edit2, relay.BitBtn1, [&] { return If(e.RelayRequest, e.RelayPoint); }};
-  E remoteModule{"Module Number", "0 to 255", remote.Edit1, remote.BitBtn1,
+  E remoteModule{"Module Number", "1 to 255", remote.Edit1, remote.BitBtn1,
                  [&] { return If(e.RemoteIrRequest, e.RemoteIrRequest); }};
   E zone{"Zone Number", "0 to 255", remote.Edit2, remote.BitBtn1,
          [&] { return If(e.RemoteIrRequest, e.RemoteIrZone); }};
@@ -108,7 +108,7 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
   } cases[] = {
       {relayModule, {{"300", None}, {"-1", None}, {"255", 255}, {" 7 ", 7}}},
       {relayPoint, {{"abc", None}, {"12abc", None}, {"0x10", None}}},
-      {remoteModule, {{"300", None}}},
+      {remoteModule, {{"300", None}, {"0", None}, {"1", 1}}},
       {zone, {{"-1", None}}},
       {remoteIr, {{"70000", None}, {"abc", None}, {"65535", 65535}, {"0x10", None}}},
       {param, {{"70000", None}, {"-5", None}, {"abc", None}, {"65535", 65535}, {"12abc", None}, {" 7 ", 7}}},

@@ -422,7 +422,6 @@ TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidS
     fs::permissions(folder, static_cast<fs::perms>(0755));
     for (const auto& [name, mode] : c.Existing) testing_support::WriteFile((folder / name).string(), "old");
     ASSERT_TRUE(!c.Open || sysConfig->SaveProject((folder / c.Chosen).string()).empty());
-    for (const auto& [name, mode] : c.Existing) fs::permissions(folder / name, static_cast<fs::perms>(mode));
     std::vector<std::string> asked;
     for (const std::string& name : c.Asked) asked.push_back((folder / name).string());
     if (!asked.empty()) asked = {ReplaceQuestion(asked)};
@@ -434,9 +433,14 @@ TEST_F(EditorTest, ProjectFilesTheEditorNeverReadAreReplacedOnlyOnceTheUserSaidS
         Ui().QueueAnswer(MsgResult::Ok);
         Ui().QueueOpenFile((folder / c.Chosen).string());
         if (!asked.empty()) Ui().QueueAnswer(pass == 0 ? MsgResult::No : MsgResult::Yes);
-        std::optional<testing_support::OrdinaryUser> user;
-        if (c.Open) user.emplace();  // as a user the unreadable file shuts out
-        (c.Open ? editor->OpenProject1 : editor->NewProject1)->trigger();
+        // Unreadable for the open alone: the test reads every file, and only root reads a file of mode 0.
+        for (const auto& [name, mode] : c.Existing) fs::permissions(folder / name, static_cast<fs::perms>(mode));
+        {
+          std::optional<testing_support::OrdinaryUser> user;
+          if (c.Open) user.emplace();  // as a user the unreadable file shuts out
+          (c.Open ? editor->OpenProject1 : editor->NewProject1)->trigger();
+        }
+        for (const auto& [name, mode] : c.Existing) fs::permissions(folder / name, static_cast<fs::perms>(0644));
       }
       if (c.Open || pass > 0) editor->SaveProject1Click();
       std::vector<std::string> questions;
@@ -506,6 +510,74 @@ TEST_F(EditorTest, TheSaveDialogLeavesTheQuestionToTheSave) {
   platform::SetUi(scripted);
   EXPECT_EQ(boxes, std::vector<std::string>{ReplaceQuestion({dir.File("prog.pgm")})});
   EXPECT_EQ(ReadFile(dir.File("prog.pgm")), "old");
+}
+
+// A command that writes the program out takes the comment as the cell shows it, ending its edit: an Escape
+// after it has nothing left to give back, so the file, the program and the cell never hold different texts.
+TEST_F(EditorTest, ASaveEndsTheCommentsEditItWrites) {
+  const auto program = [&](const char* name) {
+    return [&, name] {
+      auto file = std::make_unique<ProgramStore>();
+      EXPECT_EQ(LoadPGMFile(*file, dir.File(name)), "");
+      return file->Comments[3];
+    };
+  };
+  const auto save = [&](QAction* action, const char* name) {
+    return [&, action, name] {
+      Ui().QueueSaveFile(dir.File(name));
+      action->trigger();
+    };
+  };
+  const struct {
+    const char* Command;
+    std::function<void()> Run;
+    std::function<std::string()> Written;  // line 3's comment as the file holds it; none for the printer
+  } cases[] = {
+      {"Save Project",
+       [&] {
+         project.SetProjectPath(dir.File("house.prj"));
+         editor->SaveProject1Click();
+       },
+       program("house.pgm")},
+      {"Save Program As", save(editor->SaveProgramAs1, "prog.pgm"), program("prog.pgm")},
+      {"Save Project As", save(editor->SaveProjectAs1, "other.prj"), program("other.pgm")},
+      {"Save Code Snippet", save(editor->SaveCodeSnippet1, "block.snp"),
+       [&] {
+         std::vector<ProgramLine> lines;
+         std::vector<std::string> comments;
+         EXPECT_EQ(ReadSnippetFile(dir.File("block.snp"), lines, comments), "");
+         return comments.empty() ? std::string() : comments[0];
+       }},
+      {"Print to File", save(editor->PrintToFile1, "list.txt"),
+       [&] {
+         const std::string listing = ReadFile(dir.File("list.txt"));
+         const std::size_t line3 = listing.find(" 0003 - "), end = listing.find("\r\n", line3);
+         const std::size_t comment = listing.rfind(" // ", end) + 4;
+         return listing.substr(comment, end - comment);
+       }},
+      {"Print",
+       [&] {
+         Ui().QueuePrintToPdf(dir.File("listing.pdf"));
+         editor->Print1->trigger();
+       },
+       nullptr},
+  };
+  editor->show();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Command);
+    LoadSmallProgram();
+    editor->SetCurrentCell(3, program::ListingModel::ColumnComment);
+    editor->StringGrid1->setFocus();
+    testing_support::TypeInCell(editor->StringGrid1, "OOPS");
+    c.Run();
+    testing_support::KeyInWindow(editor.get(), Qt::Key_Escape);
+    if (c.Written) {
+      EXPECT_EQ(c.Written(), "OOPS");
+    }
+    EXPECT_EQ(Store().Comments[3], "OOPS");
+    EXPECT_EQ(CommentCell(3), "OOPS");
+  }
+  editor->hide();
 }
 
 TEST_F(EditorTest, CancellingSaveProjectAsStillShowsTheProjectPath) {

@@ -52,12 +52,12 @@ class FakeComms : public gui::DetachedCommsLink {
   }
   bool Attached() const override { return IsAttached; }
   bool Reconnects() const override { return IsAttached && !Closed; }
-  std::string TransferWriting() const override { return Writing; }
+  std::string EndQuestion(bool) const override { return Question; }
   void RequestTouchLoad() override { ++TouchLoads; }
 
   std::string Directory;
   bool IsAttached = false, Closed = false;
-  std::string Writing;
+  std::string Question;  // what ending the running work asks
   int Reads = 0, Attaches = 0, TouchLoads = 0;
 };
 
@@ -579,13 +579,13 @@ TEST_F(TouchScreenFormTest, LoadTessaroAttachesADetachedOrClosedConnectionAndReq
   EXPECT_EQ(comms.TouchLoads, 2);
 
   comms.Closed = true;
-  comms.Writing = "Program Download";
+  comms.Question = "The Program Download is running: attaching now cuts it short. Still attach?";
   TestUi().QueueAnswer(platform::MsgResult::Cancel);
   form->Load1->trigger();
   EXPECT_EQ(TestUi().Messages().size(), 1u) << "the cut is asked first";
   EXPECT_EQ(comms.Attaches, 1);
   EXPECT_EQ(comms.TouchLoads, 2);
-  comms.Writing.clear();
+  comms.Question.clear();
   form->Load1->trigger();
   EXPECT_EQ(comms.Reads, 2);
   EXPECT_EQ(comms.Attaches, 2);

@@ -1,0 +1,105 @@
+#include "controller/running_work.h"
+
+#include "controller/comms_engine.h"
+
+namespace controller {
+
+namespace {
+
+struct WorkStates {
+  int First, Last;
+  RunningWork Work;
+};
+
+constexpr const char* kHalfIrCodes = "may leave the controller stopped, with its IR codes half written";
+
+template <auto Field>
+void Keep(CommsEngine& e, const Requests& asked) {
+  e.*Field = asked.*Field;
+}
+
+// Only the queued change on the line: the others were not sent.
+void KeepSentSlot(CommsEngine& e, const Requests& asked) {
+  const auto slot = static_cast<std::size_t>(e.QueueIndex);
+  e.CommandQueue[slot] = asked.CommandQueue[slot];
+}
+
+const WorkStates kWork[] = {
+    {128, 135, {WorkKind::Transfer, "Executive Reload", "leaves the controller without a whole executive"}},
+    {136, 136, {WorkKind::RestartWait, "Executive Reload", ""}},
+    {140, 148, {WorkKind::Transfer, "Infra-Red File Download", kHalfIrCodes}},
+    {160,
+     165,
+     {WorkKind::Transfer, "Infra-Red File Download", "leaves the controller stopped, with its IR codes half written"}},
+    {166, 166, {WorkKind::RestartWait, "Infra-Red File Download", ""}},
+    {170, 175, {WorkKind::Transfer, "Infra-Red File Upload", "leaves the controller stopped; no file is written"}},
+    {176, 176, {WorkKind::RestartWait, "Infra-Red File Upload", ""}},
+    {180, 188, {WorkKind::Transfer, "Infra-Red File Upload", "may leave the controller stopped; no file is written"}},
+    {499, 516, {WorkKind::Transfer, "Program Download", "leaves the controller with its program stopped"}},
+    {600, 603, {WorkKind::Transfer, "Pager Messages", "leaves the controller's pager messages half written"}},
+    {610, 615, {WorkKind::Transfer, "ASCII Messages", "leaves the controller's ASCII messages half written"}},
+    {800, 826, {WorkKind::Transfer, "ASCII Messages", "leaves the module's ASCII messages half written"}},
+    {900, 907, {WorkKind::Transfer, "Touch Screen Download", "leaves the touch screen stopped and half written"}},
+    {908, 908, {WorkKind::RestartWait, "Touch Screen Download", ""}},
+    {1100, 1104, {WorkKind::Transfer, "Icon Download", "leaves the controller's icons half written"}},
+
+    {520, 527, {WorkKind::Mode, "X10 Monitor", "the controller's X10 event reports are switched off"}},
+    {560,
+     566,
+     {WorkKind::Mode, "IR Learn", "the controller's IR receiver is switched back and no code is learnt",
+      Keep<&Requests::IrLearnNumber>}},
+    {590,
+     594,
+     {WorkKind::Mode, "Auto Address",
+      "the controller is told the last module number given and restarts (about 75 seconds)",
+      Keep<&Requests::AutoAddressRequest>}},
+
+    {120, 121, {WorkKind::Command, "Parameter Change", "", KeepSentSlot}},
+    {155, 156, {WorkKind::Command, "Raw Command", "", Keep<&Requests::RawCommandRequest>}},
+    {206, 207, {WorkKind::Command, "Module Parameter Change", "", Keep<&Requests::ParamChangeRequest>}},
+    {210, 211, {WorkKind::Command, "Transmit Command", "", Keep<&Requests::TransmitRequest>}},
+    {450, 451, {WorkKind::Command, "Extended X10 Command", "", Keep<&Requests::ExtX10Request>}},
+    {518, 519, {WorkKind::Command, "X10 Command", "", Keep<&Requests::X10SendRequest>}},
+    {530, 531, {WorkKind::Command, "Clock Set", "", Keep<&Requests::SetClockRequest>}},
+    {567, 568, {WorkKind::Command, "IR Clear Command", "", Keep<&Requests::IrClearNumber>}},
+    {570, 571, {WorkKind::Command, "IR Transmit Command", "", Keep<&Requests::IrTransmitNumber>}},
+    {575, 576, {WorkKind::Command, "Remote IR Command", "", Keep<&Requests::RemoteIrRequest>}},
+    {580, 581, {WorkKind::Command, "Relay Command", "", Keep<&Requests::RelayRequest>}},
+    {710, 711, {WorkKind::Command, "Change Data", "", Keep<&Requests::ChangeDataRequest>}},
+};
+
+const RunningWork kAddressingRestart{WorkKind::RestartWait, "Auto Address", ""};
+
+}  // namespace
+
+const RunningWork* WorkOfState(int state, bool addressing) {
+  if (addressing && (state == 135 || state == 136)) return &kAddressingRestart;
+  for (const WorkStates& w : kWork)
+    if (state >= w.First && state <= w.Last) return &w.Work;
+  return nullptr;
+}
+
+std::string EndQuestion(const RunningWork& work, Ending how) {
+  const bool exit = how == Ending::Exit;
+  const std::string doing = exit ? "closing" : "attaching";
+  const std::string still = std::string(" Still ") + (exit ? "close" : "attach") + "?";
+  const std::string name = work.Name;
+  switch (work.Kind) {
+    case WorkKind::Mode:
+      return "The " + name + " is running: " + doing + " now ends it first: " + work.Ends + "." + still;
+    // A posted reconnection is taken once these have ended.
+    case WorkKind::Transfer:
+    case WorkKind::PortWork:
+      if (how == Ending::Reconnection) return {};
+      return "The " + name + " is running: " + doing + " now cuts it short and " + work.Ends + "." + still;
+    case WorkKind::RestartWait:
+      if (how == Ending::Reconnection) return {};
+      return "The controller is restarting after the " + name + ": " + doing +
+             " now waits for the restart to end first (about 75 seconds)." + still;
+    case WorkKind::Command:
+      break;
+  }
+  return {};
+}
+
+}  // namespace controller

@@ -1,0 +1,57 @@
+#pragma once
+// The work that can be running on a connection, by its states, and how each ends when an attach, "&Close" or
+// the program's end ends the connection:
+// - a transfer is cut where it stands (the user is asked first: a cut leaves it half done);
+// - work that has put the controller into a mode (an IR learn, auto-addressing, the older controllers' X10
+//   event reports) runs its own end step first, with its retries, so the controller is not left in it;
+// - a restart wait runs out: the controller does not answer until it has started;
+// - a single command on the line gets its answer first, so a reconnection does not send it again.
+// Work that holds the port outside any connection (the pager's modem set-up) is cut, once the user agreed.
+#include <string>
+
+namespace controller {
+
+class CommsEngine;
+struct Requests;
+
+enum class WorkKind { Transfer, Mode, RestartWait, Command, PortWork };
+
+struct RunningWork {
+  WorkKind Kind;
+  const char* Name;  // as the user knows it, and as its "not sent" and "cut short" lines name it
+  const char* Ends;  // what ending it now does, in the question's words (transfers, modes, port work)
+  // The request fields the work still reads until its end: a new connection's attach, which drops every
+  // other request, keeps these. None for a transfer, which is cut.
+  void (*Keep)(CommsEngine& engine, const Requests& asked) = nullptr;
+};
+
+// Work that holds the engine's port outside a connection. It owns the port until its last step: whatever
+// would take or move the port asks the user first and, on OK, cuts it short.
+class PortHoldingWork {
+ public:
+  virtual ~PortHoldingWork() = default;
+  virtual bool Running() const = 0;
+  // What it is, for the questions: its kind is WorkKind::PortWork.
+  virtual const RunningWork& Work() const = 0;
+  // The user agreed: the work ends now and closes the port; its window says so.
+  virtual void Cut() = 0;
+  // A port number given while the work holds the port: taken once it has ended.
+  virtual void HoldPortNumber(int comNum) = 0;
+};
+
+// How the connection is about to end, for the question asked first.
+enum class Ending {
+  Attach,        // a new connection, or a reconnection from the editor's or the designer's attach
+  Reconnection,  // the project download's reconnection: it waits for transfers and restarts, and ends modes
+  Exit,          // the program's end
+};
+
+// The question `how` asks before it ends `work`; empty when there is nothing to ask.
+std::string EndQuestion(const RunningWork& work, Ending how);
+
+// The work whose states include `state`, before telling a command in flight from one not yet sent: nullptr
+// for none (idle, polling, connecting, reads). States 135 and 136 are auto-addressing's restart when
+// `addressing`.
+const RunningWork* WorkOfState(int state, bool addressing);
+
+}  // namespace controller

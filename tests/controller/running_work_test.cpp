@@ -1,0 +1,309 @@
+// Work that puts the controller into a mode, or waits for its restart, ends through its own end whatever ends
+// the connection or the program: a reconnection, a new connection, the program's end. The end reaches the
+// controller before the next connection starts or the program ends, and a dead line ends it within the
+// retries. A command on the line when a reconnection comes is not sent again.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "controller/param_requests.h"
+#include "engine_fixture.h"
+#include "support/temp_dir.h"
+
+namespace controller::test {
+namespace {
+
+using testing_support::SimFrameKind;
+
+enum class Road { Reconnection, NewConnection, Exit };
+
+class RunningWorkTest;
+
+struct Work {
+  const char* Row;
+  const char* Named;  // in the question asked first
+  std::function<void(RunningWorkTest&)> Start;
+  std::function<void(RunningWorkTest&)> Ended;  // the controller once its end has run
+  bool CutShort;                                // ended before its own end: told
+};
+
+class RunningWorkTest : public EngineTest, public ::testing::WithParamInterface<std::tuple<int, Road>> {
+ public:
+  static const std::vector<Work>& Works();
+  static constexpr int WorkCount = 11;
+
+  RunningWorkTest() {
+    std::filesystem::create_directories(data);
+    settings.CurrentDirectory = data.string();
+  }
+
+  std::size_t InfoRequests() const {
+    std::size_t n = 0;
+    for (const auto& f : sim.Frames()) n += f.Kind == SimFrameKind::Request && f.Address == AddrInfoBlock;
+    return n;
+  }
+  // The older controllers report X10 events through parameter 15. Told older after their identification,
+  // which would otherwise ask to reload their executive.
+  void ConnectOlder() {
+    Connect();
+    engine.AppVersion = 212;
+  }
+  void Learn(int state) {
+    Connect();
+    engine.IrLearnNumber = 5;
+    ASSERT_TRUE(RunToState(state == 565 ? 564 : state, 40));
+    ASSERT_EQ(sim.Parameter(17), 1);
+    if (state == 565) {
+      engine.IrLearnNumber = -1;  // the learn window closed
+      ASSERT_TRUE(RunToState(565, 2));
+    }
+  }
+  void Address(bool aborted) {
+    Connect();
+    engine.AutoAddressRequest = 1;
+    ASSERT_TRUE(RunToState(592, 40));
+    ASSERT_EQ(sim.PressModuleButton(), 1);
+    ASSERT_TRUE(serial::test::PumpIn(port, 1));
+    ASSERT_TRUE(RunUntil([&] { return view.Logged("Addressed Module 1"); }, 6));
+    if (!aborted) return;
+    engine.AbortRequest = 1;
+    ASSERT_TRUE(RunToState(593, 3));
+  }
+  void ExpectAddressingEnded() {
+    EXPECT_EQ(sim.Parameter(3), 1) << "the last number given";
+    EXPECT_EQ(sim.ControlStarts(), 1);
+    EXPECT_TRUE(view.Logged("Program Downloaded OK")) << "the restart ran out";
+  }
+  void ImageTransfer(bool upload) {
+    sim.SetFirmwareVersion(819);
+    testing_support::WriteFile((data / "codes.ir").string(), std::string(300, 'c'));
+    Connect();
+    (upload ? engine.IrUploadFileName : engine.IrDownloadFileName) = (data / (upload ? "up.ir" : "codes.ir")).string();
+    (upload ? engine.IrUploadRequest : engine.IrDownloadRequest) = 1;
+    ASSERT_TRUE(RunToState(upload ? 176 : 166, 600));
+  }
+
+  testing_support::TempDir temp;
+  const std::filesystem::path data = std::filesystem::path(temp.Path()) / "data";
+  serial::test::ScopedComEnv com3{3, sim.SlavePath()};  // another road to the same controller
+};
+
+// The works, by the state each is in when the road comes.
+const std::vector<Work>& RunningWorkTest::Works() {
+  using T = RunningWorkTest;
+  static const std::vector<Work> works = {
+      {"learn, receiver switched on", "IR Learn", [](T& t) { t.Learn(561); },
+       [](T& t) { EXPECT_EQ(t.sim.Parameter(17), 0); }, true},
+      {"learn, before the learn command", "IR Learn", [](T& t) { t.Learn(562); },
+       [](T& t) {
+         EXPECT_EQ(t.sim.Parameter(17), 0);
+         EXPECT_TRUE(t.sim.Commands(CmdLearnIr).empty()) << "no learn after the cut";
+       },
+       true},
+      {"learn, waiting for the code", "IR Learn", [](T& t) { t.Learn(564); },
+       [](T& t) { EXPECT_EQ(t.sim.Parameter(17), 0); }, true},
+      {"learn, switching the receiver back", "IR Learn", [](T& t) { t.Learn(565); },
+       [](T& t) { EXPECT_EQ(t.sim.Parameter(17), 0); }, false},
+      {"addressing, waiting for a button", "Auto Address", [](T& t) { t.Address(false); },
+       [](T& t) { t.ExpectAddressingEnded(); }, true},
+      {"addressing, telling the last number", "Auto Address", [](T& t) { t.Address(true); },
+       [](T& t) { t.ExpectAddressingEnded(); }, false},
+      {"older X10 monitor", "X10 Monitor",
+       [](T& t) {
+         t.ConnectOlder();
+         t.engine.X10MonitorRequest = 1;
+         ASSERT_TRUE(t.RunToState(522, 20));
+         ASSERT_EQ(t.sim.Parameter(15), 1);
+       },
+       [](T& t) { EXPECT_EQ(t.sim.Parameter(15), 0); }, false},
+      {"touch screen restart", "Touch Screen Download",
+       [](T& t) {
+         t.Connect();
+         t.engine.TouchLoadRequest = 1;
+         ASSERT_TRUE(t.RunToState(908, 600));
+       },
+       [](T& t) { EXPECT_TRUE(t.view.Logged("Touchscreen Data Downloaded OK")); }, false},
+      {"executive restart", "Executive Reload",
+       [](T& t) {
+         testing_support::WriteFile((t.data / "FLASH512.BIN").string(), std::string(300, 'x'));
+         t.Connect();
+         t.engine.ReloadExecRequest = 1;
+         ASSERT_TRUE(t.RunToState(136, 400));
+       },
+       [](T& t) { EXPECT_TRUE(t.view.Logged("Program Downloaded OK")); }, false},
+      {"IR image download restart", "Infra-Red File Download", [](T& t) { t.ImageTransfer(false); },
+       [](T& t) { EXPECT_TRUE(t.view.Logged("Ir Data Downloaded OK")); }, false},
+      {"IR image upload restart", "Infra-Red File Upload", [](T& t) { t.ImageTransfer(true); },
+       [](T& t) { EXPECT_TRUE(t.view.Logged("Ir Data Uploaded OK")); }, false},
+  };
+  return works;
+}
+
+TEST_P(RunningWorkTest, EndsThroughItsOwnEndBeforeTheNextConnectionOrTheProgramsEnd) {
+  const auto [index, road] = GetParam();
+  ASSERT_EQ(Works().size(), static_cast<std::size_t>(WorkCount));
+  const Work& work = Works()[static_cast<std::size_t>(index)];
+  work.Start(*this);
+  if (HasFatalFailure()) return;
+  Ui().Clear();
+  view.Log.clear();
+  const std::string question = engine.EndQuestion(road == Road::Exit ? Ending::Exit : Ending::Attach);
+  EXPECT_NE(question.find(std::string(work.Named)), std::string::npos) << question;
+
+  const std::size_t infos = InfoRequests();
+  if (road == Road::Exit) {
+    engine.EndForExit();
+    ASSERT_TRUE(RunToState(0, 900));
+  } else {
+    if (road == Road::NewConnection) settings.ComNum = 3;
+    engine.Attach();
+    // The next identification starts only once the work has ended.
+    ASSERT_TRUE(RunUntil([&] { return InfoRequests() > infos; }, 900)) << engine.CommState;
+  }
+  work.Ended(*this);
+  // Only what never started is told not sent: the clock set that ends a reload, when the next connection's
+  // controller may be another.
+  for (const std::string& line : view.Log) {
+    if (line.ends_with(" not sent")) {
+      EXPECT_TRUE(line == "Clock Set not sent" && road == Road::NewConnection) << line;
+    }
+  }
+  EXPECT_EQ(view.Logged(std::string(work.Named) + " cut short"), work.CutShort);
+  if (road != Road::Exit) {
+    ASSERT_TRUE(RunToState(114, 400));
+    EXPECT_EQ(engine.Connection.ComNum, road == Road::NewConnection ? 3 : 1);
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
+  // Controller Access is on the screen: its log tells the rest.
+  const bool addressing = std::string(work.Named) == "Auto Address";
+  EXPECT_EQ(Ui().Messages(),
+            addressing ? std::vector<std::string>{"Be sure to re-load your Program File"} : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Works, RunningWorkTest,
+                         ::testing::Combine(::testing::Range(0, RunningWorkTest::WorkCount),
+                                            ::testing::Values(Road::Reconnection, Road::NewConnection, Road::Exit)),
+                         [](const ::testing::TestParamInfo<std::tuple<int, Road>>& info) {
+                           std::string name =
+                               RunningWorkTest::Works()[static_cast<std::size_t>(std::get<0>(info.param))].Row;
+                           for (char& ch : name)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           const Road road = std::get<1>(info.param);
+                           return name + (road == Road::Reconnection    ? "_reconnection"
+                                          : road == Road::NewConnection ? "_new"
+                                                                        : "_exit");
+                         });
+
+// A dead line during the end step: the end keeps its retries, then the program ends with "Lost Connection",
+// never a hang.
+TEST_F(RunningWorkTest, ADeadLineEndsTheEndStepWithinItsRetries) {
+  const Work& learn = Works()[2];
+  const Work& addressing = Works()[4];
+  const Work& monitor = Works()[6];
+  for (const Work* work : {&learn, &addressing, &monitor}) {
+    SCOPED_TRACE(work->Row);
+    work->Start(*this);
+    Ui().Clear();
+    sim.IgnoreNext(100);
+    expectedRetries += 9;
+    engine.EndForExit();
+    ASSERT_TRUE(RunToState(0, 9 * 13 + 20));
+    // The controller was not told the last number it gave: that is told even with Controller Access shown.
+    std::vector<std::string> told = {"Lost Connection"};
+    if (work == &addressing) told.push_back("Last Module Number 1 not sent");
+    EXPECT_EQ(Ui().Messages(), told);
+    sim.IgnoreNext(0);
+  }
+}
+
+// A command on the line when a reconnection comes gets its answer first, and is not sent again after it.
+TEST_F(RunningWorkTest, AReconnectionDoesNotSendACommandThatWentAgain) {
+  const struct {
+    const char* Name;
+    std::function<void(CommsEngine&)> Post;
+    int Waiting;  // its answer in the port
+    std::function<std::size_t(const testing_support::SimController&)> Taken;
+  } cases[] = {
+      {"relay", [](CommsEngine& e) { e.RelayRequest = 3; }, 581,
+       [](const testing_support::SimController& s) { return s.Commands(CmdRelay).size(); }},
+      {"X10",
+       [](CommsEngine& e) {
+         e.X10Key = 3;
+         e.X10SendRequest = 2;
+       },
+       519, [](const testing_support::SimController& s) { return s.Commands(CmdSendX10).size(); }},
+      {"extended X10", [](CommsEngine& e) { e.ExtX10Request = 1; }, 451,
+       [](const testing_support::SimController& s) { return s.Commands(CmdExtendedX10).size(); }},
+      {"module message",
+       [](CommsEngine& e) {
+         e.TransmitMessage = 2;
+         e.TransmitCode = 4;
+         e.TransmitRequest = 3;
+       },
+       211, [](const testing_support::SimController& s) { return s.Commands(CmdVoiceTransmit).size(); }},
+      {"remote IR", [](CommsEngine& e) { e.RemoteIrRequest = 4; }, 576,
+       [](const testing_support::SimController& s) { return s.Commands(CmdRemoteIr).size(); }},
+      {"clock set", [](CommsEngine& e) { e.SetClockRequest = 1; }, 531,
+       [](const testing_support::SimController& s) { return static_cast<std::size_t>(s.ClockFramesTaken()); }},
+      {"queued parameter", [](CommsEngine& e) { e.CommandQueue[0] = {CmdSetControllerParam, 40, 0, 7, 0, 0}; }, 121,
+       [](const testing_support::SimController& s) { return s.Commands(CmdSetControllerParam).size(); }},
+      {"module parameter", [](CommsEngine& e) { PostModuleParamChange(e, 1, 2, "300"); }, 207,
+       [](const testing_support::SimController& s) { return s.Commands(CmdWriteModuleParam).size(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    sim.SetModule(1, 11);
+    Connect();
+    const std::size_t sent = c.Taken(sim);
+    c.Post(engine);
+    ASSERT_TRUE(RunToState(c.Waiting, 40));
+    const std::size_t infos = InfoRequests();
+    engine.Attach();
+    ASSERT_TRUE(RunUntil([&] { return InfoRequests() > infos; }, 40));
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && !engine.ParamsRequest; }, 400));
+    EXPECT_EQ(c.Taken(sim), sent + 1);
+    Requests left = engine;
+    for (auto& slot : left.CommandQueue)
+      if (slot[0] == 0) slot.fill(0);  // a free slot keeps the bytes it sent
+    EXPECT_EQ(left, Requests{}) << "nothing is left to send again";
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
+}
+
+// A read or a monitor that ran says it ended when an attach ends it; it was not "not sent".
+TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
+  sim.SetModule(1, 11);
+  sim.SetManagerBusyPolls(1000);  // the module read polls the busy manager
+  const struct {
+    const char* Name;
+    std::function<void(CommsEngine&)> Ask;
+    int Running;
+    const char* Ended;
+  } cases[] = {
+      {"timers and variables", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 703,
+       "Timers and Variables Monitor ended"},
+      {"module parameters", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 203, "Module Parameter Read ended"},
+  };
+  for (const auto& c : cases)
+    for (Road road : {Road::Reconnection, Road::NewConnection}) {
+      SCOPED_TRACE(std::string(c.Name) + (road == Road::Reconnection ? ", reconnection" : ", new connection"));
+      settings.ComNum = 1;
+      Connect();
+      view.Log.clear();
+      c.Ask(engine);
+      ASSERT_TRUE(RunToState(c.Running, 40));
+      if (road == Road::NewConnection) settings.ComNum = 3;
+      engine.Attach();
+      EXPECT_TRUE(view.Logged(c.Ended));
+      for (const std::string& line : view.Log) EXPECT_FALSE(line.ends_with(" not sent")) << line;
+      ASSERT_TRUE(RunToState(114, 400));
+      engine.CloseRequest = 1;
+      ASSERT_TRUE(RunToState(0, 400));
+    }
+}
+
+}  // namespace
+}  // namespace controller::test
