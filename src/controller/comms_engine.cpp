@@ -295,20 +295,20 @@ void CommsEngine::ModemConnect() {
 // During the disconnect the call's own end (cancelled by state 1001) reports as these events too: they
 // must not start the disconnect over again.
 void CommsEngine::TapiFail() {
-  if (CommState >= 1000) return;
+  if (Disconnecting()) return;
   if (CommState != 0) CommState = 1000;
   CommsErrorKind = 2;
 }
 
 void CommsEngine::TapiPortClose() {
-  if (CommState != 0 && CommState < 1000) CommState = 1000;
+  if (CommState != 0 && !Disconnecting()) CommState = 1000;
 }
 
 CommsEngine::Road CommsEngine::StoredRoad() const { return {Settings.ComNum, Settings.Method, Settings.NonTapi}; }
 
 bool CommsEngine::Reconnects() const {
   // An attach waiting for the end has the engine in its disconnect states.
-  const bool running = CommState != 0 && CommState < 1000 && !CloseRequest;
+  const bool running = CommState != 0 && !Disconnecting() && !CloseRequest;
   const bool dialled = Connection.ComNum == 0 || Connection.NonTapi;
   return running && !dialled && Connection == StoredRoad();
 }
@@ -332,7 +332,7 @@ void CommsEngine::Attach() {
     return;
   }
   // Ended already, or ending: its end goes on to the next connection.
-  const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
+  const RunningWork* work = StateWork();
   const bool cut = work && work->Kind == WorkKind::Transfer;
   if (cut) TellCut(work->Name);
   // The rest ends through its own end before the attach takes effect.
@@ -349,19 +349,18 @@ void CommsEngine::Attach() {
   }
   // Once the user has closed a connection, or another road is stored, or a number was dialled, the
   // controller at the end of the next line gets nothing asked of the last one.
-  if (TimerVarMonitorRequest) TellEnded("Timers and Variables Monitor");
-  if (CommState >= FirstModuleRead && CommState <= LastModuleRead) TellEnded("Module Parameter Read");
+  TellReadsEnded();
   DropRequests();
   HideConnectionWindows();
   ForgetController();
   AttachRequest = 1;
-  if (!endsFirst && CommState < 1000) CommState = 1001;
+  if (!endsFirst && !Disconnecting()) CommState = 1001;
 }
 
 bool CommsEngine::RequestAllowed(const std::string& what, bool sameAsked) {
   // Once the user has closed, or the end is decided, nothing more goes to this connection; an attach since
   // has dropped the close, and what is asked now is the next connection's.
-  const bool closing = CloseRequest || (CommState >= 1000 && !AttachRequest);
+  const bool closing = CloseRequest || (Disconnecting() && !AttachRequest);
   if (CommState != 0 && !closing) {
     if (!sameAsked) return true;
     platform::Ui().ShowMessage(what + " not sent: the last one asked has not ended yet");
@@ -381,7 +380,7 @@ bool CommsEngine::RequestAllowed(RequestKind kind, bool sameAsked, std::uint32_t
 }
 
 void CommsEngine::HideConnectionWindows() {
-  const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
+  const RunningWork* work = StateWork();
   const bool restarting = work && work->Kind == WorkKind::RestartWait;
   for (CommsWindow window : {CommsWindow::ControllerParams, CommsWindow::ModuleParams, CommsWindow::IrLearnPanel,
                              CommsWindow::AutoAddressPanel, CommsWindow::Restart, CommsWindow::X10Grid,
@@ -398,6 +397,12 @@ void CommsEngine::TellDropped(const std::string& what) {
 void CommsEngine::TellCut(const std::string& what) { AddLogLine(what + " cut short"); }
 void CommsEngine::TellEnded(const std::string& what) { AddLogLine(what + " ended"); }
 
+// These ran: they end with the connection, and start again only when asked again.
+void CommsEngine::TellReadsEnded() {
+  if (TimerVarMonitorRequest) TellEnded("Timers and Variables Monitor");
+  if (CommState >= FirstModuleRead && CommState <= LastModuleRead) TellEnded("Module Parameter Read");
+}
+
 void CommsEngine::ClearForReconnection() {
   const auto tell = [&](bool asked, const char* what) {
     if (asked) TellDropped(what);
@@ -409,9 +414,7 @@ void CommsEngine::ClearForReconnection() {
   tell(IrClearNumber != -1, "IR Clear Command");
   tell(AutoAddressRequest != -1, "Auto Address Command");
   tell(X10SendRequest >= 0, "X10 Command");
-  // These ran: they end with the connection, and start again only when asked again.
-  if (TimerVarMonitorRequest) TellEnded("Timers and Variables Monitor");
-  if (CommState >= FirstModuleRead && CommState <= LastModuleRead) TellEnded("Module Parameter Read");
+  TellReadsEnded();
   // Their windows would wait for what no longer comes.
   if (IrLearnNumber != -1) View.ShowWindow(CommsWindow::IrLearnPanel, false);
   if (AutoAddressRequest != -1) View.ShowWindow(CommsWindow::AutoAddressPanel, false);
@@ -468,7 +471,7 @@ void CommsEngine::DropRequests() {
   const Requests asked = *this;
   static_cast<Requests&>(*this) = Requests{};
   // The running work reads its own request until its end, which clears it.
-  const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
+  const RunningWork* work = StateWork();
   if (work && work->Keep) work->Keep(*this, asked);
   const auto tell = [&](bool dropped, const std::string& what) {
     if (dropped) TellDropped(what);
@@ -518,7 +521,10 @@ void CommsEngine::TellNotSent() {
   tellAlways_ = false;
 }
 
+bool CommsEngine::Disconnecting() const { return CommState >= 1000 && CommState <= 1006; }
+
 const RunningWork* CommsEngine::StateWork() const {
+  if (CommState <= 0 || Disconnecting()) return nullptr;
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
   if (!work) return nullptr;
   if (work->Kind == WorkKind::Command) {
@@ -539,12 +545,12 @@ bool CommsEngine::ModeNotStarted() const {
 
 const RunningWork* CommsEngine::Running() const {
   if (PortWork && PortWork->Running()) return &PortWork->Work();
-  return CommState > 0 && CommState < 1000 ? StateWork() : nullptr;
+  return StateWork();
 }
 
 std::string CommsEngine::EndQuestion(Ending how) const {
   if (const RunningWork* work = Running()) return controller::EndQuestion(*work, how);
-  if (how != Ending::Exit || CommState < 100 || CommState >= 1000 || CommState == 299) return {};
+  if (how != Ending::Exit || CommState < 100 || Disconnecting() || CommState == 299) return {};
   // Connected: a transfer asked for starts at one of the next idle passes.
   const std::pair<bool, const char*> transfers[] = {
       {ProgramDownloadRequest != 0, "Program Download"},
@@ -567,7 +573,7 @@ void CommsEngine::EndForExit() {
   if (CommState == 0) return;
   CloseRequest = 1;
   // The user agreed to the cut.
-  const RunningWork* work = CommState < 1000 ? StateWork() : nullptr;
+  const RunningWork* work = StateWork();
   if (!work || work->Kind != WorkKind::Transfer) return;
   TellCut(work->Name);
   CommState = 1001;

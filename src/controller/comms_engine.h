@@ -342,6 +342,10 @@ class CommsEngine : public RequestFields {
  private:
   void RunState();
   void Send(std::span<const Byte> frame);
+  // The disconnect states 1000 to 1006 (the icon download's states are numbered past them).
+  bool Disconnecting() const;
+  // A read or monitor that ran ends with the connection: told "<what> ended".
+  void TellReadsEnded();
   // The work of the current state: transfers, modes and restart waits, and a command once it went.
   const RunningWork* StateWork() const;
   // Keeps its retries while the connection closes: a transfer, a restart and a mode's end.

@@ -1,9 +1,9 @@
 // The idle state: the user's close, and an attach that starts a new connection, come before everything.
-// Otherwise an IR file in the format this
-// controller does not take is dropped and told, then every request is tested in a fixed order and each one
-// that is set overrides those before it, so the last set request in this order starts now and the others
-// wait for later passes. A flash download without its key has the clock read first. The gate that posts
-// requests keeps those on the same data in the order asked (request_order.h).
+// Otherwise an IR file in the format this controller does not take is dropped and told, then every request
+// is tested in a fixed order and each one that is set overrides those before it, so the last set request in
+// this order starts now and the others wait for later passes. A flash download without its key has the
+// clock read first. The gate that posts requests keeps those on the same data in the order asked
+// (request_order.h).
 #include "controller/state_tables.h"
 #include "platform/ui.h"
 

@@ -667,6 +667,7 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
       {"program flash load", 516, {}, "Program Download", true},
       {"ASCII table to a module, in its pause", 810, {}, "ASCII Messages", true},
       {"touch screen restart wait", 908, {}, "Touch Screen Download", true},
+      {"icons, numbered past the disconnect states", 1102, {}, "Icon Download", true},
       {"relay asked", 580, {}, "", false},
       {"relay on the line", 581, {}, "Relay Command", false},
       {"relay sent again", 580, [](CommsEngine& e) { e.RetryCount = 1; }, "Relay Command", false},
@@ -758,6 +759,8 @@ TEST_F(EngineTest, AnAttachReconnectsOnlyOnTheLineTheConnectionRuns) {
     settings.Method = c.Stored.Method;
     settings.NonTapi = c.Stored.NonTapi;
     EXPECT_EQ(fresh.Reconnects(), c.Reconnects) << c.Name;
+    fresh.CommState = 1102;  // the icon download, numbered past the disconnect states
+    EXPECT_EQ(fresh.Reconnects(), c.Reconnects) << c.Name << ", during the icons";
   }
 }
 
