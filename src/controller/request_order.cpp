@@ -33,7 +33,7 @@ constexpr KindRow kKinds[] = {
      [](const CommsEngine& e) { return e.RawCommandRequest && !In(e, 155, 156); }},
     {K::TimerVarMonitor, "Debug Timers and Variables", D::TimerVars, 0, true,
      [](const CommsEngine& e) { return e.TimerVarMonitorRequest != 0; }},
-    {K::ChangeData, "Change Data", 0, D::TimerVars, false,
+    {K::ChangeData, "Change Timer/Variable", 0, D::TimerVars, false,
      [](const CommsEngine& e) { return e.ChangeDataRequest != NoChangeData && !In(e, 710, 711); }},
     {K::AsciiTable, "ASCII Messages", 0, D::AsciiTable, false,
      [](const CommsEngine& e) { return e.AsciiTableRequest != 0; }},

@@ -403,7 +403,7 @@ TEST_F(AttachedFormsTest, WhatTheUserConfirmedIsSentAndASecondAskedWhileItWaitsI
          Click(change->BitBtn1);
        },
        [&] { return sim.Variable(5) == 321 && sim.Timer(5) == 1 && sim.Variable(6) == 1; },
-       {"Change Data" + waits}},
+       {"Change Timer/Variable" + waits}},
       {"Timer# 2, then the Right arrow",
        [&] {
          open(1, 3, "77");
@@ -519,7 +519,7 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
       {"a raw command, then a parameter read, an edit, a dump and a Change Timer/Variable",
        {raw, params, edit(9), dumpAt(0x7F00), variable5},
        {before("Retrieve Controller Parameters", "Raw Command"), before("Parameter Change", "Raw Command"),
-        before("Memory Dump", "Raw Command"), before("Change Data", "Raw Command")},
+        before("Memory Dump", "Raw Command"), before("Change Timer/Variable", "Raw Command")},
        [&] { return sim.Parameter(9) == 5 && sim.Variable(5) == 1; }},
       {"a raw command while the timers refresh, and the refresh asked behind one",
        {debug, raw, [&] { Click(timerVars->BitBtn1); }, raw, debug},
@@ -532,7 +532,7 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
        [&] { return sim.Clock().Year == 2007 && !logged("Controller Clock: "); }},
       {"a Change Timer/Variable, then a dump of the variables",
        {variable5, dumpAt(sim.VariableTableAddress())},
-       {before("Memory Dump", "Change Data")},
+       {before("Memory Dump", "Change Timer/Variable")},
        [&] { return sim.Variable(5) == 321; }},
       {"an X10 command, then an extended one",
        {[&] { x10.BitBtn1->click(); }, [&] { extended.Button5->click(); }},
