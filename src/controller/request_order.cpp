@@ -48,10 +48,11 @@ constexpr KindRow kKinds[] = {
      [](const CommsEngine& e) { return e.TransmitRequest && !In(e, 210, 211); }},
     {K::RemoteIr, "Remote IR Command", D::IrCodes, 0, false,
      [](const CommsEngine& e) { return e.RemoteIrRequest && !In(e, 575, 576); }},
-    // The parameter read an IR transfer needs is the engine's own, taken before it.
-    {K::IrUpload, "Infra-Red File Upload", D::IrCodes, 0, false,
+    // The parameter read an IR transfer needs is the engine's own, taken before it. Both take the highest
+    // code number and the interpreter's stop from the parameters read.
+    {K::IrUpload, "Infra-Red File Upload", D::IrCodes | D::IrParams, 0, false,
      [](const CommsEngine& e) { return e.IrUploadRequest != 0; }},
-    {K::IrDownload, "Infra-Red File Download", 0, D::IrCodes, false,
+    {K::IrDownload, "Infra-Red File Download", D::IrParams, D::IrCodes, false,
      [](const CommsEngine& e) { return e.IrDownloadRequest != 0; }},
     // The learn's switch of parameter 17 is undone by its own end.
     {K::IrLearn, "IR Learn", 0, D::IrCodes, false,
@@ -120,6 +121,7 @@ const char* RequestName(RequestKind kind) { return Row(kind).Name; }
 
 std::uint32_t ControllerParamData(int parameter) {
   if (parameter == 3) return D::LastModuleParam;
+  if (parameter == 122 || parameter == 123) return D::IrParams;
   return parameter == 4 || parameter == 5 ? D::DstParams : D::OtherParams;
 }
 

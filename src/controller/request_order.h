@@ -29,7 +29,8 @@ struct Data {
   static constexpr std::uint32_t ModuleParams = 1u << 12;  // module parameters and bus numbers
   static constexpr std::uint32_t X10Out = 1u << 13;
   static constexpr std::uint32_t ModuleText = 1u << 14;  // messages held by text and voice modules
-  static constexpr std::uint32_t ControllerParams = LastModuleParam | DstParams | OtherParams;
+  static constexpr std::uint32_t IrParams = 1u << 15;    // controller parameters 122 and 123
+  static constexpr std::uint32_t ControllerParams = LastModuleParam | DstParams | IrParams | OtherParams;
   // What a memory dump can show.
   static constexpr std::uint32_t Memory =
       IrCodes | ControllerParams | TimerVars | PagerTable | AsciiTable | Program | Executive | TouchScreen | Outputs;

@@ -542,6 +542,10 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
        {params, edit(10)},
        {},
        [&] { return sim.Parameter(10) == 77 && Engine().ControllerParams[10] == 77; }},
+      {"an IR upload, then an edit of parameter 122, which it reads",
+       {upload, edit(122)},
+       {before("Parameter Change", "Infra-Red File Upload")},
+       [&] { return sim.Parameter(122) != 77 && testing_support::ReadFile(backup).size() == 256; }},
   };
   ir.ShowLearnMode();
   testing_support::Replace(ir.Edit1, "0");
