@@ -106,6 +106,7 @@ void ChooseMethod(CommsEngine& e) {
 void RequestInfo(CommsEngine& e) {
   e.HideMeter();
   e.ParamsRequest = 1;
+  RankOwnRequest(e, RequestKind::Params);
   e.ModuleTypes.fill(NoModule);
   e.ModuleVersions.fill(0);
   e.ClearModuleGrid();

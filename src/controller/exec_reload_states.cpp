@@ -179,6 +179,8 @@ void AwaitRestart(CommsEngine& e) {
   }
   e.SetClockRequest = 1;
   e.ReloadClock = 1;
+  // Part of the work asked before what waits now: a clock read asked meanwhile shows the time it sets.
+  RankBeforeWaiting(e, RequestKind::SetClock);
   e.CommState = 100;
 }
 

@@ -2,7 +2,8 @@
 // Otherwise an IR file in the format this controller does not take is dropped and told, then every request
 // is tested in a fixed order and each one that is set overrides those before it, so the last set request in
 // this order starts now and the others wait for later passes. A flash download without its key has the
-// clock read first. The gate that posts requests keeps those on the same data in the order asked
+// clock read first. The gate that posts requests keeps those on the same data in the order asked, and a
+// request the engine or a dialog set for itself is passed over while one asked before it waits
 // (request_order.h).
 #include "controller/state_tables.h"
 #include "platform/ui.h"
@@ -10,6 +11,8 @@
 namespace controller {
 
 namespace {
+
+using K = RequestKind;
 
 // The file dialog offered the format of the firmware known when it opened (none before identification
 // ends): a file in the format this controller does not take is not sent.
@@ -21,9 +24,12 @@ void DropIrFileOfOtherFormat(CommsEngine& e, std::uint8_t& request, bool lir, co
   platform::Ui().ShowMessage(line);
 }
 
-// A read the user asked for is shown, and builds the key as well as a silent one.
-void NeedFlashKey(CommsEngine& e) {
-  if (e.FlashArg == 0 && e.ClockRequest != 1) e.ClockRequest = 2;
+// A flash download waits for its key: the clock is read first. A read the user asked for is shown, and
+// builds the key as well as a silent one.
+bool FlashKeyKnown(CommsEngine& e) {
+  if (e.FlashArg != 0) return true;
+  if (e.ClockRequest != 1) e.ClockRequest = 2;
+  return false;
 }
 
 void Idle(CommsEngine& e) {
@@ -37,52 +43,49 @@ void Idle(CommsEngine& e) {
     e.CommState = 1001;
     return;
   }
-  int next = 110;
-  if (e.RemoteAsciiModule != 0) next = 800;
-  if (e.RawCommandRequest) next = 155;
-  if (e.TimerVarMonitorRequest) next = 700;
-  if (e.ChangeDataRequest != NoChangeData) next = 710;
-  if (e.AsciiTableRequest) next = 610;
-  if (e.PagerLoadRequest) next = 600;
-  if (e.AutoAddressRequest != -1) next = 590;
-  if (e.RelayRequest) next = 580;
-  if (e.TransmitRequest) next = 210;
-  if (e.RemoteIrRequest) next = 575;
   DropIrFileOfOtherFormat(e, e.IrUploadRequest, e.IrUploadLir, "Infra-Red File Upload");
   DropIrFileOfOtherFormat(e, e.IrDownloadRequest, e.IrDownloadLir, "Infra-Red File Download");
-  if (e.IrUploadRequest) next = e.TakesLirFiles() ? 180 : 170;
-  if (e.IrDownloadRequest) next = e.TakesLirFiles() ? 140 : 160;
-  if (e.IrLearnNumber != -1) next = 560;
-  if (e.IrClearNumber != -1) next = 567;
-  if (e.IrTransmitNumber != -1) next = 570;
-  if (e.DumpRequest) next = 550;
-  if (e.ProgramDownloadRequest) {
-    next = 499;
-    NeedFlashKey(e);
-  }
-  if (e.ReloadExecRequest) next = 128;
-  if (e.ModuleParamsRequest) next = 199;
-  if (e.ParamChangeRequest == 1) next = 206;
-  if (e.X10SendRequest >= 0) next = 518;
-  if (e.X10MonitorRequest) next = e.AppVersion > 212 ? 300 : 520;
-  if (e.SetClockRequest) next = 530;
-  if (e.ExtX10Request) next = 450;
-  if (e.ParamsRequest) next = 150;
-  for (int slot = 0; slot < CommandQueueSlots; ++slot) {
+  const KindSet held = HeldBack(e);
+  const auto free = [held](K kind) { return !(held & KindBit(kind)); };
+  int next = 110;
+  if (e.RemoteAsciiModule != 0 && free(K::RemoteAscii)) next = 800;
+  if (e.RawCommandRequest && free(K::RawCommand)) next = 155;
+  if (e.TimerVarMonitorRequest && free(K::TimerVarMonitor)) next = 700;
+  if (e.ChangeDataRequest != NoChangeData && free(K::ChangeData)) next = 710;
+  if (e.AsciiTableRequest && free(K::AsciiTable)) next = 610;
+  if (e.PagerLoadRequest && free(K::PagerLoad)) next = 600;
+  if (e.AutoAddressRequest != -1 && free(K::AutoAddress)) next = 590;
+  if (e.RelayRequest && free(K::Relay)) next = 580;
+  if (e.TransmitRequest && free(K::Transmit)) next = 210;
+  if (e.RemoteIrRequest && free(K::RemoteIr)) next = 575;
+  if (e.IrUploadRequest && free(K::IrUpload)) next = e.TakesLirFiles() ? 180 : 170;
+  if (e.IrDownloadRequest && free(K::IrDownload)) next = e.TakesLirFiles() ? 140 : 160;
+  if (e.IrLearnNumber != -1 && free(K::IrLearn)) next = 560;
+  if (e.IrClearNumber != -1 && free(K::IrClear)) next = 567;
+  if (e.IrTransmitNumber != -1 && free(K::IrTransmit)) next = 570;
+  if (e.DumpRequest && free(K::Dump)) next = 550;
+  if (e.ProgramDownloadRequest && free(K::ProgramDownload) && FlashKeyKnown(e)) next = 499;
+  if (e.ReloadExecRequest && free(K::ReloadExec)) next = 128;
+  if (e.ModuleParamsRequest && free(K::ModuleParams)) next = 199;
+  if (e.ParamChangeRequest == 1 && free(K::ParamChange)) next = 206;
+  if (e.X10SendRequest >= 0 && free(K::X10Send)) next = 518;
+  if (e.X10MonitorRequest && free(K::X10Monitor)) next = e.AppVersion > 212 ? 300 : 520;
+  if (e.SetClockRequest && free(K::SetClock)) next = 530;
+  if (e.ExtX10Request && free(K::ExtX10)) next = 450;
+  if (e.ParamsRequest && free(K::Params)) next = 150;
+  for (int slot = 0; slot < CommandQueueSlots && free(K::CommandQueue); ++slot) {
     if (e.CommandQueue[static_cast<std::size_t>(slot)][0] == 0) continue;
     e.QueueIndex = slot;
     next = 120;
     break;
   }
-  if (e.TouchLoadRequest) next = 900;
-  if (e.IconLoadRequest) {
-    next = 1100;
-    NeedFlashKey(e);
-  }
-  if (e.ClockRequest == 1 || e.ClockRequest == 2)
-    next = 540;
-  else if (e.ClockRequest >= 3)
+  if (e.TouchLoadRequest && free(K::TouchLoad)) next = 900;
+  if (e.IconLoadRequest && free(K::IconLoad) && FlashKeyKnown(e)) next = 1100;
+  if (e.ClockRequest == 1 || e.ClockRequest == 2) {
+    if (free(K::Clock)) next = 540;
+  } else if (e.ClockRequest >= 3) {
     e.ClockRequest -= 1;
+  }
   if (e.ReconnectRequest) {
     next = 1;
     e.ReconnectRequest = 0;

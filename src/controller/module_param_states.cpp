@@ -123,6 +123,8 @@ void AwaitParameter(CommsEngine& e) {
   if (e.AwaitAnswer("Module Parameter Change", "Waiting for Response", next) == CommsEngine::Answer::Pending) return;
   e.ParamChangeRequest = 0;
   e.ParamIndex = e.LastParamIndex = e.ParamNumber;
+  // The click that picked the cell stopped the read before; the read-back is one of its own.
+  e.ModuleParamsStop = 0;
 }
 
 void Pause(CommsEngine& e) {

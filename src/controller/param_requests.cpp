@@ -24,6 +24,7 @@ bool QueueControllerParamChange(CommsEngine& engine, int row, const std::string&
                                                          0,
                                                          0};
   engine.ParamsRequest = 1;
+  RankOwnRequest(engine, RequestKind::Params);
   engine.AddLogLine(platform::FormatText("Change Parameter %d to %d", p, *v));
   return true;
 }

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "controller/request_order.h"
+
 namespace controller {
 
 inline constexpr int CommandQueueSlots = 129;
@@ -59,6 +61,9 @@ struct Requests {
 
   // Buttons of the auto-addressing panel.
   std::uint8_t SkipRequest = 0, AbortRequest = 0;
+
+  // What each request the engine or a dialog set for itself waits for (request_order.h).
+  HeldBehindKinds HeldBehind{};
 
   bool operator==(const Requests&) const = default;
 };

@@ -33,13 +33,14 @@ constexpr KindRow kKinds[] = {
      [](const CommsEngine& e) { return e.RawCommandRequest && !In(e, 155, 156); }},
     {K::TimerVarMonitor, "Debug Timers and Variables", D::TimerVars, 0, true,
      [](const CommsEngine& e) { return e.TimerVarMonitorRequest != 0; }},
-    {K::ChangeData, "Change Data", 0, D::TimerVars, false,
+    {K::ChangeData, "Change Timer/Variable", 0, D::TimerVars, false,
      [](const CommsEngine& e) { return e.ChangeDataRequest != NoChangeData && !In(e, 710, 711); }},
     {K::AsciiTable, "ASCII Messages", 0, D::AsciiTable, false,
      [](const CommsEngine& e) { return e.AsciiTableRequest != 0; }},
     {K::PagerLoad, "Pager Messages", 0, D::PagerTable, false,
      [](const CommsEngine& e) { return e.PagerLoadRequest != 0; }},
-    {K::AutoAddress, "Auto Address Command", 0, D::ModuleParams | D::LastModuleParam, false,
+    // It ends by setting the clock.
+    {K::AutoAddress, "Auto Address Command", 0, D::ModuleParams | D::LastModuleParam | D::Clock, false,
      [](const CommsEngine& e) { return e.AutoAddressRequest != -1 && !In(e, 590, 594); }},
     {K::Relay, "Relay Command", 0, D::Outputs, false,
      [](const CommsEngine& e) { return e.RelayRequest && !In(e, 580, 581); }},
@@ -48,10 +49,10 @@ constexpr KindRow kKinds[] = {
      [](const CommsEngine& e) { return e.TransmitRequest && !In(e, 210, 211); }},
     {K::RemoteIr, "Remote IR Command", D::IrCodes, 0, false,
      [](const CommsEngine& e) { return e.RemoteIrRequest && !In(e, 575, 576); }},
-    // The parameter read an IR transfer needs is the engine's own, taken before it.
-    {K::IrUpload, "Infra-Red File Upload", D::IrCodes, 0, false,
+    // Both take the highest code number and the interpreter's stop from the parameters read before them.
+    {K::IrUpload, "Infra-Red File Upload", D::IrCodes | D::IrParams, 0, false,
      [](const CommsEngine& e) { return e.IrUploadRequest != 0; }},
-    {K::IrDownload, "Infra-Red File Download", 0, D::IrCodes, false,
+    {K::IrDownload, "Infra-Red File Download", D::IrParams, D::IrCodes, false,
      [](const CommsEngine& e) { return e.IrDownloadRequest != 0; }},
     // The learn's switch of parameter 17 is undone by its own end.
     {K::IrLearn, "IR Learn", 0, D::IrCodes, false,
@@ -105,6 +106,13 @@ constexpr std::pair<K, K> kKeptOrder[] = {
     {K::ReloadExec, K::ProgramDownload},
 };
 
+// An IR transfer takes parameters 122 and 123 from the table that the read asked with it fills: while a
+// parameter read waits, so does the transfer.
+constexpr std::pair<K, K> kReadFirst[] = {
+    {K::IrUpload, K::Params},
+    {K::IrDownload, K::Params},
+};
+
 constexpr bool RowsInKindOrder() {
   for (std::size_t i = 0; i < std::size(kKinds); ++i)
     if (static_cast<std::size_t>(kKinds[i].Kind) != i) return false;
@@ -114,12 +122,29 @@ static_assert(RowsInKindOrder());
 
 const KindRow& Row(K kind) { return kKinds[static_cast<std::size_t>(kind)]; }
 
+bool Shares(const KindRow& asked, std::uint32_t writes, const KindRow& other) {
+  return (writes & (other.Reads | other.Writes)) || (asked.Reads & other.Writes);
+}
+
+// `later`, taken first, may overtake `earlier`.
+bool Kept(K later, K earlier) {
+  return std::find(std::begin(kKeptOrder), std::end(kKeptOrder), std::pair{later, earlier}) != std::end(kKeptOrder);
+}
+
+// Of two that wait on shared data, the dispatch takes `later` first, and should not. One that stays set is
+// never waited for: it would hold the other for as long as its window is open.
+bool Overtakes(const CommsEngine& e, const KindRow& later, const KindRow& earlier) {
+  return later.Kind > earlier.Kind && !earlier.Stays && !later.Stays && earlier.Waiting(e) &&
+         Shares(later, later.Writes, earlier) && !Kept(later.Kind, earlier.Kind);
+}
+
 }  // namespace
 
 const char* RequestName(RequestKind kind) { return Row(kind).Name; }
 
 std::uint32_t ControllerParamData(int parameter) {
   if (parameter == 3) return D::LastModuleParam;
+  if (parameter == 122 || parameter == 123) return D::IrParams;
   return parameter == 4 || parameter == 5 ? D::DstParams : D::OtherParams;
 }
 
@@ -131,14 +156,41 @@ std::optional<std::string> OutOfOrder(const CommsEngine& engine, RequestKind kin
     const bool takenFirst = kind > earlier.Kind;
     if (earlier.Stays && !takenFirst)
       return std::string(asked.Name) + " not sent: it would wait behind " + earlier.Name + " until that window closes";
-    const bool shared = (writes & (earlier.Reads | earlier.Writes)) || (asked.Reads & earlier.Writes);
-    const bool kept =
-        std::find(std::begin(kKeptOrder), std::end(kKeptOrder), std::pair{kind, earlier.Kind}) != std::end(kKeptOrder);
     // One that stays set would hold the earlier back for as long as its window is open.
-    if (takenFirst && (shared || asked.Stays) && !kept)
+    if (takenFirst && (Shares(asked, writes, earlier) || asked.Stays) && !Kept(kind, earlier.Kind))
       return std::string(asked.Name) + " not sent: " + earlier.Name + ", asked before it, has not been sent yet";
   }
   return std::nullopt;
+}
+
+void RankOwnRequest(CommsEngine& engine, RequestKind kind) {
+  const KindRow& posted = Row(kind);
+  if (!posted.Waiting(engine)) return;
+  for (const KindRow& earlier : kKinds)
+    if (Overtakes(engine, posted, earlier)) engine.HeldBehind[static_cast<std::size_t>(kind)] |= KindBit(earlier.Kind);
+}
+
+void RankBeforeWaiting(CommsEngine& engine, RequestKind kind) {
+  const KindRow& posted = Row(kind);
+  for (const KindRow& later : kKinds)
+    if (later.Waiting(engine) && Overtakes(engine, later, posted))
+      engine.HeldBehind[static_cast<std::size_t>(later.Kind)] |= KindBit(kind);
+}
+
+KindSet HeldBack(CommsEngine& engine) {
+  KindSet waiting = 0;
+  for (const KindRow& row : kKinds)
+    if (row.Waiting(engine)) waiting |= KindBit(row.Kind);
+  KindSet held = 0;
+  for (const KindRow& row : kKinds) {
+    // Those taken or dropped since are waited for no more, and one taken or dropped waits for nothing.
+    KindSet& behind = engine.HeldBehind[static_cast<std::size_t>(row.Kind)];
+    behind &= (waiting & KindBit(row.Kind)) ? waiting : 0;
+    if (behind) held |= KindBit(row.Kind);
+  }
+  for (const auto& [reads, fetch] : kReadFirst)
+    if (waiting & KindBit(fetch)) held |= KindBit(reads);
+  return held;
 }
 
 }  // namespace controller

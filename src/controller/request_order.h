@@ -3,7 +3,10 @@
 // dispatch takes the last set request of its fixed order, so a request asked later but tested later would
 // run first: while an earlier request on the same data (one of the two writing it) waits, the later one is
 // refused and told which request it would overtake. One that would wait behind the timers refresh until its
-// window closes is refused too.
+// window closes is refused too. What the engine and the dialogs post for themselves is ranked by the same
+// table: it waits for the requests asked before it that it would overtake.
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,7 +32,8 @@ struct Data {
   static constexpr std::uint32_t ModuleParams = 1u << 12;  // module parameters and bus numbers
   static constexpr std::uint32_t X10Out = 1u << 13;
   static constexpr std::uint32_t ModuleText = 1u << 14;  // messages held by text and voice modules
-  static constexpr std::uint32_t ControllerParams = LastModuleParam | DstParams | OtherParams;
+  static constexpr std::uint32_t IrParams = 1u << 15;    // controller parameters 122 and 123
+  static constexpr std::uint32_t ControllerParams = LastModuleParam | DstParams | IrParams | OtherParams;
   // What a memory dump can show.
   static constexpr std::uint32_t Memory =
       IrCodes | ControllerParams | TimerVars | PagerTable | AsciiTable | Program | Executive | TouchScreen | Outputs;
@@ -69,6 +73,13 @@ enum class RequestKind {
   Clock,
 };
 
+inline constexpr std::size_t RequestKinds = static_cast<std::size_t>(RequestKind::Clock) + 1;
+// Request kinds, one bit each.
+using KindSet = std::uint32_t;
+constexpr KindSet KindBit(RequestKind kind) { return 1u << static_cast<unsigned>(kind); }
+// For each kind, the requests it waits for: the idle dispatch passes it over while any of them waits.
+using HeldBehindKinds = std::array<KindSet, RequestKinds>;
+
 // The request's name in what the user is told.
 const char* RequestName(RequestKind kind);
 
@@ -78,5 +89,14 @@ std::uint32_t ControllerParamData(int parameter);
 // What the user is told when `kind`, asked now, would not run in the order asked; nothing when it may be
 // posted. `writes`, when not 0, is what this one writes (a parameter change writes its one parameter).
 std::optional<std::string> OutOfOrder(const CommsEngine& engine, RequestKind kind, std::uint32_t writes = 0);
+
+// `kind`, set now by the engine or a dialog for itself rather than through the gate, waits for the requests
+// waiting now that the dispatch would otherwise take after it on the same data.
+void RankOwnRequest(CommsEngine& engine, RequestKind kind);
+// `kind`, set now by the engine to end work asked before the requests waiting now: those the dispatch would
+// take before it on the same data wait for it.
+void RankBeforeWaiting(CommsEngine& engine, RequestKind kind);
+// For the idle dispatch: the requests that wait for another still waiting, or for the read they need.
+KindSet HeldBack(CommsEngine& engine);
 
 }  // namespace controller

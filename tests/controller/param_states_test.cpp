@@ -180,8 +180,10 @@ TEST_F(ParamStatesTest, ARefusedGatherIsSentAgain) {
   }
 }
 
+// The click that picked the cell does not stop the read-back, however long the manager stays busy.
 TEST_F(ParamStatesTest, WritesOneParameterPausesAndReadsItBack) {
   for (int module = 1; module <= 3; ++module) sim.SetModule(module, 5);
+  sim.SetManagerBusyPolls(12);
   Connect();
   engine.ModuleParamTable[1][6] = 4321;
   engine.ModuleParamRead[1].set(6);  // as this connection read it

@@ -465,6 +465,7 @@ std::string TCommsForm::IrFilter(bool lir) { return lir ? "Program files (*.lir)
 void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
   if (!Engine->RequestAllowed(RequestKind::IrDownload, Engine->IrFileTransferAsked(false))) return;
   Engine->ParamsRequest = 1;
+  controller::RankOwnRequest(*Engine, RequestKind::Params);
   if (!ReadConfigFile()) return;
   // The format offered goes with the request: the engine sends no file in the other.
   const bool lir = Engine->TakesLirFiles();
@@ -485,6 +486,7 @@ void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
 bool TCommsForm::SaveIrFileDialog() {
   if (!Engine->RequestAllowed(RequestKind::IrUpload, Engine->IrFileTransferAsked(true))) return false;
   Engine->ParamsRequest = 1;
+  controller::RankOwnRequest(*Engine, RequestKind::Params);
   if (!ReadConfigFile()) return false;
   const bool lir = Engine->TakesLirFiles();
   platform::FileDialogOptions options;
@@ -596,6 +598,11 @@ bool TCommsForm::EndForExit(std::function<void()> ended) {
   hide();
   if (!Timer1->isActive()) Timer1->start();
   return true;
+}
+
+void TCommsForm::RequestTouchLoad() {
+  Engine->TouchLoadRequest = 1;
+  controller::RankOwnRequest(*Engine, RequestKind::TouchLoad);
 }
 
 void TCommsForm::RequestAsciiTable(int destination) {

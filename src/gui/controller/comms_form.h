@@ -159,7 +159,8 @@ class TCommsForm : public QMainWindow,
   std::string EndQuestion(bool exit) const override;
   bool Reconnects() const override { return Engine->Reconnects(); }
   bool EndForExit(std::function<void()> ended) override;
-  void RequestTouchLoad() override { Engine->TouchLoadRequest = 1; }
+  // Ranked as asked: after what was asked before it on the same data.
+  void RequestTouchLoad() override;
   void RequestAsciiTable(int destination) override;
 
   // Controls, named as on the form.

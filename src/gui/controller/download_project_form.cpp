@@ -55,10 +55,20 @@ void TForm3::BitBtn1Click() {
     engine_.ReconnectRequest = 1;
   else
     link_.Attach();
+  // Each part comes after what was asked before it on the same data, and they after each other as posted.
+  using controller::RequestKind;
+  const auto rank = [this](RequestKind part) { controller::RankOwnRequest(engine_, part); };
   engine_.ClockRequest = 1;
-  if (CheckBox1->isChecked()) engine_.IconLoadRequest = 1;
-  if (CheckBox4->isChecked()) engine_.TouchLoadRequest = 1;
+  rank(RequestKind::Clock);
+  if (CheckBox1->isChecked()) {
+    engine_.IconLoadRequest = 1;
+    rank(RequestKind::IconLoad);
+  }
+  if (CheckBox4->isChecked()) {
+    engine_.TouchLoadRequest = 1;
+    rank(RequestKind::TouchLoad);
+  }
   // Tells the user itself when the program has no END line; the other parts go ahead regardless.
-  if (CheckBox2->isChecked()) engine_.RequestProgramDownload();
+  if (CheckBox2->isChecked() && engine_.RequestProgramDownload()) rank(RequestKind::ProgramDownload);
   hide();
 }

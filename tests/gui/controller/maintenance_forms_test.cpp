@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,13 +26,17 @@
 #include "controller/param_requests.h"
 #include "gui/controller/change_timer_variable_form.h"
 #include "gui/controller/comms_form.h"
+#include "gui/controller/download_project_form.h"
 #include "gui/controller/dump_form.h"
 #include "gui/controller/ex10_form.h"
 #include "gui/controller/form_ticker.h"
 #include "gui/controller/ir_form.h"
+#include "gui/controller/pager_messages_form.h"
 #include "gui/controller/send_x10_form.h"
 #include "gui/controller/set_clear_relay_form.h"
 #include "gui/controller/timer_variable_form.h"
+#include "platform/registry.h"
+#include "project/settings.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 #include "support/user_input.h"
@@ -321,13 +326,14 @@ class AttachedFormsTest : public MaintenanceFormsTest {
     Click(dump->BitBtn3);
   }
   // Asks while the X10 monitor keeps the engine busy, closes the monitor, and runs until all that was asked
-  // has gone.
-  void AskWhileBusy(const std::function<void()>& ask, int limit = 400) {
+  // has gone, with `meanwhile` before each tick.
+  void AskWhileBusy(const std::function<void()>& ask, int limit = 400, const std::function<void()>& meanwhile = {}) {
     ASSERT_TRUE(ticker.OpenX10Monitor());
     ask();
     ASSERT_TRUE(ticker.CloseX10Monitor());
     ASSERT_TRUE(RunUntil(
         [&] {
+          if (meanwhile) meanwhile();
           controller::Requests asked = Engine();
           // A slot sent keeps its bytes: only its code marks it used.
           const bool queued = std::any_of(asked.CommandQueue.begin(), asked.CommandQueue.end(),
@@ -403,7 +409,7 @@ TEST_F(AttachedFormsTest, WhatTheUserConfirmedIsSentAndASecondAskedWhileItWaitsI
          Click(change->BitBtn1);
        },
        [&] { return sim.Variable(5) == 321 && sim.Timer(5) == 1 && sim.Variable(6) == 1; },
-       {"Change Data" + waits}},
+       {"Change Timer/Variable" + waits}},
       {"Timer# 2, then the Right arrow",
        [&] {
          open(1, 3, "77");
@@ -447,15 +453,26 @@ TEST_F(AttachedFormsTest, WhatTheUserConfirmedIsSentAndASecondAskedWhileItWaitsI
 // Requests that touch the same controller data, asked while the X10 monitor keeps the engine busy, run in
 // the order asked: one the dispatch would take before an earlier one is refused and told, and one that
 // would wait behind the timers refresh until its window closes too. A change and the read that shows it keep
-// the dispatch's order.
+// the dispatch's order. What the engine and the dialogs post for themselves (a read-back, the identification's
+// parameter read, the IR dialogs' read, the reload's clock set, the project download's parts, the designer's
+// Load) comes after what was asked before it on the same data, so the windows end on the controller's values.
 TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
   testing_support::TempDir dir;
   const std::string house = dir.File("base.lir"), backup = dir.File("backup.lir");
   const testing_support::SimBytes held(256, 'c'), based(256, 'b');
   testing_support::WriteFile(house, std::string(based.begin(), based.end()));
+  testing_support::WriteFile(dir.File("FLASH512.BIN"), std::string(300, 'x'));
+  {
+    platform::Registry paths(platform::RootKey::LocalMachine);
+    ASSERT_TRUE(paths.OpenKey(project::Settings::AppPathsKey, true));
+    paths.WriteString("Path", dir.Path().string());
+  }
+  ASSERT_TRUE(comms->Settings.ReadConfigFile());
   TIrForm ir{Engine()};
   TSendX10 x10{Engine()};
   TEx10Form extended{Engine()};
+  TForm3 projectForm{Engine(), *comms};
+  TPagerMessages pager{Engine()};
   project.Store.Lines[4095] = ProgramLine::End();
   using Step = std::function<void()>;
   const auto menu = [&](const char* item) -> Step { return [this, item] { Menu(item); }; };
@@ -482,6 +499,20 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
   const Step clear = [&] { ir.BitBtn4->click(); };
   const Step raw = [&] { RawCommand({"40", "9", "0", "5", "0", "0"}); };  // parameter 9 to 5
   const Step debug = [&] { comms->DebugTimersandVariables1Click(); };
+  const Step designerLoad = [&] { comms->RequestTouchLoad(); };
+  const Step relayOn = [&] {
+    relay->Edit1->setText("5");
+    relay->Edit2->setText("3");
+    relay->RadioGroup1Buttons->button(1)->setChecked(true);
+    Click(relay->BitBtn1);
+  };
+  const auto projectWith = [&](bool program) -> Step {
+    return [&, program] {
+      for (QCheckBox* box : {projectForm.CheckBox1, projectForm.CheckBox4}) box->setChecked(false);
+      projectForm.CheckBox2->setChecked(program);
+      Click(projectForm.BitBtn1);
+    };
+  };
   const Step variable5 = [&] {
     ClickCell(timerVars->TVGrid, 2, 6);
     testing_support::Replace(change->Edit2, "321");
@@ -491,11 +522,45 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
   const auto before = [](const char* what, const char* earlier) {
     return std::string(what) + " not sent: " + earlier + ", asked before it, has not been sent yet";
   };
+  // The newest clock the log shows is the controller's.
+  const auto clockShown = [&] {
+    const auto lines = comms->ListBox1->findItems("Controller Clock: ", Qt::MatchStartsWith);
+    const controller::ClockFields held = sim.Clock();
+    return !lines.empty() &&
+           lines.front()->text().endsWith(QString::asprintf("%02d/%02d/%02d  %02d:%02d", held.Month, held.Day,
+                                                            held.Year % 100, held.Hour, held.Minute));
+  };
+  const auto dstShown = [&] { return sim.Parameter(5) == 1 && Engine().ControllerParams[5] == 1; };
+  using Frame = testing_support::SimFrame;
+  std::size_t from = 0;  // the first frame of the case in hand
+  // Where the first frame of the case that `is` finds stands; past every frame when none does.
+  const auto firstFrame = [&](const std::function<bool(const Frame&)>& is) {
+    const auto frames = sim.Frames();
+    return static_cast<std::size_t>(std::find_if(frames.begin() + static_cast<long>(from), frames.end(), is) -
+                                    frames.begin());
+  };
+  const auto goesFirst = [&](const std::function<bool(const Frame&)>& earlier,
+                             const std::function<bool(const Frame&)>& later) {
+    return firstFrame(earlier) < firstFrame(later) && firstFrame(later) < sim.Frames().size();
+  };
+  const auto touchStop = [](const Frame& f) { return testing_support::IsControlBlock(f) && f.Args[1] == 0; };
+  const auto staged = [](const Frame& f) {
+    return f.Kind == testing_support::SimFrameKind::Block && f.Address == controller::AddrStaging;
+  };
+  const auto dumped = [](const Frame& f) {
+    return f.Kind == testing_support::SimFrameKind::Request && f.Address == 0x1000;
+  };
+  const auto rawSent = [](const Frame& f) { return f.Code == controller::CmdSetControllerParam && f.Args[0] == 9; };
+  const Step restartedClockAsked = [&] {
+    if (Engine().CommState == 136 && !Engine().ClockRequest) getClock();
+  };
+  const std::string reload = "Be sure to re-load your Program File";
   const struct {
     const char* Name;
     std::vector<Step> Asked;
     std::vector<std::string> Told;
     std::function<bool()> Ends;
+    Step Meanwhile = {};
   } cases[] = {
       {"an IR upload, then a download, a learn and a clear",
        {upload, download, learn, clear},
@@ -519,7 +584,7 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
       {"a raw command, then a parameter read, an edit, a dump and a Change Timer/Variable",
        {raw, params, edit(9), dumpAt(0x7F00), variable5},
        {before("Retrieve Controller Parameters", "Raw Command"), before("Parameter Change", "Raw Command"),
-        before("Memory Dump", "Raw Command"), before("Change Data", "Raw Command")},
+        before("Memory Dump", "Raw Command"), before("Change Timer/Variable", "Raw Command")},
        [&] { return sim.Parameter(9) == 5 && sim.Variable(5) == 1; }},
       {"a raw command while the timers refresh, and the refresh asked behind one",
        {debug, raw, [&] { Click(timerVars->BitBtn1); }, raw, debug},
@@ -532,7 +597,7 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
        [&] { return sim.Clock().Year == 2007 && !logged("Controller Clock: "); }},
       {"a Change Timer/Variable, then a dump of the variables",
        {variable5, dumpAt(sim.VariableTableAddress())},
-       {before("Memory Dump", "Change Data")},
+       {before("Memory Dump", "Change Timer/Variable")},
        [&] { return sim.Variable(5) == 321; }},
       {"an X10 command, then an extended one",
        {[&] { x10.BitBtn1->click(); }, [&] { extended.Button5->click(); }},
@@ -542,6 +607,84 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
        {params, edit(10)},
        {},
        [&] { return sim.Parameter(10) == 77 && Engine().ControllerParams[10] == 77; }},
+      {"an IR upload, then an edit of parameter 122, which it reads",
+       {upload, edit(122)},
+       {before("Parameter Change", "Infra-Red File Upload")},
+       [&] { return sim.Parameter(122) != 77 && testing_support::ReadFile(backup).size() == 256; }},
+      {"a program download, then an edit of parameter 7: its read-back follows the download",
+       {program, edit(7)},
+       {},
+       [&] { return dstShown() && Engine().ControllerParams[7] == 77; }},
+      {"a program download, then the designer's Load: the restart's parameter read follows the download",
+       {program, designerLoad},
+       {},
+       [&] { return dstShown() && firstFrame(touchStop) < sim.Frames().size(); }},
+      {"a program download, then an IR upload: its parameter read follows the download",
+       {program, upload},
+       {},
+       [&] { return dstShown() && testing_support::ReadFile(backup).size() == 256; }},
+      {"an executive reload, and Get Controller Clock while the controller restarts",
+       {menu("ReloadVORMOExecutive1")},
+       {reload},
+       clockShown,
+       restartedClockAsked},
+      {"Set Controller Clock, then Download Project",
+       {menu("Set1"), projectWith(true)},
+       {},
+       [&] { return sim.Clock().Year == 2007 && clockShown() && sim.Faults().empty(); }},
+      {"a dump, then Download Project",
+       {dumpAt(0x1000), projectWith(true)},
+       {},
+       [&] { return goesFirst(dumped, staged); }},
+      {"a raw command, then the designer's Load",
+       {raw, designerLoad},
+       {},
+       [&] { return goesFirst(rawSent, touchStop); }},
+      {"a relay, then a memory dump",
+       {relayOn, dumpAt(0)},
+       {before("Memory Dump", "Relay Command")},
+       [&] { return sim.Relay(5, 3); }},
+      {"the ASCII table, then a memory dump",
+       {[&] { comms->RequestAsciiTable(0); }, dumpAt(0)},
+       {before("Memory Dump", "ASCII Messages")},
+       [&] { return sim.AsciiBlock(0).has_value(); }},
+      {"the pager messages, then a memory dump",
+       {[&] { Click(pager.BitBtn1); }, dumpAt(0)},
+       {before("Memory Dump", "Pager Messages")},
+       [&] { return logged("Sending 256 bytes to 7E00"); }},
+      {"Auto Address, then a memory dump and Get Controller Clock, which is asked again while the modules are "
+       "addressed",
+       {menu("AutoAddressModules1"), dumpAt(0), getClock},
+       {before("Memory Dump", "Auto Address Command"), before("Get Controller Clock", "Auto Address Command"), reload},
+       clockShown,
+       [&] {
+         if (Engine().CommState == 592 && !Engine().ClockRequest) {
+           getClock();
+           comms->BitBtn4->click();
+         }
+       }},
+      {"Auto Address, then an IR upload of two codes: it waits for the parameter read asked with it",
+       {[&] { sim.SetParameter(122, 1); }, menu("AutoAddressModules1"), upload},
+       {reload},
+       [&] { return testing_support::ReadFile(backup).size() == 512; },
+       [&] {
+         if (Engine().CommState == 592) comms->BitBtn4->click();
+       }},
+      {"an IR download, then a memory dump",
+       {download, dumpAt(0)},
+       {before("Memory Dump", "Infra-Red File Download")},
+       [&] { return sim.IrCode(0) == based; }},
+      {"a learn, then a memory dump",
+       {learn, dumpAt(0)},
+       {before("Memory Dump", "IR Learn")},
+       [&] { return sim.IrCode(0) != held; },
+       [&] {
+         if (Engine().CommState == 564 && sim.CompleteIrLearn()) serial::test::PumpIn(*comms->LkComPort1, 1);
+       }},
+      {"an IR clear, then a memory dump",
+       {clear, dumpAt(0)},
+       {before("Memory Dump", "IR Clear Command")},
+       [&] { return sim.IrCode(0) != held; }},
   };
   ir.ShowLearnMode();
   testing_support::Replace(ir.Edit1, "0");
@@ -549,13 +692,14 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     sim.SetIrCode(0, held);
-    sim.SetParameter(10, 0);
+    for (int p : {5, 10, 122}) sim.SetParameter(p, 0);
     sim.SetVariable(5, 1);
     sim.SetClock({2010, 1, 1, 0, 0, 0, 5});
     std::filesystem::remove(backup);
     comms->ListBox1->clear();
     testing_support::TestUi().Clear();
-    AskWhileBusy([&] { std::ranges::for_each(c.Asked, [](const Step& ask) { ask(); }); }, 2000);
+    from = sim.Frames().size();
+    AskWhileBusy([&] { std::ranges::for_each(c.Asked, [](const Step& ask) { ask(); }); }, 2000, c.Meanwhile);
     EXPECT_EQ(testing_support::TestUi().Messages(), c.Told);
     EXPECT_TRUE(c.Ends());
   }
