@@ -303,6 +303,10 @@ class CommsEngine : public RequestFields {
   // The module parameters this connection has read: only these are shown or checked (the password).
   std::array<std::bitset<64>, 128> ModuleParamRead{};
 
+  // The learn was ended before its code came (the connection closes or starts again): told once the
+  // receiver is switched back, unless the code comes meanwhile.
+  std::uint8_t LearnCut = 0;
+
   std::uint8_t X10EventHouse = 0, X10EventKey = 0;
   // The executive reload's restart (states 135 and 136) is auto-addressing's end.
   std::uint8_t AddressingRestart = 0;
