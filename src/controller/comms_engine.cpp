@@ -334,7 +334,11 @@ void CommsEngine::Attach() {
   // Ended already, or ending: its end goes on to the next connection.
   const RunningWork* work = StateWork();
   const bool cut = work && work->Kind == WorkKind::Transfer;
-  if (cut) TellCut(work->Name);
+  if (cut) {
+    TellCut(work->Name);
+    // Its states do not run again: nothing keeps its file open, and an upload's goes.
+    CloseImageFile();
+  }
   // The rest ends through its own end before the attach takes effect.
   const bool endsFirst = work && !cut;
   if (Reconnects()) {

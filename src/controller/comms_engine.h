@@ -167,7 +167,7 @@ class CommsEngine : public RequestFields {
   bool Reconnects() const;
   // An attach (the editor's, the touch-screen designer's, the project download dialog's): state 1, at once
   // when nothing runs. Otherwise what runs ends as its kind says (RunningWork): a transfer is cut where it
-  // stands, told; a mode runs its end step, a restart wait runs out and a command on the line gets its
+  // stands, told, and its file closed; a mode runs its end step, a restart wait runs out and a command on the line gets its
   // answer, and only then does the attach take effect. A reconnection then restarts at state 1, with the
   // requests that have not started. A new connection drops those at once, told, hides the closed
   // connection's windows and runs its end whole (line closed, modem hung up) before state 1: what is asked
