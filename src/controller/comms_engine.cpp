@@ -28,6 +28,23 @@ constexpr int FirstModuleRead = 199, LastModuleRead = 205;
 // The first states of the modes.
 constexpr int LearnStart = 560, EventReportsStart = 520, FindModuleStart = 590;
 
+// The answer a frame gets: a block for a request, the clock's 9 bytes, the X10 wait's 5, nothing for the
+// flash load, and an acknowledgement for everything else.
+int AnswerSize(std::span<const Byte> frame) {
+  if (frame[0] == RequestStart) return BlockReplySize;
+  if (frame[0] != CommandStart) return AckReplySize;
+  switch (frame[1]) {
+    case CmdReadClock:
+      return ClockReplySize;
+    case CmdWaitX10:
+      return X10ActivityReplySize;
+    case CmdFlashLoad:
+      return 0;
+    default:
+      return AckReplySize;
+  }
+}
+
 // RAII for the re-entry guard of Tick.
 class Reentry {
  public:
@@ -73,7 +90,7 @@ void CommsEngine::Tick() {
   if (++StatusTick > 10) UpdateStatusPanel();
   View.SetLights(Port.OutBuffUsed() != 0, Port.InBuffUsed() != 0);
   try {
-    RunState();
+    if (!HeldForExchange()) RunState();
   } catch (const serial::ELkException& e) {
     // A port that fails mid-conversation (an unplugged adapter) ends the connection once, instead of
     // failing again on every tick.
@@ -84,6 +101,31 @@ void CommsEngine::Tick() {
       CommState = 1000;
   }
   View.SetText(CommsText::State, std::to_string(CommState));
+}
+
+bool CommsEngine::ExchangeOpen() const {
+  if (!exchangeOpen_ || CommState < 100 || Disconnecting()) return false;
+  return !Port.OutputDrained() || Port.InBuffUsed() < awaitedAnswer_;
+}
+
+bool CommsEngine::HeldForExchange() {
+  if (Disconnecting()) exchangeOpen_ = false;  // the line closes: nothing is awaited on it
+  if (!reconnectHeld_) return false;
+  // Ended meanwhile (another road's attach, a port that failed): nothing starts again.
+  if (CommState == 0 || Disconnecting()) {
+    reconnectHeld_ = false;
+    return false;
+  }
+  if (ExchangeOpen() && WaitCount++ <= TimeoutTicks) return true;
+  StartReconnection();
+  return false;
+}
+
+// The answer left in the port goes with the next send's discard.
+void CommsEngine::StartReconnection() {
+  reconnectHeld_ = false;
+  exchangeOpen_ = false;
+  CommState = 1;
 }
 
 void CommsEngine::RunState() {
@@ -136,6 +178,8 @@ void CommsEngine::Send(std::span<const Byte> frame) {
   Port.FlushOutBuffer();
   Port.FlushInBuffer();
   WaitCount = 0;
+  awaitedAnswer_ = AnswerSize(frame);
+  exchangeOpen_ = true;
   View.SetLights(true, false);
   Port.PutBlock(frame.data(), static_cast<std::uint16_t>(frame.size()));
 }
@@ -177,7 +221,10 @@ void CommsEngine::SetBlockData(std::span<const std::uint8_t> data) {
 
 void CommsEngine::WaitTick(const char* text) {
   timedOut_ = WaitCount++ > TimeoutTicks;
-  if (timedOut_) CommsRetry("timeout");
+  if (timedOut_) {
+    exchangeOpen_ = false;
+    CommsRetry("timeout");
+  }
   if (text) SetStep(text);
 }
 
@@ -186,6 +233,7 @@ bool CommsEngine::AwaitReply(int size, const char* text, int take) {
   const std::int32_t waiting = Port.InBuffUsed();
   if (waiting < size) return false;
   Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min({waiting, BlockReplySize, take})));
+  exchangeOpen_ = false;
   return true;
 }
 
@@ -216,7 +264,10 @@ CommsEngine::Answer CommsEngine::AwaitAnswer(const char* operation, const char* 
 }
 
 bool CommsEngine::AwaitSent() {
-  if (Port.OutputDrained()) return true;
+  if (Port.OutputDrained()) {
+    exchangeOpen_ = false;
+    return true;
+  }
   if (WaitCount++ > TimeoutTicks) CommsRetry("timeout");
   return false;
 }
@@ -334,7 +385,11 @@ void CommsEngine::Attach() {
   // Ended already, or ending: its end goes on to the next connection.
   const RunningWork* work = StateWork();
   const bool cut = work && work->Kind == WorkKind::Transfer;
-  if (cut) TellCut(work->Name);
+  if (cut) {
+    TellCut(work->Name);
+    // Its states do not run again: nothing keeps its file open, and an upload's goes.
+    CloseImageFile();
+  }
   // The rest ends through its own end before the attach takes effect.
   const bool endsFirst = work && !cut;
   if (Reconnects()) {
@@ -343,8 +398,12 @@ void CommsEngine::Attach() {
       ReconnectRequest = 1;
       return;
     }
+    if (reconnectHeld_) return;  // started again once the line is settled
     ClearForReconnection();
-    CommState = 1;
+    if (ExchangeOpen())
+      reconnectHeld_ = true;
+    else
+      StartReconnection();
     return;
   }
   // Once the user has closed a connection, or another road is stored, or a number was dialled, the
@@ -524,7 +583,8 @@ void CommsEngine::TellNotSent() {
 bool CommsEngine::Disconnecting() const { return CommState >= 1000 && CommState <= 1006; }
 
 const RunningWork* CommsEngine::StateWork() const {
-  if (CommState <= 0 || Disconnecting()) return nullptr;
+  // Held for the answer on the line, what ran has been cut already.
+  if (CommState <= 0 || Disconnecting() || reconnectHeld_) return nullptr;
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
   if (!work) return nullptr;
   if (work->Kind == WorkKind::Command) {

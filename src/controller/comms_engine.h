@@ -167,9 +167,11 @@ class CommsEngine : public RequestFields {
   bool Reconnects() const;
   // An attach (the editor's, the touch-screen designer's, the project download dialog's): state 1, at once
   // when nothing runs. Otherwise what runs ends as its kind says (RunningWork): a transfer is cut where it
-  // stands, told; a mode runs its end step, a restart wait runs out and a command on the line gets its
-  // answer, and only then does the attach take effect. A reconnection then restarts at state 1, with the
-  // requests that have not started. A new connection drops those at once, told, hides the closed
+  // stands, told, and its file closed; a mode runs its end step, a restart wait runs out and a command on the
+  // line gets its answer, and only then does the attach take effect. A reconnection then restarts at state 1,
+  // with the requests that have not started, once the exchange on the line is answered or timed out: no
+  // reply says which request it answers, so one that came after the restart would be taken for the
+  // identification's. A new connection drops those at once, told, hides the closed
   // connection's windows and runs its end whole (line closed, modem hung up) before state 1: what is asked
   // after the attach is the new connection's, and no window shows the last controller's values until this
   // connection has read them. A close asked while nothing ran closes nothing: this attach connects.
@@ -303,6 +305,10 @@ class CommsEngine : public RequestFields {
   // The module parameters this connection has read: only these are shown or checked (the password).
   std::array<std::bitset<64>, 128> ModuleParamRead{};
 
+  // The learn was ended before its code came (the connection closes or starts again): told once the
+  // receiver is switched back, unless the code comes meanwhile.
+  std::uint8_t LearnCut = 0;
+
   std::uint8_t X10EventHouse = 0, X10EventKey = 0;
   // The executive reload's restart (states 135 and 136) is auto-addressing's end.
   std::uint8_t AddressingRestart = 0;
@@ -352,6 +358,13 @@ class CommsEngine : public RequestFields {
   bool KeepsRetries() const;
   // A new connection: nothing of the last controller stays on show or is checked against.
   void ForgetController();
+  // An exchange is open from its frame's send until its answer is taken or whole in the port, or its wait
+  // has timed out; a frame that gets no answer, until it has left the port.
+  bool ExchangeOpen() const;
+  // One tick of a reconnection that waits for the exchange on the line: true while it waits, and no state
+  // runs meanwhile. Then the connection starts again.
+  bool HeldForExchange();
+  void StartReconnection();
 
   std::vector<StateHandler> handlers_;
   std::string notSent_;  // the requests dropped with the last connection, a line each
@@ -359,6 +372,9 @@ class CommsEngine : public RequestFields {
   bool tellAlways_ = false;
   bool ticking_ = false;
   bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
+  bool exchangeOpen_ = false;
+  int awaitedAnswer_ = 0;  // bytes of the answer the last frame gets
+  bool reconnectHeld_ = false;
 };
 
 }  // namespace controller

@@ -1,6 +1,7 @@
 // Single IR codes: learning one from a remote control held to the controller's receiver, clearing one,
 // transmitting one, and having a remote module transmit one in a zone.
 #include "controller/state_tables.h"
+#include "serial/com_port.h"
 
 namespace controller {
 
@@ -14,10 +15,16 @@ Byte High(std::int32_t n) { return static_cast<Byte>((n >> 8) & 0xFF); }
 
 // Learn
 
-// The learn is over: `cut` ends it before its code came (the connection closes or starts again), which
-// is told. The receiver is switched back next.
+void Learnt(CommsEngine& e) {
+  e.AddLogLine("Ir Learn Complete");
+  e.LearnCut = 0;
+}
+
+// The learn is over: `cut` ends it before its code came (the connection closes or starts again), which is
+// told once the receiver is switched back, unless the code comes meanwhile. The receiver is switched back
+// next.
 void EndLearn(CommsEngine& e, bool cut) {
-  if (cut) e.TellCut("IR Learn");
+  e.LearnCut = cut;
   e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
   e.IrLearnNumber = -1;
   e.CommState = 565;
@@ -68,7 +75,7 @@ void AwaitLearnt(CommsEngine& e) {
   if (e.LineLost(CommsWindow::IrLearnPanel)) return;
   Byte b = 0;
   if (e.ReadByte(b) && b == IrLearnt) {
-    e.AddLogLine("Ir Learn Complete");
+    Learnt(e);
     // One asked while the receiver is switched back is the next, and goes after.
     EndLearn(e, false);
   } else if (e.IrLearnNumber == -1 || e.WorkEnding()) {
@@ -78,15 +85,27 @@ void AwaitLearnt(CommsEngine& e) {
 }
 
 void EndLearnMode(CommsEngine& e) {
+  // A code stored since the last look is waiting: the send's discard would drop it.
+  for (Byte b = 0; e.ReadByte(b);)
+    if (b == IrLearnt) Learnt(e);
   e.SetStep("Sending Cancel Learn Ir Command");
   e.SendCommandFrame(CmdSetControllerParam, LearnModeParam, 0, 0);
   e.CommState = 566;
 }
 
 // A receiver left learning would store the next code it sees under the number whose learn was cancelled:
-// a refusal sends the switch-off again.
+// a refusal sends the switch-off again. A code stored just as the switch-off came is told ahead of its
+// answer; it is no refusal.
 void AwaitLearnModeEnded(CommsEngine& e) {
-  if (e.AwaitAck("flash save", "Waiting for Response")) e.CommState = 110;
+  Byte b = 0;
+  if (e.Port.InBuffUsed() > 0 && e.Port.PeekBlock(&b, 1) == 1 && b == IrLearnt && e.ReadByte(b)) Learnt(e);
+  const bool ended = e.AwaitAck("flash save", "Waiting for Response");
+  // Cut short: no code came before the answer, or the end gave up.
+  if (e.LearnCut && (ended || e.CommState == 1000)) {
+    e.TellCut("IR Learn");
+    e.LearnCut = 0;
+  }
+  if (ended) e.CommState = 110;
 }
 
 // Clear

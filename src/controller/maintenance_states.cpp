@@ -202,8 +202,10 @@ void AwaitLastModule(CommsEngine& e) {
 
 void RequestDump(CommsEngine& e) {
   e.SetStep("Requesting Memory");
-  e.SentDumpAddress = e.DumpAddress;
-  e.SendRequestFrame(static_cast<std::uint16_t>(e.DumpAddress & 0xFFFF));
+  // Sent again, it asks for the address first sent: that block may still come, late, and it is shown under
+  // its own address. One asked meanwhile is read after it.
+  if (e.RetryCount == 0) e.SentDumpAddress = e.DumpAddress;
+  e.SendRequestFrame(static_cast<std::uint16_t>(e.SentDumpAddress & 0xFFFF));
   e.CommState = 551;
 }
 

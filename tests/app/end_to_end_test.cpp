@@ -167,13 +167,16 @@ class EndToEnd : public ::testing::Test {
     EditorForm->Store.Lines[4095] = ProgramLine::End();
   }
 
-  // "Attach to Controller" from the editor, then the engine idles connected to `peer`.
+  // "Attach to Controller" from the editor, then the engine idles connected to `peer`: the attach has
+  // identified it again. The engine may idle before that, when the attach waits for what runs to end.
   void AttachTo(const SimController& peer) {
     gate_.reset();
+    const std::size_t infos = InfoRequests(peer);
     EditorForm->AttachToController1->trigger();
     ASSERT_TRUE(CommsForm->isVisible());
     TickFor(peer);
-    ASSERT_TRUE(LoopUntil([] { return CommsForm->Engine->CommState == 114; }, std::chrono::seconds(30)));
+    ASSERT_TRUE(LoopUntil([&] { return InfoRequests(peer) > infos && CommsForm->Engine->CommState == 114; },
+                          std::chrono::seconds(30)));
   }
   // The engine's timer, fast, ticks as `peer` takes what is sent.
   void TickFor(const SimController& peer) {

@@ -129,19 +129,28 @@ TEST_F(IrTest, ALearnWaitsWithoutTimeOutUntilTheControllerSendsFD) {
   EXPECT_EQ(learn[0].Args, (std::array<std::uint8_t, 5>{5, 0, 120, 0, 0}));
 }
 
-// Closed before the learn command went out, the learn is not sent (not as IR# 65535 either).
+// Closed before the learn command went out, the learn is not sent (not as IR# 65535 either). A code that
+// comes while the receiver is switched back (before the switch-off goes, or ahead of its answer) was learnt,
+// and is told so; only a learn that got no code is told cut short.
 TEST_F(IrTest, ALearnIsCancelledByClosingItsWindowOrByTheDisconnect) {
+  enum class Code { None, BeforeTheSwitchOff, AheadOfItsAnswer };
   const struct {
     const char* How;
     bool Disconnect;
     int EndState;
     int CancelIn = 564;
-  } cases[] = {{"learn window closed", false, 114},
-               {"disconnect asked for", true, 0},
-               {"learn window closed before the learn went out", false, 114, 561}};
+    Code Comes = Code::None;
+  } cases[] = {
+      {"learn window closed", false, 114},
+      {"disconnect asked for", true, 0},
+      {"learn window closed before the learn went out", false, 114, 561},
+      {"disconnect asked for, the code comes before the switch-off", true, 0, 564, Code::BeforeTheSwitchOff},
+      // Last: the line clock drives the simulator from here on.
+      {"disconnect asked for, the code comes ahead of the switch-off's answer", true, 0, 564, Code::AheadOfItsAnswer}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.How);
     if (engine.CommState != 114) Connect();
+    view.Log.clear();
     const std::size_t before = sim.Commands(CmdSetControllerParam).size();
     const std::size_t learns = sim.Commands(CmdLearnIr).size();
     engine.IrLearnNumber = 9;
@@ -150,13 +159,29 @@ TEST_F(IrTest, ALearnIsCancelledByClosingItsWindowOrByTheDisconnect) {
       engine.CloseRequest = 1;
     else
       engine.IrLearnNumber = -1;
+    if (c.Comes != Code::None) {
+      ASSERT_TRUE(RunToState(565, 2));
+    }
+    if (c.Comes == Code::BeforeTheSwitchOff) {
+      ASSERT_TRUE(sim.CompleteIrLearn());
+      ASSERT_TRUE(serial::test::PumpIn(port, 1));
+    } else if (c.Comes == Code::AheadOfItsAnswer) {
+      // The switch-off goes, the code stored just before it comes, then its answer.
+      sim.DriveLineClock();
+      sim.SetIrCode(9, SimBytes(256, 0x5A));
+      sim.Push({0xFD}, std::chrono::milliseconds(500));
+      sim.SetReplyDelay(std::chrono::seconds(1));
+      Step();
+      sim.SetReplyDelay({});
+    }
     ASSERT_TRUE(RunToState(c.EndState, 200));
     const auto params = sim.Commands(CmdSetControllerParam);
     ASSERT_EQ(params.size(), before + 2);
     EXPECT_EQ(params.back().Args[2], 0) << "learning switched off";
     EXPECT_FALSE(view.IsShown(CommsWindow::IrLearnPanel));
-    EXPECT_FALSE(view.Logged("Ir Learn Complete"));
-    EXPECT_FALSE(sim.IrCode(9).has_value());
+    EXPECT_EQ(view.Logged("Ir Learn Complete"), c.Comes != Code::None);
+    EXPECT_EQ(view.Logged("IR Learn cut short"), c.Disconnect && c.Comes == Code::None);
+    EXPECT_EQ(sim.IrCode(9).has_value(), c.Comes != Code::None);
     EXPECT_EQ(engine.IrLearnNumber, -1);
     EXPECT_EQ(sim.Commands(CmdLearnIr).size(), learns + (c.CancelIn == 564));
   }

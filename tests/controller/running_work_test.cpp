@@ -31,7 +31,7 @@ struct Work {
 class RunningWorkTest : public EngineTest, public ::testing::WithParamInterface<std::tuple<int, Road>> {
  public:
   static const std::vector<Work>& Works();
-  static constexpr int WorkCount = 11;
+  static constexpr int WorkCount = 12;
 
   RunningWorkTest() {
     std::filesystem::create_directories(data);
@@ -136,6 +136,20 @@ const std::vector<Work>& RunningWorkTest::Works() {
        [](T& t) { EXPECT_TRUE(t.view.Logged("Ir Data Downloaded OK")); }, false},
       {"IR image upload restart", "Infra-Red File Upload", [](T& t) { t.ImageTransfer(true); },
        [](T& t) { EXPECT_TRUE(t.view.Logged("Ir Data Uploaded OK")); }, false},
+      {"IR code upload, a code on the line", "Infra-Red File Upload",
+       [](T& t) {
+         t.Connect();
+         t.engine.IrUploadFileName = (t.data / "up.lir").string();
+         t.engine.IrUploadLir = true;
+         t.engine.IrUploadRequest = 1;
+         ASSERT_TRUE(t.RunToState(186, 40));
+       },
+       // Its file goes with it: nothing is left open or half written.
+       [](T& t) {
+         EXPECT_EQ(t.engine.UploadFile, nullptr);
+         EXPECT_TRUE(std::filesystem::is_empty(t.data));
+       },
+       true},
   };
   return works;
 }

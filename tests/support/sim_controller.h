@@ -198,8 +198,8 @@ class SimController {
   // A module's button pressed while auto-addressing runs: sends the module number given (and gives the
   // slot `type` when asked). Returns that number, or -1 when no addressing runs.
   int PressModuleButton(std::optional<std::uint8_t> type = std::nullopt);
-  // Bytes the controller sends by itself (noise, stray answers).
-  void Push(const SimBytes& bytes);
+  // Bytes the controller sends by itself (noise, stray answers), `after` from now on its time.
+  void Push(const SimBytes& bytes, std::chrono::milliseconds after = {});
 
   // --- faults ---
   void NakNext(int count);                  // the next answers are refusals (nothing done)
@@ -284,8 +284,8 @@ class SimController {
   SimBytes RefusalAnswer() const;
   bool RefusedOnPurpose(const SimFrame& frame);
   bool LostOnTheLine(const SimFrame& frame);
-  // True when the answer went out garbled.
-  bool Send(const SimBytes& bytes, bool asReply);
+  // True when the answer went out garbled. Due no earlier than `after` from now.
+  bool Send(const SimBytes& bytes, bool asReply, std::chrono::milliseconds after = {});
   void Changed();
 
   SimBytes Load(std::uint16_t address, std::size_t count) const;

@@ -185,10 +185,10 @@ void SimController::WriteDue(TimePoint now) {
   }
 }
 
-bool SimController::Send(const SimBytes& bytes, bool asReply) {
+bool SimController::Send(const SimBytes& bytes, bool asReply, milliseconds after) {
   if (hungUp_ || bytes.empty()) return false;
   const auto now = Now();
-  auto at = std::max(now + (asReply ? replyDelay_ : milliseconds(0)), lastDue_);
+  auto at = std::max(now + (asReply ? replyDelay_ : after), lastDue_);
   // The frame answered took its time on the line before the controller could answer it.
   if (asReply && pacedIn_) at = std::max(at, rxStart_ + kByteTime * static_cast<int>(rxExpected_) + replyDelay_);
   SimBytes sent = bytes;
@@ -207,10 +207,10 @@ bool SimController::Send(const SimBytes& bytes, bool asReply) {
   return garbled;
 }
 
-void SimController::Push(const SimBytes& bytes) {
+void SimController::Push(const SimBytes& bytes, milliseconds after) {
   {
     std::lock_guard lock(mutex_);
-    Send(bytes, false);
+    Send(bytes, false, after);
   }
   Wake();
 }
