@@ -51,6 +51,25 @@ class CommsProject {
   virtual void CompileIconImage(std::span<std::uint8_t> buffer, project::CommsLog& log) = 0;
 };
 
+// What the transfers send, taken when each was asked and checked then: an edit made afterwards goes with
+// the next transfer asked.
+struct TransferTables {
+  static constexpr int ProgramBytes = 96 * 256;  // line records 0..4095
+  static constexpr int IconBytes = 192 * 256;    // as far as the icon download sends the image
+  static constexpr int TouchBytes = 64 * 256;    // object records 0..255
+  static constexpr int PagerRows = 16;
+  static constexpr int AsciiMessages = 128;
+
+  std::vector<std::uint8_t> Program = std::vector<std::uint8_t>(ProgramBytes);
+  SunTable Sun;  // of the location stored then
+  bool UseDaylightSaving = false;
+  std::uint8_t DstActive = 0;
+  std::vector<std::uint8_t> Icons = std::vector<std::uint8_t>(IconBytes);  // compiled then
+  std::vector<std::uint8_t> Touch = std::vector<std::uint8_t>(TouchBytes);
+  std::array<std::string, PagerRows> Pager;
+  std::array<std::string, AsciiMessages> Ascii, ModuleAscii;
+};
+
 class CommsEngine;
 using StateHandler = void (*)(CommsEngine& engine);
 // The states First..Last run Handler.
@@ -153,8 +172,16 @@ class CommsEngine : public RequestFields {
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line
   // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
-  // false returned.
+  // false returned. The program and its sun table are taken now.
   bool RequestProgramDownload();
+  // The other transfers, asked: each takes what it sends now, into Asked.
+  // "Send To:" of the ASCII message window: 0 the controller, 1..127 that module.
+  void RequestAsciiTable(int destination);
+  // "Load Messages": the pager messages window's rows.
+  void RequestPagerLoad();
+  // The touch-screen designer's load and the project download dialog; the icons are compiled now.
+  void RequestTouchLoad();
+  void RequestIconLoad();
   // The stored location is one the sun table can use, as the settings window checks it; the user is told
   // of one it refuses.
   bool LocationUsable() const;
@@ -291,6 +318,10 @@ class CommsEngine : public RequestFields {
   std::int32_t MeterBytes = 0;
   float MeterScale = 0;
   std::int32_t RestartTicks = 0;
+  // Each transfer keeps its tables while it waits (the program and the icons may wait at once, and the
+  // staging image holds one at a time); the running one sends the copy it took at its first state, so one
+  // asked again meanwhile keeps its own.
+  TransferTables Asked, Sending;
 
   std::array<std::uint16_t, 128> ControllerParams{};
 

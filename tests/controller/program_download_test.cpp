@@ -102,19 +102,19 @@ TEST_F(ProgramDownloadTest, ARefusedStopDaylightSavingOrStartCommandIsSentAgain)
   Connect();
   view.Detail = true;
   for (Byte refusal : Refusals)
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.Code) + " refused with " + std::to_string(refusal));
-    sim.SetRefusalByte(refusal);
-    const std::size_t before = sim.Commands(static_cast<Byte>(c.Code)).size();
-    view.Log.clear();
-    sim.RefuseCommand(c.Code, c.Nth);
-    ASSERT_TRUE(engine.RequestProgramDownload());
-    ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
-    EXPECT_EQ(sim.Commands(static_cast<Byte>(c.Code)).size() - before, c.Carried);
-    EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }),
-              1);
-    EXPECT_TRUE(sim.InterpreterRunning());
-  }
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::to_string(c.Code) + " refused with " + std::to_string(refusal));
+      sim.SetRefusalByte(refusal);
+      const std::size_t before = sim.Commands(static_cast<Byte>(c.Code)).size();
+      view.Log.clear();
+      sim.RefuseCommand(c.Code, c.Nth);
+      ASSERT_TRUE(engine.RequestProgramDownload());
+      ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+      EXPECT_EQ(sim.Commands(static_cast<Byte>(c.Code)).size() - before, c.Carried);
+      EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }),
+                1);
+      EXPECT_TRUE(sim.InterpreterRunning());
+    }
 }
 
 // The clock reply carries the flash key without a check of its own: a key garbled in one reply is read
@@ -289,25 +289,22 @@ TEST_F(ProgramDownloadTest, AStoredLocationTheSettingsWindowRefusesStartsNoDownl
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
 }
 
-// A download waits behind the clock read for its flash key: the location is checked again as it starts. One
-// refused meanwhile starts nothing; one changed meanwhile is the one whose sun table goes out.
-TEST_F(ProgramDownloadTest, TheLocationIsCheckedAgainAsTheDownloadStarts) {
+// The location and the daylight-saving choice go as they were stored when the download was asked, checked
+// then: changed while it waits behind its clock read, even to a location the settings window refuses, they
+// change nothing of what goes out.
+TEST_F(ProgramDownloadTest, TheSunTableAndDaylightSavingAreThoseStoredWhenAsked) {
   Connect();
+  settings.UseDaylightSaving = true;
   ASSERT_TRUE(engine.RequestProgramDownload());
   settings.Longitude = "999";
-  ASSERT_TRUE(RunUntil([&] { return engine.ProgramDownloadRequest == 0 && engine.CommState == 110; }, 100));
-  for (int tick = 0; tick < 20; ++tick) Step();
-  ASSERT_EQ(Ui().Messages().size(), 1u);
-  EXPECT_EQ(Ui().Messages()[0].rfind("Longitude", 0), 0u) << Ui().Messages()[0];
-  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty()) << "the controller is not stopped";
-  EXPECT_EQ(sim.FlashLoads(), 0);
-
-  settings.Longitude = "84.39";
-  ASSERT_TRUE(engine.RequestProgramDownload());
-  settings.Latitude = "-33.9";
+  settings.UseDaylightSaving = false;
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
-  const auto sun = BuildSunTable("-33.9", "84.39", settings.TimeZone).ToBytes();
+  EXPECT_TRUE(Ui().Messages().empty());
+  const auto sun = BuildSunTable(settings.Latitude, "84.39", settings.TimeZone).ToBytes();
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
+  const auto dst = sim.Commands(CmdSetControllerParam);
+  ASSERT_EQ(dst.size(), 2u);
+  EXPECT_EQ(dst[0].Args[2], 1) << "daylight saving as ticked when asked";
 }
 
 }  // namespace

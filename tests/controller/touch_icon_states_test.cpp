@@ -36,7 +36,7 @@ class TouchDownloadTest : public EngineTest {
 
 TEST_F(TouchDownloadTest, SendsTheFirst256RecordsFourAtATimeAndRestarts) {
   Connect();
-  engine.TouchLoadRequest = 1;
+  engine.RequestTouchLoad();
   ASSERT_TRUE(RunToState(908, 400)) << "state " << engine.CommState;
 
   const auto stored = sim.TouchObjects();
@@ -79,7 +79,7 @@ TEST_F(TouchDownloadTest, RefusalsAreRetriedWithTheSameRecords) {
   expectedRetries = 3;  // the three refusals
   Connect();
   view.Detail = true;
-  engine.TouchLoadRequest = 1;
+  engine.RequestTouchLoad();
   ASSERT_TRUE(RunToState(901, 10));
   sim.NakNext(1);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 903 && engine.BlockIndex == 8; }, 100));
@@ -118,7 +118,7 @@ TEST_F(IconDownloadTest, FlashesAll192BlocksAfterTheClockRead) {
   std::fill(engine.ImageBuffer.begin(), engine.ImageBuffer.end(), 0x5A);  // left by an earlier transfer
   engine.FlashArg = 0;
   view.Detail = true;
-  engine.IconLoadRequest = 1;
+  engine.RequestIconLoad();
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 1101 && engine.BlockIndex == 17; }, 100));
   sim.NakNext(1);
   ASSERT_TRUE(RunToState(110, 1000)) << "state " << engine.CommState;
@@ -166,7 +166,7 @@ TEST_F(IconDownloadTest, AFlashLoadHeldInTheDeviceIsNotDiscardedByTheNextSend) {
   serial::test::HeldTty* tty = nullptr;
   serial::test::UseHeldTty(port, tty);
   Connect();
-  engine.IconLoadRequest = 1;
+  engine.RequestIconLoad();
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 1103 && engine.BlockIndex == 20; }, 200));
   const int loads = sim.FlashLoads(), sends = view.Sends;
   tty->SetHold(Hold::InDevice);
@@ -190,7 +190,7 @@ class UnplugTest : public IconDownloadTest, public ::testing::WithParamInterface
 TEST_P(UnplugTest, AnUnplugHalfwayEndsTheConnection) {
   const bool icons = GetParam();
   Connect();
-  (icons ? engine.IconLoadRequest : engine.TouchLoadRequest) = 1;
+  icons ? engine.RequestIconLoad() : engine.RequestTouchLoad();
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == (icons ? 1101 : 903) && engine.BlockIndex == 40; }, 600));
   sim.HangUp();
   ASSERT_TRUE(RunToState(0, 40)) << "state " << engine.CommState;

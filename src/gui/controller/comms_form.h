@@ -159,7 +159,7 @@ class TCommsForm : public QMainWindow,
   std::string EndQuestion(bool exit) const override;
   bool Reconnects() const override { return Engine->Reconnects(); }
   bool EndForExit(std::function<void()> ended) override;
-  void RequestTouchLoad() override { Engine->TouchLoadRequest = 1; }
+  void RequestTouchLoad() override { Engine->RequestTouchLoad(); }
   void RequestAsciiTable(int destination) override;
 
   // Controls, named as on the form.

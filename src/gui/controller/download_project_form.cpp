@@ -56,8 +56,8 @@ void TForm3::BitBtn1Click() {
   else
     link_.Attach();
   engine_.ClockRequest = 1;
-  if (CheckBox1->isChecked()) engine_.IconLoadRequest = 1;
-  if (CheckBox4->isChecked()) engine_.TouchLoadRequest = 1;
+  if (CheckBox1->isChecked()) engine_.RequestIconLoad();
+  if (CheckBox4->isChecked()) engine_.RequestTouchLoad();
   // Tells the user itself when the program has no END line; the other parts go ahead regardless.
   if (CheckBox2->isChecked()) engine_.RequestProgramDownload();
   hide();

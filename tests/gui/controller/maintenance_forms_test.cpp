@@ -584,7 +584,7 @@ TEST_F(AttachedFormsTest, TheDumpShowsAnAddressOnlyWithItsBytes) {
   EXPECT_EQ(cell(15, 15), "00");
   EXPECT_TRUE(Shoot(dump.get(), "zelta_memory_dump.png"));
 
-  Engine().TouchLoadRequest = 1;
+  Engine().RequestTouchLoad();
   ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 905; }));
   EXPECT_EQ(dump->Edit1->text(), QString::number(controller::AddrStaging));
   ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 114; }, 800));
