@@ -74,6 +74,8 @@ void AwaitTableStored(CommsEngine& e) {
 // The table to a module, one message at a time
 
 void BeginModule(CommsEngine& e) {
+  e.AsciiModule = e.RemoteAsciiModule;
+  e.RemoteAsciiModule = 0;
   e.Sending.Ascii = e.Asked.ModuleAscii;
   e.FileReadCount = 0;
   e.ShowMeter(0);
@@ -100,8 +102,8 @@ void AwaitModuleMessage(CommsEngine& e) {
 
 void ForwardMessage(CommsEngine& e) {
   e.SetStep(platform::FormatText("Forwarding Remote ASCII# %d", e.FileReadCount));
-  e.AddLogLine(platform::FormatText("Forwarding to command %d to Mod %d", e.FileReadCount, e.RemoteAsciiModule));
-  e.SendCommandFrame(CmdForwardAscii, static_cast<Byte>(e.RemoteAsciiModule), static_cast<Byte>(e.FileReadCount));
+  e.AddLogLine(platform::FormatText("Forwarding to command %d to Mod %d", e.FileReadCount, e.AsciiModule));
+  e.SendCommandFrame(CmdForwardAscii, static_cast<Byte>(e.AsciiModule), static_cast<Byte>(e.FileReadCount));
   e.CommState = 805;
 }
 
@@ -117,7 +119,7 @@ void NextModuleMessage(CommsEngine& e) {
     e.CommState = 801;
     return;
   }
-  e.RemoteAsciiModule = 0;
+  e.AsciiModule = 0;
   e.CommState = 100;
 }
 
@@ -165,6 +167,10 @@ void CommsEngine::RequestAsciiTable(int destination) {
     AsciiTableRequest = 1;
   else
     RemoteAsciiModule = destination;
+}
+
+bool CommsEngine::ModuleAsciiAsked() const {
+  return RemoteAsciiModule != 0 || (CommState >= 800 && CommState <= FirstPauseState + ModulePauseTicks);
 }
 
 }  // namespace controller

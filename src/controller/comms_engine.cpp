@@ -81,9 +81,14 @@ void CommsEngine::Tick() {
     if (CommState >= 1000 && CommState < 1006)
       ++CommState;
     else if (CommState != 0)
-      CommState = 1000;
+      LoseConnection();
   }
   View.SetText(CommsText::State, std::to_string(CommState));
+}
+
+void CommsEngine::LoseConnection() {
+  if (const RunningWork* work = StateWork(); work && work->Kind == WorkKind::Transfer) TellCut(work->Name);
+  CommState = 1000;
 }
 
 void CommsEngine::RunState() {
@@ -101,7 +106,7 @@ void CommsEngine::CommsRetry(const std::string& tag) {
   const bool keeps = KeepsRetries();
   CommState -= 1;
   if (++RetryCount > 8)
-    CommState = 1000;
+    LoseConnection();
   else if (keeps)
     return;
   else if (CloseRequest)
@@ -301,7 +306,7 @@ void CommsEngine::TapiFail() {
 }
 
 void CommsEngine::TapiPortClose() {
-  if (CommState != 0 && !Disconnecting()) CommState = 1000;
+  if (CommState != 0 && !Disconnecting()) LoseConnection();
 }
 
 CommsEngine::Road CommsEngine::StoredRoad() const { return {Settings.ComNum, Settings.Method, Settings.NonTapi}; }

@@ -177,6 +177,8 @@ class CommsEngine : public RequestFields {
   // The other transfers, asked: each takes what it sends now, into Asked.
   // "Send To:" of the ASCII message window: 0 the controller, 1..127 that module.
   void RequestAsciiTable(int destination);
+  // A load of the ASCII messages to a module is asked or runs: another would be refused.
+  bool ModuleAsciiAsked() const;
   // "Load Messages": the pager messages window's rows.
   void RequestPagerLoad();
   // The touch-screen designer's load and the project download dialog; the icons are compiled now.
@@ -322,6 +324,9 @@ class CommsEngine : public RequestFields {
   // staging image holds one at a time); the running one sends the copy it took at its first state, so one
   // asked again meanwhile keeps its own.
   TransferTables Asked, Sending;
+  // The module the running ASCII load sends to: its request is taken at its first state, as every other
+  // transfer's, so a load cut short is neither told "not sent" nor started again by a reconnection.
+  std::int32_t AsciiModule = 0;
 
   std::array<std::uint16_t, 128> ControllerParams{};
 
@@ -372,6 +377,8 @@ class CommsEngine : public RequestFields {
 
  private:
   void RunState();
+  // The line is gone: the connection ends, and a transfer running is told cut short.
+  void LoseConnection();
   void Send(std::span<const Byte> frame);
   // The disconnect states 1000 to 1006 (the icon download's states are numbered past them).
   bool Disconnecting() const;

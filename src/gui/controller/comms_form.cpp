@@ -600,6 +600,6 @@ bool TCommsForm::EndForExit(std::function<void()> ended) {
 
 void TCommsForm::RequestAsciiTable(int destination) {
   if (Engine->RequestAllowed(destination ? RequestKind::RemoteAscii : RequestKind::AsciiTable,
-                             destination != 0 && Engine->RemoteAsciiModule != 0))
+                             destination != 0 && Engine->ModuleAsciiAsked()))
     Engine->RequestAsciiTable(destination);
 }
