@@ -250,6 +250,9 @@ class CommsEngine : public RequestFields {
   // A transfer (program, executive, touch screen, icons, pager or ASCII tables, IR codes) or a restart wait
   // after one is in its states: it runs to its end, with its retries, whatever the user closes meanwhile.
   bool TransferRunning() const;
+  // The learn window closes: a learn asked that has not started yet is dropped now, and the user told it was
+  // not sent, before the window offers to save the codes. One running ends through its own states.
+  void DropLearnNotStarted();
   // An IR file upload (or download) is asked for or in its states: another asked now would take its file.
   bool IrFileTransferAsked(bool upload) const;
   // The module grid empty but for its slot numbers and headers.
