@@ -246,10 +246,11 @@ void CommsEngine::ShowMeter(int percent) {
 
 void CommsEngine::HideMeter() { View.ShowWindow(CommsWindow::Meter, false); }
 
-void CommsEngine::ShowBlockInDump(std::span<const std::uint8_t> block, const char* format, std::int32_t address) {
+void CommsEngine::ShowBlockInDump(std::span<const std::uint8_t> block, const char* format,
+                                  std::optional<std::int32_t> address) {
   for (int i = 0; i < static_cast<int>(block.size()) && i < BlockDataSize; ++i)
     View.SetCell(CommsGrid::Dump, i % 16, i / 16, platform::FormatText(format, block[static_cast<std::size_t>(i)]));
-  View.SetText(CommsText::DumpAddress, std::to_string(address));
+  View.SetText(CommsText::DumpAddress, address ? std::to_string(*address) : std::string());
 }
 
 void CommsEngine::BeginRestartWait() {

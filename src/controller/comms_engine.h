@@ -11,6 +11,7 @@
 #include <bitset>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -160,9 +161,10 @@ class CommsEngine : public RequestFields {
   void SetStep(const std::string& text) { View.SetText(CommsText::Step, text); }
   void ShowMeter(int percent);
   void HideMeter();
-  // Writes a block into the memory-dump window's grid, with `format` per byte, and the address the bytes
-  // are at beside them.
-  void ShowBlockInDump(std::span<const std::uint8_t> block, const char* format, std::int32_t address);
+  // Writes a block into the memory-dump window's grid, with `format` per byte, and beside it the address
+  // the bytes were read from; none for a download's block, which the staging area does not keep.
+  void ShowBlockInDump(std::span<const std::uint8_t> block, const char* format,
+                       std::optional<std::int32_t> address = std::nullopt);
   // The restart wait's window at 0 and its tick count restarted.
   void BeginRestartWait();
   // One tick of the restart wait: true once it has lasted 301 ticks (the window is then hidden). The start

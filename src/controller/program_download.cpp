@@ -47,7 +47,7 @@ void CopyProgram(CommsEngine& e) {
 void SendProgramBlock(CommsEngine& e) {
   const auto block = std::span(e.ImageBuffer).subspan(e.BlockIndex * BlockDataSize, BlockDataSize);
   e.SetBlockData(block);
-  e.ShowBlockInDump(block, "%02X", AddrStaging);
+  e.ShowBlockInDump(block, "%02X");
   e.SendBlockFrame(StagingHeader);
   e.CommState = 514;
 }

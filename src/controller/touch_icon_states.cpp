@@ -50,7 +50,7 @@ void SendTouchBlock(CommsEngine& e) {
           .subspan(static_cast<std::size_t>(e.BlockIndex) * TouchScreenTable::kRecordBytes, BlockDataSize);
   e.SetBlockData(block);
   e.View.SetMeterPercent(e.BlockIndex * 100 / TouchSlotsSent);
-  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02x", AddrStaging);
+  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02x");
   e.SendBlockFrame(StagingHeader);
   e.CommState = 904;
 }
@@ -100,7 +100,7 @@ void SendIconBlock(CommsEngine& e) {
   const auto block =
       std::span(e.ImageBuffer).subspan(static_cast<std::size_t>(e.BlockIndex) * BlockDataSize, BlockDataSize);
   e.SetBlockData(block);
-  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02X", AddrStaging);
+  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02X");
   e.SendBlockFrame(StagingHeader);
   e.CommState = 1102;
 }

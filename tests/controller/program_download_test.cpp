@@ -31,6 +31,7 @@ TEST_F(ProgramDownloadTest, PutsTheProgramAndTheSunTableIntoFlashAndStartsIt) {
   settings.UseDaylightSaving = true;
   engine.DstActive = 0;
   Connect();
+  view.SetText(CommsText::DumpAddress, "4096");  // a dump shown before
   ASSERT_TRUE(engine.RequestProgramDownload());
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
 
@@ -63,6 +64,7 @@ TEST_F(ProgramDownloadTest, PutsTheProgramAndTheSunTableIntoFlashAndStartsIt) {
   char last[3];
   std::snprintf(last, sizeof last, "%02X", ProgramBytes()[95 * 256]);
   EXPECT_EQ(view.Cell(CommsGrid::Dump, 0, 0), last) << "the last program block shows in the dump grid";
+  EXPECT_EQ(view.Texts[CommsText::DumpAddress], "") << "under no address: the staging area holds a sun block now";
 }
 
 TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
