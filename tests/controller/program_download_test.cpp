@@ -16,13 +16,16 @@ class ProgramDownloadTest : public EngineTest {
           ProgramLine{static_cast<std::uint16_t>((3 << 10) | n % 1024), static_cast<std::uint16_t>(n * 7),
                       static_cast<std::uint16_t>(n)};
     project.Store.Lines[4000] = ProgramLine::End();
-    engine.Sun = BuildSunTable("33.75", "84.39", "-5");
   }
   // Records 0..4095 as they lie in the store.
   std::vector<std::uint8_t> ProgramBytes() const {
     std::vector<std::uint8_t> bytes(4096 * ProgramLine::kBytes);
     for (int n = 0; n < 4096; ++n) project.Store.Lines[static_cast<std::size_t>(n)].Store(bytes.data() + n * 6);
     return bytes;
+  }
+  // The table of the location stored.
+  std::array<std::uint8_t, SunTable::Bytes> Sun() const {
+    return BuildSunTable(settings.Latitude, settings.Longitude, settings.TimeZone).ToBytes();
   }
   bool Downloaded() { return view.Logged("Controller Program Started") && engine.CommState == 110; }
 };
@@ -36,7 +39,7 @@ TEST_F(ProgramDownloadTest, PutsTheProgramAndTheSunTableIntoFlashAndStartsIt) {
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
 
   EXPECT_EQ(sim.ProgramImage(), ProgramBytes()) << "line 4096 is not sent; slot 0 is";
-  const auto sun = engine.Sun.ToBytes();
+  const auto sun = Sun();
   const auto image = sim.SunTableImage();
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), image.begin()));
   EXPECT_TRUE(std::all_of(image.begin() + SunTable::Bytes, image.end(), [](auto b) { return b == 0; }));
@@ -80,7 +83,7 @@ TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
   sim.IgnoreNext(1);  // a sun block lost on the line
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
   EXPECT_EQ(sim.ProgramImage(), ProgramBytes());
-  const auto sun = engine.Sun.ToBytes();
+  const auto sun = Sun();
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
   EXPECT_EQ(std::count(view.Log.begin(), view.Log.end(), "Comms Retry flash load data 514 RX0"), 2);
   EXPECT_TRUE(view.Logged("Comms Retry    timeout 507 RX0"));
