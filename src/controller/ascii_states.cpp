@@ -12,7 +12,7 @@ namespace controller {
 
 namespace {
 
-constexpr int AsciiMessages = 128;
+constexpr int AsciiMessages = TransferTables::AsciiMessages;
 constexpr int AsciiMessageBytes = 32;
 constexpr int MessagesPerBlock = BlockDataSize / AsciiMessageBytes;
 constexpr int ModulePauseTicks = 20;  // five seconds for the module to take the message
@@ -20,7 +20,7 @@ constexpr int FirstPauseState = 806;
 
 // Message n into data bytes at..at+31: its first 32 characters, the rest of the block left as it is.
 void PackMessage(CommsEngine& e, int n, int at) {
-  const std::string& text = e.Project.AsciiMessages().Text(n);
+  const std::string& text = e.Sending.Ascii[static_cast<std::size_t>(n)];
   const std::size_t length = std::min<std::size_t>(text.size(), AsciiMessageBytes);
   std::copy_n(text.begin(), length, e.BlockData.begin() + at);
 }
@@ -30,6 +30,7 @@ void PackMessage(CommsEngine& e, int n, int at) {
 void BeginTable(CommsEngine& e) {
   e.ShowMeter(0);
   e.AsciiTableRequest = 0;
+  e.Sending.Ascii = e.Asked.Ascii;
   e.BlockIndex = AddrStaging;
   e.FileReadCount = 0;
   e.CommState = 611;
@@ -73,6 +74,9 @@ void AwaitTableStored(CommsEngine& e) {
 // The table to a module, one message at a time
 
 void BeginModule(CommsEngine& e) {
+  e.AsciiModule = e.RemoteAsciiModule;
+  e.RemoteAsciiModule = 0;
+  e.Sending.Ascii = e.Asked.ModuleAscii;
   e.FileReadCount = 0;
   e.ShowMeter(0);
   e.CommState = 801;
@@ -98,8 +102,8 @@ void AwaitModuleMessage(CommsEngine& e) {
 
 void ForwardMessage(CommsEngine& e) {
   e.SetStep(platform::FormatText("Forwarding Remote ASCII# %d", e.FileReadCount));
-  e.AddLogLine(platform::FormatText("Forwarding to command %d to Mod %d", e.FileReadCount, e.RemoteAsciiModule));
-  e.SendCommandFrame(CmdForwardAscii, static_cast<Byte>(e.RemoteAsciiModule), static_cast<Byte>(e.FileReadCount));
+  e.AddLogLine(platform::FormatText("Forwarding to command %d to Mod %d", e.FileReadCount, e.AsciiModule));
+  e.SendCommandFrame(CmdForwardAscii, static_cast<Byte>(e.AsciiModule), static_cast<Byte>(e.FileReadCount));
   e.CommState = 805;
 }
 
@@ -115,7 +119,7 @@ void NextModuleMessage(CommsEngine& e) {
     e.CommState = 801;
     return;
   }
-  e.RemoteAsciiModule = 0;
+  e.AsciiModule = 0;
   e.CommState = 100;
 }
 
@@ -155,5 +159,18 @@ static_assert(FirstPauseState + ModulePauseTicks == 826);
 }  // namespace
 
 std::span<const StateEntry> AsciiStates() { return kStates; }
+
+void CommsEngine::RequestAsciiTable(int destination) {
+  auto& texts = destination == 0 ? Asked.Ascii : Asked.ModuleAscii;
+  for (int n = 0; n < AsciiMessages; ++n) texts[static_cast<std::size_t>(n)] = Project.AsciiMessages().Text(n);
+  if (destination == 0)
+    AsciiTableRequest = 1;
+  else
+    RemoteAsciiModule = destination;
+}
+
+bool CommsEngine::ModuleAsciiAsked() const {
+  return RemoteAsciiModule != 0 || (CommState >= 800 && CommState <= FirstPauseState + ModulePauseTicks);
+}
 
 }  // namespace controller

@@ -98,7 +98,7 @@ void CommsEngine::Tick() {
     if (CommState >= 1000 && CommState < 1006)
       ++CommState;
     else if (CommState != 0)
-      CommState = 1000;
+      LoseConnection();
   }
   View.SetText(CommsText::State, std::to_string(CommState));
 }
@@ -128,6 +128,11 @@ void CommsEngine::StartReconnection() {
   CommState = 1;
 }
 
+void CommsEngine::LoseConnection() {
+  if (const RunningWork* work = StateWork(); work && work->Kind == WorkKind::Transfer) TellCut(work->Name);
+  CommState = 1000;
+}
+
 void CommsEngine::RunState() {
   if (CommState < 0 || CommState > MaxState) return;
   if (StateHandler handler = handlers_[static_cast<std::size_t>(CommState)]) handler(*this);
@@ -143,7 +148,7 @@ void CommsEngine::CommsRetry(const std::string& tag) {
   const bool keeps = KeepsRetries();
   CommState -= 1;
   if (++RetryCount > 8)
-    CommState = 1000;
+    LoseConnection();
   else if (keeps)
     return;
   else if (CloseRequest)
@@ -292,10 +297,11 @@ void CommsEngine::ShowMeter(int percent) {
 
 void CommsEngine::HideMeter() { View.ShowWindow(CommsWindow::Meter, false); }
 
-void CommsEngine::ShowBlockInDump(std::span<const std::uint8_t> block, const char* format, std::int32_t address) {
+void CommsEngine::ShowBlockInDump(std::span<const std::uint8_t> block, const char* format,
+                                  std::optional<std::int32_t> address) {
   for (int i = 0; i < static_cast<int>(block.size()) && i < BlockDataSize; ++i)
     View.SetCell(CommsGrid::Dump, i % 16, i / 16, platform::FormatText(format, block[static_cast<std::size_t>(i)]));
-  View.SetText(CommsText::DumpAddress, std::to_string(address));
+  View.SetText(CommsText::DumpAddress, address ? std::to_string(*address) : std::string());
 }
 
 void CommsEngine::BeginRestartWait() {
@@ -352,7 +358,7 @@ void CommsEngine::TapiFail() {
 }
 
 void CommsEngine::TapiPortClose() {
-  if (CommState != 0 && !Disconnecting()) CommState = 1000;
+  if (CommState != 0 && !Disconnecting()) LoseConnection();
 }
 
 CommsEngine::Road CommsEngine::StoredRoad() const { return {Settings.ComNum, Settings.Method, Settings.NonTapi}; }

@@ -11,6 +11,7 @@
 #include <bitset>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,6 +50,25 @@ class CommsProject {
   virtual const project::AsciiMessageTable& AsciiMessages() const = 0;
   // Packs the project's icons into `buffer`, logging to `log`.
   virtual void CompileIconImage(std::span<std::uint8_t> buffer, project::CommsLog& log) = 0;
+};
+
+// What the transfers send, taken when each was asked and checked then: an edit made afterwards goes with
+// the next transfer asked.
+struct TransferTables {
+  static constexpr int ProgramBytes = 96 * 256;  // line records 0..4095
+  static constexpr int IconBytes = 192 * 256;    // as far as the icon download sends the image
+  static constexpr int TouchBytes = 64 * 256;    // object records 0..255
+  static constexpr int PagerRows = 16;
+  static constexpr int AsciiMessages = 128;
+
+  std::vector<std::uint8_t> Program = std::vector<std::uint8_t>(ProgramBytes);
+  SunTable Sun;  // of the location stored then
+  bool UseDaylightSaving = false;
+  std::uint8_t DstActive = 0;
+  std::vector<std::uint8_t> Icons = std::vector<std::uint8_t>(IconBytes);  // compiled then
+  std::vector<std::uint8_t> Touch = std::vector<std::uint8_t>(TouchBytes);
+  std::array<std::string, PagerRows> Pager;
+  std::array<std::string, AsciiMessages> Ascii, ModuleAscii;
 };
 
 class CommsEngine;
@@ -141,9 +161,10 @@ class CommsEngine : public RequestFields {
   void SetStep(const std::string& text) { View.SetText(CommsText::Step, text); }
   void ShowMeter(int percent);
   void HideMeter();
-  // Writes a block into the memory-dump window's grid, with `format` per byte, and the address the bytes
-  // are at beside them.
-  void ShowBlockInDump(std::span<const std::uint8_t> block, const char* format, std::int32_t address);
+  // Writes a block into the memory-dump window's grid, with `format` per byte, and beside it the address
+  // the bytes were read from; none for a download's block, which the staging area does not keep.
+  void ShowBlockInDump(std::span<const std::uint8_t> block, const char* format,
+                       std::optional<std::int32_t> address = std::nullopt);
   // The restart wait's window at 0 and its tick count restarted.
   void BeginRestartWait();
   // One tick of the restart wait: true once it has lasted 301 ticks (the window is then hidden). The start
@@ -153,8 +174,18 @@ class CommsEngine : public RequestFields {
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line
   // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
-  // false returned.
+  // false returned. The program and its sun table are taken now.
   bool RequestProgramDownload();
+  // The other transfers, asked: each takes what it sends now, into Asked.
+  // "Send To:" of the ASCII message window: 0 the controller, 1..127 that module.
+  void RequestAsciiTable(int destination);
+  // A load of the ASCII messages to a module is asked or runs: another would be refused.
+  bool ModuleAsciiAsked() const;
+  // "Load Messages": the pager messages window's rows.
+  void RequestPagerLoad();
+  // The touch-screen designer's load and the project download dialog; the icons are compiled now.
+  void RequestTouchLoad();
+  void RequestIconLoad();
   // The stored location is one the sun table can use, as the settings window checks it; the user is told
   // of one it refuses.
   bool LocationUsable() const;
@@ -223,6 +254,9 @@ class CommsEngine : public RequestFields {
   // A transfer (program, executive, touch screen, icons, pager or ASCII tables, IR codes) or a restart wait
   // after one is in its states: it runs to its end, with its retries, whatever the user closes meanwhile.
   bool TransferRunning() const;
+  // The learn window closes: a learn asked that has not started yet is dropped now, and the user told it was
+  // not sent, before the window offers to save the codes. One running ends through its own states.
+  void DropLearnNotStarted();
   // An IR file upload (or download) is asked for or in its states: another asked now would take its file.
   bool IrFileTransferAsked(bool upload) const;
   // The module grid empty but for its slot numbers and headers.
@@ -293,6 +327,13 @@ class CommsEngine : public RequestFields {
   std::int32_t MeterBytes = 0;
   float MeterScale = 0;
   std::int32_t RestartTicks = 0;
+  // Each transfer keeps its tables while it waits (the program and the icons may wait at once, and the
+  // staging image holds one at a time); the running one sends the copy it took at its first state, so one
+  // asked again meanwhile keeps its own.
+  TransferTables Asked, Sending;
+  // The module the running ASCII load sends to: its request is taken at its first state, as every other
+  // transfer's, so a load cut short is neither told "not sent" nor started again by a reconnection.
+  std::int32_t AsciiModule = 0;
 
   std::array<std::uint16_t, 128> ControllerParams{};
 
@@ -347,6 +388,8 @@ class CommsEngine : public RequestFields {
 
  private:
   void RunState();
+  // The line is gone: the connection ends, and a transfer running is told cut short.
+  void LoseConnection();
   void Send(std::span<const Byte> frame);
   // The disconnect states 1000 to 1006 (the icon download's states are numbered past them).
   bool Disconnecting() const;

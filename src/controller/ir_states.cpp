@@ -1,6 +1,7 @@
 // Single IR codes: learning one from a remote control held to the controller's receiver, clearing one,
 // transmitting one, and having a remote module transmit one in a zone.
 #include "controller/state_tables.h"
+#include "platform/ui.h"
 #include "serial/com_port.h"
 
 namespace controller {
@@ -31,8 +32,8 @@ void EndLearn(CommsEngine& e, bool cut) {
 }
 
 void StartLearnMode(CommsEngine& e) {
-  // Taken as the connection ends: nothing has gone yet, and nothing goes.
-  if (e.WorkEnding() && e.ModeNotStarted()) {
+  // Taken as the connection ends, or as its window closed: nothing has gone yet, and nothing goes.
+  if ((e.WorkEnding() || e.IrLearnNumber == -1) && e.ModeNotStarted()) {
     e.CommState = 110;
     return;
   }
@@ -157,5 +158,13 @@ constexpr StateEntry kStates[] = {
 }  // namespace
 
 std::span<const StateEntry> IrStates() { return kStates; }
+
+void CommsEngine::DropLearnNotStarted() {
+  const RunningWork* work = StateWork();
+  if (IrLearnNumber == -1 || (work && work->Name == std::string("IR Learn"))) return;
+  IrLearnNumber = -1;
+  AddLogLine("IR Learn not sent");
+  platform::Ui().ShowMessage("IR Learn not sent");
+}
 
 }  // namespace controller

@@ -10,12 +10,13 @@ namespace controller {
 namespace {
 
 constexpr std::uint16_t PagerTableAddress = 0x7B00;
-constexpr int PagerRows = 16;
+constexpr int PagerRows = TransferTables::PagerRows;
 constexpr int PagerRowBytes = 64;
 constexpr int RowsPerBlock = BlockDataSize / PagerRowBytes;
 
 void Begin(CommsEngine& e) {
   e.PagerLoadRequest = 0;
+  e.Sending.Pager = e.Asked.Pager;
   e.BlockIndex = PagerTableAddress;
   e.FileReadCount = 0;
   e.CommState = 601;
@@ -24,7 +25,7 @@ void Begin(CommsEngine& e) {
 void PackRows(CommsEngine& e) {
   e.BlockData.fill(0);
   for (int j = 0; j < RowsPerBlock; ++j) {
-    const std::string text = e.View.InputText(CommsInput::PagerRow, e.FileReadCount);
+    const std::string& text = e.Sending.Pager[e.FileReadCount];
     const std::size_t length = std::min<std::size_t>(text.size(), PagerRowBytes);
     std::copy_n(text.begin(), length, e.BlockData.begin() + j * PagerRowBytes);
     e.FileReadCount += 1;
@@ -63,5 +64,11 @@ constexpr StateEntry kStates[] = {
 }  // namespace
 
 std::span<const StateEntry> PagerStates() { return kStates; }
+
+void CommsEngine::RequestPagerLoad() {
+  for (int row = 0; row < PagerRows; ++row)
+    Asked.Pager[static_cast<std::size_t>(row)] = View.InputText(CommsInput::PagerRow, row);
+  PagerLoadRequest = 1;
+}
 
 }  // namespace controller

@@ -15,16 +15,13 @@ namespace {
 constexpr int ProgramBlocks = 96;
 constexpr int SunBlocks = 6;
 
-// The location is checked again: a download that waited (behind the clock read, another transfer or a
-// reconnection) may find it changed since it was asked for. The sun table that goes out is the one of the
-// location just checked, not the one the window built when it was shown.
 void Begin(CommsEngine& e) {
   e.ProgramDownloadRequest = 0;
-  if (!e.LocationUsable()) {
-    e.CommState = 110;
-    return;
-  }
-  e.Sun = BuildSunTable(e.Settings.Latitude, e.Settings.Longitude, e.Settings.TimeZone);
+  const TransferTables& asked = e.Asked;
+  e.Sending.Program = asked.Program;
+  e.Sending.Sun = asked.Sun;
+  e.Sending.UseDaylightSaving = asked.UseDaylightSaving;
+  e.Sending.DstActive = asked.DstActive;
   e.AddLogLine("Begin Program to Controller");
   e.ShowMeter(0);
   e.CommState = 500;
@@ -42,10 +39,7 @@ void AwaitStopped(CommsEngine& e) {
 }
 
 void CopyProgram(CommsEngine& e) {
-  // Slot 0, never used, and lines 1 to 4095: line 4096 is not sent.
-  const ProgramStore& store = e.Project.Program();
-  for (int n = 0; n < ProgramBlocks * BlockDataSize / static_cast<int>(ProgramLine::kBytes); ++n)
-    store.Lines[static_cast<std::size_t>(n)].Store(e.ImageBuffer.data() + n * ProgramLine::kBytes);
+  std::copy(e.Sending.Program.begin(), e.Sending.Program.end(), e.ImageBuffer.begin());
   e.BlockIndex = 0;
   e.CommState = 513;
 }
@@ -53,7 +47,7 @@ void CopyProgram(CommsEngine& e) {
 void SendProgramBlock(CommsEngine& e) {
   const auto block = std::span(e.ImageBuffer).subspan(e.BlockIndex * BlockDataSize, BlockDataSize);
   e.SetBlockData(block);
-  e.ShowBlockInDump(block, "%02X", AddrStaging);
+  e.ShowBlockInDump(block, "%02X");
   e.SendBlockFrame(StagingHeader);
   e.CommState = 514;
 }
@@ -79,7 +73,7 @@ void NextProgramBlock(CommsEngine& e) {
 
 void ConfigureDstEnabled(CommsEngine& e) {
   e.SetStep("Configuring DST");
-  e.SendCommandFrame(CmdSetControllerParam, 5, 0, e.Settings.UseDaylightSaving ? 1 : 0);
+  e.SendCommandFrame(CmdSetControllerParam, 5, 0, e.Sending.UseDaylightSaving ? 1 : 0);
   e.CommState = 503;
 }
 
@@ -91,7 +85,7 @@ void AwaitDstEnabled(CommsEngine& e) {
 
 void ConfigureDstNow(CommsEngine& e) {
   e.SetStep("Configuring DST");
-  e.SendCommandFrame(CmdSetControllerParam, 4, 0, e.DstActive);
+  e.SendCommandFrame(CmdSetControllerParam, 4, 0, e.Sending.DstActive);
   e.CommState = 505;
 }
 
@@ -103,7 +97,7 @@ void SendSunBlock(CommsEngine& e) {
   e.SetStep("Loading Sunrise/Sunset Times");
   // The table ends 68 bytes into the last block; zeros follow it there.
   std::array<std::uint8_t, BlockDataSize> block{};
-  const auto table = e.Sun.ToBytes();
+  const auto table = e.Sending.Sun.ToBytes();
   const std::size_t from = static_cast<std::size_t>(e.BlockIndex) * BlockDataSize;
   if (from < table.size())
     std::copy_n(table.begin() + static_cast<std::ptrdiff_t>(from),
@@ -176,6 +170,13 @@ bool CommsEngine::RequestProgramDownload() {
     return false;
   }
   if (!LocationUsable()) return false;
+  // Slot 0, never used, and lines 1 to 4095: line 4096 is not sent.
+  const ProgramStore& store = Project.Program();
+  for (int n = 0; n < TransferTables::ProgramBytes / static_cast<int>(ProgramLine::kBytes); ++n)
+    store.Lines[static_cast<std::size_t>(n)].Store(Asked.Program.data() + n * ProgramLine::kBytes);
+  Asked.Sun = BuildSunTable(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
+  Asked.UseDaylightSaving = Settings.UseDaylightSaving;
+  Asked.DstActive = DstActive;
   ProgramDownloadRequest = 1;
   return true;
 }

@@ -17,12 +17,15 @@ constexpr int TouchSlotsPerBlock = BlockDataSize / static_cast<int>(TouchScreenT
 constexpr int IconBlocks = 192;
 constexpr int IconBlocksPerBank = 16;
 constexpr int IconFirstBank = 0x5A;
+static_assert(TouchScreenTable::kDownloadBytes == TransferTables::TouchBytes);
+static_assert(IconBlocks * BlockDataSize == TransferTables::IconBytes);
 
 // Touch-screen objects
 
 void BeginTouch(CommsEngine& e) {
   e.ShowMeter(0);
   e.TouchLoadRequest = 0;
+  e.Sending.Touch = e.Asked.Touch;
   e.SetStep("Loading Touchscreen Data");
   e.BlockIndex = 0;
   e.CommState = 901;
@@ -42,11 +45,12 @@ void SendTouchBlock(CommsEngine& e) {
   char step[48];
   std::snprintf(step, sizeof step, "Loading Touchscreen Object %d", e.BlockIndex);
   e.SetStep(step);
-  const auto block = e.Project.TouchTable().DownloadImage().subspan(
-      static_cast<std::size_t>(e.BlockIndex) * TouchScreenTable::kRecordBytes, BlockDataSize);
+  const auto block =
+      std::span(e.Sending.Touch)
+          .subspan(static_cast<std::size_t>(e.BlockIndex) * TouchScreenTable::kRecordBytes, BlockDataSize);
   e.SetBlockData(block);
   e.View.SetMeterPercent(e.BlockIndex * 100 / TouchSlotsSent);
-  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02x", AddrStaging);
+  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02x");
   e.SendBlockFrame(StagingHeader);
   e.CommState = 904;
 }
@@ -83,12 +87,9 @@ void AwaitTouchRestart(CommsEngine& e) {
 
 // Icons
 
-void CompileIcons(CommsEngine& e) {
-  // The compiler leaves the bytes after the last icon as they were; the flash gets zeros there rather
-  // than the leftovers of an earlier transfer.
-  const auto image = std::span(e.ImageBuffer).first(static_cast<std::size_t>(IconBlocks) * BlockDataSize);
-  std::fill(image.begin(), image.end(), 0);
-  e.Project.CompileIconImage(e.ImageBuffer, e.View);
+void BeginIcons(CommsEngine& e) {
+  e.Sending.Icons = e.Asked.Icons;
+  std::copy(e.Sending.Icons.begin(), e.Sending.Icons.end(), e.ImageBuffer.begin());
   e.IconLoadRequest = 0;
   e.ShowMeter(0);
   e.BlockIndex = 0;
@@ -99,7 +100,7 @@ void SendIconBlock(CommsEngine& e) {
   const auto block =
       std::span(e.ImageBuffer).subspan(static_cast<std::size_t>(e.BlockIndex) * BlockDataSize, BlockDataSize);
   e.SetBlockData(block);
-  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02X", AddrStaging);
+  if (e.BlockIndex == 0) e.ShowBlockInDump(block, "%02X");
   e.SendBlockFrame(StagingHeader);
   e.CommState = 1102;
 }
@@ -136,12 +137,27 @@ constexpr StateEntry kStates[] = {
     {900, 900, BeginTouch},       {901, 901, StopTouchScreen},  {902, 902, AwaitTouchStopped},
     {903, 903, SendTouchBlock},   {904, 904, AwaitTouchBlock},  {905, 905, StoreTouchBlock},
     {906, 906, AwaitTouchStored}, {907, 907, StartTouchScreen}, {908, 908, AwaitTouchRestart},
-    {1100, 1100, CompileIcons},   {1101, 1101, SendIconBlock},  {1102, 1102, AwaitIconBlock},
+    {1100, 1100, BeginIcons},     {1101, 1101, SendIconBlock},  {1102, 1102, AwaitIconBlock},
     {1103, 1103, FlashIconBlock}, {1104, 1104, NextIconBlock},
 };
 
 }  // namespace
 
 std::span<const StateEntry> TouchIconStates() { return kStates; }
+
+void CommsEngine::RequestTouchLoad() {
+  const auto image = Project.TouchTable().DownloadImage();
+  std::copy(image.begin(), image.end(), Asked.Touch.begin());
+  TouchLoadRequest = 1;
+}
+
+void CommsEngine::RequestIconLoad() {
+  // The compiler leaves the bytes after the last icon as they were: the flash gets zeros there. It may
+  // write as far as the staging image reaches.
+  std::vector<std::uint8_t> image(ImageBufferSize);
+  Project.CompileIconImage(image, View);
+  std::copy_n(image.begin(), Asked.Icons.size(), Asked.Icons.begin());
+  IconLoadRequest = 1;
+}
 
 }  // namespace controller

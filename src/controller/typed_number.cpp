@@ -50,4 +50,11 @@ std::optional<int> ReadWholeNumberOrRefuse(const std::string& text, const TypedF
   return value;
 }
 
+std::optional<int> ReadNumberUpToOrRefuse(const std::string& text, const TypedField& field) {
+  std::optional<int> value = ReadWholeNumber(text);
+  if (value && *value > field.Highest) value.reset();
+  if (!value) platform::Ui().ShowMessage(TypedNumberRefusal(field));
+  return value;
+}
+
 }  // namespace controller

@@ -26,5 +26,9 @@ std::optional<int> ReadTypedNumberOrRefuse(const std::string& text, const TypedF
 // For an entry that brings any number into its range itself: the number typed, whatever its size; a text
 // that is no number is refused with the message of `field`.
 std::optional<int> ReadWholeNumberOrRefuse(const std::string& text, const TypedField& field);
+// For an entry that brings a number below its range into it itself (a memory address stepped below 0 is
+// the top of memory): the number typed up to the field's highest; a text that is no number, or a number
+// above the highest, is refused with the message of `field`.
+std::optional<int> ReadNumberUpToOrRefuse(const std::string& text, const TypedField& field);
 
 }  // namespace controller

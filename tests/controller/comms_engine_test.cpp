@@ -635,6 +635,130 @@ TEST_F(EngineTest, TheIdleStateStartsTheLastSetRequestInItsOrder) {
   }
 }
 
+// A transfer sends what was there when it was asked, checked then: asked while the X10 monitor holds the
+// engine, then edited before it starts, the controller gets the table as it stood when asked.
+TEST_F(EngineTest, ATransferSendsWhatWasThereWhenItWasAsked) {
+  using testing_support::SimBytes;
+  std::array<std::string, 16> pagerRows;
+  view.Inputs[CommsInput::PagerRow] = [&](int row) { return pagerRows.at(static_cast<std::size_t>(row)); };
+  std::uint8_t iconByte = 0;
+  project.Icons = [&](std::span<std::uint8_t> buffer, project::CommsLog&) {
+    std::fill_n(buffer.begin(), 1300, iconByte);
+  };
+  // `count` texts, each in a zero-padded field of `width` bytes.
+  const auto fields = [](int count, std::size_t width, const std::function<std::string(int)>& text) {
+    SimBytes bytes;
+    for (int n = 0; n < count; ++n) {
+      SimBytes field(width, 0);
+      const std::string t = text(n);
+      std::copy_n(t.begin(), std::min(t.size(), width), field.begin());
+      bytes.insert(bytes.end(), field.begin(), field.end());
+    }
+    return bytes;
+  };
+  const auto fillAscii = [&](const std::string& mark) {
+    for (int n = 0; n < 128; ++n) project.Ascii.SetText(n, mark + std::to_string(n));
+  };
+  const auto newProject = [&] {
+    project.Ascii.Clear();
+    project.Ascii.SetText(27, "LATE27");
+  };
+  const auto asciiTable = [&] { return fields(128, 32, [&](int n) { return project.Ascii.Text(n); }); };
+  const struct {
+    const char* Transfer;
+    std::function<void()> Fill, Ask, Edit;
+    std::function<SimBytes()> Table, Held;
+    std::function<bool()> Done;
+  } rows[] = {
+      {"program and sun table",
+       [&] {
+         for (int n = 1; n <= 4096; ++n)
+           project.Store.Lines[static_cast<std::size_t>(n)] =
+               ProgramLine{static_cast<std::uint16_t>(3 << 10 | n % 1024), static_cast<std::uint16_t>(n), 7};
+         project.Store.Lines[4000] = ProgramLine::End();
+       },
+       [&] { EXPECT_TRUE(engine.RequestProgramDownload()); },
+       [&] {
+         for (auto& line : project.Store.Lines) line = ProgramLine{};  // File > New Program
+         settings.Latitude = "-33.9";
+       },
+       [&] {
+         SimBytes bytes(4096 * ProgramLine::kBytes);
+         for (int n = 0; n < 4096; ++n)
+           project.Store.Lines[static_cast<std::size_t>(n)].Store(bytes.data() + n * ProgramLine::kBytes);
+         const auto sun = BuildSunTable(settings.Latitude, settings.Longitude, settings.TimeZone).ToBytes();
+         bytes.insert(bytes.end(), sun.begin(), sun.end());
+         return bytes;
+       },
+       [&] {
+         SimBytes held = sim.ProgramImage();
+         const SimBytes sun = sim.SunTableImage();
+         held.insert(held.end(), sun.begin(), sun.begin() + SunTable::Bytes);
+         return held;
+       },
+       [&] { return view.Logged("Controller Program Started"); }},
+      {"ASCII messages to the controller", [&] { fillAscii("Message "); }, [&] { engine.RequestAsciiTable(0); },
+       newProject, asciiTable,
+       [&] {
+         SimBytes held;
+         for (int b = 0; b < 16; ++b) {
+           const SimBytes block = sim.AsciiBlock(b).value_or(SimBytes(256));
+           held.insert(held.end(), block.begin(), block.end());
+         }
+         return held;
+       },
+       [&] { return sim.Commands(CmdStoreAscii).size() == 16; }},
+      {"ASCII messages to module 3", [&] { fillAscii("Module message "); }, [&] { engine.RequestAsciiTable(3); },
+       newProject, asciiTable,
+       [&] {
+         const auto forwarded = sim.ForwardedAscii();
+         return fields(128, 32, [&](int n) {
+           const auto& f = forwarded.at(static_cast<std::size_t>(n));
+           return f.Module == 3 ? f.Text : std::string();
+         });
+       },
+       [&] { return sim.ForwardedAscii().size() == 128; }},
+      {"pager messages", [&] { pagerRows.fill("Call home"); }, [&] { engine.RequestPagerLoad(); },
+       [&] { pagerRows[9] = "LATE"; },
+       [&] { return fields(16, 64, [&](int row) { return pagerRows.at(static_cast<std::size_t>(row)); }); },
+       [&] { return sim.Read(0x7B00, 1024); }, [&] { return !engine.PagerLoadRequest && engine.CommState == 110; }},
+      {"icons", [&] { iconByte = 0x11; }, [&] { engine.RequestIconLoad(); }, [&] { iconByte = 0x22; },
+       [&] {
+         SimBytes image(192 * 256, 0);
+         std::fill_n(image.begin(), 1300, iconByte);
+         return image;
+       },
+       [&] { return sim.IconImage(); }, [&] { return !engine.IconLoadRequest && engine.CommState == 110; }},
+      {"touch screen", [&] { project.Touch.SetBacklightOffDelay(30); }, [&] { engine.RequestTouchLoad(); },
+       [&] { project.Touch.SetBacklightOffDelay(99); },
+       [&] {
+         const auto image = project.Touch.DownloadImage();
+         return SimBytes(image.begin(), image.end());
+       },
+       [&] {
+         const SimBytes held = sim.TouchObjects();
+         return SimBytes(held.begin(), held.begin() + TouchScreenTable::kDownloadBytes);
+       },
+       [&] { return engine.CommState == 908; }},
+  };
+  sim.SetX10QuietAnswer(std::chrono::milliseconds(0));
+  Connect();
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.Transfer);
+    ASSERT_TRUE(RunToState(114, 40));
+    engine.X10MonitorRequest = 1;
+    ASSERT_TRUE(RunToState(304, 20));
+    r.Fill();
+    r.Ask();
+    const SimBytes asked = r.Table();
+    r.Edit();
+    ASSERT_NE(r.Table(), asked) << "the edit changes the table";
+    engine.X10MonitorRequest = 0;
+    ASSERT_TRUE(RunUntil(r.Done, 128 * 30));
+    EXPECT_TRUE(r.Held() == asked) << "the controller holds the table as it stood when asked";
+  }
+}
+
 // The running work is named by its states, with what ending it does: a transfer is cut, a mode ends
 // through its end step, a restart is waited for, a command counts once it went. A mode's first state and a
 // command's send state have sent nothing: they are only asked for. The program's end also asks about a

@@ -54,7 +54,7 @@ class ExecReloadTest : public EngineTest {
   };
   std::vector<Restarting> RestartingDownloads() {
     return {{"executive", [&] { engine.ReloadExecRequest = 1; }, 136, "Program Downloaded OK"},
-            {"touch screen", [&] { engine.TouchLoadRequest = 1; }, 908, "Touchscreen Data Downloaded OK"}};
+            {"touch screen", [&] { engine.RequestTouchLoad(); }, 908, "Touchscreen Data Downloaded OK"}};
   }
 
   testing_support::TempDir temp;

@@ -211,7 +211,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
            t.project.Touch.SetObject(record, button);
          }
        },
-       [](T& t) { t.engine.TouchLoadRequest = 1; },
+       [](T& t) { t.engine.RequestTouchLoad(); },
        [](T& t) {
          const auto sent = t.project.Touch.DownloadImage().first(256 * TouchScreenTable::kRecordBytes);
          const auto held = t.sim.TouchObjects();
@@ -225,7 +225,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
            std::copy(t.data.begin(), t.data.end(), buffer.begin());
          };
        },
-       [](T& t) { t.engine.IconLoadRequest = 1; }, [](T& t) { return t.sim.IconImage() == t.data; }, nullptr},
+       [](T& t) { t.engine.RequestIconLoad(); }, [](T& t) { return t.sim.IconImage() == t.data; }, nullptr},
       {"IrFileDownload", CmdStoreIr, Lost, 140, 5, 1500,
        [](T& t) {
          t.data = Pattern(3 * 256, 7);
@@ -248,7 +248,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
        [](T& t) {
          for (int n = 0; n < 128; ++n) t.project.Ascii.SetText(n, "Message " + std::to_string(n));
        },
-       [](T& t) { t.engine.AsciiTableRequest = 1; },
+       [](T& t) { t.engine.RequestAsciiTable(0); },
        [](T& t) {
          for (int b = 0; b < 16; ++b) {
            SimBytes expected(256);

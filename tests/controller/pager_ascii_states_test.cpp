@@ -44,7 +44,7 @@ TEST_F(PagerLoadTest, OnlyThePinFilledSendsFourBlocksStraightToTheTable) {
   sim.Write(0x7B00, SimBytes(1024, 0xEE));  // whatever was there before is overwritten
   rows[0] = "4711";
   Connect();
-  engine.PagerLoadRequest = 1;
+  engine.RequestPagerLoad();
   ASSERT_TRUE(RunUntil([&] { return Loaded(); }, 200));
 
   const auto blocks = Blocks(sim);
@@ -68,7 +68,7 @@ TEST_F(PagerLoadTest, EachRowIsItsFirst64CharactersPaddedWithZeros) {
   rows[3] = "Call home";
   rows[15] = "Last message";
   Connect();
-  engine.PagerLoadRequest = 1;
+  engine.RequestPagerLoad();
   ASSERT_TRUE(RunUntil([&] { return Loaded(); }, 200));
   EXPECT_EQ(StoredRow(1), Field(seventy, 64));
   EXPECT_EQ(StoredRow(2), Field(sixtyFour, 64)) << "no terminating zero";
@@ -85,7 +85,7 @@ TEST_F(PagerLoadTest, ARefusedBlockIsSentAgainAfterTheTimeout) {
     Connect();
     view.Detail = true;
     const std::size_t before = Blocks(sim).size();
-    engine.PagerLoadRequest = 1;
+    engine.RequestPagerLoad();
     ASSERT_TRUE(RunUntil([&] { return engine.CommState == 602 && engine.BlockIndex == refused; }, 100));
     sim.NakNext(1);
     ASSERT_TRUE(RunUntil([&] { return Loaded(); }, 200));
@@ -115,7 +115,7 @@ TEST_F(AsciiLoadTest, TheTableGoesToTheControllerEightMessagesABlock) {
   project.Ascii.SetText(10, "^013 escapes go as typed");
   project.Ascii.SetText(127, "");
   Connect();
-  engine.AsciiTableRequest = 1;
+  engine.RequestAsciiTable(0);
   ASSERT_TRUE(RunUntil([&] { return engine.AsciiTableRequest == 0 && engine.CommState == 110; }, 400));
 
   const auto stores = sim.Commands(CmdStoreAscii);
@@ -148,7 +148,7 @@ TEST_F(AsciiLoadTest, TheTableGoesToTheControllerEightMessagesABlock) {
 TEST_F(AsciiLoadTest, ARefusedTableBlockIsSentAgainBeforeItIsStored) {
   expectedRetries = 1;  // the refusal
   Connect();
-  engine.AsciiTableRequest = 1;
+  engine.RequestAsciiTable(0);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 612 && engine.FileReadCount == 24; }, 200));
   sim.NakNext(1);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 110; }, 400));
@@ -167,7 +167,7 @@ TEST_F(AsciiLoadTest, ARefusedStoreIsSentAgain) {
     sim.SetRefusalByte(refusal);
     const std::size_t stores = sim.Commands(CmdStoreAscii).size();
     sim.RefuseCommand(CmdStoreAscii, 2);
-    engine.AsciiTableRequest = 1;
+    engine.RequestAsciiTable(0);
     ASSERT_TRUE(RunUntil([&] { return engine.AsciiTableRequest == 0 && engine.CommState == 110; }, 400));
     const auto stored = sim.Commands(CmdStoreAscii);
     ASSERT_EQ(stored.size() - stores, 16u);
@@ -179,7 +179,7 @@ TEST_F(AsciiLoadTest, AModuleGetsEveryMessageWithAPauseAfterEachAndTheController
   project.Ascii.SetText(3, std::string(40, 'q'));
   Connect();
   std::vector<int> states;
-  engine.RemoteAsciiModule = 9;
+  engine.RequestAsciiTable(9);
   ASSERT_TRUE(RunUntil(
       [&] {
         states.push_back(engine.CommState);
@@ -221,7 +221,7 @@ TEST_F(AsciiLoadTest, ARefusedModuleMessageIsSentAgainWithItsTag) {
   expectedRetries = 2;  // the two refusals
   Connect();
   view.Detail = true;
-  engine.RemoteAsciiModule = 4;
+  engine.RequestAsciiTable(4);
   ASSERT_TRUE(RunToState(802, 20));
   sim.NakNext(1);
   ASSERT_TRUE(RunToState(804, 20));
@@ -246,10 +246,10 @@ TEST_F(AsciiLoadTest, ABlockRefusedWithNoiseAfterItIsSentAgainAsQueued) {
     std::function<SimBytes()> Stored;  // the first bytes the controller holds of the first block
     std::string Expected;
   } cases[] = {
-      {"pager", [&] { engine.PagerLoadRequest = 1; }, 602, 110, [&] { return sim.Read(0x7B00, 4); }, "4711"},
-      {"table", [&] { engine.AsciiTableRequest = 1; }, 612, 110,
-       [&] { return sim.AsciiBlock(0).value_or(SimBytes(9)); }, "Message 0"},
-      {"module", [&] { engine.RemoteAsciiModule = 4; }, 802, 806,
+      {"pager", [&] { engine.RequestPagerLoad(); }, 602, 110, [&] { return sim.Read(0x7B00, 4); }, "4711"},
+      {"table", [&] { engine.RequestAsciiTable(0); }, 612, 110, [&] { return sim.AsciiBlock(0).value_or(SimBytes(9)); },
+       "Message 0"},
+      {"module", [&] { engine.RequestAsciiTable(4); }, 802, 806,
        [&] {
          const auto forwarded = sim.ForwardedAscii();
          return forwarded.empty() ? SimBytes() : SimBytes(forwarded[0].Text.begin(), forwarded[0].Text.end());
@@ -292,16 +292,16 @@ TEST_F(AsciiLoadTest, ATableRunningAtTheCloseRunsToItsEnd) {
     bool RefusedAtTheClose;
     std::function<bool()> Whole;
   } cases[] = {
-      {"table, after 3 blocks", [&] { engine.AsciiTableRequest = 1; }, [&] { return stored() == 3; }, false,
+      {"table, after 3 blocks", [&] { engine.RequestAsciiTable(0); }, [&] { return stored() == 3; }, false,
        [&] {
          const SimBytes last = sim.AsciiBlock(15).value_or(SimBytes(256));
          return stored() == 16 && SimBytes(last.begin(), last.begin() + 32) == Field("Message 120", 32);
        }},
-      {"table, after 8 blocks, the next refused", [&] { engine.AsciiTableRequest = 1; }, [&] { return stored() == 8; },
+      {"table, after 8 blocks, the next refused", [&] { engine.RequestAsciiTable(0); }, [&] { return stored() == 8; },
        true, [&] { return stored() == 16; }},
-      {"module, in the pause after 4 messages", [&] { engine.RemoteAsciiModule = 4; },
+      {"module, in the pause after 4 messages", [&] { engine.RequestAsciiTable(4); },
        [&] { return forwarded() == 4 && engine.CommState > 805; }, false, [&] { return forwarded() == 128; }},
-      {"pager, after 1 block", [&] { engine.PagerLoadRequest = 1; }, [&] { return pagerBlocks() == 1; }, false,
+      {"pager, after 1 block", [&] { engine.RequestPagerLoad(); }, [&] { return pagerBlocks() == 1; }, false,
        [&] { return pagerBlocks() == 4 && sim.Read(0x7B00 + 64 * 15, 64) == Field("Row 15", 64); }},
   };
   for (const auto& c : cases) {

@@ -16,13 +16,16 @@ class ProgramDownloadTest : public EngineTest {
           ProgramLine{static_cast<std::uint16_t>((3 << 10) | n % 1024), static_cast<std::uint16_t>(n * 7),
                       static_cast<std::uint16_t>(n)};
     project.Store.Lines[4000] = ProgramLine::End();
-    engine.Sun = BuildSunTable("33.75", "84.39", "-5");
   }
   // Records 0..4095 as they lie in the store.
   std::vector<std::uint8_t> ProgramBytes() const {
     std::vector<std::uint8_t> bytes(4096 * ProgramLine::kBytes);
     for (int n = 0; n < 4096; ++n) project.Store.Lines[static_cast<std::size_t>(n)].Store(bytes.data() + n * 6);
     return bytes;
+  }
+  // The table of the location stored.
+  std::array<std::uint8_t, SunTable::Bytes> Sun() const {
+    return BuildSunTable(settings.Latitude, settings.Longitude, settings.TimeZone).ToBytes();
   }
   bool Downloaded() { return view.Logged("Controller Program Started") && engine.CommState == 110; }
 };
@@ -31,11 +34,12 @@ TEST_F(ProgramDownloadTest, PutsTheProgramAndTheSunTableIntoFlashAndStartsIt) {
   settings.UseDaylightSaving = true;
   engine.DstActive = 0;
   Connect();
+  view.SetText(CommsText::DumpAddress, "4096");  // a dump shown before
   ASSERT_TRUE(engine.RequestProgramDownload());
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
 
   EXPECT_EQ(sim.ProgramImage(), ProgramBytes()) << "line 4096 is not sent; slot 0 is";
-  const auto sun = engine.Sun.ToBytes();
+  const auto sun = Sun();
   const auto image = sim.SunTableImage();
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), image.begin()));
   EXPECT_TRUE(std::all_of(image.begin() + SunTable::Bytes, image.end(), [](auto b) { return b == 0; }));
@@ -63,6 +67,7 @@ TEST_F(ProgramDownloadTest, PutsTheProgramAndTheSunTableIntoFlashAndStartsIt) {
   char last[3];
   std::snprintf(last, sizeof last, "%02X", ProgramBytes()[95 * 256]);
   EXPECT_EQ(view.Cell(CommsGrid::Dump, 0, 0), last) << "the last program block shows in the dump grid";
+  EXPECT_EQ(view.Texts[CommsText::DumpAddress], "") << "under no address: the staging area holds a sun block now";
 }
 
 TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
@@ -78,7 +83,7 @@ TEST_F(ProgramDownloadTest, ARefusedBlockIsSentAgainToTheSameFlashBlock) {
   sim.IgnoreNext(1);  // a sun block lost on the line
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
   EXPECT_EQ(sim.ProgramImage(), ProgramBytes());
-  const auto sun = engine.Sun.ToBytes();
+  const auto sun = Sun();
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
   EXPECT_EQ(std::count(view.Log.begin(), view.Log.end(), "Comms Retry flash load data 514 RX0"), 2);
   EXPECT_TRUE(view.Logged("Comms Retry    timeout 507 RX0"));
@@ -102,19 +107,19 @@ TEST_F(ProgramDownloadTest, ARefusedStopDaylightSavingOrStartCommandIsSentAgain)
   Connect();
   view.Detail = true;
   for (Byte refusal : Refusals)
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.Code) + " refused with " + std::to_string(refusal));
-    sim.SetRefusalByte(refusal);
-    const std::size_t before = sim.Commands(static_cast<Byte>(c.Code)).size();
-    view.Log.clear();
-    sim.RefuseCommand(c.Code, c.Nth);
-    ASSERT_TRUE(engine.RequestProgramDownload());
-    ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
-    EXPECT_EQ(sim.Commands(static_cast<Byte>(c.Code)).size() - before, c.Carried);
-    EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }),
-              1);
-    EXPECT_TRUE(sim.InterpreterRunning());
-  }
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::to_string(c.Code) + " refused with " + std::to_string(refusal));
+      sim.SetRefusalByte(refusal);
+      const std::size_t before = sim.Commands(static_cast<Byte>(c.Code)).size();
+      view.Log.clear();
+      sim.RefuseCommand(c.Code, c.Nth);
+      ASSERT_TRUE(engine.RequestProgramDownload());
+      ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+      EXPECT_EQ(sim.Commands(static_cast<Byte>(c.Code)).size() - before, c.Carried);
+      EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(), [](auto& l) { return l.rfind("Comms Retry", 0) == 0; }),
+                1);
+      EXPECT_TRUE(sim.InterpreterRunning());
+    }
 }
 
 // The clock reply carries the flash key without a check of its own: a key garbled in one reply is read
@@ -289,25 +294,22 @@ TEST_F(ProgramDownloadTest, AStoredLocationTheSettingsWindowRefusesStartsNoDownl
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
 }
 
-// A download waits behind the clock read for its flash key: the location is checked again as it starts. One
-// refused meanwhile starts nothing; one changed meanwhile is the one whose sun table goes out.
-TEST_F(ProgramDownloadTest, TheLocationIsCheckedAgainAsTheDownloadStarts) {
+// The location and the daylight-saving choice go as they were stored when the download was asked, checked
+// then: changed while it waits behind its clock read, even to a location the settings window refuses, they
+// change nothing of what goes out.
+TEST_F(ProgramDownloadTest, TheSunTableAndDaylightSavingAreThoseStoredWhenAsked) {
   Connect();
+  settings.UseDaylightSaving = true;
   ASSERT_TRUE(engine.RequestProgramDownload());
   settings.Longitude = "999";
-  ASSERT_TRUE(RunUntil([&] { return engine.ProgramDownloadRequest == 0 && engine.CommState == 110; }, 100));
-  for (int tick = 0; tick < 20; ++tick) Step();
-  ASSERT_EQ(Ui().Messages().size(), 1u);
-  EXPECT_EQ(Ui().Messages()[0].rfind("Longitude", 0), 0u) << Ui().Messages()[0];
-  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty()) << "the controller is not stopped";
-  EXPECT_EQ(sim.FlashLoads(), 0);
-
-  settings.Longitude = "84.39";
-  ASSERT_TRUE(engine.RequestProgramDownload());
-  settings.Latitude = "-33.9";
+  settings.UseDaylightSaving = false;
   ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
-  const auto sun = BuildSunTable("-33.9", "84.39", settings.TimeZone).ToBytes();
+  EXPECT_TRUE(Ui().Messages().empty());
+  const auto sun = BuildSunTable(settings.Latitude, "84.39", settings.TimeZone).ToBytes();
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
+  const auto dst = sim.Commands(CmdSetControllerParam);
+  ASSERT_EQ(dst.size(), 2u);
+  EXPECT_EQ(dst[0].Args[2], 1) << "daylight saving as ticked when asked";
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ const std::vector<Work>& RunningWorkTest::Works() {
       {"touch screen restart", "Touch Screen Download",
        [](T& t) {
          t.Connect();
-         t.engine.TouchLoadRequest = 1;
+         t.engine.RequestTouchLoad();
          ASSERT_TRUE(t.RunToState(908, 600));
        },
        [](T& t) { EXPECT_TRUE(t.view.Logged("Touchscreen Data Downloaded OK")); }, false},

@@ -36,7 +36,7 @@ class TouchDownloadTest : public EngineTest {
 
 TEST_F(TouchDownloadTest, SendsTheFirst256RecordsFourAtATimeAndRestarts) {
   Connect();
-  engine.TouchLoadRequest = 1;
+  engine.RequestTouchLoad();
   ASSERT_TRUE(RunToState(908, 400)) << "state " << engine.CommState;
 
   const auto stored = sim.TouchObjects();
@@ -79,7 +79,7 @@ TEST_F(TouchDownloadTest, RefusalsAreRetriedWithTheSameRecords) {
   expectedRetries = 3;  // the three refusals
   Connect();
   view.Detail = true;
-  engine.TouchLoadRequest = 1;
+  engine.RequestTouchLoad();
   ASSERT_TRUE(RunToState(901, 10));
   sim.NakNext(1);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 903 && engine.BlockIndex == 8; }, 100));
@@ -118,7 +118,7 @@ TEST_F(IconDownloadTest, FlashesAll192BlocksAfterTheClockRead) {
   std::fill(engine.ImageBuffer.begin(), engine.ImageBuffer.end(), 0x5A);  // left by an earlier transfer
   engine.FlashArg = 0;
   view.Detail = true;
-  engine.IconLoadRequest = 1;
+  engine.RequestIconLoad();
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 1101 && engine.BlockIndex == 17; }, 100));
   sim.NakNext(1);
   ASSERT_TRUE(RunToState(110, 1000)) << "state " << engine.CommState;
@@ -166,7 +166,7 @@ TEST_F(IconDownloadTest, AFlashLoadHeldInTheDeviceIsNotDiscardedByTheNextSend) {
   serial::test::HeldTty* tty = nullptr;
   serial::test::UseHeldTty(port, tty);
   Connect();
-  engine.IconLoadRequest = 1;
+  engine.RequestIconLoad();
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 1103 && engine.BlockIndex == 20; }, 200));
   const int loads = sim.FlashLoads(), sends = view.Sends;
   tty->SetHold(Hold::InDevice);
@@ -184,23 +184,44 @@ TEST_F(IconDownloadTest, AFlashLoadHeldInTheDeviceIsNotDiscardedByTheNextSend) {
   EXPECT_TRUE(std::equal(icons.begin(), icons.end(), image.begin()));
 }
 
-// The line drops halfway through a download: the connection ends once, with its message and no success.
-class UnplugTest : public IconDownloadTest, public ::testing::WithParamInterface<bool> {};
+// The line drops halfway through a transfer: the connection ends once, with its message and no success, and
+// the transfer is told cut short, never "not sent".
+struct Unplugged {
+  const char* Name;
+  const char* Told;
+  void (*Ask)(CommsEngine&);
+  int SendState;
+  std::uint16_t CommsEngine::*Done;
+  int Halfway;
+};
+const Unplugged kUnplugged[] = {
+    {"Touch", "Touch Screen Download", [](CommsEngine& e) { e.RequestTouchLoad(); }, 903, &CommsEngine::BlockIndex, 40},
+    {"Icons", "Icon Download", [](CommsEngine& e) { e.RequestIconLoad(); }, 1101, &CommsEngine::BlockIndex, 40},
+    {"AsciiToAModule", "ASCII Messages", [](CommsEngine& e) { e.RequestAsciiTable(3); }, 802,
+     &CommsEngine::FileReadCount, 30},
+};
+
+void PrintTo(const Unplugged& u, std::ostream* out) { *out << u.Name; }
+
+class UnplugTest : public IconDownloadTest, public ::testing::WithParamInterface<Unplugged> {};
 
 TEST_P(UnplugTest, AnUnplugHalfwayEndsTheConnection) {
-  const bool icons = GetParam();
+  const Unplugged& u = GetParam();
   Connect();
-  (icons ? engine.IconLoadRequest : engine.TouchLoadRequest) = 1;
-  ASSERT_TRUE(RunUntil([&] { return engine.CommState == (icons ? 1101 : 903) && engine.BlockIndex == 40; }, 600));
+  u.Ask(engine);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == u.SendState && engine.*u.Done == u.Halfway; }, 2000));
   sim.HangUp();
   ASSERT_TRUE(RunToState(0, 40)) << "state " << engine.CommState;
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_TRUE(view.Logged(std::string(u.Told) + " cut short"));
+  for (const std::string& line : view.Log) EXPECT_FALSE(line.ends_with(" not sent")) << line;
   EXPECT_FALSE(view.Logged("Touchscreen Data Downloaded OK"));
   EXPECT_FALSE(view.IsShown(CommsWindow::Restart));
   EXPECT_FALSE(port.Open());
 }
 
-INSTANTIATE_TEST_SUITE_P(TouchAndIcons, UnplugTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Transfers, UnplugTest, ::testing::ValuesIn(kUnplugged),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace controller::test

@@ -601,17 +601,12 @@ bool TCommsForm::EndForExit(std::function<void()> ended) {
 }
 
 void TCommsForm::RequestTouchLoad() {
-  Engine->TouchLoadRequest = 1;
+  Engine->RequestTouchLoad();
   controller::RankOwnRequest(*Engine, RequestKind::TouchLoad);
 }
 
 void TCommsForm::RequestAsciiTable(int destination) {
-  // The module is read for each message the load sends.
-  if (!Engine->RequestAllowed(destination ? RequestKind::RemoteAscii : RequestKind::AsciiTable,
-                              destination != 0 && Engine->RemoteAsciiModule != 0))
-    return;
-  if (destination == 0)
-    Engine->AsciiTableRequest = 1;
-  else
-    Engine->RemoteAsciiModule = destination;
+  if (Engine->RequestAllowed(destination ? RequestKind::RemoteAscii : RequestKind::AsciiTable,
+                             destination != 0 && Engine->ModuleAsciiAsked()))
+    Engine->RequestAsciiTable(destination);
 }

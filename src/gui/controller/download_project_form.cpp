@@ -61,11 +61,11 @@ void TForm3::BitBtn1Click() {
   engine_.ClockRequest = 1;
   rank(RequestKind::Clock);
   if (CheckBox1->isChecked()) {
-    engine_.IconLoadRequest = 1;
+    engine_.RequestIconLoad();
     rank(RequestKind::IconLoad);
   }
   if (CheckBox4->isChecked()) {
-    engine_.TouchLoadRequest = 1;
+    engine_.RequestTouchLoad();
     rank(RequestKind::TouchLoad);
   }
   // Tells the user itself when the program has no END line; the other parts go ahead regardless.

@@ -19,7 +19,8 @@ namespace {
 
 constexpr int GridSize = 16;
 constexpr int CellWidth = 28;
-// The controller's addresses. Any whole number is taken: its low 16 bits reach the wire.
+// The controller's addresses. One stepped below 0 reaches the wire as its low 16 bits (the top of memory);
+// one above the highest would read another address.
 const controller::TypedField AddressField{"Address", 0, 0xFFFF};
 
 QLineEdit* NewNumberEdit(QWidget* parent, const QString& name, int width) {
@@ -96,7 +97,7 @@ std::int32_t TDumpForm::BlockAddress(std::int32_t address, int step) {
 
 void TDumpForm::BitBtn1Click() {
   if (!engine_.RequestAllowed(controller::RequestKind::Dump)) return;
-  if (const std::optional<int> address = TypedWholeNumber(Edit1, AddressField)) Ask(*address);
+  if (const std::optional<int> address = TypedNumberUpTo(Edit1, AddressField)) Ask(*address);
 }
 
 // While a dump asked waits to be read, the edit may show an older block that has landed since: the step is
@@ -105,7 +106,7 @@ void TDumpForm::StepBlock(int step) {
   if (!engine_.RequestAllowed(controller::RequestKind::Dump)) return;
   std::int32_t from = engine_.DumpAddress;
   if (Edit1->isModified() || !engine_.DumpRequest) {
-    const std::optional<int> typed = TypedWholeNumber(Edit1, AddressField);
+    const std::optional<int> typed = TypedNumberUpTo(Edit1, AddressField);
     if (!typed) return;
     from = *typed;
   }

@@ -142,6 +142,7 @@ void TIrForm::BitBtn4Click() {
 }
 
 void TIrForm::BitBtn2Click() {
+  engine_.DropLearnNotStarted();
   if (Tag == 0 &&
       platform::Ui().MessageBox("Do you want to save learned Ir to disk?", platform::ApplicationTitle(),
                                 platform::MsgButtons::YesNo, platform::MsgKind::Question) == platform::MsgResult::Yes) {

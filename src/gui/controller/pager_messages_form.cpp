@@ -84,6 +84,6 @@ void TPagerMessages::BitBtn1Click() {
   if (!engine_.RequestAllowed(controller::RequestKind::PagerLoad)) return;
   // A cell still being edited counts with what it shows.
   StringGrid1->EndEdit();
-  engine_.PagerLoadRequest = 1;
+  engine_.RequestPagerLoad();
   hide();
 }

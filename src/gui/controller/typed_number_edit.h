@@ -16,3 +16,9 @@ inline std::optional<int> TypedNumber(const QLineEdit* edit, const controller::T
 inline std::optional<int> TypedWholeNumber(const QLineEdit* edit, const controller::TypedField& field) {
   return controller::ReadWholeNumberOrRefuse(platform::FromQString(edit->text()).value_or(std::string()), field);
 }
+
+// The number typed for an entry that brings a number below `field` into it itself, when it is no greater
+// than its highest; otherwise nothing, and the user has been told.
+inline std::optional<int> TypedNumberUpTo(const QLineEdit* edit, const controller::TypedField& field) {
+  return controller::ReadNumberUpToOrRefuse(platform::FromQString(edit->text()).value_or(std::string()), field);
+}

@@ -135,7 +135,7 @@ TEST_F(MaintenanceFormsTest, TheDumpButtonsStepTheAddressByWholeBlocks) {
       {"0", &TDumpForm::Button2, "-256", -256},
       {"65280", &TDumpForm::Button1, "65536", 65536},
       {"junk", &TDumpForm::Button1, "junk", Before},
-      {"2147483647", &TDumpForm::Button1, "-2147483393", -2147483393},
+      {"2147483647", &TDumpForm::Button1, "2147483647", Before},
       {"4660h", &TDumpForm::BitBtn1, "4660h", Before},
       {"512 up", &TDumpForm::Button1, "512 up", Before},
       {"99999999999", &TDumpForm::Button2, "99999999999", Before},
@@ -706,8 +706,9 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
 }
 
 // The window shows an address only with that address's bytes, as the controller numbers it: "Previous
-// Block" from 0 shows the block at 0xFF00 under 65280; a download's block in the grid is the staging
-// area's; an address asked for shows none of the last one's bytes, also when its dump keeps failing.
+// Block" from 0 shows the block at 0xFF00 under 65280; a download's block in the grid shows under no
+// address, the staging area keeps none; an address asked for shows none of the last one's bytes, also
+// when its dump keeps failing.
 TEST_F(AttachedFormsTest, TheDumpShowsAnAddressOnlyWithItsBytes) {
   std::vector<std::uint8_t> block(256);
   for (int i = 0; i < 256; ++i) block[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(255 - i);
@@ -728,16 +729,18 @@ TEST_F(AttachedFormsTest, TheDumpShowsAnAddressOnlyWithItsBytes) {
   EXPECT_EQ(cell(15, 15), "00");
   EXPECT_TRUE(Shoot(dump.get(), "zelta_memory_dump.png"));
 
-  Engine().TouchLoadRequest = 1;
+  Engine().RequestTouchLoad();
   ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 905; }));
-  EXPECT_EQ(dump->Edit1->text(), QString::number(controller::AddrStaging));
+  EXPECT_TRUE(dump->Edit1->text().isEmpty());
+  EXPECT_EQ(cell(0, 0), "ff") << "the touch screen's settings";
   ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 114; }, 800));
 
   sim.CorruptNextBlockReplies(100);
+  testing_support::Replace(dump->Edit1, "4096");
   Click(dump->Button1);  // "Next Block"
   ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 0; }));
   EXPECT_EQ(testing_support::TestUi().Messages().back(), "Lost Connection");
-  EXPECT_EQ(dump->Edit1->text(), QString::number(controller::AddrStaging + 256));
+  EXPECT_EQ(dump->Edit1->text(), "4352");
   for (int i = 0; i < 256; ++i) EXPECT_EQ(cell(i % 16, i / 16), "") << i;
 }
 

@@ -39,7 +39,7 @@ struct Entry {
 class TypedNumbersTest : public controller::test::EngineTest {
  protected:
   TypedNumbersTest() {
-    engine.CommState = 110;  // the windows post to a running connection
+    engine.CommState = 110;         // the windows post to a running connection
     change.Prompt({"", "", 2, 5});  // as a click on the module parameter grid picks it
   }
 
@@ -88,6 +88,8 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
             return If(e.ParamChangeRequest, change.Edit1->text().trimmed().toLong());
           }};
   const auto typedByte = [&](int i) { return If(e.RawCommandRequest, dump.CommandEdits[i]->text().toLong()); };
+  E address{"Address", "0 to 65535", dump.Edit1, dump.BitBtn1, [&] { return If(e.DumpRequest, e.DumpAddress); }};
+  E nextBlock{"Address", "0 to 65535", dump.Edit1, dump.Button1, [&] { return If(e.DumpRequest, e.DumpAddress); }};
   E byte1{"Command byte 1", "0 to 255", dump.CommandEdits[0], dump.BitBtn3, [&] { return typedByte(0); }};
   E byte6{"Command byte 6", "0 to 255", dump.CommandEdits[5], dump.BitBtn3, [&] { return typedByte(5); }};
   E module{"Module#", "1 to 127", voice.Edit1, voice.BitBtn2, [&] { return If(e.TransmitRequest, e.TransmitRequest); }};
@@ -112,6 +114,8 @@ TEST_F(TypedNumbersTest, ANumberThatDoesNotFitAsksForNothingAndNamesItsEntry) {
       {zone, {{"-1", None}}},
       {remoteIr, {{"70000", None}, {"abc", None}, {"65535", 65535}, {"0x10", None}}},
       {param, {{"70000", None}, {"-5", None}, {"abc", None}, {"65535", 65535}, {"12abc", None}, {" 7 ", 7}}},
+      {address, {{"70000", None}, {"65536", None}, {"131088", None}, {"99999999999", None}, {"65535", 65535}}},
+      {nextBlock, {{"70000", None}, {"65280", 65536}}},
       {byte1, {{"300", None}}},
       {byte6, {{"abc", None}, {"+5", 5}, {"12abc", None}}},
       {module, {{"300", None}, {"127", 127}}},
