@@ -764,6 +764,21 @@ TEST_F(EngineTest, AnAttachReconnectsOnlyOnTheLineTheConnectionRuns) {
   }
 }
 
+// A reconnection starts with retries of its own: one asked at once after a noisy exchange still has all of
+// them for its identification.
+TEST_F(EngineTest, AReconnectionStartsWithItsOwnRetries) {
+  Connect();
+  ASSERT_TRUE(RunToState(112, 20));
+  sim.IgnoreNext(5);
+  ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 5 && engine.CommState == 112; }, 100));
+  engine.Attach();
+  ASSERT_EQ(engine.CommState, 1);
+  sim.IgnoreNext(4);
+  expectedRetries = 9;
+  ASSERT_TRUE(RunToState(114, 200)) << engine.CommState;
+  EXPECT_TRUE(Ui().Messages().empty());
+}
+
 TEST_F(EngineTest, SettingTheClockSendsTheLocalTimeAndReadingItBuildsTheFlashArgument) {
   Connect();
   engine.ParamsRequest = 0;
@@ -897,11 +912,15 @@ struct UntimedWait {
   int AppVersion, State;
   void (*Request)(CommsEngine&);
   CommsWindow Window;
+  const char* Left;  // what the wait may leave the controller in, told after "Lost Connection"
 };
 const UntimedWait UntimedWaits[] = {
-    {"IrLearn", 400, 564, [](CommsEngine& e) { e.IrLearnNumber = 5; }, CommsWindow::IrLearnPanel},
-    {"OlderX10Monitor", 212, 522, [](CommsEngine& e) { e.X10MonitorRequest = 1; }, CommsWindow::X10Monitor},
-    {"AutoAddressing", 400, 592, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, CommsWindow::AutoAddressPanel},
+    {"IrLearn", 400, 564, [](CommsEngine& e) { e.IrLearnNumber = 5; }, CommsWindow::IrLearnPanel,
+     "IR Learn end not confirmed: the controller's IR receiver may be left learning"},
+    {"OlderX10Monitor", 212, 522, [](CommsEngine& e) { e.X10MonitorRequest = 1; }, CommsWindow::X10Monitor,
+     "X10 Monitor end not confirmed: the controller may go on sending its X10 event reports"},
+    {"AutoAddressing", 400, 592, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, CommsWindow::AutoAddressPanel,
+     "Last Module Number 0 not sent"},
 };
 
 void PrintTo(const UntimedWait& wait, std::ostream* out) { *out << wait.Name; }
@@ -921,7 +940,7 @@ TEST_P(LineGoneTest, EndsTheWaitWithTheUsualDisconnect) {
     return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
   }));
   ASSERT_TRUE(RunToState(0, 40));
-  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_EQ(Ui().Messages(), (std::vector<std::string>{"Lost Connection", wait.Left}));
   EXPECT_FALSE(view.IsShown(wait.Window));
 }
 

@@ -518,7 +518,7 @@ void TCommsForm::DownloadProgramtoVORMO1Click() {
 }
 
 void TCommsForm::Set1Click() {
-  if (Engine->RequestAllowed(RequestKind::SetClock)) Engine->SetClockRequest = 1;
+  if (Engine->RequestAllowed(RequestKind::SetClock, Engine->SetClockRequest != 0)) Engine->SetClockRequest = 1;
 }
 
 void TCommsForm::GetCPUClock1Click() {
