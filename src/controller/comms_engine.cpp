@@ -394,8 +394,8 @@ void CommsEngine::HideConnectionWindows() {
   const RunningWork* work = StateWork();
   const bool restarting = work && work->Kind == WorkKind::RestartWait;
   for (CommsWindow window : {CommsWindow::ControllerParams, CommsWindow::ModuleParams, CommsWindow::IrLearnPanel,
-                             CommsWindow::AutoAddressPanel, CommsWindow::Restart, CommsWindow::X10Grid,
-                             CommsWindow::X10Monitor, CommsWindow::TimerVars})
+                             CommsWindow::IrLearnWindow, CommsWindow::AutoAddressPanel, CommsWindow::Restart,
+                             CommsWindow::X10Grid, CommsWindow::X10Monitor, CommsWindow::TimerVars})
     if (window != CommsWindow::Restart || !restarting) View.ShowWindow(window, false);
 }
 

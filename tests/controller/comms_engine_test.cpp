@@ -225,9 +225,10 @@ class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterfac
   }
 
   ScriptedDialUp dial;
-  const std::vector<CommsWindow> windows = {
-      CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel, CommsWindow::IrLearnPanel, CommsWindow::Restart,
-      CommsWindow::X10Grid,          CommsWindow::X10Monitor,       CommsWindow::TimerVars};
+  const std::vector<CommsWindow> windows = {CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel,
+                                            CommsWindow::IrLearnPanel,     CommsWindow::IrLearnWindow,
+                                            CommsWindow::Restart,          CommsWindow::X10Grid,
+                                            CommsWindow::X10Monitor,       CommsWindow::TimerVars};
 };
 
 TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
