@@ -603,8 +603,9 @@ const RunningWork* CommsEngine::Running() const {
 }
 
 std::string CommsEngine::EndQuestion(Ending how) const {
-  if (const RunningWork* work = Running()) return controller::EndQuestion(*work, how);
-  if (how != Ending::Exit || CommState < 100 || Disconnecting() || CommState == 299) return {};
+  const RunningWork* work = Running();
+  if (how != Ending::Exit || CommState < 100 || Disconnecting() || CommState == 299)
+    return controller::EndQuestion(work, how);
   // Connected: a transfer asked for starts at one of the next idle passes.
   const std::pair<bool, const char*> transfers[] = {
       {ProgramDownloadRequest != 0, "Program Download"},
@@ -619,8 +620,10 @@ std::string CommsEngine::EndQuestion(Ending how) const {
   const char* waiting = nullptr;
   for (const auto& [asked, name] : transfers)
     if (asked && !waiting) waiting = name;
-  if (!waiting) return {};
-  return std::string("The ") + waiting + " has not started yet: closing now drops it, and it is not sent. Still close?";
+  // Named after the running work too: the question says all the end drops.
+  if (!waiting) return controller::EndQuestion(work, how);
+  return controller::EndQuestion(
+      work, how, std::string("The ") + waiting + " has not started yet: closing now drops it, and it is not sent.");
 }
 
 void CommsEngine::EndForExit() {

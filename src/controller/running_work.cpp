@@ -81,27 +81,37 @@ const RunningWork* WorkOfState(int state, bool addressing) {
   return nullptr;
 }
 
-std::string EndQuestion(const RunningWork& work, Ending how) {
-  const bool exit = how == Ending::Exit;
-  const std::string doing = exit ? "closing" : "attaching";
-  const std::string still = std::string(" Still ") + (exit ? "close" : "attach") + "?";
+namespace {
+
+// What ending `work` does, as the question says it; empty when there is nothing to ask.
+std::string EndStatement(const RunningWork& work, Ending how) {
+  const std::string doing = how == Ending::Exit ? "closing" : "attaching";
   const std::string name = work.Name;
   switch (work.Kind) {
     case WorkKind::Mode:
-      return "The " + name + " is running: " + doing + " now ends it first: " + work.Ends + "." + still;
+      return "The " + name + " is running: " + doing + " now ends it first: " + work.Ends + ".";
     // A posted reconnection is taken once these have ended.
     case WorkKind::Transfer:
     case WorkKind::PortWork:
       if (how == Ending::Reconnection) return {};
-      return "The " + name + " is running: " + doing + " now cuts it short and " + work.Ends + "." + still;
+      return "The " + name + " is running: " + doing + " now cuts it short and " + work.Ends + ".";
     case WorkKind::RestartWait:
       if (how == Ending::Reconnection) return {};
       return "The controller is restarting after the " + name + ": " + doing +
-             " now waits for the restart to end first (about 75 seconds)." + still;
+             " now waits for the restart to end first (about 75 seconds).";
     case WorkKind::Command:
       break;
   }
   return {};
+}
+
+}  // namespace
+
+std::string EndQuestion(const RunningWork* work, Ending how, const std::string& also) {
+  std::string question = work ? EndStatement(*work, how) : std::string();
+  if (!also.empty()) question += (question.empty() ? "" : " ") + also;
+  if (question.empty()) return {};
+  return question + " Still " + (how == Ending::Exit ? "close" : "attach") + "?";
 }
 
 }  // namespace controller

@@ -49,8 +49,9 @@ enum class Ending {
   Exit,          // the program's end
 };
 
-// The question `how` asks before it ends `work`; empty when there is nothing to ask.
-std::string EndQuestion(const RunningWork& work, Ending how);
+// The question `how` asks before it ends `work` (nullptr: none runs), with `also`, what else the end drops,
+// said after it; empty when there is nothing to ask.
+std::string EndQuestion(const RunningWork* work, Ending how, const std::string& also = {});
 
 // The work whose states include `state`, before telling a command in flight from one not yet sent: nullptr
 // for none (idle, polling, connecting, reads). States 135 and 136 are auto-addressing's restart when

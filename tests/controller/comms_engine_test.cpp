@@ -723,6 +723,10 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
       {"a command on the line", 581, {}, Ending::Exit, ""},
       {"a transfer not started", 110, program, Ending::Exit,
        "The Program Download has not started yet: closing now drops it, and it is not sent. Still close?"},
+      {"a mode, a transfer waiting behind it", 564, program, Ending::Exit,
+       "The IR Learn is running: closing now ends it first: the controller's IR receiver is switched back and no "
+       "code is learnt. The Program Download has not started yet: closing now drops it, and it is not sent. Still "
+       "close?"},
       {"a transfer not started, attaching", 110, program, Ending::Attach, ""},
       {"a transfer asked while parked", 299, program, Ending::Exit, ""},
   };
