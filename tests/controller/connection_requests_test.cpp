@@ -24,11 +24,17 @@ std::size_t ParamsSet(const SimController& sim, int p, int value) {
   return n;
 }
 
+// Asked as a request window asks it: refused while the same request waits or runs.
+bool Ask(CommsEngine& e, RequestKind kind, bool waiting, const std::function<void()>& set) {
+  if (!e.RequestAllowed(kind, waiting)) return false;
+  set();
+  return true;
+}
+
 struct Request {
   const char* Name;
   const char* Told;  // its name in the log
-  // Asked as its window asks it: false when refused.
-  std::function<bool(CommsEngine&)> Post;
+  std::function<bool(CommsEngine&)> Post;                 // false: refused
   int OnLine;                                             // the state that waits for its answer
   std::function<std::size_t(const SimController&)> Done;  // how often a controller carried it out
   const char* Unconfirmed;                                // told when its answer never came
@@ -36,36 +42,24 @@ struct Request {
 
 const Request kRequests[] = {
     {"relay", "Relay Command",
-     [](CommsEngine& e) {
-       if (!e.RequestAllowed(RequestKind::Relay, e.RelayRequest != 0)) return false;
-       e.RelayPoint = 2;
-       e.RelayOn = 1;
-       e.RelayRequest = 3;
-       return true;
-     },
-     581, [](const SimController& s) { return s.Commands(CmdRelay).size(); }, "Relay Command not confirmed"},
+     [](CommsEngine& e) { return Ask(e, RequestKind::Relay, e.RelayRequest, [&] { e.RelayRequest = 3; }); }, 581,
+     [](const SimController& s) { return s.Commands(CmdRelay).size(); }, "Relay Command not confirmed"},
     {"learn", "IR Learn",
      [](CommsEngine& e) {
-       if (!e.RequestAllowed(RequestKind::IrLearn, e.IrLearnNumber != -1)) return false;
-       e.IrLearnFrequency = 120;
-       e.IrLearnNumber = 5;
-       return true;
+       return Ask(e, RequestKind::IrLearn, e.IrLearnNumber != -1, [&] {
+         e.IrLearnFrequency = 120;
+         e.IrLearnNumber = 5;
+       });
      },
      561, [](const SimController& s) { return ParamsSet(s, 17, 1); },
      "IR Learn end not confirmed: the controller's IR receiver may be left learning"},
     {"auto address", "Auto Address Command",
      [](CommsEngine& e) {
-       if (!e.RequestAllowed(RequestKind::AutoAddress, e.AutoAddressRequest != -1)) return false;
-       e.AutoAddressRequest = 1;
-       return true;
+       return Ask(e, RequestKind::AutoAddress, e.AutoAddressRequest != -1, [&] { e.AutoAddressRequest = 1; });
      },
      591, [](const SimController& s) { return s.Commands(CmdFindModule).size(); }, "Last Module Number 0 not sent"},
     {"clock set", "Clock Set",
-     [](CommsEngine& e) {
-       if (!e.RequestAllowed(RequestKind::SetClock, e.SetClockRequest != 0)) return false;
-       e.SetClockRequest = 1;
-       return true;
-     },
+     [](CommsEngine& e) { return Ask(e, RequestKind::SetClock, e.SetClockRequest, [&] { e.SetClockRequest = 1; }); },
      531, [](const SimController& s) { return static_cast<std::size_t>(s.ClockFramesTaken()); },
      "Clock Set not confirmed"},
     {"queued parameter", "Parameter Change", [](CommsEngine& e) { return QueueControllerParamChange(e, 41, "7"); }, 121,
@@ -105,7 +99,6 @@ class ConnectionRequestsTest : public EngineTest, public ::testing::WithParamInt
     return engine.CommState == 0 || waitsForUser ||
            (engine.CommState == 114 && !engine.AttachRequest && left == Requests{});
   }
-  bool Told(const std::string& line) const { return view.Logged(line); }
 
   SimController other;
   serial::test::ScopedComEnv com3{3, other.SlavePath()};
@@ -132,43 +125,23 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
     }
     posted = true;
   };
-  settings.ComNum = 3;  // a new connection's road: the other controller
-  switch (road) {
-    case Road::Close:
-      engine.CloseRequest = 1;
-      if (asked == Asked::OfNew) {
-        engine.Attach();
-        postForNext();
-      }
-      break;
-    case Road::NewConnection:
-      engine.Attach();
-      postForNext();
-      break;
-    case Road::Reconnection:
-      settings.ComNum = 1;
-      engine.Attach();
-      postForNext();
-      break;
-    case Road::DownloadReconnection:
-      settings.ComNum = 1;
-      engine.Reconnect();
-      postForNext();
-      break;
-    case Road::LostLine:
-      break;  // the line takes nothing any more
-    case Road::HangUp:
-      sim.HangUp();
-      // Seen by the port before the next send, however loaded the machine: that send fails.
-      ASSERT_TRUE(sim.WaitUntil([&] {
-        auto d = port.Dispatcher();
-        return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
-      }));
-      break;
-    case Road::Exit:
-      engine.EndForExit();
-      break;
+  settings.ComNum = reconnects ? 1 : 3;  // a new connection's road goes to the other controller
+  if (road == Road::Close) engine.CloseRequest = 1;
+  if (road == Road::Exit) engine.EndForExit();
+  if (road == Road::DownloadReconnection) engine.Reconnect();
+  if (road == Road::HangUp) {
+    sim.HangUp();
+    // Seen by the port before the next send, however loaded the machine: that send fails.
+    ASSERT_TRUE(sim.WaitUntil([&] {
+      auto d = port.Dispatcher();
+      return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
+    }));
   }
+  // Attached, and asked for the next connection; after a close only to ask.
+  const bool attaches =
+      road == Road::NewConnection || road == Road::Reconnection || (road == Road::Close && asked == Asked::OfNew);
+  if (attaches) engine.Attach();
+  if (attaches || road == Road::DownloadReconnection) postForNext();
   ASSERT_TRUE(RunUntil([&] { return Settled(); }, 3000)) << engine.CommState;
   // A connection that ended is followed by the next the user attaches.
   if (engine.CommState == 0 && road != Road::Exit) {
@@ -184,7 +157,7 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
   // The end on the line went once, or its answer never came and that is told.
   EXPECT_EQ(onLine.Done(sim), fails ? 0u : 1u);
   EXPECT_EQ(onLine.Done(other), 0u) << "asked of the last connection";
-  EXPECT_EQ(Told(onLine.Unconfirmed), fails);
+  EXPECT_EQ(view.Logged(onLine.Unconfirmed), fails);
   if (asked == Asked::OfNew) {
     // Asked after the attach: the next connection's, once. A reconnection whose line is lost meanwhile never
     // came, and what it was asked ended with the connection.
@@ -199,8 +172,8 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
     EXPECT_FALSE(engine.ModuleParamRead[1].any()) << "the last controller's module parameter read back";
   }
   // "not sent" only for what never started.
-  EXPECT_FALSE(Told(std::string(onLine.Told) + " not sent"));
-  EXPECT_EQ(Told(std::string(request.Told) + " not sent"), asked == Asked::OfNew && reconnects && fails);
+  EXPECT_FALSE(view.Logged(std::string(onLine.Told) + " not sent"));
+  EXPECT_EQ(view.Logged(std::string(request.Told) + " not sent"), asked == Asked::OfNew && reconnects && fails);
   // A mode keeps its retries for its end; the command on the line is not sent again after a close.
   const bool keepsRetries = onLine.OnLine == 561 || onLine.OnLine == 591;
   const bool closing = road == Road::Close || road == Road::Exit || road == Road::NewConnection;
