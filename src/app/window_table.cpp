@@ -154,6 +154,7 @@ const std::vector<WindowEntry>& WindowTable() {
          IrForm->SaveIrFileDialog = [] { return CommsForm->SaveIrFileDialog(); };
          CommsForm->AttachShow("LearnInfraRedCommand1", [] { IrForm->ShowLearnMode(); });
          CommsForm->AttachShow("TransmitInfraRedCommand1", [] { IrForm->ShowTransmitMode(); });
+         CommsForm->AttachHide(CommsWindow::IrLearnWindow, [] { IrForm->HideLearnMode(); });
          return IrForm;
        }},
       {"TSetClearRelay",

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include "controller/name_tables.h"
 #include "controller/param_requests.h"
@@ -89,6 +90,7 @@ void CommsEngine::Tick() {
   Reentry guard(ticking_);
   if (++StatusTick > 10) UpdateStatusPanel();
   View.SetLights(Port.OutBuffUsed() != 0, Port.InBuffUsed() != 0);
+  const RunningWork* work = StateWork();
   try {
     if (!HeldForExchange()) RunState();
   } catch (const serial::ELkException& e) {
@@ -100,6 +102,11 @@ void CommsEngine::Tick() {
     else if (CommState != 0)
       LoseConnection();
   }
+  // Ended in a command's or a mode's states: its answer, or its end, did not come.
+  const bool unfinished = work && (work->Kind == WorkKind::Command || work->Kind == WorkKind::Mode);
+  if (unfinished && Disconnecting() && !endedIn_) endedIn_ = work;
+  // Its end has cleared the request kept for it: one asked from now on is the next connection's.
+  if (keptWork_ && !Holds(*keptWork_)) keptWork_ = nullptr;
   View.SetText(CommsText::State, std::to_string(CommState));
 }
 
@@ -364,8 +371,8 @@ void CommsEngine::TapiPortClose() {
 CommsEngine::Road CommsEngine::StoredRoad() const { return {Settings.ComNum, Settings.Method, Settings.NonTapi}; }
 
 bool CommsEngine::Reconnects() const {
-  // An attach waiting for the end has the engine in its disconnect states.
-  const bool running = CommState != 0 && !Disconnecting() && !CloseRequest;
+  // An attach waiting for the end has the engine in its disconnect states, or in the running work's end.
+  const bool running = CommState != 0 && !Disconnecting() && !CloseRequest && !AttachRequest;
   const bool dialled = Connection.ComNum == 0 || Connection.NonTapi;
   return running && !dialled && Connection == StoredRoad();
 }
@@ -376,6 +383,9 @@ void CommsEngine::Attach() {
     // Controller Access comes up over the set-up's window: its log tells the cut too.
     AddLogLine(std::string(PortWork->Work().Name) + " cut short");
   }
+  // A new connection waits for this one's end already: this attach is that connection's, and what was
+  // asked of it stays. One the user has closed since ends, and this attach starts another.
+  if (AttachRequest && !CloseRequest) return;
   // Nothing runs, or state 1 has not run yet. A reconnection waiting for state 1 has its line open.
   const bool lineClosed = CommState == 0 || (CommState == 1 && !Port.Open());
   // With nothing on the line, a close asked meanwhile (Controller Access closed after "Lost Connection")
@@ -399,13 +409,14 @@ void CommsEngine::Attach() {
   // The rest ends through its own end before the attach takes effect.
   const bool endsFirst = work && !cut;
   if (Reconnects()) {
-    // The idle pass takes the reconnection once the work has ended.
+    if (reconnectHeld_) return;  // started again once the line is settled
+    // What is asked from now on is the reconnection's. The idle pass takes it once the work has ended.
+    ClearForReconnection();
     if (endsFirst) {
       ReconnectRequest = 1;
       return;
     }
-    if (reconnectHeld_) return;  // started again once the line is settled
-    ClearForReconnection();
+    TellReadsEnded();
     if (ExchangeOpen())
       reconnectHeld_ = true;
     else
@@ -448,16 +459,18 @@ void CommsEngine::HideConnectionWindows() {
   const RunningWork* work = StateWork();
   const bool restarting = work && work->Kind == WorkKind::RestartWait;
   for (CommsWindow window : {CommsWindow::ControllerParams, CommsWindow::ModuleParams, CommsWindow::IrLearnPanel,
-                             CommsWindow::AutoAddressPanel, CommsWindow::Restart, CommsWindow::X10Grid,
-                             CommsWindow::X10Monitor, CommsWindow::TimerVars})
+                             CommsWindow::IrLearnWindow, CommsWindow::AutoAddressPanel, CommsWindow::Restart,
+                             CommsWindow::X10Grid, CommsWindow::X10Monitor, CommsWindow::TimerVars})
     if (window != CommsWindow::Restart || !restarting) View.ShowWindow(window, false);
 }
 
-void CommsEngine::TellDropped(const std::string& what) {
-  const std::string line = what + " not sent";
+void CommsEngine::Tell(const std::string& line) {
   AddLogLine(line);
   notSent_ += (notSent_.empty() ? "" : "\n") + line;
 }
+
+void CommsEngine::TellDropped(const std::string& what) { Tell(what + " not sent"); }
+void CommsEngine::TellNotConfirmed(const std::string& what) { Tell(what + " not confirmed"); }
 
 void CommsEngine::TellCut(const std::string& what) { AddLogLine(what + " cut short"); }
 void CommsEngine::TellEnded(const std::string& what) { AddLogLine(what + " ended"); }
@@ -469,26 +482,39 @@ void CommsEngine::TellReadsEnded() {
 }
 
 void CommsEngine::ClearForReconnection() {
-  const auto tell = [&](bool asked, const char* what) {
-    if (asked) TellDropped(what);
-  };
-  tell(ChangeDataRequest != NoChangeData, "Change Data");
-  tell(RawCommandRequest, "Raw Command");
-  tell(IrTransmitNumber != -1, "IR Transmit Command");
-  tell(IrLearnNumber != -1, "IR Learn");
-  tell(IrClearNumber != -1, "IR Clear Command");
-  tell(AutoAddressRequest != -1, "Auto Address Command");
-  tell(X10SendRequest >= 0, "X10 Command");
-  TellReadsEnded();
-  // Their windows would wait for what no longer comes.
-  if (IrLearnNumber != -1) View.ShowWindow(CommsWindow::IrLearnPanel, false);
-  if (AutoAddressRequest != -1) View.ShowWindow(CommsWindow::AutoAddressPanel, false);
-  if (TimerVarMonitorRequest) View.ShowWindow(CommsWindow::TimerVars, false);
-  ChangeDataRequest = ChangeDataValue = ChangeDataKind = NoChangeData;
+  const Requests asked = *this;
+  ChangeDataRequest = NoChangeData;
   RawCommandRequest = 0;
   IrTransmitNumber = IrLearnNumber = IrClearNumber = AutoAddressRequest = -1;
-  X10SendRequest = X10Key = -1;
+  X10SendRequest = -1;
   TimerVarMonitorRequest = 0;
+  // The running work reads its own until its end, which clears it.
+  if (const RunningWork* work = StateWork(); work && work->Keep)
+    work->Keep(*this, asked, static_cast<std::size_t>(QueueIndex));
+  const auto cleared = [&](bool was, bool is, const char* what) {
+    if (was && !is) TellDropped(what);
+    return was && !is;
+  };
+  if (cleared(asked.ChangeDataRequest != NoChangeData, ChangeDataRequest != NoChangeData, "Change Data"))
+    ChangeDataValue = ChangeDataKind = NoChangeData;
+  cleared(asked.RawCommandRequest, RawCommandRequest, "Raw Command");
+  cleared(asked.IrTransmitNumber != -1, IrTransmitNumber != -1, "IR Transmit Command");
+  // Their windows would wait for what no longer comes.
+  if (cleared(asked.IrLearnNumber != -1, IrLearnNumber != -1, "IR Learn"))
+    View.ShowWindow(CommsWindow::IrLearnPanel, false);
+  cleared(asked.IrClearNumber != -1, IrClearNumber != -1, "IR Clear Command");
+  if (cleared(asked.AutoAddressRequest != -1, AutoAddressRequest != -1, "Auto Address Command"))
+    View.ShowWindow(CommsWindow::AutoAddressPanel, false);
+  if (cleared(asked.X10SendRequest >= 0, X10SendRequest >= 0, "X10 Command")) X10Key = -1;
+  if (asked.TimerVarMonitorRequest) {
+    TellEnded("Timers and Variables Monitor");
+    View.ShowWindow(CommsWindow::TimerVars, false);
+  }
+}
+
+void CommsEngine::Reconnect() {
+  ClearForReconnection();
+  ReconnectRequest = 1;
 }
 
 void CommsEngine::ClearModuleGrid() {
@@ -513,6 +539,7 @@ void CommsEngine::ForgetController() {
   for (int k = FirstParamModule; k <= LastParamModule; ++k)
     for (int p = 0; p < 64; ++p) View.SetCell(CommsGrid::ModuleParams, p + 1, k, "");
   View.SetText(CommsText::ModuleParamStatus, "");
+  ReadBackParam = -1;
   for (int k = 0; k < 256; ++k) {
     if (k < 64) View.SetCell(CommsGrid::TimerVars, 1, k + 1, "");
     View.SetCell(CommsGrid::TimerVars, 2, k + 1, "");
@@ -532,14 +559,32 @@ void CommsEngine::ShowEnded() {
   View.SetText(CommsText::Time, "");
 }
 
-void CommsEngine::DropRequests() {
+void CommsEngine::DropRequests(bool toNext) {
   const Requests asked = *this;
-  static_cast<Requests&>(*this) = Requests{};
-  // The running work reads its own request until its end, which clears it.
-  const RunningWork* work = StateWork();
-  if (work && work->Keep) work->Keep(*this, asked);
+  const auto slot = static_cast<std::size_t>(QueueIndex);
+  if (toNext) {
+    if (keptWork_) keptWork_->Keep(*this, Requests{}, slot);
+    keptWork_ = nullptr;
+  } else {
+    static_cast<Requests&>(*this) = Requests{};
+    // The running work reads its own request until its end, which clears it.
+    const RunningWork* work = StateWork();
+    keptWork_ = work && work->Keep ? work : nullptr;
+    if (keptWork_) keptWork_->Keep(*this, asked, slot);
+  }
+  // What the end was decided in went on the line. A mode's end that did not come may have left the
+  // controller in the mode: that is told even with Controller Access on the screen.
+  const RunningWork* went = std::exchange(endedIn_, nullptr);
+  if (went && went->Left) {
+    Tell(std::string(went->Name) + " end not confirmed: " + went->Left);
+    tellAlways_ = true;
+  }
   const auto tell = [&](bool dropped, const std::string& what) {
-    if (dropped) TellDropped(what);
+    if (!dropped) return;
+    if (!went || what != went->Name)
+      TellDropped(what);
+    else if (went->Kind == WorkKind::Command)
+      TellNotConfirmed(what);
   };
   tell(asked.ProgramDownloadRequest, "Program Download");
   tell(asked.ReloadExecRequest, "Executive Reload");
@@ -553,11 +598,14 @@ void CommsEngine::DropRequests() {
   tell(asked.RawCommandRequest && !RawCommandRequest, "Raw Command");
   tell(asked.ChangeDataRequest != NoChangeData && ChangeDataRequest == NoChangeData, "Change Data");
   // Ended while it told the controller the last number it gave: the controller goes on from that number.
-  if (asked.AutoAddressRequest != -1 && AutoAddressRequest == -1 && LastNumberSent) {
-    TellDropped(platform::FormatText("Last Module Number %d", asked.AutoAddressRequest - 1));
+  // Ended in the addressing, before that: the controller may have given numbers it was not told of.
+  const bool addressingDropped = asked.AutoAddressRequest != -1 && AutoAddressRequest == -1;
+  if (addressingDropped && (LastNumberSent || went == WorkOfState(FindModuleStart, false))) {
+    const std::string last = platform::FormatText("Last Module Number %d", asked.AutoAddressRequest - 1);
+    LastNumberSent ? TellNotConfirmed(last) : TellDropped(last);
     tellAlways_ = true;
   } else {
-    tell(asked.AutoAddressRequest != -1 && AutoAddressRequest == -1, "Auto Address Command");
+    tell(addressingDropped, "Auto Address Command");
   }
   tell(asked.RelayRequest && !RelayRequest, "Relay Command");
   tell(asked.TransmitRequest && !TransmitRequest, "Transmit Command");
@@ -584,6 +632,12 @@ void CommsEngine::TellNotSent() {
   if (!notSent_.empty() && (!View.Showing() || tellAlways_)) platform::Ui().ShowMessage(notSent_);
   notSent_.clear();
   tellAlways_ = false;
+}
+
+bool CommsEngine::Holds(const RunningWork& work) const {
+  Requests held{};
+  work.Keep(held, *this, static_cast<std::size_t>(QueueIndex));
+  return !(held == Requests{});
 }
 
 bool CommsEngine::Disconnecting() const { return CommState >= 1000 && CommState <= 1006; }
@@ -615,8 +669,9 @@ const RunningWork* CommsEngine::Running() const {
 }
 
 std::string CommsEngine::EndQuestion(Ending how) const {
-  if (const RunningWork* work = Running()) return controller::EndQuestion(*work, how);
-  if (how != Ending::Exit || CommState < 100 || Disconnecting() || CommState == 299) return {};
+  const RunningWork* work = Running();
+  if (how != Ending::Exit || CommState < 100 || Disconnecting() || CommState == 299)
+    return controller::EndQuestion(work, how);
   // Connected: a transfer asked for starts at one of the next idle passes.
   const std::pair<bool, const char*> transfers[] = {
       {ProgramDownloadRequest != 0, "Program Download"},
@@ -631,8 +686,10 @@ std::string CommsEngine::EndQuestion(Ending how) const {
   const char* waiting = nullptr;
   for (const auto& [asked, name] : transfers)
     if (asked && !waiting) waiting = name;
-  if (!waiting) return {};
-  return std::string("The ") + waiting + " has not started yet: closing now drops it, and it is not sent. Still close?";
+  // Named after the running work too: the question says all the end drops.
+  if (!waiting) return controller::EndQuestion(work, how);
+  return controller::EndQuestion(
+      work, how, std::string("The ") + waiting + " has not started yet: closing now drops it, and it is not sent.");
 }
 
 void CommsEngine::EndForExit() {

@@ -193,8 +193,8 @@ class CommsEngine : public RequestFields {
   bool TakesLirFiles() const { return FirmwareVersion >= 820; }
 
   // Whether an attach now goes on with the running connection: it runs on the road the settings name, that
-  // road is a line of its own (on a dial-up road the controller is the number dialled) and the user has not
-  // closed it. Its requests then go on.
+  // road is a line of its own (on a dial-up road the controller is the number dialled), the user has not
+  // closed it and it does not wait for its end for a new connection. Its requests then go on.
   bool Reconnects() const;
   // An attach (the editor's, the touch-screen designer's, the project download dialog's): state 1, at once
   // when nothing runs. Otherwise what runs ends as its kind says (RunningWork): a transfer is cut where it
@@ -205,10 +205,14 @@ class CommsEngine : public RequestFields {
   // identification's. A new connection drops those at once, told, hides the closed
   // connection's windows and runs its end whole (line closed, modem hung up) before state 1: what is asked
   // after the attach is the new connection's, and no window shows the last controller's values until this
-  // connection has read them. A close asked while nothing ran closes nothing: this attach connects.
+  // connection has read them. A close asked while nothing ran closes nothing: this attach connects. An
+  // attach while a new connection waits for the last one's end is that connection's, and changes nothing.
   void Attach();
-  // A reconnection restarts at state 1: the requests a new start must not inherit are cleared, and told.
+  // A reconnection is asked: the requests a new start must not inherit are cleared now, and told; the
+  // running work keeps its own for its end. What is asked from now on is the reconnection's.
   void ClearForReconnection();
+  // The project download's reconnection, taken by the idle pass once the running work has ended.
+  void Reconnect();
   // With no connection running, or once the running one is closing (the user's close, or its end decided),
   // a request window asks for nothing: false, and the user is told at once that `what` was not sent. Nothing
   // waits for whichever controller comes next. `sameAsked`: the same request waits or runs already; the new
@@ -220,9 +224,11 @@ class CommsEngine : public RequestFields {
 
   // The connection has ended: every request it was asked for and has not started is dropped, so the next
   // connection, perhaps to another controller, does only what is asked of it then; the values they carried
-  // stay. Each is told in the log, and kept for TellNotSent. The running work's own request stays for its
-  // end (RunningWork::Keep).
-  void DropRequests();
+  // stay. Each is told in the log, and kept for TellNotSent: a command that went and whose answer never came
+  // as not confirmed, a mode whose end did not come with what it may have left. At a new connection's attach
+  // the running work's own request stays for its end (RunningWork::Keep); once the end has run, `toNext`,
+  // only that request is dropped, if its end did not clear it: what was asked since is the next connection's.
+  void DropRequests(bool toNext = false);
   // The windows and panels that show one connection's controller, or an operation of it: hidden when it
   // ends. A restart running out keeps its window.
   void HideConnectionWindows();
@@ -235,6 +241,8 @@ class CommsEngine : public RequestFields {
   void TellCut(const std::string& what);
   // Logs "<what> ended": a read or monitor that ran and ends with the connection.
   void TellEnded(const std::string& what);
+  // Logs "<what> not confirmed": it went, and its answer never came. Kept for TellNotSent.
+  void TellNotConfirmed(const std::string& what);
 
   // The work running now (RunningWork): the engine's, or what holds the port outside a connection; nullptr
   // when none. A command counts once it has gone on the line.
@@ -342,6 +350,9 @@ class CommsEngine : public RequestFields {
   std::uint8_t ParamIndex = 0, LastParamIndex = 0;
   std::uint8_t ParamNumber = 0, ParamModule = 0;
   std::array<std::array<std::uint16_t, 64>, 128> ModuleParamTable{};
+  // The module parameter read back after its write, while that read runs (-1: none). One a reconnection
+  // cuts is read again once connected (ModuleParamsRequest 2).
+  std::int32_t ReadBackParam = -1;
 
   // The module parameters this connection has read: only these are shown or checked (the password).
   std::array<std::bitset<64>, 128> ModuleParamRead{};
@@ -408,7 +419,15 @@ class CommsEngine : public RequestFields {
   // runs meanwhile. Then the connection starts again.
   bool HeldForExchange();
   void StartReconnection();
+  // The request of `work` is still asked for.
+  bool Holds(const RunningWork& work) const;
+  // Logs `line` and keeps it for TellNotSent.
+  void Tell(const std::string& line);
 
+  // The running work whose request a new connection's attach kept for its end, until that end clears it.
+  const RunningWork* keptWork_ = nullptr;
+  // The command or mode in hand when the connection's end was decided, until its end tells it.
+  const RunningWork* endedIn_ = nullptr;
   std::vector<StateHandler> handlers_;
   std::string notSent_;  // the requests dropped with the last connection, a line each
   // Among them a number the controller gave and was not told: the next addressing run would give it twice.

@@ -33,6 +33,7 @@ enum class CommsWindow {
   Meter,             // the progress meter
   DstLabel,          // "DST"
   IrLearnPanel,      // "Waiting for IR Learn"
+  IrLearnWindow,     // the "Ir" window in learn mode: what it learnt is this controller's
   AutoAddressPanel,  // "&Skip" and "Abort"
   ControllerParams,
   ModuleParams,

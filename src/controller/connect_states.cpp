@@ -35,8 +35,11 @@ void Connect(CommsEngine& e) {
     e.CommState = e.Port.Open() ? 1001 : 1006;
     return;
   }
-  // Nor the buttons of an addressing run that a lost connection cut short.
+  // Nor the buttons of an addressing run that a lost connection cut short, nor the last one's retries.
   e.SkipRequest = e.AbortRequest = 0;
+  e.RetryCount = 0;
+  // A module parameter's read-back a reconnection cut is read again: its window shows the value written.
+  if (e.ReadBackParam >= 0 && !e.ModuleParamsRequest) e.ModuleParamsRequest = 2;
   // Nor a flash key: another site may have been dialled or the controller swapped, so the controller at
   // the end of this line confirms its own.
   e.FlashArg = 0;
@@ -250,9 +253,9 @@ void Detach(CommsEngine& e) {
   else if (e.CommsErrorKind == 2)
     platform::Ui().MessageBox("Failed Modem Connection Attempt", "Dial Error", platform::MsgButtons::Ok,
                               platform::MsgKind::Error);
-  if (next) return;
-  // What the connection was asked for ends with it, with what was posted while it ended.
-  e.DropRequests();
+  // What the connection was asked for ends with it, with what was posted while it ended; only what was asked
+  // after a new connection's attach goes on to that connection.
+  e.DropRequests(next);
   e.TellNotSent();
 }
 

@@ -89,7 +89,6 @@ void Idle(CommsEngine& e) {
   if (e.ReconnectRequest) {
     next = 1;
     e.ReconnectRequest = 0;
-    e.ClearForReconnection();
   }
   e.CommState = next;
 }

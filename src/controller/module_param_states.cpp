@@ -24,12 +24,19 @@ void EndRead(CommsEngine& e) {
   e.CommState = 110;
 }
 
+// A request of 2 reads back the parameter whose read-back a reconnection cut, in the window as it stands;
+// nothing when a read since has shown it.
 void StartRead(CommsEngine& e) {
-  e.View.ShowWindow(CommsWindow::ModuleParams, true);
-  e.ModuleParamsStop = 0;
-  e.ParamIndex = 0;
-  e.LastParamIndex = 63;
+  const bool readBack = e.ModuleParamsRequest == 2;
   e.ModuleParamsRequest = 0;
+  if (readBack && e.ReadBackParam < 0) {
+    e.CommState = 110;
+    return;
+  }
+  if (!readBack) e.View.ShowWindow(CommsWindow::ModuleParams, true);
+  e.ModuleParamsStop = 0;
+  e.ParamIndex = static_cast<std::uint8_t>(readBack ? e.ReadBackParam : 0);
+  e.LastParamIndex = static_cast<std::uint8_t>(readBack ? e.ReadBackParam : 63);
   e.CommState = 200;
 }
 
@@ -91,6 +98,7 @@ void AwaitValues(CommsEngine& e) {
   e.ParamIndex = static_cast<std::uint8_t>(p + 1);
   if (e.ParamIndex > e.LastParamIndex) {
     e.View.SetText(CommsText::ModuleParamStatus, "Parameters Received");
+    e.ReadBackParam = -1;
     e.CommState = 110;
   } else if (e.WorkEnding()) {
     EndRead(e);
@@ -125,6 +133,7 @@ void AwaitParameter(CommsEngine& e) {
   e.ParamIndex = e.LastParamIndex = e.ParamNumber;
   // The click that picked the cell stopped the read before; the read-back is one of its own.
   e.ModuleParamsStop = 0;
+  if (next == 220) e.ReadBackParam = e.ParamNumber;
 }
 
 void Pause(CommsEngine& e) {

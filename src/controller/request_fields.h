@@ -41,7 +41,7 @@ struct Requests {
   std::uint8_t DumpRequest = 0;  // a dump of DumpAddress is asked
   std::uint8_t ProgramDownloadRequest = 0;
   std::uint8_t ReloadExecRequest = 0;
-  std::uint8_t ModuleParamsRequest = 0;
+  std::uint8_t ModuleParamsRequest = 0;  // 1 all of them; 2 again the read-back a reconnection cut
   std::uint8_t CloseRequest = 0;
   std::uint8_t ParamChangeRequest = 0;
   std::int32_t X10SendRequest = -1;  // any house 0 or more is a request

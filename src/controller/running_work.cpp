@@ -1,6 +1,6 @@
 #include "controller/running_work.h"
 
-#include "controller/comms_engine.h"
+#include "controller/request_fields.h"
 
 namespace controller {
 
@@ -14,14 +14,13 @@ struct WorkStates {
 constexpr const char* kHalfIrCodes = "may leave the controller stopped, with its IR codes half written";
 
 template <auto Field>
-void Keep(CommsEngine& e, const Requests& asked) {
-  e.*Field = asked.*Field;
+void Keep(Requests& to, const Requests& from, std::size_t) {
+  to.*Field = from.*Field;
 }
 
 // Only the queued change on the line: the others were not sent.
-void KeepSentSlot(CommsEngine& e, const Requests& asked) {
-  const auto slot = static_cast<std::size_t>(e.QueueIndex);
-  e.CommandQueue[slot] = asked.CommandQueue[slot];
+void KeepSentSlot(Requests& to, const Requests& from, std::size_t slot) {
+  to.CommandQueue[slot] = from.CommandQueue[slot];
 }
 
 const WorkStates kWork[] = {
@@ -43,11 +42,14 @@ const WorkStates kWork[] = {
     {908, 908, {WorkKind::RestartWait, "Touch Screen Download", ""}},
     {1100, 1104, {WorkKind::Transfer, "Icon Download", "leaves the controller's icons half written"}},
 
-    {520, 527, {WorkKind::Mode, "X10 Monitor", "the controller's X10 event reports are switched off"}},
+    {520,
+     527,
+     {WorkKind::Mode, "X10 Monitor", "the controller's X10 event reports are switched off", nullptr,
+      "the controller may go on sending its X10 event reports"}},
     {560,
      566,
      {WorkKind::Mode, "IR Learn", "the controller's IR receiver is switched back and no code is learnt",
-      Keep<&Requests::IrLearnNumber>}},
+      Keep<&Requests::IrLearnNumber>, "the controller's IR receiver may be left learning"}},
     {590,
      594,
      {WorkKind::Mode, "Auto Address",
@@ -79,27 +81,37 @@ const RunningWork* WorkOfState(int state, bool addressing) {
   return nullptr;
 }
 
-std::string EndQuestion(const RunningWork& work, Ending how) {
-  const bool exit = how == Ending::Exit;
-  const std::string doing = exit ? "closing" : "attaching";
-  const std::string still = std::string(" Still ") + (exit ? "close" : "attach") + "?";
+namespace {
+
+// What ending `work` does, as the question says it; empty when there is nothing to ask.
+std::string EndStatement(const RunningWork& work, Ending how) {
+  const std::string doing = how == Ending::Exit ? "closing" : "attaching";
   const std::string name = work.Name;
   switch (work.Kind) {
     case WorkKind::Mode:
-      return "The " + name + " is running: " + doing + " now ends it first: " + work.Ends + "." + still;
+      return "The " + name + " is running: " + doing + " now ends it first: " + work.Ends + ".";
     // A posted reconnection is taken once these have ended.
     case WorkKind::Transfer:
     case WorkKind::PortWork:
       if (how == Ending::Reconnection) return {};
-      return "The " + name + " is running: " + doing + " now cuts it short and " + work.Ends + "." + still;
+      return "The " + name + " is running: " + doing + " now cuts it short and " + work.Ends + ".";
     case WorkKind::RestartWait:
       if (how == Ending::Reconnection) return {};
       return "The controller is restarting after the " + name + ": " + doing +
-             " now waits for the restart to end first (about 75 seconds)." + still;
+             " now waits for the restart to end first (about 75 seconds).";
     case WorkKind::Command:
       break;
   }
   return {};
+}
+
+}  // namespace
+
+std::string EndQuestion(const RunningWork* work, Ending how, const std::string& also) {
+  std::string question = work ? EndStatement(*work, how) : std::string();
+  if (!also.empty()) question += (question.empty() ? "" : " ") + also;
+  if (question.empty()) return {};
+  return question + " Still " + (how == Ending::Exit ? "close" : "attach") + "?";
 }
 
 }  // namespace controller

@@ -7,11 +7,11 @@
 // - a restart wait runs out: the controller does not answer until it has started;
 // - a single command on the line gets its answer first, so a reconnection does not send it again.
 // Work that holds the port outside any connection (the pager's modem set-up) is cut, once the user agreed.
+#include <cstddef>
 #include <string>
 
 namespace controller {
 
-class CommsEngine;
 struct Requests;
 
 enum class WorkKind { Transfer, Mode, RestartWait, Command, PortWork };
@@ -20,9 +20,12 @@ struct RunningWork {
   WorkKind Kind;
   const char* Name;  // as the user knows it, and as its "not sent" and "cut short" lines name it
   const char* Ends;  // what ending it now does, in the question's words (transfers, modes, port work)
-  // The request fields the work still reads until its end: a new connection's attach, which drops every
-  // other request, keeps these. None for a transfer, which is cut.
-  void (*Keep)(CommsEngine& engine, const Requests& asked) = nullptr;
+  // Copies the request the work still reads until its end from `from` to `to` (`slot`: the queue slot being
+  // sent): a new connection's attach, which drops every other request, keeps it for that end; copied from no
+  // request, it drops it. None for a transfer, which is cut.
+  void (*Keep)(Requests& to, const Requests& from, std::size_t slot) = nullptr;
+  // What a mode's end that was not confirmed may have left the controller in.
+  const char* Left = nullptr;
 };
 
 // Work that holds the engine's port outside a connection. It owns the port until its last step: whatever
@@ -46,8 +49,9 @@ enum class Ending {
   Exit,          // the program's end
 };
 
-// The question `how` asks before it ends `work`; empty when there is nothing to ask.
-std::string EndQuestion(const RunningWork& work, Ending how);
+// The question `how` asks before it ends `work` (nullptr: none runs), with `also`, what else the end drops,
+// said after it; empty when there is nothing to ask.
+std::string EndQuestion(const RunningWork* work, Ending how, const std::string& also = {});
 
 // The work whose states include `state`, before telling a command in flight from one not yet sent: nullptr
 // for none (idle, polling, connecting, reads). States 135 and 136 are auto-addressing's restart when

@@ -53,11 +53,12 @@ void AwaitExtendedX10(CommsEngine& e) {
 
 // Monitor, newer controllers
 
-// The monitor never passes the idle state while it is wanted, so it takes the disconnect request, and a
-// new connection's attach, itself: monitoring ends and its window closes, and the idle state then
-// disconnects. A reconnection passes the idle state too, and monitoring goes on after it.
+// The monitor never passes the idle state while it is wanted, so it takes the disconnect request itself:
+// monitoring ends and its window closes, and the idle state then disconnects. A reconnection passes the
+// idle state too, and monitoring goes on after it. A new connection's attach drops the request and hides
+// the window itself.
 bool StopMonitorForDisconnect(CommsEngine& e, CommsWindow window) {
-  if (!e.CloseRequest && !e.AttachRequest) return false;
+  if (!e.CloseRequest) return false;
   e.X10MonitorRequest = 0;
   e.View.ShowWindow(window, false);
   return true;

@@ -537,17 +537,20 @@ TEST_F(EndToEnd, APortChosenDuringADownloadIsTheNextConnections) {
 }
 
 // "&Close", COM2 chosen and Attach at once, before the idle pass has taken the close: the first connection
-// ends whole (line closed, its parameter window hidden) and the controller on COM2 gets nothing asked of
-// the first.
+// ends whole (line closed, its parameter and learn windows hidden) and the controller on COM2 gets nothing
+// asked of the first.
 TEST_F(EndToEnd, AnAttachRightAfterTheCloseStartsANewConnection) {
   AttachTo(sim);
   CommsForm->MenuItems["RetrieveVORMOParameters1"]->trigger();
   ASSERT_TRUE(ManagerParamsForm->isVisible());
+  CommsForm->MenuItems["LearnInfraRedCommand1"]->trigger();
+  ASSERT_TRUE(IrForm->isVisible());
   CommsForm->Engine->RelayRequest = 5;  // as "Set/Clear Relay" posts it
   CommsForm->BitBtn1->click();          // "&Close"
   ChoosePortInSetup(2);
   AttachTo(sim2);
   EXPECT_FALSE(ManagerParamsForm->isVisible());
+  EXPECT_FALSE(IrForm->isVisible()) << "its save would upload the next controller's codes";
   EXPECT_TRUE(Logged("Relay Command not sent"));
   ASSERT_TRUE(LoopUntil([&] { return Requests(sim2, controller::AddrIoStates) >= 8; }, std::chrono::seconds(30)));
   EXPECT_TRUE(sim2.Commands(controller::CmdRelay).empty());

@@ -225,9 +225,10 @@ class ConnectionEndTest : public EngineTest, public ::testing::WithParamInterfac
   }
 
   ScriptedDialUp dial;
-  const std::vector<CommsWindow> windows = {
-      CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel, CommsWindow::IrLearnPanel, CommsWindow::Restart,
-      CommsWindow::X10Grid,          CommsWindow::X10Monitor,       CommsWindow::TimerVars};
+  const std::vector<CommsWindow> windows = {CommsWindow::ControllerParams, CommsWindow::AutoAddressPanel,
+                                            CommsWindow::IrLearnPanel,     CommsWindow::IrLearnWindow,
+                                            CommsWindow::Restart,          CommsWindow::X10Grid,
+                                            CommsWindow::X10Monitor,       CommsWindow::TimerVars};
 };
 
 TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
@@ -846,6 +847,10 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
       {"a command on the line", 581, {}, Ending::Exit, ""},
       {"a transfer not started", 110, program, Ending::Exit,
        "The Program Download has not started yet: closing now drops it, and it is not sent. Still close?"},
+      {"a mode, a transfer waiting behind it", 564, program, Ending::Exit,
+       "The IR Learn is running: closing now ends it first: the controller's IR receiver is switched back and no "
+       "code is learnt. The Program Download has not started yet: closing now drops it, and it is not sent. Still "
+       "close?"},
       {"a transfer not started, attaching", 110, program, Ending::Attach, ""},
       {"a transfer asked while parked", 299, program, Ending::Exit, ""},
   };
@@ -886,6 +891,21 @@ TEST_F(EngineTest, AnAttachReconnectsOnlyOnTheLineTheConnectionRuns) {
     fresh.CommState = 1102;  // the icon download, numbered past the disconnect states
     EXPECT_EQ(fresh.Reconnects(), c.Reconnects) << c.Name << ", during the icons";
   }
+}
+
+// A reconnection starts with retries of its own: one asked at once after a noisy exchange still has all of
+// them for its identification.
+TEST_F(EngineTest, AReconnectionStartsWithItsOwnRetries) {
+  Connect();
+  ASSERT_TRUE(RunToState(112, 20));
+  sim.IgnoreNext(5);
+  ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 5 && engine.CommState == 112; }, 100));
+  engine.Attach();
+  ASSERT_EQ(engine.CommState, 1);
+  sim.IgnoreNext(4);
+  expectedRetries = 9;
+  ASSERT_TRUE(RunToState(114, 200)) << engine.CommState;
+  EXPECT_TRUE(Ui().Messages().empty());
 }
 
 TEST_F(EngineTest, SettingTheClockSendsTheLocalTimeAndReadingItBuildsTheFlashArgument) {
@@ -1021,11 +1041,15 @@ struct UntimedWait {
   int AppVersion, State;
   void (*Request)(CommsEngine&);
   CommsWindow Window;
+  const char* Left;  // what the wait may leave the controller in, told after "Lost Connection"
 };
 const UntimedWait UntimedWaits[] = {
-    {"IrLearn", 400, 564, [](CommsEngine& e) { e.IrLearnNumber = 5; }, CommsWindow::IrLearnPanel},
-    {"OlderX10Monitor", 212, 522, [](CommsEngine& e) { e.X10MonitorRequest = 1; }, CommsWindow::X10Monitor},
-    {"AutoAddressing", 400, 592, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, CommsWindow::AutoAddressPanel},
+    {"IrLearn", 400, 564, [](CommsEngine& e) { e.IrLearnNumber = 5; }, CommsWindow::IrLearnPanel,
+     "IR Learn end not confirmed: the controller's IR receiver may be left learning"},
+    {"OlderX10Monitor", 212, 522, [](CommsEngine& e) { e.X10MonitorRequest = 1; }, CommsWindow::X10Monitor,
+     "X10 Monitor end not confirmed: the controller may go on sending its X10 event reports"},
+    {"AutoAddressing", 400, 592, [](CommsEngine& e) { e.AutoAddressRequest = 1; }, CommsWindow::AutoAddressPanel,
+     "Last Module Number 0 not sent"},
 };
 
 void PrintTo(const UntimedWait& wait, std::ostream* out) { *out << wait.Name; }
@@ -1045,7 +1069,7 @@ TEST_P(LineGoneTest, EndsTheWaitWithTheUsualDisconnect) {
     return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
   }));
   ASSERT_TRUE(RunToState(0, 40));
-  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_EQ(Ui().Messages(), (std::vector<std::string>{"Lost Connection", wait.Left}));
   EXPECT_FALSE(view.IsShown(wait.Window));
 }
 

@@ -141,15 +141,18 @@ class EngineTest : public ::testing::Test {
 
   // One tick, then what it sent has been taken and answered, and the answer has reached the port's input.
   void Step() {
-    exchange.Mark();
+    testing_support::SimExchange& line = Line();
+    line.Mark();
     const int sends = view.Sends;
     engine.Tick();
     if (lineFailed_) return;
-    if (const auto awaited = exchange.Await(view.Sends - sends, kTickTime); !awaited) {
+    if (const auto awaited = line.Await(view.Sends - sends, kTickTime); !awaited) {
       lineFailed_ = true;
       ADD_FAILURE() << awaited.message() << "; the engine is in state " << engine.CommState;
     }
   }
+  // The simulated controller on the port's line: a test with more than one points the port's number at each.
+  virtual testing_support::SimExchange& Line() { return exchange; }
   // Ticks until `done` holds, at most `limit` ticks; false when it never did.
   bool RunUntil(const std::function<bool()>& done, int limit = 2000) {
     for (int i = 0; i < limit && !lineFailed_; ++i) {

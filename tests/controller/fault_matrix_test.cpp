@@ -333,7 +333,8 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
            serial::test::PumpIn(t.port, 1);
          }
        },
-       [](T& t) { return t.sim.IrCode(5).has_value(); }},  // what "Ir Learn Complete" claims
+       [](T& t) { return t.sim.IrCode(5).has_value(); },  // what "Ir Learn Complete" claims
+       "exact", "Lost Connection; IR Learn end not confirmed: the controller's IR receiver may be left learning"},
       {"Relay", CmdRelay, "Relay Command refused by the controller", 580, 0, 300, nullptr,
        [](T& t) {
          t.engine.RelayPoint = 3;
@@ -360,7 +361,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
        },
        nullptr, "exact",
        // The line goes as the last number is written: the controller gave 2 and was never told.
-       "Lost Connection; Last Module Number 2 not sent"},
+       "Lost Connection; Last Module Number 2 not confirmed"},
       {"MemoryDump", -1, nullptr, 550, 0, 300, [](T& t) { t.sim.Write(0x1234, Pattern(256, 9)); },
        [](T& t) {
          t.engine.DumpAddress = 0x1234;

@@ -31,7 +31,7 @@ struct Work {
 class RunningWorkTest : public EngineTest, public ::testing::WithParamInterface<std::tuple<int, Road>> {
  public:
   static const std::vector<Work>& Works();
-  static constexpr int WorkCount = 12;
+  static constexpr int WorkCount = 13;
 
   RunningWorkTest() {
     std::filesystem::create_directories(data);
@@ -150,6 +150,13 @@ const std::vector<Work>& RunningWorkTest::Works() {
          EXPECT_TRUE(std::filesystem::is_empty(t.data));
        },
        true},
+      {"program download, its blocks", "Program Download",
+       [](T& t) {
+         t.Connect();
+         t.engine.ProgramDownloadRequest = 1;
+         ASSERT_TRUE(t.RunToState(514, 600));
+       },
+       [](T& t) { EXPECT_LT(t.sim.FlashLoads(), 96 + 6) << "cut where it stood"; }, true},
   };
   return works;
 }
@@ -166,12 +173,15 @@ TEST_P(RunningWorkTest, EndsThroughItsOwnEndBeforeTheNextConnectionOrThePrograms
   EXPECT_NE(question.find(std::string(work.Named)), std::string::npos) << question;
 
   const std::size_t infos = InfoRequests();
+  const RunningWork* running = engine.Running();
+  const bool restarting = running && running->Kind == WorkKind::RestartWait;
   if (road == Road::Exit) {
     engine.EndForExit();
     ASSERT_TRUE(RunToState(0, 900));
   } else {
     if (road == Road::NewConnection) settings.ComNum = 3;
     engine.Attach();
+    EXPECT_EQ(view.IsShown(CommsWindow::Restart), restarting) << "the restart's window stays while it runs";
     // The next identification starts only once the work has ended.
     ASSERT_TRUE(RunUntil([&] { return InfoRequests() > infos; }, 900)) << engine.CommState;
   }
@@ -224,9 +234,13 @@ TEST_F(RunningWorkTest, ADeadLineEndsTheEndStepWithinItsRetries) {
     expectedRetries += 9;
     engine.EndForExit();
     ASSERT_TRUE(RunToState(0, 9 * 13 + 20));
-    // The controller was not told the last number it gave: that is told even with Controller Access shown.
+    // What the end may have left is told even with Controller Access shown: the controller may not know the
+    // last number it gave, or go on learning or reporting.
     std::vector<std::string> told = {"Lost Connection"};
-    if (work == &addressing) told.push_back("Last Module Number 1 not sent");
+    if (work == &addressing) told.push_back("Last Module Number 1 not confirmed");
+    if (work == &learn) told.push_back("IR Learn end not confirmed: the controller's IR receiver may be left learning");
+    if (work == &monitor)
+      told.push_back("X10 Monitor end not confirmed: the controller may go on sending its X10 event reports");
     EXPECT_EQ(Ui().Messages(), told);
     sim.IgnoreNext(0);
   }
@@ -276,12 +290,71 @@ TEST_F(RunningWorkTest, AReconnectionDoesNotSendACommandThatWentAgain) {
     const std::size_t infos = InfoRequests();
     engine.Attach();
     ASSERT_TRUE(RunUntil([&] { return InfoRequests() > infos; }, 40));
-    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && !engine.ParamsRequest; }, 400));
+    // A read-back the reconnection cut runs again.
+    ASSERT_TRUE(
+        RunUntil([&] { return engine.CommState == 114 && !engine.ParamsRequest && !engine.ModuleParamsRequest; }, 400));
     EXPECT_EQ(c.Taken(sim), sent + 1);
     Requests left = engine;
     for (auto& slot : left.CommandQueue)
       if (slot[0] == 0) slot.fill(0);  // a free slot keeps the bytes it sent
     EXPECT_EQ(left, Requests{}) << "nothing is left to send again";
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
+}
+
+// An attach while a new connection waits for the last one's end is that connection's, never a
+// reconnection: the next connection identifies once, and what was asked of it goes, once.
+TEST_F(RunningWorkTest, ASecondAttachWhileANewConnectionWaitsIsThatConnections) {
+  for (const bool closed : {false, true}) {
+    SCOPED_TRACE(closed ? "closed, attached, attached again" : "attached to another port, then back");
+    settings.ComNum = 1;
+    Learn(564);
+    if (closed) engine.CloseRequest = 1;
+    settings.ComNum = closed ? 1 : 3;
+    engine.Attach();
+    settings.ComNum = 1;
+    EXPECT_FALSE(engine.Reconnects()) << "Download Project attaches too";
+    engine.Attach();
+    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
+    engine.IrClearNumber = 9;
+    const std::size_t infos = InfoRequests(), clears = sim.Commands(CmdClearIr).size();
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && engine.IrClearNumber == -1; }, 400));
+    EXPECT_EQ(InfoRequests(), infos + 1);
+    EXPECT_EQ(sim.Commands(CmdClearIr).size(), clears + 1);
+    EXPECT_FALSE(view.Logged("IR Clear Command not sent"));
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
+}
+
+// A module parameter's read-back that a reconnection cuts is read again once connected: the grid ends on
+// the value the controller holds.
+TEST_F(RunningWorkTest, AReadBackCutByAReconnectionIsReadAgain) {
+  sim.SetModule(1, 11);
+  sim.SetManagerBusyPolls(3);
+  const struct {
+    const char* Name;
+    int At;
+    bool Download;
+  } cases[] = {{"the editor's attach in the manager's pause", 222, false},
+               {"the project download's, the write on the line", 207, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    view.Cells.clear();
+    Connect();
+    ASSERT_TRUE(PostModuleParamChange(engine, 1, 2, "1000"));
+    ASSERT_TRUE(RunToState(c.At, 40));
+    const std::size_t infos = InfoRequests();
+    c.Download ? engine.Reconnect() : engine.Attach();
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          return InfoRequests() > infos && engine.CommState == 114 && !engine.ParamsRequest &&
+                 !engine.ModuleParamsRequest;
+        },
+        400));
+    EXPECT_EQ(sim.ModuleParameter(1, 2), 1000);
+    EXPECT_EQ(view.Cell(CommsGrid::ModuleParams, 3, 1), "1000");
     engine.CloseRequest = 1;
     ASSERT_TRUE(RunToState(0, 400));
   }

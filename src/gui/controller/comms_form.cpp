@@ -278,6 +278,8 @@ void TCommsForm::AttachShow(const std::string& handler, std::function<void()> sh
   shows_[handler] = std::move(show);
 }
 
+void TCommsForm::AttachHide(CommsWindow window, std::function<void()> hide) { hides_[window] = std::move(hide); }
+
 void TCommsForm::Show(const std::string& handler) {
   auto it = shows_.find(handler);
   if (it != shows_.end() && it->second) it->second();
@@ -312,6 +314,10 @@ void TCommsForm::SetCell(CommsGrid grid, int column, int row, const std::string&
 }
 
 void TCommsForm::ShowWindow(CommsWindow window, bool visible) {
+  if (auto hide = hides_.find(window); !visible && hide != hides_.end() && hide->second) {
+    hide->second();
+    return;
+  }
   auto it = windows_.find(window);
   if (it == windows_.end() || !it->second) return;
   it->second->setVisible(visible);
@@ -520,7 +526,7 @@ void TCommsForm::DownloadProgramtoVORMO1Click() {
 }
 
 void TCommsForm::Set1Click() {
-  if (Engine->RequestAllowed(RequestKind::SetClock)) Engine->SetClockRequest = 1;
+  if (Engine->RequestAllowed(RequestKind::SetClock, Engine->SetClockRequest != 0)) Engine->SetClockRequest = 1;
 }
 
 void TCommsForm::GetCPUClock1Click() {

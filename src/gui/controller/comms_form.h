@@ -88,6 +88,8 @@ class TCommsForm : public QMainWindow,
   void AttachCheck(controller::CommsCheck check, std::function<bool()> read);
   // Windows opened by the menus: name -> how to show it. Names are the menu handlers' (e.g. "SendX101").
   void AttachShow(const std::string& handler, std::function<void()> show);
+  // How the engine hides a window that is hidden its own way.
+  void AttachHide(controller::CommsWindow window, std::function<void()> hide);
 
   // The attach operation: show the window, state 1 and the timer on.
   void AttachEngine();
@@ -217,6 +219,7 @@ class TCommsForm : public QMainWindow,
   std::map<controller::CommsInput, std::function<std::string(int)>> inputs_;
   std::map<controller::CommsCheck, std::function<bool()>> checks_;
   std::map<std::string, std::function<void()>> shows_;
+  std::map<controller::CommsWindow, std::function<void()>> hides_;
   std::function<void()> exitWhenEnded_;  // the program's end waits for the connection's
 };
 

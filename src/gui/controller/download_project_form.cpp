@@ -52,7 +52,7 @@ void TForm3::BitBtn1Click() {
   // starts, rather than restart the controller with its pages and icons and leave out its program.
   if (CheckBox2->isChecked() && !engine_.LocationUsable()) return;
   if (reconnect)
-    engine_.ReconnectRequest = 1;
+    engine_.Reconnect();
   else
     link_.Attach();
   // Each part comes after what was asked before it on the same data, and they after each other as posted.

@@ -96,6 +96,10 @@ void TIrForm::ShowTransmitMode() {
   raise();
 }
 
+void TIrForm::HideLearnMode() {
+  if (Tag == 0) hide();
+}
+
 bool TIrForm::ReadNumber(std::int32_t& number) {
   // -1 means "no request" to the engine, and the wire carries 16 bits.
   const std::optional<int> typed = TypedNumber(Edit1, {"Ir Number", 0, HighestIrNumber});

@@ -34,6 +34,9 @@ class TIrForm : public QDialog {
   // "&Learn Infra-Red Command" and "&Transmit Infra-Red Command": the mode set, the window shown.
   void ShowLearnMode();
   void ShowTransmitMode();
+  // The connection ended: a learn window closes without its save question, which would upload the next
+  // controller's codes under the learn's name. A transmit window stays.
+  void HideLearnMode();
 
   void BitBtn1Click();  // "Learn Ir" or "Transmit Ir"
   void BitBtn2Click();  // "&Close"

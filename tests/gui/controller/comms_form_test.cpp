@@ -101,6 +101,15 @@ TEST_F(CommsFormTest, MenusSetTheirRequestsOnlyWhileAConnectionRuns) {
   Ui().Clear();
   EXPECT_EQ(form->ListBox1->item(0)->text(), "Edit Manager Params");
 
+  // A clock set asked while one is on the line, the last connection's as a new one waits, is refused: merged
+  // into it, it would end with its answer.
+  form->Engine->CommState = 531;
+  form->Engine->AttachRequest = form->Engine->SetClockRequest = 1;
+  form->MenuItems["Set1"]->trigger();
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Clock Set not sent: the last one asked has not ended yet"});
+  form->Engine->AttachRequest = form->Engine->SetClockRequest = 0;
+  Ui().Clear();
+
   // The program download needs an END line.
   form->MenuItems["DownloadProgramtoVORMO1"]->trigger();
   EXPECT_EQ(form->Engine->ProgramDownloadRequest, 0);

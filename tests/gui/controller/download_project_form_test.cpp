@@ -56,9 +56,10 @@ class DownloadProjectFormTest : public controller::test::EngineTest {
         frames.begin());
   }
 
-  // Connected on the road the settings name.
+  // Connected on the road the settings name, no new connection waiting for its end.
   void Running() {
     engine.CommState = 114;
+    engine.AttachRequest = 0;
     engine.Connection = engine.StoredRoad();
   }
 

@@ -157,6 +157,18 @@ TEST_F(IrFormTest, ClosingCancelsTheLearnAndOffersToSaveInLearnModeOnly) {
   }
 }
 
+// The learn window is its connection's: when that ends it closes without asking to save, which would upload
+// the next controller's codes; the transmit window stays.
+TEST_F(IrFormTest, TheLearnWindowClosesWithItsConnection) {
+  for (const bool learn : {true, false}) {
+    learn ? form.ShowLearnMode() : form.ShowTransmitMode();
+    form.HideLearnMode();
+    EXPECT_EQ(form.isVisible(), !learn);
+  }
+  EXPECT_TRUE(Ui().Messages().empty());
+  EXPECT_EQ(saves, 0);
+}
+
 TEST_F(IrFormTest, TheRemoteWindowPostsCodeZoneAndModule) {
   TRemoteIRForm remote(engine);
   EXPECT_EQ(remote.windowTitle(), "Transmit Remote IR");
