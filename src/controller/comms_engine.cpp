@@ -706,7 +706,8 @@ bool CommsEngine::TransferRunning() const {
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
   const bool transfer = work && (work->Kind == WorkKind::Transfer || work->Kind == WorkKind::RestartWait);
   // A reload ends with the identification after its restart, the parameter read that identification asks
-  // for (the idle pass takes it before the clock set) and the clock set, which clears ReloadClock.
+  // for (taken before the clock set, unless it waits behind a download) and the clock set, which clears
+  // ReloadClock.
   const bool reloadEnd = ReloadClock && ((CommState >= 100 && CommState <= 113) || CommState == 150 ||
                                          CommState == 151 || CommState == 530 || CommState == 531);
   return transfer || reloadEnd;
