@@ -101,8 +101,9 @@ void AwaitX10Activity(CommsEngine& e) {
     e.View.AddListLine(CommsList::X10Activity,
                        platform::FormatText("X10 Activity %s  -  %d / %d", TimeText(e.Clock).c_str(), house, key));
   } else if (house < X10HouseNames().size() && key < X10KeyNames().size()) {
-    e.View.AddListLine(CommsList::X10Activity, platform::FormatText("X10 Activity %s  -  %s / %s", TimeText(e.Clock).c_str(),
-                                                      X10HouseNames()[house].c_str(), X10KeyNames()[key].c_str()));
+    e.View.AddListLine(CommsList::X10Activity,
+                       platform::FormatText("X10 Activity %s  -  %s / %s", TimeText(e.Clock).c_str(),
+                                            X10HouseNames()[house].c_str(), X10KeyNames()[key].c_str()));
   }
 }
 
@@ -154,7 +155,8 @@ void ReadEventByte(CommsEngine& e) {
 }
 
 void ShowEvent(CommsEngine& e) {
-  e.View.AddListLine(CommsList::X10Events, platform::FormatText("Received X10 %2d/%2d", e.X10EventHouse, e.X10EventKey));
+  e.View.AddListLine(CommsList::X10Events,
+                     platform::FormatText("Received X10 %2d/%2d", e.X10EventHouse, e.X10EventKey));
   e.CommState = 522;
 }
 

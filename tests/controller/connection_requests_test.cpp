@@ -33,7 +33,7 @@ bool Ask(CommsEngine& e, RequestKind kind, bool waiting, const std::function<voi
 
 struct Request {
   const char* Name;
-  const char* Told;  // its name in the log
+  const char* Told;                                       // its name in the log
   std::function<bool(CommsEngine&)> Post;                 // false: refused
   int OnLine;                                             // the state that waits for its answer
   std::function<std::size_t(const SimController&)> Done;  // how often a controller carried it out
