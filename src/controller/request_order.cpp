@@ -28,7 +28,7 @@ struct KindRow {
 // In the idle dispatch's order.
 constexpr KindRow kKinds[] = {
     {K::RemoteAscii, "ASCII Messages", 0, D::ModuleText, false,
-     [](const CommsEngine& e) { return e.RemoteAsciiModule != 0 && !In(e, 800, 826); }},
+     [](const CommsEngine& e) { return e.RemoteAsciiModule != 0; }},
     {K::RawCommand, "Raw Command", D::All, D::All, false,
      [](const CommsEngine& e) { return e.RawCommandRequest && !In(e, 155, 156); }},
     {K::TimerVarMonitor, "Debug Timers and Variables", D::TimerVars, 0, true,
