@@ -28,6 +28,10 @@ constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retr
 constexpr int FirstModuleRead = 199, LastModuleRead = 205;
 // The first states of the modes.
 constexpr int LearnStart = 560, EventReportsStart = 520, FindModuleStart = 590;
+// The controller may send reports from the frame that starts them until its switch-off is answered.
+constexpr int LearnSent = 562, LearnOff = 566, EventReportsOff = 527, LastModuleWritten = 594;
+constexpr Byte IrLearntReport = 0xFD, X10EventLead = 0xFE, X10EventLeadAlt = 0xFB;
+constexpr int X10ReportSize = 3;
 
 // The answer a frame gets: a block for a request, the clock's 9 bytes, the X10 wait's 5, nothing for the
 // flash load, and an acknowledgement for everything else.
@@ -92,7 +96,13 @@ void CommsEngine::Tick() {
   View.SetLights(Port.OutBuffUsed() != 0, Port.InBuffUsed() != 0);
   const RunningWork* work = StateWork();
   try {
-    if (!HeldForExchange()) RunState();
+    // The line is closed or closing: nothing owed comes on it, and nothing held goes.
+    if (CommState == 0 || Disconnecting()) {
+      exchange_.Clear();
+      held_.clear();
+    }
+    if (!HeldForExchange() && !SendHeld()) RunState();
+    exchange_.Tick(Port.InBuffUsed());
   } catch (const serial::ELkException& e) {
     // A port that fails mid-conversation (an unplugged adapter) ends the connection once, instead of
     // failing again on every tick.
@@ -111,29 +121,78 @@ void CommsEngine::Tick() {
 }
 
 bool CommsEngine::ExchangeOpen() const {
-  if (!exchangeOpen_ || CommState < 100 || Disconnecting()) return false;
-  return !Port.OutputDrained() || Port.InBuffUsed() < awaitedAnswer_;
+  if (CommState < 100 || Disconnecting() || exchange_.Quiet()) return false;
+  return exchange_.Owes() || !Port.OutputDrained();
 }
 
 bool CommsEngine::HeldForExchange() {
-  if (Disconnecting()) exchangeOpen_ = false;  // the line closes: nothing is awaited on it
   if (!reconnectHeld_) return false;
   // Ended meanwhile (another road's attach, a port that failed): nothing starts again.
   if (CommState == 0 || Disconnecting()) {
     reconnectHeld_ = false;
     return false;
   }
-  if (ExchangeOpen() && WaitCount++ <= TimeoutTicks) return true;
+  SettleLine();
+  if (ExchangeOpen()) return true;
   StartReconnection();
   return false;
 }
 
-// The answer left in the port goes with the next send's discard.
+// What is left in the port goes with the next send's discard.
 void CommsEngine::StartReconnection() {
   reconnectHeld_ = false;
-  exchangeOpen_ = false;
+  held_.clear();
   CommState = 1;
 }
+
+bool CommsEngine::SendHeld() {
+  if (held_.empty()) return false;
+  if (CommState <= 1 || Disconnecting()) {
+    held_.clear();
+    return false;
+  }
+  SettleLine();
+  if (!exchange_.Settled()) return true;
+  Transmit(held_);
+  held_.clear();
+  return true;
+}
+
+void CommsEngine::SettleLine() {
+  TakeReports();
+  const int size = exchange_.AnswerBytes();
+  std::vector<Byte> answer(static_cast<std::size_t>(size));
+  while (exchange_.Owes() && size > 0 && Port.InBuffUsed() >= size) {
+    Port.GetBlock(answer.data(), static_cast<std::uint16_t>(size));
+    exchange_.Taken(size);
+    TakeReports();
+  }
+}
+
+Reports CommsEngine::ReportsNow() const {
+  if (CommState >= LearnSent && CommState <= LearnOff) return Reports::LearntCode;
+  if (CommState >= EventReportsStart && CommState <= EventReportsOff) return Reports::X10Events;
+  // The answers the switch-off still owes may come with reports.
+  return exchange_.Owes() ? exchange_.ReportsAmong() : Reports::None;
+}
+
+void CommsEngine::TakeReports() {
+  const Reports reports = ReportsNow();
+  for (Byte head[X10ReportSize] = {}; reports != Reports::None && Port.InBuffUsed() > 0;) {
+    Port.PeekBlock(head, 1);
+    if (reports == Reports::LearntCode) {
+      if (head[0] != IrLearntReport) return;
+      Port.GetBlock(head, 1);
+      IrCodeLearnt();
+      continue;
+    }
+    if ((head[0] != X10EventLead && head[0] != X10EventLeadAlt) || Port.InBuffUsed() < X10ReportSize) return;
+    Port.GetBlock(head, X10ReportSize);
+    ShowX10Event(head[1], head[2]);
+  }
+}
+
+bool CommsEngine::SettlesOwnInput() const { return CommState >= FindModuleStart && CommState <= LastModuleWritten; }
 
 void CommsEngine::LoseConnection() {
   if (const RunningWork* work = StateWork(); work && work->Kind == WorkKind::Transfer) TellCut(work->Name);
@@ -146,6 +205,7 @@ void CommsEngine::RunState() {
 }
 
 void CommsEngine::CommsRetry(const std::string& tag) {
+  exchange_.Retry();
   if (View.CommsDetail())
     AddLogLine(
         platform::FormatText("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
@@ -187,11 +247,21 @@ void CommsEngine::UpdateStatusPanel() {
 }
 
 void CommsEngine::Send(std::span<const Byte> frame) {
+  if (!exchange_.Again() && !exchange_.Settled() && !SettlesOwnInput()) {
+    held_.assign(frame.begin(), frame.end());
+    return;
+  }
+  Transmit(frame);
+}
+
+void CommsEngine::Transmit(std::span<const Byte> frame) {
+  // A report waiting would go with the discard.
+  TakeReports();
+  const int dropped = Port.InBuffUsed();
   Port.FlushOutBuffer();
   Port.FlushInBuffer();
   WaitCount = 0;
-  awaitedAnswer_ = AnswerSize(frame);
-  exchangeOpen_ = true;
+  exchange_.Sent(AnswerSize(frame), dropped, ReportsNow());
   View.SetLights(true, false);
   Port.PutBlock(frame.data(), static_cast<std::uint16_t>(frame.size()));
 }
@@ -233,19 +303,18 @@ void CommsEngine::SetBlockData(std::span<const std::uint8_t> data) {
 
 void CommsEngine::WaitTick(const char* text) {
   timedOut_ = WaitCount++ > TimeoutTicks;
-  if (timedOut_) {
-    exchangeOpen_ = false;
-    CommsRetry("timeout");
-  }
+  if (timedOut_) CommsRetry("timeout");
   if (text) SetStep(text);
 }
 
 bool CommsEngine::AwaitReply(int size, const char* text, int take) {
   WaitTick(text);
+  TakeReports();
   const std::int32_t waiting = Port.InBuffUsed();
   if (waiting < size) return false;
-  Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min({waiting, BlockReplySize, take})));
-  exchangeOpen_ = false;
+  const int taken = std::min({waiting, BlockReplySize, take});
+  Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(taken));
+  exchange_.Taken(taken);
   return true;
 }
 
@@ -276,10 +345,7 @@ CommsEngine::Answer CommsEngine::AwaitAnswer(const char* operation, const char* 
 }
 
 bool CommsEngine::AwaitSent() {
-  if (Port.OutputDrained()) {
-    exchangeOpen_ = false;
-    return true;
-  }
+  if (Port.OutputDrained()) return true;
   if (WaitCount++ > TimeoutTicks) CommsRetry("timeout");
   return false;
 }
@@ -320,7 +386,9 @@ void CommsEngine::BeginRestartWait() {
 bool CommsEngine::RestartWaitDone() {
   // A controller that restarts at once may not answer the start block at all; only a refusal counts.
   if (RestartTicks < TimeoutTicks + 2 && Port.InBuffUsed() >= AckReplySize) {
-    Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(std::min(Port.InBuffUsed(), BlockReplySize)));
+    const int taken = std::min(Port.InBuffUsed(), BlockReplySize);
+    Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(taken));
+    exchange_.Taken(taken);
     if (Refused()) {
       View.ShowWindow(CommsWindow::Restart, false);
       CommsRetry("retry STOP");
@@ -648,8 +716,9 @@ const RunningWork* CommsEngine::StateWork() const {
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
   if (!work) return nullptr;
   if (work->Kind == WorkKind::Command) {
-    // A command in its send state has not gone yet, unless this is its retry.
-    const bool sent = WorkOfState(CommState - 1, false) == work || RetryCount > 0;
+    // A command in its send state, or held back there while the line settles, has not gone yet, unless
+    // this is its retry.
+    const bool sent = held_.empty() && (WorkOfState(CommState - 1, false) == work || RetryCount > 0);
     return sent ? work : nullptr;
   }
   return work->Kind == WorkKind::Mode && ModeNotStarted() ? nullptr : work;

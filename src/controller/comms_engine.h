@@ -18,6 +18,7 @@
 
 #include "controller/comms_view.h"
 #include "controller/dial_up.h"
+#include "controller/exchange.h"
 #include "controller/frames.h"
 #include "controller/request_fields.h"
 #include "controller/request_order.h"
@@ -153,6 +154,16 @@ class CommsEngine : public RequestFields {
   bool AwaitSent();
   // One byte of unsolicited input, when one is waiting.
   bool ReadByte(Byte& b);
+  // A wait that reads its answer its own way took `bytes` of it.
+  void AnswerTaken(int bytes) { exchange_.Taken(bytes); }
+  // Takes the reports the controller sent by itself that wait at the front of the input, while it may send
+  // them (a learn runs, the older X10 monitor's reports are on): each is taken as that report, never as an
+  // answer. An X10 event whose bytes are not all in yet waits for them.
+  void TakeReports();
+  // A learnt code was reported: the learn that waits for it ends.
+  void IrCodeLearnt();
+  // An X10 event the older monitor's reports brought.
+  void ShowX10Event(Byte house, Byte key);
   // The line is gone (an unplugged adapter): the operation's window `window` is hidden and the engine
   // disconnects. For the waits that have no time-out of their own.
   bool LineLost(CommsWindow window);
@@ -360,6 +371,8 @@ class CommsEngine : public RequestFields {
   // The learn was ended before its code came (the connection closes or starts again): told once the
   // receiver is switched back, unless the code comes meanwhile.
   std::uint8_t LearnCut = 0;
+  // The controller reported the code learnt since the learn started.
+  std::uint8_t CodeLearnt = 0;
 
   std::uint8_t X10EventHouse = 0, X10EventKey = 0;
   // The executive reload's restart (states 135 and 136) is auto-addressing's end.
@@ -401,7 +414,19 @@ class CommsEngine : public RequestFields {
   void RunState();
   // The line is gone: the connection ends, and a transfer running is told cut short.
   void LoseConnection();
+  // A new frame waits while the frame before it still owes answers (held_); one sent again goes at once.
   void Send(std::span<const Byte> frame);
+  void Transmit(std::span<const Byte> frame);
+  // A frame held back goes on the first tick the line has settled: true while it waits or as it goes, and
+  // no state runs on such a tick. A connection that ended or starts again drops it: it never went.
+  bool SendHeld();
+  // One tick of a line that owes answers: the reports at its front are taken, and each owed answer in is
+  // taken and dropped.
+  void SettleLine();
+  // What the controller may send by itself now.
+  Reports ReportsNow() const;
+  // The addressing run tells presses from late answers by itself: its frames are never held.
+  bool SettlesOwnInput() const;
   // The disconnect states 1000 to 1006 (the icon download's states are numbered past them).
   bool Disconnecting() const;
   // A read or monitor that ran ends with the connection: told "<what> ended".
@@ -412,8 +437,7 @@ class CommsEngine : public RequestFields {
   bool KeepsRetries() const;
   // A new connection: nothing of the last controller stays on show or is checked against.
   void ForgetController();
-  // An exchange is open from its frame's send until its answer is taken or whole in the port, or its wait
-  // has timed out; a frame that gets no answer, until it has left the port.
+  // The exchange on the line owes answers that may still come, or its frame has not left the port.
   bool ExchangeOpen() const;
   // One tick of a reconnection that waits for the exchange on the line: true while it waits, and no state
   // runs meanwhile. Then the connection starts again.
@@ -434,8 +458,8 @@ class CommsEngine : public RequestFields {
   bool tellAlways_ = false;
   bool ticking_ = false;
   bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
-  bool exchangeOpen_ = false;
-  int awaitedAnswer_ = 0;  // bytes of the answer the last frame gets
+  Exchange exchange_;
+  std::vector<Byte> held_;  // a new frame that waits for the line to settle
   bool reconnectHeld_ = false;
 };
 

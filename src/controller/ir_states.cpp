@@ -16,11 +16,6 @@ Byte High(std::int32_t n) { return static_cast<Byte>((n >> 8) & 0xFF); }
 
 // Learn
 
-void Learnt(CommsEngine& e) {
-  e.AddLogLine("Ir Learn Complete");
-  e.LearnCut = 0;
-}
-
 // The learn is over: `cut` ends it before its code came (the connection closes or starts again), which is
 // told once the receiver is switched back, unless the code comes meanwhile. The receiver is switched back
 // next.
@@ -37,6 +32,7 @@ void StartLearnMode(CommsEngine& e) {
     e.CommState = 110;
     return;
   }
+  e.CodeLearnt = 0;
   e.View.ShowWindow(CommsWindow::IrLearnPanel, true);
   e.SetStep("Sending Wait for IR Command");
   e.SendCommandFrame(CmdSetControllerParam, LearnModeParam, 0, 1);
@@ -74,9 +70,10 @@ void AwaitLearnSent(CommsEngine& e) {
 // gone (an unplugged adapter) disconnects as any failed exchange does, and nothing reaches the receiver.
 void AwaitLearnt(CommsEngine& e) {
   if (e.LineLost(CommsWindow::IrLearnPanel)) return;
+  // The code may have come with the learn command's answer.
   Byte b = 0;
-  if (e.ReadByte(b) && b == IrLearnt) {
-    Learnt(e);
+  if (!e.CodeLearnt && e.ReadByte(b) && b == IrLearnt) e.IrCodeLearnt();
+  if (e.CodeLearnt) {
     // One asked while the receiver is switched back is the next, and goes after.
     EndLearn(e, false);
   } else if (e.IrLearnNumber == -1 || e.WorkEnding()) {
@@ -88,18 +85,16 @@ void AwaitLearnt(CommsEngine& e) {
 void EndLearnMode(CommsEngine& e) {
   // A code stored since the last look is waiting: the send's discard would drop it.
   for (Byte b = 0; e.ReadByte(b);)
-    if (b == IrLearnt) Learnt(e);
+    if (b == IrLearnt) e.IrCodeLearnt();
   e.SetStep("Sending Cancel Learn Ir Command");
   e.SendCommandFrame(CmdSetControllerParam, LearnModeParam, 0, 0);
   e.CommState = 566;
 }
 
 // A receiver left learning would store the next code it sees under the number whose learn was cancelled:
-// a refusal sends the switch-off again. A code stored just as the switch-off came is told ahead of its
-// answer; it is no refusal.
+// a refusal sends the switch-off again. A code stored just as the switch-off came is a report, told as the
+// wait takes it; it is no refusal.
 void AwaitLearnModeEnded(CommsEngine& e) {
-  Byte b = 0;
-  if (e.Port.InBuffUsed() > 0 && e.Port.PeekBlock(&b, 1) == 1 && b == IrLearnt && e.ReadByte(b)) Learnt(e);
   const bool ended = e.AwaitAck("flash save", "Waiting for Response");
   // Cut short: no code came before the answer, or the end gave up.
   if (e.LearnCut && (ended || e.CommState == 1000)) {
@@ -158,6 +153,12 @@ constexpr StateEntry kStates[] = {
 }  // namespace
 
 std::span<const StateEntry> IrStates() { return kStates; }
+
+void CommsEngine::IrCodeLearnt() {
+  AddLogLine("Ir Learn Complete");
+  LearnCut = 0;
+  CodeLearnt = 1;
+}
 
 void CommsEngine::DropLearnNotStarted() {
   const RunningWork* work = StateWork();

@@ -55,6 +55,7 @@ AddressInput TakeAddressInput(CommsEngine& e, Byte& given, bool settle) {
   given = head[0];
   if (answerShaped && waiting > 1) {
     e.Port.GetBlock(head, static_cast<std::uint16_t>(peeked));
+    e.AnswerTaken(peeked);
     return AddressInput::Answer;
   }
   e.Port.GetBlock(&given, 1);

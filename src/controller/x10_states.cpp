@@ -155,8 +155,7 @@ void ReadEventByte(CommsEngine& e) {
 }
 
 void ShowEvent(CommsEngine& e) {
-  e.View.AddListLine(CommsList::X10Events,
-                     platform::FormatText("Received X10 %2d/%2d", e.X10EventHouse, e.X10EventKey));
+  e.ShowX10Event(e.X10EventHouse, e.X10EventKey);
   e.CommState = 522;
 }
 
@@ -166,7 +165,8 @@ void StopEventReports(CommsEngine& e) {
   e.CommState = 527;
 }
 
-// A refused switch-off is sent again: the controller would go on sending events into later exchanges.
+// A refused switch-off is sent again: the controller would go on sending events into later exchanges. An
+// event that comes before its answer is shown as the wait takes it.
 void AwaitEventReportsOff(CommsEngine& e) {
   if (e.AwaitAck("flash save")) e.CommState = 110;
 }
@@ -182,5 +182,9 @@ constexpr StateEntry kStates[] = {
 }  // namespace
 
 std::span<const StateEntry> X10States() { return kStates; }
+
+void CommsEngine::ShowX10Event(Byte house, Byte key) {
+  View.AddListLine(CommsList::X10Events, platform::FormatText("Received X10 %2d/%2d", house, key));
+}
 
 }  // namespace controller

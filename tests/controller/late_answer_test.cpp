@@ -1,7 +1,9 @@
-// An attach on the running line while a block read waits for its answer, at the program's own pace (a tick
-// every 250 ms of real time) against a controller that answers every frame late, inside the engine's
-// time-out: the reconnection starts only once that answer is in, so the next identification never takes it
-// for its own, and the controller is identified as it is.
+// Answers that come late. An attach on the running line while a block read waits for its answer, at the
+// program's own pace (a tick every 250 ms of real time) against a controller that answers every frame late,
+// inside the engine's time-out: the reconnection starts only once that answer is in, so the next
+// identification never takes it for its own, and the controller is identified as it is. And answers after
+// the time-out: a frame sent again owes two answers, and the next frame goes only once both are in.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -102,6 +104,40 @@ TEST_P(LateAnswerTest, AnAttachDuringABlockReadIdentifiesTheControllerAsItIs) {
 
 INSTANTIATE_TEST_SUITE_P(Reads, LateAnswerTest, ::testing::ValuesIn(kReads),
                          [](const ::testing::TestParamInfo<Read>& info) { return std::string(info.param.Name); });
+
+// Each tick is 250 ms of the simulator's line clock.
+class AnswerAfterTimeOutTest : public EngineTest {
+ protected:
+  AnswerAfterTimeOutTest() { sim.DriveLineClock(); }
+  // Answers that came after the engine's time-out: each costs its frame one retry.
+  int AnswersAfterTimeOut() const {
+    const auto frames = sim.Frames();
+    return static_cast<int>(std::count_if(frames.begin(), frames.end(), [](const auto& f) { return f.Late >= 3s; }));
+  }
+};
+
+TEST_F(AnswerAfterTimeOutTest, EachAnswerIsTakenForTheFrameItAnswers) {
+  sim.SetModule(1, 5, 3);
+  sim.SetModule(4, 9, 2);
+  sim.SetIoWord(1, 0x1234);
+  sim.SetIoWord(4, 0x00F0);
+  sim.SetFirmwareVersion(821);
+  // Every frame is answered after the time-out, and the same frame sent again a second after its send.
+  sim.AnswerLateEveryNth(1, 3400ms, 1000ms);
+  engine.CommState = 1;
+  ASSERT_TRUE(RunToState(114, 400)) << engine.CommState;
+  EXPECT_EQ(engine.AppVersion, 400);
+  EXPECT_EQ(engine.FirmwareVersion, 821);
+  EXPECT_EQ(engine.ModuleTypes[0], 5);
+  EXPECT_EQ(engine.ModuleTypes[3], 9);
+  EXPECT_EQ(engine.ModuleTypes[1], NoModule);
+  EXPECT_EQ(engine.ModuleVersions[0], 3);
+  EXPECT_EQ(engine.ModuleVersions[3], 2);
+  EXPECT_EQ(engine.IoStates[0], 0x1234u);
+  EXPECT_EQ(engine.IoStates[3], 0x00F0u);
+  expectedRetries = AnswersAfterTimeOut();
+  EXPECT_EQ(expectedRetries, 5) << "one for each of the five reads";
+}
 
 }  // namespace
 }  // namespace controller::test

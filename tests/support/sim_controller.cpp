@@ -115,6 +115,7 @@ std::string SimFrame::Describe() const {
   if (!CheckGood) s += Kind == SimFrameKind::Command || Kind == SimFrameKind::Clock ? "  BAD SUM" : "  BAD CRC";
   if (Ignored) s += "  (ignored)";
   if (Refused) s += "  (refused)";
+  if (Late.count()) s += Format("  (answered %d ms late)", static_cast<int>(Late.count()));
   if (!Answer.empty()) s += "  -> " + (Answer.size() == BlockReplySize ? std::string("block reply") : Hex(Answer));
   return s;
 }

@@ -58,6 +58,7 @@ struct SimFrame {
   bool Ignored = false;                // dropped on purpose (IgnoreNext)
   bool Garbled = false;                // its answer went out with a byte flipped (GarbleEveryNthReply)
   bool Refused = false;                // answered with a refusal, a bad request unanswered, a flash load not done
+  std::chrono::milliseconds Late{};    // its answer went out this much later on purpose (AnswerLateEveryNth)
   std::uint8_t Code = 0;               // command code (commands)
   std::array<std::uint8_t, 5> Args{};  // a1..a5 (requests, blocks) or b1..b5 (commands)
   std::uint16_t Address = 0;           // a3 + 256 x a4 (requests, blocks)
@@ -225,6 +226,9 @@ class SimController {
   void DropEveryNthFrame(int n);    // lost on the line, unseen; flash loads are neither counted nor lost
   void SilenceAfter(int frames);    // after this many more frames nothing is done or answered
   void HangUpAfter(int frames);     // the frame after this many more closes the line
+  // Every nth answer goes out `late` after its frame, and the next answer `nextLate` after its own: with
+  // `late` past the engine's time-out the frame is sent again, and both answers come.
+  void AnswerLateEveryNth(int n, std::chrono::milliseconds late, std::chrono::milliseconds nextLate);
   // Every refusal from now on, asked for or not, is `first`, 00 00 (the default 0x15).
   void SetRefusalByte(std::uint8_t first);
   // Closes the master, as an unplugged adapter does; nothing is read or sent afterwards.
@@ -284,8 +288,11 @@ class SimController {
   SimBytes RefusalAnswer() const;
   bool RefusedOnPurpose(const SimFrame& frame);
   bool LostOnTheLine(const SimFrame& frame);
-  // True when the answer went out garbled. Due no earlier than `after` from now.
+  // True when the answer went out garbled. Due no earlier than `after` from now (after the reply delay for
+  // an answer).
   bool Send(const SimBytes& bytes, bool asReply, std::chrono::milliseconds after = {});
+  // `bytes` go as the answer to `frame`, late when AnswerLateEveryNth says so.
+  void AnswerFrame(SimFrame& frame, const SimBytes& bytes);
   void Changed();
 
   SimBytes Load(std::uint16_t address, std::size_t count) const;
@@ -349,7 +356,9 @@ class SimController {
     int Every = 0, Seen = 0;
     bool Now() { return Every > 0 && ++Seen % Every == 0; }
   };
-  Periodic refuseAck_, garbleReply_, dropFrame_;
+  Periodic refuseAck_, garbleReply_, dropFrame_, lateAnswer_;
+  std::chrono::milliseconds late_{}, nextLate_{};
+  bool lateFollows_ = false;  // the answer after a late one is late too
   void SetPeriodic(Periodic& fault, int n);
   std::optional<int> silenceIn_, hangUpIn_;
   SimInjected injected_;

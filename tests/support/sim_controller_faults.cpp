@@ -74,6 +74,13 @@ void SimController::SetPeriodic(Periodic& fault, int n) {
 }
 void SimController::RefuseEveryNthAck(int n) { SetPeriodic(refuseAck_, n); }
 void SimController::GarbleEveryNthReply(int n) { SetPeriodic(garbleReply_, n); }
+void SimController::AnswerLateEveryNth(int n, std::chrono::milliseconds late, std::chrono::milliseconds nextLate) {
+  SetPeriodic(lateAnswer_, n);
+  std::lock_guard lock(mutex_);
+  late_ = late;
+  nextLate_ = nextLate;
+  lateFollows_ = false;
+}
 void SimController::DropEveryNthFrame(int n) { SetPeriodic(dropFrame_, n); }
 void SimController::SilenceAfter(int frames) {
   std::lock_guard lock(mutex_);

@@ -86,18 +86,14 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
 
   if (!frame.CheckGood) {
     frame.Refused = true;
-    if (frame.Kind != SimFrameKind::Request) {
-      frame.Answer = RefusalAnswer();
-      frame.Garbled = Send(frame.Answer, true);
-    }
+    if (frame.Kind != SimFrameKind::Request) AnswerFrame(frame, RefusalAnswer());
   } else if (ignoreNext_ > 0) {
     --ignoreNext_;
     frame.Ignored = true;
     ++injected_.Dropped;
   } else if (RefusedOnPurpose(frame)) {
     frame.Refused = true;
-    frame.Answer = RefusalAnswer();
-    frame.Garbled = Send(frame.Answer, true);
+    AnswerFrame(frame, RefusalAnswer());
   } else {
     // A controller waiting for X10 activity stops waiting when the PC says something else.
     x10WaitUntil_.reset();
@@ -116,10 +112,7 @@ void SimController::Handle(SimFrame& frame, std::vector<std::string>& trace) {
         answer = HandleBlock(frame);
         break;
     }
-    if (answer) {
-      frame.Answer = *answer;
-      frame.Garbled = Send(*answer, true);
-    }
+    if (answer) AnswerFrame(frame, *answer);
   }
   trace.push_back(frame.Describe());
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "support/sim_controller_internal.h"
 
@@ -188,7 +189,7 @@ void SimController::WriteDue(TimePoint now) {
 bool SimController::Send(const SimBytes& bytes, bool asReply, milliseconds after) {
   if (hungUp_ || bytes.empty()) return false;
   const auto now = Now();
-  auto at = std::max(now + (asReply ? replyDelay_ : after), lastDue_);
+  auto at = std::max(now + after + (asReply ? replyDelay_ : milliseconds{}), lastDue_);
   // The frame answered took its time on the line before the controller could answer it.
   if (asReply && pacedIn_) at = std::max(at, rxStart_ + kByteTime * static_cast<int>(rxExpected_) + replyDelay_);
   SimBytes sent = bytes;
@@ -205,6 +206,17 @@ bool SimController::Send(const SimBytes& bytes, bool asReply, milliseconds after
   }
   lastDue_ = at;
   return garbled;
+}
+
+void SimController::AnswerFrame(SimFrame& frame, const SimBytes& bytes) {
+  if (std::exchange(lateFollows_, false)) {
+    frame.Late = nextLate_;
+  } else if (lateAnswer_.Now()) {
+    frame.Late = late_;
+    lateFollows_ = true;
+  }
+  frame.Answer = bytes;
+  frame.Garbled = Send(bytes, true, frame.Late);
 }
 
 void SimController::Push(const SimBytes& bytes, milliseconds after) {
