@@ -101,7 +101,7 @@ void CommsEngine::Tick() {
       exchange_.Clear();
       held_.clear();
     }
-    if (!HeldForExchange() && !SendHeld()) RunState();
+    if (!SendHeld()) RunState();
     exchange_.Tick(Port.InBuffUsed());
   } catch (const serial::ELkException& e) {
     // A port that fails mid-conversation (an unplugged adapter) ends the connection once, instead of
@@ -120,27 +120,11 @@ void CommsEngine::Tick() {
   View.SetText(CommsText::State, std::to_string(CommState));
 }
 
-bool CommsEngine::ExchangeOpen() const {
-  if (CommState < 100 || Disconnecting() || exchange_.Quiet()) return false;
-  return exchange_.Owes() || !Port.OutputDrained();
-}
-
-bool CommsEngine::HeldForExchange() {
-  if (!reconnectHeld_) return false;
-  // Ended meanwhile (another road's attach, a port that failed): nothing starts again.
-  if (CommState == 0 || Disconnecting()) {
-    reconnectHeld_ = false;
-    return false;
-  }
-  SettleLine();
-  if (ExchangeOpen()) return true;
-  StartReconnection();
-  return false;
-}
-
-// What is left in the port goes with the next send's discard.
+// The state that would send the frame on the line again does not run: what that frame owes may still
+// come, and the reconnection's first frame waits for it (or for a quiet line), so no late block is taken
+// for the identification's.
 void CommsEngine::StartReconnection() {
-  reconnectHeld_ = false;
+  exchange_.Abandon();
   held_.clear();
   CommState = 1;
 }
@@ -312,9 +296,12 @@ bool CommsEngine::AwaitReply(int size, const char* text, int take) {
   TakeReports();
   const std::int32_t waiting = Port.InBuffUsed();
   if (waiting < size) return false;
+  // A report that came with the answer is split from it.
+  if (ReportsNow() != Reports::None) take = size;
   const int taken = std::min({waiting, BlockReplySize, take});
   Port.GetBlock(FrameBuffer.data(), static_cast<std::uint16_t>(taken));
   exchange_.Taken(taken);
+  TakeReports();
   return true;
 }
 
@@ -477,7 +464,6 @@ void CommsEngine::Attach() {
   // The rest ends through its own end before the attach takes effect.
   const bool endsFirst = work && !cut;
   if (Reconnects()) {
-    if (reconnectHeld_) return;  // started again once the line is settled
     // What is asked from now on is the reconnection's. The idle pass takes it once the work has ended.
     ClearForReconnection();
     if (endsFirst) {
@@ -485,10 +471,7 @@ void CommsEngine::Attach() {
       return;
     }
     TellReadsEnded();
-    if (ExchangeOpen())
-      reconnectHeld_ = true;
-    else
-      StartReconnection();
+    StartReconnection();
     return;
   }
   // Once the user has closed a connection, or another road is stored, or a number was dialled, the
@@ -711,8 +694,7 @@ bool CommsEngine::Holds(const RunningWork& work) const {
 bool CommsEngine::Disconnecting() const { return CommState >= 1000 && CommState <= 1006; }
 
 const RunningWork* CommsEngine::StateWork() const {
-  // Held for the answer on the line, what ran has been cut already.
-  if (CommState <= 0 || Disconnecting() || reconnectHeld_) return nullptr;
+  if (CommState <= 0 || Disconnecting()) return nullptr;
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
   if (!work) return nullptr;
   if (work->Kind == WorkKind::Command) {

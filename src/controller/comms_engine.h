@@ -156,6 +156,9 @@ class CommsEngine : public RequestFields {
   bool ReadByte(Byte& b);
   // A wait that reads its answer its own way took `bytes` of it.
   void AnswerTaken(int bytes) { exchange_.Taken(bytes); }
+  // For a wait that reads byte by byte: the reports waiting at the front of the input are taken, and each
+  // answer the line still owes that is whole in it is taken and dropped.
+  void SettleLine();
   // Takes the reports the controller sent by itself that wait at the front of the input, while it may send
   // them (a learn runs, the older X10 monitor's reports are on): each is taken as that report, never as an
   // answer. An X10 event whose bytes are not all in yet waits for them.
@@ -211,9 +214,8 @@ class CommsEngine : public RequestFields {
   // when nothing runs. Otherwise what runs ends as its kind says (RunningWork): a transfer is cut where it
   // stands, told, and its file closed; a mode runs its end step, a restart wait runs out and a command on the
   // line gets its answer, and only then does the attach take effect. A reconnection then restarts at state 1,
-  // with the requests that have not started, once the exchange on the line is answered or timed out: no
-  // reply says which request it answers, so one that came after the restart would be taken for the
-  // identification's. A new connection drops those at once, told, hides the closed
+  // with the requests that have not started; its first frame waits for what the exchange on the line still
+  // owes, as every new frame does. A new connection drops those at once, told, hides the closed
   // connection's windows and runs its end whole (line closed, modem hung up) before state 1: what is asked
   // after the attach is the new connection's, and no window shows the last controller's values until this
   // connection has read them. A close asked while nothing ran closes nothing: this attach connects. An
@@ -420,9 +422,6 @@ class CommsEngine : public RequestFields {
   // A frame held back goes on the first tick the line has settled: true while it waits or as it goes, and
   // no state runs on such a tick. A connection that ended or starts again drops it: it never went.
   bool SendHeld();
-  // One tick of a line that owes answers: the reports at its front are taken, and each owed answer in is
-  // taken and dropped.
-  void SettleLine();
   // What the controller may send by itself now.
   Reports ReportsNow() const;
   // The addressing run tells presses from late answers by itself: its frames are never held.
@@ -437,11 +436,6 @@ class CommsEngine : public RequestFields {
   bool KeepsRetries() const;
   // A new connection: nothing of the last controller stays on show or is checked against.
   void ForgetController();
-  // The exchange on the line owes answers that may still come, or its frame has not left the port.
-  bool ExchangeOpen() const;
-  // One tick of a reconnection that waits for the exchange on the line: true while it waits, and no state
-  // runs meanwhile. Then the connection starts again.
-  bool HeldForExchange();
   void StartReconnection();
   // The request of `work` is still asked for.
   bool Holds(const RunningWork& work) const;
@@ -460,7 +454,6 @@ class CommsEngine : public RequestFields {
   bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
   Exchange exchange_;
   std::vector<Byte> held_;  // a new frame that waits for the line to settle
-  bool reconnectHeld_ = false;
 };
 
 }  // namespace controller

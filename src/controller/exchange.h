@@ -21,6 +21,8 @@ class Exchange {
   void Sent(int answerBytes, int dropped, Reports reports);
   // The frame on the line goes again: a retry stepped back to its send state.
   void Retry() { again_ = true; }
+  // The frame on the line does not go again (the connection starts again): what it owes may still come.
+  void Abandon() { again_ = false; }
   // `bytes` were taken from the input as answers: each whole answer among them, and at least one, is in.
   void Taken(int bytes);
   // The end of a tick, with `waiting` bytes in the input: bytes that came are the line's activity.

@@ -70,7 +70,8 @@ void AwaitLearnSent(CommsEngine& e) {
 // gone (an unplugged adapter) disconnects as any failed exchange does, and nothing reaches the receiver.
 void AwaitLearnt(CommsEngine& e) {
   if (e.LineLost(CommsWindow::IrLearnPanel)) return;
-  // The code may have come with the learn command's answer.
+  // The code may have come with the learn command's answer, or behind a late one.
+  e.SettleLine();
   Byte b = 0;
   if (!e.CodeLearnt && e.ReadByte(b) && b == IrLearnt) e.IrCodeLearnt();
   if (e.CodeLearnt) {

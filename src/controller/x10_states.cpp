@@ -138,6 +138,8 @@ void ReadEventByte(CommsEngine& e) {
     e.X10MonitorRequest = 0;
     return;
   }
+  // Between events: what the switch-on still owes is taken as its answer, a whole event as that event.
+  if (e.CommState == 522) e.SettleLine();
   Byte b = 0;
   if (e.ReadByte(b)) {
     if (e.CommState == 522) {

@@ -1,8 +1,8 @@
 // Every download and maintenance operation against a controller that refuses, garbles, drops, falls
 // silent, hangs up, answers late (inside the engine's time-out, or after it, so the frame goes again and
-// both answers come) or at the pace of a 9600-baud line. Each cell ends within a bounded
-// number of ticks, with the controller holding exactly what the operation meant to put there or with the
-// failure told; none claims success over wrong bytes. Flash-load commands are never lost: nothing
+// both answers come; a transfer's block so, with the frame after it refused) or at the pace of a 9600-baud
+// line. Each cell ends within a bounded number of ticks, with the controller holding exactly what the
+// operation meant to put there or with the failure told; none claims success over wrong bytes. Flash-load commands are never lost: nothing
 // confirms them. Each tick is 250 ms of the simulator's line clock, so a late or paced answer reaches the
 // engine at the tick a real line would bring it, however fast the ticks run.
 #include <algorithm>
@@ -34,12 +34,13 @@ enum class Fault {
   Paced9600,
   RefuseEvery3rdAckWith95,
   RefuseChosenWith05,
-  Every4thAfterTimeOut
+  Every4thAfterTimeOut,
+  LateBlockThenRefused
 };
-constexpr int FaultCount = 11;
+constexpr int FaultCount = 12;
 const char* const FaultNames[FaultCount] = {"a_Refuse3rdAck", "b_RefuseChosen", "c_Garble4thReply", "d_Drop5thFrame",
                                             "e_Silence",      "f_HangUp",       "g_Late300ms",      "h_Paced9600",
-                                            "i_Refuse3rd95",  "j_Chosen05",     "k_AfterTimeOut"};
+                                            "i_Refuse3rd95",  "j_Chosen05",     "k_AfterTimeOut",   "l_LateBlock"};
 
 class FaultMatrixTest;
 using Action = std::function<void(FaultMatrixTest&)>;
@@ -120,8 +121,36 @@ class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<
       case Fault::Every4thAfterTimeOut:
         sim.AnswerLateEveryNth(4, 3400ms, 1000ms);
         break;
+      case Fault::LateBlockThenRefused:
+        break;  // armed as the second block goes (StallSecondBlock)
     }
   }
+  // A transfer's second block is answered after the time-out, the block sent again a second after its send,
+  // and the frame after them is refused: that refusal is its own, not the block's, and sends it again.
+  void StallSecondBlock(int blockState) {
+    if (engine.CommState == blockState && ++blocksSeen == 2) {
+      sim.AnswerNextLate(3300ms);
+      stalledAt = sim.Frames().size();
+    }
+    if (!stalledAt) return;
+    const std::size_t taken = sim.Frames().size() - stalledAt;
+    if (taken == 1 && stallStep == 0) {
+      sim.AnswerNextLate(1000ms);
+      stallStep = 1;
+    } else if (taken == 2 && stallStep == 1) {
+      sim.NakNext(1);
+      stallStep = 2;
+    }
+  }
+  // The state that sends a block of each transfer.
+  static int BlockState(const std::string& op) {
+    static const std::map<std::string, int> states = {{"ProgramDownload", 513}, {"ExecutiveReload", 133},
+                                                      {"TouchScreen", 903},     {"Icons", 1101},
+                                                      {"IrFileDownload", 143},  {"AsciiTable", 612}};
+    const auto it = states.find(op);
+    return it == states.end() ? 0 : it->second;
+  }
+
   // The engine idles with nothing left to do, or has disconnected.
   bool Ended() {
     const CommsEngine& e = engine;
@@ -166,6 +195,8 @@ class FaultMatrixTest : public EngineTest, public ::testing::WithParamInterface<
   }
 
   std::size_t armedAt = 0;
+  int blocksSeen = 0, stallStep = 0;
+  std::size_t stalledAt = 0;
 
   testing_support::TempDir dir;
   SimBytes data;  // what the operation sends, where it sends a file or an image
@@ -433,6 +464,7 @@ TEST_P(FaultMatrixTest, EndsExactOrTold) {
   // A failure may end the connection before the operation's first state.
   while (!((begun || engine.CommState == 0) && Ended()) && ticks < op.Ticks) {
     if (op.User) op.User(*this);
+    if (fault == Fault::LateBlockThenRefused) StallSecondBlock(BlockState(op.Name));
     Step();
     ++ticks;
     begun = begun || engine.CommState == op.FirstState;
@@ -454,9 +486,11 @@ std::vector<std::tuple<int, Fault>> Cells() {
   for (int op = 0; op < static_cast<int>(FaultMatrixTest::Operations().size()); ++op)
     for (int f = 0; f < FaultCount; ++f) {
       const auto fault = static_cast<Fault>(f);
+      const Operation& o = FaultMatrixTest::Operations()[static_cast<std::size_t>(op)];
       const bool chosen = fault == Fault::RefuseChosen || fault == Fault::RefuseChosenWith05;
-      if (!chosen || FaultMatrixTest::Operations()[static_cast<std::size_t>(op)].ChosenCode >= 0)
-        cells.emplace_back(op, fault);
+      if (chosen && o.ChosenCode < 0) continue;
+      if (fault == Fault::LateBlockThenRefused && !FaultMatrixTest::BlockState(o.Name)) continue;
+      cells.emplace_back(op, fault);
     }
   return cells;
 }

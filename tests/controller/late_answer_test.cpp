@@ -15,6 +15,7 @@ namespace controller::test {
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::SimBytes;
 using testing_support::SimFrameKind;
 
 // Later than the nine ticks a reconnection started at once takes to send its first request, earlier than
@@ -105,39 +106,279 @@ TEST_P(LateAnswerTest, AnAttachDuringABlockReadIdentifiesTheControllerAsItIs) {
 INSTANTIATE_TEST_SUITE_P(Reads, LateAnswerTest, ::testing::ValuesIn(kReads),
                          [](const ::testing::TestParamInfo<Read>& info) { return std::string(info.param.Name); });
 
-// Each tick is 250 ms of the simulator's line clock.
-class AnswerAfterTimeOutTest : public EngineTest {
- protected:
-  AnswerAfterTimeOutTest() { sim.DriveLineClock(); }
-  // Answers that came after the engine's time-out: each costs its frame one retry.
-  int AnswersAfterTimeOut() const {
-    const auto frames = sim.Frames();
-    return static_cast<int>(std::count_if(frames.begin(), frames.end(), [](const auto& f) { return f.Late >= 3s; }));
-  }
+// A controller that answers late (2.3 s on an instant line, 0.8 s on a 9600-baud one) answers one block read
+// after the engine's time-out: the engine sends it again and takes the late answer as the retry's, and the
+// retry's own answer comes after. Each read takes its own answer, and so does the read after it: what the
+// windows show is what the controller holds. Each tick is 250 ms of the simulator's line clock.
+struct Line {
+  const char* Name;
+  bool Paced;
+  std::chrono::milliseconds Delay;
 };
 
-TEST_F(AnswerAfterTimeOutTest, EachAnswerIsTakenForTheFrameItAnswers) {
-  sim.SetModule(1, 5, 3);
-  sim.SetModule(4, 9, 2);
-  sim.SetIoWord(1, 0x1234);
-  sim.SetIoWord(4, 0x00F0);
-  sim.SetFirmwareVersion(821);
-  // Every frame is answered after the time-out, and the same frame sent again a second after its send.
-  sim.AnswerLateEveryNth(1, 3400ms, 1000ms);
-  engine.CommState = 1;
-  ASSERT_TRUE(RunToState(114, 400)) << engine.CommState;
-  EXPECT_EQ(engine.AppVersion, 400);
-  EXPECT_EQ(engine.FirmwareVersion, 821);
-  EXPECT_EQ(engine.ModuleTypes[0], 5);
-  EXPECT_EQ(engine.ModuleTypes[3], 9);
-  EXPECT_EQ(engine.ModuleTypes[1], NoModule);
-  EXPECT_EQ(engine.ModuleVersions[0], 3);
-  EXPECT_EQ(engine.ModuleVersions[3], 2);
-  EXPECT_EQ(engine.IoStates[0], 0x1234u);
-  EXPECT_EQ(engine.IoStates[3], 0x00F0u);
-  expectedRetries = AnswersAfterTimeOut();
-  EXPECT_EQ(expectedRetries, 5) << "one for each of the five reads";
+class LateReadTest;
+struct LateRead {
+  const char* Name;
+  void (*Ask)(LateReadTest&);
+  int Send;                      // the state that sends its request
+  bool (*Shows)(LateReadTest&);  // what the read shows is the controller's
+};
+
+class LateReadTest : public EngineTest, public ::testing::WithParamInterface<std::tuple<LateRead, Line>> {
+ public:
+  using EngineTest::engine;
+  using EngineTest::sim;
+  using EngineTest::view;
+
+  LateReadTest() {
+    sim.DriveLineClock();
+    sim.SetModule(1, 5, 3);
+    sim.SetModule(3, 9, 2);
+    sim.SetIoWord(1, 0x1234);
+    sim.SetIoWord(3, 0x00F0);
+    for (int p = 0; p < 128; ++p) sim.SetParameter(p, static_cast<std::uint16_t>(p * 7 + 3));
+    sim.SetParameter(122, 2);  // IR codes 0 to 2
+    sim.SetParameter(123, 0);
+    for (int p = 0; p < 64; ++p) {
+      sim.SetModuleParameter(1, p, static_cast<std::uint16_t>(1000 + p));
+      sim.SetModuleParameter(3, p, static_cast<std::uint16_t>(3000 + p));
+    }
+    sim.SetX10Unit(2, 9, true);
+    for (int k = 0; k < 256; ++k) {
+      if (k < 64) sim.SetTimer(k, static_cast<std::uint16_t>(500 + k));
+      sim.SetVariable(k, static_cast<std::uint16_t>(700 + k));
+    }
+    SimBytes memory(256);
+    for (int i = 0; i < 256; ++i) memory[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 5 + 1);
+    sim.Write(0x1234, memory);
+    for (int n = 0; n <= 2; ++n) sim.SetIrCode(n, SimBytes(256, static_cast<std::uint8_t>(0x40 + n)));
+  }
+  std::size_t Requests(std::size_t from, std::uint16_t address) const {
+    const auto frames = sim.Frames();
+    return static_cast<std::size_t>(
+        std::count_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
+                      [&](const auto& f) { return f.Kind == SimFrameKind::Request && f.Address == address; }));
+  }
+  bool Identified() const {
+    return engine.AppVersion == 400 && engine.FirmwareVersion == 820 && engine.ModuleTypes[0] == 5 &&
+           engine.ModuleTypes[2] == 9 && engine.ModuleTypes[1] == NoModule && engine.ModuleVersions[0] == 3 &&
+           engine.ModuleVersions[2] == 2 && engine.IoStates[0] == 0x1234 && engine.IoStates[2] == 0x00F0;
+  }
+  bool Cells(CommsGrid grid, int column, int firstRow, int count, int first) const {
+    for (int k = 0; k < count; ++k)
+      if (view.Cell(grid, column, firstRow + k) != std::to_string(first + k)) return false;
+    return true;
+  }
+
+  testing_support::TempDir temp;
+};
+
+void Reidentify(LateReadTest& t) { t.engine.Attach(); }
+bool ShowsIdentification(LateReadTest&) { return true; }
+
+const LateRead kLateReads[] = {
+    {"info_block", Reidentify, 100, ShowsIdentification},
+    {"module_types", Reidentify, 102, ShowsIdentification},
+    {"firmware_version", Reidentify, 104, ShowsIdentification},
+    {"module_versions", Reidentify, 106, ShowsIdentification},
+    {"io_states", [](LateReadTest&) {}, 112, ShowsIdentification},
+    {"controller_parameters", [](LateReadTest& t) { t.engine.ParamsRequest = 1; }, 150,
+     [](LateReadTest& t) {
+       for (int p = 0; p < 128; ++p)
+         if (t.engine.ControllerParams[static_cast<std::size_t>(p)] != t.sim.Parameter(p)) return false;
+       return true;
+     }},
+    {"manager_ready", [](LateReadTest& t) { t.engine.ModuleParamsRequest = 1; }, 202,
+     [](LateReadTest& t) {
+       for (int module : {1, 3})
+         for (int p = 0; p < 64; ++p)
+           if (t.engine.ModuleParamTable[static_cast<std::size_t>(module)][static_cast<std::size_t>(p)] !=
+               t.sim.ModuleParameter(module, p))
+             return false;
+       return true;
+     }},
+    {"module_parameters", [](LateReadTest& t) { t.engine.ModuleParamsRequest = 1; }, 204,
+     [](LateReadTest& t) {
+       return t.engine.ModuleParamTable[3][0] == 3000 && t.engine.ModuleParamTable[1][1] == 1001;
+     }},
+    {"x10_status", [](LateReadTest& t) { t.engine.X10MonitorRequest = 1; }, 301,
+     [](LateReadTest& t) {
+       return t.view.Cell(CommsGrid::X10Status, 3, 10) == "ON" && t.view.Cell(CommsGrid::X10Status, 1, 1) == "--" &&
+              t.view.Lists[CommsList::X10Activity].empty();
+     }},
+    {"memory_dump",
+     [](LateReadTest& t) {
+       t.engine.DumpAddress = 0x1234;
+       t.engine.DumpRequest = 1;
+     },
+     550,
+     [](LateReadTest& t) {
+       return t.view.Cell(CommsGrid::Dump, 0, 0) == "01" && t.view.Cell(CommsGrid::Dump, 15, 15) == "fc" &&
+              t.view.Texts[CommsText::DumpAddress] == std::to_string(0x1234);
+     }},
+    {"timers", [](LateReadTest& t) { t.engine.TimerVarMonitorRequest = 1; }, 700,
+     [](LateReadTest& t) {
+       return t.Cells(CommsGrid::TimerVars, 1, 1, 64, 500) && t.Cells(CommsGrid::TimerVars, 2, 1, 256, 700);
+     }},
+    {"variables", [](LateReadTest& t) { t.engine.TimerVarMonitorRequest = 1; }, 702,
+     [](LateReadTest& t) { return t.Cells(CommsGrid::TimerVars, 2, 1, 256, 700); }},
+    {"more_variables", [](LateReadTest& t) { t.engine.TimerVarMonitorRequest = 1; }, 704,
+     [](LateReadTest& t) { return t.Cells(CommsGrid::TimerVars, 2, 1, 256, 700); }},
+    {"ir_code_upload",
+     [](LateReadTest& t) {
+       t.engine.IrUploadFileName = (std::filesystem::path(t.temp.Path()) / "codes.lir").string();
+       t.engine.IrUploadLir = true;
+       t.engine.ParamsRequest = 1;  // as the file dialog asks: the highest code number is read first
+       t.engine.IrUploadRequest = 1;
+     },
+     185,
+     [](LateReadTest& t) {
+       std::string expected;
+       for (int n = 0; n <= 2; ++n) expected += std::string(256, static_cast<char>(0x40 + n));
+       return testing_support::ReadFile(t.temp.File("codes.lir")) == expected;
+     }},
+};
+
+const Line kLines[] = {{"instant_line", false, 2300ms}, {"line_at_9600_baud", true, 800ms}};
+
+void PrintTo(const std::tuple<LateRead, Line>& row, std::ostream* os) {
+  *os << std::get<0>(row).Name << " on the " << std::get<1>(row).Name;
 }
+
+TEST_P(LateReadTest, EachReadTakesItsOwnAnswer) {
+  const auto& [read, line] = GetParam();
+  sim.SetPacing(line.Paced);
+  sim.SetReceivePacing(line.Paced);
+  sim.SetReplyDelay(line.Delay);
+  Connect();
+  read.Ask(*this);
+  ASSERT_TRUE(RunToState(read.Send, 400)) << engine.CommState;
+  const std::size_t from = sim.Frames().size();
+  sim.AnswerNextLate(3300ms);
+  // The read, and the read after it: the first poll of the I/O states sent after it (the late poll and its
+  // second sending aside), or the monitor's next round.
+  const std::size_t polls = read.Send == 112 ? 3 : 1;
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        if (read.Send == 301) return Requests(from, AddrX10Status) >= 3 && engine.CommState == 304;
+        return Requests(from, AddrIoStates) >= polls && engine.CommState == 114 && !engine.ModuleParamsRequest &&
+               !engine.ParamsRequest && !engine.DumpRequest && !engine.IrUploadRequest;
+      },
+      6000))
+      << engine.CommState;
+  EXPECT_TRUE(Identified());
+  EXPECT_TRUE(read.Shows(*this));
+  expectedRetries = 1;  // the late answer's
+}
+
+INSTANTIATE_TEST_SUITE_P(Reads, LateReadTest,
+                         ::testing::Combine(::testing::ValuesIn(kLateReads), ::testing::ValuesIn(kLines)),
+                         [](const ::testing::TestParamInfo<std::tuple<LateRead, Line>>& info) {
+                           return std::string(std::get<0>(info.param).Name) + "_" + std::get<1>(info.param).Name;
+                         });
+
+// A reconnection on the running line starts at once: only its first frame waits for what the exchange on the
+// line still owes. Each tick is 250 ms of the simulator's line clock.
+class ReconnectionTest : public EngineTest {
+ protected:
+  ReconnectionTest() { sim.DriveLineClock(); }
+  testing_support::TempDir temp;
+};
+
+// A transfer cut while its answer is on the way is over at once: asked again, it is not refused as if it
+// still ran.
+TEST_F(ReconnectionTest, ATransferCutByAnAttachIsOverAtOnce) {
+  const struct {
+    const char* Name;
+    int Waiting;  // its wait state
+    const char* Told;
+    void (*Ask)(CommsEngine&, const std::string& dir);
+    bool (*Asked)(const CommsEngine&);
+  } rows[] = {
+      {"IR file upload", 186, "Infra-Red File Upload cut short",
+       [](CommsEngine& e, const std::string& dir) {
+         e.IrUploadFileName = dir + "/codes.lir";
+         e.IrUploadLir = true;
+         e.IrUploadRequest = 1;
+       },
+       [](const CommsEngine& e) { return e.IrFileTransferAsked(true); }},
+      {"ASCII messages to a module", 803, "ASCII Messages cut short",
+       [](CommsEngine& e, const std::string&) { e.RequestAsciiTable(2); },
+       [](const CommsEngine& e) { return e.ModuleAsciiAsked(); }},
+  };
+  sim.SetReplyDelay(2000ms);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    Connect();
+    row.Ask(engine, temp.Path().string());
+    ASSERT_TRUE(RunToState(row.Waiting, 400)) << engine.CommState;
+    engine.Attach();
+    EXPECT_FALSE(row.Asked(engine));
+    Step();
+    EXPECT_FALSE(row.Asked(engine));
+    EXPECT_TRUE(view.Logged(
+        std::string(row.Name == std::string("IR file upload") ? "Infra-Red File Upload" : "ASCII Messages") +
+        " cut short"));
+  }
+}
+
+// The end step of a mode the controller reports in (an IR learn ended by "&Close", the older X10 monitor
+// switched off), with the report waiting as the end step goes, coming before its answer (the end step lost
+// once on the line) or after it in the same read: the report is taken as that report, never as the answer
+// or a refusal.
+struct EndStep {
+  const char* Name;
+  bool Learn;           // else the older X10 monitor
+  Byte ReportLead;      // the report: 0xFD alone, or an X10 event 0xFE 3 18
+  int Lost;             // end steps the line loses: the report comes while the wait goes on
+  bool AfterTheAnswer;  // pushed once the answer is in
+};
+
+void PrintTo(const EndStep& step, std::ostream* os) { *os << step.Name; }
+
+class EndStepReportTest : public EngineTest, public ::testing::WithParamInterface<EndStep> {};
+
+TEST_P(EndStepReportTest, TheReportIsTakenAsThatReport) {
+  const EndStep& c = GetParam();
+  Connect();
+  view.Detail = true;
+  if (c.Learn) {
+    engine.IrLearnNumber = 5;
+    ASSERT_TRUE(RunToState(564, 40));
+    engine.CloseRequest = 1;
+  } else {
+    engine.AppVersion = 212;
+    engine.X10MonitorRequest = 1;
+    ASSERT_TRUE(RunToState(522, 20));
+    engine.X10MonitorRequest = 0;
+  }
+  const int endStep = c.Learn ? 565 : 526;
+  ASSERT_TRUE(RunToState(endStep, 5));
+  sim.IgnoreNext(c.Lost);
+  expectedRetries = c.Lost;
+  const SimBytes report = c.ReportLead == 0xFD ? SimBytes{0xFD} : SimBytes{0xFE, 3, 18};
+  if (c.Lost || c.AfterTheAnswer) Step();  // the end step goes; its answer, if any, is in
+  sim.Push(report);
+  ASSERT_TRUE(serial::test::PumpIn(port, static_cast<std::int32_t>(report.size() + (c.AfterTheAnswer ? 3 : 0))));
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == (c.Learn ? 0 : 114); }, 60)) << engine.CommState;
+  EXPECT_EQ(sim.Parameter(c.Learn ? 17 : 15), 0) << "switched off";
+  EXPECT_FALSE(view.Logged(c.Learn ? "Comms Retry flash save 566 RX0" : "Comms Retry flash save 527 RX0"));
+  if (c.Learn) {
+    EXPECT_TRUE(view.Logged("Ir Learn Complete"));
+    EXPECT_FALSE(view.Logged("IR Learn cut short"));
+  } else {
+    EXPECT_EQ(view.Lists[CommsList::X10Events], std::vector<std::string>{"Received X10  3/18"});
+  }
+}
+
+const EndStep kEndSteps[] = {
+    {"learn_code_waiting_as_it_goes", true, 0xFD, 0, false}, {"learn_code_before_its_answer", true, 0xFD, 1, false},
+    {"learn_code_after_its_answer", true, 0xFD, 0, true},    {"x10_event_waiting_as_it_goes", false, 0xFE, 0, false},
+    {"x10_event_before_its_answer", false, 0xFE, 1, false},  {"x10_event_after_its_answer", false, 0xFE, 0, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, EndStepReportTest, ::testing::ValuesIn(kEndSteps),
+                         [](const ::testing::TestParamInfo<EndStep>& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace controller::test

@@ -231,37 +231,6 @@ TEST_F(X10Test, OlderMonitorEndsOnARefusedSwitchOnAndSendsARefusedSwitchOffAgain
   }
 }
 
-// An event the controller reports as its reports are switched off is shown, wherever it comes: one waiting
-// as the switch-off goes is not discarded with the input, and one before the switch-off's answer is no
-// refusal of it.
-TEST_F(X10Test, OlderMonitorShowsTheEventsThatComeAroundItsSwitchOff) {
-  const struct {
-    const char* Name;
-    int Lost;  // switch-offs the line loses: the event comes while the wait goes on
-  } cases[] = {{"waiting as it goes", 0}, {"before its answer", 1}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Name);
-    ConnectOlder(212);
-    view.Detail = true;
-    view.Log.clear();
-    view.Lists.clear();
-    engine.X10MonitorRequest = 1;
-    ASSERT_TRUE(RunToState(522, 20));
-    engine.X10MonitorRequest = 0;
-    Step();
-    ASSERT_EQ(engine.CommState, 526);
-    sim.IgnoreNext(c.Lost);
-    expectedRetries += c.Lost;
-    if (c.Lost) Step();
-    sim.InjectX10Event(3, 18);
-    ASSERT_TRUE(serial::test::PumpIn(port, 3));
-    ASSERT_TRUE(RunToState(110, 40)) << engine.CommState;
-    EXPECT_EQ(Events(), std::vector<std::string>{"Received X10  3/18"});
-    EXPECT_EQ(sim.Parameter(15), 0);
-    EXPECT_FALSE(view.Logged("Comms Retry flash save 527 RX0"));
-  }
-}
-
 TEST_F(X10Test, OlderMonitorStopsInTheMiddleOfAnEvent) {
   ConnectOlder(100);
   engine.X10MonitorRequest = 1;

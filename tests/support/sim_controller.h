@@ -58,7 +58,7 @@ struct SimFrame {
   bool Ignored = false;                // dropped on purpose (IgnoreNext)
   bool Garbled = false;                // its answer went out with a byte flipped (GarbleEveryNthReply)
   bool Refused = false;                // answered with a refusal, a bad request unanswered, a flash load not done
-  std::chrono::milliseconds Late{};    // its answer went out this much later on purpose (AnswerLateEveryNth)
+  std::chrono::milliseconds Late{};    // its answer went out this long after it on purpose (AnswerLate...)
   std::uint8_t Code = 0;               // command code (commands)
   std::array<std::uint8_t, 5> Args{};  // a1..a5 (requests, blocks) or b1..b5 (commands)
   std::uint16_t Address = 0;           // a3 + 256 x a4 (requests, blocks)
@@ -227,8 +227,11 @@ class SimController {
   void SilenceAfter(int frames);    // after this many more frames nothing is done or answered
   void HangUpAfter(int frames);     // the frame after this many more closes the line
   // Every nth answer goes out `late` after its frame, and the next answer `nextLate` after its own: with
-  // `late` past the engine's time-out the frame is sent again, and both answers come.
+  // `late` past the engine's time-out the frame is sent again, and both answers come. Each in place of the
+  // reply delay, where it is later.
   void AnswerLateEveryNth(int n, std::chrono::milliseconds late, std::chrono::milliseconds nextLate);
+  // The next answer alone goes out `late` after its frame.
+  void AnswerNextLate(std::chrono::milliseconds late);
   // Every refusal from now on, asked for or not, is `first`, 00 00 (the default 0x15).
   void SetRefusalByte(std::uint8_t first);
   // Closes the master, as an unplugged adapter does; nothing is read or sent afterwards.
@@ -359,6 +362,7 @@ class SimController {
   Periodic refuseAck_, garbleReply_, dropFrame_, lateAnswer_;
   std::chrono::milliseconds late_{}, nextLate_{};
   bool lateFollows_ = false;  // the answer after a late one is late too
+  std::optional<std::chrono::milliseconds> nextAnswerLate_;
   void SetPeriodic(Periodic& fault, int n);
   std::optional<int> silenceIn_, hangUpIn_;
   SimInjected injected_;

@@ -81,6 +81,10 @@ void SimController::AnswerLateEveryNth(int n, std::chrono::milliseconds late, st
   nextLate_ = nextLate;
   lateFollows_ = false;
 }
+void SimController::AnswerNextLate(std::chrono::milliseconds late) {
+  std::lock_guard lock(mutex_);
+  nextAnswerLate_ = late;
+}
 void SimController::DropEveryNthFrame(int n) { SetPeriodic(dropFrame_, n); }
 void SimController::SilenceAfter(int frames) {
   std::lock_guard lock(mutex_);

@@ -54,6 +54,7 @@ const char* kCommands =
     "  nak N              refuse the next N frames\n"
     "  crc N              give the next N block replies a wrong CRC\n"
     "  ignore N           neither do nor answer the next N frames\n"
+    "  late MS            answer the next frame MS milliseconds after it\n"
     "  refuse CODE [N]    as --refuse CODE:N\n"
     "  refusal B          refuse with B 00 00 from now on\n"
     "  hangup             close the line, as an unplugged adapter does\n"
@@ -97,6 +98,9 @@ void Command(testing_support::SimController& sim, const std::string& line, bool&
     if (word == "crc") sim.CorruptNextBlockReplies(static_cast<int>(a));
     if (word == "ignore") sim.IgnoreNext(static_cast<int>(a));
     Print("fault armed");
+  } else if (word == "late" && (in >> a) && a >= 0 && a <= 60000) {
+    sim.AnswerNextLate(std::chrono::milliseconds(a));
+    Print("the next answer goes " + std::to_string(a) + " ms after its frame");
   } else if (word == "refusal" && (in >> word) && Number(word.c_str(), 0, 255, a)) {
     sim.SetRefusalByte(static_cast<std::uint8_t>(a));
     Print("refusal byte set");

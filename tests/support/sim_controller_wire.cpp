@@ -209,14 +209,16 @@ bool SimController::Send(const SimBytes& bytes, bool asReply, milliseconds after
 }
 
 void SimController::AnswerFrame(SimFrame& frame, const SimBytes& bytes) {
-  if (std::exchange(lateFollows_, false)) {
+  if (nextAnswerLate_) {
+    frame.Late = *std::exchange(nextAnswerLate_, std::nullopt);
+  } else if (std::exchange(lateFollows_, false)) {
     frame.Late = nextLate_;
   } else if (lateAnswer_.Now()) {
     frame.Late = late_;
     lateFollows_ = true;
   }
   frame.Answer = bytes;
-  frame.Garbled = Send(bytes, true, frame.Late);
+  frame.Garbled = Send(bytes, true, std::max(frame.Late - replyDelay_, milliseconds{}));
 }
 
 void SimController::Push(const SimBytes& bytes, milliseconds after) {
