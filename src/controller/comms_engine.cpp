@@ -231,8 +231,9 @@ void CommsEngine::UpdateStatusPanel() {
 }
 
 void CommsEngine::Send(std::span<const Byte> frame) {
-  if (!exchange_.Again() && !exchange_.Settled() && !SettlesOwnInput()) {
+  if (!exchange_.Again() && exchange_.Owes() && !SettlesOwnInput()) {
     held_.assign(frame.begin(), frame.end());
+    exchange_.Hold();
     return;
   }
   Transmit(frame);
@@ -385,6 +386,8 @@ bool CommsEngine::RestartWaitDone() {
   View.SetRestartPosition(RestartTicks / 3);
   if (++RestartTicks < 301) return false;
   View.ShowWindow(CommsWindow::Restart, false);
+  // The controller has started again: an answer to the start block no longer comes.
+  exchange_.Clear();
   return true;
 }
 

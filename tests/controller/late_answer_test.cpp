@@ -322,6 +322,25 @@ TEST_F(ReconnectionTest, ATransferCutByAnAttachIsOverAtOnce) {
   }
 }
 
+// An attach on the running line just after a block request went: the reconnection's first frame waits for
+// that request's answer, even one that comes after the engine's time-out, and the controller is identified
+// as it is.
+TEST_F(ReconnectionTest, TheFirstFrameWaitsForTheAnswerOnTheLine) {
+  for (const auto late : {2400ms, 3300ms}) {
+    SCOPED_TRACE(late.count());
+    sim.SetReplyDelay(2300ms);
+    Connect();
+    ASSERT_TRUE(RunToState(112, 40));
+    sim.AnswerNextLate(late);
+    Step();  // the request goes
+    engine.Attach();
+    ASSERT_TRUE(RunToState(114, 200)) << engine.CommState;
+    EXPECT_EQ(engine.AppVersion, 400);
+    EXPECT_EQ(engine.FirmwareVersion, 820);
+    EXPECT_EQ(engine.TimerTableAddress, sim.TimerTableAddress());
+  }
+}
+
 // The end step of a mode the controller reports in (an IR learn ended by "&Close", the older X10 monitor
 // switched off), with the report waiting as the end step goes, coming before its answer (the end step lost
 // once on the line) or after it in the same read: the report is taken as that report, never as the answer
