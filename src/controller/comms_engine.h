@@ -312,6 +312,8 @@ class CommsEngine : public RequestFields {
   std::array<std::uint8_t, ModuleSlots> ModuleTypes{};
   std::array<std::uint8_t, ModuleSlots> ModuleVersions{};
   std::array<std::uint32_t, ModuleSlots> IoStates{};
+  // The info reply calls for the "Update Warning": asked in state 101 once the user has no box open.
+  std::uint8_t UpdateWarningOwed = 0;
 
   // Shared with the requests.
   std::int32_t QueueIndex = 0;

@@ -124,12 +124,32 @@ void RequestInfo(CommsEngine& e) {
   e.View.SetCell(CommsGrid::Modules, 19, 0, "Data");
   e.AppVersion = 0;
   e.FirmwareVersion = 0;
+  e.UpdateWarningOwed = 0;
   e.SetStep("Requesting Controller Info");
   e.SendRequestFrame(AddrInfoBlock);
   e.CommState = 101;
 }
 
+// Asked by the engine itself, the question waits in state 101, tick after tick, while the user has a box of
+// the program's open (the timer ticks under a box a window showed): it would take the keys meant for that box.
+void AskUpdateWarning(CommsEngine& e) {
+  if (platform::Ui().ModalBoxOpen()) return;
+  e.UpdateWarningOwed = 0;
+  e.CommState = 102;
+  platform::Ui().Beep();
+  if (platform::Ui().MessageBox("Warning! Your Controller does not have the latest exec code.. Load Now?",
+                                "Update Warning", platform::MsgButtons::OkCancel,
+                                platform::MsgKind::Warning) == platform::MsgResult::Ok) {
+    e.ReloadExecRequest = 1;
+    e.AddLogLine("Download Controller Program Command");
+  }
+}
+
 void AwaitInfo(CommsEngine& e) {
+  if (e.UpdateWarningOwed) {
+    AskUpdateWarning(e);
+    return;
+  }
   if (!e.AwaitReply(BlockReplySize, "Waiting for Controller Info") || !e.BlockReplyChecked()) return;
   const auto& f = e.FrameBuffer;
   e.AppVersion = f[8] | f[9] << 8;
@@ -137,16 +157,12 @@ void AwaitInfo(CommsEngine& e) {
   e.TimerTableAddress = static_cast<std::uint16_t>(f[16] | f[17] << 8);
   e.VariableTableAddress = static_cast<std::uint16_t>(f[18] | f[19] << 8);
   e.RetryCount = 0;
-  e.CommState = 102;
   if (e.AppVersion < 318) {
-    platform::Ui().Beep();
-    if (platform::Ui().MessageBox("Warning! Your Controller does not have the latest exec code.. Load Now?",
-                                  "Update Warning", platform::MsgButtons::OkCancel,
-                                  platform::MsgKind::Warning) == platform::MsgResult::Ok) {
-      e.ReloadExecRequest = 1;
-      e.AddLogLine("Download Controller Program Command");
-    }
+    e.UpdateWarningOwed = 1;
+    AskUpdateWarning(e);
+    return;
   }
+  e.CommState = 102;
 }
 
 void RequestTypes(CommsEngine& e) {

@@ -135,4 +135,7 @@ void QtUi::Beep() { QApplication::beep(); }
 
 int QtUi::RunModal(ModalWindow& window) { return window.ExecuteModal(); }
 
+// Qt knows every modal window open, the seam's and those a window runs itself, a native file dialog too.
+bool QtUi::ModalBoxOpen() const { return QApplication::activeModalWidget() != nullptr; }
+
 }  // namespace platform

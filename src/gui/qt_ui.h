@@ -16,6 +16,7 @@ class QtUi : public UiSeam {
   bool PrintSetup(QPrinter& printer) override;
   void Beep() override;
   int RunModal(ModalWindow& window) override;
+  bool ModalBoxOpen() const override;
 };
 
 // "Program files (*.pgm)|*.PGM" -> {"Program files (*.pgm *.PGM)"}: every pattern in both cases, since

@@ -36,6 +36,7 @@ class HeadlessUi : public UiSeam {
   bool PrintSetup(QPrinter&) override { return false; }
   void Beep() override {}
   int RunModal(ModalWindow& window) override { return window.CancelResult(); }
+  bool ModalBoxOpen() const override { return false; }
 };
 }  // namespace
 

@@ -51,6 +51,9 @@ class UiSeam {
   virtual void Beep() = 0;
   // Runs `window` modally and gives its result.
   virtual int RunModal(ModalWindow& window) = 0;
+  // One of the program's modal boxes or windows is open: a question the program asks by itself waits, or it
+  // would take the keys meant for that box.
+  virtual bool ModalBoxOpen() const = 0;
 
   // The original's plain message: the application title as caption, one OK button.
   void ShowMessage(const std::string& text);

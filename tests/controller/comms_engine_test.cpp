@@ -401,6 +401,26 @@ TEST_F(EngineTest, AnOldExecutiveAsksOncePerIdentificationWhetherToLoadTheNewOne
   EXPECT_TRUE(view.Logged("Download Controller Program Command"));
 }
 
+// A box the user has open (one a request window showed) keeps the engine's own question back: the engine
+// waits in the identification, tick after tick, and asks once no box is open, so the Return meant for the box
+// never answers it.
+TEST_F(EngineTest, TheUpdateWarningWaitsUntilNoBoxIsOpen) {
+  const std::string box = "Clock Set not sent: the last one asked has not ended yet";
+  sim.SetAppVersion(317);
+  engine.CommState = 1;
+  Ui().WhileAsked([&] {
+    ASSERT_TRUE(RunUntil([&] { return engine.AppVersion == 317; }, 100));
+    RunUntil([] { return false; }, 20);  // longer than a time-out
+    EXPECT_EQ(engine.CommState, 101);
+  });
+  Ui().ShowMessage(box);
+  Ui().QueueAnswer(MsgResult::Ok);
+  ASSERT_TRUE(RunToState(114, 100));
+  EXPECT_EQ(Ui().Messages(),
+            (std::vector<std::string>{box, "Warning! Your Controller does not have the latest exec code.. Load Now?"}));
+  EXPECT_EQ(engine.ReloadExecRequest, 1);
+}
+
 TEST_F(EngineTest, APortThatCannotBeOpenedIsReportedAndLeavesTheEngineDetached) {
   serial::test::ScopedComEnv missing{2, "/nonexistent/zelta-tty"};
   settings.ComNum = 2;

@@ -34,7 +34,9 @@ MsgResult ScriptedUi::MessageBox(const std::string& text, const std::string& cap
 void ScriptedUi::Meanwhile() {
   if (!meanwhile_ || meanwhileSkip_-- > 0) return;
   std::function<void()> act = std::exchange(meanwhile_, nullptr);
+  ++open_;
   act();
+  --open_;
 }
 
 namespace {
@@ -83,6 +85,11 @@ bool ScriptedUi::PrintSetup(QPrinter& printer) {
 int ScriptedUi::RunModal(platform::ModalWindow& window) {
   const std::string name = window.ModalName();
   asked_.push_back({AskedEntry::Kind::Modal, "", name, MsgButtons::Ok, {}, {}});
+  const struct Open {
+    int& Count;
+    explicit Open(int& count) : Count(++count) {}
+    ~Open() { --Count; }
+  } open(open_);
   if (modals_.empty()) return window.ExecuteModal();
   auto [expected, act] = std::move(modals_.front());
   modals_.pop_front();

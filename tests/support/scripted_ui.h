@@ -34,6 +34,8 @@ class ScriptedUi : public platform::UiSeam {
   // A scripted window gets the queued action instead of running; one nobody scripted runs for real, so a
   // test may also drive it with its own events.
   int RunModal(platform::ModalWindow& window) override;
+  // Open while what goes on under a question or file dialog runs (WhileAsked), and while a window runs modally.
+  bool ModalBoxOpen() const override { return open_ > 0; }
 
   // Answers, used in order. A plain OK box needs no answer.
   void QueueAnswer(platform::MsgResult answer) { answers_.push_back(answer); }
@@ -66,6 +68,7 @@ class ScriptedUi : public platform::UiSeam {
   int beeps_ = 0;
   std::function<void()> meanwhile_;
   int meanwhileSkip_ = 0;
+  int open_ = 0;  // boxes and windows open now
   void Meanwhile();
 };
 

@@ -292,10 +292,13 @@ void TCommsForm::AddLogLine(const std::string& line) { AddNewest(ListBox1, line)
 void TCommsForm::SetText(CommsText which, const std::string& text) {
   auto it = labels_.find(which);
   if (it == labels_.end() || !it->second) return;
-  if (auto* label = qobject_cast<QLabel*>(it->second.data()))
+  if (auto* label = qobject_cast<QLabel*>(it->second.data())) {
     label->setText(Q(text));
-  else if (auto* edit = qobject_cast<QLineEdit*>(it->second.data()))
-    edit->setText(Q(text));
+  } else if (auto* edit = qobject_cast<QLineEdit*>(it->second.data())) {
+    // The edit is also the user's field (the dump's address): a value withdrawn (a download's block has no
+    // address) takes back only what the engine showed there, never what the user has typed since.
+    if (!text.empty() || !edit->isModified()) edit->setText(Q(text));
+  }
 }
 
 void TCommsForm::SetCell(CommsGrid grid, int column, int row, const std::string& text) {

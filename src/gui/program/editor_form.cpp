@@ -371,6 +371,11 @@ void TEditorForm::StringGrid1SetEditText(int row, const std::string& text) {
 // ---- Listing ----
 
 void TEditorForm::UpdateListing() {
+  RenderListing();
+  Wizard().ShowLine(Store.CurrentLine);
+}
+
+void TEditorForm::RenderListing() {
   Wizard().Hide();
   Codec->BeginWarnings();
   Listing->BeginUpdate();
@@ -390,7 +395,6 @@ void TEditorForm::UpdateListing() {
   const std::vector<int> warned = Codec->EndWarnings();
   BitBtn20->setText("Update");
   if (!warned.empty()) Ui().ShowMessage(program::LineCodec::WarningsMessage(warned));
-  Wizard().ShowLine(Store.CurrentLine);
 }
 
 void TEditorForm::ShowLineHex(int n) {
@@ -511,6 +515,7 @@ bool TEditorForm::LoadProgramFile(const std::string& path) {
     return false;
   }
   ProgramRead();
+  Wizard().ShowLine(Store.CurrentLine);
   return true;
 }
 
@@ -519,7 +524,7 @@ void TEditorForm::ProgramRead() {
   // the program that was there before.
   Listing->BeginUpdate();
   for (int n = 1; n <= ProgramStore::kLastLine; ++n) Listing->SetText(n, "");
-  UpdateListing();
+  RenderListing();
   Listing->EndUpdate();
   project_.ProgramSaved();
 }
@@ -758,6 +763,7 @@ void TEditorForm::OpenProject1Click() {
   ProjectWindows().SystemMapReplaced();
   ProjectWindows().TouchTableReplaced();
   if (!opened.TouchError.empty()) Ui().ShowMessage(opened.TouchError);
+  // Hidden as the command began: a project opened leaves no line open in the wizard.
   if (opened.ProgramRead) {
     if (opened.ProgramError.empty())
       ProgramRead();

@@ -54,7 +54,8 @@ class TEditorForm : public QMainWindow {
   gui::WizardLink& Wizard() const { return *wizard_; }
   gui::ProjectWindowsLink& ProjectWindows() const { return *projectWindows_; }
 
-  // Re-renders every line into the grid: Program Text, Comments (" " for an empty comment), Reference.
+  // Re-renders every line into the grid: Program Text, Comments (" " for an empty comment), Reference; then
+  // the wizard shows the current line.
   void UpdateListing();
   // Writes line n's reference text into the grid and hides the wizard.
   void ShowLineHex(int n);
@@ -159,8 +160,10 @@ class TEditorForm : public QMainWindow {
   // Writes the three project files, showing each error; true when all were written.
   bool SaveProjectFiles();
   bool LoadProgramFile(const std::string& path);
-  // After the program was read: the whole listing rendered anew. The codec's corrections while rendering
-  // count as part of what was read.
+  // The listing re-rendered with the wizard hidden.
+  void RenderListing();
+  // After the program was read: the whole listing rendered anew, the wizard hidden. The codec's corrections
+  // while rendering count as part of what was read.
   void ProgramRead();
 
   workspace::Project& project_;

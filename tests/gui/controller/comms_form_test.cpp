@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include "controller/engine_fixture.h"
 #include "controls/meter.h"
 #include "gui/controller/form_ticker.h"
+#include "gui/qt_ui.h"
 #include "platform/atomic_file.h"
 #include "support/temp_dir.h"
 #include "support/user_input.h"
@@ -210,6 +212,46 @@ TEST_F(CommsFormTest, AnIrFileIsSentOnlyInTheFormatItsDialogOffered) {
             (std::vector<std::string>{"Infra-Red File Upload" + takes, "Infra-Red File Download" + takes}));
   form->Engine->CloseRequest = 1;
   EXPECT_TRUE(ticker.RunUntil([&] { return e.CommState == 0; }, 20));
+}
+
+// The box the user has open stays in front of the question the engine asks by itself: the question waits until
+// the box has closed, so the Return meant for the box answers the box and starts no reload.
+TEST_F(CommsFormTest, TheUpdateWarningWaitsUntilTheUsersBoxHasClosed) {
+  testing_support::SimController sim;
+  serial::test::ScopedComEnv com{1, sim.SlavePath()};
+  sim.SetAppVersion(317);
+  sim.SetFirmwareVersion(820);
+  form->Settings.ComNum = 1;
+  form->AttachEngine();
+  gui_test::FormTicker ticker(*form, sim);
+  platform::QtUi qt;
+  platform::UiSeam* const scripted = platform::SetUi(&qt);
+  bool boxOpen = false;
+  std::vector<bool> askedOverTheBox;  // at each "Update Warning", whether the user's box was still open
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    auto* warning = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!warning || warning->windowTitle() != "Update Warning") return;
+    askedOverTheBox.push_back(boxOpen);
+    warning->button(QMessageBox::Cancel)->click();
+  });
+  user.start(10);
+  QTimer::singleShot(0, [&] {
+    // Under the box the engine identifies the controller, and ticks on.
+    ticker.RunUntil([&] { return form->Engine->AppVersion == 317; }, 100);
+    ticker.RunUntil([] { return false; }, 20);
+    testing_support::Key(QApplication::activeModalWidget(), Qt::Key_Return);
+  });
+  boxOpen = true;
+  platform::Ui().ShowMessage("Clock Set not sent: the last one asked has not ended yet");
+  boxOpen = false;
+  const bool identified = ticker.RunUntil([&] { return form->Engine->CommState == 114; }, 100);
+  platform::SetUi(scripted);
+  ASSERT_TRUE(identified);
+  EXPECT_EQ(askedOverTheBox, std::vector<bool>{false});
+  EXPECT_EQ(form->Engine->ReloadExecRequest, 0);
+  form->Engine->CloseRequest = 1;
+  EXPECT_TRUE(ticker.RunUntil([&] { return form->Engine->CommState == 0; }, 20));
 }
 
 // The same IR file transfer asked again once the first runs, its request taken, is refused and told, with no

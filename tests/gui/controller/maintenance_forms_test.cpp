@@ -744,6 +744,24 @@ TEST_F(AttachedFormsTest, TheDumpShowsAnAddressOnlyWithItsBytes) {
   for (int i = 0; i < 256; ++i) EXPECT_EQ(cell(i % 16, i / 16), "") << i;
 }
 
+// A download writes its blocks into the grid under no address, but an address the user types meanwhile is
+// theirs: it stays through the blocks that follow, and Get Dump reads it.
+TEST_F(AttachedFormsTest, AnAddressTypedWhileADownloadWritesTheGridStays) {
+  sim.Write(0x1000, std::vector<std::uint8_t>(256, 0x42));
+  project.Store.Lines[4095] = ProgramLine::End();
+  dump->show();
+  Menu("DownloadProgramtoVORMO1");
+  ASSERT_TRUE(RunUntil([&] { return Engine().CommState == 514; }));
+  testing_support::Replace(dump->Edit1, "4096");
+  ASSERT_TRUE(RunUntil([&] { return sim.FlashLoads() == 96 + 6 && Engine().CommState == 110; }, 2000));
+  EXPECT_EQ(dump->Edit1->text(), "4096");
+  Click(dump->BitBtn1);
+  ASSERT_TRUE(RunUntil([&] { return !Engine().DumpRequest && Engine().CommState == 110; }));
+  EXPECT_EQ(testing_support::TestUi().Messages(), std::vector<std::string>{});
+  ASSERT_TRUE(dump->StringGrid1->item(0, 0));
+  EXPECT_EQ(dump->StringGrid1->item(0, 0)->text(), "42");
+}
+
 // "Next Block" steps from the newest address asked, also once an older block has landed and shows under
 // its own address: clicked again after that, it reads two blocks on.
 TEST_F(AttachedFormsTest, NextBlockStepsFromTheNewestAddressAsked) {

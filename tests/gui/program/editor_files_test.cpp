@@ -286,6 +286,28 @@ TEST_F(EditorTest, OpenProjectWithoutAProgramFileKeepsTheProgram) {
   EXPECT_EQ(Text(5), "End Program");
 }
 
+// Open Program re-renders as every load does and shows the wizard on the current line; a project opened
+// leaves the wizard hidden, its program read or not.
+TEST_F(EditorTest, OpenProjectLeavesTheWizardHidden) {
+  LoadSmallProgram();
+  Ui().QueueSaveFile(dir.File("house.prj"));
+  editor->SaveProjectAs1->trigger();
+  const struct {
+    QAction* Command;
+    std::string File;
+    bool Shown;
+  } cases[] = {{editor->OpenProgram1, dir.File("house.pgm"), true},
+               {editor->OpenProject1, dir.File("house.prj"), false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Command->text().toStdString());
+    wizard.Visible = !c.Shown;
+    if (c.Command == editor->OpenProject1) Ui().QueueAnswer(MsgResult::Ok);
+    Ui().QueueOpenFile(c.File);
+    c.Command->trigger();
+    EXPECT_EQ(wizard.Visible, c.Shown);
+  }
+}
+
 TEST_F(EditorTest, SaveProjectReportsAFailedWriterInsteadOfBeeping) {
   LoadSmallProgram();
   const std::string path = dir.File("broken.prj");
