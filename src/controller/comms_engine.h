@@ -187,6 +187,8 @@ class CommsEngine : public RequestFields {
   // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
   // false returned. The program and its sun table are taken now.
   bool RequestProgramDownload();
+  // "&Reload Controller Executive" and OK on "Update Warning".
+  bool RequestExecReload();
   // The other transfers, asked: each takes what it sends now, into Asked.
   // "Send To:" of the ASCII message window: 0 the controller, 1..127 that module.
   void RequestAsciiTable(int destination);

@@ -142,10 +142,8 @@ void AwaitInfo(CommsEngine& e) {
     platform::Ui().Beep();
     if (platform::Ui().MessageBox("Warning! Your Controller does not have the latest exec code.. Load Now?",
                                   "Update Warning", platform::MsgButtons::OkCancel,
-                                  platform::MsgKind::Warning) == platform::MsgResult::Ok) {
-      e.ReloadExecRequest = 1;
-      e.AddLogLine("Download Controller Program Command");
-    }
+                                  platform::MsgKind::Warning) == platform::MsgResult::Ok)
+      e.RequestExecReload();
   }
 }
 

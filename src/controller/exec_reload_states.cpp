@@ -194,4 +194,10 @@ constexpr StateEntry kStates[] = {
 
 std::span<const StateEntry> ExecReloadStates() { return kStates; }
 
+bool CommsEngine::RequestExecReload() {
+  ReloadExecRequest = 1;
+  AddLogLine("Download Controller Program Command");
+  return true;
+}
+
 }  // namespace controller

@@ -534,9 +534,7 @@ void TCommsForm::GetCPUClock1Click() {
 }
 
 void TCommsForm::ReloadVORMOExecutive1Click() {
-  if (!Engine->RequestAllowed(RequestKind::ReloadExec)) return;
-  Engine->ReloadExecRequest = 1;
-  AddLogLine("Download Controller Program Command");
+  if (Engine->RequestAllowed(RequestKind::ReloadExec)) Engine->RequestExecReload();
 }
 
 void TCommsForm::VORMOMemoryDump1Click() { Show("VORMOMemoryDump1"); }
