@@ -70,6 +70,13 @@ struct TransferTables {
   std::vector<std::uint8_t> Touch = std::vector<std::uint8_t>(TouchBytes);
   std::array<std::string, PagerRows> Pager;
   std::array<std::string, AsciiMessages> Ascii, ModuleAscii;
+  // The executive image: the file the firmware and the settings stored then choose, read whole. Asked before
+  // the identification has read the firmware version, the file is chosen once it has, by the settings as
+  // they were stored when asked; no path yet until then.
+  std::string ExecutiveDirectory;
+  int ProgrammingMode = 0;
+  std::string ExecutivePath;
+  std::vector<std::uint8_t> Executive;
 };
 
 class CommsEngine;
@@ -187,8 +194,13 @@ class CommsEngine : public RequestFields {
   // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
   // false returned. The program and its sun table are taken now.
   bool RequestProgramDownload();
-  // "&Reload Controller Executive" and OK on "Update Warning".
+  // "&Reload Controller Executive" and OK on "Update Warning": the image is chosen and read now (TakeExecImage),
+  // or once the firmware version is known. False when it cannot be sent: told, and nothing is asked.
   bool RequestExecReload();
+  // Chooses the executive image of the reload asked, by the firmware version and the settings stored when it
+  // was asked, and reads it whole. One missing, unreadable, empty or longer than the executive's addresses
+  // reach is logged and told, and the reload is not asked: false.
+  bool TakeExecImage();
   // The other transfers, asked: each takes what it sends now, into Asked.
   // "Send To:" of the ASCII message window: 0 the controller, 1..127 that module.
   void RequestAsciiTable(int destination);

@@ -174,6 +174,8 @@ void AwaitRomVersion(CommsEngine& e) {
   }
   e.RetryCount = 0;
   e.CommState = 106;
+  // A reload asked before the version was known takes its image now.
+  if (e.ReloadExecRequest && e.Asked.ExecutivePath.empty()) e.TakeExecImage();
 }
 
 void RequestVersions(CommsEngine& e) {
