@@ -192,7 +192,7 @@ class CommsEngine : public RequestFields {
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line
   // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
-  // false returned. The program and its sun table are taken now.
+  // false returned. The program, its sun table and whether daylight saving is in force are taken now.
   bool RequestProgramDownload();
   // "&Reload Controller Executive" and OK on "Update Warning": the image is chosen and read now (TakeExecImage),
   // or once the firmware version is known. False when it cannot be sent: told, and nothing is asked.
@@ -343,6 +343,7 @@ class CommsEngine : public RequestFields {
   std::vector<std::uint16_t> ClockKeys;
   // Bad clock replies in a row while a flash download waits for its argument.
   std::int32_t BadClockReads = 0;
+  // What the window shows: daylight saving in force today, and the table of the settings stored.
   std::uint8_t DstActive = 0;
   SunTable Sun;
 

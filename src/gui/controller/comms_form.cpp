@@ -435,10 +435,13 @@ void TCommsForm::hideEvent(QHideEvent* event) {
   if (!event->spontaneous()) FormHide();
 }
 
-void TCommsForm::FormShow() {
+void TCommsForm::FormShow() { ShowSun(); }
+
+void TCommsForm::ShowSun() {
   Engine->Sun = controller::BuildSunTable(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
   const controller::TodaysSun today = controller::SunForToday(Engine->Sun, clock_.Now(), Settings.UseDaylightSaving);
   Engine->DstActive = today.DstActive ? 1 : 0;
+  ShowWindow(CommsWindow::DstLabel, today.DstActive);
   // Times from a stored location the settings window refuses would be nonsense ("Sunrise 56:29 PM").
   const bool usable = Settings.LocationError().empty();
   Label10->setText(usable ? Q(today.SunriseText) : QString());
