@@ -192,7 +192,8 @@ class CommsEngine : public RequestFields {
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line
   // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
-  // false returned. The program, its sun table and whether daylight saving is in force are taken now.
+  // false returned, and a download waiting stays as it was. The program, its sun table and whether daylight
+  // saving is in force are taken now.
   bool RequestProgramDownload();
   // "&Reload Controller Executive" and OK on "Update Warning": the image is chosen and read now (TakeExecImage),
   // or once the firmware version is known. False when it cannot be sent: told, and nothing is asked.

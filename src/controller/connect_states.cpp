@@ -142,7 +142,8 @@ void AwaitInfo(CommsEngine& e) {
     platform::Ui().Beep();
     if (platform::Ui().MessageBox("Warning! Your Controller does not have the latest exec code.. Load Now?",
                                   "Update Warning", platform::MsgButtons::OkCancel,
-                                  platform::MsgKind::Warning) == platform::MsgResult::Ok)
+                                  platform::MsgKind::Warning) == platform::MsgResult::Ok &&
+        e.RequestAllowed(RequestName(RequestKind::ReloadExec), e.ReloadExecRequest != 0))
       e.RequestExecReload();
   }
 }

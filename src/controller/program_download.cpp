@@ -165,7 +165,6 @@ constexpr StateEntry kStates[] = {
 std::span<const StateEntry> ProgramDownloadStates() { return kStates; }
 
 bool CommsEngine::RequestProgramDownload() {
-  ProgramDownloadRequest = 0;
   if (!HasProgramEnd()) {
     platform::Ui().ShowMessage("Program Has NO End Statment, Download Aborted");
     return false;

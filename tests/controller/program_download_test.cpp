@@ -248,6 +248,7 @@ TEST_F(ProgramDownloadTest, OnlyAProgramWithAnEndLineBeforeLine4096IsSent) {
   for (const auto& c : cases) {
     for (auto& line : project.Store.Lines) line = ProgramLine{};
     if (c.EndAt) project.Store.Lines[static_cast<std::size_t>(c.EndAt)] = ProgramLine::End();
+    engine.ProgramDownloadRequest = 0;
     Ui().Clear();
     EXPECT_EQ(engine.RequestProgramDownload(), c.Sent) << c.EndAt;
     EXPECT_EQ(engine.ProgramDownloadRequest, c.Sent ? 1 : 0);

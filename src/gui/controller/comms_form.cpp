@@ -525,7 +525,8 @@ void TCommsForm::Monitor1Click() {
 }
 void TCommsForm::Send1Click() { Show("Send1"); }
 void TCommsForm::DownloadProgramtoVORMO1Click() {
-  if (Engine->RequestAllowed(RequestKind::ProgramDownload)) Engine->RequestProgramDownload();
+  if (Engine->RequestAllowed(RequestKind::ProgramDownload, Engine->ProgramDownloadRequest != 0))
+    Engine->RequestProgramDownload();
 }
 
 void TCommsForm::Set1Click() {
@@ -537,7 +538,7 @@ void TCommsForm::GetCPUClock1Click() {
 }
 
 void TCommsForm::ReloadVORMOExecutive1Click() {
-  if (Engine->RequestAllowed(RequestKind::ReloadExec)) Engine->RequestExecReload();
+  if (Engine->RequestAllowed(RequestKind::ReloadExec, Engine->ReloadExecRequest != 0)) Engine->RequestExecReload();
 }
 
 void TCommsForm::VORMOMemoryDump1Click() { Show("VORMOMemoryDump1"); }
@@ -608,12 +609,13 @@ bool TCommsForm::EndForExit(std::function<void()> ended) {
 }
 
 void TCommsForm::RequestTouchLoad() {
+  if (!Engine->RequestAllowed(controller::RequestName(RequestKind::TouchLoad), Engine->TouchLoadRequest != 0)) return;
   Engine->RequestTouchLoad();
   controller::RankOwnRequest(*Engine, RequestKind::TouchLoad);
 }
 
 void TCommsForm::RequestAsciiTable(int destination) {
   if (Engine->RequestAllowed(destination ? RequestKind::RemoteAscii : RequestKind::AsciiTable,
-                             destination != 0 && Engine->ModuleAsciiAsked()))
+                             destination ? Engine->ModuleAsciiAsked() : Engine->AsciiTableRequest != 0))
     Engine->RequestAsciiTable(destination);
 }
