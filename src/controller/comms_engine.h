@@ -70,6 +70,13 @@ struct TransferTables {
   std::vector<std::uint8_t> Touch = std::vector<std::uint8_t>(TouchBytes);
   std::array<std::string, PagerRows> Pager;
   std::array<std::string, AsciiMessages> Ascii, ModuleAscii;
+  // The executive image: the file the firmware and the settings stored then choose, read whole. Asked before
+  // the identification has read the firmware version, the file is chosen once it has, by the settings as
+  // they were stored when asked; no path yet until then.
+  std::string ExecutiveDirectory;
+  int ProgrammingMode = 0;
+  std::string ExecutivePath;
+  std::vector<std::uint8_t> Executive;
 };
 
 class CommsEngine;
@@ -188,8 +195,16 @@ class CommsEngine : public RequestFields {
 
   // "&Download Program in Editor to Controller": the request is set only for a program with an END line
   // among lines 1 to 4095 and a stored location the sun table can use; otherwise the user is told and
-  // false returned. The program and its sun table are taken now.
+  // false returned, and a download waiting stays as it was. The program, its sun table and whether daylight
+  // saving is in force are taken now.
   bool RequestProgramDownload();
+  // "&Reload Controller Executive" and OK on "Update Warning": the image is chosen and read now (TakeExecImage),
+  // or once the firmware version is known. False when it cannot be sent: told, and nothing is asked.
+  bool RequestExecReload();
+  // Chooses the executive image of the reload asked, by the firmware version and the settings stored when it
+  // was asked, and reads it whole. One missing, unreadable, empty or longer than the executive's addresses
+  // reach is logged and told, and the reload is not asked: false.
+  bool TakeExecImage();
   // The other transfers, asked: each takes what it sends now, into Asked.
   // "Send To:" of the ASCII message window: 0 the controller, 1..127 that module.
   void RequestAsciiTable(int destination);
@@ -333,6 +348,7 @@ class CommsEngine : public RequestFields {
   std::vector<std::uint16_t> ClockKeys;
   // Bad clock replies in a row while a flash download waits for its argument.
   std::int32_t BadClockReads = 0;
+  // What the window shows: daylight saving in force today, and the table of the settings stored.
   std::uint8_t DstActive = 0;
   SunTable Sun;
 

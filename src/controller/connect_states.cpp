@@ -139,10 +139,9 @@ void AskUpdateWarning(CommsEngine& e) {
   platform::Ui().Beep();
   if (platform::Ui().MessageBox("Warning! Your Controller does not have the latest exec code.. Load Now?",
                                 "Update Warning", platform::MsgButtons::OkCancel,
-                                platform::MsgKind::Warning) == platform::MsgResult::Ok) {
-    e.ReloadExecRequest = 1;
-    e.AddLogLine("Download Controller Program Command");
-  }
+                                platform::MsgKind::Warning) == platform::MsgResult::Ok &&
+      e.RequestAllowed(RequestName(RequestKind::ReloadExec), e.ReloadExecRequest != 0))
+    e.RequestExecReload();
 }
 
 void AwaitInfo(CommsEngine& e) {
@@ -192,6 +191,8 @@ void AwaitRomVersion(CommsEngine& e) {
   }
   e.RetryCount = 0;
   e.CommState = 106;
+  // A reload asked before the version was known takes its image now.
+  if (e.ReloadExecRequest && e.Asked.ExecutivePath.empty()) e.TakeExecImage();
 }
 
 void RequestVersions(CommsEngine& e) {

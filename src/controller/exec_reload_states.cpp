@@ -1,6 +1,6 @@
-// The executive reload: the interpreter stopped, the image file chosen by firmware and programming mode
-// sent block by block to the executive's addresses between a "stop" and a "start" control block, then
-// the restart wait, a new identification and the clock set from the PC.
+// The executive reload: the interpreter stopped, the image file chosen by firmware and programming mode and
+// read when the reload was asked sent block by block to the executive's addresses between a "stop" and a
+// "start" control block, then the restart wait, a new identification and the clock set from the PC.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,59 +22,43 @@ constexpr std::uint16_t ExecutiveStart = 0x1200;
 // The block address is 16 bits: a longer image would wrap round and overwrite the bottom of memory.
 constexpr long MaxImageBytes = 0x10000 - ExecutiveStart;
 
-std::string ImageFileName(const CommsEngine& e) {
-  if (e.FirmwareVersion < 820) return "FLASH.BIN";
-  return e.Settings.ProgrammingMode == 1 ? "ONSCREEN.BIN" : "FLASH512.BIN";
+std::string ImageFileName(int firmwareVersion, int programmingMode) {
+  if (firmwareVersion < 820) return "FLASH.BIN";
+  return programmingMode == 1 ? "ONSCREEN.BIN" : "FLASH512.BIN";
 }
 
-std::string ImagePath(const CommsEngine& e) {
-  return platform::ResolveFileCase(platform::JoinPath(e.Settings.CurrentDirectory, ImageFileName(e)));
-}
-
-// Reads the next piece; the block's bytes after a short piece are zero. -1 on a read error.
-int ReadPiece(CommsEngine& e) {
-  auto& piece = e.BlockData;
-  std::fill(piece.begin(), piece.end(), 0);
-  std::size_t got = 0;
-  while (got < piece.size()) {
-    const ssize_t n = ::read(e.ImageFileHandle, piece.data() + got, piece.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return static_cast<int>(got);
-}
-
-void FileError(CommsEngine& e) {
-  e.AddLogLine("File: " + e.ImageFilePath + " Error");
-  e.CloseImageFile();
-  e.CommState = 1000;
-}
-
-// Opens the image file; false when it cannot be read or cannot be a whole executive image.
-bool OpenImageFile(CommsEngine& e, long& length) {
-  e.ImageFileHandle = ::open(platform::NativePath(e.ImageFilePath).c_str(), O_RDONLY | O_CLOEXEC);
-  if (e.ImageFileHandle < 0) return false;
+// The whole file into `bytes`; false when it cannot be read or cannot be a whole executive image.
+bool ReadImageFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  const int handle = ::open(platform::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle < 0) return false;
   struct stat st {};
-  if (::fstat(e.ImageFileHandle, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  length = static_cast<long>(st.st_size);
-  return length > 0 && length <= MaxImageBytes;
+  bool good = ::fstat(handle, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= MaxImageBytes;
+  bytes.assign(good ? static_cast<std::size_t>(st.st_size) : 0, 0);
+  for (std::size_t got = 0; good && got < bytes.size();) {
+    const ssize_t n = ::read(handle, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    good = n > 0;  // shorter than it was a moment ago: not the image it was
+    if (good) got += static_cast<std::size_t>(n);
+  }
+  ::close(handle);
+  return good;
+}
+
+// The next piece of the image from BlockIndex; the block's bytes after a short piece are zero.
+int ReadPiece(CommsEngine& e) {
+  const std::vector<std::uint8_t>& image = e.Sending.Executive;
+  // Past the last block the address has wrapped round to 0: nothing is left.
+  const std::size_t from = std::min<std::size_t>(std::size_t{e.BlockIndex} - ExecutiveStart, image.size());
+  const std::size_t count = std::min<std::size_t>(BlockDataSize, image.size() - from);
+  e.BlockData.fill(0);
+  std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(from), count, e.BlockData.begin());
+  return static_cast<int>(count);
 }
 
 void StopInterpreter(CommsEngine& e) {
   // The flash key goes here, not at the click: a download running then still flashes with it.
   e.FlashArg = 0;
   e.AddressingRestart = 0;
-  // An image the addresses cannot hold is refused while the controller still runs untouched.
-  struct stat st {};
-  const std::string path = ImagePath(e);
-  if (::stat(platform::NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > MaxImageBytes) {
-    e.ReloadExecRequest = 0;
-    e.ImageFilePath = path;
-    FileError(e);
-    return;
-  }
   e.SetStep("Stopping Interp");
   e.AddLogLine("Stopping Interp");
   e.SendCommandFrame(CmdStopInterpreter);
@@ -86,20 +70,14 @@ void AwaitInterpreterStopped(CommsEngine& e) {
   if (e.AwaitAck("retry STOP", "Waiting for Response")) e.CommState = 130;
 }
 
-void OpenImage(CommsEngine& e) {
+// The image was chosen and read when the reload was asked.
+void BeginImage(CommsEngine& e) {
   e.ReloadExecRequest = 0;
+  e.Sending.Executive = e.Asked.Executive;
+  e.ImageFilePath = e.Asked.ExecutivePath;
   e.SetStep("Loading Controller");
   e.BlockIndex = ExecutiveStart;
-  e.CloseImageFile();
-  e.ImageFilePath = ImagePath(e);
-  e.AddLogLine("Opening File: " + e.ImageFilePath);
-  long length = 0;
-  if (!OpenImageFile(e, length)) {
-    FileError(e);
-    return;
-  }
-  e.AddLogLine("File: " + e.ImageFilePath + " Open");
-  e.MeterScale = static_cast<float>(length) * 0.01f;
+  e.MeterScale = static_cast<float>(e.Sending.Executive.size()) * 0.01f;
   e.MeterBytes = 0;
   e.ShowMeter(0);
   e.CommState = 131;
@@ -115,12 +93,7 @@ void StopController(CommsEngine& e) {
 // takes it ends the connection instead of holding the engine here for ever.
 void AwaitControllerStopped(CommsEngine& e) {
   if (!e.AwaitAck("retry STOP")) return;
-  const int n = ReadPiece(e);
-  if (n <= 0) {  // the file was not empty when it was opened
-    FileError(e);
-    return;
-  }
-  e.FileReadCount = static_cast<std::uint16_t>(n);
+  e.FileReadCount = static_cast<std::uint16_t>(ReadPiece(e));
   e.CommState = 133;
 }
 
@@ -138,19 +111,13 @@ void AwaitImageBlock(CommsEngine& e) {
   if (e.FileReadCount == BlockDataSize) {
     e.MeterBytes += BlockDataSize;
     e.View.SetMeterPercent(static_cast<int>(static_cast<float>(e.MeterBytes) / e.MeterScale));
-    const int n = ReadPiece(e);
-    if (n < 0) {
-      FileError(e);
-      return;
-    }
-    // A file that ends on a block boundary ends with an empty read: there is nothing left to send.
-    if (n > 0) {
+    // An image that ends on a block boundary ends with an empty piece: there is nothing left to send.
+    if (const int n = ReadPiece(e); n > 0) {
       e.FileReadCount = static_cast<std::uint16_t>(n);
       e.CommState = 133;
       return;
     }
   }
-  e.CloseImageFile();
   e.HideMeter();
   e.CommState = 135;
 }
@@ -185,7 +152,7 @@ void AwaitRestart(CommsEngine& e) {
 }
 
 constexpr StateEntry kStates[] = {
-    {128, 128, StopInterpreter}, {129, 129, AwaitInterpreterStopped}, {130, 130, OpenImage},
+    {128, 128, StopInterpreter}, {129, 129, AwaitInterpreterStopped}, {130, 130, BeginImage},
     {131, 131, StopController},  {132, 132, AwaitControllerStopped},  {133, 133, SendImageBlock},
     {134, 134, AwaitImageBlock}, {135, 135, StartExecutive},          {136, 136, AwaitRestart},
 };
@@ -193,5 +160,32 @@ constexpr StateEntry kStates[] = {
 }  // namespace
 
 std::span<const StateEntry> ExecReloadStates() { return kStates; }
+
+bool CommsEngine::RequestExecReload() {
+  AddLogLine("Download Controller Program Command");
+  Asked.ExecutiveDirectory = Settings.CurrentDirectory;
+  Asked.ProgrammingMode = Settings.ProgrammingMode;
+  Asked.ExecutivePath.clear();
+  Asked.Executive.clear();
+  ReloadExecRequest = 1;
+  // Identification clears the version until it has read it again.
+  return FirmwareVersion == 0 || TakeExecImage();
+}
+
+bool CommsEngine::TakeExecImage() {
+  const std::string path = platform::ResolveFileCase(
+      platform::JoinPath(Asked.ExecutiveDirectory, ImageFileName(FirmwareVersion, Asked.ProgrammingMode)));
+  AddLogLine("Opening File: " + path);
+  if (!ReadImageFile(path, Asked.Executive)) {
+    AddLogLine("File: " + path + " Error");
+    Asked.Executive.clear();
+    ReloadExecRequest = 0;
+    platform::Ui().ShowMessage("File: " + path + " Error: Executive Reload not sent");
+    return false;
+  }
+  AddLogLine("File: " + path + " Open");
+  Asked.ExecutivePath = path;
+  return true;
+}
 
 }  // namespace controller

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "controller/state_tables.h"
+#include "platform/clock.h"
 #include "platform/ui.h"
 #include "program/program_store.h"
 #include "project/settings.h"
@@ -164,7 +165,6 @@ constexpr StateEntry kStates[] = {
 std::span<const StateEntry> ProgramDownloadStates() { return kStates; }
 
 bool CommsEngine::RequestProgramDownload() {
-  ProgramDownloadRequest = 0;
   if (!HasProgramEnd()) {
     platform::Ui().ShowMessage("Program Has NO End Statment, Download Aborted");
     return false;
@@ -176,7 +176,8 @@ bool CommsEngine::RequestProgramDownload() {
     store.Lines[static_cast<std::size_t>(n)].Store(Asked.Program.data() + n * ProgramLine::kBytes);
   Asked.Sun = BuildSunTable(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
   Asked.UseDaylightSaving = Settings.UseDaylightSaving;
-  Asked.DstActive = DstActive;
+  // Of the same settings and date as the table: what the window showed may be older than either.
+  Asked.DstActive = controller::DstActive(Settings.UseDaylightSaving, Clock.Now()) ? 1 : 0;
   ProgramDownloadRequest = 1;
   return true;
 }

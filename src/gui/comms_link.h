@@ -36,7 +36,7 @@ class CommsLink {
   // own end, and work holding the port is cut. False when nothing runs; else `ended` is called once the
   // connection has ended.
   virtual bool EndForExit(std::function<void()> ended) = 0;
-  // The touch-screen download at the engine's next idle pass.
+  // The touch-screen download at the engine's next idle pass; refused and told while one asked waits.
   virtual void RequestTouchLoad() = 0;
   // The ASCII table to the master controller (destination 0) or to module 1..127.
   virtual void RequestAsciiTable(int destination) = 0;

@@ -163,6 +163,7 @@ void Settings::WriteValues() {
   registry.CloseKey();
 
   links_->SetPortNumber(ComNum);
+  links_->SettingsStored();
 }
 
 bool Settings::OkOrClose() {

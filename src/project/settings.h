@@ -25,6 +25,8 @@ class SettingsLinks {
   // The device selection dialog; on OK the chosen device becomes the selected one.
   virtual void SelectDevice() = 0;
   virtual void SetPhonebookFileName(const std::string& path) = 0;
+  // The settings have been stored: what shows them follows.
+  virtual void SettingsStored() {}
 };
 
 // A machine without telephony: there is no device to choose, so the selection dialog shows nothing and

@@ -8,6 +8,7 @@
 #include "controller/param_requests.h"
 #include "engine_fixture.h"
 #include "support/serial_port_helpers.h"
+#include "support/temp_dir.h"
 
 namespace controller::test {
 namespace {
@@ -260,6 +261,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   }
   ShowLastControllersValues();
   engine.ProgramDownloadRequest = engine.ReloadExecRequest = engine.IrUploadRequest = engine.PagerLoadRequest = 1;
+  engine.Asked.ExecutivePath = "FLASH512.BIN";  // the reload's image, taken when it was asked
   engine.IrUploadLir = true;
   engine.RelayRequest = 5;
   engine.X10SendRequest = 2;
@@ -391,6 +393,9 @@ INSTANTIATE_TEST_SUITE_P(Ends, ConnectionEndTest, ::testing::ValuesIn(kEndCases)
                          [](const ::testing::TestParamInfo<EndCase>& info) { return info.param.Name; });
 
 TEST_F(EngineTest, AnOldExecutiveAsksOncePerIdentificationWhetherToLoadTheNewOne) {
+  testing_support::TempDir data;
+  testing_support::WriteFile(data.File("FLASH512.BIN"), std::string(300, 'x'));
+  settings.CurrentDirectory = data.Path().string();
   sim.SetAppVersion(317);
   Ui().QueueAnswer(MsgResult::Ok);
   Connect();
@@ -406,6 +411,9 @@ TEST_F(EngineTest, AnOldExecutiveAsksOncePerIdentificationWhetherToLoadTheNewOne
 // never answers it.
 TEST_F(EngineTest, TheUpdateWarningWaitsUntilNoBoxIsOpen) {
   const std::string box = "Clock Set not sent: the last one asked has not ended yet";
+  testing_support::TempDir data;
+  testing_support::WriteFile(data.File("FLASH512.BIN"), std::string(300, 'x'));
+  settings.CurrentDirectory = data.Path().string();
   sim.SetAppVersion(317);
   engine.CommState = 1;
   Ui().WhileAsked([&] {

@@ -10,6 +10,8 @@
 namespace controller::test {
 namespace {
 
+using platform::MsgResult;
+
 using testing_support::IsControlBlock;
 using testing_support::SimFrame;
 using testing_support::SimFrameKind;
@@ -41,7 +43,7 @@ class ExecReloadTest : public EngineTest {
   }
   // From the poll cycle to the start block, which is about to go out.
   void ReloadToStart() {
-    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(engine.RequestExecReload());
     ASSERT_TRUE(RunToState(135, 400)) << "state " << engine.CommState;
   }
 
@@ -53,7 +55,7 @@ class ExecReloadTest : public EngineTest {
     const char* Done;
   };
   std::vector<Restarting> RestartingDownloads() {
-    return {{"executive", [&] { engine.ReloadExecRequest = 1; }, 136, "Program Downloaded OK"},
+    return {{"executive", [&] { engine.RequestExecReload(); }, 136, "Program Downloaded OK"},
             {"touch screen", [&] { engine.RequestTouchLoad(); }, 908, "Touchscreen Data Downloaded OK"}};
   }
 
@@ -118,13 +120,13 @@ TEST_F(ExecReloadTest, SendsTheFileInBlocksFromTheExecutiveStartAndMetersThem) {
       << "the last block carries 44 bytes of the file and zeros after them";
   EXPECT_EQ(view.Texts[CommsText::Step], "Sending 44 -> 1300");
   EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
-  EXPECT_EQ(engine.ImageFileHandle, -1) << "the file is closed";
   EXPECT_FALSE(sim.InterpreterRunning());
 
   const std::string path = (dataDir / "FLASH512.BIN").string();
   ASSERT_GT(path.size(), 59u);
-  const std::vector<std::string> order = {"Stopping Controller", "File: " + path + " Open", "Opening File: " + path,
-                                          "Stopping Interp"};
+  // The file is read when the reload is asked.
+  const std::vector<std::string> order = {"Stopping Controller", "Stopping Interp", "File: " + path + " Open",
+                                          "Opening File: " + path, "Download Controller Program Command"};
   auto it = view.Log.begin();
   for (const std::string& line : order) {
     it = std::find(it, view.Log.end(), line);
@@ -144,7 +146,7 @@ TEST_F(ExecReloadTest, RefusedCommandsAndBlocksAreSentAgainAndCountedAsRetries) 
     const std::size_t stops = sim.Commands(CmdStopInterpreter).size(), sent = ImageBlocks(sim.Frames()).size();
     const int controlStops = sim.ControlStops();
     sim.RefuseCommand(CmdStopInterpreter, 1);  // the executive is never replaced under a running interpreter
-    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(engine.RequestExecReload());
     ASSERT_TRUE(RunToState(131, 40));
     EXPECT_EQ(sim.Commands(CmdStopInterpreter).size(), stops + 1);
     EXPECT_TRUE(view.Logged("Comms Retry retry STOP 129 RX0"));
@@ -193,7 +195,7 @@ TEST_F(ExecReloadTest, AControllerThatKeepsRefusingEndsTheResendsAndTheCloseWait
     view.Log.clear();
     Connect();
     const int starts = sim.ControlStarts();
-    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(engine.RequestExecReload());
     ASSERT_TRUE(RunToState(c.FaultyState, 60));
     c.How == Fault::Refused ? sim.NakNext(c.Times) : sim.IgnoreNext(c.Times);
     Step();
@@ -207,12 +209,13 @@ TEST_F(ExecReloadTest, AControllerThatKeepsRefusingEndsTheResendsAndTheCloseWait
       EXPECT_EQ(Executive(0x1200, 600), image) << "the whole image";
       EXPECT_TRUE(view.Logged("Program Downloaded OK"));
     }
-    EXPECT_EQ(engine.ImageFileHandle, -1);
     sim.NakNext(0);
   }
 }
 
-TEST_F(ExecReloadTest, AFileThatCannotBeSentEndsTheConnection) {
+// The image is chosen and read when the reload is asked: one that cannot be sent is refused and told there,
+// and nothing reaches the controller, which goes on running its program.
+TEST_F(ExecReloadTest, AnImageThatCannotBeSentIsRefusedWhenAskedAndTheControllerIsNotStopped) {
   const struct {
     const char* What;
     std::function<void()> Make;
@@ -223,44 +226,108 @@ TEST_F(ExecReloadTest, AFileThatCannotBeSentEndsTheConnection) {
       {"a directory", [&] { std::filesystem::create_directory(dataDir / "FLASH512.BIN"); }},
   };
   const std::string path = (dataDir / "FLASH512.BIN").string();
+  Connect();
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
     std::filesystem::remove_all(path);
     c.Make();
     Ui().Clear();
-    Connect();
-    engine.ReloadExecRequest = 1;
-    ASSERT_TRUE(RunToState(0, 40)) << c.What;
-    EXPECT_TRUE(view.Logged("File: " + path + " Error")) << c.What;
-    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"}) << c.What;
-    EXPECT_EQ(engine.ImageFileHandle, -1) << c.What;
+    EXPECT_FALSE(engine.RequestExecReload());
+    EXPECT_EQ(engine.ReloadExecRequest, 0);
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"File: " + path + " Error: Executive Reload not sent"});
+    EXPECT_TRUE(view.Logged("File: " + path + " Error"));
+    const std::size_t polls = sim.Frames().size();
+    ASSERT_TRUE(RunUntil([&] { return sim.Frames().size() >= polls + 3; }, 40));
+    EXPECT_EQ(engine.CommState / 10, 11) << "polling";
   }
-  EXPECT_TRUE(ImageBlocks(sim.Frames()).empty());
+  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
   EXPECT_EQ(sim.ControlStops(), 0);
+  EXPECT_TRUE(ImageBlocks(sim.Frames()).empty());
+  EXPECT_TRUE(sim.InterpreterRunning());
 }
 
-TEST_F(ExecReloadTest, AnUnplugHalfwayClosesTheFileAndEndsTheConnection) {
+// What the reload sends is the image chosen and read when it was asked: a setting stored or a file changed
+// while it waits changes nothing of it.
+TEST_F(ExecReloadTest, TheImageSentIsTheOneTakenWhenAsked) {
+  testing_support::TempDir other;
+  testing_support::WriteFile(other.File("FLASH512.BIN"), std::string(700, 'o'));
+  const struct {
+    const char* Change;
+    std::function<void()> Make;
+  } cases[] = {
+      {"on-screen programming stored", [&] { settings.ProgrammingMode = 1; }},
+      {"the file rewritten", [&] { WriteImage("FLASH512.BIN", 900, 7); }},
+      {"the file removed", [&] { std::filesystem::remove(dataDir / "FLASH512.BIN"); }},
+      {"another data folder stored", [&] { settings.CurrentDirectory = other.Path().string(); }},
+  };
+  WriteImage("ONSCREEN.BIN", 500, 9);
+  Connect();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Change);
+    settings.ProgrammingMode = 0;
+    settings.CurrentDirectory = dataDir.string();
+    const auto asked = WriteImage("FLASH512.BIN", 600, 3);
+    ASSERT_TRUE(engine.RequestExecReload());
+    c.Make();
+    ASSERT_TRUE(RunToState(135, 400)) << "state " << engine.CommState;
+    EXPECT_EQ(Executive(0x1200, 600), asked);
+    EXPECT_EQ(sim.ExecutiveImage()[0x1200 + 600], 0) << "nothing after the image asked";
+    EXPECT_EQ(engine.ImageFilePath, (dataDir / "FLASH512.BIN").string());
+    sim.Write(0x1200, std::vector<std::uint8_t>(1024, 0));
+    engine.CommState = 110;
+  }
+}
+
+// "Update Warning" comes before the identification has read the firmware version: the image is chosen by
+// the version read then and by the settings stored when OK was clicked, and one that cannot be sent is
+// told and not asked for.
+TEST_F(ExecReloadTest, OkOnUpdateWarningTakesTheImageOfTheFirmwareIdentified) {
+  const auto flash = WriteImage("FLASH.BIN", 100, 1);
+  const auto onScreen = WriteImage("ONSCREEN.BIN", 100, 2);
+  const struct {
+    int Firmware;
+    int ModeAtOk;
+    const char* File;  // nullptr: missing
+    const std::vector<std::uint8_t>* Bytes;
+  } cases[] = {{819, 1, "FLASH.BIN", &flash}, {820, 1, "ONSCREEN.BIN", &onScreen}, {820, 0, nullptr, nullptr}};
+  Connect();
+  sim.SetAppVersion(317);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Firmware) + " mode " + std::to_string(c.ModeAtOk));
+    sim.SetFirmwareVersion(c.Firmware);
+    settings.ProgrammingMode = c.ModeAtOk;
+    Ui().Clear();
+    Ui().QueueAnswer(MsgResult::Ok);
+    engine.CommState = 100;
+    ASSERT_TRUE(RunToState(102, 40));
+    settings.ProgrammingMode = 1 - c.ModeAtOk;  // stored after OK
+    ASSERT_TRUE(RunToState(114, 40));
+    engine.ParamsRequest = 0;
+    const std::string warning = "Warning! Your Controller does not have the latest exec code.. Load Now?";
+    if (!c.File) {
+      const std::string path = (dataDir / "FLASH512.BIN").string();
+      EXPECT_EQ(Ui().Messages(),
+                (std::vector<std::string>{warning, "File: " + path + " Error: Executive Reload not sent"}));
+      EXPECT_EQ(engine.ReloadExecRequest, 0);
+      continue;
+    }
+    ASSERT_TRUE(RunToState(135, 400)) << "state " << engine.CommState;
+    EXPECT_EQ(engine.ImageFilePath, (dataDir / c.File).string());
+    EXPECT_EQ(Executive(0x1200, 100), *c.Bytes);
+    engine.CommState = 110;
+  }
+  EXPECT_EQ(sim.Commands(CmdStopInterpreter).size(), 2u) << "nothing stopped for the image that could not be sent";
+}
+
+TEST_F(ExecReloadTest, AnUnplugHalfwayEndsTheConnection) {
   WriteImage("FLASH512.BIN", 4000);
   Connect();
-  engine.ReloadExecRequest = 1;
+  ASSERT_TRUE(engine.RequestExecReload());
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 133 && engine.BlockIndex == 0x1600; }, 100));
-  ASSERT_GE(engine.ImageFileHandle, 0);
   sim.HangUp();
   ASSERT_TRUE(RunToState(0, 40)) << "state " << engine.CommState;
-  EXPECT_EQ(engine.ImageFileHandle, -1);
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
   EXPECT_FALSE(view.Logged("Program Downloaded OK"));
-}
-
-TEST_F(ExecReloadTest, AnImageTooLongForTheAddressesIsRefusedWithTheInterpreterStillRunning) {
-  const std::string path = (dataDir / "FLASH512.BIN").string();
-  WriteImage("FLASH512.BIN", 0x10000 - 0x1200 + 1);
-  Connect();
-  engine.ReloadExecRequest = 1;
-  ASSERT_TRUE(RunToState(0, 40));
-  EXPECT_TRUE(view.Logged("File: " + path + " Error"));
-  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
-  EXPECT_TRUE(sim.InterpreterRunning());
-  EXPECT_EQ(engine.ReloadExecRequest, 0);
 }
 
 TEST_F(ExecReloadTest, TheRestartWaitEndsInIdentificationAndTheClockSet) {
@@ -314,7 +381,7 @@ TEST_F(ExecReloadTest, ARefusedStartBlockIsSentAgain) {
   Ui().Clear();
   Connect();
   sim.RefuseCommand(testing_support::SimStartBlock);
-  engine.ReloadExecRequest = 1;
+  ASSERT_TRUE(engine.RequestExecReload());
   ASSERT_TRUE(RunToState(0, 1000));
   EXPECT_EQ(Ui().Messages().back(), "Lost Connection");
   EXPECT_FALSE(sim.InterpreterRunning());
@@ -360,7 +427,7 @@ TEST_F(ExecReloadTest, TheClockSetThatEndsAReloadIsSetOrTold) {
     Ui().Clear();
     view.Log.clear();
     Connect();
-    engine.ReloadExecRequest = 1;
+    ASSERT_TRUE(engine.RequestExecReload());
     ASSERT_TRUE(RunToState(136, 400));
     Step();
     const int clocks = sim.ClockFramesTaken();

@@ -230,7 +230,7 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          t.settings.CurrentDirectory = t.dir.Path().string();
          testing_support::WriteFile(t.dir.File("FLASH512.BIN"), std::string(t.data.begin(), t.data.end()));
        },
-       [](T& t) { t.engine.ReloadExecRequest = 1; },
+       [](T& t) { t.engine.RequestExecReload(); },
        [](T& t) {
          const auto image = t.sim.ExecutiveImage();
          return std::equal(t.data.begin(), t.data.end(), image.begin() + 0x1200) && t.sim.InterpreterRunning();

@@ -248,6 +248,7 @@ TEST_F(ProgramDownloadTest, OnlyAProgramWithAnEndLineBeforeLine4096IsSent) {
   for (const auto& c : cases) {
     for (auto& line : project.Store.Lines) line = ProgramLine{};
     if (c.EndAt) project.Store.Lines[static_cast<std::size_t>(c.EndAt)] = ProgramLine::End();
+    engine.ProgramDownloadRequest = 0;
     Ui().Clear();
     EXPECT_EQ(engine.RequestProgramDownload(), c.Sent) << c.EndAt;
     EXPECT_EQ(engine.ProgramDownloadRequest, c.Sent ? 1 : 0);
@@ -294,22 +295,60 @@ TEST_F(ProgramDownloadTest, AStoredLocationTheSettingsWindowRefusesStartsNoDownl
   EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
 }
 
-// The location and the daylight-saving choice go as they were stored when the download was asked, checked
-// then: changed while it waits behind its clock read, even to a location the settings window refuses, they
-// change nothing of what goes out.
-TEST_F(ProgramDownloadTest, TheSunTableAndDaylightSavingAreThoseStoredWhenAsked) {
+// The location, the daylight-saving choice and whether daylight saving is in force go as they were when
+// the download was asked, checked then, whatever the window showed before: changed while it waits behind its
+// clock read, even to a location the settings window refuses or across the changeover date, they change
+// nothing of what goes out.
+TEST_F(ProgramDownloadTest, TheSunTableAndDaylightSavingAreThoseOfTheAsk) {
+  const struct {
+    const char* What;
+    bool Use;
+    platform::LocalTime AskedOn;
+    std::uint8_t Shown;  // what Controller Access computed when it was shown
+    bool UseAfter;
+    platform::LocalTime After;
+    int Enabled, InForce;  // controller parameters 5 and 4
+  } cases[] = {
+      {"in force, unticked after, into winter",
+       true,
+       {2007, 7, 4, 12, 0, 0, 3},
+       0,
+       false,
+       {2007, 12, 1, 12, 0, 0, 6},
+       1,
+       1},
+      {"before the changeover, the date passing it",
+       true,
+       {2007, 3, 10, 23, 59, 0, 6},
+       1,
+       true,
+       {2007, 3, 11, 0, 0, 0, 0},
+       1,
+       0},
+      {"not used, ticked after", false, {2007, 7, 4, 12, 0, 0, 3}, 1, true, {2007, 7, 4, 12, 0, 0, 3}, 0, 0},
+  };
   Connect();
-  settings.UseDaylightSaving = true;
-  ASSERT_TRUE(engine.RequestProgramDownload());
-  settings.Longitude = "999";
-  settings.UseDaylightSaving = false;
-  ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
-  EXPECT_TRUE(Ui().Messages().empty());
-  const auto sun = BuildSunTable(settings.Latitude, "84.39", settings.TimeZone).ToBytes();
-  EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
-  const auto dst = sim.Commands(CmdSetControllerParam);
-  ASSERT_EQ(dst.size(), 2u);
-  EXPECT_EQ(dst[0].Args[2], 1) << "daylight saving as ticked when asked";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    settings.Longitude = "84.39";
+    settings.UseDaylightSaving = c.Use;
+    clock.Time = c.AskedOn;
+    engine.DstActive = c.Shown;
+    view.Log.clear();
+    const std::size_t sets = sim.Commands(CmdSetControllerParam).size();
+    ASSERT_TRUE(engine.RequestProgramDownload());
+    settings.Longitude = "999";
+    settings.UseDaylightSaving = c.UseAfter;
+    clock.Time = c.After;
+    ASSERT_TRUE(RunUntil([&] { return Downloaded(); }, 1000));
+    EXPECT_TRUE(Ui().Messages().empty());
+    const auto sun = BuildSunTable(settings.Latitude, "84.39", settings.TimeZone).ToBytes();
+    EXPECT_TRUE(std::equal(sun.begin(), sun.end(), sim.SunTableImage().begin()));
+    const auto dst = sim.Commands(CmdSetControllerParam);
+    ASSERT_EQ(dst.size(), sets + 2);
+    EXPECT_EQ(dst[sets].Args[2], c.Enabled);
+    EXPECT_EQ(dst[sets + 1].Args[2], c.InForce);
+  }
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ const std::vector<Work>& RunningWorkTest::Works() {
        [](T& t) {
          testing_support::WriteFile((t.data / "FLASH512.BIN").string(), std::string(300, 'x'));
          t.Connect();
-         t.engine.ReloadExecRequest = 1;
+         ASSERT_TRUE(t.engine.RequestExecReload());
          ASSERT_TRUE(t.RunToState(136, 400));
        },
        [](T& t) { EXPECT_TRUE(t.view.Logged("Program Downloaded OK")); }, false},

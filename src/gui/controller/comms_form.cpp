@@ -438,10 +438,13 @@ void TCommsForm::hideEvent(QHideEvent* event) {
   if (!event->spontaneous()) FormHide();
 }
 
-void TCommsForm::FormShow() {
+void TCommsForm::FormShow() { ShowSun(); }
+
+void TCommsForm::ShowSun() {
   Engine->Sun = controller::BuildSunTable(Settings.Latitude, Settings.Longitude, Settings.TimeZone);
   const controller::TodaysSun today = controller::SunForToday(Engine->Sun, clock_.Now(), Settings.UseDaylightSaving);
   Engine->DstActive = today.DstActive ? 1 : 0;
+  ShowWindow(CommsWindow::DstLabel, today.DstActive);
   // Times from a stored location the settings window refuses would be nonsense ("Sunrise 56:29 PM").
   const bool usable = Settings.LocationError().empty();
   Label10->setText(usable ? Q(today.SunriseText) : QString());
@@ -525,7 +528,8 @@ void TCommsForm::Monitor1Click() {
 }
 void TCommsForm::Send1Click() { Show("Send1"); }
 void TCommsForm::DownloadProgramtoVORMO1Click() {
-  if (Engine->RequestAllowed(RequestKind::ProgramDownload)) Engine->RequestProgramDownload();
+  if (Engine->RequestAllowed(RequestKind::ProgramDownload, Engine->ProgramDownloadRequest != 0))
+    Engine->RequestProgramDownload();
 }
 
 void TCommsForm::Set1Click() {
@@ -537,9 +541,7 @@ void TCommsForm::GetCPUClock1Click() {
 }
 
 void TCommsForm::ReloadVORMOExecutive1Click() {
-  if (!Engine->RequestAllowed(RequestKind::ReloadExec)) return;
-  Engine->ReloadExecRequest = 1;
-  AddLogLine("Download Controller Program Command");
+  if (Engine->RequestAllowed(RequestKind::ReloadExec, Engine->ReloadExecRequest != 0)) Engine->RequestExecReload();
 }
 
 void TCommsForm::VORMOMemoryDump1Click() { Show("VORMOMemoryDump1"); }
@@ -610,12 +612,13 @@ bool TCommsForm::EndForExit(std::function<void()> ended) {
 }
 
 void TCommsForm::RequestTouchLoad() {
+  if (!Engine->RequestAllowed(controller::RequestName(RequestKind::TouchLoad), Engine->TouchLoadRequest != 0)) return;
   Engine->RequestTouchLoad();
   controller::RankOwnRequest(*Engine, RequestKind::TouchLoad);
 }
 
 void TCommsForm::RequestAsciiTable(int destination) {
   if (Engine->RequestAllowed(destination ? RequestKind::RemoteAscii : RequestKind::AsciiTable,
-                             destination != 0 && Engine->ModuleAsciiAsked()))
+                             destination ? Engine->ModuleAsciiAsked() : Engine->AsciiTableRequest != 0))
     Engine->RequestAsciiTable(destination);
 }

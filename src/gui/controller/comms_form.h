@@ -148,6 +148,7 @@ class TCommsForm : public QMainWindow,
   void SetSelectedDevice(const std::string& name) override;
   void SelectDevice() override;
   void SetPhonebookFileName(const std::string& path) override;
+  void SettingsStored() override { ShowSun(); }
   // The settings window's "&Phone Book".
   void EditPhonebook();
 
@@ -198,6 +199,8 @@ class TCommsForm : public QMainWindow,
  private:
   void BuildControls();
   void BuildMenus();
+  // Today's sunrise, sunset and daylight saving of the settings stored.
+  void ShowSun();
   void Show(const std::string& handler);
   static std::string IrFilter(bool lir);
   bool PortWorkRunning() const;

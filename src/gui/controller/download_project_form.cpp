@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <string>
 
 #include "controller/comms_engine.h"
 #include "gui/comms_link.h"
+#include "platform/ui.h"
 
 TForm3* Form3 = nullptr;
 
@@ -51,10 +53,16 @@ void TForm3::BitBtn1Click() {
   // The program goes with the sun table of the stored location: with one the sun table cannot use, nothing
   // starts, rather than restart the controller with its pages and icons and leave out its program.
   if (CheckBox2->isChecked() && !engine_.LocationUsable()) return;
-  if (reconnect)
+  if (reconnect) {
+    // What waits goes on after the reconnection: a part asked again is refused before anything starts.
+    if (PartsWaiting()) return;
     engine_.Reconnect();
-  else
+  } else {
+    // An attach drops what the last connection was asked, but keeps what was asked of a new connection that
+    // waits to start.
     link_.Attach();
+    if (PartsWaiting()) return;
+  }
   // Each part comes after what was asked before it on the same data, and they after each other as posted.
   using controller::RequestKind;
   const auto rank = [this](RequestKind part) { controller::RankOwnRequest(engine_, part); };
@@ -71,4 +79,22 @@ void TForm3::BitBtn1Click() {
   // Tells the user itself when the program has no END line; the other parts go ahead regardless.
   if (CheckBox2->isChecked() && engine_.RequestProgramDownload()) rank(RequestKind::ProgramDownload);
   hide();
+}
+
+bool TForm3::PartsWaiting() {
+  using controller::RequestKind;
+  const struct {
+    QCheckBox* Box;
+    RequestKind Kind;
+    bool Asked;
+  } parts[] = {{CheckBox1, RequestKind::IconLoad, engine_.IconLoadRequest != 0},
+               {CheckBox4, RequestKind::TouchLoad, engine_.TouchLoadRequest != 0},
+               {CheckBox2, RequestKind::ProgramDownload, engine_.ProgramDownloadRequest != 0}};
+  std::string told;
+  for (const auto& part : parts)
+    if (part.Box->isChecked() && part.Asked)
+      told += (told.empty() ? "" : "\n") + std::string(controller::RequestName(part.Kind)) +
+              " not sent: the last one asked has not ended yet";
+  if (!told.empty()) platform::Ui().ShowMessage(told);
+  return !told.empty();
 }

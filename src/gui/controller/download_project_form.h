@@ -21,8 +21,8 @@ class TForm3 : public QDialog {
   // `link` is the communications window: it reloads the settings and attaches the engine.
   TForm3(controller::CommsEngine& engine, gui::CommsLink& link, QWidget* parent = nullptr);
 
-  // "Begin Download". A settings reload that fails (already reported) asks for nothing and leaves the
-  // dialog open.
+  // "Begin Download". A settings reload that fails (already reported), or a ticked part that waits already
+  // (told), asks for nothing and leaves the dialog open.
   void BitBtn1Click();
 
   QCheckBox* CheckBox1;  // "Download Icons"
@@ -32,6 +32,9 @@ class TForm3 : public QDialog {
   QPushButton* BitBtn1;  // "Begin Download"
 
  private:
+  // The ticked parts whose request waits already: told, naming each. True when there is one.
+  bool PartsWaiting();
+
   controller::CommsEngine& engine_;
   gui::CommsLink& link_;
 };

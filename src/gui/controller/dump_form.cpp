@@ -95,8 +95,9 @@ std::int32_t TDumpForm::BlockAddress(std::int32_t address, int step) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(address) + static_cast<std::uint32_t>(step * 256));
 }
 
+// A dump asked keeps its address until its bytes come: "Get Dump" again is refused meanwhile.
 void TDumpForm::BitBtn1Click() {
-  if (!engine_.RequestAllowed(controller::RequestKind::Dump)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::Dump, engine_.DumpRequest != 0)) return;
   if (const std::optional<int> address = TypedNumberUpTo(Edit1, AddressField)) Ask(*address);
 }
 

@@ -81,7 +81,7 @@ std::string TPagerMessages::RowText(int row) const {
 }
 
 void TPagerMessages::BitBtn1Click() {
-  if (!engine_.RequestAllowed(controller::RequestKind::PagerLoad)) return;
+  if (!engine_.RequestAllowed(controller::RequestKind::PagerLoad, engine_.PagerLoadRequest != 0)) return;
   // A cell still being edited counts with what it shows.
   StringGrid1->EndEdit();
   engine_.RequestPagerLoad();

@@ -318,6 +318,37 @@ TEST_F(CommsFormTest, ShowingComputesTodaysSunAndHidingAsksForTheDisconnect) {
   EXPECT_EQ(form->Label11->text(), "");
 }
 
+// What the window shows of the sun and of daylight saving follows the settings as they are stored, not only
+// when it is shown.
+TEST_F(CommsFormTest, TheSunShownFollowsTheSettingsStored) {
+  form->Settings.UseDaylightSaving = true;
+  form->show();
+  const struct {
+    const char* What;
+    std::function<void()> Change;
+  } cases[] = {
+      {"another longitude", [&] { form->Settings.Longitude = "120.5"; }},
+      {"another time zone", [&] { form->Settings.TimeZone = "-8"; }},
+      {"daylight saving unticked", [&] { form->Settings.UseDaylightSaving = false; }},
+      {"daylight saving ticked again", [&] { form->Settings.UseDaylightSaving = true; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    const std::string shown = form->Label10->text().toStdString() + form->Label11->text().toStdString();
+    c.Change();
+    ASSERT_TRUE(form->Settings.WriteConfigFile());
+    const project::Settings& s = form->Settings;
+    const controller::TodaysSun today = controller::SunForToday(
+        controller::BuildSunTable(s.Latitude, s.Longitude, s.TimeZone), clock.Now(), s.UseDaylightSaving);
+    EXPECT_NE(today.SunriseText + today.SunsetText, shown) << "the change shows";
+    EXPECT_EQ(form->Label10->text().toStdString(), today.SunriseText);
+    EXPECT_EQ(form->Label11->text().toStdString(), today.SunsetText);
+    EXPECT_EQ(form->Engine->DstActive, today.DstActive ? 1 : 0);
+    EXPECT_EQ(form->Label12->isVisible(), today.DstActive);
+  }
+  EXPECT_TRUE(testing_support::Shoot(form.get(), "zelta_comms_sun_stored.png"));
+}
+
 TEST_F(CommsFormTest, TheDisconnectBringsTheEditorToTheFront) {
   // Hidden by the editor's attach, or left shown by the touch-screen designer's. The user's close shows no
   // box; a lost connection and a failed dial do, and the focus goes back to the box's owner when it closes.

@@ -705,6 +705,198 @@ TEST_F(AttachedFormsTest, RequestsOnTheSameDataRunInTheOrderAsked) {
   }
 }
 
+// A transfer asked again while one waits, the engine in the X10 monitor meanwhile, is refused and told,
+// naming the one that waits, whether the second ask could have gone or not: the first goes, once, with what
+// was there when it was asked.
+TEST_F(AttachedFormsTest, ATransferAskedAgainWhileOneWaitsIsRefusedAndTheFirstGoesAsAsked) {
+  testing_support::TempDir dir;
+  const std::string image = dir.File("FLASH512.BIN");
+  comms->Settings.CurrentDirectory = dir.Path().string();
+  TForm3 projectForm{Engine(), *comms};
+  TPagerMessages pager{Engine()};
+  comms->AttachInput(controller::CommsInput::PagerRow, [&](int row) { return pager.RowText(row); });
+  using Step = std::function<void()>;
+  using testing_support::SimFrame;
+  using testing_support::SimFrameKind;
+  // Source A, asked first; B, asked second, could go; none, asked second, could not.
+  enum class Source { A, B, None };
+  const auto program = [&](Source s) {
+    project.Store.Lines[1] = ProgramLine{static_cast<std::uint16_t>(s == Source::A ? 0x0C01 : 0x0C02), 5, 6};
+    project.Store.Lines[4095] = s == Source::None ? ProgramLine{} : ProgramLine::End();
+  };
+  const auto executive = [&](Source s) {
+    std::filesystem::remove(image);
+    if (s != Source::None) testing_support::WriteFile(image, std::string(300, s == Source::A ? 'a' : 'b'));
+  };
+  const auto pagerRows = [&](Source s) { pager.StringGrid1->item(0, 1)->setText(s == Source::A ? "PIN-A" : "PIN-B"); };
+  const auto ascii = [&](Source s) { project.Ascii.SetText(0, s == Source::A ? "Message A" : "Message B"); };
+  const auto touch = [&](Source s) { project.Touch.SetBacklightOffDelay(s == Source::A ? 10 : 20); };
+  const auto icons = [&](Source s) {
+    project.Icons = [s](std::span<std::uint8_t> buffer, project::CommsLog&) {
+      std::fill_n(buffer.begin(), 256, s == Source::A ? 'A' : 'B');
+    };
+  };
+  const auto wholeProject = [&](Source s) {
+    program(s);
+    touch(s);
+    icons(s);
+  };
+  const auto dumpAt = [&](Source s) {
+    testing_support::Replace(dump->Edit1, s == Source::A ? "4096" : s == Source::B ? "8192" : "70000");
+  };
+  const Step askProgram = [&] { Menu("DownloadProgramtoVORMO1"); };
+  const Step askExecutive = [&] { Menu("ReloadVORMOExecutive1"); };
+  const Step askPager = [&] {
+    pager.show();
+    Click(pager.BitBtn1);
+  };
+  const Step askAscii = [&] { comms->RequestAsciiTable(0); };
+  const Step askTouch = [&] { comms->RequestTouchLoad(); };
+  const Step askProject = [&] {
+    projectForm.show();
+    Click(projectForm.BitBtn1);
+  };
+  const Step askDump = [&] { Click(dump->BitBtn1); };
+
+  std::size_t from = 0;  // the first frame of the case in hand
+  const auto count = [&](const std::function<bool(const SimFrame&)>& is) {
+    const auto frames = sim.Frames();
+    return std::count_if(frames.begin() + static_cast<long>(from), frames.end(), is);
+  };
+  const auto flashed = [&](int firstBank, int lastBank) {
+    return count([=](const SimFrame& f) {
+      return f.Kind == SimFrameKind::Command && f.Code == controller::CmdFlashLoad && f.Args[0] >= firstBank &&
+             f.Args[0] <= lastBank;
+    });
+  };
+  const auto commands = [&](std::uint8_t code) {
+    return count([=](const SimFrame& f) { return f.Kind == SimFrameKind::Command && f.Code == code; });
+  };
+  std::vector<std::uint8_t> programA, touchA;
+  const auto programSent = [&] { return flashed(0x50, 0x57) == 96 && sim.ProgramImage() == programA; };
+  const auto touchSent = [&] {
+    const auto objects = sim.TouchObjects();
+    return commands(controller::CmdStoreTouch) == 64 && std::equal(touchA.begin(), touchA.end(), objects.begin());
+  };
+  const auto iconsSent = [&] {
+    const auto flash = sim.IconImage();
+    return flashed(0x5A, 0x65) == 192 &&
+           std::all_of(flash.begin(), flash.begin() + 256, [](auto b) { return b == 'A'; });
+  };
+  const auto startsWith = [](const testing_support::SimBytes& bytes, const std::string& text) {
+    return bytes.size() >= text.size() && std::equal(text.begin(), text.end(), bytes.begin());
+  };
+  const std::string waits = " not sent: the last one asked has not ended yet";
+  const std::string reload = "Be sure to re-load your Program File";
+  const struct {
+    const char* Name;
+    std::function<void(Source)> Put;
+    Step Ask;
+    Source Second;
+    std::function<bool()> Sent;
+    std::vector<std::string> Told;
+  } cases[] = {
+      {"Download Program, another program", program, askProgram, Source::B, programSent, {"Program Download" + waits}},
+      {"Download Program, a program without an END line",
+       program,
+       askProgram,
+       Source::None,
+       programSent,
+       {"Program Download" + waits}},
+      {"Reload Controller Executive, the file rewritten",
+       executive,
+       askExecutive,
+       Source::B,
+       [&] {
+         const auto flash = sim.ExecutiveImage();
+         return commands(controller::CmdStopInterpreter) == 1 &&
+                std::all_of(flash.begin() + 0x1200, flash.begin() + 0x1200 + 300, [](auto b) { return b == 'a'; });
+       },
+       {"Executive Reload" + waits, reload}},
+      {"Reload Controller Executive, the file removed",
+       executive,
+       askExecutive,
+       Source::None,
+       [&] { return commands(controller::CmdStopInterpreter) == 1 && sim.ExecutiveImage()[0x1200] == 'a'; },
+       {"Executive Reload" + waits, reload}},
+      {"Load Messages, the PIN retyped",
+       pagerRows,
+       askPager,
+       Source::B,
+       [&] {
+         return count([](const SimFrame& f) { return f.Kind == SimFrameKind::Block && f.Address == 0x7B00; }) == 1 &&
+                startsWith(sim.Read(0x7B00, 64), "PIN-A");
+       },
+       {"Pager Messages" + waits}},
+      {"Send To: the controller, a message retyped",
+       ascii,
+       askAscii,
+       Source::B,
+       [&] {
+         const auto block = sim.AsciiBlock(0);
+         return commands(controller::CmdStoreAscii) == 16 && block && startsWith(*block, "Message A");
+       },
+       {"ASCII Messages" + waits}},
+      {"the designer's Load, the backlight delay changed",
+       touch,
+       askTouch,
+       Source::B,
+       touchSent,
+       {"Touch Screen Download" + waits}},
+      {"Download Project, the project changed",
+       wholeProject,
+       askProject,
+       Source::B,
+       [&] { return programSent() && touchSent() && iconsSent(); },
+       {"Icon Download" + waits + "\nTouch Screen Download" + waits + "\nProgram Download" + waits}},
+      {"Download Project, a program without an END line",
+       wholeProject,
+       askProject,
+       Source::None,
+       [&] { return programSent() && touchSent() && iconsSent(); },
+       {"Icon Download" + waits + "\nTouch Screen Download" + waits + "\nProgram Download" + waits}},
+      {"Get Dump, another address",
+       dumpAt,
+       askDump,
+       Source::B,
+       [&] {
+         return count([](const SimFrame& f) { return f.Kind == SimFrameKind::Request && f.Address == 4096; }) == 1 &&
+                count([](const SimFrame& f) { return f.Kind == SimFrameKind::Request && f.Address == 8192; }) == 0;
+       },
+       {"Memory Dump" + waits}},
+      {"Get Dump, an address above 65535",
+       dumpAt,
+       askDump,
+       Source::None,
+       [&] {
+         return count([](const SimFrame& f) { return f.Kind == SimFrameKind::Request && f.Address == 4096; }) == 1;
+       },
+       {"Memory Dump" + waits}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testing_support::TestUi().Clear();
+    from = sim.Frames().size();
+    AskWhileBusy(
+        [&] {
+          c.Put(Source::A);
+          programA = std::vector<std::uint8_t>(sim.ProgramImage().size());
+          for (int n = 0; n < 4096; ++n)
+            project.Store.Lines[static_cast<std::size_t>(n)].Store(programA.data() + n * ProgramLine::kBytes);
+          const auto touchImage = project.Touch.DownloadImage();
+          touchA.assign(touchImage.begin(), touchImage.end());
+          c.Ask();
+          c.Put(c.Second);
+          c.Ask();
+        },
+        3000);
+    EXPECT_TRUE(c.Sent());
+    EXPECT_EQ(testing_support::TestUi().Messages(), c.Told);
+  }
+  EXPECT_TRUE(projectForm.isVisible()) << "refused, the dialog stays open";
+  EXPECT_TRUE(Shoot(&projectForm, "zelta_download_project_refused.png"));
+}
+
 // The window shows an address only with that address's bytes, as the controller numbers it: "Previous
 // Block" from 0 shows the block at 0xFF00 under 65280; a download's block in the grid shows under no
 // address, the staging area keeps none; an address asked for shows none of the last one's bytes, also
