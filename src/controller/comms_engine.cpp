@@ -627,19 +627,24 @@ void CommsEngine::ShowEnded() {
   View.SetText(CommsText::Time, "");
 }
 
-void CommsEngine::DropRequests(bool toNext) {
+void CommsEngine::DropRequests() {
   const Requests asked = *this;
-  const auto slot = static_cast<std::size_t>(QueueIndex);
-  if (toNext) {
-    if (keptWork_) keptWork_->Keep(*this, Requests{}, slot);
-    keptWork_ = nullptr;
-  } else {
-    static_cast<Requests&>(*this) = Requests{};
-    // The running work reads its own request until its end, which clears it.
-    const RunningWork* work = StateWork();
-    keptWork_ = work && work->Keep ? work : nullptr;
-    if (keptWork_) keptWork_->Keep(*this, asked, slot);
-  }
+  static_cast<Requests&>(*this) = Requests{};
+  // The running work reads its own request until its end, which clears it.
+  const RunningWork* work = StateWork();
+  keptWork_ = work && work->Keep ? work : nullptr;
+  if (keptWork_) keptWork_->Keep(*this, asked, static_cast<std::size_t>(QueueIndex));
+  TellDrops(asked);
+}
+
+void CommsEngine::DropKeptRequest() {
+  const Requests asked = *this;
+  if (keptWork_) keptWork_->Keep(*this, Requests{}, static_cast<std::size_t>(QueueIndex));
+  keptWork_ = nullptr;
+  TellDrops(asked);
+}
+
+void CommsEngine::TellDrops(const Requests& asked) {
   // What the end was decided in went on the line. A mode's end that did not come may have left the
   // controller in the mode: that is told even with Controller Access on the screen.
   const RunningWork* went = std::exchange(endedIn_, nullptr);
@@ -654,14 +659,15 @@ void CommsEngine::DropRequests(bool toNext) {
     else if (went->Kind == WorkKind::Command)
       TellNotConfirmed(what);
   };
-  tell(asked.ProgramDownloadRequest, "Program Download");
-  tell(asked.ReloadExecRequest, "Executive Reload");
-  tell(asked.TouchLoadRequest, "Touch Screen Download");
-  tell(asked.IconLoadRequest, "Icon Download");
-  tell(asked.IrDownloadRequest, "Infra-Red File Download");
-  tell(asked.IrUploadRequest, "Infra-Red File Upload");
-  tell(asked.PagerLoadRequest, "Pager Messages");
-  tell(asked.AsciiTableRequest || asked.RemoteAsciiModule != 0, "ASCII Messages");
+  tell(asked.ProgramDownloadRequest && !ProgramDownloadRequest, "Program Download");
+  tell(asked.ReloadExecRequest && !ReloadExecRequest, "Executive Reload");
+  tell(asked.TouchLoadRequest && !TouchLoadRequest, "Touch Screen Download");
+  tell(asked.IconLoadRequest && !IconLoadRequest, "Icon Download");
+  tell(asked.IrDownloadRequest && !IrDownloadRequest, "Infra-Red File Download");
+  tell(asked.IrUploadRequest && !IrUploadRequest, "Infra-Red File Upload");
+  tell(asked.PagerLoadRequest && !PagerLoadRequest, "Pager Messages");
+  tell((asked.AsciiTableRequest && !AsciiTableRequest) || (asked.RemoteAsciiModule != 0 && RemoteAsciiModule == 0),
+       "ASCII Messages");
   // The commands that would change the controller, named as their answers are.
   tell(asked.RawCommandRequest && !RawCommandRequest, "Raw Command");
   tell(asked.ChangeDataRequest != NoChangeData && ChangeDataRequest == NoChangeData, "Change Data");
@@ -715,6 +721,8 @@ const RunningWork* CommsEngine::StateWork() const {
   if (CommState <= 0 || Disconnecting() || reconnectHeld_) return nullptr;
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
   if (!work) return nullptr;
+  // A transfer the idle pass chose whose first state has not run: nothing of it went, and it is still asked.
+  if (work->Kind == WorkKind::Transfer && FirstStateOfWork(CommState) && RetryCount == 0) return nullptr;
   if (work->Kind == WorkKind::Command) {
     // A command in its send state, or held back there while the line settles, has not gone yet, unless
     // this is its retry.
@@ -764,10 +772,10 @@ std::string CommsEngine::EndQuestion(Ending how) const {
 void CommsEngine::EndForExit() {
   if (CommState == 0) return;
   CloseRequest = 1;
-  // The user agreed to the cut.
-  const RunningWork* work = StateWork();
-  if (!work || work->Kind != WorkKind::Transfer) return;
-  TellCut(work->Name);
+  // The user agreed to the cut, and to drop a transfer that has not started, the one chosen too.
+  const RunningWork* chosen = WorkOfState(CommState, AddressingRestart != 0);
+  if (!chosen || chosen->Kind != WorkKind::Transfer) return;
+  if (StateWork()) TellCut(chosen->Name);
   CommState = 1001;
 }
 

@@ -237,9 +237,12 @@ class CommsEngine : public RequestFields {
   // connection, perhaps to another controller, does only what is asked of it then; the values they carried
   // stay. Each is told in the log, and kept for TellNotSent: a command that went and whose answer never came
   // as not confirmed, a mode whose end did not come with what it may have left. At a new connection's attach
-  // the running work's own request stays for its end (RunningWork::Keep); once the end has run, `toNext`,
-  // only that request is dropped, if its end did not clear it: what was asked since is the next connection's.
-  void DropRequests(bool toNext = false);
+  // the running work's own request stays for its end (RunningWork::Keep).
+  void DropRequests();
+  // The closed connection's end has run and the next starts: of what the closed one was asked, only the
+  // request kept for its running work's end can be left, when that end did not clear it; it is dropped and
+  // told. What was asked since the attach is the next connection's, and goes on untold.
+  void DropKeptRequest();
   // The windows and panels that show one connection's controller, or an operation of it: hidden when it
   // ends. A restart running out keeps its window.
   void HideConnectionWindows();
@@ -447,6 +450,9 @@ class CommsEngine : public RequestFields {
   bool Holds(const RunningWork& work) const;
   // Logs `line` and keeps it for TellNotSent.
   void Tell(const std::string& line);
+  // Tells each request of `asked` that is asked for no more: dropped, or not confirmed when it was on the
+  // line. An addressing run dropped leaves no number of its own behind.
+  void TellDrops(const Requests& asked);
 
   // The running work whose request a new connection's attach kept for its end, until that end clears it.
   const RunningWork* keptWork_ = nullptr;

@@ -78,6 +78,8 @@ void StopInterpreter(CommsEngine& e) {
   e.SetStep("Stopping Interp");
   e.AddLogLine("Stopping Interp");
   e.SendCommandFrame(CmdStopInterpreter);
+  // Taken as the stop goes: a reload cut from here on is cut short, and never sent again.
+  e.ReloadExecRequest = 0;
   e.CommState = 129;
 }
 
@@ -87,7 +89,6 @@ void AwaitInterpreterStopped(CommsEngine& e) {
 }
 
 void OpenImage(CommsEngine& e) {
-  e.ReloadExecRequest = 0;
   e.SetStep("Loading Controller");
   e.BlockIndex = ExecutiveStart;
   e.CloseImageFile();

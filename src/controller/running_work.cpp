@@ -81,6 +81,12 @@ const RunningWork* WorkOfState(int state, bool addressing) {
   return nullptr;
 }
 
+bool FirstStateOfWork(int state) {
+  for (const WorkStates& w : kWork)
+    if (state == w.First) return true;
+  return false;
+}
+
 namespace {
 
 // What ending `work` does, as the question says it; empty when there is nothing to ask.
