@@ -169,12 +169,13 @@ void StartExecutive(CommsEngine& e) {
 
 // A disconnect asked for meanwhile waits for the next idle pass: the controller has restarted by then,
 // and its clock is set first, the last step of the transfer. A new connection's controller may be another:
-// its clock is not set.
+// its clock is not set, and that is told, unless a clock set was asked since the attach: that one is the
+// new connection's and goes, and the line would say it was dropped.
 void AwaitRestart(CommsEngine& e) {
   if (!e.RestartWaitDone()) return;
   e.AddLogLine("Program Downloaded OK");
   if (e.AttachRequest) {
-    e.TellDropped("Clock Set");
+    if (!e.SetClockRequest) e.TellDropped("Clock Set");
     e.CommState = 1001;
     return;
   }
