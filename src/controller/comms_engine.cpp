@@ -545,7 +545,7 @@ void CommsEngine::TellEnded(const std::string& what) { AddLogLine(what + " ended
 
 // These ran: they end with the connection, and start again only when asked again.
 void CommsEngine::TellReadsEnded() {
-  if (TimerVarMonitorRequest) TellEnded("Timers and Variables Monitor");
+  if (TimerVarMonitorRequest == TimerVarMonitorRan) TellEnded("Timers and Variables Monitor");
   if (CommState >= FirstModuleRead && CommState <= LastModuleRead) TellEnded("Module Parameter Read");
 }
 
@@ -574,10 +574,8 @@ void CommsEngine::ClearForReconnection() {
   if (cleared(asked.AutoAddressRequest != -1, AutoAddressRequest != -1, "Auto Address Command"))
     View.ShowWindow(CommsWindow::AutoAddressPanel, false);
   if (cleared(asked.X10SendRequest >= 0, X10SendRequest >= 0, "X10 Command")) X10Key = -1;
-  if (asked.TimerVarMonitorRequest) {
-    TellEnded("Timers and Variables Monitor");
-    View.ShowWindow(CommsWindow::TimerVars, false);
-  }
+  if (asked.TimerVarMonitorRequest == TimerVarMonitorRan) TellEnded("Timers and Variables Monitor");
+  if (asked.TimerVarMonitorRequest) View.ShowWindow(CommsWindow::TimerVars, false);
 }
 
 void CommsEngine::Reconnect() {
