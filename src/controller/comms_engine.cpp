@@ -452,8 +452,9 @@ void CommsEngine::Attach() {
     AddLogLine(std::string(PortWork->Work().Name) + " cut short");
   }
   // A new connection waits for this one's end already: this attach is that connection's, and what was
-  // asked of it stays. One the user has closed since ends, and this attach starts another.
-  if (AttachRequest && !CloseRequest) return;
+  // asked of it stays. One the user has closed since ends, and this attach starts another. The same for a
+  // reconnection asked.
+  if ((AttachRequest && !CloseRequest) || (Reconnects() && ReconnectionAsked())) return;
   // Nothing runs, or state 1 has not run yet. A reconnection waiting for state 1 has its line open.
   const bool lineClosed = CommState == 0 || (CommState == 1 && !Port.Open());
   // With nothing on the line, a close asked meanwhile (Controller Access closed after "Lost Connection")
@@ -477,7 +478,6 @@ void CommsEngine::Attach() {
   // The rest ends through its own end before the attach takes effect.
   const bool endsFirst = work && !cut;
   if (Reconnects()) {
-    if (reconnectHeld_) return;  // started again once the line is settled
     // What is asked from now on is the reconnection's. The idle pass takes it once the work has ended.
     ClearForReconnection();
     if (endsFirst) {
@@ -579,8 +579,13 @@ void CommsEngine::ClearForReconnection() {
 }
 
 void CommsEngine::Reconnect() {
+  if (ReconnectionAsked()) return;
   ClearForReconnection();
   ReconnectRequest = 1;
+}
+
+bool CommsEngine::ReconnectionAsked() const {
+  return ReconnectRequest || reconnectHeld_ || (CommState == 1 && Port.Open());
 }
 
 void CommsEngine::ClearModuleGrid() {

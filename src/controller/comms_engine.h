@@ -217,12 +217,14 @@ class CommsEngine : public RequestFields {
   // connection's windows and runs its end whole (line closed, modem hung up) before state 1: what is asked
   // after the attach is the new connection's, and no window shows the last controller's values until this
   // connection has read them. A close asked while nothing ran closes nothing: this attach connects. An
-  // attach while a new connection waits for the last one's end is that connection's, and changes nothing.
+  // attach while a new connection waits for the last one's end is that connection's, and changes nothing;
+  // so does one while a reconnection is asked and has not started.
   void Attach();
   // A reconnection is asked: the requests a new start must not inherit are cleared now, and told; the
   // running work keeps its own for its end. What is asked from now on is the reconnection's.
   void ClearForReconnection();
-  // The project download's reconnection, taken by the idle pass once the running work has ended.
+  // The project download's reconnection, taken by the idle pass once the running work has ended. Asked
+  // while one is asked and has not started, it changes nothing.
   void Reconnect();
   // With no connection running, or once the running one is closing (the user's close, or its end decided),
   // a request window asks for nothing: false, and the user is told at once that `what` was not sent. Nothing
@@ -446,6 +448,9 @@ class CommsEngine : public RequestFields {
   // runs meanwhile. Then the connection starts again.
   bool HeldForExchange();
   void StartReconnection();
+  // A reconnection is asked and has not started: posted, held for the exchange on the line, or in state 1
+  // with its line open.
+  bool ReconnectionAsked() const;
   // The request of `work` is still asked for.
   bool Holds(const RunningWork& work) const;
   // Logs `line` and keeps it for TellNotSent.

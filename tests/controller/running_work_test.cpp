@@ -328,6 +328,57 @@ TEST_F(RunningWorkTest, ASecondAttachWhileANewConnectionWaitsIsThatConnections) 
   }
 }
 
+// A reconnection asked again before it has started changes nothing: what was asked in between goes with it,
+// once, and the controller is identified once more, not twice.
+TEST_F(RunningWorkTest, AReconnectionAskedAgainBeforeItStartsChangesNothing) {
+  enum class While { Learning, Idle, AnswerOwed };
+  enum class By { Attach, Download };
+  const struct {
+    const char* Name;
+    While When;
+    By First, Second;
+  } cases[] = {
+      {"attached while a learn runs, attached again", While::Learning, By::Attach, By::Attach},
+      {"attached while a learn runs, then Download Project", While::Learning, By::Attach, By::Download},
+      {"Download Project while a learn runs, then attached", While::Learning, By::Download, By::Attach},
+      {"Download Project twice while a learn runs", While::Learning, By::Download, By::Download},
+      {"attached when idle, then Download Project", While::Idle, By::Attach, By::Download},
+      {"Download Project when idle, then attached", While::Idle, By::Download, By::Attach},
+      {"attached with an answer owed, then Download Project", While::AnswerOwed, By::Attach, By::Download},
+  };
+  const auto ask = [this](By by) { by == By::Attach ? engine.Attach() : engine.Reconnect(); };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    view.Log.clear();
+    if (c.When == While::Learning) {
+      Learn(564);
+    } else {
+      Connect();
+    }
+    if (c.When == While::AnswerOwed) {
+      ASSERT_TRUE(RunToState(112, 10));
+      sim.IgnoreNext(1);
+      Step();
+    }
+    const std::size_t infos = InfoRequests(), clears = sim.Commands(CmdClearIr).size();
+    ask(c.First);
+    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
+    engine.IrClearNumber = 9;
+    ask(c.Second);
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          return InfoRequests() > infos && engine.CommState == 114 && !engine.ReconnectRequest &&
+                 !engine.ParamsRequest && engine.IrClearNumber == -1;
+        },
+        400));
+    EXPECT_EQ(InfoRequests(), infos + 1);
+    EXPECT_EQ(sim.Commands(CmdClearIr).size(), clears + 1);
+    EXPECT_FALSE(view.Logged("IR Clear Command not sent"));
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
+}
+
 // A module parameter's read-back that a reconnection cuts is read again once connected: the grid ends on
 // the value the controller holds.
 TEST_F(RunningWorkTest, AReadBackCutByAReconnectionIsReadAgain) {
