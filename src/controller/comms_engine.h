@@ -281,6 +281,10 @@ class CommsEngine : public RequestFields {
   // The learn window closes: a learn asked that has not started yet is dropped now, and the user told it was
   // not sent, before the window offers to save the codes. One running ends through its own states.
   void DropLearnNotStarted();
+  // Then the window is gone: the learn it asked ends, through its own states when it runs. One the last
+  // connection keeps for its end after an attach elsewhere is not this window's (the window closed with that
+  // connection): its end tells it cut short.
+  void CancelLearn();
   // An IR file upload (or download) is asked for or in its states: another asked now would take its file.
   bool IrFileTransferAsked(bool upload) const;
   // The module grid empty but for its slot numbers and headers.

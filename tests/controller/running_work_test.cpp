@@ -379,6 +379,52 @@ TEST_F(RunningWorkTest, AReconnectionAskedAgainBeforeItStartsChangesNothing) {
   }
 }
 
+// A learn asked while the last one switches the receiver back has not started: whatever ends the connection
+// drops it, told, and a reconnection does not start it. Asked of the next connection once the last learn's end
+// has cleared its number, it is that connection's, and goes.
+TEST_F(RunningWorkTest, ALearnAskedAsTheLastEndsBelongsToTheConnectionItWasAskedOf) {
+  enum class By { Attach, Download, AttachElsewhere };
+  const struct {
+    const char* Name;
+    By Road;
+    bool Next;  // asked after the attach, once the last learn's end has cleared its number
+  } cases[] = {
+      {"attached", By::Attach, false},
+      {"Download Project", By::Download, false},
+      {"attached elsewhere", By::AttachElsewhere, false},
+      {"attached elsewhere, asked of the next connection", By::AttachElsewhere, true},
+  };
+  const auto ask = [this] {
+    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrLearn, engine.IrLearnNumber != -1));
+    engine.IrLearnNumber = 7;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    view.Log.clear();
+    settings.ComNum = 1;
+    Learn(c.Next ? 564 : 565);
+    if (!c.Next) ask();
+    const std::size_t infos = InfoRequests(), learns = sim.Commands(CmdLearnIr).size();
+    if (c.Road == By::AttachElsewhere) settings.ComNum = 3;
+    c.Road == By::Download ? engine.Reconnect() : engine.Attach();
+    if (c.Next) {
+      ASSERT_TRUE(RunUntil([&] { return engine.IrLearnNumber == -1; }, 5));
+      ask();
+    }
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          return InfoRequests() > infos &&
+                 (engine.CommState == 564 ||
+                  (engine.CommState == 114 && !engine.ParamsRequest && engine.IrLearnNumber == -1));
+        },
+        400));
+    EXPECT_EQ(sim.Commands(CmdLearnIr).size(), learns + (c.Next ? 1 : 0));
+    EXPECT_EQ(view.Logged("IR Learn not sent"), !c.Next);
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
+}
+
 // A module parameter's read-back that a reconnection cuts is read again once connected: the grid ends on
 // the value the controller holds.
 TEST_F(RunningWorkTest, AReadBackCutByAReconnectionIsReadAgain) {
