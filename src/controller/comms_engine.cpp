@@ -414,12 +414,15 @@ void CommsEngine::CloseImageFile() {
   UploadFile.reset();
 }
 
+// Only the wait for the call takes its report: one that comes after the call was given up starts nothing.
 void CommsEngine::TapiConnect() {
-  CommState += 1;
+  if (CommState != 3) return;
+  CommState = 4;
   AddLogLine("Modem Connected");
 }
 
 void CommsEngine::ModemConnect() {
+  if (CommState != 11) return;
   CommState = 4;
   AddLogLine("Modem Connected");
 }

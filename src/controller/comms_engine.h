@@ -410,7 +410,8 @@ class CommsEngine : public RequestFields {
   // cuts it short first, once the user has agreed.
   PortHoldingWork* PortWork = nullptr;
 
-  // Events of the dial-up components.
+  // Events of the dial-up components. A connect report moves on only the state that waits for it (3 for the
+  // telephony call, 11 for the AT modem).
   void TapiConnect();
   void TapiFail();
   void TapiPortClose();
