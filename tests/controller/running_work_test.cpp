@@ -304,7 +304,8 @@ TEST_F(RunningWorkTest, AReconnectionDoesNotSendACommandThatWentAgain) {
 }
 
 // An attach while a new connection waits for the last one's end is that connection's, never a
-// reconnection: the next connection identifies once, and what was asked of it goes, once.
+// reconnection, and changes nothing: the next connection identifies once, and what was asked of it, before
+// the second attach too, goes, once.
 TEST_F(RunningWorkTest, ASecondAttachWhileANewConnectionWaitsIsThatConnections) {
   for (const bool closed : {false, true}) {
     SCOPED_TRACE(closed ? "closed, attached, attached again" : "attached to another port, then back");
@@ -313,11 +314,11 @@ TEST_F(RunningWorkTest, ASecondAttachWhileANewConnectionWaitsIsThatConnections) 
     if (closed) engine.CloseRequest = 1;
     settings.ComNum = closed ? 1 : 3;
     engine.Attach();
+    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
+    engine.IrClearNumber = 9;
     settings.ComNum = 1;
     EXPECT_FALSE(engine.Reconnects()) << "Download Project attaches too";
     engine.Attach();
-    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
-    engine.IrClearNumber = 9;
     const std::size_t infos = InfoRequests(), clears = sim.Commands(CmdClearIr).size();
     ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && engine.IrClearNumber == -1; }, 400));
     EXPECT_EQ(InfoRequests(), infos + 1);
