@@ -404,12 +404,15 @@ void CommsEngine::CloseImageFile() {
   UploadFile.reset();
 }
 
+// Only the wait for the call takes its report: one that comes after the call was given up starts nothing.
 void CommsEngine::TapiConnect() {
-  CommState += 1;
+  if (CommState != 3) return;
+  CommState = 4;
   AddLogLine("Modem Connected");
 }
 
 void CommsEngine::ModemConnect() {
+  if (CommState != 11) return;
   CommState = 4;
   AddLogLine("Modem Connected");
 }
@@ -442,8 +445,9 @@ void CommsEngine::Attach() {
     AddLogLine(std::string(PortWork->Work().Name) + " cut short");
   }
   // A new connection waits for this one's end already: this attach is that connection's, and what was
-  // asked of it stays. One the user has closed since ends, and this attach starts another.
-  if (AttachRequest && !CloseRequest) return;
+  // asked of it stays. One the user has closed since ends, and this attach starts another. The same for a
+  // reconnection asked.
+  if ((AttachRequest && !CloseRequest) || (Reconnects() && ReconnectionAsked())) return;
   // Nothing runs, or state 1 has not run yet. A reconnection waiting for state 1 has its line open.
   const bool lineClosed = CommState == 0 || (CommState == 1 && !Port.Open());
   // With nothing on the line, a close asked meanwhile (Controller Access closed after "Lost Connection")
@@ -531,7 +535,7 @@ void CommsEngine::TellEnded(const std::string& what) { AddLogLine(what + " ended
 
 // These ran: they end with the connection, and start again only when asked again.
 void CommsEngine::TellReadsEnded() {
-  if (TimerVarMonitorRequest) TellEnded("Timers and Variables Monitor");
+  if (TimerVarMonitorRequest == TimerVarMonitorRan) TellEnded("Timers and Variables Monitor");
   if (CommState >= FirstModuleRead && CommState <= LastModuleRead) TellEnded("Module Parameter Read");
 }
 
@@ -560,15 +564,21 @@ void CommsEngine::ClearForReconnection() {
   if (cleared(asked.AutoAddressRequest != -1, AutoAddressRequest != -1, "Auto Address Command"))
     View.ShowWindow(CommsWindow::AutoAddressPanel, false);
   if (cleared(asked.X10SendRequest >= 0, X10SendRequest >= 0, "X10 Command")) X10Key = -1;
-  if (asked.TimerVarMonitorRequest) {
-    TellEnded("Timers and Variables Monitor");
-    View.ShowWindow(CommsWindow::TimerVars, false);
-  }
+  if (asked.TimerVarMonitorRequest == TimerVarMonitorRan) TellEnded("Timers and Variables Monitor");
+  if (asked.TimerVarMonitorRequest) View.ShowWindow(CommsWindow::TimerVars, false);
 }
 
 void CommsEngine::Reconnect() {
+  if (ReconnectionAsked()) return;
   ClearForReconnection();
   ReconnectRequest = 1;
+}
+
+bool CommsEngine::ReconnectionAsked() const {
+  // Its first frame, the info request, has not gone: it waits for state 100, or for the line to settle.
+  const bool starting = CommState == 1 || CommState == 4 || (CommState >= 94 && CommState <= 100) ||
+                        (CommState == 101 && !held_.empty());
+  return ReconnectRequest || (starting && Port.Open());
 }
 
 void CommsEngine::ClearModuleGrid() {
@@ -613,19 +623,24 @@ void CommsEngine::ShowEnded() {
   View.SetText(CommsText::Time, "");
 }
 
-void CommsEngine::DropRequests(bool toNext) {
+void CommsEngine::DropRequests() {
   const Requests asked = *this;
-  const auto slot = static_cast<std::size_t>(QueueIndex);
-  if (toNext) {
-    if (keptWork_) keptWork_->Keep(*this, Requests{}, slot);
-    keptWork_ = nullptr;
-  } else {
-    static_cast<Requests&>(*this) = Requests{};
-    // The running work reads its own request until its end, which clears it.
-    const RunningWork* work = StateWork();
-    keptWork_ = work && work->Keep ? work : nullptr;
-    if (keptWork_) keptWork_->Keep(*this, asked, slot);
-  }
+  static_cast<Requests&>(*this) = Requests{};
+  // The running work reads its own request until its end, which clears it.
+  const RunningWork* work = StateWork();
+  keptWork_ = work && work->Keep ? work : nullptr;
+  if (keptWork_) keptWork_->Keep(*this, asked, static_cast<std::size_t>(QueueIndex));
+  TellDrops(asked);
+}
+
+void CommsEngine::DropKeptRequest() {
+  const Requests asked = *this;
+  if (keptWork_) keptWork_->Keep(*this, Requests{}, static_cast<std::size_t>(QueueIndex));
+  keptWork_ = nullptr;
+  TellDrops(asked);
+}
+
+void CommsEngine::TellDrops(const Requests& asked) {
   // What the end was decided in went on the line. A mode's end that did not come may have left the
   // controller in the mode: that is told even with Controller Access on the screen.
   const RunningWork* went = std::exchange(endedIn_, nullptr);
@@ -640,14 +655,15 @@ void CommsEngine::DropRequests(bool toNext) {
     else if (went->Kind == WorkKind::Command)
       TellNotConfirmed(what);
   };
-  tell(asked.ProgramDownloadRequest, "Program Download");
-  tell(asked.ReloadExecRequest, "Executive Reload");
-  tell(asked.TouchLoadRequest, "Touch Screen Download");
-  tell(asked.IconLoadRequest, "Icon Download");
-  tell(asked.IrDownloadRequest, "Infra-Red File Download");
-  tell(asked.IrUploadRequest, "Infra-Red File Upload");
-  tell(asked.PagerLoadRequest, "Pager Messages");
-  tell(asked.AsciiTableRequest || asked.RemoteAsciiModule != 0, "ASCII Messages");
+  tell(asked.ProgramDownloadRequest && !ProgramDownloadRequest, "Program Download");
+  tell(asked.ReloadExecRequest && !ReloadExecRequest, "Executive Reload");
+  tell(asked.TouchLoadRequest && !TouchLoadRequest, "Touch Screen Download");
+  tell(asked.IconLoadRequest && !IconLoadRequest, "Icon Download");
+  tell(asked.IrDownloadRequest && !IrDownloadRequest, "Infra-Red File Download");
+  tell(asked.IrUploadRequest && !IrUploadRequest, "Infra-Red File Upload");
+  tell(asked.PagerLoadRequest && !PagerLoadRequest, "Pager Messages");
+  tell((asked.AsciiTableRequest && !AsciiTableRequest) || (asked.RemoteAsciiModule != 0 && RemoteAsciiModule == 0),
+       "ASCII Messages");
   // The commands that would change the controller, named as their answers are.
   tell(asked.RawCommandRequest && !RawCommandRequest, "Raw Command");
   tell(asked.ChangeDataRequest != NoChangeData && ChangeDataRequest == NoChangeData, "Change Data");
@@ -700,6 +716,8 @@ const RunningWork* CommsEngine::StateWork() const {
   if (CommState <= 0 || Disconnecting()) return nullptr;
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
   if (!work) return nullptr;
+  // A transfer the idle pass chose whose first state has not run: nothing of it went, and it is still asked.
+  if (work->Kind == WorkKind::Transfer && FirstStateOfWork(CommState) && RetryCount == 0) return nullptr;
   if (work->Kind == WorkKind::Command) {
     // A command in its send state, or held back there while the line settles, has not gone yet, unless
     // this is its retry.
@@ -749,10 +767,10 @@ std::string CommsEngine::EndQuestion(Ending how) const {
 void CommsEngine::EndForExit() {
   if (CommState == 0) return;
   CloseRequest = 1;
-  // The user agreed to the cut.
-  const RunningWork* work = StateWork();
-  if (!work || work->Kind != WorkKind::Transfer) return;
-  TellCut(work->Name);
+  // The user agreed to the cut, and to drop a transfer that has not started, the one chosen too.
+  const RunningWork* chosen = WorkOfState(CommState, AddressingRestart != 0);
+  if (!chosen || chosen->Kind != WorkKind::Transfer) return;
+  if (StateWork()) TellCut(chosen->Name);
   CommState = 1001;
 }
 

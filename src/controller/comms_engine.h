@@ -234,12 +234,14 @@ class CommsEngine : public RequestFields {
   // connection's windows and runs its end whole (line closed, modem hung up) before state 1: what is asked
   // after the attach is the new connection's, and no window shows the last controller's values until this
   // connection has read them. A close asked while nothing ran closes nothing: this attach connects. An
-  // attach while a new connection waits for the last one's end is that connection's, and changes nothing.
+  // attach while a new connection waits for the last one's end is that connection's, and changes nothing;
+  // so does one while a reconnection is asked and has not started.
   void Attach();
   // A reconnection is asked: the requests a new start must not inherit are cleared now, and told; the
   // running work keeps its own for its end. What is asked from now on is the reconnection's.
   void ClearForReconnection();
-  // The project download's reconnection, taken by the idle pass once the running work has ended.
+  // The project download's reconnection, taken by the idle pass once the running work has ended. Asked
+  // while one is asked and has not started, it changes nothing.
   void Reconnect();
   // With no connection running, or once the running one is closing (the user's close, or its end decided),
   // a request window asks for nothing: false, and the user is told at once that `what` was not sent. Nothing
@@ -254,9 +256,12 @@ class CommsEngine : public RequestFields {
   // connection, perhaps to another controller, does only what is asked of it then; the values they carried
   // stay. Each is told in the log, and kept for TellNotSent: a command that went and whose answer never came
   // as not confirmed, a mode whose end did not come with what it may have left. At a new connection's attach
-  // the running work's own request stays for its end (RunningWork::Keep); once the end has run, `toNext`,
-  // only that request is dropped, if its end did not clear it: what was asked since is the next connection's.
-  void DropRequests(bool toNext = false);
+  // the running work's own request stays for its end (RunningWork::Keep).
+  void DropRequests();
+  // The closed connection's end has run and the next starts: of what the closed one was asked, only the
+  // request kept for its running work's end can be left, when that end did not clear it; it is dropped and
+  // told. What was asked since the attach is the next connection's, and goes on untold.
+  void DropKeptRequest();
   // The windows and panels that show one connection's controller, or an operation of it: hidden when it
   // ends. A restart running out keeps its window.
   void HideConnectionWindows();
@@ -293,6 +298,10 @@ class CommsEngine : public RequestFields {
   // The learn window closes: a learn asked that has not started yet is dropped now, and the user told it was
   // not sent, before the window offers to save the codes. One running ends through its own states.
   void DropLearnNotStarted();
+  // Then the window is gone: the learn it asked ends, through its own states when it runs. One the last
+  // connection keeps for its end after an attach elsewhere is not this window's (the window closed with that
+  // connection): its end tells it cut short.
+  void CancelLearn();
   // An IR file upload (or download) is asked for or in its states: another asked now would take its file.
   bool IrFileTransferAsked(bool upload) const;
   // The module grid empty but for its slot numbers and headers.
@@ -421,7 +430,8 @@ class CommsEngine : public RequestFields {
   // cuts it short first, once the user has agreed.
   PortHoldingWork* PortWork = nullptr;
 
-  // Events of the dial-up components.
+  // Events of the dial-up components. A connect report moves on only the state that waits for it (3 for the
+  // telephony call, 11 for the AT modem).
   void TapiConnect();
   void TapiFail();
   void TapiPortClose();
@@ -455,10 +465,15 @@ class CommsEngine : public RequestFields {
   // A new connection: nothing of the last controller stays on show or is checked against.
   void ForgetController();
   void StartReconnection();
+  // A reconnection is asked and has not started: posted, or on its open line before its first frame went.
+  bool ReconnectionAsked() const;
   // The request of `work` is still asked for.
   bool Holds(const RunningWork& work) const;
   // Logs `line` and keeps it for TellNotSent.
   void Tell(const std::string& line);
+  // Tells each request of `asked` that is asked for no more: dropped, or not confirmed when it was on the
+  // line. An addressing run dropped leaves no number of its own behind.
+  void TellDrops(const Requests& asked);
 
   // The running work whose request a new connection's attach kept for its end, until that end clears it.
   const RunningWork* keptWork_ = nullptr;

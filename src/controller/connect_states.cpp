@@ -272,7 +272,10 @@ void Detach(CommsEngine& e) {
                               platform::MsgKind::Error);
   // What the connection was asked for ends with it, with what was posted while it ended; only what was asked
   // after a new connection's attach goes on to that connection.
-  e.DropRequests(next);
+  if (next)
+    e.DropKeptRequest();
+  else
+    e.DropRequests();
   e.TellNotSent();
 }
 

@@ -62,6 +62,11 @@ void StopInterpreter(CommsEngine& e) {
   e.SetStep("Stopping Interp");
   e.AddLogLine("Stopping Interp");
   e.SendCommandFrame(CmdStopInterpreter);
+  // Taken as the stop goes, with the image read when it was asked: a reload cut from here on is cut short,
+  // and never sent again, and one asked meanwhile keeps its own image.
+  e.ReloadExecRequest = 0;
+  e.Sending.Executive = e.Asked.Executive;
+  e.ImageFilePath = e.Asked.ExecutivePath;
   e.CommState = 129;
 }
 
@@ -70,11 +75,7 @@ void AwaitInterpreterStopped(CommsEngine& e) {
   if (e.AwaitAck("retry STOP", "Waiting for Response")) e.CommState = 130;
 }
 
-// The image was chosen and read when the reload was asked.
 void BeginImage(CommsEngine& e) {
-  e.ReloadExecRequest = 0;
-  e.Sending.Executive = e.Asked.Executive;
-  e.ImageFilePath = e.Asked.ExecutivePath;
   e.SetStep("Loading Controller");
   e.BlockIndex = ExecutiveStart;
   e.MeterScale = static_cast<float>(e.Sending.Executive.size()) * 0.01f;
@@ -135,12 +136,13 @@ void StartExecutive(CommsEngine& e) {
 
 // A disconnect asked for meanwhile waits for the next idle pass: the controller has restarted by then,
 // and its clock is set first, the last step of the transfer. A new connection's controller may be another:
-// its clock is not set.
+// its clock is not set, and that is told, unless a clock set was asked since the attach: that one is the
+// new connection's and goes, and the line would say it was dropped.
 void AwaitRestart(CommsEngine& e) {
   if (!e.RestartWaitDone()) return;
   e.AddLogLine("Program Downloaded OK");
   if (e.AttachRequest) {
-    e.TellDropped("Clock Set");
+    if (!e.SetClockRequest) e.TellDropped("Clock Set");
     e.CommState = 1001;
     return;
   }

@@ -10,6 +10,7 @@ namespace {
 
 constexpr Byte LearnModeParam = 17;  // the controller parameter that puts the IR receiver into learning
 constexpr Byte IrLearnt = 0xFD;      // sent by the controller, unasked, once the code is stored
+constexpr int LearnEndStep = 565;    // the receiver switched back: the learn's number is cleared by then
 
 Byte Low(std::int32_t n) { return static_cast<Byte>(n & 0xFF); }
 Byte High(std::int32_t n) { return static_cast<Byte>((n >> 8) & 0xFF); }
@@ -23,7 +24,7 @@ void EndLearn(CommsEngine& e, bool cut) {
   e.LearnCut = cut;
   e.View.ShowWindow(CommsWindow::IrLearnPanel, false);
   e.IrLearnNumber = -1;
-  e.CommState = 565;
+  e.CommState = LearnEndStep;
 }
 
 void StartLearnMode(CommsEngine& e) {
@@ -162,11 +163,18 @@ void CommsEngine::IrCodeLearnt() {
 }
 
 void CommsEngine::DropLearnNotStarted() {
+  // A learn runs until its end step: one asked while the last switches the receiver back has not started.
   const RunningWork* work = StateWork();
-  if (IrLearnNumber == -1 || (work && work->Name == std::string("IR Learn"))) return;
+  const bool running = work && work->Name == std::string("IR Learn") && CommState < LearnEndStep;
+  if (IrLearnNumber == -1 || running) return;
   IrLearnNumber = -1;
   AddLogLine("IR Learn not sent");
   platform::Ui().ShowMessage("IR Learn not sent");
+}
+
+// While a new connection waits, a learn still asked is the last connection's, kept for its end.
+void CommsEngine::CancelLearn() {
+  if (!AttachRequest) IrLearnNumber = -1;
 }
 
 }  // namespace controller

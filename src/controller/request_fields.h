@@ -19,13 +19,15 @@ inline constexpr int CommandQueueSlots = 129;
 inline constexpr int ImageBufferSize = 0xE000;  // the staging image: 57,344 bytes
 // No timer or variable change asked for. (255 would leave variable 255 unchangeable.)
 inline constexpr std::int32_t NoChangeData = -1;
+// The timers and variables monitor has run: a connection's end ends it. One only asked did not.
+inline constexpr std::uint8_t TimerVarMonitorRan = 2;
 
 // What a connection is asked to do: each request's flag or number. They end with the connection.
 struct Requests {
   // In the order the idle state tests them.
   std::int32_t RemoteAsciiModule = 0;
   std::uint8_t RawCommandRequest = 0;
-  std::uint8_t TimerVarMonitorRequest = 0;
+  std::uint8_t TimerVarMonitorRequest = 0;  // 1 asked, TimerVarMonitorRan once it has read the tables
   std::int32_t ChangeDataRequest = NoChangeData;
   std::uint8_t AsciiTableRequest = 0;
   std::uint8_t PagerLoadRequest = 0;

@@ -68,7 +68,7 @@ constexpr KindRow kKinds[] = {
      [](const CommsEngine& e) { return e.ProgramDownloadRequest != 0; }},
     // The controller restarts without its program, and the reload ends by setting the clock.
     {K::ReloadExec, "Executive Reload", 0, D::Executive | D::Program | D::Clock, false,
-     [](const CommsEngine& e) { return e.ReloadExecRequest && !In(e, 128, 130); }},
+     [](const CommsEngine& e) { return e.ReloadExecRequest != 0; }},
     {K::ModuleParams, "Retrieve Module Parameters", D::ModuleParams, 0, false,
      [](const CommsEngine& e) { return e.ModuleParamsRequest != 0; }},
     {K::ParamChange, "Module Parameter Change", D::ModuleParams, D::ModuleParams, false,

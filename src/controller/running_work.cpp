@@ -12,6 +12,8 @@ struct WorkStates {
 };
 
 constexpr const char* kHalfIrCodes = "may leave the controller stopped, with its IR codes half written";
+constexpr const char* kLearnEnds = "the controller's IR receiver is switched back and no code is learnt";
+constexpr const char* kLearnLeft = "the controller's IR receiver may be left learning";
 
 template <auto Field>
 void Keep(Requests& to, const Requests& from, std::size_t) {
@@ -46,10 +48,9 @@ const WorkStates kWork[] = {
      527,
      {WorkKind::Mode, "X10 Monitor", "the controller's X10 event reports are switched off", nullptr,
       "the controller may go on sending its X10 event reports"}},
-    {560,
-     566,
-     {WorkKind::Mode, "IR Learn", "the controller's IR receiver is switched back and no code is learnt",
-      Keep<&Requests::IrLearnNumber>, "the controller's IR receiver may be left learning"}},
+    {560, 564, {WorkKind::Mode, "IR Learn", kLearnEnds, Keep<&Requests::IrLearnNumber>, kLearnLeft}},
+    // Its end step has cleared its number: a learn asked now is the next, and has not started.
+    {565, 566, {WorkKind::Mode, "IR Learn", kLearnEnds, nullptr, kLearnLeft}},
     {590,
      594,
      {WorkKind::Mode, "Auto Address",
@@ -79,6 +80,12 @@ const RunningWork* WorkOfState(int state, bool addressing) {
   for (const WorkStates& w : kWork)
     if (state >= w.First && state <= w.Last) return &w.Work;
   return nullptr;
+}
+
+bool FirstStateOfWork(int state) {
+  for (const WorkStates& w : kWork)
+    if (state == w.First) return true;
+  return false;
 }
 
 namespace {

@@ -57,5 +57,8 @@ std::string EndQuestion(const RunningWork* work, Ending how, const std::string& 
 // for none (idle, polling, connecting, reads). States 135 and 136 are auto-addressing's restart when
 // `addressing`.
 const RunningWork* WorkOfState(int state, bool addressing);
+// `state` opens a run of one work's states: for a transfer, the state the idle pass starts it in, which only a
+// retry of its first frame comes back to.
+bool FirstStateOfWork(int state);
 
 }  // namespace controller

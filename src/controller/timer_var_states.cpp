@@ -24,6 +24,7 @@ void RequestTimers(CommsEngine& e) {
     e.CommState = 114;
     return;
   }
+  if (e.TimerVarMonitorRequest) e.TimerVarMonitorRequest = TimerVarMonitorRan;
   e.SetStep("Requesting Timers");
   e.SendRequestFrame(e.TimerTableAddress);
   e.CommState = 701;

@@ -513,6 +513,36 @@ TEST_F(EngineTest, DialUpConnectsOnTheDevicesEventsAndAFailedCallSaysSo) {
   EXPECT_EQ(Ui().Messages().size(), 1u);
 }
 
+// A connect report moves only the state that waits for it: one that comes after the call was given up, or
+// that belongs to the other dial-up road, neither starts a connection nor leaves the engine in a state that
+// nothing runs.
+TEST_F(EngineTest, AConnectReportMovesOnlyTheStateThatWaitsForIt) {
+  enum class Report { Telephony, Modem };
+  const struct {
+    const char* Name;
+    Report Comes;
+    int In, Then;
+  } cases[] = {
+      {"the telephony call connects", Report::Telephony, 3, 4},
+      {"the AT modem connects", Report::Modem, 11, 4},
+      {"telephony, not attached", Report::Telephony, 0, 0},
+      {"telephony, ending", Report::Telephony, 1002, 1002},
+      {"telephony, at the end's last step", Report::Telephony, 1006, 1006},
+      {"telephony, on the AT modem's wait", Report::Telephony, 11, 11},
+      {"AT modem, not attached", Report::Modem, 0, 0},
+      {"AT modem, ending", Report::Modem, 1003, 1003},
+      {"AT modem, on the telephony call's wait", Report::Modem, 3, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    view.Log.clear();
+    engine.CommState = c.In;
+    c.Comes == Report::Telephony ? engine.TapiConnect() : engine.ModemConnect();
+    EXPECT_EQ(engine.CommState, c.Then);
+    EXPECT_EQ(view.Logged("Modem Connected"), c.Then != c.In);
+  }
+}
+
 TEST_F(EngineTest, AUserWhoGivesUpWaitingForADialUpConnectionDisconnectsOnce) {
   ScriptedDialUp dial;
   dial.Number = "5550100";

@@ -304,7 +304,8 @@ TEST_F(RunningWorkTest, AReconnectionDoesNotSendACommandThatWentAgain) {
 }
 
 // An attach while a new connection waits for the last one's end is that connection's, never a
-// reconnection: the next connection identifies once, and what was asked of it goes, once.
+// reconnection, and changes nothing: the next connection identifies once, and what was asked of it, before
+// the second attach too, goes, once.
 TEST_F(RunningWorkTest, ASecondAttachWhileANewConnectionWaitsIsThatConnections) {
   for (const bool closed : {false, true}) {
     SCOPED_TRACE(closed ? "closed, attached, attached again" : "attached to another port, then back");
@@ -313,16 +314,113 @@ TEST_F(RunningWorkTest, ASecondAttachWhileANewConnectionWaitsIsThatConnections) 
     if (closed) engine.CloseRequest = 1;
     settings.ComNum = closed ? 1 : 3;
     engine.Attach();
+    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
+    engine.IrClearNumber = 9;
     settings.ComNum = 1;
     EXPECT_FALSE(engine.Reconnects()) << "Download Project attaches too";
     engine.Attach();
-    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
-    engine.IrClearNumber = 9;
     const std::size_t infos = InfoRequests(), clears = sim.Commands(CmdClearIr).size();
     ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && engine.IrClearNumber == -1; }, 400));
     EXPECT_EQ(InfoRequests(), infos + 1);
     EXPECT_EQ(sim.Commands(CmdClearIr).size(), clears + 1);
     EXPECT_FALSE(view.Logged("IR Clear Command not sent"));
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
+}
+
+// A reconnection asked again before it has started changes nothing: what was asked in between goes with it,
+// once, and the controller is identified once more, not twice.
+TEST_F(RunningWorkTest, AReconnectionAskedAgainBeforeItStartsChangesNothing) {
+  enum class While { Learning, Idle, AnswerOwed };
+  enum class By { Attach, Download };
+  const struct {
+    const char* Name;
+    While When;
+    By First, Second;
+  } cases[] = {
+      {"attached while a learn runs, attached again", While::Learning, By::Attach, By::Attach},
+      {"attached while a learn runs, then Download Project", While::Learning, By::Attach, By::Download},
+      {"Download Project while a learn runs, then attached", While::Learning, By::Download, By::Attach},
+      {"Download Project twice while a learn runs", While::Learning, By::Download, By::Download},
+      {"attached when idle, then Download Project", While::Idle, By::Attach, By::Download},
+      {"Download Project when idle, then attached", While::Idle, By::Download, By::Attach},
+      {"attached with an answer owed, then Download Project", While::AnswerOwed, By::Attach, By::Download},
+  };
+  const auto ask = [this](By by) { by == By::Attach ? engine.Attach() : engine.Reconnect(); };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    view.Log.clear();
+    if (c.When == While::Learning) {
+      Learn(564);
+    } else {
+      Connect();
+    }
+    if (c.When == While::AnswerOwed) {
+      ASSERT_TRUE(RunToState(112, 10));
+      sim.IgnoreNext(1);
+      Step();
+    }
+    const std::size_t infos = InfoRequests(), clears = sim.Commands(CmdClearIr).size();
+    ask(c.First);
+    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
+    engine.IrClearNumber = 9;
+    ask(c.Second);
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          return InfoRequests() > infos && engine.CommState == 114 && !engine.ReconnectRequest &&
+                 !engine.ParamsRequest && engine.IrClearNumber == -1;
+        },
+        400));
+    EXPECT_EQ(InfoRequests(), infos + 1);
+    EXPECT_EQ(sim.Commands(CmdClearIr).size(), clears + 1);
+    EXPECT_FALSE(view.Logged("IR Clear Command not sent"));
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
+}
+
+// A learn asked while the last one switches the receiver back has not started: whatever ends the connection
+// drops it, told, and a reconnection does not start it. Asked of the next connection once the last learn's end
+// has cleared its number, it is that connection's, and goes.
+TEST_F(RunningWorkTest, ALearnAskedAsTheLastEndsBelongsToTheConnectionItWasAskedOf) {
+  enum class By { Attach, Download, AttachElsewhere };
+  const struct {
+    const char* Name;
+    By Road;
+    bool Next;  // asked after the attach, once the last learn's end has cleared its number
+  } cases[] = {
+      {"attached", By::Attach, false},
+      {"Download Project", By::Download, false},
+      {"attached elsewhere", By::AttachElsewhere, false},
+      {"attached elsewhere, asked of the next connection", By::AttachElsewhere, true},
+  };
+  const auto ask = [this] {
+    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrLearn, engine.IrLearnNumber != -1));
+    engine.IrLearnNumber = 7;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    view.Log.clear();
+    settings.ComNum = 1;
+    Learn(c.Next ? 564 : 565);
+    if (!c.Next) ask();
+    const std::size_t infos = InfoRequests(), learns = sim.Commands(CmdLearnIr).size();
+    if (c.Road == By::AttachElsewhere) settings.ComNum = 3;
+    c.Road == By::Download ? engine.Reconnect() : engine.Attach();
+    if (c.Next) {
+      ASSERT_TRUE(RunUntil([&] { return engine.IrLearnNumber == -1; }, 5));
+      ask();
+    }
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          return InfoRequests() > infos &&
+                 (engine.CommState == 564 ||
+                  (engine.CommState == 114 && !engine.ParamsRequest && engine.IrLearnNumber == -1));
+        },
+        400));
+    EXPECT_EQ(sim.Commands(CmdLearnIr).size(), learns + (c.Next ? 1 : 0));
+    EXPECT_EQ(view.Logged("IR Learn not sent"), !c.Next);
     engine.CloseRequest = 1;
     ASSERT_TRUE(RunToState(0, 400));
   }
@@ -360,19 +458,21 @@ TEST_F(RunningWorkTest, AReadBackCutByAReconnectionIsReadAgain) {
   }
 }
 
-// A read or a monitor that ran says it ended when an attach ends it; it was not "not sent".
+// A read or a monitor that ran says it ended when an attach ends it; it was not "not sent". One only asked
+// never ran, and did not end.
 TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
   sim.SetModule(1, 11);
   sim.SetManagerBusyPolls(1000);  // the module read polls the busy manager
   const struct {
     const char* Name;
     std::function<void(CommsEngine&)> Ask;
-    int Running;
+    int Running;  // 114: attached before the idle pass takes it
     const char* Ended;
   } cases[] = {
       {"timers and variables", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 703,
        "Timers and Variables Monitor ended"},
       {"module parameters", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 203, "Module Parameter Read ended"},
+      {"timers and variables, only asked", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 114, ""},
   };
   for (const auto& c : cases)
     for (Road road : {Road::Reconnection, Road::NewConnection}) {
@@ -384,8 +484,11 @@ TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
       ASSERT_TRUE(RunToState(c.Running, 40));
       if (road == Road::NewConnection) settings.ComNum = 3;
       engine.Attach();
-      EXPECT_TRUE(view.Logged(c.Ended));
-      for (const std::string& line : view.Log) EXPECT_FALSE(line.ends_with(" not sent")) << line;
+      EXPECT_EQ(view.Logged(c.Ended), *c.Ended != '\0');
+      for (const std::string& line : view.Log) {
+        EXPECT_FALSE(line.ends_with(" not sent")) << line;
+        EXPECT_TRUE(*c.Ended || !line.ends_with(" ended")) << line;
+      }
       ASSERT_TRUE(RunToState(114, 400));
       engine.CloseRequest = 1;
       ASSERT_TRUE(RunToState(0, 400));

@@ -153,7 +153,7 @@ void TIrForm::BitBtn2Click() {
     if (SaveIrFileDialog) SaveIrFileDialog();
   }
   hide();
-  engine_.IrLearnNumber = -1;
+  engine_.CancelLearn();
 }
 
 void TIrForm::closeEvent(QCloseEvent* event) {
