@@ -338,6 +338,7 @@ TEST_F(RunningWorkTest, AReconnectionAskedAgainBeforeItStartsChangesNothing) {
     const char* Name;
     While When;
     By First, Second;
+    bool FirstFrameHeld = false;  // asked again as its first frame waits for the answer owed
   } cases[] = {
       {"attached while a learn runs, attached again", While::Learning, By::Attach, By::Attach},
       {"attached while a learn runs, then Download Project", While::Learning, By::Attach, By::Download},
@@ -346,6 +347,8 @@ TEST_F(RunningWorkTest, AReconnectionAskedAgainBeforeItStartsChangesNothing) {
       {"attached when idle, then Download Project", While::Idle, By::Attach, By::Download},
       {"Download Project when idle, then attached", While::Idle, By::Download, By::Attach},
       {"attached with an answer owed, then Download Project", While::AnswerOwed, By::Attach, By::Download},
+      {"attached with an answer owed, then Download Project as its first frame waits", While::AnswerOwed, By::Attach,
+       By::Download, true},
   };
   const auto ask = [this](By by) { by == By::Attach ? engine.Attach() : engine.Reconnect(); };
   for (const auto& c : cases) {
@@ -363,6 +366,10 @@ TEST_F(RunningWorkTest, AReconnectionAskedAgainBeforeItStartsChangesNothing) {
     }
     const std::size_t infos = InfoRequests(), clears = sim.Commands(CmdClearIr).size();
     ask(c.First);
+    if (c.FirstFrameHeld) {
+      ASSERT_TRUE(RunUntil([&] { return engine.CommState == 101; }, 20));
+    }
+    ASSERT_EQ(InfoRequests(), infos);
     ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
     engine.IrClearNumber = 9;
     ask(c.Second);
