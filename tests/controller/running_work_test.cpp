@@ -49,6 +49,26 @@ class RunningWorkTest : public EngineTest, public ::testing::WithParamInterface<
     Connect();
     engine.AppVersion = 212;
   }
+  // What is asked in between: an IR clear.
+  void AskIrClear() {
+    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
+    engine.IrClearNumber = 9;
+  }
+  // The controller is identified once more and the IR clear goes, once, told nothing; then the connection
+  // closes. `infos` and `clears` are the counts before.
+  void ExpectOneIdentificationAndTheClear(std::size_t infos, std::size_t clears) {
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          return InfoRequests() > infos && engine.CommState == 114 && !engine.ReconnectRequest &&
+                 !engine.ParamsRequest && engine.IrClearNumber == -1;
+        },
+        400));
+    EXPECT_EQ(InfoRequests(), infos + 1);
+    EXPECT_EQ(sim.Commands(CmdClearIr).size(), clears + 1);
+    EXPECT_FALSE(view.Logged("IR Clear Command not sent"));
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 400));
+  }
   void Learn(int state) {
     Connect();
     engine.IrLearnNumber = 5;
@@ -314,18 +334,11 @@ TEST_F(RunningWorkTest, ASecondAttachWhileANewConnectionWaitsIsThatConnections) 
     if (closed) engine.CloseRequest = 1;
     settings.ComNum = closed ? 1 : 3;
     engine.Attach();
-    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
-    engine.IrClearNumber = 9;
+    AskIrClear();
     settings.ComNum = 1;
     EXPECT_FALSE(engine.Reconnects()) << "Download Project attaches too";
     engine.Attach();
-    const std::size_t infos = InfoRequests(), clears = sim.Commands(CmdClearIr).size();
-    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && engine.IrClearNumber == -1; }, 400));
-    EXPECT_EQ(InfoRequests(), infos + 1);
-    EXPECT_EQ(sim.Commands(CmdClearIr).size(), clears + 1);
-    EXPECT_FALSE(view.Logged("IR Clear Command not sent"));
-    engine.CloseRequest = 1;
-    ASSERT_TRUE(RunToState(0, 400));
+    ExpectOneIdentificationAndTheClear(InfoRequests(), sim.Commands(CmdClearIr).size());
   }
 }
 
@@ -370,20 +383,9 @@ TEST_F(RunningWorkTest, AReconnectionAskedAgainBeforeItStartsChangesNothing) {
       ASSERT_TRUE(RunUntil([&] { return engine.CommState == 101; }, 20));
     }
     ASSERT_EQ(InfoRequests(), infos);
-    ASSERT_TRUE(engine.RequestAllowed(RequestKind::IrClear, engine.IrClearNumber != -1));
-    engine.IrClearNumber = 9;
+    AskIrClear();
     ask(c.Second);
-    ASSERT_TRUE(RunUntil(
-        [&] {
-          return InfoRequests() > infos && engine.CommState == 114 && !engine.ReconnectRequest &&
-                 !engine.ParamsRequest && engine.IrClearNumber == -1;
-        },
-        400));
-    EXPECT_EQ(InfoRequests(), infos + 1);
-    EXPECT_EQ(sim.Commands(CmdClearIr).size(), clears + 1);
-    EXPECT_FALSE(view.Logged("IR Clear Command not sent"));
-    engine.CloseRequest = 1;
-    ASSERT_TRUE(RunToState(0, 400));
+    ExpectOneIdentificationAndTheClear(infos, clears);
   }
 }
 
