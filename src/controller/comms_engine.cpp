@@ -24,8 +24,8 @@ namespace {
 
 constexpr int MaxState = 1200;
 constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retries
-// A module parameter read between its parameters.
-constexpr int FirstModuleRead = 199, LastModuleRead = 205;
+// A module parameter read under way (at 199 it is only chosen: its request still stands).
+constexpr int FirstModuleRead = 200, LastModuleRead = 205;
 // The first states of the modes.
 constexpr int LearnStart = 560, EventReportsStart = 520, FindModuleStart = 590;
 // The controller may send reports from the frame that starts them until its switch-off is answered.
@@ -447,7 +447,7 @@ void CommsEngine::Attach() {
   // A new connection waits for this one's end already: this attach is that connection's, and what was
   // asked of it stays. One the user has closed since ends, and this attach starts another. The same for a
   // reconnection asked.
-  if ((AttachRequest && !CloseRequest) || (Reconnects() && ReconnectionAsked())) return;
+  if (AttachChangesNothing()) return;
   // Nothing runs, or state 1 has not run yet. A reconnection waiting for state 1 has its line open.
   const bool lineClosed = CommState == 0 || (CommState == 1 && !Port.Open());
   // With nothing on the line, a close asked meanwhile (Controller Access closed after "Lost Connection")
@@ -574,10 +574,14 @@ void CommsEngine::Reconnect() {
   ReconnectRequest = 1;
 }
 
+bool CommsEngine::AttachChangesNothing() const {
+  return (AttachRequest && !CloseRequest) || (Reconnects() && ReconnectionAsked());
+}
+
 bool CommsEngine::ReconnectionAsked() const {
   // Its first frame, the info request, has not gone: it waits for state 100, or for the line to settle.
-  const bool starting = CommState == 1 || CommState == 4 || (CommState >= 94 && CommState <= 100) ||
-                        (CommState == 101 && !held_.empty());
+  const bool starting =
+      CommState == 1 || CommState == 4 || (CommState >= 94 && CommState <= 100) || (CommState == 101 && !held_.empty());
   return ReconnectRequest || (starting && Port.Open());
 }
 
@@ -741,6 +745,11 @@ const RunningWork* CommsEngine::Running() const {
 }
 
 std::string CommsEngine::EndQuestion(Ending how) const {
+  // Asked again, an attach or a reconnection ends nothing: there is nothing to ask.
+  const bool portWork = PortWork && PortWork->Running();
+  if (!portWork &&
+      ((how == Ending::Attach && AttachChangesNothing()) || (how == Ending::Reconnection && ReconnectionAsked())))
+    return {};
   const RunningWork* work = Running();
   if (how != Ending::Exit || CommState < 100 || Disconnecting() || CommState == 299)
     return controller::EndQuestion(work, how);

@@ -467,6 +467,9 @@ class CommsEngine : public RequestFields {
   void StartReconnection();
   // A reconnection is asked and has not started: posted, or on its open line before its first frame went.
   bool ReconnectionAsked() const;
+  // An attach now is the one asked already: a new connection waits for this one's end, or a reconnection
+  // asked has not started.
+  bool AttachChangesNothing() const;
   // The request of `work` is still asked for.
   bool Holds(const RunningWork& work) const;
   // Logs `line` and keeps it for TellNotSent.

@@ -337,6 +337,7 @@ TEST_F(RunningWorkTest, ASecondAttachWhileANewConnectionWaitsIsThatConnections) 
     AskIrClear();
     settings.ComNum = 1;
     EXPECT_FALSE(engine.Reconnects()) << "Download Project attaches too";
+    EXPECT_EQ(engine.EndQuestion(Ending::Attach), "") << "nothing to ask: it ends nothing";
     engine.Attach();
     ExpectOneIdentificationAndTheClear(InfoRequests(), sim.Commands(CmdClearIr).size());
   }
@@ -384,6 +385,8 @@ TEST_F(RunningWorkTest, AReconnectionAskedAgainBeforeItStartsChangesNothing) {
     }
     ASSERT_EQ(InfoRequests(), infos);
     AskIrClear();
+    EXPECT_EQ(engine.EndQuestion(c.Second == By::Attach ? Ending::Attach : Ending::Reconnection), "")
+        << "nothing to ask: it ends nothing";
     ask(c.Second);
     ExpectOneIdentificationAndTheClear(infos, clears);
   }
@@ -482,6 +485,7 @@ TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
        "Timers and Variables Monitor ended"},
       {"module parameters", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 203, "Module Parameter Read ended"},
       {"timers and variables, only asked", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 114, ""},
+      {"module parameters, chosen by the idle pass", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 199, ""},
   };
   for (const auto& c : cases)
     for (Road road : {Road::Reconnection, Road::NewConnection}) {
