@@ -205,6 +205,9 @@ class CommsEngine : public RequestFields {
   // was asked, and reads it whole. One missing, unreadable, empty or longer than the executive's addresses
   // reach is logged and told, and the reload is not asked: false.
   bool TakeExecImage();
+  // "&Download Infra-Red File to Controller", once a file is chosen in the format the dialog offered (.lir
+  // records or .ir memory).
+  bool RequestIrDownload(const std::string& path, bool lir);
   // The other transfers, asked: each takes what it sends now, into Asked.
   // "Send To:" of the ASCII message window: 0 the controller, 1..127 that module.
   void RequestAsciiTable(int destination);

@@ -456,4 +456,11 @@ constexpr StateEntry kStates[] = {
 
 std::span<const StateEntry> IrTransferStates() { return kStates; }
 
+bool CommsEngine::RequestIrDownload(const std::string& path, bool lir) {
+  IrDownloadFileName = path;
+  IrDownloadLir = lir;
+  IrDownloadRequest = 1;
+  return true;
+}
+
 }  // namespace controller

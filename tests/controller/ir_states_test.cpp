@@ -59,10 +59,8 @@ class IrTest : public EngineTest {
   }
   // What the IR file dialogs do: fresh parameters, then the transfer in the format the firmware takes.
   void RequestDownload(const std::string& path) {
-    engine.IrDownloadFileName = path;
-    engine.IrDownloadLir = engine.FirmwareVersion >= 820;
     engine.ParamsRequest = 1;
-    engine.IrDownloadRequest = 1;
+    EXPECT_TRUE(engine.RequestIrDownload(path, engine.FirmwareVersion >= 820)) << "asked";
   }
   void RequestUpload(const std::string& path) {
     engine.IrUploadFileName = path;
