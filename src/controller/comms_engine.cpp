@@ -1,7 +1,5 @@
 #include "controller/comms_engine.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -398,11 +396,7 @@ bool CommsEngine::HasProgramEnd() const {
   return false;
 }
 
-void CommsEngine::CloseImageFile() {
-  if (ImageFileHandle >= 0) ::close(ImageFileHandle);
-  ImageFileHandle = -1;
-  UploadFile.reset();
-}
+void CommsEngine::CloseImageFile() { UploadFile.reset(); }
 
 // Only the wait for the call takes its report: one that comes after the call was given up starts nothing.
 void CommsEngine::TapiConnect() {

@@ -77,6 +77,8 @@ struct TransferTables {
   int ProgrammingMode = 0;
   std::string ExecutivePath;
   std::vector<std::uint8_t> Executive;
+  // The IR file chosen for the download, read whole.
+  std::vector<std::uint8_t> IrFile;
 };
 
 class CommsEngine;
@@ -205,6 +207,10 @@ class CommsEngine : public RequestFields {
   // was asked, and reads it whole. One missing, unreadable, empty or longer than the executive's addresses
   // reach is logged and told, and the reload is not asked: false.
   bool TakeExecImage();
+  // "&Download Infra-Red File to Controller", once a file is chosen in the format the dialog offered (.lir
+  // records or .ir memory): the file is read whole now. One that cannot be read, or as memory is larger than
+  // the IR memory, is logged and told, and the download is not asked: false.
+  bool RequestIrDownload(const std::string& path, bool lir);
   // The other transfers, asked: each takes what it sends now, into Asked.
   // "Send To:" of the ASCII message window: 0 the controller, 1..127 that module.
   void RequestAsciiTable(int destination);
@@ -368,7 +374,6 @@ class CommsEngine : public RequestFields {
   std::uint16_t BlockIndex = 0;
   std::uint16_t FileReadCount = 0;
   std::string ImageFilePath;
-  int ImageFileHandle = -1;
   // An IR upload's file: written beside the chosen one and put in its place only when whole, so a
   // transfer that fails or is cut short leaves the user's file as it was.
   std::unique_ptr<platform::AtomicFileWriter> UploadFile;
@@ -437,7 +442,7 @@ class CommsEngine : public RequestFields {
   void TapiPortClose();
   void ModemConnect();
 
-  // Closes the transfer file, if one is open; an unfinished upload's file is dropped.
+  // Closes the upload's file, if one is open; an unfinished one is dropped.
   void CloseImageFile();
 
  private:

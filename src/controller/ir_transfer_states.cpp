@@ -4,22 +4,20 @@
 // Controller parameter 122 is the highest code an upload asks for; parameter 123 = 1 wants the rule
 // interpreter stopped while codes move.
 //
+// A download sends the file as it was read when it was asked: what the file holds when the download runs
+// changes nothing it sends.
+//
 // An upload never writes into the user's file directly: its bytes go to a file beside it that takes the
 // chosen name only once every byte is on disk, so a failed or cut-short upload leaves the old file as it
 // was and nothing behind (the engine drops it on disconnect). Every write is checked; a failed one is
 // logged and the transfer claims no success.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include "controller/state_tables.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/ui.h"
 
 namespace controller {
 
@@ -30,7 +28,7 @@ constexpr int StopInterpreterParam = 123;
 constexpr std::uint16_t IrMemoryStart = 0xC000;
 constexpr std::uint16_t IrLastBlockAbove = 0xFED0;
 // What the 16-bit block address reaches from 0xC000 before it wraps round into the executive.
-constexpr off_t IrImageBytes = 0x10000 - IrMemoryStart;
+constexpr std::size_t IrImageBytes = 0x10000 - IrMemoryStart;
 
 std::string FileLine(const CommsEngine& e, const char* what) { return "File: " + e.ImageFilePath + " " + what; }
 
@@ -38,18 +36,12 @@ bool StopsInterpreter(const CommsEngine& e) { return e.ControllerParams[StopInte
 
 // The file
 
-// Opens the chosen file for reading; a failure ends the connection.
-bool OpenDownloadFile(CommsEngine& e) {
-  e.CloseImageFile();
-  e.ImageFilePath = e.IrDownloadFileName;  // held whole, however long the dialog's path
-  e.AddLogLine("Opening File: " + e.ImageFilePath);
-  e.ImageFileHandle = ::open(platform::NativePath(e.ImageFilePath).c_str(), O_RDONLY | O_CLOEXEC);
-  if (e.ImageFileHandle < 0) {
-    e.AddLogLine(FileLine(e, "Error"));
-    e.CommState = 1000;
-    return false;
-  }
-  e.AddLogLine(FileLine(e, "Open"));
+// The whole file into `bytes`; false when it cannot be read or, as memory (.ir), would not fit in the IR
+// memory: blocks past it would wrap round into the executive at 0x0000.
+bool ReadDownloadFile(const std::string& path, bool lir, std::vector<std::uint8_t>& bytes) {
+  std::string file;
+  if (!platform::ReadWholeFile(path, file) || (!lir && file.size() > IrImageBytes)) return false;
+  bytes.assign(file.begin(), file.end());
   return true;
 }
 
@@ -94,29 +86,28 @@ void AbandonFile(CommsEngine& e, const std::string& line) {
   e.ImageFilePath.clear();
 }
 
-std::string WithReason(const CommsEngine& e, const char* what) {
-  return FileLine(e, what) + ": " + std::strerror(errno);
+// The download's request is taken with the file read when it was asked.
+void TakeDownload(CommsEngine& e) {
+  e.IrDownloadRequest = 0;
+  e.Sending.IrFile = e.Asked.IrFile;
+  e.ImageFilePath = e.IrDownloadFileName;  // held whole, however long the dialog's path
 }
 
-// Reads the next (at most) 256 bytes into the piece; bytes beyond a short read are zero. A read error is
-// logged and reads as the end of the file.
-void ReadBlock(CommsEngine& e) {
-  std::uint8_t* data = e.BlockData.data();
-  std::size_t count = 0;
-  while (count < BlockDataSize && e.ImageFileHandle >= 0) {
-    const ssize_t n = ::read(e.ImageFileHandle, data + count, BlockDataSize - count);
-    if (n == 0) break;
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      AbandonFile(e, WithReason(e, "Read Error"));
-      count = 0;
-      break;
-    }
-    count += static_cast<std::size_t>(n);
-  }
-  std::fill(data + count, data + BlockDataSize, 0);
+// The (at most) 256 bytes of the download's file from byte `from`; bytes beyond a short piece are zero.
+void ReadPiece(CommsEngine& e, std::size_t from) {
+  const std::vector<std::uint8_t>& file = e.Sending.IrFile;
+  from = std::min(from, file.size());
+  const std::size_t count = std::min<std::size_t>(BlockDataSize, file.size() - from);
+  e.BlockData.fill(0);
+  std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(from), count, e.BlockData.begin());
   e.FileReadCount = static_cast<std::uint16_t>(count);
 }
+
+// The record of code BlockIndex.
+void ReadRecord(CommsEngine& e) { ReadPiece(e, std::size_t{e.BlockIndex} * BlockDataSize); }
+
+// The image's bytes for the address BlockIndex.
+void ReadImagePiece(CommsEngine& e) { ReadPiece(e, std::size_t{e.BlockIndex} - IrMemoryStart); }
 
 std::string WriteErrorLine(const CommsEngine& e) { return FileLine(e, "Error"); }
 
@@ -174,31 +165,27 @@ void StopInterpreter(CommsEngine& e) {
 
 // Download through the staging area (140-148)
 
-// A record read goes out; the end of the file (an empty file sends nothing) closes it.
+// A record read goes out; the end of the file (an empty file sends nothing) ends the codes.
 void AfterRecordRead(CommsEngine& e) {
   if (e.FileReadCount > 0) {
     e.CommState = 143;
     return;
   }
   e.HideMeter();
-  e.CloseImageFile();
   e.CommState = 147;
 }
 
 void BeginRecordDownload(CommsEngine& e) {
-  e.IrDownloadRequest = 0;
+  TakeDownload(e);
   e.SetStep("Loading Controller ir Data");
   e.BlockIndex = 0;
-  if (!OpenDownloadFile(e)) return;
-  struct stat st {};
-  ::fstat(e.ImageFileHandle, &st);
-  StartMeter(e, static_cast<float>(st.st_size));
+  StartMeter(e, static_cast<float>(e.Sending.IrFile.size()));
   e.CommState = 141;
 }
 
 void StopForRecordDownload(CommsEngine& e) {
   if (!StopsInterpreter(e)) {
-    ReadBlock(e);
+    ReadRecord(e);
     AfterRecordRead(e);
     return;
   }
@@ -208,7 +195,7 @@ void StopForRecordDownload(CommsEngine& e) {
 
 void AwaitStoppedForRecordDownload(CommsEngine& e) {
   if (!e.AwaitAck("retry STOP")) return;
-  ReadBlock(e);
+  ReadRecord(e);
   AfterRecordRead(e);
 }
 
@@ -231,7 +218,11 @@ void StoreRecord(CommsEngine& e) {
 void AwaitRecordStored(CommsEngine& e) {
   if (!e.AwaitAck("flash save")) return;
   e.BlockIndex += 1;
-  ReadBlock(e);
+  // Code numbers end at 65535: a file of more records would go on from code 0 again.
+  if (e.BlockIndex == 0)
+    e.FileReadCount = 0;
+  else
+    ReadRecord(e);
   AfterRecordRead(e);
 }
 
@@ -301,18 +292,9 @@ void AwaitRecord(CommsEngine& e) {
 // Download of the memory image (160-166)
 
 void BeginImageDownload(CommsEngine& e) {
-  e.IrDownloadRequest = 0;
+  TakeDownload(e);
   e.SetStep("Loading Controller ir Data");
   e.BlockIndex = IrMemoryStart;
-  if (!OpenDownloadFile(e)) return;
-  // Blocks past the IR memory would wrap round into the executive at 0x0000.
-  struct stat st {};
-  if (::fstat(e.ImageFileHandle, &st) == 0 && st.st_size > IrImageBytes) {
-    e.AddLogLine(FileLine(e, "Error"));
-    e.CloseImageFile();
-    e.CommState = 110;
-    return;
-  }
   e.CommState = 161;
 }
 
@@ -324,7 +306,7 @@ void StopControllerForImageDownload(CommsEngine& e) {
 
 void AwaitStoppedForImageDownload(CommsEngine& e) {
   if (!e.AwaitAck("retry STOP")) return;
-  ReadBlock(e);
+  ReadImagePiece(e);
   e.CommState = e.FileReadCount > 0 ? 163 : 165;  // an empty file sends no block
 }
 
@@ -344,13 +326,12 @@ void AwaitImageBlockSent(CommsEngine& e) {
     e.CommState = 165;
     return;
   }
-  ReadBlock(e);
+  ReadImagePiece(e);
   // A file whose length is a multiple of 256 ends here, without an empty block.
   e.CommState = e.FileReadCount > 0 ? 163 : 165;
 }
 
 void StartControllerAfterImageDownload(CommsEngine& e) {
-  e.CloseImageFile();
   e.AddLogLine("Starting Controller");
   e.SendBlockFrame(StartHeader);
   e.CommState = 166;
@@ -455,5 +436,19 @@ constexpr StateEntry kStates[] = {
 }  // namespace
 
 std::span<const StateEntry> IrTransferStates() { return kStates; }
+
+bool CommsEngine::RequestIrDownload(const std::string& path, bool lir) {
+  AddLogLine("Opening File: " + path);
+  if (!ReadDownloadFile(path, lir, Asked.IrFile)) {
+    AddLogLine("File: " + path + " Error");
+    platform::Ui().ShowMessage("File: " + path + " Error: Infra-Red File Download not sent");
+    return false;
+  }
+  AddLogLine("File: " + path + " Open");
+  IrDownloadFileName = path;
+  IrDownloadLir = lir;
+  IrDownloadRequest = 1;
+  return true;
+}
 
 }  // namespace controller

@@ -170,8 +170,10 @@ const Request kRequests[] = {
      [](CommsEngine& e) { return Ask(e, RequestKind::RemoteAscii, false, [&] { e.RequestAsciiTable(1); }); }, 800, 803,
      [](const SimController& s) { return Carried(s, CmdForwardAscii, 1, 127); }},
     {"IR file download", "Infra-Red File Download", Kind::Transfer, false,
-     [](CommsEngine& e) { return Ask(e, RequestKind::IrDownload, false, [&] { e.IrDownloadRequest = 1; }); }, 140, 144,
-     [](const SimController& s) { return s.Commands(CmdStoreIr).size(); }},
+     [](CommsEngine& e) {
+       return Ask(e, RequestKind::IrDownload, false, [&] { e.RequestIrDownload(e.IrDownloadFileName, true); });
+     },
+     140, 144, [](const SimController& s) { return s.Commands(CmdStoreIr).size(); }},
     {"IR file upload", "Infra-Red File Upload", Kind::Transfer, false,
      [](CommsEngine& e) { return Ask(e, RequestKind::IrUpload, false, [&] { e.IrUploadRequest = 1; }); }, 180, 184,
      [](const SimController& s) { return Taken(s, SimFrameKind::Request, AddrStaging); }},

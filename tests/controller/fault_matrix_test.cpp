@@ -2,9 +2,9 @@
 // silent, hangs up, answers late (inside the engine's time-out, or after it, so the frame goes again and
 // both answers come; a transfer's block so, with the frame after it refused) or at the pace of a 9600-baud
 // line. Each cell ends within a bounded number of ticks, with the controller holding exactly what the
-// operation meant to put there or with the failure told; none claims success over wrong bytes. Flash-load commands are never lost: nothing
-// confirms them. Each tick is 250 ms of the simulator's line clock, so a late or paced answer reaches the
-// engine at the tick a real line would bring it, however fast the ticks run.
+// operation meant to put there or with the failure told; none claims success over wrong bytes. Flash-load commands are
+// never lost: nothing confirms them. Each tick is 250 ms of the simulator's line clock, so a late or paced answer
+// reaches the engine at the tick a real line would bring it, however fast the ticks run.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -271,10 +271,8 @@ const std::vector<Operation>& FaultMatrixTest::Operations() {
          testing_support::WriteFile(t.dir.File("codes.lir"), std::string(t.data.begin(), t.data.end()));
        },
        [](T& t) {
-         t.engine.IrDownloadFileName = t.dir.File("codes.lir");
-         t.engine.IrDownloadLir = true;
          t.engine.ParamsRequest = 1;
-         t.engine.IrDownloadRequest = 1;
+         t.engine.RequestIrDownload(t.dir.File("codes.lir"), true);
        },
        [](T& t) {
          for (int k = 0; k < 3; ++k)

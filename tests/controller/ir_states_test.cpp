@@ -59,10 +59,8 @@ class IrTest : public EngineTest {
   }
   // What the IR file dialogs do: fresh parameters, then the transfer in the format the firmware takes.
   void RequestDownload(const std::string& path) {
-    engine.IrDownloadFileName = path;
-    engine.IrDownloadLir = engine.FirmwareVersion >= 820;
     engine.ParamsRequest = 1;
-    engine.IrDownloadRequest = 1;
+    EXPECT_TRUE(engine.RequestIrDownload(path, engine.FirmwareVersion >= 820)) << "asked";
   }
   void RequestUpload(const std::string& path) {
     engine.IrUploadFileName = path;
@@ -83,6 +81,11 @@ class IrTest : public EngineTest {
       if (frame.Kind == SimFrameKind::Block && frame.Args[1] == 1 && frame.Args[4] == 0)
         addresses.push_back(frame.Address);
     return addresses;
+  }
+  // Nothing moves on the line while the controller restarts: those ticks need no settling.
+  bool SitOutRestartWait() {
+    for (int i = 0; i < 310 && (engine.CommState == 166 || engine.CommState == 176); ++i) engine.Tick();
+    return engine.CommState == 100;
   }
   std::vector<std::string> DirEntries() const {
     std::vector<std::string> names;
@@ -301,7 +304,6 @@ TEST_F(IrTest, ALirDownloadStoresEveryRecordAsItsCodeAndSendsNoBlockPastTheEnd) 
   EXPECT_EQ(SimBytes(last.begin() + 88, last.end()), SimBytes(168, 0)) << "zeros after the file's last bytes";
   EXPECT_TRUE(view.Logged("Opening File: " + path));
   EXPECT_TRUE(view.Logged("File: " + path + " Open"));
-  EXPECT_EQ(engine.ImageFileHandle, -1) << "closed";
   EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
   EXPECT_EQ(view.Meter.back(), 100);
   EXPECT_TRUE(std::all_of(view.Meter.begin(), view.Meter.end(), [](int p) { return p >= 0 && p <= 100; }));
@@ -340,7 +342,6 @@ TEST_F(IrTest, ALirUploadAsksForCodesZeroToParameter122) {
     }
     EXPECT_EQ(view.Meter.back(), 100) << "a zero scale reads as done";
     EXPECT_FALSE(view.IsShown(CommsWindow::Meter));
-    EXPECT_EQ(engine.ImageFileHandle, -1);
   }
   const auto loads = sim.Commands(CmdLoadIr);
   ASSERT_EQ(loads.size(), 11u);
@@ -387,11 +388,6 @@ TEST_F(IrTest, Parameter123StopsTheInterpreterForAStagingTransferAndStartsItAfte
 class IrImageTest : public IrTest {
  protected:
   IrImageTest() { sim.SetFirmwareVersion(819); }
-  // Nothing moves on the line while the controller restarts: those ticks need no settling.
-  bool SitOutRestartWait() {
-    for (int i = 0; i < 310 && (engine.CommState == 166 || engine.CommState == 176); ++i) engine.Tick();
-    return engine.CommState == 100;
-  }
 };
 
 TEST_F(IrImageTest, AnImageUploadWrites63BlocksFromC000AndRestartsTheController) {
@@ -447,25 +443,11 @@ TEST_F(IrImageTest, AnImageDownloadWritesTheFileFromC000BlockByBlock) {
       EXPECT_EQ(sim.Read(static_cast<std::uint16_t>(0xC000 + c.Size), 256 - c.Size % 256),
                 SimBytes(256 - c.Size % 256, 0));
     }
-    EXPECT_EQ(engine.ImageFileHandle, -1);
   }
   EXPECT_TRUE(view.Logged("Sending 88 bytes to C200"));
   EXPECT_TRUE(view.Logged("Sending 256 bytes to FF00"));
   EXPECT_EQ(sim.ControlStops(), 4);
   EXPECT_EQ(sim.ControlStarts(), 4);
-}
-
-TEST_F(IrImageTest, AFileLargerThanTheAddressesReachIsRefusedBeforeTheControllerStops) {
-  const std::string path = dir.File("big.ir");
-  WriteFile(path, Pattern(16385, 4));
-  Connect();
-  RequestDownload(path);
-  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 160; }, 40));
-  ASSERT_TRUE(BackToPolling());
-  EXPECT_EQ(view.Log.front(), "File: " + path + " Error");
-  EXPECT_EQ(sim.ControlStops(), 0);
-  EXPECT_TRUE(BlockAddresses().empty());
-  EXPECT_EQ(engine.ImageFileHandle, -1);
 }
 
 TEST_F(IrImageTest, ARefusedImageBlockIsSentAgainAtOnceAndCountedAsARetry) {
@@ -522,39 +504,117 @@ TEST_F(IrImageTest, AControllerThatKeepsRefusingEndsTheConnection) {
     ASSERT_TRUE(RunToState(0, 100)) << "state " << engine.CommState;
     sim.NakNext(0);
     EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
-    EXPECT_EQ(engine.ImageFileHandle, -1);
     EXPECT_EQ(ReadFile(path), Pattern(768, 5));
   }
 }
 
+// --- The file as asked ---
+
+// The download sends the file as it was when asked, on both roads: rewritten or removed while the download
+// waits, the controller gets what was there at the ask and nothing of what came after.
+TEST_F(IrTest, TheFileSentIsTheOneReadWhenAsked) {
+  const struct {
+    int Firmware;
+    const char* Name;
+    bool Removed;  // else rewritten, longer
+  } cases[] = {
+      {820, "codes.lir", false}, {820, "codes.lir", true}, {819, "memory.ir", false}, {819, "memory.ir", true}};
+  // Codes 0-3, or the IR memory's first four blocks: a block past the file asked keeps its 0xEE.
+  const auto held = [&](bool lir) {
+    if (!lir) return sim.Read(0xC000, 1024);
+    SimBytes bytes;
+    for (int k = 0; k < 4; ++k) {
+      const SimBytes code = sim.IrCode(k).value_or(SimBytes());
+      bytes.insert(bytes.end(), code.begin(), code.end());
+    }
+    return bytes;
+  };
+  int seed = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Name) + (c.Removed ? " removed" : " rewritten"));
+    const bool lir = c.Firmware >= 820;
+    sim.SetFirmwareVersion(c.Firmware);
+    for (int k = 0; k < 4; ++k) sim.SetIrCode(k, SimBytes(256, 0xEE));
+    sim.Write(0xC000, SimBytes(1024, 0xEE));
+    Connect();
+    const std::string path = dir.File(c.Name);
+    const std::string asked = Pattern(600, ++seed);
+    WriteFile(path, asked);
+    RequestDownload(path);
+    if (c.Removed)
+      std::filesystem::remove(path);
+    else
+      WriteFile(path, Pattern(1024, 99));
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == (lir ? 147 : 166); }, 400)) << "state " << engine.CommState;
+    ASSERT_TRUE(lir || SitOutRestartWait());
+    ASSERT_TRUE(BackToPolling());
+    SimBytes expected = Bytes(asked, 0, asked.size());
+    expected.resize(768, 0);  // the last block's bytes past the file are zero
+    expected.resize(1024, 0xEE);
+    EXPECT_EQ(held(lir), expected);
+  }
+}
+
+// A file that cannot be sent is refused and told when it is asked: nothing reaches the controller, whose
+// interpreter goes on running (parameter 123 would have it stopped for a record download).
+TEST_F(IrTest, AFileThatCannotBeSentIsRefusedWhenAsked) {
+  const struct {
+    const char* What;
+    int Firmware;
+    std::function<void(const std::string&)> Make;
+  } cases[] = {
+      {"a missing file", 820, [](const std::string&) {}},
+      {"a directory", 820, [](const std::string& path) { std::filesystem::create_directory(path); }},
+      {"an image larger than the IR memory", 819, [](const std::string& path) { WriteFile(path, Pattern(16385, 4)); }},
+  };
+  sim.SetParameter(123, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    sim.SetFirmwareVersion(c.Firmware);
+    Connect();
+    Ui().Clear();
+    view.Log.clear();
+    const std::string path = dir.File(std::string(c.What) + (c.Firmware >= 820 ? ".lir" : ".ir"));
+    c.Make(path);
+    engine.ParamsRequest = 1;
+    EXPECT_FALSE(engine.RequestIrDownload(path, c.Firmware >= 820));
+    EXPECT_EQ(engine.IrDownloadRequest, 0);
+    EXPECT_EQ(view.Log, (std::vector<std::string>{"File: " + path + " Error", "Opening File: " + path}));
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"File: " + path + " Error: Infra-Red File Download not sent"});
+    ASSERT_TRUE(BackToPolling());
+  }
+  EXPECT_TRUE(sim.Commands(CmdStopInterpreter).empty());
+  EXPECT_EQ(sim.ControlStops(), 0);
+  EXPECT_TRUE(sim.Commands(CmdStoreIr).empty());
+  EXPECT_TRUE(BlockAddresses().empty());
+  EXPECT_TRUE(sim.InterpreterRunning());
+}
+
 // --- Failures ---
 
-TEST_F(IrTest, AFileThatCannotBeOpenedIsLoggedAndEndsTheConnection) {
+TEST_F(IrTest, AnUploadFileThatCannotBeCreatedIsLoggedAndEndsTheConnection) {
   const std::string missingDir = dir.File("gone") + "/codes.lir";
   const std::string aDirectory = dir.File("folder");
   std::filesystem::create_directory(aDirectory);
   const struct {
     const char* What;
-    bool Upload;
     std::string Path;
     std::string Line;
     bool NoDescriptors;
   } cases[] = {
-      {"download of a missing file", false, dir.File("none.lir"), "File: " + dir.File("none.lir") + " Error", false},
-      {"upload into a missing directory", true, missingDir, "File: " + missingDir + " Not Found Error", false},
-      {"upload with no descriptor left", true, dir.File("x.lir"),
-       "File: " + dir.File("x.lir") + " Too Many Files Error", true},
-      {"upload over a directory", true, aDirectory, "File: " + aDirectory + " Error", false},
+      {"into a missing directory", missingDir, "File: " + missingDir + " Not Found Error", false},
+      {"with no descriptor left", dir.File("x.lir"), "File: " + dir.File("x.lir") + " Too Many Files Error", true},
+      {"over a directory", aDirectory, "File: " + aDirectory + " Error", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     Connect();
     view.Log.clear();
     engine.ParamsRequest = 0;
-    c.Upload ? (engine.IrUploadRequest = 1) : (engine.IrDownloadRequest = 1);
-    (c.Upload ? engine.IrUploadFileName : engine.IrDownloadFileName) = c.Path;
-    (c.Upload ? engine.IrUploadLir : engine.IrDownloadLir) = true;
-    ASSERT_TRUE(RunUntil([&] { return engine.CommState == (c.Upload ? 180 : 140); }, 40));
+    engine.IrUploadRequest = 1;
+    engine.IrUploadFileName = c.Path;
+    engine.IrUploadLir = true;
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 180; }, 40));
     {
       std::optional<testing_support::NoFreeDescriptors> none;
       if (c.NoDescriptors) none.emplace();
@@ -565,8 +625,7 @@ TEST_F(IrTest, AFileThatCannotBeOpenedIsLoggedAndEndsTheConnection) {
     EXPECT_EQ(view.Log[0], c.Line);
     EXPECT_EQ(view.Log[1], "Opening File: " + c.Path);
     ASSERT_TRUE(RunToState(0, 20));
-    EXPECT_EQ(engine.ImageFileHandle, -1);
-    EXPECT_EQ(engine.IrUploadRequest + engine.IrDownloadRequest, 0);
+    EXPECT_EQ(engine.IrUploadRequest, 0);
   }
   EXPECT_EQ(DirEntries(), std::vector<std::string>{"folder"});
 }
@@ -597,7 +656,6 @@ TEST_F(IrTest, AFailedWriteKeepsTheOldFileAndClaimsNoSuccess) {
     EXPECT_EQ(DirEntries(), std::vector<std::string>{"codes.ir"});
     EXPECT_FALSE(view.Logged("Ir Data Uploaded OK"));
     EXPECT_TRUE(sim.InterpreterRunning()) << "started again all the same";
-    EXPECT_EQ(engine.ImageFileHandle, -1);
     engine.CloseRequest = 1;
     ASSERT_TRUE(RunToState(0, 20));
   }
@@ -613,7 +671,6 @@ TEST_F(IrTest, AnUploadCutShortByADisconnectLeavesTheOldFileAndNoOther) {
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 183 && engine.BlockIndex == 5; }, 200));
   sim.IgnoreNext(1000);
   ASSERT_TRUE(RunToState(0, 400));
-  EXPECT_EQ(engine.ImageFileHandle, -1);
   EXPECT_EQ(ReadFile(path), "the old codes");
   EXPECT_EQ(DirEntries(), std::vector<std::string>{"codes.lir"});
 }

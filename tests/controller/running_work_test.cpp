@@ -99,8 +99,12 @@ class RunningWorkTest : public EngineTest, public ::testing::WithParamInterface<
     sim.SetFirmwareVersion(819);
     testing_support::WriteFile((data / "codes.ir").string(), std::string(300, 'c'));
     Connect();
-    (upload ? engine.IrUploadFileName : engine.IrDownloadFileName) = (data / (upload ? "up.ir" : "codes.ir")).string();
-    (upload ? engine.IrUploadRequest : engine.IrDownloadRequest) = 1;
+    if (upload) {
+      engine.IrUploadFileName = (data / "up.ir").string();
+      engine.IrUploadRequest = 1;
+    } else {
+      ASSERT_TRUE(engine.RequestIrDownload((data / "codes.ir").string(), false));
+    }
     ASSERT_TRUE(RunToState(upload ? 176 : 166, 600));
   }
 

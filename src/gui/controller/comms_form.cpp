@@ -488,11 +488,8 @@ void TCommsForm::DownloadInfraRedFiletoVORMO1Click() {
   options.MustExist = true;
   std::optional<std::string> path = platform::Ui().OpenFileName(options);
   // The connection may have ended while the dialog was open: the next controller gets none of it.
-  if (path && Engine->RequestAllowed(RequestKind::IrDownload, Engine->IrFileTransferAsked(false))) {
-    Engine->IrDownloadFileName = *path;
-    Engine->IrDownloadLir = lir;
-    Engine->IrDownloadRequest = 1;
-  }
+  if (path && Engine->RequestAllowed(RequestKind::IrDownload, Engine->IrFileTransferAsked(false)))
+    Engine->RequestIrDownload(*path, lir);
 }
 
 bool TCommsForm::SaveIrFileDialog() {

@@ -121,13 +121,22 @@ TEST_F(CommsFormTest, MenusSetTheirRequestsOnlyWhileAConnectionRuns) {
 }
 
 TEST_F(CommsFormTest, TheIrFileDialogsFollowTheFirmwareAndArmTheirRequest) {
+  testing_support::TempDir dir;
+  const std::string codes = dir.File("codes.ir");
+  testing_support::WriteFile(codes, "codes");
   form->Engine->CommState = 110;
   form->Engine->FirmwareVersion = 819;
-  Ui().QueueOpenFile("/data/codes.ir");
+  // The file is read as it is chosen: one that cannot be is refused then, and told.
+  const std::string none = dir.File("none.ir");
+  Ui().QueueOpenFile(none);
+  form->MenuItems["DownloadInfraRedFiletoVORMO1"]->trigger();
+  EXPECT_EQ(form->Engine->IrDownloadRequest, 0);
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"File: " + none + " Error: Infra-Red File Download not sent"});
+  Ui().QueueOpenFile(codes);
   form->MenuItems["DownloadInfraRedFiletoVORMO1"]->trigger();
   EXPECT_EQ(Ui().Asked().back().Options.Filter, "Program files (*.ir)|*.IR");
   EXPECT_EQ(form->Engine->IrDownloadRequest, 1);
-  EXPECT_EQ(form->Engine->IrDownloadFileName, "/data/codes.ir");
+  EXPECT_EQ(form->Engine->IrDownloadFileName, codes);
   EXPECT_EQ(form->Engine->ParamsRequest, 1);
 
   form->Engine->FirmwareVersion = 820;
@@ -140,7 +149,6 @@ TEST_F(CommsFormTest, TheIrFileDialogsFollowTheFirmwareAndArmTheirRequest) {
   EXPECT_EQ(form->Engine->IrUploadRequest, 0) << "cancelled";
 
   // Onto an existing file: asked once, and No is the dialog's Cancel.
-  testing_support::TempDir dir;
   const std::string existing = dir.File("codes.lir");
   testing_support::WriteFile(existing, "old");
   using platform::MsgResult;
