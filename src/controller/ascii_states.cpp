@@ -29,7 +29,6 @@ void PackMessage(CommsEngine& e, int n, int at) {
 
 void BeginTable(CommsEngine& e) {
   e.ShowMeter(0);
-  e.AsciiTableRequest = 0;
   e.Sending.Ascii = e.Asked.Ascii;
   e.BlockIndex = AddrStaging;
   e.FileReadCount = 0;
@@ -75,7 +74,6 @@ void AwaitTableStored(CommsEngine& e) {
 
 void BeginModule(CommsEngine& e) {
   e.AsciiModule = e.RemoteAsciiModule;
-  e.RemoteAsciiModule = 0;
   e.Sending.Ascii = e.Asked.ModuleAscii;
   e.FileReadCount = 0;
   e.ShowMeter(0);

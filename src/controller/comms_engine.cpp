@@ -25,7 +25,7 @@ constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retr
 // A module parameter read under way (at 199 it is only chosen: its request still stands).
 constexpr int FirstModuleRead = 200, LastModuleRead = 205;
 // The first states of the modes.
-constexpr int LearnStart = 560, EventReportsStart = 520, FindModuleStart = 590;
+constexpr int EventReportsStart = 520, FindModuleStart = 590;
 // The controller may send reports from the frame that starts them until its switch-off is answered.
 constexpr int LearnSent = 562, LearnOff = 566, EventReportsOff = 527, LastModuleWritten = 594;
 constexpr Byte IrLearntReport = 0xFD, X10EventLead = 0xFE, X10EventLeadAlt = 0xFB;
@@ -99,6 +99,7 @@ void CommsEngine::Tick() {
       exchange_.Clear();
       held_.clear();
     }
+    if (!held_.empty() && (WorkEnding() || !HeldWorkAsked())) WithdrawHeld();
     if (!SendHeld()) RunState();
     exchange_.Tick(Port.InBuffUsed());
   } catch (const serial::ELkException& e) {
@@ -135,9 +136,27 @@ bool CommsEngine::SendHeld() {
   }
   SettleLine();
   if (!exchange_.Settled()) return true;
-  Transmit(held_);
+  const std::vector<Byte> frame = std::move(held_);
   held_.clear();
+  Transmit(frame, false, heldState_);
   return true;
+}
+
+void CommsEngine::WithdrawHeld() {
+  // Once a frame of the work went, the rest of it goes: it ends through its own end. So do the
+  // identification and clock set that end a reload.
+  if (held_.empty() || workSent_ || ReloadEnding()) return;
+  held_.clear();
+  // Back to the idle pass, which takes what is asked now; a line that closes or starts again goes its way.
+  if (CommState > 1 && !Disconnecting()) CommState = 114;
+}
+
+bool CommsEngine::HeldWorkAsked() const {
+  const RunningWork* work = WorkOfState(heldState_, AddressingRestart != 0);
+  if (!work || (work->Kind != WorkKind::Command && work->Kind != WorkKind::Mode)) return true;
+  if (work->Keep) return Holds(*work);
+  // The older X10 monitor's reports are switched on while its window wants them.
+  return heldState_ != EventReportsStart || X10MonitorRequest != 0;
 }
 
 void CommsEngine::SettleLine() {
@@ -149,6 +168,13 @@ void CommsEngine::SettleLine() {
     exchange_.Taken(size);
     TakeReports();
   }
+}
+
+void CommsEngine::TakeTransferRequest() {
+  // Its first frame took it already: what is asked now is the next.
+  if (workSent_) return;
+  const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
+  if (work && work->Take) work->Take(*this);
 }
 
 Reports CommsEngine::ReportsNow() const {
@@ -174,7 +200,9 @@ void CommsEngine::TakeReports() {
   }
 }
 
-bool CommsEngine::SettlesOwnInput() const { return CommState >= FindModuleStart && CommState <= LastModuleWritten; }
+bool CommsEngine::SettlesOwnInput() const {
+  return workSent_ && CommState >= FindModuleStart && CommState <= LastModuleWritten;
+}
 
 void CommsEngine::LoseConnection() {
   if (const RunningWork* work = StateWork(); work && work->Kind == WorkKind::Transfer) TellCut(work->Name);
@@ -183,11 +211,13 @@ void CommsEngine::LoseConnection() {
 
 void CommsEngine::RunState() {
   if (CommState < 0 || CommState > MaxState) return;
+  // Between runs of work: the next starts with nothing of it gone.
+  if (!WorkOfState(CommState, AddressingRestart != 0)) workSent_ = false;
   if (StateHandler handler = handlers_[static_cast<std::size_t>(CommState)]) handler(*this);
 }
 
 void CommsEngine::CommsRetry(const std::string& tag) {
-  exchange_.Retry();
+  exchange_.Retry(CommState - 1);
   if (View.CommsDetail())
     AddLogLine(
         platform::FormatText("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
@@ -229,24 +259,30 @@ void CommsEngine::UpdateStatusPanel() {
 }
 
 void CommsEngine::Send(std::span<const Byte> frame) {
-  if (!exchange_.Again() && exchange_.Owes() && !SettlesOwnInput()) {
+  const bool again = exchange_.Again(CommState);
+  if (!again && exchange_.Owes() && !SettlesOwnInput()) {
     held_.assign(frame.begin(), frame.end());
+    heldState_ = CommState;
     exchange_.Hold();
     return;
   }
-  Transmit(frame);
+  Transmit(frame, again, CommState);
 }
 
-void CommsEngine::Transmit(std::span<const Byte> frame) {
+void CommsEngine::Transmit(std::span<const Byte> frame, bool again, int state) {
   // A report waiting would go with the discard.
   TakeReports();
   const int dropped = Port.InBuffUsed();
   Port.FlushOutBuffer();
   Port.FlushInBuffer();
   WaitCount = 0;
-  exchange_.Sent(AnswerSize(frame), dropped, ReportsNow());
+  exchange_.Sent(AnswerSize(frame), again, dropped, ReportsNow());
   View.SetLights(true, false);
   Port.PutBlock(frame.data(), static_cast<std::uint16_t>(frame.size()));
+  // The work of the state that sent it has gone: a transfer takes its request with its first frame.
+  const RunningWork* work = WorkOfState(state, AddressingRestart != 0);
+  if (work && !workSent_ && work->Take) work->Take(*this);
+  workSent_ = workSent_ || work;
 }
 
 void CommsEngine::SendRequestFrame(Byte a1, Byte a2, Byte a3, Byte a4, Byte a5) {
@@ -284,14 +320,16 @@ void CommsEngine::SetBlockData(std::span<const std::uint8_t> data) {
   std::copy_n(data.begin(), std::min<std::size_t>(data.size(), BlockDataSize), FrameBuffer.begin() + BlockDataOffset);
 }
 
-void CommsEngine::WaitTick(const char* text) {
+bool CommsEngine::WaitTick(const char* text) {
   timedOut_ = WaitCount++ > TimeoutTicks;
   if (timedOut_) CommsRetry("timeout");
   if (text) SetStep(text);
+  // The ninth retry, or one while the connection closes, ended it: the answer no longer moves the state on.
+  return !timedOut_ || !Disconnecting();
 }
 
 bool CommsEngine::AwaitReply(int size, const char* text, int take) {
-  WaitTick(text);
+  if (!WaitTick(text)) return false;
   TakeReports();
   const std::int32_t waiting = Port.InBuffUsed();
   if (waiting < size) return false;
@@ -560,6 +598,8 @@ void CommsEngine::ClearForReconnection() {
   if (cleared(asked.X10SendRequest >= 0, X10SendRequest >= 0, "X10 Command")) X10Key = -1;
   if (asked.TimerVarMonitorRequest == TimerVarMonitorRan) TellEnded("Timers and Variables Monitor");
   if (asked.TimerVarMonitorRequest) View.ShowWindow(CommsWindow::TimerVars, false);
+  // What was told not sent, and whatever has not started, goes with the reconnection, not before it.
+  WithdrawHeld();
 }
 
 void CommsEngine::Reconnect() {
@@ -629,6 +669,7 @@ void CommsEngine::DropRequests() {
   keptWork_ = work && work->Keep ? work : nullptr;
   if (keptWork_) keptWork_->Keep(*this, asked, static_cast<std::size_t>(QueueIndex));
   TellDrops(asked);
+  WithdrawHeld();
 }
 
 void CommsEngine::DropKeptRequest() {
@@ -713,24 +754,8 @@ bool CommsEngine::Disconnecting() const { return CommState >= 1000 && CommState 
 const RunningWork* CommsEngine::StateWork() const {
   if (CommState <= 0 || Disconnecting()) return nullptr;
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
-  if (!work) return nullptr;
-  // A transfer the idle pass chose whose first state has not run: nothing of it went, and it is still asked.
-  if (work->Kind == WorkKind::Transfer && FirstStateOfWork(CommState) && RetryCount == 0) return nullptr;
-  if (work->Kind == WorkKind::Command) {
-    // A command in its send state, or held back there while the line settles, has not gone yet, unless
-    // this is its retry.
-    const bool sent = held_.empty() && (WorkOfState(CommState - 1, false) == work || RetryCount > 0);
-    return sent ? work : nullptr;
-  }
-  return work->Kind == WorkKind::Mode && ModeNotStarted() ? nullptr : work;
-}
-
-bool CommsEngine::ModeNotStarted() const {
-  // Sent again after a retry, its first frame may have reached the controller. "&Skip" starts the search
-  // again from there, in the running mode.
-  const bool first =
-      CommState == LearnStart || CommState == EventReportsStart || (CommState == FindModuleStart && !SkippedModule);
-  return first && RetryCount == 0;
+  // Nothing of it has left the port (its first frame is held, or not sent yet): it is still only asked.
+  return work && workSent_ ? work : nullptr;
 }
 
 const RunningWork* CommsEngine::Running() const {
@@ -780,12 +805,14 @@ void CommsEngine::EndForExit() {
 bool CommsEngine::TransferRunning() const {
   const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
   const bool transfer = work && (work->Kind == WorkKind::Transfer || work->Kind == WorkKind::RestartWait);
-  // A reload ends with the identification after its restart, the parameter read that identification asks
-  // for (taken before the clock set, unless it waits behind a download) and the clock set, which clears
-  // ReloadClock.
-  const bool reloadEnd = ReloadClock && ((CommState >= 100 && CommState <= 113) || CommState == 150 ||
-                                         CommState == 151 || CommState == 530 || CommState == 531);
-  return transfer || reloadEnd;
+  return transfer || ReloadEnding();
+}
+
+// A reload ends with the identification after its restart, the parameter read that identification asks for
+// (taken before the clock set, unless it waits behind a download) and the clock set, which clears ReloadClock.
+bool CommsEngine::ReloadEnding() const {
+  return ReloadClock && ((CommState >= 100 && CommState <= 113) || CommState == 150 || CommState == 151 ||
+                         CommState == 530 || CommState == 531);
 }
 
 bool CommsEngine::KeepsRetries() const {

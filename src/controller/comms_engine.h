@@ -140,11 +140,13 @@ class CommsEngine : public RequestFields {
 
   // One tick of a wait state: counts the tick (a retry tagged "timeout" on the 12th after the send), shows
   // `text` when given, and once `size` bytes are waiting takes them (at most 264) into FrameBuffer and
-  // returns true. A reply whole on the 12th tick is still taken: the state that takes it moves on. At most
-  // `take` bytes are taken, to leave what follows the reply in the port.
+  // returns true. A reply whole on the 12th tick is still taken: the state that takes it moves on, unless
+  // that retry ended the connection. At most `take` bytes are taken, to leave what follows the reply in the
+  // port.
   bool AwaitReply(int size, const char* text = nullptr, int take = BlockReplySize);
-  // The counting part of a wait's tick, for a wait that reads what comes its own way.
-  void WaitTick(const char* text);
+  // The counting part of a wait's tick, for a wait that reads what comes its own way: false when its
+  // time-out ended the connection, and the wait must not move on.
+  bool WaitTick(const char* text);
   // A block reply arrived: true when its CRC holds, else a retry tagged "crc".
   bool BlockReplyChecked();
   // The 3-byte answer in FrameBuffer is no acknowledgement: any first byte but 6 is a refusal, also one
@@ -161,10 +163,13 @@ class CommsEngine : public RequestFields {
   // One tick of the state after a frame that gets no answer: true once the frame has left the port, so the
   // next send's discard cannot drop it; a frame still held on the 12th tick is a "timeout" retry.
   bool AwaitSent();
-  // One byte of unsolicited input, when one is waiting.
+  // One byte of input, when one is waiting. The reader says what it was: a byte that is no report is
+  // counted as answer bytes are (AnswerBytesRead).
   bool ReadByte(Byte& b);
   // A wait that reads its answer its own way took `bytes` of it.
   void AnswerTaken(int bytes) { exchange_.Taken(bytes); }
+  // A reader took `bytes` of input that were no report: what the line owes counts them off.
+  void AnswerBytesRead(int bytes) { exchange_.Read(bytes); }
   // For a wait that reads byte by byte: the reports waiting at the front of the input are taken, and each
   // answer the line still owes that is whole in it is taken and dropped.
   void SettleLine();
@@ -292,15 +297,24 @@ class CommsEngine : public RequestFields {
   // The connection is closing or about to start again (the user's close, an attach, a posted reconnection):
   // work that waits for the user ends through its end step now.
   bool WorkEnding() const { return CloseRequest || AttachRequest || ReconnectRequest; }
-  // A mode (a learn, auto-addressing, the older X10 monitor) in its first state that has sent nothing yet:
-  // it is only asked for, and ending the connection drops it.
-  bool ModeNotStarted() const;
+  // A mode (a learn, auto-addressing, the older X10 monitor) that has sent nothing yet: it is only asked
+  // for, and ending the connection drops it.
+  bool ModeNotStarted() const { return !workSent_; }
+  // A frame of the work in hand has left the port: a frame held back, or not sent yet, has not gone.
+  bool WorkSent() const { return workSent_; }
+  // A frame waits for the line to settle: it has not gone.
+  bool FrameHeld() const { return !held_.empty(); }
+  // The transfer in hand takes its request: at its first frame that leaves the port, or when it ends with
+  // nothing to send. Until then it is only asked, and what ends the connection drops it.
+  void TakeTransferRequest();
   // The program ends, as "&Close" ends the connection: running work ends through its end step, a transfer is
   // cut (the user agreed), the line is closed or the call ended and what has not started is told not sent.
   void EndForExit();
   // A transfer (program, executive, touch screen, icons, pager or ASCII tables, IR codes) or a restart wait
   // after one is in its states: it runs to its end, with its retries, whatever the user closes meanwhile.
   bool TransferRunning() const;
+  // The identification, parameter read and clock set that end an executive reload (or an addressing run).
+  bool ReloadEnding() const;
   // The learn window closes: a learn asked that has not started yet is dropped now, and the user told it was
   // not sent, before the window offers to save the codes. One running ends through its own states.
   void DropLearnNotStarted();
@@ -409,6 +423,8 @@ class CommsEngine : public RequestFields {
   std::uint8_t CodeLearnt = 0;
 
   std::uint8_t X10EventHouse = 0, X10EventKey = 0;
+  // Ticks an X10 event begun has waited for its rest while the older monitor ends.
+  std::int32_t X10EventTicks = 0;
   // The executive reload's restart (states 135 and 136) is auto-addressing's end.
   std::uint8_t AddressingRestart = 0;
   // Ticks the auto-addressing wait has held the waiting bytes: they may be the start of a late answer.
@@ -449,15 +465,24 @@ class CommsEngine : public RequestFields {
   void RunState();
   // The line is gone: the connection ends, and a transfer running is told cut short.
   void LoseConnection();
-  // A new frame waits while the frame before it still owes answers (held_); one sent again goes at once.
+  // A new frame waits while the frame before it still owes answers (held_); one sent again by its own send
+  // state goes at once.
   void Send(std::span<const Byte> frame);
-  void Transmit(std::span<const Byte> frame);
+  // The frame leaves the port: what left it, not the state number, says whether the work in hand went.
+  void Transmit(std::span<const Byte> frame, bool again, int state);
   // A frame held back goes on the first tick the line has settled: true while it waits or as it goes, and
   // no state runs on such a tick. A connection that ended or starts again drops it: it never went.
   bool SendHeld();
+  // The held frame of work that has not started (or of the engine's own polling) never goes once the
+  // connection ends or starts again, or its request is no longer asked: the engine goes back to its idle
+  // pass, which takes what is asked now.
+  void WithdrawHeld();
+  // The work whose frame is held is still asked for.
+  bool HeldWorkAsked() const;
   // What the controller may send by itself now.
   Reports ReportsNow() const;
-  // The addressing run tells presses from late answers by itself: its frames are never held.
+  // Once the controller is in the addressing mode, the addressing run tells presses from answers by itself:
+  // its frames are never held. Its first search waits like any frame.
   bool SettlesOwnInput() const;
   // The disconnect states 1000 to 1006 (the icon download's states are numbered past them).
   bool Disconnecting() const;
@@ -495,6 +520,10 @@ class CommsEngine : public RequestFields {
   bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
   Exchange exchange_;
   std::vector<Byte> held_;  // a new frame that waits for the line to settle
+  int heldState_ = 0;       // the state that sent it
+  // A frame of the work in hand has left the port. Each run of work starts from a state of no work (the
+  // idle pass, the poll), which clears it.
+  bool workSent_ = false;
 };
 
 }  // namespace controller

@@ -1,10 +1,15 @@
 #pragma once
-// The exchange on the line: a frame sent, perhaps sent again after a retry, and the answers it still owes.
-// No answer says which frame it answers (a block reply's header is not interpreted), so an answer that came
-// after the next frame went would be taken for that frame's. A time-out does not end an exchange: a frame
-// sent again owes two answers, and a new frame goes only once both are in or the line has stayed quiet for
-// a time-out since that frame was held. A clean exchange owes nothing once its answer is taken, and holds
-// nothing back.
+// The exchange on the line: a frame sent, perhaps sent again after a retry, and the answer bytes it still
+// owes. No answer says which frame it answers (a block reply's header is not interpreted), so an answer that
+// came after the next frame went would be taken for that frame's. A time-out does not end an exchange: a
+// frame sent again owes two answers, and a new frame goes only once both are in or no more can come: the
+// line has stayed quiet for a time-out since that frame was held, or, once an answer to the frame sent again
+// is in, for the controller's own answer time since it went (the controller answers in order, so the first
+// frame's answer is in by then or never comes). A clean exchange owes nothing once its answer is taken, and
+// holds nothing back.
+//
+// Every byte read from the line is counted here, whoever reads it: the answer bytes among it pay off what is
+// owed, a report the controller sent by itself pays nothing.
 namespace controller {
 
 // What the controller may send by itself among the answers: a learnt IR code while a learn runs, X10
@@ -15,38 +20,49 @@ class Exchange {
  public:
   // Ticks of a time-out: a wait retries on its 12th tick, and a line quiet that long brings nothing more.
   static constexpr int QuietTicks = 12;
+  // Past the longest answer time seen, the ticks an answer to a frame sent again may still take: a second.
+  static constexpr int AnswerMarginTicks = 4;
 
-  // A frame went whose answer is `answerBytes` long (0: it gets none). Sent again after Retry() its answer
-  // adds to those still owed, less the whole answers among the `dropped` bytes the send's discard dropped;
-  // any other frame starts a new exchange.
-  void Sent(int answerBytes, int dropped, Reports reports);
-  // The frame on the line goes again: a retry stepped back to its send state.
-  void Retry() { again_ = true; }
+  // A frame went whose answer is `answerBytes` long (0: it gets none). `again`: the frame on the line sent
+  // again by its own send state after Retry(); its answer adds to what is still owed, less the `dropped` bytes
+  // the send's discard dropped (a part of an answer leaves its tail owed). Any other frame starts a new
+  // exchange.
+  void Sent(int answerBytes, bool again, int dropped, Reports reports);
+  // The frame on the line goes again: a retry stepped back to its send state, `sendState`.
+  void Retry(int sendState) {
+    retry_ = true;
+    retryState_ = sendState;
+  }
   // The frame on the line does not go again (the connection starts again): what it owes may still come.
-  void Abandon() { again_ = false; }
+  void Abandon() { retry_ = false; }
   // A new frame is held back while answers are owed: the line must stay quiet for a time-out from now on.
   void Hold() { quietTicks_ = 0; }
-  // `bytes` were taken from the input as answers: each whole answer among them, and at least one, is in.
+  // `bytes` answer bytes were read from the line, by whichever reader.
+  void Read(int bytes);
+  // A wait took its answer, `bytes` long with what came behind it: at least one whole answer is in.
   void Taken(int bytes);
   // The end of a tick, with `waiting` bytes in the input: bytes that came are the line's activity.
   void Tick(int waiting);
   // The line is closed, or the controller has started again: nothing owed comes any more.
   void Clear() { *this = Exchange{}; }
 
-  // The next frame is the one on the line sent again.
-  bool Again() const { return again_; }
-  bool Owes() const { return owed_ > 0; }
-  // Nothing has come for a time-out (since the hold began): what is owed no longer comes.
-  bool Quiet() const { return quietTicks_ >= QuietTicks; }
-  // A held frame may go.
-  bool Settled() const { return !Owes() || Quiet(); }
+  // The frame `sendState` sends now is the one on the line sent again by its own send state.
+  bool Again(int sendState) const { return retry_ && retryState_ == sendState; }
+  bool Owes() const { return owedBytes_ > 0; }
+  // A held frame may go: nothing is owed, or what is owed no longer comes.
+  bool Settled() const;
   int AnswerBytes() const { return answerBytes_; }
   Reports ReportsAmong() const { return reports_; }
 
  private:
   int answerBytes_ = 0;
-  int owed_ = 0;
-  bool again_ = false;
+  int owedBytes_ = 0;
+  int sends_ = 0;            // times the frame on the line went
+  bool answered_ = false;    // an answer came since it last went
+  int sinceSent_ = 0;        // ticks since it last went
+  int answerTicks_ = 0;      // the longest a frame sent once took to be answered on this line
+  bool retry_ = false;
+  int retryState_ = 0;
   Reports reports_ = Reports::None;
   int waiting_ = 0;  // the input count at the end of the last tick
   int quietTicks_ = 0;

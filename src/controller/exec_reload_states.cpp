@@ -59,14 +59,15 @@ void StopInterpreter(CommsEngine& e) {
   // The flash key goes here, not at the click: a download running then still flashes with it.
   e.FlashArg = 0;
   e.AddressingRestart = 0;
+  // The image read when it was asked, taken once: the stop's first leaving the port takes the request, so a
+  // reload asked after it keeps its own image when this stop is sent again.
+  if (!e.WorkSent()) {
+    e.Sending.Executive = e.Asked.Executive;
+    e.ImageFilePath = e.Asked.ExecutivePath;
+  }
   e.SetStep("Stopping Interp");
   e.AddLogLine("Stopping Interp");
   e.SendCommandFrame(CmdStopInterpreter);
-  // Taken as the stop goes, with the image read when it was asked: a reload cut from here on is cut short,
-  // and never sent again, and one asked meanwhile keeps its own image.
-  e.ReloadExecRequest = 0;
-  e.Sending.Executive = e.Asked.Executive;
-  e.ImageFilePath = e.Asked.ExecutivePath;
   e.CommState = 129;
 }
 

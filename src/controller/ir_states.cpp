@@ -74,7 +74,12 @@ void AwaitLearnt(CommsEngine& e) {
   // The code may have come with the learn command's answer, or behind a late one.
   e.SettleLine();
   Byte b = 0;
-  if (!e.CodeLearnt && e.ReadByte(b) && b == IrLearnt) e.IrCodeLearnt();
+  if (!e.CodeLearnt && e.ReadByte(b)) {
+    if (b == IrLearnt)
+      e.IrCodeLearnt();
+    else
+      e.AnswerBytesRead(1);
+  }
   if (e.CodeLearnt) {
     // One asked while the receiver is switched back is the next, and goes after.
     EndLearn(e, false);
@@ -86,8 +91,12 @@ void AwaitLearnt(CommsEngine& e) {
 
 void EndLearnMode(CommsEngine& e) {
   // A code stored since the last look is waiting: the send's discard would drop it.
-  for (Byte b = 0; e.ReadByte(b);)
-    if (b == IrLearnt) e.IrCodeLearnt();
+  for (Byte b = 0; e.ReadByte(b);) {
+    if (b == IrLearnt)
+      e.IrCodeLearnt();
+    else
+      e.AnswerBytesRead(1);
+  }
   e.SetStep("Sending Cancel Learn Ir Command");
   e.SendCommandFrame(CmdSetControllerParam, LearnModeParam, 0, 0);
   e.CommState = 566;
@@ -169,6 +178,7 @@ void CommsEngine::DropLearnNotStarted() {
   if (IrLearnNumber == -1 || running) return;
   IrLearnNumber = -1;
   AddLogLine("IR Learn not sent");
+  WithdrawHeld();
   platform::Ui().ShowMessage("IR Learn not sent");
 }
 

@@ -86,9 +86,8 @@ void AbandonFile(CommsEngine& e, const std::string& line) {
   e.ImageFilePath.clear();
 }
 
-// The download's request is taken with the file read when it was asked.
+// The download sends the file read when it was asked.
 void TakeDownload(CommsEngine& e) {
-  e.IrDownloadRequest = 0;
   e.Sending.IrFile = e.Asked.IrFile;
   e.ImageFilePath = e.IrDownloadFileName;  // held whole, however long the dialog's path
 }
@@ -172,6 +171,8 @@ void AfterRecordRead(CommsEngine& e) {
     return;
   }
   e.HideMeter();
+  // An empty file sends nothing: the download is over all the same.
+  e.TakeTransferRequest();
   e.CommState = 147;
 }
 
@@ -229,7 +230,6 @@ void AwaitRecordStored(CommsEngine& e) {
 // Upload through the staging area (180-188)
 
 void BeginRecordUpload(CommsEngine& e) {
-  e.IrUploadRequest = 0;
   e.SetStep("Reading Controller Ir Data");
   e.FileReadCount = 0;
   e.BlockIndex = 0;
@@ -347,7 +347,6 @@ void AwaitRestartAfterImageDownload(CommsEngine& e) {
 // Upload of the memory image (170-176)
 
 void BeginImageUpload(CommsEngine& e) {
-  e.IrUploadRequest = 0;
   e.SetStep("Reading Controller Ir Data");
   e.FileReadCount = 0;
   e.BlockIndex = IrMemoryStart;

@@ -119,7 +119,7 @@ void FindModule(CommsEngine& e) {
 }
 
 void AwaitFindModule(CommsEngine& e) {
-  e.WaitTick("Waiting for Response");
+  if (!e.WaitTick("Waiting for Response")) return;
   bool refused = false;
   if (!TakeAddressAnswer(e, refused)) return;
   if (refused) e.AddLogLine("Auto Address Command refused by the controller");
@@ -172,7 +172,7 @@ void SendLastModule(CommsEngine& e) {
 // Then the executive reload's restart step: the controller starts again with its new modules. What
 // follows the answer is settled first: the restart's send would drop a press in it.
 void AwaitLastModule(CommsEngine& e) {
-  e.WaitTick("Waiting for Response");
+  if (!e.WaitTick("Waiting for Response")) return;
   if (e.CommState != 594) e.AddressHeldTicks = 0;  // sent again: 593 settles what waits afresh
   const int told = e.AutoAddressRequest;
   bool refused = false;

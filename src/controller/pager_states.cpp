@@ -15,7 +15,6 @@ constexpr int PagerRowBytes = 64;
 constexpr int RowsPerBlock = BlockDataSize / PagerRowBytes;
 
 void Begin(CommsEngine& e) {
-  e.PagerLoadRequest = 0;
   e.Sending.Pager = e.Asked.Pager;
   e.BlockIndex = PagerTableAddress;
   e.FileReadCount = 0;

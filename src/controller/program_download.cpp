@@ -16,8 +16,9 @@ namespace {
 constexpr int ProgramBlocks = 96;
 constexpr int SunBlocks = 6;
 
+// What the download sends is the ask's: nothing asks again until its first frame has gone, which takes the
+// request.
 void Begin(CommsEngine& e) {
-  e.ProgramDownloadRequest = 0;
   const TransferTables& asked = e.Asked;
   e.Sending.Program = asked.Program;
   e.Sending.Sun = asked.Sun;

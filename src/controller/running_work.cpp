@@ -20,29 +20,34 @@ void Keep(Requests& to, const Requests& from, std::size_t) {
   to.*Field = from.*Field;
 }
 
+template <auto Field>
+void Take(Requests& requests) {
+  requests.*Field = Requests{}.*Field;
+}
+
 // Only the queued change on the line: the others were not sent.
 void KeepSentSlot(Requests& to, const Requests& from, std::size_t slot) {
   to.CommandQueue[slot] = from.CommandQueue[slot];
 }
 
 const WorkStates kWork[] = {
-    {128, 135, {WorkKind::Transfer, "Executive Reload", "leaves the controller without a whole executive"}},
+    {128, 135, {WorkKind::Transfer, "Executive Reload", "leaves the controller without a whole executive", nullptr, nullptr, Take<&Requests::ReloadExecRequest>}},
     {136, 136, {WorkKind::RestartWait, "Executive Reload", ""}},
-    {140, 148, {WorkKind::Transfer, "Infra-Red File Download", kHalfIrCodes}},
+    {140, 148, {WorkKind::Transfer, "Infra-Red File Download", kHalfIrCodes, nullptr, nullptr, Take<&Requests::IrDownloadRequest>}},
     {160,
      165,
-     {WorkKind::Transfer, "Infra-Red File Download", "leaves the controller stopped, with its IR codes half written"}},
+     {WorkKind::Transfer, "Infra-Red File Download", "leaves the controller stopped, with its IR codes half written", nullptr, nullptr, Take<&Requests::IrDownloadRequest>}},
     {166, 166, {WorkKind::RestartWait, "Infra-Red File Download", ""}},
-    {170, 175, {WorkKind::Transfer, "Infra-Red File Upload", "leaves the controller stopped; no file is written"}},
+    {170, 175, {WorkKind::Transfer, "Infra-Red File Upload", "leaves the controller stopped; no file is written", nullptr, nullptr, Take<&Requests::IrUploadRequest>}},
     {176, 176, {WorkKind::RestartWait, "Infra-Red File Upload", ""}},
-    {180, 188, {WorkKind::Transfer, "Infra-Red File Upload", "may leave the controller stopped; no file is written"}},
-    {499, 516, {WorkKind::Transfer, "Program Download", "leaves the controller with its program stopped"}},
-    {600, 603, {WorkKind::Transfer, "Pager Messages", "leaves the controller's pager messages half written"}},
-    {610, 615, {WorkKind::Transfer, "ASCII Messages", "leaves the controller's ASCII messages half written"}},
-    {800, 826, {WorkKind::Transfer, "ASCII Messages", "leaves the module's ASCII messages half written"}},
-    {900, 907, {WorkKind::Transfer, "Touch Screen Download", "leaves the touch screen stopped and half written"}},
+    {180, 188, {WorkKind::Transfer, "Infra-Red File Upload", "may leave the controller stopped; no file is written", nullptr, nullptr, Take<&Requests::IrUploadRequest>}},
+    {499, 516, {WorkKind::Transfer, "Program Download", "leaves the controller with its program stopped", nullptr, nullptr, Take<&Requests::ProgramDownloadRequest>}},
+    {600, 603, {WorkKind::Transfer, "Pager Messages", "leaves the controller's pager messages half written", nullptr, nullptr, Take<&Requests::PagerLoadRequest>}},
+    {610, 615, {WorkKind::Transfer, "ASCII Messages", "leaves the controller's ASCII messages half written", nullptr, nullptr, Take<&Requests::AsciiTableRequest>}},
+    {800, 826, {WorkKind::Transfer, "ASCII Messages", "leaves the module's ASCII messages half written", nullptr, nullptr, Take<&Requests::RemoteAsciiModule>}},
+    {900, 907, {WorkKind::Transfer, "Touch Screen Download", "leaves the touch screen stopped and half written", nullptr, nullptr, Take<&Requests::TouchLoadRequest>}},
     {908, 908, {WorkKind::RestartWait, "Touch Screen Download", ""}},
-    {1100, 1104, {WorkKind::Transfer, "Icon Download", "leaves the controller's icons half written"}},
+    {1100, 1104, {WorkKind::Transfer, "Icon Download", "leaves the controller's icons half written", nullptr, nullptr, Take<&Requests::IconLoadRequest>}},
 
     {520,
      527,
@@ -80,12 +85,6 @@ const RunningWork* WorkOfState(int state, bool addressing) {
   for (const WorkStates& w : kWork)
     if (state >= w.First && state <= w.Last) return &w.Work;
   return nullptr;
-}
-
-bool FirstStateOfWork(int state) {
-  for (const WorkStates& w : kWork)
-    if (state == w.First) return true;
-  return false;
 }
 
 namespace {

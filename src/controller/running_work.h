@@ -26,6 +26,9 @@ struct RunningWork {
   void (*Keep)(Requests& to, const Requests& from, std::size_t slot) = nullptr;
   // What a mode's end that was not confirmed may have left the controller in.
   const char* Left = nullptr;
+  // A transfer's: clears its request, taken once its first frame has left the port. Until then the transfer
+  // is only asked: a reconnection runs it, once, and an end drops it as not sent.
+  void (*Take)(Requests& requests) = nullptr;
 };
 
 // Work that holds the engine's port outside a connection. It owns the port until its last step: whatever
@@ -57,8 +60,5 @@ std::string EndQuestion(const RunningWork* work, Ending how, const std::string& 
 // for none (idle, polling, connecting, reads). States 135 and 136 are auto-addressing's restart when
 // `addressing`.
 const RunningWork* WorkOfState(int state, bool addressing);
-// `state` opens a run of one work's states: for a transfer, the state the idle pass starts it in, which only a
-// retry of its first frame comes back to.
-bool FirstStateOfWork(int state);
 
 }  // namespace controller

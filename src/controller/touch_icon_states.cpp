@@ -24,7 +24,6 @@ static_assert(IconBlocks * BlockDataSize == TransferTables::IconBytes);
 
 void BeginTouch(CommsEngine& e) {
   e.ShowMeter(0);
-  e.TouchLoadRequest = 0;
   e.Sending.Touch = e.Asked.Touch;
   e.SetStep("Loading Touchscreen Data");
   e.BlockIndex = 0;
@@ -90,7 +89,6 @@ void AwaitTouchRestart(CommsEngine& e) {
 void BeginIcons(CommsEngine& e) {
   e.Sending.Icons = e.Asked.Icons;
   std::copy(e.Sending.Icons.begin(), e.Sending.Icons.end(), e.ImageBuffer.begin());
-  e.IconLoadRequest = 0;
   e.ShowMeter(0);
   e.BlockIndex = 0;
   e.CommState = 1101;

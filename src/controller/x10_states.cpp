@@ -15,6 +15,7 @@ namespace {
 constexpr Byte ReportX10Events = 15;  // the controller parameter that switches event reporting
 constexpr Byte NoX10Activity = 255;   // house byte of a wait answer when nothing happened
 constexpr Byte X10EventLead = 0xFE, X10EventLeadAlt = 0xFB;
+constexpr int X10EventRestTicks = 2;
 
 std::string TimeText(const platform::Clock& clock) {
   const platform::LocalTime now = clock.Now();
@@ -142,8 +143,12 @@ void ReadEventByte(CommsEngine& e) {
   if (e.CommState == 522) e.SettleLine();
   Byte b = 0;
   if (e.ReadByte(b)) {
+    e.X10EventTicks = 0;
     if (e.CommState == 522) {
-      if (b == X10EventLead || b == X10EventLeadAlt) e.CommState = 523;
+      if (b == X10EventLead || b == X10EventLeadAlt)
+        e.CommState = 523;
+      else
+        e.AnswerBytesRead(1);
     } else if (e.CommState == 523) {
       e.X10EventHouse = b;
       e.CommState = 524;
@@ -153,7 +158,12 @@ void ReadEventByte(CommsEngine& e) {
     }
   }
   StopMonitorForDisconnect(e, CommsWindow::X10Monitor);
-  if (!e.X10MonitorRequest || e.WorkEnding()) e.CommState = 526;
+  if (e.X10MonitorRequest && !e.WorkEnding()) return;
+  // An event begun is read whole first: the switch-off's discard would drop its rest. Its rest comes a tick
+  // or two behind its lead at most.
+  const bool eventBegun = e.CommState == 523 || e.CommState == 524;
+  if (eventBegun && e.X10EventTicks++ < X10EventRestTicks) return;
+  if (e.CommState != 525) e.CommState = 526;
 }
 
 void ShowEvent(CommsEngine& e) {

@@ -819,48 +819,56 @@ TEST_F(EngineTest, ATransferSendsWhatWasThereWhenItWasAsked) {
 }
 
 // The running work is named by its states, with what ending it does: a transfer is cut, a mode ends
-// through its end step, a restart is waited for, a command counts once it went. A mode's first state and a
-// command's send state have sent nothing: they are only asked for. The program's end also asks about a
-// transfer asked for while connected.
+// through its end step, a restart is waited for, a command counts once it went. Work counts only once one of
+// its frames has left the port: before, it is only asked for. The program's end also asks about a transfer
+// asked for while connected.
 TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
   const auto program = [](CommsEngine& e) { e.ProgramDownloadRequest = 1; };
   const struct {
     const char* Name;
     int State;
+    bool Went;  // a frame of the state's work has left the port
     std::function<void(CommsEngine&)> Set;
     const char* Work;  // "" none
     bool KeepsRetries;
   } cases[] = {
-      {"detached", 0, {}, "", false},
-      {"polling", 112, {}, "", false},
-      {"learn asked", 560, {}, "", false},
-      {"learn's switch-on sent again", 560, [](CommsEngine& e) { e.RetryCount = 1; }, "IR Learn", true},
-      {"receiver switched to learning", 561, {}, "IR Learn", true},
-      {"receiver switched back", 566, {}, "IR Learn", true},
-      {"addressing asked", 590, {}, "", false},
-      {"addressing after a skip", 590, [](CommsEngine& e) { e.SkippedModule = 4; }, "Auto Address", true},
-      {"last module number", 594, {}, "Auto Address", true},
-      {"addressing's restart", 136, [](CommsEngine& e) { e.AddressingRestart = 1; }, "Auto Address", true},
-      {"older X10 monitor switching reports on", 521, {}, "X10 Monitor", true},
-      {"older X10 monitor switching them off", 527, {}, "X10 Monitor", true},
-      {"addressing search on the line", 591, {}, "Auto Address", true},
-      {"executive image block", 134, {}, "Executive Reload", true},
-      {"executive restart wait", 136, {}, "Executive Reload", true},
-      {"IR image up", 174, {}, "Infra-Red File Upload", true},
-      {"program flash load", 516, {}, "Program Download", true},
-      {"ASCII table to a module, in its pause", 810, {}, "ASCII Messages", true},
-      {"touch screen restart wait", 908, {}, "Touch Screen Download", true},
-      {"icons, numbered past the disconnect states", 1102, {}, "Icon Download", true},
-      {"relay asked", 580, {}, "", false},
-      {"relay on the line", 581, {}, "Relay Command", false},
-      {"relay sent again", 580, [](CommsEngine& e) { e.RetryCount = 1; }, "Relay Command", false},
-      {"clock read before the program", 540, program, "", false},
-      {"disconnecting", 1003, {}, "", false},
+      {"detached", 0, false, {}, "", false},
+      {"polling", 112, true, {}, "", false},
+      {"learn asked", 560, false, {}, "", false},
+      {"learn's switch-on sent again", 560, true, {}, "IR Learn", true},
+      {"learn's switch-on held back", 561, false, {}, "", false},
+      {"receiver switched to learning", 561, true, {}, "IR Learn", true},
+      {"receiver switched back", 566, true, {}, "IR Learn", true},
+      {"addressing asked", 590, false, {}, "", false},
+      {"addressing after a skip", 590, true, [](CommsEngine& e) { e.SkippedModule = 4; }, "Auto Address", true},
+      {"last module number", 594, true, {}, "Auto Address", true},
+      {"addressing's restart", 136, true, [](CommsEngine& e) { e.AddressingRestart = 1; }, "Auto Address", true},
+      {"older X10 monitor switching reports on", 521, true, {}, "X10 Monitor", true},
+      {"older X10 monitor switching them off", 527, true, {}, "X10 Monitor", true},
+      {"addressing search on the line", 591, true, {}, "Auto Address", true},
+      {"executive stop held back", 129, false, {}, "", true},
+      {"executive image block", 134, true, {}, "Executive Reload", true},
+      {"executive restart wait", 136, true, {}, "Executive Reload", true},
+      {"IR image up", 174, true, {}, "Infra-Red File Upload", true},
+      {"program flash load", 516, true, {}, "Program Download", true},
+      {"pager's first block held back", 603, false, {}, "", true},
+      {"ASCII table to a module, in its pause", 810, true, {}, "ASCII Messages", true},
+      {"touch screen restart wait", 908, true, {}, "Touch Screen Download", true},
+      {"icons, numbered past the disconnect states", 1102, true, {}, "Icon Download", true},
+      {"relay asked", 580, false, {}, "", false},
+      {"relay held back", 581, false, {}, "", false},
+      {"relay on the line", 581, true, {}, "Relay Command", false},
+      {"relay sent again", 580, true, {}, "Relay Command", false},
+      {"clock read before the program", 540, true, program, "", false},
+      {"disconnecting", 1003, false, {}, "", false},
   };
+  // The frames that go carry a clock read, which the controller answers and nobody reads.
+  Connect();
   for (const auto& c : cases) {
     CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
     if (c.Set) c.Set(fresh);
     fresh.CommState = c.State;
+    if (c.Went) fresh.SendCommandFrame(CmdReadClock);
     const RunningWork* work = fresh.Running();
     EXPECT_EQ(work ? work->Name : "", std::string(c.Work)) << c.Name;
     fresh.CloseRequest = 1;
@@ -916,6 +924,7 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
     CommsEngine fresh{CommsParts{port, view, settings, project, noDialUp, clock}};
     if (q.Set) q.Set(fresh);
     fresh.CommState = q.State;
+    fresh.SendCommandFrame(CmdReadClock);
     EXPECT_EQ(fresh.EndQuestion(q.How), q.Question) << q.Name;
   }
 }
@@ -1262,6 +1271,30 @@ TEST_F(EngineTest, AReplyWholeOnTheTwelfthWaitTickIsTaken) {
     EXPECT_EQ(sim.ReceivedCount(), frames) << "nothing sent again";
     EXPECT_EQ(view.Log.front().rfind("Comms Retry    timeout", 0), 0u);
   }
+}
+
+// The ninth retry in a row ends the connection, even when the answer becomes whole on that very tick: the
+// state does not move on after it, and the transfer told cut short is not then done.
+class NinthRetryTest : public EngineTest {
+ protected:
+  NinthRetryTest() { sim.DriveLineClock(); }
+};
+
+TEST_F(NinthRetryTest, AnAnswerOnTheTickOfTheNinthRetryDoesNotMoveTheStateOn) {
+  Connect();
+  engine.RequestTouchLoad();
+  ASSERT_TRUE(RunToState(901, 20)) << engine.CommState;
+  // The stop block is lost eight times; its ninth sending is answered on the tick of its time-out.
+  sim.IgnoreNext(8);
+  ASSERT_TRUE(RunUntil([&] { return engine.RetryCount == 8 && engine.CommState == 901; }, 200))
+      << engine.CommState << " " << engine.RetryCount;
+  sim.AnswerNextLate(std::chrono::milliseconds(12 * 250));
+  ASSERT_TRUE(RunToState(0, 40)) << engine.CommState;
+  EXPECT_TRUE(view.Logged("Touch Screen Download cut short"));
+  EXPECT_FALSE(view.Logged("Touchscreen Data Downloaded OK"));
+  EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
+  EXPECT_EQ(sim.Commands(CmdStoreTouch).size(), 0u);
+  expectedRetries = 9;
 }
 
 }  // namespace

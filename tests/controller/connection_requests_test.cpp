@@ -29,6 +29,7 @@ enum class Road { Close, NewConnection, Reconnection, DownloadReconnection, Lost
 enum class Asked {
   OnLine,   // in its states, something of it on the line
   Chosen,   // the idle pass chose it, and its first state has not run: nothing of it went
+  Held,     // its first frame is held back for the answer a poll sent again still owes: it has not gone
   Waiting,  // before the road, behind a command on the line
   After,    // after the attach: the next connection's
 };
@@ -232,8 +233,18 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
   const bool reconnects = road == Road::Reconnection || road == Road::DownloadReconnection;
   Connect();
   // On the line as the road comes: the request itself, or what it waits behind or follows.
-  const Request* onLine = asked == Asked::Chosen ? nullptr : asked == Asked::OnLine ? &request : &Ahead(request);
-  if (onLine) {
+  const bool notGone = asked == Asked::Chosen || asked == Asked::Held;
+  const Request* onLine = notGone ? nullptr : asked == Asked::OnLine ? &request : &Ahead(request);
+  std::size_t framesBefore = 0;
+  if (asked == Asked::Held) {
+    // The poll is lost once: its second sending is answered, the first still owes its answer.
+    ASSERT_TRUE(RunToState(112, 20));
+    sim.IgnoreNext(1);
+    Step();
+    ASSERT_TRUE(request.Post(engine));
+    ASSERT_TRUE(RunUntil([&] { return engine.FrameHeld(); }, 60)) << engine.CommState;
+    framesBefore = sim.Frames().size();
+  } else if (onLine) {
     ASSERT_TRUE(onLine->Post(engine));
     ASSERT_TRUE(RunToState(onLine->OnLine - 1, 600)) << engine.CommState;
     if (fails) sim.IgnoreNext(1000);
@@ -303,10 +314,17 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
     // "not sent" only for what never started.
     EXPECT_FALSE(view.Logged(std::string(onLine->Told) + " not sent"));
   }
-  if (asked == Asked::Chosen || asked == Asked::Waiting) {
+  if (notGone || asked == Asked::Waiting) {
     // Nothing of it went: a reconnection goes on with it unless state 1 resets it; every end drops it, told.
     const bool goesOn = reconnects && !request.ResetByReconnection && !fails;
     EXPECT_EQ(request.Done(sim), goesOn ? 1u : 0u);
+    // A held frame never goes for work that ends: the controller got nothing of it after the hold.
+    if (asked == Asked::Held && !goesOn) {
+      const auto frames = sim.Frames();
+      EXPECT_TRUE(std::all_of(frames.begin() + static_cast<std::ptrdiff_t>(framesBefore), frames.end(),
+                              [](const auto& f) { return f.Kind == SimFrameKind::Request; }))
+          << "only the engine's own reads went after the hold";
+    }
     EXPECT_EQ(request.Done(other), 0u);
     EXPECT_EQ(view.Logged(told + " not sent"), !goesOn);
     EXPECT_FALSE(view.Logged(told + " cut short")) << "nothing of it ran";
@@ -331,13 +349,14 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
   const bool closing = road == Road::Close || road == Road::Exit || road == Road::NewConnection;
   const bool cutAtOnce = onLine && onLine->Is == Kind::Transfer && (road == Road::Exit || road == Road::NewConnection);
   if (fails) expectedRetries = road == Road::HangUp ? 1 : cutAtOnce ? 0 : keepsRetries || !closing ? 9 : 1;
+  if (asked == Asked::Held) expectedRetries = 1;  // the lost poll's
 }
 
 std::string RowName(const ::testing::TestParamInfo<Row>& info) {
   const auto [road, index, asked, end] = info.param;
   static const char* const kRoads[] = {"Close",    "NewConnection", "Reconnection", "DownloadReconnection",
                                        "LostLine", "HangUp",        "Exit"};
-  static const char* const kAsked[] = {"_onLine", "_chosen", "_waiting", "_after"};
+  static const char* const kAsked[] = {"_onLine", "_chosen", "_held", "_waiting", "_after"};
   std::string name = std::string(kRoads[static_cast<int>(road)]) + "_" + kRequests[index].Name +
                      kAsked[static_cast<int>(asked)] + (end == End::Fails ? "_fails" : "_completes");
   for (char& ch : name)
@@ -350,7 +369,7 @@ std::vector<Row> Rows() {
   for (Road road : {Road::Close, Road::NewConnection, Road::Reconnection, Road::DownloadReconnection, Road::LostLine,
                     Road::HangUp, Road::Exit})
     for (int index = 0; index < static_cast<int>(std::size(kRequests)); ++index)
-      for (Asked asked : {Asked::OnLine, Asked::Chosen, Asked::Waiting, Asked::After})
+      for (Asked asked : {Asked::OnLine, Asked::Chosen, Asked::Held, Asked::Waiting, Asked::After})
         for (End end : {End::Completes, End::Fails}) {
           // A lost line or a hang-up is an end that fails; nothing is asked after the program's end. A transfer
           // the idle pass chose is caught before its first state only by what ends the connection at once.
@@ -359,6 +378,8 @@ std::vector<Row> Rows() {
           if ((lineGone && end == End::Completes) || (road == Road::Exit && asked == Asked::After)) continue;
           if (asked == Asked::Chosen && (kRequests[index].Is != Kind::Transfer || !atOnce || end == End::Fails))
             continue;
+          // A held frame is caught by every road that ends or restarts the connection while it waits.
+          if (asked == Asked::Held && (road == Road::LostLine || end == End::Fails)) continue;
           rows.emplace_back(road, index, asked, end);
         }
   return rows;

@@ -399,5 +399,89 @@ const EndStep kEndSteps[] = {
 INSTANTIATE_TEST_SUITE_P(Modes, EndStepReportTest, ::testing::ValuesIn(kEndSteps),
                          [](const ::testing::TestParamInfo<EndStep>& info) { return std::string(info.param.Name); });
 
+// After a frame sent again whose answers come late, what the line still owes is taken as those answers,
+// whoever reads the line next: the addressing's search, a learn's end step. Each tick is 250 ms of the
+// simulator's line clock.
+class SentAgainTest : public EngineTest {
+ protected:
+  SentAgainTest() {
+    sim.DriveLineClock();
+    for (int module : {1, 3}) {
+      sim.SetModule(module, 5);
+      for (int p = 0; p < 64; ++p) sim.SetModuleParameter(module, p, static_cast<std::uint16_t>(module * 1000 + p));
+    }
+    sim.SetManagerBusyPolls(0);
+  }
+  // Ticks a read of every module parameter takes from its ask to its end.
+  int ModuleParamReadTicks() {
+    int ticks = 0;
+    engine.ModuleParamsRequest = 1;
+    while (ticks < 3000 && !(engine.CommState == 114 && !engine.ModuleParamsRequest)) {
+      Step();
+      ++ticks;
+    }
+    return ticks;
+  }
+};
+
+// A poll sent again owes its second answer, 2.3 s late, when Auto Address is asked: the search waits for it,
+// and the addressing counts only the buttons pressed and tells the controller the last number it gave.
+TEST_F(SentAgainTest, AutoAddressCountsOnlyThePressesAfterALateAnswer) {
+  sim.SetReplyDelay(2300ms);
+  Connect();
+  ASSERT_TRUE(RunToState(112, 40));
+  sim.AnswerNextLate(3300ms);
+  Step();  // the poll goes, and goes again after the time-out
+  engine.AutoAddressRequest = 1;
+  ASSERT_TRUE(RunToState(592, 200)) << engine.CommState;
+  sim.SetReplyDelay({});
+  EXPECT_EQ(sim.PressModuleButton(), 1);
+  ASSERT_TRUE(serial::test::PumpIn(port, 1));
+  ASSERT_TRUE(RunUntil([&] { return engine.AutoAddressRequest == 2; }, 10)) << engine.CommState;
+  engine.AbortRequest = 1;
+  ASSERT_TRUE(RunToState(136, 200)) << engine.CommState;
+  EXPECT_FALSE(view.Logged("Auto Address Command refused by the controller"));
+  EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(),
+                          [](const std::string& l) { return l.rfind("Addressed Module", 0) == 0; }),
+            1);
+  EXPECT_EQ(sim.Parameter(3), 1) << "the last module number given";
+  expectedRetries = 1;
+}
+
+// The learn command's answer comes after the time-out, and the learn window closes before it is sent again:
+// the receiver's switch-off is a new frame, and waits for that answer instead of taking it as its own. Its own
+// refusal then sends it again, and the receiver ends switched back.
+TEST_F(SentAgainTest, ALearnsSwitchOffWaitsForTheLearnCommandsLateAnswer) {
+  Connect();
+  engine.IrLearnFrequency = 120;
+  engine.IrLearnNumber = 5;
+  ASSERT_TRUE(RunToState(562, 20));
+  sim.AnswerNextLate(3300ms);
+  Step();  // the learn command goes
+  sim.NakNext(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 562 && engine.RetryCount == 1; }, 20));
+  engine.CancelLearn();
+  ASSERT_TRUE(RunToState(110, 60)) << engine.CommState;
+  EXPECT_EQ(sim.Parameter(17), 0) << "the receiver switched back";
+  EXPECT_EQ(sim.Commands(CmdLearnIr).size(), 1u);
+  expectedRetries = 2;  // the learn command's time-out, the switch-off's refusal
+}
+
+// A frame lost on the line costs its time-out and, once the answer to its second sending is in, the
+// controller's own answer time with its margin: not a second time-out of quiet.
+TEST_F(SentAgainTest, ALostFrameCostsOneTimeOut) {
+  Connect();
+  const int clean = ModuleParamReadTicks();
+  const std::size_t from = sim.Frames().size();
+  sim.DropEveryNthFrame(5);
+  const int lossy = ModuleParamReadTicks();
+  const auto frames = sim.Frames();
+  const int lost = static_cast<int>(
+      std::count_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(), [](const auto& f) { return f.Ignored; }));
+  ASSERT_GT(lost, 10);
+  EXPECT_LE(lossy - clean, lost * (Exchange::QuietTicks + 6)) << lost << " frames lost; " << clean << " ticks without";
+  expectedRetries = lost;
+}
+
 }  // namespace
 }  // namespace controller::test
