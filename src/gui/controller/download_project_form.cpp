@@ -45,11 +45,16 @@ TForm3::TForm3(controller::CommsEngine& engine, gui::CommsLink& link, QWidget* p
 
 void TForm3::BitBtn1Click() {
   // A running connection reconnects, with what is asked here; one the user has closed, or one on another
-  // road than the stored one, ends and a new one is attached.
-  const bool reconnect = engine_.Reconnects();
-  if (!reconnect && (!gui::AttachAllowed(link_) || !link_.ReadConfigFile())) return;
-  // The reconnection waits for a transfer or a restart, and ends a mode first: that is asked.
-  if (reconnect && !gui::Agreed(engine_.EndQuestion(controller::Ending::Reconnection))) return;
+  // road than the stored one, ends and a new one is attached. The reconnection waits for a transfer or a
+  // restart, and ends a mode first: that is asked. Decided again once a question is answered: the connection
+  // may have ended, or another started, while the box was open.
+  bool reconnect = false;
+  const auto question = [this, &reconnect] {
+    reconnect = engine_.Reconnects();
+    return reconnect ? engine_.EndQuestion(controller::Ending::Reconnection) : link_.EndQuestion(false);
+  };
+  if (!gui::AgreedToWhatRuns(question)) return;
+  if (!reconnect && !link_.ReadConfigFile()) return;
   // The program goes with the sun table of the stored location: with one the sun table cannot use, nothing
   // starts, rather than restart the controller with its pages and icons and leave out its program.
   if (CheckBox2->isChecked() && !engine_.LocationUsable()) return;
