@@ -95,11 +95,18 @@ bool TForm3::PartsWaiting() {
   } parts[] = {{CheckBox1, RequestKind::IconLoad, engine_.IconLoadRequest != 0},
                {CheckBox4, RequestKind::TouchLoad, engine_.TouchLoadRequest != 0},
                {CheckBox2, RequestKind::ProgramDownload, engine_.ProgramDownloadRequest != 0}};
-  std::string told;
+  std::string waiting;  // "the <part>" for each ticked part that waits already
   for (const auto& part : parts)
     if (part.Box->isChecked() && part.Asked)
-      told += (told.empty() ? "" : "\n") + std::string(controller::RequestName(part.Kind)) +
-              " not sent: the last one asked has not ended yet";
-  if (!told.empty()) platform::Ui().ShowMessage(told);
-  return !told.empty();
+      waiting += (waiting.empty() ? "the " : " and the ") + std::string(controller::RequestName(part.Kind));
+  if (waiting.empty()) return false;
+  // Nothing is sent, the parts that could go included: each ticked part is named with why.
+  std::string told;
+  for (const auto& part : parts) {
+    if (!part.Box->isChecked()) continue;
+    told += (told.empty() ? "" : "\n") + std::string(controller::RequestName(part.Kind)) + " not sent: " +
+            (part.Asked ? "the last one asked has not ended yet" : "it goes only together with " + waiting);
+  }
+  platform::Ui().ShowMessage(told);
+  return true;
 }

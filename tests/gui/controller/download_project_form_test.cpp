@@ -188,6 +188,50 @@ TEST_F(DownloadProjectFormTest, ALearnWaitingIsAskedAboutAndEndedBeforeTheReconn
   ASSERT_TRUE(RunToState(0, 400));
 }
 
+// A ticked part that waits already holds the whole download back: nothing is asked, and every ticked part is
+// told, the waiting ones as waiting and the others as going only together with them.
+TEST_F(DownloadProjectFormTest, APartThatWaitsAlreadyHoldsBackEveryTickedPartAndEachIsTold) {
+  const std::string waits = " not sent: the last one asked has not ended yet";
+  const struct {
+    bool Icons, Program, Touch;                 // ticked
+    bool IconsAsked, ProgramAsked, TouchAsked;  // waiting already
+    std::string Told;
+  } cases[] = {
+      {true, true, false, false, true, false,
+       "Icon Download not sent: it goes only together with the Program Download\nProgram Download" + waits},
+      {true, true, true, false, false, true,
+       "Icon Download not sent: it goes only together with the Touch Screen Download\nTouch Screen Download" + waits +
+           "\nProgram Download not sent: it goes only together with the Touch Screen Download"},
+      {true, true, true, true, true, false,
+       "Icon Download" + waits +
+           "\nTouch Screen Download not sent: it goes only together with the Icon Download and the Program "
+           "Download\nProgram Download" +
+           waits},
+      {false, true, true, true, true, false,
+       "Touch Screen Download not sent: it goes only together with the Program Download\nProgram Download" + waits},
+  };
+  project.Store.Lines[12] = ProgramLine::End();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Told);
+    Running();
+    Ui().Clear();
+    engine.ReconnectRequest = engine.ClockRequest = 0;
+    engine.IconLoadRequest = c.IconsAsked;
+    engine.ProgramDownloadRequest = c.ProgramAsked;
+    engine.TouchLoadRequest = c.TouchAsked;
+    for (auto [box, ticked] :
+         {std::pair{form.CheckBox1, c.Icons}, std::pair{form.CheckBox2, c.Program}, std::pair{form.CheckBox4, c.Touch}})
+      if (box->isChecked() != ticked) Click(box);
+    Click(form.BitBtn1);
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{c.Told});
+    EXPECT_EQ(engine.ReconnectRequest + engine.ClockRequest, 0);
+    EXPECT_EQ(engine.IconLoadRequest, c.IconsAsked);
+    EXPECT_EQ(engine.ProgramDownloadRequest, c.ProgramAsked);
+    EXPECT_EQ(engine.TouchLoadRequest, c.TouchAsked);
+    EXPECT_TRUE(form.isVisible());
+  }
+}
+
 // What the dialog does is decided again once its question is answered: a connection lost while the box was
 // open is not reconnected, the dialog attaches a new one and its parts go to that.
 TEST_F(DownloadProjectFormTest, AConnectionLostWhileTheQuestionIsOpenIsAttachedAnew) {
