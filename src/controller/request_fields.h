@@ -3,10 +3,13 @@
 // and then sets its flag or number; the engine's idle state takes one request per pass. Posters and the
 // engine all run on the window thread, so nothing here needs a lock.
 //
-// A request carries what the user confirmed until it is sent: the same request asked while one waits or
-// runs is refused and told (RequestAllowed's `sameAsked`), never written over it. Controller parameter
-// changes queue instead, and go in the order entered. Requests on the same controller data keep the order
-// they were asked in (request_order.h).
+// A request carries what the user confirmed until it is sent: the same request asked while one waits is
+// refused and told (RequestAllowed's `sameAsked`), never written over it. A transfer takes its request at its
+// first state: asked again while it runs, the same transfer is asked anew and waits for it, with what it
+// takes then. Refused while they run as well are an IR file transfer and an ASCII load to a module, which a
+// second would take the file or the module of, and work whose request stays set until its end (a learn,
+// auto-addressing). Controller parameter changes queue instead, and go in the order entered. Requests on the
+// same controller data keep the order they were asked in (request_order.h).
 #include <array>
 #include <cstdint>
 #include <string>

@@ -11,7 +11,27 @@ bool Agreed(const std::string& question) {
                                    platform::MsgKind::Question) == platform::MsgResult::Ok;
 }
 
-bool EndAllowed(const CommsLink& link, bool exit) { return Agreed(link.EndQuestion(exit)); }
+bool AgreedToWhatRuns(const std::function<std::string()>& question, std::string& agreed) {
+  for (std::string asked = question(); !asked.empty() && asked != agreed; asked = question()) {
+    if (!Agreed(asked)) return false;
+    agreed = asked;
+  }
+  return true;
+}
+
+bool AgreedToWhatRuns(const std::function<std::string()>& question) {
+  std::string agreed;
+  return AgreedToWhatRuns(question, agreed);
+}
+
+bool EndAllowed(const CommsLink& link, bool exit, std::string& agreed) {
+  return AgreedToWhatRuns([&] { return link.EndQuestion(exit); }, agreed);
+}
+
+bool EndAllowed(const CommsLink& link, bool exit) {
+  std::string agreed;
+  return EndAllowed(link, exit, agreed);
+}
 
 bool AttachAllowed(const CommsLink& link) { return EndAllowed(link, false); }
 

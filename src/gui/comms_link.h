@@ -44,10 +44,19 @@ class CommsLink {
 
 // Attaching, or the program's end (`exit`), ends what runs first: the user is asked, naming it and what
 // ending it does (a transfer cut short, a mode's end step, a restart waited for). True when nothing needs
-// asking or the user agreed.
+// asking or the user agreed, to what runs once the answer is in (AgreedToWhatRuns).
 bool EndAllowed(const CommsLink& link, bool exit);
+// The same after other questions: `agreed` is the end question the user agreed to before (empty: none), and
+// becomes the one agreed to now.
+bool EndAllowed(const CommsLink& link, bool exit, std::string& agreed);
 // The question asked with OK and Cancel: true on OK, or when there is no question.
 bool Agreed(const std::string& question);
+// Asks what `question` gives, unless it is `agreed`, the question the user agreed to already. Once it is
+// answered, what it gives is asked again until it is the one agreed to or none: while the box was open the
+// work it named may have ended or other work started, and OK ends only the work it named. True when the user
+// agreed to what runs now (kept in `agreed`), or nothing needs asking.
+bool AgreedToWhatRuns(const std::function<std::string()>& question, std::string& agreed);
+bool AgreedToWhatRuns(const std::function<std::string()>& question);
 bool AttachAllowed(const CommsLink& link);
 
 // Used until the communications window installs itself.

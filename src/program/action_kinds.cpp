@@ -314,6 +314,13 @@ bool LineCodec::EncodeAction(int line, const WizardView& in) {
   const int k = in.ThenTypeIndex;
   const bool variable = p.Source.Index == 1;
   auto value = [&](long constant) { return static_cast<std::uint16_t>(variable ? p.Variable.Index : constant); };
+  // The Value of an operand whose constant is typed; nothing when the Constant is refused.
+  auto typedValue = [&]() -> std::optional<std::uint16_t> {
+    if (variable) return value(0);
+    const std::optional<int> constant = TypedConstant(p.EditText);
+    if (!constant) return std::nullopt;
+    return value(*constant);
+  };
   switch (p.Id) {
     case Panel::SetIo: {
       if (Missing({f, k, p.Module.Index, p.Compare.Index})) return false;
@@ -327,13 +334,16 @@ bool LineCodec::EncodeAction(int line, const WizardView& in) {
       store_.SetLineValue(line, static_cast<std::uint16_t>(p.Compare.Index));
       return true;
     }
-    case Panel::SetModParam:
+    case Panel::SetModParam: {
       if (Missing({f, k, p.Module.Index, p.Item.Index, p.Source.Index, variable ? p.Variable.Index : 0})) return false;
+      const std::optional<std::uint16_t> typed = typedValue();
+      if (!typed) return false;
       EncodeFunctionAndKind(line, in, k);
       store_.EncodeModuleArg(line, p.Module.Index + 1, p.Item.Index);
       store_.SetValueIsVariable(line, variable);
-      store_.SetLineValue(line, value(DecimalValue(p.EditText)));
+      store_.SetLineValue(line, *typed);
       return true;
+    }
     case Panel::LoadData:
       if (Missing({f, k, p.Item.Index})) return false;
       EncodeFunctionAndKind(line, in, k);
@@ -344,11 +354,13 @@ bool LineCodec::EncodeAction(int line, const WizardView& in) {
       const bool timer = p.Id == Panel::SetTimerData;
       if (Missing({f, k, p.Item.Index, timer ? 0 : p.Compare.Index, p.Source.Index, variable ? p.Variable.Index : 0}))
         return false;
+      const std::optional<std::uint16_t> typed = typedValue();
+      if (!typed) return false;
       EncodeFunctionAndKind(line, in, k);
       store_.SetLineSub(line, timer ? 3 : p.Compare.Index);
       store_.SetLineArgLow(line, p.Item.Index & 0xFF);
       store_.SetValueIsVariable(line, variable);
-      store_.SetLineValue(line, value(DecimalValue(p.EditText)));
+      store_.SetLineValue(line, *typed);
       return true;
     }
     case Panel::ProgramJump: {
@@ -388,12 +400,15 @@ bool LineCodec::EncodeAction(int line, const WizardView& in) {
       if (Missing({p.Module.Index, p.Item.Index})) return false;
       store_.SetLineArg(line, static_cast<std::uint16_t>((p.Module.Index + 1) << 8 | p.Item.Index));
       return true;
-    case Panel::SendAscii:
+    case Panel::SendAscii: {
       if (Missing({p.Module.Index, p.Item.Index, p.Source.Index, variable ? p.Variable.Index : 0})) return false;
+      const std::optional<std::uint16_t> typed = typedValue();
+      if (!typed) return false;
       store_.EncodeModuleArg(line, p.Module.Index, p.Item.Index);
       store_.SetValueIsVariable(line, variable);
-      store_.SetLineValue(line, value(DecimalValue(p.EditText)));
+      store_.SetLineValue(line, *typed);
       return true;
+    }
     default:
       return false;
   }

@@ -272,6 +272,11 @@ bool LineCodec::EncodeCondition(int line, const WizardView& in) {
   const int k = in.IfTypeIndex;
   const bool variable = p.Source.Index == 1;
   const int valueSource = variable ? p.Variable.Index : 0;
+  // The operand's Value: the variable's position, or the Constant typed; nothing when that is refused.
+  const auto operand = [&](int lowest = 0, int highest = 0xFFFF) -> std::optional<int> {
+    if (variable) return p.Variable.Index;
+    return TypedConstant(p.EditText, lowest, highest);
+  };
   switch (p.Id) {
     case Panel::TestIoPoint:
       if (Missing({f, k, p.Module.Index, p.Item.Index, p.Compare.Index})) return false;
@@ -281,13 +286,15 @@ bool LineCodec::EncodeCondition(int line, const WizardView& in) {
       return true;
     case Panel::TestModParam: {
       if (Missing({f, k, p.Module.Index, p.Item.Index, p.Compare.Index, p.Source.Index, valueSource})) return false;
+      const std::optional<int> value = operand();
+      if (!value) return false;
       const auto type = TypeOf(p.Module.Index + 1);
       const bool slave = type == ModuleType::SlaveTessaro || type == ModuleType::SlaveMarvik;
       EncodeFunctionAndKind(line, in, k);
       store_.SetLineSub(line, p.Compare.Index);
       store_.EncodeModuleArg(line, p.Module.Index + 1, slave ? p.Item.Index : p.Item.Index + 10);
       store_.SetValueIsVariable(line, variable);
-      store_.SetLineValue(line, static_cast<std::uint16_t>(variable ? p.Variable.Index : DecimalValue(p.EditText)));
+      store_.SetLineValue(line, static_cast<std::uint16_t>(*value));
       return true;
     }
     case Panel::ReceiveX10:
@@ -295,24 +302,31 @@ bool LineCodec::EncodeCondition(int line, const WizardView& in) {
       if (Missing({p.House.Index, p.Item.Index})) return false;
       store_.EncodeX10Arg(line, p.House.Index, 1, p.Item.Index);
       return true;
-    case Panel::TestLurcanData:
+    case Panel::TestLurcanData: {
       if (Missing({f, k, p.Module.Index, p.Compare.Index, p.Source.Index, valueSource})) return false;
+      // Stored plus 100 in 16 bits and shown back as a signed number: a constant past either would come
+      // back, and reach the controller, as another.
+      const std::optional<int> value = operand(-100, 0x7FFF);
+      if (!value) return false;
       EncodeFunctionAndKind(line, in, k);
       store_.SetLineSub(line, p.Compare.Index);
       store_.EncodeModuleArg(line, p.Module.Index + 1, 0);
       store_.SetValueIsVariable(line, variable);
-      store_.SetLineValue(line,
-                          static_cast<std::uint16_t>(variable ? p.Variable.Index : DecimalValue(p.EditText) + 100));
+      store_.SetLineValue(line, static_cast<std::uint16_t>(variable ? *value : *value + 100));
       return true;
+    }
     case Panel::TestTimerData:
-    case Panel::TestVariableData:
+    case Panel::TestVariableData: {
       if (Missing({f, k, p.Item.Index, p.Compare.Index, p.Source.Index, valueSource})) return false;
+      const std::optional<int> value = operand();
+      if (!value) return false;
       EncodeFunctionAndKind(line, in, k);
       store_.SetLineSub(line, p.Compare.Index);
       store_.SetLineArgLow(line, p.Item.Index & 0xFF);
       store_.SetValueIsVariable(line, variable);
-      store_.SetLineValue(line, static_cast<std::uint16_t>(variable ? p.Variable.Index : DecimalValue(p.EditText)));
+      store_.SetLineValue(line, static_cast<std::uint16_t>(*value));
       return true;
+    }
     case Panel::ReceiveIr:
       if (Missing({f, k, p.Module.Index, p.Item.Index})) return false;
       EncodeFunctionAndKind(line, in, k);

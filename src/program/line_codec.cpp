@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/typed_number.h"
 #include "platform/ui.h"
 
 namespace program {
@@ -43,6 +44,10 @@ bool HasDecimalValue(const std::string& text) {
   if (i == digits) return false;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   return i == text.size();
+}
+
+std::optional<int> TypedConstant(const std::string& text, int lowest, int highest) {
+  return platform::ReadTypedNumberOrRefuse(text, {"Constant", lowest, highest});
 }
 
 void SetItems(ListState& list, TextList items) {

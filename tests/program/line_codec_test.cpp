@@ -1,6 +1,9 @@
 // The wizard's common machinery: the fixed lists, the Function dispatch, END, the kind lists and Restore Line.
 #include "program/line_codec.h"
 
+#include <string>
+#include <vector>
+
 #include "line_codec_fixture.h"
 
 namespace program_test {
@@ -166,6 +169,60 @@ TEST_F(LineCodecTest, LinesOutsideTheStoreAreNeverTouched) {
   codec.SourceChanged(v, 1);
   EXPECT_TRUE(store.Lines[0].IsEmpty());
   EXPECT_EQ(Ui().Beeps(), 0);
+}
+
+// A Constant is read as every number typed for the controller: its whole text, within what the line's 16-bit
+// Value holds (Lurcan data: stored plus 100 and shown back as a signed number). Any other is refused and told,
+// and the line keeps what it held, rather than store its low bits as another value. A Variable reads no edit.
+TEST_F(LineCodecTest, AConstantThatDoesNotFitIsRefusedAndTheLineKeepsWhatItHeld) {
+  const std::string fits = "Constant must be a whole number from 0 to 65535";
+  const std::string lurcan = "Constant must be a whole number from -100 to 32767";
+  const struct {
+    int Function, Kind;
+    std::uint16_t Arg;
+    const char* Typed;
+    int Stored;         // the Value entered; -1 refused
+    std::string Told;   // "": none
+    int Variable = -1;  // the Variable picked instead of the Constant
+  } cases[] = {
+      {FunctionIf, 4, 0x0009, "70000", -1, fits},  // Timer
+      {FunctionIf, 4, 0x0009, "65535", 65535, ""},
+      {FunctionOr, 5, 0x0003, "-1", -1, fits},      // Variable
+      {FunctionAnd, 1, 0x010C, "65536", -1, fits},  // Module / Param
+      {FunctionIf, 3, 0x0600, "-101", -1, lurcan},  // Compare Lurcan Data
+      {FunctionIf, 3, 0x0600, "32768", -1, lurcan},
+      {FunctionIf, 3, 0x0600, "-100", 0, ""},
+      {FunctionIf, 3, 0x0600, "32767", 32867, ""},
+      {FunctionIf, 8, 0x0000, "99999", -1, fits},   // Day of Month
+      {FunctionIf, 10, 0x0000, "12abc", -1, fits},  // Year
+      {FunctionIf, 10, 0x0000, "", -1, fits},
+      {FunctionThen, 1, 0x0A02, "70000", -1, fits},     // Set Slave Variable
+      {FunctionThen, 4, 0x0009, "70000", -1, fits},     // Timer
+      {FunctionElse, 5, 0x0003, " 65535 ", 65535, ""},  // Variable
+      {FunctionThen, 24, 0x0000, "70000", -1, fits},    // Transmit Ascii Message
+      {FunctionThen, 4, 0x0009, "70000", 7, "", 7},
+      {FunctionIf, 5, 0x0003, "70000", 7, "", 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Function) + "/" + std::to_string(c.Kind) + " " + c.Typed);
+    Ui().Clear();
+    const ProgramLine held{W0(c.Function, c.Kind), c.Arg, 1234};
+    Put(70, held.Word0, held.Arg, held.Value);
+    program::WizardView v = codec.ShowProgramLine(70);
+    v.Panel.Source.Index = c.Variable < 0 ? 0 : 1;
+    v.Panel.Variable.Index = c.Variable;
+    v.Panel.EditText = c.Typed;
+    const program::WizardView shown = codec.Enter(v);
+    EXPECT_EQ(Ui().Messages(), c.Told.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Told});
+    if (c.Stored < 0) {
+      EXPECT_EQ(At(70), held);
+      EXPECT_EQ(shown.ReferenceLine, 0);
+      EXPECT_EQ(shown.Panel.EditText, c.Typed) << "the typing stays to be put right";
+    } else {
+      EXPECT_EQ(At(70).Value, c.Stored);
+      EXPECT_EQ(shown.ReferenceLine, 70);
+    }
+  }
 }
 
 }  // namespace

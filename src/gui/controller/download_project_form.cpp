@@ -45,11 +45,16 @@ TForm3::TForm3(controller::CommsEngine& engine, gui::CommsLink& link, QWidget* p
 
 void TForm3::BitBtn1Click() {
   // A running connection reconnects, with what is asked here; one the user has closed, or one on another
-  // road than the stored one, ends and a new one is attached.
-  const bool reconnect = engine_.Reconnects();
-  if (!reconnect && (!gui::AttachAllowed(link_) || !link_.ReadConfigFile())) return;
-  // The reconnection waits for a transfer or a restart, and ends a mode first: that is asked.
-  if (reconnect && !gui::Agreed(engine_.EndQuestion(controller::Ending::Reconnection))) return;
+  // road than the stored one, ends and a new one is attached. The reconnection waits for a transfer or a
+  // restart, and ends a mode first: that is asked. Decided again once a question is answered: the connection
+  // may have ended, or another started, while the box was open.
+  bool reconnect = false;
+  const auto question = [this, &reconnect] {
+    reconnect = engine_.Reconnects();
+    return reconnect ? engine_.EndQuestion(controller::Ending::Reconnection) : link_.EndQuestion(false);
+  };
+  if (!gui::AgreedToWhatRuns(question)) return;
+  if (!reconnect && !link_.ReadConfigFile()) return;
   // The program goes with the sun table of the stored location: with one the sun table cannot use, nothing
   // starts, rather than restart the controller with its pages and icons and leave out its program.
   if (CheckBox2->isChecked() && !engine_.LocationUsable()) return;
@@ -90,11 +95,18 @@ bool TForm3::PartsWaiting() {
   } parts[] = {{CheckBox1, RequestKind::IconLoad, engine_.IconLoadRequest != 0},
                {CheckBox4, RequestKind::TouchLoad, engine_.TouchLoadRequest != 0},
                {CheckBox2, RequestKind::ProgramDownload, engine_.ProgramDownloadRequest != 0}};
-  std::string told;
+  std::string waiting;  // "the <part>" for each ticked part that waits already
   for (const auto& part : parts)
     if (part.Box->isChecked() && part.Asked)
-      told += (told.empty() ? "" : "\n") + std::string(controller::RequestName(part.Kind)) +
-              " not sent: the last one asked has not ended yet";
-  if (!told.empty()) platform::Ui().ShowMessage(told);
-  return !told.empty();
+      waiting += (waiting.empty() ? "the " : " and the ") + std::string(controller::RequestName(part.Kind));
+  if (waiting.empty()) return false;
+  // Nothing is sent, the parts that could go included: each ticked part is named with why.
+  std::string told;
+  for (const auto& part : parts) {
+    if (!part.Box->isChecked()) continue;
+    told += (told.empty() ? "" : "\n") + std::string(controller::RequestName(part.Kind)) + " not sent: " +
+            (part.Asked ? "the last one asked has not ended yet" : "it goes only together with " + waiting);
+  }
+  platform::Ui().ShowMessage(told);
+  return true;
 }

@@ -32,7 +32,8 @@ class TForm3 : public QDialog {
   QPushButton* BitBtn1;  // "Begin Download"
 
  private:
-  // The ticked parts whose request waits already: told, naming each. True when there is one.
+  // A ticked part whose request waits already: nothing is sent, and every ticked part is told, naming it.
+  // True when there is one.
   bool PartsWaiting();
 
   controller::CommsEngine& engine_;

@@ -637,7 +637,8 @@ void TEditorForm::Exit1Click() { close(); }
 bool TEditorForm::FormCloseQuery() {
   // Closing ends the program, and the connection first: what runs on it is asked about, naming what ending
   // it does.
-  if (!gui::EndAllowed(Comms(), true)) return false;
+  std::string agreed;
+  if (!gui::EndAllowed(Comms(), true, agreed)) return false;
   if (project_.HasUnsavedChanges() &&
       !Confirm("Program has changed and not saved, Still close?", platform::ApplicationTitle()))
     return false;
@@ -646,7 +647,9 @@ bool TEditorForm::FormCloseQuery() {
       !Confirm("System Map has changed and not saved, Still close?", platform::ApplicationTitle()))
     return false;
   // Closing the editor ends the program, taking the other windows' unsaved work with it.
-  return ProjectWindows().CloseQuery();
+  if (!ProjectWindows().CloseQuery()) return false;
+  // Work that started under those boxes is not ended unasked.
+  return gui::EndAllowed(Comms(), true, agreed);
 }
 
 void TEditorForm::closeEvent(QCloseEvent* event) {

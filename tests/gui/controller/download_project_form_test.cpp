@@ -188,6 +188,109 @@ TEST_F(DownloadProjectFormTest, ALearnWaitingIsAskedAboutAndEndedBeforeTheReconn
   ASSERT_TRUE(RunToState(0, 400));
 }
 
+// A ticked part that waits already holds the whole download back: nothing is asked, and every ticked part is
+// told, the waiting ones as waiting and the others as going only together with them.
+TEST_F(DownloadProjectFormTest, APartThatWaitsAlreadyHoldsBackEveryTickedPartAndEachIsTold) {
+  const std::string waits = " not sent: the last one asked has not ended yet";
+  const struct {
+    bool Icons, Program, Touch;                 // ticked
+    bool IconsAsked, ProgramAsked, TouchAsked;  // waiting already
+    std::string Told;
+  } cases[] = {
+      {true, true, false, false, true, false,
+       "Icon Download not sent: it goes only together with the Program Download\nProgram Download" + waits},
+      {true, true, true, false, false, true,
+       "Icon Download not sent: it goes only together with the Touch Screen Download\nTouch Screen Download" + waits +
+           "\nProgram Download not sent: it goes only together with the Touch Screen Download"},
+      {true, true, true, true, true, false,
+       "Icon Download" + waits +
+           "\nTouch Screen Download not sent: it goes only together with the Icon Download and the Program "
+           "Download\nProgram Download" +
+           waits},
+      {false, true, true, true, true, false,
+       "Touch Screen Download not sent: it goes only together with the Program Download\nProgram Download" + waits},
+  };
+  project.Store.Lines[12] = ProgramLine::End();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Told);
+    Running();
+    Ui().Clear();
+    engine.ReconnectRequest = engine.ClockRequest = 0;
+    engine.IconLoadRequest = c.IconsAsked;
+    engine.ProgramDownloadRequest = c.ProgramAsked;
+    engine.TouchLoadRequest = c.TouchAsked;
+    for (auto [box, ticked] :
+         {std::pair{form.CheckBox1, c.Icons}, std::pair{form.CheckBox2, c.Program}, std::pair{form.CheckBox4, c.Touch}})
+      if (box->isChecked() != ticked) Click(box);
+    Click(form.BitBtn1);
+    EXPECT_EQ(Ui().Messages(), std::vector<std::string>{c.Told});
+    EXPECT_EQ(engine.ReconnectRequest + engine.ClockRequest, 0);
+    EXPECT_EQ(engine.IconLoadRequest, c.IconsAsked);
+    EXPECT_EQ(engine.ProgramDownloadRequest, c.ProgramAsked);
+    EXPECT_EQ(engine.TouchLoadRequest, c.TouchAsked);
+    EXPECT_TRUE(form.isVisible());
+  }
+}
+
+// What the dialog does is decided again once its question is answered: a connection lost while the box was
+// open is not reconnected, the dialog attaches a new one and its parts go to that.
+TEST_F(DownloadProjectFormTest, AConnectionLostWhileTheQuestionIsOpenIsAttachedAnew) {
+  project.Store.Lines[12] = ProgramLine::End();
+  Connect();
+  engine.IrLearnNumber = 5;
+  ASSERT_TRUE(RunToState(564, 40));
+  const std::string question =
+      "The IR Learn is running: attaching now ends it first: the controller's IR receiver is switched back and no "
+      "code is learnt. Still attach?";
+  Ui().WhileAsked([&] {
+    sim.HangUp();
+    ASSERT_TRUE(RunToState(0, 40));
+    // Queued once the boxes that tell the loss have closed: they would take it.
+    Ui().QueueAnswer(MsgResult::Ok);
+  });
+  Click(form.BitBtn1);
+  const auto told = Ui().Messages();
+  EXPECT_EQ(std::count(told.begin(), told.end(), question), 1) << "nothing runs to ask about";
+  EXPECT_NE(std::find(told.begin(), told.end(), "Lost Connection"), told.end());
+  EXPECT_EQ(link.Reads, 1);
+  EXPECT_EQ(link.Attaches, 1);
+  EXPECT_EQ(engine.CommState, 1);
+  EXPECT_EQ(engine.ReconnectRequest, 0);
+  EXPECT_EQ(engine.ClockRequest + engine.IconLoadRequest + engine.TouchLoadRequest + engine.ProgramDownloadRequest, 4);
+  EXPECT_FALSE(form.isVisible());
+}
+
+// OK ends only the work the question named: a mode that starts while the box is open is asked about in its
+// turn, and Cancel then asks for nothing and leaves it running.
+TEST_F(DownloadProjectFormTest, AModeThatStartsWhileTheQuestionIsOpenIsAskedAboutInItsTurn) {
+  project.Store.Lines[12] = ProgramLine::End();
+  Connect();
+  engine.IrLearnNumber = 5;
+  ASSERT_TRUE(RunToState(564, 40));
+  Ui().QueueAnswer(MsgResult::Ok);
+  Ui().QueueAnswer(MsgResult::Cancel);
+  Ui().WhileAsked([&] {
+    ASSERT_TRUE(sim.CompleteIrLearn());
+    ASSERT_TRUE(serial::test::PumpIn(port, 1));
+    engine.AutoAddressRequest = 1;
+    ASSERT_TRUE(RunToState(592, 100));
+  });
+  Click(form.BitBtn1);
+  EXPECT_EQ(Ui().Messages(),
+            (std::vector<std::string>{
+                "The IR Learn is running: attaching now ends it first: the controller's IR receiver is switched back "
+                "and no code is learnt. Still attach?",
+                "The Auto Address is running: attaching now ends it first: the controller is told the last module "
+                "number given and restarts (about 75 seconds). Still attach?"}));
+  EXPECT_EQ(engine.ReconnectRequest + engine.ClockRequest + engine.IconLoadRequest + engine.TouchLoadRequest +
+                engine.ProgramDownloadRequest,
+            0);
+  EXPECT_EQ(link.Attaches, 0);
+  Step();
+  EXPECT_EQ(engine.CommState, 592) << "it runs on";
+  EXPECT_TRUE(form.isVisible());
+}
+
 // A connection the user has closed, one on another port than the stored one, or one through a dial-up
 // modem (the controller is the number dialled) is not reconnected: it ends, and what is asked here is the
 // next connection's. Cutting a transfer that writes the controller is asked first, naming it.

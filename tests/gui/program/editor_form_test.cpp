@@ -514,6 +514,62 @@ TEST_F(EditorTest, SystemMapEditsBringTheirOwnCloseQuestionAfterTheProgramsOne) 
   EXPECT_TRUE(editor->FormCloseQuery());
 }
 
+// The question before an attach, or the program's end, names the work it ends. Work that ends while a box is
+// open needs no more asking; work that starts meanwhile is not ended unasked: its own question comes.
+TEST_F(EditorTest, WorkThatStartsWhileABoxIsOpenIsAskedAboutBeforeItIsEnded) {
+  const std::string learn = "The IR Learn is running: ... Still attach?";
+  const std::string download = "The Program Download is running: ... Still attach?";
+  const std::string learnExit = "The IR Learn is running: ... Still close?";
+  const std::string downloadExit = "The Program Download is running: ... Still close?";
+  const std::string program = "Program has changed and not saved, Still close?";
+  const struct {
+    const char* Name;
+    bool Exit;
+    int Under;  // the box open when what runs changes: 0 the end question, 1 the program's question
+    std::string Then;
+    std::vector<MsgResult> Answers;
+    std::vector<std::string> Asked;
+    bool Ends;
+  } cases[] = {
+      {"the learn ends", false, 0, "", {MsgResult::Ok}, {learn}, true},
+      {"a download starts, Cancel", false, 0, download, {MsgResult::Ok, MsgResult::Cancel}, {learn, download}, false},
+      {"a download starts, OK", false, 0, download, {MsgResult::Ok, MsgResult::Ok}, {learn, download}, true},
+      {"exit, the learn ends", true, 1, "", {MsgResult::Ok, MsgResult::Ok}, {learnExit, program}, true},
+      {"exit, a download starts, Cancel",
+       true,
+       1,
+       downloadExit,
+       {MsgResult::Ok, MsgResult::Ok, MsgResult::Cancel},
+       {learnExit, program, downloadExit},
+       false},
+      {"exit, a download starts, OK",
+       true,
+       1,
+       downloadExit,
+       {MsgResult::Ok, MsgResult::Ok, MsgResult::Ok},
+       {learnExit, program, downloadExit},
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    editor->NewProgram1->trigger();
+    Ui().Clear();
+    comms.Attaches = 0;
+    comms.AttachQuestion = learn;
+    comms.ExitQuestion = learnExit;
+    for (MsgResult answer : c.Answers) Ui().QueueAnswer(answer);
+    Ui().WhileAsked([&] { (c.Exit ? comms.ExitQuestion : comms.AttachQuestion) = c.Then; }, c.Under);
+    if (c.Exit) {
+      EXPECT_EQ(editor->FormCloseQuery(), c.Ends);
+    } else {
+      editor->AttachToController1->trigger();
+      EXPECT_EQ(comms.Attaches, c.Ends ? 1 : 0);
+    }
+    EXPECT_EQ(Ui().Messages(), c.Asked);
+    editor->show();
+  }
+}
+
 TEST_F(EditorTest, MenuDoorsReachTheOtherWindows) {
   editor->AttachToController1->trigger();
   EXPECT_EQ(comms.Reads, 1);

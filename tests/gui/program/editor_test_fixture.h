@@ -31,8 +31,11 @@ class FakeComms : public gui::DetachedCommsLink {
   void ShowDownloadProject() override { ++Downloads; }
   void ShowSetup() override { ++Setups; }
   bool CommsDetail() const override { return Detail; }
+  std::string EndQuestion(bool exit) const override { return exit ? ExitQuestion : AttachQuestion; }
 
   bool ReadSucceeds = true;
+  // What an attach, and the program's end, ask before they end what runs.
+  std::string AttachQuestion, ExitQuestion;
   bool Detail = false;
   std::string Directory;
   int Reads = 0, Attaches = 0, Downloads = 0, Setups = 0;

@@ -1,11 +1,11 @@
-#include "controller/typed_number.h"
+#include "platform/typed_number.h"
 
 #include <cctype>
 #include <climits>
 
 #include "platform/ui.h"
 
-namespace controller {
+namespace platform {
 
 std::optional<int> ReadWholeNumber(const std::string& text) {
   const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
@@ -40,21 +40,21 @@ std::string TypedNumberRefusal(const TypedField& field) {
 
 std::optional<int> ReadTypedNumberOrRefuse(const std::string& text, const TypedField& field) {
   const std::optional<int> value = ReadTypedNumber(text, field);
-  if (!value) platform::Ui().ShowMessage(TypedNumberRefusal(field));
+  if (!value) Ui().ShowMessage(TypedNumberRefusal(field));
   return value;
 }
 
 std::optional<int> ReadWholeNumberOrRefuse(const std::string& text, const TypedField& field) {
   const std::optional<int> value = ReadWholeNumber(text);
-  if (!value) platform::Ui().ShowMessage(TypedNumberRefusal(field));
+  if (!value) Ui().ShowMessage(TypedNumberRefusal(field));
   return value;
 }
 
 std::optional<int> ReadNumberUpToOrRefuse(const std::string& text, const TypedField& field) {
   std::optional<int> value = ReadWholeNumber(text);
   if (value && *value > field.Highest) value.reset();
-  if (!value) platform::Ui().ShowMessage(TypedNumberRefusal(field));
+  if (!value) Ui().ShowMessage(TypedNumberRefusal(field));
   return value;
 }
 
-}  // namespace controller
+}  // namespace platform
