@@ -164,6 +164,11 @@ class EngineTest : public ::testing::Test {
   bool RunToState(int state, int limit = 2000) {
     return RunUntil([&] { return engine.CommState == state; }, limit);
   }
+  // The engine in `state`, its work's frame gone: a flash load, which owes no answer, has left the port.
+  void WorkWent(int state) {
+    engine.CommState = state;
+    engine.SendCommandFrame(CmdFlashLoad);
+  }
   // Attaches, connects and identifies: the engine idles in its poll cycle.
   void Connect() {
     engine.CommState = 1;
