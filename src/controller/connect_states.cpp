@@ -108,7 +108,7 @@ void ChooseMethod(CommsEngine& e) {
 
 void RequestInfo(CommsEngine& e) {
   e.HideMeter();
-  e.ParamsRequest = 1;
+  if (!e.ParamsRequest) e.ParamsRequest = IdentificationParamsRead;
   RankOwnRequest(e, RequestKind::Params);
   e.ModuleTypes.fill(NoModule);
   e.ModuleVersions.fill(0);
