@@ -93,6 +93,7 @@ void CommsEngine::Tick() {
   if (++StatusTick > 10) UpdateStatusPanel();
   View.SetLights(Port.OutBuffUsed() != 0, Port.InBuffUsed() != 0);
   const RunningWork* work = StateWork();
+  const EndedAt now{CommState, RetryCount};
   try {
     // The line is closed or closing: nothing owed comes on it, and nothing held goes.
     if (CommState == 0 || Disconnecting()) {
@@ -114,6 +115,7 @@ void CommsEngine::Tick() {
   // Ended in a command's or a mode's states: its answer, or its end, did not come.
   const bool unfinished = work && (work->Kind == WorkKind::Command || work->Kind == WorkKind::Mode);
   if (unfinished && Disconnecting() && !endedIn_) endedIn_ = work;
+  if (Disconnecting() && !endedAt_.State) endedAt_ = now;
   // Its end has cleared the request kept for it: one asked from now on is the next connection's.
   if (keptWork_ && !Holds(*keptWork_)) keptWork_ = nullptr;
   View.SetText(CommsText::State, std::to_string(CommState));
@@ -730,6 +732,20 @@ void CommsEngine::TellDrops(const Requests& asked) {
   for (std::size_t slot = 0; slot < CommandQueue.size(); ++slot)
     queueDropped = queueDropped || (asked.CommandQueue[slot][0] != 0 && CommandQueue[slot][0] == 0);
   tell(queueDropped, "Parameter Change");
+  // The reads the user asked, but for one that had started: the state whose tick decided the end, or the one an
+  // attach ends before it runs, is past the read's first, or sends that first again after a retry.
+  const EndedAt at = endedAt_.State ? std::exchange(endedAt_, {}) : EndedAt{CommState, RetryCount};
+  const auto started = [&at](int first, int last) {
+    return at.State >= first && at.State <= last && (at.State > first || at.Retries > 0);
+  };
+  tell(asked.DumpRequest && !DumpRequest && !(started(550, 551) && DumpAddress == SentDumpAddress),
+       RequestName(RequestKind::Dump));
+  tell(asked.ModuleParamsRequest == 1 && !ModuleParamsRequest, RequestName(RequestKind::ModuleParams));
+  tell(asked.X10MonitorRequest && !X10MonitorRequest && !started(300, 304) &&
+           !started(EventReportsStart, EventReportsOff),
+       RequestName(RequestKind::X10Monitor));
+  tell(asked.ParamsRequest == 1 && !ParamsRequest, RequestName(RequestKind::Params));
+  tell(asked.ClockRequest == 1 && ClockRequest != 1 && !started(540, 541), RequestName(RequestKind::Clock));
   if (AutoAddressRequest == -1) {
     SkippedModule = 0;
     LastNumberSent = 0;

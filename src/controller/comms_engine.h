@@ -512,6 +512,12 @@ class CommsEngine : public RequestFields {
   const RunningWork* keptWork_ = nullptr;
   // The command or mode in hand when the connection's end was decided, until its end tells it.
   const RunningWork* endedIn_ = nullptr;
+  // The state whose tick decided the connection's end, and the retries counted before it, until its drops
+  // are told.
+  struct EndedAt {
+    int State = 0;
+    int Retries = 0;
+  } endedAt_;
   std::vector<StateHandler> handlers_;
   std::string notSent_;  // the requests dropped with the last connection, a line each
   // Among them a number the controller gave and was not told: the next addressing run would give it twice.

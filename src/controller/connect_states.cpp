@@ -108,7 +108,7 @@ void ChooseMethod(CommsEngine& e) {
 
 void RequestInfo(CommsEngine& e) {
   e.HideMeter();
-  e.ParamsRequest = 1;
+  if (!e.ParamsRequest) e.ParamsRequest = IdentificationParamsRead;
   RankOwnRequest(e, RequestKind::Params);
   e.ModuleTypes.fill(NoModule);
   e.ModuleVersions.fill(0);
@@ -139,9 +139,12 @@ void AskUpdateWarning(CommsEngine& e) {
   platform::Ui().Beep();
   if (platform::Ui().MessageBox("Warning! Your Controller does not have the latest exec code.. Load Now?",
                                 "Update Warning", platform::MsgButtons::OkCancel,
-                                platform::MsgKind::Warning) == platform::MsgResult::Ok &&
-      e.RequestAllowed(RequestName(RequestKind::ReloadExec), e.ReloadExecRequest != 0))
-    e.RequestExecReload();
+                                platform::MsgKind::Warning) != platform::MsgResult::Ok ||
+      !e.RequestAllowed(RequestName(RequestKind::ReloadExec), e.ReloadExecRequest != 0))
+    return;
+  // The engine's own request: it waits for those asked before it on the same data, a program download too.
+  e.RequestExecReload();
+  RankOwnRequest(e, RequestKind::ReloadExec);
 }
 
 void AwaitInfo(CommsEngine& e) {

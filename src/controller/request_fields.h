@@ -24,6 +24,8 @@ inline constexpr int ImageBufferSize = 0xE000;  // the staging image: 57,344 byt
 inline constexpr std::int32_t NoChangeData = -1;
 // The timers and variables monitor has run: a connection's end ends it. One only asked did not.
 inline constexpr std::uint8_t TimerVarMonitorRan = 2;
+// The controller parameter read the identification asks for itself: a connection's end drops it untold.
+inline constexpr std::uint8_t IdentificationParamsRead = 2;
 
 // What a connection is asked to do: each request's flag or number. They end with the connection.
 struct Requests {
@@ -56,7 +58,7 @@ struct Requests {
   // The clock set that ends an executive reload (or an addressing run) is still part of it: a close waits
   // for it.
   std::uint8_t ReloadClock = 0;
-  std::uint8_t ParamsRequest = 0;
+  std::uint8_t ParamsRequest = 0;  // 1 asked, or IdentificationParamsRead
   // Slots of command bytes 1-6 (code, b1..b5); a code of 0 marks the slot free.
   std::array<std::array<std::uint8_t, 6>, CommandQueueSlots> CommandQueue{};
   std::uint8_t TouchLoadRequest = 0;

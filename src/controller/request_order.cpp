@@ -97,13 +97,11 @@ constexpr KindRow kKinds[] = {
 };
 
 // Pairs the dispatch takes later-asked-first on purpose: a change, then the read that shows what the
-// controller took; a module parameter change reads itself back; the reload leaves the controller without
-// its program, which the download then brings.
+// controller took; a module parameter change reads itself back.
 constexpr std::pair<K, K> kKeptOrder[] = {
     {K::CommandQueue, K::Params},
     {K::ChangeData, K::TimerVarMonitor},
     {K::ParamChange, K::ModuleParams},
-    {K::ReloadExec, K::ProgramDownload},
 };
 
 // An IR transfer takes parameters 122 and 123 from the table that the read asked with it fills: while a

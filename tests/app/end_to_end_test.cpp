@@ -595,7 +595,8 @@ TEST_F(EndToEnd, NothingPostedAroundTheCloseGoesToTheClosedController) {
   EXPECT_EQ(InfoRequests(sim), 1u) << "no reconnection";
   EXPECT_TRUE(sim.Commands(controller::CmdReadClock).empty());
   EXPECT_TRUE(sim.Commands(controller::CmdStoreTouch).empty());
-  EXPECT_EQ(TestUi().Messages(), std::vector<std::string>{"Touch Screen Download not sent"});
+  EXPECT_EQ(TestUi().Messages(),
+            std::vector<std::string>{"Touch Screen Download not sent\nGet Controller Clock not sent"});
 
   AttachTo(sim);
   const std::size_t seen = sim.Frames().size();

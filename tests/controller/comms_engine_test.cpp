@@ -152,7 +152,9 @@ struct EndCase {
 std::string Told(bool transmit) {
   return std::string("Program Download not sent\nExecutive Reload not sent\nInfra-Red File Upload not sent\n") +
          "Pager Messages not sent\nRelay Command not sent\n" + (transmit ? "Transmit Command not sent\n" : "") +
-         "X10 Command not sent\nParameter Change not sent";
+         "X10 Command not sent\nParameter Change not sent\nMemory Dump not sent\n" +
+         "Retrieve Module Parameters not sent\nMonitor X10 not sent\nRetrieve Controller Parameters not sent\n" +
+         "Get Controller Clock not sent";
 }
 
 const EndCase kEndCases[] = {
@@ -266,7 +268,8 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   engine.RelayRequest = 5;
   engine.X10SendRequest = 2;
   engine.DumpAddress = 0x1234;
-  engine.DumpRequest = 1;
+  engine.DumpRequest = engine.ModuleParamsRequest = engine.X10MonitorRequest = engine.ParamsRequest = 1;
+  engine.ClockRequest = 1;
   engine.CommandQueue[0] = {0x28, 15, 0x10, 0xE1, 0, 0};
   for (CommsWindow w : windows) view.Shown[w] = connects || telephony;
   if (c.How == End::UserClose || c.How == End::RetryWhileClosing) engine.CloseRequest = 1;
@@ -377,13 +380,16 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   }
   EXPECT_EQ(Ui().Messages(), c.Messages);
   for (const char* what : {"Program Download", "Executive Reload", "Infra-Red File Upload", "Pager Messages",
-                           "Relay Command", "Parameter Change"})
+                           "Relay Command", "Parameter Change", "Memory Dump", "Retrieve Module Parameters",
+                           "Monitor X10", "Retrieve Controller Parameters", "Get Controller Clock"})
     EXPECT_TRUE(view.Logged(std::string(what) + " not sent")) << what;
   EXPECT_EQ(view.Logged("Transmit Command not sent"), c.How == End::UserClose || c.Next == Then::ExitOnTheModem);
   EXPECT_EQ(engine.ProgramDownloadRequest + engine.ReloadExecRequest + engine.PagerLoadRequest + engine.RelayRequest +
                 engine.TransmitRequest + engine.CommandQueue[0][0],
             0);
-  EXPECT_EQ(engine.DumpRequest, 0);
+  EXPECT_EQ(engine.DumpRequest + engine.ModuleParamsRequest + engine.X10MonitorRequest + engine.ParamsRequest +
+                engine.ClockRequest,
+            0);
   for (CommsWindow w : windows) EXPECT_FALSE(view.IsShown(w));
   EXPECT_TRUE(view.Texts[CommsText::Step].empty()) << "no operation shows as running";
   EXPECT_FALSE(view.IsShown(CommsWindow::Meter));

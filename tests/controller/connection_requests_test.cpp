@@ -1,9 +1,9 @@
 // Every request belongs to the connection it was asked of. Whatever ends a connection drops what was asked
 // of it and tells each, also a request on the line whose end did not come; only what is asked after the
 // attach goes to the next connection, once, and is told nothing. A transfer on the line is cut short; one the
-// idle pass chose has sent nothing yet, and is dropped or goes on as one still waiting. Two simulated
-// controllers tell which got what: the next connection is the other one's, unless a reconnection finds its
-// own line again.
+// idle pass chose has sent nothing yet, and is dropped or goes on as one still waiting; a read on the line
+// went, and is not told. Two simulated controllers tell which got what: the next connection is the other
+// one's, unless a reconnection finds its own line again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,7 +34,7 @@ enum class Asked {
   After,    // after the attach: the next connection's
 };
 enum class End { Completes, Fails };
-enum class Kind { Command, Mode, Transfer };
+enum class Kind { Command, Mode, Transfer, Read };
 
 std::size_t ParamsSet(const SimController& sim, int p, int value) {
   std::size_t n = 0;
@@ -178,6 +178,17 @@ const Request kRequests[] = {
     {"IR file upload", "Infra-Red File Upload", Kind::Transfer, false,
      [](CommsEngine& e) { return Ask(e, RequestKind::IrUpload, false, [&] { e.IrUploadRequest = 1; }); }, 180, 184,
      [](const SimController& s) { return Taken(s, SimFrameKind::Request, AddrStaging); }},
+    {"memory dump", "Memory Dump", Kind::Read, false,
+     [](CommsEngine& e) {
+       return Ask(e, RequestKind::Dump, e.DumpRequest, [&] {
+         e.DumpAddress = 0x1234;
+         e.DumpRequest = 1;
+       });
+     },
+     550, 551, [](const SimController& s) { return Taken(s, SimFrameKind::Request, 0x1234); }},
+    {"clock read", "Get Controller Clock", Kind::Read, false,
+     [](CommsEngine& e) { return Ask(e, RequestKind::Clock, false, [&] { e.ClockRequest = 1; }); }, 540, 541,
+     [](const SimController& s) { return s.Commands(CmdReadClock).size(); }},
 };
 
 // What a request asked before the road waits behind, and what one asked after it follows on the line: IR
@@ -300,19 +311,21 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
   if (onLine) {
     // A transfer on the line is cut where it stands by an attach, the program's end or a dead line; "&Close"
     // and the project download's reconnection wait for it. The end of a command or a mode on the line went
-    // once, or its answer never came and that is told.
+    // once, or its answer never came and that is told. A read whose answer an attach's reconnection leaves is
+    // read again.
     const bool transfer = onLine->Is == Kind::Transfer;
     const bool cut =
         transfer && (fails || road == Road::NewConnection || road == Road::Reconnection || road == Road::Exit);
-    EXPECT_EQ(onLine->Done(sim), fails || cut ? 0u : 1u);
+    const bool readAgain = onLine->Is == Kind::Read && road == Road::Reconnection;
+    EXPECT_EQ(onLine->Done(sim), fails || cut ? 0u : readAgain ? 2u : 1u);
     EXPECT_EQ(onLine->Done(other), 0u) << "asked of the last connection";
     if (transfer) {
       EXPECT_EQ(view.Logged(std::string(onLine->Told) + " cut short"), cut);
-    } else {
+    } else if (onLine->Is != Kind::Read) {
       EXPECT_EQ(view.Logged(onLine->Unconfirmed), fails);
     }
-    // "not sent" only for what never started.
-    EXPECT_FALSE(view.Logged(std::string(onLine->Told) + " not sent"));
+    // "not sent" only for what never started: a read the reconnection asks again, its line lost before it goes.
+    EXPECT_EQ(view.Logged(std::string(onLine->Told) + " not sent"), readAgain && fails);
   }
   if (notGone || asked == Asked::Waiting) {
     // Nothing of it went: a reconnection goes on with it unless state 1 resets it; every end drops it, told.
@@ -343,11 +356,13 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
   if (nextIsOther && asked == Asked::OnLine) {
     EXPECT_FALSE(engine.ModuleParamRead[1].any()) << "the last controller's module parameter read back";
   }
-  // A transfer or a mode keeps its retries for its end; the command on the line is not sent again after a
-  // close, and a transfer cut at once counts none.
-  const bool keepsRetries = onLine && onLine->Is != Kind::Command;
+  // A transfer or a mode keeps its retries for its end; the command or read on the line is not sent again
+  // after a close, and a transfer cut at once, or a read a new connection leaves, counts none.
+  const bool keepsRetries = onLine && (onLine->Is == Kind::Transfer || onLine->Is == Kind::Mode);
   const bool closing = road == Road::Close || road == Road::Exit || road == Road::NewConnection;
-  const bool cutAtOnce = onLine && onLine->Is == Kind::Transfer && (road == Road::Exit || road == Road::NewConnection);
+  const bool cutAtOnce =
+      onLine && ((onLine->Is == Kind::Transfer && (road == Road::Exit || road == Road::NewConnection)) ||
+                 (onLine->Is == Kind::Read && road == Road::NewConnection));
   if (fails) expectedRetries = road == Road::HangUp ? 1 : cutAtOnce ? 0 : keepsRetries || !closing ? 9 : 1;
   if (asked == Asked::Held) expectedRetries = 1;  // the lost poll's
 }

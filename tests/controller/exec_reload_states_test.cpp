@@ -3,6 +3,7 @@
 // cannot be sent, and the restart wait that ends in a new identification and the clock set.
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "engine_fixture.h"
 #include "support/temp_dir.h"
@@ -370,6 +371,64 @@ TEST_F(ExecReloadTest, TheRestartWaitEndsInIdentificationAndTheClockSet) {
   engine.ParamsRequest = 0;
   ASSERT_TRUE(RunUntil([&] { return sim.ClockFramesTaken() == 1 && engine.SetClockRequest == 0; }, 40));
   EXPECT_EQ(sim.Clock().Year, clock.Time.Year);
+}
+
+// A reload asked while a program download asked before it waits does not overtake it, across the project
+// download's reconnection too, whose new connection reads the clock for the program's flash key first: asked
+// from the menu it is refused and told; by OK on "Update Warning" at the reconnection's identification, it
+// follows the program. The controller gets the program first.
+TEST_F(ExecReloadTest, AReloadAskedAfterAWaitingProgramDownloadDoesNotOvertakeIt) {
+  WriteImage("FLASH512.BIN", 300);
+  project.Store.Lines[10] = ProgramLine::End();
+  const struct {
+    const char* Name;
+    bool FromUpdateWarning;
+    std::vector<std::string> Told;
+  } cases[] = {
+      {"from the menu", false, {"Executive Reload not sent: Program Download, asked before it, has not been sent yet"}},
+      {"OK on Update Warning",
+       true,
+       {"Warning! Your Controller does not have the latest exec code.. Load Now?",
+        "Be sure to re-load your Program File"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    sim.SetAppVersion(400);
+    Connect();
+    Ui().Clear();
+    const std::size_t from = sim.Frames().size();
+    // As Download Project asks it of a running connection.
+    engine.Reconnect();
+    engine.ClockRequest = 1;
+    RankOwnRequest(engine, RequestKind::Clock);
+    ASSERT_TRUE(engine.RequestProgramDownload());
+    RankOwnRequest(engine, RequestKind::ProgramDownload);
+    if (c.FromUpdateWarning) {
+      sim.SetAppVersion(317);
+      Ui().QueueAnswer(MsgResult::Ok);
+    } else if (engine.RequestAllowed(RequestKind::ReloadExec, engine.ReloadExecRequest != 0)) {
+      ASSERT_TRUE(engine.RequestExecReload());
+    }
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          if (engine.CommState == 136) sim.SetAppVersion(400);  // the new executive
+          return engine.CommState == 114 && !engine.ReconnectRequest && !engine.ProgramDownloadRequest &&
+                 !engine.ReloadExecRequest && !engine.ReloadClock;
+        },
+        2000));
+    EXPECT_EQ(Ui().Messages(), c.Told);
+    const auto frames = sim.Frames();
+    const auto first = [&](const std::function<bool(const SimFrame&)>& is) {
+      return std::find_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(), is) - frames.begin();
+    };
+    const auto programBlock =
+        first([](const SimFrame& f) { return f.Kind == SimFrameKind::Block && f.Address == AddrStaging; });
+    const auto executiveStop = first([](const SimFrame& f) { return IsControlBlock(f) && f.Args[1] == 1; });
+    const auto end = frames.end() - frames.begin();
+    ASSERT_LT(programBlock, end) << "the program was sent";
+    EXPECT_LT(programBlock, executiveStop) << "the program goes first";
+    EXPECT_EQ(executiveStop < end, c.FromUpdateWarning);
+  }
 }
 
 // The start block is not waited for, but a refusal of it within the restart wait's first twelve ticks

@@ -475,7 +475,8 @@ TEST_F(RunningWorkTest, AReadBackCutByAReconnectionIsReadAgain) {
 }
 
 // A read or a monitor that ran says it ended when an attach ends it; it was not "not sent". One only asked
-// never ran, and did not end.
+// never ran, and did not end: a reconnection goes on with it, and a new connection drops the module read,
+// told.
 TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
   sim.SetModule(1, 11);
   sim.SetManagerBusyPolls(1000);  // the module read polls the busy manager
@@ -484,12 +485,14 @@ TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
     std::function<void(CommsEngine&)> Ask;
     int Running;  // 114: attached before the idle pass takes it
     const char* Ended;
+    const char* Dropped = "";  // by a new connection
   } cases[] = {
       {"timers and variables", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 703,
        "Timers and Variables Monitor ended"},
       {"module parameters", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 203, "Module Parameter Read ended"},
       {"timers and variables, only asked", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 114, ""},
-      {"module parameters, chosen by the idle pass", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 199, ""},
+      {"module parameters, chosen by the idle pass", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 199, "",
+       "Retrieve Module Parameters not sent"},
   };
   for (const auto& c : cases)
     for (Road road : {Road::Reconnection, Road::NewConnection}) {
@@ -502,8 +505,10 @@ TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
       if (road == Road::NewConnection) settings.ComNum = 3;
       engine.Attach();
       EXPECT_EQ(view.Logged(c.Ended), *c.Ended != '\0');
+      const std::string dropped = road == Road::NewConnection ? c.Dropped : "";
+      EXPECT_EQ(view.Logged(dropped), !dropped.empty());
       for (const std::string& line : view.Log) {
-        EXPECT_FALSE(line.ends_with(" not sent")) << line;
+        EXPECT_EQ(line.ends_with(" not sent"), line == dropped) << line;
         EXPECT_TRUE(*c.Ended || !line.ends_with(" ended")) << line;
       }
       ASSERT_TRUE(RunToState(114, 400));
