@@ -93,7 +93,6 @@ void CommsEngine::Tick() {
   if (++StatusTick > 10) UpdateStatusPanel();
   View.SetLights(Port.OutBuffUsed() != 0, Port.InBuffUsed() != 0);
   const RunningWork* work = StateWork();
-  const EndedAt now{CommState, RetryCount};
   try {
     // The line is closed or closing: nothing owed comes on it, and nothing held goes.
     if (CommState == 0 || Disconnecting()) {
@@ -115,7 +114,6 @@ void CommsEngine::Tick() {
   // Ended in a command's or a mode's states: its answer, or its end, did not come.
   const bool unfinished = work && (work->Kind == WorkKind::Command || work->Kind == WorkKind::Mode);
   if (unfinished && Disconnecting() && !endedIn_) endedIn_ = work;
-  if (Disconnecting() && !endedAt_.State) endedAt_ = now;
   // Its end has cleared the request kept for it: one asked from now on is the next connection's.
   if (keptWork_ && !Holds(*keptWork_)) keptWork_ = nullptr;
   View.SetText(CommsText::State, std::to_string(CommState));
@@ -213,8 +211,9 @@ void CommsEngine::LoseConnection() {
 
 void CommsEngine::RunState() {
   if (CommState < 0 || CommState > MaxState) return;
-  // Between runs of work: the next starts with nothing of it gone.
+  // Between runs of work: the next starts with nothing of it gone; a connection, with nothing on its line.
   if (!WorkOfState(CommState, AddressingRestart != 0)) workSent_ = false;
+  if (CommState == 1) sentState_ = 0;
   if (StateHandler handler = handlers_[static_cast<std::size_t>(CommState)]) handler(*this);
 }
 
@@ -281,6 +280,7 @@ void CommsEngine::Transmit(std::span<const Byte> frame, bool again, int state) {
   exchange_.Sent(AnswerSize(frame), again, dropped, ReportsNow());
   View.SetLights(true, false);
   Port.PutBlock(frame.data(), static_cast<std::uint16_t>(frame.size()));
+  sentState_ = state;
   // The work of the state that sent it has gone: a transfer takes its request with its first frame.
   const RunningWork* work = WorkOfState(state, AddressingRestart != 0);
   if (work && !workSent_ && work->Take) work->Take(*this);
@@ -732,12 +732,8 @@ void CommsEngine::TellDrops(const Requests& asked) {
   for (std::size_t slot = 0; slot < CommandQueue.size(); ++slot)
     queueDropped = queueDropped || (asked.CommandQueue[slot][0] != 0 && CommandQueue[slot][0] == 0);
   tell(queueDropped, "Parameter Change");
-  // The reads the user asked, but for one that had started: the state whose tick decided the end, or the one an
-  // attach ends before it runs, is past the read's first, or sends that first again after a retry.
-  const EndedAt at = endedAt_.State ? std::exchange(endedAt_, {}) : EndedAt{CommState, RetryCount};
-  const auto started = [&at](int first, int last) {
-    return at.State >= first && at.State <= last && (at.State > first || at.Retries > 0);
-  };
+  // The reads the user asked, but for one whose frame was the last to leave the port: it was on the line.
+  const auto started = [this](int first, int last) { return sentState_ >= first && sentState_ <= last; };
   tell(asked.DumpRequest && !DumpRequest && !(started(550, 551) && DumpAddress == SentDumpAddress),
        RequestName(RequestKind::Dump));
   tell(asked.ModuleParamsRequest == 1 && !ModuleParamsRequest, RequestName(RequestKind::ModuleParams));

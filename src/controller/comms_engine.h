@@ -512,12 +512,6 @@ class CommsEngine : public RequestFields {
   const RunningWork* keptWork_ = nullptr;
   // The command or mode in hand when the connection's end was decided, until its end tells it.
   const RunningWork* endedIn_ = nullptr;
-  // The state whose tick decided the connection's end, and the retries counted before it, until its drops
-  // are told.
-  struct EndedAt {
-    int State = 0;
-    int Retries = 0;
-  } endedAt_;
   std::vector<StateHandler> handlers_;
   std::string notSent_;  // the requests dropped with the last connection, a line each
   // Among them a number the controller gave and was not told: the next addressing run would give it twice.
@@ -527,6 +521,7 @@ class CommsEngine : public RequestFields {
   Exchange exchange_;
   std::vector<Byte> held_;  // a new frame that waits for the line to settle
   int heldState_ = 0;       // the state that sent it
+  int sentState_ = 0;       // the state that sent the last frame to leave the port on this connection
   // A frame of the work in hand has left the port. Each run of work starts from a state of no work (the
   // idle pass, the poll), which clears it.
   bool workSent_ = false;

@@ -164,10 +164,13 @@ class EngineTest : public ::testing::Test {
   bool RunToState(int state, int limit = 2000) {
     return RunUntil([&] { return engine.CommState == state; }, limit);
   }
-  // The engine in `state`, its work's frame gone: a flash load, which owes no answer, has left the port.
+  // The engine in `state`, its work's frame gone: a clock read has left the port, and what it owes is
+  // counted in, so the next frame is not held for it.
   void WorkWent(int state) {
+    if (port.ComNumber() == 0) port.SetComNumber(1);  // named, as a connection names it; open or not
     engine.CommState = state;
-    engine.SendCommandFrame(CmdFlashLoad);
+    engine.SendCommandFrame(CmdReadClock);
+    engine.AnswerTaken(ClockReplySize);
   }
   // Attaches, connects and identifies: the engine idles in its poll cycle.
   void Connect() {

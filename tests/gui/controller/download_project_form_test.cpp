@@ -315,7 +315,7 @@ TEST_F(DownloadProjectFormTest, AClosedConnectionOrAnotherRoadAttachesANewOne) {
     engine.ClockRequest = 0;
     if (c.Is == Why::Closed || c.Is == Why::ClosedMidTransfer) engine.CloseRequest = 1;
     if (c.Is == Why::AnotherPort) settings.ComNum = 2;
-    if (c.Is == Why::ClosedMidTransfer) engine.CommState = 515;  // a program block's flash load
+    if (c.Is == Why::ClosedMidTransfer) WorkWent(515);  // a program block's flash load
     if (c.Answer) Ui().QueueAnswer(*c.Answer);
     form.show();
     Click(form.BitBtn1);
