@@ -24,12 +24,8 @@ constexpr int MaxState = 1200;
 constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retries
 // A module parameter read under way (at 199 it is only chosen: its request still stands).
 constexpr int FirstModuleRead = 200, LastModuleRead = 205;
-// The first states of the modes.
-constexpr int EventReportsStart = 520, FindModuleStart = 590;
-// The controller may send reports from the frame that starts them until its switch-off is answered.
-constexpr int LearnSent = 562, LearnOff = 566, EventReportsOff = 527, LastModuleWritten = 594;
-constexpr Byte IrLearntReport = 0xFD, X10EventLead = 0xFE, X10EventLeadAlt = 0xFB;
-constexpr int X10ReportSize = 3;
+// The modes' states: the older X10 monitor's, the addressing's.
+constexpr int EventReportsStart = 520, EventReportsOff = 527, FindModuleStart = 590, LastModuleWritten = 594;
 
 // The answer a frame gets: a block for a request, the clock's 9 bytes, the X10 wait's 5, nothing for the
 // flash load, and an acknowledgement for everything else.
@@ -178,8 +174,8 @@ void CommsEngine::TakeTransferRequest() {
 }
 
 Reports CommsEngine::ReportsNow() const {
-  if (CommState >= LearnSent && CommState <= LearnOff) return Reports::LearntCode;
-  if (CommState >= EventReportsStart && CommState <= EventReportsOff) return Reports::X10Events;
+  const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
+  if (work && work->Reports != Reports::None) return work->Reports;
   // The answers the switch-off still owes may come with reports.
   return exchange_.Owes() ? exchange_.ReportsAmong() : Reports::None;
 }
@@ -696,15 +692,8 @@ void CommsEngine::TellDrops(const Requests& asked) {
     else if (went->Kind == WorkKind::Command)
       TellNotConfirmed(what);
   };
-  tell(asked.ProgramDownloadRequest && !ProgramDownloadRequest, "Program Download");
-  tell(asked.ReloadExecRequest && !ReloadExecRequest, "Executive Reload");
-  tell(asked.TouchLoadRequest && !TouchLoadRequest, "Touch Screen Download");
-  tell(asked.IconLoadRequest && !IconLoadRequest, "Icon Download");
-  tell(asked.IrDownloadRequest && !IrDownloadRequest, "Infra-Red File Download");
-  tell(asked.IrUploadRequest && !IrUploadRequest, "Infra-Red File Upload");
-  tell(asked.PagerLoadRequest && !PagerLoadRequest, "Pager Messages");
-  tell((asked.AsciiTableRequest && !AsciiTableRequest) || (asked.RemoteAsciiModule != 0 && RemoteAsciiModule == 0),
-       "ASCII Messages");
+  for (RequestKind kind : TransferKinds())
+    tell(TransferAsked(asked, kind) && !TransferAsked(*this, kind), RequestName(kind));
   // The commands that would change the controller, named as their answers are.
   tell(asked.RawCommandRequest && !RawCommandRequest, "Raw Command");
   tell(asked.ChangeDataRequest != NoChangeData && ChangeDataRequest == NoChangeData, "Change Data");
@@ -785,19 +774,9 @@ std::string CommsEngine::EndQuestion(Ending how) const {
   if (how != Ending::Exit || CommState < 100 || Disconnecting() || CommState == 299)
     return controller::EndQuestion(work, how);
   // Connected: a transfer asked for starts at one of the next idle passes.
-  const std::pair<bool, const char*> transfers[] = {
-      {ProgramDownloadRequest != 0, "Program Download"},
-      {ReloadExecRequest != 0, "Executive Reload"},
-      {TouchLoadRequest != 0, "Touch Screen Download"},
-      {IconLoadRequest != 0, "Icon Download"},
-      {PagerLoadRequest != 0, "Pager Messages"},
-      {AsciiTableRequest || RemoteAsciiModule != 0, "ASCII Messages"},
-      {IrDownloadRequest != 0, "Infra-Red File Download"},
-      {IrUploadRequest != 0, "Infra-Red File Upload"},
-  };
   const char* waiting = nullptr;
-  for (const auto& [asked, name] : transfers)
-    if (asked && !waiting) waiting = name;
+  for (RequestKind kind : TransferKinds())
+    if (TransferAsked(*this, kind) && !waiting) waiting = RequestName(kind);
   // Named after the running work too: the question says all the end drops.
   if (!waiting) return controller::EndQuestion(work, how);
   return controller::EndQuestion(

@@ -31,6 +31,10 @@ inline constexpr Byte ClockStart = 0xF1;
 inline constexpr Byte BlockStart = 0xD5;
 inline constexpr Byte Ack = 6;
 inline constexpr Byte Nak = 0x15;  // the refusal the controller sends; any first byte but Ack refuses
+// Reports the controller sends by itself: a learnt IR code (the byte alone), an X10 event (lead, house, key).
+inline constexpr Byte IrLearntReport = 0xFD;
+inline constexpr Byte X10EventLead = 0xFE, X10EventLeadAlt = 0xFB;
+inline constexpr int X10ReportSize = 3;
 
 // Command codes.
 enum : Byte {

@@ -9,7 +9,6 @@ namespace controller {
 namespace {
 
 constexpr Byte LearnModeParam = 17;  // the controller parameter that puts the IR receiver into learning
-constexpr Byte IrLearnt = 0xFD;      // sent by the controller, unasked, once the code is stored
 constexpr int LearnEndStep = 565;    // the receiver switched back: the learn's number is cleared by then
 
 Byte Low(std::int32_t n) { return static_cast<Byte>(n & 0xFF); }
@@ -75,7 +74,7 @@ void AwaitLearnt(CommsEngine& e) {
   e.SettleLine();
   Byte b = 0;
   if (!e.CodeLearnt && e.ReadByte(b)) {
-    if (b == IrLearnt)
+    if (b == IrLearntReport)
       e.IrCodeLearnt();
     else
       e.AnswerBytesRead(1);
@@ -92,7 +91,7 @@ void AwaitLearnt(CommsEngine& e) {
 void EndLearnMode(CommsEngine& e) {
   // A code stored since the last look is waiting: the send's discard would drop it.
   for (Byte b = 0; e.ReadByte(b);) {
-    if (b == IrLearnt)
+    if (b == IrLearntReport)
       e.IrCodeLearnt();
     else
       e.AnswerBytesRead(1);

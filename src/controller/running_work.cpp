@@ -52,10 +52,15 @@ const WorkStates kWork[] = {
     {520,
      527,
      {WorkKind::Mode, "X10 Monitor", "the controller's X10 event reports are switched off", nullptr,
-      "the controller may go on sending its X10 event reports"}},
-    {560, 564, {WorkKind::Mode, "IR Learn", kLearnEnds, Keep<&Requests::IrLearnNumber>, kLearnLeft}},
+      "the controller may go on sending its X10 event reports", nullptr, Reports::X10Events}},
+    {560, 561, {WorkKind::Mode, "IR Learn", kLearnEnds, Keep<&Requests::IrLearnNumber>, kLearnLeft}},
+    // From the learn command on, a code may be reported.
+    {562,
+     564,
+     {WorkKind::Mode, "IR Learn", kLearnEnds, Keep<&Requests::IrLearnNumber>, kLearnLeft, nullptr,
+      Reports::LearntCode}},
     // Its end step has cleared its number: a learn asked now is the next, and has not started.
-    {565, 566, {WorkKind::Mode, "IR Learn", kLearnEnds, nullptr, kLearnLeft}},
+    {565, 566, {WorkKind::Mode, "IR Learn", kLearnEnds, nullptr, kLearnLeft, nullptr, Reports::LearntCode}},
     {590,
      594,
      {WorkKind::Mode, "Auto Address",
@@ -79,6 +84,37 @@ const WorkStates kWork[] = {
 const RunningWork kAddressingRestart{WorkKind::RestartWait, "Auto Address", ""};
 
 }  // namespace
+
+constexpr RequestKind kTransfers[] = {
+    RequestKind::ProgramDownload, RequestKind::ReloadExec, RequestKind::TouchLoad,  RequestKind::IconLoad,
+    RequestKind::IrDownload,      RequestKind::IrUpload,   RequestKind::PagerLoad, RequestKind::AsciiTable,
+};
+
+std::span<const RequestKind> TransferKinds() { return kTransfers; }
+
+bool TransferAsked(const Requests& r, RequestKind kind) {
+  switch (kind) {
+    case RequestKind::ProgramDownload:
+      return r.ProgramDownloadRequest != 0;
+    case RequestKind::ReloadExec:
+      return r.ReloadExecRequest != 0;
+    case RequestKind::TouchLoad:
+      return r.TouchLoadRequest != 0;
+    case RequestKind::IconLoad:
+      return r.IconLoadRequest != 0;
+    case RequestKind::IrDownload:
+      return r.IrDownloadRequest != 0;
+    case RequestKind::IrUpload:
+      return r.IrUploadRequest != 0;
+    case RequestKind::PagerLoad:
+      return r.PagerLoadRequest != 0;
+    case RequestKind::AsciiTable:
+    case RequestKind::RemoteAscii:
+      return r.AsciiTableRequest != 0 || r.RemoteAsciiModule != 0;
+    default:
+      return false;
+  }
+}
 
 const RunningWork* WorkOfState(int state, bool addressing) {
   if (addressing && (state == 135 || state == 136)) return &kAddressingRestart;

@@ -8,7 +8,11 @@
 // - a single command on the line gets its answer first, so a reconnection does not send it again.
 // Work that holds the port outside any connection (the pager's modem set-up) is cut, once the user agreed.
 #include <cstddef>
+#include <span>
 #include <string>
+
+#include "controller/exchange.h"
+#include "controller/request_order.h"
 
 namespace controller {
 
@@ -29,6 +33,9 @@ struct RunningWork {
   // A transfer's: clears its request, taken once its first frame has left the port. Until then the transfer
   // is only asked: a reconnection runs it, once, and an end drops it as not sent.
   void (*Take)(Requests& requests) = nullptr;
+  // What the controller may send by itself while the work is in these states, from the frame that starts
+  // the reports until the answer to the one that ends them.
+  controller::Reports Reports = Reports::None;
 };
 
 // Work that holds the engine's port outside a connection. It owns the port until its last step: whatever
@@ -55,6 +62,12 @@ enum class Ending {
 // The question `how` asks before it ends `work` (nullptr: none runs), with `also`, what else the end drops,
 // said after it; empty when there is nothing to ask.
 std::string EndQuestion(const RunningWork* work, Ending how, const std::string& also = {});
+
+// The transfers a connection can be asked for, in the order their drops are told; each is named by its
+// request kind.
+std::span<const RequestKind> TransferKinds();
+// The transfer of `kind` is asked in `requests` (the ASCII messages: to the controller or to a module).
+bool TransferAsked(const Requests& requests, RequestKind kind);
 
 // The work whose states include `state`, before telling a command in flight from one not yet sent: nullptr
 // for none (idle, polling, connecting, reads). States 135 and 136 are auto-addressing's restart when

@@ -14,7 +14,6 @@ namespace {
 
 constexpr Byte ReportX10Events = 15;  // the controller parameter that switches event reporting
 constexpr Byte NoX10Activity = 255;   // house byte of a wait answer when nothing happened
-constexpr Byte X10EventLead = 0xFE, X10EventLeadAlt = 0xFB;
 constexpr int X10EventRestTicks = 2;
 
 std::string TimeText(const platform::Clock& clock) {
