@@ -57,10 +57,10 @@ class Exchange {
  private:
   int answerBytes_ = 0;
   int owedBytes_ = 0;
-  int sends_ = 0;            // times the frame on the line went
-  bool answered_ = false;    // an answer came since it last went
-  int sinceSent_ = 0;        // ticks since it last went
-  int answerTicks_ = 0;      // the longest a frame sent once took to be answered on this line
+  int sends_ = 0;          // times the frame on the line went
+  bool answered_ = false;  // an answer came since it last went
+  int sinceSent_ = 0;      // ticks since it last went
+  int answerTicks_ = 0;    // the longest a frame sent once took to be answered on this line
   bool retry_ = false;
   int retryState_ = 0;
   Reports reports_ = Reports::None;

@@ -46,8 +46,8 @@ void LineCodec::ShowSetIo(int line, Display& d) {
     SelectRadio(p.Compare, command);
   }
   d.View.Text = FormatText("%s %s %s %s", FunctionText(l.Function()).c_str(), SlotText(selected).c_str(),
-                       position >= 0 ? PointName(selected, first + position).c_str() : "",
-                       RadioText(IoCommandItems(), command).c_str());
+                           position >= 0 ? PointName(selected, first + position).c_str() : "",
+                           RadioText(IoCommandItems(), command).c_str());
 }
 
 void LineCodec::ShowSetModParam(int line, Display& d) {
@@ -83,9 +83,9 @@ void LineCodec::ShowSetModParam(int line, Display& d) {
   if (d.Mode != 0) return;
   ShowValueOperand(line, d, std::to_string(l.Value));
   const std::string entry = numbered ? (low <= 16 ? std::to_string(low) : "") : slave ? PointName(module, low) : "";
-  d.View.Text =
-      WithValue(FormatText("%s %s %s to: ", FunctionText(l.Function()).c_str(), SlotText(module).c_str(), entry.c_str()),
-                line, l.Value);
+  d.View.Text = WithValue(
+      FormatText("%s %s %s to: ", FunctionText(l.Function()).c_str(), SlotText(module).c_str(), entry.c_str()), line,
+      l.Value);
 }
 
 void LineCodec::ShowLoadData(int line, Display& d) {
@@ -137,7 +137,7 @@ void LineCodec::ShowSetVariableData(int line, Display& d) {
   }
   ShowValueOperand(line, d, std::to_string(l.Value), true);
   d.View.Text = WithValue(FormatText("%s %s %s", FunctionText(l.Function()).c_str(), VariableName(target).c_str(),
-                                 RadioText(OperatorItems(), op).c_str()),
+                                     RadioText(OperatorItems(), op).c_str()),
                           line, l.Value, true);
 }
 
@@ -150,7 +150,7 @@ void LineCodec::ShowProgramJump(int line, Display& d) {
   if (target >= 4097) return;
   if (d.Lists) p.EditText = std::to_string(target);
   d.View.Text = FormatText("%s Skip to line %lu", FunctionText(store_.GetLineFunction(line)).c_str(),
-                       static_cast<unsigned long>(target));
+                           static_cast<unsigned long>(target));
 }
 
 void LineCodec::ShowSetIcon(int line, Display& d) {
@@ -233,7 +233,7 @@ void LineCodec::ShowSendIR(int line, Display& d) {
   if (zones == 1 && zone == 0) zoneName = ZoneZeroItem;
   if (zones == 16 && zone < 16) zoneName = PointName(module, zone);
   const std::string base = FormatText("%s %s, %s IR ", FunctionText(l.Function()).c_str(),
-                                  ControllerModuleText(module).c_str(), zoneName.c_str());
+                                      ControllerModuleText(module).c_str(), zoneName.c_str());
   d.View.Text = FormatText("%s %s", base.c_str(), (variable ? VariableName(l.Value) : IrName(l.Value)).c_str());
 }
 
@@ -247,7 +247,7 @@ void LineCodec::ShowSendPage(int line, Display& d) {
     Select(p.Item, message - 1);
   }
   d.View.Text = FormatText("%s Send Pager %s", FunctionText(store_.GetLineFunction(line)).c_str(),
-                       ItemOf(PagerMessageItems(), message - 1).c_str());
+                           ItemOf(PagerMessageItems(), message - 1).c_str());
 }
 
 void LineCodec::ShowMurmex(int line, Display& d) {
@@ -272,7 +272,7 @@ void LineCodec::ShowMurmex(int line, Display& d) {
   // Rendered from the stored record, also after a change of the module list.
   const bool murmex = TypeOf(module) == ModuleType::Murmex;
   d.View.Text = FormatText("%s Send %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
-                       murmex && message < 50 ? PointName(module, message).c_str() : "");
+                           murmex && message < 50 ? PointName(module, message).c_str() : "");
 }
 
 void LineCodec::ShowSendASCII(int line, Display& d) {

@@ -82,7 +82,7 @@ void LineCodec::ShowTestIoPoint(int line, Display& d) {
   }
   d.View.Text =
       FormatText("%s %s %s %s", FunctionText(store_.GetLineFunction(line)).c_str(), SlotText(selected).c_str(),
-             point < count ? PointName(selected, point).c_str() : "", RadioText(IoStatusItems(), status).c_str());
+                 point < count ? PointName(selected, point).c_str() : "", RadioText(IoStatusItems(), status).c_str());
 }
 
 void LineCodec::ShowTestModParam(int line, Display& d) {
@@ -119,7 +119,7 @@ void LineCodec::ShowTestModParam(int line, Display& d) {
   const std::string param =
       params.Count > 0 && position >= 0 && position < params.Count ? PointName(module, params.First + position) : "";
   d.View.Text = WithValue(FormatText("%s %s %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
-                                 param.c_str(), RadioText(ComparePhrases(), sub).c_str()),
+                                     param.c_str(), RadioText(ComparePhrases(), sub).c_str()),
                           line, l.Value);
 }
 
@@ -135,7 +135,7 @@ void LineCodec::ShowReceiveX10(int line, Display& d) {
     Select(p.Item, code);
   }
   d.View.Text = FormatText("%s Receive X10,  %s - %s", FunctionText(store_.GetLineFunction(line)).c_str(),
-                       ItemOf(HouseCodeItems(), house).c_str(), ItemOf(X10CodeItems(), code).c_str());
+                           ItemOf(HouseCodeItems(), house).c_str(), ItemOf(X10CodeItems(), code).c_str());
 }
 
 void LineCodec::ShowTestLurcanData(int line, Display& d) {
@@ -158,7 +158,7 @@ void LineCodec::ShowTestLurcanData(int line, Display& d) {
   if (d.Mode != 0) return;
   ShowValueOperand(line, d, std::to_string(LurcanConstant(l.Value)));
   d.View.Text = WithValue(FormatText("%s %s %s", FunctionText(l.Function()).c_str(), SlotText(module).c_str(),
-                                 RadioText(ComparePhrases(), sub).c_str()),
+                                     RadioText(ComparePhrases(), sub).c_str()),
                           line, LurcanConstant(l.Value));
 }
 
@@ -181,7 +181,7 @@ void LineCodec::ShowTestTimerData(int line, Display& d) {
   }
   ShowValueOperand(line, d, std::to_string(l.Value));
   d.View.Text = WithValue(FormatText("%s %s %s", FunctionText(l.Function()).c_str(), TimerName(timer).c_str(),
-                                 RadioText(ComparePhrases(), sub).c_str()),
+                                     RadioText(ComparePhrases(), sub).c_str()),
                           line, l.Value);
 }
 
@@ -201,7 +201,7 @@ void LineCodec::ShowTestVariableData(int line, Display& d) {
   }
   ShowValueOperand(line, d, std::to_string(l.Value));
   d.View.Text = WithValue(FormatText("%s %s %s", FunctionText(l.Function()).c_str(), VariableOrDataName(entry).c_str(),
-                                 RadioText(ComparePhrases(), sub).c_str()),
+                                     RadioText(ComparePhrases(), sub).c_str()),
                           line, l.Value);
 }
 
@@ -216,7 +216,7 @@ void LineCodec::ShowReceiveIR(int line, Display& d) {
     Select(p.Item, l.Value);
   }
   d.View.Text = FormatText("%s  Receive IR %s, from  %s", FunctionText(l.Function()).c_str(), IrName(l.Value).c_str(),
-                       ControllerModuleText(l.Arg).c_str());
+                           ControllerModuleText(l.Arg).c_str());
 }
 
 void LineCodec::ShowX10Status(int line, Display& d) {
@@ -231,7 +231,7 @@ void LineCodec::ShowX10Status(int line, Display& d) {
     SelectRadio(p.Compare, l.Value);
   }
   d.View.Text = FormatText("%s %s,  %s", FunctionText(l.Function()).c_str(), X10UnitName(unit).c_str(),
-                       RadioText(X10StatusItems(), l.Value).c_str());
+                           RadioText(X10StatusItems(), l.Value).c_str());
 }
 
 void LineCodec::ShowIoError(int line, Display& d) {
@@ -263,7 +263,7 @@ void LineCodec::ShowTouchButton(int line, Display& d) {
   }
   std::string button = touch ? TouchObjectName(l.Value) : l.Value < 512 ? std::to_string(l.Value) : std::string();
   d.View.Text = FormatText("%s  %s, Button  %s is pressed", FunctionText(l.Function()).c_str(),
-                       ControllerModuleText(l.Arg).c_str(), button.c_str());
+                           ControllerModuleText(l.Arg).c_str(), button.c_str());
 }
 
 bool LineCodec::EncodeCondition(int line, const WizardView& in) {

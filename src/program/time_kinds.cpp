@@ -118,7 +118,7 @@ void LineCodec::ShowListOrVariable(int line, Display& d, int sub, Panel panel, c
     }
   }
   d.View.Text = FormatText("%s  %s %s %s", FunctionText(l.Function()).c_str(), label, DateComparePhrases()[sub],
-                       (variable ? VariableName(l.Value) : ItemOf(items, l.Value - first)).c_str());
+                           (variable ? VariableName(l.Value) : ItemOf(items, l.Value - first)).c_str());
 }
 
 // Day of Month and Year: a typed number or a variable.
@@ -150,7 +150,7 @@ void LineCodec::ShowDayOfMonth(int line, Display& d) {
   ShowNumberOrVariable(l, d.P(), d.Lists, sub, names_);
   const std::string fn = FunctionText(l.Function());
   d.View.Text = (l.Arg & 0x8000) ? FormatText("%s  Day of Month %s %s", fn.c_str(), DateComparePhrases()[sub],
-                                          VariableName(l.Value).c_str())
+                                              VariableName(l.Value).c_str())
                                  : FormatText("%s  Day of Month %s %d", fn.c_str(), DateComparePhrases()[sub], l.Value);
 }
 
@@ -181,7 +181,8 @@ void LineCodec::ShowDate(int line, Display& d) {
     if (l.Value != 0) p.Day = day, p.Month = month, p.Year = year;
   }
   const std::string text = FormatText("%02d/%02d/%02d", month, day, year % 100);
-  d.View.Text = FormatText("%s  Date %s %s", FunctionText(l.Function()).c_str(), DateComparePhrases()[sub], text.c_str());
+  d.View.Text =
+      FormatText("%s  Date %s %s", FunctionText(l.Function()).c_str(), DateComparePhrases()[sub], text.c_str());
 }
 
 // panel handlers of the time of day

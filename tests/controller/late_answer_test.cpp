@@ -478,8 +478,8 @@ TEST_F(SentAgainTest, ALostFrameCostsOneTimeOut) {
   sim.DropEveryNthFrame(5);
   const int lossy = ModuleParamReadTicks();
   const auto frames = sim.Frames();
-  const int lost = static_cast<int>(
-      std::count_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(), [](const auto& f) { return f.Ignored; }));
+  const int lost = static_cast<int>(std::count_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
+                                                  [](const auto& f) { return f.Ignored; }));
   ASSERT_GT(lost, 10);
   EXPECT_LE(lossy - clean, lost * (Exchange::QuietTicks + 6)) << lost << " frames lost; " << clean << " ticks without";
   expectedRetries = lost;

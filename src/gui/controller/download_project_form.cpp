@@ -92,10 +92,10 @@ bool TForm3::PartsWaiting() {
     QCheckBox* Box;
     RequestKind Kind;
     bool Asked;
-  } parts[] = {{CheckBox1, RequestKind::IconLoad, controller::TransferAsked(engine_, RequestKind::IconLoad)},
-               {CheckBox4, RequestKind::TouchLoad, controller::TransferAsked(engine_, RequestKind::TouchLoad)},
-               {CheckBox2, RequestKind::ProgramDownload,
-                controller::TransferAsked(engine_, RequestKind::ProgramDownload)}};
+  } parts[] = {
+      {CheckBox1, RequestKind::IconLoad, controller::TransferAsked(engine_, RequestKind::IconLoad)},
+      {CheckBox4, RequestKind::TouchLoad, controller::TransferAsked(engine_, RequestKind::TouchLoad)},
+      {CheckBox2, RequestKind::ProgramDownload, controller::TransferAsked(engine_, RequestKind::ProgramDownload)}};
   std::string waiting;  // "the <part>" for each ticked part that waits already
   for (const auto& part : parts)
     if (part.Box->isChecked() && part.Asked)

@@ -489,9 +489,8 @@ TEST_F(EditorTest, EveryKindOfChangeBringsTheCloseQuestion) {
 TEST_F(EditorTest, SystemMapEditsBringTheirOwnCloseQuestionAfterTheProgramsOne) {
   const std::string program = "Program has changed and not saved, Still close?";
   const std::string map = "System Map has changed and not saved, Still close?";
-  const std::vector<std::function<void()>> edits = {
-      [&] { sysConfig->Tree.Rename(project::FirstTimer, "Porch light"); },
-      [&] { sysConfig->Tessaro1Click(); }};
+  const std::vector<std::function<void()>> edits = {[&] { sysConfig->Tree.Rename(project::FirstTimer, "Porch light"); },
+                                                    [&] { sysConfig->Tessaro1Click(); }};
   for (const auto& edit : edits) {
     sysConfig->GenerateDefaultProject();
     EXPECT_TRUE(editor->FormCloseQuery()) << "just loaded";

@@ -1,6 +1,6 @@
 #pragma once
-// The editor window with a System Map beside it over one project, in a directory of its own, with the communications side
-// and the Control Wizard replaced by recording fakes.
+// The editor window with a System Map beside it over one project, in a directory of its own, with the communications
+// side and the Control Wizard replaced by recording fakes.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "gui/comms_link.h"
-#include "gui/program/editor_form.h"
 #include "gui/editor_links.h"
+#include "gui/program/editor_form.h"
 #include "gui/project/sys_config.h"
 #include "platform/paths.h"
 #include "support/scripted_ui.h"
