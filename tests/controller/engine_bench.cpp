@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 
 #include "controller/engine_fixture.h"
@@ -115,6 +116,46 @@ void BM_TicksPerOperation(benchmark::State& state) {
   state.counters["clock_floor"] = 3;
 }
 BENCHMARK(BM_TicksPerOperation)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// What a frame lost on the line costs: a read of every module parameter (two modules, 64 each) clean and with
+// every fifth frame lost, in ticks; a loss costs its time-out and, once the answer to its second sending is
+// in, the answer time seen and its margin.
+void BM_LostFrames(benchmark::State& state) {
+  Application();
+  BenchEngine bench;
+  for (int module : {1, 3}) {
+    bench.sim.SetModule(module, 5);
+    for (int p = 0; p < 64; ++p) bench.sim.SetModuleParameter(module, p, static_cast<std::uint16_t>(p));
+  }
+  bench.sim.SetManagerBusyPolls(0);
+  bench.Connect();
+  const auto read = [&] {
+    bench.engine.ModuleParamsRequest = 1;
+    int ticks = 0;
+    while (ticks < 5000 && !(bench.engine.CommState == 114 && !bench.engine.ModuleParamsRequest)) {
+      bench.Step();
+      ++ticks;
+    }
+    return ticks;
+  };
+  int clean = 0, lossy = 0, lost = 0;
+  for (auto _ : state) {
+    clean = read();
+    const std::size_t from = bench.sim.Frames().size();
+    bench.sim.DropEveryNthFrame(5);
+    lossy = read();
+    bench.sim.DropEveryNthFrame(0);
+    const auto frames = bench.sim.Frames();
+    lost = static_cast<int>(std::count_if(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
+                                          [](const auto& f) { return f.Ignored; }));
+  }
+  state.counters["ticks_clean"] = clean;
+  state.counters["ticks_every_5th_lost"] = lossy;
+  state.counters["lost"] = lost;
+  state.counters["ticks_per_loss"] = lost ? static_cast<double>(lossy - clean) / lost : 0;
+  state.counters["time_out_ticks"] = Exchange::QuietTicks;
+}
+BENCHMARK(BM_LostFrames)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // What an attached engine polling an idle controller costs, ticked by a real 250 ms timer for 10 seconds:
 // the process's CPU time (the engine, the port's threads and the simulator's) as a share of one core.
