@@ -485,5 +485,124 @@ TEST_F(SentAgainTest, ALostFrameCostsOneTimeOut) {
   expectedRetries = lost;
 }
 
+// A frame held for an answer the line owes goes on the first tick the line has settled, never a time-out
+// later: counted from a moment each row sets up to the next frame reaching the controller, 250 ms of the
+// simulator's line clock a tick.
+class HoldTest;
+struct Hold {
+  const char* Name;
+  bool (*Until)(HoldTest&);  // the scenario, up to the moment the count starts
+  int Within;                // ticks from then to the next frame
+  int Retries;
+};
+
+void PrintTo(const Hold& hold, std::ostream* os) { *os << hold.Name; }
+
+class HoldTest : public EngineTest, public ::testing::WithParamInterface<Hold> {
+ public:
+  using EngineTest::Connect, EngineTest::RunToState, EngineTest::RunUntil, EngineTest::Step;
+  using EngineTest::engine, EngineTest::port, EngineTest::sim;
+
+  HoldTest() { sim.DriveLineClock(); }
+  // A controller slow to answer its identification (2.3 s): the answer time seen on the line is ten ticks.
+  bool ConnectSlowly() {
+    sim.SetReplyDelay(2300ms);
+    Connect();
+    sim.SetReplyDelay({});
+    return engine.CommState == 114;
+  }
+  // The frame `sendState` sends is answered twice and at once, after its time-out: `wait` takes the
+  // first answer, and the moment is when the state after it has read the line empty.
+  bool SentAgain(int sendState, int wait) {
+    if (!RunToState(sendState, 40)) return false;
+    sim.AnswerNextLate(3300ms);
+    return RunUntil([&] { return engine.CommState == wait + 1 && port.InBuffUsed() == 0; }, 40);
+  }
+};
+
+const Hold kHolds[] = {
+    // The user attaches while the I/O poll's answer is 2.4 s late: the reconnection's info request goes on
+    // the tick after that answer is in, the tenth.
+    {"answer_taken_during_the_hold",
+     [](HoldTest& t) {
+       t.Connect();
+       if (!t.RunToState(112, 40)) return false;
+       t.sim.AnswerNextLate(2400ms);
+       t.Step();
+       t.engine.Attach();
+       return true;
+     },
+     10, 0},
+    // The start block that ends auto-addressing is lost: the controller has started again once the wait
+    // ends, and the identification goes at once.
+    {"restart_gives_up_the_start_blocks_answer",
+     [](HoldTest& t) {
+       t.Connect();
+       t.engine.AutoAddressRequest = 1;
+       if (!t.RunToState(592, 40) || t.sim.PressModuleButton() != 1 || !serial::test::PumpIn(t.port, 1) ||
+           !t.RunUntil([&] { return t.engine.AutoAddressRequest == 2; }, 10))
+         return false;
+       t.engine.AbortRequest = 1;
+       if (!t.RunToState(135, 200)) return false;
+       t.sim.IgnoreNext(1);
+       return t.RunToState(100, 400);
+     },
+     1, 0},
+    // A controller slow to identify answers the learn command twice at once after its time-out: the learn
+    // takes the second answer as it waits, so closing its window switches the receiver back on the second
+    // tick, not once the answer time seen has passed since the learn command went again.
+    {"learn_wait_settles_the_line",
+     [](HoldTest& t) {
+       if (!t.ConnectSlowly()) return false;
+       t.engine.IrLearnFrequency = 120;
+       t.engine.IrLearnNumber = 5;
+       if (!t.SentAgain(562, 563)) return false;
+       t.engine.CancelLearn();
+       return true;
+     },
+     2, 1},
+    // The same for the older X10 monitor's switch-on, and its window closed.
+    {"x10_monitor_wait_settles_the_line",
+     [](HoldTest& t) {
+       if (!t.ConnectSlowly()) return false;
+       t.engine.AppVersion = 212;
+       t.engine.X10MonitorRequest = 1;
+       if (!t.SentAgain(520, 521)) return false;
+       t.engine.X10MonitorRequest = 0;
+       return true;
+     },
+     2, 1},
+    // The user closes while the I/O poll, lost on the line, waits: the next attach's info request goes
+    // as state 100 first runs, on the ninth tick.
+    {"closed_line_owes_nothing",
+     [](HoldTest& t) {
+       t.Connect();
+       if (!t.RunToState(112, 40)) return false;
+       t.sim.IgnoreNext(1);
+       t.Step();
+       t.engine.CloseRequest = 1;
+       if (!t.RunToState(0, 40)) return false;
+       t.engine.Attach();
+       return true;
+     },
+     9, 1},
+};
+
+TEST_P(HoldTest, TheNextFrameGoesOnceTheLineHasSettled) {
+  const Hold& hold = GetParam();
+  ASSERT_TRUE(hold.Until(*this)) << engine.CommState;
+  const std::size_t from = sim.ReceivedCount();
+  int ticks = 0;
+  while (sim.ReceivedCount() == from && ticks < 3 * Exchange::QuietTicks) {
+    Step();
+    ++ticks;
+  }
+  EXPECT_LE(ticks, hold.Within) << "in state " << engine.CommState;
+  expectedRetries = hold.Retries;
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, HoldTest, ::testing::ValuesIn(kHolds),
+                         [](const ::testing::TestParamInfo<Hold>& info) { return std::string(info.param.Name); });
+
 }  // namespace
 }  // namespace controller::test
