@@ -166,10 +166,12 @@ void CommsEngine::SettleLine() {
   }
 }
 
-void CommsEngine::TakeTransferRequest() {
+void CommsEngine::TakeTransferRequest() { TakeRequestOf(CommState); }
+
+void CommsEngine::TakeRequestOf(int state) {
   // Its first frame took it already: what is asked now is the next.
   if (workSent_) return;
-  const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
+  const RunningWork* work = WorkOfState(state, AddressingRestart != 0);
   if (work && work->Take) work->Take(*this);
 }
 
@@ -278,9 +280,8 @@ void CommsEngine::Transmit(std::span<const Byte> frame, bool again, int state) {
   Port.PutBlock(frame.data(), static_cast<std::uint16_t>(frame.size()));
   sentState_ = state;
   // The work of the state that sent it has gone: a transfer takes its request with its first frame.
-  const RunningWork* work = WorkOfState(state, AddressingRestart != 0);
-  if (work && !workSent_ && work->Take) work->Take(*this);
-  workSent_ = workSent_ || work;
+  TakeRequestOf(state);
+  workSent_ = workSent_ || WorkOfState(state, AddressingRestart != 0);
 }
 
 void CommsEngine::SendRequestFrame(Byte a1, Byte a2, Byte a3, Byte a4, Byte a5) {

@@ -479,6 +479,8 @@ class CommsEngine : public RequestFields {
   void WithdrawHeld();
   // The work whose frame is held is still asked for.
   bool HeldWorkAsked() const;
+  // The transfer of `state` takes its request, unless a frame of its run went already.
+  void TakeRequestOf(int state);
   // What the controller may send by itself now.
   Reports ReportsNow() const;
   // Once the controller is in the addressing mode, the addressing run tells presses from answers by itself:

@@ -1136,11 +1136,7 @@ TEST_P(LineGoneTest, EndsTheWaitWithTheUsualDisconnect) {
   wait.Request(engine);
   ASSERT_TRUE(RunToState(wait.State, 40));
   ASSERT_TRUE(view.IsShown(wait.Window));
-  sim.HangUp();
-  ASSERT_TRUE(sim.WaitUntil([&] {
-    auto d = port.Dispatcher();
-    return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
-  }));
+  ASSERT_TRUE(HangUpSeen());
   ASSERT_TRUE(RunToState(0, 40));
   EXPECT_EQ(Ui().Messages(), (std::vector<std::string>{"Lost Connection", wait.Left}));
   EXPECT_FALSE(view.IsShown(wait.Window));

@@ -21,6 +21,7 @@
 #include "project/settings.h"
 #include "project/touch_screen_table.h"
 #include "serial/com_port.h"
+#include "serial/dispatcher.h"
 #include "support/scripted_ui.h"
 #include "support/serial_port_helpers.h"
 #include "support/sim_controller.h"
@@ -171,6 +172,17 @@ class EngineTest : public ::testing::Test {
     engine.CommState = state;
     engine.SendCommandFrame(CmdReadClock);
     engine.AnswerTaken(ClockReplySize);
+  }
+  // The simulator hangs up, and the port has seen the line gone before the next tick, however loaded the
+  // machine: the next send fails, and a wait that looks at the line finds it gone.
+  ::testing::AssertionResult HangUpSeen() {
+    sim.HangUp();
+    if (sim.WaitUntil([&] {
+          auto d = port.Dispatcher();
+          return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
+        }))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the port never saw the line gone";
   }
   // Attaches, connects and identifies: the engine idles in its poll cycle.
   void Connect() {

@@ -12,7 +12,6 @@
 
 #include "controller/engine_fixture.h"
 #include "gui/comms_link.h"
-#include "serial/dispatcher.h"
 #include "support/user_input.h"
 
 namespace {
@@ -244,12 +243,7 @@ TEST_F(DownloadProjectFormTest, AConnectionLostWhileTheQuestionIsOpenIsAttachedA
       "The IR Learn is running: attaching now ends it first: the controller's IR receiver is switched back and no "
       "code is learnt. Still attach?";
   Ui().WhileAsked([&] {
-    sim.HangUp();
-    // Seen by the port before the next tick, however loaded the machine: the learn's wait finds the line gone.
-    ASSERT_TRUE(sim.WaitUntil([&] {
-      auto d = port.Dispatcher();
-      return d && (d->LineErrors & serial::TLkBaseDispatcher::leBreak);
-    }));
+    ASSERT_TRUE(HangUpSeen());
     ASSERT_TRUE(RunToState(0, 40));
     // Queued once the boxes that tell the loss have closed: they would take it.
     Ui().QueueAnswer(MsgResult::Ok);
