@@ -82,6 +82,7 @@ void AwaitClock(CommsEngine& e) {
     e.BadClockReads = 0;
   }
   e.ClockRequest = 0;
+  e.UserClockRead = 0;
   e.RetryCount = 0;
 }
 

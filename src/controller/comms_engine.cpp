@@ -22,10 +22,12 @@ namespace {
 
 constexpr int MaxState = 1200;
 constexpr int TimeoutTicks = 10;  // a wait that had counted more than this retries
-// A module parameter read under way (at 199 it is only chosen: its request still stands).
+constexpr int MaxRetries = 8;     // one more in a row loses the connection
+constexpr int IdleState = 114, PollRequestState = 112;
+// A module parameter read under way.
 constexpr int FirstModuleRead = 200, LastModuleRead = 205;
-// The modes' states: the older X10 monitor's, the addressing's.
-constexpr int EventReportsStart = 520, EventReportsOff = 527, FindModuleStart = 590, LastModuleWritten = 594;
+// The addressing mode's states; the clock set.
+constexpr int FindModuleStart = 590, LastModuleWritten = 594, SetClockState = 530;
 
 // The answer a frame gets: a block for a request, the clock's 9 bytes, the X10 wait's 5, nothing for the
 // flash load, and an acknowledgement for everything else.
@@ -93,9 +95,9 @@ void CommsEngine::Tick() {
     // The line is closed or closing: nothing owed comes on it, and nothing held goes.
     if (CommState == 0 || Disconnecting()) {
       exchange_.Clear();
-      held_.clear();
+      DropHeld();
     }
-    if (!held_.empty() && (WorkEnding() || !HeldWorkAsked())) WithdrawHeld();
+    WithdrawUnwanted();
     if (!SendHeld()) RunState();
     exchange_.Tick(Port.InBuffUsed());
   } catch (const serial::ELkException& e) {
@@ -120,39 +122,77 @@ void CommsEngine::Tick() {
 // for the identification's.
 void CommsEngine::StartReconnection() {
   exchange_.Abandon();
-  held_.clear();
+  DropHeld();
   CommState = 1;
 }
 
 bool CommsEngine::SendHeld() {
-  if (held_.empty()) return false;
+  if (!FrameHeld()) return false;
   if (CommState <= 1 || Disconnecting()) {
-    held_.clear();
+    DropHeld();
     return false;
   }
   SettleLine();
   if (!exchange_.Settled()) return true;
+  // What the line still owed no longer comes.
+  exchange_.Clear();
+  if (stateHeld_) {
+    // The mode's send state runs now, and decides with what is true now.
+    stateHeld_ = false;
+    return false;
+  }
   const std::vector<Byte> frame = std::move(held_);
   held_.clear();
   Transmit(frame, false, heldState_);
   return true;
 }
 
-void CommsEngine::WithdrawHeld() {
-  // Once a frame of the work went, the rest of it goes: it ends through its own end. So do the
-  // identification and clock set that end a reload.
-  if (held_.empty() || workSent_ || ReloadEnding()) return;
+void CommsEngine::DropHeld() {
+  if (!FrameHeld()) return;
   held_.clear();
-  // Back to the idle pass, which takes what is asked now; a line that closes or starts again goes its way.
-  if (CommState > 1 && !Disconnecting()) CommState = 114;
+  stateHeld_ = false;
+  pendingLog_.clear();
 }
 
-bool CommsEngine::HeldWorkAsked() const {
-  const RunningWork* work = WorkOfState(heldState_, AddressingRestart != 0);
-  if (!work || (work->Kind != WorkKind::Command && work->Kind != WorkKind::Mode)) return true;
-  if (work->Keep) return Holds(*work);
-  // The older X10 monitor's reports are switched on while its window wants them.
-  return heldState_ != EventReportsStart || X10MonitorRequest != 0;
+bool CommsEngine::HeldFrameWanted() const {
+  if (held_.empty()) return true;
+  if (readTake_) return !WorkEnding() && readTake_->Asked(*this);
+  if (const RunningWork* work = WorkOfState(heldState_, AddressingRestart != 0); work && !workSent_)
+    return ReloadsOwn(heldState_) || (!WorkEnding() && StillAsked(*work));
+  return heldState_ != PollRequestState || !WorkEnding();
+}
+
+void CommsEngine::WithdrawUnwanted() {
+  if (HeldFrameWanted()) return;
+  held_.clear();
+  pendingLog_.clear();
+  readTake_ = nullptr;
+  CommState = IdleState;
+}
+
+bool CommsEngine::StillAsked(const RunningWork& work) const {
+  if (work.Keep) return Holds(work);
+  // A transfer, or the older X10 monitor: its take would change its request.
+  Requests taken = *this;
+  if (work.Take) work.Take(taken);
+  return !(taken == static_cast<const Requests&>(*this));
+}
+
+bool CommsEngine::ReloadsOwn(int state) const {
+  return ReloadClock && WorkOfState(state, false) == WorkOfState(SetClockState, false);
+}
+
+void CommsEngine::AddLogLine(const std::string& line) {
+  if (inState_ && WorkOfState(CommState, AddressingRestart != 0) && !workSent_)
+    pendingLog_.push_back(line);
+  else
+    View.AddLogLine(line);
+}
+
+void CommsEngine::FlushPendingLog() {
+  std::vector<std::string> lines = std::move(pendingLog_);
+  pendingLog_.clear();
+  for (const std::string& line : lines) View.AddLogLine(line);
 }
 
 void CommsEngine::SettleLine() {
@@ -209,23 +249,38 @@ void CommsEngine::LoseConnection() {
 
 void CommsEngine::RunState() {
   if (CommState < 0 || CommState > MaxState) return;
-  // Between runs of work: the next starts with nothing of it gone; a connection, with nothing on its line.
-  if (!WorkOfState(CommState, AddressingRestart != 0)) workSent_ = false;
-  if (CommState == 1) sentState_ = 0;
-  if (StateHandler handler = handlers_[static_cast<std::size_t>(CommState)]) handler(*this);
+  // Between runs of work: the next starts with nothing of it gone.
+  const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
+  if (!work) workSent_ = false;
+  // What work that sent nothing logged goes to the log once it has ended, or left its states.
+  if (!work || workSent_) FlushPendingLog();
+  // A read starts at its first state, and is only asked until its first frame leaves the port.
+  const ReadWork* read = ReadOfState(CommState);
+  if (read != readTake_) readTake_ = nullptr;
+  if (read && CommState == read->First) readTake_ = read;
+  StateHandler handler = handlers_[static_cast<std::size_t>(CommState)];
+  if (!handler) return;
+  const int state = CommState;
+  inState_ = true;
+  handler(*this);
+  inState_ = false;
+  // Its send state runs again once the line has settled.
+  if (stateHeld_) CommState = state;
+  // Left its states without a frame (an error ends it): what it logged is told now.
+  if (held_.empty() && !WorkOfState(CommState, AddressingRestart != 0)) FlushPendingLog();
 }
 
 void CommsEngine::CommsRetry(const std::string& tag) {
   exchange_.Retry(CommState - 1);
   if (View.CommsDetail())
-    AddLogLine(
+    View.AddLogLine(
         platform::FormatText("Comms Retry %10s %3d RX%d", tag.c_str(), CommState, static_cast<int>(Port.InBuffUsed())));
   // A transfer left half way would leave the controller stopped or half written, and a mode's end the
   // controller in its mode: they keep their retries. A command the closed connection had on the line is
   // not sent again.
   const bool keeps = KeepsRetries();
   CommState -= 1;
-  if (++RetryCount > 8)
+  if (++RetryCount > MaxRetries)
     LoseConnection();
   else if (keeps)
     return;
@@ -259,13 +314,17 @@ void CommsEngine::UpdateStatusPanel() {
 
 void CommsEngine::Send(std::span<const Byte> frame) {
   const bool again = exchange_.Again(CommState);
-  if (!again && exchange_.Owes() && !SettlesOwnInput()) {
-    held_.assign(frame.begin(), frame.end());
-    heldState_ = CommState;
-    exchange_.Hold();
+  if (again || !exchange_.Owes() || SettlesOwnInput()) {
+    Transmit(frame, again, CommState);
     return;
   }
-  Transmit(frame, again, CommState);
+  heldState_ = CommState;
+  exchange_.Hold();
+  const RunningWork* work = WorkOfState(CommState, AddressingRestart != 0);
+  if (workSent_ && work && work->Kind == WorkKind::Mode)
+    stateHeld_ = true;
+  else
+    held_.assign(frame.begin(), frame.end());
 }
 
 void CommsEngine::Transmit(std::span<const Byte> frame, bool again, int state) {
@@ -278,10 +337,12 @@ void CommsEngine::Transmit(std::span<const Byte> frame, bool again, int state) {
   exchange_.Sent(AnswerSize(frame), again, dropped, ReportsNow());
   View.SetLights(true, false);
   Port.PutBlock(frame.data(), static_cast<std::uint16_t>(frame.size()));
-  sentState_ = state;
-  // The work of the state that sent it has gone: a transfer takes its request with its first frame.
+  // The work of the state that sent it has gone: a transfer, or a read, takes its request with its first
+  // frame.
   TakeRequestOf(state);
+  if (const ReadWork* read = std::exchange(readTake_, nullptr); read && !again) read->Take(*this);
   workSent_ = workSent_ || WorkOfState(state, AddressingRestart != 0);
+  FlushPendingLog();
 }
 
 void CommsEngine::SendRequestFrame(Byte a1, Byte a2, Byte a3, Byte a4, Byte a5) {
@@ -323,8 +384,9 @@ bool CommsEngine::WaitTick(const char* text) {
   timedOut_ = WaitCount++ > TimeoutTicks;
   if (timedOut_) CommsRetry("timeout");
   if (text) SetStep(text);
-  // The ninth retry, or one while the connection closes, ended it: the answer no longer moves the state on.
-  return !timedOut_ || !Disconnecting();
+  // The ninth retry lost the connection: the answer no longer moves the state on. One while the user
+  // closes takes an answer whole on this tick, and the close then ends the connection as the user's.
+  return !timedOut_ || RetryCount <= MaxRetries;
 }
 
 bool CommsEngine::AwaitReply(int size, const char* text, int take) {
@@ -564,10 +626,12 @@ void CommsEngine::TellNotConfirmed(const std::string& what) { Tell(what + " not 
 void CommsEngine::TellCut(const std::string& what) { AddLogLine(what + " cut short"); }
 void CommsEngine::TellEnded(const std::string& what) { AddLogLine(what + " ended"); }
 
-// These ran: they end with the connection, and start again only when asked again.
+// These ran: they end with the connection, and start again only when asked again. One whose first frame
+// has not gone goes on with the reconnection.
 void CommsEngine::TellReadsEnded() {
   if (TimerVarMonitorRequest == TimerVarMonitorRan) TellEnded("Timers and Variables Monitor");
-  if (CommState >= FirstModuleRead && CommState <= LastModuleRead) TellEnded("Module Parameter Read");
+  if (CommState >= FirstModuleRead && CommState <= LastModuleRead && !ReadNotStarted())
+    TellEnded("Module Parameter Read");
 }
 
 void CommsEngine::ClearForReconnection() {
@@ -597,8 +661,8 @@ void CommsEngine::ClearForReconnection() {
   if (cleared(asked.X10SendRequest >= 0, X10SendRequest >= 0, "X10 Command")) X10Key = -1;
   if (asked.TimerVarMonitorRequest == TimerVarMonitorRan) TellEnded("Timers and Variables Monitor");
   if (asked.TimerVarMonitorRequest) View.ShowWindow(CommsWindow::TimerVars, false);
-  // What was told not sent, and whatever has not started, goes with the reconnection, not before it.
-  WithdrawHeld();
+  // The frame of one told not sent never goes.
+  WithdrawUnwanted();
 }
 
 void CommsEngine::Reconnect() {
@@ -668,7 +732,7 @@ void CommsEngine::DropRequests() {
   keptWork_ = work && work->Keep ? work : nullptr;
   if (keptWork_) keptWork_->Keep(*this, asked, static_cast<std::size_t>(QueueIndex));
   TellDrops(asked);
-  WithdrawHeld();
+  WithdrawUnwanted();
 }
 
 void CommsEngine::DropKeptRequest() {
@@ -722,16 +786,12 @@ void CommsEngine::TellDrops(const Requests& asked) {
   for (std::size_t slot = 0; slot < CommandQueue.size(); ++slot)
     queueDropped = queueDropped || (asked.CommandQueue[slot][0] != 0 && CommandQueue[slot][0] == 0);
   tell(queueDropped, "Parameter Change");
-  // The reads the user asked, but for one whose frame was the last to leave the port: it was on the line.
-  const auto started = [this](int first, int last) { return sentState_ >= first && sentState_ <= last; };
-  tell(asked.DumpRequest && !DumpRequest && !(started(550, 551) && DumpAddress == SentDumpAddress),
-       RequestName(RequestKind::Dump));
+  // The reads the user asked whose first frame has not gone: one that went was on the line.
+  tell(asked.DumpRequest == 1 && !DumpRequest, RequestName(RequestKind::Dump));
   tell(asked.ModuleParamsRequest == 1 && !ModuleParamsRequest, RequestName(RequestKind::ModuleParams));
-  tell(asked.X10MonitorRequest && !X10MonitorRequest && !started(300, 304) &&
-           !started(EventReportsStart, EventReportsOff),
-       RequestName(RequestKind::X10Monitor));
+  tell(asked.X10MonitorRequest == 1 && !X10MonitorRequest, RequestName(RequestKind::X10Monitor));
   tell(asked.ParamsRequest == 1 && !ParamsRequest, RequestName(RequestKind::Params));
-  tell(asked.ClockRequest == 1 && ClockRequest != 1 && !started(540, 541), RequestName(RequestKind::Clock));
+  tell(asked.ClockRequest == 1 && asked.UserClockRead == 1 && ClockRequest != 1, RequestName(RequestKind::Clock));
   if (AutoAddressRequest == -1) {
     SkippedModule = 0;
     LastNumberSent = 0;
@@ -775,13 +835,19 @@ std::string CommsEngine::EndQuestion(Ending how) const {
   if (how != Ending::Exit || CommState < 100 || Disconnecting() || CommState == 299)
     return controller::EndQuestion(work, how);
   // Connected: a transfer asked for starts at one of the next idle passes.
-  const char* waiting = nullptr;
+  std::vector<std::string> waiting;
   for (RequestKind kind : TransferKinds())
-    if (TransferAsked(*this, kind) && !waiting) waiting = RequestName(kind);
+    if (TransferAsked(*this, kind)) waiting.push_back(std::string("the ") + RequestName(kind));
   // Named after the running work too: the question says all the end drops.
-  if (!waiting) return controller::EndQuestion(work, how);
+  if (waiting.empty()) return controller::EndQuestion(work, how);
+  std::string names = waiting.front();
+  for (std::size_t i = 1; i < waiting.size(); ++i) names += (i + 1 < waiting.size() ? ", " : " and ") + waiting[i];
+  names[0] = 'T';
+  const bool one = waiting.size() == 1;
   return controller::EndQuestion(
-      work, how, std::string("The ") + waiting + " has not started yet: closing now drops it, and it is not sent.");
+      work, how,
+      names + (one ? " has not started yet: closing now drops it, and it is not sent."
+                   : " have not started yet: closing now drops them, and they are not sent."));
 }
 
 void CommsEngine::EndForExit() {

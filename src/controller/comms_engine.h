@@ -141,11 +141,11 @@ class CommsEngine : public RequestFields {
   // One tick of a wait state: counts the tick (a retry tagged "timeout" on the 12th after the send), shows
   // `text` when given, and once `size` bytes are waiting takes them (at most 264) into FrameBuffer and
   // returns true. A reply whole on the 12th tick is still taken: the state that takes it moves on, unless
-  // that retry ended the connection. At most `take` bytes are taken, to leave what follows the reply in the
-  // port.
+  // that retry was the ninth in a row (a retry while the user closes takes it, and the close ends the
+  // connection as the user's). At most `take` bytes are taken, to leave what follows the reply in the port.
   bool AwaitReply(int size, const char* text = nullptr, int take = BlockReplySize);
   // The counting part of a wait's tick, for a wait that reads what comes its own way: false when its
-  // time-out ended the connection, and the wait must not move on.
+  // time-out was the ninth retry in a row, which lost the connection: the wait must not move on.
   bool WaitTick(const char* text);
   // A block reply arrived: true when its CRC holds, else a retry tagged "crc".
   bool BlockReplyChecked();
@@ -163,10 +163,10 @@ class CommsEngine : public RequestFields {
   // One tick of the state after a frame that gets no answer: true once the frame has left the port, so the
   // next send's discard cannot drop it; a frame still held on the 12th tick is a "timeout" retry.
   bool AwaitSent();
-  // One byte of input, when one is waiting. The reader says what it was: a byte that is no report is
-  // counted as answer bytes are (AnswerBytesRead).
+  // One byte of input, when one is waiting. The reader counts it: AnswerBytesRead for a byte that is no
+  // report.
   bool ReadByte(Byte& b);
-  // A wait that reads its answer its own way took `bytes` of it.
+  // A wait that reads its answer its own way took `bytes` of input with it.
   void AnswerTaken(int bytes) { exchange_.Taken(bytes); }
   // A reader took `bytes` of input that were no report: what the line owes counts them off.
   void AnswerBytesRead(int bytes) { exchange_.Read(bytes); }
@@ -185,7 +185,9 @@ class CommsEngine : public RequestFields {
   // disconnects. For the waits that have no time-out of their own.
   bool LineLost(CommsWindow window);
 
-  void AddLogLine(const std::string& line) { View.AddLogLine(line); }
+  // A line of the log. One a state logs for work whose first frame has not left the port waits for that
+  // frame: it is not logged when the frame never goes.
+  void AddLogLine(const std::string& line);
   void SetStep(const std::string& text) { View.SetText(CommsText::Step, text); }
   void ShowMeter(int percent);
   void HideMeter();
@@ -302,11 +304,13 @@ class CommsEngine : public RequestFields {
   bool ModeNotStarted() const { return !workSent_; }
   // A frame of the work in hand has left the port: a frame held back, or not sent yet, has not gone.
   bool WorkSent() const { return workSent_; }
-  // A frame waits for the line to settle: it has not gone.
-  bool FrameHeld() const { return !held_.empty(); }
+  // A frame, or the send state of a mode's step, waits for the line to settle: it has not gone.
+  bool FrameHeld() const { return !held_.empty() || stateHeld_; }
   // The transfer in hand takes its request: at its first frame that leaves the port, or when it ends with
   // nothing to send. Until then it is only asked, and what ends the connection drops it.
   void TakeTransferRequest();
+  // A read's first frame waits for the line or has not been made: the read is only asked.
+  bool ReadNotStarted() const { return readTake_ != nullptr; }
   // The program ends, as "&Close" ends the connection: running work ends through its end step, a transfer is
   // cut (the user agreed), the line is closed or the call ended and what has not started is told not sent.
   void EndForExit();
@@ -466,19 +470,27 @@ class CommsEngine : public RequestFields {
   // The line is gone: the connection ends, and a transfer running is told cut short.
   void LoseConnection();
   // A new frame waits while the frame before it still owes answers (held_); one sent again by its own send
-  // state goes at once.
+  // state goes at once. A step of a mode under way holds its send state instead, which runs again once the
+  // line has settled and decides with what is true then.
   void Send(std::span<const Byte> frame);
   // The frame leaves the port: what left it, not the state number, says whether the work in hand went.
   void Transmit(std::span<const Byte> frame, bool again, int state);
   // A frame held back goes on the first tick the line has settled: true while it waits or as it goes, and
   // no state runs on such a tick. A connection that ended or starts again drops it: it never went.
   bool SendHeld();
-  // The held frame of work that has not started (or of the engine's own polling) never goes once the
-  // connection ends or starts again, or its request is no longer asked: the engine goes back to its idle
-  // pass, which takes what is asked now.
-  void WithdrawHeld();
-  // The work whose frame is held is still asked for.
-  bool HeldWorkAsked() const;
+  // Nothing held goes: the line closed or starts again.
+  void DropHeld();
+  // Whether the state that made the held frame would still send it: the first frame of work or of a read
+  // that is no longer asked, or of the engine's poll, does not go once the connection ends or starts again.
+  // The identification, a read or a transfer that has gone on, and a reload's own frames end through their
+  // own ends.
+  bool HeldFrameWanted() const;
+  // The held frame is no longer wanted: it never goes, and the engine goes back to its idle pass, which
+  // takes what is asked now. Nothing else moves.
+  void WithdrawUnwanted();
+  // The request of work that has not started is still asked for.
+  bool StillAsked(const RunningWork& work) const;
+  void FlushPendingLog();
   // The transfer of `state` takes its request, unless a frame of its run went already.
   void TakeRequestOf(int state);
   // What the controller may send by itself now.
@@ -490,6 +502,8 @@ class CommsEngine : public RequestFields {
   bool Disconnecting() const;
   // A read or monitor that ran ends with the connection: told "<what> ended".
   void TellReadsEnded();
+  // The clock set that ends a reload is the reload's own: nothing withdraws it.
+  bool ReloadsOwn(int state) const;
   // The work of the current state: transfers, modes and restart waits, and a command once it went.
   const RunningWork* StateWork() const;
   // Keeps its retries while the connection closes: a transfer, a restart and a mode's end.
@@ -522,11 +536,16 @@ class CommsEngine : public RequestFields {
   bool timedOut_ = false;  // this tick's wait has counted its time-out retry already
   Exchange exchange_;
   std::vector<Byte> held_;  // a new frame that waits for the line to settle
-  int heldState_ = 0;       // the state that sent it
-  int sentState_ = 0;       // the state that sent the last frame to leave the port on this connection
+  bool stateHeld_ = false;  // or a mode's send state, to run again then
+  int heldState_ = 0;       // the state that made it
+  // Lines the work in hand logged before its first frame left the port: they go with that frame.
+  std::vector<std::string> pendingLog_;
+  bool inState_ = false;  // a state runs: the lines it logs are its own
   // A frame of the work in hand has left the port. Each run of work starts from a state of no work (the
   // idle pass, the poll), which clears it.
   bool workSent_ = false;
+  // The read in hand whose first frame has not left the port: it takes its request then.
+  const ReadWork* readTake_ = nullptr;
 };
 
 }  // namespace controller

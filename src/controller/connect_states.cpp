@@ -38,8 +38,11 @@ void Connect(CommsEngine& e) {
   // Nor the buttons of an addressing run that a lost connection cut short, nor the last one's retries.
   e.SkipRequest = e.AbortRequest = 0;
   e.RetryCount = 0;
-  // A module parameter's read-back a reconnection cut is read again: its window shows the value written.
+  // A module parameter's read-back a reconnection cut is read again: its window shows the value written. So
+  // is a read whose answer never came: its frame goes on this line.
   if (e.ReadBackParam >= 0 && !e.ModuleParamsRequest) e.ModuleParamsRequest = 2;
+  for (std::uint8_t* read : {&e.DumpRequest, &e.UserClockRead, &e.X10MonitorRequest})
+    if (*read == ReadSent) *read = 1;
   // Nor a flash key: another site may have been dialled or the controller swapped, so the controller at
   // the end of this line confirms its own.
   e.FlashArg = 0;
@@ -142,9 +145,11 @@ void AskUpdateWarning(CommsEngine& e) {
                                 platform::MsgKind::Warning) != platform::MsgResult::Ok ||
       !e.RequestAllowed(RequestName(RequestKind::ReloadExec), e.ReloadExecRequest != 0))
     return;
-  // The engine's own request: it waits for those asked before it on the same data, a program download too.
+  // The engine's own request: it waits for those asked before it on the same data, but for a program
+  // download, which goes after it and brings the program the reload leaves the controller without.
   e.RequestExecReload();
   RankOwnRequest(e, RequestKind::ReloadExec);
+  e.HeldBehind[static_cast<std::size_t>(RequestKind::ReloadExec)] &= ~KindBit(RequestKind::ProgramDownload);
 }
 
 void AwaitInfo(CommsEngine& e) {

@@ -2,11 +2,10 @@
 // The exchange on the line: a frame sent, perhaps sent again after a retry, and the answer bytes it still
 // owes. No answer says which frame it answers (a block reply's header is not interpreted), so an answer that
 // came after the next frame went would be taken for that frame's. A time-out does not end an exchange: a
-// frame sent again owes two answers, and a new frame goes only once both are in or no more can come: the
-// line has stayed quiet for a time-out since that frame was held, or, once an answer to the frame sent again
-// is in, for the controller's own answer time since it went (the controller answers in order, so the first
-// frame's answer is in by then or never comes). A clean exchange owes nothing once its answer is taken, and
-// holds nothing back.
+// frame sent again owes two answers, and a new frame goes only once both are in or the line has stayed quiet
+// for a time-out since that frame was held. The time other frames took bounds nothing about this one (it
+// was sent again because it was slower than they were): only a quiet line says nothing more is coming. A
+// clean exchange owes nothing once its answer is taken, and holds nothing back.
 //
 // Every byte read from the line is counted here, whoever reads it: the answer bytes among it pay off what is
 // owed, a report the controller sent by itself pays nothing.
@@ -20,8 +19,6 @@ class Exchange {
  public:
   // Ticks of a time-out: a wait retries on its 12th tick, and a line quiet that long brings nothing more.
   static constexpr int QuietTicks = 12;
-  // Past the longest answer time seen, the ticks an answer to a frame sent again may still take: a second.
-  static constexpr int AnswerMarginTicks = 4;
 
   // A frame went whose answer is `answerBytes` long (0: it gets none). `again`: the frame on the line sent
   // again by its own send state after Retry(); its answer adds to what is still owed, less the `dropped` bytes
@@ -39,7 +36,7 @@ class Exchange {
   void Hold() { quietTicks_ = 0; }
   // `bytes` answer bytes were read from the line, by whichever reader.
   void Read(int bytes);
-  // A wait took its answer, `bytes` long with what came behind it: at least one whole answer is in.
+  // A wait took its answer, `bytes` of input with what came behind it.
   void Taken(int bytes);
   // The end of a tick, with `waiting` bytes in the input: bytes that came are the line's activity.
   void Tick(int waiting);
@@ -49,18 +46,14 @@ class Exchange {
   // The frame `sendState` sends now is the one on the line sent again by its own send state.
   bool Again(int sendState) const { return retry_ && retryState_ == sendState; }
   bool Owes() const { return owedBytes_ > 0; }
-  // A held frame may go: nothing is owed, or what is owed no longer comes.
-  bool Settled() const;
+  // A held frame may go: nothing is owed, or the line has stayed quiet for a time-out.
+  bool Settled() const { return !Owes() || quietTicks_ >= QuietTicks; }
   int AnswerBytes() const { return answerBytes_; }
   Reports ReportsAmong() const { return reports_; }
 
  private:
   int answerBytes_ = 0;
   int owedBytes_ = 0;
-  int sends_ = 0;          // times the frame on the line went
-  bool answered_ = false;  // an answer came since it last went
-  int sinceSent_ = 0;      // ticks since it last went
-  int answerTicks_ = 0;    // the longest a frame sent once took to be answered on this line
   bool retry_ = false;
   int retryState_ = 0;
   Reports reports_ = Reports::None;

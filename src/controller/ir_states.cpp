@@ -27,9 +27,16 @@ void EndLearn(CommsEngine& e, bool cut) {
 }
 
 void StartLearnMode(CommsEngine& e) {
+  const bool ended = e.WorkEnding() || e.IrLearnNumber == -1;
   // Taken as the connection ends, or as its window closed: nothing has gone yet, and nothing goes.
-  if ((e.WorkEnding() || e.IrLearnNumber == -1) && e.ModeNotStarted()) {
+  if (ended && e.ModeNotStarted()) {
     e.CommState = 110;
+    return;
+  }
+  // Ended while its switch-on is to go again: the switch-on that went may have taken, so the receiver is
+  // switched back instead.
+  if (ended) {
+    EndLearn(e, e.IrLearnNumber != -1);
     return;
   }
   e.CodeLearnt = 0;
@@ -177,7 +184,7 @@ void CommsEngine::DropLearnNotStarted() {
   if (IrLearnNumber == -1 || running) return;
   IrLearnNumber = -1;
   AddLogLine("IR Learn not sent");
-  WithdrawHeld();
+  WithdrawUnwanted();
   platform::Ui().ShowMessage("IR Learn not sent");
 }
 

@@ -26,10 +26,11 @@ void EndRead(CommsEngine& e) {
 
 // A request of 2 reads back the parameter whose read-back a reconnection cut, in the window as it stands;
 // nothing when a read since has shown it.
+// The request is taken when the first gather leaves the port.
 void StartRead(CommsEngine& e) {
   const bool readBack = e.ModuleParamsRequest == 2;
-  e.ModuleParamsRequest = 0;
   if (readBack && e.ReadBackParam < 0) {
+    e.ModuleParamsRequest = 0;
     e.CommState = 110;
     return;
   }

@@ -1,6 +1,5 @@
 // Reading the controller's 128 parameters into the table and the parameter window's grid, and sending a
 // command from the queue (the parameter window's edits travel that way).
-#include <algorithm>
 #include <cstdio>
 
 #include "controller/state_tables.h"
@@ -32,12 +31,8 @@ void AwaitCommandAnswer(CommsEngine& e) {
   if (slot == e.SentCommand) slot[0] = 0;
 }
 
+// The request is taken when the frame leaves the port.
 void RequestParams(CommsEngine& e) {
-  // A change queued since the idle pass chose this read goes out after it: the read that shows it is still
-  // to come.
-  const bool changeQueued =
-      std::any_of(e.CommandQueue.begin(), e.CommandQueue.end(), [](const Slot& s) { return s[0]; });
-  if (!changeQueued) e.ParamsRequest = 0;
   e.SetStep("Requesting Controller Params");
   e.SendRequestFrame(AddrControllerParams);
   e.CommState = 151;

@@ -4,11 +4,11 @@
 // engine all run on the window thread, so nothing here needs a lock.
 //
 // A request carries what the user confirmed until it is sent: the same request asked while one waits is
-// refused and told (RequestAllowed's `sameAsked`), never written over it. A transfer takes its request at its
-// first state: asked again while it runs, the same transfer is asked anew and waits for it, with what it
-// takes then. Refused while they run as well are an IR file transfer and an ASCII load to a module, which a
-// second would take the file or the module of, and work whose request stays set until its end (a learn,
-// auto-addressing). Controller parameter changes queue instead, and go in the order entered. Requests on the
+// refused and told (RequestAllowed's `sameAsked`), never written over it. A transfer, and a read, takes its
+// request when its first frame leaves the port: asked again while it runs, the same transfer is asked anew
+// and waits for it, with what it takes then. Refused while they run as well are an IR file transfer and an ASCII load
+// to a module, which a second would take the file or the module of, and work whose request stays set until its end (a
+// learn, auto-addressing). Controller parameter changes queue instead, and go in the order entered. Requests on the
 // same controller data keep the order they were asked in (request_order.h).
 #include <array>
 #include <cstdint>
@@ -24,6 +24,9 @@ inline constexpr int ImageBufferSize = 0xE000;  // the staging image: 57,344 byt
 inline constexpr std::int32_t NoChangeData = -1;
 // The timers and variables monitor has run: a connection's end ends it. One only asked did not.
 inline constexpr std::uint8_t TimerVarMonitorRan = 2;
+// A read's first frame has gone (the dump, the user's clock read, the X10 monitor): a connection's end does
+// not tell it not sent, and a reconnection asks it again.
+inline constexpr std::uint8_t ReadSent = 2;
 // The controller parameter read the identification asks for itself: a connection's end drops it untold.
 inline constexpr std::uint8_t IdentificationParamsRead = 2;
 
@@ -45,14 +48,14 @@ struct Requests {
   std::int32_t IrLearnNumber = -1;
   std::int32_t IrClearNumber = -1;
   std::int32_t IrTransmitNumber = -1;
-  std::uint8_t DumpRequest = 0;  // a dump of DumpAddress is asked
+  std::uint8_t DumpRequest = 0;  // a dump of DumpAddress is asked; ReadSent until its bytes come
   std::uint8_t ProgramDownloadRequest = 0;
   std::uint8_t ReloadExecRequest = 0;
   std::uint8_t ModuleParamsRequest = 0;  // 1 all of them; 2 again the read-back a reconnection cut
   std::uint8_t CloseRequest = 0;
   std::uint8_t ParamChangeRequest = 0;
-  std::int32_t X10SendRequest = -1;  // any house 0 or more is a request
-  std::uint8_t X10MonitorRequest = 0;
+  std::int32_t X10SendRequest = -1;    // any house 0 or more is a request
+  std::uint8_t X10MonitorRequest = 0;  // 1 asked, ReadSent once its first frame went
   std::uint8_t ExtX10Request = 0;
   std::uint8_t SetClockRequest = 0;
   // The clock set that ends an executive reload (or an addressing run) is still part of it: a close waits
@@ -64,6 +67,9 @@ struct Requests {
   std::uint8_t TouchLoadRequest = 0;
   std::uint8_t IconLoadRequest = 0;
   std::int32_t ClockRequest = 0;  // 1 read and show, 2 read silently, 3 and more counted down
+  // "&Get Controller Clock" asked the read (1; ReadSent until its answer): a read the user never asked (the
+  // project download's, the engine's own) ends untold.
+  std::uint8_t UserClockRead = 0;
   std::uint8_t ReconnectRequest = 0;
 
   // Buttons of the auto-addressing panel.

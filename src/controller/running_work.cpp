@@ -1,6 +1,8 @@
 #include "controller/running_work.h"
 
-#include "controller/request_fields.h"
+#include <algorithm>
+
+#include "controller/comms_engine.h"
 
 namespace controller {
 
@@ -23,6 +25,10 @@ void Keep(Requests& to, const Requests& from, std::size_t) {
 template <auto Field>
 void Take(Requests& requests) {
   requests.*Field = Requests{}.*Field;
+}
+
+void X10MonitorRuns(Requests& requests) {
+  if (requests.X10MonitorRequest) requests.X10MonitorRequest = ReadSent;
 }
 
 // Only the queued change on the line: the others were not sent.
@@ -83,7 +89,7 @@ const WorkStates kWork[] = {
     {520,
      527,
      {WorkKind::Mode, "X10 Monitor", "the controller's X10 event reports are switched off", nullptr,
-      "the controller may go on sending its X10 event reports", nullptr, Reports::X10Events}},
+      "the controller may go on sending its X10 event reports", X10MonitorRuns, Reports::X10Events}},
     {560, 561, {WorkKind::Mode, "IR Learn", kLearnEnds, Keep<&Requests::IrLearnNumber>, kLearnLeft}},
     // From the learn command on, a code may be reported.
     {562,
@@ -151,6 +157,46 @@ const RunningWork* WorkOfState(int state, bool addressing) {
   if (addressing && (state == 135 || state == 136)) return &kAddressingRestart;
   for (const WorkStates& w : kWork)
     if (state >= w.First && state <= w.Last) return &w.Work;
+  return nullptr;
+}
+
+namespace {
+
+// A change queued since the idle pass chose the parameter read goes out after it: the read that shows it
+// is still to come.
+void TakeParams(CommsEngine& e) {
+  const bool changeQueued =
+      std::any_of(e.CommandQueue.begin(), e.CommandQueue.end(), [](const auto& slot) { return slot[0] != 0; });
+  if (!changeQueued) e.ParamsRequest = 0;
+}
+
+// Its bytes are the address sent; one asked since is read after them.
+void TakeDump(CommsEngine& e) {
+  if (e.DumpRequest && e.DumpAddress == e.SentDumpAddress) e.DumpRequest = ReadSent;
+}
+
+const ReadWork kReads[] = {
+    {150, 151, [](const CommsEngine& e) { return e.ParamsRequest != 0; }, TakeParams},
+    {199, 205, [](const CommsEngine& e) { return e.ModuleParamsRequest != 0; },
+     [](CommsEngine& e) { e.ModuleParamsRequest = 0; }},
+    {300, 304, [](const CommsEngine& e) { return e.X10MonitorRequest != 0; },
+     [](CommsEngine& e) { X10MonitorRuns(e); }},
+    {540, 541, [](const CommsEngine& e) { return e.ClockRequest == 1 || e.ClockRequest == 2; },
+     [](CommsEngine& e) {
+       if (e.UserClockRead) e.UserClockRead = ReadSent;
+     }},
+    {550, 551, [](const CommsEngine& e) { return e.DumpRequest != 0; }, TakeDump},
+    {700, 705, [](const CommsEngine& e) { return e.TimerVarMonitorRequest != 0; },
+     [](CommsEngine& e) {
+       if (e.TimerVarMonitorRequest) e.TimerVarMonitorRequest = TimerVarMonitorRan;
+     }},
+};
+
+}  // namespace
+
+const ReadWork* ReadOfState(int state) {
+  for (const ReadWork& read : kReads)
+    if (state >= read.First && state <= read.Last) return &read;
   return nullptr;
 }
 

@@ -16,6 +16,7 @@
 
 namespace controller {
 
+class CommsEngine;
 struct Requests;
 
 enum class WorkKind { Transfer, Mode, RestartWait, Command, PortWork };
@@ -30,8 +31,9 @@ struct RunningWork {
   void (*Keep)(Requests& to, const Requests& from, std::size_t slot) = nullptr;
   // What a mode's end that was not confirmed may have left the controller in.
   const char* Left = nullptr;
-  // A transfer's: clears its request, taken once its first frame has left the port. Until then the transfer
-  // is only asked: a reconnection runs it, once, and an end drops it as not sent.
+  // What its first frame leaving the port does to its request: a transfer's is cleared, the older X10
+  // monitor's marked as run. Until then the work is only asked: a reconnection runs it, once, and an end
+  // drops it as not sent.
   void (*Take)(Requests& requests) = nullptr;
   // What the controller may send by itself while the work is in these states, from the frame that starts
   // the reports until the answer to the one that ends them.
@@ -73,5 +75,18 @@ bool TransferAsked(const Requests& requests, RequestKind kind);
 // for none (idle, polling, connecting, reads). States 135 and 136 are auto-addressing's restart when
 // `addressing`.
 const RunningWork* WorkOfState(int state, bool addressing);
+
+// A read the idle dispatch starts at its first state. Like a transfer it keeps its request until its first
+// frame leaves the port; Take then clears it, or marks it as gone where the request stays until the answer
+// (a dump, the clock) or until the window closes (the monitors). Before that an end drops it as not sent,
+// and a reconnection runs it.
+struct ReadWork {
+  int First, Last;
+  bool (*Asked)(const CommsEngine& engine);
+  void (*Take)(CommsEngine& engine);
+};
+
+// The read whose states include `state`; nullptr for none.
+const ReadWork* ReadOfState(int state);
 
 }  // namespace controller

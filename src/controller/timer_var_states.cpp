@@ -24,7 +24,7 @@ void RequestTimers(CommsEngine& e) {
     e.CommState = 114;
     return;
   }
-  if (e.TimerVarMonitorRequest) e.TimerVarMonitorRequest = TimerVarMonitorRan;
+  // The monitor has run once this frame leaves the port.
   e.SetStep("Requesting Timers");
   e.SendRequestFrame(e.TimerTableAddress);
   e.CommState = 701;

@@ -110,10 +110,17 @@ void AwaitX10Activity(CommsEngine& e) {
 // Monitor, older controllers
 
 void StartEventReports(CommsEngine& e) {
-  // Taken as the connection ends: the reports are not switched on.
-  if (e.WorkEnding() && e.ModeNotStarted()) {
+  const bool ended = e.WorkEnding() || !e.X10MonitorRequest;
+  // Taken as the connection ends, or as its window closed: the reports are not switched on.
+  if (ended && e.ModeNotStarted()) {
     StopMonitorForDisconnect(e, CommsWindow::X10Monitor);
     e.CommState = 110;
+    return;
+  }
+  // Ended while its switch-on is to go again: the one that went may have taken, so they are switched off.
+  if (ended) {
+    StopMonitorForDisconnect(e, CommsWindow::X10Monitor);
+    e.CommState = 526;
     return;
   }
   e.View.ShowWindow(CommsWindow::X10Monitor, true);

@@ -269,7 +269,7 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
   engine.X10SendRequest = 2;
   engine.DumpAddress = 0x1234;
   engine.DumpRequest = engine.ModuleParamsRequest = engine.X10MonitorRequest = engine.ParamsRequest = 1;
-  engine.ClockRequest = 1;
+  engine.ClockRequest = engine.UserClockRead = 1;
   engine.CommandQueue[0] = {0x28, 15, 0x10, 0xE1, 0, 0};
   for (CommsWindow w : windows) view.Shown[w] = connects || telephony;
   if (c.How == End::UserClose || c.How == End::RetryWhileClosing) engine.CloseRequest = 1;

@@ -187,8 +187,8 @@ const Request kRequests[] = {
      },
      550, 551, [](const SimController& s) { return Taken(s, SimFrameKind::Request, 0x1234); }},
     {"clock read", "Get Controller Clock", Kind::Read, false,
-     [](CommsEngine& e) { return Ask(e, RequestKind::Clock, false, [&] { e.ClockRequest = 1; }); }, 540, 541,
-     [](const SimController& s) { return s.Commands(CmdReadClock).size(); }},
+     [](CommsEngine& e) { return Ask(e, RequestKind::Clock, false, [&] { e.ClockRequest = e.UserClockRead = 1; }); },
+     540, 541, [](const SimController& s) { return s.Commands(CmdReadClock).size(); }},
 };
 
 // What a request asked before the road waits behind, and what one asked after it follows on the line: IR

@@ -521,7 +521,8 @@ void TCommsForm::UploadInfraRedFilefromVORMO1Click() {
 
 void TCommsForm::SendX101Click() { Show("SendX101"); }
 void TCommsForm::Monitor1Click() {
-  if (Engine->RequestAllowed(RequestKind::X10Monitor)) Engine->X10MonitorRequest = 1;
+  // One running stays marked as run.
+  if (Engine->RequestAllowed(RequestKind::X10Monitor) && !Engine->X10MonitorRequest) Engine->X10MonitorRequest = 1;
 }
 void TCommsForm::Send1Click() { Show("Send1"); }
 void TCommsForm::DownloadProgramtoVORMO1Click() {
@@ -534,7 +535,9 @@ void TCommsForm::Set1Click() {
 }
 
 void TCommsForm::GetCPUClock1Click() {
-  if (Engine->RequestAllowed(RequestKind::Clock)) Engine->ClockRequest = 1;
+  if (!Engine->RequestAllowed(RequestKind::Clock)) return;
+  Engine->ClockRequest = 1;
+  Engine->UserClockRead = 1;
 }
 
 void TCommsForm::ReloadVORMOExecutive1Click() {
@@ -567,7 +570,7 @@ void TCommsForm::AutoAddressModules1Click() {
 
 void TCommsForm::DebugTimersandVariables1Click() {
   if (!Engine->RequestAllowed(RequestKind::TimerVarMonitor)) return;
-  Engine->TimerVarMonitorRequest = 1;
+  if (!Engine->TimerVarMonitorRequest) Engine->TimerVarMonitorRequest = 1;
   ShowWindow(CommsWindow::TimerVars, true);
 }
 
