@@ -1,7 +1,9 @@
 // X10 action kinds: single commands, the RCS thermostat, preset dim levels, quick ON/OFF and Leviton groups.
 #include <algorithm>
+#include <optional>
 #include <string>
 
+#include "platform/typed_number.h"
 #include "program/line_codec.h"
 
 namespace program {
@@ -12,6 +14,10 @@ namespace {
 constexpr int kDim = 20, kBright = 21;
 constexpr int kRcsSetpoint = 0, kRcsRequestTemperature = 33;
 constexpr int kDefaultSetpoint = 72;
+// What the line holds: a repeat count in four bits, a setpoint in three groups of 32 from 4. A typed number
+// outside either would be stored, and sent, as another.
+const platform::TypedField kRepeatField{"Repeat", 1, 16};
+const platform::TypedField kSetpointField{"Setpoint", 4, 99};
 }  // namespace
 
 void LineCodec::ShowTransmitX10(int line, Display& d) {
@@ -186,7 +192,12 @@ bool LineCodec::EncodeX10Action(int line, const WizardView& in) {
       // Function and Kind are as the lists stored them.
       if (Missing({p.House.Index, p.Item.Index})) return false;
       const int code = p.Item.Index;
-      const int repeat = code == kDim || code == kBright ? static_cast<int>(DecimalValue(p.EditText) & 0xFF) : 1;
+      int repeat = 1;
+      if (code == kDim || code == kBright) {
+        const std::optional<int> typed = platform::ReadTypedNumberOrRefuse(p.EditText, kRepeatField);
+        if (!typed) return false;
+        repeat = *typed;
+      }
       store_.EncodeX10Arg(line, p.House.Index, repeat, code);
       return true;
     }
@@ -195,8 +206,9 @@ bool LineCodec::EncodeX10Action(int line, const WizardView& in) {
       const int command = p.Item.Index;
       int group = 3, value = command - 1;
       if (command == kRcsSetpoint) {
-        // The up-down control keeps the setpoint within 4..99; a typed value is held to the same range.
-        const int t = static_cast<int>(std::clamp<long>(DecimalValue(p.EditText), 4, 99));
+        const std::optional<int> typed = platform::ReadTypedNumberOrRefuse(p.EditText, kSetpointField);
+        if (!typed) return false;
+        const int t = *typed;
         group = t > 67 ? 2 : t > 35 ? 1 : 0;
         value = t - (group == 2 ? 68 : group == 1 ? 36 : 4);
       } else if (command == kRcsRequestTemperature) {

@@ -171,12 +171,15 @@ TEST_F(LineCodecTest, LinesOutsideTheStoreAreNeverTouched) {
   EXPECT_EQ(Ui().Beeps(), 0);
 }
 
-// A Constant is read as every number typed for the controller: its whole text, within what the line's 16-bit
-// Value holds (Lurcan data: stored plus 100 and shown back as a signed number). Any other is refused and told,
-// and the line keeps what it held, rather than store its low bits as another value. A Variable reads no edit.
-TEST_F(LineCodecTest, AConstantThatDoesNotFitIsRefusedAndTheLineKeepsWhatItHeld) {
+// A Constant, an RCS setpoint or an X10 repeat count is read as every number typed for the controller: its
+// whole text, within what the line holds (a Constant: the 16-bit Value; Lurcan data: stored plus 100 and shown
+// back as a signed number). Any other is refused and told, and the line keeps what it held, rather than store
+// it clamped or its low bits as another value. A Variable reads no edit.
+TEST_F(LineCodecTest, ATypedNumberThatDoesNotFitIsRefusedAndTheLineKeepsWhatItHeld) {
   const std::string fits = "Constant must be a whole number from 0 to 65535";
   const std::string lurcan = "Constant must be a whole number from -100 to 32767";
+  const std::string setpoint = "Setpoint must be a whole number from 4 to 99";
+  const std::string repeat = "Repeat must be a whole number from 1 to 16";
   const struct {
     int Function, Kind;
     std::uint16_t Arg;
@@ -202,6 +205,12 @@ TEST_F(LineCodecTest, AConstantThatDoesNotFitIsRefusedAndTheLineKeepsWhatItHeld)
       {FunctionThen, 24, 0x0000, "70000", -1, fits},    // Transmit Ascii Message
       {FunctionThen, 4, 0x0009, "70000", 7, "", 7},
       {FunctionIf, 5, 0x0003, "70000", 7, "", 7},
+      {FunctionThen, 13, 0x0002, "100", -1, setpoint},  // Send X10 Thermostat (RCS), Setpoint
+      {FunctionThen, 13, 0x0002, "70000", -1, setpoint},
+      {FunctionElse, 13, 0x0002, "3", -1, setpoint},
+      {FunctionThen, 3, 0x0214, "17", -1, repeat},  // Transmit Single X10, Dim
+      {FunctionThen, 3, 0x0214, "40", -1, repeat},
+      {FunctionElse, 3, 0x0215, "0", -1, repeat},  // Bright
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.Function) + "/" + std::to_string(c.Kind) + " " + c.Typed);
