@@ -60,6 +60,7 @@ struct TransferTables {
   static constexpr int IconBytes = 192 * 256;    // as far as the icon download sends the image
   static constexpr int TouchBytes = 64 * 256;    // object records 0..255
   static constexpr int PagerRows = 16;
+  static constexpr int PagerRowBytes = 64;  // a row's text, zero-padded
   static constexpr int AsciiMessages = 128;
 
   std::vector<std::uint8_t> Program = std::vector<std::uint8_t>(ProgramBytes);

@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::uint16_t PagerTableAddress = 0x7B00;
 constexpr int PagerRows = TransferTables::PagerRows;
-constexpr int PagerRowBytes = 64;
+constexpr int PagerRowBytes = TransferTables::PagerRowBytes;
 constexpr int RowsPerBlock = BlockDataSize / PagerRowBytes;
 
 void Begin(CommsEngine& e) {

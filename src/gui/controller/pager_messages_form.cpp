@@ -34,7 +34,10 @@ TPagerMessages::TPagerMessages(controller::CommsEngine& engine, QWidget* parent)
   StringGrid1->verticalHeader()->setDefaultSectionSize(RowHeight);
   StringGrid1->setColumnWidth(0, LabelWidth);
   StringGrid1->setColumnWidth(1, TextWidth);
-  StringGrid1->setItemDelegateForColumn(1, new gui::Latin1CellDelegate(StringGrid1));
+  auto* delegate = new gui::Latin1CellDelegate(StringGrid1);
+  // No more than the controller keeps, so what a row shows is what "Load Messages" sends.
+  delegate->MaxLength = controller::TransferTables::PagerRowBytes;
+  StringGrid1->setItemDelegateForColumn(1, delegate);
   StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
   StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

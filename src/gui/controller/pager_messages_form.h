@@ -21,7 +21,7 @@ class TPagerMessages : public QDialog {
 
   explicit TPagerMessages(controller::CommsEngine& engine, QWidget* parent = nullptr);
 
-  // The text of row `row` as typed (the engine keeps the first 64 characters).
+  // The text of row `row` as typed: at most the 64 characters the controller keeps.
   std::string RowText(int row) const;
 
   void FormCreate();

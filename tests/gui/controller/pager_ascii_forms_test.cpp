@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -64,12 +66,25 @@ TEST_F(PagerMessagesTest, ShowsAPinRowAndFifteenMessageRows) {
   EXPECT_TRUE(form.BitBtn1->isDefault());
 }
 
+// A row takes no more than the 64 characters the controller keeps, typed or pasted, so what the grid shows
+// is what goes.
 TEST_F(PagerMessagesTest, LoadMessagesPutsTheTypedRowsIntoTheController) {
   EditCell(form.StringGrid1, 0, 1, "8086");
   EditCell(form.StringGrid1, 2, 1, QString(70, 'z'));
+  QGuiApplication::clipboard()->setText(QString(70, 'p'));
+  form.StringGrid1->setCurrentCell(3, 1);
+  QApplication::processEvents();
+  if (!form.StringGrid1->indexWidget(form.StringGrid1->currentIndex()))
+    form.StringGrid1->editItem(form.StringGrid1->item(3, 1));
+  auto* editor = qobject_cast<QLineEdit*>(form.StringGrid1->indexWidget(form.StringGrid1->currentIndex()));
+  ASSERT_NE(editor, nullptr);
+  editor->paste();
+  Key(editor, Qt::Key_Return);
   form.StringGrid1->item(5, 1)->setText("Caf\u00e9 open");
   EXPECT_TRUE(Shoot(&form, "/tmp/pager_messages.png"));
   EXPECT_EQ(form.RowText(0), "8086");
+  EXPECT_EQ(form.RowText(2), std::string(64, 'z'));
+  EXPECT_EQ(form.RowText(3), std::string(64, 'p'));
   EXPECT_EQ(form.RowText(5), "Caf\xe9 open") << "8-bit text";
 
   Connect();
@@ -79,7 +94,7 @@ TEST_F(PagerMessagesTest, LoadMessagesPutsTheTypedRowsIntoTheController) {
   ASSERT_TRUE(RunUntil([&] { return engine.PagerLoadRequest == 0 && engine.CommState == 110; }, 200));
   const auto table = sim.Read(0x7B00, 1024);
   EXPECT_EQ(std::string(table.begin(), table.begin() + 5), std::string("8086\0", 5));
-  EXPECT_EQ(std::string(table.begin() + 128, table.begin() + 192), std::string(64, 'z'));
+  EXPECT_EQ(std::string(table.begin() + 128, table.begin() + 256), std::string(64, 'z') + std::string(64, 'p'));
   EXPECT_EQ(std::string(table.begin() + 320, table.begin() + 329), "Caf\xe9 open");
 }
 
