@@ -410,7 +410,98 @@ class SentAgainTest : public EngineTest {
     sim.DriveLineClock();
     for (int module : {1, 3}) sim.SetModule(module, 5);
   }
+  // The frame `state` sends is lost once: sent again, it is answered, and the next frame waits for the line
+  // to settle.
+  void LoseOnce(int state) {
+    ASSERT_TRUE(RunToState(state, 40)) << engine.CommState;
+    sim.IgnoreNext(1);
+    Step();
+  }
+  // Frames that set controller parameter `p` to `value` that reached the controller.
+  std::size_t ParamFrames(int p, int value) const {
+    std::size_t n = 0;
+    for (const auto& f : sim.Frames())
+      n += f.Kind == SimFrameKind::Command && f.Code == CmdSetControllerParam && f.Args[0] == p && f.Args[2] == value;
+    return n;
+  }
+  void AskLearn() {
+    engine.IrLearnFrequency = 120;
+    engine.IrLearnNumber = 5;
+  }
 };
+
+// Closing the learn window drops a learn not started, and withdraws its waiting frame only: the reconnection's
+// identification, or a module parameter read under way, whose frame waits for the line goes on to its end.
+TEST_F(SentAgainTest, ALearnDroppedEndsOnlyTheLearn) {
+  Connect();
+  ASSERT_TRUE(RunToState(112, 40));
+  sim.AnswerNextLate(3300ms);
+  Step();
+  engine.Attach();
+  ASSERT_TRUE(RunUntil([&] { return engine.FrameHeld(); }, 40)) << engine.CommState;
+  AskLearn();
+  engine.DropLearnNotStarted();
+  ASSERT_TRUE(RunToState(114, 60)) << engine.CommState;
+  EXPECT_EQ(engine.ModuleTypes[2], 5) << "the controller identified";
+
+  engine.ModuleParamsRequest = 1;
+  LoseOnce(202);
+  ASSERT_TRUE(RunUntil([&] { return engine.FrameHeld(); }, 40)) << engine.CommState;
+  AskLearn();
+  engine.DropLearnNotStarted();
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114; }, 3000));
+  EXPECT_EQ(view.Texts[CommsText::ModuleParamStatus], "Parameters Received");
+  EXPECT_TRUE(sim.Commands(CmdLearnIr).empty());
+  expectedRetries = 1;
+}
+
+// A step of a mode the user has ended does not go: the learn command waiting for the line when the learn
+// window closes, or a refused switch-on about to go again; the receiver is switched back instead.
+TEST_F(SentAgainTest, AStepOfAModeTheUserEndedDoesNotGo) {
+  Connect();
+  AskLearn();
+  LoseOnce(560);
+  ASSERT_TRUE(RunUntil([&] { return engine.FrameHeld(); }, 40)) << engine.CommState;
+  engine.CancelLearn();
+  ASSERT_TRUE(RunToState(110, 60)) << engine.CommState;
+  EXPECT_TRUE(sim.Commands(CmdLearnIr).empty()) << "nothing is learnt under a closed window";
+  EXPECT_EQ(ParamFrames(17, 0), 1u) << "switched back";
+
+  AskLearn();
+  ASSERT_TRUE(RunToState(560, 40));
+  sim.NakNext(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 560 && engine.RetryCount == 1; }, 20));
+  engine.CancelLearn();
+  ASSERT_TRUE(RunToState(110, 60)) << engine.CommState;
+  EXPECT_EQ(ParamFrames(17, 1), 3u) << "the refused switch-on is not sent again";
+  EXPECT_EQ(ParamFrames(17, 0), 2u);
+  EXPECT_EQ(sim.Parameter(17), 0);
+  expectedRetries = 2;
+}
+
+// A mode's switch-on that waits for the line is withdrawn when its window closes: nothing of it goes.
+TEST_F(SentAgainTest, ASwitchOnWaitingWhenItsWindowClosesNeverGoes) {
+  for (bool learn : {true, false}) {
+    SCOPED_TRACE(learn ? "IR learn" : "older X10 monitor");
+    Connect();
+    engine.AppVersion = 212;
+    LoseOnce(112);
+    if (learn)
+      AskLearn();
+    else
+      engine.X10MonitorRequest = 1;
+    ASSERT_TRUE(RunUntil([&] { return engine.FrameHeld(); }, 40)) << engine.CommState;
+    if (learn)
+      engine.DropLearnNotStarted();
+    else
+      engine.X10MonitorRequest = 0;
+    ASSERT_TRUE(RunUntil([&] { return engine.CommState == 114 && !engine.FrameHeld(); }, 40)) << engine.CommState;
+    EXPECT_EQ(ParamFrames(learn ? 17 : 15, 1), 0u);
+    engine.CloseRequest = 1;
+    ASSERT_TRUE(RunToState(0, 40));
+  }
+  expectedRetries = 2;
+}
 
 // A program block answered after its time-out goes again, and the answer to its second sending is late too:
 // nothing goes until that answer is in, so the refusal of the next block is that block's own and sends it
@@ -460,19 +551,19 @@ TEST_F(SentAgainTest, AutoAddressCountsOnlyThePressesAfterALateAnswer) {
   expectedRetries = 1;
 }
 
-// The learn command's answer comes after the time-out, and the learn window closes before it is sent again:
-// the receiver's switch-off is a new frame, and waits for that answer instead of taking it as its own. Its own
-// refusal then sends it again, and the receiver ends switched back.
+// The learn command's answer comes after the time-out, and after the learn window has closed: the receiver's
+// switch-off is a new frame, and waits for that answer instead of taking it as its own. Its own refusal then
+// sends it again, and the receiver ends switched back.
 TEST_F(SentAgainTest, ALearnsSwitchOffWaitsForTheLearnCommandsLateAnswer) {
   Connect();
-  engine.IrLearnFrequency = 120;
-  engine.IrLearnNumber = 5;
+  AskLearn();
   ASSERT_TRUE(RunToState(562, 20));
-  sim.AnswerNextLate(3300ms);
+  sim.AnswerNextLate(4500ms);
   Step();  // the learn command goes
   sim.NakNext(1);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 562 && engine.RetryCount == 1; }, 20));
   engine.CancelLearn();
+  ASSERT_TRUE(RunUntil([&] { return engine.FrameHeld(); }, 4)) << "the switch-off waits for the learn command's answer";
   ASSERT_TRUE(RunToState(110, 60)) << engine.CommState;
   EXPECT_EQ(sim.Parameter(17), 0) << "the receiver switched back";
   EXPECT_EQ(sim.Commands(CmdLearnIr).size(), 1u);
@@ -504,6 +595,22 @@ class HoldTest : public EngineTest, public ::testing::WithParamInterface<Hold> {
     Connect();
     sim.SetReplyDelay({});
     return engine.CommState == 114;
+  }
+  // The frame `sendState` sends is lost once, and sent again it is answered: once the engine reads the line
+  // in `reading`, the lost one's answer comes after all, in two parts a tick apart; then `end`.
+  bool LateAnswerInParts(int sendState, int reading, const std::function<void()>& end) {
+    if (!RunToState(sendState, 40)) return false;
+    sim.IgnoreNext(1);
+    if (!RunToState(reading, 40)) return false;
+    sim.Push({Ack});
+    if (!serial::test::PumpIn(port, 1)) return false;
+    Step();
+    sim.Push({0, 0});
+    if (!serial::test::PumpIn(port, 2)) return false;
+    Step();
+    Step();
+    end();
+    return port.InBuffUsed() == 0;
   }
   // The frame `sendState` sends is answered twice and at once, after its time-out: `wait` takes the
   // first answer, and the moment is when the state after it has read the line empty.
@@ -564,6 +671,26 @@ const Hold kHolds[] = {
        if (!t.SentAgain(520, 521)) return false;
        t.engine.X10MonitorRequest = 0;
        return true;
+     },
+     2, 1},
+    // The learn command's first sending is lost; its answer comes, late and in two parts, while the learn
+    // waits for its code: the learn counts what it reads, and its window's close switches the receiver back
+    // on the second tick.
+    {"learn_wait_counts_what_it_reads",
+     [](HoldTest& t) {
+       t.Connect();
+       t.engine.IrLearnFrequency = 120;
+       t.engine.IrLearnNumber = 5;
+       return t.LateAnswerInParts(562, 564, [&] { t.engine.CancelLearn(); });
+     },
+     2, 1},
+    // The same for the older X10 monitor between events, and its window closed.
+    {"x10_monitor_counts_what_it_reads",
+     [](HoldTest& t) {
+       t.Connect();
+       t.engine.AppVersion = 212;
+       t.engine.X10MonitorRequest = 1;
+       return t.LateAnswerInParts(520, 522, [&] { t.engine.X10MonitorRequest = 0; });
      },
      2, 1},
     // The user closes while the I/O poll, lost on the line, waits: the next attach's info request goes

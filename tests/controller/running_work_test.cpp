@@ -475,24 +475,34 @@ TEST_F(RunningWorkTest, AReadBackCutByAReconnectionIsReadAgain) {
 }
 
 // A read or a monitor that ran says it ended when an attach ends it; it was not "not sent". One only asked
-// never ran, and did not end: a reconnection goes on with it, and a new connection drops the module read,
-// told.
+// never ran, and did not end: a reconnection goes on with it, and a new connection drops it, told. So is one
+// whose first frame waits for the line to settle (the frame before it lost once): nothing of it went. One
+// that has gone on ends, though its next frame waits.
 TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
   sim.SetModule(1, 11);
   sim.SetManagerBusyPolls(1000);  // the module read polls the busy manager
+  enum class Held { No, First, Later };
   const struct {
     const char* Name;
-    std::function<void(CommsEngine&)> Ask;
+    std::uint8_t Requests::*Request;
     int Running;  // 114: attached before the idle pass takes it
     const char* Ended;
     const char* Dropped = "";  // by a new connection
+    Held Frame = Held::No;
+    bool GoesOn = false;  // asked still once reconnected
   } cases[] = {
-      {"timers and variables", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 703,
-       "Timers and Variables Monitor ended"},
-      {"module parameters", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 203, "Module Parameter Read ended"},
-      {"timers and variables, only asked", [](CommsEngine& e) { e.TimerVarMonitorRequest = 1; }, 114, ""},
-      {"module parameters, chosen by the idle pass", [](CommsEngine& e) { e.ModuleParamsRequest = 1; }, 199, "",
-       "Retrieve Module Parameters not sent"},
+      {"timers and variables", &Requests::TimerVarMonitorRequest, 703, "Timers and Variables Monitor ended"},
+      {"module parameters", &Requests::ModuleParamsRequest, 203, "Module Parameter Read ended"},
+      {"timers and variables, only asked", &Requests::TimerVarMonitorRequest, 114, ""},
+      {"module parameters, chosen by the idle pass", &Requests::ModuleParamsRequest, 199, "",
+       "Retrieve Module Parameters not sent", Held::No, true},
+      {"timers and variables, its first frame held", &Requests::TimerVarMonitorRequest, 0, "", "", Held::First},
+      {"module parameters, its first frame held", &Requests::ModuleParamsRequest, 0, "",
+       "Retrieve Module Parameters not sent", Held::First, true},
+      {"controller parameters, its first frame held", &Requests::ParamsRequest, 0, "",
+       "Retrieve Controller Parameters not sent", Held::First, true},
+      {"module parameters, a later frame held", &Requests::ModuleParamsRequest, 0, "Module Parameter Read ended", "",
+       Held::Later},
   };
   for (const auto& c : cases)
     for (Road road : {Road::Reconnection, Road::NewConnection}) {
@@ -500,8 +510,23 @@ TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
       settings.ComNum = 1;
       Connect();
       view.Log.clear();
-      c.Ask(engine);
-      ASSERT_TRUE(RunToState(c.Running, 40));
+      if (c.Frame == Held::First) {
+        ASSERT_TRUE(RunToState(112, 40));
+        sim.IgnoreNext(1);
+        Step();
+      }
+      engine.*c.Request = 1;
+      if (c.Frame == Held::Later) {
+        ASSERT_TRUE(RunToState(202, 40));
+        sim.IgnoreNext(1);
+        Step();
+      }
+      if (c.Frame != Held::No) {
+        ASSERT_TRUE(RunUntil([&] { return engine.FrameHeld(); }, 60)) << engine.CommState;
+        expectedRetries += 1;
+      } else {
+        ASSERT_TRUE(RunToState(c.Running, 40));
+      }
       if (road == Road::NewConnection) settings.ComNum = 3;
       engine.Attach();
       EXPECT_EQ(view.Logged(c.Ended), *c.Ended != '\0');
@@ -512,6 +537,7 @@ TEST_F(RunningWorkTest, AReadOrAMonitorEndedByAnAttachSaysItEnded) {
         EXPECT_TRUE(*c.Ended || !line.ends_with(" ended")) << line;
       }
       ASSERT_TRUE(RunToState(114, 400));
+      EXPECT_EQ(engine.*c.Request == 1, c.GoesOn && road == Road::Reconnection);
       engine.CloseRequest = 1;
       ASSERT_TRUE(RunToState(0, 400));
     }
