@@ -72,6 +72,7 @@ struct Request {
   // How often a controller carried it out: a transfer, whole.
   std::function<std::size_t(const SimController&)> Done;
   const char* Unconfirmed = "";  // told when the answer to a command or a mode's end never came
+  const char* FirstLine = nullptr;  // logged as its first frame goes, and only then
 };
 
 const Request kRequests[] = {
@@ -151,7 +152,7 @@ const Request kRequests[] = {
      "Extended X10 Command not confirmed"},
     {"program", "Program Download", Kind::Transfer, false,
      [](CommsEngine& e) { return e.RequestAllowed(RequestKind::ProgramDownload) && e.RequestProgramDownload(); }, 499,
-     514, [](const SimController& s) { return s.Commands(CmdStartProgram).size(); }},
+     514, [](const SimController& s) { return s.Commands(CmdStartProgram).size(); }, "", "Begin Program to Controller"},
     {"executive", "Executive Reload", Kind::Transfer, false,
      [](CommsEngine& e) { return Ask(e, RequestKind::ReloadExec, false, [&] { e.RequestExecReload(); }); }, 128, 129,
      [](const SimController& s) { return static_cast<std::size_t>(s.ControlStarts()); }},
@@ -163,7 +164,7 @@ const Request kRequests[] = {
      [](const SimController& s) { return Carried(s, CmdFlashLoad, 0x65, 15); }},
     {"pager", "Pager Messages", Kind::Transfer, false,
      [](CommsEngine& e) { return Ask(e, RequestKind::PagerLoad, false, [&] { e.RequestPagerLoad(); }); }, 600, 603,
-     [](const SimController& s) { return Taken(s, SimFrameKind::Block, 0x7E00); }},
+     [](const SimController& s) { return Taken(s, SimFrameKind::Block, 0x7E00); }, "", "Sending 256 bytes to 7B00"},
     {"ASCII table", "ASCII Messages", Kind::Transfer, false,
      [](CommsEngine& e) { return Ask(e, RequestKind::AsciiTable, false, [&] { e.RequestAsciiTable(0); }); }, 610, 613,
      [](const SimController& s) { return Carried(s, CmdStoreAscii, 15, 0); }},
@@ -335,6 +336,10 @@ TEST_P(ConnectionRequestsTest, WhatWasAskedOfOneConnectionNeverReachesTheNext) {
     }
     EXPECT_EQ(request.Done(other), 0u);
     EXPECT_EQ(view.Logged(told + " not sent"), !goesOn);
+    // What it logs as its first frame goes is logged once when it goes on, and never when it is dropped.
+    if (request.FirstLine) {
+      EXPECT_EQ(std::count(view.Log.begin(), view.Log.end(), request.FirstLine), goesOn ? 1 : 0);
+    }
     EXPECT_FALSE(view.Logged(told + " cut short")) << "nothing of it ran";
   }
   if (asked == Asked::After) {

@@ -279,6 +279,26 @@ TEST_F(ExecReloadTest, TheImageSentIsTheOneTakenWhenAsked) {
   }
 }
 
+// A reload asked while the last one's refused stop is about to go again is a reload of its own: the last
+// goes with the image it took when its stop first went, and this one after it with its own.
+TEST_F(ExecReloadTest, AReloadAskedWhileTheLastOnesStopGoesAgainKeepsItsOwnImage) {
+  Connect();
+  const auto first = WriteImage("FLASH512.BIN", 600, 3);
+  ASSERT_TRUE(engine.RequestExecReload());
+  ASSERT_TRUE(RunToState(128, 40));
+  sim.NakNext(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 128 && engine.RetryCount == 1; }, 20));
+  const auto second = WriteImage("FLASH512.BIN", 600, 5);
+  ASSERT_TRUE(engine.RequestAllowed(RequestKind::ReloadExec, engine.ReloadExecRequest != 0));
+  ASSERT_TRUE(engine.RequestExecReload());
+  ASSERT_TRUE(RunToState(136, 400)) << "state " << engine.CommState;
+  EXPECT_EQ(Executive(0x1200, 600), first);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 136 && !engine.ReloadExecRequest; }, 1000))
+      << "state " << engine.CommState;
+  EXPECT_EQ(Executive(0x1200, 600), second);
+  expectedRetries = 1;
+}
+
 // "Update Warning" comes before the identification has read the firmware version: the image is chosen by
 // the version read then and by the settings stored when OK was clicked, and one that cannot be sent is
 // told and not asked for. OK while a reload asked already waits is refused and told: that one goes with

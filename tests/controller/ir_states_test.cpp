@@ -316,6 +316,7 @@ TEST_F(IrTest, ALirDownloadStoresEveryRecordAsItsCodeAndSendsNoBlockPastTheEnd) 
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 140; }, 40));
   ASSERT_TRUE(BackToPolling());
   EXPECT_EQ(sim.Commands(CmdStoreIr).size(), 3u);
+  EXPECT_EQ(engine.IrDownloadRequest, 0) << "over, though nothing went";
 }
 
 TEST_F(IrTest, ALirUploadAsksForCodesZeroToParameter122) {
