@@ -400,10 +400,10 @@ class CommsEngine : public RequestFields {
   float MeterScale = 0;
   std::int32_t RestartTicks = 0;
   // Each transfer keeps its tables while it waits (the program and the icons may wait at once, and the
-  // staging image holds one at a time); the running one sends the copy it took at its first state, so one
-  // asked again meanwhile keeps its own.
+  // staging image holds one at a time); the running one sends the copy it took in a first state no retry
+  // comes back to, so one asked again meanwhile keeps its own.
   TransferTables Asked, Sending;
-  // The module the running ASCII load sends to: its request is taken at its first state, as every other
+  // The module the running ASCII load sends to: its request is taken with its first frame, as every other
   // transfer's, so a load cut short is neither told "not sent" nor started again by a reconnection.
   std::int32_t AsciiModule = 0;
 

@@ -500,6 +500,27 @@ TEST_F(ExecReloadTest, ADisconnectDuringTheRestartWaitIsTakenAfterIt) {
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Be sure to re-load your Program File"}) << "no Lost Connection";
 }
 
+// "&Close" waits for the clock set that ends a reload, and for nothing else: a poll that waits for the line
+// (a frame of the identification was lost) does not go.
+TEST_F(ExecReloadTest, APollWaitingAtTheCloseDuringTheReloadsEndDoesNotGo) {
+  WriteImage("FLASH512.BIN", 10);
+  Connect();
+  ASSERT_TRUE(engine.RequestExecReload());
+  ASSERT_TRUE(RunToState(136, 400));
+  ASSERT_TRUE(RunToState(106, 400));
+  sim.IgnoreNext(1);
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 113 && engine.FrameHeld(); }, 40)) << engine.CommState;
+  const std::size_t from = sim.Frames().size();
+  engine.CloseRequest = 1;
+  ASSERT_TRUE(RunUntil([&] { return sim.ClockFramesTaken() == 1; }, 40)) << engine.CommState;
+  const auto frames = sim.Frames();
+  EXPECT_TRUE(std::none_of(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
+                           [](const SimFrame& f) { return f.Kind == SimFrameKind::Request; }))
+      << "no poll before the clock set";
+  ASSERT_TRUE(RunToState(0, 400));
+  expectedRetries = 1;
+}
+
 // The restart, the identification, the parameter read it asks for and the clock set that end a reload are
 // the reload: after "&Close" a frame lost in that identification or read is sent again, and an attach in the
 // restart wait either sets the clock after its own identification (a reconnection) or says it was not sent
