@@ -514,9 +514,9 @@ TEST_F(ExecReloadTest, APollWaitingAtTheCloseDuringTheReloadsEndDoesNotGo) {
   engine.CloseRequest = 1;
   ASSERT_TRUE(RunUntil([&] { return sim.ClockFramesTaken() == 1; }, 40)) << engine.CommState;
   const auto frames = sim.Frames();
-  EXPECT_TRUE(std::none_of(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(),
-                           [](const SimFrame& f) { return f.Kind == SimFrameKind::Request; }))
-      << "no poll before the clock set";
+  EXPECT_TRUE(std::none_of(frames.begin() + static_cast<std::ptrdiff_t>(from), frames.end(), [](const SimFrame& f) {
+    return f.Kind == SimFrameKind::Request;
+  })) << "no poll before the clock set";
   ASSERT_TRUE(RunToState(0, 400));
   expectedRetries = 1;
 }

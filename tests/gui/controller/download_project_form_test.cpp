@@ -335,6 +335,18 @@ TEST_F(DownloadProjectFormTest, AClosedConnectionOrAnotherRoadAttachesANewOne) {
   settings.NonTapi = 0;
 }
 
+// A connection that cannot be made drops the parts asked, each told; the clock read the download asks for
+// itself is not one the user asked, and ends untold.
+TEST_F(DownloadProjectFormTest, AConnectionThatCannotBeMadeTellsThePartsButNotItsOwnClockRead) {
+  project.Store.Lines[12] = ProgramLine::End();
+  settings.ComNum = 2;
+  Click(form.BitBtn1);
+  Step();  // the port does not open
+  EXPECT_EQ(engine.CommState, 0);
+  EXPECT_TRUE(view.Logged("Program Download not sent"));
+  EXPECT_FALSE(view.Logged("Get Controller Clock not sent"));
+}
+
 // The program goes with the sun table of the stored location: with one the settings window refuses, the
 // dialog starts nothing, rather than restart the controller without its program.
 TEST_F(DownloadProjectFormTest, ARefusedLocationWithTheProgramTickedStartsNothing) {
