@@ -7,6 +7,7 @@
 // test meant it to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -115,6 +116,12 @@ class FixedClock : public platform::Clock {
   std::uint64_t Milliseconds() const override { return platform::SystemClock().Milliseconds(); }
   platform::LocalTime Time{2007, 3, 4, 9, 5, 7, 0};
 };
+
+// The log lines that start with `prefix`.
+inline int CountLog(const RecordingView& view, const std::string& prefix) {
+  return static_cast<int>(
+      std::count_if(view.Log.begin(), view.Log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+}
 
 // The refusals a line brings: the controller's own, and two garbled on the way. Any first byte but 6
 // refuses.
