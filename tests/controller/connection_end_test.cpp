@@ -407,6 +407,14 @@ TEST_F(EngineTest, TheRunningWorkIsNamedByItsStatesAndAskedAboutAsItEnds) {
        "The IR Learn is running: closing now ends it first: the controller's IR receiver is switched back and no "
        "code is learnt. The Program Download has not started yet: closing now drops it, and it is not sent. Still "
        "close?"},
+      {"three transfers not started", 110,
+       [&](CommsEngine& e) {
+         program(e);
+         e.PagerLoadRequest = e.IconLoadRequest = 1;
+       },
+       Ending::Exit,
+       "The Program Download, the Icon Download and the Pager Messages have not started yet: closing now drops "
+       "them, and they are not sent. Still close?"},
       {"a transfer not started, attaching", 110, program, Ending::Attach, ""},
       {"a transfer asked while parked", 299, program, Ending::Exit, ""},
   };

@@ -209,5 +209,18 @@ TEST_F(NinthRetryTest, AnAnswerOnTheTickOfTheNinthRetryDoesNotMoveTheStateOn) {
   expectedRetries = 9;
 }
 
+// A retry while the user closes, on the tick the answer is whole, takes the answer: the close ends the
+// connection as the user's, with no "Lost Connection".
+TEST_F(NinthRetryTest, AnAnswerOnTheTickOfARetryWhileTheUserClosesIsTaken) {
+  Connect();
+  ASSERT_TRUE(RunToState(112, 20));
+  sim.AnswerNextLate(std::chrono::milliseconds(12 * 250));
+  Step();
+  engine.CloseRequest = 1;
+  ASSERT_TRUE(RunToState(0, 40)) << engine.CommState;
+  EXPECT_TRUE(Ui().Messages().empty()) << Ui().Messages().front();
+  expectedRetries = 1;
+}
+
 }  // namespace
 }  // namespace controller::test
