@@ -197,7 +197,9 @@ TEST_P(ConnectionEndTest, ARequestDoesNotOutliveItsConnection) {
     ASSERT_TRUE(RunToState(3, 3));
     c.How == End::TapiFail ? engine.TapiFail() : engine.TapiPortClose();
   }
-  if (c.How == End::Unplugged) sim.HangUp();
+  if (c.How == End::Unplugged) {
+    ASSERT_TRUE(HangUpSeen());
+  }
   if (c.How == End::RetryWhileClosing || c.How == End::Unplugged) {
     ASSERT_TRUE(RunToState(1000, 20));
   }

@@ -359,7 +359,7 @@ TEST_F(ExecReloadTest, AnUnplugHalfwayEndsTheConnection) {
   Connect();
   ASSERT_TRUE(engine.RequestExecReload());
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == 133 && engine.BlockIndex == 0x1600; }, 100));
-  sim.HangUp();
+  ASSERT_TRUE(HangUpSeen());
   ASSERT_TRUE(RunToState(0, 40)) << "state " << engine.CommState;
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
   EXPECT_FALSE(view.Logged("Program Downloaded OK"));

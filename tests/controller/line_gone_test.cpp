@@ -10,7 +10,7 @@ namespace {
 // An adapter pulled out while polling: the connection ends once, with its message, and the port closed.
 TEST_F(EngineTest, AnUnpluggedLineEndsTheConnection) {
   Connect();
-  sim.HangUp();
+  ASSERT_TRUE(HangUpSeen());
   ASSERT_TRUE(RunToState(0, 150)) << "state " << engine.CommState;
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
   EXPECT_FALSE(port.Open());

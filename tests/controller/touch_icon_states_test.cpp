@@ -210,7 +210,7 @@ TEST_P(UnplugTest, AnUnplugHalfwayEndsTheConnection) {
   Connect();
   u.Ask(engine);
   ASSERT_TRUE(RunUntil([&] { return engine.CommState == u.SendState && engine.*u.Done == u.Halfway; }, 2000));
-  sim.HangUp();
+  ASSERT_TRUE(HangUpSeen());
   ASSERT_TRUE(RunToState(0, 40)) << "state " << engine.CommState;
   EXPECT_EQ(Ui().Messages(), std::vector<std::string>{"Lost Connection"});
   EXPECT_TRUE(view.Logged(std::string(u.Told) + " cut short"));
